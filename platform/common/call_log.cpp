@@ -1,0 +1,26 @@
+#include <standin/call_log.h>
+
+namespace standin {
+namespace {
+std::vector<PlatformCall> &Calls() {
+  static std::vector<PlatformCall> calls;
+  return calls;
+}
+}  // namespace
+
+void RecordCall(std::string function, std::string server, std::string args) {
+  Calls().push_back({std::move(function), std::move(server), std::move(args)});
+}
+
+const std::vector<PlatformCall> &RecordedCalls() { return Calls(); }
+
+size_t CountCalls(const std::string &function) {
+  size_t n = 0;
+  for (const auto &call : Calls())
+    if (call.function == function) ++n;
+  return n;
+}
+
+void ClearRecordedCalls() { Calls().clear(); }
+
+}  // namespace standin

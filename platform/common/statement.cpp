@@ -1,0 +1,129 @@
+#include <standin/statement.h>
+
+namespace standin {
+namespace {
+
+bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r'; }
+
+// Reads a quoted string starting at line[*pos] == '"'; leaves *pos after the
+// closing quote.
+bool ReadString(const std::string &line, size_t *pos, std::string *out, std::string *error) {
+  size_t i = *pos + 1;
+  out->clear();
+  while (i < line.size()) {
+    char c = line[i];
+    if (c == '"') {
+      *pos = i + 1;
+      return true;
+    }
+    if (c == '\\') {
+      if (i + 1 >= line.size()) break;
+      char e = line[i + 1];
+      if (e == 'n') {
+        out->push_back('\n');
+      } else if (e == '"' || e == '\\') {
+        out->push_back(e);
+      } else {
+        *error = std::string("unknown escape \\") + e + " in a string";
+        return false;
+      }
+      i += 2;
+      continue;
+    }
+    out->push_back(c);
+    ++i;
+  }
+  *error = "unterminated string";
+  return false;
+}
+
+}  // namespace
+
+bool LexStatement(const std::string &line, std::vector<Token> *tokens, std::string *error) {
+  tokens->clear();
+  size_t i = 0;
+  while (i < line.size() && IsBlank(line[i])) ++i;
+  if (i == line.size() || line[i] == '#') return true;
+  while (i < line.size()) {
+    if (IsBlank(line[i])) {
+      ++i;
+      continue;
+    }
+    Token token;
+    if (line[i] == '"') {
+      if (!ReadString(line, &i, &token.value, error)) return false;
+      token.quoted = true;
+    } else {
+      size_t start = i;
+      while (i < line.size() && !IsBlank(line[i]) && line[i] != '"') ++i;
+      std::string word = line.substr(start, i - start);
+      size_t eq = word.find('=');
+      if (eq != std::string::npos && eq > 0) {
+        token.key = word.substr(0, eq);
+        token.value = word.substr(eq + 1);
+        if (token.value.empty() && i < line.size() && line[i] == '"') {
+          if (!ReadString(line, &i, &token.value, error)) return false;
+          token.quoted = true;
+        }
+      } else {
+        token.value = word;
+      }
+      if (i < line.size() && line[i] == '"') {
+        *error = "a string must be separated from the word before it: " + word;
+        return false;
+      }
+    }
+    if (i < line.size() && !IsBlank(line[i])) {
+      *error = "a string must be followed by a blank";
+      return false;
+    }
+    tokens->push_back(std::move(token));
+  }
+  return true;
+}
+
+bool ParseNumber(const std::string &text, uint64_t *value) {
+  if (text.empty()) return false;
+  uint64_t result = 0;
+  size_t i = 0;
+  int base = 10;
+  if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
+    base = 16;
+    i = 2;
+  }
+  for (; i < text.size(); ++i) {
+    char c = text[i];
+    int digit;
+    if (c >= '0' && c <= '9') {
+      digit = c - '0';
+    } else if (base == 16 && c >= 'a' && c <= 'f') {
+      digit = c - 'a' + 10;
+    } else if (base == 16 && c >= 'A' && c <= 'F') {
+      digit = c - 'A' + 10;
+    } else {
+      return false;
+    }
+    if (result > (UINT64_MAX - static_cast<uint64_t>(digit)) / static_cast<uint64_t>(base)) return false;
+    result = result * static_cast<uint64_t>(base) + static_cast<uint64_t>(digit);
+  }
+  *value = result;
+  return true;
+}
+
+std::string QuoteString(const std::string &text) {
+  std::string out = "\"";
+  for (char c : text) {
+    if (c == '\n') {
+      out += "\\n";
+    } else if (c == '"' || c == '\\') {
+      out.push_back('\\');
+      out.push_back(c);
+    } else {
+      out.push_back(c);
+    }
+  }
+  out.push_back('"');
+  return out;
+}
+
+}  // namespace standin

@@ -1,0 +1,13 @@
+// Linux stand-in for <lm.h>: the network management subset that Velmora
+// uses, gathered from the SDK's lm*.h headers of the same names.
+#ifndef VELMORA_STANDIN_LM_H
+#define VELMORA_STANDIN_LM_H
+
+#include <lmcons.h>
+#include <lmerr.h>
+#include <lmapibuf.h>
+#include <lmwksta.h>
+#include <lmsvc.h>
+#include <lmat.h>
+
+#endif

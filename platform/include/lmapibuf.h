@@ -1,0 +1,17 @@
+// Linux stand-in for <lmapibuf.h>: release of network management buffers.
+#ifndef VELMORA_STANDIN_LMAPIBUF_H
+#define VELMORA_STANDIN_LMAPIBUF_H
+
+#include <lmcons.h>
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+NET_API_STATUS NET_API_FUNCTION NetApiBufferFree(LPVOID Buffer);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif

@@ -1,0 +1,25 @@
+// The stand-in's record of the platform calls the program made, in order, so
+// tests can check which calls ran with which arguments.
+#ifndef VELMORA_STANDIN_CALL_LOG_H
+#define VELMORA_STANDIN_CALL_LOG_H
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+namespace standin {
+
+struct PlatformCall {
+  std::string function;  // "NetScheduleJobAdd", "EnableWindow", ...
+  std::string server;    // UTF-8 server name as passed (network calls), else ""
+  std::string args;      // the other arguments, rendered "name=value" separated by blanks
+};
+
+void RecordCall(std::string function, std::string server, std::string args);
+const std::vector<PlatformCall> &RecordedCalls();
+size_t CountCalls(const std::string &function);
+void ClearRecordedCalls();
+
+}  // namespace standin
+
+#endif

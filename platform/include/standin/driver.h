@@ -1,0 +1,41 @@
+// The seam through which the stand-in's modal loops and message boxes get
+// the user's input. The scenario runner and the terminal front end each
+// implement a Driver; program code never sees this header.
+#ifndef VELMORA_STANDIN_DRIVER_H
+#define VELMORA_STANDIN_DRIVER_H
+
+#include <windows.h>
+
+#include <string>
+
+namespace standin {
+
+class Driver {
+ public:
+  virtual ~Driver() = default;
+
+  // The calling thread's queue is empty and the program waits for the user
+  // (GetMessageA in the main loop or in a modal dialog's loop). The driver
+  // produces input (posts messages, acts on controls) and returns, or throws
+  // to end the run.
+  virtual void WaitForInput() = 0;
+
+  // MessageBoxA: owner may be null. Text and caption are the program's ANSI
+  // (code page 932) bytes. Returns IDOK, IDYES, IDNO, ...
+  virtual int ShowMessageBox(HWND owner, const std::string &text, const std::string &caption, UINT style) = 0;
+
+  // WinHelpA reached the help engine (command HELP_CONTENTS, HELP_QUIT, ...).
+  virtual void Help(HWND /*owner*/, const std::string & /*file*/, UINT /*command*/, ULONG_PTR /*data*/) {}
+
+  // SetCursor changed the shown cursor.
+  virtual void CursorChanged(HCURSOR /*cursor*/) {}
+};
+
+// The driver in force; null means none (GetMessageA then ends the loop with
+// a quit, MessageBoxA answers IDOK/IDYES by its default button).
+void SetDriver(Driver *driver);
+Driver *CurrentDriver();
+
+}  // namespace standin
+
+#endif

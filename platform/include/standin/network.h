@@ -1,0 +1,70 @@
+// The simulated network behind the stand-in's NETAPI32 functions: computers,
+// their Schedule services and job stores, built from world statements (the
+// same statements in scenario files and network files) and inspected by
+// tests and the scenario runner.
+#ifndef VELMORA_STANDIN_NETWORK_H
+#define VELMORA_STANDIN_NETWORK_H
+
+#include <windows.h>
+
+#include <standin/statement.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace standin {
+
+struct StoredJob {
+  uint32_t id = 0;
+  uint32_t job_time = 0;       // milliseconds after midnight
+  uint32_t days_of_month = 0;
+  uint8_t days_of_week = 0;
+  uint8_t flags = 0;           // as the submitter set them
+  std::u16string command;
+};
+
+// An empty, in-memory network with the default clock; fault plans, call
+// record and buffer count cleared.
+void ResetNetwork();
+
+// True for the keywords of world statements: clock, local, computer,
+// service, job, fail, remove.
+bool IsWorldStatement(const std::string &keyword);
+// Applies one world statement to the network; "" on success, else a reason
+// naming what is wrong.
+std::string ApplyWorldStatement(const std::vector<Token> &tokens);
+// Checks an `expect jobs|job|nojob|service|calls` statement (tokens[0] is
+// "expect"); "" when it holds, else "expected ..., saw ...".
+std::string CheckWorldExpectation(const std::vector<Token> &tokens);
+bool IsWorldExpectation(const std::string &what);
+
+// Inspection.
+std::string LocalComputerName();
+bool ComputerExists(const std::string &name);
+std::vector<StoredJob> JobsOf(const std::string &computer);
+std::optional<StoredJob> FindJob(const std::string &computer, uint32_t id);
+std::optional<DWORD> ServiceStatusOf(const std::string &computer);
+// Buffers handed out by the NETAPI32 functions and not yet released with
+// NetApiBufferFree.
+size_t OutstandingNetBuffers();
+
+// Network files. Opening one makes it the network's store: every later call
+// locks the file, reads it, applies the call and replaces the file atomically.
+// Returns "" or a message naming the file, the line and the fault.
+std::string OpenNetworkFile(const std::string &path);
+// $VELMORA_NETWORK, else the default file under $XDG_STATE_HOME/velmora/ (or
+// ~/.local/state/velmora/), created with this machine as its one computer.
+std::string OpenNetworkForUser(std::string *path_used);
+
+// The simulated clock (GetLocalTime, Sleep, GetTickCount).
+void SetClock(const SYSTEMTIME &local_time);
+void UseRealClock();
+SYSTEMTIME CurrentClock();
+void AdvanceClock(uint64_t milliseconds);
+
+}  // namespace standin
+
+#endif

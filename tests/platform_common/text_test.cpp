@@ -1,0 +1,27 @@
+#include <standin/text.h>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+TEST(StandinText, ConvertsBetweenUtf8AndCodePage932) {
+  const std::string utf8 = "ｽｹｼﾞｭｰﾙｻｰﾋﾞｽ 表 ～";
+  std::string ansi = standin::Utf8ToCp932(utf8);
+  EXPECT_EQ(static_cast<unsigned char>(ansi[0]), 0xBD);  // half-width katakana is one byte
+  EXPECT_EQ(standin::Cp932ToUtf8(ansi), utf8);
+  // 表 ends in 0x5C, the backslash byte, as its trail byte.
+  EXPECT_NE(ansi.find("\x95\x5C"), std::string::npos);
+}
+
+TEST(StandinText, ReplacesWhatCannotBeConverted) {
+  EXPECT_EQ(standin::Utf8ToCp932("a\xE2\x82\xAC" "b"), "a?b");  // the euro sign is not in 932
+  EXPECT_EQ(standin::Cp932ToUtf8("a\x81"), "a\xEF\xBF\xBD");   // a lone lead byte
+}
+
+TEST(StandinText, ConvertsUtf16) {
+  std::u16string wide = standin::Utf8ToUtf16("PC01 日程");
+  EXPECT_EQ(wide, u"PC01 日程");
+  EXPECT_EQ(standin::Utf16ToUtf8(wide), "PC01 日程");
+}
+
+}  // namespace
