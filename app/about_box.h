@@ -1,0 +1,9 @@
+// The version box DLG_ABOUT.
+#ifndef VELMORA_APP_ABOUT_BOX_H
+#define VELMORA_APP_ABOUT_BOX_H
+
+#include <windows.h>
+
+INT_PTR CALLBACK AboutBoxProc(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam);
+
+#endif

@@ -1,0 +1,23 @@
+// Probe, start and continue of the target computer's Schedule service.
+#ifndef VELMORA_SERVICE_SCHEDULE_SERVICE_H
+#define VELMORA_SERVICE_SCHEDULE_SERVICE_H
+
+#include <windows.h>
+
+// The three whole status words the program tells apart; any other word is
+// an undetermined state.
+const DWORD kScheduleStopped = 0x00;
+const DWORD kScheduleRunning = 0x33;
+const DWORD kSchedulePaused = 0x3F;
+
+// 1 while the last evaluation found the service running or brought it to run.
+extern int ScheduleServiceUp;
+
+// One status query; never touches ScheduleServiceUp, the status line or the list.
+DWORD QueryScheduleServiceStatus();
+// Evaluates a status word, asks to start or continue, writes the status line
+// and ScheduleServiceUp. Returns 0, or the failure code of a start or
+// continue that the user asked for.
+int CheckScheduleService(HWND window, DWORD status);
+
+#endif

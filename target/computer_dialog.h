@@ -1,0 +1,12 @@
+// The computer selection dialog DLG_CP.
+#ifndef VELMORA_TARGET_COMPUTER_DIALOG_H
+#define VELMORA_TARGET_COMPUTER_DIALOG_H
+
+#include <windows.h>
+
+// TargetServer as it was when the dialog opened, put back on Cancel.
+extern char SavedTargetServer[18];
+
+INT_PTR CALLBACK SelectComputerProc(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam);
+
+#endif
