@@ -2,6 +2,8 @@
 
 namespace standin {
 namespace {
+bool g_recording = true;
+
 std::vector<PlatformCall> &Calls() {
   static std::vector<PlatformCall> calls;
   return calls;
@@ -9,6 +11,7 @@ std::vector<PlatformCall> &Calls() {
 }  // namespace
 
 void RecordCall(std::string function, std::string server, std::string args) {
+  if (!g_recording) return;
   Calls().push_back({std::move(function), std::move(server), std::move(args)});
 }
 
@@ -22,5 +25,8 @@ size_t CountCalls(const std::string &function) {
 }
 
 void ClearRecordedCalls() { Calls().clear(); }
+
+void SetCallRecording(bool on) { g_recording = on; }
+bool IsCallRecording() { return g_recording; }
 
 }  // namespace standin

@@ -560,6 +560,9 @@ int WINAPI WideCharToMultiByte(UINT CodePage, DWORD dwFlags, LPCWCH lpWideCharSt
                                LPSTR lpMultiByteStr, int cbMultiByte, LPCCH lpDefaultChar, LPBOOL lpUsedDefaultChar);
 HMODULE WINAPI GetModuleHandleA(LPCSTR lpModuleName);
 
+// The program's GUI entry point, which the program defines.
+int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE hPrevInstance, LPSTR lpCmdLine, int nShowCmd);
+
 #ifdef __cplusplus
 }
 #endif

@@ -19,6 +19,9 @@ void RecordCall(std::string function, std::string server, std::string args);
 const std::vector<PlatformCall> &RecordedCalls();
 size_t CountCalls(const std::string &function);
 void ClearRecordedCalls();
+// Recording is on by default; benchmarks turn it off.
+void SetCallRecording(bool on);
+bool IsCallRecording();
 
 }  // namespace standin
 

@@ -1,0 +1,38 @@
+// Playing scenario files (the runner's contract) against a program's WinMain
+// on the stand-in.
+#ifndef VELMORA_STANDIN_SCENARIO_H
+#define VELMORA_STANDIN_SCENARIO_H
+
+#include <windows.h>
+
+#include <cstddef>
+#include <string>
+
+namespace standin {
+
+using WinMainFunction = int(WINAPI *)(HINSTANCE, HINSTANCE, LPSTR, int);
+
+struct ScenarioProgram {
+  WinMainFunction win_main = nullptr;
+  const void *res_data = nullptr;  // the program's compiled .res
+  size_t res_size = 0;
+};
+
+struct ScenarioResult {
+  enum Status { kPass, kFail, kParseError } status = kPass;
+  int line = 0;        // the line the failure or parse error belongs to
+  std::string reason;  // what was expected and what was seen
+};
+
+// Plays one scenario in this process. The caller provides the fresh process
+// state (the runner forks per file; tests use EXPECT_EXIT).
+ScenarioResult PlayScenario(const std::string &text, const ScenarioProgram &program);
+
+// The runner's command line: velmora-scenario FILE... Each file runs in a
+// fresh child process; prints PASS/FAIL lines and "N passed, N failed";
+// returns 0, 1 or 2 as the contract says.
+int RunScenarioFiles(int argc, char **argv, const ScenarioProgram &program);
+
+}  // namespace standin
+
+#endif
