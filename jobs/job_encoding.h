@@ -5,6 +5,7 @@
 
 #include <windows.h>
 #include <lm.h>
+#include <lmat.h>
 
 enum RunUnit { Today, Tomorrow, Every, Next };
 

@@ -1,0 +1,27 @@
+#include "app/about_box.h"
+
+namespace {
+const int kAboutOkButton = 122;
+}
+
+INT_PTR CALLBACK AboutBoxProc(HWND dialog, UINT message, WPARAM wparam, LPARAM /*lparam*/) {
+  switch (message) {
+    case WM_INITDIALOG:
+      SetFocus(GetDlgItem(dialog, kAboutOkButton));
+      return 0;
+    case WM_COMMAND:
+      if (wparam == IDCANCEL || wparam == kAboutOkButton) {
+        EndDialog(dialog, 1);
+        return 1;
+      }
+      return 0;
+    case WM_KEYDOWN:
+      if (wparam == VK_ESCAPE) {
+        EndDialog(dialog, 1);
+        return 1;
+      }
+      return 0;
+    default:
+      return 0;
+  }
+}

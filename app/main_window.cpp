@@ -1,0 +1,158 @@
+#include "app/main_window.h"
+
+#include <commctrl.h>
+
+#include "app/about_box.h"
+#include "app/busy_cursor.h"
+#include "jobs/job_editor.h"
+#include "jobs/job_list.h"
+#include "jobs/job_operations.h"
+#include "service/schedule_service.h"
+#include "target/computer_dialog.h"
+#include "target/target_computer.h"
+
+HINSTANCE AppInstance;
+
+namespace {
+
+const char kMainClassName[] = "DLG_VELMORA";
+const char kHelpFile[] = "Velmora.HLP";
+const WORD kProgramIcon = 111;
+
+// Controls of DLG_VELMORA.
+const int kAddButton = 101;
+const int kModifyButton = 102;
+const int kDeleteButton = 103;
+const int kJobList = 104;
+const int kSelectComputerButton = 105;
+const int kExitButton = 106;
+const int kVersionButton = 107;
+const int kComputerNameDisplay = 108;
+const int kHelpButton = 109;
+
+// Room for the computer's name: 15 bytes and the terminator.
+const DWORD kComputerNameSize = 16;
+
+const char kStartFailedText[] = "ｽｹｼﾞｭｰﾙｻｰﾋﾞｽの起動に失敗しました。";
+const char kScheduleServiceCaption[] = "ｽｹｼﾞｭｰﾙｻｰﾋﾞｽ";
+
+// Probes the target computer's Schedule service, offering to start or
+// continue it; reports a start or continue that failed.
+void ProbeScheduleService(HWND window) {
+  if (CheckScheduleService(window, QueryScheduleServiceStatus()) != 0) {
+    MessageBoxA(window, kStartFailedText, kScheduleServiceCaption, MB_ICONERROR);
+  }
+}
+
+void UpdateJobView(HWND window) {
+  UpdateJobButtons(window);
+  if (ScheduleServiceUp != 0) RefreshJobList(window);
+}
+
+void InitMainWindow(HWND window) {
+  SetupJobListColumns(window);
+  DWORD size = kComputerNameSize;
+  GetComputerNameA(TargetComputer, &size);
+  SetDlgItemTextA(window, kComputerNameDisplay, TargetComputer);
+  BuildTargetServer();
+  ProbeScheduleService(window);
+  UpdateJobButtons(window);
+  if (ScheduleServiceUp != 0) RefreshJobList(window);
+  SetFocus(GetDlgItem(window, kAddButton));
+}
+
+void SelectComputer(HWND window) {
+  DialogBoxParamA(AppInstance, "DLG_CP", window, SelectComputerProc, 0);
+  SetBusyCursor(0);
+  SetDlgItemTextA(window, kComputerNameDisplay, TargetComputer);
+  ProbeScheduleService(window);
+  UpdateJobView(window);
+}
+
+// Returns false for a command the main window does not handle itself.
+bool HandleCommand(HWND window, WPARAM command) {
+  switch (command) {
+    case kAddButton:
+      DialogBoxParamA(AppInstance, "DLG_JOB", window, JobAddDialogProc, 0);
+      UpdateJobView(window);
+      return true;
+    case kModifyButton:
+      if (FetchJobForModify(window) == 1) {
+        DialogBoxParamA(AppInstance, "DLG_JOB", window, JobModifyDialogProc, 0);
+      }
+      UpdateJobView(window);
+      return true;
+    case kDeleteButton:
+      if (DeleteSelectedJob(window) == 1) UpdateJobView(window);
+      return true;
+    case kSelectComputerButton:
+      SelectComputer(window);
+      return true;
+    case kExitButton:
+      SendMessageA(window, WM_DESTROY, 0, 0);
+      return true;
+    case kVersionButton:
+      DialogBoxParamA(AppInstance, "DLG_ABOUT", window, AboutBoxProc, 0);
+      return true;
+    case kHelpButton:
+      WinHelpA(window, kHelpFile, HELP_CONTENTS, 0);
+      return true;
+    default:
+      return false;
+  }
+}
+
+}  // namespace
+
+ATOM RegisterMainWindowClass(HINSTANCE instance) {
+  WNDCLASSA window_class;
+  window_class.style = 0;
+  window_class.lpfnWndProc = MainWindowProc;
+  window_class.cbClsExtra = 0;
+  window_class.cbWndExtra = DLGWINDOWEXTRA;
+  window_class.hInstance = instance;
+  window_class.hIcon = LoadIconA(instance, kMainClassName);
+  // No icon carries the class's name; the title bar shows the program's own
+  // icon rather than the system default.
+  if (window_class.hIcon == NULL) window_class.hIcon = LoadIconA(instance, MAKEINTRESOURCEA(kProgramIcon));
+  window_class.hCursor = LoadCursorA(NULL, IDC_ARROW);
+  window_class.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_MENU + 1));
+  window_class.lpszMenuName = NULL;
+  window_class.lpszClassName = kMainClassName;
+  return RegisterClassA(&window_class);
+}
+
+HWND CreateMainWindow(HINSTANCE instance, int show_command) {
+  AppInstance = instance;
+  HWND window = CreateDialogParamA(instance, kMainClassName, NULL, MainWindowProc, 0);
+  if (window == NULL) return NULL;
+  ShowWindow(window, show_command);
+  UpdateWindow(window);
+  return window;
+}
+
+LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+  switch (message) {
+    case WM_INITDIALOG:
+      InitMainWindow(window);
+      return 0;
+    case WM_COMMAND:
+      if (HandleCommand(window, wparam)) return 0;
+      break;
+    case WM_DESTROY:
+      WinHelpA(window, kHelpFile, HELP_QUIT, 0);
+      PostQuitMessage(0);
+      return 0;
+    default:
+      break;
+  }
+  return DefWindowProcA(window, message, wparam, lparam);
+}
+
+void UpdateJobButtons(HWND window) {
+  static const int kJobControls[] = {kAddButton, kModifyButton, kDeleteButton, kJobList};
+  LastJobId = 0;
+  BOOL enable = ScheduleServiceUp != 0 ? TRUE : FALSE;
+  if (!enable) SendDlgItemMessageA(window, kJobList, LVM_DELETEALLITEMS, 0, 0);
+  for (int id : kJobControls) EnableWindow(GetDlgItem(window, id), enable);
+}
