@@ -1,0 +1,87 @@
+#include "key_input.h"
+
+#include "text_width.h"
+
+#include <standin/text.h>
+
+#include <cwctype>
+
+namespace tui {
+namespace {
+
+InputAction Press(UINT vk, const TerminalEvent &e) {
+  InputAction a;
+  a.kind = InputAction::kPressKey;
+  a.virtual_key = vk;
+  a.shift = e.shift;
+  a.ctrl = e.ctrl;
+  a.alt = e.alt;
+  return a;
+}
+
+InputAction TranslateChar(const TerminalEvent &e) {
+  wchar_t ch = e.ch;
+  InputAction none;
+  if (e.alt || e.ctrl) {
+    // Alt+letter or Alt+digit: the mnemonic key press of the platform.
+    if (ch < 0x80 && std::iswalnum(static_cast<wint_t>(ch)))
+      return Press(static_cast<UINT>(std::towupper(static_cast<wint_t>(ch))), e);
+    return none;
+  }
+  if (ch < 0x20 || ch == 0x7F) return none;
+  std::string utf8 = EncodeUtf8(std::wstring(1, ch));
+  std::string ansi = standin::Utf8ToCp932(utf8);
+  if (ansi.empty() || (ansi == "?" && ch != L'?')) return none;
+  InputAction a;
+  a.kind = InputAction::kTypeChars;
+  a.ansi = ansi;
+  return a;
+}
+
+}  // namespace
+
+InputAction TranslateKey(const TerminalEvent &e) {
+  switch (e.key) {
+    case Key::kChar:
+      return TranslateChar(e);
+    case Key::kUp:
+      return Press(VK_UP, e);
+    case Key::kDown:
+      return Press(VK_DOWN, e);
+    case Key::kLeft:
+      return Press(VK_LEFT, e);
+    case Key::kRight:
+      return Press(VK_RIGHT, e);
+    case Key::kHome:
+      return Press(VK_HOME, e);
+    case Key::kEnd:
+      return Press(VK_END, e);
+    case Key::kPageUp:
+      return Press(VK_PRIOR, e);
+    case Key::kPageDown:
+      return Press(VK_NEXT, e);
+    case Key::kDelete:
+      return Press(VK_DELETE, e);
+    case Key::kBackspace:
+      return Press(VK_BACK, e);
+    case Key::kTab:
+      return Press(VK_TAB, e);
+    case Key::kEnter:
+      return Press(VK_RETURN, e);
+    case Key::kEscape:
+      return Press(VK_ESCAPE, e);
+    case Key::kSpace:
+      return Press(VK_SPACE, e);
+    case Key::kF1:
+      return Press(VK_F1, e);
+    case Key::kF4:
+      return Press(VK_F4, e);
+    case Key::kNone:
+    case Key::kResize:
+    case Key::kMouse:
+      break;
+  }
+  return InputAction{};
+}
+
+}  // namespace tui

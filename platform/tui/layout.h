@@ -1,0 +1,67 @@
+// Dialog units to character cells. One column is one average character
+// (four horizontal dialog units, as the dialog font defines them); rows are
+// compressed so that the main window fits a terminal of 80 x 24. Each axis
+// scales linearly, so controls keep their proportions and alignment.
+#ifndef VELMORA_TUI_LAYOUT_H
+#define VELMORA_TUI_LAYOUT_H
+
+#include <vector>
+
+namespace tui {
+
+struct Scale {
+  int du_per_col = 4;
+  int du_per_row = 8;
+};
+
+// The finest scale at which a dialog of cx x cy dialog units, with its title
+// row and border, fits a terminal of cols x rows.
+Scale ScaleToFit(int cx_du, int cy_du, int cols, int rows);
+
+int ColumnOf(int du, const Scale &scale);
+int RowOf(int du, const Scale &scale);
+
+struct CellRect {
+  int x = 0, y = 0, w = 0, h = 0;
+  bool Contains(int col, int row) const { return col >= x && col < x + w && row >= y && row < y + h; }
+  int Right() const { return x + w; }   // one past the last column
+  int Bottom() const { return y + h; }  // one past the last row
+};
+
+// A control's cells inside its dialog's client area. Every control keeps at
+// least one row and one column.
+CellRect ControlCells(int x, int y, int cx, int cy, const Scale &scale);
+// A group box's frame reaches down to the row its lower edge rounds to, so
+// that controls placed just above that edge stay inside the frame.
+CellRect GroupBoxCells(int x, int y, int cx, int cy, const Scale &scale);
+
+// A window frame is its client area plus a title row on top, a border row
+// below and a border column on each side.
+constexpr int kFrameExtraCols = 2;
+constexpr int kFrameExtraRows = 2;
+struct FrameSize {
+  int cols = 0, rows = 0;
+};
+FrameSize FrameForClient(int cx_du, int cy_du, const Scale &scale);
+
+// Where a window's frame goes on a screen of screen_cols x screen_rows.
+// centered: DS_CENTER; otherwise the template's position in cells relative to
+// anchor (the owner's client origin, or the screen's origin). The frame is
+// then moved, where it can be, to lie wholly on the screen.
+struct Point {
+  int x = 0, y = 0;
+};
+Point PlaceFrame(const FrameSize &frame, bool centered, Point anchor, Point offset, int screen_cols, int screen_rows);
+
+// Column widths in cells for list view columns given in pixels (six pixels
+// to a column). When they would not fit `available` columns, they shrink in
+// proportion; each keeps at least one column.
+std::vector<int> ColumnCells(const std::vector<int> &pixel_widths, int available);
+
+// First visible item of a list showing `visible` items of `count` such that
+// `caret` is visible, moving as little as possible from `top`.
+int ScrollToShow(int top, int caret, int visible, int count);
+
+}  // namespace tui
+
+#endif

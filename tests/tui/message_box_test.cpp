@@ -1,0 +1,95 @@
+#include "message_box.h"
+#include "text_width.h"
+
+#include <standin/text.h>
+
+#include <gtest/gtest.h>
+
+namespace tui {
+namespace {
+
+TerminalEvent KeyEvent(Key key, bool shift = false) {
+  TerminalEvent e;
+  e.key = key;
+  e.shift = shift;
+  return e;
+}
+
+TerminalEvent CharEvent(wchar_t ch) {
+  TerminalEvent e;
+  e.key = Key::kChar;
+  e.ch = ch;
+  return e;
+}
+
+const std::string kQuestion = standin::Utf8ToCp932("PC01 上でｽｹｼﾞｭｰﾙｻｰﾋﾞｽが停止中です。\n今すぐ開始しますか?");
+const std::string kCaption = standin::Utf8ToCp932("ｽｹｼﾞｭｰﾙｻｰﾋﾞｽ");
+
+TEST(MessageBoxView, ButtonsFollowTheStyle) {
+  EXPECT_EQ(MessageBoxView("t", "c", MB_OK).Buttons().size(), 1u);
+  MessageBoxView yes_no("t", "c", MB_YESNO | MB_ICONQUESTION);
+  ASSERT_EQ(yes_no.Buttons().size(), 2u);
+  EXPECT_EQ(yes_no.Buttons()[0].result, IDYES);
+  EXPECT_EQ(yes_no.Buttons()[1].result, IDNO);
+  EXPECT_EQ(yes_no.IconKind(), MessageBoxView::Icon::kQuestion);
+  EXPECT_EQ(MessageBoxView("t", "c", MB_ICONERROR).IconKind(), MessageBoxView::Icon::kError);
+  EXPECT_EQ(MessageBoxView("t", "c", MB_ICONINFORMATION).IconKind(), MessageBoxView::Icon::kInformation);
+  EXPECT_EQ(MessageBoxView("t", "c", MB_YESNOCANCEL | MB_DEFBUTTON2).FocusedButton(), 1);
+  EXPECT_EQ(MessageBoxView("t", "c", MB_OK | MB_DEFBUTTON2).FocusedButton(), 0);  // no second button
+}
+
+TEST(MessageBoxView, KeysMoveBetweenButtonsAndPressThem) {
+  MessageBoxView box(kQuestion, kCaption, MB_YESNO | MB_ICONQUESTION);
+  EXPECT_EQ(box.HandleKey(KeyEvent(Key::kRight)), std::nullopt);
+  EXPECT_EQ(box.FocusedButton(), 1);
+  EXPECT_EQ(box.HandleKey(KeyEvent(Key::kTab)), std::nullopt);
+  EXPECT_EQ(box.FocusedButton(), 0);  // wraps around
+  EXPECT_EQ(box.HandleKey(KeyEvent(Key::kTab, true)), std::nullopt);
+  EXPECT_EQ(box.HandleKey(KeyEvent(Key::kEnter)), IDNO);
+  EXPECT_EQ(box.HandleKey(CharEvent(L'y')), IDYES);
+  EXPECT_EQ(box.HandleKey(CharEvent(L'N')), IDNO);
+  EXPECT_EQ(box.HandleKey(CharEvent(L'q')), std::nullopt);
+}
+
+TEST(MessageBoxView, EscapeCancelsOrAnswersALoneOkButNeverAnswersAQuestion) {
+  EXPECT_EQ(MessageBoxView("t", "c", MB_OK).HandleKey(KeyEvent(Key::kEscape)), IDOK);
+  EXPECT_EQ(MessageBoxView("t", "c", MB_OKCANCEL).HandleKey(KeyEvent(Key::kEscape)), IDCANCEL);
+  EXPECT_EQ(MessageBoxView("t", "c", MB_YESNOCANCEL).HandleKey(KeyEvent(Key::kEscape)), IDCANCEL);
+  EXPECT_EQ(MessageBoxView("t", "c", MB_YESNO).HandleKey(KeyEvent(Key::kEscape)), std::nullopt);
+}
+
+TEST(MessageBoxView, DrawsCaptionLinesIconAndClickableButtons) {
+  Canvas canvas(80, 24);
+  MessageBoxView box(kQuestion, kCaption, MB_YESNO | MB_ICONQUESTION);
+  box.Draw(canvas, CellRect{0, 0, 80, 24});
+  std::wstring screen;
+  int yes_row = -1;
+  for (int y = 0; y < 24; ++y) {
+    std::wstring row = canvas.RowText(y);
+    screen += row + L"\n";
+    if (row.find(DecodeUtf8("はい(Y)")) != std::wstring::npos) yes_row = y;
+  }
+  EXPECT_NE(screen.find(DecodeUtf8("ｽｹｼﾞｭｰﾙｻｰﾋﾞｽ")), std::wstring::npos);
+  EXPECT_NE(screen.find(DecodeUtf8("PC01 上でｽｹｼﾞｭｰﾙｻｰﾋﾞｽが停止中です。")), std::wstring::npos);
+  EXPECT_NE(screen.find(DecodeUtf8("今すぐ開始しますか?")), std::wstring::npos);  // the line feed is honoured
+  EXPECT_NE(screen.find(L"(?)"), std::wstring::npos);
+  ASSERT_GE(yes_row, 0);
+  std::wstring row = canvas.RowText(yes_row);
+  int no_col = TextWidth(row.substr(0, row.find(DecodeUtf8("いいえ"))));
+  EXPECT_EQ(box.HandleClick(no_col, yes_row), IDNO);
+  EXPECT_EQ(box.HandleClick(0, 0), std::nullopt);
+}
+
+TEST(MessageBoxView, LongLinesWrapInsideANarrowScreen) {
+  Canvas canvas(40, 20);
+  std::string text(120, 'x');
+  MessageBoxView box(text, "c", MB_OK);
+  box.Draw(canvas, CellRect{0, 0, 40, 20});
+  int rows_with_x = 0;
+  for (int y = 0; y < 20; ++y)
+    if (canvas.RowText(y).find(L"xxxx") != std::wstring::npos) ++rows_with_x;
+  EXPECT_GE(rows_with_x, 4);  // nothing cut off
+}
+
+}  // namespace
+}  // namespace tui

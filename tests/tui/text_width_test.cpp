@@ -1,0 +1,58 @@
+#include "text_width.h"
+
+#include <standin/text.h>
+
+#include <gtest/gtest.h>
+
+namespace tui {
+namespace {
+
+TEST(TextWidth, JapaneseTextHasItsTrueWidth) {
+  // Half-width katakana and its sound marks take one column, kanji, kana and
+  // the full-width middle dot two.
+  EXPECT_EQ(TextWidth(AnsiToWide(standin::Utf8ToCp932("ｼﾞｮﾌﾞ・ｽｹｼﾞｭｰﾙ"))), 14);
+  EXPECT_EQ(TextWidth(AnsiToWide(standin::Utf8ToCp932("追加(&A)..."))), 11);
+  EXPECT_EQ(TextWidth(DecodeUtf8("毎回  月水金")), 12);
+  EXPECT_EQ(TextWidth(DecodeUtf8(" 7:00 午後")), 10);
+}
+
+TEST(TextWidth, ClippingNeverSplitsADoubleWidthCharacter) {
+  std::wstring text = DecodeUtf8("ab追加c");
+  EXPECT_EQ(ClipToWidth(text, 3), L"ab");
+  EXPECT_EQ(ClipToWidth(text, 4), DecodeUtf8("ab追"));
+  EXPECT_EQ(ClipToWidth(text, 100), text);
+  EXPECT_EQ(SkipColumns(text, 3), DecodeUtf8("追加c"));  // half a character is not skipped
+  EXPECT_EQ(SkipColumns(text, 4), DecodeUtf8("加c"));
+}
+
+TEST(TextWidth, MalformedTextIsReplacedNotDropped) {
+  EXPECT_EQ(DecodeUtf8("a\xFF"
+                       "b"),
+            L"a\xFFFD"
+            L"b");
+  EXPECT_EQ(DecodeUtf8("\xE8\xBF"), L"\xFFFD\xFFFD");             // cut off
+  EXPECT_EQ(DecodeUtf8("\xC0\xAF"), L"\xFFFD\xFFFD");             // overlong
+  EXPECT_EQ(EncodeUtf8(DecodeUtf8("日程 ｺﾏﾝﾄﾞ")), "日程 ｺﾏﾝﾄﾞ");  // round trip
+}
+
+TEST(TextWidth, MnemonicMarks) {
+  Label select = ParseMnemonic(DecodeUtf8("ｺﾝﾋﾟｭｰﾀ選択(&S)..."));
+  EXPECT_EQ(select.text, DecodeUtf8("ｺﾝﾋﾟｭｰﾀ選択(S)..."));
+  EXPECT_EQ(select.text[static_cast<size_t>(select.mnemonic_index)], L'S');
+  Label ampersand = ParseMnemonic(L"A&&B &Cd");
+  EXPECT_EQ(ampersand.text, L"A&B Cd");
+  EXPECT_EQ(ampersand.mnemonic_index, 4);
+  EXPECT_EQ(ParseMnemonic(L"plain").mnemonic_index, -1);
+  EXPECT_EQ(ParseMnemonic(L"end&").text, L"end&");
+}
+
+TEST(TextWidth, LinesAndWrapping) {
+  EXPECT_EQ(SplitLines(L"a\nb\r\nc\rd"), (std::vector<std::wstring>{L"a", L"b", L"c", L"d"}));
+  EXPECT_EQ(WrapLine(L"one two three", 8), (std::vector<std::wstring>{L"one two", L"three"}));
+  // Japanese has no blanks: break between characters, by columns.
+  EXPECT_EQ(WrapLine(DecodeUtf8("ｼﾞｮﾌﾞ一覧の取得"), 8),
+            (std::vector<std::wstring>{DecodeUtf8("ｼﾞｮﾌﾞ一"), DecodeUtf8("覧の取得")}));
+}
+
+}  // namespace
+}  // namespace tui
