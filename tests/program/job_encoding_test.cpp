@@ -1,0 +1,244 @@
+// The conversions between editor values, job record fields and list texts.
+// Compiled with the program's execution character set, so the expected texts
+// below are Shift-JIS like the program's own.
+#include "jobs/job_encoding.h"
+#include "jobs/job_list.h"
+
+#include <gtest/gtest.h>
+
+#include <stdlib.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+const DWORD_PTR kMinute = 60000;
+
+DWORD_PTR At(unsigned hour, unsigned minute) { return (hour * 60 + minute) * kMinute; }
+
+std::string ScheduleText(UCHAR flags, UCHAR days_of_week, DWORD days_of_month) {
+  char buffer[512] = {};
+  FormatScheduleText(flags, days_of_week, days_of_month, buffer);
+  return buffer;
+}
+
+AT_INFO Encoded(RunUnit unit, const std::vector<int> &weekdays, const std::vector<int> &dates, BOOL weekday_checked,
+                BOOL date_checked, WORD today_weekday = 1) {
+  AT_INFO record = {};
+  // Fields the encoder must overwrite, not merge with.
+  record.DaysOfMonth = 0xDEAD;
+  record.DaysOfWeek = 0xEE;
+  record.Flags = 0xFF;
+  EncodeSchedule(unit, weekdays.data(), static_cast<int>(weekdays.size()), dates.data(), static_cast<int>(dates.size()),
+                 weekday_checked, date_checked, today_weekday, &record);
+  return record;
+}
+
+// The editor reads its hour and minute fields back as unsigned decimals with
+// leading blanks skipped.
+UINT ReadBack(const char *text) { return static_cast<UINT>(strtoul(text, NULL, 10)); }
+
+TEST(EncodeJobTime, GivesMillisecondsAfterMidnightOnTheTwentyFourHourClock) {
+  EXPECT_EQ(EncodeJobTime(0, 0, 0), 0u);
+  EXPECT_EQ(EncodeJobTime(0, 5, 0), At(0, 5));
+  EXPECT_EQ(EncodeJobTime(9, 30, 0), At(9, 30));
+  EXPECT_EQ(EncodeJobTime(11, 59, 0), At(11, 59));
+  EXPECT_EQ(EncodeJobTime(0, 0, 1), 43200000u);
+  EXPECT_EQ(EncodeJobTime(7, 0, 1), At(19, 0));
+  EXPECT_EQ(EncodeJobTime(11, 59, 1), At(23, 59));
+  // Any selector index but 0 counts as the afternoon.
+  EXPECT_EQ(EncodeJobTime(7, 0, 5), At(19, 0));
+}
+
+TEST(FormatTimeText, ShowsTheTwelveHourClockWithItsHalfDayWord) {
+  const struct {
+    DWORD_PTR job_time;
+    const char *text;
+  } cases[] = {
+      {At(0, 0), " 0:00 午前"},  {At(0, 5), " 0:05 午前"},   {At(9, 30), " 9:30 午前"},  {At(11, 59), "11:59 午前"},
+      {At(12, 0), " 0:00 午後"}, {At(12, 30), " 0:30 午後"}, {At(13, 0), " 1:00 午後"},  {At(19, 0), " 7:00 午後"},
+      {At(20, 0), " 8:00 午後"}, {At(22, 0), "10:00 午後"},  {At(23, 59), "11:59 午後"},
+  };
+  for (const auto &c : cases) {
+    EXPECT_STREQ(FormatTimeText(c.job_time), c.text) << c.job_time;
+    EXPECT_EQ(strlen(c.text), 10u);
+  }
+  // Seconds and milliseconds that another program stored are dropped.
+  EXPECT_STREQ(FormatTimeText(At(1, 2) + 59999), " 1:02 午前");
+}
+
+TEST(FormatTimeText, MarksATimeOfTwentyFourHoursOrMoreAsUnknown) {
+  EXPECT_STREQ(FormatTimeText(At(23, 59) + 59999), "11:59 午後");
+  EXPECT_STREQ(FormatTimeText(At(24, 0)), "--:-- 不明");
+  EXPECT_STREQ(FormatTimeText(At(25, 30)), "--:-- 不明");
+  EXPECT_STREQ(FormatTimeText(0xFFFFFFFFu), "--:-- 不明");
+  EXPECT_LE(strlen(FormatTimeText(At(24, 0))), 10u);
+}
+
+TEST(DecodeJobTime, GivesTheEditorsHourMinuteAndHalfDay) {
+  const char *hour = NULL;
+  const char *minute = NULL;
+  int half = -1;
+  DecodeJobTime(At(12, 30), &hour, &minute, &half);
+  EXPECT_STREQ(hour, " 0");
+  EXPECT_STREQ(minute, "30");
+  EXPECT_EQ(half, 1);
+  DecodeJobTime(At(9, 5), &hour, &minute, &half);
+  EXPECT_STREQ(hour, " 9");
+  EXPECT_STREQ(minute, "05");
+  EXPECT_EQ(half, 0);
+  DecodeJobTime(At(22, 0), &hour, &minute, &half);
+  EXPECT_STREQ(hour, "10");
+  EXPECT_STREQ(minute, "00");
+  EXPECT_EQ(half, 1);
+}
+
+TEST(DecodeJobTime, EncodesBackToTheSameJobTimeForEveryMinuteOfTheDay) {
+  for (unsigned m = 0; m < 24 * 60; ++m) {
+    const char *hour = NULL;
+    const char *minute = NULL;
+    int half = -1;
+    DecodeJobTime(m * kMinute + 1234, &hour, &minute, &half);
+    ASSERT_LE(ReadBack(hour), 11u) << m;
+    ASSERT_EQ(EncodeJobTime(ReadBack(hour), ReadBack(minute), half), m * kMinute) << m;
+  }
+}
+
+TEST(DecodeJobTime, GivesATimeTheEditorRefusesForTwentyFourHoursOrMore) {
+  const char *hour = NULL;
+  const char *minute = NULL;
+  int half = -1;
+  DecodeJobTime(At(24, 0), &hour, &minute, &half);
+  // Out of the 0 to 11 and 0 to 59 ranges, so saving it unchanged is refused
+  // instead of storing a time nobody chose.
+  EXPECT_GT(ReadBack(hour), 11u);
+  EXPECT_GT(ReadBack(minute), 59u);
+  EXPECT_EQ(half, 0);
+}
+
+TEST(BuildDayMask, SumsOneBitPerIndexWhateverTheOrder) {
+  const int weekdays[] = {4, 0, 2};
+  EXPECT_EQ(BuildDayMask(weekdays, 3, 0xFF), 0x15u);
+  const int dates[] = {30, 0, 14};
+  EXPECT_EQ(BuildDayMask(dates, 3, 0xFFFFFFFF), 0x40004001u);
+  int all_dates[31];
+  for (int i = 0; i < 31; ++i) all_dates[i] = 30 - i;
+  EXPECT_EQ(BuildDayMask(all_dates, 31, 0xFFFFFFFF), 0x7FFFFFFFu);
+  EXPECT_EQ(BuildDayMask(NULL, 0, 0xFF), 0u);
+  // Indices that no list reports add no bit and cause no overflow.
+  const int odd[] = {-1, 40, 64, 1};
+  EXPECT_EQ(BuildDayMask(odd, 4, 0xFFFFFFFF), 0x2u);
+}
+
+TEST(EncodeSchedule, FillsTheDaysAndFlagsByRunUnit) {
+  AT_INFO every = Encoded(Every, {0, 2, 4}, {0, 14}, TRUE, TRUE);
+  EXPECT_EQ(every.Flags, JOB_RUN_PERIODICALLY);
+  EXPECT_EQ(every.DaysOfWeek, 0x15);
+  EXPECT_EQ(every.DaysOfMonth, 0x4001u);
+
+  AT_INFO next = Encoded(Next, {1}, {9}, TRUE, TRUE);
+  EXPECT_EQ(next.Flags, 0);
+  EXPECT_EQ(next.DaysOfWeek, 0x02);
+  EXPECT_EQ(next.DaysOfMonth, 0x200u);
+
+  AT_INFO only_31st = Encoded(Every, {}, {30}, TRUE, TRUE);
+  EXPECT_EQ(only_31st.DaysOfMonth, 0x40000000u);
+  EXPECT_EQ(only_31st.DaysOfWeek, 0);
+
+  // Today and Tomorrow never look at the lists.
+  AT_INFO today = Encoded(Today, {0, 1}, {3}, TRUE, TRUE);
+  EXPECT_EQ(today.Flags, 0);
+  EXPECT_EQ(today.DaysOfWeek, 0);
+  EXPECT_EQ(today.DaysOfMonth, 0u);
+}
+
+TEST(EncodeSchedule, CountsOnlyTheListsWhoseCheckboxIsChecked) {
+  AT_INFO every = Encoded(Every, {0, 2}, {}, FALSE, TRUE);
+  EXPECT_EQ(every.Flags, JOB_RUN_PERIODICALLY);
+  EXPECT_EQ(every.DaysOfWeek, 0);
+  EXPECT_EQ(every.DaysOfMonth, 0u);
+
+  AT_INFO next = Encoded(Next, {0, 2}, {5}, FALSE, FALSE);
+  AT_INFO today = Encoded(Today, {}, {}, FALSE, FALSE);
+  EXPECT_EQ(next.Flags, today.Flags);
+  EXPECT_EQ(next.DaysOfWeek, today.DaysOfWeek);
+  EXPECT_EQ(next.DaysOfMonth, today.DaysOfMonth);
+
+  AT_INFO dates_only = Encoded(Next, {3}, {0}, FALSE, TRUE);
+  EXPECT_EQ(dates_only.DaysOfWeek, 0);
+  EXPECT_EQ(dates_only.DaysOfMonth, 0x1u);
+}
+
+TEST(EncodeSchedule, TomorrowIsTheWeekdayAfterTodayOnTheLocalClock) {
+  // The clock counts from Sunday = 0, the mask from Monday = bit 0.
+  const UCHAR expected[7] = {0x01, 0x02, 0x04, 0x08, 0x10, 0x20, 0x40};
+  const char *names[7] = {"月", "火", "水", "木", "金", "土", "日"};
+  for (WORD w = 0; w < 7; ++w) {
+    AT_INFO record = Encoded(Tomorrow, {}, {}, FALSE, FALSE, w);
+    EXPECT_EQ(record.DaysOfWeek, expected[w]) << w;
+    EXPECT_EQ(record.DaysOfMonth, 0u);
+    EXPECT_EQ(record.Flags, 0);
+    EXPECT_EQ(ScheduleText(record.Flags, record.DaysOfWeek, record.DaysOfMonth), std::string("次の  ") + names[w]);
+  }
+}
+
+TEST(RunUnitFromRadios, TestsEveryThenTodayThenNextElseTomorrow) {
+  EXPECT_EQ(RunUnitFromRadios(TRUE, TRUE, TRUE), Every);
+  EXPECT_EQ(RunUnitFromRadios(FALSE, TRUE, TRUE), Today);
+  EXPECT_EQ(RunUnitFromRadios(FALSE, FALSE, TRUE), Next);
+  EXPECT_EQ(RunUnitFromRadios(FALSE, FALSE, FALSE), Tomorrow);
+}
+
+TEST(FormatScheduleText, NamesThePrefixTheWeekdaysAndTheDates) {
+  EXPECT_EQ(ScheduleText(0x01, 0x15, 0), "毎回  月水金");
+  EXPECT_EQ(ScheduleText(0x01, 0, 0x4001), "毎回  1日 15日 ");
+  EXPECT_EQ(ScheduleText(0x00, 0x02, 0x200), "次の  火 と 10日 ");
+  EXPECT_EQ(ScheduleText(0x04, 0, 0), "今日  ");
+  EXPECT_EQ(ScheduleText(0x00, 0, 0), "明日  ");
+  EXPECT_EQ(ScheduleText(0x01, 0, 0), "毎回  ");
+  EXPECT_EQ(ScheduleText(0x01, 0, 0x40000000), "毎回  31日 ");
+  // Bits the program neither writes nor reads show nothing.
+  EXPECT_EQ(ScheduleText(0x10 | 0x02, 0x80, 0x80000000), "明日  ");
+  EXPECT_EQ(ScheduleText(0x04, 0x81, 0), "次の  月");
+}
+
+TEST(FormatScheduleText, TheLongestTextIs170Bytes) {
+  std::string text = ScheduleText(0x01, 0x7F, 0x7FFFFFFF);
+  EXPECT_EQ(text.size(), 170u);
+  EXPECT_EQ(text.substr(0, 20), "毎回  月火水木金土日");
+  EXPECT_EQ(text.substr(text.size() - 6), " 31日 ");
+  // The same text whatever the buffer held before.
+  char buffer[512];
+  memset(buffer, 'x', sizeof buffer);
+  FormatScheduleText(0x01, 0x7F, 0x7FFFFFFF, buffer);
+  EXPECT_EQ(std::string(buffer), text);
+}
+
+TEST(DecodeRunUnit, FollowsTheSameRulesAsTheScheduleText) {
+  EXPECT_EQ(DecodeRunUnit(0x01, 0, 0), Every);
+  EXPECT_EQ(DecodeRunUnit(0x05, 0x01, 0), Every);
+  EXPECT_EQ(DecodeRunUnit(0x04, 0x01, 0), Next);
+  EXPECT_EQ(DecodeRunUnit(0x00, 0, 0x1), Next);
+  EXPECT_EQ(DecodeRunUnit(0x04, 0, 0), Today);
+  EXPECT_EQ(DecodeRunUnit(0x00, 0, 0), Tomorrow);
+  EXPECT_EQ(DecodeRunUnit(0x00, 0x80, 0x80000000), Tomorrow);
+}
+
+TEST(DayNameTable, RunsFromMondayToSunday) {
+  const char *names[7] = {"月", "火", "水", "木", "金", "土", "日"};
+  for (int i = 0; i < 7; ++i) EXPECT_STREQ(DayNameTable[i], names[i]);
+}
+
+TEST(JobIdFromText, ReadsASignedDecimalPrefix) {
+  EXPECT_EQ(JobIdFromText("12"), 12);
+  EXPECT_EQ(JobIdFromText("  \t+7x"), 7);
+  EXPECT_EQ(JobIdFromText("-3"), -3);
+  EXPECT_EQ(JobIdFromText("abc"), 0);
+  EXPECT_EQ(JobIdFromText(""), 0);
+  // An ID above 2^31 was shown negative by "%ld" and reads back to its bits.
+  EXPECT_EQ(static_cast<DWORD>(JobIdFromText("-1")), 0xFFFFFFFFu);
+  EXPECT_EQ(JobIdFromText("2147483647"), 2147483647);
+}
+
+}  // namespace
