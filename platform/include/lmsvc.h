@@ -48,7 +48,8 @@ typedef struct _SERVICE_INFO_2 {
 #define SERVICE_CTRL_CONTINUE 2
 #define SERVICE_CTRL_UNINSTALL 3
 
-#define SERVICE_SCHEDULE "SCHEDULE"
+#define SERVICE_SCHEDULE "Schedule"
+#define SERVICE_LM20_SCHEDULE "SCHEDULE"
 
 #ifdef __cplusplus
 extern "C" {

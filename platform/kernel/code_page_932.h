@@ -1,0 +1,25 @@
+// Code page 932 (the Japanese ANSI code page) as lookup tables, built once
+// from the C library's iconv converter.
+#ifndef VELMORA_STANDIN_KERNEL_CODE_PAGE_932_H
+#define VELMORA_STANDIN_KERNEL_CODE_PAGE_932_H
+
+#include <cstdint>
+
+namespace standin {
+
+// The platform's default characters of code page 932.
+constexpr char kCp932DefaultChar = '?';
+constexpr char16_t kCp932UnicodeDefaultChar = u'\u30FB';
+
+bool IsCp932LeadByte(unsigned char byte);
+// The UTF-16 unit of a single byte or of a lead and trail byte pair
+// (code = lead << 8 | trail); 0 when the code page has no such character
+// (the NUL byte itself decodes to 0 as well: callers handle it first).
+char16_t DecodeCp932(uint16_t code);
+// The one- or two-byte code of a UTF-16 unit (two-byte codes are > 0xFF);
+// -1 when the code page lacks the character.
+int EncodeCp932(char16_t unit);
+
+}  // namespace standin
+
+#endif

@@ -1,0 +1,159 @@
+// wsprintfA: the platform's small formatter. Conversions %s %c %d %i %u %x
+// %X and %%, with the flags '-', '0' and '#', a width and a precision; 'l'
+// and 'h' are accepted and change nothing, since LONG and int are both 32
+// bits. Output stops at 1023 bytes plus the terminator, as the platform's
+// does.
+#include <windows.h>
+
+#include <cstdarg>
+#include <cstring>
+#include <string>
+
+namespace {
+
+constexpr size_t kMaxOutput = 1023;
+
+class Output {
+ public:
+  explicit Output(char *buffer) : buffer_(buffer) {}
+  void Put(char c) {
+    if (count_ < kMaxOutput) buffer_[count_++] = c;
+  }
+  void Put(const char *text, size_t size) {
+    for (size_t i = 0; i < size; ++i) Put(text[i]);
+  }
+  void Repeat(char c, size_t times) {
+    for (size_t i = 0; i < times; ++i) Put(c);
+  }
+  int Finish() {
+    buffer_[count_] = '\0';
+    return static_cast<int>(count_);
+  }
+
+ private:
+  char *buffer_;
+  size_t count_ = 0;
+};
+
+struct Spec {
+  bool left = false;
+  bool zero = false;
+  bool alternate = false;
+  size_t width = 0;
+  bool has_precision = false;
+  size_t precision = 0;
+};
+
+// Writes `body` (a number's digits, or a text) with its prefix ("-" or "0x"),
+// padded to the width.
+void Emit(Output *out, const Spec &spec, const std::string &prefix, const std::string &body, bool numeric) {
+  std::string digits = body;
+  if (numeric && spec.has_precision && digits.size() < spec.precision)
+    digits.insert(0, spec.precision - digits.size(), '0');
+  const size_t length = prefix.size() + digits.size();
+  const size_t pad = spec.width > length ? spec.width - length : 0;
+  if (spec.left) {
+    out->Put(prefix.data(), prefix.size());
+    out->Put(digits.data(), digits.size());
+    out->Repeat(' ', pad);
+  } else if (spec.zero && numeric) {
+    out->Put(prefix.data(), prefix.size());
+    out->Repeat('0', pad);
+    out->Put(digits.data(), digits.size());
+  } else {
+    out->Repeat(spec.zero ? '0' : ' ', pad);
+    out->Put(prefix.data(), prefix.size());
+    out->Put(digits.data(), digits.size());
+  }
+}
+
+std::string Digits(uint32_t value, unsigned base, bool upper) {
+  const char *symbols = upper ? "0123456789ABCDEF" : "0123456789abcdef";
+  std::string text;
+  do {
+    text.insert(text.begin(), symbols[value % base]);
+    value /= base;
+  } while (value != 0);
+  return text;
+}
+
+int Format(char *buffer, const char *format, va_list args) {
+  Output out(buffer);
+  for (const char *p = format; *p != '\0'; ++p) {
+    if (*p != '%') {
+      out.Put(*p);
+      continue;
+    }
+    const char *start = p++;
+    Spec spec;
+    for (;; ++p) {
+      if (*p == '-') {
+        spec.left = true;
+      } else if (*p == '0') {
+        spec.zero = true;
+      } else if (*p == '#') {
+        spec.alternate = true;
+      } else {
+        break;
+      }
+    }
+    while (*p >= '0' && *p <= '9') spec.width = spec.width * 10 + static_cast<size_t>(*p++ - '0');
+    if (*p == '.') {
+      spec.has_precision = true;
+      ++p;
+      while (*p >= '0' && *p <= '9') spec.precision = spec.precision * 10 + static_cast<size_t>(*p++ - '0');
+    }
+    if (*p == 'l' || *p == 'h') ++p;
+    switch (*p) {
+      case 'd':
+      case 'i': {
+        const int value = va_arg(args, int);
+        const uint32_t magnitude = value < 0 ? 0u - static_cast<uint32_t>(value) : static_cast<uint32_t>(value);
+        Emit(&out, spec, value < 0 ? "-" : "", Digits(magnitude, 10, false), true);
+        break;
+      }
+      case 'u':
+        Emit(&out, spec, "", Digits(va_arg(args, unsigned), 10, false), true);
+        break;
+      case 'x':
+      case 'X': {
+        const unsigned value = va_arg(args, unsigned);
+        std::string prefix;
+        if (spec.alternate && value != 0) prefix = *p == 'x' ? "0x" : "0X";
+        Emit(&out, spec, prefix, Digits(value, 16, *p == 'X'), true);
+        break;
+      }
+      case 'c':
+        Emit(&out, spec, "", std::string(1, static_cast<char>(va_arg(args, int))), false);
+        break;
+      case 's': {
+        const char *text = va_arg(args, const char *);
+        if (text == nullptr) text = "(null)";
+        size_t length = 0;
+        while (text[length] != '\0' && (!spec.has_precision || length < spec.precision)) ++length;
+        Emit(&out, spec, "", std::string(text, length), false);
+        break;
+      }
+      case '\0':
+        // A lone '%' at the end: keep what was written and stop.
+        out.Put(start, static_cast<size_t>(p - start));
+        return out.Finish();
+      default:
+        // "%%" and any unknown conversion write the character itself.
+        out.Put(*p);
+        break;
+    }
+  }
+  return out.Finish();
+}
+
+}  // namespace
+
+extern "C" int WINAPIV wsprintfA(LPSTR buffer, LPCSTR format, ...) {
+  if (buffer == nullptr || format == nullptr) return 0;
+  va_list args;
+  va_start(args, format);
+  const int count = Format(buffer, format, args);
+  va_end(args);
+  return count;
+}

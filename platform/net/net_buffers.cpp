@@ -1,0 +1,64 @@
+#include "net_buffers.h"
+
+#include <lm.h>
+
+#include <standin/call_log.h>
+#include <standin/network.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <new>
+#include <unordered_set>
+
+namespace standin::net {
+namespace {
+
+std::unordered_set<void *> &HeldBuffers() {
+  static std::unordered_set<void *> held;
+  return held;
+}
+
+}  // namespace
+
+void *AllocateNetBuffer(size_t size) {
+  void *buffer = std::calloc(1, size == 0 ? 1 : size);
+  if (buffer == nullptr) throw std::bad_alloc();
+  HeldBuffers().insert(buffer);
+  return buffer;
+}
+
+void ReleaseAllNetBuffers() {
+  for (void *buffer : HeldBuffers()) std::free(buffer);
+  HeldBuffers().clear();
+}
+
+NetBufferBuilder::NetBufferBuilder(size_t record_bytes, size_t string_units) {
+  // Strings follow the records, aligned for the records' pointer fields.
+  const size_t aligned =
+      (record_bytes + alignof(std::max_align_t) - 1) / alignof(std::max_align_t) * alignof(std::max_align_t);
+  base_ = static_cast<unsigned char *>(AllocateNetBuffer(aligned + string_units * sizeof(char16_t)));
+  next_string_ = reinterpret_cast<char16_t *>(base_ + aligned);
+}
+
+char16_t *NetBufferBuilder::AddString(const std::u16string &text) {
+  char16_t *start = next_string_;
+  std::memcpy(start, text.c_str(), (text.size() + 1) * sizeof(char16_t));
+  next_string_ += text.size() + 1;
+  return start;
+}
+
+}  // namespace standin::net
+
+namespace standin {
+size_t OutstandingNetBuffers() { return net::HeldBuffers().size(); }
+}  // namespace standin
+
+extern "C" NET_API_STATUS NET_API_FUNCTION NetApiBufferFree(LPVOID Buffer) {
+  standin::RecordCall("NetApiBufferFree", "", "");
+  if (Buffer == nullptr) return NERR_Success;
+  // A pointer this allocator never gave out (or gave out and took back) is
+  // refused instead of corrupting the heap.
+  if (standin::net::HeldBuffers().erase(Buffer) == 0) return ERROR_INVALID_PARAMETER;
+  std::free(Buffer);
+  return NERR_Success;
+}

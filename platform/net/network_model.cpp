@@ -1,0 +1,414 @@
+#include "network_model.h"
+
+#include <standin/text.h>
+
+#include <cstring>
+#include <sstream>
+
+namespace standin::net {
+namespace {
+
+// The key=value words of a statement after its leading plain words.
+struct Options {
+  std::map<std::string, Token> values;
+  std::vector<std::string> flags;  // plain words such as `unreachable`
+};
+
+bool CollectOptions(const std::vector<Token> &tokens, size_t first, const std::vector<std::string> &allowed_keys,
+                    const std::vector<std::string> &allowed_flags, Options *options, std::string *error) {
+  for (size_t i = first; i < tokens.size(); ++i) {
+    const Token &token = tokens[i];
+    if (token.key.empty()) {
+      bool known = false;
+      for (const auto &flag : allowed_flags) known = known || (!token.quoted && token.value == flag);
+      if (!known) {
+        *error = "unexpected word \"" + token.value + "\"";
+        return false;
+      }
+      options->flags.push_back(token.value);
+      continue;
+    }
+    bool known = false;
+    for (const auto &key : allowed_keys) known = known || token.key == key;
+    if (!known) {
+      *error = "unknown setting " + token.key + "=";
+      return false;
+    }
+    if (!options->values.emplace(token.key, token).second) {
+      *error = token.key + "= is given twice";
+      return false;
+    }
+  }
+  return true;
+}
+
+bool NumberOption(const Options &options, const std::string &key, uint64_t max, uint64_t *value, std::string *error) {
+  auto it = options.values.find(key);
+  if (it == options.values.end()) return true;
+  if (it->second.quoted || !ParseNumber(it->second.value, value) || *value > max) {
+    *error = key + "=" + it->second.value + " is not a number from 0 to " + std::to_string(max);
+    return false;
+  }
+  return true;
+}
+
+bool ParseUnsigned(const std::string &text, size_t digits_min, size_t digits_max, unsigned max, unsigned *value) {
+  if (text.size() < digits_min || text.size() > digits_max) return false;
+  unsigned result = 0;
+  for (char c : text) {
+    if (c < '0' || c > '9') return false;
+    result = result * 10 + static_cast<unsigned>(c - '0');
+  }
+  if (result > max) return false;
+  *value = result;
+  return true;
+}
+
+std::vector<std::string> Split(const std::string &text, char separator) {
+  std::vector<std::string> parts;
+  size_t start = 0;
+  for (;;) {
+    size_t end = text.find(separator, start);
+    parts.push_back(text.substr(start, end == std::string::npos ? std::string::npos : end - start));
+    if (end == std::string::npos) return parts;
+    start = end + 1;
+  }
+}
+
+// HH:MM[:SS[.mmm]] to milliseconds after midnight.
+bool ParseTimeOfDay(const std::string &text, uint32_t *job_time) {
+  std::string main = text, fraction;
+  size_t dot = text.find('.');
+  if (dot != std::string::npos) {
+    main = text.substr(0, dot);
+    fraction = text.substr(dot + 1);
+  }
+  std::vector<std::string> parts = Split(main, ':');
+  unsigned hour = 0, minute = 0, second = 0, milli = 0;
+  if (parts.size() < 2 || parts.size() > 3) return false;
+  if (!ParseUnsigned(parts[0], 1, 2, 23, &hour) || !ParseUnsigned(parts[1], 2, 2, 59, &minute)) return false;
+  if (parts.size() == 3 && !ParseUnsigned(parts[2], 2, 2, 59, &second)) return false;
+  if (dot != std::string::npos && (parts.size() != 3 || !ParseUnsigned(fraction, 3, 3, 999, &milli))) return false;
+  *job_time = ((hour * 60 + minute) * 60 + second) * 1000 + milli;
+  return true;
+}
+
+bool IsLeapYear(unsigned year) { return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0; }
+
+unsigned DaysInMonth(unsigned year, unsigned month) {
+  static const unsigned kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+  return month == 2 && IsLeapYear(year) ? 29 : kDays[month - 1];
+}
+
+unsigned DayOfWeek(unsigned year, unsigned month, unsigned day) {
+  // Sakamoto's method; Sunday is 0 as in SYSTEMTIME.
+  static const unsigned kOffsets[] = {0, 3, 2, 5, 0, 3, 5, 1, 4, 6, 2, 4};
+  if (month < 3) --year;
+  return (year + year / 4 - year / 100 + year / 400 + kOffsets[month - 1] + day) % 7;
+}
+
+std::string Hex(uint32_t value) {
+  std::ostringstream out;
+  out << "0x" << std::hex << value;
+  return out.str();
+}
+
+std::string StatusWordText(DWORD status) {
+  switch (status) {
+    case kStatusRunning:
+      return "running";
+    case kStatusStopped:
+      return "stopped";
+    case kStatusPaused:
+      return "paused";
+    default:
+      return Hex(status);
+  }
+}
+
+std::string ApplyLocal(Network *network, const std::vector<Token> &tokens) {
+  if (tokens.size() != 2 || !tokens[1].key.empty()) return "usage: local NAME";
+  if (!IsValidComputerName(tokens[1].value)) return "\"" + tokens[1].value + "\" is not a valid computer name";
+  network->local = UpperCaseAscii(tokens[1].value);
+  return "";
+}
+
+std::string ApplyComputer(Network *network, const std::vector<Token> &tokens) {
+  if (tokens.size() < 2 || !tokens[1].key.empty())
+    return "usage: computer NAME [platform=N] [service=running|stopped|paused|STATUSWORD] [unreachable]";
+  const std::string name = UpperCaseAscii(tokens[1].value);
+  if (!IsValidComputerName(name)) return "\"" + tokens[1].value + "\" is not a valid computer name";
+  if (network->Find(name) != nullptr) return "computer " + name + " is described twice";
+  Options options;
+  std::string error;
+  if (!CollectOptions(tokens, 2, {"platform", "service"}, {"unreachable"}, &options, &error)) return error;
+  Computer computer;
+  computer.name = name;
+  uint64_t platform = 500;
+  if (!NumberOption(options, "platform", UINT32_MAX, &platform, &error)) return error;
+  computer.platform_id = static_cast<DWORD>(platform);
+  auto service = options.values.find("service");
+  if (service != options.values.end() && !ParseStatusWord(service->second.value, &computer.status))
+    return "service=" + service->second.value + " is not running, stopped, paused or a status word";
+  computer.unreachable = !options.flags.empty();
+  network->computers.push_back(std::move(computer));
+  return "";
+}
+
+std::string ApplyService(Network *network, const std::vector<Token> &tokens) {
+  if (tokens.size() < 3 || !tokens[1].key.empty())
+    return "usage: service NAME start=CODE | continue=CODE | pending=N | lastid=N";
+  Computer *computer = network->Find(tokens[1].value);
+  if (computer == nullptr) return "no computer " + UpperCaseAscii(tokens[1].value) + " is described before this line";
+  Options options;
+  std::string error;
+  if (!CollectOptions(tokens, 2, {"start", "continue", "pending", "lastid"}, {}, &options, &error)) return error;
+  uint64_t start = computer->behaviour.start_code, resume = computer->behaviour.continue_code;
+  uint64_t pending = computer->behaviour.pending, last_id = computer->highest_id;
+  if (!NumberOption(options, "start", UINT32_MAX, &start, &error) ||
+      !NumberOption(options, "continue", UINT32_MAX, &resume, &error) ||
+      !NumberOption(options, "pending", 1000000, &pending, &error) ||
+      !NumberOption(options, "lastid", UINT32_MAX, &last_id, &error))
+    return error;
+  computer->behaviour.start_code = static_cast<DWORD>(start);
+  computer->behaviour.continue_code = static_cast<DWORD>(resume);
+  computer->behaviour.pending = static_cast<uint32_t>(pending);
+  if (last_id > computer->highest_id) computer->highest_id = static_cast<uint32_t>(last_id);
+  return "";
+}
+
+std::string ApplyJob(Network *network, const std::vector<Token> &tokens) {
+  const std::string usage = "usage: job NAME id=N at=HH:MM[:SS[.mmm]] [flags=N] [dow=N] [dom=N] cmd=\"TEXT\"";
+  if (tokens.size() < 2 || !tokens[1].key.empty()) return usage;
+  Computer *computer = network->Find(tokens[1].value);
+  if (computer == nullptr) return "no computer " + UpperCaseAscii(tokens[1].value) + " is described before this line";
+  Options options;
+  std::string error;
+  if (!CollectOptions(tokens, 2, {"id", "at", "flags", "dow", "dom", "cmd"}, {}, &options, &error)) return error;
+  for (const char *required : {"id", "at", "cmd"})
+    if (options.values.count(required) == 0) return std::string(required) + "= is missing; " + usage;
+  uint64_t id = 0, flags = 0, dow = 0, dom = 0;
+  if (!NumberOption(options, "id", UINT32_MAX, &id, &error) || !NumberOption(options, "flags", 0xFF, &flags, &error) ||
+      !NumberOption(options, "dow", 0xFF, &dow, &error) || !NumberOption(options, "dom", UINT32_MAX, &dom, &error))
+    return error;
+  if (id == 0) return "id=0: job IDs start at 1";
+  if (flags & 0x0C) return "flags=" + Hex(static_cast<uint32_t>(flags)) + ": 0x04 and 0x08 are not stored flags";
+  StoredJob job;
+  job.id = static_cast<uint32_t>(id);
+  if (!ParseTimeOfDay(options.values["at"].value, &job.job_time))
+    return "at=" + options.values["at"].value + " is not a time of day HH:MM[:SS[.mmm]]";
+  job.flags = static_cast<uint8_t>(flags);
+  job.days_of_week = static_cast<uint8_t>(dow);
+  job.days_of_month = static_cast<uint32_t>(dom);
+  if (options.values["cmd"].value.empty()) return "cmd= is empty: a job needs a command";
+  job.command = Utf8ToUtf16(options.values["cmd"].value);
+  if (computer->jobs.count(job.id) != 0)
+    return "job " + std::to_string(job.id) + " already exists on " + computer->name;
+  if (job.id > computer->highest_id) computer->highest_id = job.id;
+  computer->jobs.emplace(job.id, std::move(job));
+  return "";
+}
+
+std::string ApplyRemove(Network *network, const std::vector<Token> &tokens) {
+  if (tokens.size() != 3 || !tokens[1].key.empty() || tokens[2].key != "id") return "usage: remove NAME id=N";
+  Computer *computer = network->Find(tokens[1].value);
+  if (computer == nullptr) return "no computer " + UpperCaseAscii(tokens[1].value);
+  uint64_t id = 0;
+  if (!ParseNumber(tokens[2].value, &id) || computer->jobs.erase(static_cast<uint32_t>(id)) == 0)
+    return "no job " + tokens[2].value + " on " + computer->name;
+  return "";
+}
+
+}  // namespace
+
+Computer *Network::Find(const std::string &name) {
+  const std::string upper = UpperCaseAscii(name);
+  for (auto &computer : computers)
+    if (computer.name == upper) return &computer;
+  return nullptr;
+}
+
+const Computer *Network::Find(const std::string &name) const { return const_cast<Network *>(this)->Find(name); }
+
+std::string Network::LocalName() const {
+  if (!local.empty()) return local;
+  return computers.empty() ? std::string() : computers.front().name;
+}
+
+std::string UpperCaseAscii(std::string text) {
+  for (char &c : text)
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+  return text;
+}
+
+bool IsValidComputerName(const std::string &utf8_name) {
+  if (utf8_name.empty()) return false;
+  for (unsigned char c : utf8_name) {
+    if (c <= 0x20 || c == 0x7F || std::strchr("\\/:*?\"<>|", static_cast<char>(c)) != nullptr) return false;
+  }
+  const std::u16string wide = Utf8ToUtf16(utf8_name);
+  for (char16_t unit : wide)
+    if (unit == u'\uFFFD') return false;
+  const std::string ansi = Utf8ToCp932(utf8_name);
+  return ansi.size() <= 15 && ansi.find('?') == std::string::npos;
+}
+
+bool ParseStatusWord(const std::string &text, DWORD *status) {
+  if (text == "running") {
+    *status = kStatusRunning;
+  } else if (text == "stopped") {
+    *status = kStatusStopped;
+  } else if (text == "paused") {
+    *status = kStatusPaused;
+  } else {
+    uint64_t value = 0;
+    if (!ParseNumber(text, &value) || value > UINT32_MAX) return false;
+    *status = static_cast<DWORD>(value);
+  }
+  return true;
+}
+
+bool ParseClock(const std::vector<Token> &tokens, SYSTEMTIME *clock, std::string *error) {
+  *error = "usage: clock YYYY-MM-DD HH:MM[:SS]";
+  if (tokens.size() != 3 || !tokens[1].key.empty() || !tokens[2].key.empty()) return false;
+  std::vector<std::string> date = Split(tokens[1].value, '-');
+  unsigned year = 0, month = 0, day = 0;
+  if (date.size() != 3 || !ParseUnsigned(date[0], 4, 4, 9999, &year) || year < 1601 ||
+      !ParseUnsigned(date[1], 2, 2, 12, &month) || month == 0 || !ParseUnsigned(date[2], 2, 2, 31, &day) || day == 0 ||
+      day > DaysInMonth(year, month)) {
+    *error = tokens[1].value + " is not a date YYYY-MM-DD";
+    return false;
+  }
+  uint32_t job_time = 0;
+  if (tokens[2].value.find('.') != std::string::npos || !ParseTimeOfDay(tokens[2].value, &job_time)) {
+    *error = tokens[2].value + " is not a time HH:MM[:SS]";
+    return false;
+  }
+  SYSTEMTIME st{};
+  st.wYear = static_cast<WORD>(year);
+  st.wMonth = static_cast<WORD>(month);
+  st.wDay = static_cast<WORD>(day);
+  st.wDayOfWeek = static_cast<WORD>(DayOfWeek(year, month, day));
+  st.wHour = static_cast<WORD>(job_time / 3600000);
+  st.wMinute = static_cast<WORD>(job_time / 60000 % 60);
+  st.wSecond = static_cast<WORD>(job_time / 1000 % 60);
+  *clock = st;
+  error->clear();
+  return true;
+}
+
+std::string FormatClock(const SYSTEMTIME &clock) {
+  char text[64];
+  std::snprintf(text, sizeof text, "%04u-%02u-%02u %02u:%02u:%02u", clock.wYear, clock.wMonth, clock.wDay, clock.wHour,
+                clock.wMinute, clock.wSecond);
+  return text;
+}
+
+std::string FormatJobTime(uint32_t job_time) {
+  char text[64];
+  const unsigned hours = job_time / 3600000, minutes = job_time / 60000 % 60;
+  const unsigned seconds = job_time / 1000 % 60, millis = job_time % 1000;
+  if (millis != 0) {
+    std::snprintf(text, sizeof text, "%02u:%02u:%02u.%03u", hours, minutes, seconds, millis);
+  } else if (seconds != 0) {
+    std::snprintf(text, sizeof text, "%02u:%02u:%02u", hours, minutes, seconds);
+  } else {
+    std::snprintf(text, sizeof text, "%02u:%02u", hours, minutes);
+  }
+  return text;
+}
+
+std::string ApplyNetworkStatement(Network *network, const std::vector<Token> &tokens) {
+  const std::string &keyword = tokens.at(0).value;
+  if (keyword == "local") return ApplyLocal(network, tokens);
+  if (keyword == "computer") return ApplyComputer(network, tokens);
+  if (keyword == "service") return ApplyService(network, tokens);
+  if (keyword == "job") return ApplyJob(network, tokens);
+  if (keyword == "remove") return ApplyRemove(network, tokens);
+  return "unknown statement \"" + keyword + "\"";
+}
+
+bool ParseNetworkText(const std::string &text, Network *network, std::string *error) {
+  *network = Network();
+  std::istringstream in(text);
+  std::string line;
+  bool in_header = true;
+  for (int number = 1; std::getline(in, line); ++number) {
+    std::vector<Token> tokens;
+    std::string fault;
+    if (!LexStatement(line, &tokens, &fault)) {
+      *error = "line " + std::to_string(number) + ": " + fault;
+      return false;
+    }
+    if (tokens.empty()) {
+      if (in_header) network->header.push_back(line);
+      continue;
+    }
+    in_header = false;
+    const std::string &keyword = tokens[0].value;
+    if (tokens[0].quoted || !tokens[0].key.empty()) {
+      fault = "a statement must begin with a keyword";
+    } else if (keyword == "clock") {
+      SYSTEMTIME clock{};
+      if (ParseClock(tokens, &clock, &fault)) network->clock = clock;
+    } else if (keyword == "local" || keyword == "computer" || keyword == "service" || keyword == "job") {
+      fault = ApplyNetworkStatement(network, tokens);
+    } else if (keyword == "fail" || keyword == "remove") {
+      fault = keyword + " belongs in scenarios, not in a network file";
+    } else {
+      fault = "unknown statement \"" + keyword + "\"";
+    }
+    if (!fault.empty()) {
+      *error = "line " + std::to_string(number) + ": " + fault;
+      return false;
+    }
+  }
+  return true;
+}
+
+std::string WriteNetworkText(const Network &network) {
+  std::string out;
+  for (const auto &line : network.header) out += line + "\n";
+  if (network.header.empty()) {
+    out +=
+        "# Velmora network: the computers Velmora can reach, their Schedule services and stored jobs.\n"
+        "# Velmora rewrites this file as jobs are added or deleted and services started.\n";
+  }
+  if (network.clock) out += "clock " + FormatClock(*network.clock) + "\n";
+  if (!network.local.empty()) out += "local " + network.local + "\n";
+  for (const auto &computer : network.computers) {
+    out += "computer " + computer.name;
+    if (computer.platform_id != 500) out += " platform=" + std::to_string(computer.platform_id);
+    out += " service=" + StatusWordText(computer.status);
+    if (computer.unreachable) out += " unreachable";
+    out += "\n";
+    const ServiceBehaviour &b = computer.behaviour;
+    const uint32_t highest_held = computer.jobs.empty() ? 0 : computer.jobs.rbegin()->first;
+    std::string service;
+    if (b.start_code != 0) service += " start=" + std::to_string(b.start_code);
+    if (b.continue_code != 0) service += " continue=" + std::to_string(b.continue_code);
+    if (b.pending != 0) service += " pending=" + std::to_string(b.pending);
+    if (computer.highest_id > highest_held) service += " lastid=" + std::to_string(computer.highest_id);
+    if (!service.empty()) out += "service " + computer.name + service + "\n";
+    for (const auto &entry : computer.jobs) {
+      const StoredJob &job = entry.second;
+      out += "job " + computer.name + " id=" + std::to_string(job.id) + " at=" + FormatJobTime(job.job_time);
+      if (job.flags != 0) out += " flags=" + Hex(job.flags);
+      if (job.days_of_week != 0) out += " dow=" + Hex(job.days_of_week);
+      if (job.days_of_month != 0) out += " dom=" + Hex(job.days_of_month);
+      out += " cmd=" + QuoteString(Utf16ToUtf8(job.command)) + "\n";
+    }
+  }
+  return out;
+}
+
+bool RunsToday(const StoredJob &job, const SYSTEMTIME &now) {
+  const uint32_t now_ms = ((now.wHour * 60u + now.wMinute) * 60u + now.wSecond) * 1000u + now.wMilliseconds;
+  if (job.job_time <= now_ms) return false;
+  if (job.days_of_week == 0 && job.days_of_month == 0) return true;  // runs at the next occurrence of its time
+  const unsigned weekday_bit = (now.wDayOfWeek + 6u) % 7u;           // bit 0 is Monday
+  if (job.days_of_week & (1u << weekday_bit)) return true;
+  return now.wDay >= 1 && now.wDay <= 31 && (job.days_of_month & (1u << (now.wDay - 1))) != 0;
+}
+
+}  // namespace standin::net

@@ -1,0 +1,370 @@
+#include "network_state.h"
+
+#include <standin/call_log.h>
+#include <standin/network.h>
+#include <standin/text.h>
+
+#include <lm.h>
+
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <map>
+#include <sstream>
+
+#include "net_buffers.h"
+#include "network_file.h"
+
+namespace standin::net {
+namespace {
+
+struct Fault {
+  DWORD code = 0;
+  uint64_t left = 0;
+};
+
+struct State {
+  Network network;        // the in-memory network (unused while a file is bound)
+  std::string file_path;  // the bound network file, or empty
+  std::map<std::pair<std::string, std::string>, Fault> faults;
+  std::map<std::string, PendingQueries> pending;
+};
+
+State &TheState() {
+  static State state;
+  return state;
+}
+
+const char *const kNetworkFunctions[] = {
+    "NetWkstaGetInfo",   "NetServiceGetInfo", "NetServiceInstall",  "NetServiceControl",
+    "NetScheduleJobAdd", "NetScheduleJobDel", "NetScheduleJobEnum", "NetScheduleJobGetInfo",
+};
+
+bool IsNetworkFunction(const std::string &name) {
+  for (const char *function : kNetworkFunctions)
+    if (name == function) return true;
+  return false;
+}
+
+void ResetState() {
+  TheState() = State();
+  ClearRecordedCalls();
+  ReleaseAllNetBuffers();
+}
+
+SYSTEMTIME DefaultScenarioClock() {
+  SYSTEMTIME clock{};
+  clock.wYear = 2026;
+  clock.wMonth = 12;
+  clock.wDay = 7;
+  clock.wDayOfWeek = 1;  // Monday
+  clock.wHour = 9;
+  return clock;
+}
+
+// This machine's host name as a computer name: its first label in upper case,
+// cut to the 15 bytes a computer name may hold.
+std::string DefaultComputerName() {
+  char host[256] = {};
+  if (::gethostname(host, sizeof host - 1) != 0) host[0] = '\0';
+  std::string name = UpperCaseAscii(std::string(host).substr(0, std::string(host).find('.')));
+  std::string usable;
+  for (char c : name)
+    usable.push_back(static_cast<unsigned char>(c) < 0x80 && IsValidComputerName(std::string(1, c)) ? c : '-');
+  if (usable.size() > 15) usable.resize(15);
+  return usable.empty() ? "LOCALHOST" : usable;
+}
+
+std::string ApplyFail(const std::vector<Token> &tokens) {
+  const std::string usage = "usage: fail NAME FUNCTION CODE [times=N]";
+  if (tokens.size() < 4 || tokens.size() > 5 || !tokens[1].key.empty() || !tokens[2].key.empty() ||
+      !tokens[3].key.empty())
+    return usage;
+  if (!IsValidComputerName(tokens[1].value)) return "\"" + tokens[1].value + "\" is not a valid computer name";
+  if (!IsNetworkFunction(tokens[2].value)) return tokens[2].value + " is not a network function of the stand-in";
+  uint64_t code = 0, times = 1;
+  if (!ParseNumber(tokens[3].value, &code) || code > UINT32_MAX) return tokens[3].value + " is not a result code";
+  if (tokens.size() == 5 && (tokens[4].key != "times" || !ParseNumber(tokens[4].value, &times) || times == 0))
+    return usage + " (times is a number of at least 1)";
+  TheState().faults[{UpperCaseAscii(tokens[1].value), tokens[2].value}] = {static_cast<DWORD>(code), times};
+  return "";
+}
+
+bool ExpectNumber(const std::vector<Token> &tokens, size_t index, uint64_t *value) {
+  return index < tokens.size() && tokens[index].key.empty() && ParseNumber(tokens[index].value, value);
+}
+
+std::string Hex(uint64_t value) {
+  std::ostringstream out;
+  out << "0x" << std::hex << value;
+  return out.str();
+}
+
+std::string DescribeJob(const StoredJob &job) {
+  return "id=" + std::to_string(job.id) + " at=" + FormatJobTime(job.job_time) + " flags=" + Hex(job.flags) +
+         " dow=" + Hex(job.days_of_week) + " dom=" + Hex(job.days_of_month) +
+         " cmd=" + QuoteString(Utf16ToUtf8(job.command));
+}
+
+std::string CheckJob(const Network &network, const std::vector<Token> &tokens) {
+  const std::string usage = "usage: expect job NAME id=N at=HH:MM[:SS] [flags=N] [dow=N] [dom=N] cmd=\"TEXT\"";
+  if (tokens.size() < 4 || !tokens[2].key.empty()) return usage;
+  const Computer *computer = network.Find(tokens[2].value);
+  if (computer == nullptr) return "expected computer " + tokens[2].value + ", saw no such computer";
+  // Reuse the `job` statement's parser on a scratch network to read the fields.
+  Network scratch;
+  Computer blank;
+  blank.name = computer->name;
+  scratch.computers.push_back(blank);
+  std::vector<Token> as_job = tokens;
+  as_job.erase(as_job.begin());
+  as_job[0].value = "job";
+  std::map<std::string, bool> given;
+  for (size_t i = 2; i < as_job.size(); ++i) given[as_job[i].key] = true;
+  // Fields left out are not compared; fill the required ones for the parser.
+  if (!given["at"]) as_job.push_back({"at", "00:00", false});
+  if (!given["cmd"]) as_job.push_back({"cmd", "-", true});
+  std::string error = ApplyNetworkStatement(&scratch, as_job);
+  if (!error.empty()) return error;
+  const StoredJob &want = scratch.computers[0].jobs.begin()->second;
+  auto found = computer->jobs.find(want.id);
+  if (found == computer->jobs.end())
+    return "expected job " + std::to_string(want.id) + " on " + computer->name + ", saw no such job";
+  const StoredJob &have = found->second;
+  const bool same = (!given["at"] || want.job_time == have.job_time) && (!given["flags"] || want.flags == have.flags) &&
+                    (!given["dow"] || want.days_of_week == have.days_of_week) &&
+                    (!given["dom"] || want.days_of_month == have.days_of_month) &&
+                    (!given["cmd"] || want.command == have.command);
+  if (same) return "";
+  return "expected job " + DescribeJob(want) + " (fields not given are not compared), saw " + DescribeJob(have);
+}
+
+std::string CheckExpectation(const Network &network, const std::vector<Token> &tokens) {
+  const std::string &what = tokens[1].value;
+  uint64_t number = 0;
+  if (what == "calls") {
+    if (tokens.size() != 4 || !ExpectNumber(tokens, 3, &number)) return "usage: expect calls FUNCTION N";
+    const size_t seen = CountCalls(tokens[2].value);
+    if (seen == number) return "";
+    return "expected " + std::to_string(number) + " calls of " + tokens[2].value + ", saw " + std::to_string(seen);
+  }
+  if (tokens.size() < 3 || !tokens[2].key.empty()) return "usage: expect " + what + " NAME ...";
+  const Computer *computer = network.Find(tokens[2].value);
+  if (computer == nullptr) return "expected computer " + tokens[2].value + ", saw no such computer";
+  if (what == "jobs") {
+    if (tokens.size() != 4 || !ExpectNumber(tokens, 3, &number)) return "usage: expect jobs NAME N";
+    if (computer->jobs.size() == number) return "";
+    return "expected " + std::to_string(number) + " jobs on " + computer->name + ", saw " +
+           std::to_string(computer->jobs.size());
+  }
+  if (what == "nojob") {
+    if (tokens.size() != 4 || tokens[3].key != "id" || !ParseNumber(tokens[3].value, &number))
+      return "usage: expect nojob NAME id=N";
+    auto found = computer->jobs.find(static_cast<uint32_t>(number));
+    if (found == computer->jobs.end()) return "";
+    return "expected no job " + tokens[3].value + " on " + computer->name + ", saw job " + DescribeJob(found->second);
+  }
+  if (what == "service") {
+    DWORD want = 0;
+    if (tokens.size() != 4 || !ParseStatusWord(tokens[3].value, &want))
+      return "usage: expect service NAME running|stopped|paused|STATUSWORD";
+    if (computer->status == want) return "";
+    return "expected the Schedule service of " + computer->name + " " + tokens[3].value + " (" + Hex(want) +
+           "), saw status word " + Hex(computer->status);
+  }
+  return CheckJob(network, tokens);
+}
+
+}  // namespace
+
+NET_API_STATUS WithNetwork(const std::function<NET_API_STATUS(Network &network, bool *changed)> &body) {
+  State &state = TheState();
+  bool changed = false;
+  if (state.file_path.empty()) return body(state.network, &changed);
+
+  NetworkFileLock lock(state.file_path);
+  std::string error;
+  Network network;
+  if (!lock.ok() || !ReadNetworkFile(state.file_path, &network, &error)) {
+    std::fprintf(stderr, "velmora: %s\n", lock.ok() ? error.c_str() : lock.error().c_str());
+    return NERR_InternalError;
+  }
+  const NET_API_STATUS status = body(network, &changed);
+  if (changed && !ReplaceFileAtomically(state.file_path, WriteNetworkText(network), &error)) {
+    std::fprintf(stderr, "velmora: %s\n", error.c_str());
+    return NERR_InternalError;
+  }
+  return status;
+}
+
+std::optional<DWORD> TakeFault(const std::string &computer, const std::string &function) {
+  auto &faults = TheState().faults;
+  auto it = faults.find({UpperCaseAscii(computer), function});
+  if (it == faults.end() || it->second.left == 0) return std::nullopt;
+  const DWORD code = it->second.code;
+  if (--it->second.left == 0) faults.erase(it);
+  return code;
+}
+
+PendingQueries &PendingOf(const std::string &computer) { return TheState().pending[UpperCaseAscii(computer)]; }
+
+}  // namespace standin::net
+
+namespace standin {
+
+using net::Network;
+using net::TheState;
+using net::WithNetwork;
+
+void ResetNetwork() {
+  net::ResetState();
+  SetClock(net::DefaultScenarioClock());
+}
+
+bool IsWorldStatement(const std::string &keyword) {
+  for (const char *world : {"clock", "local", "computer", "service", "job", "fail", "remove"})
+    if (keyword == world) return true;
+  return false;
+}
+
+bool IsWorldExpectation(const std::string &what) {
+  for (const char *world : {"jobs", "job", "nojob", "service", "calls"})
+    if (what == world) return true;
+  return false;
+}
+
+std::string ApplyWorldStatement(const std::vector<Token> &tokens) {
+  if (tokens.empty() || !IsWorldStatement(tokens[0].value)) return "not a world statement";
+  const std::string &keyword = tokens[0].value;
+  if (keyword == "fail") return net::ApplyFail(tokens);
+  if (keyword == "clock") {
+    SYSTEMTIME clock{};
+    std::string error;
+    if (!net::ParseClock(tokens, &clock, &error)) return error;
+    SetClock(clock);
+    return "";
+  }
+  std::string error;
+  const NET_API_STATUS status = WithNetwork([&](Network &network, bool *changed) -> NET_API_STATUS {
+    error = net::ApplyNetworkStatement(&network, tokens);
+    *changed = error.empty();
+    return error.empty() ? NERR_Success : ERROR_INVALID_PARAMETER;
+  });
+  if (error.empty() && status != NERR_Success) return "the network file could not be updated";
+  return error;
+}
+
+std::string CheckWorldExpectation(const std::vector<Token> &tokens) {
+  if (tokens.size() < 2 || tokens[0].value != "expect" || !IsWorldExpectation(tokens[1].value))
+    return "not a world expectation";
+  std::string result;
+  const NET_API_STATUS status = WithNetwork([&](Network &network, bool *) -> NET_API_STATUS {
+    result = net::CheckExpectation(network, tokens);
+    return NERR_Success;
+  });
+  if (status != NERR_Success) return "the network file could not be read";
+  return result;
+}
+
+std::string LocalComputerName() {
+  std::string name;
+  WithNetwork([&](Network &network, bool *) -> NET_API_STATUS {
+    name = network.LocalName();
+    return NERR_Success;
+  });
+  return name;
+}
+
+bool ComputerExists(const std::string &name) {
+  bool exists = false;
+  WithNetwork([&](Network &network, bool *) -> NET_API_STATUS {
+    exists = network.Find(name) != nullptr;
+    return NERR_Success;
+  });
+  return exists;
+}
+
+std::vector<StoredJob> JobsOf(const std::string &computer) {
+  std::vector<StoredJob> jobs;
+  WithNetwork([&](Network &network, bool *) -> NET_API_STATUS {
+    if (const net::Computer *found = network.Find(computer))
+      for (const auto &entry : found->jobs) jobs.push_back(entry.second);
+    return NERR_Success;
+  });
+  return jobs;
+}
+
+std::optional<StoredJob> FindJob(const std::string &computer, uint32_t id) {
+  std::optional<StoredJob> job;
+  WithNetwork([&](Network &network, bool *) -> NET_API_STATUS {
+    if (const net::Computer *found = network.Find(computer)) {
+      auto it = found->jobs.find(id);
+      if (it != found->jobs.end()) job = it->second;
+    }
+    return NERR_Success;
+  });
+  return job;
+}
+
+std::optional<DWORD> ServiceStatusOf(const std::string &computer) {
+  std::optional<DWORD> status;
+  WithNetwork([&](Network &network, bool *) -> NET_API_STATUS {
+    if (const net::Computer *found = network.Find(computer)) status = found->status;
+    return NERR_Success;
+  });
+  return status;
+}
+
+std::string OpenNetworkFile(const std::string &path) {
+  net::ResetState();
+  Network network;
+  std::string error;
+  {
+    net::NetworkFileLock lock(path);
+    if (!lock.ok()) return "network file " + path + ": " + lock.error();
+    if (!net::ReadNetworkFile(path, &network, &error)) return error;
+  }
+  TheState().file_path = path;
+  if (network.clock) {
+    SetClock(*network.clock);
+  } else {
+    UseRealClock();
+  }
+  return "";
+}
+
+std::string OpenNetworkForUser(std::string *path_used) {
+  std::string path;
+  const char *chosen = std::getenv("VELMORA_NETWORK");
+  if (chosen != nullptr && *chosen != '\0') {
+    path = chosen;
+  } else {
+    std::string directory;
+    const char *state_home = std::getenv("XDG_STATE_HOME");
+    const char *home = std::getenv("HOME");
+    if (state_home != nullptr && state_home[0] == '/') {
+      directory = std::string(state_home) + "/velmora";
+    } else if (home != nullptr && home[0] == '/') {
+      directory = std::string(home) + "/.local/state/velmora";
+    } else {
+      return "neither VELMORA_NETWORK, XDG_STATE_HOME nor HOME names where the network file is kept";
+    }
+    std::string error;
+    if (!net::MakeDirectories(directory, &error)) return error;
+    path = directory + "/network";
+    net::NetworkFileLock lock(path);
+    if (!lock.ok()) return "network file " + path + ": " + lock.error();
+    if (!net::FileExists(path)) {
+      Network network;
+      net::Computer computer;
+      computer.name = net::DefaultComputerName();
+      network.computers.push_back(computer);
+      if (!net::ReplaceFileAtomically(path, net::WriteNetworkText(network), &error)) return error;
+    }
+  }
+  if (path_used != nullptr) *path_used = path;
+  return OpenNetworkFile(path);
+}
+
+}  // namespace standin

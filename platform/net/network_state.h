@@ -1,0 +1,36 @@
+// The process's simulated network: the in-memory network or the network file
+// bound to it, the fault plans and the pending status queries, and the one
+// way every call reaches them.
+#ifndef VELMORA_STANDIN_NET_NETWORK_STATE_H
+#define VELMORA_STANDIN_NET_NETWORK_STATE_H
+
+#include <lmcons.h>
+
+#include <functional>
+#include <optional>
+#include <string>
+
+#include "network_model.h"
+
+namespace standin::net {
+
+// Runs `body` on the current network. In memory it runs directly; with a
+// network file it runs under the file's lock on a fresh reading of the file,
+// which is replaced when `body` sets *changed. A file that cannot be read,
+// parsed or replaced makes the call fail with NERR_InternalError.
+NET_API_STATUS WithNetwork(const std::function<NET_API_STATUS(Network &network, bool *changed)> &body);
+
+// The code of a planned fault for this computer and function, consuming one
+// of its calls.
+std::optional<DWORD> TakeFault(const std::string &computer, const std::string &function);
+
+// Status queries still to report a pending word after a start or continue.
+struct PendingQueries {
+  uint32_t left = 0;
+  DWORD word = 0;
+};
+PendingQueries &PendingOf(const std::string &computer);
+
+}  // namespace standin::net
+
+#endif

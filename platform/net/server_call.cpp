@@ -1,0 +1,58 @@
+#include "server_call.h"
+
+#include <standin/call_log.h>
+#include <standin/text.h>
+
+#include "network_state.h"
+
+namespace standin::net {
+namespace {
+
+std::u16string WideText(LPCWSTR text) { return text == nullptr ? std::u16string() : std::u16string(text); }
+
+// The computer name in a server name, or "" when the server name is
+// malformed. Null and empty server names mean the local computer.
+std::string ComputerNameOf(const std::u16string &server, const Network &network, bool *malformed) {
+  *malformed = false;
+  if (server.empty()) return network.LocalName();
+  std::u16string name = server;
+  if (name.size() >= 2 && name[0] == u'\\' && name[1] == u'\\') name = name.substr(2);
+  const std::string utf8 = Utf16ToUtf8(name);
+  if (!IsValidComputerName(utf8)) {
+    *malformed = true;
+    return "";
+  }
+  return UpperCaseAscii(utf8);
+}
+
+}  // namespace
+
+NET_API_STATUS CallOnServer(const char *function, LPCWSTR server, const std::string &args, Requires needs,
+                            const std::function<NET_API_STATUS(Computer &computer, bool *changed)> &body) {
+  const std::u16string server_text = WideText(server);
+  RecordCall(function, Utf16ToUtf8(server_text), args);
+  return WithNetwork([&](Network &network, bool *changed) -> NET_API_STATUS {
+    bool malformed = false;
+    const std::string name = ComputerNameOf(server_text, network, &malformed);
+    if (malformed) return ERROR_INVALID_NAME;
+    if (auto fault = TakeFault(name, function)) return *fault;
+    Computer *computer = network.Find(name);
+    if (computer == nullptr || computer->unreachable) return ERROR_BAD_NETPATH;
+    if (needs == Requires::kWindowsNt && computer->platform_id != PLATFORM_ID_NT) return ERROR_NOT_SUPPORTED;
+    return body(*computer, changed);
+  });
+}
+
+bool IsScheduleService(LPCWSTR service) {
+  if (service == nullptr) return false;
+  const char16_t *expected = u"schedule";
+  size_t i = 0;
+  for (; service[i] != 0 && expected[i] != 0; ++i) {
+    char16_t c = service[i];
+    if (c >= u'A' && c <= u'Z') c = static_cast<char16_t>(c - u'A' + u'a');
+    if (c != expected[i]) return false;
+  }
+  return service[i] == 0 && expected[i] == 0;
+}
+
+}  // namespace standin::net

@@ -1,0 +1,32 @@
+// What every NETAPI32 function of the stand-in does first: record the call,
+// find the computer its server name names, and apply planned faults and the
+// computer's reachability and platform.
+#ifndef VELMORA_STANDIN_NET_SERVER_CALL_H
+#define VELMORA_STANDIN_NET_SERVER_CALL_H
+
+#include <lm.h>
+
+#include <functional>
+#include <string>
+
+#include "network_model.h"
+
+namespace standin::net {
+
+enum class Requires { kAnyPlatform, kWindowsNt };
+
+// Records `function` with its server name and `args`, then runs `body` on the
+// named computer, under the network's lock when it lives in a file. Results
+// before `body`: 123 for a malformed or empty name, a planned fault's code,
+// 53 for a name no computer answers to or an unreachable computer, 50 for a
+// computer that does not run Windows NT when the function needs it.
+NET_API_STATUS CallOnServer(const char *function, LPCWSTR server, const std::string &args, Requires needs,
+                            const std::function<NET_API_STATUS(Computer &computer, bool *changed)> &body);
+
+// The Schedule service's name, compared as the service manager does
+// (ignoring case).
+bool IsScheduleService(LPCWSTR service);
+
+}  // namespace standin::net
+
+#endif

@@ -1,0 +1,160 @@
+// NetWkstaGetInfo and the LAN Manager service functions of the stand-in,
+// acting on the simulated Schedule service of each computer.
+#include <lm.h>
+
+#include <standin/text.h>
+
+#include "net_buffers.h"
+#include "network_state.h"
+#include "server_call.h"
+
+namespace standin::net {
+namespace {
+
+constexpr DWORD kSchedulePid = 0x1F4;  // the service process's ID while it runs
+
+bool IsInstalled(DWORD status) { return (status & SERVICE_INSTALL_STATE) == SERVICE_INSTALLED; }
+bool IsPaused(DWORD status) { return (status & SERVICE_PAUSE_STATE) == LM20_SERVICE_PAUSED; }
+
+// The word a status query reports: a pending word while the computer's
+// pending queries last, else the stored status.
+DWORD ReportedStatus(const Computer &computer, bool is_query) {
+  PendingQueries &pending = PendingOf(computer.name);
+  if (pending.left == 0) return computer.status;
+  if (is_query) --pending.left;
+  return pending.word;
+}
+
+void *ServiceRecord(DWORD level, DWORD status) {
+  const std::u16string name = u"Schedule";
+  const DWORD pid = (status & SERVICE_INSTALL_STATE) != SERVICE_UNINSTALLED ? kSchedulePid : 0;
+  if (level == 1) {
+    NetBufferBuilder buffer(sizeof(SERVICE_INFO_1), name.size() + 1);
+    auto *info = static_cast<SERVICE_INFO_1 *>(buffer.records());
+    info->svci1_name = buffer.AddString(name);
+    info->svci1_status = status;
+    info->svci1_code = 0;
+    info->svci1_pid = pid;
+    return buffer.release();
+  }
+  NetBufferBuilder buffer(sizeof(SERVICE_INFO_2), 3 * (name.size() + 1));
+  auto *info = static_cast<SERVICE_INFO_2 *>(buffer.records());
+  info->svci2_name = buffer.AddString(name);
+  info->svci2_status = status;
+  info->svci2_code = 0;
+  info->svci2_pid = pid;
+  info->svci2_text = buffer.AddString(u"");
+  info->svci2_specific_error = 0;
+  info->svci2_display_name = buffer.AddString(name);
+  return buffer.release();
+}
+
+std::string ServiceArgs(LPCWSTR service) {
+  return "service=" + (service == nullptr ? std::string("(null)") : Utf16ToUtf8(service));
+}
+
+}  // namespace
+}  // namespace standin::net
+
+using standin::net::CallOnServer;
+using standin::net::Computer;
+using standin::net::Requires;
+
+extern "C" {
+
+NET_API_STATUS NET_API_FUNCTION NetWkstaGetInfo(LMSTR servername, DWORD level, LPBYTE *bufptr) {
+  if (bufptr != nullptr) *bufptr = nullptr;
+  return CallOnServer("NetWkstaGetInfo", servername, "level=" + std::to_string(level), Requires::kAnyPlatform,
+                      [&](Computer &computer, bool *) -> NET_API_STATUS {
+                        if (bufptr == nullptr) return ERROR_INVALID_PARAMETER;
+                        if (level != 100) return ERROR_INVALID_LEVEL;
+                        const std::u16string name = standin::Utf8ToUtf16(computer.name);
+                        const std::u16string group = u"WORKGROUP";
+                        standin::net::NetBufferBuilder buffer(sizeof(WKSTA_INFO_100), name.size() + group.size() + 2);
+                        auto *info = static_cast<WKSTA_INFO_100 *>(buffer.records());
+                        info->wki100_platform_id = computer.platform_id;
+                        info->wki100_computername = buffer.AddString(name);
+                        info->wki100_langroup = buffer.AddString(group);
+                        info->wki100_ver_major = 4;
+                        info->wki100_ver_minor = 0;
+                        *bufptr = static_cast<LPBYTE>(buffer.release());
+                        return NERR_Success;
+                      });
+}
+
+NET_API_STATUS NET_API_FUNCTION NetServiceGetInfo(LPCWSTR servername, LPCWSTR service, DWORD level, LPBYTE *bufptr) {
+  if (bufptr != nullptr) *bufptr = nullptr;
+  const std::string args = standin::net::ServiceArgs(service) + " level=" + std::to_string(level);
+  return CallOnServer("NetServiceGetInfo", servername, args, Requires::kWindowsNt,
+                      [&](Computer &computer, bool *) -> NET_API_STATUS {
+                        if (bufptr == nullptr || service == nullptr) return ERROR_INVALID_PARAMETER;
+                        if (level != 1 && level != 2) return ERROR_INVALID_LEVEL;
+                        if (!standin::net::IsScheduleService(service)) return NERR_BadServiceName;
+                        const DWORD status = standin::net::ReportedStatus(computer, true);
+                        *bufptr = static_cast<LPBYTE>(standin::net::ServiceRecord(level, status));
+                        return NERR_Success;
+                      });
+}
+
+NET_API_STATUS NET_API_FUNCTION NetServiceInstall(LPCWSTR servername, LPCWSTR service, DWORD argc, LPCWSTR argv[],
+                                                  LPBYTE *bufptr) {
+  if (bufptr != nullptr) *bufptr = nullptr;
+  const std::string args = standin::net::ServiceArgs(service) + " argc=" + std::to_string(argc);
+  return CallOnServer(
+      "NetServiceInstall", servername, args, Requires::kWindowsNt,
+      [&](Computer &computer, bool *changed) -> NET_API_STATUS {
+        if (bufptr == nullptr || service == nullptr || (argc > 0 && argv == nullptr)) return ERROR_INVALID_PARAMETER;
+        if (!standin::net::IsScheduleService(service)) return NERR_BadServiceName;
+        if ((computer.status & SERVICE_INSTALL_STATE) != SERVICE_UNINSTALLED) return NERR_ServiceInstalled;
+        if (computer.behaviour.start_code != 0) return computer.behaviour.start_code;
+        computer.status = standin::net::kStatusRunning;
+        *changed = true;
+        standin::net::PendingOf(computer.name) = {computer.behaviour.pending, standin::net::kStatusStartPending};
+        const DWORD status = standin::net::ReportedStatus(computer, false);
+        *bufptr = static_cast<LPBYTE>(standin::net::ServiceRecord(2, status));
+        return NERR_Success;
+      });
+}
+
+NET_API_STATUS NET_API_FUNCTION NetServiceControl(LPCWSTR servername, LPCWSTR service, DWORD opcode, DWORD arg,
+                                                  LPBYTE *bufptr) {
+  if (bufptr != nullptr) *bufptr = nullptr;
+  const std::string args =
+      standin::net::ServiceArgs(service) + " opcode=" + std::to_string(opcode) + " arg=" + std::to_string(arg);
+  return CallOnServer("NetServiceControl", servername, args, Requires::kWindowsNt,
+                      [&](Computer &computer, bool *changed) -> NET_API_STATUS {
+                        using standin::net::IsInstalled;
+                        using standin::net::IsPaused;
+                        if (bufptr == nullptr || service == nullptr) return ERROR_INVALID_PARAMETER;
+                        if (!standin::net::IsScheduleService(service)) return NERR_BadServiceName;
+                        if (opcode > SERVICE_CTRL_UNINSTALL) return ERROR_INVALID_PARAMETER;
+                        if (!IsInstalled(computer.status)) return NERR_ServiceNotInstalled;
+                        switch (opcode) {
+                          case SERVICE_CTRL_CONTINUE:
+                            if (!IsPaused(computer.status)) return NERR_ServiceCtlNotValid;
+                            if (computer.behaviour.continue_code != 0) return computer.behaviour.continue_code;
+                            computer.status &= ~static_cast<DWORD>(SERVICE_PAUSE_STATE);
+                            standin::net::PendingOf(computer.name) = {computer.behaviour.pending,
+                                                                      computer.status | LM20_SERVICE_CONTINUE_PENDING};
+                            *changed = true;
+                            break;
+                          case SERVICE_CTRL_PAUSE:
+                            if (IsPaused(computer.status)) return NERR_ServiceCtlNotValid;
+                            computer.status |= LM20_SERVICE_PAUSED;
+                            *changed = true;
+                            break;
+                          case SERVICE_CTRL_UNINSTALL:
+                            computer.status = standin::net::kStatusStopped;
+                            standin::net::PendingOf(computer.name) = {};
+                            *changed = true;
+                            break;
+                          default:  // SERVICE_CTRL_INTERROGATE
+                            break;
+                        }
+                        const DWORD status = standin::net::ReportedStatus(computer, false);
+                        *bufptr = static_cast<LPBYTE>(standin::net::ServiceRecord(2, status));
+                        return NERR_Success;
+                      });
+}
+
+}  // extern "C"

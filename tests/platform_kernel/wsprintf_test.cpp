@@ -1,0 +1,47 @@
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+
+namespace {
+
+// Formats into a fresh buffer and checks both the text and the count.
+#define EXPECT_WSPRINTF(expected, ...)                                \
+  do {                                                                \
+    char out[1100];                                                   \
+    const int count = wsprintfA(out, __VA_ARGS__);                    \
+    EXPECT_STREQ(out, expected);                                      \
+    EXPECT_EQ(count, static_cast<int>(std::strlen(expected))) << out; \
+  } while (0)
+
+TEST(WsprintfA, FormatsNumbersCharactersAndTexts) {
+  EXPECT_WSPRINTF("RC:-2147483648", "RC:%ld", static_cast<LONG>(-2147483647 - 1));
+  EXPECT_WSPRINTF("-5|7|4294967295|3", "%d|%i|%u|%lu", -5, 7, 4294967295u, 3u);
+  EXPECT_WSPRINTF("[   42][42   ][-0042][007]", "[%5d][%-5d][%05d][%.3d]", 42, 42, -42, 7);
+  EXPECT_WSPRINTF("ff FF 0xff 0000BEEF", "%x %X %#x %08X", 255u, 255u, 255u, 0xBEEFu);
+  EXPECT_WSPRINTF("ok text|abc|ab    |    ab", "%c%c %s|%.3s|%-6s|%6s", 'o', 'k', "text", "abcdef", "ab", "ab");
+  EXPECT_WSPRINTF("100% (null)", "100%% %s", static_cast<const char *>(nullptr));
+  // Shift-JIS text passes through byte for byte.
+  EXPECT_WSPRINTF("\x82\xA0 31\x93\xFA ", "%s %d\x93\xFA ", "\x82\xA0", 31);
+}
+
+TEST(WsprintfA, StopsAt1023BytesAndTerminates) {
+  const std::string long_text(2000, 'x');
+  char out[1100];
+  std::memset(out, '#', sizeof out);
+  EXPECT_EQ(wsprintfA(out, "%s", long_text.c_str()), 1023);
+  EXPECT_EQ(out[1022], 'x');
+  EXPECT_EQ(out[1023], '\0');
+  EXPECT_EQ(out[1024], '#');
+
+  // The limit counts literal text and padding too.
+  const std::string long_format(1500, 'y');
+  EXPECT_EQ(wsprintfA(out, long_format.c_str()), 1023);
+  EXPECT_EQ(std::strlen(out), 1023u);
+  EXPECT_EQ(wsprintfA(out, "%2000d", 1), 1023);
+  EXPECT_EQ(out[1022], ' ');  // the number itself falls beyond the limit
+}
+
+}  // namespace
