@@ -65,10 +65,10 @@ HWND FocusWindow();
 
 // ---- Control state --------------------------------------------------------
 
-int CheckStateOf(HWND button);                  // BST_CHECKED / BST_UNCHECKED
-bool IsDefaultButton(HWND button);              // currently the default push button
-size_t TextLimitOf(HWND edit);                  // EM_LIMITTEXT value
-size_t CaretOf(HWND edit);                      // caret position in bytes
+int CheckStateOf(HWND button);                   // BST_CHECKED / BST_UNCHECKED
+bool IsDefaultButton(HWND button);               // currently the default push button
+size_t TextLimitOf(HWND edit);                   // EM_LIMITTEXT value
+size_t CaretOf(HWND edit);                       // caret position in bytes
 std::vector<std::string> ItemsOf(HWND control);  // list box or combo box items (ANSI)
 // List box: selected indices ascending; combo box: {current} or {};
 // list view: {selected row} or {}.
@@ -100,6 +100,10 @@ struct HelpRequest {
 HelpRequest LastHelpRequest();
 
 // ---- Input, as a user gives it ------------------------------------------
+// The program's user-interface calls are recorded (standin/call_log.h) with
+// the function's name and args such as "id=101 enable=0"; SendMessageA and
+// SendDlgItemMessageA name the message: "id=104 msg=LVM_INSERTITEMA wparam=0".
+//
 // Each call posts input to the thread's queue (as the platform queues
 // keyboard and mouse input) or acts on the control the way a mouse does; the
 // program sees it when its message loop next fetches messages. Input to a
@@ -123,8 +127,14 @@ bool ReplaceEditText(HWND edit, const std::string &ansi);
 // current; list view: row indices[0] selected; empty: nothing selected.
 // Notifies the parent as the control does for user selection.
 bool SelectItems(HWND control, const std::vector<int> &indices);
-// The close box of a top-level window's title bar (WM_SYSCOMMAND SC_CLOSE).
+// The close box of a top-level window's title bar (WM_SYSCOMMAND SC_CLOSE);
+// false when the window has no system menu, hence no close box.
 bool PressCloseBox(HWND window);
+
+// Sends a message straight to a window's procedure, past the queue and the
+// dialog manager, as the system sends messages; not recorded as a program
+// call. Returns the procedure's result (0 for an unknown window).
+LRESULT DeliverMessage(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
 
 // Runs the program until it waits again without processing further input:
 // true when the thread's queue is empty.

@@ -1,0 +1,396 @@
+// Modules and their resources, dialogs built from compiled templates, the
+// modal loop, and the default dialog procedure.
+#include "window.h"
+
+#include <standin/call_log.h>
+#include <standin/resources.h>
+#include <standin/text.h>
+
+#include <cctype>
+#include <memory>
+
+namespace standin {
+namespace ui {
+namespace {
+
+struct Module {
+  std::vector<ResourceEntry> entries;
+};
+std::vector<std::unique_ptr<Module>> g_modules;
+
+Module *ModuleOf(HINSTANCE instance) {
+  for (auto &module : g_modules)
+    if (reinterpret_cast<HINSTANCE>(module.get()) == instance) return module.get();
+  return nullptr;
+}
+
+std::string Ansi(const std::u16string &wide) { return Utf8ToCp932(Utf16ToUtf8(wide)); }
+
+std::string TemplateNameText(LPCSTR name) {
+  if (IS_INTRESOURCE(name)) return "#" + std::to_string(reinterpret_cast<ULONG_PTR>(name));
+  return name;
+}
+
+bool NameMatches(const ResourceId &id, LPCSTR name) {
+  if (IS_INTRESOURCE(name)) return id.is_number && id.number == reinterpret_cast<ULONG_PTR>(name);
+  if (id.is_number) {
+    // "#123" names a numbered resource.
+    return name[0] == '#' && std::to_string(id.number) == name + 1;
+  }
+  std::string text = name;
+  if (text.size() != id.name.size()) return false;
+  for (size_t i = 0; i < text.size(); ++i)
+    if (static_cast<char16_t>(std::toupper(static_cast<unsigned char>(text[i]))) != id.name[i]) return false;
+  return true;
+}
+
+Kind KindOfClass(const std::string &name) {
+  std::string upper;
+  for (char c : name) upper += static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  if (upper == "BUTTON") return Kind::kButton;
+  if (upper == "EDIT") return Kind::kEdit;
+  if (upper == "STATIC") return Kind::kStatic;
+  if (upper == "LISTBOX") return Kind::kListBox;
+  if (upper == "COMBOBOX") return Kind::kComboBox;
+  if (upper == "SYSLISTVIEW32") return Kind::kListView;
+  return Kind::kCustom;
+}
+
+WNDPROC ProcOfKind(Kind kind) {
+  switch (kind) {
+    case Kind::kButton:
+      return ButtonProc;
+    case Kind::kEdit:
+      return EditProc;
+    case Kind::kStatic:
+      return StaticProc;
+    case Kind::kListBox:
+      return ListBoxProc;
+    case Kind::kComboBox:
+      return ComboBoxProc;
+    case Kind::kListView:
+      return ListViewProc;
+    default:
+      return nullptr;
+  }
+}
+
+const char *CanonicalClassName(Kind kind) {
+  switch (kind) {
+    case Kind::kButton:
+      return "BUTTON";
+    case Kind::kEdit:
+      return "EDIT";
+    case Kind::kStatic:
+      return "STATIC";
+    case Kind::kListBox:
+      return "LISTBOX";
+    case Kind::kComboBox:
+      return "COMBOBOX";
+    case Kind::kListView:
+      return "SysListView32";
+    default:
+      return "";
+  }
+}
+
+void SetEnabledQuietly(Window *window, bool enable) {
+  bool was_enabled = !(window->style & WS_DISABLED);
+  if (was_enabled == enable) return;
+  if (enable)
+    window->style &= ~static_cast<DWORD>(WS_DISABLED);
+  else
+    window->style |= WS_DISABLED;
+  Send(window, WM_ENABLE, enable ? TRUE : FALSE, 0);
+}
+
+// Builds the dialog and its controls and runs WM_INITDIALOG; null when the
+// template is missing or malformed or names a class that is not available.
+Window *CreateFromTemplate(HINSTANCE instance, LPCSTR name, HWND parent, DLGPROC dlgproc, LPARAM param, bool modal,
+                           Window **owner_out) {
+  Module *module = ModuleOf(instance);
+  const ResourceEntry *entry = nullptr;
+  if (module != nullptr && name != nullptr)
+    for (const auto &candidate : module->entries)
+      if (candidate.type.is_number && candidate.type.number == 5 && NameMatches(candidate.name, name)) {
+        entry = &candidate;
+        break;
+      }
+  if (entry == nullptr) {
+    SetLastError(1814);  // ERROR_RESOURCE_NAME_NOT_FOUND
+    return nullptr;
+  }
+  DialogTemplate dialog_template;
+  std::string error;
+  if (!ParseDialogTemplate(entry->data.data(), entry->data.size(), &dialog_template, &error)) {
+    SetLastError(1812);  // ERROR_RESOURCE_DATA_NOT_FOUND
+    return nullptr;
+  }
+
+  // The class of the dialog: the dialog manager's own, or a registered one.
+  WNDPROC proc = DefDlgProcA;
+  std::string class_name = "#32770";
+  const ResourceId &cls = dialog_template.window_class;
+  if (!cls.is_number && !cls.name.empty()) {
+    class_name = Ansi(cls.name);
+    const WNDCLASSA *registered = FindClass(class_name);
+    if (registered == nullptr) {
+      SetLastError(1407);  // ERROR_CANNOT_FIND_WND_CLASS
+      return nullptr;
+    }
+    proc = registered->lpfnWndProc;
+  } else if (cls.is_number && cls.number != 0) {
+    SetLastError(1407);
+    return nullptr;
+  }
+
+  // Every control's class must exist before anything is created.
+  std::vector<Kind> kinds;
+  std::vector<WNDPROC> procs;
+  for (const auto &item : dialog_template.items) {
+    Kind kind = KindOfClass(item.class_name);
+    WNDPROC item_proc = ProcOfKind(kind);
+    if (kind == Kind::kListView && !ListViewClassAvailable()) item_proc = nullptr;
+    if (kind == Kind::kCustom) {
+      const WNDCLASSA *registered = FindClass(item.class_name);
+      item_proc = registered ? registered->lpfnWndProc : nullptr;
+    }
+    if (item_proc == nullptr) {
+      SetLastError(1407);
+      return nullptr;
+    }
+    kinds.push_back(kind);
+    procs.push_back(item_proc);
+  }
+
+  Window *owner = TopLevelOf(FromHandle(parent));
+  Window *dialog = NewWindow();
+  dialog->kind = Kind::kDialog;
+  dialog->class_name = class_name;
+  dialog->proc = proc;
+  dialog->dlgproc = dlgproc;
+  dialog->owner = owner;
+  dialog->style = dialog_template.style;
+  dialog->ex_style = dialog_template.ex_style;
+  dialog->text = Ansi(dialog_template.caption);
+  dialog->template_name = TemplateNameText(name);
+  dialog->placement = {dialog_template.x, dialog_template.y, dialog_template.cx, dialog_template.cy};
+  dialog->font_points = dialog_template.point_size;
+  dialog->font_face = Utf16ToUtf8(dialog_template.face);
+  dialog->modal = modal;
+  TopLevels().push_back(dialog);
+  if (owner_out) *owner_out = owner;
+
+  Window *first_tab = nullptr;
+  for (size_t i = 0; i < dialog_template.items.size(); ++i) {
+    const DialogItemTemplate &item = dialog_template.items[i];
+    Window *control = NewWindow();
+    control->kind = kinds[i];
+    control->class_name = kinds[i] == Kind::kCustom ? item.class_name : CanonicalClassName(kinds[i]);
+    control->proc = procs[i];
+    control->parent = dialog;
+    control->style = item.style;
+    control->ex_style = item.ex_style;
+    control->id = item.id;
+    control->placement = {item.x, item.y, item.cx, item.cy};
+    if (item.title.is_number)
+      control->text = "#" + std::to_string(item.title.number);
+    else
+      control->text = Ansi(item.title.name);
+    if (kinds[i] == Kind::kComboBox || kinds[i] == Kind::kListBox || kinds[i] == Kind::kListView) control->text.clear();
+    if (kinds[i] == Kind::kEdit) control->sel_start = control->sel_end = 0;
+    dialog->children.push_back(control);
+    if (kinds[i] == Kind::kButton && (item.style & BS_TYPEMASK) == BS_DEFPUSHBUTTON && dialog->default_id == 0)
+      dialog->default_id = item.id;
+    if (first_tab == nullptr && (item.style & WS_TABSTOP) && !(item.style & WS_DISABLED)) first_tab = control;
+  }
+
+  LRESULT focus_wanted =
+      Send(dialog, WM_INITDIALOG, reinterpret_cast<WPARAM>(first_tab ? ToHandle(first_tab) : nullptr), param);
+  if (!dialog->alive) return nullptr;
+  if (focus_wanted && first_tab != nullptr && first_tab->alive && !dialog->ended) {
+    MoveFocus(first_tab);
+    if (first_tab->kind == Kind::kEdit) Send(first_tab, EM_SETSEL, 0, -1);
+  }
+  return dialog;
+}
+
+}  // namespace
+
+bool IsPushButton(const Window *window) {
+  if (window == nullptr || window->kind != Kind::kButton) return false;
+  DWORD type = window->style & BS_TYPEMASK;
+  return type == BS_PUSHBUTTON || type == BS_DEFPUSHBUTTON;
+}
+
+// The platform moves the default-button look to a push button that takes the
+// focus and back to the dialog's default button when the focus leaves them.
+void FixDefaultButton(Window *dialog, Window *new_focus) {
+  Window *should_be_default = IsPushButton(new_focus) ? new_focus : ControlWithId(dialog, dialog->default_id);
+  if (!IsPushButton(should_be_default)) should_be_default = nullptr;
+  for (Window *child : dialog->children) {
+    if (!IsPushButton(child)) continue;
+    DWORD type = child == should_be_default ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON;
+    if ((child->style & BS_TYPEMASK) != type) Send(child, BM_SETSTYLE, type, TRUE);
+  }
+}
+
+}  // namespace ui
+
+HINSTANCE LoadModule(const void *res_data, size_t res_size) {
+  auto module = std::make_unique<ui::Module>();
+  std::string error;
+  if (!ParseResFile(res_data, res_size, &module->entries, &error)) return nullptr;
+  ui::g_modules.push_back(std::move(module));
+  return reinterpret_cast<HINSTANCE>(ui::g_modules.back().get());
+}
+
+bool ui::ModuleHasResource(HINSTANCE instance, int type, LPCSTR name) {
+  ui::Module *module = ui::ModuleOf(instance);
+  if (module == nullptr || name == nullptr) return false;
+  for (const auto &entry : module->entries)
+    if (entry.type.is_number && entry.type.number == type && ui::NameMatches(entry.name, name)) return true;
+  return false;
+}
+
+}  // namespace standin
+
+using namespace standin::ui;
+
+HWND WINAPI CreateDialogParamA(HINSTANCE hInstance, LPCSTR lpTemplateName, HWND hWndParent, DLGPROC lpDialogFunc,
+                               LPARAM dwInitParam) {
+  if (Recording())
+    standin::RecordCall("CreateDialogParamA", "",
+                        "template=" + (lpTemplateName ? TemplateNameText(lpTemplateName) : std::string()) +
+                            " owner=" + Describe(FromHandle(hWndParent)));
+  Window *dialog = CreateFromTemplate(hInstance, lpTemplateName, hWndParent, lpDialogFunc, dwInitParam, false, nullptr);
+  return dialog ? ToHandle(dialog) : nullptr;
+}
+
+INT_PTR WINAPI DialogBoxParamA(HINSTANCE hInstance, LPCSTR lpTemplateName, HWND hWndParent, DLGPROC lpDialogFunc,
+                               LPARAM dwInitParam) {
+  if (Recording())
+    standin::RecordCall("DialogBoxParamA", "",
+                        "template=" + (lpTemplateName ? TemplateNameText(lpTemplateName) : std::string()) +
+                            " owner=" + Describe(FromHandle(hWndParent)));
+  Window *owner = TopLevelOf(FromHandle(hWndParent));
+  Window *owner_focus = Focus() && TopLevelOf(Focus()) == owner ? Focus() : nullptr;
+  if (owner) owner->saved_focus = owner_focus;
+  Window *dialog = CreateFromTemplate(hInstance, lpTemplateName, hWndParent, lpDialogFunc, dwInitParam, true, &owner);
+  if (dialog == nullptr) return -1;
+
+  // The owner stays disabled while the dialog runs (unless the dialog
+  // already ended during its initialisation).
+  bool disabled_owner = false;
+  if (!dialog->ended && owner != nullptr && !(owner->style & WS_DISABLED)) {
+    SetEnabledQuietly(owner, false);
+    disabled_owner = true;
+  }
+  dialog->owner = owner;
+  if (!dialog->ended) dialog->style |= WS_VISIBLE;
+
+  struct OwnerRestore {
+    Window *owner;
+    bool disabled;
+    ~OwnerRestore() {
+      if (disabled && owner->alive && (owner->style & WS_DISABLED)) SetEnabledQuietly(owner, true);
+    }
+  } restore{owner, disabled_owner};
+
+  bool quit = false;
+  int quit_code = 0;
+  while (dialog->alive && !dialog->ended) {
+    MSG msg;
+    if (!GetMessageA(&msg, nullptr, 0, 0)) {
+      quit = true;
+      quit_code = static_cast<int>(msg.wParam);
+      break;
+    }
+    if (!IsDialogMessageA(ToHandle(dialog), &msg)) {
+      TranslateMessage(&msg);
+      DispatchMessageA(&msg);
+    }
+  }
+  INT_PTR result = dialog->alive ? dialog->result : 0;
+  if (dialog->alive) DestroyWindow(ToHandle(dialog));
+  if (owner != nullptr && owner->alive) {
+    if (disabled_owner && (owner->style & WS_DISABLED)) SetEnabledQuietly(owner, true);
+    restore.disabled = false;
+    if (owner->saved_focus && owner->saved_focus->alive) MoveFocus(owner->saved_focus);
+  }
+  if (quit) {
+    // The quit belongs to the outer loop: hand it on.
+    RequestQuit(quit_code);
+  }
+  return result;
+}
+
+BOOL WINAPI EndDialog(HWND hDlg, INT_PTR nResult) {
+  Window *dialog = FromHandle(hDlg);
+  if (Recording()) standin::RecordCall("EndDialog", "", Describe(dialog) + " result=" + std::to_string(nResult));
+  if (dialog == nullptr || dialog->kind != Kind::kDialog) {
+    SetLastError(ERROR_INVALID_HANDLE);
+    return FALSE;
+  }
+  if (dialog->ended) return TRUE;
+  dialog->ended = true;
+  dialog->result = nResult;
+  if (dialog->modal) {
+    if (dialog->owner && dialog->owner->alive && (dialog->owner->style & WS_DISABLED))
+      SetEnabledQuietly(dialog->owner, true);
+    dialog->style &= ~static_cast<DWORD>(WS_VISIBLE);
+    // Wakes the modal loop so that it sees the end.
+    Post(dialog, WM_NULL, 0, 0, false);
+  } else {
+    dialog->style &= ~static_cast<DWORD>(WS_VISIBLE);
+  }
+  return TRUE;
+}
+
+LRESULT WINAPI DefDlgProcA(HWND hDlg, UINT Msg, WPARAM wParam, LPARAM lParam) {
+  Window *dialog = FromHandle(hDlg);
+  if (dialog == nullptr) return 0;
+  if (dialog->dlgproc != nullptr) {
+    INT_PTR handled = dialog->dlgproc(hDlg, Msg, wParam, lParam);
+    if (handled || Msg == WM_INITDIALOG) return handled;
+    if (!dialog->alive) return 0;
+  }
+  switch (Msg) {
+    case WM_CLOSE: {
+      Window *cancel = ControlWithId(dialog, IDCANCEL);
+      Post(dialog, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED),
+           reinterpret_cast<LPARAM>(cancel ? ToHandle(cancel) : nullptr), false);
+      return 0;
+    }
+    case DM_GETDEFID: {
+      Window *button = ControlWithId(dialog, dialog->default_id);
+      if (dialog->default_id != 0 && button != nullptr) return MAKELONG(dialog->default_id, DC_HASDEFID);
+      for (Window *child : dialog->children)
+        if (child->kind == Kind::kButton && (child->style & BS_TYPEMASK) == BS_DEFPUSHBUTTON)
+          return MAKELONG(child->id, DC_HASDEFID);
+      return 0;
+    }
+    case DM_SETDEFID:
+      dialog->default_id = static_cast<int>(wParam);
+      FixDefaultButton(dialog, Focus() && Focus()->parent == dialog ? Focus() : nullptr);
+      return TRUE;
+    case WM_NEXTDLGCTL: {
+      Window *target = nullptr;
+      if (LOWORD(lParam)) {
+        target = FromHandle(reinterpret_cast<HWND>(wParam));
+      } else {
+        target = NextTabItem(dialog, Focus(), wParam != 0);
+      }
+      if (target != nullptr && target->parent == dialog) {
+        MoveFocus(target);
+        if (target->kind == Kind::kEdit) Send(target, EM_SETSEL, 0, -1);
+      }
+      return 0;
+    }
+    case WM_SETFOCUS:
+      if (dialog->saved_focus && dialog->saved_focus->alive) MoveFocus(dialog->saved_focus);
+      return 0;
+    default:
+      return DefWindowProcA(hDlg, Msg, wParam, lParam);
+  }
+}

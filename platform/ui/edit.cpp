@@ -1,0 +1,212 @@
+// The EDIT class, single-line: ANSI text with double-byte characters kept
+// whole, a selection and caret, the text limit, and the typing rules of
+// ES_UPPERCASE, ES_LOWERCASE and ES_NUMBER.
+#include "window.h"
+
+#include <algorithm>
+
+namespace standin {
+namespace ui {
+namespace {
+
+size_t SelLow(const Window *edit) { return std::min(edit->sel_start, edit->sel_end); }
+size_t SelHigh(const Window *edit) { return std::max(edit->sel_start, edit->sel_end); }
+
+// Start of the character that contains byte `offset`, so that a position
+// never falls between a lead and a trail byte.
+size_t SnapToCharacter(const std::string &text, size_t offset) {
+  if (offset >= text.size()) return text.size();
+  size_t i = 0;
+  while (i < offset) {
+    size_t step = IsLeadByte(static_cast<unsigned char>(text[i])) && i + 1 < text.size() ? 2 : 1;
+    if (i + step > offset) break;
+    i += step;
+  }
+  return i;
+}
+
+size_t NextCharacter(const std::string &text, size_t offset) {
+  if (offset >= text.size()) return text.size();
+  size_t step = IsLeadByte(static_cast<unsigned char>(text[offset])) && offset + 1 < text.size() ? 2 : 1;
+  return offset + step;
+}
+
+size_t PreviousCharacter(const std::string &text, size_t offset) {
+  if (offset == 0) return 0;
+  return SnapToCharacter(text, offset - 1);
+}
+
+void Changed(Window *edit) {
+  NotifyParent(edit, EN_UPDATE);
+  NotifyParent(edit, EN_CHANGE);
+}
+
+// Text typed by the user, under the style's rules and the limit.
+void TypeText(Window *edit, std::string typed) {
+  if (edit->style & ES_READONLY) return;
+  for (char &c : typed) {
+    if ((edit->style & ES_UPPERCASE) && typed.size() == 1 && c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    if ((edit->style & ES_LOWERCASE) && typed.size() == 1 && c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  }
+  if ((edit->style & ES_NUMBER) && (typed.size() != 1 || typed[0] < '0' || typed[0] > '9')) return;
+  size_t low = SelLow(edit), high = SelHigh(edit);
+  if (edit->text.size() - (high - low) + typed.size() > edit->limit) {
+    NotifyParent(edit, EN_MAXTEXT);
+    return;
+  }
+  edit->text.replace(low, high - low, typed);
+  edit->sel_start = edit->sel_end = low + typed.size();
+  Changed(edit);
+}
+
+void DeleteRange(Window *edit, size_t low, size_t high) {
+  if (edit->style & ES_READONLY) return;
+  if (low >= high) return;
+  edit->text.erase(low, high - low);
+  edit->sel_start = edit->sel_end = low;
+  Changed(edit);
+}
+
+void MoveCaret(Window *edit, size_t to, bool extend) {
+  edit->sel_end = to;
+  if (!extend) edit->sel_start = to;
+}
+
+void HandleKey(Window *edit, WPARAM key) {
+  bool shift = CurrentKeyState().shift;
+  const std::string &text = edit->text;
+  switch (key) {
+    case VK_LEFT:
+      if (!shift && edit->sel_start != edit->sel_end)
+        MoveCaret(edit, SelLow(edit), false);
+      else
+        MoveCaret(edit, PreviousCharacter(text, edit->sel_end), shift);
+      break;
+    case VK_RIGHT:
+      if (!shift && edit->sel_start != edit->sel_end)
+        MoveCaret(edit, SelHigh(edit), false);
+      else
+        MoveCaret(edit, NextCharacter(text, edit->sel_end), shift);
+      break;
+    case VK_HOME:
+      MoveCaret(edit, 0, shift);
+      break;
+    case VK_END:
+      MoveCaret(edit, text.size(), shift);
+      break;
+    case VK_DELETE:
+      if (edit->sel_start != edit->sel_end)
+        DeleteRange(edit, SelLow(edit), SelHigh(edit));
+      else
+        DeleteRange(edit, edit->sel_end, NextCharacter(text, edit->sel_end));
+      break;
+    default:
+      break;
+  }
+}
+
+void HandleChar(Window *edit, unsigned char c) {
+  if (edit->pending_lead >= 0) {
+    std::string pair{static_cast<char>(edit->pending_lead), static_cast<char>(c)};
+    edit->pending_lead = -1;
+    TypeText(edit, pair);
+    return;
+  }
+  if (c == VK_BACK) {
+    if (edit->sel_start != edit->sel_end)
+      DeleteRange(edit, SelLow(edit), SelHigh(edit));
+    else
+      DeleteRange(edit, PreviousCharacter(edit->text, edit->sel_end), edit->sel_end);
+    return;
+  }
+  if (c < 0x20 || c == 0x7F) return;  // other control characters type nothing
+  if (IsLeadByte(c)) {
+    edit->pending_lead = c;  // the trail byte follows in the next WM_CHAR
+    return;
+  }
+  TypeText(edit, std::string(1, static_cast<char>(c)));
+}
+
+}  // namespace
+
+void ReplaceSelection(Window *edit, const std::string &ansi) {
+  size_t low = SelLow(edit), high = SelHigh(edit);
+  edit->text.replace(low, high - low, ansi);
+  edit->sel_start = edit->sel_end = low + ansi.size();
+  Changed(edit);
+}
+
+LRESULT CALLBACK EditProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
+  Window *edit = FromHandle(hwnd);
+  if (edit == nullptr) return 0;
+  switch (message) {
+    case WM_GETDLGCODE: {
+      LRESULT code = DLGC_WANTCHARS | DLGC_HASSETSEL | DLGC_WANTARROWS;
+      if (edit->style & ES_MULTILINE) code |= DLGC_WANTALLKEYS;
+      return code;
+    }
+    case WM_SETTEXT:
+      // Text from the program bypasses the typing rules and the limit.
+      edit->text = lparam ? reinterpret_cast<LPCSTR>(lparam) : "";
+      edit->sel_start = edit->sel_end = 0;
+      edit->pending_lead = -1;
+      Changed(edit);
+      return TRUE;
+    case EM_LIMITTEXT:
+      edit->limit = wparam == 0 ? 0x7FFFFFFE : static_cast<size_t>(wparam);
+      return 0;
+    case EM_GETLIMITTEXT:
+      return static_cast<LRESULT>(edit->limit);
+    case EM_SETSEL: {
+      long start = static_cast<long>(static_cast<int>(wparam));
+      long end = static_cast<long>(static_cast<int>(lparam));
+      size_t size = edit->text.size();
+      if (start < 0) {  // -1 removes the selection and keeps the caret
+        edit->sel_start = edit->sel_end;
+        return 0;
+      }
+      size_t from = SnapToCharacter(edit->text, std::min(static_cast<size_t>(start), size));
+      size_t to = end < 0 ? size : std::min(static_cast<size_t>(end), size);
+      if (to != size && to > 0 && SnapToCharacter(edit->text, to) != to)
+        to = NextCharacter(edit->text, SnapToCharacter(edit->text, to));
+      edit->sel_start = from;
+      edit->sel_end = to;
+      return 0;
+    }
+    case EM_GETSEL: {
+      DWORD low = static_cast<DWORD>(SelLow(edit)), high = static_cast<DWORD>(SelHigh(edit));
+      if (wparam) *reinterpret_cast<DWORD *>(wparam) = low;
+      if (lparam) *reinterpret_cast<DWORD *>(lparam) = high;
+      return MAKELONG(low, high);
+    }
+    case EM_REPLACESEL:
+      ReplaceSelection(edit, lparam ? reinterpret_cast<LPCSTR>(lparam) : "");
+      return 0;
+    case WM_CHAR:
+      HandleChar(edit, static_cast<unsigned char>(wparam));
+      return 0;
+    case WM_KEYDOWN:
+      HandleKey(edit, wparam);
+      return 0;
+    case WM_LBUTTONDOWN:
+      MoveFocus(edit);
+      return 0;
+    case kMsgUserReplaceText:
+      edit->sel_start = 0;
+      edit->sel_end = edit->text.size();
+      edit->pending_lead = -1;
+      return 0;
+    case WM_SETFOCUS:
+      NotifyParent(edit, EN_SETFOCUS);
+      return 0;
+    case WM_KILLFOCUS:
+      edit->pending_lead = -1;
+      NotifyParent(edit, EN_KILLFOCUS);
+      return 0;
+    default:
+      return DefWindowProcA(hwnd, message, wparam, lparam);
+  }
+}
+
+}  // namespace ui
+}  // namespace standin

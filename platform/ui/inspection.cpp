@@ -1,0 +1,274 @@
+// The stand-in's own interface to its windows: inspection for tests and
+// front ends, and input given the way a user gives it.
+#include "window.h"
+
+#include <standin/driver.h>
+
+namespace standin {
+
+using ui::FromHandle;
+using ui::Kind;
+using ui::ToHandle;
+using ui::Window;
+
+void ResetUserInterface() {
+  ui::ResetWindows();
+  ui::ResetQueueState();
+  ui::ResetCommonControls();
+  ui::ResetCursorAndHelp();
+}
+
+std::vector<HWND> TopLevelWindows() {
+  std::vector<HWND> result;
+  for (Window *window : ui::TopLevels()) result.push_back(ToHandle(window));
+  return result;
+}
+
+HWND ActiveWindow() {
+  const auto &tops = ui::TopLevels();
+  for (auto it = tops.rbegin(); it != tops.rend(); ++it)
+    if ((*it)->modal && !(*it)->ended) return ToHandle(*it);
+  for (Window *window : tops)
+    if (!window->ended) return ToHandle(window);
+  return nullptr;
+}
+
+HWND OwnerOf(HWND window) {
+  Window *w = FromHandle(window);
+  return w && w->owner ? ToHandle(w->owner) : nullptr;
+}
+
+std::string TemplateNameOf(HWND window) {
+  Window *w = FromHandle(window);
+  return w ? w->template_name : "";
+}
+
+bool IsModalDialog(HWND window) {
+  Window *w = FromHandle(window);
+  return w && w->modal;
+}
+
+std::vector<HWND> ControlsOf(HWND dialog) {
+  std::vector<HWND> result;
+  if (Window *w = FromHandle(dialog))
+    for (Window *child : w->children)
+      if (child->alive) result.push_back(ToHandle(child));
+  return result;
+}
+
+HWND ControlById(HWND dialog, int id) {
+  Window *control = ui::ControlWithId(FromHandle(dialog), id);
+  return control ? ToHandle(control) : nullptr;
+}
+
+int ControlIdOf(HWND control) {
+  Window *w = FromHandle(control);
+  return w ? w->id : 0;
+}
+
+std::string ClassNameOf(HWND window) {
+  Window *w = FromHandle(window);
+  return w ? w->class_name : "";
+}
+
+DWORD StyleOf(HWND window) {
+  Window *w = FromHandle(window);
+  return w ? w->style : 0;
+}
+
+DWORD ExStyleOf(HWND window) {
+  Window *w = FromHandle(window);
+  return w ? w->ex_style : 0;
+}
+
+DialogUnits PlacementOf(HWND window) {
+  Window *w = FromHandle(window);
+  return w ? w->placement : DialogUnits();
+}
+
+int FontPointSizeOf(HWND dialog) {
+  Window *w = FromHandle(dialog);
+  return w ? w->font_points : 0;
+}
+
+std::string FontFaceOf(HWND dialog) {
+  Window *w = FromHandle(dialog);
+  return w ? w->font_face : "";
+}
+
+std::string TextOf(HWND window) {
+  Window *w = FromHandle(window);
+  if (w == nullptr) return "";
+  if (w->kind == Kind::kComboBox) return w->current >= 0 ? w->items[static_cast<size_t>(w->current)] : "";
+  return w->text;
+}
+
+bool IsEnabledSelf(HWND window) {
+  Window *w = FromHandle(window);
+  return w && !(w->style & WS_DISABLED);
+}
+
+bool AcceptsInput(HWND window) {
+  Window *w = FromHandle(window);
+  return w && ui::IsEnabledChain(w);
+}
+
+HWND FocusWindow() { return ui::Focus() ? ToHandle(ui::Focus()) : nullptr; }
+
+int CheckStateOf(HWND button) {
+  Window *w = FromHandle(button);
+  return w ? w->check : BST_UNCHECKED;
+}
+
+bool IsDefaultButton(HWND button) {
+  Window *w = FromHandle(button);
+  return w && w->kind == Kind::kButton && (w->style & BS_TYPEMASK) == BS_DEFPUSHBUTTON;
+}
+
+size_t TextLimitOf(HWND edit) {
+  Window *w = FromHandle(edit);
+  return w ? w->limit : 0;
+}
+
+size_t CaretOf(HWND edit) {
+  Window *w = FromHandle(edit);
+  return w ? w->sel_end : 0;
+}
+
+std::vector<std::string> ItemsOf(HWND control) {
+  Window *w = FromHandle(control);
+  return w ? w->items : std::vector<std::string>();
+}
+
+std::vector<int> SelectionOf(HWND control) {
+  std::vector<int> result;
+  Window *w = FromHandle(control);
+  if (w == nullptr) return result;
+  switch (w->kind) {
+    case Kind::kListBox:
+      if (w->style & (LBS_EXTENDEDSEL | LBS_MULTIPLESEL)) {
+        for (size_t i = 0; i < w->selected.size(); ++i)
+          if (w->selected[i]) result.push_back(static_cast<int>(i));
+      } else if (w->current >= 0) {
+        result.push_back(w->current);
+      }
+      break;
+    case Kind::kComboBox:
+      if (w->current >= 0) result.push_back(w->current);
+      break;
+    case Kind::kListView:
+      for (size_t i = 0; i < w->rows.size(); ++i)
+        if (w->rows[i].state & LVIS_SELECTED) result.push_back(static_cast<int>(i));
+      break;
+    default:
+      break;
+  }
+  return result;
+}
+
+int CaretIndexOf(HWND list) {
+  Window *w = FromHandle(list);
+  if (w == nullptr) return -1;
+  return w->kind == Kind::kListView ? w->focus_row : w->caret_index;
+}
+
+int TopIndexOf(HWND list) {
+  Window *w = FromHandle(list);
+  return w ? w->top_index : 0;
+}
+
+bool IsDroppedDown(HWND combo) {
+  Window *w = FromHandle(combo);
+  return w && w->dropped;
+}
+
+std::vector<ListViewColumnInfo> ColumnsOf(HWND list_view) {
+  Window *w = FromHandle(list_view);
+  return w ? w->columns : std::vector<ListViewColumnInfo>();
+}
+
+size_t RowCountOf(HWND list_view) {
+  Window *w = FromHandle(list_view);
+  return w ? w->rows.size() : 0;
+}
+
+std::vector<std::string> RowOf(HWND list_view, size_t row) {
+  Window *w = FromHandle(list_view);
+  if (w == nullptr || row >= w->rows.size()) return {};
+  std::vector<std::string> texts = w->rows[row].texts;
+  if (texts.size() < w->columns.size()) texts.resize(w->columns.size());
+  return texts;
+}
+
+// ---- Input ------------------------------------------------------------------
+
+bool PressKey(UINT virtual_key, bool shift, bool ctrl, bool alt) {
+  Window *target = ui::Focus();
+  if (target == nullptr) target = FromHandle(ActiveWindow());
+  if (target == nullptr || !ui::IsEnabledChain(target)) return false;
+  ui::KeyState keys{shift, ctrl, alt};
+  bool system = alt || virtual_key == VK_F10;
+  ui::PostKey(target, system ? WM_SYSKEYDOWN : WM_KEYDOWN, virtual_key, keys);
+  ui::PostKey(target, system ? WM_SYSKEYUP : WM_KEYUP, virtual_key, keys);
+  return true;
+}
+
+bool TypeChars(const std::string &ansi) {
+  Window *target = ui::Focus();
+  if (target == nullptr) target = FromHandle(ActiveWindow());
+  if (target == nullptr || !ui::IsEnabledChain(target)) return false;
+  for (unsigned char c : ansi) ui::PostKey(target, WM_CHAR, c, ui::KeyState());
+  return true;
+}
+
+bool ClickControl(HWND control) {
+  Window *w = FromHandle(control);
+  if (w == nullptr || !ui::IsEnabledChain(w)) return false;
+  ui::Post(w, WM_LBUTTONDOWN, 0, 0, true);
+  ui::Post(w, WM_LBUTTONUP, 0, 0, true);
+  return true;
+}
+
+bool ClickItem(HWND list, int index, bool shift, bool ctrl) {
+  Window *w = FromHandle(list);
+  if (w == nullptr || !ui::IsEnabledChain(w)) return false;
+  if (w->kind != Kind::kListBox && w->kind != Kind::kListView) return false;
+  // For list controls the click carries the item index instead of a position.
+  WPARAM keys = (shift ? MK_SHIFT : 0) | (ctrl ? MK_CONTROL : 0);
+  ui::Post(w, WM_LBUTTONDOWN, keys, index, true);
+  ui::Post(w, WM_LBUTTONUP, keys, index, true);
+  return true;
+}
+
+bool ReplaceEditText(HWND edit, const std::string &ansi) {
+  Window *w = FromHandle(edit);
+  if (w == nullptr || w->kind != Kind::kEdit || !ui::IsEnabledChain(w)) return false;
+  ui::Post(w, WM_LBUTTONDOWN, 0, 0, true);
+  ui::Post(w, ui::kMsgUserReplaceText, 0, 0, true);
+  // Typing nothing over a selection deletes it, as Backspace does.
+  if (ansi.empty()) ui::Post(w, WM_CHAR, VK_BACK, 0, true);
+  for (unsigned char c : ansi) ui::Post(w, WM_CHAR, c, 0, true);
+  return true;
+}
+
+bool SelectItems(HWND control, const std::vector<int> &indices) {
+  Window *w = FromHandle(control);
+  if (w == nullptr || !ui::IsEnabledChain(w)) return false;
+  if (w->kind != Kind::kListBox && w->kind != Kind::kComboBox && w->kind != Kind::kListView) return false;
+  w->pending_selections.push_back(indices);
+  ui::Post(w, ui::kMsgUserSelect, 0, 0, true);
+  return true;
+}
+
+bool PressCloseBox(HWND window) {
+  Window *w = FromHandle(window);
+  if (w == nullptr || w->parent != nullptr || !(w->style & WS_SYSMENU) || !ui::IsEnabledChain(w)) return false;
+  ui::Post(w, WM_SYSCOMMAND, SC_CLOSE, 0, true);
+  return true;
+}
+
+LRESULT DeliverMessage(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+  return ui::Send(FromHandle(window), message, wparam, lparam);
+}
+
+}  // namespace standin

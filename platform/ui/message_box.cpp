@@ -1,0 +1,156 @@
+// Message boxes, icons, cursors and the help engine: the calls whose
+// answers or effects come from the user through the driver.
+#include "window.h"
+
+#include <standin/call_log.h>
+#include <standin/driver.h>
+#include <standin/text.h>
+
+#include <cstdio>
+#include <memory>
+#include <vector>
+
+namespace standin {
+namespace ui {
+namespace {
+
+// Distinct objects whose addresses serve as the system cursor and icon handles.
+char g_arrow_cursor, g_wait_cursor, g_ibeam_cursor, g_application_icon;
+HCURSOR g_current_cursor = nullptr;
+HelpRequest g_last_help;
+
+HCURSOR Handle(char &object) { return reinterpret_cast<HCURSOR>(&object); }
+
+int DefaultAnswer(UINT style) {
+  int button = static_cast<int>((style >> 8) & 0x0F);  // MB_DEFBUTTON1..3
+  switch (style & MB_TYPEMASK) {
+    case MB_OKCANCEL:
+      return button == 1 ? IDCANCEL : IDOK;
+    case MB_ABORTRETRYIGNORE:
+      return button == 1 ? IDRETRY : button == 2 ? IDIGNORE : IDABORT;
+    case MB_YESNOCANCEL:
+      return button == 1 ? IDNO : button == 2 ? IDCANCEL : IDYES;
+    case MB_YESNO:
+      return button == 1 ? IDNO : IDYES;
+    case MB_RETRYCANCEL:
+      return button == 1 ? IDCANCEL : IDRETRY;
+    default:
+      return IDOK;
+  }
+}
+
+}  // namespace
+
+void SetCursorState(HCURSOR cursor) { g_current_cursor = cursor; }
+
+void ResetCursorAndHelp() {
+  g_current_cursor = nullptr;
+  g_last_help = HelpRequest();
+}
+
+}  // namespace ui
+
+bool IsWaitCursorShown() { return ui::g_current_cursor == ui::Handle(ui::g_wait_cursor); }
+HCURSOR CurrentCursor() { return ui::g_current_cursor; }
+HelpRequest LastHelpRequest() { return ui::g_last_help; }
+
+}  // namespace standin
+
+using namespace standin::ui;
+
+int WINAPI MessageBoxA(HWND hWnd, LPCSTR lpText, LPCSTR lpCaption, UINT uType) {
+  std::string text = lpText ? lpText : "";
+  std::string caption = lpCaption ? lpCaption : "Error";
+  Window *owner = TopLevelOf(FromHandle(hWnd));
+  if (Recording()) {
+    char style[16];
+    snprintf(style, sizeof style, "0x%X", uType);
+    standin::RecordCall("MessageBoxA", "",
+                        "owner=" + Describe(owner) + " style=" + style + " caption=" + standin::Cp932ToUtf8(caption) +
+                            " text=" + standin::Cp932ToUtf8(text));
+  }
+  // The box is modal to its owner: the owner takes no input while it shows.
+  bool disabled_owner = false;
+  if (owner != nullptr && !(owner->style & WS_DISABLED)) {
+    owner->style |= WS_DISABLED;
+    disabled_owner = true;
+  }
+  Window *saved_focus = Focus();
+  struct Restore {
+    Window *owner;
+    bool disabled;
+    ~Restore() {
+      if (disabled && owner->alive) owner->style &= ~static_cast<DWORD>(WS_DISABLED);
+    }
+  } restore{owner, disabled_owner};
+  standin::Driver *driver = standin::CurrentDriver();
+  int answer =
+      driver ? driver->ShowMessageBox(owner ? ToHandle(owner) : nullptr, text, caption, uType) : DefaultAnswer(uType);
+  if (saved_focus != nullptr && saved_focus->alive && Focus() != saved_focus) MoveFocus(saved_focus);
+  return answer;
+}
+
+HICON WINAPI LoadIconA(HINSTANCE hInstance, LPCSTR lpIconName) {
+  if (standin::ui::Recording()) {
+    std::string name = lpIconName == nullptr        ? "null"
+                       : IS_INTRESOURCE(lpIconName) ? "#" + std::to_string(reinterpret_cast<ULONG_PTR>(lpIconName))
+                                                    : lpIconName;
+    standin::RecordCall("LoadIconA", "", std::string("instance=") + (hInstance ? "module" : "null") + " name=" + name);
+  }
+  if (lpIconName == nullptr) return nullptr;
+  if (hInstance == nullptr)
+    return lpIconName == IDI_APPLICATION ? reinterpret_cast<HICON>(&g_application_icon) : nullptr;
+  // A module's icon is its icon group resource; its handle is stable per name.
+  if (!ModuleHasResource(hInstance, 14, lpIconName)) {
+    SetLastError(1813);  // ERROR_RESOURCE_TYPE_NOT_FOUND
+    return nullptr;
+  }
+  static std::vector<std::unique_ptr<std::string>> icons;
+  std::string key =
+      IS_INTRESOURCE(lpIconName) ? "#" + std::to_string(reinterpret_cast<ULONG_PTR>(lpIconName)) : lpIconName;
+  for (auto &icon : icons)
+    if (*icon == key) return reinterpret_cast<HICON>(icon.get());
+  icons.push_back(std::make_unique<std::string>(key));
+  return reinterpret_cast<HICON>(icons.back().get());
+}
+
+HCURSOR WINAPI LoadCursorA(HINSTANCE hInstance, LPCSTR lpCursorName) {
+  if (standin::ui::Recording()) {
+    std::string name = IS_INTRESOURCE(lpCursorName) ? std::to_string(reinterpret_cast<ULONG_PTR>(lpCursorName))
+                                                    : std::string(lpCursorName ? lpCursorName : "null");
+    standin::RecordCall("LoadCursorA", "",
+                        std::string("instance=") + (hInstance ? "module" : "null") + " name=" + name);
+  }
+  if (hInstance != nullptr) return nullptr;  // the program has no cursor resources
+  if (lpCursorName == IDC_ARROW) return reinterpret_cast<HCURSOR>(&g_arrow_cursor);
+  if (lpCursorName == IDC_WAIT) return reinterpret_cast<HCURSOR>(&g_wait_cursor);
+  if (lpCursorName == IDC_IBEAM) return reinterpret_cast<HCURSOR>(&g_ibeam_cursor);
+  SetLastError(1813);
+  return nullptr;
+}
+
+HCURSOR WINAPI SetCursor(HCURSOR hCursor) {
+  if (standin::ui::Recording())
+    standin::RecordCall("SetCursor", "",
+                        std::string("cursor=") + (hCursor == reinterpret_cast<HCURSOR>(&g_wait_cursor)    ? "wait"
+                                                  : hCursor == reinterpret_cast<HCURSOR>(&g_arrow_cursor) ? "arrow"
+                                                  : hCursor == nullptr                                    ? "none"
+                                                                                                          : "other"));
+  HCURSOR previous = g_current_cursor;
+  g_current_cursor = hCursor;
+  if (standin::Driver *driver = standin::CurrentDriver()) driver->CursorChanged(hCursor);
+  return previous;
+}
+
+BOOL WINAPI WinHelpA(HWND hWndMain, LPCSTR lpszHelp, UINT uCommand, ULONG_PTR dwData) {
+  std::string file = lpszHelp ? lpszHelp : "";
+  if (standin::ui::Recording())
+    standin::RecordCall("WinHelpA", "",
+                        "file=" + file + " command=" + std::to_string(uCommand) + " data=" + std::to_string(dwData));
+  g_last_help.any = true;
+  g_last_help.file = file;
+  g_last_help.command = uCommand;
+  g_last_help.data = dwData;
+  if (standin::Driver *driver = standin::CurrentDriver()) driver->Help(hWndMain, file, uCommand, dwData);
+  return TRUE;
+}

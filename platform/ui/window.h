@@ -1,0 +1,148 @@
+// The stand-in's window objects and the registry that validates handles.
+// Internal to the user-interface library: program code sees only HWND.
+#ifndef VELMORA_STANDIN_UI_WINDOW_H
+#define VELMORA_STANDIN_UI_WINDOW_H
+
+#include <windows.h>
+#include <commctrl.h>
+
+#include <standin/ui.h>
+
+#include <cstddef>
+#include <deque>
+#include <string>
+#include <vector>
+
+namespace standin {
+namespace ui {
+
+enum class Kind { kDialog, kButton, kEdit, kStatic, kListBox, kComboBox, kListView, kCustom };
+
+struct ListViewRow {
+  std::vector<std::string> texts;  // one per subitem, ANSI
+  UINT state = 0;
+  LPARAM param = 0;
+};
+
+struct Window {
+  Kind kind = Kind::kCustom;
+  std::string class_name;
+  WNDPROC proc = nullptr;     // window procedure: a control's, DefDlgProcA, or a registered class's
+  DLGPROC dlgproc = nullptr;  // dialogs only
+  Window *parent = nullptr;   // controls: their dialog
+  Window *owner = nullptr;    // top-level windows: their owner
+  std::vector<Window *> children;
+  DWORD style = 0, ex_style = 0;
+  int id = 0;
+  std::string text;  // ANSI
+  bool alive = true;
+  DialogUnits placement;
+
+  // Dialogs.
+  std::string template_name;
+  int font_points = 0;
+  std::string font_face;
+  bool modal = false, ended = false;
+  INT_PTR result = 0;
+  int default_id = 0;             // the dialog's default push button (DM_SETDEFID / template)
+  Window *saved_focus = nullptr;  // restored when the dialog becomes active again
+  LONG_PTR msg_result = 0;        // DWL_MSGRESULT equivalent
+
+  // Buttons.
+  int check = BST_UNCHECKED;
+  bool pushed = false;
+
+  // Edits.
+  size_t limit = 32767;
+  size_t sel_start = 0, sel_end = 0;  // caret at sel_end
+  int pending_lead = -1;              // lead byte of a double-byte character awaiting its trail
+
+  // List boxes and combo boxes.
+  std::vector<std::string> items;
+  std::vector<unsigned char> selected;  // list box selection flags
+  int caret_index = -1, anchor_index = -1, top_index = 0, current = -1;
+  bool dropped = false;
+  std::deque<std::vector<int>> pending_selections;  // user selections queued by SelectItems
+
+  // List views.
+  std::vector<ListViewColumnInfo> columns;
+  std::vector<ListViewRow> rows;
+  int focus_row = -1;
+};
+
+inline HWND ToHandle(Window *window) { return reinterpret_cast<HWND>(window); }
+// The live window behind a handle, or null for null, unknown or destroyed handles.
+Window *FromHandle(HWND handle);
+Window *NewWindow();
+// Marks a window dead; its memory stays reserved until ResetWindows so that
+// a procedure still running for it never touches freed memory.
+void RetireWindow(Window *window);
+void ResetWindows();
+std::vector<Window *> &TopLevels();
+
+// Messages sent by the stand-in itself (notifications, dialog manager); not
+// recorded as program calls.
+LRESULT Send(Window *window, UINT message, WPARAM wparam, LPARAM lparam);
+void Post(Window *window, UINT message, WPARAM wparam, LPARAM lparam, bool is_input);
+void NotifyParent(Window *control, WORD code);
+void ClearQueue();
+void RequestQuit(int code);  // PostQuitMessage without the call record
+void ResetQueueState();
+
+// Keyboard state as of the input message being processed.
+struct KeyState {
+  bool shift = false, ctrl = false, alt = false;
+};
+KeyState CurrentKeyState();
+void PostKey(Window *target, UINT message, WPARAM key, KeyState state);
+
+// Focus and enabled state.
+Window *Focus();
+void MoveFocus(Window *window);  // WM_KILLFOCUS / WM_SETFOCUS, default-button highlight
+void ForgetFocus();
+bool IsEnabledChain(Window *window);  // the window and every parent enabled
+Window *TopLevelOf(Window *window);
+Window *ControlWithId(Window *dialog, int id);
+// The dialog manager's walk through tab stops and through a group.
+Window *NextTabItem(Window *dialog, Window *from, bool previous);
+Window *NextGroupItem(Window *dialog, Window *from, bool previous);
+bool ModuleHasResource(HINSTANCE instance, int type, LPCSTR name);
+const WNDCLASSA *FindClass(const std::string &name);  // registered classes, case-insensitive
+
+// Controls.
+LRESULT CALLBACK ButtonProc(HWND, UINT, WPARAM, LPARAM);
+LRESULT CALLBACK EditProc(HWND, UINT, WPARAM, LPARAM);
+LRESULT CALLBACK StaticProc(HWND, UINT, WPARAM, LPARAM);
+LRESULT CALLBACK ListBoxProc(HWND, UINT, WPARAM, LPARAM);
+LRESULT CALLBACK ComboBoxProc(HWND, UINT, WPARAM, LPARAM);
+LRESULT CALLBACK ListViewProc(HWND, UINT, WPARAM, LPARAM);
+bool ListViewClassAvailable();
+void ResetCommonControls();
+
+// Shared control helpers.
+bool IsPushButton(const Window *window);  // BS_PUSHBUTTON or BS_DEFPUSHBUTTON
+bool IsAutoRadio(const Window *window);
+void ClickButton(Window *button);                              // the action of a completed click, then BN_CLICKED
+void ReplaceSelection(Window *edit, const std::string &ansi);  // program text: no typing rules
+void ApplyListBoxSelection(Window *list, const std::vector<int> &indices);
+void ApplyComboSelection(Window *combo, int index);
+void SelectListViewRow(Window *list, int row);  // single selection and focus, LVN_ITEMCHANGED
+void FixDefaultButton(Window *dialog, Window *new_focus);
+
+// Internal messages that carry a user action to a control through the queue.
+constexpr UINT kMsgUserSelect = 0x03E0;       // apply the oldest of pending_selections
+constexpr UINT kMsgUserReplaceText = 0x03E1;  // select all, then the queued WM_CHARs type
+
+// CP932 lead bytes.
+inline bool IsLeadByte(unsigned char c) { return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC); }
+
+// Call recording of the program's user-interface calls, cheap when off.
+bool Recording();
+std::string Describe(Window *window);  // "id=101" for controls, "window=DLG_JOB" for dialogs
+void SetCursorState(HCURSOR cursor);
+void ResetCursorAndHelp();
+
+}  // namespace ui
+}  // namespace standin
+
+#endif
