@@ -55,24 +55,14 @@ const DWORD kTimeEdit = kShown | ES_NUMBER | ES_AUTOHSCROLL | WS_BORDER | WS_GRO
 const DWORD kLabel = kShown | SS_LEFT | WS_GROUP;
 const DWORD kGroupBox = kShown | BS_GROUPBOX;
 
+// clang-format off
 const DialogSpec kDialogs[] = {
-    {u"DLG_VELMORA",
-     false,
-     u"Velmora",
-     u"DLG_VELMORA",
-     WS_POPUP | WS_VISIBLE | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | DS_ABSALIGN | DS_3DLOOK | DS_SETFONT |
-         DS_CENTER,
-     0,
-     0,
-     0,
-     247,
-     239,
-     {
+    {u"DLG_VELMORA", false, u"Velmora", u"DLG_VELMORA",
+     WS_POPUP | WS_VISIBLE | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | DS_ABSALIGN | DS_3DLOOK | DS_SETFONT | DS_CENTER,
+     0, 0, 0, 247, 239, {
          {105, "BUTTON", u"ｺﾝﾋﾟｭｰﾀ選択(&S)...", kShown | BS_PUSHBUTTON | WS_GROUP | WS_TABSTOP, 0, 90, 22, 64, 14},
-         {104, "SysListView32", u"List1",
-          kShown | LVS_REPORT | LVS_SINGLESEL | LVS_AUTOARRANGE | LVS_ALIGNLEFT | LVS_NOSORTHEADER | WS_BORDER |
-              WS_GROUP | WS_TABSTOP,
-          0, 7, 80, 230, 128},
+         {104, "SysListView32", u"List1", kShown | LVS_REPORT | LVS_SINGLESEL | LVS_AUTOARRANGE | LVS_ALIGNLEFT |
+              LVS_NOSORTHEADER | WS_BORDER | WS_GROUP | WS_TABSTOP, 0, 7, 80, 230, 128},
          {101, "BUTTON", u"追加(&A)...", kShown | BS_DEFPUSHBUTTON | WS_GROUP | WS_TABSTOP, 0, 76, 216, 52, 14},
          {102, "BUTTON", u"修正(&C)...", kShown | BS_PUSHBUTTON | WS_TABSTOP, 0, 132, 216, 52, 14},
          {103, "BUTTON", u"削除(&R)", kShown | BS_PUSHBUTTON | WS_TABSTOP, 0, 188, 216, 52, 14},
@@ -84,17 +74,9 @@ const DialogSpec kDialogs[] = {
          {108, "STATIC", u"ｼﾞｮﾌﾞ・ｽｹｼﾞｭｰﾙ", kLabel, 0, 8, 68, 48, 8},
          {151, "STATIC", u"static", kLabel, 0, 16, 44, 140, 8},
      }},
-    {u"DLG_ABOUT",
-     true,
-     u"Velmora のﾊﾞｰｼﾞｮﾝ情報",
-     u"",
+    {u"DLG_ABOUT", true, u"Velmora のﾊﾞｰｼﾞｮﾝ情報", u"",
      WS_POPUP | WS_CAPTION | DS_ABSALIGN | DS_3DLOOK | DS_SETFONT | DS_MODALFRAME | DS_CENTER,
-     WS_EX_CONTROLPARENT,
-     0,
-     0,
-     166,
-     73,
-     {
+     WS_EX_CONTROLPARENT, 0, 0, 166, 73, {
          {122, "BUTTON", u"OK(&O)", kShown | BS_DEFPUSHBUTTON | WS_GROUP | WS_TABSTOP, 0, 128, 8, 32, 14},
          {121, "STATIC", nullptr, kShown | SS_ICON, 0, 8, 8, 20, 20},
          {-1, "STATIC", u"Velmora", kLabel, 0, 32, 8, 56, 8},
@@ -103,34 +85,17 @@ const DialogSpec kDialogs[] = {
          {-1, "BUTTON", u"", kGroupBox, 0, 8, 40, 148, 24},
          {-1, "STATIC", u"for Microsoft WindowsNT Series", kLabel, 0, 36, 28, 116, 8},
      }},
-    {u"DLG_CP",
-     true,
-     u"ｺﾝﾋﾟｭｰﾀ選択",
-     u"",
+    {u"DLG_CP", true, u"ｺﾝﾋﾟｭｰﾀ選択", u"",
      WS_POPUP | WS_CAPTION | DS_3DLOOK | DS_SETFONT | DS_MODALFRAME,
-     WS_EX_CONTROLPARENT,
-     0,
-     0,
-     155,
-     63,
-     {
-         {131, "EDIT", u"", kShown | ES_UPPERCASE | ES_AUTOHSCROLL | WS_BORDER | WS_GROUP | WS_TABSTOP, 0, 8, 20, 136,
-          12},
+     WS_EX_CONTROLPARENT, 0, 0, 155, 63, {
+         {131, "EDIT", u"", kShown | ES_UPPERCASE | ES_AUTOHSCROLL | WS_BORDER | WS_GROUP | WS_TABSTOP, 0, 8, 20, 136, 12},
          {132, "BUTTON", u"OK(&O)", kShown | BS_DEFPUSHBUTTON | WS_GROUP | WS_TABSTOP, 0, 52, 40, 44, 14},
          {133, "BUTTON", u"ｷｬﾝｾﾙ(&C)", kShown | BS_PUSHBUTTON | WS_TABSTOP, 0, 100, 40, 44, 14},
          {-1, "STATIC", u"ｺﾝﾋﾟｭｰﾀ名", kLabel, 0, 8, 8, 36, 8},
      }},
-    {u"DLG_JOB",
-     true,
-     u"ｼﾞｮﾌﾞ詳細設定",
-     u"",
+    {u"DLG_JOB", true, u"ｼﾞｮﾌﾞ詳細設定", u"",
      WS_POPUP | WS_CAPTION | DS_MODALFRAME | DS_SETFONT | DS_3DLOOK,
-     WS_EX_CONTROLPARENT,
-     0,
-     0,
-     294,
-     123,
-     {
+     WS_EX_CONTROLPARENT, 0, 0, 294, 123, {
          {141, "EDIT", u"", kShown | WS_BORDER | WS_GROUP | WS_TABSTOP | ES_AUTOHSCROLL, 0, 8, 20, 276, 12},
          {142, "BUTTON", u"今日", kShown | BS_AUTORADIOBUTTON | WS_GROUP, 0, 16, 56, 40, 8},
          {143, "BUTTON", u"明日", kShown | BS_AUTORADIOBUTTON, 0, 16, 68, 40, 8},
@@ -152,6 +117,7 @@ const DialogSpec kDialogs[] = {
          {-1, "BUTTON", u"時刻指定", kGroupBox, 0, 168, 40, 120, 32},
      }},
 };
+// clang-format on
 
 std::vector<ResourceEntry> ProgramResources() {
   std::vector<ResourceEntry> entries;

@@ -175,43 +175,34 @@ TEST(ResourceReader, TruncatedDialogTemplateIsRejected) {
 }
 
 TEST(ResourceReader, RejectsMalformedHeaders) {
-  struct Case {
-    const char *what;
-    size_t offset;
-    std::vector<uint8_t> bytes;
-  };
   const std::vector<uint8_t> sample = SampleBytes();
   auto patched = [&](size_t offset, std::vector<uint8_t> bytes) {
     std::vector<uint8_t> out = sample;
     std::copy(bytes.begin(), bytes.end(), out.begin() + offset);
     return out;
   };
-  const Case cases[] = {
-      {"data size beyond the end", 32, {0xFF, 0xFF, 0xFF, 0x7F}},
-      {"header size beyond the end", 36, {0xFF, 0xFF, 0xFF, 0xFF}},
-      {"header size shorter than its fields", 36, {0x08, 0, 0, 0}},
-      {"no empty first entry", 0, {0x10, 0, 0, 0}},
-      {"unterminated name", 0, {}},
+  // The empty leading entry, then a header whose name runs to the end.
+  std::vector<uint8_t> unterminated(sample.begin(), sample.begin() + 32);
+  const uint8_t header[] = {0x10, 0, 0, 0, 0x40, 0, 0, 0, 0xFF, 0xFF, 5, 0, 'A', 0, 'B', 0};
+  unterminated.insert(unterminated.end(), std::begin(header), std::end(header));
+  const std::pair<const char *, std::vector<uint8_t>> cases[] = {
+      {"data size beyond the end", patched(32, {0xFF, 0xFF, 0xFF, 0x7F})},
+      {"header size beyond the end", patched(36, {0xFF, 0xFF, 0xFF, 0xFF})},
+      {"header size shorter than its fields", patched(36, {0x08, 0, 0, 0})},
+      {"no empty first entry", patched(0, {0x10, 0, 0, 0})},
+      {"unterminated name", unterminated},
   };
-  for (const Case &c : cases) {
-    std::vector<uint8_t> bytes = c.bytes.empty() ? std::vector<uint8_t>{} : patched(c.offset, c.bytes);
-    if (c.bytes.empty()) {
-      // A header whose string name runs to the end of the file.
-      bytes = std::vector<uint8_t>(sample.begin(), sample.begin() + 32);
-      std::vector<uint8_t> header = {0x10, 0, 0, 0, 0x40, 0, 0, 0, 0xFF, 0xFF, 5, 0, 'A', 0, 'B', 0};
-      bytes.insert(bytes.end(), header.begin(), header.end());
-    }
+  for (const auto &[what, bytes] : cases) {
     std::vector<ResourceEntry> entries;
     std::string error;
-    EXPECT_FALSE(ParseResFile(bytes.data(), bytes.size(), &entries, &error)) << c.what;
-    EXPECT_FALSE(error.empty()) << c.what;
+    EXPECT_FALSE(ParseResFile(bytes.data(), bytes.size(), &entries, &error)) << what;
+    EXPECT_FALSE(error.empty()) << what;
   }
 }
 
 TEST(ResourceReader, RejectsUnknownExtendedTemplateVersion) {
-  const ResourceEntry *entry = nullptr;
   std::vector<ResourceEntry> entries = SampleEntries();
-  entry = FindDialog(entries, uint16_t{300});
+  const ResourceEntry *entry = FindDialog(entries, uint16_t{300});
   ASSERT_NE(entry, nullptr);
   std::vector<uint8_t> bytes = entry->data;
   bytes[0] = 2;
