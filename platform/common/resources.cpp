@@ -25,7 +25,6 @@ class Reader {
   // Alignment is relative to the start of the range, which for a .res file
   // and a dialog template is where the alignment rules are anchored.
   bool AlignTo4() { return Seek((offset_ + 3) & ~static_cast<size_t>(3)); }
-  bool Skip(size_t count) { return count <= remaining() && Seek(offset_ + count); }
 
   bool Byte(uint8_t *value) {
     if (remaining() < 1) return false;
