@@ -1,0 +1,426 @@
+// Plays one scenario against a program's WinMain: the world statements
+// before start, then a driver that feeds the program its input line by line
+// and checks what it shows, and the expectations after WinMain returns.
+#include "scenario_statements.h"
+
+#include <standin/call_log.h>
+#include <standin/driver.h>
+#include <standin/network.h>
+#include <standin/scenario.h>
+#include <standin/text.h>
+#include <standin/ui.h>
+
+#include <commctrl.h>
+
+#include <cstdio>
+#include <functional>
+
+namespace standin {
+namespace scenario {
+namespace {
+
+// Thrown by the driver to end the run: a failure, or the end of the file
+// while the program still runs. It unwinds WinMain like any C++ exception.
+struct ScenarioEnd {
+  bool failed = false;
+  bool bad_file = false;  // a world line that the network refuses before start
+  int line = 0;
+  std::string reason;
+};
+
+uint64_t Number(const Token &token) {
+  uint64_t value = 0;
+  ParseNumber(token.value, &value);
+  return value;
+}
+
+std::string Quote(const std::string &utf8) { return QuoteString(utf8); }
+
+std::string Hex(unsigned value) {
+  char buffer[16];
+  snprintf(buffer, sizeof buffer, "0x%X", value);
+  return buffer;
+}
+
+std::string OwnerName(HWND owner) {
+  if (owner == nullptr) return "none";
+  std::string name = TemplateNameOf(owner);
+  if (name == "DLG_VELMORA") return "main";
+  if (name == "DLG_JOB") return "job";
+  if (name == "DLG_CP") return "cp";
+  if (name == "DLG_ABOUT") return "about";
+  return name.empty() ? "unnamed window" : name;
+}
+
+std::string JoinNumbers(const std::vector<int> &numbers) {
+  if (numbers.empty()) return "none";
+  std::string out;
+  for (int n : numbers) out += (out.empty() ? "" : " ") + std::to_string(n);
+  return out;
+}
+
+std::string JoinTexts(const std::vector<std::string> &ansi) {
+  if (ansi.empty()) return "no items";
+  std::string out;
+  for (const auto &text : ansi) out += (out.empty() ? "" : " ") + Quote(Cp932ToUtf8(text));
+  return out;
+}
+
+class Player : public Driver {
+ public:
+  Player(const std::vector<Statement> &statements, const ScenarioProgram &program)
+      : statements_(statements), program_(program) {}
+
+  ScenarioResult Play() {
+    ScenarioResult result;
+    try {
+      RunUntilStart();
+      if (next_ < statements_.size()) Start();
+      RunAfterExit();
+    } catch (const ScenarioEnd &end) {
+      if (end.failed) {
+        result.status = end.bad_file ? ScenarioResult::kParseError : ScenarioResult::kFail;
+        result.line = end.line;
+        result.reason = end.reason;
+      }
+    }
+    SetDriver(nullptr);
+    return result;
+  }
+
+  // ---- Driver ---------------------------------------------------------------
+
+  void WaitForInput() override {
+    for (;;) {
+      if (next_ >= statements_.size()) throw ScenarioEnd();  // the scenario ends while the program runs
+      const Statement &statement = statements_[next_++];
+      switch (statement.kind) {
+        case StatementKind::kWorld:
+          ApplyWorld(statement);
+          break;
+        case StatementKind::kAdvance:
+          AdvanceClock(Number(statement.tokens[1]) * 60000);
+          break;
+        case StatementKind::kWorldExpectation:
+          CheckWorld(statement);
+          break;
+        case StatementKind::kUiExpectation:
+          CheckUi(statement);
+          break;
+        case StatementKind::kExitExpectation:
+          Fail(statement, "expected exit " + statement.tokens[2].value + ", but the program still runs");
+        case StatementKind::kBox:
+          Fail(statement, "a box line, but no message box is shown");
+        case StatementKind::kAction:
+          Act(statement);
+          return;
+        case StatementKind::kStart:
+          Fail(statement, "start while the program runs");
+      }
+    }
+  }
+
+  int ShowMessageBox(HWND owner, const std::string &text, const std::string &caption, UINT style) override {
+    std::string seen = "box " + Quote(Cp932ToUtf8(caption)) + " " + Quote(Cp932ToUtf8(text)) + " " + Hex(style) +
+                       " owner=" + OwnerName(owner);
+    // World lines may stand between (another program acting meanwhile).
+    while (next_ < statements_.size() && statements_[next_].kind == StatementKind::kWorld)
+      ApplyWorld(statements_[next_++]);
+    if (next_ >= statements_.size())
+      throw ScenarioEnd{true, false, LastLine(),
+                        "the scenario ends with a message box waiting for its answer: " + seen};
+    const Statement &statement = statements_[next_++];
+    if (statement.kind != StatementKind::kBox) Fail(statement, "expected the line for the shown " + seen);
+    const auto &t = statement.tokens;
+    std::string expected_caption = t[1].value, expected_text = t[2].value;
+    unsigned expected_style = static_cast<unsigned>(Number(t[3]));
+    bool owner_given = t.size() == 7;
+    bool matches = Cp932ToUtf8(caption) == expected_caption && Cp932ToUtf8(text) == expected_text &&
+                   expected_style == style && (!owner_given || t[4].value == OwnerName(owner));
+    if (!matches) {
+      std::string wanted = "box " + Quote(expected_caption) + " " + Quote(expected_text) + " " + Hex(expected_style) +
+                           (owner_given ? " owner=" + t[4].value : "");
+      Fail(statement, "expected " + wanted + ", saw " + seen);
+    }
+    const std::string &answer = t.back().value;
+    int id = answer == "ok" ? IDOK : answer == "yes" ? IDYES : answer == "no" ? IDNO : IDCANCEL;
+    if (!Offers(style, id)) Fail(statement, "the shown " + seen + " has no button for the answer " + answer);
+    return id;
+  }
+
+ private:
+  [[noreturn]] void Fail(const Statement &statement, const std::string &reason) {
+    throw ScenarioEnd{true, false, statement.line, reason};
+  }
+
+  int LastLine() const { return statements_.empty() ? 0 : statements_.back().line; }
+
+  static bool Offers(UINT style, int id) {
+    switch (style & MB_TYPEMASK) {
+      case MB_OK:
+        return id == IDOK;
+      case MB_OKCANCEL:
+        return id == IDOK || id == IDCANCEL;
+      case MB_YESNO:
+        return id == IDYES || id == IDNO;
+      case MB_YESNOCANCEL:
+        return id == IDYES || id == IDNO || id == IDCANCEL;
+      case MB_RETRYCANCEL:
+        return id == IDCANCEL;
+      default:
+        return false;
+    }
+  }
+
+  void ApplyWorld(const Statement &statement) {
+    std::string reason = ApplyWorldStatement(statement.tokens);
+    if (!reason.empty()) Fail(statement, reason);
+  }
+
+  void CheckWorld(const Statement &statement) {
+    std::string reason = CheckWorldExpectation(statement.tokens);
+    if (!reason.empty()) Fail(statement, reason);
+  }
+
+  void RunUntilStart() {
+    while (next_ < statements_.size()) {
+      const Statement &statement = statements_[next_];
+      if (statement.kind == StatementKind::kStart) return;
+      ++next_;
+      if (statement.kind == StatementKind::kWorld) {
+        std::string reason = ApplyWorldStatement(statement.tokens);
+        if (!reason.empty()) throw ScenarioEnd{true, true, statement.line, reason};
+      } else if (statement.kind == StatementKind::kAdvance)
+        AdvanceClock(Number(statement.tokens[1]) * 60000);
+      else if (statement.kind == StatementKind::kWorldExpectation)
+        CheckWorld(statement);
+    }
+  }
+
+  void Start() {
+    const Statement &start = statements_[next_++];
+    HINSTANCE instance = LoadModule(program_.res_data, program_.res_size);
+    if (instance == nullptr) Fail(start, "the program's resources cannot be read");
+    ClearRecordedCalls();
+    SetDriver(this);
+    exit_code_ = program_.win_main(instance, nullptr, const_cast<LPSTR>(""), SW_SHOWNORMAL);
+    SetDriver(nullptr);
+  }
+
+  // After WinMain has returned only expectations of the exit and the world remain.
+  void RunAfterExit() {
+    while (next_ < statements_.size()) {
+      const Statement &statement = statements_[next_++];
+      switch (statement.kind) {
+        case StatementKind::kExitExpectation: {
+          int expected = static_cast<int>(Number(statement.tokens[2]));
+          if (expected != exit_code_)
+            Fail(statement, "expected exit " + std::to_string(expected) + ", saw exit " + std::to_string(exit_code_));
+          break;
+        }
+        case StatementKind::kWorldExpectation:
+          CheckWorld(statement);
+          break;
+        case StatementKind::kWorld:
+        case StatementKind::kAdvance:
+          Fail(statement,
+               "the program has ended (exit " + std::to_string(exit_code_) + "); the world no longer changes");
+        default:
+          Fail(statement, "the program has ended (exit " + std::to_string(exit_code_) + "); " +
+                              statement.tokens[0].value + " " +
+                              (statement.tokens.size() > 1 ? statement.tokens[1].value : "") + " cannot follow");
+      }
+    }
+  }
+
+  HWND Active(const Statement &statement) {
+    HWND active = ActiveWindow();
+    if (active == nullptr) Fail(statement, "no window is open");
+    return active;
+  }
+
+  HWND Control(const Statement &statement, HWND window, const Token &id_token) {
+    int id = static_cast<int>(Number(id_token));
+    HWND control = ControlById(window, id);
+    if (control == nullptr) Fail(statement, "no control " + std::to_string(id) + " in " + TemplateNameOf(window));
+    return control;
+  }
+
+  void Act(const Statement &statement) {
+    const auto &t = statement.tokens;
+    const std::string &verb = t[0].value;
+    HWND active = Active(statement);
+    if (verb == "click") {
+      ClickControl(Control(statement, active, t[1]));  // a disabled control ignores the click
+    } else if (verb == "type") {
+      HWND edit = Control(statement, active, t[1]);
+      if (ClassNameOf(edit) != "EDIT") Fail(statement, "control " + t[1].value + " is not an edit");
+      if (!ReplaceEditText(edit, Utf8ToCp932(t[2].value)))
+        Fail(statement, "control " + t[1].value + " is disabled: nothing can be typed into it");
+    } else if (verb == "select") {
+      HWND control = Control(statement, active, t[1]);
+      std::string cls = ClassNameOf(control);
+      if (cls != "LISTBOX" && cls != "COMBOBOX" && cls != WC_LISTVIEWA)
+        Fail(statement, "control " + t[1].value + " is not a list box, combo box or list view");
+      std::vector<int> indices;
+      size_t count = cls == "LISTBOX"    ? ItemsOf(control).size()
+                     : cls == "COMBOBOX" ? ItemsOf(control).size()
+                                         : RowCountOf(control);
+      if (!(t.size() == 3 && t[2].value == "none")) {
+        for (size_t i = 2; i < t.size(); ++i) {
+          uint64_t index = Number(t[i]);
+          if (index >= count)
+            Fail(statement,
+                 "control " + t[1].value + " has " + std::to_string(count) + " items; no item " + t[i].value);
+          indices.push_back(static_cast<int>(index));
+        }
+      }
+      if (cls != "LISTBOX" && indices.size() > 1)
+        Fail(statement, "control " + t[1].value + " selects one item at a time");
+      if (!SelectItems(control, indices))
+        Fail(statement, "control " + t[1].value + " is disabled: nothing can be selected");
+    } else if (verb == "key") {
+      PressKey(t[1].value == "enter" ? VK_RETURN : VK_ESCAPE);
+    } else if (verb == "keydown") {
+      DeliverMessage(active, WM_KEYDOWN, VK_ESCAPE, 0);
+    } else if (verb == "close") {
+      if (!(StyleOf(active) & WS_SYSMENU)) Fail(statement, TemplateNameOf(active) + " has no close box");
+      PressCloseBox(active);
+    }
+  }
+
+  void Expect(const Statement &statement, bool holds, const std::string &expected, const std::string &seen) {
+    if (!holds) Fail(statement, "expected " + expected + ", saw " + seen);
+  }
+
+  HWND MainWindow() {
+    for (HWND window : TopLevelWindows())
+      if (TemplateNameOf(window) == "DLG_VELMORA") return window;
+    return nullptr;
+  }
+
+  void CheckUi(const Statement &statement) {
+    const auto &t = statement.tokens;
+    const std::string &what = t[1].value;
+    if (what == "rows" || what == "row") {
+      HWND main = MainWindow();
+      if (main == nullptr) Fail(statement, "no main window DLG_VELMORA is open");
+      HWND list = Control(statement, main, Token{"", "104", false});
+      size_t rows = RowCountOf(list);
+      if (what == "rows") {
+        Expect(statement, rows == Number(t[2]), t[2].value + " rows", std::to_string(rows) + " rows");
+        return;
+      }
+      uint64_t row = Number(t[2]);
+      if (row >= rows)
+        Fail(statement, "expected row " + t[2].value + ", the list has " + std::to_string(rows) + " rows");
+      std::vector<std::string> texts = RowOf(list, static_cast<size_t>(row));
+      texts.resize(4);
+      std::string expected, seen;
+      bool same = true;
+      for (size_t i = 0; i < 4; ++i) {
+        expected += " " + Quote(t[3 + i].value);
+        seen += " " + Quote(Cp932ToUtf8(texts[i]));
+        same = same && Cp932ToUtf8(texts[i]) == t[3 + i].value;
+      }
+      Expect(statement, same, "row " + t[2].value + expected, "row " + t[2].value + seen);
+      return;
+    }
+    if (what == "cursor") {
+      bool wait = IsWaitCursorShown();
+      Expect(statement, (t[2].value == "wait") == wait, "cursor " + t[2].value, wait ? "cursor wait" : "cursor arrow");
+      return;
+    }
+    if (what == "help") {
+      HelpRequest help = LastHelpRequest();
+      Expect(statement, help.any && help.command == Number(t[2]), "help " + t[2].value,
+             help.any ? "help " + std::to_string(help.command) : "no help call");
+      return;
+    }
+    HWND active = Active(statement);
+    if (what == "window") {
+      std::string name = TemplateNameOf(active);
+      Expect(statement, name == t[2].value, "window " + t[2].value, "window " + name);
+      return;
+    }
+    if (what == "focus") {
+      HWND control = Control(statement, active, t[2]);
+      HWND focus = FocusWindow();
+      std::string seen = focus == nullptr ? "no focus"
+                                          : "focus on " + (ControlIdOf(focus) ? std::to_string(ControlIdOf(focus))
+                                                                              : TemplateNameOf(focus));
+      Expect(statement, focus == control, "focus " + t[2].value, seen);
+      return;
+    }
+    if (what == "text") {
+      std::string text = Cp932ToUtf8(TextOf(Control(statement, active, t[2])));
+      Expect(statement, text == t[3].value, "text " + t[2].value + " " + Quote(t[3].value),
+             "text " + t[2].value + " " + Quote(text));
+      return;
+    }
+    if (what == "checked" || what == "unchecked" || what == "enabled" || what == "disabled") {
+      for (size_t i = 2; i < t.size(); ++i) {
+        HWND control = Control(statement, active, t[i]);
+        bool state = what == "checked"     ? CheckStateOf(control) == BST_CHECKED
+                     : what == "unchecked" ? CheckStateOf(control) == BST_UNCHECKED
+                     : what == "enabled"   ? IsEnabledSelf(control)
+                                           : !IsEnabledSelf(control);
+        if (!state) {
+          std::string seen = what == "checked" || what == "unchecked"
+                                 ? (CheckStateOf(control) == BST_CHECKED ? "checked" : "unchecked")
+                                 : (IsEnabledSelf(control) ? "enabled" : "disabled");
+          Fail(statement, "expected " + t[i].value + " " + what + ", saw " + t[i].value + " " + seen);
+        }
+      }
+      return;
+    }
+    if (what == "items") {
+      HWND control = Control(statement, active, t[2]);
+      std::vector<std::string> expected;
+      for (size_t i = 3; i < t.size(); ++i) expected.push_back(Utf8ToCp932(t[i].value));
+      std::vector<std::string> items = ItemsOf(control);
+      bool same = items.size() == t.size() - 3;
+      for (size_t i = 0; same && i < items.size(); ++i) same = Cp932ToUtf8(items[i]) == t[3 + i].value;
+      Expect(statement, same, "items " + t[2].value + " " + JoinTexts(expected),
+             "items " + t[2].value + " " + JoinTexts(items));
+      return;
+    }
+    if (what == "selected") {
+      HWND control = Control(statement, active, t[2]);
+      std::vector<int> expected;
+      if (!(t.size() == 4 && t[3].value == "none"))
+        for (size_t i = 3; i < t.size(); ++i) expected.push_back(static_cast<int>(Number(t[i])));
+      std::vector<int> seen = SelectionOf(control);
+      Expect(statement, seen == expected, "selected " + t[2].value + " " + JoinNumbers(expected),
+             "selected " + t[2].value + " " + JoinNumbers(seen));
+      return;
+    }
+    Fail(statement, "unknown expectation " + what);
+  }
+
+  const std::vector<Statement> &statements_;
+  const ScenarioProgram &program_;
+  size_t next_ = 0;
+  int exit_code_ = 0;
+};
+
+}  // namespace
+}  // namespace scenario
+
+ScenarioResult PlayScenario(const std::string &text, const ScenarioProgram &program) {
+  std::vector<scenario::Statement> statements;
+  ScenarioResult result;
+  if (!scenario::ParseScenario(text, &statements, &result.line, &result.reason)) {
+    result.status = ScenarioResult::kParseError;
+    return result;
+  }
+  ResetNetwork();
+  ResetUserInterface();
+  ClearRecordedCalls();
+  scenario::Player player(statements, program);
+  result = player.Play();
+  ResetUserInterface();
+  return result;
+}
+
+}  // namespace standin

@@ -1,0 +1,156 @@
+// velmora-scenario's command line: each file is played in a child process of
+// its own, so that every file starts from the program's initial state and a
+// crash fails only its file.
+#include <standin/scenario.h>
+
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+
+namespace standin {
+namespace {
+
+bool ReadFile(const std::string &path, std::string *text, std::string *error) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) {
+    *error = std::strerror(errno);
+    return false;
+  }
+  std::ostringstream buffer;
+  buffer << in.rdbuf();
+  if (in.bad()) {
+    *error = "read error";
+    return false;
+  }
+  *text = buffer.str();
+  return true;
+}
+
+bool WriteAll(int fd, const std::string &data) {
+  size_t done = 0;
+  while (done < data.size()) {
+    ssize_t n = write(fd, data.data() + done, data.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    done += static_cast<size_t>(n);
+  }
+  return true;
+}
+
+// The child's report: "STATUS LINE\nREASON".
+std::string Encode(const ScenarioResult &result) {
+  return std::to_string(static_cast<int>(result.status)) + " " + std::to_string(result.line) + "\n" + result.reason;
+}
+
+bool Decode(const std::string &data, ScenarioResult *result) {
+  size_t newline = data.find('\n');
+  if (newline == std::string::npos) return false;
+  int status = 0, line = 0;
+  if (std::sscanf(data.substr(0, newline).c_str(), "%d %d", &status, &line) != 2) return false;
+  if (status < ScenarioResult::kPass || status > ScenarioResult::kParseError) return false;
+  result->status = static_cast<ScenarioResult::Status>(status);
+  result->line = line;
+  result->reason = data.substr(newline + 1);
+  return true;
+}
+
+ScenarioResult RunInChild(const std::string &text, const ScenarioProgram &program) {
+  ScenarioResult result;
+  int fds[2];
+  if (pipe(fds) != 0) {
+    result.status = ScenarioResult::kFail;
+    result.reason = std::string("cannot create a pipe: ") + std::strerror(errno);
+    return result;
+  }
+  std::fflush(stdout);
+  std::fflush(stderr);
+  pid_t pid = fork();
+  if (pid < 0) {
+    close(fds[0]);
+    close(fds[1]);
+    result.status = ScenarioResult::kFail;
+    result.reason = std::string("cannot start a process: ") + std::strerror(errno);
+    return result;
+  }
+  if (pid == 0) {
+    close(fds[0]);
+    ScenarioResult played = PlayScenario(text, program);
+    bool sent = WriteAll(fds[1], Encode(played));
+    close(fds[1]);
+    // exit, not _exit: leak checkers and sanitizers run at the child's exit.
+    std::exit(sent ? 0 : 3);
+  }
+  close(fds[1]);
+  std::string data;
+  char buffer[4096];
+  for (;;) {
+    ssize_t n = read(fds[0], buffer, sizeof buffer);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) break;
+    data.append(buffer, static_cast<size_t>(n));
+  }
+  close(fds[0]);
+  int status = 0;
+  while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+  }
+  bool decoded = Decode(data, &result);
+  if (WIFSIGNALED(status)) {
+    int signal_number = WTERMSIG(status);
+    result = ScenarioResult();
+    result.status = ScenarioResult::kFail;
+    result.reason =
+        "the run crashed with signal " + std::to_string(signal_number) + " (" + strsignal(signal_number) + ")";
+  } else if (!decoded) {
+    result = ScenarioResult();
+    result.status = ScenarioResult::kFail;
+    result.reason = "the run ended without a result, exit status " + std::to_string(WEXITSTATUS(status));
+  } else if (WEXITSTATUS(status) != 0 && result.status == ScenarioResult::kPass) {
+    result.status = ScenarioResult::kFail;
+    result.reason = "the run ended with exit status " + std::to_string(WEXITSTATUS(status)) +
+                    " after the scenario (a sanitizer or leak report above tells why)";
+  }
+  return result;
+}
+
+}  // namespace
+
+int RunScenarioFiles(int argc, char **argv, const ScenarioProgram &program) {
+  if (argc < 2) {
+    std::fprintf(stderr, "usage: %s FILE...\n", argc > 0 ? argv[0] : "velmora-scenario");
+    return 2;
+  }
+  int passed = 0, failed = 0;
+  bool unreadable = false;
+  for (int i = 1; i < argc; ++i) {
+    std::string path = argv[i], text, error;
+    if (!ReadFile(path, &text, &error)) {
+      std::printf("FAIL %s:0: cannot read the file: %s\n", path.c_str(), error.c_str());
+      ++failed;
+      unreadable = true;
+      continue;
+    }
+    ScenarioResult result = RunInChild(text, program);
+    if (result.status == ScenarioResult::kPass) {
+      std::printf("PASS %s\n", path.c_str());
+      ++passed;
+    } else {
+      std::printf("FAIL %s:%d: %s\n", path.c_str(), result.line, result.reason.c_str());
+      ++failed;
+      if (result.status == ScenarioResult::kParseError) unreadable = true;
+    }
+    std::fflush(stdout);
+  }
+  std::printf("%d passed, %d failed\n", passed, failed);
+  std::fflush(stdout);
+  if (unreadable) return 2;
+  return failed ? 1 : 0;
+}
+
+}  // namespace standin

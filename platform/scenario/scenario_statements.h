@@ -1,0 +1,36 @@
+// Statements of a scenario file, read and checked whole before it is played.
+#ifndef VELMORA_STANDIN_SCENARIO_STATEMENTS_H
+#define VELMORA_STANDIN_SCENARIO_STATEMENTS_H
+
+#include <standin/statement.h>
+
+#include <string>
+#include <vector>
+
+namespace standin {
+namespace scenario {
+
+enum class StatementKind {
+  kWorld,             // clock, local, computer, service, job, fail, remove
+  kStart,             // start
+  kBox,               // box "CAPTION" "TEXT" STYLE [owner=...] -> answer
+  kAction,            // click, type, select, key, keydown, close
+  kAdvance,           // advance MINUTES
+  kWorldExpectation,  // expect jobs|job|nojob|service|calls
+  kUiExpectation,     // every other expect
+  kExitExpectation,   // expect exit CODE
+};
+
+struct Statement {
+  int line = 0;
+  StatementKind kind = StatementKind::kWorld;
+  std::vector<Token> tokens;
+};
+
+// Reads the whole text; false with the line and the reason of the first fault.
+bool ParseScenario(const std::string &text, std::vector<Statement> *statements, int *error_line, std::string *error);
+
+}  // namespace scenario
+}  // namespace standin
+
+#endif
