@@ -3,7 +3,6 @@
 #include <windows.h>
 
 #include <standin/network.h>
-#include <standin/text.h>
 
 #include <cstring>
 
@@ -12,7 +11,18 @@ extern "C" BOOL WINAPI GetComputerNameA(LPSTR lpBuffer, LPDWORD nSize) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return FALSE;
   }
-  const std::string name = standin::Utf8ToCp932(standin::LocalComputerName());
+  // The network keeps names in UTF-8; the program sees them in its code page.
+  const std::string utf8 = standin::LocalComputerName();
+  std::string name;
+  if (!utf8.empty()) {
+    const int wide_size = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
+    std::u16string wide(static_cast<size_t>(wide_size), u'\0');
+    MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), wide.data(), wide_size);
+    name.resize(
+        static_cast<size_t>(WideCharToMultiByte(CP_ACP, 0, wide.data(), wide_size, nullptr, 0, nullptr, nullptr)));
+    WideCharToMultiByte(CP_ACP, 0, wide.data(), wide_size, name.data(), static_cast<int>(name.size()), nullptr,
+                        nullptr);
+  }
   if (name.empty()) {
     // A network without computers has no local name to report.
     if (*nSize > 0) lpBuffer[0] = '\0';

@@ -1,6 +1,6 @@
 #include "network_model.h"
 
-#include <standin/text.h>
+#include "wide_text.h"
 
 #include <cstring>
 #include <sstream>
@@ -201,7 +201,7 @@ std::string ApplyJob(Network *network, const std::vector<Token> &tokens) {
   job.days_of_week = static_cast<uint8_t>(dow);
   job.days_of_month = static_cast<uint32_t>(dom);
   if (options.values["cmd"].value.empty()) return "cmd= is empty: a job needs a command";
-  job.command = Utf8ToUtf16(options.values["cmd"].value);
+  job.command = Utf8ToWide(options.values["cmd"].value);
   if (computer->jobs.count(job.id) != 0)
     return "job " + std::to_string(job.id) + " already exists on " + computer->name;
   if (job.id > computer->highest_id) computer->highest_id = job.id;
@@ -246,11 +246,11 @@ bool IsValidComputerName(const std::string &utf8_name) {
   for (unsigned char c : utf8_name) {
     if (c <= 0x20 || c == 0x7F || std::strchr("\\/:*?\"<>|", static_cast<char>(c)) != nullptr) return false;
   }
-  const std::u16string wide = Utf8ToUtf16(utf8_name);
+  const std::u16string wide = Utf8ToWide(utf8_name);
   for (char16_t unit : wide)
     if (unit == u'\uFFFD') return false;
-  const std::string ansi = Utf8ToCp932(utf8_name);
-  return ansi.size() <= 15 && ansi.find('?') == std::string::npos;
+  std::string ansi;
+  return WideToAnsi(wide, &ansi) && ansi.size() <= 15;
 }
 
 bool ParseStatusWord(const std::string &text, DWORD *status) {
@@ -396,7 +396,7 @@ std::string WriteNetworkText(const Network &network) {
       if (job.flags != 0) out += " flags=" + Hex(job.flags);
       if (job.days_of_week != 0) out += " dow=" + Hex(job.days_of_week);
       if (job.days_of_month != 0) out += " dom=" + Hex(job.days_of_month);
-      out += " cmd=" + QuoteString(Utf16ToUtf8(job.command)) + "\n";
+      out += " cmd=" + QuoteString(WideToUtf8(job.command)) + "\n";
     }
   }
   return out;

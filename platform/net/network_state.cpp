@@ -2,7 +2,6 @@
 
 #include <standin/call_log.h>
 #include <standin/network.h>
-#include <standin/text.h>
 
 #include <lm.h>
 
@@ -15,6 +14,7 @@
 
 #include "net_buffers.h"
 #include "network_file.h"
+#include "wide_text.h"
 
 namespace standin::net {
 namespace {
@@ -104,7 +104,7 @@ std::string Hex(uint64_t value) {
 std::string DescribeJob(const StoredJob &job) {
   return "id=" + std::to_string(job.id) + " at=" + FormatJobTime(job.job_time) + " flags=" + Hex(job.flags) +
          " dow=" + Hex(job.days_of_week) + " dom=" + Hex(job.days_of_month) +
-         " cmd=" + QuoteString(Utf16ToUtf8(job.command));
+         " cmd=" + QuoteString(WideToUtf8(job.command));
 }
 
 std::string CheckJob(const Network &network, const std::vector<Token> &tokens) {

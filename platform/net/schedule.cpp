@@ -4,12 +4,12 @@
 #include <lm.h>
 
 #include <standin/statement.h>
-#include <standin/text.h>
 
 #include <sstream>
 
 #include "net_buffers.h"
 #include "server_call.h"
+#include "wide_text.h"
 
 namespace standin::net {
 namespace {
@@ -48,10 +48,10 @@ NET_API_STATUS NET_API_FUNCTION NetScheduleJobAdd(LPCWSTR Servername, LPBYTE Buf
   const auto *info = reinterpret_cast<const AT_INFO *>(Buffer);
   std::string args = "(null)";
   if (info != nullptr) {
-    args =
-        "time=" + std::to_string(info->JobTime) + " dom=" + standin::net::Hex(info->DaysOfMonth) +
-        " dow=" + standin::net::Hex(info->DaysOfWeek) + " flags=" + standin::net::Hex(info->Flags) + " cmd=" +
-        (info->Command == nullptr ? std::string("(null)") : standin::QuoteString(standin::Utf16ToUtf8(info->Command)));
+    args = "time=" + std::to_string(info->JobTime) + " dom=" + standin::net::Hex(info->DaysOfMonth) +
+           " dow=" + standin::net::Hex(info->DaysOfWeek) + " flags=" + standin::net::Hex(info->Flags) + " cmd=" +
+           (info->Command == nullptr ? std::string("(null)")
+                                     : standin::QuoteString(standin::net::WideToUtf8(info->Command)));
   }
   return CallOnServer("NetScheduleJobAdd", Servername, args, Requires::kWindowsNt,
                       [&](Computer &computer, bool *changed) -> NET_API_STATUS {

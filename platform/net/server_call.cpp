@@ -1,9 +1,9 @@
 #include "server_call.h"
 
 #include <standin/call_log.h>
-#include <standin/text.h>
 
 #include "network_state.h"
+#include "wide_text.h"
 
 namespace standin::net {
 namespace {
@@ -17,7 +17,7 @@ std::string ComputerNameOf(const std::u16string &server, const Network &network,
   if (server.empty()) return network.LocalName();
   std::u16string name = server;
   if (name.size() >= 2 && name[0] == u'\\' && name[1] == u'\\') name = name.substr(2);
-  const std::string utf8 = Utf16ToUtf8(name);
+  const std::string utf8 = WideToUtf8(name);
   if (!IsValidComputerName(utf8)) {
     *malformed = true;
     return "";
@@ -30,7 +30,7 @@ std::string ComputerNameOf(const std::u16string &server, const Network &network,
 NET_API_STATUS CallOnServer(const char *function, LPCWSTR server, const std::string &args, Requires needs,
                             const std::function<NET_API_STATUS(Computer &computer, bool *changed)> &body) {
   const std::u16string server_text = WideText(server);
-  RecordCall(function, Utf16ToUtf8(server_text), args);
+  RecordCall(function, WideToUtf8(server_text), args);
   return WithNetwork([&](Network &network, bool *changed) -> NET_API_STATUS {
     bool malformed = false;
     const std::string name = ComputerNameOf(server_text, network, &malformed);

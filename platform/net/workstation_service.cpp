@@ -2,11 +2,10 @@
 // acting on the simulated Schedule service of each computer.
 #include <lm.h>
 
-#include <standin/text.h>
-
 #include "net_buffers.h"
 #include "network_state.h"
 #include "server_call.h"
+#include "wide_text.h"
 
 namespace standin::net {
 namespace {
@@ -50,7 +49,7 @@ void *ServiceRecord(DWORD level, DWORD status) {
 }
 
 std::string ServiceArgs(LPCWSTR service) {
-  return "service=" + (service == nullptr ? std::string("(null)") : Utf16ToUtf8(service));
+  return "service=" + (service == nullptr ? std::string("(null)") : WideToUtf8(service));
 }
 
 }  // namespace
@@ -68,7 +67,7 @@ NET_API_STATUS NET_API_FUNCTION NetWkstaGetInfo(LMSTR servername, DWORD level, L
                       [&](Computer &computer, bool *) -> NET_API_STATUS {
                         if (bufptr == nullptr) return ERROR_INVALID_PARAMETER;
                         if (level != 100) return ERROR_INVALID_LEVEL;
-                        const std::u16string name = standin::Utf8ToUtf16(computer.name);
+                        const std::u16string name = standin::net::Utf8ToWide(computer.name);
                         const std::u16string group = u"WORKGROUP";
                         standin::net::NetBufferBuilder buffer(sizeof(WKSTA_INFO_100), name.size() + group.size() + 2);
                         auto *info = static_cast<WKSTA_INFO_100 *>(buffer.records());

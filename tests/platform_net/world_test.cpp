@@ -1,0 +1,54 @@
+// World statements and expectations as the scenario runner uses them.
+#include <standin/network.h>
+
+#include <gtest/gtest.h>
+
+#include "world.h"
+
+namespace {
+
+TEST(WorldStatements, FaultyStatementsSayWhatIsWrong) {
+  Network({"computer PC01"});
+  EXPECT_EQ(World("computer PC01"), "computer PC01 is described twice");
+  EXPECT_EQ(World("computer BAD:NAME"), "\"BAD:NAME\" is not a valid computer name");
+  EXPECT_EQ(World("computer PC02 service=sleeping"),
+            "service=sleeping is not running, stopped, paused or a status word");
+  EXPECT_EQ(World("job PC09 id=1 at=01:00 cmd=\"x\""), "no computer PC09 is described before this line");
+  EXPECT_EQ(World("job PC01 id=1 at=24:00 cmd=\"x\""), "at=24:00 is not a time of day HH:MM[:SS[.mmm]]");
+  EXPECT_EQ(World("job PC01 id=1 at=01:00 flags=0x04 cmd=\"x\""), "flags=0x4: 0x04 and 0x08 are not stored flags");
+  EXPECT_NE(World("job PC01 at=01:00 cmd=\"x\"").find("id= is missing"), std::string::npos);
+  EXPECT_EQ(World("job PC01 id=1 at=01:00 cmd=\"x\""), "");
+  EXPECT_EQ(World("job PC01 id=1 at=02:00 cmd=\"y\""), "job 1 already exists on PC01");
+  EXPECT_EQ(World("remove PC01 id=2"), "no job 2 on PC01");
+  EXPECT_EQ(World("fail PC01 NetBogus 5"), "NetBogus is not a network function of the stand-in");
+  EXPECT_EQ(World("clock 2026-02-29 10:00"), "2026-02-29 is not a date YYYY-MM-DD");
+}
+
+TEST(WorldStatements, ClockSetsDateTimeAndWeekday) {
+  Network({"clock 2027-01-02 23:15:30"});
+  const SYSTEMTIME now = standin::CurrentClock();
+  EXPECT_EQ(now.wYear, 2027);
+  EXPECT_EQ(now.wDayOfWeek, 6);  // Saturday
+  EXPECT_EQ(now.wHour, 23);
+  EXPECT_EQ(now.wSecond, 30);
+  standin::ResetNetwork();
+  EXPECT_EQ(standin::CurrentClock().wDay, 7);  // back to the scenario default
+}
+
+TEST(WorldExpectations, FailuresSayWhatWasExpectedAndWhatWasSeen) {
+  Network({"computer PC01 service=stopped", "job PC01 id=3 at=19:00 flags=1 dow=0x15 cmd=\"backup.cmd\""});
+  EXPECT_EQ(Expect("expect jobs PC01 1"), "");
+  EXPECT_EQ(Expect("expect jobs PC01 2"), "expected 2 jobs on PC01, saw 1");
+  EXPECT_EQ(Expect("expect job PC01 id=3 at=19:00 cmd=\"backup.cmd\""), "");
+  EXPECT_EQ(Expect("expect job PC01 id=3 at=19:00 flags=0 cmd=\"backup.cmd\""),
+            "expected job id=3 at=19:00 flags=0x0 dow=0x0 dom=0x0 cmd=\"backup.cmd\" (fields not given are not "
+            "compared), saw id=3 at=19:00 flags=0x1 dow=0x15 dom=0x0 cmd=\"backup.cmd\"");
+  EXPECT_EQ(Expect("expect job PC01 id=4 cmd=\"x\""), "expected job 4 on PC01, saw no such job");
+  EXPECT_EQ(Expect("expect nojob PC01 id=3"),
+            "expected no job 3 on PC01, saw job id=3 at=19:00 flags=0x1 dow=0x15 dom=0x0 cmd=\"backup.cmd\"");
+  EXPECT_EQ(Expect("expect service PC01 stopped"), "");
+  EXPECT_EQ(Expect("expect service PC01 running"),
+            "expected the Schedule service of PC01 running (0x33), saw status word 0x0");
+}
+
+}  // namespace
