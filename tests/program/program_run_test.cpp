@@ -2,17 +2,21 @@
 // program state zero, as at start): the calls it makes, in order, and the
 // network records it leaves unreleased.
 #include <windows.h>
+#include <commctrl.h>
 
 #include <gtest/gtest.h>
 #include <standin/call_log.h>
 #include <standin/network.h>
 #include <standin/scenario.h>
+#include <standin/ui.h>
 
 #include <stdio.h>
 #include <unistd.h>
 
 #include <string>
 #include <vector>
+
+#include "app/main_window.h"
 
 extern "C" const unsigned char velmora_res[];
 extern "C" const unsigned long velmora_res_size;
@@ -46,29 +50,52 @@ void Play(const std::string &scenario) {
   _exit(problems.empty() ? 0 : 1);
 }
 
-// Index of the first call named `function` at or after `from`, or -1.
-int FindCall(const std::string &function, int from) {
+struct ExpectedCall {
+  const char *function;
+  const char *args;  // a part of the recorded arguments
+};
+
+// Index of the first call at or after `from` that matches, or -1.
+int FindCall(const ExpectedCall &expected, int from) {
   const std::vector<PlatformCall> &calls = standin::RecordedCalls();
   for (int i = from; i < static_cast<int>(calls.size()); ++i) {
-    if (calls[i].function == function) return i;
+    if (calls[i].function == expected.function && calls[i].args.find(expected.args) != std::string::npos) return i;
   }
   return -1;
 }
 
 // The calls appear in this order, perhaps with others between them.
-void CheckOrder(const std::vector<std::string> &functions) {
+void CheckOrder(const std::vector<ExpectedCall> &expected_calls) {
   int at = 0;
-  for (const std::string &function : functions) {
-    int found = FindCall(function, at);
-    Check(found >= 0, "no " + function + " after call " + std::to_string(at));
+  for (const ExpectedCall &expected : expected_calls) {
+    int found = FindCall(expected, at);
+    Check(found >= 0,
+          std::string("no ") + expected.function + " " + expected.args + " after call " + std::to_string(at));
     if (found < 0) return;
     at = found + 1;
   }
 }
 
-std::string Args(int index) { return standin::RecordedCalls()[index].args; }
-
-bool Contains(const std::string &text, const std::string &part) { return text.find(part) != std::string::npos; }
+// Every network call names the computer by its server text and runs under
+// the wait cursor, with the arrow back once it has returned.
+void CheckNetworkCalls(const std::string &server) {
+  const std::vector<PlatformCall> &calls = standin::RecordedCalls();
+  for (size_t i = 0; i < calls.size(); ++i) {
+    const PlatformCall &call = calls[i];
+    if (call.function.rfind("Net", 0) != 0 || call.function == "NetApiBufferFree") continue;
+    Check(call.server == server, call.function + " named the server '" + call.server + "'");
+    std::string before;
+    for (size_t j = i; j-- > 0 && before.empty();) {
+      if (calls[j].function == "SetCursor") before = calls[j].args;
+    }
+    std::string after;
+    for (size_t j = i + 1; j < calls.size() && after.empty(); ++j) {
+      if (calls[j].function == "SetCursor") after = calls[j].args;
+    }
+    Check(before == "cursor=wait", call.function + " #" + std::to_string(i) + " ran without the wait cursor");
+    Check(after == "cursor=arrow", call.function + " #" + std::to_string(i) + " left the wait cursor");
+  }
+}
 
 void StartUpOnARunningService() {
   Play(
@@ -78,34 +105,122 @@ void StartUpOnARunningService() {
       "expect rows 1\n"
       "click 106\n"
       "expect exit 0\n");
-  CheckOrder({"RegisterClassA", "InitCommonControlsEx", "CreateDialogParamA", "GetComputerNameA", "SetDlgItemTextA",
-              "NetServiceGetInfo", "SetDlgItemTextA", "EnableWindow", "EnableWindow", "EnableWindow", "EnableWindow",
-              "NetServiceGetInfo", "NetScheduleJobEnum", "SetFocus", "ShowWindow", "UpdateWindow", "GetMessageA",
-              "WinHelpA", "PostQuitMessage"});
-  // Every network call names the computer by its server text.
-  for (const PlatformCall &call : standin::RecordedCalls()) {
-    if (call.function.rfind("Net", 0) == 0 && call.function != "NetApiBufferFree") {
-      Check(call.server == "\\\\PC01", call.function + " named the server '" + call.server + "'");
-    }
-  }
+  CheckOrder({{"RegisterClassA", "class=DLG_VELMORA"},
+              {"InitCommonControlsEx", "icc=1"},
+              {"CreateDialogParamA", "template=DLG_VELMORA owner=window=none"},
+              {"SendDlgItemMessageA", "id=104 msg=LVM_INSERTCOLUMNA wparam=0"},
+              {"SendDlgItemMessageA", "id=104 msg=LVM_INSERTCOLUMNA wparam=3"},
+              {"SetDlgItemTextA", "id=108 text=PC01"},
+              {"NetServiceGetInfo", "service=Schedule level=1"},
+              {"NetApiBufferFree", ""},
+              {"SetDlgItemTextA", "id=151"},
+              {"EnableWindow", "id=101 enable=1"},
+              {"EnableWindow", "id=102 enable=1"},
+              {"EnableWindow", "id=103 enable=1"},
+              {"EnableWindow", "id=104 enable=1"},
+              {"SendMessageA", "id=104 msg=LVM_DELETEALLITEMS"},
+              {"NetServiceGetInfo", "service=Schedule level=1"},
+              {"NetScheduleJobEnum", "prefmaxlen=4294967295 resume=0"},
+              {"SendMessageA", "id=104 msg=LVM_INSERTITEMA"},
+              {"NetApiBufferFree", ""},
+              {"SetFocus", "id=101"},
+              {"ShowWindow", "window=DLG_VELMORA"},
+              {"UpdateWindow", "window=DLG_VELMORA"},
+              {"SendMessageA", "msg=WM_DESTROY"},
+              {"WinHelpA", "file=Velmora.HLP command=2 data=0"},
+              {"PostQuitMessage", "code=0"}});
+  CheckNetworkCalls("\\\\PC01");
+  Finish();
+}
+
+void StartUpOnAStoppedServiceDeclined() {
+  Play(
+      "computer PC01 service=stopped\n"
+      "start\n"
+      "box \"ｽｹｼﾞｭｰﾙｻｰﾋﾞｽ\" \"PC01 上でｽｹｼﾞｭｰﾙｻｰﾋﾞｽが停止中です。\\n今すぐ開始しますか?\" 0x24 -> no\n"
+      "close\n"
+      "expect exit 0\n");
+  CheckOrder({{"NetServiceGetInfo", ""},
+              {"MessageBoxA", ""},
+              {"SetDlgItemTextA", "id=151"},
+              {"SendDlgItemMessageA", "id=104 msg=LVM_DELETEALLITEMS"},
+              {"EnableWindow", "id=101 enable=0"},
+              {"EnableWindow", "id=102 enable=0"},
+              {"EnableWindow", "id=103 enable=0"},
+              {"EnableWindow", "id=104 enable=0"},
+              {"SetFocus", "id=101"},
+              {"WinHelpA", "command=2"},
+              {"PostQuitMessage", "code=0"}});
+  Check(standin::CountCalls("NetScheduleJobEnum") == 0, "the jobs of a stopped service were listed");
+  Finish();
+}
+
+void StartsAStoppedServiceUnderTheWaitCursor() {
+  Play(
+      "computer PC01 service=stopped\n"
+      "service PC01 pending=2\n"
+      "start\n"
+      "box \"ｽｹｼﾞｭｰﾙｻｰﾋﾞｽ\" \"PC01 上でｽｹｼﾞｭｰﾙｻｰﾋﾞｽが停止中です。\\n今すぐ開始しますか?\" 0x24 -> yes\n"
+      "click 106\n");
+  CheckOrder({{"NetServiceGetInfo", ""},
+              {"MessageBoxA", ""},
+              {"NetServiceInstall", "service=Schedule"},
+              {"SetDlgItemTextA", "id=151"},
+              {"EnableWindow", "id=104 enable=1"},
+              {"NetServiceGetInfo", ""},
+              {"NetServiceGetInfo", ""},
+              {"NetServiceGetInfo", ""},
+              {"NetScheduleJobEnum", ""}});
+  CheckNetworkCalls("\\\\PC01");
   Finish();
 }
 
 TEST(ProgramRun, StartsUpInTheOrderOfItsSteps) {
   EXPECT_EXIT(StartUpOnARunningService(), ::testing::ExitedWithCode(0), "");
+  EXPECT_EXIT(StartUpOnAStoppedServiceDeclined(), ::testing::ExitedWithCode(0), "");
+  EXPECT_EXIT(StartsAStoppedServiceUnderTheWaitCursor(), ::testing::ExitedWithCode(0), "");
 }
 
+// The class record as the program handed it to RegisterClassA: the test
+// links with --wrap=RegisterClassA, so the program's call arrives here first.
+WNDCLASSA registered_class;
+int registrations = 0;
+
+}  // namespace
+
+extern "C" ATOM __real_RegisterClassA(const WNDCLASSA *window_class);
+extern "C" ATOM __wrap_RegisterClassA(const WNDCLASSA *window_class) {
+  registered_class = *window_class;
+  ++registrations;
+  return __real_RegisterClassA(window_class);
+}
+
+// The stand-in does not record the common controls' start-up; the test
+// links with --wrap=InitCommonControlsEx and records it in the call order.
+extern "C" BOOL __real_InitCommonControlsEx(const INITCOMMONCONTROLSEX *controls);
+extern "C" BOOL __wrap_InitCommonControlsEx(const INITCOMMONCONTROLSEX *controls) {
+  standin::RecordCall("InitCommonControlsEx", "", "icc=" + std::to_string(controls->dwICC));
+  return __real_InitCommonControlsEx(controls);
+}
+
+namespace {
+
 void RegistersTheMainWindowClass() {
-  Play("computer PC01\nstart\nclick 106\nexpect exit 0\n");
-  int registration = FindCall("RegisterClassA", 0);
-  Check(registration >= 0, "no RegisterClassA");
-  if (registration >= 0) {
-    std::string args = Args(registration);
-    for (const char *field : {"style=0", "cbClsExtra=0", "cbWndExtra=30", "hbrBackground=5", "lpszMenuName=null",
-                              "lpszClassName=\"DLG_VELMORA\""}) {
-      Check(Contains(args, field), std::string("RegisterClassA lacks ") + field + ": " + args);
-    }
-  }
+  HINSTANCE instance = standin::LoadModule(velmora_res, velmora_res_size);
+  ATOM atom = RegisterMainWindowClass(instance);
+  Check(atom != 0, "the class was not registered");
+  Check(registrations == 1, std::to_string(registrations) + " registrations");
+  const WNDCLASSA &c = registered_class;
+  Check(c.style == 0, "style " + std::to_string(c.style));
+  Check(c.lpfnWndProc == MainWindowProc, "the window procedure is not MainWindowProc");
+  Check(c.cbClsExtra == 0, "cbClsExtra " + std::to_string(c.cbClsExtra));
+  Check(c.cbWndExtra == DLGWINDOWEXTRA, "cbWndExtra " + std::to_string(c.cbWndExtra));
+  Check(c.hInstance == instance, "another instance");
+  Check(c.hIcon != NULL && c.hIcon == LoadIconA(instance, MAKEINTRESOURCEA(111)), "not the program's icon");
+  Check(c.hCursor == LoadCursorA(NULL, IDC_ARROW), "not the arrow cursor");
+  Check(c.hbrBackground == reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(5)), "background is not COLOR_MENU + 1");
+  Check(c.lpszMenuName == NULL, "a menu name");
+  Check(c.lpszClassName != NULL && std::string(c.lpszClassName) == "DLG_VELMORA", "class name");
   Finish();
 }
 
