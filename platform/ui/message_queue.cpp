@@ -11,9 +11,12 @@ namespace standin {
 namespace ui {
 namespace {
 
+using standin::ActiveWindow;
+
 struct QueuedMessage {
   MSG msg{};
   bool is_input = false;
+  bool to_focus = false;  // keyboard input: addressed when it is retrieved
   KeyState keys;
 };
 
@@ -48,6 +51,13 @@ bool Retrieve(MSG *out, HWND filter, UINT low, UINT high, bool *quit) {
     return true;
   }
   for (auto it = g_queue.begin(); it != g_queue.end(); ++it) {
+    if (it->to_focus) {
+      // Keyboard input goes to the window that has the focus when the
+      // message is taken from the queue, as on the platform.
+      Window *target = Focus();
+      if (target == nullptr) target = FromHandle(ActiveWindow());
+      it->msg.hwnd = target ? ToHandle(target) : nullptr;
+    }
     if (it->is_input && Matches(*it, filter, low, high)) {
       *out = it->msg;
       g_key_state = it->keys;
@@ -74,6 +84,7 @@ void Post(Window *window, UINT message, WPARAM wparam, LPARAM lparam, bool is_in
 void PostKey(Window *target, UINT message, WPARAM key, KeyState state) {
   QueuedMessage queued;
   queued.msg.hwnd = ToHandle(target);
+  queued.to_focus = true;
   queued.msg.message = message;
   queued.msg.wParam = key;
   queued.msg.lParam = state.alt ? (1 << 29) | 1 : 1;

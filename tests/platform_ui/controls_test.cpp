@@ -1,0 +1,293 @@
+// The standard controls as the program relies on them, each pinned to the
+// platform's documented behaviour.
+#include "ui_test_support.h"
+
+#include <standin/call_log.h>
+#include <standin/text.h>
+
+#include <chrono>
+#include <string>
+
+namespace {
+
+using standin::ClickControl;
+using standin::ClickItem;
+using standin::PressKey;
+using standin::ReplaceEditText;
+using standin::SelectionOf;
+using standin::TextOf;
+
+TEST_F(DialogTest, AutoRadioClickChecksItAndClearsItsGroupBeforeTheCommand) {
+  CheckDlgButton(dialog_, 22, BST_CHECKED);
+  ASSERT_TRUE(ClickControl(Item(21)));
+  Pump();
+  EXPECT_EQ(IsDlgButtonChecked(dialog_, 20), BST_UNCHECKED);
+  EXPECT_EQ(IsDlgButtonChecked(dialog_, 21), BST_CHECKED);
+  EXPECT_EQ(IsDlgButtonChecked(dialog_, 22), BST_UNCHECKED);
+  ASSERT_EQ(g_commands, std::vector<WPARAM>{21});  // BN_CLICKED: the whole wParam is the ID
+  EXPECT_EQ(g_checked_at_command[0], static_cast<UINT>(BST_CHECKED));
+  // The check box after the group's end is not part of it.
+  CheckDlgButton(dialog_, 30, BST_CHECKED);
+  ClickControl(Item(20));
+  Pump();
+  EXPECT_EQ(IsDlgButtonChecked(dialog_, 30), BST_CHECKED);
+}
+
+TEST_F(DialogTest, AutoCheckBoxTogglesBeforeTheCommandAndSpaceClicksIt) {
+  ClickControl(Item(30));
+  Pump();
+  EXPECT_EQ(IsDlgButtonChecked(dialog_, 30), BST_CHECKED);
+  EXPECT_EQ(g_checked_at_command.back(), static_cast<UINT>(BST_CHECKED));
+  SetFocus(Item(30));
+  PressKey(VK_SPACE);
+  Pump();
+  EXPECT_EQ(IsDlgButtonChecked(dialog_, 30), BST_UNCHECKED);
+  EXPECT_EQ(g_commands.size(), 2u);
+}
+
+TEST_F(DialogTest, DisabledControlOrDisabledDialogTakesNoInput) {
+  EnableWindow(Item(30), FALSE);
+  EXPECT_FALSE(ClickControl(Item(30)));
+  Pump();
+  EXPECT_EQ(IsDlgButtonChecked(dialog_, 30), BST_UNCHECKED);
+  EnableWindow(Item(30), TRUE);
+  EnableWindow(dialog_, FALSE);
+  EXPECT_FALSE(ClickControl(Item(30)));
+  EXPECT_FALSE(ReplaceEditText(Item(10), "X"));
+  Pump();
+  EXPECT_TRUE(g_commands.empty());
+  // Input queued before the window was disabled is not delivered either.
+  EnableWindow(dialog_, TRUE);
+  ClickControl(Item(30));
+  EnableWindow(dialog_, FALSE);
+  Pump();
+  EXPECT_EQ(IsDlgButtonChecked(dialog_, 30), BST_UNCHECKED);
+}
+
+class ListBoxTest : public DialogTest {
+ protected:
+  void SetUp() override {
+    DialogTest::SetUp();
+    for (const char *day : {"Mo", "Tu", "We", "Th", "Fr", "Sa", "Su"})
+      SendDlgItemMessageA(dialog_, 40, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(day));
+    list_ = Item(40);
+  }
+  std::vector<int> SelItems() {
+    int items[8];
+    LRESULT n = SendMessageA(list_, LB_GETSELITEMS, 8, reinterpret_cast<LPARAM>(items));
+    return std::vector<int>(items, items + (n > 0 ? n : 0));
+  }
+  HWND list_ = nullptr;
+};
+
+TEST_F(ListBoxTest, ProgramSelectionWithSetSelIncludingAllItems) {
+  EXPECT_EQ(SendMessageA(list_, LB_SETSEL, TRUE, 1), 0);
+  EXPECT_EQ(SendMessageA(list_, LB_SETSEL, TRUE, 4), 0);
+  EXPECT_EQ(SendMessageA(list_, LB_GETSELCOUNT, 0, 0), 2);
+  EXPECT_EQ(SelItems(), (std::vector<int>{1, 4}));
+  int two[2];
+  EXPECT_EQ(SendMessageA(list_, LB_GETSELITEMS, 1, reinterpret_cast<LPARAM>(two)), 1);  // never past the buffer
+  EXPECT_EQ(SendMessageA(list_, LB_SETSEL, FALSE, -1), 0);
+  EXPECT_EQ(SendMessageA(list_, LB_GETSELCOUNT, 0, 0), 0);
+  EXPECT_EQ(SendMessageA(list_, LB_SETSEL, TRUE, -1), 0);
+  EXPECT_EQ(SendMessageA(list_, LB_GETSELCOUNT, 0, 0), 7);
+  EXPECT_EQ(SendMessageA(list_, LB_SETSEL, TRUE, 7), LB_ERR);
+  EXPECT_EQ(SendMessageA(list_, LB_SETCURSEL, 1, 0), LB_ERR);  // single-selection only
+  EXPECT_TRUE(g_commands.empty());                             // program changes do not notify
+}
+
+TEST_F(ListBoxTest, MouseClicksFollowExtendedSelectionRules) {
+  ClickItem(list_, 1);
+  ClickItem(list_, 3, /*shift=*/true);
+  Pump();
+  EXPECT_EQ(SelectionOf(list_), (std::vector<int>{1, 2, 3}));
+  ClickItem(list_, 5, false, /*ctrl=*/true);
+  ClickItem(list_, 2, false, /*ctrl=*/true);
+  Pump();
+  EXPECT_EQ(SelectionOf(list_), (std::vector<int>{1, 3, 5}));
+  ClickItem(list_, 6);
+  Pump();
+  EXPECT_EQ(SelectionOf(list_), std::vector<int>{6});
+  EXPECT_EQ(g_commands.size(), 5u);
+  EXPECT_EQ(g_commands.back(), static_cast<WPARAM>(MAKEWPARAM(40, LBN_SELCHANGE)));
+}
+
+TEST_F(ListBoxTest, KeyboardMovesExtendsAndToggles) {
+  ClickItem(list_, 0);
+  PressKey(VK_DOWN, /*shift=*/true);
+  PressKey(VK_DOWN, /*shift=*/true);
+  Pump();
+  EXPECT_EQ(SelectionOf(list_), (std::vector<int>{0, 1, 2}));
+  PressKey(VK_DOWN, false, /*ctrl=*/true);
+  PressKey(VK_DOWN, false, /*ctrl=*/true);
+  Pump();
+  EXPECT_EQ(SelectionOf(list_), (std::vector<int>{0, 1, 2}));  // Ctrl moves the caret only
+  EXPECT_EQ(standin::CaretIndexOf(list_), 4);
+  PressKey(VK_SPACE, false, /*ctrl=*/true);
+  Pump();
+  EXPECT_EQ(SelectionOf(list_), (std::vector<int>{0, 1, 2, 4}));
+  PressKey(VK_END);
+  Pump();
+  EXPECT_EQ(SelectionOf(list_), std::vector<int>{6});
+  PressKey(VK_HOME);
+  Pump();
+  EXPECT_EQ(SelectionOf(list_), std::vector<int>{0});
+}
+
+TEST_F(ListBoxTest, UserSelectionReplacesTheWholeSelectionAndNotifies) {
+  SendMessageA(list_, LB_SETSEL, TRUE, 6);
+  ASSERT_TRUE(standin::SelectItems(list_, {0, 4}));
+  Pump();
+  EXPECT_EQ(SelItems(), (std::vector<int>{0, 4}));
+  EXPECT_EQ(g_commands, std::vector<WPARAM>{MAKEWPARAM(40, LBN_SELCHANGE)});
+  standin::SelectItems(list_, {});
+  Pump();
+  EXPECT_EQ(SendMessageA(list_, LB_GETSELCOUNT, 0, 0), 0);
+}
+
+TEST_F(DialogTest, EditTypingRulesApplyToTheUserOnly) {
+  ReplaceEditText(Item(10), "pc01");
+  Pump();
+  EXPECT_EQ(TextOf(Item(10)), "PC01");
+  SetDlgItemTextA(dialog_, 10, "lower");  // the program's text bypasses ES_UPPERCASE
+  EXPECT_EQ(TextOf(Item(10)), "lower");
+
+  SendDlgItemMessageA(dialog_, 11, EM_LIMITTEXT, 2, 0);
+  ReplaceEditText(Item(11), "x3a05");
+  Pump();
+  EXPECT_EQ(TextOf(Item(11)), "30");  // letters refused, then the limit
+  SetDlgItemTextA(dialog_, 11, " 5 and more");
+  EXPECT_EQ(TextOf(Item(11)), " 5 and more");
+  ReplaceEditText(Item(11), "");
+  Pump();
+  EXPECT_EQ(TextOf(Item(11)), "");
+}
+
+TEST_F(DialogTest, EditKeepsDoubleByteCharactersWhole) {
+  SendDlgItemMessageA(dialog_, 10, EM_LIMITTEXT, 3, 0);
+  std::string a = standin::Utf8ToCp932("あ"), i = standin::Utf8ToCp932("い");
+  ReplaceEditText(Item(10), a + i);
+  Pump();
+  EXPECT_EQ(TextOf(Item(10)), a);  // the second character would pass the limit: refused whole
+  SendDlgItemMessageA(dialog_, 10, EM_LIMITTEXT, 10, 0);
+  ReplaceEditText(Item(10), "a" + a + "b");
+  Pump();
+  EXPECT_EQ(TextOf(Item(10)), "A" + a + "B");  // trail bytes are not upper-cased
+  PressKey(VK_LEFT);
+  PressKey(VK_BACK);
+  Pump();
+  EXPECT_EQ(TextOf(Item(10)), "AB");
+  EXPECT_EQ(standin::CaretOf(Item(10)), 1u);
+  PressKey(VK_HOME);
+  PressKey(VK_DELETE);
+  Pump();
+  EXPECT_EQ(TextOf(Item(10)), "B");
+}
+
+TEST_F(DialogTest, GetDlgItemIntSkipsLeadingBlanksAndRefusesNonNumbers) {
+  struct Case {
+    const char *text;
+    UINT value;
+    BOOL translated;
+  } cases[] = {{" 5", 5, TRUE},  {"07", 7, TRUE},  {"12 ", 12, TRUE}, {"", 0, FALSE},
+               {"  ", 0, FALSE}, {"ab", 0, FALSE}, {"1x", 0, FALSE},  {"99999999999", 0, FALSE}};
+  for (const Case &c : cases) {
+    SetDlgItemTextA(dialog_, 10, c.text);
+    BOOL translated = -1;
+    EXPECT_EQ(GetDlgItemInt(dialog_, 10, &translated, FALSE), c.value) << '"' << c.text << '"';
+    EXPECT_EQ(translated, c.translated) << '"' << c.text << '"';
+  }
+  SetDlgItemTextA(dialog_, 10, "-3");
+  BOOL translated = FALSE;
+  EXPECT_EQ(static_cast<int>(GetDlgItemInt(dialog_, 10, &translated, TRUE)), -3);
+  EXPECT_TRUE(translated);
+  GetDlgItemInt(dialog_, 10, &translated, FALSE);
+  EXPECT_FALSE(translated);
+}
+
+TEST_F(DialogTest, DropDownListKeyboardAndDroppedState) {
+  HWND combo = Item(50);
+  SendMessageA(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>("AM"));
+  SendMessageA(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>("PM"));
+  EXPECT_EQ(SendMessageA(combo, CB_GETCURSEL, 0, 0), CB_ERR);
+  EXPECT_EQ(SendMessageA(combo, CB_SETCURSEL, 0, 0), 0);
+  SetFocus(combo);
+  PressKey(VK_DOWN);
+  Pump();
+  EXPECT_EQ(SendMessageA(combo, CB_GETCURSEL, 0, 0), 1);
+  EXPECT_EQ(TextOf(combo), "PM");
+  EXPECT_EQ(g_commands, std::vector<WPARAM>{MAKEWPARAM(50, CBN_SELCHANGE)});
+  PressKey(VK_F4);
+  Pump();
+  EXPECT_TRUE(standin::IsDroppedDown(combo));
+  PressKey(VK_RETURN);  // closes the list instead of reaching the default button
+  Pump();
+  EXPECT_FALSE(standin::IsDroppedDown(combo));
+  EXPECT_FALSE(Saw(IDOK));
+  PressKey(VK_DOWN, false, false, /*alt=*/true);
+  Pump();
+  EXPECT_TRUE(standin::IsDroppedDown(combo));
+}
+
+class ListViewTest : public DialogTest {
+ protected:
+  void Insert(int row, const char *id, const char *command) {
+    LVITEMA item{};
+    item.mask = LVIF_TEXT;
+    item.iItem = row;
+    item.pszText = const_cast<LPSTR>(id);
+    int at = static_cast<int>(SendDlgItemMessageA(dialog_, 60, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item)));
+    item.iItem = at;
+    item.iSubItem = 1;
+    item.pszText = const_cast<LPSTR>(command);
+    SendDlgItemMessageA(dialog_, 60, LVM_SETITEMA, 0, reinterpret_cast<LPARAM>(&item));
+  }
+};
+
+TEST_F(ListViewTest, RowsTextsAndSingleSelection) {
+  LVCOLUMNA column{};
+  column.mask = LVCF_TEXT | LVCF_WIDTH;
+  column.pszText = const_cast<LPSTR>("ID");
+  column.cx = 40;
+  EXPECT_EQ(SendDlgItemMessageA(dialog_, 60, LVM_INSERTCOLUMNA, 0, reinterpret_cast<LPARAM>(&column)), 0);
+  Insert(0, "1", "a.cmd");
+  Insert(5, "2", "b.cmd");  // past the end: appended
+  HWND list = Item(60);
+  EXPECT_EQ(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0), 2);
+  char text[8];
+  LVITEMA item{};
+  item.iSubItem = 1;
+  item.pszText = text;
+  item.cchTextMax = 3;
+  EXPECT_EQ(SendMessageA(list, LVM_GETITEMTEXTA, 1, reinterpret_cast<LPARAM>(&item)), 2);
+  EXPECT_STREQ(text, "b.");  // cut to the buffer, terminated
+  EXPECT_EQ(SendMessageA(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED), -1);
+
+  standin::SelectItems(list, {0});
+  Pump();
+  SetFocus(list);
+  PressKey(VK_DOWN);
+  Pump();
+  EXPECT_EQ(SendMessageA(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED), 1);
+  EXPECT_EQ(SelectionOf(list), std::vector<int>{1});
+  ASSERT_FALSE(g_list_view_changes.empty());
+  const NMLISTVIEW &last = g_list_view_changes.back();
+  EXPECT_EQ(last.iItem, 1);
+  EXPECT_TRUE(last.uNewState & LVIS_SELECTED);
+  SendMessageA(list, LVM_DELETEALLITEMS, 0, 0);
+  EXPECT_EQ(SendMessageA(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED), -1);
+}
+
+TEST_F(ListViewTest, AppendingRowsIsLinear) {
+  standin::SetCallRecording(false);
+  auto started = std::chrono::steady_clock::now();
+  for (int i = 0; i < 100000; ++i) Insert(i, "12345", "command line of the job");
+  double ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - started).count();
+  standin::SetCallRecording(true);
+  EXPECT_EQ(standin::RowCountOf(Item(60)), 100000u);
+  // Quadratic insertion would take seconds here; sanitizer builds are slower.
+  EXPECT_LT(ms, 2000.0);
+  RecordProperty("append_100000_rows_ms", std::to_string(ms));
+}
+
+}  // namespace
