@@ -1,0 +1,71 @@
+// A small program of the runner's own tests: a main window with an edit, a
+// button that asks a question and shows the answer, an exit button, and a
+// modal dialog without a close box. Exit code 7 tells its exit from others.
+#include <windows.h>
+
+#include <cstring>
+
+namespace {
+
+HINSTANCE g_instance;
+
+INT_PTR CALLBACK ModalProc(HWND dialog, UINT message, WPARAM wparam, LPARAM) {
+  if (message == WM_COMMAND && (wparam == 152 || wparam == IDCANCEL)) {
+    EndDialog(dialog, 1);
+    return TRUE;
+  }
+  return message == WM_INITDIALOG;
+}
+
+LRESULT CALLBACK MainProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+  switch (message) {
+    case WM_INITDIALOG:
+      SetFocus(GetDlgItem(window, 201));
+      return 0;
+    case WM_COMMAND:
+      if (wparam == 202) {
+        char text[32];
+        GetDlgItemTextA(window, 201, text, sizeof text);
+        int answer = MessageBoxA(window, text, "Question", MB_YESNO | MB_ICONQUESTION);
+        SetDlgItemTextA(window, 205, answer == IDYES ? "yes" : "no");
+        EnableWindow(GetDlgItem(window, 204), TRUE);
+        return 0;
+      }
+      if (wparam == 203) {
+        SendMessageA(window, WM_DESTROY, 0, 0);
+        return 0;
+      }
+      if (wparam == 204) {
+        DialogBoxParamA(g_instance, "DLG_JOB", window, ModalProc, 0);
+        return 0;
+      }
+      break;
+    case WM_DESTROY:
+      PostQuitMessage(7);
+      return 0;
+  }
+  return DefWindowProcA(window, message, wparam, lparam);
+}
+
+}  // namespace
+
+int WINAPI RunnerTestWinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show) {
+  g_instance = instance;
+  WNDCLASSA cls{};
+  cls.lpfnWndProc = MainProc;
+  cls.cbWndExtra = DLGWINDOWEXTRA;
+  cls.hInstance = instance;
+  cls.lpszClassName = "DLG_VELMORA";
+  if (!RegisterClassA(&cls)) return 0;
+  HWND window = CreateDialogParamA(instance, "DLG_VELMORA", nullptr, reinterpret_cast<DLGPROC>(MainProc), 0);
+  if (window == nullptr) return 0;
+  ShowWindow(window, show);
+  MSG msg;
+  while (GetMessageA(&msg, nullptr, 0, 0)) {
+    if (!IsDialogMessageA(window, &msg)) {
+      TranslateMessage(&msg);
+      DispatchMessageA(&msg);
+    }
+  }
+  return static_cast<int>(msg.wParam);
+}
