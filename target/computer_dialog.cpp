@@ -27,6 +27,8 @@ const char kOtherFailure[] = "NetWkstaGetInfo\nRC:%d";
 
 bool IsCp932LeadByte(unsigned char byte) { return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC); }
 
+}  // namespace
+
 // A read cut at a byte limit may end in the first byte of a double-byte
 // character; that half character is dropped rather than stored or sent.
 void DropCutLeadByte(char *text) {
@@ -44,6 +46,8 @@ void DropCutLeadByte(char *text) {
     }
   }
 }
+
+namespace {
 
 // Tries the entry: 1 when the dialog may close on it, 0 after its message.
 INT_PTR TryEnteredComputer(HWND dialog) {

@@ -2,6 +2,7 @@
 // editor's controls give it, and Tomorrow's weekday on each day of the week.
 #include <standin/network.h>
 
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -133,7 +134,9 @@ TEST(TomorrowTest, AsksForTheFollowingWeekdayOnEachDayOfTheWeek) {
   // 2026-12-06 is a Sunday.
   for (int w = 0; w < 7; ++w) {
     SCOPED_TRACE("weekday " + std::to_string(w));
-    std::string text = "clock 2026-12-0" + std::to_string(6 + w) +
+    char date[16];
+    std::snprintf(date, sizeof date, "2026-12-%02d", 6 + w);
+    std::string text = "clock " + std::string(date) +
                        " 09:00\n"
                        "computer PC01\n"
                        "start\n"

@@ -1,0 +1,30 @@
+// A name read with a byte limit never keeps half of a double-byte character;
+// whole characters, including those whose second byte lies in the lead-byte
+// range, stay.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "target/computer_dialog.h"
+
+namespace {
+
+std::string Dropped(std::string text) {
+  DropCutLeadByte(&text[0]);
+  return std::string(text.c_str());
+}
+
+TEST(DropCutLeadByteTest, DropsOnlyALeadByteLeftAloneAtTheEnd) {
+  // Code page 932 bytes: ア is 83 41, ＝ is 81 81 (its trail byte is also a
+  // lead byte), ｱ (half-width) is the single byte B1.
+  EXPECT_EQ(Dropped("PC01"), "PC01");
+  EXPECT_EQ(Dropped(""), "");
+  EXPECT_EQ(Dropped("\x83\x41\x83"), "\x83\x41");
+  EXPECT_EQ(Dropped("X\x83\x41\xE0"), "X\x83\x41");
+  EXPECT_EQ(Dropped("\x81\x81"), "\x81\x81");
+  EXPECT_EQ(Dropped("\x81\x81\x81"), "\x81\x81");
+  EXPECT_EQ(Dropped("A\xB1\xB1"), "A\xB1\xB1");
+  EXPECT_EQ(Dropped("\xFC"), "");
+}
+
+}  // namespace
