@@ -1,0 +1,337 @@
+#include "terminal.h"
+
+#include <curses.h>
+#include <term.h>
+
+#include <csignal>
+#include <cerrno>
+#include <cstring>
+#include <map>
+#include <string>
+#include <termios.h>
+#include <unistd.h>
+
+namespace tui {
+namespace {
+
+// What a fatal signal's handler needs to give the terminal back, prepared
+// beforehand: only async-signal-safe calls are made in the handler.
+struct termios g_saved_mode;
+bool g_have_saved_mode = false;
+char g_restore_sequence[256];
+size_t g_restore_length = 0;
+
+const int kHandledSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
+// Crash signals are only taken over when nobody (a sanitizer) has them.
+const int kCrashSignals[] = {SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGABRT};
+
+void RestoreTerminalFromSignal(int sig) {
+  if (g_restore_length > 0) {
+    ssize_t ignored = write(STDOUT_FILENO, g_restore_sequence, g_restore_length);
+    (void)ignored;
+  }
+  if (g_have_saved_mode) tcsetattr(STDIN_FILENO, TCSANOW, &g_saved_mode);
+  // The handler was installed with SA_RESETHAND: the default action follows.
+  raise(sig);
+}
+
+void AppendRestore(const char *capability) {
+  const char *s = tigetstr(const_cast<char *>(capability));
+  if (s == nullptr || s == reinterpret_cast<const char *>(-1)) return;
+  size_t n = std::strlen(s);
+  if (g_restore_length + n >= sizeof g_restore_sequence) return;
+  std::memcpy(g_restore_sequence + g_restore_length, s, n);
+  g_restore_length += n;
+}
+
+void InstallSignalHandler(int sig, bool only_if_default) {
+  struct sigaction old {};
+  sigaction(sig, nullptr, &old);
+  if (only_if_default && old.sa_handler != SIG_DFL) return;
+  struct sigaction action {};
+  action.sa_handler = RestoreTerminalFromSignal;
+  sigemptyset(&action.sa_mask);
+  action.sa_flags = SA_RESETHAND;
+  sigaction(sig, &action, nullptr);
+}
+
+void ResetSignalHandlers() {
+  for (int sig : kHandledSignals) signal(sig, SIG_DFL);
+  for (int sig : kCrashSignals) {
+    struct sigaction old {};
+    sigaction(sig, nullptr, &old);
+    if (old.sa_handler == RestoreTerminalFromSignal) signal(sig, SIG_DFL);
+  }
+}
+
+struct KeyWithModifiers {
+  Key key;
+  bool shift, ctrl, alt;
+};
+
+// Key codes ncurses gives for keys with modifiers: the standard shifted
+// ones, and those the terminal description names as extended capabilities
+// (kUP5 is Ctrl+Up in xterm's naming: 2 Shift, 3 Alt, 5 Ctrl, 6 Ctrl+Shift).
+std::map<int, KeyWithModifiers> g_modified_keys;
+
+void LearnModifiedKeys() {
+  g_modified_keys = {
+      {KEY_SR, {Key::kUp, true, false, false}},
+      {KEY_SF, {Key::kDown, true, false, false}},
+      {KEY_SLEFT, {Key::kLeft, true, false, false}},
+      {KEY_SRIGHT, {Key::kRight, true, false, false}},
+      {KEY_SHOME, {Key::kHome, true, false, false}},
+      {KEY_SEND, {Key::kEnd, true, false, false}},
+      {KEY_SPREVIOUS, {Key::kPageUp, true, false, false}},
+      {KEY_SNEXT, {Key::kPageDown, true, false, false}},
+      {KEY_SDC, {Key::kDelete, true, false, false}},
+      {KEY_BTAB, {Key::kTab, true, false, false}},
+  };
+  struct Base {
+    const char *name;
+    Key key;
+  };
+  const Base bases[] = {{"kUP", Key::kUp},      {"kDN", Key::kDown},      {"kLFT", Key::kLeft},
+                        {"kRIT", Key::kRight},  {"kHOM", Key::kHome},     {"kEND", Key::kEnd},
+                        {"kPRV", Key::kPageUp}, {"kNXT", Key::kPageDown}, {"kDC", Key::kDelete}};
+  struct Modifier {
+    int suffix;
+    bool shift, ctrl, alt;
+  };
+  const Modifier modifiers[] = {{2, true, false, false}, {3, false, false, true}, {4, true, false, true},
+                                {5, false, true, false}, {6, true, true, false},  {7, false, true, true}};
+  for (const Base &b : bases) {
+    for (const Modifier &m : modifiers) {
+      std::string cap = std::string(b.name) + std::to_string(m.suffix);
+      const char *seq = tigetstr(const_cast<char *>(cap.c_str()));
+      if (seq == nullptr || seq == reinterpret_cast<const char *>(-1)) continue;
+      int code = key_defined(seq);
+      if (code > 0) g_modified_keys[code] = {b.key, m.shift, m.ctrl, m.alt};
+    }
+  }
+}
+
+TerminalEvent Named(Key key) {
+  TerminalEvent e;
+  e.key = key;
+  return e;
+}
+
+TerminalEvent FromKeyCode(wint_t code) {
+  switch (code) {
+    case KEY_RESIZE:
+      return Named(Key::kResize);
+    case KEY_UP:
+      return Named(Key::kUp);
+    case KEY_DOWN:
+      return Named(Key::kDown);
+    case KEY_LEFT:
+      return Named(Key::kLeft);
+    case KEY_RIGHT:
+      return Named(Key::kRight);
+    case KEY_HOME:
+      return Named(Key::kHome);
+    case KEY_END:
+      return Named(Key::kEnd);
+    case KEY_PPAGE:
+      return Named(Key::kPageUp);
+    case KEY_NPAGE:
+      return Named(Key::kPageDown);
+    case KEY_DC:
+      return Named(Key::kDelete);
+    case KEY_BACKSPACE:
+      return Named(Key::kBackspace);
+    case KEY_ENTER:
+      return Named(Key::kEnter);
+    case KEY_F(1):
+      return Named(Key::kF1);
+    case KEY_F(4):
+      return Named(Key::kF4);
+    case KEY_MOUSE: {
+      MEVENT mouse;
+      if (getmouse(&mouse) != OK || !(mouse.bstate & (BUTTON1_PRESSED | BUTTON1_CLICKED))) return Named(Key::kNone);
+      TerminalEvent e = Named(Key::kMouse);
+      e.x = mouse.x;
+      e.y = mouse.y;
+      e.shift = (mouse.bstate & BUTTON_SHIFT) != 0;
+      e.ctrl = (mouse.bstate & BUTTON_CTRL) != 0;
+      return e;
+    }
+    default:
+      break;
+  }
+  auto it = g_modified_keys.find(static_cast<int>(code));
+  if (it == g_modified_keys.end()) return Named(Key::kNone);
+  TerminalEvent e = Named(it->second.key);
+  e.shift = it->second.shift;
+  e.ctrl = it->second.ctrl;
+  e.alt = it->second.alt;
+  return e;
+}
+
+TerminalEvent FromCharacter(wint_t ch) {
+  switch (ch) {
+    case L'\t':
+      return Named(Key::kTab);
+    case L'\r':
+    case L'\n':
+      return Named(Key::kEnter);
+    case 0x7F:
+    case 0x08:
+      return Named(Key::kBackspace);
+    case 0x1B:
+      return Named(Key::kEscape);
+    case L' ':
+      return Named(Key::kSpace);
+    case 0: {
+      TerminalEvent e = Named(Key::kSpace);  // Ctrl+Space
+      e.ctrl = true;
+      return e;
+    }
+    default:
+      break;
+  }
+  TerminalEvent e = Named(Key::kChar);
+  if (ch < 0x20) {
+    e.ch = static_cast<wchar_t>(L'a' + ch - 1);  // Ctrl+letter
+    e.ctrl = true;
+  } else {
+    e.ch = static_cast<wchar_t>(ch);
+  }
+  return e;
+}
+
+short ColourPair(uint16_t attr) { return static_cast<short>((attr & kColourMask) >> 8); }
+
+}  // namespace
+
+CursesTerminal::~CursesTerminal() { Stop(); }
+
+bool CursesTerminal::Start(std::string *error) {
+  if (started_) return true;
+  if (!isatty(STDIN_FILENO) || !isatty(STDOUT_FILENO)) {
+    *error = "standard input and output must be a terminal";
+    return false;
+  }
+  g_have_saved_mode = tcgetattr(STDIN_FILENO, &g_saved_mode) == 0;
+  const char *term = std::getenv("TERM");
+  if (term == nullptr || *term == '\0') {
+    *error = "TERM is not set";
+    return false;
+  }
+  SCREEN *screen = newterm(nullptr, stdout, stdin);
+  if (screen == nullptr) {
+    *error = std::string("the terminal type '") + term + "' is unknown";
+    return false;
+  }
+  set_term(screen);
+  started_ = true;
+  cbreak();
+  noecho();
+  nonl();
+  keypad(stdscr, TRUE);
+  intrflush(stdscr, FALSE);
+  set_escdelay(25);
+  curs_set(0);
+  if (has_colors()) {
+    start_color();
+    use_default_colors();
+    init_pair(1, COLOR_WHITE, COLOR_BLUE);    // active title bar
+    init_pair(2, COLOR_BLACK, COLOR_WHITE);   // inactive title bar
+    init_pair(3, COLOR_WHITE, COLOR_RED);     // error mark
+    init_pair(4, COLOR_WHITE, COLOR_BLUE);    // question and information marks
+    init_pair(5, COLOR_BLACK, COLOR_YELLOW);  // warning mark
+    init_pair(6, COLOR_BLACK, COLOR_YELLOW);  // busy mark
+  }
+  mousemask(BUTTON1_PRESSED | BUTTON_SHIFT | BUTTON_CTRL, nullptr);
+  mouseinterval(0);
+  LearnModifiedKeys();
+
+  g_restore_length = 0;
+  AppendRestore("sgr0");
+  AppendRestore("cnorm");
+  AppendRestore("rmkx");
+  AppendRestore("rmcup");
+  const char mouse_off[] = "\033[?1000l\033[?1002l\033[?1006l";
+  if (g_restore_length + sizeof mouse_off < sizeof g_restore_sequence) {
+    std::memcpy(g_restore_sequence + g_restore_length, mouse_off, sizeof mouse_off - 1);
+    g_restore_length += sizeof mouse_off - 1;
+  }
+  for (int sig : kHandledSignals) InstallSignalHandler(sig, false);
+  for (int sig : kCrashSignals) InstallSignalHandler(sig, true);
+  return true;
+}
+
+void CursesTerminal::Stop() {
+  if (!started_) return;
+  started_ = false;
+  mousemask(0, nullptr);
+  curs_set(1);
+  endwin();
+  ResetSignalHandlers();
+  if (g_have_saved_mode) tcsetattr(STDIN_FILENO, TCSANOW, &g_saved_mode);
+}
+
+int CursesTerminal::Cols() const { return COLS; }
+int CursesTerminal::Rows() const { return LINES; }
+
+void CursesTerminal::Show(const Canvas &canvas) {
+  int rows = std::min(canvas.Rows(), LINES);
+  int cols = std::min(canvas.Cols(), COLS);
+  for (int y = 0; y < rows; ++y) {
+    for (int x = 0; x < cols; ++x) {
+      const Cell &cell = canvas.At(x, y);
+      if (cell.continuation) continue;
+      attr_t attrs = A_NORMAL;
+      if (cell.attr & kBold) attrs |= A_BOLD;
+      if (cell.attr & kReverse) attrs |= A_REVERSE;
+      if (cell.attr & kUnderline) attrs |= A_UNDERLINE;
+      if (cell.attr & kDim) attrs |= A_DIM;
+      short pair = has_colors() ? ColourPair(cell.attr) : 0;
+      wchar_t text[2] = {cell.ch, L'\0'};
+      cchar_t cc;
+      setcchar(&cc, text, attrs, pair, nullptr);
+      mvwadd_wch(stdscr, y, x, &cc);
+    }
+  }
+  if (canvas.CursorShown() && canvas.CursorX() < COLS && canvas.CursorY() < LINES) {
+    wmove(stdscr, canvas.CursorY(), canvas.CursorX());
+    curs_set(1);
+  } else {
+    curs_set(0);
+  }
+  wnoutrefresh(stdscr);
+  doupdate();
+}
+
+TerminalEvent CursesTerminal::ReadOne(bool after_escape) {
+  for (int failures = 0;;) {
+    wint_t ch = 0;
+    int r = wget_wch(stdscr, &ch);
+    if (r == ERR) {
+      if (after_escape) return Named(Key::kNone);  // nothing followed the Escape
+      if (errno == EINTR) continue;
+      // Blocking reads fail only when the terminal is gone.
+      if (++failures >= 8) throw TerminalClosed();
+      continue;
+    }
+    if (r == KEY_CODE_YES) return FromKeyCode(ch);
+    return FromCharacter(ch);
+  }
+}
+
+TerminalEvent CursesTerminal::Read() {
+  TerminalEvent e = ReadOne(false);
+  if (e.key != Key::kEscape) return e;
+  // Escape followed at once by another key is that key with Alt.
+  nodelay(stdscr, TRUE);
+  TerminalEvent next = ReadOne(true);
+  nodelay(stdscr, FALSE);
+  if (next.key == Key::kNone || next.key == Key::kResize || next.key == Key::kMouse) return e;
+  next.alt = true;
+  return next;
+}
+
+void CursesTerminal::Beep() { beep(); }
+
+}  // namespace tui

@@ -1,0 +1,59 @@
+// The terminal the front end runs in: shows a canvas and reads keys, mouse
+// clicks and size changes. CursesTerminal is the real one (ncurses, wide
+// characters); tests and benchmarks put their own in its place.
+#ifndef VELMORA_TUI_TERMINAL_H
+#define VELMORA_TUI_TERMINAL_H
+
+#include "canvas.h"
+#include "key_input.h"
+
+#include <stdexcept>
+#include <string>
+
+namespace tui {
+
+// Thrown when the terminal can give no more input (it was closed).
+class TerminalClosed : public std::runtime_error {
+ public:
+  TerminalClosed() : std::runtime_error("the terminal was closed") {}
+};
+
+class Terminal {
+ public:
+  virtual ~Terminal() = default;
+  virtual int Cols() const = 0;
+  virtual int Rows() const = 0;
+  virtual void Show(const Canvas &canvas) = 0;
+  // Blocks until the next event; throws TerminalClosed at the end of input.
+  virtual TerminalEvent Read() = 0;
+  virtual void Beep() {}
+};
+
+class CursesTerminal : public Terminal {
+ public:
+  CursesTerminal() = default;
+  ~CursesTerminal() override;
+  CursesTerminal(const CursesTerminal &) = delete;
+  CursesTerminal &operator=(const CursesTerminal &) = delete;
+
+  // Takes over the terminal: full screen, no echo, keypad and mouse on, and
+  // handlers that give the terminal back on a fatal signal. False with
+  // *error when standard input or output is no terminal ncurses can drive.
+  bool Start(std::string *error);
+  // Gives the terminal back as it was. Safe to call more than once.
+  void Stop();
+
+  int Cols() const override;
+  int Rows() const override;
+  void Show(const Canvas &canvas) override;
+  TerminalEvent Read() override;
+  void Beep() override;
+
+ private:
+  TerminalEvent ReadOne(bool after_escape);
+  bool started_ = false;
+};
+
+}  // namespace tui
+
+#endif

@@ -1,0 +1,52 @@
+// The terminal front end's driver for the stand-in: while the program waits
+// for the user it draws the windows, reads the terminal and gives the
+// program that input as a Windows user would; it shows message boxes and the
+// help window and marks the wait cursor.
+#ifndef VELMORA_TUI_TERMINAL_DRIVER_H
+#define VELMORA_TUI_TERMINAL_DRIVER_H
+
+#include "help_viewer.h"
+#include "message_box.h"
+#include "terminal.h"
+#include "window_painter.h"
+
+#include <standin/driver.h>
+
+#include <string>
+#include <vector>
+
+namespace tui {
+
+class TerminalDriver : public standin::Driver {
+ public:
+  // help_directories: where help texts are looked for, in order.
+  TerminalDriver(Terminal &terminal, std::vector<std::string> help_directories);
+
+  void WaitForInput() override;
+  int ShowMessageBox(HWND owner, const std::string &text, const std::string &caption, UINT style) override;
+  void Help(HWND owner, const std::string &file, UINT command, ULONG_PTR data) override;
+  void CursorChanged(HCURSOR cursor) override;
+
+  // Draws the current state on the terminal (also used by benchmarks).
+  void Redraw();
+  const Canvas &LastPicture() const { return canvas_; }
+  const HelpViewer &HelpWindow() const { return help_; }
+
+ private:
+  void Render(MessageBoxView *box, HWND box_owner);
+  bool TooSmall() const;
+  // Gives one terminal event to the program; true when the program took it.
+  bool Deliver(const TerminalEvent &event);
+  bool Click(const TerminalEvent &event);
+
+  Terminal &terminal_;
+  std::vector<std::string> help_directories_;
+  WindowPainter painter_;
+  HelpViewer help_;
+  Canvas canvas_{0, 0};
+  bool busy_shown_ = false;
+};
+
+}  // namespace tui
+
+#endif

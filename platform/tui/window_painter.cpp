@@ -1,0 +1,445 @@
+#include "window_painter.h"
+
+#include "text_width.h"
+
+#include <standin/ui.h>
+
+#include <commctrl.h>
+
+#include <algorithm>
+#include <set>
+#include <string>
+
+namespace tui {
+namespace {
+
+// The terminal the main window must fit; the scale it gives is kept for
+// every window, so that all dialogs share one grid.
+constexpr int kDesignCols = 80;
+constexpr int kDesignRows = 24;
+
+const wchar_t kBusyMark[] = L" (\x51E6\x7406\x4E2D) ";  // (処理中)
+const wchar_t kCloseBox[] = L"[X]";
+
+bool Overlaps(int a0, int a1, int b0, int b1) { return a0 < b1 && b0 < a1; }
+
+bool IsGroupBox(HWND control) {
+  return standin::ClassNameOf(control) == "BUTTON" && (standin::StyleOf(control) & BS_TYPEMASK) == BS_GROUPBOX;
+}
+
+CellRect Offset(CellRect r, int dx, int dy) {
+  r.x += dx;
+  r.y += dy;
+  return r;
+}
+
+uint16_t Dimmed(bool enabled) { return enabled ? kPlain : kDim; }
+
+// Draws a label with its mnemonic underlined; returns the columns used.
+int PutLabel(Canvas &canvas, int x, int y, const Label &label, uint16_t attr, int width, bool show_mnemonic) {
+  std::wstring text = ClipToWidth(label.text, width);
+  int used = canvas.Put(x, y, text, attr, width);
+  if (show_mnemonic && label.mnemonic_index >= 0 && label.mnemonic_index < static_cast<int>(text.size())) {
+    int at = TextWidth(text.substr(0, static_cast<size_t>(label.mnemonic_index)));
+    canvas.AddAttr(x + at, y, CharWidth(text[static_cast<size_t>(label.mnemonic_index)]), kUnderline);
+  }
+  return used;
+}
+
+void PaintScrollBar(Canvas &canvas, int x, int y, int h, int top, int visible, int count, uint16_t attr) {
+  if (count <= visible || h < 1) return;
+  canvas.VLine(x, y, h, attr);
+  int thumb = std::max(1, h * visible / count);
+  int pos = (h - thumb) * top / std::max(1, count - visible);
+  for (int i = 0; i < thumb; ++i) canvas.Put(x, y + pos + i, std::wstring(1, kScrollThumb), attr);
+}
+
+}  // namespace
+
+void WindowPainter::AddRegion(const CellRect &cells, Hit::Kind kind, HWND window, HWND control, int index) {
+  Region region;
+  region.cells = cells;
+  region.hit.kind = kind;
+  region.hit.window = window;
+  region.hit.control = control;
+  region.hit.index = index;
+  regions_.push_back(region);
+}
+
+void WindowPainter::Paint(Canvas &canvas, bool busy) {
+  regions_.clear();
+  frames_.clear();
+  required_ = FrameSize{};
+  std::vector<HWND> windows;
+  for (HWND w : standin::TopLevelWindows())
+    if (IsWindowVisible(w)) windows.push_back(w);
+  if (windows.empty()) return;
+  if (!scale_fixed_) {
+    standin::DialogUnits main = standin::PlacementOf(windows.front());
+    scale_ = ScaleToFit(main.cx, main.cy, kDesignCols, kDesignRows);
+    scale_fixed_ = true;
+  }
+  HWND active = standin::ActiveWindow();
+  std::set<HWND> seen;
+  for (HWND window : windows) {
+    standin::DialogUnits du = standin::PlacementOf(window);
+    DWORD style = standin::StyleOf(window);
+    FrameSize size = FrameForClient(du.cx, du.cy, scale_);
+    required_.cols = std::max(required_.cols, size.cols);
+    required_.rows = std::max(required_.rows, size.rows);
+    Point anchor;
+    HWND owner = standin::OwnerOf(window);
+    auto owner_frame = owner ? frames_.find(owner) : frames_.end();
+    if (owner_frame != frames_.end() && !(style & DS_ABSALIGN))
+      anchor = Point{owner_frame->second.x + 1, owner_frame->second.y + 1};
+    Point at = PlaceFrame(size, (style & DS_CENTER) != 0, anchor, Point{ColumnOf(du.x, scale_), RowOf(du.y, scale_)},
+                          canvas.Cols(), canvas.Rows());
+    CellRect frame{at.x, at.y, size.cols, size.rows};
+    frames_[window] = frame;
+    PaintWindow(canvas, window, frame, window == active, busy && window == active);
+    seen.insert(window);
+    for (HWND control : standin::ControlsOf(window)) seen.insert(control);
+  }
+  // Forget the scroll positions of windows that are gone.
+  for (auto it = lists_.begin(); it != lists_.end();) it = seen.count(it->first) ? std::next(it) : lists_.erase(it);
+  for (auto it = edit_scroll_.begin(); it != edit_scroll_.end();)
+    it = seen.count(it->first) ? std::next(it) : edit_scroll_.erase(it);
+}
+
+void WindowPainter::PaintWindow(Canvas &canvas, HWND window, const CellRect &frame, bool active, bool busy) {
+  canvas.Fill(frame, L' ', kPlain);
+  canvas.Box(frame, kPlain);
+  AddRegion(frame, Hit::kNothing, window, nullptr);  // hides what lies below from the mouse
+  uint16_t title = active ? (kTitleColour | kBold) : kInactiveTitleColour;
+  canvas.Fill(CellRect{frame.x, frame.y, frame.w, 1}, L' ', title);
+  int title_room = frame.w - 2;
+  if (standin::StyleOf(window) & WS_SYSMENU) {
+    int x = frame.Right() - 1 - TextWidth(kCloseBox);
+    canvas.Put(x, frame.y, kCloseBox, title);
+    AddRegion(CellRect{x, frame.y, TextWidth(kCloseBox), 1}, Hit::kCloseBox, window, nullptr);
+    title_room -= TextWidth(kCloseBox) + 1;
+  }
+  if (busy) {
+    title_room -= TextWidth(kBusyMark);
+    canvas.Put(frame.x + 1 + std::max(0, title_room), frame.y, kBusyMark, kBusyColour | kBold | kReverse);
+  }
+  canvas.Put(frame.x + 1, frame.y, L" " + AnsiToWide(standin::TextOf(window)) + L" ", title, std::max(0, title_room));
+
+  int ox = frame.x + 1, oy = frame.y + 1;
+  int client_right = frame.Right() - 1;
+  std::vector<HWND> controls;
+  std::vector<CellRect> cells;
+  for (HWND control : standin::ControlsOf(window)) {
+    if (!IsWindowVisible(control)) continue;
+    standin::DialogUnits du = standin::PlacementOf(control);
+    CellRect r = IsGroupBox(control) ? GroupBoxCells(du.x, du.y, du.cx, du.cy, scale_)
+                                     : ControlCells(du.x, du.y, du.cx, du.cy, scale_);
+    controls.push_back(control);
+    cells.push_back(Offset(r, ox, oy));
+  }
+  HWND focus = standin::FocusWindow();
+  // Group boxes go first so that the controls they frame are drawn over them.
+  for (int pass = 0; pass < 2; ++pass) {
+    for (size_t i = 0; i < controls.size(); ++i) {
+      bool group = IsGroupBox(controls[i]);
+      if (group != (pass == 0)) continue;
+      const CellRect &r = cells[i];
+      // A label may run past its control's nominal width, up to the next
+      // control to its right or the frame around it.
+      int room = client_right;
+      for (size_t j = 0; j < controls.size(); ++j) {
+        if (j == i) continue;
+        const CellRect &q = cells[j];
+        if (!Overlaps(r.y, r.Bottom(), q.y, q.Bottom())) continue;
+        if (q.x > r.x) room = std::min(room, std::max(r.Right(), q.x - 1));
+        if (IsGroupBox(controls[j]) && q.x < r.x && r.x < q.Right() - 1)
+          room = std::min(room, std::max(r.Right(), q.Right() - 1));
+      }
+      PaintControl(canvas, window, controls[i], r, std::max(r.w, room - r.x), focus);
+    }
+  }
+  // An open drop-down list lies over everything else of its dialog.
+  for (size_t i = 0; i < controls.size(); ++i) {
+    if (standin::ClassNameOf(controls[i]) == "COMBOBOX" && standin::IsDroppedDown(controls[i])) {
+      standin::DialogUnits du = standin::PlacementOf(controls[i]);
+      int rows = std::max(1, RowOf(du.cy, scale_) - 1);
+      PaintDroppedCombo(canvas, window, controls[i], cells[i], rows);
+    }
+  }
+}
+
+void WindowPainter::PaintControl(Canvas &canvas, HWND window, HWND control, const CellRect &r, int room, HWND focus) {
+  std::string cls = standin::ClassNameOf(control);
+  bool enabled = standin::IsEnabledSelf(control);
+  bool focused = control == focus;
+  if (cls == "BUTTON") {
+    PaintButton(canvas, control, r, room, focused, enabled);
+    if (!IsGroupBox(control)) AddRegion(r, Hit::kControl, window, control);
+  } else if (cls == "EDIT") {
+    PaintEdit(canvas, control, r, focused, enabled);
+    AddRegion(r, Hit::kControl, window, control);
+  } else if (cls == "STATIC") {
+    PaintStatic(canvas, control, r, room, enabled);
+  } else if (cls == "LISTBOX") {
+    PaintListBox(canvas, window, control, r, focused, enabled);
+  } else if (cls == "COMBOBOX") {
+    PaintCombo(canvas, control, r, focused, enabled);
+    AddRegion(CellRect{r.x, r.y, r.w, 1}, Hit::kControl, window, control);
+  } else if (cls == WC_LISTVIEWA) {
+    PaintListView(canvas, window, control, r, focused, enabled);
+  } else {
+    canvas.Box(r, Dimmed(enabled));
+  }
+}
+
+void WindowPainter::PaintButton(Canvas &canvas, HWND control, const CellRect &r, int room, bool focused, bool enabled) {
+  DWORD type = standin::StyleOf(control) & BS_TYPEMASK;
+  Label label = ParseMnemonic(AnsiToWide(standin::TextOf(control)));
+  uint16_t base = Dimmed(enabled);
+  if (type == BS_GROUPBOX) {
+    canvas.Box(r, base);
+    if (!label.text.empty()) {
+      Label titled{L" " + label.text + L" ", label.mnemonic_index < 0 ? -1 : label.mnemonic_index + 1};
+      PutLabel(canvas, r.x + 1, r.y, titled, base, r.w - 2, enabled);
+    }
+    return;
+  }
+  uint16_t text_attr = base | (focused ? kReverse : kPlain);
+  if (type == BS_CHECKBOX || type == BS_AUTOCHECKBOX || type == BS_3STATE || type == BS_AUTO3STATE ||
+      type == BS_RADIOBUTTON || type == BS_AUTORADIOBUTTON) {
+    bool radio = type == BS_RADIOBUTTON || type == BS_AUTORADIOBUTTON;
+    int state = standin::CheckStateOf(control);
+    std::wstring mark = radio ? (state == BST_CHECKED ? L"(*)" : L"( )")
+                              : (state == BST_CHECKED         ? L"[X]"
+                                 : state == BST_INDETERMINATE ? L"[-]"
+                                                              : L"[ ]");
+    // The blank after the mark goes first when the label is short of room.
+    int mark_cols = TextWidth(label.text) + 4 <= room ? 4 : 3;
+    canvas.Put(r.x, r.y, mark, base, room);
+    if (room > mark_cols) PutLabel(canvas, r.x + mark_cols, r.y, label, text_attr, room - mark_cols, enabled);
+    return;
+  }
+  // Push buttons: the label centred between brackets; the default button
+  // in bold.
+  bool is_default = standin::IsDefaultButton(control);
+  uint16_t frame_attr = base | (is_default ? kBold : kPlain);
+  if (is_default) text_attr |= kBold;
+  // A label too long for its button widens it into the free room to its
+  // right, and loses the brackets before it loses characters.
+  int label_width = TextWidth(label.text);
+  int w = r.w;
+  bool brackets = true;
+  if (label_width + 2 > w) {
+    w = std::min(room, label_width + 2);
+    if (label_width + 2 > w && r.w >= 2) {
+      brackets = false;
+      w = std::max(r.w, std::min(room, label_width));
+    }
+  }
+  int inner = brackets ? std::max(0, w - 2) : w;
+  int inner_x = brackets ? r.x + 1 : r.x;
+  canvas.Fill(CellRect{inner_x, r.y, inner, 1}, L' ', text_attr);
+  int width = std::min(inner, label_width);
+  PutLabel(canvas, inner_x + (inner - width) / 2, r.y, label, text_attr, inner, enabled);
+  if (brackets) {
+    canvas.Put(r.x, r.y, L"[", frame_attr);
+    canvas.Put(r.x + w - 1, r.y, L"]", frame_attr);
+  }
+}
+
+void WindowPainter::PaintEdit(Canvas &canvas, HWND control, const CellRect &r, bool focused, bool enabled) {
+  DWORD style = standin::StyleOf(control);
+  std::string ansi = standin::TextOf(control);
+  std::wstring text = AnsiToWide(ansi);
+  size_t caret_bytes = std::min(standin::CaretOf(control), ansi.size());
+  int caret_col = TextWidth(AnsiToWide(ansi.substr(0, caret_bytes)));
+  if (style & ES_PASSWORD) {
+    caret_col = static_cast<int>(AnsiToWide(ansi.substr(0, caret_bytes)).size());
+    text.assign(text.size(), L'*');
+  }
+  uint16_t attr = Dimmed(enabled) | kUnderline | (focused ? kBold : kPlain);
+  canvas.Fill(CellRect{r.x, r.y, r.w, 1}, L' ', attr);
+  int width = TextWidth(text);
+  int &scroll = edit_scroll_[control];
+  // Keep the caret inside the field, scrolling sideways as little as possible.
+  if (caret_col < scroll) scroll = caret_col;
+  if (caret_col >= scroll + r.w) scroll = caret_col - r.w + 1;
+  if (width < r.w) scroll = 0;
+  std::wstring shown = SkipColumns(text, scroll);
+  int lead = scroll - (width - TextWidth(shown));  // a wide character cut at the left edge leaves a gap
+  int align = 0;
+  bool right = (style & ES_RIGHT) || (standin::ExStyleOf(control) & WS_EX_RIGHT);
+  if (right && width < r.w) align = r.w - width;
+  canvas.Put(r.x + align + std::max(0, -lead), r.y, shown, attr, r.w - align);
+  if (focused && enabled) canvas.SetCursor(r.x + align + caret_col - scroll, r.y);
+}
+
+void WindowPainter::PaintStatic(Canvas &canvas, HWND control, const CellRect &r, int room, bool enabled) {
+  DWORD style = standin::StyleOf(control);
+  uint16_t attr = Dimmed(enabled);
+  DWORD type = style & SS_TYPEMASK;
+  if (type == SS_ICON) {
+    // The program's icon: a small block with the program's initial.
+    canvas.Fill(r, L' ', kTitleColour | kReverse);
+    canvas.Put(r.x + r.w / 2, r.y + (r.h - 1) / 2, L"V", kTitleColour | kReverse | kBold);
+    return;
+  }
+  bool framed = (style & SS_SUNKEN) || (style & WS_BORDER);
+  if (framed) {
+    attr |= kUnderline;
+    canvas.Fill(CellRect{r.x, r.y, r.w, 1}, L' ', attr);
+    room = r.w;
+  }
+  Label label = (style & SS_NOPREFIX) ? Label{AnsiToWide(standin::TextOf(control)), -1}
+                                      : ParseMnemonic(AnsiToWide(standin::TextOf(control)));
+  std::vector<std::wstring> lines;
+  for (const std::wstring &line : SplitLines(label.text))
+    for (const std::wstring &piece : r.h > 1 ? WrapLine(line, r.w) : std::vector<std::wstring>{line})
+      lines.push_back(piece);
+  for (int row = 0; row < r.h && row < static_cast<int>(lines.size()); ++row) {
+    int width = std::min(TextWidth(lines[static_cast<size_t>(row)]), room);
+    int x = r.x;
+    if (type == SS_CENTER) x = r.x + std::max(0, (r.w - width) / 2);
+    if (type == SS_RIGHT) x = r.x + std::max(0, r.w - width);
+    Label piece{lines[static_cast<size_t>(row)], row == 0 ? label.mnemonic_index : -1};
+    PutLabel(canvas, x, r.y + row, piece, attr, room - (x - r.x), enabled);
+  }
+}
+
+int WindowPainter::VisibleTop(HWND list, int caret, int visible, int count) {
+  ListView &view = lists_[list];
+  int control_top = standin::TopIndexOf(list);
+  if (control_top != view.control_top) {
+    // The control scrolled itself (or was refilled): follow it.
+    view.top = std::max(0, control_top);
+    view.control_top = control_top;
+  }
+  view.top = ScrollToShow(view.top, caret, visible, count);
+  return view.top;
+}
+
+void WindowPainter::PaintListBox(Canvas &canvas, HWND window, HWND control, const CellRect &r, bool focused,
+                                 bool enabled) {
+  DWORD style = standin::StyleOf(control);
+  uint16_t base = Dimmed(enabled);
+  bool border = (style & WS_BORDER) && r.w > 2;
+  CellRect inner = r;
+  if (border) {
+    canvas.VLine(r.x, r.y, r.h, base);
+    canvas.VLine(r.Right() - 1, r.y, r.h, base);
+    inner = CellRect{r.x + 1, r.y, r.w - 2, r.h};
+  }
+  std::vector<std::string> items = standin::ItemsOf(control);
+  std::vector<int> selection = standin::SelectionOf(control);
+  std::set<int> selected(selection.begin(), selection.end());
+  int count = static_cast<int>(items.size());
+  int caret = standin::CaretIndexOf(control);
+  int top = VisibleTop(control, caret, inner.h, count);
+  for (int row = 0; row < inner.h && top + row < count; ++row) {
+    int index = top + row;
+    uint16_t attr = base;
+    if (selected.count(index)) attr |= kReverse;
+    if (focused && index == caret) attr |= kUnderline | kBold;
+    canvas.Fill(CellRect{inner.x, inner.y + row, inner.w, 1}, L' ', attr);
+    canvas.Put(inner.x, inner.y + row, AnsiToWide(items[static_cast<size_t>(index)]), attr, inner.w);
+    AddRegion(CellRect{inner.x, inner.y + row, inner.w, 1}, Hit::kListItem, window, control, index);
+  }
+  if (border) PaintScrollBar(canvas, r.Right() - 1, r.y, r.h, top, inner.h, count, base);
+}
+
+void WindowPainter::PaintListView(Canvas &canvas, HWND window, HWND control, const CellRect &r, bool focused,
+                                  bool enabled) {
+  DWORD style = standin::StyleOf(control);
+  uint16_t base = Dimmed(enabled);
+  if (r.w < 3 || r.h < 3) return;
+  canvas.Box(r, base | (focused ? kBold : kPlain));
+  CellRect inner{r.x + 1, r.y + 1, r.w - 2, r.h - 2};
+  std::vector<standin::ListViewColumnInfo> columns = standin::ColumnsOf(control);
+  std::vector<int> pixel_widths;
+  for (const auto &c : columns) pixel_widths.push_back(c.width);
+  std::vector<int> widths = ColumnCells(pixel_widths, inner.w);
+  if (!(style & LVS_NOCOLUMNHEADER) && !columns.empty()) {
+    int x = inner.x;
+    for (size_t c = 0; c < columns.size() && x < inner.Right(); ++c) {
+      int w = std::min(widths[c], inner.Right() - x);
+      canvas.Fill(CellRect{x, inner.y, w, 1}, L' ', base | kUnderline | kBold);
+      canvas.Put(x, inner.y, AnsiToWide(columns[c].title), base | kUnderline | kBold, w - 1);
+      x += w;
+    }
+    inner.y += 1;
+    inner.h -= 1;
+  }
+  int count = static_cast<int>(standin::RowCountOf(control));
+  std::vector<int> selection = standin::SelectionOf(control);
+  int selected = selection.empty() ? -1 : selection.front();
+  int caret = standin::CaretIndexOf(control);
+  int top = VisibleTop(control, caret >= 0 ? caret : selected, inner.h, count);
+  // Only the rows on screen are read: the list may hold many thousands.
+  for (int row = 0; row < inner.h && top + row < count; ++row) {
+    int index = top + row;
+    uint16_t attr = base;
+    if (index == selected) attr |= kReverse;
+    if (focused && index == caret) attr |= kBold;
+    canvas.Fill(CellRect{inner.x, inner.y + row, inner.w, 1}, L' ', attr);
+    std::vector<std::string> texts = standin::RowOf(control, static_cast<size_t>(index));
+    int x = inner.x;
+    for (size_t c = 0; c < widths.size() && c < texts.size() && x < inner.Right(); ++c) {
+      int w = std::min(widths[c], inner.Right() - x);
+      bool last = c + 1 == widths.size();
+      canvas.Put(x, inner.y + row, AnsiToWide(texts[c]), attr, last ? w : w - 1);
+      x += w;
+    }
+    AddRegion(CellRect{inner.x, inner.y + row, inner.w, 1}, Hit::kListItem, window, control, index);
+  }
+  PaintScrollBar(canvas, r.Right() - 1, inner.y, inner.h, top, inner.h, count, base);
+}
+
+void WindowPainter::PaintCombo(Canvas &canvas, HWND control, const CellRect &r, bool focused, bool enabled) {
+  uint16_t attr = Dimmed(enabled) | kUnderline | (focused ? kReverse : kPlain);
+  std::vector<std::string> items = standin::ItemsOf(control);
+  std::vector<int> selection = standin::SelectionOf(control);
+  std::wstring text;
+  if (!selection.empty() && selection.front() >= 0 && selection.front() < static_cast<int>(items.size()))
+    text = AnsiToWide(items[static_cast<size_t>(selection.front())]);
+  int field = std::max(1, r.w - 1);
+  canvas.Fill(CellRect{r.x, r.y, field, 1}, L' ', attr);
+  canvas.Put(r.x, r.y, text, attr, field);
+  canvas.Put(r.x + field, r.y, L"v", Dimmed(enabled) | kReverse);
+}
+
+void WindowPainter::PaintDroppedCombo(Canvas &canvas, HWND window, HWND control, const CellRect &r, int list_rows) {
+  std::vector<std::string> items = standin::ItemsOf(control);
+  std::vector<int> selection = standin::SelectionOf(control);
+  int current = selection.empty() ? -1 : selection.front();
+  int count = static_cast<int>(items.size());
+  int visible = std::max(1, std::min(count, list_rows));
+  CellRect box{r.x, r.y + 1, std::max(3, r.w), visible + 2};
+  canvas.Fill(box, L' ', kPlain);
+  canvas.Box(box, kPlain);
+  int top = VisibleTop(control, current, visible, count);
+  for (int row = 0; row < visible && top + row < count; ++row) {
+    int index = top + row;
+    uint16_t attr = index == current ? kReverse : kPlain;
+    CellRect line{box.x + 1, box.y + 1 + row, box.w - 2, 1};
+    canvas.Fill(line, L' ', attr);
+    canvas.Put(line.x, line.y, AnsiToWide(items[static_cast<size_t>(index)]), attr, line.w);
+    AddRegion(line, Hit::kComboItem, window, control, index);
+  }
+}
+
+WindowPainter::Hit WindowPainter::HitTest(int x, int y) const {
+  // Later regions were drawn over earlier ones.
+  for (auto it = regions_.rbegin(); it != regions_.rend(); ++it)
+    if (it->cells.Contains(x, y)) return it->hit;
+  return Hit{};
+}
+
+std::optional<CellRect> WindowPainter::FrameOf(HWND window) const {
+  auto it = frames_.find(window);
+  if (it == frames_.end()) return std::nullopt;
+  return it->second;
+}
+
+FrameSize WindowPainter::RequiredSize() const { return required_; }
+
+}  // namespace tui

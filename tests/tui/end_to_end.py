@@ -1,0 +1,189 @@
+#!/usr/bin/env python3
+"""Runs velmora in a private tmux server on a copy of the example network and
+uses it as a person would, from the keyboard and the mouse, checking the
+screen and the network file.
+
+    end_to_end.py VELMORA NETWORK add-delete|select-computer
+"""
+import os
+import re
+import shutil
+import subprocess
+import sys
+import tempfile
+import time
+import unicodedata
+
+WAIT_SECONDS = 15
+
+
+class Failure(Exception):
+    pass
+
+
+def columns(text):
+    """Terminal columns of a text: wide and full-width characters take two."""
+    return sum(2 if unicodedata.east_asian_width(c) in ("W", "F") else 1 for c in text)
+
+
+class Session:
+    def __init__(self, velmora, network, workdir):
+        self.socket = "velmora-test-%d" % os.getpid()
+        self.exit_file = os.path.join(workdir, "exit-code")
+        self.network = network
+        command = (
+            "env VELMORA_NETWORK=%s XDG_STATE_HOME=%s %s; echo $? > %s; sleep 600"
+            % (network, workdir, velmora, self.exit_file)
+        )
+        self.tmux("new-session", "-d", "-x", "80", "-y", "24", command)
+
+    def tmux(self, *args, check=True):
+        result = subprocess.run(
+            ["tmux", "-L", self.socket, "-f", "/dev/null"] + list(args),
+            capture_output=True,
+            text=True,
+            timeout=WAIT_SECONDS,
+        )
+        if check and result.returncode != 0:
+            raise Failure("tmux %s failed: %s" % (args[0], result.stderr.strip()))
+        return result.stdout
+
+    def close(self):
+        self.tmux("kill-server", check=False)
+
+    def screen(self):
+        return self.tmux("capture-pane", "-p")
+
+    def wait_for(self, *texts, gone=False):
+        deadline = time.monotonic() + WAIT_SECONDS
+        while True:
+            screen = self.screen()
+            present = [t in screen for t in texts]
+            if (not gone and all(present)) or (gone and not any(present)):
+                return screen
+            if time.monotonic() > deadline:
+                raise Failure(
+                    "waited for %s %s; the screen shows:\n%s" % ("the end of" if gone else "", texts, screen)
+                )
+            time.sleep(0.1)
+
+    def keys(self, *keys):
+        self.tmux("send-keys", *keys)
+
+    def type(self, text):
+        self.tmux("send-keys", "-l", text)
+
+    def click(self, text):
+        """A left click on the first character of `text` on the screen."""
+        for row, line in enumerate(self.screen().splitlines()):
+            at = line.find(text)
+            if at >= 0:
+                col = columns(line[:at])
+                # X10 mouse report: press, then release.
+                for button in (0, 3):
+                    self.type("\x1b[M" + chr(32 + button) + chr(33 + col) + chr(33 + row))
+                return
+        raise Failure("no %r on the screen:\n%s" % (text, self.screen()))
+
+    def wait_exit(self):
+        deadline = time.monotonic() + WAIT_SECONDS
+        while not os.path.exists(self.exit_file) or not open(self.exit_file).read().strip():
+            if time.monotonic() > deadline:
+                raise Failure("velmora did not end; the screen shows:\n" + self.screen())
+            time.sleep(0.1)
+        return int(open(self.exit_file).read())
+
+    def network_text(self):
+        with open(self.network, encoding="utf-8") as f:
+            return f.read()
+
+
+def add_and_delete(s):
+    s.wait_for("ｽｹｼﾞｭｰﾙｻｰﾋﾞｽは動作中です。", "defrag C:")
+    # Add is the default button and has the focus.
+    s.keys("Enter")
+    s.wait_for("ｼﾞｮﾌﾞ詳細設定")
+    s.type("nightly.cmd /q")
+    s.click("次の...")
+    # Weekday check box, then the weekday list: select Wednesday.
+    s.keys("Tab", "Tab", "Space", "Down", "Down")
+    # Date check box, date list, AM/PM: afternoon; 7:30.
+    s.keys("Tab", "Tab", "Tab", "Down", "Tab")
+    s.type("7")
+    s.keys("Tab")
+    s.type("30")
+    s.keys("Enter")
+    s.wait_for("ｼﾞｮﾌﾞ詳細設定", gone=True)
+    screen = s.wait_for("nightly.cmd /q")
+    row = next(line for line in screen.splitlines() if "nightly.cmd /q" in line)
+    if not re.search(r"次の\s+水\s+7:30 午後", row):
+        raise Failure("the new row reads %r" % row)
+    job_id = re.search(r"│(\d+)\s+nightly", row).group(1)
+    stored = [l for l in s.network_text().splitlines() if "nightly.cmd" in l]
+    if len(stored) != 1 or not re.search(r"id=%s at=19:30 .*dow=0x4 cmd=\"nightly.cmd /q\"" % job_id, stored[0]):
+        raise Failure("the network file holds %r" % stored)
+
+    # The list, its last row, then Delete by its mnemonic and Yes.
+    s.keys("BTab", "End", "M-r")
+    s.wait_for("削除してもよろしいですか")
+    s.keys("y")
+    s.wait_for("nightly.cmd", gone=True)
+    if "nightly.cmd" in s.network_text():
+        raise Failure("the deleted job is still in the network file")
+    s.wait_for("defrag C:")
+    s.keys("M-x")
+    code = s.wait_exit()
+    if code != 0:
+        raise Failure("velmora ended with %d" % code)
+
+
+def select_computer(s):
+    s.wait_for("SOUMU01", "defrag C:")
+    s.keys("M-s")
+    s.wait_for("ｺﾝﾋﾟｭｰﾀ選択", "OK(O)")
+    # A switched-off computer is refused and the entry stays for correction.
+    s.type("oldsv01")
+    s.keys("Enter")
+    s.wait_for("ｺﾝﾋﾟｭｰﾀ OLDSV01 がﾈｯﾄﾜｰｸ上に見つかりません。")
+    s.keys("Enter")
+    s.wait_for("見つかりません", gone=True)
+    s.keys(*(["BSpace"] * 7))
+    s.type("keiri02")
+    s.keys("Enter")
+    s.wait_for("KEIRI02 上でｽｹｼﾞｭｰﾙｻｰﾋﾞｽが停止中です。", "今すぐ開始しますか")
+    s.keys("y")
+    s.wait_for("経理データ転送", "ｽｹｼﾞｭｰﾙｻｰﾋﾞｽは動作中です。", "KEIRI02")
+    if "defrag C:" in s.screen():
+        raise Failure("the local computer's jobs are still listed")
+    if not re.search(r"computer KEIRI02\b(?!.*stopped)", s.network_text()):
+        raise Failure("the started service is not kept in the network file")
+    # The close box of the title bar ends the program too.
+    s.click("[X]")
+    code = s.wait_exit()
+    if code != 0:
+        raise Failure("velmora ended with %d" % code)
+
+
+def main():
+    velmora, example, case = sys.argv[1:4]
+    if shutil.which("tmux") is None:
+        print("tmux is not installed (scripts/install-deps.sh installs it)")
+        return 1
+    workdir = tempfile.mkdtemp(prefix="velmora-e2e-")
+    network = os.path.join(workdir, "office.network")
+    shutil.copyfile(example, network)
+    session = Session(velmora, network, workdir)
+    try:
+        {"add-delete": add_and_delete, "select-computer": select_computer}[case](session)
+    except (Failure, subprocess.TimeoutExpired) as e:
+        print("FAIL %s: %s" % (case, e))
+        return 1
+    finally:
+        session.close()
+        shutil.rmtree(workdir, ignore_errors=True)
+    print("PASS %s" % case)
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
