@@ -131,24 +131,6 @@ TEST(ModifyCursorTest, TheWaitCursorCoversTheCallsAndGivesWayToEachBox) {
   });
 }
 
-TEST(AddCursorTest, AnAddLeavesTheCursorAlone) {
-  std::string text = std::string(kWorld) +
-                     "fail PC01 NetScheduleJobAdd 5\n"
-                     "start\n"
-                     "click 101\n"
-                     "type 141 \"x.cmd\"\n"
-                     "click 143\n"
-                     "click 152\n"
-                     "box \"NetScheduleJobAdd\" \"RC:5\" 0x10 owner=job -> ok\n"
-                     "click 153\n";
-  EXPECT_PLAYED(text, []() {
-    std::string trace = CursorTrace("NetScheduleJobAdd");
-    std::string expected = "Add box";
-    if (trace.compare(0, expected.size() + 1, expected + " ") != 0) return "trace " + trace + ", expected " + expected;
-    return std::string();
-  });
-}
-
 TEST(DeleteCallOrderTest, OnlyAConfirmedDeletionReachesTheService) {
   std::string text = std::string(kWorld) +
                      "start\n"
