@@ -44,10 +44,8 @@ class Reader {
     return true;
   }
   bool Dword(uint32_t *value) {
-    uint16_t low, high;
-    if (remaining() < 4) return false;
-    Word(&low);
-    Word(&high);
+    uint16_t low = 0, high = 0;
+    if (remaining() < 4 || !Word(&low) || !Word(&high)) return false;
     *value = static_cast<uint32_t>(low) | (static_cast<uint32_t>(high) << 16);
     return true;
   }
@@ -132,11 +130,11 @@ bool ParseItem(Reader &in, bool extended, DialogItemTemplate *item, std::string 
   header_ok = header_ok && in.Short(&item->x) && in.Short(&item->y) && in.Short(&item->cx) && in.Short(&item->cy);
   if (header_ok) {
     if (extended) {
-      uint32_t id;
+      uint32_t id = 0;
       header_ok = in.Dword(&id);
       item->id = static_cast<int32_t>(id);
     } else {
-      uint16_t id;
+      uint16_t id = 0;
       header_ok = in.Word(&id);
       item->id = id == 0xFFFF ? -1 : id;
     }
