@@ -328,6 +328,11 @@ TerminalEvent CursesTerminal::Read() {
   TerminalEvent next = ReadOne(true);
   nodelay(stdscr, FALSE);
   if (next.key == Key::kNone || next.key == Key::kResize || next.key == Key::kMouse) return e;
+  if (next.key == Key::kEscape) {
+    // Two Escapes typed quickly: this one is plain, the next starts afresh.
+    unget_wch(0x1B);
+    return e;
+  }
   next.alt = true;
   return next;
 }

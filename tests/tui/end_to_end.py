@@ -3,7 +3,7 @@
 uses it as a person would, from the keyboard and the mouse, checking the
 screen and the network file.
 
-    end_to_end.py VELMORA NETWORK add-delete|select-computer
+    end_to_end.py VELMORA NETWORK add-delete|select-computer|interrupted|bad-network
 """
 import os
 import re
@@ -30,10 +30,19 @@ class Session:
     def __init__(self, velmora, network, workdir):
         self.socket = "velmora-test-%d" % os.getpid()
         self.exit_file = os.path.join(workdir, "exit-code")
+        self.mode_before = os.path.join(workdir, "mode-before")
+        self.mode_after = os.path.join(workdir, "mode-after")
         self.network = network
-        command = (
-            "env VELMORA_NETWORK=%s XDG_STATE_HOME=%s %s; echo $? > %s; sleep 600"
-            % (network, workdir, velmora, self.exit_file)
+        # The terminal's modes are kept before and after, to show they are restored.
+        command = "stty -g > %s; env VELMORA_NETWORK=%s XDG_STATE_HOME=%s %s; echo $? > %s.new; stty -g > %s; mv %s.new %s; sleep 600" % (
+            self.mode_before,
+            network,
+            workdir,
+            velmora,
+            self.exit_file,
+            self.mode_after,
+            self.exit_file,
+            self.exit_file,
         )
         self.tmux("new-session", "-d", "-x", "80", "-y", "24", command)
 
@@ -164,17 +173,61 @@ def select_computer(s):
         raise Failure("velmora ended with %d" % code)
 
 
+def interrupted(s):
+    s.wait_for("defrag C:")
+    pid = s.tmux("display-message", "-p", "#{pane_pid}").strip()
+    velmora = subprocess.run(["pgrep", "-P", pid], capture_output=True, text=True).stdout.split()
+    if len(velmora) != 1:
+        raise Failure("cannot find velmora under the pane's shell: %r" % velmora)
+    os.kill(int(velmora[0]), 15)
+    code = s.wait_exit()
+    if code != 128 + 15:
+        raise Failure("velmora ended with %d after SIGTERM" % code)
+    if s.tmux("display-message", "-p", "#{alternate_on}").strip() != "0":
+        raise Failure("the terminal was left on the alternate screen")
+    before, after = (open(f).read() for f in (s.mode_before, s.mode_after))
+    if before != after:
+        raise Failure("the terminal modes were not restored: %s -> %s" % (before.strip(), after.strip()))
+
+
+def bad_network(velmora, workdir):
+    network = os.path.join(workdir, "broken.network")
+    with open(network, "w") as f:
+        f.write("computer PC01\njob PC01 id=1 at=25:00 cmd=\"x\"\n")
+    with open(network) as f:
+        original = f.read()
+    env = dict(os.environ, VELMORA_NETWORK=network, XDG_STATE_HOME=workdir)
+    result = subprocess.run([velmora], env=env, capture_output=True, text=True, timeout=WAIT_SECONDS, stdin=subprocess.DEVNULL)
+    if result.returncode == 0:
+        raise Failure("velmora started on a broken network file")
+    if network not in result.stderr or "line 2" not in result.stderr:
+        raise Failure("the message does not name the file and line: %r" % result.stderr)
+    with open(network) as f:
+        if f.read() != original:
+            raise Failure("the broken network file was changed")
+
+
 def main():
     velmora, example, case = sys.argv[1:4]
     if shutil.which("tmux") is None:
         print("tmux is not installed (scripts/install-deps.sh installs it)")
         return 1
     workdir = tempfile.mkdtemp(prefix="velmora-e2e-")
+    if case == "bad-network":
+        try:
+            bad_network(velmora, workdir)
+        except (Failure, subprocess.TimeoutExpired) as e:
+            print("FAIL %s: %s" % (case, e))
+            return 1
+        finally:
+            shutil.rmtree(workdir, ignore_errors=True)
+        print("PASS %s" % case)
+        return 0
     network = os.path.join(workdir, "office.network")
     shutil.copyfile(example, network)
     session = Session(velmora, network, workdir)
     try:
-        {"add-delete": add_and_delete, "select-computer": select_computer}[case](session)
+        {"add-delete": add_and_delete, "select-computer": select_computer, "interrupted": interrupted}[case](session)
     except (Failure, subprocess.TimeoutExpired) as e:
         print("FAIL %s: %s" % (case, e))
         return 1
