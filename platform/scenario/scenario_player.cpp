@@ -207,7 +207,7 @@ class Player : public Driver {
     SetDriver(nullptr);
   }
 
-  // After WinMain has returned only expectations of the exit and the world remain.
+  // After WinMain has returned only expectations remain.
   void RunAfterExit() {
     while (next_ < statements_.size()) {
       const Statement &statement = statements_[next_++];
@@ -220,6 +220,12 @@ class Player : public Driver {
         }
         case StatementKind::kWorldExpectation:
           CheckWorld(statement);
+          break;
+        case StatementKind::kUiExpectation:
+          // The help engine, the cursor and windows that were not destroyed
+          // (the Exit button ends the loop without destroying the window)
+          // can still be looked at.
+          CheckUi(statement);
           break;
         case StatementKind::kWorld:
         case StatementKind::kAdvance:
