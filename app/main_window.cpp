@@ -17,7 +17,6 @@ namespace {
 
 const char kMainClassName[] = "DLG_VELMORA";
 const char kHelpFile[] = "Velmora.HLP";
-const WORD kProgramIcon = 111;
 
 // Controls of DLG_VELMORA.
 const int kAddButton = 101;
@@ -111,10 +110,9 @@ ATOM RegisterMainWindowClass(HINSTANCE instance) {
   window_class.cbClsExtra = 0;
   window_class.cbWndExtra = DLGWINDOWEXTRA;
   window_class.hInstance = instance;
+  // No icon carries the class's name, so the title bar shows the system's
+  // default icon; the program's own icon 111 is the version box's.
   window_class.hIcon = LoadIconA(instance, kMainClassName);
-  // No icon carries the class's name; the title bar shows the program's own
-  // icon rather than the system default.
-  if (window_class.hIcon == NULL) window_class.hIcon = LoadIconA(instance, MAKEINTRESOURCEA(kProgramIcon));
   window_class.hCursor = LoadCursorA(NULL, IDC_ARROW);
   window_class.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_MENU + 1));
   window_class.lpszMenuName = NULL;

@@ -208,7 +208,7 @@ void RegistersTheMainWindowClass() {
   Check(c.cbClsExtra == 0, "cbClsExtra " + std::to_string(c.cbClsExtra));
   Check(c.cbWndExtra == DLGWINDOWEXTRA, "cbWndExtra " + std::to_string(c.cbWndExtra));
   Check(c.hInstance == instance, "another instance");
-  Check(c.hIcon != NULL && c.hIcon == LoadIconA(instance, MAKEINTRESOURCEA(111)), "not the program's icon");
+  Check(c.hIcon == LoadIconA(instance, "DLG_VELMORA"), "not the icon named after the class");
   Check(c.hCursor == LoadCursorA(NULL, IDC_ARROW), "not the arrow cursor");
   Check(c.hbrBackground == reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(5)), "background is not COLOR_MENU + 1");
   Check(c.lpszMenuName == NULL, "a menu name");
