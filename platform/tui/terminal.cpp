@@ -225,6 +225,7 @@ bool CursesTerminal::Start(std::string *error) {
     return false;
   }
   set_term(screen);
+  screen_ = screen;
   started_ = true;
   cbreak();
   noecho();
@@ -268,6 +269,8 @@ void CursesTerminal::Stop() {
   mousemask(0, nullptr);
   curs_set(1);
   endwin();
+  delscreen(static_cast<SCREEN *>(screen_));
+  screen_ = nullptr;
   ResetSignalHandlers();
   if (g_have_saved_mode) tcsetattr(STDIN_FILENO, TCSANOW, &g_saved_mode);
 }

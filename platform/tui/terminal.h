@@ -52,6 +52,7 @@ class CursesTerminal : public Terminal {
  private:
   TerminalEvent ReadOne(bool after_escape);
   bool started_ = false;
+  void *screen_ = nullptr;  // ncurses' SCREEN, kept opaque to spare users curses.h
 };
 
 }  // namespace tui

@@ -266,11 +266,18 @@ void WindowPainter::PaintEdit(Canvas &canvas, HWND control, const CellRect &r, b
   if (caret_col >= scroll + r.w) scroll = caret_col - r.w + 1;
   if (width < r.w) scroll = 0;
   std::wstring shown = SkipColumns(text, scroll);
-  int lead = scroll - (width - TextWidth(shown));  // a wide character cut at the left edge leaves a gap
+  int skipped = width - TextWidth(shown);
+  int offset = 0;
+  if (skipped < scroll && !shown.empty()) {
+    // A double-width character straddles the left edge: leave its half blank.
+    skipped += CharWidth(shown[0]);
+    shown.erase(0, 1);
+    offset = skipped - scroll;
+  }
   int align = 0;
   bool right = (style & ES_RIGHT) || (standin::ExStyleOf(control) & WS_EX_RIGHT);
   if (right && width < r.w) align = r.w - width;
-  canvas.Put(r.x + align + std::max(0, -lead), r.y, shown, attr, r.w - align);
+  canvas.Put(r.x + align + offset, r.y, shown, attr, r.w - align - offset);
   if (focused && enabled) canvas.SetCursor(r.x + align + caret_col - scroll, r.y);
 }
 
