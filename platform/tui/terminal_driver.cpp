@@ -65,8 +65,6 @@ void TerminalDriver::Render(MessageBoxView *box, HWND box_owner) {
   terminal_.Show(canvas_);
 }
 
-void TerminalDriver::Redraw() { Render(nullptr, nullptr); }
-
 bool TerminalDriver::Click(const TerminalEvent &e) {
   WindowPainter::Hit hit = painter_.HitTest(e.x, e.y);
   switch (hit.kind) {

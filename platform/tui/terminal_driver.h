@@ -27,11 +27,6 @@ class TerminalDriver : public standin::Driver {
   void Help(HWND owner, const std::string &file, UINT command, ULONG_PTR data) override;
   void CursorChanged(HCURSOR cursor) override;
 
-  // Draws the current state on the terminal (also used by benchmarks).
-  void Redraw();
-  const Canvas &LastPicture() const { return canvas_; }
-  const HelpViewer &HelpWindow() const { return help_; }
-
  private:
   void Render(MessageBoxView *box, HWND box_owner);
   bool TooSmall() const;
