@@ -258,6 +258,11 @@ HWND WINAPI SetFocus(HWND hWnd) {
     SetLastError(ERROR_INVALID_HANDLE);
     return nullptr;
   }
+  // A disabled window cannot take the keyboard focus; the focus stays where it was.
+  if (window != nullptr && !IsEnabledChain(window)) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return nullptr;
+  }
   Window *old = Focus();
   MoveFocus(window);
   return old ? ToHandle(old) : nullptr;

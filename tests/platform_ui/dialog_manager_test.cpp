@@ -29,6 +29,19 @@ TEST_F(DialogTest, TabVisitsTabStopsInTemplateOrderSkippingDisabledOnes) {
   EXPECT_EQ(GetDlgCtrlID(FocusWindow()), 2);
 }
 
+TEST_F(DialogTest, DisabledWindowCannotTakeTheFocusAndTabStartsFromTheDialog) {
+  SetFocus(nullptr);
+  EnableWindow(Item(10), FALSE);
+  SetLastError(0);
+  EXPECT_EQ(SetFocus(Item(10)), nullptr);
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
+  EXPECT_EQ(FocusWindow(), nullptr);
+  // With no focus, keys reach the dialog, whose Tab goes to the first tab stop.
+  PressKey(VK_TAB);
+  Pump();
+  EXPECT_EQ(GetDlgCtrlID(FocusWindow()), 11);
+}
+
 TEST_F(DialogTest, TabIntoAnEditSelectsItsText) {
   SetDlgItemTextA(dialog_, 11, "42");
   SetFocus(Item(10));
