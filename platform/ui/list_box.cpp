@@ -88,31 +88,10 @@ void HandleKey(Window *list, WPARAM key) {
   int count = Count(list);
   if (count == 0) return;
   int from = IsMulti(list) ? list->caret_index : list->current;
-  int to = from;
-  switch (key) {
-    case VK_UP:
-    case VK_LEFT:
-      to = from < 0 ? 0 : std::max(0, from - 1);
-      break;
-    case VK_DOWN:
-    case VK_RIGHT:
-      to = from < 0 ? 0 : std::min(count - 1, from + 1);
-      break;
-    case VK_HOME:
-      to = 0;
-      break;
-    case VK_END:
-      to = count - 1;
-      break;
-    case VK_PRIOR:
-      to = std::max(0, (from < 0 ? 0 : from) - PageSize(list) + 1);
-      break;
-    case VK_NEXT:
-      to = std::min(count - 1, (from < 0 ? 0 : from) + PageSize(list) - 1);
-      break;
-    default:
-      return;
-  }
+  // Left and Right move like Up and Down in a single-column list.
+  WPARAM move = key == VK_LEFT ? VK_UP : key == VK_RIGHT ? VK_DOWN : key;
+  int to = NavigationTarget(move, from, count, PageSize(list));
+  if (to < 0) return;
   UserPicks(list, to, keys.shift, keys.ctrl, false);
 }
 

@@ -84,29 +84,8 @@ void HandleKey(Window *list, WPARAM key) {
   int count = Count(list);
   if (count == 0) return;
   int from = list->focus_row;
-  int to;
-  switch (key) {
-    case VK_UP:
-      to = from < 0 ? 0 : std::max(0, from - 1);
-      break;
-    case VK_DOWN:
-      to = from < 0 ? 0 : std::min(count - 1, from + 1);
-      break;
-    case VK_HOME:
-      to = 0;
-      break;
-    case VK_END:
-      to = count - 1;
-      break;
-    case VK_PRIOR:
-      to = std::max(0, (from < 0 ? 0 : from) - PageSize(list) + 1);
-      break;
-    case VK_NEXT:
-      to = std::min(count - 1, (from < 0 ? 0 : from) + PageSize(list) - 1);
-      break;
-    default:
-      return;
-  }
+  int to = NavigationTarget(key, from, count, PageSize(list));
+  if (to < 0) return;
   SelectListViewRow(list, to);
 }
 

@@ -101,6 +101,10 @@ Window *Focus();
 void MoveFocus(Window *window);  // WM_KILLFOCUS / WM_SETFOCUS, default-button highlight
 void ForgetFocus();
 bool IsEnabledChain(Window *window);  // the window and every parent enabled
+// The item a list's navigation key moves to from `from` (-1: none yet) among
+// `count` items with `page` items visible: Up, Down, Home, End, Page Up and
+// Page Down. -1 for any other key.
+int NavigationTarget(WPARAM key, int from, int count, int page);
 Window *TopLevelOf(Window *window);
 Window *ControlWithId(Window *dialog, int id);
 // The dialog manager's walk through tab stops and through a group.

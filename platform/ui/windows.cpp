@@ -81,6 +81,26 @@ bool IsEnabledChain(Window *window) {
   return true;
 }
 
+int NavigationTarget(WPARAM key, int from, int count, int page) {
+  int start = from < 0 ? 0 : from;
+  switch (key) {
+    case VK_UP:
+      return from < 0 ? 0 : std::max(0, from - 1);
+    case VK_DOWN:
+      return from < 0 ? 0 : std::min(count - 1, from + 1);
+    case VK_HOME:
+      return 0;
+    case VK_END:
+      return count - 1;
+    case VK_PRIOR:
+      return std::max(0, start - page + 1);
+    case VK_NEXT:
+      return std::min(count - 1, start + page - 1);
+    default:
+      return -1;
+  }
+}
+
 Window *ControlWithId(Window *dialog, int id) {
   if (dialog == nullptr) return nullptr;
   for (Window *child : dialog->children)
@@ -129,24 +149,25 @@ std::string MessageName(UINT message) {
     return #m;
     NAME(WM_SETTEXT)
     NAME(WM_GETTEXT)
-    NAME(WM_GETTEXTLENGTH) NAME(WM_CLOSE) NAME(WM_DESTROY) NAME(WM_COMMAND) NAME(WM_KEYDOWN) NAME(WM_CHAR)
-        NAME(WM_SYSCOMMAND) NAME(WM_NEXTDLGCTL) NAME(WM_SETFONT) NAME(BM_GETCHECK) NAME(BM_SETCHECK) NAME(BM_CLICK)
-            NAME(BM_SETSTYLE) NAME(EM_GETSEL) NAME(EM_SETSEL) NAME(EM_REPLACESEL) NAME(EM_LIMITTEXT)
-                NAME(EM_GETLIMITTEXT) NAME(LB_ADDSTRING) NAME(LB_INSERTSTRING) NAME(LB_DELETESTRING)
-                    NAME(LB_RESETCONTENT) NAME(LB_SETSEL) NAME(LB_SETCURSEL) NAME(LB_GETSEL) NAME(LB_GETCURSEL)
-                        NAME(LB_GETTEXT) NAME(LB_GETTEXTLEN) NAME(LB_GETCOUNT) NAME(LB_GETTOPINDEX) NAME(LB_GETSELCOUNT)
-                            NAME(LB_GETSELITEMS) NAME(LB_SETTOPINDEX) NAME(LB_SETCARETINDEX) NAME(LB_GETCARETINDEX)
-                                NAME(CB_GETCURSEL) NAME(CB_GETLBTEXT) NAME(CB_GETLBTEXTLEN) NAME(CB_ADDSTRING)
-                                    NAME(CB_DELETESTRING) NAME(CB_GETCOUNT) NAME(CB_INSERTSTRING) NAME(CB_RESETCONTENT)
-                                        NAME(CB_SETCURSEL) NAME(CB_SHOWDROPDOWN) NAME(CB_GETDROPPEDSTATE)
-                                            NAME(LVM_GETITEMCOUNT) NAME(LVM_GETITEMA) NAME(LVM_SETITEMA)
-                                                NAME(LVM_INSERTITEMA) NAME(LVM_DELETEITEM) NAME(LVM_DELETEALLITEMS)
-                                                    NAME(LVM_GETNEXTITEM) NAME(LVM_ENSUREVISIBLE) NAME(LVM_GETCOLUMNA)
-                                                        NAME(LVM_SETCOLUMNA) NAME(LVM_INSERTCOLUMNA)
-                                                            NAME(LVM_DELETECOLUMN) NAME(LVM_GETCOLUMNWIDTH)
-                                                                NAME(LVM_GETTOPINDEX) NAME(LVM_GETCOUNTPERPAGE)
-                                                                    NAME(LVM_SETITEMSTATE) NAME(LVM_GETITEMSTATE)
-                                                                        NAME(LVM_GETITEMTEXTA) NAME(LVM_SETITEMTEXTA)
+    NAME(WM_GETTEXTLENGTH)
+    NAME(WM_CLOSE) NAME(WM_DESTROY) NAME(WM_COMMAND) NAME(WM_KEYDOWN) NAME(WM_CHAR) NAME(WM_SYSCOMMAND)
+        NAME(WM_NEXTDLGCTL) NAME(WM_SETFONT) NAME(BM_GETCHECK) NAME(BM_SETCHECK) NAME(BM_CLICK) NAME(BM_SETSTYLE)
+            NAME(EM_GETSEL) NAME(EM_SETSEL) NAME(EM_REPLACESEL) NAME(EM_LIMITTEXT) NAME(EM_GETLIMITTEXT)
+                NAME(LB_ADDSTRING) NAME(LB_INSERTSTRING) NAME(LB_DELETESTRING) NAME(LB_RESETCONTENT) NAME(LB_SETSEL)
+                    NAME(LB_SETCURSEL) NAME(LB_GETSEL) NAME(LB_GETCURSEL) NAME(LB_GETTEXT) NAME(LB_GETTEXTLEN)
+                        NAME(LB_GETCOUNT) NAME(LB_GETTOPINDEX) NAME(LB_GETSELCOUNT) NAME(LB_GETSELITEMS)
+                            NAME(LB_SETTOPINDEX) NAME(LB_SETCARETINDEX) NAME(LB_GETCARETINDEX) NAME(CB_GETCURSEL)
+                                NAME(CB_GETLBTEXT) NAME(CB_GETLBTEXTLEN) NAME(CB_ADDSTRING) NAME(CB_DELETESTRING)
+                                    NAME(CB_GETCOUNT) NAME(CB_INSERTSTRING) NAME(CB_RESETCONTENT) NAME(CB_SETCURSEL)
+                                        NAME(CB_SHOWDROPDOWN) NAME(CB_GETDROPPEDSTATE) NAME(LVM_GETITEMCOUNT)
+                                            NAME(LVM_GETITEMA) NAME(LVM_SETITEMA) NAME(LVM_INSERTITEMA)
+                                                NAME(LVM_DELETEITEM) NAME(LVM_DELETEALLITEMS) NAME(LVM_GETNEXTITEM)
+                                                    NAME(LVM_ENSUREVISIBLE) NAME(LVM_GETCOLUMNA) NAME(LVM_SETCOLUMNA)
+                                                        NAME(LVM_INSERTCOLUMNA) NAME(LVM_DELETECOLUMN)
+                                                            NAME(LVM_GETCOLUMNWIDTH) NAME(LVM_GETTOPINDEX)
+                                                                NAME(LVM_GETCOUNTPERPAGE) NAME(LVM_SETITEMSTATE)
+                                                                    NAME(LVM_GETITEMSTATE) NAME(LVM_GETITEMTEXTA)
+                                                                        NAME(LVM_SETITEMTEXTA)
                                                                             NAME(LVM_GETSELECTEDCOUNT)
 #undef NAME
                                                                                 default : {
