@@ -13,7 +13,8 @@ namespace {
 std::string Convert(const char *to, const char *from, const std::string &input, const std::string &replacement,
                     size_t skip) {
   iconv_t cd = iconv_open(to, from);
-  if (cd == reinterpret_cast<iconv_t>(-1)) throw std::runtime_error(std::string("iconv cannot convert ") + from + " to " + to);
+  if (cd == reinterpret_cast<iconv_t>(-1))
+    throw std::runtime_error(std::string("iconv cannot convert ") + from + " to " + to);
   std::string out;
   char buffer[256];
   char *in = const_cast<char *>(input.data());

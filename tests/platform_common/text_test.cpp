@@ -14,8 +14,10 @@ TEST(StandinText, ConvertsBetweenUtf8AndCodePage932) {
 }
 
 TEST(StandinText, ReplacesWhatCannotBeConverted) {
-  EXPECT_EQ(standin::Utf8ToCp932("a\xE2\x82\xAC" "b"), "a?b");  // the euro sign is not in 932
-  EXPECT_EQ(standin::Cp932ToUtf8("a\x81"), "a\xEF\xBF\xBD");   // a lone lead byte
+  EXPECT_EQ(standin::Utf8ToCp932("a\xE2\x82\xAC"
+                                 "b"),
+            "a?b");                                           // the euro sign is not in 932
+  EXPECT_EQ(standin::Cp932ToUtf8("a\x81"), "a\xEF\xBF\xBD");  // a lone lead byte
 }
 
 TEST(StandinText, ConvertsUtf16) {

@@ -19,10 +19,10 @@ namespace standin {
 
 struct StoredJob {
   uint32_t id = 0;
-  uint32_t job_time = 0;       // milliseconds after midnight
+  uint32_t job_time = 0;  // milliseconds after midnight
   uint32_t days_of_month = 0;
   uint8_t days_of_week = 0;
-  uint8_t flags = 0;           // as the submitter set them
+  uint8_t flags = 0;  // as the submitter set them
   std::u16string command;
 };
 
