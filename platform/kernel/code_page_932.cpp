@@ -3,7 +3,6 @@
 #include <iconv.h>
 
 #include <memory>
-#include <mutex>
 #include <stdexcept>
 
 namespace standin {
@@ -76,10 +75,10 @@ std::unique_ptr<Tables> BuildTables() {
   return tables;
 }
 
+// Built on first use; after that each lookup costs only the initialisation
+// guard, which matters since every converted character comes through here.
 const Tables &TheTables() {
-  static std::once_flag once;
-  static std::unique_ptr<Tables> tables;
-  std::call_once(once, [] { tables = BuildTables(); });
+  static const std::unique_ptr<Tables> tables = BuildTables();
   return *tables;
 }
 

@@ -7,7 +7,7 @@
 
 #include <cstdarg>
 #include <cstring>
-#include <string>
+#include <string_view>
 
 namespace {
 
@@ -45,40 +45,44 @@ struct Spec {
 };
 
 // Writes `body` (a number's digits, or a text) with its prefix ("-" or "0x"),
-// padded to the width.
-void Emit(Output *out, const Spec &spec, const std::string &prefix, const std::string &body, bool numeric) {
-  std::string digits = body;
-  if (numeric && spec.has_precision && digits.size() < spec.precision)
-    digits.insert(0, spec.precision - digits.size(), '0');
-  const size_t length = prefix.size() + digits.size();
+// padded to the width. Nothing is allocated: the program formats every row
+// of a long job list with it.
+void Emit(Output *out, const Spec &spec, std::string_view prefix, std::string_view body, bool numeric) {
+  const size_t zeros = numeric && spec.has_precision && body.size() < spec.precision ? spec.precision - body.size() : 0;
+  const size_t length = prefix.size() + zeros + body.size();
   const size_t pad = spec.width > length ? spec.width - length : 0;
   if (spec.left) {
     out->Put(prefix.data(), prefix.size());
-    out->Put(digits.data(), digits.size());
+    out->Repeat('0', zeros);
+    out->Put(body.data(), body.size());
     out->Repeat(' ', pad);
   } else if (spec.zero && numeric) {
     out->Put(prefix.data(), prefix.size());
-    out->Repeat('0', pad);
-    out->Put(digits.data(), digits.size());
+    out->Repeat('0', pad + zeros);
+    out->Put(body.data(), body.size());
   } else {
     out->Repeat(spec.zero ? '0' : ' ', pad);
     out->Put(prefix.data(), prefix.size());
-    out->Put(digits.data(), digits.size());
+    out->Repeat('0', zeros);
+    out->Put(body.data(), body.size());
   }
 }
 
-std::string Digits(uint32_t value, unsigned base, bool upper) {
+// The digits of `value`, written backwards from the end of `room`.
+std::string_view Digits(uint32_t value, unsigned base, bool upper, char (&room)[32]) {
   const char *symbols = upper ? "0123456789ABCDEF" : "0123456789abcdef";
-  std::string text;
+  char *end = room + sizeof room;
+  char *begin = end;
   do {
-    text.insert(text.begin(), symbols[value % base]);
+    *--begin = symbols[value % base];
     value /= base;
   } while (value != 0);
-  return text;
+  return std::string_view(begin, static_cast<size_t>(end - begin));
 }
 
 int Format(char *buffer, const char *format, va_list args) {
   Output out(buffer);
+  char room[32];
   for (const char *p = format; *p != '\0'; ++p) {
     if (*p != '%') {
       out.Put(*p);
@@ -109,29 +113,30 @@ int Format(char *buffer, const char *format, va_list args) {
       case 'i': {
         const int value = va_arg(args, int);
         const uint32_t magnitude = value < 0 ? 0u - static_cast<uint32_t>(value) : static_cast<uint32_t>(value);
-        Emit(&out, spec, value < 0 ? "-" : "", Digits(magnitude, 10, false), true);
+        Emit(&out, spec, value < 0 ? "-" : "", Digits(magnitude, 10, false, room), true);
         break;
       }
       case 'u':
-        Emit(&out, spec, "", Digits(va_arg(args, unsigned), 10, false), true);
+        Emit(&out, spec, "", Digits(va_arg(args, unsigned), 10, false, room), true);
         break;
       case 'x':
       case 'X': {
         const unsigned value = va_arg(args, unsigned);
-        std::string prefix;
+        std::string_view prefix;
         if (spec.alternate && value != 0) prefix = *p == 'x' ? "0x" : "0X";
-        Emit(&out, spec, prefix, Digits(value, 16, *p == 'X'), true);
+        Emit(&out, spec, prefix, Digits(value, 16, *p == 'X', room), true);
         break;
       }
       case 'c':
-        Emit(&out, spec, "", std::string(1, static_cast<char>(va_arg(args, int))), false);
+        room[0] = static_cast<char>(va_arg(args, int));
+        Emit(&out, spec, "", std::string_view(room, 1), false);
         break;
       case 's': {
         const char *text = va_arg(args, const char *);
         if (text == nullptr) text = "(null)";
         size_t length = 0;
         while (text[length] != '\0' && (!spec.has_precision || length < spec.precision)) ++length;
-        Emit(&out, spec, "", std::string(text, length), false);
+        Emit(&out, spec, "", std::string_view(text, length), false);
         break;
       }
       case '\0':
