@@ -76,6 +76,7 @@ InputAction TranslateKey(const TerminalEvent &e) {
       return Press(VK_F1, e);
     case Key::kF4:
       return Press(VK_F4, e);
+    case Key::kF2:  // the front end's own keyboard pointer, never the program's
     case Key::kNone:
     case Key::kResize:
     case Key::kMouse:

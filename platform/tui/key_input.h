@@ -28,6 +28,7 @@ enum class Key {
   kEscape,
   kSpace,
   kF1,
+  kF2,  // the keyboard pointer (see TerminalDriver)
   kF4,
   kResize,  // the terminal changed its size
   kMouse,   // a click at (x, y)

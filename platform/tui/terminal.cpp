@@ -145,6 +145,8 @@ TerminalEvent FromKeyCode(wint_t code) {
       return Named(Key::kEnter);
     case KEY_F(1):
       return Named(Key::kF1);
+    case KEY_F(2):
+      return Named(Key::kF2);
     case KEY_F(4):
       return Named(Key::kF4);
     case KEY_MOUSE: {

@@ -53,6 +53,9 @@ void TerminalDriver::Render(MessageBoxView *box, HWND box_owner) {
     terminal_.Show(canvas_);
     return;
   }
+  if (pointer_ != nullptr && box == nullptr) {
+    if (auto cells = painter_.CellsOf(pointer_)) canvas_.AddAttr(cells->x, cells->y, cells->w, kReverse | kUnderline);
+  }
   if (help_.IsOpen()) help_.Draw(canvas_);
   if (box != nullptr) {
     CellRect over{0, 0, cols, rows};
@@ -87,6 +90,46 @@ bool TerminalDriver::Click(const TerminalEvent &e) {
   return false;
 }
 
+bool TerminalDriver::PointerKey(const TerminalEvent &e, bool *clicked) {
+  *clicked = false;
+  std::vector<HWND> controls = painter_.ClickableControls(standin::ActiveWindow());
+  auto at = std::find(controls.begin(), controls.end(), pointer_);
+  if (at == controls.end()) pointer_ = nullptr;  // its window closed or another came in front
+  if (pointer_ == nullptr) {
+    if (e.key != Key::kF2 || controls.empty()) return false;
+    HWND focus = standin::FocusWindow();
+    bool focus_clickable = std::find(controls.begin(), controls.end(), focus) != controls.end();
+    pointer_ = focus_clickable ? focus : controls.front();
+    return true;
+  }
+  size_t index = static_cast<size_t>(at - controls.begin());
+  switch (e.key) {
+    case Key::kF2:
+    case Key::kEscape:
+      pointer_ = nullptr;
+      return true;
+    case Key::kTab:
+    case Key::kDown:
+    case Key::kRight:
+    case Key::kUp:
+    case Key::kLeft: {
+      bool back = e.key == Key::kUp || e.key == Key::kLeft || (e.key == Key::kTab && e.shift);
+      index = (index + (back ? controls.size() - 1 : 1)) % controls.size();
+      pointer_ = controls[index];
+      return true;
+    }
+    case Key::kEnter:
+    case Key::kSpace: {
+      HWND target = pointer_;
+      pointer_ = nullptr;
+      *clicked = standin::ClickControl(target);
+      return true;
+    }
+    default:
+      return true;  // the pointer keeps the keyboard until it is put away
+  }
+}
+
 bool TerminalDriver::Deliver(const TerminalEvent &e) {
   if (e.key == Key::kMouse) return Click(e);
   InputAction action = TranslateKey(e);
@@ -110,6 +153,11 @@ void TerminalDriver::WaitForInput() {
     if (help_.IsOpen()) {
       // The help window is in front and has the keyboard until it is closed.
       if (e.key != Key::kMouse) help_.HandleKey(e);
+      continue;
+    }
+    bool clicked = false;
+    if (PointerKey(e, &clicked)) {
+      if (clicked) return;
       continue;
     }
     if (Deliver(e)) return;

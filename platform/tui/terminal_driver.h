@@ -33,6 +33,14 @@ class TerminalDriver : public standin::Driver {
   // Gives one terminal event to the program; true when the program took it.
   bool Deliver(const TerminalEvent &event);
   bool Click(const TerminalEvent &event);
+  // The keyboard pointer: F2 points at the active window's controls one by
+  // one, as a mouse would, so that controls outside the tab order (the job
+  // editor's run-unit radios have no tab stop) can be clicked without a
+  // mouse. Returns true when the key was the pointer's; *clicked when it
+  // clicked a control.
+  bool PointerKey(const TerminalEvent &event, bool *clicked);
+
+  HWND pointer_ = nullptr;  // the control pointed at, while the pointer is shown
 
   Terminal &terminal_;
   std::vector<std::string> help_directories_;

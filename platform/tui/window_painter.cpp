@@ -441,6 +441,19 @@ WindowPainter::Hit WindowPainter::HitTest(int x, int y) const {
   return Hit{};
 }
 
+std::vector<HWND> WindowPainter::ClickableControls(HWND window) const {
+  std::vector<HWND> controls;
+  for (const Region &region : regions_)
+    if (region.hit.kind == Hit::kControl && region.hit.window == window) controls.push_back(region.hit.control);
+  return controls;
+}
+
+std::optional<CellRect> WindowPainter::CellsOf(HWND control) const {
+  for (const Region &region : regions_)
+    if (region.hit.kind == Hit::kControl && region.hit.control == control) return region.cells;
+  return std::nullopt;
+}
+
 std::optional<CellRect> WindowPainter::FrameOf(HWND window) const {
   auto it = frames_.find(window);
   if (it == frames_.end()) return std::nullopt;

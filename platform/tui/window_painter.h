@@ -30,6 +30,11 @@ class WindowPainter {
   // mark in the active window's title bar.
   void Paint(Canvas &canvas, bool busy);
   Hit HitTest(int x, int y) const;
+  // Controls of `window` that a click reaches as a whole (buttons, radios,
+  // check boxes, edits, drop-downs), in the order they were drawn.
+  std::vector<HWND> ClickableControls(HWND window) const;
+  // Where a control was last drawn as a click target, if it was.
+  std::optional<CellRect> CellsOf(HWND control) const;
   // The frame a window was last drawn in, if it was drawn.
   std::optional<CellRect> FrameOf(HWND window) const;
   // Columns and rows the visible windows need (0 x 0 when none is shown).

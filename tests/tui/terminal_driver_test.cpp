@@ -163,6 +163,34 @@ TEST(TerminalDriver, TabMnemonicsAndEscapeMoveThroughTheWindows) {
   EXPECT_EXIT(run(), ::testing::ExitedWithCode(0), "");
 }
 
+TEST(TerminalDriver, TheKeyboardPointerClicksControlsOutsideTheTabOrder) {
+  auto run = [] {
+    ScriptedTerminal t;
+    t.Type("a", true);  // Alt+A: the job editor, focus on the command line
+    t.Check([&] { Require(ActiveTemplate() == "DLG_JOB", "Alt+A opens the job editor"); });
+    t.Press(Key::kF2);
+    t.Press(Key::kDown);  // from the command line to the first radio, 今日
+    t.Check([&] {
+      HWND today = standin::ControlById(standin::ActiveWindow(), 142);
+      Require(standin::CheckStateOf(today) == BST_UNCHECKED, "the pointer alone clicks nothing");
+    });
+    t.Press(Key::kEnter);
+    t.Check([&] {
+      HWND editor = standin::ActiveWindow();
+      Require(standin::CheckStateOf(standin::ControlById(editor, 142)) == BST_CHECKED, "Enter clicked 今日");
+      Require(!standin::IsEnabledSelf(standin::ControlById(editor, 155)), "today's run unit turned the days off");
+      Require(FocusId() == 142, "the click gave 今日 the focus, as a mouse click does");
+    });
+    t.Press(Key::kF2);
+    t.Press(Key::kEscape);  // puts the pointer away without a click
+    t.Press(Key::kEscape);  // the dialog manager's Escape: the editor closes
+    t.Check([&] { Require(ActiveTemplate() == "DLG_VELMORA", "Escape closed the editor"); });
+    t.Type("x", true);
+    Play({"computer PC01"}, t);
+  };
+  EXPECT_EXIT(run(), ::testing::ExitedWithCode(0), "");
+}
+
 TEST(TerminalDriver, QuestionBoxTakesOnlyItsAnswersAndDisabledControlsAreDimmed) {
   auto run = [] {
     ScriptedTerminal t;
