@@ -35,13 +35,6 @@ char *Append(char *end, const char *text) {
 
 }  // namespace
 
-RunUnit RunUnitFromRadios(BOOL every_checked, BOOL today_checked, BOOL next_checked) {
-  if (every_checked) return Every;
-  if (today_checked) return Today;
-  if (next_checked) return Next;
-  return Tomorrow;
-}
-
 DWORD_PTR EncodeJobTime(UINT hour, UINT minute, int half_day_index) {
   DWORD_PTR job_time = (static_cast<DWORD_PTR>(hour) * 60 + minute) * kMillisecondsPerMinute;
   if (half_day_index != 0) job_time += kHalfDay;

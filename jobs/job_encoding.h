@@ -16,10 +16,6 @@ extern const char *const DayNameTable[7];
 // overwrites it.
 extern char TimeText[11];
 
-// The run unit the radios select: Every, Today, Next tested in this order;
-// none of them checked means Tomorrow.
-RunUnit RunUnitFromRadios(BOOL every_checked, BOOL today_checked, BOOL next_checked);
-
 DWORD_PTR EncodeJobTime(UINT hour, UINT minute, int half_day_index);
 // Sum of 2^i over the indices; `width_mask` keeps the mask's width after
 // each step (0xFF for weekdays, 0xFFFFFFFF for dates).

@@ -123,6 +123,15 @@ int SelectedIndices(HWND editor, int list, int *indices, int most) {
 
 bool IsChecked(HWND editor, int id) { return IsDlgButtonChecked(editor, id) == BST_CHECKED; }
 
+// The radios are tested one after another, Every, Today, Next, and the first
+// checked one wins; none of them checked means Tomorrow.
+RunUnit ReadRunUnit(HWND editor) {
+  if (IsChecked(editor, kEveryRadio)) return Every;
+  if (IsChecked(editor, kTodayRadio)) return Today;
+  if (IsChecked(editor, kNextRadio)) return Next;
+  return Tomorrow;
+}
+
 enum SubmitOutcome { kRefused, kAddFailed, kAdded };
 
 // Checks the editor's entries, builds the job record and adds it. Shows the
@@ -142,8 +151,7 @@ SubmitOutcome SubmitEditedJob(HWND editor, const SubmitStyle &style, NET_API_STA
   record.JobTime = EncodeJobTime(hour, minute, half_day_index);
   UINT hour_of_day = hour + (half_day_index != 0 ? 12 : 0);
 
-  RunUnit unit =
-      RunUnitFromRadios(IsChecked(editor, kEveryRadio), IsChecked(editor, kTodayRadio), IsChecked(editor, kNextRadio));
+  RunUnit unit = ReadRunUnit(editor);
   if (unit == Every || unit == Next) {
     int dates[31];
     int weekdays[7];
@@ -153,8 +161,11 @@ SubmitOutcome SubmitEditedJob(HWND editor, const SubmitStyle &style, NET_API_STA
       ShowBox(editor, kNoDaySelected, style.error_title, kErrorBox, style.busy);
       return kRefused;
     }
-    EncodeSchedule(unit, weekdays, weekday_count, dates, date_count, IsChecked(editor, kWeekdayCheck),
-                   IsChecked(editor, kDateCheck), 0, &record);
+    // Read one by one, dates first, as they are settled: as arguments their
+    // order would be the compiler's.
+    BOOL date_checked = IsChecked(editor, kDateCheck);
+    BOOL weekday_checked = IsChecked(editor, kWeekdayCheck);
+    EncodeSchedule(unit, weekdays, weekday_count, dates, date_count, weekday_checked, date_checked, 0, &record);
   } else {
     SYSTEMTIME now;
     GetLocalTime(&now);

@@ -3,6 +3,7 @@
 #include <standin/call_log.h>
 #include <standin/network.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -83,6 +84,36 @@ TEST(ModifyCallOrderTest, ARetryAfterAFailedDeletionAddsAgainAndDeletesTheSameOl
     if (!standin::FindJob("PC01", 3) || !standin::FindJob("PC01", 4)) return std::string("a new job is missing");
     return std::string();
   });
+}
+
+// The buttons the editor's OK asked about, in order, up to the add.
+std::string ButtonsReadForAdd() {
+  std::string ids;
+  bool reading = false;
+  for (const standin::PlatformCall &call : standin::RecordedCalls()) {
+    if (call.function == "GetDlgItemInt") reading = true;
+    if (call.function == "NetScheduleJobAdd") break;
+    if (!reading || call.function != "IsDlgButtonChecked") continue;
+    if (!ids.empty()) ids += " ";
+    ids += call.args.substr(call.args.find('=') + 1);
+  }
+  return ids;
+}
+
+std::function<std::string()> ExpectButtonsRead(const std::string &expected) {
+  return [expected]() {
+    std::string seen = ButtonsReadForAdd();
+    return seen == expected ? std::string() : "buttons read " + seen + ", expected " + expected;
+  };
+}
+
+// Every, Today and Next are tested in this order and the first checked one
+// settles the run unit; the date checkbox is read before the weekday one.
+TEST(AddButtonReadOrderTest, RadiosAreTestedEveryTodayNextUpToTheFirstChecked) {
+  const std::string open = std::string(kWorld) + "start\nclick 101\ntype 141 \"a.cmd\"\nselect 146 0\n";
+  EXPECT_PLAYED(open + "click 152\n", ExpectButtonsRead("144 156 155"));
+  EXPECT_PLAYED(open + "click 145\nclick 152\n", ExpectButtonsRead("144 142 145 156 155"));
+  EXPECT_PLAYED(open + "click 143\nclick 152\n", ExpectButtonsRead("144 142 145"));
 }
 
 // Cursor changes, boxes and job store calls from the first call of `from` on,
