@@ -3,6 +3,7 @@
 // it (and the tick count) at once instead of waiting.
 #include <windows.h>
 
+#include <standin/call_log.h>
 #include <standin/network.h>
 
 #include <chrono>
@@ -106,13 +107,20 @@ void AdvanceClock(uint64_t milliseconds) { TheClock().advanced_ms += static_cast
 
 extern "C" {
 
+// Recorded like every other platform call, so that scenarios can count the
+// program's reads of the clock and its pauses.
 void WINAPI GetLocalTime(LPSYSTEMTIME lpSystemTime) {
+  standin::RecordCall("GetLocalTime", "", "");
   if (lpSystemTime != nullptr) *lpSystemTime = standin::CurrentClock();
 }
 
-void WINAPI Sleep(DWORD dwMilliseconds) { standin::AdvanceClock(dwMilliseconds); }
+void WINAPI Sleep(DWORD dwMilliseconds) {
+  if (standin::IsCallRecording()) standin::RecordCall("Sleep", "", "ms=" + std::to_string(dwMilliseconds));
+  standin::AdvanceClock(dwMilliseconds);
+}
 
 DWORD WINAPI GetTickCount(void) {
+  standin::RecordCall("GetTickCount", "", "");
   const standin::Clock &clock = standin::TheClock();
   const int64_t base = clock.real ? standin::RealTickMilliseconds() : 0;
   // The tick count wraps after 49.7 days, as the platform's does.

@@ -2,11 +2,15 @@
 // page, with the platform's in/out size rules.
 #include <windows.h>
 
+#include <standin/call_log.h>
 #include <standin/network.h>
 
 #include <cstring>
 
 extern "C" BOOL WINAPI GetComputerNameA(LPSTR lpBuffer, LPDWORD nSize) {
+  if (standin::IsCallRecording())
+    standin::RecordCall("GetComputerNameA", "",
+                        "size=" + (nSize == nullptr ? std::string("(null)") : std::to_string(*nSize)));
   if (nSize == nullptr || (lpBuffer == nullptr && *nSize != 0)) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return FALSE;

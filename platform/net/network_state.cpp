@@ -76,7 +76,9 @@ std::string DefaultComputerName() {
   return usable.empty() ? "LOCALHOST" : usable;
 }
 
-std::string ApplyFail(const std::vector<Token> &tokens) {
+// Reads a `fail` statement into the computer and function it aims at and the
+// fault to plan; "" or what is wrong with the line.
+std::string ParseFail(const std::vector<Token> &tokens, std::pair<std::string, std::string> *target, Fault *fault) {
   const std::string usage = "usage: fail NAME FUNCTION CODE [times=N]";
   if (tokens.size() < 4 || tokens.size() > 5 || !tokens[1].key.empty() || !tokens[2].key.empty() ||
       !tokens[3].key.empty())
@@ -87,8 +89,17 @@ std::string ApplyFail(const std::vector<Token> &tokens) {
   if (!ParseNumber(tokens[3].value, &code) || code > UINT32_MAX) return tokens[3].value + " is not a result code";
   if (tokens.size() == 5 && (tokens[4].key != "times" || !ParseNumber(tokens[4].value, &times) || times == 0))
     return usage + " (times is a number of at least 1)";
-  TheState().faults[{UpperCaseAscii(tokens[1].value), tokens[2].value}] = {static_cast<DWORD>(code), times};
+  *target = {UpperCaseAscii(tokens[1].value), tokens[2].value};
+  *fault = {static_cast<DWORD>(code), times};
   return "";
+}
+
+std::string ApplyFail(const std::vector<Token> &tokens) {
+  std::pair<std::string, std::string> target;
+  Fault fault;
+  std::string error = ParseFail(tokens, &target, &fault);
+  if (error.empty()) TheState().faults[target] = fault;
+  return error;
 }
 
 bool ExpectNumber(const std::vector<Token> &tokens, size_t index, uint64_t *value) {
@@ -107,27 +118,62 @@ std::string DescribeJob(const StoredJob &job) {
          " cmd=" + QuoteString(WideToUtf8(job.command));
 }
 
-std::string CheckJob(const Network &network, const std::vector<Token> &tokens) {
+// Reads the fields of an `expect job` line with the `job` statement's own
+// parser; *given tells which fields the line names.
+std::string ParseExpectedJob(const std::vector<Token> &tokens, StoredJob *want, std::map<std::string, bool> *given) {
   const std::string usage = "usage: expect job NAME id=N at=HH:MM[:SS] [flags=N] [dow=N] [dom=N] cmd=\"TEXT\"";
-  if (tokens.size() < 4 || !tokens[2].key.empty()) return usage;
-  const Computer *computer = network.Find(tokens[2].value);
-  if (computer == nullptr) return "expected computer " + tokens[2].value + ", saw no such computer";
-  // Reuse the `job` statement's parser on a scratch network to read the fields.
+  if (tokens.size() < 4 || !tokens[2].key.empty() || tokens[2].quoted) return usage;
+  if (!IsValidComputerName(tokens[2].value)) return "\"" + tokens[2].value + "\" is not a valid computer name";
   Network scratch;
   Computer blank;
-  blank.name = computer->name;
+  blank.name = UpperCaseAscii(tokens[2].value);
   scratch.computers.push_back(blank);
-  std::vector<Token> as_job = tokens;
-  as_job.erase(as_job.begin());
-  as_job[0].value = "job";
-  std::map<std::string, bool> given;
-  for (size_t i = 2; i < as_job.size(); ++i) given[as_job[i].key] = true;
+  std::vector<Token> as_job(tokens.begin() + 1, tokens.end());
+  for (size_t i = 2; i < as_job.size(); ++i) (*given)[as_job[i].key] = true;
   // Fields left out are not compared; fill the required ones for the parser.
-  if (!given["at"]) as_job.push_back({"at", "00:00", false});
-  if (!given["cmd"]) as_job.push_back({"cmd", "-", true});
+  if (!(*given)["at"]) as_job.push_back({"at", "00:00", false});
+  if (!(*given)["cmd"]) as_job.push_back({"cmd", "-", true});
   std::string error = ApplyNetworkStatement(&scratch, as_job);
   if (!error.empty()) return error;
-  const StoredJob &want = scratch.computers[0].jobs.begin()->second;
+  *want = scratch.computers[0].jobs.begin()->second;
+  return "";
+}
+
+// The form of a world expectation, whatever the network holds; "" or what is
+// wrong with the line.
+std::string ExpectationForm(const std::vector<Token> &tokens) {
+  const std::string &what = tokens[1].value;
+  uint64_t number = 0;
+  if (what == "calls") {
+    if (tokens.size() != 4 || !tokens[2].key.empty() || tokens[2].quoted || !ExpectNumber(tokens, 3, &number))
+      return "usage: expect calls FUNCTION N";
+    return "";
+  }
+  if (tokens.size() < 3 || !tokens[2].key.empty() || tokens[2].quoted) return "usage: expect " + what + " NAME ...";
+  if (what == "jobs") return tokens.size() == 4 && ExpectNumber(tokens, 3, &number) ? "" : "usage: expect jobs NAME N";
+  if (what == "nojob") {
+    if (tokens.size() != 4 || tokens[3].key != "id" || !ParseNumber(tokens[3].value, &number))
+      return "usage: expect nojob NAME id=N";
+    return "";
+  }
+  if (what == "service") {
+    DWORD status = 0;
+    if (tokens.size() != 4 || !tokens[3].key.empty() || !ParseStatusWord(tokens[3].value, &status))
+      return "usage: expect service NAME running|stopped|paused|STATUSWORD";
+    return "";
+  }
+  StoredJob want;
+  std::map<std::string, bool> given;
+  return ParseExpectedJob(tokens, &want, &given);
+}
+
+std::string CheckJob(const Network &network, const std::vector<Token> &tokens) {
+  StoredJob want;
+  std::map<std::string, bool> given;
+  std::string error = ParseExpectedJob(tokens, &want, &given);
+  if (!error.empty()) return error;
+  const Computer *computer = network.Find(tokens[2].value);
+  if (computer == nullptr) return "expected computer " + tokens[2].value + ", saw no such computer";
   auto found = computer->jobs.find(want.id);
   if (found == computer->jobs.end())
     return "expected job " + std::to_string(want.id) + " on " + computer->name + ", saw no such job";
@@ -141,39 +187,66 @@ std::string CheckJob(const Network &network, const std::vector<Token> &tokens) {
 }
 
 std::string CheckExpectation(const Network &network, const std::vector<Token> &tokens) {
+  std::string form = ExpectationForm(tokens);
+  if (!form.empty()) return form;
   const std::string &what = tokens[1].value;
   uint64_t number = 0;
   if (what == "calls") {
-    if (tokens.size() != 4 || !ExpectNumber(tokens, 3, &number)) return "usage: expect calls FUNCTION N";
+    ExpectNumber(tokens, 3, &number);
     const size_t seen = CountCalls(tokens[2].value);
     if (seen == number) return "";
     return "expected " + std::to_string(number) + " calls of " + tokens[2].value + ", saw " + std::to_string(seen);
   }
-  if (tokens.size() < 3 || !tokens[2].key.empty()) return "usage: expect " + what + " NAME ...";
+  if (what == "job") return CheckJob(network, tokens);
   const Computer *computer = network.Find(tokens[2].value);
   if (computer == nullptr) return "expected computer " + tokens[2].value + ", saw no such computer";
   if (what == "jobs") {
-    if (tokens.size() != 4 || !ExpectNumber(tokens, 3, &number)) return "usage: expect jobs NAME N";
+    ExpectNumber(tokens, 3, &number);
     if (computer->jobs.size() == number) return "";
     return "expected " + std::to_string(number) + " jobs on " + computer->name + ", saw " +
            std::to_string(computer->jobs.size());
   }
   if (what == "nojob") {
-    if (tokens.size() != 4 || tokens[3].key != "id" || !ParseNumber(tokens[3].value, &number))
-      return "usage: expect nojob NAME id=N";
+    ParseNumber(tokens[3].value, &number);
     auto found = computer->jobs.find(static_cast<uint32_t>(number));
     if (found == computer->jobs.end()) return "";
     return "expected no job " + tokens[3].value + " on " + computer->name + ", saw job " + DescribeJob(found->second);
   }
-  if (what == "service") {
-    DWORD want = 0;
-    if (tokens.size() != 4 || !ParseStatusWord(tokens[3].value, &want))
-      return "usage: expect service NAME running|stopped|paused|STATUSWORD";
-    if (computer->status == want) return "";
-    return "expected the Schedule service of " + computer->name + " " + tokens[3].value + " (" + Hex(want) +
-           "), saw status word " + Hex(computer->status);
+  DWORD want = 0;
+  ParseStatusWord(tokens[3].value, &want);
+  if (computer->status == want) return "";
+  return "expected the Schedule service of " + computer->name + " " + tokens[3].value + " (" + Hex(want) +
+         "), saw status word " + Hex(computer->status);
+}
+
+// The form of a world statement, whatever the network holds: the statement is
+// tried on a scratch network that has the computer it names.
+std::string StatementForm(const std::vector<Token> &tokens) {
+  const std::string &keyword = tokens[0].value;
+  if (keyword == "fail") {
+    std::pair<std::string, std::string> target;
+    Fault fault;
+    return ParseFail(tokens, &target, &fault);
   }
-  return CheckJob(network, tokens);
+  if (keyword == "clock") {
+    SYSTEMTIME clock{};
+    std::string error;
+    return ParseClock(tokens, &clock, &error) ? "" : error;
+  }
+  if (keyword == "remove") {
+    uint64_t id = 0;
+    if (tokens.size() != 3 || !tokens[1].key.empty() || tokens[2].key != "id" || !ParseNumber(tokens[2].value, &id))
+      return "usage: remove NAME id=N";
+    return "";
+  }
+  Network scratch;
+  if ((keyword == "service" || keyword == "job") && tokens.size() >= 2 && tokens[1].key.empty()) {
+    if (!IsValidComputerName(tokens[1].value)) return "\"" + tokens[1].value + "\" is not a valid computer name";
+    Computer named;
+    named.name = UpperCaseAscii(tokens[1].value);
+    scratch.computers.push_back(named);
+  }
+  return ApplyNetworkStatement(&scratch, tokens);
 }
 
 }  // namespace
@@ -253,6 +326,13 @@ std::string ApplyWorldStatement(const std::vector<Token> &tokens) {
   });
   if (error.empty() && status != NERR_Success) return "the network file could not be updated";
   return error;
+}
+
+std::string CheckWorldForm(const std::vector<Token> &tokens) {
+  if (tokens.size() >= 2 && tokens[0].value == "expect" && IsWorldExpectation(tokens[1].value))
+    return net::ExpectationForm(tokens);
+  if (tokens.empty() || !IsWorldStatement(tokens[0].value)) return "not a world statement or expectation";
+  return net::StatementForm(tokens);
 }
 
 std::string CheckWorldExpectation(const std::vector<Token> &tokens) {

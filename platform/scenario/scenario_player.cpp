@@ -228,9 +228,12 @@ class Player : public Driver {
           CheckUi(statement);
           break;
         case StatementKind::kWorld:
+          // Other programs may still act on the network after ours has ended.
+          ApplyWorld(statement);
+          break;
         case StatementKind::kAdvance:
-          Fail(statement,
-               "the program has ended (exit " + std::to_string(exit_code_) + "); the world no longer changes");
+          AdvanceClock(Number(statement.tokens[1]) * 60000);
+          break;
         default:
           Fail(statement, "the program has ended (exit " + std::to_string(exit_code_) + "); " +
                               statement.tokens[0].value + " " +

@@ -17,6 +17,8 @@
 namespace standin {
 namespace {
 
+constexpr unsigned kSecondsPerFile = 120;
+
 bool ReadFile(const std::string &path, std::string *text, std::string *error) {
   std::ifstream in(path, std::ios::binary);
   if (!in) {
@@ -81,6 +83,9 @@ ScenarioResult RunInChild(const std::string &text, const ScenarioProgram &progra
   }
   if (pid == 0) {
     close(fds[0]);
+    // A program that never waits for input again would hold up every later
+    // file: the run is ended after a time no scenario comes near.
+    alarm(kSecondsPerFile);
     ScenarioResult played = PlayScenario(text, program);
     bool sent = WriteAll(fds[1], Encode(played));
     close(fds[1]);
@@ -101,7 +106,12 @@ ScenarioResult RunInChild(const std::string &text, const ScenarioProgram &progra
   while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
   }
   bool decoded = Decode(data, &result);
-  if (WIFSIGNALED(status)) {
+  if (WIFSIGNALED(status) && WTERMSIG(status) == SIGALRM) {
+    result = ScenarioResult();
+    result.status = ScenarioResult::kFail;
+    result.reason = "the run did not end within " + std::to_string(kSecondsPerFile) +
+                    " seconds: the program never waited for input again";
+  } else if (WIFSIGNALED(status)) {
     int signal_number = WTERMSIG(status);
     result = ScenarioResult();
     result.status = ScenarioResult::kFail;

@@ -123,7 +123,7 @@ std::string CheckExpectation(const std::vector<Token> &t, StatementKind *kind) {
   }
   if (IsWorldExpectation(what)) {
     *kind = StatementKind::kWorldExpectation;
-    return "";
+    return CheckWorldForm(t);
   }
   return "unknown expectation " + what;
 }
@@ -143,6 +143,8 @@ bool ParseScenario(const std::string &text, std::vector<Statement> *statements, 
   };
   while (std::getline(in, line_text)) {
     ++line;
+    // Editors may start UTF-8 text with a byte order mark; it is not a word.
+    if (line == 1 && line_text.compare(0, 3, "\xEF\xBB\xBF") == 0) line_text.erase(0, 3);
     if (!line_text.empty() && line_text.back() == '\r') line_text.pop_back();
     Statement statement;
     statement.line = line;
@@ -162,6 +164,8 @@ bool ParseScenario(const std::string &text, std::vector<Statement> *statements, 
       statement.kind = StatementKind::kWorld;
       if (started && keyword != "job" && keyword != "fail" && keyword != "remove")
         reason = keyword + " describes the world before start; only job, fail and remove may follow start";
+      else
+        reason = CheckWorldForm(statement.tokens);
     } else if (keyword == "box") {
       statement.kind = StatementKind::kBox;
       reason = CheckBox(statement.tokens);

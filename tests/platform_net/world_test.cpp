@@ -24,6 +24,29 @@ TEST(WorldStatements, FaultyStatementsSayWhatIsWrong) {
   EXPECT_EQ(World("clock 2026-02-29 10:00"), "2026-02-29 is not a date YYYY-MM-DD");
 }
 
+// The form alone is checked, so that a scenario is refused before it runs;
+// what the network holds is not looked at.
+TEST(WorldStatements, FormIsCheckedWithoutTheNetwork) {
+  standin::ResetNetwork();
+  auto form = [](const std::string &line) { return standin::CheckWorldForm(Lex(line)); };
+  EXPECT_EQ(form("job PC09 id=1 at=01:00 cmd=\"x\""), "");
+  EXPECT_EQ(form("remove PC09 id=4"), "");
+  EXPECT_EQ(form("expect job PC09 id=1 dow=0x15"), "");
+  EXPECT_EQ(form("expect calls GetLocalTime 0x2"), "");
+  EXPECT_EQ(form("job PC09 id=1 at=1:60 cmd=\"x\""), "at=1:60 is not a time of day HH:MM[:SS[.mmm]]");
+  EXPECT_EQ(form("expect job PC09 id=1 at=25:00"), "at=25:00 is not a time of day HH:MM[:SS[.mmm]]");
+  EXPECT_EQ(form("expect job PC09 at=10:00").find("id= is missing"), 0u);
+  EXPECT_EQ(form("remove PC09 id=four"), "usage: remove NAME id=N");
+  EXPECT_EQ(form("fail PC09 NetScheduleJobAdd 5 times=0"),
+            "usage: fail NAME FUNCTION CODE [times=N] (times is a number of at least 1)");
+  EXPECT_EQ(form("expect nojob PC09 4"), "usage: expect nojob NAME id=N");
+  EXPECT_EQ(form("expect service PC09 sleeping"), "usage: expect service NAME running|stopped|paused|STATUSWORD");
+  EXPECT_EQ(form("expect calls Sleep"), "usage: expect calls FUNCTION N");
+  // Checking a form applies nothing.
+  EXPECT_EQ(form("computer PC09"), "");
+  EXPECT_FALSE(standin::ComputerExists("PC09"));
+}
+
 TEST(WorldStatements, ClockSetsDateTimeAndWeekday) {
   Network({"clock 2027-01-02 23:15:30"});
   const SYSTEMTIME now = standin::CurrentClock();

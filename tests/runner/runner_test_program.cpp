@@ -1,5 +1,5 @@
 // A small program of the runner's own tests: a main window with an edit, a
-// button that asks a question and shows the answer, an exit button, and a
+// button that asks a question and shows the answer (first the computer name), an exit button, and a
 // modal dialog without a close box. Exit code 7 tells its exit from others.
 #include <windows.h>
 
@@ -19,9 +19,13 @@ INT_PTR CALLBACK ModalProc(HWND dialog, UINT message, WPARAM wparam, LPARAM) {
 
 LRESULT CALLBACK MainProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
   switch (message) {
-    case WM_INITDIALOG:
+    case WM_INITDIALOG: {
+      char name[16];
+      DWORD size = sizeof name;
+      if (GetComputerNameA(name, &size)) SetDlgItemTextA(window, 205, name);
       SetFocus(GetDlgItem(window, 201));
       return 0;
+    }
     case WM_COMMAND:
       if (wparam == 202) {
         char text[32];

@@ -40,6 +40,10 @@ std::string ApplyWorldStatement(const std::vector<Token> &tokens);
 // "expect"); "" when it holds, else "expected ..., saw ...".
 std::string CheckWorldExpectation(const std::vector<Token> &tokens);
 bool IsWorldExpectation(const std::string &what);
+// Checks the form of a world statement or world expectation without looking
+// at the network (numbers, times, keys, names), so that a file can be
+// refused before it runs; "" or the reason.
+std::string CheckWorldForm(const std::vector<Token> &tokens);
 
 // Inspection.
 std::string LocalComputerName();
