@@ -3,6 +3,8 @@
 // Rows live in a vector so that appending is amortised O(1).
 #include "window.h"
 
+#include <standin/call_log.h>
+
 #include <algorithm>
 #include <cstring>
 
@@ -280,9 +282,15 @@ LRESULT CALLBACK ListViewProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lpa
 }  // namespace ui
 }  // namespace standin
 
-void WINAPI InitCommonControls(void) { standin::ui::g_list_view_available = true; }
+void WINAPI InitCommonControls(void) {
+  if (standin::ui::Recording()) standin::RecordCall("InitCommonControls", "", "");
+  standin::ui::g_list_view_available = true;
+}
 
 BOOL WINAPI InitCommonControlsEx(const INITCOMMONCONTROLSEX *picce) {
+  if (standin::ui::Recording())
+    standin::RecordCall("InitCommonControlsEx", "",
+                        picce == nullptr ? std::string("(null)") : "icc=" + std::to_string(picce->dwICC));
   if (picce == nullptr || picce->dwSize != sizeof(INITCOMMONCONTROLSEX)) return FALSE;
   if (picce->dwICC & ICC_LISTVIEW_CLASSES) standin::ui::g_list_view_available = true;
   return TRUE;

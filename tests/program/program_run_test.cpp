@@ -187,14 +187,6 @@ extern "C" ATOM __wrap_RegisterClassA(const WNDCLASSA *window_class) {
   return __real_RegisterClassA(window_class);
 }
 
-// The stand-in does not record the common controls' start-up; the test
-// links with --wrap=InitCommonControlsEx and records it in the call order.
-extern "C" BOOL __real_InitCommonControlsEx(const INITCOMMONCONTROLSEX *controls);
-extern "C" BOOL __wrap_InitCommonControlsEx(const INITCOMMONCONTROLSEX *controls) {
-  standin::RecordCall("InitCommonControlsEx", "", "icc=" + std::to_string(controls->dwICC));
-  return __real_InitCommonControlsEx(controls);
-}
-
 namespace {
 
 void RegistersTheMainWindowClass() {
