@@ -94,19 +94,8 @@ class Player : public Driver {
     for (;;) {
       if (next_ >= statements_.size()) throw ScenarioEnd();  // the scenario ends while the program runs
       const Statement &statement = statements_[next_++];
+      if (PlayWithoutInput(statement)) continue;
       switch (statement.kind) {
-        case StatementKind::kWorld:
-          ApplyWorld(statement);
-          break;
-        case StatementKind::kAdvance:
-          AdvanceClock(Number(statement.tokens[1]) * 60000);
-          break;
-        case StatementKind::kWorldExpectation:
-          CheckWorld(statement);
-          break;
-        case StatementKind::kUiExpectation:
-          CheckUi(statement);
-          break;
         case StatementKind::kExitExpectation:
           Fail(statement, "expected exit " + statement.tokens[2].value + ", but the program still runs");
         case StatementKind::kBox:
@@ -116,7 +105,32 @@ class Player : public Driver {
           return;
         case StatementKind::kStart:
           Fail(statement, "start while the program runs");
+        default:
+          break;
       }
+    }
+  }
+
+  // The statements that act on the world or look at the program without
+  // giving it input; they stand alike while the program waits and after it
+  // has ended (the help engine, the cursor and windows the Exit button did
+  // not destroy can still be looked at). False for any other statement.
+  bool PlayWithoutInput(const Statement &statement) {
+    switch (statement.kind) {
+      case StatementKind::kWorld:
+        ApplyWorld(statement);  // other programs may act on the network at any time
+        return true;
+      case StatementKind::kAdvance:
+        AdvanceClock(Number(statement.tokens[1]) * 60000);
+        return true;
+      case StatementKind::kWorldExpectation:
+        CheckWorld(statement);
+        return true;
+      case StatementKind::kUiExpectation:
+        CheckUi(statement);
+        return true;
+      default:
+        return false;
     }
   }
 
@@ -211,6 +225,7 @@ class Player : public Driver {
   void RunAfterExit() {
     while (next_ < statements_.size()) {
       const Statement &statement = statements_[next_++];
+      if (PlayWithoutInput(statement)) continue;
       switch (statement.kind) {
         case StatementKind::kExitExpectation: {
           int expected = static_cast<int>(Number(statement.tokens[2]));
@@ -218,22 +233,6 @@ class Player : public Driver {
             Fail(statement, "expected exit " + std::to_string(expected) + ", saw exit " + std::to_string(exit_code_));
           break;
         }
-        case StatementKind::kWorldExpectation:
-          CheckWorld(statement);
-          break;
-        case StatementKind::kUiExpectation:
-          // The help engine, the cursor and windows that were not destroyed
-          // (the Exit button ends the loop without destroying the window)
-          // can still be looked at.
-          CheckUi(statement);
-          break;
-        case StatementKind::kWorld:
-          // Other programs may still act on the network after ours has ended.
-          ApplyWorld(statement);
-          break;
-        case StatementKind::kAdvance:
-          AdvanceClock(Number(statement.tokens[1]) * 60000);
-          break;
         default:
           Fail(statement, "the program has ended (exit " + std::to_string(exit_code_) + "); " +
                               statement.tokens[0].value + " " +
