@@ -35,7 +35,7 @@ class Output {
   size_t count_ = 0;
 };
 
-struct Spec {
+struct Conversion {
   bool left = false;
   bool zero = false;
   bool alternate = false;
@@ -47,21 +47,23 @@ struct Spec {
 // Writes `body` (a number's digits, or a text) with its prefix ("-" or "0x"),
 // padded to the width. Nothing is allocated: the program formats every row
 // of a long job list with it.
-void Emit(Output *out, const Spec &spec, std::string_view prefix, std::string_view body, bool numeric) {
-  const size_t zeros = numeric && spec.has_precision && body.size() < spec.precision ? spec.precision - body.size() : 0;
+void Emit(Output *out, const Conversion &conversion, std::string_view prefix, std::string_view body, bool numeric) {
+  const size_t zeros = numeric && conversion.has_precision && body.size() < conversion.precision
+                           ? conversion.precision - body.size()
+                           : 0;
   const size_t length = prefix.size() + zeros + body.size();
-  const size_t pad = spec.width > length ? spec.width - length : 0;
-  if (spec.left) {
+  const size_t pad = conversion.width > length ? conversion.width - length : 0;
+  if (conversion.left) {
     out->Put(prefix.data(), prefix.size());
     out->Repeat('0', zeros);
     out->Put(body.data(), body.size());
     out->Repeat(' ', pad);
-  } else if (spec.zero && numeric) {
+  } else if (conversion.zero && numeric) {
     out->Put(prefix.data(), prefix.size());
     out->Repeat('0', pad + zeros);
     out->Put(body.data(), body.size());
   } else {
-    out->Repeat(spec.zero ? '0' : ' ', pad);
+    out->Repeat(conversion.zero ? '0' : ' ', pad);
     out->Put(prefix.data(), prefix.size());
     out->Repeat('0', zeros);
     out->Put(body.data(), body.size());
@@ -89,23 +91,23 @@ int Format(char *buffer, const char *format, va_list args) {
       continue;
     }
     const char *start = p++;
-    Spec spec;
+    Conversion conversion;
     for (;; ++p) {
       if (*p == '-') {
-        spec.left = true;
+        conversion.left = true;
       } else if (*p == '0') {
-        spec.zero = true;
+        conversion.zero = true;
       } else if (*p == '#') {
-        spec.alternate = true;
+        conversion.alternate = true;
       } else {
         break;
       }
     }
-    while (*p >= '0' && *p <= '9') spec.width = spec.width * 10 + static_cast<size_t>(*p++ - '0');
+    while (*p >= '0' && *p <= '9') conversion.width = conversion.width * 10 + static_cast<size_t>(*p++ - '0');
     if (*p == '.') {
-      spec.has_precision = true;
+      conversion.has_precision = true;
       ++p;
-      while (*p >= '0' && *p <= '9') spec.precision = spec.precision * 10 + static_cast<size_t>(*p++ - '0');
+      while (*p >= '0' && *p <= '9') conversion.precision = conversion.precision * 10 + static_cast<size_t>(*p++ - '0');
     }
     if (*p == 'l' || *p == 'h') ++p;
     switch (*p) {
@@ -113,30 +115,30 @@ int Format(char *buffer, const char *format, va_list args) {
       case 'i': {
         const int value = va_arg(args, int);
         const uint32_t magnitude = value < 0 ? 0u - static_cast<uint32_t>(value) : static_cast<uint32_t>(value);
-        Emit(&out, spec, value < 0 ? "-" : "", Digits(magnitude, 10, false, room), true);
+        Emit(&out, conversion, value < 0 ? "-" : "", Digits(magnitude, 10, false, room), true);
         break;
       }
       case 'u':
-        Emit(&out, spec, "", Digits(va_arg(args, unsigned), 10, false, room), true);
+        Emit(&out, conversion, "", Digits(va_arg(args, unsigned), 10, false, room), true);
         break;
       case 'x':
       case 'X': {
         const unsigned value = va_arg(args, unsigned);
         std::string_view prefix;
-        if (spec.alternate && value != 0) prefix = *p == 'x' ? "0x" : "0X";
-        Emit(&out, spec, prefix, Digits(value, 16, *p == 'X', room), true);
+        if (conversion.alternate && value != 0) prefix = *p == 'x' ? "0x" : "0X";
+        Emit(&out, conversion, prefix, Digits(value, 16, *p == 'X', room), true);
         break;
       }
       case 'c':
         room[0] = static_cast<char>(va_arg(args, int));
-        Emit(&out, spec, "", std::string_view(room, 1), false);
+        Emit(&out, conversion, "", std::string_view(room, 1), false);
         break;
       case 's': {
         const char *text = va_arg(args, const char *);
         if (text == nullptr) text = "(null)";
         size_t length = 0;
-        while (text[length] != '\0' && (!spec.has_precision || length < spec.precision)) ++length;
-        Emit(&out, spec, "", std::string_view(text, length), false);
+        while (text[length] != '\0' && (!conversion.has_precision || length < conversion.precision)) ++length;
+        Emit(&out, conversion, "", std::string_view(text, length), false);
         break;
       }
       case '\0':
