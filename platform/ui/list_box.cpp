@@ -51,6 +51,23 @@ int SortedPosition(const Window *list, const std::string &text) {
 }
 
 // The user moves the caret (keyboard) or clicks an item (mouse).
+// Extended selection at `index`: Shift selects from the anchor (adding to
+// the selection with Ctrl), Ctrl alone toggles the item, neither selects it
+// alone; the item becomes the anchor except for Shift.
+void SelectExtended(Window *list, int index, bool shift, bool ctrl) {
+  if (shift) {
+    if (list->anchor_index < 0) list->anchor_index = index;
+    SelectRange(list, list->anchor_index, index, ctrl);
+    return;
+  }
+  if (ctrl) {
+    list->selected[static_cast<size_t>(index)] ^= 1;
+  } else {
+    SelectOnly(list, index);
+  }
+  list->anchor_index = index;
+}
+
 void UserPicks(Window *list, int index, bool shift, bool ctrl, bool by_mouse) {
   if (!Valid(list, index)) return;
   if (!IsMulti(list)) {
@@ -70,16 +87,7 @@ void UserPicks(Window *list, int index, bool shift, bool ctrl, bool by_mouse) {
   list->caret_index = index;
   KeepVisible(list, index);
   if (ctrl && !shift && !by_mouse) return;  // Ctrl+arrow moves only the caret
-  if (shift) {
-    if (list->anchor_index < 0) list->anchor_index = index;
-    SelectRange(list, list->anchor_index, index, ctrl);
-  } else if (ctrl) {  // Ctrl+click toggles one item
-    list->selected[static_cast<size_t>(index)] ^= 1;
-    list->anchor_index = index;
-  } else {
-    SelectOnly(list, index);
-    list->anchor_index = index;
-  }
+  SelectExtended(list, index, shift, ctrl);
   SelChange(list);
 }
 
@@ -103,15 +111,8 @@ void HandleSpace(Window *list) {
   list->caret_index = index;
   if (list->style & LBS_MULTIPLESEL) {
     list->selected[static_cast<size_t>(index)] ^= 1;
-  } else if (keys.shift) {
-    if (list->anchor_index < 0) list->anchor_index = index;
-    SelectRange(list, list->anchor_index, index, keys.ctrl);
-  } else if (keys.ctrl) {
-    list->selected[static_cast<size_t>(index)] ^= 1;
-    list->anchor_index = index;
   } else {
-    SelectOnly(list, index);
-    list->anchor_index = index;
+    SelectExtended(list, index, keys.shift, keys.ctrl);
   }
   SelChange(list);
 }
