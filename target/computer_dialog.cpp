@@ -25,8 +25,6 @@ const char kNotFound[] = "ｺﾝﾋﾟｭｰﾀ %s がﾈｯﾄﾜｰｸ上に�
 const char kNoName[] = "ｺﾝﾋﾟｭｰﾀ名を入力して下さい。";
 const char kOtherFailure[] = "NetWkstaGetInfo\nRC:%d";
 
-bool IsCp932LeadByte(unsigned char byte) { return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC); }
-
 }  // namespace
 
 // A read cut at a byte limit may end in the first byte of a double-byte

@@ -17,10 +17,6 @@ namespace {
 const char kScheduleServiceName[] = "Schedule";
 const int kCommandTextBytes = 512;  // without the terminator
 
-// Lead bytes of a double-byte character in code page 932, the code page the
-// program's own strings are compiled to.
-bool IsCp932LeadByte(unsigned char byte) { return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC); }
-
 // A command whose ANSI form does not fit CommandText: convert its first 512
 // UTF-16 units (each gives at least one and at most two bytes, so the result
 // reaches past 512 bytes) and keep the whole characters that fit.
@@ -41,6 +37,8 @@ void CutCommandTextFromWide(LPCWSTR text) {
 }
 
 }  // namespace
+
+bool IsCp932LeadByte(unsigned char byte) { return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC); }
 
 void BuildTargetServer() {
   TargetServer[0] = '\\';

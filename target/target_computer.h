@@ -20,6 +20,10 @@ extern WCHAR ServiceNameW[9];
 extern char CommandText[513];
 extern WCHAR CommandTextW[512];
 
+// Lead bytes of a double-byte character in code page 932, the code page the
+// program's own strings are compiled to.
+bool IsCp932LeadByte(unsigned char byte);
+
 void BuildTargetServer();
 void ConvertTargetServer();
 void ConvertServiceName();

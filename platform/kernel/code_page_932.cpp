@@ -84,8 +84,6 @@ const Tables &TheTables() {
 
 }  // namespace
 
-bool IsCp932LeadByte(unsigned char byte) { return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC); }
-
 char16_t DecodeCp932(uint16_t code) { return TheTables().decode[code]; }
 
 int EncodeCp932(char16_t unit) { return TheTables().encode[unit]; }

@@ -3,6 +3,8 @@
 #ifndef VELMORA_STANDIN_KERNEL_CODE_PAGE_932_H
 #define VELMORA_STANDIN_KERNEL_CODE_PAGE_932_H
 
+#include <standin/text.h>
+
 #include <cstdint>
 
 namespace standin {
@@ -11,7 +13,6 @@ namespace standin {
 constexpr char kCp932DefaultChar = '?';
 constexpr char16_t kCp932UnicodeDefaultChar = u'\u30FB';
 
-bool IsCp932LeadByte(unsigned char byte);
 // The UTF-16 unit of a single byte or of a lead and trail byte pair
 // (code = lead << 8 | trail); 0 when the code page has no such character
 // (the NUL byte itself decodes to 0 as well: callers handle it first).

@@ -25,7 +25,7 @@ int MnemonicOf(const Window *control) {
   const std::string &text = control->text;
   for (size_t i = 0; i < text.size(); ++i) {
     unsigned char c = static_cast<unsigned char>(text[i]);
-    if (IsLeadByte(c)) {
+    if (IsCp932LeadByte(c)) {
       ++i;
       continue;
     }
@@ -35,7 +35,7 @@ int MnemonicOf(const Window *control) {
         ++i;
         continue;
       }
-      if (IsLeadByte(next)) return 0;
+      if (IsCp932LeadByte(next)) return 0;
       return std::tolower(next);
     }
   }

@@ -18,7 +18,7 @@ size_t SnapToCharacter(const std::string &text, size_t offset) {
   if (offset >= text.size()) return text.size();
   size_t i = 0;
   while (i < offset) {
-    size_t step = IsLeadByte(static_cast<unsigned char>(text[i])) && i + 1 < text.size() ? 2 : 1;
+    size_t step = IsCp932LeadByte(static_cast<unsigned char>(text[i])) && i + 1 < text.size() ? 2 : 1;
     if (i + step > offset) break;
     i += step;
   }
@@ -27,7 +27,7 @@ size_t SnapToCharacter(const std::string &text, size_t offset) {
 
 size_t NextCharacter(const std::string &text, size_t offset) {
   if (offset >= text.size()) return text.size();
-  size_t step = IsLeadByte(static_cast<unsigned char>(text[offset])) && offset + 1 < text.size() ? 2 : 1;
+  size_t step = IsCp932LeadByte(static_cast<unsigned char>(text[offset])) && offset + 1 < text.size() ? 2 : 1;
   return offset + step;
 }
 
@@ -120,7 +120,7 @@ void HandleChar(Window *edit, unsigned char c) {
     return;
   }
   if (c < 0x20 || c == 0x7F) return;  // other control characters type nothing
-  if (IsLeadByte(c)) {
+  if (IsCp932LeadByte(c)) {
     edit->pending_lead = c;  // the trail byte follows in the next WM_CHAR
     return;
   }

@@ -6,6 +6,7 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <standin/text.h>
 #include <standin/ui.h>
 
 #include <cstddef>
@@ -136,9 +137,6 @@ void FixDefaultButton(Window *dialog, Window *new_focus);
 // Internal messages that carry a user action to a control through the queue.
 constexpr UINT kMsgUserSelect = 0x03E0;       // apply the oldest of pending_selections
 constexpr UINT kMsgUserReplaceText = 0x03E1;  // select all, then the queued WM_CHARs type
-
-// CP932 lead bytes.
-inline bool IsLeadByte(unsigned char c) { return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC); }
 
 // Call recording of the program's user-interface calls, cheap when off.
 bool Recording();

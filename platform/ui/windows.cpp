@@ -188,7 +188,7 @@ int CopyText(const std::string &text, LPSTR buffer, int size) {
   // Never leave half of a double-byte character at the end.
   size_t i = 0;
   while (i < n) {
-    size_t step = IsLeadByte(static_cast<unsigned char>(text[i])) ? 2 : 1;
+    size_t step = standin::IsCp932LeadByte(static_cast<unsigned char>(text[i])) ? 2 : 1;
     if (i + step > n) break;
     i += step;
   }

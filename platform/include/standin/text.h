@@ -8,6 +8,11 @@
 
 namespace standin {
 
+// Lead bytes of a double-byte character in code page 932.
+inline bool IsCp932LeadByte(unsigned char byte) {
+  return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC);
+}
+
 // Code page 932 bytes to UTF-8. Bytes that do not decode become U+FFFD.
 std::string Cp932ToUtf8(const std::string &ansi);
 // UTF-8 to code page 932; characters the code page lacks become '?'.
