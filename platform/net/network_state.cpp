@@ -94,11 +94,58 @@ std::string ParseFail(const std::vector<Token> &tokens, std::pair<std::string, s
   return "";
 }
 
+// Fault plans may be kept in a file of their own, named by
+// VELMORA_FAULT_FILE, so that a test can plan faults for a program running in
+// another process: one `fail` line per plan, rewritten as calls consume them.
+const char *FaultFile() {
+  const char *path = std::getenv("VELMORA_FAULT_FILE");
+  return path != nullptr && *path != '\0' ? path : nullptr;
+}
+
+void LoadFaults() {
+  const char *path = FaultFile();
+  if (path == nullptr) return;
+  TheState().faults.clear();
+  FILE *in = std::fopen(path, "rb");
+  if (in == nullptr) return;
+  std::string text;
+  char buffer[4096];
+  for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, in)) > 0;) text.append(buffer, n);
+  std::fclose(in);
+  std::istringstream lines(text);
+  std::string line, error;
+  while (std::getline(lines, line)) {
+    std::vector<Token> tokens;
+    std::pair<std::string, std::string> target;
+    Fault fault;
+    if (LexStatement(line, &tokens, &error) && !tokens.empty() && ParseFail(tokens, &target, &fault).empty())
+      TheState().faults[target] = fault;
+  }
+}
+
+void SaveFaults() {
+  const char *path = FaultFile();
+  if (path == nullptr) return;
+  std::string text;
+  for (const auto &entry : TheState().faults)
+    text += "fail " + entry.first.first + " " + entry.first.second + " " + std::to_string(entry.second.code) +
+            " times=" + std::to_string(entry.second.left) + "\n";
+  if (FILE *out = std::fopen(path, "wb")) {
+    std::fwrite(text.data(), 1, text.size(), out);
+    std::fclose(out);
+  } else {
+    std::fprintf(stderr, "velmora: cannot write the fault plans %s\n", path);
+  }
+}
+
 std::string ApplyFail(const std::vector<Token> &tokens) {
   std::pair<std::string, std::string> target;
   Fault fault;
   std::string error = ParseFail(tokens, &target, &fault);
-  if (error.empty()) TheState().faults[target] = fault;
+  if (!error.empty()) return error;
+  LoadFaults();
+  TheState().faults[target] = fault;
+  SaveFaults();
   return error;
 }
 
@@ -272,11 +319,13 @@ NET_API_STATUS WithNetwork(const std::function<NET_API_STATUS(Network &network, 
 }
 
 std::optional<DWORD> TakeFault(const std::string &computer, const std::string &function) {
+  LoadFaults();
   auto &faults = TheState().faults;
   auto it = faults.find({UpperCaseAscii(computer), function});
   if (it == faults.end() || it->second.left == 0) return std::nullopt;
   const DWORD code = it->second.code;
   if (--it->second.left == 0) faults.erase(it);
+  SaveFaults();
   return code;
 }
 

@@ -1,0 +1,173 @@
+#!/usr/bin/env bash
+# Plays scenario files against the real velmora.exe under Wine, with the
+# simulated network's netapi32.dll beside it: the second witness to the
+# stand-in. Installs what it needs, builds the exe, the DLL and the player
+# (mingw preset), makes the Wine prefix under build/ once, runs on a private
+# Xvfb, and ends with "N passed, N failed" (exit 0, 1, or 2 for a file that
+# could not be read or parsed).
+# Usage: scripts/test-wine.sh [SCENARIO...]   (every tests/scenarios/*.scenario by default)
+# VELMORA_WINE_JOBS=N plays N files at a time, each lane in a prefix of its own (default 2).
+set -euo pipefail
+root="$(cd "$(dirname "$0")/.." && pwd)"
+
+# The files as given (they are shown so), and where each one really is.
+shown=() paths=()
+if [ $# -eq 0 ]; then
+  for file in "$root"/tests/scenarios/*.scenario; do
+    shown+=("tests/scenarios/$(basename "$file")")
+    paths+=("$file")
+  done
+else
+  for file in "$@"; do
+    shown+=("$file")
+    paths+=("$(realpath -m -- "$file")")
+  done
+fi
+
+# shellcheck source=wine-env.sh
+source "$root/scripts/wine-env.sh"
+wine_env_install
+wine_env_check
+
+build="$root/build/mingw"
+cmake --preset mingw -S "$root" >/dev/null
+cmake --build "$build" -j2
+for built in velmora.exe netapi32.dll velmora-scenario.exe velmora-winhelp.exe; do
+  [ -f "$build/$built" ] || {
+    echo "the mingw build made no $built" >&2
+    exit 2
+  }
+done
+
+wine_env_prepare "$build"
+work="$(mktemp -d "${TMPDIR:-/tmp}/velmora-wine.XXXXXX")"
+trap 'wine_env_stop; rm -rf "$work"' EXIT
+wine_env_own_display
+
+# The player's settings in the prefix: its windows (and the program's, which
+# inherits its desktop) in a Wine virtual desktop, which draws title bars
+# and activates windows without a window manager; Wine's relay trace of the
+# calls into the DLLs the program imports; no debugger on a crash, so that a
+# crashed program ends and its exception code can be reported.
+setup="$work/player.reg"
+cat >"$setup" <<'EOF'
+REGEDIT4
+
+[HKEY_CURRENT_USER\Software\Wine\AppDefaults\velmora-scenario.exe\Explorer]
+"Desktop"="Default"
+
+[HKEY_CURRENT_USER\Software\Wine\Explorer\Desktops]
+"Default"="1024x768"
+
+[HKEY_CURRENT_USER\Software\Wine\Debug]
+"RelayInclude"="user32.*;comctl32.*;kernel32.*;msvcrt.*"
+"RelayFromInclude"="velmora.exe"
+
+[HKEY_LOCAL_MACHINE\Software\Microsoft\Windows NT\CurrentVersion\AeDebug]
+"Auto"="1"
+"Debugger"="false"
+EOF
+if ! cmp -s "$setup" "$WINEPREFIX/.velmora-player.reg"; then
+  wine regedit /S "$(winepath -w "$setup")" && wineserver -w
+  cp "$setup" "$WINEPREFIX/.velmora-player.reg"
+fi
+
+# Lanes: each a copy of the prefix with its own Wine server, so that files
+# can play side by side.
+jobs="${VELMORA_WINE_JOBS:-2}"
+[[ "$jobs" =~ ^[1-9][0-9]*$ ]] || jobs=1
+[ "${#paths[@]}" -lt "$jobs" ] && jobs="${#paths[@]}"
+lane_prefix() {
+  local lane="$1"
+  if [ "$lane" -eq 0 ]; then
+    echo "$WINEPREFIX"
+    return
+  fi
+  local copy="$build/wine-prefix-lane$lane"
+  if [ ! -f "$copy/.velmora-ready" ] || ! cmp -s "$copy/.velmora-player.reg" "$WINEPREFIX/.velmora-player.reg" ||
+    [ "$WINEPREFIX/.velmora-ready" -nt "$copy/.velmora-ready" ]; then
+    rm -rf "$copy"
+    cp -a "$WINEPREFIX" "$copy"
+  fi
+  echo "$copy"
+}
+
+# The computer the program calls its own is Wine's, named when the Wine
+# server starts: the scenario's `local`, else its first `computer`.
+local_name() {
+  local name
+  name="$(sed -n 's/^[[:space:]]*local[[:space:]]\{1,\}\([^[:space:]#]\{1,\}\).*/\1/p' "$1" 2>/dev/null | head -1)"
+  [ -n "$name" ] || name="$(sed -n 's/^[[:space:]]*computer[[:space:]]\{1,\}\([^[:space:]#]\{1,\}\).*/\1/p' "$1" 2>/dev/null | head -1)"
+  echo "${name:-VELMORA}" | tr '[:lower:]' '[:upper:]'
+}
+
+# Plays file number $2 in lane $1; its report goes to $work/result.N.
+play() {
+  local lane="$1" index="$2" path="${paths[$2]}" out="$work/result.$2"
+  local started=$SECONDS
+  (
+    export WINEPREFIX
+    WINEPREFIX="$(lane_prefix "$lane")"
+    local clock="$work/clock.$lane" relay="$work/relay.$lane"
+    wine_env_fake_clock "$clock"
+    export VELMORA_RELAY_LOG="$relay"
+    : >"$relay"
+    cd "$build"
+    status=0
+    timeout 300 bash -c 'source "$0/scripts/wine-env.sh"; wine_env_as_computer "$1" wine velmora-scenario.exe "$2"' \
+      "$root" "$(local_name "$path")" "$path" >"$out.raw" 2>>"$relay" || status=$?
+    wineserver -k 2>/dev/null || true
+    if ! grep -q '^\(PASS\|FAIL\) ' "$out.raw"; then
+      if [ "$status" -eq 124 ]; then
+        echo "FAIL $path:0: the Windows player did not finish within 300 seconds" >"$out.raw"
+      else
+        echo "FAIL $path:0: the Windows player ended without a result (status $status)" >"$out.raw"
+      fi
+      echo "0 passed, 1 failed" >>"$out.raw"
+    fi
+    echo "$status" >"$out.status"
+  ) 2>"$out.err" || true
+  echo "$((SECONDS - started))" >"$out.seconds"
+}
+
+total_started=$SECONDS
+timings=""
+next=0
+declare -A running=()
+while [ "$next" -lt "${#paths[@]}" ] || [ "${#running[@]}" -gt 0 ]; do
+  for ((lane = 0; lane < jobs; lane++)); do
+    if [ -z "${running[$lane]:-}" ] && [ "$next" -lt "${#paths[@]}" ]; then
+      play "$lane" "$next" &
+      running[$lane]="$!:$next"
+      next=$((next + 1))
+    fi
+  done
+  sleep 0.2
+  for lane in "${!running[@]}"; do
+    pid="${running[$lane]%%:*}"
+    kill -0 "$pid" 2>/dev/null || {
+      wait "$pid" || true
+      unset "running[$lane]"
+    }
+  done
+done
+
+passed=0 failed=0 unreadable=0
+for ((i = 0; i < ${#paths[@]}; i++)); do
+  line="$(grep -m1 '^\(PASS\|FAIL\) ' "$work/result.$i.raw")"
+  # The player names the file by its full path; show it as it was given.
+  echo "${line/"${paths[$i]}"/"${shown[$i]}"}"
+  case "$line" in
+    PASS*) passed=$((passed + 1)) ;;
+    *) failed=$((failed + 1)) ;;
+  esac
+  [ "$(cat "$work/result.$i.status")" -ne 2 ] || unreadable=1
+  timings+="  ${shown[$i]} $(cat "$work/result.$i.seconds") s"$'\n'
+done
+if [ -n "${VELMORA_WINE_TIMES:-}" ]; then
+  printf 'Seconds per file:\n%s' "$timings"
+fi
+echo "Wine: ${#paths[@]} files in $((SECONDS - total_started)) s, $jobs at a time"
+echo "$passed passed, $failed failed"
+[ "$unreadable" -eq 0 ] || exit 2
+[ "$failed" -eq 0 ] || exit 1
