@@ -167,13 +167,15 @@ class ScriptedDriver : public standin::Driver {
   bool owner_enabled_in_box = true;
   bool owner_enabled_in_dialog = true;
   void WaitForInput() override {
+    std::vector<HWND> boxes = standin::OpenMessageBoxes();
+    if (!boxes.empty()) {
+      owner_enabled_in_box = IsWindowEnabled(standin::OwnerOf(boxes.back()));
+      standin::AnswerMessageBox(boxes.back(), IDNO);
+      return;
+    }
     HWND active = standin::ActiveWindow();
     owner_enabled_in_dialog = IsWindowEnabled(standin::OwnerOf(active));
     PressKey(VK_ESCAPE);
-  }
-  int ShowMessageBox(HWND owner, const std::string &, const std::string &, UINT) override {
-    owner_enabled_in_box = IsWindowEnabled(owner);
-    return IDNO;
   }
 };
 
