@@ -104,6 +104,16 @@ void SetEnabledQuietly(Window *window, bool enable) {
   Send(window, WM_ENABLE, enable ? TRUE : FALSE, 0);
 }
 
+// The font of a face and size: one handle for each, for the whole run.
+HFONT DialogFont(const std::string &face, int points) {
+  static std::vector<std::unique_ptr<std::string>> fonts;
+  std::string key = face + "/" + std::to_string(points);
+  for (auto &font : fonts)
+    if (*font == key) return reinterpret_cast<HFONT>(font.get());
+  fonts.push_back(std::make_unique<std::string>(key));
+  return reinterpret_cast<HFONT>(fonts.back().get());
+}
+
 // Shows a dialog and activates it, as showing a top-level window does.
 void ShowDialog(Window *dialog) {
   dialog->style |= WS_VISIBLE;
@@ -201,6 +211,10 @@ Window *CreateFromTemplate(HINSTANCE instance, LPCSTR name, HWND parent, DLGPROC
   TopLevels().push_back(dialog);
   if (owner_out) *owner_out = owner;
 
+  // DS_SETFONT: the template's font goes to the dialog before its controls
+  // exist, and to each control as it is made.
+  HFONT font = (dialog_template.style & DS_SETFONT) ? DialogFont(dialog->font_face, dialog->font_points) : nullptr;
+  if (font != nullptr) Send(dialog, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
   Window *first_tab = nullptr;
   for (size_t i = 0; i < dialog_template.items.size(); ++i) {
     const DialogItemTemplate &item = dialog_template.items[i];
@@ -220,6 +234,7 @@ Window *CreateFromTemplate(HINSTANCE instance, LPCSTR name, HWND parent, DLGPROC
     if (kinds[i] == Kind::kComboBox || kinds[i] == Kind::kListBox || kinds[i] == Kind::kListView) control->text.clear();
     if (kinds[i] == Kind::kEdit) control->sel_start = control->sel_end = 0;
     dialog->children.push_back(control);
+    if (font != nullptr) Send(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
     if (kinds[i] == Kind::kButton && (item.style & BS_TYPEMASK) == BS_DEFPUSHBUTTON && dialog->default_id == 0)
       dialog->default_id = item.id;
     if (first_tab == nullptr && (item.style & WS_TABSTOP) && !(item.style & WS_DISABLED)) first_tab = control;
@@ -419,6 +434,11 @@ LRESULT WINAPI DefDlgProcA(HWND hDlg, UINT Msg, WPARAM wParam, LPARAM lParam) {
     case WM_SETFOCUS:
       RestoreDialogFocus(dialog);
       return 0;
+    case WM_SETFONT:
+      dialog->font = reinterpret_cast<HFONT>(wParam);
+      return 0;
+    case WM_GETFONT:
+      return reinterpret_cast<LRESULT>(dialog->font);
     case kMsgControlFocused:
       FixDefaultButton(dialog, FromHandle(reinterpret_cast<HWND>(wParam)));
       return 0;

@@ -43,6 +43,7 @@ struct Window {
   std::string template_name;
   int font_points = 0;
   std::string font_face;
+  HFONT font = nullptr;  // as WM_SETFONT gave it to the dialog default procedure
   bool modal = false, ended = false;
   INT_PTR result = 0;
   int default_id = 0;             // the dialog's default push button (DM_SETDEFID / template)
