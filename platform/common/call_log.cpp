@@ -13,16 +13,17 @@ std::vector<PlatformCall> &Calls() {
 }
 }  // namespace
 
-void RecordCall(std::string function, std::string server, std::string args) {
-  // A test that watches the program from another process names a file that
-  // gets each call's function at once (the record below lives in memory).
+void AppendToLiveLog(const std::string &line) {
   const char *live = std::getenv("VELMORA_LIVE_CALL_LOG");
-  if (live != nullptr && *live != '\0') {
-    if (FILE *out = std::fopen(live, "ab")) {
-      std::fprintf(out, "%s\n", function.c_str());
-      std::fclose(out);
-    }
+  if (live == nullptr || *live == '\0') return;
+  if (FILE *out = std::fopen(live, "ab")) {
+    std::fprintf(out, "%s\n", line.c_str());
+    std::fclose(out);
   }
+}
+
+void RecordCall(std::string function, std::string server, std::string args) {
+  AppendToLiveLog(function);
   if (!g_recording) return;
   Calls().push_back({std::move(function), std::move(server), std::move(args)});
 }

@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <new>
+#include <string>
 #include <unordered_set>
 
 namespace standin::net {
@@ -18,12 +19,15 @@ std::unordered_set<void *> &HeldBuffers() {
   return held;
 }
 
+void ReportHeldBuffers() { AppendToLiveLog("buffers " + std::to_string(HeldBuffers().size())); }
+
 }  // namespace
 
 void *AllocateNetBuffer(size_t size) {
   void *buffer = std::calloc(1, size == 0 ? 1 : size);
   if (buffer == nullptr) throw std::bad_alloc();
   HeldBuffers().insert(buffer);
+  ReportHeldBuffers();
   return buffer;
 }
 
@@ -60,5 +64,6 @@ extern "C" NET_API_STATUS NET_API_FUNCTION NetApiBufferFree(LPVOID Buffer) {
   // refused instead of corrupting the heap.
   if (standin::net::HeldBuffers().erase(Buffer) == 0) return ERROR_INVALID_PARAMETER;
   std::free(Buffer);
+  standin::net::ReportHeldBuffers();
   return NERR_Success;
 }

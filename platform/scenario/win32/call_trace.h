@@ -6,6 +6,7 @@
 #define VELMORA_SCENARIO_WIN32_CALL_TRACE_H
 
 #include <cstdint>
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -41,12 +42,20 @@ class CallTrace {
   // second argument), for the cursor it set last with SetCursor; nullopt
   // when it never set one.
   std::optional<uint64_t> LastCursorResource() const;
+  // The network buffers handed to the program and not yet released, as the
+  // DLL last reported them ("buffers N" lines of its record).
+  uint64_t OutstandingBuffers() const { return buffers_; }
 
  private:
+  // Whether a relay line's return address (after `marker`) lies in the exe.
+  bool FromProgram(const std::string &line, size_t marker) const;
+
   std::wstring relay_path_, network_log_path_;
-  uint64_t relay_start_ = 0;
+  uint64_t relay_offset_ = 0;  // how far the relay trace has been read
   uint64_t caller_start_ = 0, caller_end_ = UINT64_MAX;
-  std::vector<TracedCall> calls_;
+  std::vector<TracedCall> relay_calls_, network_calls_;
+  std::map<std::string, size_t> open_;  // calls still waiting for their Ret line
+  uint64_t buffers_ = 0;
 };
 
 // Splits a traced argument list at its top-level commas; quoted strings

@@ -8,9 +8,9 @@
 namespace wine_player {
 namespace {
 
-constexpr DWORD kStartLimitMs = 60000;   // the first start also builds Wine's font cache
-constexpr DWORD kBusyLimitMs = 90000;  // the program waits up to 30 s for a service, in real time here
-constexpr DWORD kSendLimitMs = 10000;    // one sent message
+constexpr DWORD kStartLimitMs = 60000;  // the first start also builds Wine's font cache
+constexpr DWORD kBusyLimitMs = 90000;   // the program waits up to 30 s for a service, in real time here
+constexpr DWORD kSendLimitMs = 10000;   // one sent message
 constexpr int kStableRounds = 3;
 
 BOOL CALLBACK CollectWindow(HWND window, LPARAM param) {
@@ -72,9 +72,9 @@ void ParseTemplate(const void *data, DialogTemplate *out) {
     count = p[4];
     p += 9;  // style, exStyle, cdit, x, y, cx, cy
   }
-  p = SkipNameOrOrdinal(p, nullptr, nullptr);                  // menu
-  p = SkipNameOrOrdinal(p, &out->window_class, nullptr);       // class
-  p = SkipNameOrOrdinal(p, nullptr, nullptr);                  // caption
+  p = SkipNameOrOrdinal(p, nullptr, nullptr);             // menu
+  p = SkipNameOrOrdinal(p, &out->window_class, nullptr);  // class
+  p = SkipNameOrOrdinal(p, nullptr, nullptr);             // caption
   if (style & (DS_SETFONT | DS_SHELLFONT)) {
     p += extended ? 3 : 1;  // point size (and weight, italic, charset)
     p = SkipNameOrOrdinal(p, nullptr, nullptr);
@@ -302,6 +302,11 @@ bool LiveProgram::Exited(DWORD *code) {
   return true;
 }
 
+bool LiveProgram::WaitForExit(DWORD ms, DWORD *code) {
+  if (info_.hProcess != nullptr) WaitForSingleObject(info_.hProcess, ms);
+  return Exited(code);
+}
+
 void LiveProgram::Kill() {
   DWORD code = 0;
   if (info_.hProcess != nullptr && !Exited(&code)) {
@@ -336,9 +341,7 @@ std::string LiveProgram::TemplateOf(HWND window) const {
   return "";
 }
 
-bool LiveProgram::IsMessageBox(HWND window) const {
-  return ClassOf(window) == L"#32770" && TemplateOf(window).empty();
-}
+bool LiveProgram::IsMessageBox(HWND window) const { return ClassOf(window) == L"#32770" && TemplateOf(window).empty(); }
 
 HWND LiveProgram::OpenMessageBox() const {
   for (HWND window : Windows())

@@ -43,6 +43,8 @@ class LiveProgram {
   bool Settle();
 
   bool Exited(DWORD *code);
+  // Waits up to `ms` for the program to end.
+  bool WaitForExit(DWORD ms, DWORD *code);
   void Kill();
 
   // Visible top-level windows of the program's thread, topmost first.
@@ -85,8 +87,8 @@ class LiveProgram {
 // Texts and states of controls, whatever process they live in.
 std::string TextOf(HWND window);
 std::wstring ClassOf(HWND window);
-std::vector<std::string> ItemsOf(HWND control);     // list box or combo box
-std::vector<int> ListBoxSelection(HWND list_box);   // selected items in order
+std::vector<std::string> ItemsOf(HWND control);    // list box or combo box
+std::vector<int> ListBoxSelection(HWND list_box);  // selected items in order
 int ControlId(HWND control);
 
 }  // namespace wine_player

@@ -43,7 +43,14 @@ void ClickAt(POINT screen, bool with_control) {
 void ClickWindow(HWND window, bool with_control) {
   RECT rect{};
   GetWindowRect(window, &rect);
-  ClickAt(POINT{(rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2}, with_control);
+  const POINT middle{(rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2};
+  // A window that another one covers is brought to the front first, as a
+  // person clicks it up; a disabled control is never what the point finds.
+  if (IsWindowEnabled(window) && WindowFromPoint(middle) != window) {
+    SetForegroundWindow(GetAncestor(window, GA_ROOT));
+    for (int tries = 0; tries < 20 && WindowFromPoint(middle) != window; ++tries) Sleep(25);
+  }
+  ClickAt(middle, with_control);
 }
 
 POINT ClientToScreenPoint(HWND window, int x, int y) {

@@ -24,6 +24,8 @@ using standin::Token;
 using standin::scenario::Statement;
 using standin::scenario::StatementKind;
 
+constexpr DWORD kExitWaitMs = 10000;
+
 struct ScenarioEnd {
   PlayResult::Status status = PlayResult::kFail;
   int line = 0;
@@ -177,6 +179,9 @@ class Player {
     while (next_ < statements_.size()) {
       const Statement &statement = statements_[next_++];
       DWORD code = 0;
+      // A program that was told to end may still be on its way out: its
+      // windows can stay until the process ends.
+      if (statement.kind == StatementKind::kExitExpectation) program_.WaitForExit(kExitWaitMs, &code);
       if (program_.Exited(&code)) {
         AfterExit(statement, code);
         continue;
@@ -226,10 +231,9 @@ class Player {
       return;
     }
     const std::string what = statement.tokens.size() > 1 ? statement.tokens[1].value : "";
-    const bool still_readable = statement.kind == StatementKind::kWorldExpectation ||
-                                statement.kind == StatementKind::kAdvance ||
-                                (statement.kind == StatementKind::kUiExpectation &&
-                                 (what == "cursor" || what == "help" || what == "buffers"));
+    const bool still_readable =
+        statement.kind == StatementKind::kWorldExpectation || statement.kind == StatementKind::kAdvance ||
+        (statement.kind == StatementKind::kUiExpectation && (what == "cursor" || what == "help" || what == "buffers"));
     if (still_readable && PlayWithoutInput(statement)) return;
     Fail(statement, "the program has ended (exit " + std::to_string(code) + "); " + statement.tokens[0].value + " " +
                         what + " cannot follow");
@@ -361,7 +365,7 @@ class Player {
   HWND Target(const Statement &statement, std::vector<Token> *action) {
     *action = statement.tokens;
     if (statement.tokens[0].value != "on") {
-      HWND active = program_.Active();
+      HWND active = Active();
       if (active == nullptr) Fail(statement, "no window is open");
       return active;
     }
@@ -377,6 +381,14 @@ class Player {
     return window;
   }
 
+  // The window a person works in: the topmost enabled one, past the boxes
+  // that a `-> open` line leaves standing (they are reached by `answer`).
+  HWND Active() const {
+    for (HWND window : program_.Windows())
+      if (IsWindowEnabled(window) && kept_open_.count(window) == 0) return window;
+    return nullptr;
+  }
+
   HWND Control(const Statement &statement, HWND window, const Token &id_token) {
     const int id = static_cast<int>(Number(id_token));
     HWND control = GetDlgItem(window, id);
@@ -387,7 +399,9 @@ class Player {
     return control;
   }
 
-  static bool Usable(HWND control) { return IsWindowEnabled(control) && IsWindowEnabled(GetAncestor(control, GA_ROOT)); }
+  static bool Usable(HWND control) {
+    return IsWindowEnabled(control) && IsWindowEnabled(GetAncestor(control, GA_ROOT));
+  }
 
   // Takes the focus to a control as the mouse does; the whole text of an
   // edit is then selected from the keyboard (Home, Shift+End).
@@ -447,6 +461,10 @@ class Player {
         PressKey(VK_RETURN);
       else if (key == "escape")
         PressKey(VK_ESCAPE);
+      else if (key == "tab")
+        PressKey(VK_TAB);
+      else if (key == "shift+tab")
+        PressKey(VK_TAB, VK_SHIFT);
       else if (key.rfind("alt+", 0) == 0 && key.size() == 5)
         PressKey(static_cast<WORD>(VkKeyScanA(key[4]) & 0xFF), VK_MENU);
       else
@@ -518,8 +536,8 @@ class Player {
       const int count = static_cast<int>(SendMessageW(control, LB_GETCOUNT, 0, 0));
       for (int index : wanted)
         if (index >= count)
-          Fail(statement, "control " + t[1].value + " has " + std::to_string(count) + " items; no item " +
-                              std::to_string(index));
+          Fail(statement,
+               "control " + t[1].value + " has " + std::to_string(count) + " items; no item " + std::to_string(index));
       const bool multiple = GetWindowLongW(control, GWL_STYLE) & (LBS_EXTENDEDSEL | LBS_MULTIPLESEL);
       if (!multiple && wanted.size() > 1) Fail(statement, "control " + t[1].value + " selects one item at a time");
       if (none) {
@@ -544,8 +562,8 @@ class Player {
       const int rows = program_.RowCount(control);
       if (wanted.size() > 1) Fail(statement, "control " + t[1].value + " selects one item at a time");
       if (!none && wanted[0] >= rows)
-        Fail(statement, "control " + t[1].value + " has " + std::to_string(rows) + " items; no item " +
-                            std::to_string(wanted[0]));
+        Fail(statement,
+             "control " + t[1].value + " has " + std::to_string(rows) + " items; no item " + std::to_string(wanted[0]));
       RECT item{};
       if (none) {
         // A click on the empty part of the list, below its last row.
@@ -559,7 +577,8 @@ class Player {
         ClickAt(ClientToScreenPoint(control, 8, y));
       } else {
         SendMessageW(control, LVM_ENSUREVISIBLE, wanted[0], FALSE);
-        if (!program_.ListViewItemRect(control, wanted[0], &item)) Fail(statement, "row " + t[2].value + " cannot be found");
+        if (!program_.ListViewItemRect(control, wanted[0], &item))
+          Fail(statement, "row " + t[2].value + " cannot be found");
         ClickAt(ClientToScreenPoint(control, item.left + 4, (item.top + item.bottom) / 2));
       }
     } else {
@@ -604,7 +623,12 @@ class Player {
              command ? "help " + std::to_string(*command) : "no help call");
       return;
     }
-    if (what == "buffers") Fail(statement, "the Windows player cannot count the network buffers yet");
+    if (what == "buffers") {
+      trace_.Refresh();
+      const uint64_t held = trace_.OutstandingBuffers();
+      Expect(statement, held == Number(t[2]), "buffers " + t[2].value, "buffers " + std::to_string(held));
+      return;
+    }
     if (what == "rows" || what == "row") {
       HWND main = program_.WindowOfTemplate("DLG_VELMORA");
       if (main == nullptr) Fail(statement, "no main window DLG_VELMORA is open");
@@ -630,7 +654,7 @@ class Player {
       Expect(statement, same, "row " + t[2].value + expected, "row " + t[2].value + seen);
       return;
     }
-    HWND active = program_.Active();
+    HWND active = Active();
     if (active == nullptr) Fail(statement, "no window is open");
     if (what == "window") {
       std::string name = program_.TemplateOf(active);
