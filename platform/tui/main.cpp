@@ -1,9 +1,8 @@
 // velmora: Velmora in a terminal, on the simulated network of this user.
 #include "command_line.h"
-#include "terminal.h"
 #include "help_viewer.h"
+#include "terminal.h"
 #include "terminal_driver.h"
-#include "text_width.h"
 
 #include <standin/call_log.h>
 #include <standin/driver.h>
@@ -44,16 +43,6 @@ std::vector<std::string> HelpDirectories() {
   }
   dirs.push_back(VELMORA_TUI_HELP_DIR);
   return dirs;
-}
-
-// What the user should know about a network that is legal but gives the
-// program nothing to manage: said once, on the screen's last line.
-std::wstring NetworkNotice() {
-  std::string local = standin::LocalComputerName();
-  if (local.empty()) return tui::DecodeUtf8("ﾈｯﾄﾜｰｸ ﾌｧｲﾙにｺﾝﾋﾟｭｰﾀが 1 台もありません。");
-  if (!standin::ComputerExists(local))
-    return tui::DecodeUtf8("このｺﾝﾋﾟｭｰﾀ (" + local + ") はﾈｯﾄﾜｰｸ ﾌｧｲﾙにありません。");
-  return L"";
 }
 
 }  // namespace
@@ -99,7 +88,7 @@ int main(int argc, char **argv) {
   }
   tui::TerminalDriver driver(terminal, HelpDirectories());
   driver.SetDialogSizes(tui::DialogSizesIn(velmora_res, velmora_res_size));
-  driver.SetNotice(NetworkNotice());
+  driver.SetNotice(tui::NetworkNotice());
   standin::SetDriver(&driver);
   int exit_code = 1;
   try {

@@ -2,6 +2,7 @@
 
 #include "text_width.h"
 
+#include <standin/network.h>
 #include <standin/resources.h>
 #include <standin/ui.h>
 
@@ -58,6 +59,13 @@ std::vector<DialogSize> DialogSizesIn(const void *res_data, size_t res_size) {
       sizes.push_back(DialogSize{dialog.cx, dialog.cy});
   }
   return sizes;
+}
+
+std::wstring NetworkNotice() {
+  std::string local = standin::LocalComputerName();
+  if (local.empty()) return L"ﾈｯﾄﾜｰｸ ﾌｧｲﾙにｺﾝﾋﾟｭｰﾀが 1 台もありません。";
+  if (!standin::ComputerExists(local)) return L"このｺﾝﾋﾟｭｰﾀ (" + DecodeUtf8(local) + L") はﾈｯﾄﾜｰｸ ﾌｧｲﾙにありません。";
+  return L"";
 }
 
 TerminalDriver::TerminalDriver(Terminal &terminal, std::vector<std::string> help_directories)
@@ -324,6 +332,7 @@ int TerminalDriver::ShowMessageBox(HWND owner, const std::string &text, const st
     Render(&box, owner);
     TerminalEvent e = terminal_.Read();
     if (e.key == Key::kNone || e.key == Key::kResize || TooSmall()) continue;
+    notice_.clear();  // said once
     std::optional<int> result = e.key == Key::kMouse ? box.HandleClick(e.x, e.y) : box.HandleKey(e);
     if (result) return *result;
   }

@@ -27,6 +27,11 @@ struct DialogSize {
 };
 std::vector<DialogSize> DialogSizesIn(const void *res_data, size_t res_size);
 
+// What the user should know about a network that is legal but gives the
+// program nothing to manage (no computer at all, or none by the local name),
+// or "" when there is nothing to say.
+std::wstring NetworkNotice();
+
 class TerminalDriver : public standin::Driver {
  public:
   // help_directories: where help texts are looked for, in order.

@@ -171,13 +171,15 @@ bool NoLineEnd(wchar_t c) {
 // Japanese text breaks between any two characters; half-width katakana too.
 bool BreaksAnywhere(wchar_t c) { return CharWidth(c) == 2 || (c >= 0xFF61 && c <= 0xFF9F); }
 
-// May a line break between line[at - 1] and line[at]?
+// May a line break between line[at - 1] and line[at]? Blanks at a break
+// are dropped, so the rules look past them.
 bool MayBreakBefore(const std::wstring &line, size_t at) {
+  size_t last = line.find_last_not_of(L' ', at - 1);
+  if (last != std::wstring::npos && NoLineEnd(line[last])) return false;
+  size_t next = line.find_first_not_of(L' ', at);
+  if (next != std::wstring::npos && NoLineStart(line[next])) return false;
   wchar_t before = line[at - 1], after = line[at];
-  if (after == L' ') return true;  // the blanks are dropped at the break
-  if (before == L' ') return !NoLineStart(after);
-  if (NoLineStart(after) || NoLineEnd(before)) return false;
-  return BreaksAnywhere(before) || BreaksAnywhere(after);
+  return before == L' ' || after == L' ' || BreaksAnywhere(before) || BreaksAnywhere(after);
 }
 
 }  // namespace
