@@ -187,10 +187,14 @@ bool TerminalDriver::DeliverToBox(HWND box, const TerminalEvent &e) {
   MessageBoxView &view = ViewOf(box);
   if (e.key == Key::kMouse) {
     // A click beside the box reaches any window that is not disabled (an
-    // ownerless box leaves the main window enabled).
+    // ownerless box leaves the main window enabled); one inside it brings
+    // the keyboard back to it.
     if (std::optional<int> answer = view.HandleClick(e.x, e.y)) return standin::AnswerMessageBox(box, *answer);
+    if (view.Contains(e.x, e.y)) return standin::ClickControl(box);
     return Click(e);
   }
+  // Keys go where the focus is: to the box, or to the window clicked beside it.
+  if (standin::FocusWindow() != box) return Deliver(e);
   if (std::optional<int> answer = view.HandleKey(e)) return standin::AnswerMessageBox(box, *answer);
   return false;
 }

@@ -267,7 +267,20 @@ TEST(TerminalDriver, TheMainWindowTakesClicksWhileABoxWithoutOwnerShows) {
     t.Check([&] { Require(t.Shows("NetServiceGetInfo"), "the status query's error box"); });
     t.Press(Key::kTab);  // the box has the keyboard
     t.Check([&] { Require(t.Shows("NetServiceGetInfo"), "the box is still shown"); });
-    t.ClickOn("終了(X)");  // beside the box: the main window is enabled
+    t.ClickOn("ｺﾝﾋﾟｭｰﾀ選択(S)...");  // beside the box: the main window is enabled
+    t.Check([&] { Require(ActiveTemplate() == "DLG_CP", "the computer selection opens inside the box's loop"); });
+    t.Press(Key::kEscape);
+    // The main window has the keyboard now, but the box's loop does not
+    // handle its dialog keys: Tab moves nothing.
+    t.Press(Key::kTab);
+    t.Check([&] {
+      Require(t.Shows("NetServiceGetInfo"), "the box still waits");
+      Require(standin::FocusWindow() == MainWindow(), "the main window itself keeps the focus");
+    });
+    t.ClickOn("RC:53");  // inside the box: the keyboard goes back to it
+    t.Press(Key::kEnter);
+    t.Check([&] { Require(!t.Shows("NetServiceGetInfo"), "Enter answered the box"); });
+    t.ClickOn("終了(X)");
     Play({"computer PC01"}, t);
   };
   EXPECT_EXIT(run(), ::testing::ExitedWithCode(0), "");
