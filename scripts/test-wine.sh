@@ -6,7 +6,8 @@
 # Xvfb, and ends with "N passed, N failed" (exit 0, 1, or 2 for a file that
 # could not be read or parsed).
 # Usage: scripts/test-wine.sh [SCENARIO...]   (every tests/scenarios/*.scenario by default)
-# VELMORA_WINE_JOBS=N plays N files at a time, each lane in a prefix of its own (default 2).
+# VELMORA_WINE_JOBS=N plays N batches at a time, each lane in a prefix of its own (default 2);
+# VELMORA_WINE_TIMES=1 adds the seconds of each batch.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 
@@ -112,10 +113,28 @@ local_name() {
   echo "${name:-VELMORA}" | tr '[:lower:]' '[:upper:]'
 }
 
-# Plays file number $2 in lane $1; its report goes to $work/result.N.
+# Files that name the same local computer play in batches, one Wine server
+# and one player for a batch (each file still starts the program afresh).
+batch_size=4
+batches=()
+declare -A open_batch=()
+for ((i = 0; i < ${#paths[@]}; i++)); do
+  name="$(local_name "${paths[$i]}")"
+  k="${open_batch[$name]:-}"
+  if [ -z "$k" ] || [ "$(wc -w <<<"${batches[$k]}")" -ge "$batch_size" ]; then
+    batches+=("$i")
+    open_batch[$name]=$((${#batches[@]} - 1))
+  else
+    batches[$k]+=" $i"
+  fi
+done
+
+# Plays batch $2 in lane $1; each file's line goes to $work/result.N.raw.
 play() {
-  local lane="$1" index="$2" path="${paths[$2]}" out="$work/result.$2"
-  local started=$SECONDS
+  local lane="$1" batch="$2" out="$work/batch.$2" started=$SECONDS
+  local -a indexes files
+  read -r -a indexes <<<"${batches[$batch]}"
+  for i in "${indexes[@]}"; do files+=("${paths[$i]}"); done
   (
     export WINEPREFIX
     WINEPREFIX="$(lane_prefix "$lane")"
@@ -128,37 +147,40 @@ play() {
     : >"$relay"
     cd "$build"
     status=0
-    timeout 300 bash -c 'source "$0/scripts/wine-env.sh"; wine_env_as_computer "$1" wine velmora-scenario.exe "$2"' \
-      "$root" "$(local_name "$path")" "$path" >"$out.raw" 2>>"$relay" || status=$?
+    timeout $((240 * ${#files[@]})) bash -c \
+      'source "$0/scripts/wine-env.sh"; name="$1"; shift; wine_env_as_computer "$name" wine velmora-scenario.exe "$@"' \
+      "$root" "$(local_name "${files[0]}")" "${files[@]}" >"$out.raw" 2>>"$relay" || status=$?
     wineserver -k 2>/dev/null || true
-    if ! grep -q '^\(PASS\|FAIL\) ' "$out.raw"; then
-      if [ "$status" -eq 124 ]; then
-        echo "FAIL $path:0: the Windows player did not finish within 300 seconds" >"$out.raw"
-      else
-        echo "FAIL $path:0: the Windows player ended without a result (status $status)" >"$out.raw"
+    for i in "${indexes[@]}"; do
+      local path="${paths[$i]}" line
+      line="$(grep -a -m1 -F -e "PASS $path" -e "FAIL $path:" "$out.raw" || true)"
+      if [ -z "$line" ] && [ "$status" -eq 124 ]; then
+        line="FAIL $path:0: the Windows player did not finish in time"
+      elif [ -z "$line" ]; then
+        line="FAIL $path:0: the Windows player ended without a result (status $status)"
       fi
-      echo "0 passed, 1 failed" >>"$out.raw"
-    fi
-    echo "$status" >"$out.status"
+      echo "$line" >"$work/result.$i.raw"
+      echo "$status" >"$work/result.$i.status"
+    done
   ) 2>"$out.err" || true
   echo "$((SECONDS - started))" >"$out.seconds"
 }
 
 total_started=$SECONDS
-timings=""
 next=0
+[ "${#batches[@]}" -lt "$jobs" ] && jobs="${#batches[@]}"
 declare -A running=()
-while [ "$next" -lt "${#paths[@]}" ] || [ "${#running[@]}" -gt 0 ]; do
+while [ "$next" -lt "${#batches[@]}" ] || [ "${#running[@]}" -gt 0 ]; do
   for ((lane = 0; lane < jobs; lane++)); do
-    if [ -z "${running[$lane]:-}" ] && [ "$next" -lt "${#paths[@]}" ]; then
+    if [ -z "${running[$lane]:-}" ] && [ "$next" -lt "${#batches[@]}" ]; then
       play "$lane" "$next" &
-      running[$lane]="$!:$next"
+      running[$lane]="$!"
       next=$((next + 1))
     fi
   done
   sleep 0.2
   for lane in "${!running[@]}"; do
-    pid="${running[$lane]%%:*}"
+    pid="${running[$lane]}"
     kill -0 "$pid" 2>/dev/null || {
       wait "$pid" || true
       unset "running[$lane]"
@@ -168,7 +190,7 @@ done
 
 passed=0 failed=0 unreadable=0
 for ((i = 0; i < ${#paths[@]}; i++)); do
-  line="$(grep -m1 '^\(PASS\|FAIL\) ' "$work/result.$i.raw")"
+  line="$(cat "$work/result.$i.raw")"
   # The player names the file by its full path; show it as it was given.
   echo "${line/"${paths[$i]}"/"${shown[$i]}"}"
   case "$line" in
@@ -176,11 +198,15 @@ for ((i = 0; i < ${#paths[@]}; i++)); do
     *) failed=$((failed + 1)) ;;
   esac
   [ "$(cat "$work/result.$i.status")" -ne 2 ] || unreadable=1
-  timings+="  ${shown[$i]} $(cat "$work/result.$i.seconds") s"$'\n'
 done
 for line in "${skipped[@]}"; do echo "$line"; done
 if [ -n "${VELMORA_WINE_TIMES:-}" ]; then
-  printf 'Seconds per file:\n%s' "$timings"
+  echo "Seconds per batch (one Wine server, the program started afresh for each file):"
+  for ((k = 0; k < ${#batches[@]}; k++)); do
+    names=""
+    for i in ${batches[$k]}; do names+=" ${shown[$i]}"; done
+    echo "  $(cat "$work/batch.$k.seconds") s:$names"
+  done
 fi
 echo "Wine: ${#paths[@]} files in $((SECONDS - total_started)) s, $jobs at a time"
 echo "$passed passed, $failed failed"

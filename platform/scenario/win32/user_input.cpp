@@ -40,17 +40,25 @@ void ClickAt(POINT screen, bool with_control) {
   if (with_control) Key(VK_CONTROL, true);
 }
 
-void ClickWindow(HWND window, bool with_control) {
+bool ClickWindow(HWND window, bool with_control) {
   RECT rect{};
   GetWindowRect(window, &rect);
   const POINT middle{(rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2};
   // A window that another one covers is brought to the front first, as a
-  // person clicks it up; a disabled control is never what the point finds.
-  if (IsWindowEnabled(window) && WindowFromPoint(middle) != window) {
-    SetForegroundWindow(GetAncestor(window, GA_ROOT));
-    for (int tries = 0; tries < 20 && WindowFromPoint(middle) != window; ++tries) Sleep(25);
+  // person clicks it up; a disabled control is never what the point finds,
+  // but its window must be there.
+  HWND root = GetAncestor(window, GA_ROOT);
+  auto there = [&] {
+    HWND found = WindowFromPoint(middle);
+    return IsWindowEnabled(window) ? found == window : found != nullptr && GetAncestor(found, GA_ROOT) == root;
+  };
+  if (!there()) {
+    SetForegroundWindow(root);
+    for (int tries = 0; tries < 80 && !there(); ++tries) Sleep(25);
+    if (!there()) return false;
   }
   ClickAt(middle, with_control);
+  return true;
 }
 
 POINT ClientToScreenPoint(HWND window, int x, int y) {

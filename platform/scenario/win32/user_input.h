@@ -14,8 +14,9 @@ namespace wine_player {
 
 // A left click at a point of the screen, optionally with Ctrl held.
 void ClickAt(POINT screen, bool with_control = false);
-// A left click in the middle of a window's visible rectangle.
-void ClickWindow(HWND window, bool with_control = false);
+// A left click in the middle of a window's visible rectangle; false (and no
+// click) when another window stays in front of it.
+bool ClickWindow(HWND window, bool with_control = false);
 // A point in a window's client area, in screen coordinates.
 POINT ClientToScreenPoint(HWND window, int x, int y);
 // A key pressed and released with the given modifiers (VK_MENU, VK_CONTROL,

@@ -355,7 +355,7 @@ class Player {
     HWND button = GetDlgItem(box, AnswerId(answer));
     if (button == nullptr) Fail(statement, "the message box has no button for " + answer);
     last_action_ = Shown(statement);
-    ClickWindow(button);
+    Click(statement, button);
     Settle(statement);
     kept_open_.erase(box);
   }
@@ -403,10 +403,15 @@ class Player {
     return IsWindowEnabled(control) && IsWindowEnabled(GetAncestor(control, GA_ROOT));
   }
 
+  void Click(const Statement &statement, HWND control, bool with_control = false) {
+    if (!ClickWindow(control, with_control))
+      Fail(statement, "control " + std::to_string(ControlId(control)) + " stays covered by another window");
+  }
+
   // Takes the focus to a control as the mouse does; the whole text of an
   // edit is then selected from the keyboard (Home, Shift+End).
-  void ClickAndSelectAll(HWND edit) {
-    ClickWindow(edit);
+  void ClickAndSelectAll(const Statement &statement, HWND edit) {
+    Click(statement, edit);
     PressKey(VK_HOME);
     PressKey(VK_END, VK_SHIFT);
   }
@@ -436,21 +441,21 @@ class Player {
     }
     SetForegroundWindow(window);
     if (verb == "click") {
-      ClickWindow(Control(statement, window, t[1]));
+      Click(statement, Control(statement, window, t[1]));
     } else if (verb == "type" || verb == "paste") {
       HWND edit = Control(statement, window, t[1]);
       if (lstrcmpiW(ClassOf(edit).c_str(), L"Edit") != 0) Fail(statement, "control " + t[1].value + " is not an edit");
       if (!Usable(edit)) {
-        ClickWindow(edit);  // a disabled edit takes neither the click nor the text
+        Click(statement, edit);  // a disabled edit takes neither the click nor the text
       } else if (verb == "type") {
-        ClickAndSelectAll(edit);
+        ClickAndSelectAll(statement, edit);
         if (t[2].value.empty())
           PressKey(VK_DELETE);
         else
           TypeInChunks(Wide(t[2].value));
       } else {
         if (!PutOnClipboard(t[2].value)) Fail(statement, "the clipboard cannot be filled");
-        ClickAndSelectAll(edit);
+        ClickAndSelectAll(statement, edit);
         PressKey('V', VK_CONTROL);
       }
     } else if (verb == "select") {
@@ -529,7 +534,7 @@ class Player {
     if (!none)
       for (size_t i = 2; i < t.size(); ++i) wanted.push_back(static_cast<int>(Number(t[i])));
     if (!Usable(control)) {
-      ClickWindow(control);  // ignored, as any click on a disabled control
+      Click(statement, control);  // ignored, as any click on a disabled control
       return;
     }
     if (lstrcmpiW(cls.c_str(), L"ListBox") == 0) {
@@ -553,7 +558,7 @@ class Player {
                             std::to_string(wanted[0]));
       // The list opens with a click; the keyboard moves to the item and
       // Enter takes it.
-      ClickWindow(control);
+      Click(statement, control);
       program_.Settle();
       PressKey(VK_HOME);
       for (int i = 0; i < wanted[0]; ++i) PressKey(VK_DOWN);
