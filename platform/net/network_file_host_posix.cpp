@@ -10,6 +10,7 @@
 
 #include <cerrno>
 #include <chrono>
+#include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <fstream>
@@ -322,6 +323,20 @@ bool ReplaceNetworkFile(const std::string &real_path, const std::string &text, s
   if (dir_fd >= 0) {
     ::fsync(dir_fd);
     ::close(dir_fd);
+  }
+  return true;
+}
+
+bool DefaultNetworkFolder(std::string *folder, std::string *error) {
+  const char *state_home = std::getenv("XDG_STATE_HOME");
+  const char *home = std::getenv("HOME");
+  if (state_home != nullptr && state_home[0] == '/') {
+    *folder = std::string(state_home) + "/velmora";
+  } else if (home != nullptr && home[0] == '/') {
+    *folder = std::string(home) + "/.local/state/velmora";
+  } else {
+    *error = "neither VELMORA_NETWORK, XDG_STATE_HOME nor HOME names where the network file is kept";
+    return false;
   }
   return true;
 }

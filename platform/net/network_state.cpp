@@ -421,17 +421,8 @@ std::string OpenNetworkForUser(std::string *path_used) {
   if (chosen != nullptr && *chosen != '\0') {
     path = chosen;
   } else {
-    std::string directory;
-    const char *state_home = std::getenv("XDG_STATE_HOME");
-    const char *home = std::getenv("HOME");
-    if (state_home != nullptr && state_home[0] == '/') {
-      directory = std::string(state_home) + "/velmora";
-    } else if (home != nullptr && home[0] == '/') {
-      directory = std::string(home) + "/.local/state/velmora";
-    } else {
-      return "neither VELMORA_NETWORK, XDG_STATE_HOME nor HOME names where the network file is kept";
-    }
-    std::string error;
+    std::string directory, error;
+    if (!net::host::DefaultNetworkFolder(&directory, &error)) return error;
     if (!net::host::MakeDirectories(directory, &error)) return error;
     path = directory + "/network";
     // The person's own network is made on first use: this machine alone.
