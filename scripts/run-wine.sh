@@ -53,8 +53,10 @@ VELMORA_NETWORK="$(winepath -w "$(realpath "$network")" 2>/dev/null)"
 export VELMORA_NETWORK
 echo "velmora.exe under Wine, network file $network"
 cd "$root/build/mingw"
-if wine_env_has_window_manager; then
-  exec wine velmora.exe
-else
-  exec wine explorer /desktop=velmora,1024x768 velmora.exe
-fi
+desktop=()
+wine_env_has_window_manager || desktop=(explorer /desktop=velmora,1024x768)
+wine_env_start_help_viewer "${desktop[@]}"
+wine "${desktop[@]}" velmora.exe
+# In a virtual desktop that exists already, the line above returns at once:
+# wait for the program (and the help viewer it ends) to finish.
+wineserver -w

@@ -134,8 +134,28 @@ wine_env_set_clock() {
   printf '%+d\n' $((target - now)) >"$file.new" && mv "$file.new" "$file"
 }
 
+# Starts the help viewer in the Wine session and waits until WinHelpA can find
+# its window: a viewer that USER32 starts itself comes too late for the first
+# request. Arguments: what runs the viewer in the program's desktop, if not
+# the default one (explorer /desktop=NAME,SIZE).
+wine_env_start_help_viewer() {
+  local ready
+  ready="$(mktemp -u)"
+  wine "$@" 'C:\windows\winhlp32.exe' -x --ready "Z:${ready//\//\\}" >/dev/null 2>&1 &
+  for _ in $(seq 300); do
+    [ -e "$ready" ] && break
+    sleep 0.1
+  done
+  if [ ! -e "$ready" ]; then
+    echo "the help viewer did not start in the Wine session" >&2
+    return 1
+  fi
+  rm -f "$ready"
+}
+
 # Wine takes its computer name from the host name when its server starts: a
-# fresh server in a UTS namespace of its own, with the host name NAME.
+# fresh server in a UTS namespace of its own, with the host name NAME, and the
+# help viewer in it; then CMD.
 wine_env_as_computer() {
   local name="$1"
   shift
@@ -145,7 +165,8 @@ wine_env_as_computer() {
   fi
   wineserver -k 2>/dev/null || true
   wineserver -w 2>/dev/null || true
-  unshare -u -- sh -c 'hostname "$0" && exec "$@"' "$name" "$@"
+  unshare -u -- bash -c '. "$0" && hostname "$1" && shift && wine_env_start_help_viewer && exec "$@"' \
+    "${BASH_SOURCE[0]}" "$name" "$@"
 }
 
 wine_env_stop() {

@@ -7,6 +7,11 @@
 //   COMMAND <tab> HELP FILE <tab> DATA
 // (COMMAND and DATA in decimal; DATA is the string for the commands that
 // pass one). HELP_QUIT is recorded too, then the viewer ends.
+//
+// USER32 does not wait long enough for a viewer it starts itself (under Wine
+// its WaitForInputIdle can return before the window exists, and that first
+// request fails), so the Wine environment starts the viewer beforehand:
+// "winhlp32.exe -x --ready FILE" creates FILE once its window can be found.
 #include <windows.h>
 
 #include <cstdio>
@@ -74,9 +79,19 @@ LRESULT CALLBACK ViewerProc(HWND window, UINT message, WPARAM wparam, LPARAM lpa
   return DefWindowProcA(window, message, wparam, lparam);
 }
 
+// The file named after "--ready" on the command line, or "".
+std::string ReadyFile(const char *command_line) {
+  const char *found = std::strstr(command_line, "--ready ");
+  if (found == nullptr) return "";
+  std::string path = found + 8;
+  while (!path.empty() && path.front() == ' ') path.erase(0, 1);
+  if (path.size() >= 2 && path.front() == '"' && path.back() == '"') path = path.substr(1, path.size() - 2);
+  return path;
+}
+
 }  // namespace
 
-int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR command_line, int) {
   WNDCLASSA window_class{};
   window_class.lpfnWndProc = ViewerProc;
   window_class.hInstance = instance;
@@ -84,6 +99,11 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   if (!RegisterClassA(&window_class)) return 1;
   // Never shown: WinHelpA finds it by class.
   if (!CreateWindowA("MS_WINHELP", "", WS_OVERLAPPED, 0, 0, 0, 0, nullptr, nullptr, instance, nullptr)) return 1;
+  const std::string ready = ReadyFile(command_line);
+  if (!ready.empty()) {
+    HANDLE file = CreateFileA(ready.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
+  }
   MSG message;
   while (GetMessageA(&message, nullptr, 0, 0) > 0) DispatchMessageA(&message);
   return 0;
