@@ -529,7 +529,7 @@ bool ParseNetworkText(const std::string &text, Network *network, std::string *er
     }
     if (!fault.empty()) {
       *network = Network();
-      *error = "line " + std::to_string(number) + ": " + fault;
+      *error = "line " + std::to_string(number) + (fault.compare(0, 7, "column ") == 0 ? ", " : ": ") + fault;
       return false;
     }
     source->lines.push_back(std::move(line));
