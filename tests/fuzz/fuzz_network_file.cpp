@@ -1,6 +1,7 @@
 // Network files: any text is refused or read; what is read, written back
-// (unchanged, or after a job is added and one deleted) reads as the same
-// network, and no job is lost.
+// (unchanged, or after a job is added and one deleted, a service started, the
+// local name and the clock changed) reads as the same network, and no job is
+// lost.
 #include <standin/network.h>
 
 #include <cstdint>
@@ -72,6 +73,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   Computer &last = network.computers.back();
   if (!last.jobs.empty()) last.jobs.erase(last.jobs.begin());
   last.status = last.status == 0x33 ? 0 : 0x33;
+  RoundTrip(network);
+  // A changed local name and clock.
+  network.local = network.local.empty() ? last.name : "";
+  if (network.clock) {
+    network.clock.reset();
+  } else {
+    standin::net::ParseClock({{"", "clock", false}, {"", "2026-12-07", false}, {"", "23:59:59", false}},
+                             &network.clock.emplace(), &error);
+  }
   RoundTrip(network);
   return 0;
 }
