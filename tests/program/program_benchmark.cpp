@@ -104,9 +104,12 @@ BENCHMARK(BM_StartUpToIdleLoop)->Unit(benchmark::kMicrosecond);
 // parsed, written back and synced, as on every add in the terminal front end.
 void BM_AddToNetworkFile(benchmark::State &state) {
   const int jobs = static_cast<int>(state.range(0));
-  char folder[] = "/tmp/velmora-bench-XXXXXX";
-  if (mkdtemp(folder) == nullptr) throw std::runtime_error("no scratch folder");
-  const std::string path = std::string(folder) + "/network";
+  const char *tmp = getenv("TMPDIR");
+  std::string pattern = std::string(tmp != nullptr && *tmp != '\0' ? tmp : "/tmp") + "/velmora-bench-XXXXXX";
+  std::vector<char> folder(pattern.begin(), pattern.end());
+  folder.push_back('\0');
+  if (mkdtemp(folder.data()) == nullptr) throw std::runtime_error("no scratch folder");
+  const std::string path = std::string(folder.data()) + "/network";
   FILE *file = fopen(path.c_str(), "w");
   fprintf(file, "# a large network\ncomputer PC01\n");
   for (int i = 0; i < jobs; ++i)
@@ -126,7 +129,7 @@ void BM_AddToNetworkFile(benchmark::State &state) {
   standin::ResetNetwork();
   std::remove(path.c_str());
   std::remove((path + ".lock").c_str());
-  rmdir(folder);
+  rmdir(folder.data());
 }
 BENCHMARK(BM_AddToNetworkFile)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond)->Complexity(benchmark::oN);
 
