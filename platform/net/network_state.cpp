@@ -30,6 +30,19 @@ struct State {
   std::map<std::string, PendingQueries> pending;
 };
 
+std::function<void(const std::string &)> &DiagnosticSink() {
+  static std::function<void(const std::string &)> sink;
+  return sink;
+}
+
+void Diagnose(const std::string &message) {
+  if (DiagnosticSink()) {
+    DiagnosticSink()(message);
+  } else {
+    std::fprintf(stderr, "velmora: %s\n", message.c_str());
+  }
+}
+
 State &TheState() {
   static State state;
   return state;
@@ -258,13 +271,17 @@ NET_API_STATUS WithNetwork(const std::function<NET_API_STATUS(Network &network, 
   Network network;
   const auto lock = host::LockNetworkFile(state.file_path, true, host::kLockWaitMilliseconds, &error);
   if (lock == nullptr || !ReadNetworkFile(state.file_path, &network, &error)) {
-    std::fprintf(stderr, "velmora: %s\n", error.c_str());
+    Diagnose(error);
     return NERR_InternalError;
   }
   const NET_API_STATUS status = body(network, &changed);
+  if (changed && !lock->exclusive()) {
+    Diagnose("you may not write the lock file of the network file " + state.file_path + "; nothing was changed");
+    return NERR_InternalError;
+  }
   if (changed && (!host::CheckReplaceable(state.file_path, &error) ||
                   !host::ReplaceNetworkFile(state.file_path, WriteNetworkText(network), &error))) {
-    std::fprintf(stderr, "velmora: %s\n", error.c_str());
+    Diagnose(error);
     return NERR_InternalError;
   }
   return status;
@@ -288,6 +305,10 @@ namespace standin {
 using net::Network;
 using net::TheState;
 using net::WithNetwork;
+
+void SetNetworkDiagnosticSink(std::function<void(const std::string &message)> sink) {
+  net::DiagnosticSink() = std::move(sink);
+}
 
 void ResetNetwork() {
   net::ResetState();

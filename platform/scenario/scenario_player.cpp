@@ -424,9 +424,14 @@ ScenarioResult PlayScenario(const std::string &text, const ScenarioProgram &prog
   ResetNetwork();
   ResetUserInterface();
   ClearRecordedCalls();
+  std::vector<std::string> diagnostics;
+  SetNetworkDiagnosticSink([&diagnostics](const std::string &message) { diagnostics.push_back(message); });
   scenario::Player player(statements, program);
   result = player.Play();
+  SetNetworkDiagnosticSink(nullptr);
   ResetUserInterface();
+  if (result.status != ScenarioResult::kPass)
+    for (const std::string &message : diagnostics) result.reason += "; the network reported: " + message;
   return result;
 }
 

@@ -148,7 +148,8 @@ bool ParseScenario(const std::string &text, std::vector<Statement> *statements, 
     if (!line_text.empty() && line_text.back() == '\r') line_text.pop_back();
     Statement statement;
     statement.line = line;
-    std::string lex_error;
+    std::string lex_error = CheckLineText(line_text);
+    if (!lex_error.empty()) return fail(lex_error);
     if (!LexStatement(line_text, &statement.tokens, &lex_error)) return fail(lex_error);
     if (statement.tokens.empty()) continue;
     const Token &first = statement.tokens[0];

@@ -69,20 +69,25 @@ int main() {
   }
   tui::TerminalDriver driver(terminal, HelpDirectories());
   standin::SetDriver(&driver);
+  // The network's faults would scroll over the screen on standard error.
+  standin::SetNetworkDiagnosticSink([&driver](const std::string &message) { driver.ShowNotice(message); });
   int exit_code = 1;
   try {
     char command_line[] = "";
     exit_code = WinMain(instance, nullptr, command_line, SW_SHOWNORMAL);
   } catch (const tui::TerminalClosed &) {
+    standin::SetNetworkDiagnosticSink(nullptr);
     standin::SetDriver(nullptr);
     terminal.Stop();
     std::fprintf(stderr, "velmora: the terminal was closed\n");
     return 1;
   } catch (...) {
+    standin::SetNetworkDiagnosticSink(nullptr);
     standin::SetDriver(nullptr);
     terminal.Stop();
     throw;
   }
+  standin::SetNetworkDiagnosticSink(nullptr);
   standin::SetDriver(nullptr);
   terminal.Stop();
   return exit_code;

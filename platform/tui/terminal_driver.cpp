@@ -57,6 +57,14 @@ void TerminalDriver::Render(MessageBoxView *box, HWND box_owner) {
     if (auto cells = painter_.CellsOf(pointer_)) canvas_.AddAttr(cells->x, cells->y, cells->w, kReverse | kUnderline);
   }
   if (help_.IsOpen()) help_.Draw(canvas_);
+  if (!notice_.empty()) {
+    const std::vector<std::wstring> lines = WrapLine(DecodeUtf8(notice_), std::max(2, cols));
+    const int top = std::max(0, rows - static_cast<int>(lines.size()));
+    for (int y = top; y < rows; ++y) {
+      canvas_.Fill(CellRect{0, y, cols, 1}, L' ', kReverse);
+      canvas_.Put(0, y, lines[static_cast<size_t>(y - top)], kReverse, cols);
+    }
+  }
   if (box != nullptr) {
     CellRect over{0, 0, cols, rows};
     if (auto frame = painter_.FrameOf(box_owner)) over = *frame;
@@ -150,6 +158,7 @@ void TerminalDriver::WaitForInput() {
     Render(nullptr, nullptr);
     TerminalEvent e = terminal_.Read();
     if (e.key == Key::kNone || e.key == Key::kResize || TooSmall()) continue;
+    notice_.clear();
     if (help_.IsOpen()) {
       // The help window is in front and has the keyboard until it is closed.
       if (e.key != Key::kMouse) help_.HandleKey(e);

@@ -26,6 +26,9 @@ class TerminalDriver : public standin::Driver {
   int ShowMessageBox(HWND owner, const std::string &text, const std::string &caption, UINT style) override;
   void Help(HWND owner, const std::string &file, UINT command, ULONG_PTR data) override;
   void CursorChanged(HCURSOR cursor) override;
+  // A message of the platform's own (UTF-8), shown on the bottom line until
+  // the next key.
+  void ShowNotice(const std::string &text) { notice_ = text; }
 
  private:
   void Render(MessageBoxView *box, HWND box_owner);
@@ -48,6 +51,7 @@ class TerminalDriver : public standin::Driver {
   HelpViewer help_;
   Canvas canvas_{0, 0};
   bool busy_shown_ = false;
+  std::string notice_;
 };
 
 }  // namespace tui

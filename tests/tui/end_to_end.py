@@ -3,7 +3,7 @@
 uses it as a person would, from the keyboard and the mouse, checking the
 screen and the network file.
 
-    end_to_end.py VELMORA NETWORK add-delete|select-computer|interrupted|bad-network
+    end_to_end.py VELMORA NETWORK add-delete|select-computer|interrupted|read-only|bad-network
 """
 import os
 import re
@@ -192,6 +192,26 @@ def interrupted(s):
         raise Failure("the terminal modes were not restored: %s -> %s" % (before.strip(), after.strip()))
 
 
+def read_only(s):
+    """A delete on a read-only network file: the program's own box, and the
+    reason on the bottom line, not written over the screen."""
+    os.chmod(s.network, 0o444)
+    original = s.network_text()
+    s.wait_for("defrag C:")
+    s.keys("BTab", "End", "M-r")
+    s.wait_for("削除してもよろしいですか")
+    s.keys("y")
+    screen = s.wait_for("is read-only", "nothing was changed")
+    if "velmora:" in screen:
+        raise Failure("the message was written raw over the screen:\n" + screen)
+    s.keys("Enter")
+    s.wait_for("RC:", gone=True)
+    if s.network_text() != original:
+        raise Failure("the read-only network file was changed")
+    s.keys("M-x")
+    s.wait_exit()
+
+
 def bad_network(velmora, workdir):
     network = os.path.join(workdir, "broken.network")
     with open(network, "w") as f:
@@ -229,7 +249,13 @@ def main():
     shutil.copyfile(example, network)
     session = Session(velmora, network, workdir)
     try:
-        {"add-delete": add_and_delete, "select-computer": select_computer, "interrupted": interrupted}[case](session)
+        cases = {
+            "add-delete": add_and_delete,
+            "select-computer": select_computer,
+            "interrupted": interrupted,
+            "read-only": read_only,
+        }
+        cases[case](session)
     except (Failure, subprocess.TimeoutExpired) as e:
         print("FAIL %s: %s" % (case, e))
         return 1
