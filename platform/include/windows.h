@@ -8,9 +8,17 @@
 #include <stddef.h>
 #include <stdint.h>
 
+// 32-bit Windows passes arguments to the platform's functions by stdcall; the
+// simulated network is built for it as netapi32.dll.
+#if defined(_WIN32) && defined(__i386__)
+#define WINAPI __stdcall
+#define CALLBACK __stdcall
+#define APIENTRY __stdcall
+#else
 #define WINAPI
 #define CALLBACK
 #define APIENTRY
+#endif
 #define WINAPIV
 
 #ifndef TRUE

@@ -322,6 +322,10 @@ NET_API_STATUS WithNetwork(const std::function<NET_API_STATUS(Network &network, 
     return NERR_InternalError;
   }
   const NET_API_STATUS status = body(network, &changed);
+  if (changed && !lock->exclusive()) {
+    Diagnose("you may not write the lock file of the network file " + state.file_path + "; nothing was changed");
+    return NERR_InternalError;
+  }
   if (changed && (!host::CheckReplaceable(state.file_path, &error) ||
                   !host::ReplaceNetworkFile(state.file_path, WriteNetworkText(network), &error))) {
     Diagnose(error);
@@ -487,17 +491,8 @@ std::string OpenNetworkForUser(std::string *path_used) {
   if (chosen != nullptr && *chosen != '\0') {
     path = chosen;
   } else {
-    std::string directory;
-    const char *state_home = std::getenv("XDG_STATE_HOME");
-    const char *home = std::getenv("HOME");
-    if (state_home != nullptr && state_home[0] == '/') {
-      directory = std::string(state_home) + "/velmora";
-    } else if (home != nullptr && home[0] == '/') {
-      directory = std::string(home) + "/.local/state/velmora";
-    } else {
-      return "neither VELMORA_NETWORK, XDG_STATE_HOME nor HOME names where the network file is kept";
-    }
-    std::string error;
+    std::string directory, error;
+    if (!net::host::DefaultNetworkFolder(&directory, &error)) return error;
     if (!net::host::MakeDirectories(directory, &error)) return error;
     path = directory + "/network";
     // The person's own network is made on first use: this machine alone.
