@@ -58,17 +58,18 @@ work="$(mktemp -d "${TMPDIR:-/tmp}/velmora-wine.XXXXXX")"
 trap 'wine_env_stop; rm -rf "$work"' EXIT
 wine_env_own_display
 
-# The player's settings in the prefix: its windows (and the program's, which
-# inherits its desktop) in a Wine virtual desktop, which draws title bars
-# and activates windows without a window manager; Wine's relay trace of the
-# calls into the DLLs the program imports, without Wine's default exclusions
-# and the four functions that Wine's own DLLs call most (none of which the
-# program imports).
+# The player's settings, in copies of the prefix of its own (one a lane, each
+# with its own Wine server, so that batches play side by side; the prefix
+# that scripts/run-wine.sh uses stays as it is): every window in a Wine
+# virtual desktop, which draws title bars and activates windows without a
+# window manager; Wine's relay trace of the calls into the DLLs the program
+# imports, without Wine's default exclusions and the four functions that
+# Wine's own DLLs call most (none of which the program imports).
 setup="$work/player.reg"
 cat >"$setup" <<'EOF'
 REGEDIT4
 
-[HKEY_CURRENT_USER\Software\Wine\AppDefaults\velmora-scenario.exe\Explorer]
+[HKEY_CURRENT_USER\Software\Wine\Explorer]
 "Desktop"="Default"
 
 [HKEY_CURRENT_USER\Software\Wine\Explorer\Desktops]
@@ -77,29 +78,20 @@ REGEDIT4
 [HKEY_CURRENT_USER\Software\Wine\Debug]
 "RelayInclude"="user32.*;comctl32.*;kernel32.*;msvcrt.*"
 "RelayExclude"="ntdll.RtlEnterCriticalSection;ntdll.RtlTryEnterCriticalSection;ntdll.RtlLeaveCriticalSection;kernel32.48;kernel32.49;kernel32.94;kernel32.95;kernel32.96;kernel32.97;kernel32.98;kernel32.TlsGetValue;kernel32.TlsSetValue;kernel32.FlsGetValue;kernel32.FlsSetValue;kernel32.SetLastError;kernel32.CompareStringOrdinal;kernel32.CompareStringW;kernel32.lstrcmpiW;kernel32.HeapFree"
-
 EOF
-if ! cmp -s "$setup" "$WINEPREFIX/.velmora-player.reg"; then
-  wine regedit /S "$(winepath -w "$setup")" && wineserver -w
-  cp "$setup" "$WINEPREFIX/.velmora-player.reg"
-fi
 
-# Lanes: each a copy of the prefix with its own Wine server, so that files
-# can play side by side.
 jobs="${VELMORA_WINE_JOBS:-2}"
 [[ "$jobs" =~ ^[1-9][0-9]*$ ]] || jobs=1
-[ "${#paths[@]}" -lt "$jobs" ] && jobs="${#paths[@]}"
 lane_prefix() {
-  local lane="$1"
-  if [ "$lane" -eq 0 ]; then
-    echo "$WINEPREFIX"
-    return
-  fi
-  local copy="$build/wine-prefix-lane$lane"
-  if [ ! -f "$copy/.velmora-ready" ] || ! cmp -s "$copy/.velmora-player.reg" "$WINEPREFIX/.velmora-player.reg" ||
+  local copy="$build/wine-prefix-scenarios$1"
+  if [ ! -f "$copy/.velmora-ready" ] || ! cmp -s "$copy/.velmora-player.reg" "$setup" ||
     [ "$WINEPREFIX/.velmora-ready" -nt "$copy/.velmora-ready" ]; then
     rm -rf "$copy"
     cp -a "$WINEPREFIX" "$copy"
+    WINEPREFIX="$copy" wine regedit /S "Z:${setup//\//\\}" >&2
+    WINEPREFIX="$copy" wineserver -w
+    cp "$setup" "$copy/.velmora-player.reg"
+    touch "$copy/.velmora-ready"
   fi
   echo "$copy"
 }
