@@ -439,7 +439,13 @@ class Player {
       Answer(statement, box, t[1].value);
       return;
     }
-    SetForegroundWindow(window);
+    // Keys go to the focus of the foreground window's thread: the window
+    // acted on must be in front before the first key.
+    HWND root = GetAncestor(window, GA_ROOT);
+    for (int tries = 0; tries < 80 && GetForegroundWindow() != root; ++tries) {
+      SetForegroundWindow(root);
+      Sleep(25);
+    }
     if (verb == "click") {
       Click(statement, Control(statement, window, t[1]));
     } else if (verb == "type" || verb == "paste") {
