@@ -412,6 +412,9 @@ class Player {
   // edit is then selected from the keyboard (Home, Shift+End).
   void ClickAndSelectAll(const Statement &statement, HWND edit) {
     Click(statement, edit);
+    // The platform aims a key at the focus it finds when the key is queued:
+    // the click must have moved the focus first.
+    program_.Settle();
     PressKey(VK_HOME);
     PressKey(VK_END, VK_SHIFT);
   }
