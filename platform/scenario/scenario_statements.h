@@ -14,7 +14,7 @@ enum class StatementKind {
   kWorld,             // clock, local, computer, service, job, fail, remove
   kStart,             // start
   kBox,               // box "CAPTION" "TEXT" STYLE [owner=...] -> answer
-  kAction,            // click, type, select, key, keydown, close
+  kAction,            // click, type, paste, select, key, keydown, close
   kAdvance,           // advance MINUTES
   kWorldExpectation,  // expect jobs|job|nojob|service|calls
   kUiExpectation,     // every other expect

@@ -11,6 +11,7 @@
 
 #include <cstddef>
 #include <deque>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -137,6 +138,14 @@ void FixDefaultButton(Window *dialog, Window *new_focus);
 // Internal messages that carry a user action to a control through the queue.
 constexpr UINT kMsgUserSelect = 0x03E0;       // apply the oldest of pending_selections
 constexpr UINT kMsgUserReplaceText = 0x03E1;  // select all, then the queued WM_CHARs type
+
+// The clipboard's text as an ANSI edit reads and writes it (CF_TEXT).
+void SetClipboardAnsiText(const std::string &ansi);
+std::optional<std::string> ClipboardAnsiText();
+void ResetClipboard();
+
+// The system's beep where a control refuses the user's input.
+void Beep();
 
 // Call recording of the program's user-interface calls, cheap when off.
 bool Recording();
