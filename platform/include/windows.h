@@ -494,6 +494,8 @@ typedef struct _SYSTEMTIME {
 #define ERROR_MORE_DATA 234L
 #define ERROR_NO_UNICODE_TRANSLATION 1113L
 #define ERROR_INVALID_FLAGS 1004L
+#define ERROR_INVALID_INDEX 1413L
+#define ERROR_INVALID_WINDOW_HANDLE 1400L
 #define ERROR_SERVICE_DOES_NOT_EXIST 1060L
 #define ERROR_SERVICE_NOT_ACTIVE 1062L
 #define ERROR_SERVICE_ALREADY_RUNNING 1056L
@@ -539,6 +541,10 @@ LRESULT WINAPI DispatchMessageA(const MSG *lpMsg);
 LRESULT WINAPI SendMessageA(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam);
 LRESULT WINAPI DefWindowProcA(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam);
 LRESULT WINAPI DefDlgProcA(HWND hDlg, UINT Msg, WPARAM wParam, LPARAM lParam);
+// A dialog's message result; the only window long the stand-in keeps.
+#define DWLP_MSGRESULT 0
+LONG_PTR WINAPI SetWindowLongPtrA(HWND hWnd, int nIndex, LONG_PTR dwNewLong);
+LONG_PTR WINAPI GetWindowLongPtrA(HWND hWnd, int nIndex);
 void WINAPI PostQuitMessage(int nExitCode);
 
 // Dialog item helpers.

@@ -12,10 +12,17 @@
 
 #include <standin/driver.h>
 
+#include <stdexcept>
 #include <string>
 #include <vector>
 
 namespace tui {
+
+// Thrown through the program when it did what the platform does not survive.
+class ProgramFaulted : public std::runtime_error {
+ public:
+  explicit ProgramFaulted(const std::string &what) : std::runtime_error(what) {}
+};
 
 class TerminalDriver : public standin::Driver {
  public:
@@ -26,6 +33,8 @@ class TerminalDriver : public standin::Driver {
   int ShowMessageBox(HWND owner, const std::string &text, const std::string &caption, UINT style) override;
   void Help(HWND owner, const std::string &file, UINT command, ULONG_PTR data) override;
   void CursorChanged(HCURSOR cursor) override;
+  void Beep() override;
+  void ProgramFault(const std::string &what) override;
 
  private:
   void Render(MessageBoxView *box, HWND box_owner);

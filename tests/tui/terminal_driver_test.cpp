@@ -39,11 +39,13 @@ class ScriptedTerminal : public Terminal {
   int cols = 80, rows = 24;
   Canvas picture{0, 0};
   bool busy_mark_seen = false;
+  int beeps = 0;
   // Each step either returns an event or, for checks, runs and returns none.
   std::deque<std::function<TerminalEvent()>> steps;
 
   int Cols() const override { return cols; }
   int Rows() const override { return rows; }
+  void Beep() override { ++beeps; }
   void Show(const Canvas &canvas) override {
     picture = canvas;
     if (Find(DecodeUtf8("(処理中)")).first >= 0) busy_mark_seen = true;
@@ -256,16 +258,27 @@ TEST(TerminalDriver, ClicksSelectRowsAndTheCloseBoxEndsTheProgram) {
   EXPECT_EXIT(run(), ::testing::ExitedWithCode(0), "");
 }
 
-TEST(TerminalDriver, TypedTextFollowsTheEditRulesAndForeignCharactersAreRefused) {
+// Characters reach the ANSI edit through the code page's best fit, none
+// dropped; Shift+Insert pastes.
+TEST(TerminalDriver, TypedTextFollowsTheEditRulesAndTheCodePage) {
   auto run = [] {
     ScriptedTerminal t;
     t.Type("s", true);
     t.Check([&] { Require(ActiveTemplate() == "DLG_CP", "Alt+S opens the computer selection"); });
-    t.Type("pc0é2");
+    t.Type("pc0é€");
     t.Check([&] {
       HWND edit = standin::ControlById(standin::ActiveWindow(), 131);
-      Require(standin::TextOf(edit) == "PC02", "typed letters in upper case, é refused: " + standin::TextOf(edit));
+      Require(standin::TextOf(edit) == "PC0E?", "upper case, é as e, € as ?: " + standin::TextOf(edit));
       Require(t.picture.CursorShown(), "the caret is shown in the edit");
+      standin::PutTextOnClipboard(u"ab");
+    });
+    t.Press(Key::kHome);
+    t.Press(Key::kInsert, true);
+    t.Type("0123456789");
+    t.Check([&] {
+      HWND edit = standin::ControlById(standin::ActiveWindow(), 131);
+      Require(standin::TextOf(edit) == "AB0123456789PC0E?", "pasted, then typed: " + standin::TextOf(edit));
+      Require(t.beeps == 0, "nothing was refused");
     });
     t.Press(Key::kEscape);
     t.Check([&] { Require(ActiveTemplate() == "DLG_VELMORA", "Escape cancels the selection"); });
