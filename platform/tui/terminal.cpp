@@ -87,15 +87,16 @@ void LearnModifiedKeys() {
       {KEY_SPREVIOUS, {Key::kPageUp, true, false, false}},
       {KEY_SNEXT, {Key::kPageDown, true, false, false}},
       {KEY_SDC, {Key::kDelete, true, false, false}},
+      {KEY_SIC, {Key::kInsert, true, false, false}},
       {KEY_BTAB, {Key::kTab, true, false, false}},
   };
   struct Base {
     const char *name;
     Key key;
   };
-  const Base bases[] = {{"kUP", Key::kUp},      {"kDN", Key::kDown},      {"kLFT", Key::kLeft},
-                        {"kRIT", Key::kRight},  {"kHOM", Key::kHome},     {"kEND", Key::kEnd},
-                        {"kPRV", Key::kPageUp}, {"kNXT", Key::kPageDown}, {"kDC", Key::kDelete}};
+  const Base bases[] = {{"kUP", Key::kUp},     {"kDN", Key::kDown},  {"kLFT", Key::kLeft},   {"kRIT", Key::kRight},
+                        {"kHOM", Key::kHome},  {"kEND", Key::kEnd},  {"kPRV", Key::kPageUp}, {"kNXT", Key::kPageDown},
+                        {"kDC", Key::kDelete}, {"kIC", Key::kInsert}};
   struct Modifier {
     int suffix;
     bool shift, ctrl, alt;
@@ -139,6 +140,8 @@ TerminalEvent FromKeyCode(wint_t code) {
       return Named(Key::kPageUp);
     case KEY_NPAGE:
       return Named(Key::kPageDown);
+    case KEY_IC:
+      return Named(Key::kInsert);
     case KEY_DC:
       return Named(Key::kDelete);
     case KEY_BACKSPACE:
