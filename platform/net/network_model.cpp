@@ -262,6 +262,8 @@ const StatementRule *RuleFor(const std::string &keyword) {
 }
 
 SourceLine::Kind KindOf(const std::string &keyword) {
+  if (keyword == "clock") return SourceLine::Kind::kClock;
+  if (keyword == "local") return SourceLine::Kind::kLocal;
   if (keyword == "computer") return SourceLine::Kind::kComputer;
   if (keyword == "service") return SourceLine::Kind::kService;
   if (keyword == "job") return SourceLine::Kind::kJob;
@@ -304,12 +306,6 @@ bool SameJob(const StoredJob &a, const StoredJob &b) {
          a.days_of_week == b.days_of_week && a.flags == b.flags && a.command == b.command;
 }
 
-const Computer *FindIn(const std::vector<Computer> &computers, const std::string &name) {
-  for (const Computer &computer : computers)
-    if (computer.name == name) return &computer;
-  return nullptr;
-}
-
 // Collects the output lines; a last line without an ending gets one when
 // another line follows it.
 class LineWriter {
@@ -338,22 +334,55 @@ void WriteComputer(const Computer &computer, LineWriter *out) {
 }
 
 // Writes the source's lines, each kept unless what it states has changed.
+std::string ClockText(const std::optional<SYSTEMTIME> &clock) { return clock ? "clock " + FormatClock(*clock) : ""; }
+std::string LocalText(const std::string &local) { return local.empty() ? "" : "local " + local; }
+
+// Writes the source's lines, each kept unless what it states has changed.
 std::string RewriteSource(const Network &network, const NetworkSource &source) {
   LineWriter out(source.ending);
   if (source.byte_order_mark) out.Text() = "\xEF\xBB\xBF";
   using Kind = SourceLine::Kind;
+  std::map<std::string, const Computer *> now_by_name, then_by_name;
+  for (const Computer &computer : network.computers) now_by_name[computer.name] = &computer;
+  for (const Computer &computer : source.computers) then_by_name[computer.name] = &computer;
   // Where each computer's statements end: its new statements go after them.
+  // A clock or local that the file lacked goes before its first statement.
   std::map<std::string, size_t> last_line;
-  for (size_t i = 0; i < source.lines.size(); ++i)
-    if (source.lines[i].kind != Kind::kOther) last_line[source.lines[i].computer] = i;
+  size_t first_statement = source.lines.size();
+  bool has_clock = false, has_local = false;
+  for (size_t i = 0; i < source.lines.size(); ++i) {
+    const SourceLine &line = source.lines[i];
+    if (line.kind >= Kind::kComputer) last_line[line.computer] = i;
+    if (line.kind != Kind::kOther && first_statement == source.lines.size()) first_statement = i;
+    has_clock = has_clock || line.kind == Kind::kClock;
+    has_local = has_local || line.kind == Kind::kLocal;
+  }
+  const std::string clock = ClockText(network.clock), local = LocalText(network.local);
+  auto add_settings = [&] {
+    if (!has_clock && !clock.empty()) out.Add(clock);
+    if (!has_local && !local.empty()) out.Add(local);
+  };
   std::map<std::string, bool> service_written;
   for (size_t i = 0; i < source.lines.size(); ++i) {
     const SourceLine &line = source.lines[i];
-    const Computer *now = line.kind == Kind::kOther ? nullptr : network.Find(line.computer);
-    const Computer *then = line.kind == Kind::kOther ? nullptr : FindIn(source.computers, line.computer);
+    if (i == first_statement) add_settings();
+    const Computer *now = nullptr, *then = nullptr;
+    if (line.kind >= Kind::kComputer) {
+      auto found = now_by_name.find(line.computer);
+      if (found != now_by_name.end()) now = found->second;
+      then = then_by_name.at(line.computer);
+    }
     if (line.kind == Kind::kOther) {
       out.Add(line.text, line.ending);
-    } else if (now == nullptr || then == nullptr) {
+    } else if (line.kind == Kind::kClock || line.kind == Kind::kLocal) {
+      const bool is_clock = line.kind == Kind::kClock;
+      const std::string text = is_clock ? clock : local;
+      if (text == (is_clock ? ClockText(source.clock) : LocalText(source.local))) {
+        out.Add(line.text, line.ending);
+      } else if (!text.empty()) {
+        out.Add(text, line.ending);
+      }
+    } else if (now == nullptr) {
       // The computer is gone: its statements go with it.
     } else if (line.kind == Kind::kComputer) {
       const bool same =
@@ -375,15 +404,16 @@ std::string RewriteSource(const Network &network, const NetworkSource &source) {
             old != then->jobs.end() && SameJob(job->second, old->second) ? line.text : JobText(now->name, job->second),
             line.ending);
     }
-    if (now == nullptr || then == nullptr || last_line[line.computer] != i) continue;
+    if (now == nullptr || last_line[line.computer] != i) continue;
     // After a computer's last line: the statements it did not have.
     const std::string service = ServiceText(*now);
     if (!service_written[now->name] && !service.empty() && service != ServiceText(*then)) out.Add(service);
     for (const auto &entry : now->jobs)
       if (then->jobs.count(entry.first) == 0) out.Add(JobText(now->name, entry.second));
   }
+  if (first_statement == source.lines.size()) add_settings();
   for (const Computer &computer : network.computers)
-    if (FindIn(source.computers, computer.name) == nullptr) WriteComputer(computer, &out);
+    if (then_by_name.count(computer.name) == 0) WriteComputer(computer, &out);
   return std::move(out.Text());
 }
 
@@ -533,7 +563,7 @@ bool ParseNetworkText(const std::string &text, Network *network, std::string *er
         first_seen.emplace(keyword, number);
         fault = rule->apply(network, tokens);
         line.kind = KindOf(keyword);
-        if (line.kind != SourceLine::Kind::kOther)
+        if (line.kind >= SourceLine::Kind::kComputer)
           line.computer = UpperCaseAscii(tokens.size() > 1 ? tokens[1].value : "");
         if (line.kind == SourceLine::Kind::kJob) {
           uint64_t id = 0;
@@ -545,12 +575,14 @@ bool ParseNetworkText(const std::string &text, Network *network, std::string *er
     }
     if (!fault.empty()) {
       *network = Network();
-      *error = "line " + std::to_string(number) + ": " + fault;
+      *error = "line " + std::to_string(number) + (fault.compare(0, 7, "column ") == 0 ? ", " : ": ") + fault;
       return false;
     }
     source->lines.push_back(std::move(line));
   }
   if (source->ending.empty()) source->ending = "\n";
+  source->clock = network->clock;
+  source->local = network->local;
   source->computers = network->computers;
   network->source = std::move(source);
   return true;

@@ -72,7 +72,7 @@ std::string ApplyNetworkStatement(Network *network, const std::vector<Token> &to
 
 // One line of a network file as read.
 struct SourceLine {
-  enum class Kind : uint8_t { kOther, kComputer, kService, kJob };
+  enum class Kind : uint8_t { kOther, kClock, kLocal, kComputer, kService, kJob };
   std::string text;    // without its line ending
   std::string ending;  // "\n", "\r\n", or "" for a last line without one
   Kind kind = Kind::kOther;
@@ -84,7 +84,10 @@ struct NetworkSource {
   bool byte_order_mark = false;
   std::string ending;  // the ending new lines get: the file's first one
   std::vector<SourceLine> lines;
-  std::vector<Computer> computers;  // as read, to tell what has changed
+  // What was read, to tell what has changed.
+  std::optional<SYSTEMTIME> clock;
+  std::string local;
+  std::vector<Computer> computers;
 };
 
 // Parses a network file's text; on failure *error names the line and fault.

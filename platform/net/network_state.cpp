@@ -291,6 +291,10 @@ NET_API_STATUS WithNetwork(const std::function<NET_API_STATUS(Network &network, 
     return NERR_InternalError;
   }
   const NET_API_STATUS status = body(network, &changed);
+  if (changed && !lock->exclusive()) {
+    Diagnose("you may not write the lock file of the network file " + state.file_path + "; nothing was changed");
+    return NERR_InternalError;
+  }
   if (changed && (!host::CheckReplaceable(state.file_path, &error) ||
                   !host::ReplaceNetworkFile(state.file_path, WriteNetworkText(network), &error))) {
     Diagnose(error);
