@@ -102,6 +102,11 @@ int main(int argc, char **argv) {
     terminal.Stop();
     std::fprintf(stderr, "velmora: the terminal was closed\n");
     return 1;
+  } catch (const tui::ProgramFaulted &fault) {
+    standin::SetDriver(nullptr);
+    terminal.Stop();
+    std::fprintf(stderr, "velmora: program fault: %s\n", fault.what());
+    return 70;
   } catch (...) {
     standin::SetNetworkDiagnosticSink(nullptr);
     standin::SetDriver(nullptr);

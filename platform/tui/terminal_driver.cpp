@@ -339,9 +339,9 @@ bool TerminalDriver::Deliver(const TerminalEvent &e) {
     case InputAction::kPressKey:
       return standin::PressKey(action.virtual_key, action.shift, action.ctrl, action.alt);
     case InputAction::kTypeChars:
-      return standin::TypeChars(action.ansi);
+      return standin::TypeChars(standin::TypedAnsi(action.typed));
     case InputAction::kNothing:
-      if (e.key == Key::kChar) terminal_.Beep();  // a character the program's code page cannot hold
+      if (e.key == Key::kChar) terminal_.Beep();  // a control or Alt character with no key of its own
       return false;
   }
   return false;
@@ -370,7 +370,7 @@ void TerminalDriver::WaitForInput() {
       continue;
     }
     bool clicked = false;
-    if (PointerKey(e, &clicked)) {
+    if (sizing_list_ == nullptr && PointerKey(e, &clicked)) {
       if (clicked) return;
       continue;
     }
@@ -403,6 +403,10 @@ void TerminalDriver::Help(HWND /*owner*/, const std::string &file, UINT command,
   for (const std::string &dir : help_directories_) lines.push_back(L"  " + DecodeUtf8(dir));
   help_.Open(lines);
 }
+
+void TerminalDriver::Beep() { terminal_.Beep(); }
+
+void TerminalDriver::ProgramFault(const std::string &what) { throw ProgramFaulted(what); }
 
 void TerminalDriver::CursorChanged(HCURSOR /*cursor*/) {
   // The program is busy between its waits for input; show the mark at once.

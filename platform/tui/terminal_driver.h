@@ -14,6 +14,7 @@
 
 #include <cstddef>
 #include <map>
+#include <stdexcept>
 #include <string>
 #include <utility>
 #include <vector>
@@ -33,6 +34,12 @@ std::vector<DialogSize> DialogSizesIn(const void *res_data, size_t res_size);
 // or "" when there is nothing to say.
 std::wstring NetworkNotice();
 
+// Thrown through the program when it did what the platform does not survive.
+class ProgramFaulted : public std::runtime_error {
+ public:
+  explicit ProgramFaulted(const std::string &what) : std::runtime_error(what) {}
+};
+
 class TerminalDriver : public standin::Driver {
  public:
   // help_directories: where help texts are looked for, in order.
@@ -48,6 +55,8 @@ class TerminalDriver : public standin::Driver {
   void CursorChanged(HCURSOR cursor) override;
   // A message of the platform's own (UTF-8), shown like a notice.
   void ShowNotice(const std::string &text);
+  void Beep() override;
+  void ProgramFault(const std::string &what) override;
 
  private:
   void Render();

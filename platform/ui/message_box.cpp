@@ -217,3 +217,11 @@ BOOL WINAPI WinHelpA(HWND hWndMain, LPCSTR lpszHelp, UINT uCommand, ULONG_PTR dw
   if (standin::Driver *driver = standin::CurrentDriver()) driver->Help(hWndMain, file, uCommand, dwData);
   return TRUE;
 }
+
+namespace standin::ui {
+
+void Beep() {
+  if (standin::Driver *driver = standin::CurrentDriver()) driver->Beep();
+}
+
+}  // namespace standin::ui

@@ -200,6 +200,26 @@ def interrupted(s):
         raise Failure("the terminal modes were not restored: %s -> %s" % (before.strip(), after.strip()))
 
 
+def read_only(s):
+    """A delete on a read-only network file: the program's own box, and the
+    reason on the bottom line, not written over the screen."""
+    os.chmod(s.network, 0o444)
+    original = s.network_text()
+    s.wait_for("defrag C:")
+    s.keys("BTab", "End", "M-r")
+    s.wait_for("削除してもよろしいですか")
+    s.keys("y")
+    screen = s.wait_for("is read-only", "nothing was changed")
+    if "velmora:" in screen:
+        raise Failure("the message was written raw over the screen:\n" + screen)
+    s.keys("Enter")
+    s.wait_for("RC:", gone=True)
+    if s.network_text() != original:
+        raise Failure("the read-only network file was changed")
+    s.keys("M-x")
+    s.wait_exit()
+
+
 def keys_and_mouse(s):
     s.wait_for("defrag C:", "F1:ﾍﾙﾌﾟ")
     # A lone Escape acts at once, not after the terminal's usual second.
@@ -267,26 +287,6 @@ def command_line(velmora, workdir):
         raise Failure("an unknown option: exit %d, %r" % (wrong.returncode, wrong.stderr))
     if os.listdir(workdir):
         raise Failure("the options started a network: %r" % os.listdir(workdir))
-
-
-def read_only(s):
-    """A delete on a read-only network file: the program's own box, and the
-    reason on the bottom line, not written over the screen."""
-    os.chmod(s.network, 0o444)
-    original = s.network_text()
-    s.wait_for("defrag C:")
-    s.keys("BTab", "End", "M-r")
-    s.wait_for("削除してもよろしいですか")
-    s.keys("y")
-    screen = s.wait_for("is read-only", "nothing was changed")
-    if "velmora:" in screen:
-        raise Failure("the message was written raw over the screen:\n" + screen)
-    s.keys("Enter")
-    s.wait_for("RC:", gone=True)
-    if s.network_text() != original:
-        raise Failure("the read-only network file was changed")
-    s.keys("M-x")
-    s.wait_exit()
 
 
 def bad_network(velmora, workdir):

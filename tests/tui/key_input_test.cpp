@@ -12,21 +12,19 @@ TerminalEvent CharEvent(wchar_t ch) {
   return e;
 }
 
-TEST(KeyInput, CharactersAreTypedInTheAnsiCodePage) {
-  InputAction latin = TranslateKey(CharEvent(L'x'));
-  EXPECT_EQ(latin.kind, InputAction::kTypeChars);
-  EXPECT_EQ(latin.ansi, "x");
-  InputAction kanji = TranslateKey(CharEvent(L'\x65E5'));  // 日
-  EXPECT_EQ(kanji.ansi, "\x93\xFA");
-  InputAction half_width = TranslateKey(CharEvent(L'\xFF7A'));  // ｺ
-  EXPECT_EQ(half_width.ansi, "\xBA");
-  EXPECT_EQ(TranslateKey(CharEvent(L'?')).ansi, "?");
-}
-
-TEST(KeyInput, CharactersTheCodePageLacksAreRefusedNotReplaced) {
-  EXPECT_EQ(TranslateKey(CharEvent(L'\x00E9')).kind, InputAction::kNothing);   // é
-  EXPECT_EQ(TranslateKey(CharEvent(L'\x1F600')).kind, InputAction::kNothing);  // an emoji
+// Characters are typed as the keyboard gives them; the system converts them
+// for the program's ANSI windows. Ctrl+letter is a key press.
+TEST(KeyInput, CharactersAreTypedAsUtf16AndCtrlLettersArePressed) {
+  EXPECT_EQ(TranslateKey(CharEvent(L'x')).typed, u"x");
+  EXPECT_EQ(TranslateKey(CharEvent(L'\x00E9')).typed, u"\u00E9");
+  EXPECT_EQ(TranslateKey(CharEvent(L'\x1F600')).typed, u"\U0001F600");
   EXPECT_EQ(TranslateKey(CharEvent(L'\x07')).kind, InputAction::kNothing);
+  TerminalEvent ctrl_v = CharEvent(L'v');
+  ctrl_v.ctrl = true;
+  InputAction paste = TranslateKey(ctrl_v);
+  EXPECT_EQ(paste.kind, InputAction::kPressKey);
+  EXPECT_EQ(paste.virtual_key, static_cast<UINT>('V'));
+  EXPECT_TRUE(paste.ctrl);
 }
 
 }  // namespace

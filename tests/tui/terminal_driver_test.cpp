@@ -43,11 +43,13 @@ class ScriptedTerminal : public Terminal {
   int cols = 80, rows = 24;
   Canvas picture{0, 0};
   bool busy_mark_seen = false;
+  int beeps = 0;
   // Each step either returns an event or, for checks, runs and returns none.
   std::deque<std::function<TerminalEvent()>> steps;
 
   int Cols() const override { return cols; }
   int Rows() const override { return rows; }
+  void Beep() override { ++beeps; }
   void Show(const Canvas &canvas) override {
     picture = canvas;
     g_screen = &picture;
@@ -267,7 +269,7 @@ TEST(TerminalDriver, TheMainWindowTakesClicksWhileABoxWithoutOwnerShows) {
     t.Check([&] { Require(t.Shows("NetServiceGetInfo"), "the status query's error box"); });
     t.Press(Key::kTab);  // the box has the keyboard
     t.Check([&] { Require(t.Shows("NetServiceGetInfo"), "the box is still shown"); });
-    t.ClickOn("ｺﾝﾋﾟｭｰﾀ選択(S)...");  // beside the box: the main window is enabled
+    t.ClickOn("ｺﾝﾋﾟｭｰﾀ選択(S)");  // beside the box: the main window is enabled
     t.Check([&] { Require(ActiveTemplate() == "DLG_CP", "the computer selection opens inside the box's loop"); });
     t.Press(Key::kEscape);
     // The main window has the keyboard now, but the box's loop does not
@@ -330,16 +332,27 @@ TEST(TerminalDriver, ClicksSelectRowsAndTheCloseBoxEndsTheProgram) {
   EXPECT_EXIT(run(), ::testing::ExitedWithCode(0), "");
 }
 
-TEST(TerminalDriver, TypedTextFollowsTheEditRulesAndForeignCharactersAreRefused) {
+// Characters reach the ANSI edit through the code page's best fit, none
+// dropped; Shift+Insert pastes.
+TEST(TerminalDriver, TypedTextFollowsTheEditRulesAndTheCodePage) {
   auto run = [] {
     ScriptedTerminal t;
     t.Type("s", true);
     t.Check([&] { Require(ActiveTemplate() == "DLG_CP", "Alt+S opens the computer selection"); });
-    t.Type("pc0é2");
+    t.Type("pc0é€");
     t.Check([&] {
       HWND edit = standin::ControlById(standin::ActiveWindow(), 131);
-      Require(standin::TextOf(edit) == "PC02", "typed letters in upper case, é refused: " + standin::TextOf(edit));
+      Require(standin::TextOf(edit) == "PC0E?", "upper case, é as e, € as ?: " + standin::TextOf(edit));
       Require(t.picture.CursorShown(), "the caret is shown in the edit");
+      standin::PutTextOnClipboard(u"ab");
+    });
+    t.Press(Key::kHome);
+    t.Press(Key::kInsert, true);
+    t.Type("0123456789");
+    t.Check([&] {
+      HWND edit = standin::ControlById(standin::ActiveWindow(), 131);
+      Require(standin::TextOf(edit) == "AB0123456789PC0E?", "pasted, then typed: " + standin::TextOf(edit));
+      Require(t.beeps == 0, "nothing was refused");
     });
     t.Press(Key::kEscape);
     t.Check([&] { Require(ActiveTemplate() == "DLG_VELMORA", "Escape cancels the selection"); });
