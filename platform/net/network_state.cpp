@@ -153,7 +153,7 @@ void SaveFaults() {
   std::string text;
   for (const auto &entry : TheState().faults)
     text += "fail " + entry.first.first + " " + entry.first.second + " " + std::to_string(entry.second.code) +
-            " times=" + std::to_string(entry.second.left) + "\n";
+            " times=" + std::to_string(entry.second.left) + " after=" + std::to_string(entry.second.healthy) + "\n";
   if (FILE *out = std::fopen(path, "wb")) {
     std::fwrite(text.data(), 1, text.size(), out);
     std::fclose(out);
@@ -357,6 +357,7 @@ std::optional<DWORD> TakeFault(const std::string &computer, const std::string &f
   if (it == faults.end() || it->second.left == 0) return std::nullopt;
   if (it->second.healthy > 0) {
     --it->second.healthy;
+    SaveFaults();
     return std::nullopt;
   }
   const DWORD code = it->second.code;
