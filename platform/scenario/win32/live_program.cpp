@@ -155,13 +155,21 @@ std::wstring ClassOf(HWND window) {
 
 std::string TextOf(HWND window) {
   // GetWindowText does not ask another process's control; WM_GETTEXT is
-  // carried across and converted from the program's code page.
-  const LRESULT length = Send(window, WM_GETTEXTLENGTH, 0, 0);
-  if (length <= 0) return "";
-  std::wstring text(static_cast<size_t>(length) + 1, L'\0');
-  const LRESULT got = Send(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(&text[0]));
-  text.resize(got > 0 ? static_cast<size_t>(got) : 0);
-  return Utf8(text);
+  // carried across. The ANSI message gives the text as the program reads it,
+  // in its code page 932 (a character the code page lacks has become its
+  // best fit or '?'), converted here.
+  DWORD_PTR length = 0;
+  if (!SendMessageTimeoutA(window, WM_GETTEXTLENGTH, 0, 0, SMTO_BLOCK, kSendLimitMs, &length) || length == 0) return "";
+  std::string ansi(length + 1, '\0');
+  DWORD_PTR got = 0;
+  SendMessageTimeoutA(window, WM_GETTEXT, ansi.size(), reinterpret_cast<LPARAM>(&ansi[0]), SMTO_BLOCK, kSendLimitMs,
+                      &got);
+  ansi.resize(got < ansi.size() ? got : 0);
+  if (ansi.empty()) return "";
+  const int units = MultiByteToWideChar(932, 0, ansi.data(), static_cast<int>(ansi.size()), nullptr, 0);
+  std::wstring wide(static_cast<size_t>(units), L'\0');
+  MultiByteToWideChar(932, 0, ansi.data(), static_cast<int>(ansi.size()), &wide[0], units);
+  return Utf8(wide);
 }
 
 int ControlId(HWND control) { return GetDlgCtrlID(control); }
