@@ -48,6 +48,7 @@ bool IsNetworkFunction(const std::string &name) {
 }
 
 void ResetState() {
+  realnet::CloseAllConnections();
   TheState() = State();
   ClearRecordedCalls();
   ReleaseAllNetBuffers();
