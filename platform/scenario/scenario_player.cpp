@@ -1,6 +1,7 @@
 // Plays one scenario against a program's WinMain: the world statements
 // before start, then a driver that feeds the program its input line by line
 // and checks what it shows, and the expectations after WinMain returns.
+#include "real_host_mode.h"
 #include "scenario_statements.h"
 
 #include <standin/call_log.h>
@@ -11,6 +12,7 @@
 #include <standin/ui.h>
 
 #include <commctrl.h>
+#include <remote_host.h>
 
 #include <cstdio>
 #include <functional>
@@ -187,7 +189,7 @@ class Player : public Driver {
   }
 
   void ApplyWorld(const Statement &statement) {
-    std::string reason = ApplyWorldStatement(statement.tokens);
+    std::string reason = ApplyWorldStatement(OnRealHost(statement.tokens));
     if (!reason.empty()) Fail(statement, reason);
   }
 
@@ -202,7 +204,7 @@ class Player : public Driver {
       if (statement.kind == StatementKind::kStart) return;
       ++next_;
       if (statement.kind == StatementKind::kWorld) {
-        std::string reason = ApplyWorldStatement(statement.tokens);
+        std::string reason = ApplyWorldStatement(OnRealHost(statement.tokens));
         if (!reason.empty()) throw ScenarioEnd{true, true, statement.line, reason};
       } else if (statement.kind == StatementKind::kAdvance)
         AdvanceClock(Number(statement.tokens[1]) * 60000);
@@ -422,10 +424,19 @@ ScenarioResult PlayScenario(const std::string &text, const ScenarioProgram &prog
     return result;
   }
   ResetNetwork();
+  if (scenario::PlayingOnRealHost()) {
+    result.reason = scenario::BeginRealHostScenario();
+    if (!result.reason.empty()) {
+      result.status = ScenarioResult::kFail;
+      return result;
+    }
+  }
   ResetUserInterface();
   ClearRecordedCalls();
   scenario::Player player(statements, program);
   result = player.Play();
+  if (scenario::PlayingOnRealHost())
+    std::fprintf(stderr, "velmora-scenario: %lu SMB session(s)\n", realnet::SessionsOpened());
   ResetUserInterface();
   return result;
 }
