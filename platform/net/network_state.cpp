@@ -406,6 +406,14 @@ std::string OpenNetworkFile(const std::string &path) {
     if (!lock.ok()) return "network file " + path + ": " + lock.error();
     if (!net::ReadNetworkFile(path, &network, &error)) return error;
   }
+  // An authentication file that cannot be used is told at once, not as a
+  // logon failure at the first call.
+  bool has_real = false;
+  for (const auto &computer : network.computers) has_real = has_real || computer.real.has_value();
+  if (has_real && !network.credentials.empty()) {
+    error = realnet::CheckCredentialsFile(network.credentials);
+    if (!error.empty()) return "network file " + path + ": " + error;
+  }
   TheState().file_path = path;
   if (network.clock) {
     SetClock(*network.clock);
