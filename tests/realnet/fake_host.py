@@ -70,6 +70,55 @@ class Drop(Exception):
     """Raised in a call to drop its connection."""
 
 
+# ---------------------------------------------------------------- pipes
+
+
+class MessagePipe:
+    """The socket behind a named pipe, read in message mode as Windows reads
+    an RPC pipe: each read ends at the end of a DCE/RPC fragment. (impacket
+    forwards a pipe as a byte stream, so a reply of several fragments would
+    reach the client run together.)"""
+
+    def __init__(self, *args):
+        self.sock = socket.socket(*args)
+        self.rest = b""
+
+    def __getattr__(self, name):
+        return getattr(self.sock, name)
+
+    def exact(self, n):
+        data = b""
+        while len(data) < n:
+            chunk = self.sock.recv(n - len(data))
+            if not chunk:
+                break
+            data += chunk
+        return data
+
+    def recv(self, n, *flags):
+        if not self.rest:
+            header = self.exact(16)
+            if len(header) < 16:
+                return header
+            self.rest = header + self.exact(struct.unpack("<H", header[8:10])[0] - 16)
+        out, self.rest = self.rest[:n], self.rest[n:]
+        return out
+
+
+class PipeSockets:
+    """socket for impacket's SMB server: pipes become MessagePipes."""
+
+    def __getattr__(self, name):
+        return getattr(socket, name)
+
+    @staticmethod
+    def socket(*args):
+        return MessagePipe(*args)
+
+
+smbserver.socket = PipeSockets()
+
+
 # ---------------------------------------------------------------- the file
 
 
@@ -317,9 +366,14 @@ class Base(DCERPCServer):
                     break
                 answer = self.processRequest(data)
                 if answer is not None:
+                    # impacket splits only bytes into fragments.
+                    if hasattr(answer["pduData"], "getData"):
+                        answer["pduData"] = answer["pduData"].getData()
                     self.send(answer)
-        except Exception:
+        except Drop:
             pass  # a dropped call ends its connection
+        except Exception:
+            LOG.exception("a connection failed")
         self._clientSock.close()
 
     def guard(self, fn):

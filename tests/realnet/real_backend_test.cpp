@@ -166,12 +166,15 @@ TEST(RealBackend, FailuresGiveNetapiCodes) {
   OpenNetwork(host, "", "", wrong);
   EXPECT_EQ(Enum(u"PC01", &count), static_cast<NET_API_STATUS>(ERROR_LOGON_FAILURE));
 
-  // An authentication file others may read is not used.
-  chmod(wrong.c_str(), 0640);
-  EXPECT_NE(standin::realnet::CheckCredentialsFile(wrong).find("chmod 600 " + wrong), std::string::npos);
+  // An authentication file others may read is not used: a call gets the
+  // logon failure, and opening the network says why.
   FakeHost::WriteFile(wrong, "username=alice\npassword=s3cret pass\n");
   OpenNetwork(host, "", "", wrong);
+  chmod(wrong.c_str(), 0640);
   EXPECT_EQ(Enum(u"PC01", &count), static_cast<NET_API_STATUS>(ERROR_LOGON_FAILURE));
+  const std::string message = standin::OpenNetworkFile(host.network());
+  EXPECT_NE(message.find("chmod 600 " + wrong), std::string::npos) << message;
+  EXPECT_EQ(message.find("s3cret"), std::string::npos);
 
   // Packet privacy is asked for unless lowered: the fake host cannot seal.
   FakeHost::WriteFile(host.network(), "credentials " + host.credentials() +
