@@ -151,6 +151,8 @@ std::string ApplyRealOptions(const Options &options, Computer *computer) {
   for (const char *key : {"address", "port", "privacy", "timeout"})
     if (!real && options.values.count(key) != 0) return std::string(key) + "= belongs to a real computer";
   if (!real) return "";
+  for (const auto &flag : options.flags)
+    if (flag == "unreachable") return "a real computer is reached or not by the network itself, not by unreachable";
   realnet::RemoteHost host;
   std::string error;
   uint64_t port = 0, timeout = realnet::kDefaultTimeoutSeconds;

@@ -56,16 +56,16 @@ enum {
   kAccessDenied = 5,
   kNotEnoughMemory = 8,
   kBadNetPath = 53,
-  kBadServiceName = 2185,          /* NERR_BadServiceName */
-  kServiceInstalled = 2182,        /* NERR_ServiceInstalled */
-  kServiceNotInstalled = 2184,     /* NERR_ServiceNotInstalled */
-  kServiceCtlNotValid = 2191,      /* NERR_ServiceCtlNotValid */
-  kScManagerConnect = 0x0001,      /* SC_MANAGER_CONNECT */
-  kServiceQueryStatus = 0x0004,    /* SERVICE_QUERY_STATUS */
-  kServiceStart = 0x0010,          /* SERVICE_START */
-  kServiceStop = 0x0020,           /* SERVICE_STOP */
-  kServicePauseContinue = 0x0040,  /* SERVICE_PAUSE_CONTINUE */
-  kServiceInterrogate = 0x0080,    /* SERVICE_INTERROGATE */
+  kBadServiceName = 2185,         /* NERR_BadServiceName */
+  kServiceInstalled = 2182,       /* NERR_ServiceInstalled */
+  kServiceNotInstalled = 2184,    /* NERR_ServiceNotInstalled */
+  kServiceCtlNotValid = 2191,     /* NERR_ServiceCtlNotValid */
+  kScManagerConnect = 0x0001,     /* SC_MANAGER_CONNECT */
+  kServiceQueryStatus = 0x0004,   /* SERVICE_QUERY_STATUS */
+  kServiceStart = 0x0010,         /* SERVICE_START */
+  kServiceStop = 0x0020,          /* SERVICE_STOP */
+  kServicePauseContinue = 0x0040, /* SERVICE_PAUSE_CONTINUE */
+  kServiceInterrogate = 0x0080,   /* SERVICE_INTERROGATE */
 };
 
 struct RpcSession {
@@ -103,21 +103,25 @@ static uint32_t code_of_failure(NTSTATUS st) {
     NTSTATUS status;
     uint32_t code;
   } kLogonCodes[] = {
-      {NT_STATUS_LOGON_FAILURE, 1326},       {NT_STATUS_WRONG_PASSWORD, 1326},
-      {NT_STATUS_NO_SUCH_USER, 1326},        {NT_STATUS_ACCOUNT_RESTRICTION, 1327},
-      {NT_STATUS_INVALID_LOGON_HOURS, 1328}, {NT_STATUS_INVALID_WORKSTATION, 1329},
-      {NT_STATUS_PASSWORD_EXPIRED, 1330},    {NT_STATUS_ACCOUNT_DISABLED, 1331},
-      {NT_STATUS_ACCOUNT_EXPIRED, 1793},     {NT_STATUS_PASSWORD_MUST_CHANGE, 1907},
-      {NT_STATUS_ACCOUNT_LOCKED_OUT, 1909},  {NT_STATUS_ACCESS_DENIED, kAccessDenied},
+      {NT_STATUS_LOGON_FAILURE, 1326},
+      {NT_STATUS_WRONG_PASSWORD, 1326},
+      {NT_STATUS_NO_SUCH_USER, 1326},
+      {NT_STATUS_ACCOUNT_RESTRICTION, 1327},
+      {NT_STATUS_INVALID_LOGON_HOURS, 1328},
+      {NT_STATUS_INVALID_WORKSTATION, 1329},
+      {NT_STATUS_PASSWORD_EXPIRED, 1330},
+      {NT_STATUS_ACCOUNT_DISABLED, 1331},
+      {NT_STATUS_ACCOUNT_EXPIRED, 1793},
+      {NT_STATUS_PASSWORD_MUST_CHANGE, 1907},
+      {NT_STATUS_ACCOUNT_LOCKED_OUT, 1909},
+      {NT_STATUS_ACCESS_DENIED, kAccessDenied},
       {NT_STATUS_NETWORK_ACCESS_DENIED, kAccessDenied},
   };
   for (size_t i = 0; i < sizeof kLogonCodes / sizeof kLogonCodes[0]; ++i)
     if (NT_STATUS_EQUAL(st, kLogonCodes[i].status)) return kLogonCodes[i].code;
-  if (NT_STATUS_EQUAL(st, NT_STATUS_NO_MEMORY)) {
-    /* Samba reports an unreachable named-pipe host so as well; a real
-     * shortage is not told apart from it here. */
-    return kBadNetPath;
-  }
+  /* Refused or unanswered connections, missing pipes, timeouts, protocol
+   * errors; Samba even reports an unreachable named-pipe host as
+   * NT_STATUS_NO_MEMORY. */
   return kBadNetPath;
 }
 
@@ -232,7 +236,7 @@ static uint32_t call(struct RpcSession *s, struct dcerpc_pipe *p, const struct n
   if (s->broken) return kBadNetPath;
   NTSTATUS st = dcerpc_binding_handle_call(p->binding_handle, NULL, table, opnum, mem, r);
   if (NT_STATUS_IS_OK(st)) return kSuccess;
-  if (NT_STATUS_EQUAL(st, NT_STATUS_ACCESS_DENIED)) return kAccessDenied;  /* a fault: the pipe stays usable */
+  if (NT_STATUS_EQUAL(st, NT_STATUS_ACCESS_DENIED)) return kAccessDenied; /* a fault: the pipe stays usable */
   s->broken = true;
   return kBadNetPath;
 }
@@ -293,8 +297,8 @@ uint32_t rpc_job_enum(struct RpcSession *s, const char *server, uint32_t preferr
     if (out == NULL) code = kNotEnoughMemory;
     for (uint32_t i = 0; out != NULL && i < ctr.entries_read; ++i) {
       const struct atsvc_JobEnumInfo *e = &ctr.first_entry[i];
-      out[i] = (struct RpcJob){e->job_id, e->job_time, e->days_of_month, e->days_of_week, e->flags,
-                               copy_text(e->command)};
+      out[i] =
+          (struct RpcJob){e->job_id, e->job_time, e->days_of_month, e->days_of_week, e->flags, copy_text(e->command)};
       if (out[i].command == NULL) {
         rpc_free_jobs(out, i);
         out = NULL;
@@ -324,8 +328,8 @@ uint32_t rpc_job_get_info(struct RpcSession *s, const char *server, uint32_t job
   if (code == kSuccess) code = NT_STATUS_V(r.out.result);
   if (code == kSuccess && info == NULL) code = kBadNetPath; /* a success without a record */
   if (code == kSuccess) {
-    *job = (struct RpcJob){job_id, info->job_time, info->days_of_month, info->days_of_week, info->flags,
-                           copy_text(info->command)};
+    *job = (struct RpcJob){job_id,      info->job_time,          info->days_of_month, info->days_of_week,
+                           info->flags, copy_text(info->command)};
     if (job->command == NULL) code = kNotEnoughMemory;
   }
   talloc_free(mem);

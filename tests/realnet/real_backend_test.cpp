@@ -13,6 +13,8 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <fstream>
+#include <iterator>
 #include <string>
 
 #include <remote_host.h>
@@ -63,6 +65,33 @@ unsigned ClosedPort() {
   getsockname(fd, reinterpret_cast<sockaddr *>(&address), &length);
   close(fd);  // nothing listens there now
   return ntohs(address.sin_port);
+}
+
+TEST(RealNetworkFile, RealComputersAndCredentialsAreKeptAndCheckedLikeTheOtherStatements) {
+  FakeHost host;
+  FakeHost::WriteFile(host.network(), "credentials \"" + host.credentials() +
+                                          "\"\ncomputer SIM\n"
+                                          "computer NTSV01 real address=nt.example.org port=10445 privacy=sign "
+                                          "timeout=7 service=running\n"
+                                          "computer NTSV02 real\n");
+  ASSERT_EQ(standin::OpenNetworkFile(host.network()), "");
+  ASSERT_EQ(
+      standin::ApplyWorldStatement(
+          {{"", "job", false}, {"", "SIM", false}, {"id", "1", false}, {"at", "10:00", false}, {"cmd", "x", true}}),
+      "");  // the file is written back
+  std::ifstream in(host.network());
+  const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  EXPECT_NE(text.find("credentials \"" + host.credentials() + "\"\n"), std::string::npos) << text;
+  EXPECT_NE(text.find("computer NTSV01 real address=nt.example.org port=10445 privacy=sign timeout=7 "),
+            std::string::npos)
+      << text;
+  EXPECT_NE(text.find("computer NTSV02 real service=running\n"), std::string::npos) << text;
+
+  for (const char *line : {"computer X address=1.2.3.4", "computer X real unreachable", "computer X real privacy=off",
+                           "computer X real timeout=0", "computer X real port=70000", "credentials"}) {
+    FakeHost::WriteFile(host.network(), std::string(line) + "\n");
+    EXPECT_NE(standin::OpenNetworkFile(host.network()).find("line 1: "), std::string::npos) << line;
+  }
 }
 
 TEST(RealBackend, JobsServiceAndWorkstationThroughOneSession) {
