@@ -1,13 +1,14 @@
 #!/usr/bin/env bash
 # Plays every scenario of tests/scenarios/ with its computers served by the
 # fake host (tests/realnet/fake_host.py) through the real network backend,
-# over SMB on 127.0.0.1, and runs the backend's own tests against the host.
+# over SMB on 127.0.0.1. (The backend's own tests against the host run with
+# the other tests: tests/realnet/.)
 # Usage: scripts/test-real-network.sh [SCENARIO...]
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
 cmake --preset linux >/dev/null
-cmake --build --preset linux --target velmora-scenario realnet_tests
+cmake --build --preset linux --target velmora-scenario
 
 work=$(mktemp -d)
 fake=""
@@ -34,4 +35,3 @@ port=$(awk '/^ready/ {print $2}' "$work/ready")
 if [ $# -eq 0 ]; then set -- tests/scenarios/*.scenario; fi
 build/linux/platform/scenario/velmora-scenario --real-host="127.0.0.1:$port" --credentials="$work/credentials" \
   --network="$work/network" --privacy=none "$@"
-build/linux/tests/realnet/realnet_tests
