@@ -156,6 +156,8 @@ TEST(RealBackend, ServiceStatesAndPendingWords) {
   EXPECT_EQ(Enum(u"PC01", &count), static_cast<NET_API_STATUS>(NERR_ServiceNotInstalled));
 
   LPBYTE buffer = nullptr;
+  EXPECT_EQ(NetServiceControl(u"PC01", u"Schedule", SERVICE_CTRL_CONTINUE, 0, &buffer),
+            static_cast<NET_API_STATUS>(NERR_ServiceNotInstalled));
   EXPECT_EQ(NetServiceInstall(u"PC01", u"Schedule", 0, nullptr, &buffer), static_cast<NET_API_STATUS>(NERR_Success));
   NetApiBufferFree(buffer);
   EXPECT_EQ(ServiceWord(u"PC01", &status), 0x01u);  // start pending, once
