@@ -279,6 +279,179 @@ std::string ApplyRemove(Network *network, const std::vector<Token> &tokens) {
   return "";
 }
 
+std::string ApplyClock(Network *network, const std::vector<Token> &tokens) {
+  SYSTEMTIME clock{};
+  std::string error;
+  if (!ParseClock(tokens, &clock, &error)) return error;
+  network->clock = clock;
+  return "";
+}
+
+// The world statements that describe a network. Scenario files use them all
+// (their `clock` sets the simulated clock instead); network files all but
+// those that stand for another program's action.
+struct StatementRule {
+  const char *keyword;
+  bool in_network_files;
+  bool at_most_once;
+  std::string (*apply)(Network *network, const std::vector<Token> &tokens);
+};
+
+const StatementRule kStatements[] = {
+    {"clock", true, true, ApplyClock},
+    {"local", true, true, ApplyLocal},
+    {"computer", true, false, ApplyComputer},
+    {"service", true, false, ApplyService},
+    {"job", true, false, ApplyJob},
+    {"remove", false, false, ApplyRemove},
+    {"credentials", true, true, ApplyCredentials},
+};
+
+const StatementRule *RuleFor(const std::string &keyword) {
+  for (const StatementRule &rule : kStatements)
+    if (keyword == rule.keyword) return &rule;
+  return nullptr;
+}
+
+SourceLine::Kind KindOf(const std::string &keyword) {
+  if (keyword == "computer") return SourceLine::Kind::kComputer;
+  if (keyword == "service") return SourceLine::Kind::kService;
+  if (keyword == "job") return SourceLine::Kind::kJob;
+  if (keyword == "clock") return SourceLine::Kind::kClock;
+  return SourceLine::Kind::kOther;
+}
+
+std::string ComputerText(const Computer &computer) {
+  std::string out = "computer " + computer.name;
+  if (computer.real) {
+    const realnet::RemoteHost &host = *computer.real;
+    out += " real";
+    if (!host.address.empty()) out += " address=" + host.address;
+    if (host.port != 0) out += " port=" + std::to_string(host.port);
+    if (host.privacy != realnet::Privacy::kSeal) out += std::string(" privacy=") + PrivacyText(host.privacy);
+    if (host.timeout_seconds != realnet::kDefaultTimeoutSeconds)
+      out += " timeout=" + std::to_string(host.timeout_seconds);
+  }
+  if (computer.platform_id != 500) out += " platform=" + std::to_string(computer.platform_id);
+  out += " service=" + StatusWordText(computer.status);
+  if (computer.unreachable) out += " unreachable";
+  return out;
+}
+
+// The `service` statement a computer needs, or "" when it needs none.
+std::string ServiceText(const Computer &computer) {
+  const ServiceBehaviour &b = computer.behaviour;
+  const uint32_t highest_held = computer.jobs.empty() ? 0 : computer.jobs.rbegin()->first;
+  std::string service;
+  if (b.start_code != 0) service += " start=" + std::to_string(b.start_code);
+  if (b.continue_code != 0) service += " continue=" + std::to_string(b.continue_code);
+  if (b.pending != 0) service += " pending=" + std::to_string(b.pending);
+  if (computer.highest_id > highest_held) service += " lastid=" + std::to_string(computer.highest_id);
+  return service.empty() ? "" : "service " + computer.name + service;
+}
+
+std::string JobText(const std::string &computer, const StoredJob &job) {
+  std::string out = "job " + computer + " id=" + std::to_string(job.id) + " at=" + FormatJobTime(job.job_time);
+  if (job.flags != 0) out += " flags=" + Hex(job.flags);
+  if (job.days_of_week != 0) out += " dow=" + Hex(job.days_of_week);
+  if (job.days_of_month != 0) out += " dom=" + Hex(job.days_of_month);
+  return out + " cmd=" + QuoteString(WideToUtf8(job.command));
+}
+
+bool SameJob(const StoredJob &a, const StoredJob &b) {
+  return a.id == b.id && a.job_time == b.job_time && a.days_of_month == b.days_of_month &&
+         a.days_of_week == b.days_of_week && a.flags == b.flags && a.command == b.command;
+}
+
+const Computer *FindIn(const std::vector<Computer> &computers, const std::string &name) {
+  for (const Computer &computer : computers)
+    if (computer.name == name) return &computer;
+  return nullptr;
+}
+
+// Collects the output lines; a last line without an ending gets one when
+// another line follows it.
+class LineWriter {
+ public:
+  explicit LineWriter(std::string ending) : ending_(std::move(ending)) {}
+  void Add(const std::string &text, const std::string &ending) {
+    if (open_) out_ += ending_;
+    out_ += text;
+    out_ += ending;
+    open_ = ending.empty();
+  }
+  void Add(const std::string &text) { Add(text, ending_); }
+  std::string &Text() { return out_; }
+
+ private:
+  std::string ending_;
+  std::string out_;
+  bool open_ = false;
+};
+
+void WriteComputer(const Computer &computer, LineWriter *out) {
+  out->Add(ComputerText(computer));
+  const std::string service = ServiceText(computer);
+  if (!service.empty()) out->Add(service);
+  for (const auto &entry : computer.jobs) out->Add(JobText(computer.name, entry.second));
+}
+
+// Writes the source's lines, each kept unless what it states has changed.
+std::string RewriteSource(const Network &network, const NetworkSource &source) {
+  LineWriter out(source.ending);
+  if (source.byte_order_mark) out.Text() = "\xEF\xBB\xBF";
+  using Kind = SourceLine::Kind;
+  // Where each computer's statements end: its new statements go after them.
+  std::map<std::string, size_t> last_line;
+  for (size_t i = 0; i < source.lines.size(); ++i)
+    if (source.lines[i].kind != Kind::kOther && source.lines[i].kind != Kind::kClock)
+      last_line[source.lines[i].computer] = i;
+  std::map<std::string, bool> service_written;
+  for (size_t i = 0; i < source.lines.size(); ++i) {
+    const SourceLine &line = source.lines[i];
+    const bool of_computer = line.kind != Kind::kOther && line.kind != Kind::kClock;
+    const Computer *now = of_computer ? network.Find(line.computer) : nullptr;
+    const Computer *then = of_computer ? FindIn(source.computers, line.computer) : nullptr;
+    if (line.kind == Kind::kOther) {
+      out.Add(line.text, line.ending);
+    } else if (line.kind == Kind::kClock) {
+      // A clock that has moved on (it is shared with the real computers).
+      const bool moved = network.clock && (!source.clock || FormatClock(*network.clock) != FormatClock(*source.clock));
+      out.Add(moved ? "clock " + FormatClock(*network.clock) : line.text, line.ending);
+    } else if (now == nullptr || then == nullptr) {
+      // The computer is gone: its statements go with it.
+    } else if (line.kind == Kind::kComputer) {
+      const bool same =
+          now->platform_id == then->platform_id && now->status == then->status && now->unreachable == then->unreachable;
+      out.Add(same ? line.text : ComputerText(*now), line.ending);
+    } else if (line.kind == Kind::kService) {
+      const std::string text = ServiceText(*now);
+      if (text == ServiceText(*then)) {
+        out.Add(line.text, line.ending);
+      } else if (!service_written[now->name] && !text.empty()) {
+        out.Add(text, line.ending);
+      }
+      service_written[now->name] = true;
+    } else {
+      auto job = now->jobs.find(line.job_id);
+      auto old = then->jobs.find(line.job_id);
+      if (job != now->jobs.end())
+        out.Add(
+            old != then->jobs.end() && SameJob(job->second, old->second) ? line.text : JobText(now->name, job->second),
+            line.ending);
+    }
+    if (now == nullptr || then == nullptr || last_line[line.computer] != i) continue;
+    // After a computer's last line: the statements it did not have.
+    const std::string service = ServiceText(*now);
+    if (!service_written[now->name] && !service.empty() && service != ServiceText(*then)) out.Add(service);
+    for (const auto &entry : now->jobs)
+      if (then->jobs.count(entry.first) == 0) out.Add(JobText(now->name, entry.second));
+  }
+  for (const Computer &computer : network.computers)
+    if (FindIn(source.computers, computer.name) == nullptr) WriteComputer(computer, &out);
+  return std::move(out.Text());
+}
+
 }  // namespace
 
 Computer *Network::Find(const std::string &name) {
@@ -380,98 +553,85 @@ std::string FormatJobTime(uint32_t job_time) {
 
 std::string ApplyNetworkStatement(Network *network, const std::vector<Token> &tokens) {
   const std::string &keyword = tokens.at(0).value;
-  if (keyword == "local") return ApplyLocal(network, tokens);
-  if (keyword == "computer") return ApplyComputer(network, tokens);
-  if (keyword == "service") return ApplyService(network, tokens);
-  if (keyword == "job") return ApplyJob(network, tokens);
-  if (keyword == "remove") return ApplyRemove(network, tokens);
-  if (keyword == "credentials") return ApplyCredentials(network, tokens);
-  return "unknown statement \"" + keyword + "\"";
+  const StatementRule *rule = RuleFor(keyword);
+  if (rule == nullptr) return "unknown statement \"" + keyword + "\"";
+  return rule->apply(network, tokens);
 }
 
 bool ParseNetworkText(const std::string &text, Network *network, std::string *error) {
   *network = Network();
-  std::istringstream in(text);
-  std::string line;
-  bool in_header = true;
-  for (int number = 1; std::getline(in, line); ++number) {
-    std::vector<Token> tokens;
-    std::string fault;
-    if (!LexStatement(line, &tokens, &fault)) {
-      *error = "line " + std::to_string(number) + ": " + fault;
-      return false;
-    }
-    if (tokens.empty()) {
-      if (in_header) network->header.push_back(line);
-      continue;
-    }
-    in_header = false;
-    const std::string &keyword = tokens[0].value;
-    if (tokens[0].quoted || !tokens[0].key.empty()) {
-      fault = "a statement must begin with a keyword";
-    } else if (keyword == "clock") {
-      SYSTEMTIME clock{};
-      if (ParseClock(tokens, &clock, &fault)) network->clock = clock;
-    } else if (keyword == "local" || keyword == "computer" || keyword == "service" || keyword == "job" ||
-               keyword == "credentials") {
-      fault = ApplyNetworkStatement(network, tokens);
-    } else if (keyword == "fail" || keyword == "remove") {
-      fault = keyword + " belongs in scenarios, not in a network file";
+  auto source = std::make_shared<NetworkSource>();
+  size_t start = 0;
+  if (text.compare(0, 3, "\xEF\xBB\xBF") == 0) {
+    source->byte_order_mark = true;
+    start = 3;
+  }
+  std::map<std::string, int> first_seen;  // statements allowed once: their line
+  for (int number = 1; start < text.size(); ++number) {
+    SourceLine line;
+    size_t end = text.find('\n', start);
+    if (end == std::string::npos) {
+      line.text = text.substr(start);
+      start = text.size();
     } else {
-      fault = "unknown statement \"" + keyword + "\"";
+      const bool crlf = end > start && text[end - 1] == '\r';
+      line.text = text.substr(start, end - start - (crlf ? 1 : 0));
+      line.ending = crlf ? "\r\n" : "\n";
+      start = end + 1;
+      if (source->ending.empty()) source->ending = line.ending;
+    }
+    std::vector<Token> tokens;
+    std::string fault = CheckLineText(line.text);
+    if (fault.empty() && LexStatement(line.text, &tokens, &fault) && !tokens.empty()) {
+      const std::string &keyword = tokens[0].value;
+      const StatementRule *rule = RuleFor(keyword);
+      if (tokens[0].quoted || !tokens[0].key.empty()) {
+        fault = "a statement must begin with a keyword";
+      } else if (rule == nullptr) {
+        fault = IsWorldStatement(keyword) ? keyword + " belongs in scenarios, not in a network file"
+                                          : "unknown statement \"" + keyword + "\"";
+      } else if (!rule->in_network_files) {
+        fault = keyword + " belongs in scenarios, not in a network file";
+      } else if (rule->at_most_once && first_seen.count(keyword) != 0) {
+        fault = keyword + " is given twice (first on line " + std::to_string(first_seen[keyword]) + ")";
+      } else {
+        first_seen.emplace(keyword, number);
+        fault = rule->apply(network, tokens);
+        line.kind = KindOf(keyword);
+        if (line.kind != SourceLine::Kind::kOther && line.kind != SourceLine::Kind::kClock)
+          line.computer = UpperCaseAscii(tokens.size() > 1 ? tokens[1].value : "");
+        if (line.kind == SourceLine::Kind::kJob) {
+          uint64_t id = 0;
+          for (const Token &token : tokens)
+            if (token.key == "id") ParseNumber(token.value, &id);
+          line.job_id = static_cast<uint32_t>(id);
+        }
+      }
     }
     if (!fault.empty()) {
+      *network = Network();
       *error = "line " + std::to_string(number) + ": " + fault;
       return false;
     }
+    source->lines.push_back(std::move(line));
   }
+  if (source->ending.empty()) source->ending = "\n";
+  source->computers = network->computers;
+  source->clock = network->clock;
+  network->source = std::move(source);
   return true;
 }
 
 std::string WriteNetworkText(const Network &network) {
-  std::string out;
-  for (const auto &line : network.header) out += line + "\n";
-  if (network.header.empty()) {
-    out +=
-        "# Velmora network: the computers Velmora can reach, their Schedule services and stored jobs.\n"
-        "# Velmora rewrites this file as jobs are added or deleted and services started.\n";
-  }
-  if (network.clock) out += "clock " + FormatClock(*network.clock) + "\n";
-  if (!network.local.empty()) out += "local " + network.local + "\n";
-  if (!network.credentials.empty()) out += "credentials " + QuoteString(network.credentials) + "\n";
-  for (const auto &computer : network.computers) {
-    out += "computer " + computer.name;
-    if (computer.real) {
-      const realnet::RemoteHost &host = *computer.real;
-      out += " real";
-      if (!host.address.empty()) out += " address=" + host.address;
-      if (host.port != 0) out += " port=" + std::to_string(host.port);
-      if (host.privacy != realnet::Privacy::kSeal) out += std::string(" privacy=") + PrivacyText(host.privacy);
-      if (host.timeout_seconds != realnet::kDefaultTimeoutSeconds)
-        out += " timeout=" + std::to_string(host.timeout_seconds);
-    }
-    if (computer.platform_id != 500) out += " platform=" + std::to_string(computer.platform_id);
-    out += " service=" + StatusWordText(computer.status);
-    if (computer.unreachable) out += " unreachable";
-    out += "\n";
-    const ServiceBehaviour &b = computer.behaviour;
-    const uint32_t highest_held = computer.jobs.empty() ? 0 : computer.jobs.rbegin()->first;
-    std::string service;
-    if (b.start_code != 0) service += " start=" + std::to_string(b.start_code);
-    if (b.continue_code != 0) service += " continue=" + std::to_string(b.continue_code);
-    if (b.pending != 0) service += " pending=" + std::to_string(b.pending);
-    if (computer.highest_id > highest_held) service += " lastid=" + std::to_string(computer.highest_id);
-    if (!service.empty()) out += "service " + computer.name + service + "\n";
-    for (const auto &entry : computer.jobs) {
-      const StoredJob &job = entry.second;
-      out += "job " + computer.name + " id=" + std::to_string(job.id) + " at=" + FormatJobTime(job.job_time);
-      if (job.flags != 0) out += " flags=" + Hex(job.flags);
-      if (job.days_of_week != 0) out += " dow=" + Hex(job.days_of_week);
-      if (job.days_of_month != 0) out += " dom=" + Hex(job.days_of_month);
-      out += " cmd=" + QuoteString(WideToUtf8(job.command)) + "\n";
-    }
-  }
-  return out;
+  if (network.source != nullptr) return RewriteSource(network, *network.source);
+  LineWriter out("\n");
+  out.Add("# Velmora network: the computers Velmora can reach, their Schedule services and stored jobs.");
+  out.Add("# Velmora writes the jobs it adds or deletes and the services it starts back into this file.");
+  if (network.clock) out.Add("clock " + FormatClock(*network.clock));
+  if (!network.local.empty()) out.Add("local " + network.local);
+  if (!network.credentials.empty()) out.Add("credentials " + QuoteString(network.credentials));
+  for (const Computer &computer : network.computers) WriteComputer(computer, &out);
+  return std::move(out.Text());
 }
 
 bool RunsToday(const StoredJob &job, const SYSTEMTIME &now) {

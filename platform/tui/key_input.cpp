@@ -77,9 +77,13 @@ InputAction TranslateKey(const TerminalEvent &e) {
     case Key::kF4:
       return Press(VK_F4, e);
     case Key::kF2:  // the front end's own keyboard pointer, never the program's
+    case Key::kF3:  // the front end's own column sizing
     case Key::kNone:
     case Key::kResize:
     case Key::kMouse:
+    case Key::kMouseUp:
+    case Key::kWheelUp:
+    case Key::kWheelDown:
       break;
   }
   return InputAction{};

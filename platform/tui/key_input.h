@@ -29,16 +29,20 @@ enum class Key {
   kSpace,
   kF1,
   kF2,  // the keyboard pointer (see TerminalDriver)
+  kF3,  // the list view's column widths (see TerminalDriver)
   kF4,
-  kResize,  // the terminal changed its size
-  kMouse,   // a click at (x, y)
+  kResize,     // the terminal changed its size
+  kMouse,      // a click at (x, y): the left button went down
+  kMouseUp,    // the left button went up at (x, y)
+  kWheelUp,    // the mouse wheel turned away from the user, over (x, y)
+  kWheelDown,  // ... and towards the user
 };
 
 struct TerminalEvent {
   Key key = Key::kNone;
   wchar_t ch = 0;  // kChar: the character as typed
   bool shift = false, ctrl = false, alt = false;
-  int x = 0, y = 0;  // kMouse: the clicked cell
+  int x = 0, y = 0;  // kMouse, kMouseUp, kWheelUp, kWheelDown: the cell
 };
 
 struct InputAction {

@@ -6,6 +6,7 @@
 #include <csignal>
 #include <cerrno>
 #include <cstring>
+#include <cwctype>
 #include <map>
 #include <string>
 #include <termios.h>
@@ -147,12 +148,20 @@ TerminalEvent FromKeyCode(wint_t code) {
       return Named(Key::kF1);
     case KEY_F(2):
       return Named(Key::kF2);
+    case KEY_F(3):
+      return Named(Key::kF3);
     case KEY_F(4):
       return Named(Key::kF4);
     case KEY_MOUSE: {
       MEVENT mouse;
-      if (getmouse(&mouse) != OK || !(mouse.bstate & (BUTTON1_PRESSED | BUTTON1_CLICKED))) return Named(Key::kNone);
-      TerminalEvent e = Named(Key::kMouse);
+      if (getmouse(&mouse) != OK) return Named(Key::kNone);
+      Key key = Key::kNone;
+      if (mouse.bstate & (BUTTON1_PRESSED | BUTTON1_CLICKED)) key = Key::kMouse;
+      if (mouse.bstate & BUTTON1_RELEASED) key = Key::kMouseUp;
+      if (mouse.bstate & BUTTON4_PRESSED) key = Key::kWheelUp;
+      if (mouse.bstate & BUTTON5_PRESSED) key = Key::kWheelDown;
+      if (key == Key::kNone) return Named(Key::kNone);
+      TerminalEvent e = Named(key);
       e.x = mouse.x;
       e.y = mouse.y;
       e.shift = (mouse.bstate & BUTTON_SHIFT) != 0;
@@ -246,7 +255,8 @@ bool CursesTerminal::Start(std::string *error) {
     init_pair(5, COLOR_BLACK, COLOR_YELLOW);  // warning mark
     init_pair(6, COLOR_BLACK, COLOR_YELLOW);  // busy mark
   }
-  mousemask(BUTTON1_PRESSED | BUTTON_SHIFT | BUTTON_CTRL, nullptr);
+  mousemask(BUTTON1_PRESSED | BUTTON1_RELEASED | BUTTON4_PRESSED | BUTTON5_PRESSED | BUTTON_SHIFT | BUTTON_CTRL,
+            nullptr);
   mouseinterval(0);
   LearnModifiedKeys();
 
@@ -326,16 +336,31 @@ TerminalEvent CursesTerminal::ReadOne(bool after_escape) {
 }
 
 TerminalEvent CursesTerminal::Read() {
+  if (has_pending_) {
+    has_pending_ = false;
+    return pending_;
+  }
   TerminalEvent e = ReadOne(false);
   if (e.key != Key::kEscape) return e;
-  // Escape followed at once by another key is that key with Alt.
+  // A terminal sends Alt+key as Escape and the key in one go; ncurses waits
+  // ESCDELAY (25 ms) for it, so a lone Escape acts within that time. Only
+  // keys that take Alt here (mnemonic letters and digits, Alt+arrows) are
+  // joined to it; any other key that came at once (pasted or scripted
+  // input) follows the Escape as a key of its own.
   nodelay(stdscr, TRUE);
   TerminalEvent next = ReadOne(true);
   nodelay(stdscr, FALSE);
-  if (next.key == Key::kNone || next.key == Key::kResize || next.key == Key::kMouse) return e;
+  if (next.key == Key::kNone) return e;
   if (next.key == Key::kEscape) {
     // Two Escapes typed quickly: this one is plain, the next starts afresh.
     unget_wch(0x1B);
+    return e;
+  }
+  bool takes_alt = (next.key == Key::kChar && next.ch < 0x80 && std::iswalnum(static_cast<wint_t>(next.ch))) ||
+                   next.key == Key::kUp || next.key == Key::kDown || next.key == Key::kLeft || next.key == Key::kRight;
+  if (!takes_alt || next.alt || next.ctrl) {
+    pending_ = next;
+    has_pending_ = true;
     return e;
   }
   next.alt = true;

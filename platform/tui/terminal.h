@@ -52,6 +52,8 @@ class CursesTerminal : public Terminal {
  private:
   TerminalEvent ReadOne(bool after_escape);
   bool started_ = false;
+  bool has_pending_ = false;
+  TerminalEvent pending_;   // read after an Escape that it did not belong to
   void *screen_ = nullptr;  // ncurses' SCREEN, kept opaque to spare users curses.h
 };
 

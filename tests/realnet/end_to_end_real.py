@@ -60,7 +60,7 @@ def add_and_delete(s, network):
         stored = [l for l in f.read().splitlines() if "over smb.cmd" in l]
     if len(stored) != 1 or not re.match(r'job REALPC id=4 at=19:30 .*dow=0x4 ', stored[0]):
         raise Failure("the host stores %r" % stored)
-    s.keys("BTab", "End", "M-r")
+    s.keys("Tab", "Tab", "End", "M-r")
     s.wait_for("削除してもよろしいですか")
     s.keys("y")
     # The box may cover the row: wait for it to go, then for the row.

@@ -290,7 +290,8 @@ class Store:
 
     def run(self, body):
         with open(self.path + ".lock", "a") as lock:
-            fcntl.flock(lock, fcntl.LOCK_EX)
+            # Velmora's lock: an open-file-description lock on its first byte.
+            fcntl.fcntl(lock, fcntl.F_OFD_SETLKW, struct.pack("@hhqqi4x", fcntl.F_WRLCK, os.SEEK_SET, 0, 1, 0))
             with open(self.path, encoding="utf-8") as f:
                 text = f.read()
             network = Network(text)

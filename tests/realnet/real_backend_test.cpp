@@ -69,23 +69,24 @@ unsigned ClosedPort() {
 
 TEST(RealNetworkFile, RealComputersAndCredentialsAreKeptAndCheckedLikeTheOtherStatements) {
   FakeHost host;
-  FakeHost::WriteFile(host.network(), "credentials \"" + host.credentials() +
-                                          "\"\ncomputer SIM\n"
-                                          "computer NTSV01 real address=nt.example.org port=10445 privacy=sign "
-                                          "timeout=7 service=running\n"
-                                          "computer NTSV02 real\n");
+  // A computer described later is written with its real settings.
+  FakeHost::WriteFile(host.network(), "credentials \"" + host.credentials() + "\"\nclock 2026-12-07 09:00\n");
   ASSERT_EQ(standin::OpenNetworkFile(host.network()), "");
-  ASSERT_EQ(
-      standin::ApplyWorldStatement(
-          {{"", "job", false}, {"", "SIM", false}, {"id", "1", false}, {"at", "10:00", false}, {"cmd", "x", true}}),
-      "");  // the file is written back
+  standin::Token real_word{"", "real", false};
+  ASSERT_EQ(standin::ApplyWorldStatement({{"", "computer", false},
+                                          {"", "NTSV01", false},
+                                          real_word,
+                                          {"address", "nt.example.org", false},
+                                          {"port", "10445", false},
+                                          {"privacy", "sign", false},
+                                          {"timeout", "7", false}}),
+            "");
   std::ifstream in(host.network());
   const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  EXPECT_NE(text.find("credentials \"" + host.credentials() + "\"\n"), std::string::npos) << text;
-  EXPECT_NE(text.find("computer NTSV01 real address=nt.example.org port=10445 privacy=sign timeout=7 "),
-            std::string::npos)
-      << text;
-  EXPECT_NE(text.find("computer NTSV02 real service=running\n"), std::string::npos) << text;
+  EXPECT_EQ(text,
+            "credentials \"" + host.credentials() +
+                "\"\nclock 2026-12-07 09:00\n"
+                "computer NTSV01 real address=nt.example.org port=10445 privacy=sign timeout=7 service=running\n");
 
   for (const char *line : {"computer X address=1.2.3.4", "computer X real unreachable", "computer X real privacy=off",
                            "computer X real timeout=0", "computer X real port=70000", "credentials"}) {
