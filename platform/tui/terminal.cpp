@@ -10,6 +10,7 @@
 #include <map>
 #include <string>
 #include <termios.h>
+#include <vector>
 #include <unistd.h>
 
 namespace tui {
@@ -152,22 +153,6 @@ TerminalEvent FromKeyCode(wint_t code) {
       return Named(Key::kF3);
     case KEY_F(4):
       return Named(Key::kF4);
-    case KEY_MOUSE: {
-      MEVENT mouse;
-      if (getmouse(&mouse) != OK) return Named(Key::kNone);
-      Key key = Key::kNone;
-      if (mouse.bstate & (BUTTON1_PRESSED | BUTTON1_CLICKED)) key = Key::kMouse;
-      if (mouse.bstate & BUTTON1_RELEASED) key = Key::kMouseUp;
-      if (mouse.bstate & BUTTON4_PRESSED) key = Key::kWheelUp;
-      if (mouse.bstate & BUTTON5_PRESSED) key = Key::kWheelDown;
-      if (key == Key::kNone) return Named(Key::kNone);
-      TerminalEvent e = Named(key);
-      e.x = mouse.x;
-      e.y = mouse.y;
-      e.shift = (mouse.bstate & BUTTON_SHIFT) != 0;
-      e.ctrl = (mouse.bstate & BUTTON_CTRL) != 0;
-      return e;
-    }
     default:
       break;
   }
@@ -209,6 +194,20 @@ TerminalEvent FromCharacter(wint_t ch) {
   } else {
     e.ch = static_cast<wchar_t>(ch);
   }
+  return e;
+}
+
+TerminalEvent FromMouse(const MEVENT &mouse) {
+  Key key = Key::kNone;
+  if (mouse.bstate & (BUTTON1_PRESSED | BUTTON1_CLICKED)) key = Key::kMouse;
+  if (mouse.bstate & BUTTON1_RELEASED) key = Key::kMouseUp;
+  if (mouse.bstate & BUTTON4_PRESSED) key = Key::kWheelUp;
+  if (mouse.bstate & BUTTON5_PRESSED) key = Key::kWheelDown;
+  TerminalEvent e = Named(key);
+  e.x = mouse.x;
+  e.y = mouse.y;
+  e.shift = (mouse.bstate & BUTTON_SHIFT) != 0;
+  e.ctrl = (mouse.bstate & BUTTON_CTRL) != 0;
   return e;
 }
 
@@ -330,15 +329,29 @@ TerminalEvent CursesTerminal::ReadOne(bool after_escape) {
       if (++failures >= 8) throw TerminalClosed();
       continue;
     }
+    if (r == KEY_CODE_YES && ch == KEY_MOUSE) {
+      // Mouse reports that came in one read are all queued; getmouse gives
+      // the latest first, then the earlier ones.
+      std::vector<TerminalEvent> events;
+      MEVENT mouse;
+      while (getmouse(&mouse) == OK) events.push_back(FromMouse(mouse));
+      for (auto it = events.rbegin(); it != events.rend(); ++it)
+        if (it->key != Key::kNone) pending_.push_back(*it);
+      if (pending_.empty()) return Named(Key::kNone);
+      TerminalEvent first = pending_.front();
+      pending_.pop_front();
+      return first;
+    }
     if (r == KEY_CODE_YES) return FromKeyCode(ch);
     return FromCharacter(ch);
   }
 }
 
 TerminalEvent CursesTerminal::Read() {
-  if (has_pending_) {
-    has_pending_ = false;
-    return pending_;
+  if (!pending_.empty()) {
+    TerminalEvent e = pending_.front();
+    pending_.pop_front();
+    return e;
   }
   TerminalEvent e = ReadOne(false);
   if (e.key != Key::kEscape) return e;
@@ -359,8 +372,7 @@ TerminalEvent CursesTerminal::Read() {
   bool takes_alt = (next.key == Key::kChar && next.ch < 0x80 && std::iswalnum(static_cast<wint_t>(next.ch))) ||
                    next.key == Key::kUp || next.key == Key::kDown || next.key == Key::kLeft || next.key == Key::kRight;
   if (!takes_alt || next.alt || next.ctrl) {
-    pending_ = next;
-    has_pending_ = true;
+    pending_.push_front(next);
     return e;
   }
   next.alt = true;

@@ -370,7 +370,7 @@ void TerminalDriver::WaitForInput() {
       continue;
     }
     bool clicked = false;
-    if (PointerKey(e, &clicked)) {
+    if (sizing_list_ == nullptr && PointerKey(e, &clicked)) {
       if (clicked) return;
       continue;
     }
