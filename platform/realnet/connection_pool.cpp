@@ -2,6 +2,9 @@
 
 #include <lm.h>
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+
 #include <chrono>
 #include <condition_variable>
 #include <deque>
@@ -26,11 +29,8 @@ struct Task {
 };
 
 bool IsNumericAddress(const std::string &address) {
-  if (address.empty()) return false;
-  for (char c : address)
-    if (!((c >= '0' && c <= '9') || c == '.' || c == ':' || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F')))
-      return false;
-  return address.find_first_of(".:") != std::string::npos;
+  unsigned char binary[sizeof(struct in6_addr)];
+  return ::inet_pton(AF_INET, address.c_str(), binary) == 1 || ::inet_pton(AF_INET6, address.c_str(), binary) == 1;
 }
 
 RpcPrivacy PrivacyOf(Privacy privacy) {
