@@ -144,6 +144,7 @@ typedef struct _SYSTEMTIME {
 #define WM_NULL 0x0000
 #define WM_CREATE 0x0001
 #define WM_DESTROY 0x0002
+#define WM_ACTIVATE 0x0006
 #define WM_SETFOCUS 0x0007
 #define WM_KILLFOCUS 0x0008
 #define WM_ENABLE 0x000A
@@ -157,6 +158,7 @@ typedef struct _SYSTEMTIME {
 #define WM_SETCURSOR 0x0020
 #define WM_NEXTDLGCTL 0x0028
 #define WM_SETFONT 0x0030
+#define WM_GETFONT 0x0031
 #define WM_NOTIFY 0x004E
 #define WM_NCDESTROY 0x0082
 #define WM_GETDLGCODE 0x0087
@@ -169,6 +171,10 @@ typedef struct _SYSTEMTIME {
 #define WM_INITDIALOG 0x0110
 #define WM_COMMAND 0x0111
 #define WM_SYSCOMMAND 0x0112
+#define WM_CUT 0x0300
+#define WM_COPY 0x0301
+#define WM_PASTE 0x0302
+#define WM_CLEAR 0x0303
 #define WM_MOUSEMOVE 0x0200
 #define WM_LBUTTONDOWN 0x0201
 #define WM_LBUTTONUP 0x0202
@@ -410,14 +416,23 @@ typedef struct _SYSTEMTIME {
 #define MB_TYPEMASK 0x0000000FL
 #define MB_ICONMASK 0x000000F0L
 
+// WM_ACTIVATE states.
+#define WA_INACTIVE 0
+#define WA_ACTIVE 1
+#define WA_CLICKACTIVE 2
+
 // Show commands.
 #define SW_HIDE 0
 #define SW_SHOWNORMAL 1
 #define SW_NORMAL 1
 #define SW_SHOWMINIMIZED 2
 #define SW_SHOWMAXIMIZED 3
+#define SW_SHOWNOACTIVATE 4
 #define SW_SHOW 5
 #define SW_MINIMIZE 6
+#define SW_SHOWMINNOACTIVE 7
+#define SW_SHOWNA 8
+#define SW_RESTORE 9
 #define SW_SHOWDEFAULT 10
 
 // Virtual keys.
@@ -437,6 +452,7 @@ typedef struct _SYSTEMTIME {
 #define VK_UP 0x26
 #define VK_RIGHT 0x27
 #define VK_DOWN 0x28
+#define VK_INSERT 0x2D
 #define VK_DELETE 0x2E
 #define VK_F1 0x70
 #define VK_F4 0x73
@@ -497,12 +513,15 @@ typedef struct _SYSTEMTIME {
 #define ERROR_MORE_DATA 234L
 #define ERROR_NO_UNICODE_TRANSLATION 1113L
 #define ERROR_INVALID_FLAGS 1004L
+#define ERROR_INVALID_INDEX 1413L
+#define ERROR_INVALID_WINDOW_HANDLE 1400L
 #define ERROR_SERVICE_DOES_NOT_EXIST 1060L
 #define ERROR_SERVICE_NOT_ACTIVE 1062L
 #define ERROR_SERVICE_ALREADY_RUNNING 1056L
 #define ERROR_SERVICE_CANNOT_ACCEPT_CTRL 1061L
 #define ERROR_SERVICE_DISABLED 1058L
 #define ERROR_INVALID_SERVICE_CONTROL 1052L
+#define ERROR_LOGON_FAILURE 1326L
 #define ERROR_SERVICE_REQUEST_TIMEOUT 1053L
 #define ERROR_NOT_SUPPORTED_ON_NT 50L
 
@@ -542,6 +561,10 @@ LRESULT WINAPI DispatchMessageA(const MSG *lpMsg);
 LRESULT WINAPI SendMessageA(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam);
 LRESULT WINAPI DefWindowProcA(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam);
 LRESULT WINAPI DefDlgProcA(HWND hDlg, UINT Msg, WPARAM wParam, LPARAM lParam);
+// A dialog's message result; the only window long the stand-in keeps.
+#define DWLP_MSGRESULT 0
+LONG_PTR WINAPI SetWindowLongPtrA(HWND hWnd, int nIndex, LONG_PTR dwNewLong);
+LONG_PTR WINAPI GetWindowLongPtrA(HWND hWnd, int nIndex);
 void WINAPI PostQuitMessage(int nExitCode);
 
 // Dialog item helpers.

@@ -133,36 +133,98 @@ std::string ApplyLocal(Network *network, const std::vector<Token> &tokens) {
   return "";
 }
 
+const char *PrivacyText(realnet::Privacy privacy) {
+  switch (privacy) {
+    case realnet::Privacy::kSign:
+      return "sign";
+    case realnet::Privacy::kNone:
+      return "none";
+    default:
+      return "seal";
+  }
+}
+
+// The `real` word and the settings that belong to it.
+std::string ApplyRealOptions(const Options &options, Computer *computer) {
+  bool real = false;
+  for (const auto &flag : options.flags) real = real || flag == "real";
+  for (const char *key : {"address", "port", "privacy", "timeout"})
+    if (!real && options.values.count(key) != 0) return std::string(key) + "= belongs to a real computer";
+  if (!real) return "";
+  for (const auto &flag : options.flags)
+    if (flag == "unreachable") return "a real computer is reached or not by the network itself, not by unreachable";
+  realnet::RemoteHost host;
+  std::string error;
+  uint64_t port = 0, timeout = realnet::kDefaultTimeoutSeconds;
+  if (!NumberOption(options, "port", 65535, &port, &error) || !NumberOption(options, "timeout", 3600, &timeout, &error))
+    return error;
+  if (timeout == 0) return "timeout=0: a call needs at least one second";
+  host.port = static_cast<unsigned>(port);
+  host.timeout_seconds = static_cast<unsigned>(timeout);
+  auto address = options.values.find("address");
+  if (address != options.values.end()) {
+    host.address = address->second.value;
+    if (host.address.empty() || host.address.find_first_of(" \t[]\\/,%") != std::string::npos)
+      return "address=" + host.address + " is not a host name or address";
+  }
+  auto privacy = options.values.find("privacy");
+  if (privacy != options.values.end()) {
+    const std::string &value = privacy->second.value;
+    if (value == "sign") {
+      host.privacy = realnet::Privacy::kSign;
+    } else if (value == "none") {
+      host.privacy = realnet::Privacy::kNone;
+    } else if (value != "seal") {
+      return "privacy=" + value + " is not seal, sign or none";
+    }
+  }
+  computer->real = host;
+  return "";
+}
+
+std::string ApplyCredentials(Network *network, const std::vector<Token> &tokens) {
+  if (tokens.size() != 2 || !tokens[1].key.empty() || tokens[1].value.empty()) return "usage: credentials PATH";
+  network->credentials = tokens[1].value;
+  return "";
+}
+
 std::string ApplyComputer(Network *network, const std::vector<Token> &tokens) {
   if (tokens.size() < 2 || !tokens[1].key.empty())
-    return "usage: computer NAME [platform=N] [service=running|stopped|paused|STATUSWORD] [unreachable]";
+    return "usage: computer NAME [platform=N] [service=running|stopped|paused|STATUSWORD] [unreachable] "
+           "| computer NAME real [address=HOST] [port=N] [privacy=seal|sign|none] [timeout=SECONDS]";
   const std::string name = UpperCaseAscii(tokens[1].value);
   if (!IsValidComputerName(name)) return "\"" + tokens[1].value + "\" is not a valid computer name";
   if (network->Find(name) != nullptr) return "computer " + name + " is described twice";
   Options options;
   std::string error;
-  if (!CollectOptions(tokens, 2, {"platform", "service"}, {"unreachable"}, &options, &error)) return error;
+  if (!CollectOptions(tokens, 2, {"platform", "service", "address", "port", "privacy", "timeout"},
+                      {"unreachable", "real"}, &options, &error))
+    return error;
   Computer computer;
   computer.name = name;
+  error = ApplyRealOptions(options, &computer);
+  if (!error.empty()) return error;
   uint64_t platform = 500;
   if (!NumberOption(options, "platform", UINT32_MAX, &platform, &error)) return error;
   computer.platform_id = static_cast<DWORD>(platform);
   auto service = options.values.find("service");
   if (service != options.values.end() && !ParseStatusWord(service->second.value, &computer.status))
     return "service=" + service->second.value + " is not running, stopped, paused or a status word";
-  computer.unreachable = !options.flags.empty();
+  for (const auto &flag : options.flags) computer.unreachable = computer.unreachable || flag == "unreachable";
   network->computers.push_back(std::move(computer));
   return "";
 }
 
 std::string ApplyService(Network *network, const std::vector<Token> &tokens) {
   if (tokens.size() < 3 || !tokens[1].key.empty())
-    return "usage: service NAME start=CODE | continue=CODE | pending=N | lastid=N";
+    return "usage: service NAME start=CODE | continue=CODE | pending=N | state=running|stopped|paused|STATUSWORD | "
+           "lastid=N";
   Computer *computer = network->Find(tokens[1].value);
   if (computer == nullptr) return "no computer " + UpperCaseAscii(tokens[1].value) + " is described before this line";
   Options options;
   std::string error;
-  if (!CollectOptions(tokens, 2, {"start", "continue", "pending", "lastid"}, {}, &options, &error)) return error;
+  if (!CollectOptions(tokens, 2, {"start", "continue", "pending", "state", "lastid"}, {}, &options, &error))
+    return error;
   uint64_t start = computer->behaviour.start_code, resume = computer->behaviour.continue_code;
   uint64_t pending = computer->behaviour.pending, last_id = computer->highest_id;
   if (!NumberOption(options, "start", UINT32_MAX, &start, &error) ||
@@ -170,37 +232,48 @@ std::string ApplyService(Network *network, const std::vector<Token> &tokens) {
       !NumberOption(options, "pending", 1000000, &pending, &error) ||
       !NumberOption(options, "lastid", UINT32_MAX, &last_id, &error))
     return error;
+  DWORD status = computer->status;
+  auto state = options.values.find("state");
+  if (state != options.values.end() && (state->second.quoted || !ParseStatusWord(state->second.value, &status)))
+    return "state=" + state->second.value + " is not running, stopped, paused or a status word";
   computer->behaviour.start_code = static_cast<DWORD>(start);
   computer->behaviour.continue_code = static_cast<DWORD>(resume);
   computer->behaviour.pending = static_cast<uint32_t>(pending);
+  computer->status = status;
   if (last_id > computer->highest_id) computer->highest_id = static_cast<uint32_t>(last_id);
   return "";
 }
 
 std::string ApplyJob(Network *network, const std::vector<Token> &tokens) {
-  const std::string usage = "usage: job NAME id=N at=HH:MM[:SS[.mmm]] [flags=N] [dow=N] [dom=N] cmd=\"TEXT\"";
+  const std::string usage = "usage: job NAME id=N at=HH:MM[:SS[.mmm]] | time=MS [flags=N] [dow=N] [dom=N] cmd=\"TEXT\"";
   if (tokens.size() < 2 || !tokens[1].key.empty()) return usage;
   Computer *computer = network->Find(tokens[1].value);
   if (computer == nullptr) return "no computer " + UpperCaseAscii(tokens[1].value) + " is described before this line";
   Options options;
   std::string error;
-  if (!CollectOptions(tokens, 2, {"id", "at", "flags", "dow", "dom", "cmd"}, {}, &options, &error)) return error;
-  for (const char *required : {"id", "at", "cmd"})
+  if (!CollectOptions(tokens, 2, {"id", "at", "time", "flags", "dow", "dom", "cmd"}, {}, &options, &error))
+    return error;
+  for (const char *required : {"id", "cmd"})
     if (options.values.count(required) == 0) return std::string(required) + "= is missing; " + usage;
-  uint64_t id = 0, flags = 0, dow = 0, dom = 0;
+  const bool at_given = options.values.count("at") != 0, time_given = options.values.count("time") != 0;
+  if (at_given == time_given) return "give the time once, as at= or as time=; " + usage;
+  uint64_t id = 0, flags = 0, dow = 0, dom = 0, raw_time = 0;
   if (!NumberOption(options, "id", UINT32_MAX, &id, &error) || !NumberOption(options, "flags", 0xFF, &flags, &error) ||
-      !NumberOption(options, "dow", 0xFF, &dow, &error) || !NumberOption(options, "dom", UINT32_MAX, &dom, &error))
+      !NumberOption(options, "dow", 0xFF, &dow, &error) || !NumberOption(options, "dom", UINT32_MAX, &dom, &error) ||
+      !NumberOption(options, "time", UINT32_MAX, &raw_time, &error))
     return error;
   if (id == 0) return "id=0: job IDs start at 1";
   if (flags & 0x0C) return "flags=" + Hex(static_cast<uint32_t>(flags)) + ": 0x04 and 0x08 are not stored flags";
   StoredJob job;
   job.id = static_cast<uint32_t>(id);
-  if (!ParseTimeOfDay(options.values["at"].value, &job.job_time))
+  // time= is the raw record (24 hours or more included), at= a time of day.
+  job.job_time = static_cast<uint32_t>(raw_time);
+  if (at_given && !ParseTimeOfDay(options.values["at"].value, &job.job_time))
     return "at=" + options.values["at"].value + " is not a time of day HH:MM[:SS[.mmm]]";
   job.flags = static_cast<uint8_t>(flags);
   job.days_of_week = static_cast<uint8_t>(dow);
   job.days_of_month = static_cast<uint32_t>(dom);
-  if (options.values["cmd"].value.empty()) return "cmd= is empty: a job needs a command";
+  // Another program may have stored any record, an empty command included.
   job.command = Utf8ToWide(options.values["cmd"].value);
   if (computer->jobs.count(job.id) != 0)
     return "job " + std::to_string(job.id) + " already exists on " + computer->name;
@@ -238,8 +311,13 @@ struct StatementRule {
 };
 
 const StatementRule kStatements[] = {
-    {"clock", true, true, ApplyClock},      {"local", true, true, ApplyLocal}, {"computer", true, false, ApplyComputer},
-    {"service", true, false, ApplyService}, {"job", true, false, ApplyJob},    {"remove", false, false, ApplyRemove},
+    {"clock", true, true, ApplyClock},
+    {"local", true, true, ApplyLocal},
+    {"computer", true, false, ApplyComputer},
+    {"service", true, false, ApplyService},
+    {"job", true, false, ApplyJob},
+    {"remove", false, false, ApplyRemove},
+    {"credentials", true, true, ApplyCredentials},
 };
 
 const StatementRule *RuleFor(const std::string &keyword) {
@@ -254,11 +332,21 @@ SourceLine::Kind KindOf(const std::string &keyword) {
   if (keyword == "computer") return SourceLine::Kind::kComputer;
   if (keyword == "service") return SourceLine::Kind::kService;
   if (keyword == "job") return SourceLine::Kind::kJob;
+  if (keyword == "clock") return SourceLine::Kind::kClock;
   return SourceLine::Kind::kOther;
 }
 
 std::string ComputerText(const Computer &computer) {
   std::string out = "computer " + computer.name;
+  if (computer.real) {
+    const realnet::RemoteHost &host = *computer.real;
+    out += " real";
+    if (!host.address.empty()) out += " address=" + host.address;
+    if (host.port != 0) out += " port=" + std::to_string(host.port);
+    if (host.privacy != realnet::Privacy::kSeal) out += std::string(" privacy=") + PrivacyText(host.privacy);
+    if (host.timeout_seconds != realnet::kDefaultTimeoutSeconds)
+      out += " timeout=" + std::to_string(host.timeout_seconds);
+  }
   if (computer.platform_id != 500) out += " platform=" + std::to_string(computer.platform_id);
   out += " service=" + StatusWordText(computer.status);
   if (computer.unreachable) out += " unreachable";
@@ -278,7 +366,10 @@ std::string ServiceText(const Computer &computer) {
 }
 
 std::string JobText(const std::string &computer, const StoredJob &job) {
-  std::string out = "job " + computer + " id=" + std::to_string(job.id) + " at=" + FormatJobTime(job.job_time);
+  std::string out = "job " + computer + " id=" + std::to_string(job.id);
+  // A time of day where the record holds one, else the raw milliseconds.
+  out += job.job_time < kMillisecondsPerDay ? " at=" + FormatJobTime(job.job_time)
+                                            : " time=" + std::to_string(job.job_time);
   if (job.flags != 0) out += " flags=" + Hex(job.flags);
   if (job.days_of_week != 0) out += " dow=" + Hex(job.days_of_week);
   if (job.days_of_month != 0) out += " dom=" + Hex(job.days_of_month);
@@ -579,13 +670,14 @@ std::string WriteNetworkText(const Network &network) {
   out.Add("# Velmora writes the jobs it adds or deletes and the services it starts back into this file.");
   if (network.clock) out.Add("clock " + FormatClock(*network.clock));
   if (!network.local.empty()) out.Add("local " + network.local);
+  if (!network.credentials.empty()) out.Add("credentials " + QuoteString(network.credentials));
   for (const Computer &computer : network.computers) WriteComputer(computer, &out);
   return std::move(out.Text());
 }
 
 bool RunsToday(const StoredJob &job, const SYSTEMTIME &now) {
   const uint32_t now_ms = ((now.wHour * 60u + now.wMinute) * 60u + now.wSecond) * 1000u + now.wMilliseconds;
-  if (job.job_time <= now_ms) return false;
+  if (job.job_time <= now_ms || job.job_time >= kMillisecondsPerDay) return false;
   if (job.days_of_week == 0 && job.days_of_month == 0) return true;  // runs at the next occurrence of its time
   const unsigned weekday_bit = (now.wDayOfWeek + 6u) % 7u;           // bit 0 is Monday
   if (job.days_of_week & (1u << weekday_bit)) return true;

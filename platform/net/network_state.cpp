@@ -20,7 +20,8 @@ namespace {
 
 struct Fault {
   DWORD code = 0;
-  uint64_t left = 0;
+  uint64_t left = 0;     // failing calls still to come
+  uint64_t healthy = 0;  // calls that behave normally before the failing ones
 };
 
 struct State {
@@ -60,6 +61,7 @@ bool IsNetworkFunction(const std::string &name) {
 }
 
 void ResetState() {
+  realnet::CloseAllConnections();
   TheState() = State();
   ClearRecordedCalls();
   ReleaseAllNetBuffers();
@@ -90,18 +92,30 @@ std::string DefaultComputerName() {
 // Reads a `fail` statement into the computer and function it aims at and the
 // fault to plan; "" or what is wrong with the line.
 std::string ParseFail(const std::vector<Token> &tokens, std::pair<std::string, std::string> *target, Fault *fault) {
-  const std::string usage = "usage: fail NAME FUNCTION CODE [times=N]";
-  if (tokens.size() < 4 || tokens.size() > 5 || !tokens[1].key.empty() || !tokens[2].key.empty() ||
+  const std::string usage = "usage: fail NAME FUNCTION CODE [times=N] [after=K]";
+  if (tokens.size() < 4 || tokens.size() > 6 || !tokens[1].key.empty() || !tokens[2].key.empty() ||
       !tokens[3].key.empty())
     return usage;
   if (!IsValidComputerName(tokens[1].value)) return "\"" + tokens[1].value + "\" is not a valid computer name";
   if (!IsNetworkFunction(tokens[2].value)) return tokens[2].value + " is not a network function of the stand-in";
-  uint64_t code = 0, times = 1;
+  uint64_t code = 0, times = 1, after = 0;
   if (!ParseNumber(tokens[3].value, &code) || code > UINT32_MAX) return tokens[3].value + " is not a result code";
-  if (tokens.size() == 5 && (tokens[4].key != "times" || !ParseNumber(tokens[4].value, &times) || times == 0))
-    return usage + " (times is a number of at least 1)";
+  bool times_seen = false, after_seen = false;
+  for (size_t i = 4; i < tokens.size(); ++i) {
+    const Token &option = tokens[i];
+    if (option.key == "times" && !times_seen) {
+      times_seen = true;
+      if (option.quoted || !ParseNumber(option.value, &times) || times == 0)
+        return usage + " (times is a number of at least 1)";
+    } else if (option.key == "after" && !after_seen) {
+      after_seen = true;
+      if (option.quoted || !ParseNumber(option.value, &after)) return usage + " (after is a number of calls)";
+    } else {
+      return usage;
+    }
+  }
   *target = {UpperCaseAscii(tokens[1].value), tokens[2].value};
-  *fault = {static_cast<DWORD>(code), times};
+  *fault = {static_cast<DWORD>(code), times, after};
   return "";
 }
 
@@ -124,15 +138,17 @@ std::string Hex(uint64_t value) {
 }
 
 std::string DescribeJob(const StoredJob &job) {
-  return "id=" + std::to_string(job.id) + " at=" + FormatJobTime(job.job_time) + " flags=" + Hex(job.flags) +
-         " dow=" + Hex(job.days_of_week) + " dom=" + Hex(job.days_of_month) +
-         " cmd=" + QuoteString(WideToUtf8(job.command));
+  const std::string time = job.job_time < kMillisecondsPerDay ? " at=" + FormatJobTime(job.job_time)
+                                                              : " time=" + std::to_string(job.job_time);
+  return "id=" + std::to_string(job.id) + time + " flags=" + Hex(job.flags) + " dow=" + Hex(job.days_of_week) +
+         " dom=" + Hex(job.days_of_month) + " cmd=" + QuoteString(WideToUtf8(job.command));
 }
 
 // Reads the fields of an `expect job` line with the `job` statement's own
 // parser; *given tells which fields the line names.
 std::string ParseExpectedJob(const std::vector<Token> &tokens, StoredJob *want, std::map<std::string, bool> *given) {
-  const std::string usage = "usage: expect job NAME id=N at=HH:MM[:SS] [flags=N] [dow=N] [dom=N] cmd=\"TEXT\"";
+  const std::string usage =
+      "usage: expect job NAME id=N at=HH:MM[:SS] | time=MS [flags=N] [dow=N] [dom=N] cmd=\"TEXT\"";
   if (tokens.size() < 4 || !tokens[2].key.empty() || tokens[2].quoted) return usage;
   if (!IsValidComputerName(tokens[2].value)) return "\"" + tokens[2].value + "\" is not a valid computer name";
   Network scratch;
@@ -142,7 +158,7 @@ std::string ParseExpectedJob(const std::vector<Token> &tokens, StoredJob *want, 
   std::vector<Token> as_job(tokens.begin() + 1, tokens.end());
   for (size_t i = 2; i < as_job.size(); ++i) (*given)[as_job[i].key] = true;
   // Fields left out are not compared; fill the required ones for the parser.
-  if (!(*given)["at"]) as_job.push_back({"at", "00:00", false});
+  if (!(*given)["at"] && !(*given)["time"]) as_job.push_back({"at", "00:00", false});
   if (!(*given)["cmd"]) as_job.push_back({"cmd", "-", true});
   std::string error = ApplyNetworkStatement(&scratch, as_job);
   if (!error.empty()) return error;
@@ -189,7 +205,8 @@ std::string CheckJob(const Network &network, const std::vector<Token> &tokens) {
   if (found == computer->jobs.end())
     return "expected job " + std::to_string(want.id) + " on " + computer->name + ", saw no such job";
   const StoredJob &have = found->second;
-  const bool same = (!given["at"] || want.job_time == have.job_time) && (!given["flags"] || want.flags == have.flags) &&
+  const bool time_given = given["at"] || given["time"];
+  const bool same = (!time_given || want.job_time == have.job_time) && (!given["flags"] || want.flags == have.flags) &&
                     (!given["dow"] || want.days_of_week == have.days_of_week) &&
                     (!given["dom"] || want.days_of_month == have.days_of_month) &&
                     (!given["cmd"] || want.command == have.command);
@@ -291,6 +308,10 @@ std::optional<DWORD> TakeFault(const std::string &computer, const std::string &f
   auto &faults = TheState().faults;
   auto it = faults.find({UpperCaseAscii(computer), function});
   if (it == faults.end() || it->second.left == 0) return std::nullopt;
+  if (it->second.healthy > 0) {
+    --it->second.healthy;
+    return std::nullopt;
+  }
   const DWORD code = it->second.code;
   if (--it->second.left == 0) faults.erase(it);
   return code;
@@ -426,6 +447,14 @@ std::string OpenNetworkFile(const std::string &path) {
   {
     const auto lock = net::host::LockNetworkFile(resolved.real_path, false, net::host::kLockWaitMilliseconds, &error);
     if (lock == nullptr || !net::ReadNetworkFile(resolved.real_path, &network, &error)) return error;
+  }
+  // An authentication file that cannot be used is told at once, not as a
+  // logon failure at the first call.
+  bool has_real = false;
+  for (const auto &computer : network.computers) has_real = has_real || computer.real.has_value();
+  if (has_real && !network.credentials.empty()) {
+    error = realnet::CheckCredentialsFile(network.credentials);
+    if (!error.empty()) return "network file " + path + ": " + error;
   }
   TheState().file_path = resolved.real_path;
   if (network.clock) {

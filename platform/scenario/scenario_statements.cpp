@@ -5,6 +5,7 @@
 
 #include <standin/network.h>
 
+#include <cctype>
 #include <sstream>
 
 namespace standin {
@@ -19,6 +20,15 @@ bool IsNumber(const Token &token) {
 bool IsWord(const Token &token, const char *word) { return !token.quoted && token.key.empty() && token.value == word; }
 
 bool IsString(const Token &token) { return token.quoted && token.key.empty(); }
+
+bool IsKeyName(const Token &token) {
+  if (token.quoted || !token.key.empty()) return false;
+  const std::string &v = token.value;
+  if (v == "enter" || v == "escape" || v == "tab" || v == "shift+tab") return true;
+  return v.size() == 5 && v.compare(0, 4, "alt+") == 0 && std::isalpha(static_cast<unsigned char>(v[4]));
+}
+
+bool IsBoxAnswer(const std::string &word) { return word == "ok" || word == "yes" || word == "no" || word == "cancel"; }
 
 std::string Shown(const Token &token) {
   if (!token.key.empty()) return token.key + "=" + token.value;
@@ -39,9 +49,11 @@ std::string CheckCount(const std::vector<Token> &tokens, size_t count, const cha
 }
 
 std::string CheckBox(const std::vector<Token> &t) {
-  const char *form = "box \"CAPTION\" \"TEXT\" STYLE [owner=main|job|cp|about|none] -> ok|yes|no|cancel";
+  const char *form = "box \"CAPTION\" \"TEXT\" STYLE [owner=main|job|cp|about|none] -> ok|yes|no|cancel|open";
   size_t n = t.size();
-  if (n < 6 || n > 7 || !IsString(t[1]) || !IsString(t[2]) || !IsNumber(t[3])) return std::string("expected: ") + form;
+  // The text may be `*` where the program composes it itself.
+  bool text_ok = IsString(t[2]) || IsWord(t[2], "*");
+  if (n < 6 || n > 7 || !IsString(t[1]) || !text_ok || !IsNumber(t[3])) return std::string("expected: ") + form;
   if (n == 7) {
     const std::string &owner = t[4].value;
     if (t[4].key != "owner" || t[4].quoted ||
@@ -50,16 +62,38 @@ std::string CheckBox(const std::vector<Token> &t) {
   }
   if (!IsWord(t[n - 2], "->")) return std::string("expected: ") + form;
   const std::string &answer = t[n - 1].value;
-  if (t[n - 1].quoted || (answer != "ok" && answer != "yes" && answer != "no" && answer != "cancel"))
-    return "unknown answer " + Shown(t[n - 1]) + " (ok, yes, no or cancel)";
+  if (t[n - 1].quoted || (answer != "open" && !IsBoxAnswer(answer)))
+    return "unknown answer " + Shown(t[n - 1]) + " (ok, yes, no, cancel or open)";
   return "";
+}
+
+std::string CheckAction(const std::vector<Token> &t);
+
+// `on WINDOW ACTION` aims an action past the innermost window; `answer`
+// answers the innermost open box.
+std::string CheckWindowAction(const std::vector<Token> &t) {
+  if (t[0].value == "answer") {
+    if (t.size() != 2 || t[1].quoted || !t[1].key.empty() || !IsBoxAnswer(t[1].value))
+      return "expected: answer ok|yes|no|cancel";
+    return "";
+  }
+  if (t.size() < 3 || !(IsWord(t[1], "main") || IsWord(t[1], "job") || IsWord(t[1], "cp") || IsWord(t[1], "about")))
+    return "expected: on main|job|cp|about ACTION";
+  if (t[2].quoted || !t[2].key.empty() || t[2].value == "on" || t[2].value == "answer")
+    return "expected: on main|job|cp|about ACTION";
+  return CheckAction(std::vector<Token>(t.begin() + 2, t.end()));
 }
 
 std::string CheckAction(const std::vector<Token> &t) {
   const std::string &verb = t[0].value;
+  if (verb == "on" || verb == "answer") return CheckWindowAction(t);
   if (verb == "click") return CheckCount(t, 2, "click ID") + (t.size() == 2 ? NumbersFrom(t, 1, "a control ID") : "");
   if (verb == "type") {
     if (t.size() != 3 || !IsNumber(t[1]) || !IsString(t[2])) return "expected: type ID \"TEXT\"";
+    return "";
+  }
+  if (verb == "paste") {
+    if (t.size() != 3 || !IsNumber(t[1]) || !IsString(t[2])) return "expected: paste ID \"TEXT\"";
     return "";
   }
   if (verb == "select") {
@@ -68,7 +102,7 @@ std::string CheckAction(const std::vector<Token> &t) {
     return NumbersFrom(t, 2, "item numbers or none");
   }
   if (verb == "key") {
-    if (t.size() != 2 || !(IsWord(t[1], "enter") || IsWord(t[1], "escape"))) return "expected: key enter|escape";
+    if (t.size() != 2 || !IsKeyName(t[1])) return "expected: key enter|escape|tab|shift+tab|alt+LETTER";
     return "";
   }
   if (verb == "keydown") {
@@ -93,7 +127,10 @@ std::string CheckExpectation(const std::vector<Token> &t, StatementKind *kind) {
   }
   if (what == "checked" || what == "unchecked" || what == "enabled" || what == "disabled")
     return NumbersFrom(t, 2, "control IDs");
-  if (what == "focus") return t.size() == 3 ? NumbersFrom(t, 2, "a control ID") : "expected: expect focus ID";
+  if (what == "focus") {
+    if (t.size() == 3 && IsWord(t[2], "none")) return "";
+    return t.size() == 3 ? NumbersFrom(t, 2, "a control ID or none") : "expected: expect focus ID | none";
+  }
   if (what == "items") {
     if (t.size() < 3 || !IsNumber(t[2])) return "expected: expect items ID \"TEXT\"...";
     for (size_t i = 3; i < t.size(); ++i)
@@ -116,6 +153,7 @@ std::string CheckExpectation(const std::vector<Token> &t, StatementKind *kind) {
     if (t.size() != 3 || !(IsWord(t[2], "wait") || IsWord(t[2], "arrow"))) return "expected: expect cursor wait|arrow";
     return "";
   }
+  if (what == "buffers") return t.size() == 3 ? NumbersFrom(t, 2, "a buffer count") : "expected: expect buffers N";
   if (what == "help") return t.size() == 3 ? NumbersFrom(t, 2, "a help command") : "expected: expect help COMMAND";
   if (what == "exit") {
     *kind = StatementKind::kExitExpectation;
@@ -126,6 +164,17 @@ std::string CheckExpectation(const std::vector<Token> &t, StatementKind *kind) {
     return CheckWorldForm(t);
   }
   return "unknown expectation " + what;
+}
+
+// World lines that stand for another program or an operator acting while
+// Velmora runs.
+bool MayFollowStart(const std::vector<Token> &t) {
+  const std::string &keyword = t[0].value;
+  if (keyword == "job" || keyword == "fail" || keyword == "remove") return true;
+  if (keyword != "service" || t.size() < 3) return false;
+  for (size_t i = 2; i < t.size(); ++i)
+    if (t[i].key != "state") return false;
+  return true;
 }
 
 }  // namespace
@@ -163,8 +212,9 @@ bool ParseScenario(const std::string &text, std::vector<Statement> *statements, 
       started = true;
     } else if (IsWorldStatement(keyword)) {
       statement.kind = StatementKind::kWorld;
-      if (started && keyword != "job" && keyword != "fail" && keyword != "remove")
-        reason = keyword + " describes the world before start; only job, fail and remove may follow start";
+      if (started && !MayFollowStart(statement.tokens))
+        reason = keyword +
+                 " describes the world before start; only job, fail, remove and service NAME state= may follow start";
       else
         reason = CheckWorldForm(statement.tokens);
     } else if (keyword == "box") {

@@ -16,6 +16,8 @@ void ResetUserInterface() {
   ui::ResetQueueState();
   ui::ResetCommonControls();
   ui::ResetCursorAndHelp();
+  ui::ResetActivation();
+  ui::ResetClipboard();
 }
 
 std::vector<HWND> TopLevelWindows() {
@@ -27,10 +29,39 @@ std::vector<HWND> TopLevelWindows() {
 HWND ActiveWindow() {
   const auto &tops = ui::TopLevels();
   for (auto it = tops.rbegin(); it != tops.rend(); ++it)
-    if ((*it)->modal && !(*it)->ended) return ToHandle(*it);
+    if ((*it)->modal && !(*it)->ended && (*it)->kind != Kind::kMessageBox) return ToHandle(*it);
   for (Window *window : tops)
     if (!window->ended) return ToHandle(window);
   return nullptr;
+}
+
+HWND InnermostWindow() {
+  const auto &tops = ui::TopLevels();
+  for (auto it = tops.rbegin(); it != tops.rend(); ++it)
+    if ((*it)->modal && !(*it)->ended) return ToHandle(*it);
+  return ActiveWindow();
+}
+
+std::vector<HWND> OpenMessageBoxes() {
+  std::vector<HWND> result;
+  for (Window *window : ui::TopLevels())
+    if (window->kind == Kind::kMessageBox && !window->ended) result.push_back(ToHandle(window));
+  return result;
+}
+
+bool IsMessageBox(HWND window) {
+  Window *w = FromHandle(window);
+  return w && w->kind == Kind::kMessageBox;
+}
+
+std::string MessageBoxTextOf(HWND box) {
+  Window *w = FromHandle(box);
+  return w && w->kind == Kind::kMessageBox ? w->box_text : "";
+}
+
+UINT MessageBoxStyleOf(HWND box) {
+  Window *w = FromHandle(box);
+  return w && w->kind == Kind::kMessageBox ? w->box_style : 0;
 }
 
 HWND OwnerOf(HWND window) {
@@ -251,12 +282,40 @@ bool ReplaceEditText(HWND edit, const std::string &ansi) {
   return true;
 }
 
+bool PasteIntoEdit(HWND edit) {
+  Window *w = FromHandle(edit);
+  if (w == nullptr || w->kind != Kind::kEdit || !ui::IsEnabledChain(w)) return false;
+  ui::Post(w, WM_LBUTTONDOWN, 0, 0, true);
+  ui::Post(w, ui::kMsgUserReplaceText, 0, 0, true);
+  ui::KeyState ctrl{false, true, false};
+  ui::PostKey(w, WM_KEYDOWN, 'V', ctrl);
+  ui::PostKey(w, WM_KEYUP, 'V', ctrl);
+  return true;
+}
+
+std::string TypedAnsi(const std::u16string &typed) {
+  std::string ansi;
+  for (char16_t unit : typed) {
+    char bytes[2];
+    const int size = WideCharToMultiByte(CP_ACP, 0, &unit, 1, bytes, sizeof bytes, nullptr, nullptr);
+    ansi.append(bytes, size > 0 ? static_cast<size_t>(size) : 0);
+  }
+  return ansi;
+}
+
 bool SelectItems(HWND control, const std::vector<int> &indices) {
   Window *w = FromHandle(control);
   if (w == nullptr || !ui::IsEnabledChain(w)) return false;
   if (w->kind != Kind::kListBox && w->kind != Kind::kComboBox && w->kind != Kind::kListView) return false;
   w->pending_selections.push_back(indices);
   ui::Post(w, ui::kMsgUserSelect, 0, 0, true);
+  return true;
+}
+
+bool AnswerMessageBox(HWND box, int answer) {
+  Window *w = FromHandle(box);
+  if (w == nullptr || w->kind != Kind::kMessageBox || w->ended || !ui::IsEnabledChain(w)) return false;
+  ui::Post(w, ui::kMsgUserAnswerBox, static_cast<WPARAM>(answer), 0, true);
   return true;
 }
 

@@ -109,13 +109,19 @@ Window *ControlWithId(Window *dialog, int id) {
 }
 
 void MoveFocus(Window *window) {
+  if (g_focus == window) return;
+  // The focus goes into an inactive top-level window only by activating it.
+  if (window != nullptr && TopLevelOf(window) != ActiveTop()) {
+    Activate(TopLevelOf(window));
+    if (g_focus == window || !window->alive) return;
+  }
   Window *old = g_focus;
-  if (old == window) return;
   g_focus = window;
   if (old != nullptr && old->alive) Send(old, WM_KILLFOCUS, reinterpret_cast<WPARAM>(ToHandle(window)), 0);
   if (window != nullptr && g_focus == window) {
     Window *dialog = window->parent;
-    if (dialog != nullptr && dialog->kind == Kind::kDialog) FixDefaultButton(dialog, window);
+    if (dialog != nullptr && dialog->kind == Kind::kDialog)
+      Send(dialog, kMsgControlFocused, reinterpret_cast<WPARAM>(ToHandle(window)), 0);
     Send(window, WM_SETFOCUS, reinterpret_cast<WPARAM>(ToHandle(old)), 0);
   }
 }
@@ -197,6 +203,12 @@ int CopyText(const std::string &text, LPSTR buffer, int size) {
   return static_cast<int>(i);
 }
 
+// The show commands that activate the window they show.
+bool ShowCommandActivates(int command) {
+  return command == SW_SHOWNORMAL || command == SW_SHOWMINIMIZED || command == SW_SHOWMAXIMIZED || command == SW_SHOW ||
+         command == SW_RESTORE || command == SW_SHOWDEFAULT;
+}
+
 void DestroyTree(Window *window) {
   Send(window, WM_DESTROY, 0, 0);
   // Owned top-level windows go with their owner, as on the platform.
@@ -206,6 +218,7 @@ void DestroyTree(Window *window) {
     if (child->alive) DestroyTree(child);
   Send(window, WM_NCDESTROY, 0, 0);
   RetireWindow(window);
+  if (window->parent == nullptr) ActivateNext(window);
 }
 
 }  // namespace
@@ -259,6 +272,12 @@ BOOL WINAPI ShowWindow(HWND hWnd, int nCmdShow) {
     window->style &= ~static_cast<DWORD>(WS_VISIBLE);
   else
     window->style |= WS_VISIBLE;
+  if (window->parent == nullptr) {
+    if (nCmdShow == SW_HIDE)
+      ActivateNext(window);
+    else if (ShowCommandActivates(nCmdShow) && !(window->style & WS_DISABLED))
+      Activate(window);
+  }
   return was_visible;
 }
 
@@ -385,6 +404,11 @@ LRESULT WINAPI DefWindowProcA(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam)
     case WM_SYSCOMMAND:
       if ((wParam & 0xFFF0) == SC_CLOSE) Send(window, WM_CLOSE, 0, 0);
       return 0;
+    case WM_ACTIVATE:
+      // An activated window that is not minimised takes the keyboard focus
+      // itself; which of its controls had it is not remembered.
+      if (LOWORD(wParam) != WA_INACTIVE && !(window->style & WS_MINIMIZE) && IsEnabledChain(window)) MoveFocus(window);
+      return 0;
     default:
       return 0;
   }
@@ -419,8 +443,11 @@ UINT WINAPI GetDlgItemInt(HWND hDlg, int nIDDlgItem, BOOL *lpTranslated, BOOL bS
   if (control == nullptr) return 0;
   std::string buffer(static_cast<size_t>(Send(control, WM_GETTEXTLENGTH, 0, 0)) + 1, '\0');
   Send(control, WM_GETTEXT, buffer.size(), reinterpret_cast<LPARAM>(&buffer[0]));
-  // Leading blanks are skipped; the number must run to the end of the text
-  // (trailing blanks allowed) and fit the type, else nothing is translated.
+  // Leading blanks are skipped and a minus sign is looked for only when
+  // signed. Translation stops at the first character that is not a decimal
+  // digit: the digits before it are the value, but anything other than
+  // trailing blanks counts as an error for *lpTranslated. No digit at all, or
+  // a value past INT_MAX (signed) or UINT_MAX, gives 0, not translated.
   const char *p = buffer.c_str();
   while (*p == ' ' || *p == '\t') ++p;
   bool negative = false;
@@ -435,13 +462,13 @@ UINT WINAPI GetDlgItemInt(HWND hDlg, int nIDDlgItem, BOOL *lpTranslated, BOOL bS
     if (value > 0xFFFFFFFFull) return 0;
   }
   while (*p == ' ' || *p == '\t') ++p;
-  if (*p != '\0') return 0;
+  const BOOL whole = *p == '\0' ? TRUE : FALSE;
   if (bSigned) {
     if (negative ? value > 0x80000000ull : value > 0x7FFFFFFFull) return 0;
-    if (lpTranslated) *lpTranslated = TRUE;
+    if (lpTranslated) *lpTranslated = whole;
     return negative ? static_cast<UINT>(-static_cast<long long>(value)) : static_cast<UINT>(value);
   }
-  if (lpTranslated) *lpTranslated = TRUE;
+  if (lpTranslated) *lpTranslated = whole;
   return static_cast<UINT>(value);
 }
 

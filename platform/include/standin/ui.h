@@ -8,6 +8,7 @@
 #include <windows.h>
 
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -28,7 +29,18 @@ void ResetUserInterface();
 // Top-level windows that exist, in creation order.
 std::vector<HWND> TopLevelWindows();
 // The innermost modal dialog, else the oldest top-level window; null if none.
+// Message boxes do not count here.
 HWND ActiveWindow();
+// The innermost open modal window, message boxes included, else ActiveWindow().
+HWND InnermostWindow();
+
+// Message boxes are windows while MessageBoxA runs its modal loop: open ones
+// in the order they were shown, their text and style (the caption is their
+// window text, TextOf).
+std::vector<HWND> OpenMessageBoxes();
+bool IsMessageBox(HWND window);
+std::string MessageBoxTextOf(HWND box);
+UINT MessageBoxStyleOf(HWND box);
 HWND OwnerOf(HWND window);
 // Name of the dialog template the window was built from ("DLG_JOB"), or "".
 std::string TemplateNameOf(HWND window);
@@ -123,10 +135,26 @@ bool ClickItem(HWND list, int index, bool shift = false, bool ctrl = false);
 // Selects the whole text of an edit and types `ansi` into it, under the
 // edit's typing rules (ES_UPPERCASE, ES_NUMBER, text limit).
 bool ReplaceEditText(HWND edit, const std::string &ansi);
+// The user puts Unicode text on the clipboard; the clipboard's text, read
+// as Unicode (nullopt when it holds none).
+void PutTextOnClipboard(const std::u16string &text);
+std::optional<std::u16string> ClipboardText();
+// Selects the whole text of an edit and presses Ctrl+V: the clipboard's text
+// replaces it under the paste rules (the limit applies, ES_NUMBER does not).
+bool PasteIntoEdit(HWND edit);
+// The ANSI bytes a window of the program receives for characters typed at
+// the keyboard: each UTF-16 unit through the code page with its best fit,
+// the default character where it has none.
+std::string TypedAnsi(const std::u16string &typed);
+
 // List box: exactly these items selected; combo box: item indices[0]
 // current; list view: row indices[0] selected; empty: nothing selected.
 // Notifies the parent as the control does for user selection.
 bool SelectItems(HWND control, const std::vector<int> &indices);
+// A click on a message box's button: the box ends with `answer` (IDOK,
+// IDYES, ...) when its loop next fetches input. False for a window that is
+// not an open message box.
+bool AnswerMessageBox(HWND box, int answer);
 // The close box of a top-level window's title bar (WM_SYSCOMMAND SC_CLOSE);
 // false when the window has no system menu, hence no close box.
 bool PressCloseBox(HWND window);
