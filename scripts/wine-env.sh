@@ -9,7 +9,10 @@
 #   wine_env_own_display          starts a private Xvfb and exports DISPLAY
 #   wine_env_fake_clock FILE      the programs' clock follows FILE (below)
 #   wine_env_set_clock FILE "YYYY-MM-DD HH:MM[:SS]"
+#   wine_env_start_help_viewer [--stay] [explorer /desktop=NAME,SIZE]
+#                                 the help viewer, ready before the program
 #   wine_env_as_computer NAME CMD...   runs CMD with Wine's computer name NAME
+#                                 (and the help viewer) in a fresh Wine server
 #   wine_env_stop                 ends the Wine server and the private Xvfb
 #
 # The environment: WINEPREFIX, WINEARCH=win64, LANG and LC_ALL ja_JP.UTF-8
@@ -70,6 +73,9 @@ wine_env_prepare() {
   # netapi32: the simulated network beside velmora.exe; winhlp32: the viewer
   # below; no .NET or HTML engine to offer to download, no menu entries.
   export WINEDLLOVERRIDES="netapi32=n;winhlp32.exe=n;winemenubuilder.exe=d;mscoree,mshtml="
+  # Wine cannot give a replaced network file the old one's mode: files its
+  # programs create are the user's alone, as the Linux side makes them.
+  umask 077
   if [ ! -f "$WINEPREFIX/.velmora-ready" ]; then
     echo "Creating the Wine prefix $WINEPREFIX"
     rm -rf "$WINEPREFIX"
@@ -136,12 +142,18 @@ wine_env_set_clock() {
 
 # Starts the help viewer in the Wine session and waits until WinHelpA can find
 # its window: a viewer that USER32 starts itself comes too late for the first
-# request. Arguments: what runs the viewer in the program's desktop, if not
-# the default one (explorer /desktop=NAME,SIZE).
+# request. Arguments: --stay, to keep it for every program of the session
+# (else it ends at the first HELP_QUIT, as a help viewer does); then what runs
+# it in the program's desktop, if not the default one (explorer
+# /desktop=NAME,SIZE).
 wine_env_start_help_viewer() {
-  local ready
+  local ready stay=()
+  [ "${1:-}" != --stay ] || {
+    stay=(--stay)
+    shift
+  }
   ready="$(mktemp -u)"
-  wine "$@" 'C:\windows\winhlp32.exe' -x --ready "Z:${ready//\//\\}" >/dev/null 2>&1 &
+  wine "$@" 'C:\windows\winhlp32.exe' -x "${stay[@]}" --ready "Z:${ready//\//\\}" >/dev/null 2>&1 &
   for _ in $(seq 300); do
     [ -e "$ready" ] && break
     sleep 0.1
@@ -155,7 +167,7 @@ wine_env_start_help_viewer() {
 
 # Wine takes its computer name from the host name when its server starts: a
 # fresh server in a UTS namespace of its own, with the host name NAME, and the
-# help viewer in it; then CMD.
+# help viewer in it for all its programs; then CMD.
 wine_env_as_computer() {
   local name="$1"
   shift
@@ -165,7 +177,7 @@ wine_env_as_computer() {
   fi
   wineserver -k 2>/dev/null || true
   wineserver -w 2>/dev/null || true
-  unshare -u -- bash -c '. "$0" && hostname "$1" && shift && wine_env_start_help_viewer && exec "$@"' \
+  unshare -u -- bash -c '. "$0" && hostname "$1" && shift && wine_env_start_help_viewer --stay && exec "$@"' \
     "${BASH_SOURCE[0]}" "$name" "$@"
 }
 

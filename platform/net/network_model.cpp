@@ -133,24 +133,84 @@ std::string ApplyLocal(Network *network, const std::vector<Token> &tokens) {
   return "";
 }
 
+const char *PrivacyText(realnet::Privacy privacy) {
+  switch (privacy) {
+    case realnet::Privacy::kSign:
+      return "sign";
+    case realnet::Privacy::kNone:
+      return "none";
+    default:
+      return "seal";
+  }
+}
+
+// The `real` word and the settings that belong to it.
+std::string ApplyRealOptions(const Options &options, Computer *computer) {
+  bool real = false;
+  for (const auto &flag : options.flags) real = real || flag == "real";
+  for (const char *key : {"address", "port", "privacy", "timeout"})
+    if (!real && options.values.count(key) != 0) return std::string(key) + "= belongs to a real computer";
+  if (!real) return "";
+  for (const auto &flag : options.flags)
+    if (flag == "unreachable") return "a real computer is reached or not by the network itself, not by unreachable";
+  realnet::RemoteHost host;
+  std::string error;
+  uint64_t port = 0, timeout = realnet::kDefaultTimeoutSeconds;
+  if (!NumberOption(options, "port", 65535, &port, &error) || !NumberOption(options, "timeout", 3600, &timeout, &error))
+    return error;
+  if (timeout == 0) return "timeout=0: a call needs at least one second";
+  host.port = static_cast<unsigned>(port);
+  host.timeout_seconds = static_cast<unsigned>(timeout);
+  auto address = options.values.find("address");
+  if (address != options.values.end()) {
+    host.address = address->second.value;
+    if (host.address.empty() || host.address.find_first_of(" \t[]\\/,%") != std::string::npos)
+      return "address=" + host.address + " is not a host name or address";
+  }
+  auto privacy = options.values.find("privacy");
+  if (privacy != options.values.end()) {
+    const std::string &value = privacy->second.value;
+    if (value == "sign") {
+      host.privacy = realnet::Privacy::kSign;
+    } else if (value == "none") {
+      host.privacy = realnet::Privacy::kNone;
+    } else if (value != "seal") {
+      return "privacy=" + value + " is not seal, sign or none";
+    }
+  }
+  computer->real = host;
+  return "";
+}
+
+std::string ApplyCredentials(Network *network, const std::vector<Token> &tokens) {
+  if (tokens.size() != 2 || !tokens[1].key.empty() || tokens[1].value.empty()) return "usage: credentials PATH";
+  network->credentials = tokens[1].value;
+  return "";
+}
+
 std::string ApplyComputer(Network *network, const std::vector<Token> &tokens) {
   if (tokens.size() < 2 || !tokens[1].key.empty())
-    return "usage: computer NAME [platform=N] [service=running|stopped|paused|STATUSWORD] [unreachable]";
+    return "usage: computer NAME [platform=N] [service=running|stopped|paused|STATUSWORD] [unreachable] "
+           "| computer NAME real [address=HOST] [port=N] [privacy=seal|sign|none] [timeout=SECONDS]";
   const std::string name = UpperCaseAscii(tokens[1].value);
   if (!IsValidComputerName(name)) return "\"" + tokens[1].value + "\" is not a valid computer name";
   if (network->Find(name) != nullptr) return "computer " + name + " is described twice";
   Options options;
   std::string error;
-  if (!CollectOptions(tokens, 2, {"platform", "service"}, {"unreachable"}, &options, &error)) return error;
+  if (!CollectOptions(tokens, 2, {"platform", "service", "address", "port", "privacy", "timeout"},
+                      {"unreachable", "real"}, &options, &error))
+    return error;
   Computer computer;
   computer.name = name;
+  error = ApplyRealOptions(options, &computer);
+  if (!error.empty()) return error;
   uint64_t platform = 500;
   if (!NumberOption(options, "platform", UINT32_MAX, &platform, &error)) return error;
   computer.platform_id = static_cast<DWORD>(platform);
   auto service = options.values.find("service");
   if (service != options.values.end() && !ParseStatusWord(service->second.value, &computer.status))
     return "service=" + service->second.value + " is not running, stopped, paused or a status word";
-  computer.unreachable = !options.flags.empty();
+  for (const auto &flag : options.flags) computer.unreachable = computer.unreachable || flag == "unreachable";
   network->computers.push_back(std::move(computer));
   return "";
 }
@@ -251,8 +311,13 @@ struct StatementRule {
 };
 
 const StatementRule kStatements[] = {
-    {"clock", true, true, ApplyClock},      {"local", true, true, ApplyLocal}, {"computer", true, false, ApplyComputer},
-    {"service", true, false, ApplyService}, {"job", true, false, ApplyJob},    {"remove", false, false, ApplyRemove},
+    {"clock", true, true, ApplyClock},
+    {"local", true, true, ApplyLocal},
+    {"computer", true, false, ApplyComputer},
+    {"service", true, false, ApplyService},
+    {"job", true, false, ApplyJob},
+    {"remove", false, false, ApplyRemove},
+    {"credentials", true, true, ApplyCredentials},
 };
 
 const StatementRule *RuleFor(const std::string &keyword) {
@@ -267,11 +332,21 @@ SourceLine::Kind KindOf(const std::string &keyword) {
   if (keyword == "computer") return SourceLine::Kind::kComputer;
   if (keyword == "service") return SourceLine::Kind::kService;
   if (keyword == "job") return SourceLine::Kind::kJob;
+  if (keyword == "clock") return SourceLine::Kind::kClock;
   return SourceLine::Kind::kOther;
 }
 
 std::string ComputerText(const Computer &computer) {
   std::string out = "computer " + computer.name;
+  if (computer.real) {
+    const realnet::RemoteHost &host = *computer.real;
+    out += " real";
+    if (!host.address.empty()) out += " address=" + host.address;
+    if (host.port != 0) out += " port=" + std::to_string(host.port);
+    if (host.privacy != realnet::Privacy::kSeal) out += std::string(" privacy=") + PrivacyText(host.privacy);
+    if (host.timeout_seconds != realnet::kDefaultTimeoutSeconds)
+      out += " timeout=" + std::to_string(host.timeout_seconds);
+  }
   if (computer.platform_id != 500) out += " platform=" + std::to_string(computer.platform_id);
   out += " service=" + StatusWordText(computer.status);
   if (computer.unreachable) out += " unreachable";
@@ -595,6 +670,7 @@ std::string WriteNetworkText(const Network &network) {
   out.Add("# Velmora writes the jobs it adds or deletes and the services it starts back into this file.");
   if (network.clock) out.Add("clock " + FormatClock(*network.clock));
   if (!network.local.empty()) out.Add("local " + network.local);
+  if (!network.credentials.empty()) out.Add("credentials " + QuoteString(network.credentials));
   for (const Computer &computer : network.computers) WriteComputer(computer, &out);
   return std::move(out.Text());
 }

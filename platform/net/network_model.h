@@ -8,6 +8,8 @@
 #include <standin/network.h>
 #include <standin/statement.h>
 
+#include <remote_host.h>
+
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -37,6 +39,7 @@ struct Computer {
   DWORD platform_id = 500;
   DWORD status = kStatusRunning;
   bool unreachable = false;
+  std::optional<realnet::RemoteHost> real;  // reached over the network, not simulated
   ServiceBehaviour behaviour;
   std::map<uint32_t, StoredJob> jobs;  // by ID, so listings come in ID order
   uint32_t highest_id = 0;             // the highest ID the service has given or held
@@ -47,6 +50,7 @@ struct NetworkSource;
 struct Network {
   std::optional<SYSTEMTIME> clock;  // a network file's `clock`
   std::string local;                // `local`; empty means the first computer
+  std::string credentials;          // `credentials`: the real computers' authentication file
   std::vector<Computer> computers;  // in the order they were described
   // The file this network was read from, so that a write keeps what did not
   // change; null for a network made in memory.
@@ -66,7 +70,7 @@ bool ParseClock(const std::vector<Token> &tokens, SYSTEMTIME *clock, std::string
 std::string FormatClock(const SYSTEMTIME &clock);
 std::string FormatJobTime(uint32_t job_time);
 
-// Applies one of `local`, `computer`, `service`, `job`, `remove` to the
+// Applies one of `local`, `computer`, `service`, `job`, `remove`, `credentials` to the
 // network; "" or the reason it cannot.
 std::string ApplyNetworkStatement(Network *network, const std::vector<Token> &tokens);
 

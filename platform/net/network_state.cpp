@@ -61,6 +61,7 @@ bool IsNetworkFunction(const std::string &name) {
 }
 
 void ResetState() {
+  realnet::CloseAllConnections();
   TheState() = State();
   ClearRecordedCalls();
   ReleaseAllNetBuffers();
@@ -496,6 +497,14 @@ std::string OpenNetworkFile(const std::string &path) {
   {
     const auto lock = net::host::LockNetworkFile(resolved.real_path, false, net::host::kLockWaitMilliseconds, &error);
     if (lock == nullptr || !net::ReadNetworkFile(resolved.real_path, &network, &error)) return error;
+  }
+  // An authentication file that cannot be used is told at once, not as a
+  // logon failure at the first call.
+  bool has_real = false;
+  for (const auto &computer : network.computers) has_real = has_real || computer.real.has_value();
+  if (has_real && !network.credentials.empty()) {
+    error = realnet::CheckCredentialsFile(network.credentials);
+    if (!error.empty()) return "network file " + path + ": " + error;
   }
   TheState().file_path = resolved.real_path;
   if (network.clock) {

@@ -6,12 +6,14 @@
 // file VELMORA_HELP_LOG names (if any) as one line:
 //   COMMAND <tab> HELP FILE <tab> DATA
 // (COMMAND and DATA in decimal; DATA is the string for the commands that
-// pass one). HELP_QUIT is recorded too, then the viewer ends.
+// pass one). HELP_QUIT is recorded too, then the viewer ends, unless it was
+// started with --stay: then it serves every program of the Wine session.
 //
 // USER32 does not wait long enough for a viewer it starts itself (under Wine
 // its WaitForInputIdle can return before the window exists, and that first
 // request fails), so the Wine environment starts the viewer beforehand:
-// "winhlp32.exe -x --ready FILE" creates FILE once its window can be found.
+// "winhlp32.exe -x [--stay] --ready FILE" creates FILE once its window can be
+// found.
 #include <windows.h>
 
 #include <cstdio>
@@ -23,6 +25,7 @@ namespace {
 
 // The request layout inside WM_COPYDATA, tagged with this magic number.
 constexpr ULONG_PTR kWinHelpMagic = 0xA1DE505;
+bool g_stay = false;
 struct HelpRequest {
   WORD size;
   WORD command;
@@ -69,7 +72,7 @@ LRESULT CALLBACK ViewerProc(HWND window, UINT message, WPARAM wparam, LPARAM lpa
   if (message == WM_COPYDATA) {
     const auto *copy = reinterpret_cast<const COPYDATASTRUCT *>(lparam);
     if (copy == nullptr || copy->dwData != kWinHelpMagic) return FALSE;
-    if (Record(*copy) == HELP_QUIT) DestroyWindow(window);
+    if (Record(*copy) == HELP_QUIT && !g_stay) DestroyWindow(window);
     return TRUE;
   }
   if (message == WM_DESTROY) {
@@ -79,7 +82,7 @@ LRESULT CALLBACK ViewerProc(HWND window, UINT message, WPARAM wparam, LPARAM lpa
   return DefWindowProcA(window, message, wparam, lparam);
 }
 
-// The file named after "--ready" on the command line, or "".
+// The file named after "--ready", the last option on the command line, or "".
 std::string ReadyFile(const char *command_line) {
   const char *found = std::strstr(command_line, "--ready ");
   if (found == nullptr) return "";
@@ -99,6 +102,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR command_line, int) {
   if (!RegisterClassA(&window_class)) return 1;
   // Never shown: WinHelpA finds it by class.
   if (!CreateWindowA("MS_WINHELP", "", WS_OVERLAPPED, 0, 0, 0, 0, nullptr, nullptr, instance, nullptr)) return 1;
+  g_stay = std::strstr(command_line, "--stay") != nullptr;
   const std::string ready = ReadyFile(command_line);
   if (!ready.empty()) {
     HANDLE file = CreateFileA(ready.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
