@@ -40,6 +40,7 @@ import time
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 FOLDERS = ["app", "target", "service", "jobs"]
 EQUIVALENT_LIST = os.path.join(ROOT, "scripts", "mutate-equivalent.txt")
+FAULT_LIST = os.path.join(ROOT, "scripts", "mutate-faults.txt")
 
 # Test programs that link the program code, after the scenario runner.
 GTEST_TARGETS = ["program_conversion_tests", "program_run_tests", "program_editing_tests", "tui_driver_tests"]
@@ -624,6 +625,68 @@ def load_equivalents():
     return equivalents
 
 
+class HandWritten:
+    """A fault written by hand in scripts/mutate-faults.txt: one or more
+    exact replacements in one file."""
+
+    operator = "hand-written"
+
+    def __init__(self, path, name, edits, source):
+        self.path, self.function, self.edits = path, name, edits
+        first = source.find(edits[0][0])
+        self.start = first
+        self.line = source.count("\n", 0, first) + 1
+        self.key = "%s | hand-written | %s" % (path, name)
+
+    @property
+    def ident(self):
+        return "%s:%d:hand-written" % (self.path, self.line)
+
+    def apply(self, source):
+        for old, new in self.edits:
+            if source.count(old) != 1:
+                raise ValueError("%s: `%s` does not stand exactly once in %s" % (self.function, old, self.path))
+            source = source.replace(old, new)
+        return source
+
+    def describe(self):
+        return "%s [hand-written] %s" % (self.ident, self.function)
+
+
+def hand_written(folders):
+    """Reads scripts/mutate-faults.txt: a `# name` line, an `@ path` line,
+    then pairs of `- old` and `+ new` lines (exact text of one line each)."""
+    faults = []
+    if not os.path.exists(FAULT_LIST):
+        return faults
+    name, path, edits = None, None, []
+
+    def close():
+        if name and path and edits and path.split("/")[0] in folders:
+            with open(os.path.join(ROOT, path), encoding="utf-8") as f:
+                source = f.read()
+            fault = HandWritten(path, name, list(edits), source)
+            fault.apply(source)  # fails loudly when the code has moved on
+            faults.append(fault)
+
+    with open(FAULT_LIST, encoding="utf-8") as f:
+        for raw in f:
+            line = raw.rstrip("\n")
+            if line.startswith("# "):
+                close()
+                name, path, edits = line[2:].strip(), None, []
+            elif line.startswith("@ "):
+                path = line[2:].strip()
+            elif line.startswith("- "):
+                edits.append([line[2:], None])
+            elif line.startswith("+ "):
+                edits[-1][1] = line[2:]
+            elif line.startswith("+"):
+                edits[-1][1] = ""
+    close()
+    return [f for f in faults if all(new is not None for _, new in f.edits)]
+
+
 def collect(folders):
     mutants = []
     functions = []
@@ -638,6 +701,33 @@ def collect(folders):
             mutants.extend(found)
             functions.extend((path, n) for n in names)
     return mutants, functions
+
+
+def stratified_sample(mutants, size, seed):
+    """About `size` mutants that reach every function: each function gets a
+    share by its number of mutants (at least one), taken round the operators
+    so that each kind of fault is planted in it before any kind twice."""
+    rng = random.Random(seed)
+    groups = {}
+    for m in mutants:
+        groups.setdefault((m.path, m.function), []).append(m)
+    chosen = []
+    for members in groups.values():
+        by_operator = {}
+        for m in members:
+            by_operator.setdefault(m.operator, []).append(m)
+        lanes = list(by_operator.values())
+        for lane in lanes:
+            rng.shuffle(lane)
+        rng.shuffle(lanes)
+        ordered = []
+        while any(lanes):
+            for lane in lanes:
+                if lane:
+                    ordered.append(lane.pop())
+        share = max(1, round(size * len(members) / len(mutants)))
+        chosen.extend(ordered[:share])
+    return sorted(chosen, key=lambda m: (m.path, m.start))
 
 
 def run_bucket(task):
@@ -677,7 +767,9 @@ def run_bucket(task):
 def main():
     parser = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
     parser.add_argument("--folder", action="append", choices=FOLDERS, help="only this folder (may repeat)")
-    parser.add_argument("--sample", type=int, help="run only N mutants picked at random")
+    parser.add_argument(
+        "--sample", type=int, help="run about N mutants picked at random, spread over every function and operator"
+    )
     parser.add_argument("--seed", type=int, default=1, help="seed of --sample (default 1)")
     parser.add_argument("--match", help="only mutants whose id or key matches this regular expression")
     parser.add_argument("--list", action="store_true", help="list the mutants and stop")
@@ -696,7 +788,12 @@ def main():
         pattern = re.compile(args.match)
         mutants = [m for m in mutants if pattern.search(m.ident) or pattern.search(m.key)]
     if args.sample is not None and args.sample < len(mutants):
-        mutants = sorted(random.Random(args.seed).sample(mutants, args.sample), key=lambda m: (m.path, m.start))
+        # The conversions of the messages are few and always planted.
+        formats = [m for m in mutants if m.operator == "format"]
+        mutants = formats + stratified_sample([m for m in mutants if m.operator != "format"], args.sample, args.seed)
+    for fault in hand_written(folders):
+        if not args.match or re.search(args.match, fault.ident) or re.search(args.match, fault.key):
+            mutants.append(fault)
     equivalents = load_equivalents()
 
     if args.list:
