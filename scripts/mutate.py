@@ -567,7 +567,7 @@ def run_tests(source, build, limits, jobs):
     if rc != 0:
         for line in out.splitlines():
             if line.startswith("FAIL "):
-                return "killed", "scenario " + os.path.relpath(line[5:].split(":")[0], source) + ": " + line[5:][:160]
+                return "killed", "scenario " + line[5:].replace(source + "/", "")[:200]
         return "killed", "scenarios (exit %d)" % rc
     rc, out = run(["ninja", "-j%d" % jobs] + GTEST_TARGETS, cwd=build)
     if rc != 0:
