@@ -167,11 +167,37 @@ void StartsAStoppedServiceUnderTheWaitCursor() {
   Finish();
 }
 
+// A modification, a deletion and a computer selection: each network call
+// under the wait cursor (only the add of a new job in the Add editor shows
+// none).
+void EditsUnderTheWaitCursor() {
+  Play(
+      "computer PC01\n"
+      "job PC01 id=1 at=19:00 flags=0x01 dow=0x15 cmd=\"a.cmd\"\n"
+      "job PC01 id=2 at=20:00 flags=0x01 dow=0x15 cmd=\"b.cmd\"\n"
+      "start\n"
+      "select 104 0\n"
+      "click 102\n"
+      "click 152\n"
+      "box \"ｼﾞｮﾌﾞ修正 完了\" \"修正したｼﾞｮﾌﾞのIDは 3 となります。\" 0x40 owner=job -> ok\n"
+      "select 104 0\n"
+      "click 103\n"
+      "box \"ｼﾞｮﾌﾞ削除確認\" \"ｼﾞｮﾌﾞID: 2 を削除してもよろしいですか?\" 0x24 owner=main -> yes\n"
+      "click 105\n"
+      "type 131 \"PC01\"\n"
+      "click 132\n"
+      "expect rows 1\n");
+  CheckNetworkCalls("\\\\PC01");
+  Finish();
+}
+
 TEST(ProgramRun, StartsUpInTheOrderOfItsSteps) {
   EXPECT_EXIT(StartUpOnARunningService(), ::testing::ExitedWithCode(0), "");
   EXPECT_EXIT(StartUpOnAStoppedServiceDeclined(), ::testing::ExitedWithCode(0), "");
   EXPECT_EXIT(StartsAStoppedServiceUnderTheWaitCursor(), ::testing::ExitedWithCode(0), "");
 }
+
+TEST(ProgramRun, EditsUnderTheWaitCursor) { EXPECT_EXIT(EditsUnderTheWaitCursor(), ::testing::ExitedWithCode(0), ""); }
 
 // The class record as the program handed it to RegisterClassA: the test
 // links with --wrap=RegisterClassA, so the program's call arrives here first.
