@@ -203,11 +203,13 @@ class Mutant:
     def ident(self):
         return "%s:%d:%s" % (self.path, self.line, self.operator)
 
+    occurrence = 1
+
     @property
     def key(self):
         # Survives edits elsewhere in the file: the function, the operator,
         # what is replaced by what, and the line it stands on.
-        return "%s | %s | %s | %s -> %s | %s" % (
+        return ("%s | %s | %s | %s -> %s | %s" + (" #%d" % self.occurrence if self.occurrence > 1 else "")) % (
             self.path,
             self.function,
             self.operator,
@@ -698,6 +700,14 @@ def collect(folders):
             with open(os.path.join(ROOT, path), encoding="utf-8") as f:
                 source = f.read()
             found, names = mutants_of_file(path, source)
+            # The same change on the same text twice in a function: the
+            # second and later ones are told apart by their number.
+            seen = {}
+            for m in found:
+                base = m.key
+                seen[base] = seen.get(base, 0) + 1
+                if seen[base] > 1:
+                    m.occurrence = seen[base]
             mutants.extend(found)
             functions.extend((path, n) for n in names)
     return mutants, functions

@@ -97,6 +97,34 @@ void CheckNetworkCalls(const std::string &server) {
   }
 }
 
+// The columns the program inserted into the job list, as it handed them to
+// the platform (the test links with --wrap=SendDlgItemMessageA).
+std::vector<LVCOLUMNA> inserted_columns;
+
+// Four columns, left-aligned, each with its subitem, in the widths the
+// terminal front end draws them in.
+void CheckJobListColumns() {
+  const int widths[] = {24, 126, 159, 72};
+  Check(inserted_columns.size() == 4, std::to_string(inserted_columns.size()) + " columns");
+  for (size_t i = 0; i < inserted_columns.size() && i < 4; ++i) {
+    const LVCOLUMNA &c = inserted_columns[i];
+    Check(c.mask == (LVCF_FMT | LVCF_WIDTH | LVCF_TEXT | LVCF_SUBITEM), "column " + std::to_string(i) + " mask");
+    Check(c.cx == widths[i], "column " + std::to_string(i) + " width " + std::to_string(c.cx));
+    Check(c.fmt == LVCFMT_LEFT, "column " + std::to_string(i) + " not left-aligned");
+    Check(c.iSubItem == static_cast<int>(i), "column " + std::to_string(i) + " subitem");
+  }
+}
+
+}  // namespace
+
+extern "C" LRESULT __real_SendDlgItemMessageA(HWND dialog, int id, UINT message, WPARAM wparam, LPARAM lparam);
+extern "C" LRESULT __wrap_SendDlgItemMessageA(HWND dialog, int id, UINT message, WPARAM wparam, LPARAM lparam) {
+  if (message == LVM_INSERTCOLUMNA && lparam != 0) inserted_columns.push_back(*reinterpret_cast<LVCOLUMNA *>(lparam));
+  return __real_SendDlgItemMessageA(dialog, id, message, wparam, lparam);
+}
+
+namespace {
+
 void StartUpOnARunningService() {
   Play(
       "computer PC01\n"
@@ -105,6 +133,7 @@ void StartUpOnARunningService() {
       "expect rows 1\n"
       "click 106\n"
       "expect exit 0\n");
+  CheckJobListColumns();
   CheckOrder({{"RegisterClassA", "class=DLG_VELMORA"},
               {"InitCommonControlsEx", "icc=1"},
               {"CreateDialogParamA", "template=DLG_VELMORA owner=window=none"},
@@ -167,6 +196,17 @@ void StartsAStoppedServiceUnderTheWaitCursor() {
   Finish();
 }
 
+void ContinuesAPausedServiceUnderTheWaitCursor() {
+  Play(
+      "computer PC01 service=paused\n"
+      "start\n"
+      "box \"ｽｹｼﾞｭｰﾙｻｰﾋﾞｽ\" \"PC01 上でｽｹｼﾞｭｰﾙｻｰﾋﾞｽが一時停止中です。\\n今すぐ解除しますか?\" 0x24 -> yes\n"
+      "click 106\n");
+  CheckOrder({{"MessageBoxA", ""}, {"NetServiceControl", "service=Schedule"}, {"NetScheduleJobEnum", ""}});
+  CheckNetworkCalls("\\\\PC01");
+  Finish();
+}
+
 // A modification, a deletion and a computer selection: each network call
 // under the wait cursor (only the add of a new job in the Add editor shows
 // none).
@@ -195,6 +235,7 @@ TEST(ProgramRun, StartsUpInTheOrderOfItsSteps) {
   EXPECT_EXIT(StartUpOnARunningService(), ::testing::ExitedWithCode(0), "");
   EXPECT_EXIT(StartUpOnAStoppedServiceDeclined(), ::testing::ExitedWithCode(0), "");
   EXPECT_EXIT(StartsAStoppedServiceUnderTheWaitCursor(), ::testing::ExitedWithCode(0), "");
+  EXPECT_EXIT(ContinuesAPausedServiceUnderTheWaitCursor(), ::testing::ExitedWithCode(0), "");
 }
 
 TEST(ProgramRun, EditsUnderTheWaitCursor) { EXPECT_EXIT(EditsUnderTheWaitCursor(), ::testing::ExitedWithCode(0), ""); }
@@ -239,8 +280,8 @@ TEST(ProgramRun, RegistersTheMainWindowClassWithItsFields) {
 }
 
 // Each scenario drives the network functions that hand out records: the
-// status query, the start, the continue and the enumeration, also when they
-// fail or the list gives up waiting.
+// status query, the start, the continue, the enumeration and the computer
+// check, also when they fail or the list gives up waiting.
 void ReleasesEveryNetworkRecord(const char *scenario) {
   Play(scenario);
   Check(standin::OutstandingNetBuffers() == 0,
@@ -272,6 +313,17 @@ TEST(ProgramRun, ReleasesEveryNetworkRecord) {
       "click 101\n"
       "click 153\n"
       "box \"ｴﾗｰ\" \"NetServiceGetInfo\\nRC:53\\n\" 0x10 -> ok\n"
+      "click 106\n",
+
+      "computer PC01\n"
+      "computer OS2BOX platform=400\n"
+      "start\n"
+      "click 105\n"
+      "type 131 \"os2box\"\n"
+      "click 132\n"
+      "box \"ｺﾝﾋﾟｭｰﾀ選択 ｴﾗｰ\" \"ｺﾝﾋﾟｭｰﾀ OS2BOX のOSはWindowsNTではありません。\" 0x10 -> ok\n"
+      "type 131 \"pc01\"\n"
+      "click 132\n"
       "click 106\n",
 
       "computer PC01 service=stopped\n"
