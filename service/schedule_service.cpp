@@ -70,10 +70,13 @@ DWORD QueryScheduleServiceStatus() {
   SetBusyCursor(0);
   if (result != 0) {
     ReleaseNetBuffer(record);
-    last_query_failed = true;
     char text[64];
     wsprintfA(text, "NetServiceGetInfo\nRC:%ld\n", static_cast<LONG>(result));
     MessageBoxA(NULL, text, "ｴﾗｰ", MB_ICONERROR);
+    // The box has no owner: while it shows, the user may start a command
+    // that queries the service again. This failure is recorded after it, so
+    // that the caller waiting for this query does not see that one's result.
+    last_query_failed = true;
     return kStatusQueryFailed;
   }
   last_query_failed = false;

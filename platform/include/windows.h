@@ -136,6 +136,7 @@ typedef struct _SYSTEMTIME {
 #define WM_NULL 0x0000
 #define WM_CREATE 0x0001
 #define WM_DESTROY 0x0002
+#define WM_ACTIVATE 0x0006
 #define WM_SETFOCUS 0x0007
 #define WM_KILLFOCUS 0x0008
 #define WM_ENABLE 0x000A
@@ -149,6 +150,7 @@ typedef struct _SYSTEMTIME {
 #define WM_SETCURSOR 0x0020
 #define WM_NEXTDLGCTL 0x0028
 #define WM_SETFONT 0x0030
+#define WM_GETFONT 0x0031
 #define WM_NOTIFY 0x004E
 #define WM_NCDESTROY 0x0082
 #define WM_GETDLGCODE 0x0087
@@ -402,14 +404,23 @@ typedef struct _SYSTEMTIME {
 #define MB_TYPEMASK 0x0000000FL
 #define MB_ICONMASK 0x000000F0L
 
+// WM_ACTIVATE states.
+#define WA_INACTIVE 0
+#define WA_ACTIVE 1
+#define WA_CLICKACTIVE 2
+
 // Show commands.
 #define SW_HIDE 0
 #define SW_SHOWNORMAL 1
 #define SW_NORMAL 1
 #define SW_SHOWMINIMIZED 2
 #define SW_SHOWMAXIMIZED 3
+#define SW_SHOWNOACTIVATE 4
 #define SW_SHOW 5
 #define SW_MINIMIZE 6
+#define SW_SHOWMINNOACTIVE 7
+#define SW_SHOWNA 8
+#define SW_RESTORE 9
 #define SW_SHOWDEFAULT 10
 
 // Virtual keys.

@@ -6,8 +6,7 @@
 #include <standin/call_log.h>
 #include <standin/network.h>
 
-#include <chrono>
-#include <ctime>
+#include "../net/network_file_host.h"
 
 namespace standin {
 namespace {
@@ -59,20 +58,6 @@ int64_t MillisecondsFromCivil(const SYSTEMTIME &st) {
          ((st.wHour * 60 + st.wMinute) * 60 + st.wSecond) * int64_t{1000} + st.wMilliseconds;
 }
 
-int64_t RealLocalMilliseconds() {
-  const auto now = std::chrono::system_clock::now();
-  const int64_t ms = std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count();
-  std::time_t seconds = static_cast<std::time_t>(ms / 1000);
-  std::tm local{};
-  localtime_r(&seconds, &local);
-  return (ms / 1000 + local.tm_gmtoff) * 1000 + ms % 1000;
-}
-
-int64_t RealTickMilliseconds() {
-  return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
-      .count();
-}
-
 struct Clock {
   bool real = true;
   int64_t fixed_local_ms = 0;  // when not real
@@ -97,7 +82,7 @@ void UseRealClock() { TheClock().real = true; }
 
 SYSTEMTIME CurrentClock() {
   const Clock &clock = TheClock();
-  const int64_t base = clock.real ? RealLocalMilliseconds() : clock.fixed_local_ms;
+  const int64_t base = clock.real ? net::host::LocalMilliseconds() : clock.fixed_local_ms;
   return CivilFromMilliseconds(base + clock.advanced_ms);
 }
 
@@ -122,7 +107,7 @@ void WINAPI Sleep(DWORD dwMilliseconds) {
 DWORD WINAPI GetTickCount(void) {
   standin::RecordCall("GetTickCount", "", "");
   const standin::Clock &clock = standin::TheClock();
-  const int64_t base = clock.real ? standin::RealTickMilliseconds() : 0;
+  const int64_t base = clock.real ? standin::net::host::TickMilliseconds() : 0;
   // The tick count wraps after 49.7 days, as the platform's does.
   return static_cast<DWORD>(static_cast<uint64_t>(base + clock.advanced_ms));
 }

@@ -5,8 +5,6 @@
 
 #include <lm.h>
 
-#include <unistd.h>
-
 #include <cstdio>
 #include <cstdlib>
 #include <map>
@@ -14,6 +12,7 @@
 
 #include "net_buffers.h"
 #include "network_file.h"
+#include "network_file_host.h"
 #include "wide_text.h"
 
 namespace standin::net {
@@ -66,9 +65,8 @@ SYSTEMTIME DefaultScenarioClock() {
 // This machine's host name as a computer name: its first label in upper case,
 // cut to the 15 bytes a computer name may hold.
 std::string DefaultComputerName() {
-  char host[256] = {};
-  if (::gethostname(host, sizeof host - 1) != 0) host[0] = '\0';
-  std::string name = UpperCaseAscii(std::string(host).substr(0, std::string(host).find('.')));
+  const std::string host = host::HostName();
+  std::string name = UpperCaseAscii(host.substr(0, host.find('.')));
   std::string usable;
   for (char c : name)
     usable.push_back(static_cast<unsigned char>(c) < 0x80 && IsValidComputerName(std::string(1, c)) ? c : '-');
@@ -256,15 +254,16 @@ NET_API_STATUS WithNetwork(const std::function<NET_API_STATUS(Network &network, 
   bool changed = false;
   if (state.file_path.empty()) return body(state.network, &changed);
 
-  NetworkFileLock lock(state.file_path);
   std::string error;
   Network network;
-  if (!lock.ok() || !ReadNetworkFile(state.file_path, &network, &error)) {
-    std::fprintf(stderr, "velmora: %s\n", lock.ok() ? error.c_str() : lock.error().c_str());
+  const auto lock = host::LockNetworkFile(state.file_path, true, host::kLockWaitMilliseconds, &error);
+  if (lock == nullptr || !ReadNetworkFile(state.file_path, &network, &error)) {
+    std::fprintf(stderr, "velmora: %s\n", error.c_str());
     return NERR_InternalError;
   }
   const NET_API_STATUS status = body(network, &changed);
-  if (changed && !ReplaceFileAtomically(state.file_path, WriteNetworkText(network), &error)) {
+  if (changed && (!host::CheckReplaceable(state.file_path, &error) ||
+                  !host::ReplaceNetworkFile(state.file_path, WriteNetworkText(network), &error))) {
     std::fprintf(stderr, "velmora: %s\n", error.c_str());
     return NERR_InternalError;
   }
@@ -399,13 +398,15 @@ std::optional<DWORD> ServiceStatusOf(const std::string &computer) {
 std::string OpenNetworkFile(const std::string &path) {
   net::ResetState();
   Network network;
+  net::host::ResolvedPath resolved;
   std::string error;
+  if (!net::host::ResolveNetworkFile(path, &resolved, &error)) return error;
+  if (!resolved.exists) return "there is no network file " + path;
   {
-    net::NetworkFileLock lock(path);
-    if (!lock.ok()) return "network file " + path + ": " + lock.error();
-    if (!net::ReadNetworkFile(path, &network, &error)) return error;
+    const auto lock = net::host::LockNetworkFile(resolved.real_path, false, net::host::kLockWaitMilliseconds, &error);
+    if (lock == nullptr || !net::ReadNetworkFile(resolved.real_path, &network, &error)) return error;
   }
-  TheState().file_path = path;
+  TheState().file_path = resolved.real_path;
   if (network.clock) {
     SetClock(*network.clock);
   } else {
@@ -431,16 +432,22 @@ std::string OpenNetworkForUser(std::string *path_used) {
       return "neither VELMORA_NETWORK, XDG_STATE_HOME nor HOME names where the network file is kept";
     }
     std::string error;
-    if (!net::MakeDirectories(directory, &error)) return error;
+    if (!net::host::MakeDirectories(directory, &error)) return error;
     path = directory + "/network";
-    net::NetworkFileLock lock(path);
-    if (!lock.ok()) return "network file " + path + ": " + lock.error();
-    if (!net::FileExists(path)) {
-      Network network;
-      net::Computer computer;
-      computer.name = net::DefaultComputerName();
-      network.computers.push_back(computer);
-      if (!net::ReplaceFileAtomically(path, net::WriteNetworkText(network), &error)) return error;
+    // The person's own network is made on first use: this machine alone.
+    net::host::ResolvedPath resolved;
+    if (!net::host::ResolveNetworkFile(path, &resolved, &error)) return error;
+    if (!resolved.exists) {
+      const auto lock = net::host::LockNetworkFile(resolved.real_path, true, net::host::kLockWaitMilliseconds, &error);
+      if (lock == nullptr) return error;
+      if (!net::host::ResolveNetworkFile(path, &resolved, &error)) return error;
+      if (!resolved.exists) {
+        Network network;
+        net::Computer computer;
+        computer.name = net::DefaultComputerName();
+        network.computers.push_back(computer);
+        if (!net::host::ReplaceNetworkFile(resolved.real_path, net::WriteNetworkText(network), &error)) return error;
+      }
     }
   }
   if (path_used != nullptr) *path_used = path;

@@ -12,8 +12,10 @@
 
 #include <commctrl.h>
 
+#include <cctype>
 #include <cstdio>
 #include <functional>
+#include <set>
 
 namespace standin {
 namespace scenario {
@@ -91,8 +93,16 @@ class Player : public Driver {
   // ---- Driver ---------------------------------------------------------------
 
   void WaitForInput() override {
+    if (MatchNewMessageBox()) return;
     for (;;) {
-      if (next_ >= statements_.size()) throw ScenarioEnd();  // the scenario ends while the program runs
+      if (next_ >= statements_.size()) {
+        // The scenario ends while the program runs; a box must not be left waiting.
+        std::vector<HWND> boxes = OpenMessageBoxes();
+        if (!boxes.empty())
+          throw ScenarioEnd{true, false, LastLine(),
+                            "the scenario ends with a message box waiting for its answer: " + BoxSeen(boxes.back())};
+        throw ScenarioEnd();
+      }
       const Statement &statement = statements_[next_++];
       if (PlayWithoutInput(statement)) continue;
       switch (statement.kind) {
@@ -134,9 +144,14 @@ class Player : public Driver {
     }
   }
 
-  int ShowMessageBox(HWND owner, const std::string &text, const std::string &caption, UINT style) override {
-    std::string seen = "box " + Quote(Cp932ToUtf8(caption)) + " " + Quote(Cp932ToUtf8(text)) + " " + Hex(style) +
-                       " owner=" + OwnerName(owner);
+  // A message box the scenario has not met yet is the newest open one; the
+  // next line (world lines aside) must match it. True when the line answered
+  // it (input for the box's loop), false when it stays open or none is new.
+  bool MatchNewMessageBox() {
+    std::vector<HWND> boxes = OpenMessageBoxes();
+    if (boxes.empty() || matched_boxes_.count(boxes.back())) return false;
+    HWND box = boxes.back();
+    std::string seen = BoxSeen(box);
     // World lines may stand between (another program acting meanwhile).
     while (next_ < statements_.size() && statements_[next_].kind == StatementKind::kWorld)
       ApplyWorld(statements_[next_++]);
@@ -146,20 +161,34 @@ class Player : public Driver {
     const Statement &statement = statements_[next_++];
     if (statement.kind != StatementKind::kBox) Fail(statement, "expected the line for the shown " + seen);
     const auto &t = statement.tokens;
+    std::string caption = Cp932ToUtf8(TextOf(box)), text = Cp932ToUtf8(MessageBoxTextOf(box));
+    UINT style = MessageBoxStyleOf(box);
     std::string expected_caption = t[1].value, expected_text = t[2].value;
     unsigned expected_style = static_cast<unsigned>(Number(t[3]));
     bool owner_given = t.size() == 7;
-    bool matches = Cp932ToUtf8(caption) == expected_caption && Cp932ToUtf8(text) == expected_text &&
-                   expected_style == style && (!owner_given || t[4].value == OwnerName(owner));
+    bool matches = caption == expected_caption && text == expected_text && expected_style == style &&
+                   (!owner_given || t[4].value == OwnerName(OwnerOf(box)));
     if (!matches) {
       std::string wanted = "box " + Quote(expected_caption) + " " + Quote(expected_text) + " " + Hex(expected_style) +
                            (owner_given ? " owner=" + t[4].value : "");
       Fail(statement, "expected " + wanted + ", saw " + seen);
     }
-    const std::string &answer = t.back().value;
+    matched_boxes_.insert(box);
+    if (t.back().value == "open") return false;
+    Answer(statement, box, t.back().value);
+    return true;
+  }
+
+  std::string BoxSeen(HWND box) {
+    return "box " + Quote(Cp932ToUtf8(TextOf(box))) + " " + Quote(Cp932ToUtf8(MessageBoxTextOf(box))) + " " +
+           Hex(MessageBoxStyleOf(box)) + " owner=" + OwnerName(OwnerOf(box));
+  }
+
+  void Answer(const Statement &statement, HWND box, const std::string &answer) {
     int id = answer == "ok" ? IDOK : answer == "yes" ? IDYES : answer == "no" ? IDNO : IDCANCEL;
-    if (!Offers(style, id)) Fail(statement, "the shown " + seen + " has no button for the answer " + answer);
-    return id;
+    if (!Offers(MessageBoxStyleOf(box), id))
+      Fail(statement, "the shown " + BoxSeen(box) + " has no button for the answer " + answer);
+    if (!AnswerMessageBox(box, id)) Fail(statement, "the " + BoxSeen(box) + " takes no input");
   }
 
  private:
@@ -254,10 +283,38 @@ class Player : public Driver {
     return control;
   }
 
+  // The window `on WINDOW` names: shown and enabled, else the line fails.
+  HWND NamedWindow(const Statement &statement, const std::string &name) {
+    for (HWND window : TopLevelWindows()) {
+      if (IsMessageBox(window) || OwnerName(window) != name) continue;
+      if (!IsWindowVisible(window)) Fail(statement, "the window " + name + " is not shown");
+      if (!IsWindowEnabled(window)) Fail(statement, "the window " + name + " is disabled");
+      return window;
+    }
+    Fail(statement, "no window " + name + " is open");
+  }
+
   void Act(const Statement &statement) {
     const auto &t = statement.tokens;
+    if (t[0].value == "answer") {
+      std::vector<HWND> boxes = OpenMessageBoxes();
+      if (boxes.empty()) Fail(statement, "answer, but no message box is open");
+      Answer(statement, boxes.back(), t[1].value);
+      return;
+    }
+    if (t[0].value == "on") {
+      HWND window = NamedWindow(statement, t[1].value);
+      ActOn(statement, std::vector<Token>(t.begin() + 2, t.end()), window);
+      return;
+    }
+    HWND innermost = InnermostWindow();
+    if (innermost != nullptr && IsMessageBox(innermost))
+      Fail(statement, "the " + BoxSeen(innermost) + " is in front; answer it or name the window (on WINDOW ACTION)");
+    ActOn(statement, t, Active(statement));
+  }
+
+  void ActOn(const Statement &statement, const std::vector<Token> &t, HWND active) {
     const std::string &verb = t[0].value;
-    HWND active = Active(statement);
     if (verb == "click") {
       ClickControl(Control(statement, active, t[1]));  // a disabled control ignores the click
     } else if (verb == "type") {
@@ -287,13 +344,32 @@ class Player : public Driver {
         Fail(statement, "control " + t[1].value + " selects one item at a time");
       SelectItems(control, indices);  // a disabled control ignores it
     } else if (verb == "key") {
-      PressKey(t[1].value == "enter" ? VK_RETURN : VK_ESCAPE);
+      PressNamedKey(statement, t[1].value, active);
     } else if (verb == "keydown") {
       DeliverMessage(active, WM_KEYDOWN, VK_ESCAPE, 0);
     } else if (verb == "close") {
       if (!(StyleOf(active) & WS_SYSMENU)) Fail(statement, TemplateNameOf(active) + " has no close box");
       PressCloseBox(active);
     }
+  }
+
+  // Keys go where the keyboard focus is, which must be in the window acted on.
+  void PressNamedKey(const Statement &statement, const std::string &key, HWND window) {
+    HWND focus = FocusWindow();
+    HWND focus_top = focus;
+    while (focus_top != nullptr && ControlIdOf(focus_top) != 0) focus_top = GetParent(focus_top);
+    if (focus != nullptr && focus_top != window)
+      Fail(statement, "the keyboard focus is not in " + TemplateNameOf(window));
+    if (key == "enter")
+      PressKey(VK_RETURN);
+    else if (key == "escape")
+      PressKey(VK_ESCAPE);
+    else if (key == "tab")
+      PressKey(VK_TAB);
+    else if (key == "shift+tab")
+      PressKey(VK_TAB, true);
+    else  // alt+LETTER
+      PressKey(static_cast<UINT>(std::toupper(static_cast<unsigned char>(key.back()))), false, false, true);
   }
 
   void Expect(const Statement &statement, bool holds, const std::string &expected, const std::string &seen) {
@@ -351,12 +427,14 @@ class Player : public Driver {
       return;
     }
     if (what == "focus") {
-      HWND control = Control(statement, active, t[2]);
       HWND focus = FocusWindow();
-      std::string seen = focus == nullptr ? "no focus"
-                                          : "focus on " + (ControlIdOf(focus) ? std::to_string(ControlIdOf(focus))
-                                                                              : TemplateNameOf(focus));
-      Expect(statement, focus == control, "focus " + t[2].value, seen);
+      std::string seen = focus == nullptr          ? "no focus"
+                         : ControlIdOf(focus) != 0 ? "focus on " + std::to_string(ControlIdOf(focus))
+                         : IsMessageBox(focus)     ? "focus on the " + BoxSeen(focus)
+                                                   : "focus on the window " + TemplateNameOf(focus);
+      // none: the active window itself has the focus, no control of it.
+      bool holds = t[2].value == "none" ? focus == active : focus == Control(statement, active, t[2]);
+      Expect(statement, holds, "focus " + t[2].value, seen);
       return;
     }
     if (what == "text") {
@@ -407,6 +485,7 @@ class Player : public Driver {
 
   const std::vector<Statement> &statements_;
   const ScenarioProgram &program_;
+  std::set<HWND> matched_boxes_;  // message boxes their box line has met
   size_t next_ = 0;
   int exit_code_ = 0;
 };

@@ -5,6 +5,7 @@
 
 #include <standin/network.h>
 
+#include <cctype>
 #include <sstream>
 
 namespace standin {
@@ -19,6 +20,15 @@ bool IsNumber(const Token &token) {
 bool IsWord(const Token &token, const char *word) { return !token.quoted && token.key.empty() && token.value == word; }
 
 bool IsString(const Token &token) { return token.quoted && token.key.empty(); }
+
+bool IsKeyName(const Token &token) {
+  if (token.quoted || !token.key.empty()) return false;
+  const std::string &v = token.value;
+  if (v == "enter" || v == "escape" || v == "tab" || v == "shift+tab") return true;
+  return v.size() == 5 && v.compare(0, 4, "alt+") == 0 && std::isalpha(static_cast<unsigned char>(v[4]));
+}
+
+bool IsBoxAnswer(const std::string &word) { return word == "ok" || word == "yes" || word == "no" || word == "cancel"; }
 
 std::string Shown(const Token &token) {
   if (!token.key.empty()) return token.key + "=" + token.value;
@@ -39,7 +49,7 @@ std::string CheckCount(const std::vector<Token> &tokens, size_t count, const cha
 }
 
 std::string CheckBox(const std::vector<Token> &t) {
-  const char *form = "box \"CAPTION\" \"TEXT\" STYLE [owner=main|job|cp|about|none] -> ok|yes|no|cancel";
+  const char *form = "box \"CAPTION\" \"TEXT\" STYLE [owner=main|job|cp|about|none] -> ok|yes|no|cancel|open";
   size_t n = t.size();
   if (n < 6 || n > 7 || !IsString(t[1]) || !IsString(t[2]) || !IsNumber(t[3])) return std::string("expected: ") + form;
   if (n == 7) {
@@ -50,13 +60,31 @@ std::string CheckBox(const std::vector<Token> &t) {
   }
   if (!IsWord(t[n - 2], "->")) return std::string("expected: ") + form;
   const std::string &answer = t[n - 1].value;
-  if (t[n - 1].quoted || (answer != "ok" && answer != "yes" && answer != "no" && answer != "cancel"))
-    return "unknown answer " + Shown(t[n - 1]) + " (ok, yes, no or cancel)";
+  if (t[n - 1].quoted || (answer != "open" && !IsBoxAnswer(answer)))
+    return "unknown answer " + Shown(t[n - 1]) + " (ok, yes, no, cancel or open)";
   return "";
+}
+
+std::string CheckAction(const std::vector<Token> &t);
+
+// `on WINDOW ACTION` aims an action past the innermost window; `answer`
+// answers the innermost open box.
+std::string CheckWindowAction(const std::vector<Token> &t) {
+  if (t[0].value == "answer") {
+    if (t.size() != 2 || t[1].quoted || !t[1].key.empty() || !IsBoxAnswer(t[1].value))
+      return "expected: answer ok|yes|no|cancel";
+    return "";
+  }
+  if (t.size() < 3 || !(IsWord(t[1], "main") || IsWord(t[1], "job") || IsWord(t[1], "cp") || IsWord(t[1], "about")))
+    return "expected: on main|job|cp|about ACTION";
+  if (t[2].quoted || !t[2].key.empty() || t[2].value == "on" || t[2].value == "answer")
+    return "expected: on main|job|cp|about ACTION";
+  return CheckAction(std::vector<Token>(t.begin() + 2, t.end()));
 }
 
 std::string CheckAction(const std::vector<Token> &t) {
   const std::string &verb = t[0].value;
+  if (verb == "on" || verb == "answer") return CheckWindowAction(t);
   if (verb == "click") return CheckCount(t, 2, "click ID") + (t.size() == 2 ? NumbersFrom(t, 1, "a control ID") : "");
   if (verb == "type") {
     if (t.size() != 3 || !IsNumber(t[1]) || !IsString(t[2])) return "expected: type ID \"TEXT\"";
@@ -68,7 +96,7 @@ std::string CheckAction(const std::vector<Token> &t) {
     return NumbersFrom(t, 2, "item numbers or none");
   }
   if (verb == "key") {
-    if (t.size() != 2 || !(IsWord(t[1], "enter") || IsWord(t[1], "escape"))) return "expected: key enter|escape";
+    if (t.size() != 2 || !IsKeyName(t[1])) return "expected: key enter|escape|tab|shift+tab|alt+LETTER";
     return "";
   }
   if (verb == "keydown") {
@@ -93,7 +121,10 @@ std::string CheckExpectation(const std::vector<Token> &t, StatementKind *kind) {
   }
   if (what == "checked" || what == "unchecked" || what == "enabled" || what == "disabled")
     return NumbersFrom(t, 2, "control IDs");
-  if (what == "focus") return t.size() == 3 ? NumbersFrom(t, 2, "a control ID") : "expected: expect focus ID";
+  if (what == "focus") {
+    if (t.size() == 3 && IsWord(t[2], "none")) return "";
+    return t.size() == 3 ? NumbersFrom(t, 2, "a control ID or none") : "expected: expect focus ID | none";
+  }
   if (what == "items") {
     if (t.size() < 3 || !IsNumber(t[2])) return "expected: expect items ID \"TEXT\"...";
     for (size_t i = 3; i < t.size(); ++i)

@@ -34,7 +34,31 @@ bool TerminalDriver::TooSmall() const {
   return terminal_.Cols() < std::max(need.cols, kMinimumCols) || terminal_.Rows() < std::max(need.rows, kMinimumRows);
 }
 
-void TerminalDriver::Render(MessageBoxView *box, HWND box_owner) {
+std::vector<HWND> TerminalDriver::BoxesInFront() {
+  std::vector<HWND> boxes;
+  for (HWND window : standin::TopLevelWindows()) {
+    if (standin::IsMessageBox(window)) {
+      if (IsWindowVisible(window)) boxes.push_back(window);
+    } else if (standin::IsModalDialog(window) && IsWindowVisible(window)) {
+      boxes.clear();
+    }
+  }
+  for (auto it = box_views_.begin(); it != box_views_.end();)
+    it = IsWindow(it->first) ? std::next(it) : box_views_.erase(it);
+  return boxes;
+}
+
+MessageBoxView &TerminalDriver::ViewOf(HWND box) {
+  auto it = box_views_.find(box);
+  if (it == box_views_.end())
+    it = box_views_
+             .emplace(box, MessageBoxView(standin::MessageBoxTextOf(box), standin::TextOf(box),
+                                          standin::MessageBoxStyleOf(box)))
+             .first;
+  return it->second;
+}
+
+void TerminalDriver::Render() {
   int cols = terminal_.Cols(), rows = terminal_.Rows();
   if (canvas_.Cols() != cols || canvas_.Rows() != rows) canvas_ = Canvas(cols, rows);
   canvas_.Clear();
@@ -53,19 +77,31 @@ void TerminalDriver::Render(MessageBoxView *box, HWND box_owner) {
     terminal_.Show(canvas_);
     return;
   }
-  if (pointer_ != nullptr && box == nullptr) {
+  std::vector<HWND> boxes = BoxesInFront();
+  if (pointer_ != nullptr && boxes.empty()) {
     if (auto cells = painter_.CellsOf(pointer_)) canvas_.AddAttr(cells->x, cells->y, cells->w, kReverse | kUnderline);
   }
   if (help_.IsOpen()) help_.Draw(canvas_);
-  if (box != nullptr) {
+  for (HWND box : boxes) {
     CellRect over{0, 0, cols, rows};
-    if (auto frame = painter_.FrameOf(box_owner)) over = *frame;
+    if (auto frame = painter_.FrameOf(standin::OwnerOf(box))) over = *frame;
     canvas_.HideCursor();
-    box->Draw(canvas_, over);
-  } else if (help_.IsOpen()) {
-    canvas_.HideCursor();
+    ViewOf(box).Draw(canvas_, over);
   }
+  if (boxes.empty() && help_.IsOpen()) canvas_.HideCursor();
   terminal_.Show(canvas_);
+}
+
+bool TerminalDriver::DeliverToBox(HWND box, const TerminalEvent &e) {
+  MessageBoxView &view = ViewOf(box);
+  if (e.key == Key::kMouse) {
+    // A click beside the box reaches any window that is not disabled (an
+    // ownerless box leaves the main window enabled).
+    if (std::optional<int> answer = view.HandleClick(e.x, e.y)) return standin::AnswerMessageBox(box, *answer);
+    return Click(e);
+  }
+  if (std::optional<int> answer = view.HandleKey(e)) return standin::AnswerMessageBox(box, *answer);
+  return false;
 }
 
 bool TerminalDriver::Click(const TerminalEvent &e) {
@@ -147,9 +183,14 @@ bool TerminalDriver::Deliver(const TerminalEvent &e) {
 
 void TerminalDriver::WaitForInput() {
   for (;;) {
-    Render(nullptr, nullptr);
+    Render();
     TerminalEvent e = terminal_.Read();
     if (e.key == Key::kNone || e.key == Key::kResize || TooSmall()) continue;
+    std::vector<HWND> boxes = BoxesInFront();
+    if (!boxes.empty()) {
+      if (DeliverToBox(boxes.back(), e)) return;
+      continue;
+    }
     if (help_.IsOpen()) {
       // The help window is in front and has the keyboard until it is closed.
       if (e.key != Key::kMouse) help_.HandleKey(e);
@@ -161,17 +202,6 @@ void TerminalDriver::WaitForInput() {
       continue;
     }
     if (Deliver(e)) return;
-  }
-}
-
-int TerminalDriver::ShowMessageBox(HWND owner, const std::string &text, const std::string &caption, UINT style) {
-  MessageBoxView box(text, caption, style);
-  for (;;) {
-    Render(&box, owner);
-    TerminalEvent e = terminal_.Read();
-    if (e.key == Key::kNone || e.key == Key::kResize || TooSmall()) continue;
-    std::optional<int> result = e.key == Key::kMouse ? box.HandleClick(e.x, e.y) : box.HandleKey(e);
-    if (result) return *result;
   }
 }
 
@@ -192,7 +222,7 @@ void TerminalDriver::Help(HWND /*owner*/, const std::string &file, UINT command,
 
 void TerminalDriver::CursorChanged(HCURSOR /*cursor*/) {
   // The program is busy between its waits for input; show the mark at once.
-  if (standin::IsWaitCursorShown() != busy_shown_) Render(nullptr, nullptr);
+  if (standin::IsWaitCursorShown() != busy_shown_) Render();
 }
 
 }  // namespace tui

@@ -12,6 +12,7 @@
 
 #include <standin/driver.h>
 
+#include <map>
 #include <string>
 #include <vector>
 
@@ -23,12 +24,18 @@ class TerminalDriver : public standin::Driver {
   TerminalDriver(Terminal &terminal, std::vector<std::string> help_directories);
 
   void WaitForInput() override;
-  int ShowMessageBox(HWND owner, const std::string &text, const std::string &caption, UINT style) override;
   void Help(HWND owner, const std::string &file, UINT command, ULONG_PTR data) override;
   void CursorChanged(HCURSOR cursor) override;
 
  private:
-  void Render(MessageBoxView *box, HWND box_owner);
+  void Render();
+  // The message boxes in front of every dialog, oldest first (a box behind a
+  // dialog that opened later is hidden by it); each keeps its view.
+  std::vector<HWND> BoxesInFront();
+  MessageBoxView &ViewOf(HWND box);
+  // A key or click while a message box is in front; true when the program
+  // took it.
+  bool DeliverToBox(HWND box, const TerminalEvent &event);
   bool TooSmall() const;
   // Gives one terminal event to the program; true when the program took it.
   bool Deliver(const TerminalEvent &event);
@@ -41,6 +48,7 @@ class TerminalDriver : public standin::Driver {
   bool PointerKey(const TerminalEvent &event, bool *clicked);
 
   HWND pointer_ = nullptr;  // the control pointed at, while the pointer is shown
+  std::map<HWND, MessageBoxView> box_views_;
 
   Terminal &terminal_;
   std::vector<std::string> help_directories_;

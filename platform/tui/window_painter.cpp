@@ -71,8 +71,8 @@ void WindowPainter::Paint(Canvas &canvas, bool busy) {
   frames_.clear();
   required_ = FrameSize{};
   std::vector<HWND> windows;
-  for (HWND w : standin::TopLevelWindows())
-    if (IsWindowVisible(w)) windows.push_back(w);
+  for (HWND w : standin::TopLevelWindows())  // message boxes are the driver's to draw
+    if (IsWindowVisible(w) && !standin::IsMessageBox(w)) windows.push_back(w);
   if (windows.empty()) return;
   if (!scale_fixed_) {
     standin::DialogUnits main = standin::PlacementOf(windows.front());

@@ -175,6 +175,7 @@ LRESULT CALLBACK ComboBoxProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lpa
       SetDropped(combo, false);
       return 0;
     case kMsgUserSelect:
+      MoveFocus(combo);  // the user's selection takes the focus there, as the mouse does
       if (!combo->pending_selections.empty()) {
         std::vector<int> indices = combo->pending_selections.front();
         combo->pending_selections.pop_front();

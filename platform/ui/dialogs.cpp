@@ -104,6 +104,35 @@ void SetEnabledQuietly(Window *window, bool enable) {
   Send(window, WM_ENABLE, enable ? TRUE : FALSE, 0);
 }
 
+// The font of a face and size: one handle for each, for the whole run.
+HFONT DialogFont(const std::string &face, int points) {
+  static std::vector<std::unique_ptr<std::string>> fonts;
+  std::string key = face + "/" + std::to_string(points);
+  for (auto &font : fonts)
+    if (*font == key) return reinterpret_cast<HFONT>(font.get());
+  fonts.push_back(std::make_unique<std::string>(key));
+  return reinterpret_cast<HFONT>(fonts.back().get());
+}
+
+// Shows a dialog and activates it, as showing a top-level window does.
+void ShowDialog(Window *dialog) {
+  dialog->style |= WS_VISIBLE;
+  if (!(dialog->style & WS_DISABLED)) Activate(dialog);
+}
+
+// The dialog default procedure puts the focus back on the control that had
+// it when the dialog was last deactivated, else on its first tab stop.
+void RestoreDialogFocus(Window *dialog) {
+  Window *saved = dialog->saved_focus;
+  if (saved != nullptr && saved->alive && saved->parent == dialog && IsEnabledChain(saved)) {
+    MoveFocus(saved);
+    return;
+  }
+  Window *focus = Focus();
+  if (focus != nullptr && focus->parent == dialog) return;
+  if (Window *first = NextTabItem(dialog, nullptr, false)) MoveFocus(first);
+}
+
 // Builds the dialog and its controls and runs WM_INITDIALOG; null when the
 // template is missing or malformed or names a class that is not available.
 Window *CreateFromTemplate(HINSTANCE instance, LPCSTR name, HWND parent, DLGPROC dlgproc, LPARAM param, bool modal,
@@ -170,7 +199,8 @@ Window *CreateFromTemplate(HINSTANCE instance, LPCSTR name, HWND parent, DLGPROC
   dialog->proc = proc;
   dialog->dlgproc = dlgproc;
   dialog->owner = owner;
-  dialog->style = dialog_template.style;
+  // A dialog is shown only after its initialisation, if its template asks.
+  dialog->style = dialog_template.style & ~static_cast<DWORD>(WS_VISIBLE);
   dialog->ex_style = dialog_template.ex_style;
   dialog->text = Ansi(dialog_template.caption);
   dialog->template_name = TemplateNameText(name);
@@ -181,6 +211,10 @@ Window *CreateFromTemplate(HINSTANCE instance, LPCSTR name, HWND parent, DLGPROC
   TopLevels().push_back(dialog);
   if (owner_out) *owner_out = owner;
 
+  // DS_SETFONT: the template's font goes to the dialog before its controls
+  // exist, and to each control as it is made.
+  HFONT font = (dialog_template.style & DS_SETFONT) ? DialogFont(dialog->font_face, dialog->font_points) : nullptr;
+  if (font != nullptr) Send(dialog, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
   Window *first_tab = nullptr;
   for (size_t i = 0; i < dialog_template.items.size(); ++i) {
     const DialogItemTemplate &item = dialog_template.items[i];
@@ -200,6 +234,7 @@ Window *CreateFromTemplate(HINSTANCE instance, LPCSTR name, HWND parent, DLGPROC
     if (kinds[i] == Kind::kComboBox || kinds[i] == Kind::kListBox || kinds[i] == Kind::kListView) control->text.clear();
     if (kinds[i] == Kind::kEdit) control->sel_start = control->sel_end = 0;
     dialog->children.push_back(control);
+    if (font != nullptr) Send(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
     if (kinds[i] == Kind::kButton && (item.style & BS_TYPEMASK) == BS_DEFPUSHBUTTON && dialog->default_id == 0)
       dialog->default_id = item.id;
     if (first_tab == nullptr && (item.style & WS_TABSTOP) && !(item.style & WS_DISABLED)) first_tab = control;
@@ -212,6 +247,8 @@ Window *CreateFromTemplate(HINSTANCE instance, LPCSTR name, HWND parent, DLGPROC
     MoveFocus(first_tab);
     if (first_tab->kind == Kind::kEdit) Send(first_tab, EM_SETSEL, 0, -1);
   }
+  if (!dialog->alive) return nullptr;
+  if ((dialog_template.style & WS_VISIBLE) && !dialog->ended) ShowDialog(dialog);
   return dialog;
 }
 
@@ -274,8 +311,6 @@ INT_PTR WINAPI DialogBoxParamA(HINSTANCE hInstance, LPCSTR lpTemplateName, HWND 
                         "template=" + (lpTemplateName ? TemplateNameText(lpTemplateName) : std::string()) +
                             " owner=" + Describe(FromHandle(hWndParent)));
   Window *owner = TopLevelOf(FromHandle(hWndParent));
-  Window *owner_focus = Focus() && TopLevelOf(Focus()) == owner ? Focus() : nullptr;
-  if (owner) owner->saved_focus = owner_focus;
   Window *dialog = CreateFromTemplate(hInstance, lpTemplateName, hWndParent, lpDialogFunc, dwInitParam, true, &owner);
   if (dialog == nullptr) return -1;
 
@@ -287,7 +322,7 @@ INT_PTR WINAPI DialogBoxParamA(HINSTANCE hInstance, LPCSTR lpTemplateName, HWND 
     disabled_owner = true;
   }
   dialog->owner = owner;
-  if (!dialog->ended) dialog->style |= WS_VISIBLE;
+  if (!dialog->ended && !(dialog->style & WS_VISIBLE)) ShowDialog(dialog);
 
   struct OwnerRestore {
     Window *owner;
@@ -312,12 +347,12 @@ INT_PTR WINAPI DialogBoxParamA(HINSTANCE hInstance, LPCSTR lpTemplateName, HWND 
     }
   }
   INT_PTR result = dialog->alive ? dialog->result : 0;
+  // The owner is enabled again before the dialog goes, so that it takes the
+  // activation; what it does with the focus then is its procedure's matter.
+  if (owner != nullptr && owner->alive && disabled_owner && (owner->style & WS_DISABLED))
+    SetEnabledQuietly(owner, true);
+  restore.disabled = false;
   if (dialog->alive) DestroyWindow(ToHandle(dialog));
-  if (owner != nullptr && owner->alive) {
-    if (disabled_owner && (owner->style & WS_DISABLED)) SetEnabledQuietly(owner, true);
-    restore.disabled = false;
-    if (owner->saved_focus && owner->saved_focus->alive) MoveFocus(owner->saved_focus);
-  }
   if (quit) {
     // The quit belongs to the outer loop: hand it on.
     RequestQuit(quit_code);
@@ -344,6 +379,7 @@ BOOL WINAPI EndDialog(HWND hDlg, INT_PTR nResult) {
   } else {
     dialog->style &= ~static_cast<DWORD>(WS_VISIBLE);
   }
+  ActivateNext(dialog);
   return TRUE;
 }
 
@@ -387,8 +423,24 @@ LRESULT WINAPI DefDlgProcA(HWND hDlg, UINT Msg, WPARAM wParam, LPARAM lParam) {
       }
       return 0;
     }
+    case WM_ACTIVATE:
+      if (LOWORD(wParam) == WA_INACTIVE) {
+        Window *focus = Focus();
+        if (focus != nullptr && focus->parent == dialog) dialog->saved_focus = focus;
+      } else {
+        RestoreDialogFocus(dialog);
+      }
+      return 0;
     case WM_SETFOCUS:
-      if (dialog->saved_focus && dialog->saved_focus->alive) MoveFocus(dialog->saved_focus);
+      RestoreDialogFocus(dialog);
+      return 0;
+    case WM_SETFONT:
+      dialog->font = reinterpret_cast<HFONT>(wParam);
+      return 0;
+    case WM_GETFONT:
+      return reinterpret_cast<LRESULT>(dialog->font);
+    case kMsgControlFocused:
+      FixDefaultButton(dialog, FromHandle(reinterpret_cast<HWND>(wParam)));
       return 0;
     default:
       return DefWindowProcA(hDlg, Msg, wParam, lParam);

@@ -16,6 +16,7 @@ void ResetUserInterface() {
   ui::ResetQueueState();
   ui::ResetCommonControls();
   ui::ResetCursorAndHelp();
+  ui::ResetActivation();
 }
 
 std::vector<HWND> TopLevelWindows() {
@@ -27,10 +28,39 @@ std::vector<HWND> TopLevelWindows() {
 HWND ActiveWindow() {
   const auto &tops = ui::TopLevels();
   for (auto it = tops.rbegin(); it != tops.rend(); ++it)
-    if ((*it)->modal && !(*it)->ended) return ToHandle(*it);
+    if ((*it)->modal && !(*it)->ended && (*it)->kind != Kind::kMessageBox) return ToHandle(*it);
   for (Window *window : tops)
     if (!window->ended) return ToHandle(window);
   return nullptr;
+}
+
+HWND InnermostWindow() {
+  const auto &tops = ui::TopLevels();
+  for (auto it = tops.rbegin(); it != tops.rend(); ++it)
+    if ((*it)->modal && !(*it)->ended) return ToHandle(*it);
+  return ActiveWindow();
+}
+
+std::vector<HWND> OpenMessageBoxes() {
+  std::vector<HWND> result;
+  for (Window *window : ui::TopLevels())
+    if (window->kind == Kind::kMessageBox && !window->ended) result.push_back(ToHandle(window));
+  return result;
+}
+
+bool IsMessageBox(HWND window) {
+  Window *w = FromHandle(window);
+  return w && w->kind == Kind::kMessageBox;
+}
+
+std::string MessageBoxTextOf(HWND box) {
+  Window *w = FromHandle(box);
+  return w && w->kind == Kind::kMessageBox ? w->box_text : "";
+}
+
+UINT MessageBoxStyleOf(HWND box) {
+  Window *w = FromHandle(box);
+  return w && w->kind == Kind::kMessageBox ? w->box_style : 0;
 }
 
 HWND OwnerOf(HWND window) {
@@ -257,6 +287,13 @@ bool SelectItems(HWND control, const std::vector<int> &indices) {
   if (w->kind != Kind::kListBox && w->kind != Kind::kComboBox && w->kind != Kind::kListView) return false;
   w->pending_selections.push_back(indices);
   ui::Post(w, ui::kMsgUserSelect, 0, 0, true);
+  return true;
+}
+
+bool AnswerMessageBox(HWND box, int answer) {
+  Window *w = FromHandle(box);
+  if (w == nullptr || w->kind != Kind::kMessageBox || w->ended || !ui::IsEnabledChain(w)) return false;
+  ui::Post(w, ui::kMsgUserAnswerBox, static_cast<WPARAM>(answer), 0, true);
   return true;
 }
 

@@ -240,6 +240,7 @@ LRESULT CALLBACK ListBoxProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lpar
       UserPicks(list, static_cast<int>(lparam), (wparam & MK_SHIFT) != 0, (wparam & MK_CONTROL) != 0, true);
       return 0;
     case kMsgUserSelect:
+      MoveFocus(list);  // the user's selection takes the focus there, as the mouse does
       if (!list->pending_selections.empty()) {
         std::vector<int> indices = list->pending_selections.front();
         list->pending_selections.pop_front();

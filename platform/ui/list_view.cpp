@@ -268,6 +268,7 @@ LRESULT CALLBACK ListViewProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lpa
       if (Valid(list, static_cast<int>(lparam))) SelectListViewRow(list, static_cast<int>(lparam));
       return 0;
     case kMsgUserSelect:
+      MoveFocus(list);  // the user's selection takes the focus there, as the mouse does
       if (!list->pending_selections.empty()) {
         std::vector<int> rows = list->pending_selections.front();
         list->pending_selections.pop_front();

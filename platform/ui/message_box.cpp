@@ -39,6 +39,82 @@ int DefaultAnswer(UINT style) {
   }
 }
 
+// The box's own window: its buttons answer it, Enter presses the default
+// button, Escape answers as its Cancel button (or a lone OK) would.
+LRESULT CALLBACK MessageBoxProc(HWND handle, UINT message, WPARAM wparam, LPARAM lparam) {
+  Window *box = FromHandle(handle);
+  if (box == nullptr) return 0;
+  auto end = [box](int answer) {
+    if (box->ended) return;
+    box->ended = true;
+    box->result = answer;
+  };
+  switch (message) {
+    case kMsgUserAnswerBox:
+      end(static_cast<int>(wparam));
+      return 0;
+    case WM_KEYDOWN:
+      if (wparam == VK_RETURN) end(DefaultAnswer(box->box_style));
+      if (wparam == VK_ESCAPE) {
+        UINT type = box->box_style & MB_TYPEMASK;
+        if (type == MB_OK) end(IDOK);
+        if (type == MB_OKCANCEL || type == MB_YESNOCANCEL || type == MB_RETRYCANCEL) end(IDCANCEL);
+      }
+      return 0;
+    case WM_ACTIVATE:
+      if (LOWORD(wparam) != WA_INACTIVE) MoveFocus(box);
+      return 0;
+    default:
+      return DefWindowProcA(handle, message, wparam, lparam);
+  }
+}
+
+// MessageBoxA's modal loop. Only the owner is disabled: input for any other
+// window is dispatched as the main loop would (without its dialog keys).
+// A quit ends the loop and is posted again for the loop outside.
+int RunMessageBox(Window *owner, const std::string &text, const std::string &caption, UINT style) {
+  Window *box = NewWindow();
+  box->kind = Kind::kMessageBox;
+  box->class_name = "#32770";
+  box->proc = MessageBoxProc;
+  box->owner = owner;
+  box->style = WS_POPUP | WS_CAPTION | WS_VISIBLE;
+  box->text = caption;
+  box->box_text = text;
+  box->box_style = style;
+  box->modal = true;
+  TopLevels().push_back(box);
+
+  bool disabled_owner = false;
+  if (owner != nullptr && !(owner->style & WS_DISABLED)) {
+    owner->style |= WS_DISABLED;
+    Send(owner, WM_ENABLE, FALSE, 0);
+    disabled_owner = true;
+  }
+  Activate(box);
+
+  bool quit = false;
+  int quit_code = 0;
+  while (box->alive && !box->ended) {
+    MSG msg;
+    if (!GetMessageA(&msg, nullptr, 0, 0)) {
+      quit = true;
+      quit_code = static_cast<int>(msg.wParam);
+      break;
+    }
+    TranslateMessage(&msg);
+    DispatchMessageA(&msg);
+  }
+  int answer = box->alive && box->ended ? static_cast<int>(box->result) : 0;
+  if (disabled_owner && owner->alive && (owner->style & WS_DISABLED)) {
+    owner->style &= ~static_cast<DWORD>(WS_DISABLED);
+    Send(owner, WM_ENABLE, TRUE, 0);
+  }
+  if (box->alive) DestroyWindow(ToHandle(box));
+  if (quit) RequestQuit(quit_code);
+  return answer;
+}
+
 }  // namespace
 
 void SetCursorState(HCURSOR cursor) { g_current_cursor = cursor; }
@@ -69,25 +145,9 @@ int WINAPI MessageBoxA(HWND hWnd, LPCSTR lpText, LPCSTR lpCaption, UINT uType) {
                         "owner=" + Describe(owner) + " style=" + style + " caption=" + standin::Cp932ToUtf8(caption) +
                             " text=" + standin::Cp932ToUtf8(text));
   }
-  // The box is modal to its owner: the owner takes no input while it shows.
-  bool disabled_owner = false;
-  if (owner != nullptr && !(owner->style & WS_DISABLED)) {
-    owner->style |= WS_DISABLED;
-    disabled_owner = true;
-  }
-  Window *saved_focus = Focus();
-  struct Restore {
-    Window *owner;
-    bool disabled;
-    ~Restore() {
-      if (disabled && owner->alive) owner->style &= ~static_cast<DWORD>(WS_DISABLED);
-    }
-  } restore{owner, disabled_owner};
-  standin::Driver *driver = standin::CurrentDriver();
-  int answer =
-      driver ? driver->ShowMessageBox(owner ? ToHandle(owner) : nullptr, text, caption, uType) : DefaultAnswer(uType);
-  if (saved_focus != nullptr && saved_focus->alive && Focus() != saved_focus) MoveFocus(saved_focus);
-  return answer;
+  // Nobody can answer: the default button's answer, at once.
+  if (standin::CurrentDriver() == nullptr) return DefaultAnswer(uType);
+  return RunMessageBox(owner, text, caption, uType);
 }
 
 HICON WINAPI LoadIconA(HINSTANCE hInstance, LPCSTR lpIconName) {

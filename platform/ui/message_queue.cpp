@@ -192,7 +192,8 @@ LRESULT WINAPI DispatchMessageA(const MSG *lpMsg) {
   UINT message = lpMsg->message;
   bool user_input = (message >= WM_KEYDOWN && message <= WM_SYSCHAR) ||
                     (message >= WM_LBUTTONDOWN && message <= WM_LBUTTONDBLCLK) ||
-                    message == standin::ui::kMsgUserSelect || message == standin::ui::kMsgUserReplaceText;
+                    message == standin::ui::kMsgUserSelect || message == standin::ui::kMsgUserReplaceText ||
+                    message == standin::ui::kMsgUserAnswerBox;
   if (user_input && !standin::ui::IsEnabledChain(window)) return 0;
   return standin::ui::Send(window, message, lpMsg->wParam, lpMsg->lParam);
 }

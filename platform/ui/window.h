@@ -17,7 +17,7 @@
 namespace standin {
 namespace ui {
 
-enum class Kind { kDialog, kButton, kEdit, kStatic, kListBox, kComboBox, kListView, kCustom };
+enum class Kind { kDialog, kButton, kEdit, kStatic, kListBox, kComboBox, kListView, kCustom, kMessageBox };
 
 struct ListViewRow {
   std::vector<std::string> texts;  // one per subitem, ANSI
@@ -43,11 +43,17 @@ struct Window {
   std::string template_name;
   int font_points = 0;
   std::string font_face;
+  HFONT font = nullptr;  // as WM_SETFONT gave it to the dialog default procedure
   bool modal = false, ended = false;
   INT_PTR result = 0;
   int default_id = 0;             // the dialog's default push button (DM_SETDEFID / template)
   Window *saved_focus = nullptr;  // restored when the dialog becomes active again
   LONG_PTR msg_result = 0;        // DWL_MSGRESULT equivalent
+
+  // Message boxes: the text and style MessageBoxA was given (the caption is
+  // the window text).
+  std::string box_text;
+  UINT box_style = 0;
 
   // Buttons.
   int check = BST_UNCHECKED;
@@ -97,9 +103,20 @@ struct KeyState {
 KeyState CurrentKeyState();
 void PostKey(Window *target, UINT message, WPARAM key, KeyState state);
 
+// Activation: one top-level window is active. Activating sends WM_ACTIVATE
+// to the window that loses it and to the one that gains it; what each does
+// then (keep, save or restore the focus) is its procedure's matter.
+Window *ActiveTop();
+void Activate(Window *window);
+// `leaving` is hidden or destroyed: if it was active, the activation passes
+// to its owner, else to the window active before it, when that can take it.
+void ActivateNext(Window *leaving);
+void ResetActivation();
+
 // Focus and enabled state.
 Window *Focus();
-void MoveFocus(Window *window);  // WM_KILLFOCUS / WM_SETFOCUS, default-button highlight
+// WM_KILLFOCUS / WM_SETFOCUS; a control's top-level window is activated first.
+void MoveFocus(Window *window);
 void ForgetFocus();
 bool IsEnabledChain(Window *window);  // the window and every parent enabled
 // The item a list's navigation key moves to from `from` (-1: none yet) among
@@ -137,6 +154,10 @@ void FixDefaultButton(Window *dialog, Window *new_focus);
 // Internal messages that carry a user action to a control through the queue.
 constexpr UINT kMsgUserSelect = 0x03E0;       // apply the oldest of pending_selections
 constexpr UINT kMsgUserReplaceText = 0x03E1;  // select all, then the queued WM_CHARs type
+constexpr UINT kMsgUserAnswerBox = 0x03E2;    // a message box's button, wParam its result
+// Sent to a dialog when one of its controls took the focus; only the dialog
+// default procedure acts on it (the default push button's look follows).
+constexpr UINT kMsgControlFocused = 0x03E3;
 
 // Call recording of the program's user-interface calls, cheap when off.
 bool Recording();

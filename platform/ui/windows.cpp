@@ -109,13 +109,19 @@ Window *ControlWithId(Window *dialog, int id) {
 }
 
 void MoveFocus(Window *window) {
+  if (g_focus == window) return;
+  // The focus goes into an inactive top-level window only by activating it.
+  if (window != nullptr && TopLevelOf(window) != ActiveTop()) {
+    Activate(TopLevelOf(window));
+    if (g_focus == window || !window->alive) return;
+  }
   Window *old = g_focus;
-  if (old == window) return;
   g_focus = window;
   if (old != nullptr && old->alive) Send(old, WM_KILLFOCUS, reinterpret_cast<WPARAM>(ToHandle(window)), 0);
   if (window != nullptr && g_focus == window) {
     Window *dialog = window->parent;
-    if (dialog != nullptr && dialog->kind == Kind::kDialog) FixDefaultButton(dialog, window);
+    if (dialog != nullptr && dialog->kind == Kind::kDialog)
+      Send(dialog, kMsgControlFocused, reinterpret_cast<WPARAM>(ToHandle(window)), 0);
     Send(window, WM_SETFOCUS, reinterpret_cast<WPARAM>(ToHandle(old)), 0);
   }
 }
@@ -197,6 +203,12 @@ int CopyText(const std::string &text, LPSTR buffer, int size) {
   return static_cast<int>(i);
 }
 
+// The show commands that activate the window they show.
+bool ShowCommandActivates(int command) {
+  return command == SW_SHOWNORMAL || command == SW_SHOWMINIMIZED || command == SW_SHOWMAXIMIZED || command == SW_SHOW ||
+         command == SW_RESTORE || command == SW_SHOWDEFAULT;
+}
+
 void DestroyTree(Window *window) {
   Send(window, WM_DESTROY, 0, 0);
   // Owned top-level windows go with their owner, as on the platform.
@@ -206,6 +218,7 @@ void DestroyTree(Window *window) {
     if (child->alive) DestroyTree(child);
   Send(window, WM_NCDESTROY, 0, 0);
   RetireWindow(window);
+  if (window->parent == nullptr) ActivateNext(window);
 }
 
 }  // namespace
@@ -259,6 +272,12 @@ BOOL WINAPI ShowWindow(HWND hWnd, int nCmdShow) {
     window->style &= ~static_cast<DWORD>(WS_VISIBLE);
   else
     window->style |= WS_VISIBLE;
+  if (window->parent == nullptr) {
+    if (nCmdShow == SW_HIDE)
+      ActivateNext(window);
+    else if (ShowCommandActivates(nCmdShow) && !(window->style & WS_DISABLED))
+      Activate(window);
+  }
   return was_visible;
 }
 
@@ -384,6 +403,11 @@ LRESULT WINAPI DefWindowProcA(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam)
       return 0;
     case WM_SYSCOMMAND:
       if ((wParam & 0xFFF0) == SC_CLOSE) Send(window, WM_CLOSE, 0, 0);
+      return 0;
+    case WM_ACTIVATE:
+      // An activated window that is not minimised takes the keyboard focus
+      // itself; which of its controls had it is not remembered.
+      if (LOWORD(wParam) != WA_INACTIVE && !(window->style & WS_MINIMIZE) && IsEnabledChain(window)) MoveFocus(window);
       return 0;
     default:
       return 0;

@@ -61,7 +61,7 @@ TEST_F(NetworkFileTest, AFileThatCannotBeParsedStopsTheStartAndIsLeftAlone) {
   Write("computer PC01\nfail PC01 NetScheduleJobAdd 5\n");
   EXPECT_EQ(standin::OpenNetworkFile(path_),
             "network file " + path_ + ", line 2: fail belongs in scenarios, not in a network file");
-  EXPECT_NE(standin::OpenNetworkFile(dir_ + "/missing").find("cannot read the network file"), std::string::npos);
+  EXPECT_NE(standin::OpenNetworkFile(dir_ + "/missing").find("there is no network file"), std::string::npos);
 }
 
 TEST_F(NetworkFileTest, ChangesAreWrittenBackAndCommandsRoundTrip) {

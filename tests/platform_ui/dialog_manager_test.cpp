@@ -148,8 +148,10 @@ TEST_F(DialogTest, RegisteredClassGetsTheMessagesAndTheCloseBoxDestroysIt) {
   g_class_messages.clear();
   HWND window = CreateDialogParamA(instance_, "DLG_WITH_CLASS", nullptr, reinterpret_cast<DLGPROC>(TestClassProc), 0);
   ASSERT_NE(window, nullptr);
-  ASSERT_FALSE(g_class_messages.empty());
-  EXPECT_EQ(g_class_messages.front(), static_cast<UINT>(WM_INITDIALOG));
+  // The template's font comes before the initialisation.
+  ASSERT_GE(g_class_messages.size(), 2u);
+  EXPECT_EQ(g_class_messages[0], static_cast<UINT>(WM_SETFONT));
+  EXPECT_EQ(g_class_messages[1], static_cast<UINT>(WM_INITDIALOG));
   EXPECT_NE(GetParent(FocusWindow()), window);  // WM_INITDIALOG returned 0: no focus set
   ASSERT_TRUE(standin::PressCloseBox(window));
   MSG msg;
@@ -167,13 +169,15 @@ class ScriptedDriver : public standin::Driver {
   bool owner_enabled_in_box = true;
   bool owner_enabled_in_dialog = true;
   void WaitForInput() override {
+    std::vector<HWND> boxes = standin::OpenMessageBoxes();
+    if (!boxes.empty()) {
+      owner_enabled_in_box = IsWindowEnabled(standin::OwnerOf(boxes.back()));
+      standin::AnswerMessageBox(boxes.back(), IDNO);
+      return;
+    }
     HWND active = standin::ActiveWindow();
     owner_enabled_in_dialog = IsWindowEnabled(standin::OwnerOf(active));
     PressKey(VK_ESCAPE);
-  }
-  int ShowMessageBox(HWND owner, const std::string &, const std::string &, UINT) override {
-    owner_enabled_in_box = IsWindowEnabled(owner);
-    return IDNO;
   }
 };
 
@@ -201,6 +205,37 @@ TEST_F(DialogTest, ModalDialogAndMessageBoxDisableTheirOwnerWhileOpen) {
   EXPECT_TRUE(IsWindowEnabled(dialog_));
   EXPECT_EQ(FocusWindow(), Item(70));  // the owner's focus comes back
   EXPECT_EQ(standin::TopLevelWindows().size(), 1u);
+}
+
+// A window whose procedure ends in the default window procedure: once a box
+// it owns closes, the window itself has the focus, Enter asks it for a
+// default button and sends IDOK, and no button's look moves.
+TEST_F(DialogTest, DefaultWindowProcedureTakesTheFocusOnActivation) {
+  WNDCLASSA cls{};
+  cls.lpfnWndProc = TestClassProc;
+  cls.cbWndExtra = DLGWINDOWEXTRA;
+  cls.lpszClassName = "TESTCLASS";
+  ASSERT_NE(RegisterClassA(&cls), 0);
+  HWND window = CreateDialogParamA(instance_, "DLG_WITH_CLASS", nullptr, reinterpret_cast<DLGPROC>(TestClassProc), 0);
+  ASSERT_NE(window, nullptr);
+  HWND ok = GetDlgItem(window, 1);
+  SetFocus(ok);
+  ScriptedDriver driver;
+  standin::SetDriver(&driver);
+  g_class_messages.clear();
+  EXPECT_EQ(MessageBoxA(window, "q", "c", MB_YESNO), IDNO);
+  EXPECT_EQ(FocusWindow(), window);
+  std::vector<UINT> activations;
+  for (UINT m : g_class_messages)
+    if (m == WM_ACTIVATE || m == WM_SETFOCUS || m == WM_KILLFOCUS) activations.push_back(m);
+  EXPECT_EQ(activations, (std::vector<UINT>{WM_ACTIVATE, WM_ACTIVATE, WM_SETFOCUS}));
+  g_class_messages.clear();
+  MSG msg{window, WM_KEYDOWN, VK_RETURN, 1, 0, {0, 0}};
+  EXPECT_TRUE(IsDialogMessageA(window, &msg));
+  auto at = std::find(g_class_messages.begin(), g_class_messages.end(), static_cast<UINT>(DM_GETDEFID));
+  ASSERT_NE(at, g_class_messages.end());
+  EXPECT_NE(std::find(at, g_class_messages.end(), static_cast<UINT>(WM_COMMAND)), g_class_messages.end());
+  standin::SetDriver(nullptr);
 }
 
 }  // namespace

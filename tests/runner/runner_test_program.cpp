@@ -1,6 +1,7 @@
 // A small program of the runner's own tests: a main window with an edit, a
-// button that asks a question and shows the answer (first the computer name), an exit button, and a
-// modal dialog without a close box. Exit code 7 tells its exit from others.
+// button that asks a question and shows the answer (first the computer name), an exit button, a
+// button that shows a box without owner, and a modal dialog without a close box. Exit code 7 tells its exit from
+// others.
 #include <windows.h>
 
 #include <cstring>
@@ -37,6 +38,11 @@ LRESULT CALLBACK MainProc(HWND window, UINT message, WPARAM wparam, LPARAM lpara
       }
       if (wparam == 203) {
         SendMessageA(window, WM_DESTROY, 0, 0);
+        return 0;
+      }
+      if (wparam == 207) {
+        MessageBoxA(nullptr, "note", "Note", MB_OK);  // no owner: the window stays enabled
+        SetDlgItemTextA(window, 205, "noted");
         return 0;
       }
       if (wparam == 204) {

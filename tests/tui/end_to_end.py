@@ -134,8 +134,10 @@ def add_and_delete(s):
     if len(stored) != 1 or not re.search(r"id=%s at=19:30 .*dow=0x4 cmd=\"nightly.cmd /q\"" % job_id, stored[0]):
         raise Failure("the network file holds %r" % stored)
 
-    # The list, its last row, then Delete by its mnemonic and Yes.
-    s.keys("BTab", "End", "M-r")
+    # The closed editor leaves the focus on the main window itself: Tab
+    # starts at the first tab stop (Select computer), the next one is the
+    # list. Its last row, then Delete by its mnemonic and Yes.
+    s.keys("Tab", "Tab", "End", "M-r")
     s.wait_for("削除してもよろしいですか")
     s.keys("y")
     s.wait_for("nightly.cmd", gone=True)

@@ -154,7 +154,19 @@ TEST(TerminalDriver, TabMnemonicsAndEscapeMoveThroughTheWindows) {
       Require(t.Shows("Version β2 (0.9.9.2)"), "the version box is drawn");
     });
     t.Press(Key::kEscape);
-    t.Check([&] { Require(ActiveTemplate() == "DLG_VELMORA", "Escape closes the version box"); });
+    t.Check([&] {
+      Require(ActiveTemplate() == "DLG_VELMORA", "Escape closes the version box");
+      // The main window, activated again, keeps the focus on itself.
+      Require(standin::FocusWindow() == MainWindow(), "the main window itself has the focus");
+      auto [x, y] = t.Find(DecodeUtf8("ﾊﾞｰｼﾞｮﾝ情報(V)..."));
+      Require(x >= 0 && (t.picture.At(x, y).attr & kReverse) == 0, "no button is drawn focused");
+    });
+    t.Press(Key::kTab);
+    t.Check([&] {
+      Require(FocusId() == 105, "Tab starts at the first tab stop");
+      auto [x, y] = t.Find(DecodeUtf8("ｺﾝﾋﾟｭｰﾀ選択(S)..."));
+      Require(x >= 0 && (t.picture.At(x, y).attr & kReverse) != 0, "Select computer is drawn focused");
+    });
     t.Press(Key::kEscape);  // does nothing on the main window
     t.Check([&] { Require(ActiveTemplate() == "DLG_VELMORA", "Escape leaves the main window open"); });
     t.Type("x", true);
@@ -217,6 +229,26 @@ TEST(TerminalDriver, QuestionBoxTakesOnlyItsAnswersAndDisabledControlsAreDimmed)
   EXPECT_EXIT(run(), ::testing::ExitedWithCode(0), "");
 }
 
+TEST(TerminalDriver, TheMainWindowTakesClicksWhileABoxWithoutOwnerShows) {
+  auto run = [] {
+    ScriptedTerminal t;
+    t.Check([&] {
+      std::vector<standin::Token> tokens;
+      std::string error;
+      standin::LexStatement("fail PC01 NetServiceGetInfo 53", &tokens, &error);
+      Require(standin::ApplyWorldStatement(tokens).empty(), "the status query is made to fail");
+    });
+    t.Type("c", true);  // Modify without a selected row, then a refresh
+    t.Press(Key::kEnter);
+    t.Check([&] { Require(t.Shows("NetServiceGetInfo"), "the status query's error box"); });
+    t.Press(Key::kTab);  // the box has the keyboard
+    t.Check([&] { Require(t.Shows("NetServiceGetInfo"), "the box is still shown"); });
+    t.ClickOn("終了(X)");  // beside the box: the main window is enabled
+    Play({"computer PC01"}, t);
+  };
+  EXPECT_EXIT(run(), ::testing::ExitedWithCode(0), "");
+}
+
 TEST(TerminalDriver, ASmallTerminalGetsAMessageAndNoInputUntilItGrows) {
   auto run = [] {
     ScriptedTerminal t;
@@ -244,12 +276,16 @@ TEST(TerminalDriver, ASmallTerminalGetsAMessageAndNoInputUntilItGrows) {
 TEST(TerminalDriver, ClicksSelectRowsAndTheCloseBoxEndsTheProgram) {
   auto run = [] {
     ScriptedTerminal t;
-    t.Check([&] { Require(t.busy_mark_seen, "the wait cursor's mark was shown while the list was read"); });
     t.ClickOn("two.cmd");
     t.Check([&] {
       std::vector<int> selected = standin::SelectionOf(standin::ControlById(MainWindow(), 104));
       Require(selected == std::vector<int>{1}, "the clicked row is selected");
     });
+    // The first list is read before the main window is shown; a cancelled
+    // computer selection reads it again in the window.
+    t.Type("s", true);
+    t.Press(Key::kEscape);
+    t.Check([&] { Require(t.busy_mark_seen, "the wait cursor's mark was shown while the list was read"); });
     t.ClickOn("[X]");
     Play({"computer PC01", "job PC01 id=1 at=10:00 cmd=\"one.cmd\"", "job PC01 id=2 at=11:00 cmd=\"two.cmd\""}, t);
   };

@@ -15,14 +15,13 @@ class Driver {
   virtual ~Driver() = default;
 
   // The calling thread's queue is empty and the program waits for the user
-  // (GetMessageA in the main loop or in a modal dialog's loop). The driver
-  // produces input (posts messages, acts on controls) and returns, or throws
-  // to end the run.
+  // (GetMessageA in the main loop, in a modal dialog's loop or in a message
+  // box's loop). The driver produces input (posts messages, acts on
+  // controls, answers message boxes: standin/ui.h) and returns, or throws to
+  // end the run. Open message boxes are windows (OpenMessageBoxes); a box
+  // leaves other windows than its owner enabled, and input for them is
+  // dispatched inside the box's loop.
   virtual void WaitForInput() = 0;
-
-  // MessageBoxA: owner may be null. Text and caption are the program's ANSI
-  // (code page 932) bytes. Returns IDOK, IDYES, IDNO, ...
-  virtual int ShowMessageBox(HWND owner, const std::string &text, const std::string &caption, UINT style) = 0;
 
   // WinHelpA reached the help engine (command HELP_CONTENTS, HELP_QUIT, ...).
   virtual void Help(HWND /*owner*/, const std::string & /*file*/, UINT /*command*/, ULONG_PTR /*data*/) {}
@@ -32,7 +31,7 @@ class Driver {
 };
 
 // The driver in force; null means none (GetMessageA then ends the loop with
-// a quit, MessageBoxA answers IDOK/IDYES by its default button).
+// a quit, MessageBoxA answers at once by its default button).
 void SetDriver(Driver *driver);
 Driver *CurrentDriver();
 

@@ -28,7 +28,18 @@ void ResetUserInterface();
 // Top-level windows that exist, in creation order.
 std::vector<HWND> TopLevelWindows();
 // The innermost modal dialog, else the oldest top-level window; null if none.
+// Message boxes do not count here.
 HWND ActiveWindow();
+// The innermost open modal window, message boxes included, else ActiveWindow().
+HWND InnermostWindow();
+
+// Message boxes are windows while MessageBoxA runs its modal loop: open ones
+// in the order they were shown, their text and style (the caption is their
+// window text, TextOf).
+std::vector<HWND> OpenMessageBoxes();
+bool IsMessageBox(HWND window);
+std::string MessageBoxTextOf(HWND box);
+UINT MessageBoxStyleOf(HWND box);
 HWND OwnerOf(HWND window);
 // Name of the dialog template the window was built from ("DLG_JOB"), or "".
 std::string TemplateNameOf(HWND window);
@@ -127,6 +138,10 @@ bool ReplaceEditText(HWND edit, const std::string &ansi);
 // current; list view: row indices[0] selected; empty: nothing selected.
 // Notifies the parent as the control does for user selection.
 bool SelectItems(HWND control, const std::vector<int> &indices);
+// A click on a message box's button: the box ends with `answer` (IDOK,
+// IDYES, ...) when its loop next fetches input. False for a window that is
+// not an open message box.
+bool AnswerMessageBox(HWND box, int answer);
 // The close box of a top-level window's title bar (WM_SYSCOMMAND SC_CLOSE);
 // false when the window has no system menu, hence no close box.
 bool PressCloseBox(HWND window);

@@ -1,0 +1,92 @@
+// What network files need from the host system, and nothing else: finding the
+// one real file, the lock that every process sharing it takes, reading it,
+// replacing it atomically, folders, and the host's name and clocks. One
+// implementation per host (network_file_host_posix.cpp here; a Windows one
+// beside it), chosen by the build; everything above this layer is the same
+// on every host.
+//
+// Messages are plain text for the user (UTF-8), naming the file and the
+// reason; a function that fails leaves the file as it was.
+//
+// The lock protocol, which every implementation follows so that processes on
+// different hosts sharing one file exclude each other:
+//   - the lock file is "<real path>.lock", where the real path has every
+//     symbolic link resolved; it is opened without following a symbolic link
+//     and created (mode 0600, or the network file's read and write bits) only
+//     when it is missing;
+//   - an exclusive lock on its byte range offset 0, length 1 (POSIX: an
+//     open-file-description record lock, F_OFD_SETLK; Windows: LockFileEx),
+//     polled until it is granted or the wait runs out;
+//   - the holder writes its process ID (decimal, then a line feed) at offset 0
+//     of the lock file, for the messages of those who wait;
+//   - a process that may only read takes a shared lock on the same range.
+#ifndef VELMORA_STANDIN_NET_NETWORK_FILE_HOST_H
+#define VELMORA_STANDIN_NET_NETWORK_FILE_HOST_H
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+namespace standin::net::host {
+
+// How long a call waits for another process to release a network file.
+constexpr unsigned kLockWaitMilliseconds = 5000;
+
+// Where a network path leads.
+struct ResolvedPath {
+  std::string real_path;  // symbolic links resolved; the file to lock, read and replace
+  bool exists = false;    // false: no file there yet (its folder exists)
+};
+
+// Resolves `path` to the real file it names. Fails with a message when the
+// folder does not exist, a link cannot be followed, or the path names
+// something other than a regular file (a folder, FIFO or device).
+bool ResolveNetworkFile(const std::string &path, ResolvedPath *resolved, std::string *error);
+
+// The lock held on a network file; destroying it releases the lock.
+class NetworkFileLock {
+ public:
+  virtual ~NetworkFileLock() = default;
+  // False for the shared lock of a reader: the file must not be replaced.
+  virtual bool exclusive() const = 0;
+};
+
+// Takes the lock of the network file at `real_path` (see above), waiting at
+// most `wait_ms`; then fails with a message saying which process holds the
+// network file, when that is known. `exclusive` false asks for the shared lock
+// of a reader; a process that cannot write the lock file gets that shared lock
+// whatever it asked for.
+std::unique_ptr<NetworkFileLock> LockNetworkFile(const std::string &real_path, bool exclusive, unsigned wait_ms,
+                                                 std::string *error);
+
+// Reads the whole of the regular file at `real_path` without blocking on
+// anything that is not one.
+bool ReadNetworkFileText(const std::string &real_path, std::string *text, std::string *error);
+
+// Whether this process may replace the file: fails with the reason when the
+// file is read-only, the user may not write it or its folder, or the file has
+// several names (hard links) that a replacement would split.
+bool CheckReplaceable(const std::string &real_path, std::string *error);
+
+// Replaces (or, when missing, creates with mode 0600) the file at `real_path`
+// with `text`: a temporary file beside it, written and synced, given the
+// replaced file's mode and owner, then renamed over it. Temporary files that
+// killed processes left beside the file are removed first (only those this
+// function makes, and only when no process holds them). Call under the
+// exclusive lock, after CheckReplaceable.
+bool ReplaceNetworkFile(const std::string &real_path, const std::string &text, std::string *error);
+
+// Creates a folder and its missing parents (mode 0700).
+bool MakeDirectories(const std::string &path, std::string *error);
+
+// This machine's host name, as the host reports it ("" when it cannot).
+std::string HostName();
+
+// The host's local date and time, in milliseconds since 1970-01-01 00:00
+// local time; and a monotonic millisecond count for tick counts.
+int64_t LocalMilliseconds();
+int64_t TickMilliseconds();
+
+}  // namespace standin::net::host
+
+#endif
