@@ -162,28 +162,6 @@ void StartUpOnARunningService() {
   Finish();
 }
 
-void StartUpOnAStoppedServiceDeclined() {
-  Play(
-      "computer PC01 service=stopped\n"
-      "start\n"
-      "box \"ｽｹｼﾞｭｰﾙｻｰﾋﾞｽ\" \"PC01 上でｽｹｼﾞｭｰﾙｻｰﾋﾞｽが停止中です。\\n今すぐ開始しますか?\" 0x24 -> no\n"
-      "close\n"
-      "expect exit 0\n");
-  CheckOrder({{"NetServiceGetInfo", ""},
-              {"MessageBoxA", ""},
-              {"SetDlgItemTextA", "id=151"},
-              {"SendDlgItemMessageA", "id=104 msg=LVM_DELETEALLITEMS"},
-              {"EnableWindow", "id=101 enable=0"},
-              {"EnableWindow", "id=102 enable=0"},
-              {"EnableWindow", "id=103 enable=0"},
-              {"EnableWindow", "id=104 enable=0"},
-              {"SetFocus", "id=101"},
-              {"WinHelpA", "command=2"},
-              {"PostQuitMessage", "code=0"}});
-  Check(standin::CountCalls("NetScheduleJobEnum") == 0, "the jobs of a stopped service were listed");
-  Finish();
-}
-
 void StartsAStoppedServiceUnderTheWaitCursor() {
   Play(
       "computer PC01 service=stopped\n"
@@ -233,7 +211,6 @@ void EditsUnderTheWaitCursor() {
 
 TEST(ProgramRun, StartsUpInTheOrderOfItsSteps) {
   EXPECT_EXIT(StartUpOnARunningService(), ::testing::ExitedWithCode(0), "");
-  EXPECT_EXIT(StartUpOnAStoppedServiceDeclined(), ::testing::ExitedWithCode(0), "");
   EXPECT_EXIT(StartsAStoppedServiceUnderTheWaitCursor(), ::testing::ExitedWithCode(0), "");
   EXPECT_EXIT(ContinuesAPausedServiceUnderTheWaitCursor(), ::testing::ExitedWithCode(0), "");
 }
