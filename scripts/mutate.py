@@ -774,6 +774,49 @@ def run_bucket(task):
     return results
 
 
+def print_score(rows, folders):
+    """rows: [(path, verdict)]. Prints the table; returns the whole score."""
+    print("\n== Score by folder (killed / (mutants - stillborn - equivalent))")
+    total = {"killed": 0, "survived": 0, "stillborn": 0, "equivalent": 0}
+    for folder in folders:
+        counts = {"killed": 0, "survived": 0, "stillborn": 0, "equivalent": 0}
+        for path, verdict in rows:
+            if path.startswith(folder + "/"):
+                counts[verdict] += 1
+        for k in total:
+            total[k] += counts[k]
+        live = counts["killed"] + counts["survived"]
+        print(
+            "%-8s killed %3d  survived %3d  equivalent %3d  stillborn %3d  score %s"
+            % (folder, counts["killed"], counts["survived"], counts["equivalent"], counts["stillborn"],
+               "%.1f%%" % (100.0 * counts["killed"] / live) if live else "-")
+        )
+    live = total["killed"] + total["survived"]
+    score = 100.0 * total["killed"] / live if live else 100.0
+    print(
+        "%-8s killed %3d  survived %3d  equivalent %3d  stillborn %3d  score %.1f%%"
+        % ("all", total["killed"], total["survived"], total["equivalent"], total["stillborn"], score)
+    )
+    return score
+
+
+def rescore(report, folders):
+    equivalents = load_equivalents()
+    with open(report, encoding="utf-8") as f:
+        rows = json.load(f)
+    scored = []
+    print("== Survivors")
+    for row in rows:
+        verdict = row["verdict"]
+        if verdict == "survived" and row["key"] in equivalents:
+            verdict = "equivalent"
+        if verdict == "survived":
+            print(row["id"] + "\n    key: " + row["key"])
+        scored.append((row["key"].split(" | ")[0], verdict))
+    print_score(scored, folders)
+    return 0
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
     parser.add_argument("--folder", action="append", choices=FOLDERS, help="only this folder (may repeat)")
@@ -788,7 +831,12 @@ def main():
     parser.add_argument("--workers", type=int, default=1, help="scratch copies run side by side (default 1)")
     parser.add_argument("--report", help="write the results as JSON to this file")
     parser.add_argument("--min-score", type=float, help="exit 1 when the score is below this percentage")
+    parser.add_argument(
+        "--rescore", metavar="REPORT", help="score a JSON report of an earlier run against today's equivalent list"
+    )
     args = parser.parse_args()
+    if args.rescore:
+        return rescore(args.rescore, args.folder or FOLDERS)
 
     folders = args.folder or FOLDERS
     mutants, functions = collect(folders)
@@ -841,27 +889,7 @@ def main():
         if verdict == "survived":
             print(m.describe())
             print("    key: " + m.key)
-    print("\n== Score by folder (killed / (mutants - stillborn - equivalent))")
-    total = {"killed": 0, "survived": 0, "stillborn": 0, "equivalent": 0}
-    for folder in folders:
-        counts = {"killed": 0, "survived": 0, "stillborn": 0, "equivalent": 0}
-        for m, verdict, _ in results:
-            if m.path.startswith(folder + "/"):
-                counts[verdict] += 1
-        for k in total:
-            total[k] += counts[k]
-        live = counts["killed"] + counts["survived"]
-        print(
-            "%-8s killed %3d  survived %3d  equivalent %3d  stillborn %3d  score %s"
-            % (folder, counts["killed"], counts["survived"], counts["equivalent"], counts["stillborn"],
-               "%.1f%%" % (100.0 * counts["killed"] / live) if live else "-")
-        )
-    live = total["killed"] + total["survived"]
-    score = 100.0 * total["killed"] / live if live else 100.0
-    print(
-        "%-8s killed %3d  survived %3d  equivalent %3d  stillborn %3d  score %.1f%%"
-        % ("all", total["killed"], total["survived"], total["equivalent"], total["stillborn"], score)
-    )
+    score = print_score([(m.path, verdict) for m, verdict, _ in results], folders)
     if bare:
         print("functions without a mutant: " + ", ".join("%s:%s" % f for f in bare))
     print("%d mutants in %.0f s" % (len(results), time.time() - started))
