@@ -840,6 +840,12 @@ def main():
 
     folders = args.folder or FOLDERS
     mutants, functions = collect(folders)
+    if folders == FOLDERS:
+        # An entry that names no mutant any more was left behind by a change.
+        known = {m.key for m in mutants}
+        for key in load_equivalents():
+            if key not in known:
+                print("warning: %s names no mutant: %s" % (os.path.basename(EQUIVALENT_LIST), key), file=sys.stderr)
     covered = {(m.path, m.function) for m in mutants}
     bare = [f for f in functions if f not in covered]
     if args.match:
