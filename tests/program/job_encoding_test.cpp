@@ -51,6 +51,13 @@ TEST(FormatTimeText, MarksATimeOfTwentyFourHoursOrMoreAsUnknown) {
   EXPECT_STREQ(FormatTimeText(At(25, 30)), "--:-- 不明");
   EXPECT_STREQ(FormatTimeText(0xFFFFFFFFu), "--:-- 不明");
   EXPECT_LE(strlen(FormatTimeText(At(24, 0))), 10u);
+  // Whole texts, whatever the caller's buffers held.
+  char hour[3] = {'x', 'x', 'x'};
+  char minute[3] = {'x', 'x', 'x'};
+  const char *half = NULL;
+  SplitJobTime(At(24, 0), hour, minute, &half);
+  EXPECT_STREQ(hour, "--");
+  EXPECT_STREQ(minute, "--");
 }
 
 TEST(DecodeJobTime, EncodesBackToTheSameJobTimeForEveryMinuteOfTheDay) {
