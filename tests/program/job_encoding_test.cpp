@@ -75,7 +75,10 @@ TEST(DecodeJobTime, GivesATimeTheEditorRefusesForTwentyFourHoursOrMore) {
   const char *hour = NULL;
   const char *minute = NULL;
   int half = -1;
+  FormatTimeText(At(19, 0));  // the shared scratch text now holds " 7:00 午後"
   DecodeJobTime(At(24, 0), &hour, &minute, &half);
+  EXPECT_STREQ(hour, "99");
+  EXPECT_STREQ(minute, "99");
   // Out of the 0 to 11 and 0 to 59 ranges, so saving it unchanged is refused
   // instead of storing a time nobody chose.
   EXPECT_GT(ReadBack(hour), 11u);
