@@ -1,5 +1,7 @@
 #include <standin/statement.h>
 
+#include <cstdio>
+
 namespace standin {
 namespace {
 
@@ -37,7 +39,41 @@ bool ReadString(const std::string &line, size_t *pos, std::string *out, std::str
   return false;
 }
 
+// The length of the UTF-8 sequence at text[i], or 0 when none starts there
+// (overlong forms, surrogates and code points above U+10FFFF are not UTF-8).
+size_t Utf8SequenceLength(const std::string &text, size_t i) {
+  const auto byte = [&](size_t k) { return i + k < text.size() ? static_cast<unsigned char>(text[i + k]) : 0u; };
+  const unsigned lead = byte(0);
+  const auto follows = [&](size_t k, unsigned low, unsigned high) { return byte(k) >= low && byte(k) <= high; };
+  if (lead < 0x80) return 1;
+  if (lead >= 0xC2 && lead <= 0xDF) return follows(1, 0x80, 0xBF) ? 2 : 0;
+  if (lead >= 0xE0 && lead <= 0xEF) {
+    const unsigned low = lead == 0xE0 ? 0xA0 : 0x80, high = lead == 0xED ? 0x9F : 0xBF;
+    return follows(1, low, high) && follows(2, 0x80, 0xBF) ? 3 : 0;
+  }
+  if (lead >= 0xF0 && lead <= 0xF4) {
+    const unsigned low = lead == 0xF0 ? 0x90 : 0x80, high = lead == 0xF4 ? 0x8F : 0xBF;
+    return follows(1, low, high) && follows(2, 0x80, 0xBF) && follows(3, 0x80, 0xBF) ? 4 : 0;
+  }
+  return 0;
+}
+
 }  // namespace
+
+std::string CheckLineText(const std::string &line) {
+  size_t column = 1;
+  for (size_t i = 0; i < line.size(); ++column) {
+    if (line[i] == '\0') return "column " + std::to_string(column) + ": a NUL byte";
+    const size_t length = Utf8SequenceLength(line, i);
+    if (length == 0) {
+      char byte[8];
+      std::snprintf(byte, sizeof byte, "0x%02X", static_cast<unsigned char>(line[i]));
+      return "column " + std::to_string(column) + ": byte " + byte + " is not UTF-8";
+    }
+    i += length;
+  }
+  return "";
+}
 
 bool LexStatement(const std::string &line, std::vector<Token> *tokens, std::string *error) {
   tokens->clear();

@@ -163,6 +163,10 @@ typedef struct _SYSTEMTIME {
 #define WM_INITDIALOG 0x0110
 #define WM_COMMAND 0x0111
 #define WM_SYSCOMMAND 0x0112
+#define WM_CUT 0x0300
+#define WM_COPY 0x0301
+#define WM_PASTE 0x0302
+#define WM_CLEAR 0x0303
 #define WM_MOUSEMOVE 0x0200
 #define WM_LBUTTONDOWN 0x0201
 #define WM_LBUTTONUP 0x0202
@@ -440,6 +444,7 @@ typedef struct _SYSTEMTIME {
 #define VK_UP 0x26
 #define VK_RIGHT 0x27
 #define VK_DOWN 0x28
+#define VK_INSERT 0x2D
 #define VK_DELETE 0x2E
 #define VK_F1 0x70
 #define VK_F4 0x73
@@ -500,6 +505,8 @@ typedef struct _SYSTEMTIME {
 #define ERROR_MORE_DATA 234L
 #define ERROR_NO_UNICODE_TRANSLATION 1113L
 #define ERROR_INVALID_FLAGS 1004L
+#define ERROR_INVALID_INDEX 1413L
+#define ERROR_INVALID_WINDOW_HANDLE 1400L
 #define ERROR_SERVICE_DOES_NOT_EXIST 1060L
 #define ERROR_SERVICE_NOT_ACTIVE 1062L
 #define ERROR_SERVICE_ALREADY_RUNNING 1056L
@@ -545,6 +552,10 @@ LRESULT WINAPI DispatchMessageA(const MSG *lpMsg);
 LRESULT WINAPI SendMessageA(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam);
 LRESULT WINAPI DefWindowProcA(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam);
 LRESULT WINAPI DefDlgProcA(HWND hDlg, UINT Msg, WPARAM wParam, LPARAM lParam);
+// A dialog's message result; the only window long the stand-in keeps.
+#define DWLP_MSGRESULT 0
+LONG_PTR WINAPI SetWindowLongPtrA(HWND hWnd, int nIndex, LONG_PTR dwNewLong);
+LONG_PTR WINAPI GetWindowLongPtrA(HWND hWnd, int nIndex);
 void WINAPI PostQuitMessage(int nExitCode);
 
 // Dialog item helpers.

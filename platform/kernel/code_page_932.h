@@ -20,6 +20,9 @@ char16_t DecodeCp932(uint16_t code);
 // The one- or two-byte code of a UTF-16 unit (two-byte codes are > 0xFF);
 // -1 when the code page lacks the character.
 int EncodeCp932(char16_t unit);
+// The platform's best-fit code of a UTF-16 unit that the code page lacks, or
+// -1 when it has none (the default character then stands in).
+int BestFitCp932(char16_t unit);
 
 }  // namespace standin
 

@@ -138,25 +138,20 @@ bool DecodeUtf8(const unsigned char *src, size_t size, std::u16string *out) {
 bool IsHighSurrogate(char16_t unit) { return unit >= 0xD800 && unit <= 0xDBFF; }
 bool IsLowSurrogate(char16_t unit) { return unit >= 0xDC00 && unit <= 0xDFFF; }
 
-// Encodes to code page 932; characters it lacks (and unpaired surrogates)
-// become `default_char`, and *used_default records that.
+// Encodes to code page 932 one UTF-16 unit at a time, as the platform's
+// tables do; characters it lacks become `default_char` (a surrogate pair
+// twice), and *used_default records that.
 std::string EncodeAnsi(const char16_t *src, size_t size, bool best_fit, const std::string &default_char,
                        bool *used_default) {
   std::string out;
   for (size_t i = 0; i < size; ++i) {
     const char16_t unit = src[i];
-    if (IsHighSurrogate(unit) || IsLowSurrogate(unit)) {
-      // A pair stands for one character outside the code page.
-      if (IsHighSurrogate(unit) && i + 1 < size && IsLowSurrogate(src[i + 1])) ++i;
-      out += default_char;
-      *used_default = true;
-      continue;
-    }
-    int code = standin::EncodeCp932(unit);
+    int code = IsHighSurrogate(unit) || IsLowSurrogate(unit) ? -1 : standin::EncodeCp932(unit);
     if (code >= 0 && !best_fit && unit != 0) {
       // Without best fit only characters that convert back unchanged count.
       if (standin::DecodeCp932(static_cast<uint16_t>(code)) != unit) code = -1;
     }
+    if (code < 0 && best_fit) code = standin::BestFitCp932(unit);
     if (code < 0) {
       out += default_char;
       *used_default = true;

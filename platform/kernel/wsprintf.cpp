@@ -5,6 +5,7 @@
 // does.
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdarg>
 #include <cstring>
 #include <string_view>
@@ -19,11 +20,13 @@ class Output {
   void Put(char c) {
     if (count_ < kMaxOutput) buffer_[count_++] = c;
   }
+  // Both stop once the output is full, so that no width costs more time
+  // than the output can hold.
   void Put(const char *text, size_t size) {
-    for (size_t i = 0; i < size; ++i) Put(text[i]);
+    for (size_t i = 0; i < size && count_ < kMaxOutput; ++i) Put(text[i]);
   }
   void Repeat(char c, size_t times) {
-    for (size_t i = 0; i < times; ++i) Put(c);
+    for (size_t i = 0; i < times && count_ < kMaxOutput; ++i) Put(c);
   }
   int Finish() {
     buffer_[count_] = '\0';
@@ -82,6 +85,14 @@ std::string_view Digits(uint32_t value, unsigned base, bool upper, char (&room)[
   return std::string_view(begin, static_cast<size_t>(end - begin));
 }
 
+// A width or precision. Any count beyond the output's size writes the same
+// output, so larger ones are held at that size instead of wrapping around.
+size_t ReadCount(const char **p) {
+  size_t count = 0;
+  for (; **p >= '0' && **p <= '9'; ++*p) count = std::min(count * 10 + static_cast<size_t>(**p - '0'), kMaxOutput + 1);
+  return count;
+}
+
 int Format(char *buffer, const char *format, va_list args) {
   Output out(buffer);
   char room[32];
@@ -103,11 +114,11 @@ int Format(char *buffer, const char *format, va_list args) {
         break;
       }
     }
-    while (*p >= '0' && *p <= '9') conversion.width = conversion.width * 10 + static_cast<size_t>(*p++ - '0');
+    conversion.width = ReadCount(&p);
     if (*p == '.') {
       conversion.has_precision = true;
       ++p;
-      while (*p >= '0' && *p <= '9') conversion.precision = conversion.precision * 10 + static_cast<size_t>(*p++ - '0');
+      conversion.precision = ReadCount(&p);
     }
     if (*p == 'l' || *p == 'h') ++p;
     switch (*p) {

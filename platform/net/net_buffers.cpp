@@ -3,6 +3,7 @@
 #include <lm.h>
 
 #include <standin/call_log.h>
+#include <standin/driver.h>
 #include <standin/network.h>
 
 #include <cstdlib>
@@ -56,9 +57,12 @@ size_t OutstandingNetBuffers() { return net::HeldBuffers().size(); }
 extern "C" NET_API_STATUS NET_API_FUNCTION NetApiBufferFree(LPVOID Buffer) {
   standin::RecordCall("NetApiBufferFree", "", "");
   if (Buffer == nullptr) return NERR_Success;
-  // A pointer this allocator never gave out (or gave out and took back) is
-  // refused instead of corrupting the heap.
-  if (standin::net::HeldBuffers().erase(Buffer) == 0) return ERROR_INVALID_PARAMETER;
+  // On the platform a pointer its allocator never gave out, or gave out and
+  // took back, corrupts the heap: the run ends here, naming the call.
+  if (standin::net::HeldBuffers().erase(Buffer) == 0)
+    standin::ReportProgramFault(
+        "NetApiBufferFree of a pointer that is not a held network buffer (never handed out, "
+        "or already released)");
   std::free(Buffer);
   return NERR_Success;
 }

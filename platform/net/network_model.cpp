@@ -157,12 +157,14 @@ std::string ApplyComputer(Network *network, const std::vector<Token> &tokens) {
 
 std::string ApplyService(Network *network, const std::vector<Token> &tokens) {
   if (tokens.size() < 3 || !tokens[1].key.empty())
-    return "usage: service NAME start=CODE | continue=CODE | pending=N | lastid=N";
+    return "usage: service NAME start=CODE | continue=CODE | pending=N | state=running|stopped|paused|STATUSWORD | "
+           "lastid=N";
   Computer *computer = network->Find(tokens[1].value);
   if (computer == nullptr) return "no computer " + UpperCaseAscii(tokens[1].value) + " is described before this line";
   Options options;
   std::string error;
-  if (!CollectOptions(tokens, 2, {"start", "continue", "pending", "lastid"}, {}, &options, &error)) return error;
+  if (!CollectOptions(tokens, 2, {"start", "continue", "pending", "state", "lastid"}, {}, &options, &error))
+    return error;
   uint64_t start = computer->behaviour.start_code, resume = computer->behaviour.continue_code;
   uint64_t pending = computer->behaviour.pending, last_id = computer->highest_id;
   if (!NumberOption(options, "start", UINT32_MAX, &start, &error) ||
@@ -170,37 +172,48 @@ std::string ApplyService(Network *network, const std::vector<Token> &tokens) {
       !NumberOption(options, "pending", 1000000, &pending, &error) ||
       !NumberOption(options, "lastid", UINT32_MAX, &last_id, &error))
     return error;
+  DWORD status = computer->status;
+  auto state = options.values.find("state");
+  if (state != options.values.end() && (state->second.quoted || !ParseStatusWord(state->second.value, &status)))
+    return "state=" + state->second.value + " is not running, stopped, paused or a status word";
   computer->behaviour.start_code = static_cast<DWORD>(start);
   computer->behaviour.continue_code = static_cast<DWORD>(resume);
   computer->behaviour.pending = static_cast<uint32_t>(pending);
+  computer->status = status;
   if (last_id > computer->highest_id) computer->highest_id = static_cast<uint32_t>(last_id);
   return "";
 }
 
 std::string ApplyJob(Network *network, const std::vector<Token> &tokens) {
-  const std::string usage = "usage: job NAME id=N at=HH:MM[:SS[.mmm]] [flags=N] [dow=N] [dom=N] cmd=\"TEXT\"";
+  const std::string usage = "usage: job NAME id=N at=HH:MM[:SS[.mmm]] | time=MS [flags=N] [dow=N] [dom=N] cmd=\"TEXT\"";
   if (tokens.size() < 2 || !tokens[1].key.empty()) return usage;
   Computer *computer = network->Find(tokens[1].value);
   if (computer == nullptr) return "no computer " + UpperCaseAscii(tokens[1].value) + " is described before this line";
   Options options;
   std::string error;
-  if (!CollectOptions(tokens, 2, {"id", "at", "flags", "dow", "dom", "cmd"}, {}, &options, &error)) return error;
-  for (const char *required : {"id", "at", "cmd"})
+  if (!CollectOptions(tokens, 2, {"id", "at", "time", "flags", "dow", "dom", "cmd"}, {}, &options, &error))
+    return error;
+  for (const char *required : {"id", "cmd"})
     if (options.values.count(required) == 0) return std::string(required) + "= is missing; " + usage;
-  uint64_t id = 0, flags = 0, dow = 0, dom = 0;
+  const bool at_given = options.values.count("at") != 0, time_given = options.values.count("time") != 0;
+  if (at_given == time_given) return "give the time once, as at= or as time=; " + usage;
+  uint64_t id = 0, flags = 0, dow = 0, dom = 0, raw_time = 0;
   if (!NumberOption(options, "id", UINT32_MAX, &id, &error) || !NumberOption(options, "flags", 0xFF, &flags, &error) ||
-      !NumberOption(options, "dow", 0xFF, &dow, &error) || !NumberOption(options, "dom", UINT32_MAX, &dom, &error))
+      !NumberOption(options, "dow", 0xFF, &dow, &error) || !NumberOption(options, "dom", UINT32_MAX, &dom, &error) ||
+      !NumberOption(options, "time", UINT32_MAX, &raw_time, &error))
     return error;
   if (id == 0) return "id=0: job IDs start at 1";
   if (flags & 0x0C) return "flags=" + Hex(static_cast<uint32_t>(flags)) + ": 0x04 and 0x08 are not stored flags";
   StoredJob job;
   job.id = static_cast<uint32_t>(id);
-  if (!ParseTimeOfDay(options.values["at"].value, &job.job_time))
+  // time= is the raw record (24 hours or more included), at= a time of day.
+  job.job_time = static_cast<uint32_t>(raw_time);
+  if (at_given && !ParseTimeOfDay(options.values["at"].value, &job.job_time))
     return "at=" + options.values["at"].value + " is not a time of day HH:MM[:SS[.mmm]]";
   job.flags = static_cast<uint8_t>(flags);
   job.days_of_week = static_cast<uint8_t>(dow);
   job.days_of_month = static_cast<uint32_t>(dom);
-  if (options.values["cmd"].value.empty()) return "cmd= is empty: a job needs a command";
+  // Another program may have stored any record, an empty command included.
   job.command = Utf8ToWide(options.values["cmd"].value);
   if (computer->jobs.count(job.id) != 0)
     return "job " + std::to_string(job.id) + " already exists on " + computer->name;
@@ -217,6 +230,161 @@ std::string ApplyRemove(Network *network, const std::vector<Token> &tokens) {
   if (!ParseNumber(tokens[2].value, &id) || computer->jobs.erase(static_cast<uint32_t>(id)) == 0)
     return "no job " + tokens[2].value + " on " + computer->name;
   return "";
+}
+
+std::string ApplyClock(Network *network, const std::vector<Token> &tokens) {
+  SYSTEMTIME clock{};
+  std::string error;
+  if (!ParseClock(tokens, &clock, &error)) return error;
+  network->clock = clock;
+  return "";
+}
+
+// The world statements that describe a network. Scenario files use them all
+// (their `clock` sets the simulated clock instead); network files all but
+// those that stand for another program's action.
+struct StatementRule {
+  const char *keyword;
+  bool in_network_files;
+  bool at_most_once;
+  std::string (*apply)(Network *network, const std::vector<Token> &tokens);
+};
+
+const StatementRule kStatements[] = {
+    {"clock", true, true, ApplyClock},      {"local", true, true, ApplyLocal}, {"computer", true, false, ApplyComputer},
+    {"service", true, false, ApplyService}, {"job", true, false, ApplyJob},    {"remove", false, false, ApplyRemove},
+};
+
+const StatementRule *RuleFor(const std::string &keyword) {
+  for (const StatementRule &rule : kStatements)
+    if (keyword == rule.keyword) return &rule;
+  return nullptr;
+}
+
+SourceLine::Kind KindOf(const std::string &keyword) {
+  if (keyword == "computer") return SourceLine::Kind::kComputer;
+  if (keyword == "service") return SourceLine::Kind::kService;
+  if (keyword == "job") return SourceLine::Kind::kJob;
+  return SourceLine::Kind::kOther;
+}
+
+std::string ComputerText(const Computer &computer) {
+  std::string out = "computer " + computer.name;
+  if (computer.platform_id != 500) out += " platform=" + std::to_string(computer.platform_id);
+  out += " service=" + StatusWordText(computer.status);
+  if (computer.unreachable) out += " unreachable";
+  return out;
+}
+
+// The `service` statement a computer needs, or "" when it needs none.
+std::string ServiceText(const Computer &computer) {
+  const ServiceBehaviour &b = computer.behaviour;
+  const uint32_t highest_held = computer.jobs.empty() ? 0 : computer.jobs.rbegin()->first;
+  std::string service;
+  if (b.start_code != 0) service += " start=" + std::to_string(b.start_code);
+  if (b.continue_code != 0) service += " continue=" + std::to_string(b.continue_code);
+  if (b.pending != 0) service += " pending=" + std::to_string(b.pending);
+  if (computer.highest_id > highest_held) service += " lastid=" + std::to_string(computer.highest_id);
+  return service.empty() ? "" : "service " + computer.name + service;
+}
+
+std::string JobText(const std::string &computer, const StoredJob &job) {
+  std::string out = "job " + computer + " id=" + std::to_string(job.id);
+  // A time of day where the record holds one, else the raw milliseconds.
+  out += job.job_time < kMillisecondsPerDay ? " at=" + FormatJobTime(job.job_time)
+                                            : " time=" + std::to_string(job.job_time);
+  if (job.flags != 0) out += " flags=" + Hex(job.flags);
+  if (job.days_of_week != 0) out += " dow=" + Hex(job.days_of_week);
+  if (job.days_of_month != 0) out += " dom=" + Hex(job.days_of_month);
+  return out + " cmd=" + QuoteString(WideToUtf8(job.command));
+}
+
+bool SameJob(const StoredJob &a, const StoredJob &b) {
+  return a.id == b.id && a.job_time == b.job_time && a.days_of_month == b.days_of_month &&
+         a.days_of_week == b.days_of_week && a.flags == b.flags && a.command == b.command;
+}
+
+const Computer *FindIn(const std::vector<Computer> &computers, const std::string &name) {
+  for (const Computer &computer : computers)
+    if (computer.name == name) return &computer;
+  return nullptr;
+}
+
+// Collects the output lines; a last line without an ending gets one when
+// another line follows it.
+class LineWriter {
+ public:
+  explicit LineWriter(std::string ending) : ending_(std::move(ending)) {}
+  void Add(const std::string &text, const std::string &ending) {
+    if (open_) out_ += ending_;
+    out_ += text;
+    out_ += ending;
+    open_ = ending.empty();
+  }
+  void Add(const std::string &text) { Add(text, ending_); }
+  std::string &Text() { return out_; }
+
+ private:
+  std::string ending_;
+  std::string out_;
+  bool open_ = false;
+};
+
+void WriteComputer(const Computer &computer, LineWriter *out) {
+  out->Add(ComputerText(computer));
+  const std::string service = ServiceText(computer);
+  if (!service.empty()) out->Add(service);
+  for (const auto &entry : computer.jobs) out->Add(JobText(computer.name, entry.second));
+}
+
+// Writes the source's lines, each kept unless what it states has changed.
+std::string RewriteSource(const Network &network, const NetworkSource &source) {
+  LineWriter out(source.ending);
+  if (source.byte_order_mark) out.Text() = "\xEF\xBB\xBF";
+  using Kind = SourceLine::Kind;
+  // Where each computer's statements end: its new statements go after them.
+  std::map<std::string, size_t> last_line;
+  for (size_t i = 0; i < source.lines.size(); ++i)
+    if (source.lines[i].kind != Kind::kOther) last_line[source.lines[i].computer] = i;
+  std::map<std::string, bool> service_written;
+  for (size_t i = 0; i < source.lines.size(); ++i) {
+    const SourceLine &line = source.lines[i];
+    const Computer *now = line.kind == Kind::kOther ? nullptr : network.Find(line.computer);
+    const Computer *then = line.kind == Kind::kOther ? nullptr : FindIn(source.computers, line.computer);
+    if (line.kind == Kind::kOther) {
+      out.Add(line.text, line.ending);
+    } else if (now == nullptr || then == nullptr) {
+      // The computer is gone: its statements go with it.
+    } else if (line.kind == Kind::kComputer) {
+      const bool same =
+          now->platform_id == then->platform_id && now->status == then->status && now->unreachable == then->unreachable;
+      out.Add(same ? line.text : ComputerText(*now), line.ending);
+    } else if (line.kind == Kind::kService) {
+      const std::string text = ServiceText(*now);
+      if (text == ServiceText(*then)) {
+        out.Add(line.text, line.ending);
+      } else if (!service_written[now->name] && !text.empty()) {
+        out.Add(text, line.ending);
+      }
+      service_written[now->name] = true;
+    } else {
+      auto job = now->jobs.find(line.job_id);
+      auto old = then->jobs.find(line.job_id);
+      if (job != now->jobs.end())
+        out.Add(
+            old != then->jobs.end() && SameJob(job->second, old->second) ? line.text : JobText(now->name, job->second),
+            line.ending);
+    }
+    if (now == nullptr || then == nullptr || last_line[line.computer] != i) continue;
+    // After a computer's last line: the statements it did not have.
+    const std::string service = ServiceText(*now);
+    if (!service_written[now->name] && !service.empty() && service != ServiceText(*then)) out.Add(service);
+    for (const auto &entry : now->jobs)
+      if (then->jobs.count(entry.first) == 0) out.Add(JobText(now->name, entry.second));
+  }
+  for (const Computer &computer : network.computers)
+    if (FindIn(source.computers, computer.name) == nullptr) WriteComputer(computer, &out);
+  return std::move(out.Text());
 }
 
 }  // namespace
@@ -320,91 +488,88 @@ std::string FormatJobTime(uint32_t job_time) {
 
 std::string ApplyNetworkStatement(Network *network, const std::vector<Token> &tokens) {
   const std::string &keyword = tokens.at(0).value;
-  if (keyword == "local") return ApplyLocal(network, tokens);
-  if (keyword == "computer") return ApplyComputer(network, tokens);
-  if (keyword == "service") return ApplyService(network, tokens);
-  if (keyword == "job") return ApplyJob(network, tokens);
-  if (keyword == "remove") return ApplyRemove(network, tokens);
-  return "unknown statement \"" + keyword + "\"";
+  const StatementRule *rule = RuleFor(keyword);
+  if (rule == nullptr) return "unknown statement \"" + keyword + "\"";
+  return rule->apply(network, tokens);
 }
 
 bool ParseNetworkText(const std::string &text, Network *network, std::string *error) {
   *network = Network();
-  std::istringstream in(text);
-  std::string line;
-  bool in_header = true;
-  for (int number = 1; std::getline(in, line); ++number) {
-    std::vector<Token> tokens;
-    std::string fault;
-    if (!LexStatement(line, &tokens, &fault)) {
-      *error = "line " + std::to_string(number) + ": " + fault;
-      return false;
-    }
-    if (tokens.empty()) {
-      if (in_header) network->header.push_back(line);
-      continue;
-    }
-    in_header = false;
-    const std::string &keyword = tokens[0].value;
-    if (tokens[0].quoted || !tokens[0].key.empty()) {
-      fault = "a statement must begin with a keyword";
-    } else if (keyword == "clock") {
-      SYSTEMTIME clock{};
-      if (ParseClock(tokens, &clock, &fault)) network->clock = clock;
-    } else if (keyword == "local" || keyword == "computer" || keyword == "service" || keyword == "job") {
-      fault = ApplyNetworkStatement(network, tokens);
-    } else if (keyword == "fail" || keyword == "remove") {
-      fault = keyword + " belongs in scenarios, not in a network file";
+  auto source = std::make_shared<NetworkSource>();
+  size_t start = 0;
+  if (text.compare(0, 3, "\xEF\xBB\xBF") == 0) {
+    source->byte_order_mark = true;
+    start = 3;
+  }
+  std::map<std::string, int> first_seen;  // statements allowed once: their line
+  for (int number = 1; start < text.size(); ++number) {
+    SourceLine line;
+    size_t end = text.find('\n', start);
+    if (end == std::string::npos) {
+      line.text = text.substr(start);
+      start = text.size();
     } else {
-      fault = "unknown statement \"" + keyword + "\"";
+      const bool crlf = end > start && text[end - 1] == '\r';
+      line.text = text.substr(start, end - start - (crlf ? 1 : 0));
+      line.ending = crlf ? "\r\n" : "\n";
+      start = end + 1;
+      if (source->ending.empty()) source->ending = line.ending;
+    }
+    std::vector<Token> tokens;
+    std::string fault = CheckLineText(line.text);
+    if (fault.empty() && LexStatement(line.text, &tokens, &fault) && !tokens.empty()) {
+      const std::string &keyword = tokens[0].value;
+      const StatementRule *rule = RuleFor(keyword);
+      if (tokens[0].quoted || !tokens[0].key.empty()) {
+        fault = "a statement must begin with a keyword";
+      } else if (rule == nullptr) {
+        fault = IsWorldStatement(keyword) ? keyword + " belongs in scenarios, not in a network file"
+                                          : "unknown statement \"" + keyword + "\"";
+      } else if (!rule->in_network_files) {
+        fault = keyword + " belongs in scenarios, not in a network file";
+      } else if (rule->at_most_once && first_seen.count(keyword) != 0) {
+        fault = keyword + " is given twice (first on line " + std::to_string(first_seen[keyword]) + ")";
+      } else {
+        first_seen.emplace(keyword, number);
+        fault = rule->apply(network, tokens);
+        line.kind = KindOf(keyword);
+        if (line.kind != SourceLine::Kind::kOther)
+          line.computer = UpperCaseAscii(tokens.size() > 1 ? tokens[1].value : "");
+        if (line.kind == SourceLine::Kind::kJob) {
+          uint64_t id = 0;
+          for (const Token &token : tokens)
+            if (token.key == "id") ParseNumber(token.value, &id);
+          line.job_id = static_cast<uint32_t>(id);
+        }
+      }
     }
     if (!fault.empty()) {
+      *network = Network();
       *error = "line " + std::to_string(number) + ": " + fault;
       return false;
     }
+    source->lines.push_back(std::move(line));
   }
+  if (source->ending.empty()) source->ending = "\n";
+  source->computers = network->computers;
+  network->source = std::move(source);
   return true;
 }
 
 std::string WriteNetworkText(const Network &network) {
-  std::string out;
-  for (const auto &line : network.header) out += line + "\n";
-  if (network.header.empty()) {
-    out +=
-        "# Velmora network: the computers Velmora can reach, their Schedule services and stored jobs.\n"
-        "# Velmora rewrites this file as jobs are added or deleted and services started.\n";
-  }
-  if (network.clock) out += "clock " + FormatClock(*network.clock) + "\n";
-  if (!network.local.empty()) out += "local " + network.local + "\n";
-  for (const auto &computer : network.computers) {
-    out += "computer " + computer.name;
-    if (computer.platform_id != 500) out += " platform=" + std::to_string(computer.platform_id);
-    out += " service=" + StatusWordText(computer.status);
-    if (computer.unreachable) out += " unreachable";
-    out += "\n";
-    const ServiceBehaviour &b = computer.behaviour;
-    const uint32_t highest_held = computer.jobs.empty() ? 0 : computer.jobs.rbegin()->first;
-    std::string service;
-    if (b.start_code != 0) service += " start=" + std::to_string(b.start_code);
-    if (b.continue_code != 0) service += " continue=" + std::to_string(b.continue_code);
-    if (b.pending != 0) service += " pending=" + std::to_string(b.pending);
-    if (computer.highest_id > highest_held) service += " lastid=" + std::to_string(computer.highest_id);
-    if (!service.empty()) out += "service " + computer.name + service + "\n";
-    for (const auto &entry : computer.jobs) {
-      const StoredJob &job = entry.second;
-      out += "job " + computer.name + " id=" + std::to_string(job.id) + " at=" + FormatJobTime(job.job_time);
-      if (job.flags != 0) out += " flags=" + Hex(job.flags);
-      if (job.days_of_week != 0) out += " dow=" + Hex(job.days_of_week);
-      if (job.days_of_month != 0) out += " dom=" + Hex(job.days_of_month);
-      out += " cmd=" + QuoteString(WideToUtf8(job.command)) + "\n";
-    }
-  }
-  return out;
+  if (network.source != nullptr) return RewriteSource(network, *network.source);
+  LineWriter out("\n");
+  out.Add("# Velmora network: the computers Velmora can reach, their Schedule services and stored jobs.");
+  out.Add("# Velmora writes the jobs it adds or deletes and the services it starts back into this file.");
+  if (network.clock) out.Add("clock " + FormatClock(*network.clock));
+  if (!network.local.empty()) out.Add("local " + network.local);
+  for (const Computer &computer : network.computers) WriteComputer(computer, &out);
+  return std::move(out.Text());
 }
 
 bool RunsToday(const StoredJob &job, const SYSTEMTIME &now) {
   const uint32_t now_ms = ((now.wHour * 60u + now.wMinute) * 60u + now.wSecond) * 1000u + now.wMilliseconds;
-  if (job.job_time <= now_ms) return false;
+  if (job.job_time <= now_ms || job.job_time >= kMillisecondsPerDay) return false;
   if (job.days_of_week == 0 && job.days_of_month == 0) return true;  // runs at the next occurrence of its time
   const unsigned weekday_bit = (now.wDayOfWeek + 6u) % 7u;           // bit 0 is Monday
   if (job.days_of_week & (1u << weekday_bit)) return true;

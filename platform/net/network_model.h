@@ -10,6 +10,7 @@
 
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -41,11 +42,15 @@ struct Computer {
   uint32_t highest_id = 0;             // the highest ID the service has given or held
 };
 
+struct NetworkSource;
+
 struct Network {
-  std::vector<std::string> header;  // comment lines at the top of a network file
   std::optional<SYSTEMTIME> clock;  // a network file's `clock`
   std::string local;                // `local`; empty means the first computer
   std::vector<Computer> computers;  // in the order they were described
+  // The file this network was read from, so that a write keeps what did not
+  // change; null for a network made in memory.
+  std::shared_ptr<const NetworkSource> source;
 
   Computer *Find(const std::string &name);
   const Computer *Find(const std::string &name) const;
@@ -65,8 +70,28 @@ std::string FormatJobTime(uint32_t job_time);
 // network; "" or the reason it cannot.
 std::string ApplyNetworkStatement(Network *network, const std::vector<Token> &tokens);
 
+// One line of a network file as read.
+struct SourceLine {
+  enum class Kind : uint8_t { kOther, kComputer, kService, kJob };
+  std::string text;    // without its line ending
+  std::string ending;  // "\n", "\r\n", or "" for a last line without one
+  Kind kind = Kind::kOther;
+  std::string computer;  // the computer a computer, service or job line names
+  uint32_t job_id = 0;
+};
+
+struct NetworkSource {
+  bool byte_order_mark = false;
+  std::string ending;  // the ending new lines get: the file's first one
+  std::vector<SourceLine> lines;
+  std::vector<Computer> computers;  // as read, to tell what has changed
+};
+
 // Parses a network file's text; on failure *error names the line and fault.
 bool ParseNetworkText(const std::string &text, Network *network, std::string *error);
+// The network as text. A network read from a file keeps that file's text
+// except for the statements of what changed: comments, blank lines, unchanged
+// statements and line endings stay as they were.
 std::string WriteNetworkText(const Network &network);
 
 // The status word from the words of a `service=` or `expect service` value.

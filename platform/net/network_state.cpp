@@ -20,7 +20,8 @@ namespace {
 
 struct Fault {
   DWORD code = 0;
-  uint64_t left = 0;
+  uint64_t left = 0;     // failing calls still to come
+  uint64_t healthy = 0;  // calls that behave normally before the failing ones
 };
 
 struct State {
@@ -29,6 +30,19 @@ struct State {
   std::map<std::pair<std::string, std::string>, Fault> faults;
   std::map<std::string, PendingQueries> pending;
 };
+
+std::function<void(const std::string &)> &DiagnosticSink() {
+  static std::function<void(const std::string &)> sink;
+  return sink;
+}
+
+void Diagnose(const std::string &message) {
+  if (DiagnosticSink()) {
+    DiagnosticSink()(message);
+  } else {
+    std::fprintf(stderr, "velmora: %s\n", message.c_str());
+  }
+}
 
 State &TheState() {
   static State state;
@@ -77,18 +91,30 @@ std::string DefaultComputerName() {
 // Reads a `fail` statement into the computer and function it aims at and the
 // fault to plan; "" or what is wrong with the line.
 std::string ParseFail(const std::vector<Token> &tokens, std::pair<std::string, std::string> *target, Fault *fault) {
-  const std::string usage = "usage: fail NAME FUNCTION CODE [times=N]";
-  if (tokens.size() < 4 || tokens.size() > 5 || !tokens[1].key.empty() || !tokens[2].key.empty() ||
+  const std::string usage = "usage: fail NAME FUNCTION CODE [times=N] [after=K]";
+  if (tokens.size() < 4 || tokens.size() > 6 || !tokens[1].key.empty() || !tokens[2].key.empty() ||
       !tokens[3].key.empty())
     return usage;
   if (!IsValidComputerName(tokens[1].value)) return "\"" + tokens[1].value + "\" is not a valid computer name";
   if (!IsNetworkFunction(tokens[2].value)) return tokens[2].value + " is not a network function of the stand-in";
-  uint64_t code = 0, times = 1;
+  uint64_t code = 0, times = 1, after = 0;
   if (!ParseNumber(tokens[3].value, &code) || code > UINT32_MAX) return tokens[3].value + " is not a result code";
-  if (tokens.size() == 5 && (tokens[4].key != "times" || !ParseNumber(tokens[4].value, &times) || times == 0))
-    return usage + " (times is a number of at least 1)";
+  bool times_seen = false, after_seen = false;
+  for (size_t i = 4; i < tokens.size(); ++i) {
+    const Token &option = tokens[i];
+    if (option.key == "times" && !times_seen) {
+      times_seen = true;
+      if (option.quoted || !ParseNumber(option.value, &times) || times == 0)
+        return usage + " (times is a number of at least 1)";
+    } else if (option.key == "after" && !after_seen) {
+      after_seen = true;
+      if (option.quoted || !ParseNumber(option.value, &after)) return usage + " (after is a number of calls)";
+    } else {
+      return usage;
+    }
+  }
   *target = {UpperCaseAscii(tokens[1].value), tokens[2].value};
-  *fault = {static_cast<DWORD>(code), times};
+  *fault = {static_cast<DWORD>(code), times, after};
   return "";
 }
 
@@ -111,15 +137,17 @@ std::string Hex(uint64_t value) {
 }
 
 std::string DescribeJob(const StoredJob &job) {
-  return "id=" + std::to_string(job.id) + " at=" + FormatJobTime(job.job_time) + " flags=" + Hex(job.flags) +
-         " dow=" + Hex(job.days_of_week) + " dom=" + Hex(job.days_of_month) +
-         " cmd=" + QuoteString(WideToUtf8(job.command));
+  const std::string time = job.job_time < kMillisecondsPerDay ? " at=" + FormatJobTime(job.job_time)
+                                                              : " time=" + std::to_string(job.job_time);
+  return "id=" + std::to_string(job.id) + time + " flags=" + Hex(job.flags) + " dow=" + Hex(job.days_of_week) +
+         " dom=" + Hex(job.days_of_month) + " cmd=" + QuoteString(WideToUtf8(job.command));
 }
 
 // Reads the fields of an `expect job` line with the `job` statement's own
 // parser; *given tells which fields the line names.
 std::string ParseExpectedJob(const std::vector<Token> &tokens, StoredJob *want, std::map<std::string, bool> *given) {
-  const std::string usage = "usage: expect job NAME id=N at=HH:MM[:SS] [flags=N] [dow=N] [dom=N] cmd=\"TEXT\"";
+  const std::string usage =
+      "usage: expect job NAME id=N at=HH:MM[:SS] | time=MS [flags=N] [dow=N] [dom=N] cmd=\"TEXT\"";
   if (tokens.size() < 4 || !tokens[2].key.empty() || tokens[2].quoted) return usage;
   if (!IsValidComputerName(tokens[2].value)) return "\"" + tokens[2].value + "\" is not a valid computer name";
   Network scratch;
@@ -129,7 +157,7 @@ std::string ParseExpectedJob(const std::vector<Token> &tokens, StoredJob *want, 
   std::vector<Token> as_job(tokens.begin() + 1, tokens.end());
   for (size_t i = 2; i < as_job.size(); ++i) (*given)[as_job[i].key] = true;
   // Fields left out are not compared; fill the required ones for the parser.
-  if (!(*given)["at"]) as_job.push_back({"at", "00:00", false});
+  if (!(*given)["at"] && !(*given)["time"]) as_job.push_back({"at", "00:00", false});
   if (!(*given)["cmd"]) as_job.push_back({"cmd", "-", true});
   std::string error = ApplyNetworkStatement(&scratch, as_job);
   if (!error.empty()) return error;
@@ -176,7 +204,8 @@ std::string CheckJob(const Network &network, const std::vector<Token> &tokens) {
   if (found == computer->jobs.end())
     return "expected job " + std::to_string(want.id) + " on " + computer->name + ", saw no such job";
   const StoredJob &have = found->second;
-  const bool same = (!given["at"] || want.job_time == have.job_time) && (!given["flags"] || want.flags == have.flags) &&
+  const bool time_given = given["at"] || given["time"];
+  const bool same = (!time_given || want.job_time == have.job_time) && (!given["flags"] || want.flags == have.flags) &&
                     (!given["dow"] || want.days_of_week == have.days_of_week) &&
                     (!given["dom"] || want.days_of_month == have.days_of_month) &&
                     (!given["cmd"] || want.command == have.command);
@@ -258,13 +287,13 @@ NET_API_STATUS WithNetwork(const std::function<NET_API_STATUS(Network &network, 
   Network network;
   const auto lock = host::LockNetworkFile(state.file_path, true, host::kLockWaitMilliseconds, &error);
   if (lock == nullptr || !ReadNetworkFile(state.file_path, &network, &error)) {
-    std::fprintf(stderr, "velmora: %s\n", error.c_str());
+    Diagnose(error);
     return NERR_InternalError;
   }
   const NET_API_STATUS status = body(network, &changed);
   if (changed && (!host::CheckReplaceable(state.file_path, &error) ||
                   !host::ReplaceNetworkFile(state.file_path, WriteNetworkText(network), &error))) {
-    std::fprintf(stderr, "velmora: %s\n", error.c_str());
+    Diagnose(error);
     return NERR_InternalError;
   }
   return status;
@@ -274,6 +303,10 @@ std::optional<DWORD> TakeFault(const std::string &computer, const std::string &f
   auto &faults = TheState().faults;
   auto it = faults.find({UpperCaseAscii(computer), function});
   if (it == faults.end() || it->second.left == 0) return std::nullopt;
+  if (it->second.healthy > 0) {
+    --it->second.healthy;
+    return std::nullopt;
+  }
   const DWORD code = it->second.code;
   if (--it->second.left == 0) faults.erase(it);
   return code;
@@ -288,6 +321,10 @@ namespace standin {
 using net::Network;
 using net::TheState;
 using net::WithNetwork;
+
+void SetNetworkDiagnosticSink(std::function<void(const std::string &message)> sink) {
+  net::DiagnosticSink() = std::move(sink);
+}
 
 void ResetNetwork() {
   net::ResetState();

@@ -121,6 +121,12 @@ class Player : public Driver {
     }
   }
 
+  // The program did what the platform does not survive: the scenario fails
+  // at the statement being played, naming the call.
+  void ProgramFault(const std::string &what) override {
+    throw ScenarioEnd{true, false, next_ > 0 ? statements_[next_ - 1].line : 0, "program fault: " + what};
+  }
+
   // The statements that act on the world or look at the program without
   // giving it input; they stand alike while the program waits and after it
   // has ended (the help engine, the cursor and windows the Exit button did
@@ -164,13 +170,14 @@ class Player : public Driver {
     std::string caption = Cp932ToUtf8(TextOf(box)), text = Cp932ToUtf8(MessageBoxTextOf(box));
     UINT style = MessageBoxStyleOf(box);
     std::string expected_caption = t[1].value, expected_text = t[2].value;
+    const bool any_text = !t[2].quoted;  // `*`: the program composes the text
     unsigned expected_style = static_cast<unsigned>(Number(t[3]));
     bool owner_given = t.size() == 7;
-    bool matches = caption == expected_caption && text == expected_text && expected_style == style &&
+    bool matches = caption == expected_caption && (any_text || text == expected_text) && expected_style == style &&
                    (!owner_given || t[4].value == OwnerName(OwnerOf(box)));
     if (!matches) {
-      std::string wanted = "box " + Quote(expected_caption) + " " + Quote(expected_text) + " " + Hex(expected_style) +
-                           (owner_given ? " owner=" + t[4].value : "");
+      std::string wanted = "box " + Quote(expected_caption) + " " + (any_text ? "*" : Quote(expected_text)) + " " +
+                           Hex(expected_style) + (owner_given ? " owner=" + t[4].value : "");
       Fail(statement, "expected " + wanted + ", saw " + seen);
     }
     matched_boxes_.insert(box);
@@ -320,8 +327,14 @@ class Player : public Driver {
     } else if (verb == "type") {
       HWND edit = Control(statement, active, t[1]);
       if (ClassNameOf(edit) != "EDIT") Fail(statement, "control " + t[1].value + " is not an edit");
-      // Like a click, typing into a disabled edit reaches nothing.
-      ReplaceEditText(edit, Utf8ToCp932(t[2].value));
+      // Like a click, typing into a disabled edit reaches nothing. Each
+      // character reaches the ANSI window as the code page gives it.
+      ReplaceEditText(edit, TypedAnsi(Utf8ToUtf16(t[2].value)));
+    } else if (verb == "paste") {
+      HWND edit = Control(statement, active, t[1]);
+      if (ClassNameOf(edit) != "EDIT") Fail(statement, "control " + t[1].value + " is not an edit");
+      PutTextOnClipboard(Utf8ToUtf16(t[2].value));
+      PasteIntoEdit(edit);
     } else if (verb == "select") {
       HWND control = Control(statement, active, t[1]);
       std::string cls = ClassNameOf(control);
@@ -414,6 +427,11 @@ class Player : public Driver {
       Expect(statement, (t[2].value == "wait") == wait, "cursor " + t[2].value, wait ? "cursor wait" : "cursor arrow");
       return;
     }
+    if (what == "buffers") {
+      const size_t held = OutstandingNetBuffers();
+      Expect(statement, held == Number(t[2]), "buffers " + t[2].value, "buffers " + std::to_string(held));
+      return;
+    }
     if (what == "help") {
       HelpRequest help = LastHelpRequest();
       Expect(statement, help.any && help.command == Number(t[2]), "help " + t[2].value,
@@ -503,9 +521,14 @@ ScenarioResult PlayScenario(const std::string &text, const ScenarioProgram &prog
   ResetNetwork();
   ResetUserInterface();
   ClearRecordedCalls();
+  std::vector<std::string> diagnostics;
+  SetNetworkDiagnosticSink([&diagnostics](const std::string &message) { diagnostics.push_back(message); });
   scenario::Player player(statements, program);
   result = player.Play();
+  SetNetworkDiagnosticSink(nullptr);
   ResetUserInterface();
+  if (result.status != ScenarioResult::kPass)
+    for (const std::string &message : diagnostics) result.reason += "; the network reported: " + message;
   return result;
 }
 

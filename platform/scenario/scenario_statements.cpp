@@ -51,7 +51,9 @@ std::string CheckCount(const std::vector<Token> &tokens, size_t count, const cha
 std::string CheckBox(const std::vector<Token> &t) {
   const char *form = "box \"CAPTION\" \"TEXT\" STYLE [owner=main|job|cp|about|none] -> ok|yes|no|cancel|open";
   size_t n = t.size();
-  if (n < 6 || n > 7 || !IsString(t[1]) || !IsString(t[2]) || !IsNumber(t[3])) return std::string("expected: ") + form;
+  // The text may be `*` where the program composes it itself.
+  bool text_ok = IsString(t[2]) || IsWord(t[2], "*");
+  if (n < 6 || n > 7 || !IsString(t[1]) || !text_ok || !IsNumber(t[3])) return std::string("expected: ") + form;
   if (n == 7) {
     const std::string &owner = t[4].value;
     if (t[4].key != "owner" || t[4].quoted ||
@@ -88,6 +90,10 @@ std::string CheckAction(const std::vector<Token> &t) {
   if (verb == "click") return CheckCount(t, 2, "click ID") + (t.size() == 2 ? NumbersFrom(t, 1, "a control ID") : "");
   if (verb == "type") {
     if (t.size() != 3 || !IsNumber(t[1]) || !IsString(t[2])) return "expected: type ID \"TEXT\"";
+    return "";
+  }
+  if (verb == "paste") {
+    if (t.size() != 3 || !IsNumber(t[1]) || !IsString(t[2])) return "expected: paste ID \"TEXT\"";
     return "";
   }
   if (verb == "select") {
@@ -147,6 +153,7 @@ std::string CheckExpectation(const std::vector<Token> &t, StatementKind *kind) {
     if (t.size() != 3 || !(IsWord(t[2], "wait") || IsWord(t[2], "arrow"))) return "expected: expect cursor wait|arrow";
     return "";
   }
+  if (what == "buffers") return t.size() == 3 ? NumbersFrom(t, 2, "a buffer count") : "expected: expect buffers N";
   if (what == "help") return t.size() == 3 ? NumbersFrom(t, 2, "a help command") : "expected: expect help COMMAND";
   if (what == "exit") {
     *kind = StatementKind::kExitExpectation;
@@ -157,6 +164,17 @@ std::string CheckExpectation(const std::vector<Token> &t, StatementKind *kind) {
     return CheckWorldForm(t);
   }
   return "unknown expectation " + what;
+}
+
+// World lines that stand for another program or an operator acting while
+// Velmora runs.
+bool MayFollowStart(const std::vector<Token> &t) {
+  const std::string &keyword = t[0].value;
+  if (keyword == "job" || keyword == "fail" || keyword == "remove") return true;
+  if (keyword != "service" || t.size() < 3) return false;
+  for (size_t i = 2; i < t.size(); ++i)
+    if (t[i].key != "state") return false;
+  return true;
 }
 
 }  // namespace
@@ -179,7 +197,8 @@ bool ParseScenario(const std::string &text, std::vector<Statement> *statements, 
     if (!line_text.empty() && line_text.back() == '\r') line_text.pop_back();
     Statement statement;
     statement.line = line;
-    std::string lex_error;
+    std::string lex_error = CheckLineText(line_text);
+    if (!lex_error.empty()) return fail(lex_error);
     if (!LexStatement(line_text, &statement.tokens, &lex_error)) return fail(lex_error);
     if (statement.tokens.empty()) continue;
     const Token &first = statement.tokens[0];
@@ -193,8 +212,9 @@ bool ParseScenario(const std::string &text, std::vector<Statement> *statements, 
       started = true;
     } else if (IsWorldStatement(keyword)) {
       statement.kind = StatementKind::kWorld;
-      if (started && keyword != "job" && keyword != "fail" && keyword != "remove")
-        reason = keyword + " describes the world before start; only job, fail and remove may follow start";
+      if (started && !MayFollowStart(statement.tokens))
+        reason = keyword +
+                 " describes the world before start; only job, fail, remove and service NAME state= may follow start";
       else
         reason = CheckWorldForm(statement.tokens);
     } else if (keyword == "box") {

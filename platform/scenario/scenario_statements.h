@@ -13,8 +13,8 @@ namespace scenario {
 enum class StatementKind {
   kWorld,             // clock, local, computer, service, job, fail, remove
   kStart,             // start
-  kBox,               // box "CAPTION" "TEXT" STYLE [owner=...] -> answer|open
-  kAction,            // click, type, select, key, keydown, close, on WINDOW ACTION, answer
+  kBox,               // box "CAPTION" "TEXT"|* STYLE [owner=...] -> answer|open
+  kAction,            // click, type, paste, select, key, keydown, close, on WINDOW ACTION, answer
   kAdvance,           // advance MINUTES
   kWorldExpectation,  // expect jobs|job|nojob|service|calls
   kUiExpectation,     // every other expect

@@ -102,7 +102,8 @@ void HelpViewer::Draw(Canvas &canvas) {
   if (text_width != wrapped_width_) {
     wrapped_.clear();
     for (const std::wstring &line : lines_)
-      for (const std::wstring &piece : WrapLine(line, text_width)) wrapped_.push_back(piece);
+      for (const std::wstring &piece : WrapLine(line, text_width, HangingIndent(line, text_width)))
+        wrapped_.push_back(piece);
     wrapped_width_ = text_width;
   }
   page_rows_ = std::max(1, frame.h - 3);

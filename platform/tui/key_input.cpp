@@ -1,9 +1,6 @@
 #include "key_input.h"
 
-#include "text_width.h"
-
-#include <standin/text.h>
-
+#include <cstdint>
 #include <cwctype>
 
 namespace tui {
@@ -29,12 +26,15 @@ InputAction TranslateChar(const TerminalEvent &e) {
     return none;
   }
   if (ch < 0x20 || ch == 0x7F) return none;
-  std::string utf8 = EncodeUtf8(std::wstring(1, ch));
-  std::string ansi = standin::Utf8ToCp932(utf8);
-  if (ansi.empty() || (ansi == "?" && ch != L'?')) return none;
   InputAction a;
   a.kind = InputAction::kTypeChars;
-  a.ansi = ansi;
+  if (ch > 0xFFFF) {
+    const auto code = static_cast<uint32_t>(ch) - 0x10000;
+    a.typed.push_back(static_cast<char16_t>(0xD800 + (code >> 10)));
+    a.typed.push_back(static_cast<char16_t>(0xDC00 + (code & 0x3FF)));
+  } else {
+    a.typed.push_back(static_cast<char16_t>(ch));
+  }
   return a;
 }
 
@@ -76,10 +76,16 @@ InputAction TranslateKey(const TerminalEvent &e) {
       return Press(VK_F1, e);
     case Key::kF4:
       return Press(VK_F4, e);
+    case Key::kInsert:
+      return Press(VK_INSERT, e);
     case Key::kF2:  // the front end's own keyboard pointer, never the program's
+    case Key::kF3:  // the front end's own column sizing
     case Key::kNone:
     case Key::kResize:
     case Key::kMouse:
+    case Key::kMouseUp:
+    case Key::kWheelUp:
+    case Key::kWheelDown:
       break;
   }
   return InputAction{};

@@ -29,28 +29,35 @@ enum class Key {
   kSpace,
   kF1,
   kF2,  // the keyboard pointer (see TerminalDriver)
+  kF3,  // the list view's column widths (see TerminalDriver)
   kF4,
-  kResize,  // the terminal changed its size
-  kMouse,   // a click at (x, y)
+  kInsert,
+  kResize,     // the terminal changed its size
+  kMouse,      // a click at (x, y): the left button went down
+  kMouseUp,    // the left button went up at (x, y)
+  kWheelUp,    // the mouse wheel turned away from the user, over (x, y)
+  kWheelDown,  // ... and towards the user
 };
 
 struct TerminalEvent {
   Key key = Key::kNone;
   wchar_t ch = 0;  // kChar: the character as typed
   bool shift = false, ctrl = false, alt = false;
-  int x = 0, y = 0;  // kMouse: the clicked cell
+  int x = 0, y = 0;  // kMouse, kMouseUp, kWheelUp, kWheelDown: the cell
 };
 
 struct InputAction {
   enum Kind { kNothing, kPressKey, kTypeChars } kind = kNothing;
   UINT virtual_key = 0;
   bool shift = false, ctrl = false, alt = false;
-  std::string ansi;  // kTypeChars: the characters in code page 932
+  std::u16string typed;  // kTypeChars: the UTF-16 units the keyboard gives
 };
 
 // Keys become key presses (Alt+letter a system key press for the dialog
-// manager's mnemonics); characters are typed, and a character the code page
-// cannot hold is refused rather than turned into a different one.
+// manager's mnemonics, Ctrl+letter a key press that the message loop turns
+// into its control character, such as Ctrl+V's paste); characters are typed
+// as the keyboard gives them, and the system converts them for the
+// program's ANSI windows as it does on the platform.
 InputAction TranslateKey(const TerminalEvent &event);
 
 }  // namespace tui

@@ -1,4 +1,6 @@
 // velmora: Velmora in a terminal, on the simulated network of this user.
+#include "command_line.h"
+#include "help_viewer.h"
 #include "terminal.h"
 #include "terminal_driver.h"
 
@@ -45,8 +47,25 @@ std::vector<std::string> HelpDirectories() {
 
 }  // namespace
 
-int main() {
+int main(int argc, char **argv) {
   UseUtf8Locale();
+  tui::CommandLine command_line = tui::ParseCommandLine(argc, argv);
+  std::string help_file = tui::FindHelpText("Velmora.HLP", HelpDirectories());
+  if (help_file.empty()) help_file = std::string(VELMORA_TUI_HELP_DIR) + "/Velmora.txt";
+  switch (command_line.action) {
+    case tui::CommandLine::kHelp:
+      std::fputs(tui::UsageText(help_file).c_str(), stdout);
+      return 0;
+    case tui::CommandLine::kVersion:
+      std::printf("%s\n", tui::VersionText(velmora_res, velmora_res_size).c_str());
+      return 0;
+    case tui::CommandLine::kUsageError:
+      std::fprintf(stderr, "velmora: unknown option '%s'\n\n%s", command_line.unknown.c_str(),
+                   tui::UsageText(help_file).c_str());
+      return 2;
+    case tui::CommandLine::kRun:
+      break;
+  }
   // An interactive session would otherwise keep every platform call it made.
   standin::SetCallRecording(false);
 
@@ -68,21 +87,33 @@ int main() {
     return 1;
   }
   tui::TerminalDriver driver(terminal, HelpDirectories());
+  driver.SetDialogSizes(tui::DialogSizesIn(velmora_res, velmora_res_size));
+  driver.SetNotice(tui::NetworkNotice());
   standin::SetDriver(&driver);
+  // The network's faults would scroll over the screen on standard error.
+  standin::SetNetworkDiagnosticSink([&driver](const std::string &message) { driver.ShowNotice(message); });
   int exit_code = 1;
   try {
     char command_line[] = "";
     exit_code = WinMain(instance, nullptr, command_line, SW_SHOWNORMAL);
   } catch (const tui::TerminalClosed &) {
+    standin::SetNetworkDiagnosticSink(nullptr);
     standin::SetDriver(nullptr);
     terminal.Stop();
     std::fprintf(stderr, "velmora: the terminal was closed\n");
     return 1;
+  } catch (const tui::ProgramFaulted &fault) {
+    standin::SetDriver(nullptr);
+    terminal.Stop();
+    std::fprintf(stderr, "velmora: program fault: %s\n", fault.what());
+    return 70;
   } catch (...) {
+    standin::SetNetworkDiagnosticSink(nullptr);
     standin::SetDriver(nullptr);
     terminal.Stop();
     throw;
   }
+  standin::SetNetworkDiagnosticSink(nullptr);
   standin::SetDriver(nullptr);
   terminal.Stop();
   return exit_code;

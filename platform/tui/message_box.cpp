@@ -156,6 +156,7 @@ void MessageBoxView::Draw(Canvas &canvas, const CellRect &over) {
 
   int bx = frame.x + (frame.w - buttons_width + 1) / 2;
   int by = frame.y + 2 + text_rows + 1;
+  frame_ = frame;
   button_cells_.clear();
   for (size_t i = 0; i < buttons_.size(); ++i) {
     Label label = ParseMnemonic(buttons_[i].label);

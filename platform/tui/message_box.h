@@ -36,6 +36,8 @@ class MessageBoxView {
 
   // Draws the box centred over `over` (the owner's frame, or the screen).
   void Draw(Canvas &canvas, const CellRect &over);
+  // Whether a cell lies inside the box as last drawn.
+  bool Contains(int x, int y) const { return frame_.Contains(x, y); }
 
  private:
   std::optional<int> EscapeResult() const;
@@ -46,6 +48,7 @@ class MessageBoxView {
   Icon icon_ = Icon::kNone;
   int focus_ = 0;
   std::vector<CellRect> button_cells_;  // where the buttons were last drawn
+  CellRect frame_;                      // where the box was last drawn
 };
 
 }  // namespace tui

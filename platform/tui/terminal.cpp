@@ -6,9 +6,11 @@
 #include <csignal>
 #include <cerrno>
 #include <cstring>
+#include <cwctype>
 #include <map>
 #include <string>
 #include <termios.h>
+#include <vector>
 #include <unistd.h>
 
 namespace tui {
@@ -85,15 +87,16 @@ void LearnModifiedKeys() {
       {KEY_SPREVIOUS, {Key::kPageUp, true, false, false}},
       {KEY_SNEXT, {Key::kPageDown, true, false, false}},
       {KEY_SDC, {Key::kDelete, true, false, false}},
+      {KEY_SIC, {Key::kInsert, true, false, false}},
       {KEY_BTAB, {Key::kTab, true, false, false}},
   };
   struct Base {
     const char *name;
     Key key;
   };
-  const Base bases[] = {{"kUP", Key::kUp},      {"kDN", Key::kDown},      {"kLFT", Key::kLeft},
-                        {"kRIT", Key::kRight},  {"kHOM", Key::kHome},     {"kEND", Key::kEnd},
-                        {"kPRV", Key::kPageUp}, {"kNXT", Key::kPageDown}, {"kDC", Key::kDelete}};
+  const Base bases[] = {{"kUP", Key::kUp},     {"kDN", Key::kDown},  {"kLFT", Key::kLeft},   {"kRIT", Key::kRight},
+                        {"kHOM", Key::kHome},  {"kEND", Key::kEnd},  {"kPRV", Key::kPageUp}, {"kNXT", Key::kPageDown},
+                        {"kDC", Key::kDelete}, {"kIC", Key::kInsert}};
   struct Modifier {
     int suffix;
     bool shift, ctrl, alt;
@@ -137,6 +140,8 @@ TerminalEvent FromKeyCode(wint_t code) {
       return Named(Key::kPageUp);
     case KEY_NPAGE:
       return Named(Key::kPageDown);
+    case KEY_IC:
+      return Named(Key::kInsert);
     case KEY_DC:
       return Named(Key::kDelete);
     case KEY_BACKSPACE:
@@ -147,18 +152,10 @@ TerminalEvent FromKeyCode(wint_t code) {
       return Named(Key::kF1);
     case KEY_F(2):
       return Named(Key::kF2);
+    case KEY_F(3):
+      return Named(Key::kF3);
     case KEY_F(4):
       return Named(Key::kF4);
-    case KEY_MOUSE: {
-      MEVENT mouse;
-      if (getmouse(&mouse) != OK || !(mouse.bstate & (BUTTON1_PRESSED | BUTTON1_CLICKED))) return Named(Key::kNone);
-      TerminalEvent e = Named(Key::kMouse);
-      e.x = mouse.x;
-      e.y = mouse.y;
-      e.shift = (mouse.bstate & BUTTON_SHIFT) != 0;
-      e.ctrl = (mouse.bstate & BUTTON_CTRL) != 0;
-      return e;
-    }
     default:
       break;
   }
@@ -200,6 +197,20 @@ TerminalEvent FromCharacter(wint_t ch) {
   } else {
     e.ch = static_cast<wchar_t>(ch);
   }
+  return e;
+}
+
+TerminalEvent FromMouse(const MEVENT &mouse) {
+  Key key = Key::kNone;
+  if (mouse.bstate & (BUTTON1_PRESSED | BUTTON1_CLICKED)) key = Key::kMouse;
+  if (mouse.bstate & BUTTON1_RELEASED) key = Key::kMouseUp;
+  if (mouse.bstate & BUTTON4_PRESSED) key = Key::kWheelUp;
+  if (mouse.bstate & BUTTON5_PRESSED) key = Key::kWheelDown;
+  TerminalEvent e = Named(key);
+  e.x = mouse.x;
+  e.y = mouse.y;
+  e.shift = (mouse.bstate & BUTTON_SHIFT) != 0;
+  e.ctrl = (mouse.bstate & BUTTON_CTRL) != 0;
   return e;
 }
 
@@ -246,7 +257,8 @@ bool CursesTerminal::Start(std::string *error) {
     init_pair(5, COLOR_BLACK, COLOR_YELLOW);  // warning mark
     init_pair(6, COLOR_BLACK, COLOR_YELLOW);  // busy mark
   }
-  mousemask(BUTTON1_PRESSED | BUTTON_SHIFT | BUTTON_CTRL, nullptr);
+  mousemask(BUTTON1_PRESSED | BUTTON1_RELEASED | BUTTON4_PRESSED | BUTTON5_PRESSED | BUTTON_SHIFT | BUTTON_CTRL,
+            nullptr);
   mouseinterval(0);
   LearnModifiedKeys();
 
@@ -320,22 +332,50 @@ TerminalEvent CursesTerminal::ReadOne(bool after_escape) {
       if (++failures >= 8) throw TerminalClosed();
       continue;
     }
+    if (r == KEY_CODE_YES && ch == KEY_MOUSE) {
+      // Mouse reports that came in one read are all queued; getmouse gives
+      // the latest first, then the earlier ones.
+      std::vector<TerminalEvent> events;
+      MEVENT mouse;
+      while (getmouse(&mouse) == OK) events.push_back(FromMouse(mouse));
+      for (auto it = events.rbegin(); it != events.rend(); ++it)
+        if (it->key != Key::kNone) pending_.push_back(*it);
+      if (pending_.empty()) return Named(Key::kNone);
+      TerminalEvent first = pending_.front();
+      pending_.pop_front();
+      return first;
+    }
     if (r == KEY_CODE_YES) return FromKeyCode(ch);
     return FromCharacter(ch);
   }
 }
 
 TerminalEvent CursesTerminal::Read() {
+  if (!pending_.empty()) {
+    TerminalEvent e = pending_.front();
+    pending_.pop_front();
+    return e;
+  }
   TerminalEvent e = ReadOne(false);
   if (e.key != Key::kEscape) return e;
-  // Escape followed at once by another key is that key with Alt.
+  // A terminal sends Alt+key as Escape and the key in one go; ncurses waits
+  // ESCDELAY (25 ms) for it, so a lone Escape acts within that time. Only
+  // keys that take Alt here (mnemonic letters and digits, Alt+arrows) are
+  // joined to it; any other key that came at once (pasted or scripted
+  // input) follows the Escape as a key of its own.
   nodelay(stdscr, TRUE);
   TerminalEvent next = ReadOne(true);
   nodelay(stdscr, FALSE);
-  if (next.key == Key::kNone || next.key == Key::kResize || next.key == Key::kMouse) return e;
+  if (next.key == Key::kNone) return e;
   if (next.key == Key::kEscape) {
     // Two Escapes typed quickly: this one is plain, the next starts afresh.
     unget_wch(0x1B);
+    return e;
+  }
+  bool takes_alt = (next.key == Key::kChar && next.ch < 0x80 && std::iswalnum(static_cast<wint_t>(next.ch))) ||
+                   next.key == Key::kUp || next.key == Key::kDown || next.key == Key::kLeft || next.key == Key::kRight;
+  if (!takes_alt || next.alt || next.ctrl) {
+    pending_.push_front(next);
     return e;
   }
   next.alt = true;

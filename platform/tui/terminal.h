@@ -7,6 +7,8 @@
 #include "canvas.h"
 #include "key_input.h"
 
+#include <deque>
+#include <deque>
 #include <stdexcept>
 #include <string>
 
@@ -52,6 +54,9 @@ class CursesTerminal : public Terminal {
  private:
   TerminalEvent ReadOne(bool after_escape);
   bool started_ = false;
+  // Events read ahead: a key after an Escape it did not belong to, and the
+  // mouse events that came in one go.
+  std::deque<TerminalEvent> pending_;
   void *screen_ = nullptr;  // ncurses' SCREEN, kept opaque to spare users curses.h
 };
 

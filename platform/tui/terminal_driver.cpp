@@ -2,7 +2,11 @@
 
 #include "text_width.h"
 
+#include <standin/network.h>
+#include <standin/resources.h>
 #include <standin/ui.h>
+
+#include <commctrl.h>
 
 #include <algorithm>
 #include <utility>
@@ -24,14 +28,100 @@ std::vector<std::wstring> TooSmallMessage(FrameSize need, int cols, int rows) {
 constexpr int kMinimumCols = 40;
 constexpr int kMinimumRows = 10;
 
+// The help F1 shows: the program's own help file.
+const char kProgramHelpFile[] = "Velmora.HLP";
+
+// The last line of the screen names the keys; the pointer and the column
+// sizer name theirs while they are in use.
+const wchar_t kKeyHint[] = L" F1:ﾍﾙﾌﾟ  F2:ﾎﾟｲﾝﾀ  F3:列幅  Tab:移動  Esc:ｷｬﾝｾﾙ  Alt+文字:選択 ";
+const wchar_t kPointerHint[] = L" ﾎﾟｲﾝﾀ: 矢印/Tab:移動  Enter/Space:ｸﾘｯｸ  F2/Esc:終了 ";
+const wchar_t kSizerHint[] = L" 列幅: Left/Right:狭く/広く  Tab:次の列  F3/Enter/Esc:終了 ";
+
+// Rows the wheel scrolls a list by, one notch.
+constexpr int kWheelRows = 3;
+
+bool IsListClass(HWND control) {
+  std::string cls = standin::ClassNameOf(control);
+  return cls == "LISTBOX" || cls == WC_LISTVIEWA;
+}
+
 }  // namespace
+
+std::vector<DialogSize> DialogSizesIn(const void *res_data, size_t res_size) {
+  std::vector<DialogSize> sizes;
+  std::vector<standin::ResourceEntry> entries;
+  std::string error;
+  if (!standin::ParseResFile(res_data, res_size, &entries, &error)) return sizes;
+  for (const standin::ResourceEntry &entry : entries) {
+    if (!entry.type.is_number || entry.type.number != 5) continue;  // RT_DIALOG
+    standin::DialogTemplate dialog;
+    if (standin::ParseDialogTemplate(entry.data.data(), entry.data.size(), &dialog, &error))
+      sizes.push_back(DialogSize{dialog.cx, dialog.cy});
+  }
+  return sizes;
+}
+
+std::wstring NetworkNotice() {
+  std::string local = standin::LocalComputerName();
+  if (local.empty()) return L"ﾈｯﾄﾜｰｸ ﾌｧｲﾙにｺﾝﾋﾟｭｰﾀが 1 台もありません。";
+  if (!standin::ComputerExists(local)) return L"このｺﾝﾋﾟｭｰﾀ (" + DecodeUtf8(local) + L") はﾈｯﾄﾜｰｸ ﾌｧｲﾙにありません。";
+  return L"";
+}
 
 TerminalDriver::TerminalDriver(Terminal &terminal, std::vector<std::string> help_directories)
     : terminal_(terminal), help_directories_(std::move(help_directories)) {}
 
-bool TerminalDriver::TooSmall() const {
+FrameSize TerminalDriver::NeededSize() const {
   FrameSize need = painter_.RequiredSize();
-  return terminal_.Cols() < std::max(need.cols, kMinimumCols) || terminal_.Rows() < std::max(need.rows, kMinimumRows);
+  if (need.cols > 0 && painter_.ScaleFixed()) {
+    for (const DialogSize &size : dialog_sizes_) {
+      FrameSize frame = FrameForClient(size.cx, size.cy, painter_.CurrentScale());
+      need.cols = std::max(need.cols, frame.cols);
+      need.rows = std::max(need.rows, frame.rows);
+    }
+  }
+  need.cols = std::max(need.cols, kMinimumCols);
+  need.rows = std::max(need.rows, kMinimumRows);
+  return need;
+}
+
+bool TerminalDriver::TooSmall() const {
+  FrameSize need = NeededSize();
+  return terminal_.Cols() < need.cols || terminal_.Rows() < need.rows;
+}
+
+void TerminalDriver::PaintKeyHint() {
+  // On the screen's last line, over the bottom border of a window that
+  // reaches it, never over a window's inside.
+  std::wstring text = kKeyHint;
+  uint16_t attr = kReverse;
+  if (!notice_.empty()) {
+    // A notice may be longer than a line (a network file's fault names the
+    // file and the line): it wraps upwards from the last line, never cut.
+    std::vector<std::wstring> lines;
+    size_t start = 0;
+    for (size_t end; (end = notice_.find(L'\n', start)) != std::wstring::npos; start = end + 1)
+      for (const std::wstring &line : WrapLine(notice_.substr(start, end - start), std::max(2, canvas_.Cols())))
+        lines.push_back(line);
+    for (const std::wstring &line : WrapLine(notice_.substr(start), std::max(2, canvas_.Cols()))) lines.push_back(line);
+    if (lines.size() > 1) {
+      const int top = std::max(0, canvas_.Rows() - static_cast<int>(lines.size()));
+      for (int y = top; y < canvas_.Rows(); ++y) {
+        canvas_.Fill(CellRect{0, y, canvas_.Cols(), 1}, L' ', kWarningColour | kBold);
+        canvas_.Put(0, y, lines[static_cast<size_t>(y - top)], kWarningColour | kBold, canvas_.Cols());
+      }
+      return;
+    }
+    text = L" " + notice_ + L" ";
+    attr = kWarningColour | kBold;
+  } else if (pointer_ != nullptr) {
+    text = kPointerHint;
+  } else if (sizing_list_ != nullptr) {
+    text = kSizerHint;
+  }
+  text = ClipToWidth(text, canvas_.Cols());
+  int x = std::max(0, (canvas_.Cols() - TextWidth(text)) / 2);
+  canvas_.Put(x, canvas_.Rows() - 1, text, attr);
 }
 
 std::vector<HWND> TerminalDriver::BoxesInFront() {
@@ -66,9 +156,7 @@ void TerminalDriver::Render() {
   painter_.Paint(canvas_, busy_shown_);
   if (TooSmall()) {
     canvas_.Clear();
-    FrameSize need = painter_.RequiredSize();
-    need.cols = std::max(need.cols, kMinimumCols);
-    need.rows = std::max(need.rows, kMinimumRows);
+    FrameSize need = NeededSize();
     std::vector<std::wstring> lines = TooSmallMessage(need, cols, rows);
     for (size_t i = 0; i < lines.size(); ++i) {
       std::vector<std::wstring> wrapped = WrapLine(lines[i], std::max(2, cols));
@@ -81,7 +169,10 @@ void TerminalDriver::Render() {
   if (pointer_ != nullptr && boxes.empty()) {
     if (auto cells = painter_.CellsOf(pointer_)) canvas_.AddAttr(cells->x, cells->y, cells->w, kReverse | kUnderline);
   }
-  if (help_.IsOpen()) help_.Draw(canvas_);
+  if (help_.IsOpen())
+    help_.Draw(canvas_);
+  else
+    PaintKeyHint();
   for (HWND box : boxes) {
     CellRect over{0, 0, cols, rows};
     if (auto frame = painter_.FrameOf(standin::OwnerOf(box))) over = *frame;
@@ -96,10 +187,14 @@ bool TerminalDriver::DeliverToBox(HWND box, const TerminalEvent &e) {
   MessageBoxView &view = ViewOf(box);
   if (e.key == Key::kMouse) {
     // A click beside the box reaches any window that is not disabled (an
-    // ownerless box leaves the main window enabled).
+    // ownerless box leaves the main window enabled); one inside it brings
+    // the keyboard back to it.
     if (std::optional<int> answer = view.HandleClick(e.x, e.y)) return standin::AnswerMessageBox(box, *answer);
+    if (view.Contains(e.x, e.y)) return standin::ClickControl(box);
     return Click(e);
   }
+  // Keys go where the focus is: to the box, or to the window clicked beside it.
+  if (standin::FocusWindow() != box) return Deliver(e);
   if (std::optional<int> answer = view.HandleKey(e)) return standin::AnswerMessageBox(box, *answer);
   return false;
 }
@@ -111,16 +206,13 @@ bool TerminalDriver::Click(const TerminalEvent &e) {
       return standin::ClickControl(hit.control);
     case WindowPainter::Hit::kListItem:
       return standin::ClickItem(hit.control, hit.index, e.shift, e.ctrl);
-    case WindowPainter::Hit::kComboItem: {
+    case WindowPainter::Hit::kComboItem:
       // Picking an item of an open drop-down list makes it current and
-      // closes the list, as a click there does.
-      if (!standin::SelectItems(hit.control, {hit.index})) return false;
-      if (standin::IsDroppedDown(hit.control)) standin::PressKey(VK_F4);
-      return true;
-    }
+      // closes the list (the control does both), as a click there does.
+      return standin::SelectItems(hit.control, {hit.index});
     case WindowPainter::Hit::kCloseBox:
       return standin::PressCloseBox(hit.window);
-    case WindowPainter::Hit::kNothing:
+    default:
       break;
   }
   return false;
@@ -166,6 +258,80 @@ bool TerminalDriver::PointerKey(const TerminalEvent &e, bool *clicked) {
   }
 }
 
+bool TerminalDriver::ColumnSizerKey(const TerminalEvent &e) {
+  if (sizing_list_ != nullptr && !standin::AcceptsInput(sizing_list_)) sizing_list_ = nullptr;  // closed or covered
+  if (sizing_list_ == nullptr) {
+    if (e.key != Key::kF3) return false;
+    for (HWND control : standin::ControlsOf(standin::ActiveWindow()))
+      if (standin::ClassNameOf(control) == WC_LISTVIEWA && standin::AcceptsInput(control) && IsWindowVisible(control) &&
+          !standin::ColumnsOf(control).empty()) {
+        sizing_list_ = control;
+        sizing_column_ = 0;
+        break;
+      }
+    if (sizing_list_ == nullptr) terminal_.Beep();
+  } else {
+    int columns = static_cast<int>(standin::ColumnsOf(sizing_list_).size());
+    switch (e.key) {
+      case Key::kLeft:
+      case Key::kRight:
+        painter_.ResizeColumn(sizing_list_, sizing_column_, e.key == Key::kRight ? 1 : -1);
+        break;
+      case Key::kTab:
+        sizing_column_ = (sizing_column_ + (e.shift ? columns - 1 : 1)) % std::max(1, columns);
+        break;
+      case Key::kF3:
+      case Key::kEnter:
+      case Key::kEscape:
+        sizing_list_ = nullptr;
+        break;
+      default:
+        break;  // the sizer keeps the keyboard until it is put away
+    }
+  }
+  painter_.MarkColumn(sizing_list_, sizing_list_ != nullptr ? sizing_column_ : -1);
+  return true;
+}
+
+bool TerminalDriver::ScrollOrSize(const TerminalEvent &e) {
+  if (e.key == Key::kMouseUp) {
+    if (drag_list_ != nullptr && e.x != drag_x_ && standin::AcceptsInput(drag_list_))
+      painter_.ResizeColumn(drag_list_, drag_column_, e.x - drag_x_);
+    drag_list_ = nullptr;
+    return true;
+  }
+  if (e.key != Key::kMouse && e.key != Key::kWheelUp && e.key != Key::kWheelDown) return false;
+  WindowPainter::Hit hit = painter_.HitTest(e.x, e.y);
+  if (hit.control == nullptr || !IsListClass(hit.control)) return false;
+  if (!standin::AcceptsInput(hit.control)) return true;  // a disabled list neither scrolls nor sizes
+  int page = std::max(1, painter_.PageOf(hit.control) - 1);
+  if (e.key == Key::kWheelUp || e.key == Key::kWheelDown) {
+    painter_.ScrollList(hit.control, e.key == Key::kWheelUp ? -kWheelRows : kWheelRows);
+    return true;
+  }
+  switch (hit.kind) {
+    case WindowPainter::Hit::kScrollLineUp:
+      painter_.ScrollList(hit.control, -1);
+      return true;
+    case WindowPainter::Hit::kScrollLineDown:
+      painter_.ScrollList(hit.control, 1);
+      return true;
+    case WindowPainter::Hit::kScrollPageUp:
+      painter_.ScrollList(hit.control, -page);
+      return true;
+    case WindowPainter::Hit::kScrollPageDown:
+      painter_.ScrollList(hit.control, page);
+      return true;
+    case WindowPainter::Hit::kColumnDivider:
+      drag_list_ = hit.control;
+      drag_column_ = hit.index;
+      drag_x_ = e.x;
+      return true;
+    default:
+      return false;
+  }
+}
+
 bool TerminalDriver::Deliver(const TerminalEvent &e) {
   if (e.key == Key::kMouse) return Click(e);
   InputAction action = TranslateKey(e);
@@ -173,9 +339,9 @@ bool TerminalDriver::Deliver(const TerminalEvent &e) {
     case InputAction::kPressKey:
       return standin::PressKey(action.virtual_key, action.shift, action.ctrl, action.alt);
     case InputAction::kTypeChars:
-      return standin::TypeChars(action.ansi);
+      return standin::TypeChars(standin::TypedAnsi(action.typed));
     case InputAction::kNothing:
-      if (e.key == Key::kChar) terminal_.Beep();  // a character the program's code page cannot hold
+      if (e.key == Key::kChar) terminal_.Beep();  // a control or Alt character with no key of its own
       return false;
   }
   return false;
@@ -186,6 +352,7 @@ void TerminalDriver::WaitForInput() {
     Render();
     TerminalEvent e = terminal_.Read();
     if (e.key == Key::kNone || e.key == Key::kResize || TooSmall()) continue;
+    notice_.clear();  // said once
     std::vector<HWND> boxes = BoxesInFront();
     if (!boxes.empty()) {
       if (DeliverToBox(boxes.back(), e)) return;
@@ -193,17 +360,34 @@ void TerminalDriver::WaitForInput() {
     }
     if (help_.IsOpen()) {
       // The help window is in front and has the keyboard until it is closed.
-      if (e.key != Key::kMouse) help_.HandleKey(e);
+      if (e.key == Key::kWheelUp || e.key == Key::kWheelDown) {
+        TerminalEvent scroll;
+        scroll.key = e.key == Key::kWheelUp ? Key::kUp : Key::kDown;
+        for (int i = 0; i < kWheelRows; ++i) help_.HandleKey(scroll);
+      } else if (e.key != Key::kMouse && e.key != Key::kMouseUp) {
+        help_.HandleKey(e);
+      }
       continue;
     }
     bool clicked = false;
-    if (PointerKey(e, &clicked)) {
+    if (sizing_list_ == nullptr && PointerKey(e, &clicked)) {
       if (clicked) return;
+      continue;
+    }
+    if (ColumnSizerKey(e) || ScrollOrSize(e)) continue;
+    if (e.key == Key::kF1) {
+      // The program leaves the WM_HELP that F1 brings unhandled; the front
+      // end opens the program's help at its contents, as its Help button does.
+      bool taken = Deliver(e);
+      Help(nullptr, kProgramHelpFile, HELP_CONTENTS, 0);
+      if (taken) return;
       continue;
     }
     if (Deliver(e)) return;
   }
 }
+
+void TerminalDriver::ShowNotice(const std::string &text) { SetNotice(DecodeUtf8(text)); }
 
 void TerminalDriver::Help(HWND /*owner*/, const std::string &file, UINT command, ULONG_PTR /*data*/) {
   if (command == HELP_QUIT) {
@@ -219,6 +403,10 @@ void TerminalDriver::Help(HWND /*owner*/, const std::string &file, UINT command,
   for (const std::string &dir : help_directories_) lines.push_back(L"  " + DecodeUtf8(dir));
   help_.Open(lines);
 }
+
+void TerminalDriver::Beep() { terminal_.Beep(); }
+
+void TerminalDriver::ProgramFault(const std::string &what) { throw ProgramFaulted(what); }
 
 void TerminalDriver::CursorChanged(HCURSOR /*cursor*/) {
   // The program is busy between its waits for input; show the mark at once.

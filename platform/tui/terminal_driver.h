@@ -12,20 +12,51 @@
 
 #include <standin/driver.h>
 
+#include <cstddef>
 #include <map>
+#include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace tui {
+
+// The sizes of the dialog templates in a compiled resource file, in dialog
+// units: what the program may show, so that the screen it needs is known
+// before it shows it.
+struct DialogSize {
+  int cx = 0, cy = 0;
+};
+std::vector<DialogSize> DialogSizesIn(const void *res_data, size_t res_size);
+
+// What the user should know about a network that is legal but gives the
+// program nothing to manage (no computer at all, or none by the local name),
+// or "" when there is nothing to say.
+std::wstring NetworkNotice();
+
+// Thrown through the program when it did what the platform does not survive.
+class ProgramFaulted : public std::runtime_error {
+ public:
+  explicit ProgramFaulted(const std::string &what) : std::runtime_error(what) {}
+};
 
 class TerminalDriver : public standin::Driver {
  public:
   // help_directories: where help texts are looked for, in order.
   TerminalDriver(Terminal &terminal, std::vector<std::string> help_directories);
 
+  // The program's dialogs: the screen must hold the largest of them.
+  void SetDialogSizes(std::vector<DialogSize> sizes) { dialog_sizes_ = std::move(sizes); }
+  // A line said once, in place of the key hint, until the first key or click.
+  void SetNotice(std::wstring notice) { notice_ = std::move(notice); }
+
   void WaitForInput() override;
   void Help(HWND owner, const std::string &file, UINT command, ULONG_PTR data) override;
   void CursorChanged(HCURSOR cursor) override;
+  // A message of the platform's own (UTF-8), shown like a notice.
+  void ShowNotice(const std::string &text);
+  void Beep() override;
+  void ProgramFault(const std::string &what) override;
 
  private:
   void Render();
@@ -36,6 +67,8 @@ class TerminalDriver : public standin::Driver {
   // A key or click while a message box is in front; true when the program
   // took it.
   bool DeliverToBox(HWND box, const TerminalEvent &event);
+  void PaintKeyHint();
+  FrameSize NeededSize() const;
   bool TooSmall() const;
   // Gives one terminal event to the program; true when the program took it.
   bool Deliver(const TerminalEvent &event);
@@ -46,9 +79,24 @@ class TerminalDriver : public standin::Driver {
   // mouse. Returns true when the key was the pointer's; *clicked when it
   // clicked a control.
   bool PointerKey(const TerminalEvent &event, bool *clicked);
+  // F3 sizes the columns of the active window's list view from the
+  // keyboard, as dragging a header divider does: Left and Right narrow and
+  // widen the marked column, Tab moves to the next. True when the key was
+  // the sizer's.
+  bool ColumnSizerKey(const TerminalEvent &event);
+  // The wheel, the scroll bars and the header dividers; true when the event
+  // was one of theirs.
+  bool ScrollOrSize(const TerminalEvent &event);
 
-  HWND pointer_ = nullptr;  // the control pointed at, while the pointer is shown
   std::map<HWND, MessageBoxView> box_views_;
+  HWND pointer_ = nullptr;      // the control pointed at, while the pointer is shown
+  HWND sizing_list_ = nullptr;  // the list view whose columns F3 sizes, while it does
+  int sizing_column_ = 0;
+  HWND drag_list_ = nullptr;  // a header divider being dragged: its list view,
+  int drag_column_ = 0;       // column,
+  int drag_x_ = 0;            // and where the drag began
+  std::vector<DialogSize> dialog_sizes_;
+  std::wstring notice_;
 
   Terminal &terminal_;
   std::vector<std::string> help_directories_;

@@ -2,6 +2,7 @@
 
 #include <standin/text.h>
 
+#include <algorithm>
 #include <cwchar>
 
 namespace tui {
@@ -106,6 +107,12 @@ std::wstring ClipToWidth(const std::wstring &text, int width) {
   return text.substr(0, n);
 }
 
+std::wstring FitWithEllipsis(const std::wstring &text, int width) {
+  if (TextWidth(text) <= width) return text;
+  if (width <= 3) return std::wstring(static_cast<size_t>(std::max(0, width)), L'.');
+  return ClipToWidth(text, width - 3) + L"...";
+}
+
 std::wstring SkipColumns(const std::wstring &text, int skip) {
   int gone = 0;
   size_t n = 0;
@@ -142,21 +149,86 @@ std::vector<std::wstring> SplitLines(const std::wstring &text) {
   return lines;
 }
 
-std::vector<std::wstring> WrapLine(const std::wstring &line, int width) {
-  std::vector<std::wstring> pieces;
+namespace {
+
+// Characters a line may not start with, and those it may not end with.
+bool NoLineStart(wchar_t c) {
+  static const std::wstring kMarks =
+      L"\x3001\x3002\xFF0C\xFF0E\x30FB\xFF1A\xFF1B\xFF1F\xFF01\x309B\x309C\x30FD\x30FE\x309D\x309E\x3005\x30FC"
+      L"\xFF09\x300D\x300F\x3011\x3015\x3009\x300B\xFF3D\xFF5D"
+      L"\x3041\x3043\x3045\x3047\x3049\x3063\x3083\x3085\x3087\x308E"
+      L"\x30A1\x30A3\x30A5\x30A7\x30A9\x30C3\x30E3\x30E5\x30E7\x30EE\x30F5\x30F6"
+      L"\xFF61\xFF63\xFF64\xFF67\xFF68\xFF69\xFF6A\xFF6B\xFF6C\xFF6D\xFF6E\xFF6F\xFF70\xFF9E\xFF9F"
+      L")]},.:;?!%";
+  return kMarks.find(c) != std::wstring::npos;
+}
+
+bool NoLineEnd(wchar_t c) {
+  static const std::wstring kMarks = L"\xFF08\x300C\x300E\x3010\x3014\x3008\x300A\xFF3B\xFF5B\xFF62([{";
+  return kMarks.find(c) != std::wstring::npos;
+}
+
+// Japanese text breaks between any two characters; half-width katakana too.
+bool BreaksAnywhere(wchar_t c) { return CharWidth(c) == 2 || (c >= 0xFF61 && c <= 0xFF9F); }
+
+// May a line break between line[at - 1] and line[at]? Blanks at a break
+// are dropped, so the rules look past them.
+bool MayBreakBefore(const std::wstring &line, size_t at) {
+  size_t last = line.find_last_not_of(L' ', at - 1);
+  if (last != std::wstring::npos && NoLineEnd(line[last])) return false;
+  size_t next = line.find_first_not_of(L' ', at);
+  if (next != std::wstring::npos && NoLineStart(line[next])) return false;
+  wchar_t before = line[at - 1], after = line[at];
+  return before == L' ' || after == L' ' || BreaksAnywhere(before) || BreaksAnywhere(after);
+}
+
+}  // namespace
+
+std::vector<std::wstring> WrapLine(const std::wstring &line, int width, int continuation_indent) {
   if (width < 2) width = 2;
-  std::wstring rest = line;
-  while (TextWidth(rest) > width) {
-    std::wstring head = ClipToWidth(rest, width);
-    size_t cut = head.size();
-    size_t blank = head.find_last_of(L' ');
-    if (blank != std::wstring::npos && blank > 0) cut = blank;
-    pieces.push_back(rest.substr(0, cut));
-    rest = rest.substr(cut);
-    if (!rest.empty() && rest[0] == L' ') rest.erase(0, 1);
+  continuation_indent = std::max(0, std::min(continuation_indent, width - 2));
+  std::vector<std::wstring> pieces;
+  size_t start = 0;
+  const size_t n = line.size();
+  for (;;) {
+    std::wstring indent(pieces.empty() ? 0 : static_cast<size_t>(continuation_indent), L' ');
+    int room = width - static_cast<int>(indent.size());
+    // The most that fits.
+    size_t end = start;
+    for (int used = 0; end < n && used + CharWidth(line[end]) <= room; ++end) used += CharWidth(line[end]);
+    if (end == start && end < n) ++end;  // a character wider than the room still goes somewhere
+    if (end >= n) {
+      pieces.push_back(indent + line.substr(start));
+      return pieces;
+    }
+    // The last allowed break that leaves more than blanks on this line.
+    size_t first_text = start;
+    while (first_text < n && line[first_text] == L' ') ++first_text;
+    size_t cut = end;
+    while (cut > first_text + 1 && !MayBreakBefore(line, cut)) --cut;
+    if (cut <= first_text + 1 && !MayBreakBefore(line, cut)) cut = end;  // no break fits: split the word
+    size_t keep = cut;
+    while (keep > first_text && line[keep - 1] == L' ') --keep;
+    pieces.push_back(indent + line.substr(start, keep - start));
+    start = cut;
+    while (start < n && line[start] == L' ') ++start;
+    if (start >= n) return pieces;
   }
-  pieces.push_back(rest);
-  return pieces;
+}
+
+int HangingIndent(const std::wstring &line, int width) {
+  size_t lead = line.find_first_not_of(L' ');
+  if (lead == std::wstring::npos) return 0;
+  int indent = static_cast<int>(lead);
+  size_t gap = line.find(L"  ", lead);
+  if (gap != std::wstring::npos) {
+    size_t text = line.find_first_not_of(L' ', gap);
+    if (text != std::wstring::npos) {
+      int hang = TextWidth(line.substr(0, text));
+      if (hang <= width / 2) indent = hang;
+    }
+  }
+  return std::min(indent, width / 2);
 }
 
 }  // namespace tui

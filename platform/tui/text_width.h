@@ -23,6 +23,9 @@ int TextWidth(const std::wstring &text);
 // The longest prefix that fits `width` columns; a wide character that would
 // straddle the limit is left out.
 std::wstring ClipToWidth(const std::wstring &text, int width);
+// The text as a list view cell shows it in `width` columns: whole, or cut
+// and ended with "..." when it does not fit.
+std::wstring FitWithEllipsis(const std::wstring &text, int width);
 // Drops whole characters from the front until at most `skip` columns are gone.
 std::wstring SkipColumns(const std::wstring &text, int skip);
 
@@ -36,9 +39,18 @@ Label ParseMnemonic(const std::wstring &raw);
 
 // Splits at "\r\n", "\n" and "\r".
 std::vector<std::wstring> SplitLines(const std::wstring &text);
-// Breaks one line into pieces of at most `width` columns, at blanks where it
-// can and inside words (Japanese has none) where it must.
-std::vector<std::wstring> WrapLine(const std::wstring &line, int width);
+// Breaks one line into pieces of at most `width` columns: at blanks, or
+// between Japanese characters (which need none), following the Japanese
+// line-breaking rules: no piece starts with a closing mark or small kana
+// (。、）」ゃ ...) nor ends with an opening mark (「（ ...). A word is split
+// only when no other break fits. Pieces after the first start with
+// `continuation_indent` blanks; no piece is only blanks.
+std::vector<std::wstring> WrapLine(const std::wstring &line, int width, int continuation_indent = 0);
+// Where the continuation lines of a wrapped text line start: under the
+// text after the first gap of two or more blanks (a term and its
+// description), else under the line's own first character; never past half
+// the width.
+int HangingIndent(const std::wstring &line, int width);
 
 }  // namespace tui
 

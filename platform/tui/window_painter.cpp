@@ -46,13 +46,8 @@ int PutLabel(Canvas &canvas, int x, int y, const Label &label, uint16_t attr, in
   return used;
 }
 
-void PaintScrollBar(Canvas &canvas, int x, int y, int h, int top, int visible, int count, uint16_t attr) {
-  if (count <= visible || h < 1) return;
-  canvas.VLine(x, y, h, attr);
-  int thumb = std::max(1, h * visible / count);
-  int pos = (h - thumb) * top / std::max(1, count - visible);
-  for (int i = 0; i < thumb; ++i) canvas.Put(x, y + pos + i, std::wstring(1, kScrollThumb), attr);
-}
+// Up and down arrows of a scroll bar, in the terminal's plain characters.
+constexpr wchar_t kScrollUpArrow = L'^', kScrollDownArrow = L'v';
 
 }  // namespace
 
@@ -104,6 +99,8 @@ void WindowPainter::Paint(Canvas &canvas, bool busy) {
   for (auto it = lists_.begin(); it != lists_.end();) it = seen.count(it->first) ? std::next(it) : lists_.erase(it);
   for (auto it = edit_scroll_.begin(); it != edit_scroll_.end();)
     it = seen.count(it->first) ? std::next(it) : edit_scroll_.erase(it);
+  for (auto it = list_view_widths_.begin(); it != list_view_widths_.end();)
+    it = seen.count(it->first) ? std::next(it) : list_view_widths_.erase(it);
 }
 
 void WindowPainter::PaintWindow(Canvas &canvas, HWND window, const CellRect &frame, bool active, bool busy) {
@@ -225,26 +222,22 @@ void WindowPainter::PaintButton(Canvas &canvas, HWND control, const CellRect &r,
   uint16_t frame_attr = base | (is_default ? kBold : kPlain);
   if (is_default) text_attr |= kBold;
   // A label too long for its button widens it into the free room to its
-  // right, and loses the brackets before it loses characters.
+  // right; what still does not fit is cut, and the brackets stay, so that a
+  // button always looks like one.
   int label_width = TextWidth(label.text);
   int w = r.w;
-  bool brackets = true;
-  if (label_width + 2 > w) {
-    w = std::min(room, label_width + 2);
-    if (label_width + 2 > w && r.w >= 2) {
-      brackets = false;
-      w = std::max(r.w, std::min(room, label_width));
-    }
+  if (label_width + 2 > w) w = std::max(r.w, std::min(room, label_width + 2));
+  if (w < 3) {
+    canvas.Fill(CellRect{r.x, r.y, w, 1}, L' ', text_attr);
+    PutLabel(canvas, r.x, r.y, label, text_attr, w, enabled);
+    return;
   }
-  int inner = brackets ? std::max(0, w - 2) : w;
-  int inner_x = brackets ? r.x + 1 : r.x;
-  canvas.Fill(CellRect{inner_x, r.y, inner, 1}, L' ', text_attr);
+  int inner = w - 2;
+  canvas.Fill(CellRect{r.x + 1, r.y, inner, 1}, L' ', text_attr);
   int width = std::min(inner, label_width);
-  PutLabel(canvas, inner_x + (inner - width) / 2, r.y, label, text_attr, inner, enabled);
-  if (brackets) {
-    canvas.Put(r.x, r.y, L"[", frame_attr);
-    canvas.Put(r.x + w - 1, r.y, L"]", frame_attr);
-  }
+  PutLabel(canvas, r.x + 1 + (inner - width) / 2, r.y, label, text_attr, inner, enabled);
+  canvas.Put(r.x, r.y, L"[", frame_attr);
+  canvas.Put(r.x + w - 1, r.y, L"]", frame_attr);
 }
 
 void WindowPainter::PaintEdit(Canvas &canvas, HWND control, const CellRect &r, bool focused, bool enabled) {
@@ -278,7 +271,18 @@ void WindowPainter::PaintEdit(Canvas &canvas, HWND control, const CellRect &r, b
   bool right = (style & ES_RIGHT) || (standin::ExStyleOf(control) & WS_EX_RIGHT);
   if (right && width < r.w) align = r.w - width;
   canvas.Put(r.x + align + offset, r.y, shown, attr, r.w - align - offset);
-  if (focused && enabled) canvas.SetCursor(r.x + align + caret_col - scroll, r.y);
+  if (!focused || !enabled) return;
+  canvas.SetCursor(r.x + align + caret_col - scroll, r.y);
+  // The selected text is highlighted while the edit has the focus.
+  DWORD start = 0, end = 0;
+  standin::DeliverMessage(control, EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
+  if (start >= end) return;
+  auto column_of = [&](DWORD bytes) {
+    std::wstring before = AnsiToWide(ansi.substr(0, std::min<size_t>(bytes, ansi.size())));
+    return (style & ES_PASSWORD) ? static_cast<int>(before.size()) : TextWidth(before);
+  };
+  int from = std::max(0, column_of(start) - scroll), to = std::min(r.w - align, column_of(end) - scroll);
+  if (to > from) canvas.AddAttr(r.x + align + from, r.y, to - from, kReverse);
 }
 
 void WindowPainter::PaintStatic(Canvas &canvas, HWND control, const CellRect &r, int room, bool enabled) {
@@ -320,9 +324,74 @@ int WindowPainter::VisibleTop(HWND list, int caret, int visible, int count) {
     // The control scrolled itself (or was refilled): follow it.
     view.top = std::max(0, control_top);
     view.control_top = control_top;
+    view.caret = -2;
   }
-  view.top = ScrollToShow(view.top, caret, visible, count);
+  // The view follows the caret when it moves; the wheel and the scroll bar
+  // may take it away from the caret meanwhile.
+  view.top = ScrollToShow(view.top, caret != view.caret ? caret : -1, visible, count);
+  view.caret = caret;
+  view.visible = std::max(1, visible);
+  view.count = count;
   return view.top;
+}
+
+void WindowPainter::PaintScrollBar(Canvas &canvas, HWND window, HWND list, int x, int y, int h, uint16_t attr) {
+  const ListView &view = lists_[list];
+  if (view.count <= view.visible || h < 1) return;
+  canvas.VLine(x, y, h, attr);
+  int track_y = y, track_h = h;
+  if (h >= 4) {
+    canvas.Put(x, y, std::wstring(1, kScrollUpArrow), attr | kReverse);
+    canvas.Put(x, y + h - 1, std::wstring(1, kScrollDownArrow), attr | kReverse);
+    AddRegion(CellRect{x, y, 1, 1}, Hit::kScrollLineUp, window, list);
+    AddRegion(CellRect{x, y + h - 1, 1, 1}, Hit::kScrollLineDown, window, list);
+    track_y = y + 1;
+    track_h = h - 2;
+  }
+  int thumb = std::max(1, track_h * view.visible / view.count);
+  int pos = (track_h - thumb) * view.top / std::max(1, view.count - view.visible);
+  for (int i = 0; i < thumb; ++i) canvas.Put(x, track_y + pos + i, std::wstring(1, kScrollThumb), attr);
+  if (pos > 0) AddRegion(CellRect{x, track_y, 1, pos}, Hit::kScrollPageUp, window, list);
+  int below = track_y + pos + thumb;
+  if (below < track_y + track_h)
+    AddRegion(CellRect{x, below, 1, track_y + track_h - below}, Hit::kScrollPageDown, window, list);
+}
+
+void WindowPainter::ScrollList(HWND list, int rows) {
+  auto it = lists_.find(list);
+  if (it == lists_.end()) return;
+  ListView &view = it->second;
+  view.top = std::max(0, std::min(view.top + rows, view.count - view.visible));
+}
+
+int WindowPainter::PageOf(HWND list) const {
+  auto it = lists_.find(list);
+  return it == lists_.end() ? 1 : it->second.visible;
+}
+
+bool WindowPainter::ResizeColumn(HWND list_view, int column, int cells) {
+  std::vector<standin::ListViewColumnInfo> columns = standin::ColumnsOf(list_view);
+  auto shown = list_view_widths_.find(list_view);
+  if (column < 0 || column >= static_cast<int>(columns.size()) || shown == list_view_widths_.end()) return false;
+  std::vector<int> pixels;
+  for (const auto &c : columns) pixels.push_back(c.width);
+  size_t c = static_cast<size_t>(column);
+  int target = std::max(1, ColumnCells(pixels, shown->second)[c] + cells);
+  // The other columns give way when the columns no longer fit together, so
+  // the width that shows `target` cells is found by steps of one cell.
+  constexpr int kPixelsPerCell = 6;
+  int limit = kPixelsPerCell * 4 * shown->second;
+  while (cells != 0) {
+    int next = pixels[c] + (cells > 0 ? kPixelsPerCell : -kPixelsPerCell);
+    if (next < 0 || next > limit) break;
+    pixels[c] = next;
+    int now = ColumnCells(pixels, shown->second)[c];
+    if ((cells > 0 && now >= target) || (cells < 0 && now <= target)) break;
+  }
+  LVCOLUMNA width = {};
+  width.mask = LVCF_WIDTH;
+  width.cx = pixels[c];
+  return standin::DeliverMessage(list_view, LVM_SETCOLUMNA, c, reinterpret_cast<LPARAM>(&width)) != FALSE;
 }
 
 void WindowPainter::PaintListBox(Canvas &canvas, HWND window, HWND control, const CellRect &r, bool focused,
@@ -340,8 +409,12 @@ void WindowPainter::PaintListBox(Canvas &canvas, HWND window, HWND control, cons
   std::vector<int> selection = standin::SelectionOf(control);
   std::set<int> selected(selection.begin(), selection.end());
   int count = static_cast<int>(items.size());
+  // The focus rectangle is on the caret item, the first one until the caret
+  // moves, even when nothing is selected (LB_GETCARETINDEX's rule).
   int caret = standin::CaretIndexOf(control);
+  if (caret < 0 && count > 0) caret = 0;
   int top = VisibleTop(control, caret, inner.h, count);
+  AddRegion(r, Hit::kList, window, control);
   for (int row = 0; row < inner.h && top + row < count; ++row) {
     int index = top + row;
     uint16_t attr = base;
@@ -351,7 +424,13 @@ void WindowPainter::PaintListBox(Canvas &canvas, HWND window, HWND control, cons
     canvas.Put(inner.x, inner.y + row, AnsiToWide(items[static_cast<size_t>(index)]), attr, inner.w);
     AddRegion(CellRect{inner.x, inner.y + row, inner.w, 1}, Hit::kListItem, window, control, index);
   }
-  if (border) PaintScrollBar(canvas, r.Right() - 1, r.y, r.h, top, inner.h, count, base);
+  if (border) PaintScrollBar(canvas, window, control, r.Right() - 1, r.y, r.h, base);
+}
+
+std::vector<int> WindowPainter::ShownColumns(HWND list_view, int inner_width) {
+  std::vector<int> pixel_widths;
+  for (const auto &c : standin::ColumnsOf(list_view)) pixel_widths.push_back(c.width);
+  return ColumnCells(pixel_widths, inner_width);
 }
 
 void WindowPainter::PaintListView(Canvas &canvas, HWND window, HWND control, const CellRect &r, bool focused,
@@ -360,17 +439,24 @@ void WindowPainter::PaintListView(Canvas &canvas, HWND window, HWND control, con
   uint16_t base = Dimmed(enabled);
   if (r.w < 3 || r.h < 3) return;
   canvas.Box(r, base | (focused ? kBold : kPlain));
+  AddRegion(r, Hit::kList, window, control);
   CellRect inner{r.x + 1, r.y + 1, r.w - 2, r.h - 2};
+  list_view_widths_[control] = inner.w;
   std::vector<standin::ListViewColumnInfo> columns = standin::ColumnsOf(control);
-  std::vector<int> pixel_widths;
-  for (const auto &c : columns) pixel_widths.push_back(c.width);
-  std::vector<int> widths = ColumnCells(pixel_widths, inner.w);
+  std::vector<int> widths = ShownColumns(control, inner.w);
   if (!(style & LVS_NOCOLUMNHEADER) && !columns.empty()) {
+    uint16_t header = base | kUnderline | kBold;
     int x = inner.x;
     for (size_t c = 0; c < columns.size() && x < inner.Right(); ++c) {
       int w = std::min(widths[c], inner.Right() - x);
-      canvas.Fill(CellRect{x, inner.y, w, 1}, L' ', base | kUnderline | kBold);
-      canvas.Put(x, inner.y, AnsiToWide(columns[c].title), base | kUnderline | kBold, w - 1);
+      canvas.Fill(CellRect{x, inner.y, w, 1}, L' ', header);
+      canvas.Put(x, inner.y, FitWithEllipsis(AnsiToWide(columns[c].title), w - 1), header, w - 1);
+      // The divider at the column's right edge: dragging it sizes the column.
+      int divider = x + w - 1;
+      if (c + 1 < columns.size()) canvas.Put(divider, inner.y, std::wstring(1, kVLine), header);
+      if (control == marked_list_ && static_cast<int>(c) == marked_column_)
+        canvas.AddAttr(divider, inner.y, 1, kReverse);
+      AddRegion(CellRect{divider, inner.y, 1, 1}, Hit::kColumnDivider, window, control, static_cast<int>(c));
       x += w;
     }
     inner.y += 1;
@@ -392,13 +478,13 @@ void WindowPainter::PaintListView(Canvas &canvas, HWND window, HWND control, con
     int x = inner.x;
     for (size_t c = 0; c < widths.size() && c < texts.size() && x < inner.Right(); ++c) {
       int w = std::min(widths[c], inner.Right() - x);
-      bool last = c + 1 == widths.size();
-      canvas.Put(x, inner.y + row, AnsiToWide(texts[c]), attr, last ? w : w - 1);
+      int room = c + 1 == widths.size() ? w : w - 1;
+      canvas.Put(x, inner.y + row, FitWithEllipsis(AnsiToWide(texts[c]), room), attr, room);
       x += w;
     }
     AddRegion(CellRect{inner.x, inner.y + row, inner.w, 1}, Hit::kListItem, window, control, index);
   }
-  PaintScrollBar(canvas, r.Right() - 1, inner.y, inner.h, top, inner.h, count, base);
+  PaintScrollBar(canvas, window, control, r.Right() - 1, inner.y, inner.h, base);
 }
 
 void WindowPainter::PaintCombo(Canvas &canvas, HWND control, const CellRect &r, bool focused, bool enabled) {

@@ -20,10 +20,22 @@ namespace tui {
 class WindowPainter {
  public:
   struct Hit {
-    enum Kind { kNothing, kControl, kListItem, kComboItem, kCloseBox } kind = kNothing;
+    enum Kind {
+      kNothing,
+      kControl,
+      kListItem,
+      kComboItem,
+      kCloseBox,
+      kList,           // a list box or list view where no item is (the wheel scrolls it)
+      kColumnDivider,  // the right edge of list view column `index` in its header
+      kScrollLineUp,   // a list's scroll bar: its arrows and its track above and below the thumb
+      kScrollLineDown,
+      kScrollPageUp,
+      kScrollPageDown,
+    } kind = kNothing;
     HWND window = nullptr;   // the top-level window
-    HWND control = nullptr;  // kControl, kListItem, kComboItem
-    int index = -1;          // kListItem, kComboItem
+    HWND control = nullptr;  // every kind but kNothing and kCloseBox
+    int index = -1;          // kListItem, kComboItem: the item; kColumnDivider: the column
   };
 
   // Draws every visible top-level window. `busy` shows the wait cursor's
@@ -40,6 +52,21 @@ class WindowPainter {
   // Columns and rows the visible windows need (0 x 0 when none is shown).
   FrameSize RequiredSize() const;
   const Scale &CurrentScale() const { return scale_; }
+  bool ScaleFixed() const { return scale_fixed_; }
+
+  // Scrolls a list's view by `rows` (a page is the rows it shows), without
+  // moving its selection or caret, as the wheel and the scroll bar do.
+  void ScrollList(HWND list, int rows);
+  int PageOf(HWND list) const;
+  // Widens (cells > 0) or narrows a list view column by about `cells`
+  // columns as it is shown, setting the control's column width as a drag
+  // of the header divider does. False when the column does not exist.
+  bool ResizeColumn(HWND list_view, int column, int cells);
+  // Marks a list view column's header divider (-1: none).
+  void MarkColumn(HWND list_view, int column) {
+    marked_list_ = list_view;
+    marked_column_ = column;
+  }
 
  private:
   struct Region {
@@ -49,6 +76,9 @@ class WindowPainter {
   struct ListView {
     int top = 0;           // first row shown
     int control_top = -1;  // the control's own first visible item when last seen
+    int caret = -2;        // the caret when last drawn: the view follows it only when it moves
+    int visible = 1;       // rows shown
+    int count = 0;         // rows in all
   };
 
   void PaintWindow(Canvas &canvas, HWND window, const CellRect &frame, bool active, bool busy);
@@ -61,12 +91,18 @@ class WindowPainter {
   void PaintCombo(Canvas &canvas, HWND control, const CellRect &r, bool focused, bool enabled);
   void PaintDroppedCombo(Canvas &canvas, HWND window, HWND control, const CellRect &r, int list_rows);
   int VisibleTop(HWND list, int caret, int visible, int count);
+  void PaintScrollBar(Canvas &canvas, HWND window, HWND list, int x, int y, int h, uint16_t attr);
+  // Column widths in cells of a list view `inner_width` columns wide.
+  static std::vector<int> ShownColumns(HWND list_view, int inner_width);
   void AddRegion(const CellRect &cells, Hit::Kind kind, HWND window, HWND control, int index = -1);
 
   Scale scale_;
   bool scale_fixed_ = false;
   std::map<HWND, ListView> lists_;
   std::map<HWND, int> edit_scroll_;
+  std::map<HWND, int> list_view_widths_;  // inner width of each list view when last drawn
+  HWND marked_list_ = nullptr;
+  int marked_column_ = -1;
   std::map<HWND, CellRect> frames_;
   std::vector<Region> regions_;
   FrameSize required_;

@@ -383,12 +383,57 @@ BOOL WINAPI EndDialog(HWND hDlg, INT_PTR nResult) {
   return TRUE;
 }
 
+namespace {
+
+// What DefDlgProc returns for a message its dialog procedure handled: the
+// procedure's own value for the few messages that return one directly, else
+// the DWLP_MSGRESULT the procedure set (0 unless it set one).
+LRESULT HandledResult(const Window *dialog, UINT message, INT_PTR handled) {
+  const bool direct = message == WM_INITDIALOG || message == 0x002E /* WM_VKEYTOITEM */ ||
+                      message == 0x002F /* WM_CHARTOITEM */ || message == 0x0037 /* WM_QUERYDRAGICON */ ||
+                      message == 0x0039 /* WM_COMPAREITEM */ ||
+                      (message >= 0x0132 && message <= 0x0138) /* WM_CTLCOLORMSGBOX .. WM_CTLCOLORSTATIC */;
+  if (direct) return handled;
+  return dialog->alive ? dialog->msg_result : 0;
+}
+
+}  // namespace
+
+LONG_PTR WINAPI SetWindowLongPtrA(HWND hWnd, int nIndex, LONG_PTR dwNewLong) {
+  Window *window = FromHandle(hWnd);
+  if (window == nullptr) {
+    SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+    return 0;
+  }
+  if (window->kind != Kind::kDialog || nIndex != DWLP_MSGRESULT) {
+    SetLastError(ERROR_INVALID_INDEX);
+    return 0;
+  }
+  LONG_PTR previous = window->msg_result;
+  window->msg_result = dwNewLong;
+  return previous;
+}
+
+LONG_PTR WINAPI GetWindowLongPtrA(HWND hWnd, int nIndex) {
+  Window *window = FromHandle(hWnd);
+  if (window == nullptr) {
+    SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+    return 0;
+  }
+  if (window->kind != Kind::kDialog || nIndex != DWLP_MSGRESULT) {
+    SetLastError(ERROR_INVALID_INDEX);
+    return 0;
+  }
+  return window->msg_result;
+}
+
 LRESULT WINAPI DefDlgProcA(HWND hDlg, UINT Msg, WPARAM wParam, LPARAM lParam) {
   Window *dialog = FromHandle(hDlg);
   if (dialog == nullptr) return 0;
   if (dialog->dlgproc != nullptr) {
+    dialog->msg_result = 0;
     INT_PTR handled = dialog->dlgproc(hDlg, Msg, wParam, lParam);
-    if (handled || Msg == WM_INITDIALOG) return handled;
+    if (handled || Msg == WM_INITDIALOG) return HandledResult(dialog, Msg, handled);
     if (!dialog->alive) return 0;
   }
   switch (Msg) {

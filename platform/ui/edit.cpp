@@ -1,9 +1,10 @@
 // The EDIT class, single-line: ANSI text with double-byte characters kept
-// whole, a selection and caret, the text limit, and the typing rules of
-// ES_UPPERCASE, ES_LOWERCASE and ES_NUMBER.
+// whole, a selection and caret, the text limit (in bytes), the typing rules
+// of ES_UPPERCASE, ES_LOWERCASE and ES_NUMBER, and the clipboard commands.
 #include "window.h"
 
 #include <algorithm>
+#include <optional>
 
 namespace standin {
 namespace ui {
@@ -41,17 +42,29 @@ void Changed(Window *edit) {
   NotifyParent(edit, EN_CHANGE);
 }
 
-// Text typed by the user, under the style's rules and the limit.
-void TypeText(Window *edit, std::string typed) {
-  if (edit->style & ES_READONLY) return;
-  for (char &c : typed) {
-    if ((edit->style & ES_UPPERCASE) && typed.size() == 1 && c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-    if ((edit->style & ES_LOWERCASE) && typed.size() == 1 && c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+void ApplyCase(const Window *edit, std::string *text) {
+  for (char &c : *text) {
+    if ((edit->style & ES_UPPERCASE) && c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    if ((edit->style & ES_LOWERCASE) && c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
   }
-  if ((edit->style & ES_NUMBER) && (typed.size() != 1 || typed[0] < '0' || typed[0] > '9')) return;
+}
+
+// Text typed by the user, under the style's rules and the limit. A refused
+// character beeps, as the platform's edit does.
+void TypeText(Window *edit, std::string typed) {
+  if (edit->style & ES_READONLY) {
+    Beep();
+    return;
+  }
+  if (typed.size() == 1) ApplyCase(edit, &typed);
+  if ((edit->style & ES_NUMBER) && (typed.size() != 1 || typed[0] < '0' || typed[0] > '9')) {
+    Beep();
+    return;
+  }
   size_t low = SelLow(edit), high = SelHigh(edit);
   if (edit->text.size() - (high - low) + typed.size() > edit->limit) {
     NotifyParent(edit, EN_MAXTEXT);
+    Beep();
     return;
   }
   edit->text.replace(low, high - low, typed);
@@ -59,8 +72,45 @@ void TypeText(Window *edit, std::string typed) {
   Changed(edit);
 }
 
-void DeleteRange(Window *edit, size_t low, size_t high) {
+// WM_PASTE: the clipboard's text replaces the selection. A single-line edit
+// takes the text up to its first line break; the case styles apply, ES_NUMBER
+// does not, and the limit (bytes) cuts the text at a whole character.
+void Paste(Window *edit) {
   if (edit->style & ES_READONLY) return;
+  std::optional<std::string> clipboard = ClipboardAnsiText();
+  if (!clipboard) return;
+  std::string text = *clipboard;
+  size_t line_break = text.find_first_of("\r\n");
+  if (line_break != std::string::npos) text.resize(line_break);
+  ApplyCase(edit, &text);
+  size_t low = SelLow(edit), high = SelHigh(edit);
+  const size_t kept = edit->text.size() - (high - low);
+  const size_t room = kept < edit->limit ? edit->limit - kept : 0;
+  bool cut = false;
+  if (text.size() > room) {
+    text.resize(SnapToCharacter(text, room));
+    cut = true;
+  }
+  if (!text.empty() || high > low) {
+    edit->text.replace(low, high - low, text);
+    edit->sel_start = edit->sel_end = low + text.size();
+    Changed(edit);
+  }
+  if (cut) NotifyParent(edit, EN_MAXTEXT);
+}
+
+// WM_COPY: the selected bytes become the clipboard's CF_TEXT; nothing
+// selected copies nothing.
+void Copy(Window *edit) {
+  size_t low = SelLow(edit), high = SelHigh(edit);
+  if (low < high) SetClipboardAnsiText(edit->text.substr(low, high - low));
+}
+
+void DeleteRange(Window *edit, size_t low, size_t high) {
+  if (edit->style & ES_READONLY) {
+    Beep();
+    return;
+  }
   if (low >= high) return;
   edit->text.erase(low, high - low);
   edit->sel_start = edit->sel_end = low;
@@ -94,7 +144,17 @@ void HandleKey(Window *edit, WPARAM key) {
     case VK_END:
       MoveCaret(edit, text.size(), shift);
       break;
+    case VK_INSERT:  // Shift+Insert pastes, Ctrl+Insert copies
+      if (shift)
+        Send(edit, WM_PASTE, 0, 0);
+      else if (CurrentKeyState().ctrl)
+        Send(edit, WM_COPY, 0, 0);
+      break;
     case VK_DELETE:
+      if (shift) {  // Shift+Delete cuts
+        Send(edit, WM_CUT, 0, 0);
+        break;
+      }
       if (edit->sel_start != edit->sel_end)
         DeleteRange(edit, SelLow(edit), SelHigh(edit));
       else
@@ -117,6 +177,19 @@ void HandleChar(Window *edit, unsigned char c) {
       DeleteRange(edit, SelLow(edit), SelHigh(edit));
     else
       DeleteRange(edit, PreviousCharacter(edit->text, edit->sel_end), edit->sel_end);
+    return;
+  }
+  // Ctrl+V, Ctrl+C and Ctrl+X arrive as their control characters.
+  if (c == 0x16) {
+    Send(edit, WM_PASTE, 0, 0);
+    return;
+  }
+  if (c == 0x03) {
+    Send(edit, WM_COPY, 0, 0);
+    return;
+  }
+  if (c == 0x18) {
+    Send(edit, WM_CUT, 0, 0);
     return;
   }
   if (c < 0x20 || c == 0x7F) return;  // other control characters type nothing
@@ -181,6 +254,21 @@ LRESULT CALLBACK EditProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam)
     }
     case EM_REPLACESEL:
       ReplaceSelection(edit, lparam ? reinterpret_cast<LPCSTR>(lparam) : "");
+      return 0;
+    case WM_PASTE:
+      Paste(edit);
+      return 0;
+    case WM_COPY:
+      Copy(edit);
+      return 0;
+    case WM_CUT:
+      Copy(edit);
+      if (!(edit->style & ES_READONLY) && edit->sel_start != edit->sel_end)
+        DeleteRange(edit, SelLow(edit), SelHigh(edit));
+      return 0;
+    case WM_CLEAR:
+      if (!(edit->style & ES_READONLY) && edit->sel_start != edit->sel_end)
+        DeleteRange(edit, SelLow(edit), SelHigh(edit));
       return 0;
     case WM_CHAR:
       HandleChar(edit, static_cast<unsigned char>(wparam));

@@ -17,6 +17,7 @@ void ResetUserInterface() {
   ui::ResetCommonControls();
   ui::ResetCursorAndHelp();
   ui::ResetActivation();
+  ui::ResetClipboard();
 }
 
 std::vector<HWND> TopLevelWindows() {
@@ -279,6 +280,27 @@ bool ReplaceEditText(HWND edit, const std::string &ansi) {
   if (ansi.empty()) ui::Post(w, WM_CHAR, VK_BACK, 0, true);
   for (unsigned char c : ansi) ui::Post(w, WM_CHAR, c, 0, true);
   return true;
+}
+
+bool PasteIntoEdit(HWND edit) {
+  Window *w = FromHandle(edit);
+  if (w == nullptr || w->kind != Kind::kEdit || !ui::IsEnabledChain(w)) return false;
+  ui::Post(w, WM_LBUTTONDOWN, 0, 0, true);
+  ui::Post(w, ui::kMsgUserReplaceText, 0, 0, true);
+  ui::KeyState ctrl{false, true, false};
+  ui::PostKey(w, WM_KEYDOWN, 'V', ctrl);
+  ui::PostKey(w, WM_KEYUP, 'V', ctrl);
+  return true;
+}
+
+std::string TypedAnsi(const std::u16string &typed) {
+  std::string ansi;
+  for (char16_t unit : typed) {
+    char bytes[2];
+    const int size = WideCharToMultiByte(CP_ACP, 0, &unit, 1, bytes, sizeof bytes, nullptr, nullptr);
+    ansi.append(bytes, size > 0 ? static_cast<size_t>(size) : 0);
+  }
+  return ansi;
 }
 
 bool SelectItems(HWND control, const std::vector<int> &indices) {

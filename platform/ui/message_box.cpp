@@ -64,6 +64,9 @@ LRESULT CALLBACK MessageBoxProc(HWND handle, UINT message, WPARAM wparam, LPARAM
     case WM_ACTIVATE:
       if (LOWORD(wparam) != WA_INACTIVE) MoveFocus(box);
       return 0;
+    case WM_LBUTTONDOWN:  // a click on the box activates it again
+      MoveFocus(box);
+      return 0;
     default:
       return DefWindowProcA(handle, message, wparam, lparam);
   }
@@ -214,3 +217,11 @@ BOOL WINAPI WinHelpA(HWND hWndMain, LPCSTR lpszHelp, UINT uCommand, ULONG_PTR dw
   if (standin::Driver *driver = standin::CurrentDriver()) driver->Help(hWndMain, file, uCommand, dwData);
   return TRUE;
 }
+
+namespace standin::ui {
+
+void Beep() {
+  if (standin::Driver *driver = standin::CurrentDriver()) driver->Beep();
+}
+
+}  // namespace standin::ui

@@ -11,6 +11,7 @@
 
 #include <cstddef>
 #include <deque>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -158,6 +159,14 @@ constexpr UINT kMsgUserAnswerBox = 0x03E2;    // a message box's button, wParam 
 // Sent to a dialog when one of its controls took the focus; only the dialog
 // default procedure acts on it (the default push button's look follows).
 constexpr UINT kMsgControlFocused = 0x03E3;
+
+// The clipboard's text as an ANSI edit reads and writes it (CF_TEXT).
+void SetClipboardAnsiText(const std::string &ansi);
+std::optional<std::string> ClipboardAnsiText();
+void ResetClipboard();
+
+// The system's beep where a control refuses the user's input.
+void Beep();
 
 // Call recording of the program's user-interface calls, cheap when off.
 bool Recording();

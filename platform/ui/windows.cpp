@@ -443,8 +443,11 @@ UINT WINAPI GetDlgItemInt(HWND hDlg, int nIDDlgItem, BOOL *lpTranslated, BOOL bS
   if (control == nullptr) return 0;
   std::string buffer(static_cast<size_t>(Send(control, WM_GETTEXTLENGTH, 0, 0)) + 1, '\0');
   Send(control, WM_GETTEXT, buffer.size(), reinterpret_cast<LPARAM>(&buffer[0]));
-  // Leading blanks are skipped; the number must run to the end of the text
-  // (trailing blanks allowed) and fit the type, else nothing is translated.
+  // Leading blanks are skipped and a minus sign is looked for only when
+  // signed. Translation stops at the first character that is not a decimal
+  // digit: the digits before it are the value, but anything other than
+  // trailing blanks counts as an error for *lpTranslated. No digit at all, or
+  // a value past INT_MAX (signed) or UINT_MAX, gives 0, not translated.
   const char *p = buffer.c_str();
   while (*p == ' ' || *p == '\t') ++p;
   bool negative = false;
@@ -459,13 +462,13 @@ UINT WINAPI GetDlgItemInt(HWND hDlg, int nIDDlgItem, BOOL *lpTranslated, BOOL bS
     if (value > 0xFFFFFFFFull) return 0;
   }
   while (*p == ' ' || *p == '\t') ++p;
-  if (*p != '\0') return 0;
+  const BOOL whole = *p == '\0' ? TRUE : FALSE;
   if (bSigned) {
     if (negative ? value > 0x80000000ull : value > 0x7FFFFFFFull) return 0;
-    if (lpTranslated) *lpTranslated = TRUE;
+    if (lpTranslated) *lpTranslated = whole;
     return negative ? static_cast<UINT>(-static_cast<long long>(value)) : static_cast<UINT>(value);
   }
-  if (lpTranslated) *lpTranslated = TRUE;
+  if (lpTranslated) *lpTranslated = whole;
   return static_cast<UINT>(value);
 }
 

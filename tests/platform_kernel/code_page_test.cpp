@@ -97,16 +97,25 @@ TEST(WideCharToMultiByte, CommandOf512UnitsFitsA513ByteBufferAndDoubleByteTextDo
 }
 
 TEST(WideCharToMultiByte, CharactersOutsideCodePage932BecomeTheDefaultCharacter) {
-  const std::u16string text = u"a가月\U0001F600b";  // Hangul and an emoji are not in code page 932
+  // Hangul and an emoji are not in code page 932; the emoji's two units
+  // become two default characters, as the platform converts unit by unit.
+  const std::u16string text = u"a가月\U0001F600b";
   char ansi[32];
   BOOL used = FALSE;
   int n = WideCharToMultiByte(CP_ACP, 0, text.c_str(), -1, ansi, sizeof ansi, nullptr, &used);
-  ASSERT_EQ(n, 7);
-  EXPECT_EQ(std::string(ansi), "a?\x8C\x8E?b");
+  ASSERT_EQ(n, 8);
+  EXPECT_EQ(std::string(ansi), "a?\x8C\x8E??b");
   EXPECT_TRUE(used);
 
   n = WideCharToMultiByte(CP_ACP, 0, text.c_str(), -1, ansi, sizeof ansi, "*", &used);
-  EXPECT_EQ(std::string(ansi, n - 1), "a*\x8C\x8E*b");
+  EXPECT_EQ(std::string(ansi, n - 1), "a*\x8C\x8E**b");
+
+  // Best fit writes accented letters as their base letters, and the euro
+  // sign, which has none, as the default character.
+  n = WideCharToMultiByte(CP_ACP, 0, u"\u00E9\u00C5\u00DF\u20AC", 4, ansi, sizeof ansi, nullptr, &used);
+  EXPECT_EQ(std::string(ansi, n), "eAs?");
+  n = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, u"\u00E9", 1, ansi, sizeof ansi, nullptr, &used);
+  EXPECT_EQ(std::string(ansi, n), "?");
 
   n = WideCharToMultiByte(CP_ACP, 0, u"ok", -1, ansi, sizeof ansi, nullptr, &used);
   EXPECT_EQ(n, 3);

@@ -132,17 +132,19 @@ TEST(NetApiBufferFree, EveryReturnedBufferIsCountedUntilReleased) {
   EXPECT_EQ(standin::OutstandingNetBuffers(), 2u);
   EXPECT_EQ(NetApiBufferFree(first), static_cast<NET_API_STATUS>(NERR_Success));
   EXPECT_EQ(standin::OutstandingNetBuffers(), 1u);
-  // A pointer that is not a held buffer is refused, not freed.
-  EXPECT_EQ(NetApiBufferFree(first), static_cast<NET_API_STATUS>(ERROR_INVALID_PARAMETER));
+  // Freeing twice, or a pointer never handed out, corrupts the platform's
+  // heap: the run ends, naming the call.
+  EXPECT_DEATH(NetApiBufferFree(first), "program fault: NetApiBufferFree");
   int local = 0;
-  EXPECT_EQ(NetApiBufferFree(&local), static_cast<NET_API_STATUS>(ERROR_INVALID_PARAMETER));
+  EXPECT_DEATH(NetApiBufferFree(&local), "program fault: NetApiBufferFree");
   EXPECT_EQ(NetApiBufferFree(nullptr), static_cast<NET_API_STATUS>(NERR_Success));
   NetApiBufferFree(second);
   EXPECT_EQ(standin::OutstandingNetBuffers(), 0u);
 }
 
 TEST(Faults, APlannedFaultFailsTheNextCallsOfOneFunctionAndDoesNothing) {
-  Network({"computer PC01", "fail PC01 NetServiceGetInfo 5 times=2", "fail pc01 NetScheduleJobAdd 1722"});
+  Network({"computer PC01", "fail PC01 NetServiceGetInfo 5 times=2", "fail pc01 NetScheduleJobAdd 1722",
+           "fail PC01 NetScheduleJobDel 51 after=1"});
   NET_API_STATUS result = 0;
   QueryStatus(u"\\\\PC01", &result);
   EXPECT_EQ(result, 5u);
@@ -156,6 +158,11 @@ TEST(Faults, APlannedFaultFailsTheNextCallsOfOneFunctionAndDoesNothing) {
   EXPECT_EQ(id, 77u);
   EXPECT_EQ(Expect("expect jobs PC01 0"), "");
   EXPECT_EQ(standin::OutstandingNetBuffers(), 0u);
+
+  // after=K lets K calls behave before the failing one.
+  EXPECT_EQ(NetScheduleJobDel(u"\\\\PC01", 3, 3), static_cast<NET_API_STATUS>(APE_AT_ID_NOT_FOUND));
+  EXPECT_EQ(NetScheduleJobDel(u"\\\\PC01", 3, 3), 51u);
+  EXPECT_EQ(NetScheduleJobDel(u"\\\\PC01", 3, 3), static_cast<NET_API_STATUS>(APE_AT_ID_NOT_FOUND));
 }
 
 TEST(CallRecord, RecordsEachCallWithItsServerAndArguments) {

@@ -97,6 +97,23 @@ TEST_F(NetworkFileTest, ChangesAreWrittenBackAndCommandsRoundTrip) {
   EXPECT_EQ(id, 2u);
 }
 
+// A record no time of day can write (24 hours or more) is kept as raw
+// milliseconds, and an empty command survives.
+TEST_F(NetworkFileTest, RawRecordsRoundTrip) {
+  Write("computer PC01\njob PC01 id=4 time=90000000 cmd=\"\"\n");
+  ASSERT_EQ(standin::OpenNetworkFile(path_), "");
+  AT_INFO info = JobRecord(kHour, u"x.cmd");
+  DWORD id = 0;
+  ASSERT_EQ(NetScheduleJobAdd(u"\\\\PC01", reinterpret_cast<LPBYTE>(&info), &id), static_cast<NET_API_STATUS>(0));
+  EXPECT_NE(Read().find("job PC01 id=4 time=90000000 cmd=\"\"\n"), std::string::npos) << Read();
+  standin::ResetNetwork();
+  ASSERT_EQ(standin::OpenNetworkFile(path_), "");
+  const auto job = standin::FindJob("PC01", 4);
+  ASSERT_TRUE(job.has_value());
+  EXPECT_EQ(job->job_time, 90000000u);
+  EXPECT_TRUE(job->command.empty());
+}
+
 TEST_F(NetworkFileTest, AKillDuringWritesLeavesAWholeFile) {
   Write("computer PC01\n");
   size_t last_count = 0;

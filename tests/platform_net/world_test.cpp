@@ -38,13 +38,30 @@ TEST(WorldStatements, FormIsCheckedWithoutTheNetwork) {
   EXPECT_EQ(form("expect job PC09 at=10:00").find("id= is missing"), 0u);
   EXPECT_EQ(form("remove PC09 id=four"), "usage: remove NAME id=N");
   EXPECT_EQ(form("fail PC09 NetScheduleJobAdd 5 times=0"),
-            "usage: fail NAME FUNCTION CODE [times=N] (times is a number of at least 1)");
+            "usage: fail NAME FUNCTION CODE [times=N] [after=K] (times is a number of at least 1)");
   EXPECT_EQ(form("expect nojob PC09 4"), "usage: expect nojob NAME id=N");
   EXPECT_EQ(form("expect service PC09 sleeping"), "usage: expect service NAME running|stopped|paused|STATUSWORD");
   EXPECT_EQ(form("expect calls Sleep"), "usage: expect calls FUNCTION N");
   // Checking a form applies nothing.
   EXPECT_EQ(form("computer PC09"), "");
   EXPECT_FALSE(standin::ComputerExists("PC09"));
+}
+
+// Records another program may have stored (a time of 24 hours or more, an
+// empty command) and an operator changing the service's state.
+TEST(WorldStatements, RawRecordsAndServiceStates) {
+  Network({"computer PC01", "job PC01 id=2 time=90000000 dow=0x7F cmd=\"\"", "service PC01 state=paused"});
+  EXPECT_EQ(Expect("expect job PC01 id=2 time=90000000 cmd=\"\""), "");
+  EXPECT_EQ(Expect("expect job PC01 id=2 at=01:00"),
+            "expected job id=2 at=01:00 flags=0x0 dow=0x0 dom=0x0 cmd=\"-\" (fields not given are not compared), saw "
+            "id=2 time=90000000 flags=0x0 dow=0x7f dom=0x0 cmd=\"\"");
+  EXPECT_EQ(Expect("expect service PC01 paused"), "");
+  EXPECT_EQ(World("service PC01 state=0x13"), "");
+  EXPECT_EQ(Expect("expect service PC01 0x13"), "");
+  EXPECT_EQ(World("service PC01 state=dozing"), "state=dozing is not running, stopped, paused or a status word");
+  EXPECT_NE(World("job PC01 id=3 at=01:00 time=5 cmd=\"x\"").find("give the time once"), std::string::npos);
+  EXPECT_NE(World("job PC01 id=3 cmd=\"x\"").find("give the time once"), std::string::npos);
+  EXPECT_EQ(World("job PC01 id=3 time=4294967296 cmd=\"x\""), "time=4294967296 is not a number from 0 to 4294967295");
 }
 
 TEST(WorldStatements, ClockSetsDateTimeAndWeekday) {

@@ -3,6 +3,7 @@
 #include "ui_test_support.h"
 
 #include <standin/call_log.h>
+#include <standin/driver.h>
 #include <standin/text.h>
 
 #include <chrono>
@@ -184,13 +185,62 @@ TEST_F(DialogTest, EditKeepsDoubleByteCharactersWhole) {
   EXPECT_EQ(TextOf(Item(10)), "B");
 }
 
-TEST_F(DialogTest, GetDlgItemIntSkipsLeadingBlanksAndRefusesNonNumbers) {
+struct BeepCounter : standin::Driver {
+  void WaitForInput() override {}
+  void Beep() override { ++beeps; }
+  int beeps = 0;
+};
+
+// A paste is not filtered by ES_NUMBER; the byte limit cuts it at a whole
+// character with EN_MAXTEXT. Copy and cut carry the selected bytes; a
+// character typed past the limit or refused by ES_NUMBER beeps.
+TEST_F(DialogTest, ClipboardCommandsAndRefusedKeystrokes) {
+  BeepCounter driver;
+  standin::SetDriver(&driver);
+  SendDlgItemMessageA(dialog_, 11, EM_LIMITTEXT, 2, 0);
+  standin::PutTextOnClipboard(u"1a9");
+  standin::PasteIntoEdit(Item(11));
+  Pump();
+  EXPECT_EQ(TextOf(Item(11)), "1a");
+  EXPECT_TRUE(Saw(MAKEWPARAM(11, EN_MAXTEXT)));
+  ReplaceEditText(Item(11), "7x");
+  Pump();
+  EXPECT_EQ(TextOf(Item(11)), "7");
+  EXPECT_EQ(driver.beeps, 1);
+  ReplaceEditText(Item(11), "123");
+  Pump();
+  EXPECT_EQ(driver.beeps, 2);
+
+  const std::string a = standin::Utf8ToCp932("あ");
+  SendDlgItemMessageA(dialog_, 10, EM_LIMITTEXT, 4, 0);
+  standin::PutTextOnClipboard(u"xあい\r\nz");
+  standin::PasteIntoEdit(Item(10));
+  Pump();
+  EXPECT_EQ(TextOf(Item(10)), "X" + a);  // い would pass the limit: it is left out whole
+  SendDlgItemMessageA(dialog_, 10, EM_SETSEL, 1, -1);
+  PressKey(VK_DELETE, /*shift=*/true);
+  Pump();
+  EXPECT_EQ(TextOf(Item(10)), "X");
+  EXPECT_EQ(standin::ClipboardText(), std::u16string(u"あ"));
+  PressKey(VK_INSERT, /*shift=*/true);
+  PressKey('V', false, /*ctrl=*/true);
+  Pump();
+  EXPECT_EQ(TextOf(Item(10)), "X" + a);  // the second paste finds the edit full
+  standin::SetDriver(nullptr);
+}
+
+// Translation stops at the first non-digit: the digits before it are the
+// value, and the stop is reported as an error.
+TEST_F(DialogTest, GetDlgItemIntSkipsLeadingBlanksAndStopsAtNonDigits) {
   struct Case {
     const char *text;
     UINT value;
     BOOL translated;
-  } cases[] = {{" 5", 5, TRUE},  {"07", 7, TRUE},  {"12 ", 12, TRUE}, {"", 0, FALSE},
-               {"  ", 0, FALSE}, {"ab", 0, FALSE}, {"1x", 0, FALSE},  {"99999999999", 0, FALSE}};
+  } cases[] = {{" 5", 5, TRUE},   {"07", 7, TRUE},
+               {"12 ", 12, TRUE}, {"", 0, FALSE},
+               {"  ", 0, FALSE},  {"ab", 0, FALSE},
+               {"1x", 1, FALSE},  {"99999999999", 0, FALSE},
+               {"+5", 0, FALSE},  {"4294967295", 4294967295u, TRUE}};
   for (const Case &c : cases) {
     SetDlgItemTextA(dialog_, 10, c.text);
     BOOL translated = -1;

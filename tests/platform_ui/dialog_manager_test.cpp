@@ -238,4 +238,21 @@ TEST_F(DialogTest, DefaultWindowProcedureTakesTheFocusOnActivation) {
   standin::SetDriver(nullptr);
 }
 
+// A handled message returns what the procedure put in DWLP_MSGRESULT, not
+// the procedure's TRUE; WM_INITDIALOG returns the procedure's own value.
+INT_PTR CALLBACK ResultProc(HWND dialog, UINT message, WPARAM, LPARAM) {
+  if (message == WM_USER + 1) SetWindowLongPtrA(dialog, DWLP_MSGRESULT, 42);
+  return message == WM_INITDIALOG || message == WM_USER + 1 || message == WM_USER + 2;
+}
+
+TEST_F(DialogTest, HandledMessagesReturnTheMessageResult) {
+  HWND dialog = CreateDialogParamA(instance_, "DLG_CONTROLS", nullptr, ResultProc, 0);
+  ASSERT_NE(dialog, nullptr);
+  EXPECT_EQ(SendMessageA(dialog, WM_USER + 1, 0, 0), 42);
+  EXPECT_EQ(SendMessageA(dialog, WM_USER + 2, 0, 0), 0);  // set to 0 before each message
+  EXPECT_EQ(SendMessageA(dialog, WM_INITDIALOG, 0, 0), TRUE);
+  EXPECT_EQ(SetWindowLongPtrA(Item(10), DWLP_MSGRESULT, 1), 0);  // controls have no message result
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_INDEX));
+}
+
 }  // namespace

@@ -3,7 +3,7 @@
 uses it as a person would, from the keyboard and the mouse, checking the
 screen and the network file.
 
-    end_to_end.py VELMORA NETWORK add-delete|select-computer|interrupted|bad-network
+    end_to_end.py VELMORA NETWORK add-delete|select-computer|interrupted|bad-network|keys-and-mouse|command-line
 """
 import os
 import re
@@ -63,7 +63,7 @@ class Session:
     def screen(self):
         return self.tmux("capture-pane", "-p")
 
-    def wait_for(self, *texts, gone=False):
+    def wait_for(self, *texts, gone=False, poll=0.1):
         deadline = time.monotonic() + WAIT_SECONDS
         while True:
             screen = self.screen()
@@ -74,7 +74,7 @@ class Session:
                 raise Failure(
                     "waited for %s %s; the screen shows:\n%s" % ("the end of" if gone else "", texts, screen)
                 )
-            time.sleep(0.1)
+            time.sleep(poll)
 
     def keys(self, *keys):
         self.tmux("send-keys", *keys)
@@ -82,17 +82,23 @@ class Session:
     def type(self, text):
         self.tmux("send-keys", "-l", text)
 
-    def click(self, text):
-        """A left click on the first character of `text` on the screen."""
+    def find(self, text):
+        """Column and row of the first character of `text` on the screen."""
         for row, line in enumerate(self.screen().splitlines()):
             at = line.find(text)
             if at >= 0:
-                col = columns(line[:at])
-                # X10 mouse report: press, then release.
-                for button in (0, 3):
-                    self.type("\x1b[M" + chr(32 + button) + chr(33 + col) + chr(33 + row))
-                return
+                return columns(line[:at]), row
         raise Failure("no %r on the screen:\n%s" % (text, self.screen()))
+
+    def mouse(self, button, col, row):
+        """An X10 mouse report: 0 left press, 3 release, 64 and 65 the wheel."""
+        self.type("\x1b[M" + chr(32 + button) + chr(33 + col) + chr(33 + row))
+
+    def click(self, text):
+        """A left click on the first character of `text` on the screen."""
+        col, row = self.find(text)
+        self.mouse(0, col, row)
+        self.mouse(3, col, row)
 
     def wait_exit(self):
         deadline = time.monotonic() + WAIT_SECONDS
@@ -194,6 +200,75 @@ def interrupted(s):
         raise Failure("the terminal modes were not restored: %s -> %s" % (before.strip(), after.strip()))
 
 
+def keys_and_mouse(s):
+    s.wait_for("defrag C:", "F1:ﾍﾙﾌﾟ")
+    # A lone Escape acts at once, not after the terminal's usual second.
+    s.keys("M-v")
+    s.wait_for("Version β2")
+    started = time.monotonic()
+    s.keys("Escape")
+    s.wait_for("Version β2", gone=True, poll=0.005)
+    if time.monotonic() - started > 0.3:
+        raise Failure("Escape took %.3f s" % (time.monotonic() - started))
+    # Escape and F1 arriving together (pasted, scripted) are two keys, not Alt+F1.
+    s.keys("M-v")
+    s.wait_for("Version β2")
+    s.keys("Escape", "F1")
+    s.wait_for("Velmora ヘルプ")
+    s.keys("Escape")
+    s.wait_for("Velmora ヘルプ", gone=True)
+
+    # The wheel scrolls the job list; the scroll bar's down arrow steps it.
+    s.wait_for("backup.cmd", "task-01.cmd")
+    col, row = s.find("task-01.cmd")
+    s.mouse(65, col, row)
+    s.wait_for("backup.cmd", "請求", gone=True)
+    s.click("^")
+    s.wait_for("請求")
+    # Dragging the divider before 日程 to the right shows more of the commands.
+    col, row = s.find("│日程")
+    s.mouse(0, col, row)
+    s.mouse(3, col + 12, row)
+    s.wait_for("task-02.cmd /all /long")
+
+    # A mouse pick in the 午前/午後 drop-down closes it.
+    s.keys("M-a")
+    s.wait_for("ｼﾞｮﾌﾞ詳細設定")
+    s.click("午前")
+    s.wait_for("午後")
+    s.click("午後")
+    screen = s.wait_for("OK(O)")
+    if screen.count("午前") or screen.count("午後") != 1:
+        raise Failure("the drop-down is still open:\n" + screen)
+    s.keys("Escape")
+    s.wait_for("ｼﾞｮﾌﾞ詳細設定", gone=True)
+    s.keys("M-x")
+    code = s.wait_exit()
+    if code != 0:
+        raise Failure("velmora ended with %d" % code)
+
+
+def command_line(velmora, workdir):
+    env = dict(os.environ, XDG_STATE_HOME=workdir)
+    env.pop("VELMORA_NETWORK", None)
+
+    def run(*args):
+        return subprocess.run([velmora] + list(args), env=env, capture_output=True, text=True, timeout=WAIT_SECONDS, stdin=subprocess.DEVNULL)
+
+    usage = run("--help")
+    for needed in ("VELMORA_NETWORK", "~/.local/state/velmora/network", "F1", "F2", "Velmora.txt"):
+        if usage.returncode != 0 or needed not in usage.stdout:
+            raise Failure("--help: exit %d, %r missing from %r" % (usage.returncode, needed, usage.stdout))
+    version = run("--version")
+    if version.returncode != 0 or version.stdout.strip() != "Velmora 0.9.9.2 (β2)":
+        raise Failure("--version: exit %d, %r" % (version.returncode, version.stdout))
+    wrong = run("--colour")
+    if wrong.returncode != 2 or "--colour" not in wrong.stderr or "Usage:" not in wrong.stderr or wrong.stdout:
+        raise Failure("an unknown option: exit %d, %r" % (wrong.returncode, wrong.stderr))
+    if os.listdir(workdir):
+        raise Failure("the options started a network: %r" % os.listdir(workdir))
+
+
 def bad_network(velmora, workdir):
     network = os.path.join(workdir, "broken.network")
     with open(network, "w") as f:
@@ -217,9 +292,9 @@ def main():
         print("tmux is not installed (scripts/install-deps.sh installs it)")
         return 1
     workdir = tempfile.mkdtemp(prefix="velmora-e2e-")
-    if case == "bad-network":
+    if case in ("bad-network", "command-line"):
         try:
-            bad_network(velmora, workdir)
+            {"bad-network": bad_network, "command-line": command_line}[case](velmora, workdir)
         except (Failure, subprocess.TimeoutExpired) as e:
             print("FAIL %s: %s" % (case, e))
             return 1
@@ -229,9 +304,19 @@ def main():
         return 0
     network = os.path.join(workdir, "office.network")
     shutil.copyfile(example, network)
+    if case == "keys-and-mouse":
+        # Enough jobs that the list scrolls.
+        with open(network, "a", encoding="utf-8") as f:
+            for n in range(1, 13):
+                f.write('job SOUMU01 id=%d at=10:00 cmd="task-%02d.cmd /all /long"\n' % (100 + n, n))
     session = Session(velmora, network, workdir)
     try:
-        {"add-delete": add_and_delete, "select-computer": select_computer, "interrupted": interrupted}[case](session)
+        {
+            "add-delete": add_and_delete,
+            "select-computer": select_computer,
+            "interrupted": interrupted,
+            "keys-and-mouse": keys_and_mouse,
+        }[case](session)
     except (Failure, subprocess.TimeoutExpired) as e:
         print("FAIL %s: %s" % (case, e))
         return 1

@@ -4,7 +4,9 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <algorithm>
 #include <fstream>
+#include <iterator>
 #include <string>
 #include <unistd.h>
 
@@ -61,6 +63,31 @@ TEST_F(HelpViewerTest, ShowsTitleAndScrollsWithinTheText) {
   e.key = Key::kEscape;
   EXPECT_TRUE(viewer.HandleKey(e));
   EXPECT_FALSE(viewer.IsOpen());
+}
+
+// The program's help text, wrapped as the viewer wraps it on narrow screens.
+TEST(HelpText, WrapsByWidthKeepingIndentationAndLineBreakingRules) {
+  std::ifstream in(std::string(VELMORA_TUI_HELP_DIR) + "/Velmora.txt");
+  std::string utf8((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  ASSERT_FALSE(utf8.empty());
+  const std::wstring no_start = DecodeUtf8("。、）」』，．：；？！ー・");
+  for (int width : {36, 50, 66, 80}) {
+    for (const std::wstring &line : SplitLines(DecodeUtf8(utf8))) {
+      int indent = static_cast<int>(line.find_first_not_of(L' '));
+      std::vector<std::wstring> pieces = WrapLine(line, width, HangingIndent(line, width));
+      for (size_t i = 0; i < pieces.size(); ++i) {
+        const std::wstring &piece = pieces[i];
+        std::string shown = EncodeUtf8(piece);
+        EXPECT_LE(TextWidth(piece), width) << shown;
+        if (i == 0) continue;
+        size_t text = piece.find_first_not_of(L' ');
+        ASSERT_NE(text, std::wstring::npos) << "a blank piece of: " << EncodeUtf8(line);
+        EXPECT_GE(static_cast<int>(text), std::min(indent, width / 2)) << shown;
+        EXPECT_EQ(no_start.find(piece[text]), std::wstring::npos) << shown;
+        EXPECT_NE(pieces[i - 1].back(), L'\x300C') << EncodeUtf8(pieces[i - 1]);  // 「
+      }
+    }
+  }
 }
 
 TEST_F(HelpViewerTest, AMissingFileIsReported) {

@@ -87,15 +87,6 @@ TEST(Layout, ListViewColumnsShrinkToTheListInProportion) {
   EXPECT_EQ(ColumnCells({0, 1000}, 1), (std::vector<int>{1, 1}));  // never below one column
 }
 
-TEST(Layout, ScrollingKeepsTheCaretVisibleAndMovesLittle) {
-  EXPECT_EQ(ScrollToShow(0, 5, 9, 100), 0);
-  EXPECT_EQ(ScrollToShow(0, 9, 9, 100), 1);
-  EXPECT_EQ(ScrollToShow(50, 10, 9, 100), 10);
-  EXPECT_EQ(ScrollToShow(95, 99, 9, 100), 91);  // no blank rows after the last item
-  EXPECT_EQ(ScrollToShow(7, -1, 9, 3), 0);
-  EXPECT_EQ(ScrollToShow(3, -1, 9, 10000), 3);
-}
-
 TEST(Canvas, DoubleWidthCharactersOccupyTwoCellsAndAreNeverHalved) {
   Canvas canvas(10, 2);
   EXPECT_EQ(canvas.Put(0, 0, DecodeUtf8("日本語"), kPlain), 6);

@@ -26,10 +26,14 @@ extern "C" const unsigned long velmora_res_size;
 namespace tui {
 namespace {
 
+const Canvas *g_screen = nullptr;  // the last picture shown, for failure messages
+
 // Fails the child process with a message the parent's test shows.
 void Require(bool condition, const std::string &what) {
   if (condition) return;
   std::fprintf(stderr, "check failed: %s\n", what.c_str());
+  for (int y = 0; g_screen != nullptr && y < g_screen->Rows(); ++y)
+    std::fprintf(stderr, "%s\n", EncodeUtf8(g_screen->RowText(y)).c_str());
   std::fflush(stderr);
   _exit(2);
 }
@@ -39,13 +43,16 @@ class ScriptedTerminal : public Terminal {
   int cols = 80, rows = 24;
   Canvas picture{0, 0};
   bool busy_mark_seen = false;
+  int beeps = 0;
   // Each step either returns an event or, for checks, runs and returns none.
   std::deque<std::function<TerminalEvent()>> steps;
 
   int Cols() const override { return cols; }
   int Rows() const override { return rows; }
+  void Beep() override { ++beeps; }
   void Show(const Canvas &canvas) override {
     picture = canvas;
+    g_screen = &picture;
     if (Find(DecodeUtf8("(処理中)")).first >= 0) busy_mark_seen = true;
   }
   TerminalEvent Read() override {
@@ -69,6 +76,23 @@ class ScriptedTerminal : public Terminal {
   }
   bool Shows(const std::string &utf8) const { return Find(DecodeUtf8(utf8)).first >= 0; }
 
+  // The attributes of the cell where a text is shown; 0 when it is not.
+  uint16_t AttrAt(const std::string &utf8, int offset = 0) const {
+    auto [x, y] = Find(DecodeUtf8(utf8));
+    return x < 0 ? 0 : picture.At(x + offset, y).attr;
+  }
+  // A mouse event at the cell found by `where` when the step runs.
+  void Mouse(Key key, std::function<std::pair<int, int>()> where) {
+    steps.push_back([=] {
+      auto [x, y] = where();
+      Require(x >= 0, "the mouse target is on the screen");
+      TerminalEvent e;
+      e.key = key;
+      e.x = x;
+      e.y = y;
+      return e;
+    });
+  }
   void Press(Key key, bool shift = false, bool alt = false) {
     steps.push_back([=] {
       TerminalEvent e;
@@ -124,6 +148,8 @@ void Play(const std::vector<std::string> &world, ScriptedTerminal &terminal) {
   }
   HINSTANCE instance = standin::LoadModule(velmora_res, velmora_res_size);
   TerminalDriver driver(terminal, {VELMORA_TUI_HELP_DIR});
+  driver.SetDialogSizes(DialogSizesIn(velmora_res, velmora_res_size));
+  driver.SetNotice(NetworkNotice());
   standin::SetDriver(&driver);
   int code;
   try {
@@ -158,13 +184,13 @@ TEST(TerminalDriver, TabMnemonicsAndEscapeMoveThroughTheWindows) {
       Require(ActiveTemplate() == "DLG_VELMORA", "Escape closes the version box");
       // The main window, activated again, keeps the focus on itself.
       Require(standin::FocusWindow() == MainWindow(), "the main window itself has the focus");
-      auto [x, y] = t.Find(DecodeUtf8("ﾊﾞｰｼﾞｮﾝ情報(V)..."));
+      auto [x, y] = t.Find(DecodeUtf8("ﾊﾞｰｼﾞｮﾝ情報(V)"));
       Require(x >= 0 && (t.picture.At(x, y).attr & kReverse) == 0, "no button is drawn focused");
     });
     t.Press(Key::kTab);
     t.Check([&] {
       Require(FocusId() == 105, "Tab starts at the first tab stop");
-      auto [x, y] = t.Find(DecodeUtf8("ｺﾝﾋﾟｭｰﾀ選択(S)..."));
+      auto [x, y] = t.Find(DecodeUtf8("ｺﾝﾋﾟｭｰﾀ選択(S)"));
       Require(x >= 0 && (t.picture.At(x, y).attr & kReverse) != 0, "Select computer is drawn focused");
     });
     t.Press(Key::kEscape);  // does nothing on the main window
@@ -243,7 +269,20 @@ TEST(TerminalDriver, TheMainWindowTakesClicksWhileABoxWithoutOwnerShows) {
     t.Check([&] { Require(t.Shows("NetServiceGetInfo"), "the status query's error box"); });
     t.Press(Key::kTab);  // the box has the keyboard
     t.Check([&] { Require(t.Shows("NetServiceGetInfo"), "the box is still shown"); });
-    t.ClickOn("終了(X)");  // beside the box: the main window is enabled
+    t.ClickOn("ｺﾝﾋﾟｭｰﾀ選択(S)");  // beside the box: the main window is enabled
+    t.Check([&] { Require(ActiveTemplate() == "DLG_CP", "the computer selection opens inside the box's loop"); });
+    t.Press(Key::kEscape);
+    // The main window has the keyboard now, but the box's loop does not
+    // handle its dialog keys: Tab moves nothing.
+    t.Press(Key::kTab);
+    t.Check([&] {
+      Require(t.Shows("NetServiceGetInfo"), "the box still waits");
+      Require(standin::FocusWindow() == MainWindow(), "the main window itself keeps the focus");
+    });
+    t.ClickOn("RC:53");  // inside the box: the keyboard goes back to it
+    t.Press(Key::kEnter);
+    t.Check([&] { Require(!t.Shows("NetServiceGetInfo"), "Enter answered the box"); });
+    t.ClickOn("終了(X)");
     Play({"computer PC01"}, t);
   };
   EXPECT_EXIT(run(), ::testing::ExitedWithCode(0), "");
@@ -256,7 +295,8 @@ TEST(TerminalDriver, ASmallTerminalGetsAMessageAndNoInputUntilItGrows) {
     t.rows = 20;
     t.Check([&] {
       Require(t.Shows("端末が小さすぎます。"), "the message for a small terminal");
-      Require(t.Shows("少なくとも 64 x 24 必要です"), "the size it needs");
+      // The job editor is the widest window the program has.
+      Require(t.Shows("少なくとも 76 x 24 必要です"), "the size the program needs");
     });
     t.Type("x", true);  // would end the program; must be ignored
     t.steps.push_back([&] {
@@ -292,16 +332,27 @@ TEST(TerminalDriver, ClicksSelectRowsAndTheCloseBoxEndsTheProgram) {
   EXPECT_EXIT(run(), ::testing::ExitedWithCode(0), "");
 }
 
-TEST(TerminalDriver, TypedTextFollowsTheEditRulesAndForeignCharactersAreRefused) {
+// Characters reach the ANSI edit through the code page's best fit, none
+// dropped; Shift+Insert pastes.
+TEST(TerminalDriver, TypedTextFollowsTheEditRulesAndTheCodePage) {
   auto run = [] {
     ScriptedTerminal t;
     t.Type("s", true);
     t.Check([&] { Require(ActiveTemplate() == "DLG_CP", "Alt+S opens the computer selection"); });
-    t.Type("pc0é2");
+    t.Type("pc0é€");
     t.Check([&] {
       HWND edit = standin::ControlById(standin::ActiveWindow(), 131);
-      Require(standin::TextOf(edit) == "PC02", "typed letters in upper case, é refused: " + standin::TextOf(edit));
+      Require(standin::TextOf(edit) == "PC0E?", "upper case, é as e, € as ?: " + standin::TextOf(edit));
       Require(t.picture.CursorShown(), "the caret is shown in the edit");
+      standin::PutTextOnClipboard(u"ab");
+    });
+    t.Press(Key::kHome);
+    t.Press(Key::kInsert, true);
+    t.Type("0123456789");
+    t.Check([&] {
+      HWND edit = standin::ControlById(standin::ActiveWindow(), 131);
+      Require(standin::TextOf(edit) == "AB0123456789PC0E?", "pasted, then typed: " + standin::TextOf(edit));
+      Require(t.beeps == 0, "nothing was refused");
     });
     t.Press(Key::kEscape);
     t.Check([&] { Require(ActiveTemplate() == "DLG_VELMORA", "Escape cancels the selection"); });
@@ -325,6 +376,114 @@ TEST(TerminalDriver, HelpOpensInFrontScrollsAndCloses) {
     Play({"computer PC01"}, t);
   };
   EXPECT_EXIT(run(), ::testing::ExitedWithCode(0), "");
+}
+
+TEST(TerminalDriver, ListColumnsShowCutTextAndAreSizedAndScrolledByMouseAndKeys) {
+  auto run = [] {
+    ScriptedTerminal t;
+    auto list = [] { return standin::ControlById(MainWindow(), 104); };
+    t.Check([&] {
+      Require(!t.Shows("10001"), "the ID does not fit its column");
+      Require(t.Shows("..."), "cut text ends in an ellipsis");
+      Require(t.Find(L"F1:").second == t.rows - 1 && t.Shows("F2:ﾎﾟｲﾝﾀ"), "the last line names the keys");
+    });
+    // F3 sizes the first column from the keyboard.
+    t.Press(Key::kF3);
+    t.Check([&] { Require(t.Shows("Tab:次の列"), "the sizer names its keys"); });
+    for (int i = 0; i < 3; ++i) t.Press(Key::kRight);
+    t.Press(Key::kEnter);
+    t.Check([&] {
+      Require(t.Shows("10001"), "the widened ID column shows the whole ID");
+      Require(ActiveTemplate() == "DLG_VELMORA", "Enter ended the sizer, not pressed Add");
+    });
+    // Dragging the divider after ｺﾏﾝﾄﾞ to the right widens that column.
+    int before = 0;
+    t.Check([&] { before = standin::ColumnsOf(list())[1].width; });
+    auto divider = [&] {
+      auto [x, y] = t.Find(DecodeUtf8("│日程"));
+      return std::make_pair(x, y);
+    };
+    t.Mouse(Key::kMouse, divider);
+    t.Mouse(Key::kMouseUp, [&] {
+      auto [x, y] = divider();
+      return std::make_pair(x + 6, y);
+    });
+    t.Check([&] {
+      Require(standin::ColumnsOf(list())[1].width > before, "the drag widened the command column");
+      Require(t.Shows("task-0001-"), "more of the command shows");
+    });
+    // The wheel and the scroll bar scroll the view, not the selection.
+    t.ClickOn("10002");
+    t.Mouse(Key::kWheelDown, [&] { return t.Find(L"10003"); });
+    t.Check([&] {
+      Require(!t.Shows("10002") && t.Shows("10004"), "the wheel scrolled three rows");
+      Require(standin::SelectionOf(list()) == std::vector<int>{1}, "the selection stayed");
+    });
+    t.Mouse(Key::kMouse, [&] { return t.Find(L"^"); });
+    t.Check([&] { Require(t.Shows("10003") && !t.Shows("10002"), "the up arrow scrolled one row"); });
+    t.Press(Key::kUp);  // the caret moves: the view follows it again
+    t.Check([&] { Require(t.Shows("10001"), "the caret's new row is shown"); });
+    t.Type("x", true);
+    std::vector<std::string> world = {"computer PC01"};
+    for (int id = 10001; id <= 10040; ++id)
+      world.push_back("job PC01 id=" + std::to_string(id) + " at=10:00 cmd=\"C:\\\\TOOLS\\\\task-" +
+                      std::to_string(id - 10000 + 10000).substr(1) + "-weekly-report.cmd\"");
+    Play(world, t);
+  };
+  EXPECT_EXIT(run(), ::testing::ExitedWithCode(0), "");
+}
+
+TEST(TerminalDriver, TheEditorShowsItsFocusAndSelectionAndADropDownClosesAfterAPick) {
+  auto run = [] {
+    ScriptedTerminal t;
+    t.Check(
+        [&] { Require(t.Shows("[ﾊﾞｰｼﾞｮﾝ情報(V)") && t.Shows("[ｺﾝﾋﾟｭｰﾀ選択(S)"), "long labels keep their brackets"); });
+    t.Type("a", true);
+    t.Press(Key::kTab);
+    t.Press(Key::kTab);
+    t.Check([&] {
+      Require(FocusId() == 146, "Tab reached the weekday list");
+      Require((t.AttrAt("月") & kUnderline) != 0, "the focus rectangle is on the first day, nothing selected");
+    });
+    for (int i = 0; i < 4; ++i) t.Press(Key::kTab);
+    t.Check([&] {
+      Require(FocusId() == 148, "Tab reached the hour");
+      Require((t.AttrAt("00時") & kReverse) != 0 && (t.AttrAt("00時", 1) & kReverse) != 0,
+              "the selected hour text is highlighted");
+      Require((t.AttrAt("00分") & kReverse) == 0, "the minute, not focused, is not");
+    });
+    t.ClickOn("午前");
+    t.Check([&] { Require(standin::IsDroppedDown(standin::ControlById(standin::ActiveWindow(), 154)), "opened"); });
+    t.ClickOn("午後");
+    t.Check([&] {
+      HWND combo = standin::ControlById(standin::ActiveWindow(), 154);
+      Require(!standin::IsDroppedDown(combo), "the pick closed the drop-down");
+      Require(standin::SelectionOf(combo) == std::vector<int>{1}, "午後 was picked");
+    });
+    t.Press(Key::kF1);
+    t.Check([&] { Require(t.Shows("Velmora ヘルプ"), "F1 opened the help"); });
+    t.Press(Key::kEscape);
+    t.Press(Key::kEscape);
+    t.Type("x", true);
+    Play({"computer PC01"}, t);
+  };
+  EXPECT_EXIT(run(), ::testing::ExitedWithCode(0), "");
+}
+
+TEST(TerminalDriver, ANetworkWithoutThisComputerIsSaidOnce) {
+  auto run = [](std::vector<std::string> world, const std::string &notice) {
+    ScriptedTerminal t;
+    t.Check([&] { Require(t.Shows(notice), "the notice: " + notice); });
+    t.Press(Key::kEnter);  // the program's own messages about the service query
+    t.Check([&] { Require(!t.Shows(notice) && t.Shows("F1:ﾍﾙﾌﾟ"), "the notice gave way to the key hint"); });
+    t.Press(Key::kEnter);
+    t.Press(Key::kEnter);  // no more boxes: the disabled Add button takes no Enter
+    t.Type("x", true);
+    Play(world, t);
+  };
+  EXPECT_EXIT(run({}, "ﾈｯﾄﾜｰｸ ﾌｧｲﾙにｺﾝﾋﾟｭｰﾀが 1 台もありません。"), ::testing::ExitedWithCode(0), "");
+  EXPECT_EXIT(run({"local GHOST", "computer PC01"}, "このｺﾝﾋﾟｭｰﾀ (GHOST) はﾈｯﾄﾜｰｸ ﾌｧｲﾙにありません。"),
+              ::testing::ExitedWithCode(0), "");
 }
 
 }  // namespace

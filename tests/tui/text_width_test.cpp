@@ -52,6 +52,25 @@ TEST(TextWidth, LinesAndWrapping) {
   // Japanese has no blanks: break between characters, by columns.
   EXPECT_EQ(WrapLine(DecodeUtf8("ｼﾞｮﾌﾞ一覧の取得"), 8),
             (std::vector<std::wstring>{DecodeUtf8("ｼﾞｮﾌﾞ一"), DecodeUtf8("覧の取得")}));
+  // Japanese line-breaking rules: 。 and 」 never start a line, 「 never ends one.
+  EXPECT_EQ(WrapLine(DecodeUtf8("あいうえ。かき"), 8),
+            (std::vector<std::wstring>{DecodeUtf8("あいう"), DecodeUtf8("え。かき")}));
+  EXPECT_EQ(WrapLine(DecodeUtf8("あいう「え」"), 8),
+            (std::vector<std::wstring>{DecodeUtf8("あいう"), DecodeUtf8("「え」")}));
+  // Indentation kept on continuation lines, and no piece of blanks only.
+  EXPECT_EQ(WrapLine(L"    abcdefghij klm", 10, 4),
+            (std::vector<std::wstring>{L"    abcdef", L"    ghij", L"    klm"}));
+  std::wstring term = DecodeUtf8("  削除(R)      一覧で選んだジョブを削除します。");
+  EXPECT_EQ(HangingIndent(term, 40), 15);
+  EXPECT_EQ(HangingIndent(L"   text", 40), 3);
+}
+
+TEST(TextWidth, CutTextEndsInAnEllipsis) {
+  EXPECT_EQ(FitWithEllipsis(L"10001", 5), L"10001");
+  EXPECT_EQ(FitWithEllipsis(L"10001", 4), L"1...");
+  EXPECT_EQ(FitWithEllipsis(L"10001", 2), L"..");
+  // A double-width character that would straddle the cut is left out.
+  EXPECT_EQ(FitWithEllipsis(DecodeUtf8("C:\\TOOLS\\週次集計.cmd"), 14), DecodeUtf8("C:\\TOOLS\\週..."));
 }
 
 }  // namespace

@@ -26,6 +26,14 @@ class Driver {
   // WinHelpA reached the help engine (command HELP_CONTENTS, HELP_QUIT, ...).
   virtual void Help(HWND /*owner*/, const std::string & /*file*/, UINT /*command*/, ULONG_PTR /*data*/) {}
 
+  // The program did what the platform does not survive (a heap block freed
+  // twice, a pointer the platform never handed out given back). The driver
+  // ends the run, normally by throwing; should it return, the process aborts.
+  virtual void ProgramFault(const std::string & /*what*/) {}
+
+  // A control refused the user's input with the system's beep.
+  virtual void Beep() {}
+
   // SetCursor changed the shown cursor.
   virtual void CursorChanged(HCURSOR /*cursor*/) {}
 };
@@ -34,6 +42,10 @@ class Driver {
 // a quit, MessageBoxA answers at once by its default button).
 void SetDriver(Driver *driver);
 Driver *CurrentDriver();
+
+// Reports a program fault to the driver, then (with no driver, or a driver
+// that returns) prints it and aborts: a fault is never survived quietly.
+[[noreturn]] void ReportProgramFault(const std::string &what);
 
 }  // namespace standin
 

@@ -11,6 +11,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -62,6 +63,11 @@ std::string OpenNetworkFile(const std::string &path);
 // $VELMORA_NETWORK, else the default file under $XDG_STATE_HOME/velmora/ (or
 // ~/.local/state/velmora/), created with this machine as its one computer.
 std::string OpenNetworkForUser(std::string *path_used);
+
+// Where the network's diagnostics go (a network file that cannot be read,
+// locked or written, with the reason), so that each front end shows them as
+// its own text; without a sink they go to standard error.
+void SetNetworkDiagnosticSink(std::function<void(const std::string &message)> sink);
 
 // The simulated clock (GetLocalTime, Sleep, GetTickCount).
 void SetClock(const SYSTEMTIME &local_time);

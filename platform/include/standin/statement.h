@@ -22,6 +22,10 @@ struct Token {
 // unterminated string, an unknown escape or a string run into a word.
 bool LexStatement(const std::string &line, std::vector<Token> *tokens, std::string *error);
 
+// Checks the text of one line: UTF-8 without NUL bytes. "" or the fault with
+// its column (counted in characters from 1).
+std::string CheckLineText(const std::string &line);
+
 // Decimal or 0x-hexadecimal unsigned number, the whole text; false otherwise.
 bool ParseNumber(const std::string &text, uint64_t *value);
 

@@ -8,6 +8,7 @@
 #include <windows.h>
 
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -134,6 +135,18 @@ bool ClickItem(HWND list, int index, bool shift = false, bool ctrl = false);
 // Selects the whole text of an edit and types `ansi` into it, under the
 // edit's typing rules (ES_UPPERCASE, ES_NUMBER, text limit).
 bool ReplaceEditText(HWND edit, const std::string &ansi);
+// The user puts Unicode text on the clipboard; the clipboard's text, read
+// as Unicode (nullopt when it holds none).
+void PutTextOnClipboard(const std::u16string &text);
+std::optional<std::u16string> ClipboardText();
+// Selects the whole text of an edit and presses Ctrl+V: the clipboard's text
+// replaces it under the paste rules (the limit applies, ES_NUMBER does not).
+bool PasteIntoEdit(HWND edit);
+// The ANSI bytes a window of the program receives for characters typed at
+// the keyboard: each UTF-16 unit through the code page with its best fit,
+// the default character where it has none.
+std::string TypedAnsi(const std::u16string &typed);
+
 // List box: exactly these items selected; combo box: item indices[0]
 // current; list view: row indices[0] selected; empty: nothing selected.
 // Notifies the parent as the control does for user selection.
