@@ -1,12 +1,11 @@
 // Whole runs of the program on the stand-in, each in a fresh process (all
-// program state zero, as at start): the calls it makes, in order, and the
-// network records it leaves unreleased.
+// program state zero, as at start): the calls it makes, in order, with the
+// cursor around each network call.
 #include <windows.h>
 #include <commctrl.h>
 
 #include <gtest/gtest.h>
 #include <standin/call_log.h>
-#include <standin/network.h>
 #include <standin/scenario.h>
 #include <standin/ui.h>
 
@@ -254,65 +253,6 @@ void RegistersTheMainWindowClass() {
 
 TEST(ProgramRun, RegistersTheMainWindowClassWithItsFields) {
   EXPECT_EXIT(RegistersTheMainWindowClass(), ::testing::ExitedWithCode(0), "");
-}
-
-// Each scenario drives the network functions that hand out records: the
-// status query, the start, the continue, the enumeration and the computer
-// check, also when they fail or the list gives up waiting.
-void ReleasesEveryNetworkRecord(const char *scenario) {
-  Play(scenario);
-  Check(standin::OutstandingNetBuffers() == 0,
-        std::to_string(standin::OutstandingNetBuffers()) + " network buffers left unreleased");
-  Finish();
-}
-
-TEST(ProgramRun, ReleasesEveryNetworkRecord) {
-  const char *const scenarios[] = {
-      "computer PC01 service=stopped\n"
-      "job PC01 id=1 at=19:00 cmd=\"a\"\n"
-      "job PC01 id=2 at=20:00 cmd=\"b\"\n"
-      "start\n"
-      "box \"ｽｹｼﾞｭｰﾙｻｰﾋﾞｽ\" \"PC01 上でｽｹｼﾞｭｰﾙｻｰﾋﾞｽが停止中です。\\n今すぐ開始しますか?\" 0x24 -> yes\n"
-      "expect rows 2\n"
-      "click 106\n",
-
-      "computer PC01 service=paused\n"
-      "service PC01 pending=2\n"
-      "start\n"
-      "box \"ｽｹｼﾞｭｰﾙｻｰﾋﾞｽ\" \"PC01 上でｽｹｼﾞｭｰﾙｻｰﾋﾞｽが一時停止中です。\\n今すぐ解除しますか?\" 0x24 -> yes\n"
-      "click 106\n",
-
-      "computer PC01\n"
-      "fail PC01 NetScheduleJobEnum 5\n"
-      "start\n"
-      "box \"ｼﾞｮﾌﾞ一覧取得 ｴﾗｰ\" \"ｼﾞｮﾌﾞ一覧の取得に失敗しました。\\nNetScheduleJobEnum : 5\" 0 -> ok\n"
-      "fail PC01 NetServiceGetInfo 53\n"
-      "click 101\n"
-      "click 153\n"
-      "box \"ｴﾗｰ\" \"NetServiceGetInfo\\nRC:53\\n\" 0x10 -> ok\n"
-      "click 106\n",
-
-      "computer PC01\n"
-      "computer OS2BOX platform=400\n"
-      "start\n"
-      "click 105\n"
-      "type 131 \"os2box\"\n"
-      "click 132\n"
-      "box \"ｺﾝﾋﾟｭｰﾀ選択 ｴﾗｰ\" \"ｺﾝﾋﾟｭｰﾀ OS2BOX のOSはWindowsNTではありません。\" 0x10 -> ok\n"
-      "type 131 \"pc01\"\n"
-      "click 132\n"
-      "click 106\n",
-
-      "computer PC01 service=stopped\n"
-      "service PC01 pending=1000000\n"
-      "start\n"
-      "box \"ｽｹｼﾞｭｰﾙｻｰﾋﾞｽ\" \"PC01 上でｽｹｼﾞｭｰﾙｻｰﾋﾞｽが停止中です。\\n今すぐ開始しますか?\" 0x24 -> yes\n"
-      "box \"ｼﾞｮﾌﾞ一覧取得 ｴﾗｰ\" \"ｽｹｼﾞｭｰﾙｻｰﾋﾞｽが動作していないため、ｼﾞｮﾌﾞ一覧を取得できません。\" 0x10 -> ok\n"
-      "click 106\n",
-  };
-  for (const char *scenario : scenarios) {
-    EXPECT_EXIT(ReleasesEveryNetworkRecord(scenario), ::testing::ExitedWithCode(0), "") << scenario;
-  }
 }
 
 }  // namespace

@@ -1,11 +1,9 @@
-// The wait cursor behind a modification, and the life of the record fetched
-// for a modification.
+// The wait cursor behind a modification: it covers the network calls and
+// gives way to each box.
 #include <standin/call_log.h>
-#include <standin/network.h>
 
 #include <string>
 
-#include "jobs/job_operations.h"
 #include "played_scenario.h"
 
 namespace {
@@ -58,65 +56,6 @@ TEST(ModifyCursorTest, TheWaitCursorCoversTheCallsAndGivesWayToEachBox) {
     // Up to the editor's end: the fetch, then ModifyJob's own cursor steps.
     std::string expected = "GetInfo arrow wait arrow box wait Add Del arrow box";
     if (trace.compare(0, expected.size(), expected) != 0) return "cursor trace " + trace + ", expected " + expected;
-    return std::string();
-  });
-}
-
-TEST(FetchedRecordTest, TheNextFetchReleasesTheRecordItReplaces) {
-  std::string text = std::string(kWorld) +
-                     "start\n"
-                     "select 104 0\n"
-                     "click 102\n"
-                     "click 153\n"
-                     "select 104 1\n"
-                     "click 102\n"
-                     "click 153\n";
-  EXPECT_PLAYED(text, []() {
-    if (EditJobInfo == nullptr) return std::string("no fetched record");
-    if (EditJobId != 2) return "EditJobId " + std::to_string(EditJobId);
-    if (standin::OutstandingNetBuffers() != 1) {
-      return "outstanding buffers " + std::to_string(standin::OutstandingNetBuffers()) + ", expected the one fetched";
-    }
-    ReleaseEditJobInfo();
-    if (EditJobInfo != nullptr) return std::string("EditJobInfo kept after release");
-    if (standin::OutstandingNetBuffers() != 0) return std::string("release left a buffer");
-    return std::string();
-  });
-}
-
-TEST(FetchedRecordTest, AFailedFetchLeavesNothingToPointAt) {
-  std::string text =
-      std::string(kWorld) +
-      "start\n"
-      "select 104 0\n"
-      "click 102\n"
-      "click 153\n"
-      "fail PC01 NetScheduleJobGetInfo 5\n"
-      "select 104 1\n"
-      "click 102\n"
-      "box \"ジョブ修正 ｴﾗｰ\" \"ｼﾞｮﾌﾞの詳細取得に失敗しました。\\nNetScheduleJobGetInfo RC:5\" 0x10 owner=main -> ok\n";
-  EXPECT_PLAYED(text, []() {
-    if (EditJobInfo != nullptr) return std::string("EditJobInfo still points at a record");
-    if (EditJobId != 2) return "EditJobId " + std::to_string(EditJobId) + ", expected the chosen 2";
-    if (standin::OutstandingNetBuffers() != 0) {
-      return "outstanding buffers " + std::to_string(standin::OutstandingNetBuffers());
-    }
-    return std::string();
-  });
-}
-
-TEST(FetchedRecordTest, TheProgramsEndReleasesTheRecord) {
-  std::string text = std::string(kWorld) +
-                     "start\n"
-                     "select 104 0\n"
-                     "click 102\n"
-                     "click 153\n"
-                     "click 106\n"
-                     "expect exit 0\n";
-  EXPECT_PLAYED(text, []() {
-    if (EditJobInfo != nullptr || standin::OutstandingNetBuffers() != 0) {
-      return "outstanding buffers " + std::to_string(standin::OutstandingNetBuffers());
-    }
     return std::string();
   });
 }
