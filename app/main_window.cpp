@@ -104,7 +104,7 @@ bool HandleCommand(HWND window, WPARAM command) {
 }  // namespace
 
 ATOM RegisterMainWindowClass(HINSTANCE instance) {
-  WNDCLASSA window_class;
+  WNDCLASSA window_class = {};
   window_class.style = 0;
   window_class.lpfnWndProc = MainWindowProc;
   window_class.cbClsExtra = 0;
