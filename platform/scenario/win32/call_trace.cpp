@@ -60,6 +60,7 @@ void CallTrace::MarkStart() {
   relay_offset_ = in ? static_cast<uint64_t>(in.tellg()) : 0;
   relay_calls_.clear();
   open_.clear();
+  sleeps_counted_ = 0;
 }
 
 bool CallTrace::FromProgram(const std::string &line, size_t marker) const {
@@ -118,6 +119,15 @@ void CallTrace::Refresh() {
     else if (!line.empty())
       network_calls_.push_back(TracedCall{line, {}, std::nullopt});
   }
+}
+
+uint64_t CallTrace::TakeSleptMilliseconds() {
+  uint64_t slept = 0;
+  for (; sleeps_counted_ < relay_calls_.size(); ++sleeps_counted_) {
+    const TracedCall &call = relay_calls_[sleeps_counted_];
+    if (call.function == "Sleep" && call.args.size() == 1) slept += TraceNumber(call.args[0]).value_or(0);
+  }
+  return slept;
 }
 
 size_t CallTrace::Count(const std::string &function) const {

@@ -45,6 +45,9 @@ class CallTrace {
   // The network buffers handed to the program and not yet released, as the
   // DLL last reported them ("buffers N" lines of its record).
   uint64_t OutstandingBuffers() const { return buffers_; }
+  // Milliseconds the program has paused with Sleep since the last call of
+  // this function.
+  uint64_t TakeSleptMilliseconds();
 
  private:
   // Whether a relay line's return address (after `marker`) lies in the exe.
@@ -56,6 +59,7 @@ class CallTrace {
   std::vector<TracedCall> relay_calls_, network_calls_;
   std::map<std::string, size_t> open_;  // calls still waiting for their Ret line
   uint64_t buffers_ = 0;
+  size_t sleeps_counted_ = 0;  // relay calls already looked at for Sleep
 };
 
 // Splits a traced argument list at its top-level commas; quoted strings

@@ -44,9 +44,6 @@ bool WriteWholeFile(const std::wstring &path, const std::string &text) {
   return ok && MoveFileExW(temporary.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING);
 }
 
-// The offset from the real clock that the timestamp file holds now.
-int64_t g_offset_seconds = 0;
-
 }  // namespace
 
 std::string ScenarioWorld::Create(int run_number) {
@@ -81,26 +78,23 @@ ScenarioWorld::~ScenarioWorld() {
   RemoveDirectoryW(directory_.c_str());
 }
 
+// The clock stands still, as the scenario contract has it: libfaketime's
+// file holds an absolute time, which it shows without running on.
 std::string ScenarioWorld::SetClockTo(const SYSTEMTIME &local_time) {
   const std::wstring file = UnixFileFrom("FAKETIME_TIMESTAMP_FILE");
   if (file.empty())
     return "the program's clock cannot be set: FAKETIME_TIMESTAMP_FILE does not name libfaketime's file "
            "(scripts/test-wine.sh runs the player under libfaketime)";
-  SYSTEMTIME now{};
-  GetLocalTime(&now);  // this process runs under the same offset
-  const int64_t delta_ms = FileTimeMs(local_time) - FileTimeMs(now);
-  // Rounded up: the program's clock may be up to a second late, never early.
-  g_offset_seconds += delta_ms >= 0 ? (delta_ms + 999) / 1000 : -((-delta_ms) / 1000);
-  char text[32];
-  std::snprintf(text, sizeof text, "%+lld\n", static_cast<long long>(g_offset_seconds));
+  clock_ = local_time;
+  char text[64];
+  std::snprintf(text, sizeof text, "%04u-%02u-%02u %02u:%02u:%02u\n", local_time.wYear, local_time.wMonth,
+                local_time.wDay, local_time.wHour, local_time.wMinute, local_time.wSecond);
   if (!WriteWholeFile(file, text)) return "cannot write the clock file " + Narrow(file);
   return "";
 }
 
-std::string ScenarioWorld::Advance(uint64_t minutes) {
-  SYSTEMTIME now{};
-  GetLocalTime(&now);
-  const int64_t target = FileTimeMs(now) + static_cast<int64_t>(minutes) * 60000;
+std::string ScenarioWorld::AdvanceMilliseconds(uint64_t milliseconds) {
+  const int64_t target = FileTimeMs(clock_) + static_cast<int64_t>(milliseconds);
   ULARGE_INTEGER value;
   value.QuadPart = static_cast<ULONGLONG>(target) * 10000;
   FILETIME file{value.LowPart, value.HighPart};
@@ -108,6 +102,8 @@ std::string ScenarioWorld::Advance(uint64_t minutes) {
   FileTimeToSystemTime(&file, &then);
   return SetClockTo(then);
 }
+
+std::string ScenarioWorld::Advance(uint64_t minutes) { return AdvanceMilliseconds(minutes * 60000); }
 
 std::string ScenarioWorld::Apply(const std::vector<standin::Token> &tokens) {
   if (tokens[0].value == "clock") {

@@ -1,7 +1,8 @@
 // The world of one scenario as the real program meets it under Wine: the
 // network file that the simulated netapi32.dll serves from, the fault plans
 // it reads beside it, the record of its calls, and the program's clock
-// (libfaketime's timestamp file, read again on every clock reading).
+// (libfaketime's timestamp file, read again on every clock reading), which
+// stands still but for `advance` and the program's own pauses.
 #ifndef VELMORA_SCENARIO_WIN32_SCENARIO_WORLD_H
 #define VELMORA_SCENARIO_WIN32_SCENARIO_WORLD_H
 
@@ -26,6 +27,8 @@ class ScenarioWorld {
   // An `expect jobs|job|nojob|service` statement; "" when it holds.
   std::string Check(const std::vector<standin::Token> &tokens);
   std::string Advance(uint64_t minutes);
+  // The program's own pauses move the clock by their length.
+  std::string AdvanceMilliseconds(uint64_t milliseconds);
   std::string LocalComputer() const;
 
   // The program's environment: this process's, with the network, the fault
@@ -40,6 +43,7 @@ class ScenarioWorld {
  private:
   std::string SetClockTo(const SYSTEMTIME &local_time);
 
+  SYSTEMTIME clock_{};
   std::wstring directory_;
   std::wstring network_path_;
 };

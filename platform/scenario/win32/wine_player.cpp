@@ -159,7 +159,7 @@ class Player {
     uint64_t image_start = 0, image_end = 0;
     if (program_.ImageRange(&image_start, &image_end)) trace_.SetCaller(image_start, image_end);
     last_action_ = "start";
-    CheckAlive(start);
+    Settle(start);
   }
 
   // After each step: a program that ended by an exception crashed.
@@ -173,6 +173,13 @@ class Player {
     if (!program_.Settle())
       Fail(statement, "the program did not wait for input again within 90 seconds after " + last_action_);
     CheckAlive(statement);
+    // Its pauses took real time here; the clock, which stands still
+    // otherwise, moves on by their length.
+    trace_.Refresh();
+    if (const uint64_t slept = trace_.TakeSleptMilliseconds()) {
+      const std::string reason = world_.AdvanceMilliseconds(slept);
+      if (!reason.empty()) Fail(statement, reason);
+    }
   }
 
   void RunProgram() {
