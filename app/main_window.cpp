@@ -122,7 +122,10 @@ ATOM RegisterMainWindowClass(HINSTANCE instance) {
 
 HWND CreateMainWindow(HINSTANCE instance, int show_command) {
   AppInstance = instance;
-  HWND window = CreateDialogParamA(instance, kMainClassName, NULL, MainWindowProc, 0);
+  // The window procedure serves as the dialog procedure too; a dialog
+  // procedure returns INT_PTR where a window procedure returns LRESULT, the
+  // same width but, on 32-bit Windows, not the same C++ type.
+  HWND window = CreateDialogParamA(instance, kMainClassName, NULL, reinterpret_cast<DLGPROC>(MainWindowProc), 0);
   if (window == NULL) return NULL;
   ShowWindow(window, show_command);
   UpdateWindow(window);

@@ -1,4 +1,4 @@
-# Cross build of velmora.exe with Debian's MinGW-w64 toolchain.
+# Cross build of the 64-bit velmora.exe with Debian's MinGW-w64 toolchain.
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR x86_64)
 set(CMAKE_C_COMPILER x86_64-w64-mingw32-gcc)

@@ -1,45 +1,91 @@
 #!/usr/bin/env bash
-# Cross-builds velmora.exe with MinGW-w64 and checks what it imports and carries.
-# Usage: scripts/build-windows.sh [build dir]   (build/mingw by default)
+# Cross-builds velmora.exe with MinGW-w64 for 64-bit and 32-bit Windows, with
+# the simulated network's netapi32.dll beside each, and checks what each
+# imports, carries and exports.
+# Usage: scripts/build-windows.sh [PRESET...]   (mingw and mingw32 by default)
 set -euo pipefail
 cd "$(dirname "$0")/.."
-build_dir="${1:-build/mingw}"
-scripts/install-deps.sh
-cmake --preset mingw -B "$build_dir" >/dev/null
-cmake --build "$build_dir"
-exe="$build_dir/velmora.exe"
-objdump=x86_64-w64-mingw32-objdump
+presets=("$@")
+[ ${#presets[@]} -gt 0 ] || presets=(mingw mingw32)
+scripts/install-deps.sh g++-mingw-w64-i686 binutils-mingw-w64-i686
 
-headers="$("$objdump" -p "$exe")"
-
-# A GUI program.
-if ! grep -Eq '^Subsystem[[:space:]]+0*2[[:space:]]' <<<"$headers"; then
-  echo "$exe: not a Windows GUI program" >&2
-  exit 1
-fi
-
-# It must run on a bare system: only system DLLs, none of MinGW's run-time DLLs.
-mapfile -t dlls < <(sed -n 's/^[[:space:]]*DLL Name: //p' <<<"$headers")
-if [ ${#dlls[@]} -eq 0 ]; then
-  echo "$exe: no imports found" >&2
-  exit 1
-fi
-bad=0
-for dll in "${dlls[@]}"; do
-  case "${dll,,}" in
-    user32.dll | comctl32.dll | kernel32.dll | netapi32.dll | msvcrt.dll | ucrtbase.dll | api-ms-win-crt-*.dll) ;;
-    *)
-      echo "$exe: imports $dll, which is not a system DLL" >&2
-      bad=1
-      ;;
-  esac
-done
-[ "$bad" -eq 0 ] || exit 1
-echo "$exe: imports ${dlls[*]}"
-
-# Its resource section carries the dialogs, the icon and the version block.
-checker="$build_dir/pe_resource_check"
+checker=build/pe_resource_check
 if [ ! -x "$checker" ] || [ scripts/pe_resource_check.cpp -nt "$checker" ]; then
+  mkdir -p build
   c++ -std=c++17 -O1 -Wall -Wextra -Werror -o "$checker" scripts/pe_resource_check.cpp
 fi
-"$checker" "$exe"
+
+fail() {
+  echo "$1" >&2
+  exit 1
+}
+
+check_build() {
+  local preset="$1" build_dir="build/$1" objdump machine
+  case "$preset" in
+    mingw) objdump=x86_64-w64-mingw32-objdump machine=8664 ;;
+    mingw32) objdump=i686-w64-mingw32-objdump machine=14c ;;
+    *) fail "unknown preset $preset (mingw or mingw32)" ;;
+  esac
+  cmake --preset "$preset" >/dev/null
+  cmake --build --preset "$preset"
+
+  local exe="$build_dir/velmora.exe" dll="$build_dir/netapi32.dll" headers
+  headers="$("$objdump" -p "$exe")"
+
+  # The machine it was built for, from the PE header (after the "PE\0\0"
+  # signature that the DOS header's word at 0x3C points to).
+  local pe_offset found
+  pe_offset=$(od -An -tu4 -j60 -N4 "$exe" | tr -d ' ')
+  found=$(od -An -tx2 -j$((pe_offset + 4)) -N2 "$exe" | tr -d ' ')
+  [ "$found" = "$(printf '%04x' $((16#$machine)))" ] || fail "$exe: built for machine 0x$found, not 0x$machine"
+  echo "$exe: machine 0x$machine"
+
+  # A GUI program.
+  grep -Eq '^Subsystem[[:space:]]+0*2[[:space:]]' <<<"$headers" || fail "$exe: not a Windows GUI program"
+
+  # It must run on a bare system: only system DLLs, none of MinGW's run-time DLLs.
+  local dlls dll_name bad=0
+  mapfile -t dlls < <(sed -n 's/^[[:space:]]*DLL Name: //p' <<<"$headers")
+  [ ${#dlls[@]} -gt 0 ] || fail "$exe: no imports found"
+  for dll_name in "${dlls[@]}"; do
+    case "${dll_name,,}" in
+      user32.dll | comctl32.dll | kernel32.dll | netapi32.dll | msvcrt.dll | ucrtbase.dll | api-ms-win-crt-*.dll) ;;
+      *)
+        echo "$exe: imports $dll_name, which is not a system DLL" >&2
+        bad=1
+        ;;
+    esac
+  done
+  [ "$bad" -eq 0 ] || exit 1
+  echo "$exe: imports ${dlls[*]}"
+
+  # Its resource section carries the dialogs, the icon and the version block.
+  "$checker" "$exe"
+
+  # The simulated network exports exactly the NETAPI32 functions the program
+  # imports, and itself needs no MinGW run-time DLL either.
+  local imported exported
+  imported="$(sed -n '/DLL Name: NETAPI32.dll/I,/^$/p' <<<"$headers" | awk 'NR > 2 && NF >= 3 { print $3 }' | sort)"
+  exported="$("$objdump" -p "$dll" | sed -n '/\[Ordinal\/Name Pointer\] Table/,/^$/p' |
+    sed -n 's/^[[:space:]]*\[[[:space:]]*[0-9]*\] //p' | sort)"
+  [ -n "$imported" ] || fail "$exe: imports nothing from NETAPI32.dll"
+  if [ "$imported" != "$exported" ]; then
+    echo "$dll exports other functions than $exe imports from NETAPI32:" >&2
+    diff <(echo "$imported") <(echo "$exported") >&2 || true
+    exit 1
+  fi
+  local dll_imports
+  dll_imports="$("$objdump" -p "$dll" | sed -n 's/^[[:space:]]*DLL Name: //p' | tr '\n' ' ')"
+  for dll_name in $dll_imports; do
+    case "${dll_name,,}" in
+      kernel32.dll | msvcrt.dll | user32.dll) ;;
+      *) fail "$dll: imports $dll_name, which is not a system DLL" ;;
+    esac
+  done
+  echo "$dll: exports $(echo "$exported" | tr '\n' ' ')"
+}
+
+for preset in "${presets[@]}"; do
+  check_build "$preset"
+done

@@ -1,5 +1,8 @@
 #include <standin/call_log.h>
 
+#include <cstdio>
+#include <cstdlib>
+
 namespace standin {
 namespace {
 bool g_recording = true;
@@ -10,7 +13,17 @@ std::vector<PlatformCall> &Calls() {
 }
 }  // namespace
 
+void AppendToLiveLog(const std::string &line) {
+  const char *live = std::getenv("VELMORA_LIVE_CALL_LOG");
+  if (live == nullptr || *live == '\0') return;
+  if (FILE *out = std::fopen(live, "ab")) {
+    std::fprintf(out, "%s\n", line.c_str());
+    std::fclose(out);
+  }
+}
+
 void RecordCall(std::string function, std::string server, std::string args) {
+  AppendToLiveLog(function);
   if (!g_recording) return;
   Calls().push_back({std::move(function), std::move(server), std::move(args)});
 }

@@ -8,9 +8,17 @@
 #include <stddef.h>
 #include <stdint.h>
 
+// 32-bit Windows passes arguments to the platform's functions by stdcall; the
+// simulated network is built for it as netapi32.dll.
+#if defined(_WIN32) && defined(__i386__)
+#define WINAPI __stdcall
+#define CALLBACK __stdcall
+#define APIENTRY __stdcall
+#else
 #define WINAPI
 #define CALLBACK
 #define APIENTRY
+#endif
 #define WINAPIV
 
 #ifndef TRUE
@@ -513,6 +521,7 @@ typedef struct _SYSTEMTIME {
 #define ERROR_SERVICE_CANNOT_ACCEPT_CTRL 1061L
 #define ERROR_SERVICE_DISABLED 1058L
 #define ERROR_INVALID_SERVICE_CONTROL 1052L
+#define ERROR_LOGON_FAILURE 1326L
 #define ERROR_SERVICE_REQUEST_TIMEOUT 1053L
 #define ERROR_NOT_SUPPORTED_ON_NT 50L
 

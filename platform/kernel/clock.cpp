@@ -1,9 +1,9 @@
-// The simulated clock behind GetLocalTime, Sleep and GetTickCount. It either
-// follows the real local clock or stands at a set date and time; Sleep moves
-// it (and the tick count) at once instead of waiting.
+// The simulated clock behind GetLocalTime, Sleep and GetTickCount
+// (time_calls.cpp). It either follows the real local clock or stands at a set
+// date and time; Sleep moves it (and the tick count) at once instead of
+// waiting.
 #include <windows.h>
 
-#include <standin/call_log.h>
 #include <standin/network.h>
 
 #include "../net/network_file_host.h"
@@ -88,28 +88,10 @@ SYSTEMTIME CurrentClock() {
 
 void AdvanceClock(uint64_t milliseconds) { TheClock().advanced_ms += static_cast<int64_t>(milliseconds); }
 
+uint64_t TickCountMilliseconds() {
+  const Clock &clock = TheClock();
+  const int64_t base = clock.real ? net::host::TickMilliseconds() : 0;
+  return static_cast<uint64_t>(base + clock.advanced_ms);
+}
+
 }  // namespace standin
-
-extern "C" {
-
-// Recorded like every other platform call, so that scenarios can count the
-// program's reads of the clock and its pauses.
-void WINAPI GetLocalTime(LPSYSTEMTIME lpSystemTime) {
-  standin::RecordCall("GetLocalTime", "", "");
-  if (lpSystemTime != nullptr) *lpSystemTime = standin::CurrentClock();
-}
-
-void WINAPI Sleep(DWORD dwMilliseconds) {
-  if (standin::IsCallRecording()) standin::RecordCall("Sleep", "", "ms=" + std::to_string(dwMilliseconds));
-  standin::AdvanceClock(dwMilliseconds);
-}
-
-DWORD WINAPI GetTickCount(void) {
-  standin::RecordCall("GetTickCount", "", "");
-  const standin::Clock &clock = standin::TheClock();
-  const int64_t base = clock.real ? standin::net::host::TickMilliseconds() : 0;
-  // The tick count wraps after 49.7 days, as the platform's does.
-  return static_cast<DWORD>(static_cast<uint64_t>(base + clock.advanced_ms));
-}
-
-}  // extern "C"

@@ -64,6 +64,13 @@ std::unique_ptr<Tables> BuildTables() {
     if (written == 2)
       tables->encode[unit] = static_cast<unsigned char>(out[0]) << 8 | static_cast<unsigned char>(out[1]);
   }
+  // iconv's one-way mappings (U+301C WAVE DASH to the full-width tilde's
+  // code, U+00A5 to the backslash, ...) are not the platform's: its
+  // one-way mappings are its best-fit table alone.
+  for (unsigned unit = 1; unit < 0x10000; ++unit) {
+    const int32_t code = tables->encode[unit];
+    if (code >= 0 && tables->decode[code] != unit) tables->encode[unit] = -1;
+  }
   tables->encode[0] = 0;
   tables->encode[0x80] = 0x80;
   tables->encode[0xF8F0] = 0xA0;

@@ -17,8 +17,9 @@ constexpr char16_t kCp932UnicodeDefaultChar = u'\u30FB';
 // (code = lead << 8 | trail); 0 when the code page has no such character
 // (the NUL byte itself decodes to 0 as well: callers handle it first).
 char16_t DecodeCp932(uint16_t code);
-// The one- or two-byte code of a UTF-16 unit (two-byte codes are > 0xFF);
-// -1 when the code page lacks the character.
+// The one- or two-byte code of a UTF-16 unit (two-byte codes are > 0xFF)
+// where the code page has the character itself (it converts back to the
+// same unit); -1 otherwise.
 int EncodeCp932(char16_t unit);
 // The platform's best-fit code of a UTF-16 unit that the code page lacks, or
 // -1 when it has none (the default character then stands in).

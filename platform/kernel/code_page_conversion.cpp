@@ -146,11 +146,8 @@ std::string EncodeAnsi(const char16_t *src, size_t size, bool best_fit, const st
   std::string out;
   for (size_t i = 0; i < size; ++i) {
     const char16_t unit = src[i];
+    // The code page's own characters, then (unless refused) its best fit.
     int code = IsHighSurrogate(unit) || IsLowSurrogate(unit) ? -1 : standin::EncodeCp932(unit);
-    if (code >= 0 && !best_fit && unit != 0) {
-      // Without best fit only characters that convert back unchanged count.
-      if (standin::DecodeCp932(static_cast<uint16_t>(code)) != unit) code = -1;
-    }
     if (code < 0 && best_fit) code = standin::BestFitCp932(unit);
     if (code < 0) {
       out += default_char;

@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <new>
+#include <string>
 #include <unordered_set>
 
 namespace standin::net {
@@ -19,12 +20,15 @@ std::unordered_set<void *> &HeldBuffers() {
   return held;
 }
 
+void ReportHeldBuffers() { AppendToLiveLog("buffers " + std::to_string(HeldBuffers().size())); }
+
 }  // namespace
 
 void *AllocateNetBuffer(size_t size) {
   void *buffer = std::calloc(1, size == 0 ? 1 : size);
   if (buffer == nullptr) throw std::bad_alloc();
   HeldBuffers().insert(buffer);
+  ReportHeldBuffers();
   return buffer;
 }
 
@@ -64,5 +68,6 @@ extern "C" NET_API_STATUS NET_API_FUNCTION NetApiBufferFree(LPVOID Buffer) {
         "NetApiBufferFree of a pointer that is not a held network buffer (never handed out, "
         "or already released)");
   std::free(Buffer);
+  standin::net::ReportHeldBuffers();
   return NERR_Success;
 }

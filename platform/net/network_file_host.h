@@ -76,6 +76,12 @@ bool CheckReplaceable(const std::string &real_path, std::string *error);
 // exclusive lock, after CheckReplaceable.
 bool ReplaceNetworkFile(const std::string &real_path, const std::string &text, std::string *error);
 
+// The folder that holds this user's own network file: on POSIX
+// $XDG_STATE_HOME/velmora, else ~/.local/state/velmora; on Windows
+// %LOCALAPPDATA%\Velmora. Fails with a message when the environment names
+// no such place.
+bool DefaultNetworkFolder(std::string *folder, std::string *error);
+
 // Creates a folder and its missing parents (mode 0700).
 bool MakeDirectories(const std::string &path, std::string *error);
 

@@ -5,11 +5,15 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <chrono>
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <fstream>
@@ -80,6 +84,9 @@ std::string DescribeHolder(int fd) {
   char *end = nullptr;
   const long pid = std::strtol(text, &end, 10);
   if (pid <= 0 || end == text || (*end != '\n' && *end != '\0')) return "";
+  // A reader holding the shared lock writes nothing: the ID may be of an
+  // earlier holder that has ended.
+  if (::kill(static_cast<pid_t>(pid), 0) != 0 && errno != EPERM) return "";
   std::string name;
   std::ifstream comm("/proc/" + std::to_string(pid) + "/comm");
   std::getline(comm, name);
@@ -322,6 +329,20 @@ bool ReplaceNetworkFile(const std::string &real_path, const std::string &text, s
   if (dir_fd >= 0) {
     ::fsync(dir_fd);
     ::close(dir_fd);
+  }
+  return true;
+}
+
+bool DefaultNetworkFolder(std::string *folder, std::string *error) {
+  const char *state_home = std::getenv("XDG_STATE_HOME");
+  const char *home = std::getenv("HOME");
+  if (state_home != nullptr && state_home[0] == '/') {
+    *folder = std::string(state_home) + "/velmora";
+  } else if (home != nullptr && home[0] == '/') {
+    *folder = std::string(home) + "/.local/state/velmora";
+  } else {
+    *error = "neither VELMORA_NETWORK, XDG_STATE_HOME nor HOME names where the network file is kept";
+    return false;
   }
   return true;
 }

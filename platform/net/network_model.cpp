@@ -133,24 +133,84 @@ std::string ApplyLocal(Network *network, const std::vector<Token> &tokens) {
   return "";
 }
 
+const char *PrivacyText(realnet::Privacy privacy) {
+  switch (privacy) {
+    case realnet::Privacy::kSign:
+      return "sign";
+    case realnet::Privacy::kNone:
+      return "none";
+    default:
+      return "seal";
+  }
+}
+
+// The `real` word and the settings that belong to it.
+std::string ApplyRealOptions(const Options &options, Computer *computer) {
+  bool real = false;
+  for (const auto &flag : options.flags) real = real || flag == "real";
+  for (const char *key : {"address", "port", "privacy", "timeout"})
+    if (!real && options.values.count(key) != 0) return std::string(key) + "= belongs to a real computer";
+  if (!real) return "";
+  for (const auto &flag : options.flags)
+    if (flag == "unreachable") return "a real computer is reached or not by the network itself, not by unreachable";
+  realnet::RemoteHost host;
+  std::string error;
+  uint64_t port = 0, timeout = realnet::kDefaultTimeoutSeconds;
+  if (!NumberOption(options, "port", 65535, &port, &error) || !NumberOption(options, "timeout", 3600, &timeout, &error))
+    return error;
+  if (timeout == 0) return "timeout=0: a call needs at least one second";
+  host.port = static_cast<unsigned>(port);
+  host.timeout_seconds = static_cast<unsigned>(timeout);
+  auto address = options.values.find("address");
+  if (address != options.values.end()) {
+    host.address = address->second.value;
+    if (host.address.empty() || host.address.find_first_of(" \t[]\\/,%") != std::string::npos)
+      return "address=" + host.address + " is not a host name or address";
+  }
+  auto privacy = options.values.find("privacy");
+  if (privacy != options.values.end()) {
+    const std::string &value = privacy->second.value;
+    if (value == "sign") {
+      host.privacy = realnet::Privacy::kSign;
+    } else if (value == "none") {
+      host.privacy = realnet::Privacy::kNone;
+    } else if (value != "seal") {
+      return "privacy=" + value + " is not seal, sign or none";
+    }
+  }
+  computer->real = host;
+  return "";
+}
+
+std::string ApplyCredentials(Network *network, const std::vector<Token> &tokens) {
+  if (tokens.size() != 2 || !tokens[1].key.empty() || tokens[1].value.empty()) return "usage: credentials PATH";
+  network->credentials = tokens[1].value;
+  return "";
+}
+
 std::string ApplyComputer(Network *network, const std::vector<Token> &tokens) {
   if (tokens.size() < 2 || !tokens[1].key.empty())
-    return "usage: computer NAME [platform=N] [service=running|stopped|paused|STATUSWORD] [unreachable]";
+    return "usage: computer NAME [platform=N] [service=running|stopped|paused|STATUSWORD] [unreachable] "
+           "| computer NAME real [address=HOST] [port=N] [privacy=seal|sign|none] [timeout=SECONDS]";
   const std::string name = UpperCaseAscii(tokens[1].value);
   if (!IsValidComputerName(name)) return "\"" + tokens[1].value + "\" is not a valid computer name";
   if (network->Find(name) != nullptr) return "computer " + name + " is described twice";
   Options options;
   std::string error;
-  if (!CollectOptions(tokens, 2, {"platform", "service"}, {"unreachable"}, &options, &error)) return error;
+  if (!CollectOptions(tokens, 2, {"platform", "service", "address", "port", "privacy", "timeout"},
+                      {"unreachable", "real"}, &options, &error))
+    return error;
   Computer computer;
   computer.name = name;
+  error = ApplyRealOptions(options, &computer);
+  if (!error.empty()) return error;
   uint64_t platform = 500;
   if (!NumberOption(options, "platform", UINT32_MAX, &platform, &error)) return error;
   computer.platform_id = static_cast<DWORD>(platform);
   auto service = options.values.find("service");
   if (service != options.values.end() && !ParseStatusWord(service->second.value, &computer.status))
     return "service=" + service->second.value + " is not running, stopped, paused or a status word";
-  computer.unreachable = !options.flags.empty();
+  for (const auto &flag : options.flags) computer.unreachable = computer.unreachable || flag == "unreachable";
   network->computers.push_back(std::move(computer));
   return "";
 }
@@ -251,8 +311,13 @@ struct StatementRule {
 };
 
 const StatementRule kStatements[] = {
-    {"clock", true, true, ApplyClock},      {"local", true, true, ApplyLocal}, {"computer", true, false, ApplyComputer},
-    {"service", true, false, ApplyService}, {"job", true, false, ApplyJob},    {"remove", false, false, ApplyRemove},
+    {"clock", true, true, ApplyClock},
+    {"local", true, true, ApplyLocal},
+    {"computer", true, false, ApplyComputer},
+    {"service", true, false, ApplyService},
+    {"job", true, false, ApplyJob},
+    {"remove", false, false, ApplyRemove},
+    {"credentials", true, true, ApplyCredentials},
 };
 
 const StatementRule *RuleFor(const std::string &keyword) {
@@ -262,14 +327,26 @@ const StatementRule *RuleFor(const std::string &keyword) {
 }
 
 SourceLine::Kind KindOf(const std::string &keyword) {
+  if (keyword == "clock") return SourceLine::Kind::kClock;
+  if (keyword == "local") return SourceLine::Kind::kLocal;
   if (keyword == "computer") return SourceLine::Kind::kComputer;
   if (keyword == "service") return SourceLine::Kind::kService;
   if (keyword == "job") return SourceLine::Kind::kJob;
+  if (keyword == "clock") return SourceLine::Kind::kClock;
   return SourceLine::Kind::kOther;
 }
 
 std::string ComputerText(const Computer &computer) {
   std::string out = "computer " + computer.name;
+  if (computer.real) {
+    const realnet::RemoteHost &host = *computer.real;
+    out += " real";
+    if (!host.address.empty()) out += " address=" + host.address;
+    if (host.port != 0) out += " port=" + std::to_string(host.port);
+    if (host.privacy != realnet::Privacy::kSeal) out += std::string(" privacy=") + PrivacyText(host.privacy);
+    if (host.timeout_seconds != realnet::kDefaultTimeoutSeconds)
+      out += " timeout=" + std::to_string(host.timeout_seconds);
+  }
   if (computer.platform_id != 500) out += " platform=" + std::to_string(computer.platform_id);
   out += " service=" + StatusWordText(computer.status);
   if (computer.unreachable) out += " unreachable";
@@ -304,12 +381,6 @@ bool SameJob(const StoredJob &a, const StoredJob &b) {
          a.days_of_week == b.days_of_week && a.flags == b.flags && a.command == b.command;
 }
 
-const Computer *FindIn(const std::vector<Computer> &computers, const std::string &name) {
-  for (const Computer &computer : computers)
-    if (computer.name == name) return &computer;
-  return nullptr;
-}
-
 // Collects the output lines; a last line without an ending gets one when
 // another line follows it.
 class LineWriter {
@@ -338,22 +409,55 @@ void WriteComputer(const Computer &computer, LineWriter *out) {
 }
 
 // Writes the source's lines, each kept unless what it states has changed.
+std::string ClockText(const std::optional<SYSTEMTIME> &clock) { return clock ? "clock " + FormatClock(*clock) : ""; }
+std::string LocalText(const std::string &local) { return local.empty() ? "" : "local " + local; }
+
+// Writes the source's lines, each kept unless what it states has changed.
 std::string RewriteSource(const Network &network, const NetworkSource &source) {
   LineWriter out(source.ending);
   if (source.byte_order_mark) out.Text() = "\xEF\xBB\xBF";
   using Kind = SourceLine::Kind;
+  std::map<std::string, const Computer *> now_by_name, then_by_name;
+  for (const Computer &computer : network.computers) now_by_name[computer.name] = &computer;
+  for (const Computer &computer : source.computers) then_by_name[computer.name] = &computer;
   // Where each computer's statements end: its new statements go after them.
+  // A clock or local that the file lacked goes before its first statement.
   std::map<std::string, size_t> last_line;
-  for (size_t i = 0; i < source.lines.size(); ++i)
-    if (source.lines[i].kind != Kind::kOther) last_line[source.lines[i].computer] = i;
+  size_t first_statement = source.lines.size();
+  bool has_clock = false, has_local = false;
+  for (size_t i = 0; i < source.lines.size(); ++i) {
+    const SourceLine &line = source.lines[i];
+    if (line.kind >= Kind::kComputer) last_line[line.computer] = i;
+    if (line.kind != Kind::kOther && first_statement == source.lines.size()) first_statement = i;
+    has_clock = has_clock || line.kind == Kind::kClock;
+    has_local = has_local || line.kind == Kind::kLocal;
+  }
+  const std::string clock = ClockText(network.clock), local = LocalText(network.local);
+  auto add_settings = [&] {
+    if (!has_clock && !clock.empty()) out.Add(clock);
+    if (!has_local && !local.empty()) out.Add(local);
+  };
   std::map<std::string, bool> service_written;
   for (size_t i = 0; i < source.lines.size(); ++i) {
     const SourceLine &line = source.lines[i];
-    const Computer *now = line.kind == Kind::kOther ? nullptr : network.Find(line.computer);
-    const Computer *then = line.kind == Kind::kOther ? nullptr : FindIn(source.computers, line.computer);
+    if (i == first_statement) add_settings();
+    const Computer *now = nullptr, *then = nullptr;
+    if (line.kind >= Kind::kComputer) {
+      auto found = now_by_name.find(line.computer);
+      if (found != now_by_name.end()) now = found->second;
+      then = then_by_name.at(line.computer);
+    }
     if (line.kind == Kind::kOther) {
       out.Add(line.text, line.ending);
-    } else if (now == nullptr || then == nullptr) {
+    } else if (line.kind == Kind::kClock || line.kind == Kind::kLocal) {
+      const bool is_clock = line.kind == Kind::kClock;
+      const std::string text = is_clock ? clock : local;
+      if (text == (is_clock ? ClockText(source.clock) : LocalText(source.local))) {
+        out.Add(line.text, line.ending);
+      } else if (!text.empty()) {
+        out.Add(text, line.ending);
+      }
+    } else if (now == nullptr) {
       // The computer is gone: its statements go with it.
     } else if (line.kind == Kind::kComputer) {
       const bool same =
@@ -375,15 +479,16 @@ std::string RewriteSource(const Network &network, const NetworkSource &source) {
             old != then->jobs.end() && SameJob(job->second, old->second) ? line.text : JobText(now->name, job->second),
             line.ending);
     }
-    if (now == nullptr || then == nullptr || last_line[line.computer] != i) continue;
+    if (now == nullptr || last_line[line.computer] != i) continue;
     // After a computer's last line: the statements it did not have.
     const std::string service = ServiceText(*now);
     if (!service_written[now->name] && !service.empty() && service != ServiceText(*then)) out.Add(service);
     for (const auto &entry : now->jobs)
       if (then->jobs.count(entry.first) == 0) out.Add(JobText(now->name, entry.second));
   }
+  if (first_statement == source.lines.size()) add_settings();
   for (const Computer &computer : network.computers)
-    if (FindIn(source.computers, computer.name) == nullptr) WriteComputer(computer, &out);
+    if (then_by_name.count(computer.name) == 0) WriteComputer(computer, &out);
   return std::move(out.Text());
 }
 
@@ -533,7 +638,7 @@ bool ParseNetworkText(const std::string &text, Network *network, std::string *er
         first_seen.emplace(keyword, number);
         fault = rule->apply(network, tokens);
         line.kind = KindOf(keyword);
-        if (line.kind != SourceLine::Kind::kOther)
+        if (line.kind >= SourceLine::Kind::kComputer)
           line.computer = UpperCaseAscii(tokens.size() > 1 ? tokens[1].value : "");
         if (line.kind == SourceLine::Kind::kJob) {
           uint64_t id = 0;
@@ -545,12 +650,14 @@ bool ParseNetworkText(const std::string &text, Network *network, std::string *er
     }
     if (!fault.empty()) {
       *network = Network();
-      *error = "line " + std::to_string(number) + ": " + fault;
+      *error = "line " + std::to_string(number) + (fault.compare(0, 7, "column ") == 0 ? ", " : ": ") + fault;
       return false;
     }
     source->lines.push_back(std::move(line));
   }
   if (source->ending.empty()) source->ending = "\n";
+  source->clock = network->clock;
+  source->local = network->local;
   source->computers = network->computers;
   network->source = std::move(source);
   return true;
@@ -563,6 +670,7 @@ std::string WriteNetworkText(const Network &network) {
   out.Add("# Velmora writes the jobs it adds or deletes and the services it starts back into this file.");
   if (network.clock) out.Add("clock " + FormatClock(*network.clock));
   if (!network.local.empty()) out.Add("local " + network.local);
+  if (!network.credentials.empty()) out.Add("credentials " + QuoteString(network.credentials));
   for (const Computer &computer : network.computers) WriteComputer(computer, &out);
   return std::move(out.Text());
 }

@@ -8,6 +8,8 @@
 #include <standin/network.h>
 #include <standin/statement.h>
 
+#include <remote_host.h>
+
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -37,6 +39,7 @@ struct Computer {
   DWORD platform_id = 500;
   DWORD status = kStatusRunning;
   bool unreachable = false;
+  std::optional<realnet::RemoteHost> real;  // reached over the network, not simulated
   ServiceBehaviour behaviour;
   std::map<uint32_t, StoredJob> jobs;  // by ID, so listings come in ID order
   uint32_t highest_id = 0;             // the highest ID the service has given or held
@@ -47,6 +50,7 @@ struct NetworkSource;
 struct Network {
   std::optional<SYSTEMTIME> clock;  // a network file's `clock`
   std::string local;                // `local`; empty means the first computer
+  std::string credentials;          // `credentials`: the real computers' authentication file
   std::vector<Computer> computers;  // in the order they were described
   // The file this network was read from, so that a write keeps what did not
   // change; null for a network made in memory.
@@ -66,13 +70,13 @@ bool ParseClock(const std::vector<Token> &tokens, SYSTEMTIME *clock, std::string
 std::string FormatClock(const SYSTEMTIME &clock);
 std::string FormatJobTime(uint32_t job_time);
 
-// Applies one of `local`, `computer`, `service`, `job`, `remove` to the
+// Applies one of `local`, `computer`, `service`, `job`, `remove`, `credentials` to the
 // network; "" or the reason it cannot.
 std::string ApplyNetworkStatement(Network *network, const std::vector<Token> &tokens);
 
 // One line of a network file as read.
 struct SourceLine {
-  enum class Kind : uint8_t { kOther, kComputer, kService, kJob };
+  enum class Kind : uint8_t { kOther, kClock, kLocal, kComputer, kService, kJob };
   std::string text;    // without its line ending
   std::string ending;  // "\n", "\r\n", or "" for a last line without one
   Kind kind = Kind::kOther;
@@ -84,7 +88,10 @@ struct NetworkSource {
   bool byte_order_mark = false;
   std::string ending;  // the ending new lines get: the file's first one
   std::vector<SourceLine> lines;
-  std::vector<Computer> computers;  // as read, to tell what has changed
+  // What was read, to tell what has changed.
+  std::optional<SYSTEMTIME> clock;
+  std::string local;
+  std::vector<Computer> computers;
 };
 
 // Parses a network file's text; on failure *error names the line and fault.

@@ -61,6 +61,7 @@ bool IsNetworkFunction(const std::string &name) {
 }
 
 void ResetState() {
+  realnet::CloseAllConnections();
   TheState() = State();
   ClearRecordedCalls();
   ReleaseAllNetBuffers();
@@ -118,11 +119,58 @@ std::string ParseFail(const std::vector<Token> &tokens, std::pair<std::string, s
   return "";
 }
 
+// Fault plans may be kept in a file of their own, named by
+// VELMORA_FAULT_FILE, so that a test can plan faults for a program running in
+// another process: one `fail` line per plan, rewritten as calls consume them.
+const char *FaultFile() {
+  const char *path = std::getenv("VELMORA_FAULT_FILE");
+  return path != nullptr && *path != '\0' ? path : nullptr;
+}
+
+void LoadFaults() {
+  const char *path = FaultFile();
+  if (path == nullptr) return;
+  TheState().faults.clear();
+  FILE *in = std::fopen(path, "rb");
+  if (in == nullptr) return;
+  std::string text;
+  char buffer[4096];
+  for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, in)) > 0;) text.append(buffer, n);
+  std::fclose(in);
+  std::istringstream lines(text);
+  std::string line, error;
+  while (std::getline(lines, line)) {
+    std::vector<Token> tokens;
+    std::pair<std::string, std::string> target;
+    Fault fault;
+    if (LexStatement(line, &tokens, &error) && !tokens.empty() && ParseFail(tokens, &target, &fault).empty())
+      TheState().faults[target] = fault;
+  }
+}
+
+void SaveFaults() {
+  const char *path = FaultFile();
+  if (path == nullptr) return;
+  std::string text;
+  for (const auto &entry : TheState().faults)
+    text += "fail " + entry.first.first + " " + entry.first.second + " " + std::to_string(entry.second.code) +
+            " times=" + std::to_string(entry.second.left) + " after=" + std::to_string(entry.second.healthy) + "\n";
+  if (FILE *out = std::fopen(path, "wb")) {
+    std::fwrite(text.data(), 1, text.size(), out);
+    std::fclose(out);
+  } else {
+    std::fprintf(stderr, "velmora: cannot write the fault plans %s\n", path);
+  }
+}
+
 std::string ApplyFail(const std::vector<Token> &tokens) {
   std::pair<std::string, std::string> target;
   Fault fault;
   std::string error = ParseFail(tokens, &target, &fault);
-  if (error.empty()) TheState().faults[target] = fault;
+  if (!error.empty()) return error;
+  LoadFaults();
+  TheState().faults[target] = fault;
+  SaveFaults();
   return error;
 }
 
@@ -291,6 +339,10 @@ NET_API_STATUS WithNetwork(const std::function<NET_API_STATUS(Network &network, 
     return NERR_InternalError;
   }
   const NET_API_STATUS status = body(network, &changed);
+  if (changed && !lock->exclusive()) {
+    Diagnose("you may not write the lock file of the network file " + state.file_path + "; nothing was changed");
+    return NERR_InternalError;
+  }
   if (changed && (!host::CheckReplaceable(state.file_path, &error) ||
                   !host::ReplaceNetworkFile(state.file_path, WriteNetworkText(network), &error))) {
     Diagnose(error);
@@ -300,15 +352,18 @@ NET_API_STATUS WithNetwork(const std::function<NET_API_STATUS(Network &network, 
 }
 
 std::optional<DWORD> TakeFault(const std::string &computer, const std::string &function) {
+  LoadFaults();
   auto &faults = TheState().faults;
   auto it = faults.find({UpperCaseAscii(computer), function});
   if (it == faults.end() || it->second.left == 0) return std::nullopt;
   if (it->second.healthy > 0) {
     --it->second.healthy;
+    SaveFaults();
     return std::nullopt;
   }
   const DWORD code = it->second.code;
   if (--it->second.left == 0) faults.erase(it);
+  SaveFaults();
   return code;
 }
 
@@ -443,6 +498,14 @@ std::string OpenNetworkFile(const std::string &path) {
     const auto lock = net::host::LockNetworkFile(resolved.real_path, false, net::host::kLockWaitMilliseconds, &error);
     if (lock == nullptr || !net::ReadNetworkFile(resolved.real_path, &network, &error)) return error;
   }
+  // An authentication file that cannot be used is told at once, not as a
+  // logon failure at the first call.
+  bool has_real = false;
+  for (const auto &computer : network.computers) has_real = has_real || computer.real.has_value();
+  if (has_real && !network.credentials.empty()) {
+    error = realnet::CheckCredentialsFile(network.credentials);
+    if (!error.empty()) return "network file " + path + ": " + error;
+  }
   TheState().file_path = resolved.real_path;
   if (network.clock) {
     SetClock(*network.clock);
@@ -458,17 +521,8 @@ std::string OpenNetworkForUser(std::string *path_used) {
   if (chosen != nullptr && *chosen != '\0') {
     path = chosen;
   } else {
-    std::string directory;
-    const char *state_home = std::getenv("XDG_STATE_HOME");
-    const char *home = std::getenv("HOME");
-    if (state_home != nullptr && state_home[0] == '/') {
-      directory = std::string(state_home) + "/velmora";
-    } else if (home != nullptr && home[0] == '/') {
-      directory = std::string(home) + "/.local/state/velmora";
-    } else {
-      return "neither VELMORA_NETWORK, XDG_STATE_HOME nor HOME names where the network file is kept";
-    }
-    std::string error;
+    std::string directory, error;
+    if (!net::host::DefaultNetworkFolder(&directory, &error)) return error;
     if (!net::host::MakeDirectories(directory, &error)) return error;
     path = directory + "/network";
     // The person's own network is made on first use: this machine alone.

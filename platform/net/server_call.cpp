@@ -1,6 +1,9 @@
 #include "server_call.h"
 
 #include <standin/call_log.h>
+#include <standin/network.h>
+
+#include <optional>
 
 #include "network_state.h"
 #include "wide_text.h"
@@ -28,19 +31,34 @@ std::string ComputerNameOf(const std::u16string &server, const Network &network,
 }  // namespace
 
 NET_API_STATUS CallOnServer(const char *function, LPCWSTR server, const std::string &args, Requires needs,
-                            const std::function<NET_API_STATUS(Computer &computer, bool *changed)> &body) {
+                            const std::function<NET_API_STATUS(Computer &computer, bool *changed)> &body,
+                            const RemoteCall &remote) {
   const std::u16string server_text = WideText(server);
   RecordCall(function, WideToUtf8(server_text), args);
-  return WithNetwork([&](Network &network, bool *changed) -> NET_API_STATUS {
+  std::optional<realnet::Target> target;
+  const NET_API_STATUS status = WithNetwork([&](Network &network, bool *changed) -> NET_API_STATUS {
     bool malformed = false;
     const std::string name = ComputerNameOf(server_text, network, &malformed);
     if (malformed) return ERROR_INVALID_NAME;
     if (auto fault = TakeFault(name, function)) return *fault;
     Computer *computer = network.Find(name);
+    if (computer != nullptr && computer->real) {
+      target = realnet::Target{computer->name, *computer->real, network.credentials};
+      // A network file that keeps a clock shares it with every computer it
+      // describes, those served elsewhere too.
+      const SYSTEMTIME now = CurrentClock();
+      if (network.clock && FormatClock(*network.clock) != FormatClock(now)) {
+        network.clock = now;
+        *changed = true;
+      }
+      return NERR_Success;
+    }
     if (computer == nullptr || computer->unreachable) return ERROR_BAD_NETPATH;
     if (needs == Requires::kWindowsNt && computer->platform_id != PLATFORM_ID_NT) return ERROR_NOT_SUPPORTED;
     return body(*computer, changed);
   });
+  if (status != NERR_Success || !target) return status;
+  return remote(*target);
 }
 
 bool IsScheduleService(LPCWSTR service) {

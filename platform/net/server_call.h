@@ -9,19 +9,27 @@
 #include <functional>
 #include <string>
 
+#include <remote_host.h>
+
 #include "network_model.h"
 
 namespace standin::net {
 
 enum class Requires { kAnyPlatform, kWindowsNt };
 
+// What a function does on a real computer of the network.
+using RemoteCall = std::function<NET_API_STATUS(const realnet::Target &target)>;
+
 // Records `function` with its server name and `args`, then runs `body` on the
 // named computer, under the network's lock when it lives in a file. Results
 // before `body`: 123 for a malformed or empty name, a planned fault's code,
 // 53 for a name no computer answers to or an unreachable computer, 50 for a
-// computer that does not run Windows NT when the function needs it.
+// computer that does not run Windows NT when the function needs it. A real
+// computer is called through `remote` instead, outside the network's lock
+// (a planned fault still comes first); the call sees the network's clock.
 NET_API_STATUS CallOnServer(const char *function, LPCWSTR server, const std::string &args, Requires needs,
-                            const std::function<NET_API_STATUS(Computer &computer, bool *changed)> &body);
+                            const std::function<NET_API_STATUS(Computer &computer, bool *changed)> &body,
+                            const RemoteCall &remote);
 
 // The Schedule service's name, compared as the service manager does
 // (ignoring case).

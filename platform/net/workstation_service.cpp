@@ -58,41 +58,69 @@ std::string ServiceArgs(LPCWSTR service) {
 using standin::net::CallOnServer;
 using standin::net::Computer;
 using standin::net::Requires;
+using standin::realnet::Target;
 
 extern "C" {
 
 NET_API_STATUS NET_API_FUNCTION NetWkstaGetInfo(LMSTR servername, DWORD level, LPBYTE *bufptr) {
   if (bufptr != nullptr) *bufptr = nullptr;
-  return CallOnServer("NetWkstaGetInfo", servername, "level=" + std::to_string(level), Requires::kAnyPlatform,
-                      [&](Computer &computer, bool *) -> NET_API_STATUS {
-                        if (bufptr == nullptr) return ERROR_INVALID_PARAMETER;
-                        if (level != 100) return ERROR_INVALID_LEVEL;
-                        const std::u16string name = standin::net::Utf8ToWide(computer.name);
-                        const std::u16string group = u"WORKGROUP";
-                        standin::net::NetBufferBuilder buffer(sizeof(WKSTA_INFO_100), name.size() + group.size() + 2);
-                        auto *info = static_cast<WKSTA_INFO_100 *>(buffer.records());
-                        info->wki100_platform_id = computer.platform_id;
-                        info->wki100_computername = buffer.AddString(name);
-                        info->wki100_langroup = buffer.AddString(group);
-                        info->wki100_ver_major = 4;
-                        info->wki100_ver_minor = 0;
-                        *bufptr = static_cast<LPBYTE>(buffer.release());
-                        return NERR_Success;
-                      });
+  return CallOnServer(
+      "NetWkstaGetInfo", servername, "level=" + std::to_string(level), Requires::kAnyPlatform,
+      [&](Computer &computer, bool *) -> NET_API_STATUS {
+        if (bufptr == nullptr) return ERROR_INVALID_PARAMETER;
+        if (level != 100) return ERROR_INVALID_LEVEL;
+        const std::u16string name = standin::net::Utf8ToWide(computer.name);
+        const std::u16string group = u"WORKGROUP";
+        standin::net::NetBufferBuilder buffer(sizeof(WKSTA_INFO_100), name.size() + group.size() + 2);
+        auto *info = static_cast<WKSTA_INFO_100 *>(buffer.records());
+        info->wki100_platform_id = computer.platform_id;
+        info->wki100_computername = buffer.AddString(name);
+        info->wki100_langroup = buffer.AddString(group);
+        info->wki100_ver_major = 4;
+        info->wki100_ver_minor = 0;
+        *bufptr = static_cast<LPBYTE>(buffer.release());
+        return NERR_Success;
+      },
+      [&](const Target &target) -> NET_API_STATUS {
+        if (bufptr == nullptr) return ERROR_INVALID_PARAMETER;
+        if (level != 100) return ERROR_INVALID_LEVEL;
+        standin::realnet::Workstation station;
+        const NET_API_STATUS status = standin::realnet::WorkstationInfo(target, &station);
+        if (status != NERR_Success) return status;
+        standin::net::NetBufferBuilder buffer(sizeof(WKSTA_INFO_100),
+                                              station.computer_name.size() + station.lan_group.size() + 2);
+        auto *info = static_cast<WKSTA_INFO_100 *>(buffer.records());
+        info->wki100_platform_id = station.platform_id;
+        info->wki100_computername = buffer.AddString(station.computer_name);
+        info->wki100_langroup = buffer.AddString(station.lan_group);
+        info->wki100_ver_major = station.version_major;
+        info->wki100_ver_minor = station.version_minor;
+        *bufptr = static_cast<LPBYTE>(buffer.release());
+        return NERR_Success;
+      });
 }
 
 NET_API_STATUS NET_API_FUNCTION NetServiceGetInfo(LPCWSTR servername, LPCWSTR service, DWORD level, LPBYTE *bufptr) {
   if (bufptr != nullptr) *bufptr = nullptr;
   const std::string args = standin::net::ServiceArgs(service) + " level=" + std::to_string(level);
-  return CallOnServer("NetServiceGetInfo", servername, args, Requires::kWindowsNt,
-                      [&](Computer &computer, bool *) -> NET_API_STATUS {
-                        if (bufptr == nullptr || service == nullptr) return ERROR_INVALID_PARAMETER;
-                        if (level != 1 && level != 2) return ERROR_INVALID_LEVEL;
-                        if (!standin::net::IsScheduleService(service)) return NERR_BadServiceName;
-                        const DWORD status = standin::net::ReportedStatus(computer, true);
-                        *bufptr = static_cast<LPBYTE>(standin::net::ServiceRecord(level, status));
-                        return NERR_Success;
-                      });
+  return CallOnServer(
+      "NetServiceGetInfo", servername, args, Requires::kWindowsNt,
+      [&](Computer &computer, bool *) -> NET_API_STATUS {
+        if (bufptr == nullptr || service == nullptr) return ERROR_INVALID_PARAMETER;
+        if (level != 1 && level != 2) return ERROR_INVALID_LEVEL;
+        if (!standin::net::IsScheduleService(service)) return NERR_BadServiceName;
+        const DWORD status = standin::net::ReportedStatus(computer, true);
+        *bufptr = static_cast<LPBYTE>(standin::net::ServiceRecord(level, status));
+        return NERR_Success;
+      },
+      [&](const Target &target) -> NET_API_STATUS {
+        if (bufptr == nullptr || service == nullptr) return ERROR_INVALID_PARAMETER;
+        if (level != 1 && level != 2) return ERROR_INVALID_LEVEL;
+        DWORD status = 0;
+        const NET_API_STATUS code = standin::realnet::QueryService(target, standin::net::WideToUtf8(service), &status);
+        if (code == NERR_Success) *bufptr = static_cast<LPBYTE>(standin::net::ServiceRecord(level, status));
+        return code;
+      });
 }
 
 NET_API_STATUS NET_API_FUNCTION NetServiceInstall(LPCWSTR servername, LPCWSTR service, DWORD argc, LPCWSTR argv[],
@@ -112,6 +140,16 @@ NET_API_STATUS NET_API_FUNCTION NetServiceInstall(LPCWSTR servername, LPCWSTR se
         const DWORD status = standin::net::ReportedStatus(computer, false);
         *bufptr = static_cast<LPBYTE>(standin::net::ServiceRecord(2, status));
         return NERR_Success;
+      },
+      [&](const Target &target) -> NET_API_STATUS {
+        if (bufptr == nullptr || service == nullptr || (argc > 0 && argv == nullptr)) return ERROR_INVALID_PARAMETER;
+        const std::string name = standin::net::WideToUtf8(service);
+        const NET_API_STATUS code = standin::realnet::StartService(target, name);
+        if (code != NERR_Success) return code;
+        // The controller has started the service, which has yet to report
+        // itself running.
+        *bufptr = static_cast<LPBYTE>(standin::net::ServiceRecord(2, SERVICE_INSTALL_PENDING));
+        return NERR_Success;
       });
 }
 
@@ -120,40 +158,50 @@ NET_API_STATUS NET_API_FUNCTION NetServiceControl(LPCWSTR servername, LPCWSTR se
   if (bufptr != nullptr) *bufptr = nullptr;
   const std::string args =
       standin::net::ServiceArgs(service) + " opcode=" + std::to_string(opcode) + " arg=" + std::to_string(arg);
-  return CallOnServer("NetServiceControl", servername, args, Requires::kWindowsNt,
-                      [&](Computer &computer, bool *changed) -> NET_API_STATUS {
-                        using standin::net::IsInstalled;
-                        using standin::net::IsPaused;
-                        if (bufptr == nullptr || service == nullptr) return ERROR_INVALID_PARAMETER;
-                        if (!standin::net::IsScheduleService(service)) return NERR_BadServiceName;
-                        if (opcode > SERVICE_CTRL_UNINSTALL) return ERROR_INVALID_PARAMETER;
-                        if (!IsInstalled(computer.status)) return NERR_ServiceNotInstalled;
-                        switch (opcode) {
-                          case SERVICE_CTRL_CONTINUE:
-                            if (!IsPaused(computer.status)) return NERR_ServiceCtlNotValid;
-                            if (computer.behaviour.continue_code != 0) return computer.behaviour.continue_code;
-                            computer.status &= ~static_cast<DWORD>(SERVICE_PAUSE_STATE);
-                            standin::net::PendingOf(computer.name) = {computer.behaviour.pending,
-                                                                      computer.status | LM20_SERVICE_CONTINUE_PENDING};
-                            *changed = true;
-                            break;
-                          case SERVICE_CTRL_PAUSE:
-                            if (IsPaused(computer.status)) return NERR_ServiceCtlNotValid;
-                            computer.status |= LM20_SERVICE_PAUSED;
-                            *changed = true;
-                            break;
-                          case SERVICE_CTRL_UNINSTALL:
-                            computer.status = standin::net::kStatusStopped;
-                            standin::net::PendingOf(computer.name) = {};
-                            *changed = true;
-                            break;
-                          default:  // SERVICE_CTRL_INTERROGATE
-                            break;
-                        }
-                        const DWORD status = standin::net::ReportedStatus(computer, false);
-                        *bufptr = static_cast<LPBYTE>(standin::net::ServiceRecord(2, status));
-                        return NERR_Success;
-                      });
+  return CallOnServer(
+      "NetServiceControl", servername, args, Requires::kWindowsNt,
+      [&](Computer &computer, bool *changed) -> NET_API_STATUS {
+        using standin::net::IsInstalled;
+        using standin::net::IsPaused;
+        if (bufptr == nullptr || service == nullptr) return ERROR_INVALID_PARAMETER;
+        if (!standin::net::IsScheduleService(service)) return NERR_BadServiceName;
+        if (opcode > SERVICE_CTRL_UNINSTALL) return ERROR_INVALID_PARAMETER;
+        if (!IsInstalled(computer.status)) return NERR_ServiceNotInstalled;
+        switch (opcode) {
+          case SERVICE_CTRL_CONTINUE:
+            if (!IsPaused(computer.status)) return NERR_ServiceCtlNotValid;
+            if (computer.behaviour.continue_code != 0) return computer.behaviour.continue_code;
+            computer.status &= ~static_cast<DWORD>(SERVICE_PAUSE_STATE);
+            standin::net::PendingOf(computer.name) = {computer.behaviour.pending,
+                                                      computer.status | LM20_SERVICE_CONTINUE_PENDING};
+            *changed = true;
+            break;
+          case SERVICE_CTRL_PAUSE:
+            if (IsPaused(computer.status)) return NERR_ServiceCtlNotValid;
+            computer.status |= LM20_SERVICE_PAUSED;
+            *changed = true;
+            break;
+          case SERVICE_CTRL_UNINSTALL:
+            computer.status = standin::net::kStatusStopped;
+            standin::net::PendingOf(computer.name) = {};
+            *changed = true;
+            break;
+          default:  // SERVICE_CTRL_INTERROGATE
+            break;
+        }
+        const DWORD status = standin::net::ReportedStatus(computer, false);
+        *bufptr = static_cast<LPBYTE>(standin::net::ServiceRecord(2, status));
+        return NERR_Success;
+      },
+      [&](const Target &target) -> NET_API_STATUS {
+        if (bufptr == nullptr || service == nullptr) return ERROR_INVALID_PARAMETER;
+        if (opcode > SERVICE_CTRL_UNINSTALL) return ERROR_INVALID_PARAMETER;
+        DWORD status = 0;
+        const NET_API_STATUS code =
+            standin::realnet::ControlService(target, standin::net::WideToUtf8(service), opcode, &status);
+        if (code == NERR_Success) *bufptr = static_cast<LPBYTE>(standin::net::ServiceRecord(2, status));
+        return code;
+      });
 }
 
 }  // extern "C"

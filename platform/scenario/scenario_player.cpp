@@ -1,6 +1,7 @@
 // Plays one scenario against a program's WinMain: the world statements
 // before start, then a driver that feeds the program its input line by line
 // and checks what it shows, and the expectations after WinMain returns.
+#include "real_host_mode.h"
 #include "scenario_statements.h"
 
 #include <standin/call_log.h>
@@ -11,6 +12,7 @@
 #include <standin/ui.h>
 
 #include <commctrl.h>
+#include <remote_host.h>
 
 #include <cctype>
 #include <cstdio>
@@ -223,7 +225,7 @@ class Player : public Driver {
   }
 
   void ApplyWorld(const Statement &statement) {
-    std::string reason = ApplyWorldStatement(statement.tokens);
+    std::string reason = ApplyWorldStatement(OnRealHost(statement.tokens));
     if (!reason.empty()) Fail(statement, reason);
   }
 
@@ -238,7 +240,7 @@ class Player : public Driver {
       if (statement.kind == StatementKind::kStart) return;
       ++next_;
       if (statement.kind == StatementKind::kWorld) {
-        std::string reason = ApplyWorldStatement(statement.tokens);
+        std::string reason = ApplyWorldStatement(OnRealHost(statement.tokens));
         if (!reason.empty()) throw ScenarioEnd{true, true, statement.line, reason};
       } else if (statement.kind == StatementKind::kAdvance)
         AdvanceClock(Number(statement.tokens[1]) * 60000);
@@ -519,6 +521,13 @@ ScenarioResult PlayScenario(const std::string &text, const ScenarioProgram &prog
     return result;
   }
   ResetNetwork();
+  if (scenario::PlayingOnRealHost()) {
+    result.reason = scenario::BeginRealHostScenario();
+    if (!result.reason.empty()) {
+      result.status = ScenarioResult::kFail;
+      return result;
+    }
+  }
   ResetUserInterface();
   ClearRecordedCalls();
   std::vector<std::string> diagnostics;
@@ -526,6 +535,8 @@ ScenarioResult PlayScenario(const std::string &text, const ScenarioProgram &prog
   scenario::Player player(statements, program);
   result = player.Play();
   SetNetworkDiagnosticSink(nullptr);
+  if (scenario::PlayingOnRealHost())
+    std::fprintf(stderr, "velmora-scenario: %lu SMB session(s)\n", realnet::SessionsOpened());
   ResetUserInterface();
   if (result.status != ScenarioResult::kPass)
     for (const std::string &message : diagnostics) result.reason += "; the network reported: " + message;

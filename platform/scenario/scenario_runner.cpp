@@ -3,6 +3,8 @@
 // crash fails only its file.
 #include <standin/scenario.h>
 
+#include "real_host_mode.h"
+
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -132,13 +134,27 @@ ScenarioResult RunInChild(const std::string &text, const ScenarioProgram &progra
 }  // namespace
 
 int RunScenarioFiles(int argc, char **argv, const ScenarioProgram &program) {
-  if (argc < 2) {
-    std::fprintf(stderr, "usage: %s FILE...\n", argc > 0 ? argv[0] : "velmora-scenario");
+  int first = 1;
+  for (; first < argc && std::strncmp(argv[first], "--", 2) == 0; ++first) {
+    std::string error;
+    if (!scenario::TakeRealHostOption(argv[first], &error)) error = std::string("unknown option ") + argv[first];
+    if (!error.empty()) {
+      std::fprintf(stderr, "%s: %s\n", argv[0], error.c_str());
+      return 2;
+    }
+  }
+  const std::string incomplete = scenario::CheckRealHostOptions();
+  if (argc <= first || !incomplete.empty()) {
+    if (!incomplete.empty()) std::fprintf(stderr, "%s: %s\n", argv[0], incomplete.c_str());
+    std::fprintf(stderr,
+                 "usage: %s [--real-host=ADDRESS:PORT --credentials=PATH --network=PATH "
+                 "[--privacy=seal|sign|none]] FILE...\n",
+                 argc > 0 ? argv[0] : "velmora-scenario");
     return 2;
   }
   int passed = 0, failed = 0;
   bool unreadable = false;
-  for (int i = 1; i < argc; ++i) {
+  for (int i = first; i < argc; ++i) {
     std::string path = argv[i], text, error;
     if (!ReadFile(path, &text, &error)) {
       std::printf("FAIL %s:0: cannot read the file: %s\n", path.c_str(), error.c_str());

@@ -110,10 +110,11 @@ TEST(WideCharToMultiByte, CharactersOutsideCodePage932BecomeTheDefaultCharacter)
   n = WideCharToMultiByte(CP_ACP, 0, text.c_str(), -1, ansi, sizeof ansi, "*", &used);
   EXPECT_EQ(std::string(ansi, n - 1), "a*\x8C\x8E**b");
 
-  // Best fit writes accented letters as their base letters, and the euro
-  // sign, which has none, as the default character.
-  n = WideCharToMultiByte(CP_ACP, 0, u"\u00E9\u00C5\u00DF\u20AC", 4, ansi, sizeof ansi, nullptr, &used);
-  EXPECT_EQ(std::string(ansi, n), "eAs?");
+  // Best fit writes accented letters as their base letters; the euro sign
+  // and the wave dash (whose look-alike, the full-width tilde, is a different
+  // character) have none and become the default character.
+  n = WideCharToMultiByte(CP_ACP, 0, u"\u00E9\u00C5\u00DF\u20AC\u301C", 5, ansi, sizeof ansi, nullptr, &used);
+  EXPECT_EQ(std::string(ansi, n), "eAs??");
   n = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, u"\u00E9", 1, ansi, sizeof ansi, nullptr, &used);
   EXPECT_EQ(std::string(ansi, n), "?");
 

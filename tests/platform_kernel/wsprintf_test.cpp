@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstring>
 #include <string>
 
@@ -42,6 +43,15 @@ TEST(WsprintfA, StopsAt1023BytesAndTerminates) {
   EXPECT_EQ(std::strlen(out), 1023u);
   EXPECT_EQ(wsprintfA(out, "%2000d", 1), 1023);
   EXPECT_EQ(out[1022], ' ');  // the number itself falls beyond the limit
+
+  // Counts past any output neither wrap around nor take time the output
+  // cannot hold.
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_EQ(wsprintfA(out, "%4294967295d", 5), 1023);
+  EXPECT_EQ(wsprintfA(out, "%18446744073709551617d", 5), 1023);
+  EXPECT_EQ(wsprintfA(out, "%-.18446744073709551617d|", 5), 1023);
+  EXPECT_EQ(out[0], '0');
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(500));
 }
 
 }  // namespace

@@ -6,11 +6,16 @@
 
 #include <gtest/gtest.h>
 
+#include <dirent.h>
+#include <fcntl.h>
 #include <signal.h>
 #include <stdlib.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <fstream>
 #include <set>
 #include <sstream>
@@ -26,30 +31,44 @@ class NetworkFileTest : public ::testing::Test {
     ASSERT_NE(mkdtemp(pattern), nullptr);
     dir_ = pattern;
     path_ = dir_ + "/network";
+    standin::SetNetworkDiagnosticSink([this](const std::string &message) { diagnostics_ += message + "\n"; });
   }
   void TearDown() override {
+    standin::SetNetworkDiagnosticSink(nullptr);
     standin::ResetNetwork();
     std::system(("rm -rf '" + dir_ + "'").c_str());
   }
   void Write(const std::string &text) { std::ofstream(path_, std::ios::binary) << text; }
-  std::string Read() {
-    std::ifstream in(path_, std::ios::binary);
+  std::string Read() { return ReadFile(path_); }
+  static std::string ReadFile(const std::string &path) {
+    std::ifstream in(path, std::ios::binary);
     std::stringstream text;
     text << in.rdbuf();
     return text.str();
   }
   // Adds a job through the API in a forked child; returns whether all adds worked.
+  static NET_API_STATUS AddJob(const WCHAR *command = u"worker.cmd") {
+    AT_INFO info = JobRecord(kHour, command);
+    DWORD id = 0;
+    return NetScheduleJobAdd(u"\\\\PC01", reinterpret_cast<LPBYTE>(&info), &id);
+  }
+  // The names in the test's folder, sorted.
+  std::set<std::string> Names() const {
+    std::set<std::string> names;
+    DIR *dir = opendir(dir_.c_str());
+    while (const dirent *entry = readdir(dir))
+      if (std::string(entry->d_name) != "." && std::string(entry->d_name) != "..") names.insert(entry->d_name);
+    closedir(dir);
+    return names;
+  }
   static bool AddJobs(const std::string &path, int count) {
     if (!standin::OpenNetworkFile(path).empty()) return false;
-    AT_INFO info = JobRecord(kHour, u"worker.cmd");
-    for (int i = 0; i < count; ++i) {
-      DWORD id = 0;
-      if (NetScheduleJobAdd(u"\\\\PC01", reinterpret_cast<LPBYTE>(&info), &id) != NERR_Success) return false;
-    }
+    for (int i = 0; i < count; ++i)
+      if (AddJob() != NERR_Success) return false;
     return true;
   }
 
-  std::string dir_, path_;
+  std::string dir_, path_, diagnostics_;
 };
 
 TEST_F(NetworkFileTest, AFileThatCannotBeParsedStopsTheStartAndIsLeftAlone) {
@@ -131,15 +150,18 @@ TEST_F(NetworkFileTest, AKillDuringWritesLeavesAWholeFile) {
     last_count = count;
   }
   EXPECT_GT(last_count, 0u);
+  // The next write clears what the killed writers left behind.
+  ASSERT_EQ(AddJob(), static_cast<NET_API_STATUS>(NERR_Success));
+  EXPECT_EQ(Names(), (std::set<std::string>{"network", "network.lock"}));
 }
 
-TEST_F(NetworkFileTest, TwoProcessesAddingAtOnceLoseNoJob) {
+TEST_F(NetworkFileTest, SeveralProcessesAddingAtOnceLoseNoJob) {
   Write("computer PC01\n");
-  pid_t children[2];
+  pid_t children[3];
   for (pid_t &child : children) {
     child = fork();
     ASSERT_GE(child, 0);
-    if (child == 0) _exit(AddJobs(path_, 200) ? 0 : 1);
+    if (child == 0) _exit(AddJobs(path_, 100) ? 0 : 1);
   }
   for (pid_t child : children) {
     int status = 0;
@@ -150,8 +172,8 @@ TEST_F(NetworkFileTest, TwoProcessesAddingAtOnceLoseNoJob) {
   const auto jobs = standin::JobsOf("PC01");
   std::set<uint32_t> ids;
   for (const auto &job : jobs) ids.insert(job.id);
-  EXPECT_EQ(jobs.size(), 400u);
-  EXPECT_EQ(ids.size(), 400u);
+  EXPECT_EQ(jobs.size(), 300u);
+  EXPECT_EQ(ids.size(), 300u);
 }
 
 TEST_F(NetworkFileTest, APersonsNetworkIsThisMachineWithARunningService) {
@@ -180,6 +202,190 @@ TEST_F(NetworkFileTest, APersonsNetworkIsThisMachineWithARunningService) {
   EXPECT_EQ(standin::LocalComputerName(), "OTHER");
   unsetenv("VELMORA_NETWORK");
   unsetenv("XDG_STATE_HOME");
+}
+
+TEST_F(NetworkFileTest, WritesKeepCommentsEndingsAndUnchangedStatementsAsWritten) {
+  Write(
+      "\xEF\xBB\xBF# head\r\n\r\ncomputer pc01\r\n# the backups\r\njob pc01 id=1  at=7:00 cmd=\"a\"\r\n"
+      "job PC01 id=2 at=08:00 cmd=\"b\"\r\n# tail\r\ncomputer PC02 service=stopped");
+  ASSERT_EQ(standin::OpenNetworkFile(path_), "");
+  ASSERT_EQ(AddJob(), static_cast<NET_API_STATUS>(NERR_Success));
+  ASSERT_EQ(NetScheduleJobDel(u"\\\\PC01", 2, 2), static_cast<NET_API_STATUS>(NERR_Success));
+  LPBYTE buffer = nullptr;
+  ASSERT_EQ(NetServiceInstall(u"\\\\PC02", u"Schedule", 0, nullptr, &buffer), static_cast<NET_API_STATUS>(0));
+  NetApiBufferFree(buffer);
+  EXPECT_EQ(Read(),
+            "\xEF\xBB\xBF# head\r\n\r\ncomputer pc01\r\n# the backups\r\njob pc01 id=1  at=7:00 cmd=\"a\"\r\n"
+            "job PC01 id=3 at=01:00 cmd=\"worker.cmd\"\r\n# tail\r\ncomputer PC02 service=running");
+
+  // The example network loses nothing but gains the one job.
+  const std::string example = ReadFile(VELMORA_EXAMPLES_DIR "/office.network");
+  Write(example);
+  ASSERT_EQ(standin::OpenNetworkFile(path_), "");
+  AT_INFO info = JobRecord(kHour, u"new.cmd");
+  DWORD id = 0;
+  ASSERT_EQ(NetScheduleJobAdd(u"\\\\FILESV01", reinterpret_cast<LPBYTE>(&info), &id),
+            static_cast<NET_API_STATUS>(NERR_Success));
+  std::string text = Read();
+  const std::string added = "job FILESV01 id=5 at=01:00 cmd=\"new.cmd\"\n";
+  ASSERT_NE(text.find(added), std::string::npos) << text;
+  EXPECT_EQ(text.erase(text.find(added), added.size()), example);
+}
+
+TEST_F(NetworkFileTest, WhatCannotBeKeptFaithfullyIsRefusedAtLoad) {
+  const std::vector<std::pair<std::string, std::string>> cases = {
+      {"computer PC01\njob PC01 id=1 at=01:00 cmd=\"sjis\x8C\x76\x8E\x5A\"\n",
+       "line 2, column 33: byte 0x8C is not UTF-8"},
+      {"computer PC01\njob PC01 id=1 at=01:00 cmd=\"a" + std::string(1, '\0') + "b\"\n",
+       "line 2, column 30: a NUL byte"},
+      {"local PC01\ncomputer PC01\nlocal PC01\n", "line 3: local is given twice (first on line 1)"},
+      {"clock 2026-12-07 10:00\n\nclock 2026-12-08 10:00\n", "line 3: clock is given twice (first on line 1)"},
+  };
+  for (const auto &[text, fault] : cases) {
+    Write(text);
+    EXPECT_EQ(standin::OpenNetworkFile(path_), "network file " + path_ + ", " + fault);
+    EXPECT_EQ(Read(), text);
+  }
+
+  // Only regular files, and nothing is made beside a file that is not there.
+  ASSERT_EQ(mkfifo((dir_ + "/fifo").c_str(), 0600), 0);
+  EXPECT_EQ(standin::OpenNetworkFile(dir_ + "/fifo"),
+            "the network file " + dir_ + "/fifo is a FIFO, not a regular file");
+  EXPECT_EQ(standin::OpenNetworkFile(dir_ + "/missing"), "there is no network file " + dir_ + "/missing");
+  ASSERT_EQ(unlink((path_ + ".lock").c_str()), 0);
+  ASSERT_EQ(symlink((dir_ + "/elsewhere").c_str(), (path_ + ".lock").c_str()), 0);
+  EXPECT_NE(standin::OpenNetworkFile(path_).find("is a symbolic link; Velmora does not follow it"), std::string::npos);
+  EXPECT_EQ(Names(), (std::set<std::string>{"fifo", "network", "network.lock"}));
+}
+
+TEST_F(NetworkFileTest, ASymbolicLinkLeadsToTheOneRealFileAndHardLinksAreRefused) {
+  Write("computer PC01\n");
+  const std::string link = dir_ + "/link.network";
+  ASSERT_EQ(symlink("network", link.c_str()), 0);
+  pid_t children[2];
+  for (int i = 0; i < 2; ++i) {
+    children[i] = fork();
+    ASSERT_GE(children[i], 0);
+    if (children[i] == 0) _exit(AddJobs(i == 0 ? link : path_, 50) ? 0 : 1);
+  }
+  for (pid_t child : children) {
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  }
+  ASSERT_EQ(standin::OpenNetworkFile(link), "");
+  EXPECT_EQ(standin::JobsOf("PC01").size(), 100u);
+  EXPECT_EQ(Names(), (std::set<std::string>{"link.network", "network", "network.lock"}));
+
+  const std::string hard = dir_ + "/hard.network";
+  ASSERT_EQ(::link(path_.c_str(), hard.c_str()), 0);
+  const std::string before = Read();
+  ASSERT_EQ(standin::OpenNetworkFile(hard), "");
+  EXPECT_EQ(AddJob(), static_cast<NET_API_STATUS>(NERR_InternalError));
+  EXPECT_NE(diagnostics_.find("has 2 names (hard links)"), std::string::npos) << diagnostics_;
+  EXPECT_EQ(Read(), before);
+}
+
+TEST_F(NetworkFileTest, OnlyTemporaryFilesThatNoProcessHoldsAreRemoved) {
+  Write("computer PC01\n");
+  std::ofstream(dir_ + "/.network.velmora-tmp.AAAAAA") << "orphan";
+  std::ofstream(dir_ + "/network.backup") << "not ours";
+  const int held = open((dir_ + "/.network.velmora-tmp.BBBBBB").c_str(), O_RDWR | O_CREAT, 0600);
+  struct flock range {};
+  range.l_type = F_WRLCK;
+  range.l_len = 1;
+  ASSERT_EQ(fcntl(held, F_OFD_SETLK, &range), 0);
+  ASSERT_EQ(standin::OpenNetworkFile(path_), "");
+  ASSERT_EQ(AddJob(), static_cast<NET_API_STATUS>(NERR_Success));
+  EXPECT_EQ(Names(),
+            (std::set<std::string>{".network.velmora-tmp.BBBBBB", "network", "network.backup", "network.lock"}));
+  close(held);
+}
+
+TEST_F(NetworkFileTest, ModeAndOwnerSurviveAndWhatMayNotBeWrittenIsNot) {
+  Write("computer PC01\n");
+  ASSERT_EQ(chown(path_.c_str(), 65534, 65534), 0);
+  ASSERT_EQ(chmod(path_.c_str(), 0640), 0);
+  ASSERT_EQ(standin::OpenNetworkFile(path_), "");
+  ASSERT_EQ(AddJob(), static_cast<NET_API_STATUS>(NERR_Success));
+  struct stat st {};
+  ASSERT_EQ(stat(path_.c_str(), &st), 0);
+  EXPECT_EQ(st.st_uid, 65534u);
+  EXPECT_EQ(st.st_gid, 65534u);
+  EXPECT_EQ(st.st_mode & 07777, 0640u);
+
+  // Read-only, even for a user who could override it.
+  ASSERT_EQ(chmod(path_.c_str(), 0444), 0);
+  const std::string before = Read();
+  testing::internal::CaptureStderr();
+  EXPECT_EQ(AddJob(), static_cast<NET_API_STATUS>(NERR_InternalError));
+  EXPECT_EQ(testing::internal::GetCapturedStderr(), "");  // the front end shows it, not the terminal
+  EXPECT_NE(diagnostics_.find("is read-only (mode 0444)"), std::string::npos) << diagnostics_;
+  EXPECT_EQ(Read(), before);
+
+  // Another user may read the network but not change it.
+  ASSERT_EQ(chmod(path_.c_str(), 0644), 0);
+  ASSERT_EQ(chmod(dir_.c_str(), 0755), 0);
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    if (setgid(65534) != 0 || setuid(65534) != 0 || !standin::OpenNetworkFile(path_).empty()) _exit(2);
+    _exit(AddJob() == NERR_InternalError && diagnostics_.find("may not write") != std::string::npos ? 0 : 1);
+  }
+  int status = 0;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+  EXPECT_EQ(Read(), before);
+}
+
+TEST_F(NetworkFileTest, AStalledLockHolderMakesCallsFailWithinSecondsNamingIt) {
+  Write("computer PC01\n");
+  ASSERT_EQ(standin::OpenNetworkFile(path_), "");
+  int ready[2];
+  ASSERT_EQ(pipe(ready), 0);
+  const pid_t holder = fork();
+  ASSERT_GE(holder, 0);
+  if (holder == 0) {
+    const int fd = open((path_ + ".lock").c_str(), O_RDWR);
+    struct flock range {};
+    range.l_type = F_WRLCK;
+    range.l_len = 1;
+    const std::string pid = std::to_string(getpid()) + "\n";
+    if (fd < 0 || fcntl(fd, F_OFD_SETLK, &range) != 0 || pwrite(fd, pid.data(), pid.size(), 0) < 0) _exit(1);
+    (void)!write(ready[1], "x", 1);
+    pause();
+  }
+  char byte = 0;
+  ASSERT_EQ(read(ready[0], &byte, 1), 1);
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_EQ(AddJob(), static_cast<NET_API_STATUS>(NERR_InternalError));
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(8));
+  EXPECT_NE(diagnostics_.find("process ID " + std::to_string(holder) + ") holds the network file"), std::string::npos)
+      << diagnostics_;
+  kill(holder, SIGKILL);
+  waitpid(holder, nullptr, 0);
+  EXPECT_EQ(AddJob(), static_cast<NET_API_STATUS>(NERR_Success));
+  close(ready[0]);
+  close(ready[1]);
+}
+
+TEST_F(NetworkFileTest, AFullDiskLeavesTheFileAndNoTemporaryFile) {
+  std::string text = "computer PC01\n";
+  for (int id = 1; id <= 100; ++id) text += "job PC01 id=" + std::to_string(id) + " at=01:00 cmd=\"x\"\n";
+  Write(text);
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    signal(SIGXFSZ, SIG_IGN);
+    const rlimit limit{1000, 1000};
+    if (setrlimit(RLIMIT_FSIZE, &limit) != 0 || !standin::OpenNetworkFile(path_).empty()) _exit(2);
+    _exit(AddJob() == NERR_InternalError && diagnostics_.find("File too large") != std::string::npos ? 0 : 1);
+  }
+  int status = 0;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+  EXPECT_EQ(Read(), text);
+  EXPECT_EQ(Names(), (std::set<std::string>{"network", "network.lock"}));
 }
 
 }  // namespace

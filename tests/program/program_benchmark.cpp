@@ -10,7 +10,12 @@
 #include <standin/statement.h>
 #include <standin/ui.h>
 
+#include <lm.h>
 #include <stdio.h>
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <cstdio>
 
 #include <stdexcept>
 #include <string>
@@ -94,6 +99,39 @@ void BM_StartUpToIdleLoop(benchmark::State &state) {
   standin::ResetUserInterface();
 }
 BENCHMARK(BM_StartUpToIdleLoop)->Unit(benchmark::kMicrosecond);
+
+// One job added to a network file of `jobs` jobs: the file is locked, read,
+// parsed, written back and synced, as on every add in the terminal front end.
+void BM_AddToNetworkFile(benchmark::State &state) {
+  const int jobs = static_cast<int>(state.range(0));
+  const char *tmp = getenv("TMPDIR");
+  std::string pattern = std::string(tmp != nullptr && *tmp != '\0' ? tmp : "/tmp") + "/velmora-bench-XXXXXX";
+  std::vector<char> folder(pattern.begin(), pattern.end());
+  folder.push_back('\0');
+  if (mkdtemp(folder.data()) == nullptr) throw std::runtime_error("no scratch folder");
+  const std::string path = std::string(folder.data()) + "/network";
+  FILE *file = fopen(path.c_str(), "w");
+  fprintf(file, "# a large network\ncomputer PC01\n");
+  for (int i = 0; i < jobs; ++i)
+    fprintf(file, "job PC01 id=%d at=%02d:%02d flags=%d dow=%d dom=%d cmd=\"job%d.cmd /n %d\"\n", i + 1, i % 24, i % 60,
+            i % 2, i % 128, (i * 7919) & 0x7FFFFFFF, i, i);
+  fclose(file);
+  if (!standin::OpenNetworkFile(path).empty()) throw std::runtime_error("network file not opened");
+  AT_INFO info = {};
+  info.JobTime = 3600000;
+  info.Command = const_cast<WCHAR *>(u"added.cmd");
+  for (auto _ : state) {
+    DWORD id = 0;
+    if (NetScheduleJobAdd(u"\\\\PC01", reinterpret_cast<LPBYTE>(&info), &id) != NERR_Success)
+      state.SkipWithError("the add failed");
+  }
+  state.SetComplexityN(jobs);
+  standin::ResetNetwork();
+  std::remove(path.c_str());
+  std::remove((path + ".lock").c_str());
+  rmdir(folder.data());
+}
+BENCHMARK(BM_AddToNetworkFile)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond)->Complexity(benchmark::oN);
 
 }  // namespace
 

@@ -141,6 +141,12 @@ TEST(ResourceReader, MapsPredefinedClassOrdinals) {
   bytes[44] = 0x86;  // not a predefined class
   EXPECT_FALSE(ParseDialogTemplate(bytes.data(), bytes.size(), &dialog, &error));
   EXPECT_NE(error.find("class"), std::string::npos);
+
+  // A count that the bytes cannot hold is refused before items are made for it.
+  bytes.resize(24);
+  bytes[8] = bytes[9] = 0xFF;
+  EXPECT_FALSE(ParseDialogTemplate(bytes.data(), bytes.size(), &dialog, &error));
+  EXPECT_NE(error.find("declares 65535 items"), std::string::npos) << error;
 }
 
 // Each cut of the file is either rejected with a message or read as the

@@ -3,7 +3,7 @@
 uses it as a person would, from the keyboard and the mouse, checking the
 screen and the network file.
 
-    end_to_end.py VELMORA NETWORK add-delete|select-computer|interrupted|bad-network|keys-and-mouse|command-line
+    end_to_end.py VELMORA NETWORK add-delete|select-computer|interrupted|read-only|bad-network|keys-and-mouse|command-line
 """
 import os
 import re
@@ -200,6 +200,26 @@ def interrupted(s):
         raise Failure("the terminal modes were not restored: %s -> %s" % (before.strip(), after.strip()))
 
 
+def read_only(s):
+    """A delete on a read-only network file: the program's own box, and the
+    reason on the bottom line, not written over the screen."""
+    os.chmod(s.network, 0o444)
+    original = s.network_text()
+    s.wait_for("defrag C:")
+    s.keys("BTab", "End", "M-r")
+    s.wait_for("削除してもよろしいですか")
+    s.keys("y")
+    screen = s.wait_for("is read-only", "nothing was changed")
+    if "velmora:" in screen:
+        raise Failure("the message was written raw over the screen:\n" + screen)
+    s.keys("Enter")
+    s.wait_for("RC:", gone=True)
+    if s.network_text() != original:
+        raise Failure("the read-only network file was changed")
+    s.keys("M-x")
+    s.wait_exit()
+
+
 def keys_and_mouse(s):
     s.wait_for("defrag C:", "F1:ﾍﾙﾌﾟ")
     # A lone Escape acts at once, not after the terminal's usual second.
@@ -315,6 +335,7 @@ def main():
             "add-delete": add_and_delete,
             "select-computer": select_computer,
             "interrupted": interrupted,
+            "read-only": read_only,
             "keys-and-mouse": keys_and_mouse,
         }[case](session)
     except (Failure, subprocess.TimeoutExpired) as e:

@@ -19,6 +19,11 @@ void RecordCall(std::string function, std::string server, std::string args);
 const std::vector<PlatformCall> &RecordedCalls();
 size_t CountCalls(const std::string &function);
 void ClearRecordedCalls();
+// A test that watches the program from another process names a file in
+// VELMORA_LIVE_CALL_LOG: each call's function is appended to it at once (the
+// record above lives in the program's memory), and other lines a watcher
+// reads, such as "buffers N" for the network buffers outstanding.
+void AppendToLiveLog(const std::string &line);
 // Recording is on by default; benchmarks turn it off.
 void SetCallRecording(bool on);
 bool IsCallRecording();

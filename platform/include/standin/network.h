@@ -74,6 +74,8 @@ void SetClock(const SYSTEMTIME &local_time);
 void UseRealClock();
 SYSTEMTIME CurrentClock();
 void AdvanceClock(uint64_t milliseconds);
+// The tick count in milliseconds, before GetTickCount cuts it to 32 bits.
+uint64_t TickCountMilliseconds();
 
 }  // namespace standin
 

@@ -1,0 +1,159 @@
+#include "scenario_world.h"
+
+#include <standin/network.h>
+
+#include <cstdio>
+#include <cstdlib>
+
+#include "live_program.h"
+
+namespace wine_player {
+namespace {
+
+std::string Narrow(const std::wstring &path) { return Utf8(path); }
+
+// libfaketime's timestamp file and the relay trace are named by their Unix
+// paths; Wine shows the Unix file system as drive Z:.
+std::wstring UnixFileFrom(const char *variable) {
+  const char *unix_path = std::getenv(variable);
+  if (unix_path == nullptr || unix_path[0] != '/') return L"";
+  std::wstring path = L"Z:" + Wide(unix_path);
+  for (wchar_t &c : path)
+    if (c == L'/') c = L'\\';
+  return path;
+}
+
+int64_t FileTimeMs(const SYSTEMTIME &time) {
+  FILETIME file{};
+  SystemTimeToFileTime(&time, &file);
+  ULARGE_INTEGER value;
+  value.LowPart = file.dwLowDateTime;
+  value.HighPart = file.dwHighDateTime;
+  return static_cast<int64_t>(value.QuadPart / 10000);
+}
+
+bool WriteWholeFile(const std::wstring &path, const std::string &text) {
+  const std::wstring temporary = path + L".new";
+  HANDLE file =
+      CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  DWORD written = 0;
+  const bool ok =
+      WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr) && written == text.size();
+  CloseHandle(file);
+  return ok && MoveFileExW(temporary.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING);
+}
+
+}  // namespace
+
+std::string ScenarioWorld::Create(int run_number) {
+  wchar_t temp[MAX_PATH] = {};
+  GetTempPathW(MAX_PATH, temp);
+  directory_ = std::wstring(temp) + L"velmora-scenario-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
+               std::to_wstring(run_number);
+  if (!CreateDirectoryW(directory_.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS)
+    return "cannot create " + Narrow(directory_);
+  network_path_ = directory_ + L"\\network";
+  if (!WriteWholeFile(network_path_, "") || !WriteWholeFile(directory_ + L"\\faults", "") ||
+      !WriteWholeFile(directory_ + L"\\calls", ""))
+    return "cannot write the network files in " + Narrow(directory_);
+  standin::ResetNetwork();
+  std::string error = standin::OpenNetworkFile(Narrow(network_path_));
+  if (!error.empty()) return error;
+  // The fault plans live beside the network: the program's netapi32.dll
+  // consumes them.
+  _putenv_s("VELMORA_FAULT_FILE", Narrow(directory_ + L"\\faults").c_str());
+  SYSTEMTIME start{};
+  start.wYear = 2026;
+  start.wMonth = 12;
+  start.wDay = 7;
+  start.wHour = 9;
+  return SetClockTo(start);
+}
+
+ScenarioWorld::~ScenarioWorld() {
+  if (directory_.empty() || std::getenv("VELMORA_KEEP_RUNS") != nullptr) return;
+  for (const wchar_t *name : {L"network", L"network.lock", L"faults", L"calls", L"program.err"})
+    DeleteFileW((directory_ + L"\\" + name).c_str());
+  RemoveDirectoryW(directory_.c_str());
+}
+
+// The clock stands still, as the scenario contract has it: libfaketime's
+// file holds an absolute time, which it shows without running on.
+std::string ScenarioWorld::SetClockTo(const SYSTEMTIME &local_time) {
+  const std::wstring file = UnixFileFrom("FAKETIME_TIMESTAMP_FILE");
+  if (file.empty())
+    return "the program's clock cannot be set: FAKETIME_TIMESTAMP_FILE does not name libfaketime's file "
+           "(scripts/test-wine.sh runs the player under libfaketime)";
+  clock_ = local_time;
+  char text[64];
+  std::snprintf(text, sizeof text, "%04u-%02u-%02u %02u:%02u:%02u\n", local_time.wYear, local_time.wMonth,
+                local_time.wDay, local_time.wHour, local_time.wMinute, local_time.wSecond);
+  if (!WriteWholeFile(file, text)) return "cannot write the clock file " + Narrow(file);
+  return "";
+}
+
+std::string ScenarioWorld::AdvanceMilliseconds(uint64_t milliseconds) {
+  const int64_t target = FileTimeMs(clock_) + static_cast<int64_t>(milliseconds);
+  ULARGE_INTEGER value;
+  value.QuadPart = static_cast<ULONGLONG>(target) * 10000;
+  FILETIME file{value.LowPart, value.HighPart};
+  SYSTEMTIME then{};
+  FileTimeToSystemTime(&file, &then);
+  return SetClockTo(then);
+}
+
+std::string ScenarioWorld::Advance(uint64_t minutes) { return AdvanceMilliseconds(minutes * 60000); }
+
+std::string ScenarioWorld::Apply(const std::vector<standin::Token> &tokens) {
+  if (tokens[0].value == "clock") {
+    SYSTEMTIME time{};
+    unsigned year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;
+    if (std::sscanf(tokens[1].value.c_str(), "%u-%u-%u", &year, &month, &day) != 3 ||
+        std::sscanf(tokens[2].value.c_str(), "%u:%u:%u", &hour, &minute, &second) < 2)
+      return "expected: clock YYYY-MM-DD HH:MM[:SS]";
+    time.wYear = static_cast<WORD>(year);
+    time.wMonth = static_cast<WORD>(month);
+    time.wDay = static_cast<WORD>(day);
+    time.wHour = static_cast<WORD>(hour);
+    time.wMinute = static_cast<WORD>(minute);
+    time.wSecond = static_cast<WORD>(second);
+    return SetClockTo(time);
+  }
+  return standin::ApplyWorldStatement(tokens);
+}
+
+std::string ScenarioWorld::Check(const std::vector<standin::Token> &tokens) {
+  return standin::CheckWorldExpectation(tokens);
+}
+
+std::string ScenarioWorld::LocalComputer() const { return standin::LocalComputerName(); }
+
+std::wstring ScenarioWorld::RelayTracePath() const { return UnixFileFrom("VELMORA_RELAY_LOG"); }
+
+std::wstring ScenarioWorld::ProgramEnvironment() const {
+  std::vector<std::wstring> variables;
+  wchar_t *block = GetEnvironmentStringsW();
+  for (const wchar_t *p = block; *p; p += wcslen(p) + 1) variables.emplace_back(p);
+  FreeEnvironmentStringsW(block);
+  const std::vector<std::pair<std::wstring, std::wstring>> ours = {
+      {L"VELMORA_NETWORK", network_path_},
+      {L"VELMORA_FAULT_FILE", directory_ + L"\\faults"},
+      {L"VELMORA_LIVE_CALL_LOG", directory_ + L"\\calls"},
+      // Every call the program makes into Wine's DLLs, limited to calls
+      // from velmora.exe by the RelayFromInclude setting.
+      {L"WINEDEBUG", L"-all,+relay"},
+  };
+  std::wstring environment;
+  for (const std::wstring &variable : variables) {
+    bool replaced = false;
+    for (const auto &own : ours)
+      replaced = replaced || _wcsnicmp(variable.c_str(), (own.first + L"=").c_str(), own.first.size() + 1) == 0;
+    if (!replaced) environment += variable + L'\0';
+  }
+  for (const auto &own : ours) environment += own.first + L"=" + own.second + L'\0';
+  environment += L'\0';
+  return environment;
+}
+
+}  // namespace wine_player

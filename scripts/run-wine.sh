@@ -1,0 +1,62 @@
+#!/usr/bin/env bash
+# Runs the real velmora.exe (the 64-bit MinGW build) under Wine on this X
+# display, on the same network file as the terminal front end:
+# $VELMORA_NETWORK, else this user's default network file
+# ($XDG_STATE_HOME/velmora/network or ~/.local/state/velmora/network), made on
+# first use with this machine as its one computer. Without a window manager
+# the program runs in a Wine virtual desktop, which draws the title bars.
+# Usage: scripts/run-wine.sh
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root="$PWD"
+. scripts/wine-env.sh
+
+if [ -z "${DISPLAY:-}" ]; then
+  echo "run-wine.sh: no X display (DISPLAY is not set); run it in a desktop session or over 'ssh -X'," \
+    "or watch it in a virtual one: 'Xvfb :5 & DISPLAY=:5 scripts/run-wine.sh', then view :5 with a VNC server" >&2
+  exit 1
+fi
+wine_env_install
+wine_env_check
+if ! xdpyinfo >/dev/null 2>&1; then
+  echo "run-wine.sh: cannot open the X display $DISPLAY; is it running, and may this user use it (xhost, XAUTHORITY)?" >&2
+  exit 1
+fi
+
+cmake --preset mingw >/dev/null
+cmake --build --preset mingw --target velmora velmora_netapi32 velmora_winhelp >/dev/null
+
+if [ -n "${VELMORA_NETWORK:-}" ]; then
+  network="$VELMORA_NETWORK"
+else
+  state_home="${XDG_STATE_HOME:-}"
+  if [ "${state_home#/}" = "$state_home" ]; then
+    folder="$HOME/.local/state/velmora"
+  else
+    folder="$state_home/velmora"
+  fi
+  network="$folder/network"
+  if [ ! -e "$network" ]; then
+    # As the terminal front end makes it: this machine, named as a computer.
+    mkdir -p -m 0700 "$folder"
+    name="$(hostname | cut -d. -f1 | tr '[:lower:]' '[:upper:]' | tr -c 'A-Z0-9\n-' '-' | cut -c1-15)"
+    (set -o noclobber && umask 077 && printf 'computer %s\n' "${name:-LOCALHOST}" >"$network") 2>/dev/null || true
+  fi
+fi
+if [ ! -f "$network" ]; then
+  echo "run-wine.sh: there is no network file $network" >&2
+  exit 1
+fi
+
+wine_env_prepare "$root/build/mingw"
+VELMORA_NETWORK="$(winepath -w "$(realpath "$network")" 2>/dev/null)"
+export VELMORA_NETWORK
+echo "velmora.exe under Wine, network file $network"
+cd "$root/build/mingw"
+desktop=()
+wine_env_has_window_manager || desktop=(explorer /desktop=velmora,1024x768)
+wine_env_start_help_viewer "${desktop[@]}"
+wine "${desktop[@]}" velmora.exe
+# In a virtual desktop that exists already, the line above returns at once:
+# wait for the program (and the help viewer it ends) to finish.
+wineserver -w

@@ -1,0 +1,206 @@
+#!/usr/bin/env bash
+# Plays scenario files against the real velmora.exe under Wine, with the
+# simulated network's netapi32.dll beside it: the second witness to the
+# stand-in. Installs what it needs, builds the exe, the DLL and the player
+# (mingw preset), makes the Wine prefix under build/ once, runs on a private
+# Xvfb, and ends with "N passed, N failed" (exit 0, 1, or 2 for a file that
+# could not be read or parsed).
+# Usage: scripts/test-wine.sh [SCENARIO...]   (every tests/scenarios/*.scenario by default)
+# VELMORA_WINE_JOBS=N plays N batches at a time, each lane in a prefix of its own (default 2);
+# VELMORA_WINE_TIMES=1 adds the seconds of each batch.
+set -euo pipefail
+root="$(cd "$(dirname "$0")/.." && pwd)"
+
+# The files as given (they are shown so), and where each one really is.
+shown=() paths=()
+if [ $# -eq 0 ]; then
+  for file in "$root"/tests/scenarios/*.scenario; do
+    shown+=("tests/scenarios/$(basename "$file")")
+    paths+=("$file")
+  done
+else
+  for file in "$@"; do
+    shown+=("$file")
+    paths+=("$(realpath -m -- "$file")")
+  done
+fi
+
+# A scenario whose behaviour Wine itself gets wrong, against the platform's
+# documentation, says so in a comment line "# stand-in only: REASON"; it is
+# listed with its reason, not played.
+skipped=()
+for ((i = ${#paths[@]} - 1; i >= 0; i--)); do
+  reason="$(sed -n 's/^[[:space:]]*#[[:space:]]*stand-in only:[[:space:]]*//p' "${paths[$i]}" 2>/dev/null | head -1)"
+  if [ -n "$reason" ]; then
+    skipped=("SKIP ${shown[$i]}: stand-in only: $reason" "${skipped[@]}")
+    unset "paths[$i]" "shown[$i]"
+  fi
+done
+paths=("${paths[@]}") shown=("${shown[@]}")
+
+# shellcheck source=wine-env.sh
+source "$root/scripts/wine-env.sh"
+wine_env_install
+wine_env_check
+
+build="$root/build/mingw"
+cmake --preset mingw -S "$root" >/dev/null
+cmake --build "$build" -j2
+for built in velmora.exe netapi32.dll velmora-scenario.exe velmora-winhelp.exe; do
+  [ -f "$build/$built" ] || {
+    echo "the mingw build made no $built" >&2
+    exit 2
+  }
+done
+
+wine_env_prepare "$build"
+work="$(mktemp -d "${TMPDIR:-/tmp}/velmora-wine.XXXXXX")"
+trap 'wine_env_stop; rm -rf "$work"' EXIT
+wine_env_own_display
+
+# The player's settings, in copies of the prefix of its own (one a lane, each
+# with its own Wine server, so that batches play side by side; the prefix
+# that scripts/run-wine.sh uses stays as it is): every window in a Wine
+# virtual desktop, which draws title bars and activates windows without a
+# window manager; Wine's relay trace of the calls into the DLLs the program
+# imports, without Wine's default exclusions and the four functions that
+# Wine's own DLLs call most (none of which the program imports).
+setup="$work/player.reg"
+cat >"$setup" <<'EOF'
+REGEDIT4
+
+[HKEY_CURRENT_USER\Software\Wine\Explorer]
+"Desktop"="Default"
+
+[HKEY_CURRENT_USER\Software\Wine\Explorer\Desktops]
+"Default"="1024x768"
+
+[HKEY_CURRENT_USER\Software\Wine\Debug]
+"RelayInclude"="user32.*;comctl32.*;kernel32.*;msvcrt.*"
+"RelayExclude"="ntdll.RtlEnterCriticalSection;ntdll.RtlTryEnterCriticalSection;ntdll.RtlLeaveCriticalSection;kernel32.48;kernel32.49;kernel32.94;kernel32.95;kernel32.96;kernel32.97;kernel32.98;kernel32.TlsGetValue;kernel32.TlsSetValue;kernel32.FlsGetValue;kernel32.FlsSetValue;kernel32.SetLastError;kernel32.CompareStringOrdinal;kernel32.CompareStringW;kernel32.lstrcmpiW;kernel32.HeapFree"
+EOF
+
+jobs="${VELMORA_WINE_JOBS:-2}"
+[[ "$jobs" =~ ^[1-9][0-9]*$ ]] || jobs=1
+lane_prefix() {
+  local copy="$build/wine-prefix-scenarios$1"
+  if [ ! -f "$copy/.velmora-ready" ] || ! cmp -s "$copy/.velmora-player.reg" "$setup" ||
+    [ "$WINEPREFIX/.velmora-ready" -nt "$copy/.velmora-ready" ]; then
+    rm -rf "$copy"
+    cp -a "$WINEPREFIX" "$copy"
+    WINEPREFIX="$copy" wine regedit /S "Z:${setup//\//\\}" >&2
+    WINEPREFIX="$copy" wineserver -w
+    cp "$setup" "$copy/.velmora-player.reg"
+    touch "$copy/.velmora-ready"
+  fi
+  echo "$copy"
+}
+
+# The computer the program calls its own is Wine's, named when the Wine
+# server starts: the scenario's `local`, else its first `computer`.
+local_name() {
+  local name
+  name="$(sed -n 's/^[[:space:]]*local[[:space:]]\{1,\}\([^[:space:]#]\{1,\}\).*/\1/p' "$1" 2>/dev/null | head -1)"
+  [ -n "$name" ] || name="$(sed -n 's/^[[:space:]]*computer[[:space:]]\{1,\}\([^[:space:]#]\{1,\}\).*/\1/p' "$1" 2>/dev/null | head -1)"
+  echo "${name:-VELMORA}" | tr '[:lower:]' '[:upper:]'
+}
+
+# Files that name the same local computer play in batches, one Wine server
+# and one player for a batch (each file still starts the program afresh).
+batch_size=4
+batches=()
+declare -A open_batch=()
+for ((i = 0; i < ${#paths[@]}; i++)); do
+  name="$(local_name "${paths[$i]}")"
+  k="${open_batch[$name]:-}"
+  if [ -z "$k" ] || [ "$(wc -w <<<"${batches[$k]}")" -ge "$batch_size" ]; then
+    batches+=("$i")
+    open_batch[$name]=$((${#batches[@]} - 1))
+  else
+    batches[$k]+=" $i"
+  fi
+done
+
+# Plays batch $2 in lane $1; each file's line goes to $work/result.N.raw.
+play() {
+  local lane="$1" batch="$2" out="$work/batch.$2" started=$SECONDS
+  local -a indexes files
+  read -r -a indexes <<<"${batches[$batch]}"
+  for i in "${indexes[@]}"; do files+=("${paths[$i]}"); done
+  (
+    export WINEPREFIX
+    WINEPREFIX="$(lane_prefix "$lane")"
+    local clock="$work/clock.$lane" relay="$work/relay.$lane"
+    wine_env_fake_clock "$clock"
+    export VELMORA_RELAY_LOG="$relay"
+    # No debugger on a crash: the program ends and the player reports its
+    # exception code with the last action.
+    export WINEDLLOVERRIDES="$WINEDLLOVERRIDES;winedbg.exe=d"
+    : >"$relay"
+    cd "$build"
+    status=0
+    timeout $((240 * ${#files[@]})) bash -c \
+      'source "$0/scripts/wine-env.sh"; name="$1"; shift; wine_env_as_computer "$name" wine velmora-scenario.exe "$@"' \
+      "$root" "$(local_name "${files[0]}")" "${files[@]}" >"$out.raw" 2>>"$relay" || status=$?
+    wineserver -k 2>/dev/null || true
+    for i in "${indexes[@]}"; do
+      local path="${paths[$i]}" line
+      line="$(grep -a -m1 -F -e "PASS $path" -e "FAIL $path:" "$out.raw" || true)"
+      if [ -z "$line" ] && [ "$status" -eq 124 ]; then
+        line="FAIL $path:0: the Windows player did not finish in time"
+      elif [ -z "$line" ]; then
+        line="FAIL $path:0: the Windows player ended without a result (status $status)"
+      fi
+      echo "$line" >"$work/result.$i.raw"
+      echo "$status" >"$work/result.$i.status"
+    done
+  ) 2>"$out.err" || true
+  echo "$((SECONDS - started))" >"$out.seconds"
+}
+
+total_started=$SECONDS
+next=0
+[ "${#batches[@]}" -lt "$jobs" ] && jobs="${#batches[@]}"
+declare -A running=()
+while [ "$next" -lt "${#batches[@]}" ] || [ "${#running[@]}" -gt 0 ]; do
+  for ((lane = 0; lane < jobs; lane++)); do
+    if [ -z "${running[$lane]:-}" ] && [ "$next" -lt "${#batches[@]}" ]; then
+      play "$lane" "$next" &
+      running[$lane]="$!"
+      next=$((next + 1))
+    fi
+  done
+  sleep 0.2
+  for lane in "${!running[@]}"; do
+    pid="${running[$lane]}"
+    kill -0 "$pid" 2>/dev/null || {
+      wait "$pid" || true
+      unset "running[$lane]"
+    }
+  done
+done
+
+passed=0 failed=0 unreadable=0
+for ((i = 0; i < ${#paths[@]}; i++)); do
+  line="$(cat "$work/result.$i.raw")"
+  # The player names the file by its full path; show it as it was given.
+  echo "${line/"${paths[$i]}"/"${shown[$i]}"}"
+  case "$line" in
+    PASS*) passed=$((passed + 1)) ;;
+    *) failed=$((failed + 1)) ;;
+  esac
+  [ "$(cat "$work/result.$i.status")" -ne 2 ] || unreadable=1
+done
+for line in "${skipped[@]}"; do echo "$line"; done
+if [ -n "${VELMORA_WINE_TIMES:-}" ]; then
+  echo "Seconds per batch (one Wine server, the program started afresh for each file):"
+  for ((k = 0; k < ${#batches[@]}; k++)); do
+    names=""
+    for i in ${batches[$k]}; do names+=" ${shown[$i]}"; done
+    echo "  $(cat "$work/batch.$k.seconds") s:$names"
+  done
+fi
+echo "Wine: ${#paths[@]} files in $((SECONDS - total_started)) s, $jobs at a time"
+echo "$passed passed, $failed failed"
+[ "$unreadable" -eq 0 ] || exit 2
+[ "$failed" -eq 0 ] || exit 1

@@ -1,0 +1,191 @@
+# The Wine environment in which the real velmora.exe runs on Linux: sourced by
+# scripts/run-wine.sh and scripts/test-wine.sh, which then call
+#
+#   wine_env_install              Debian packages and the ja_JP.UTF-8 locale
+#   wine_env_check                one line naming whatever is still missing
+#   wine_env_prepare BUILD_DIR    the Wine prefix BUILD_DIR/wine-prefix, made
+#                                 once and reused, with the project's help
+#                                 viewer; exports the environment below
+#   wine_env_own_display          starts a private Xvfb and exports DISPLAY
+#   wine_env_fake_clock FILE      the programs' clock follows FILE (below)
+#   wine_env_set_clock FILE "YYYY-MM-DD HH:MM[:SS]"
+#   wine_env_start_help_viewer [--stay] [explorer /desktop=NAME,SIZE]
+#                                 the help viewer, ready before the program
+#   wine_env_as_computer NAME CMD...   runs CMD with Wine's computer name NAME
+#                                 (and the help viewer) in a fresh Wine server
+#   wine_env_stop                 ends the Wine server and the private Xvfb
+#
+# The environment: WINEPREFIX, WINEARCH=win64, LANG and LC_ALL ja_JP.UTF-8
+# (ANSI code page 932), WINEDLLOVERRIDES preferring the netapi32.dll beside
+# velmora.exe to Wine's own, WINEDEBUG=-all unless already set.
+#
+# The clock file holds the offset of the programs' clock from the real one,
+# in whole seconds with a sign ("+3600"); libfaketime reads it at every
+# clock call, so writing a new offset (as the scenario player's `advance`
+# does) moves the clock of every running Wine process at once. Tick counts
+# stay real.
+
+wine_env_root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+wine_env_packages=(wine wine64 xvfb x11-utils xauth fonts-noto-cjk locales faketime)
+wine_env_faketime_lib=/usr/lib/x86_64-linux-gnu/faketime/libfaketimeMT.so.1
+wine_env_xvfb_pid=""
+
+wine_env_has_locale() { locale -a 2>/dev/null | grep -qix 'ja_JP\.utf-\?8'; }
+
+wine_env_install() {
+  "$wine_env_root/scripts/install-deps.sh" "${wine_env_packages[@]}"
+  if ! wine_env_has_locale; then
+    local sudo=""
+    [ "$(id -u)" -ne 0 ] && sudo="sudo"
+    echo "Generating the ja_JP.UTF-8 locale"
+    $sudo localedef -i ja_JP -f UTF-8 ja_JP.UTF-8
+  fi
+}
+
+# Prints one line saying what is missing and how to get it; fails then.
+wine_env_check() {
+  local how="scripts/test-wine.sh installs it, or: sudo apt-get install"
+  if ! command -v wine >/dev/null || ! [ -x /usr/lib/wine/wine64 ]; then
+    echo "Wine (64-bit) is not installed; $how wine wine64" >&2
+    return 1
+  fi
+  if ! wine_env_has_locale; then
+    echo "the ja_JP.UTF-8 locale is missing (Wine needs it for code page 932);" \
+      "scripts/test-wine.sh makes it, or: sudo localedef -i ja_JP -f UTF-8 ja_JP.UTF-8" >&2
+    return 1
+  fi
+  if ! command -v Xvfb >/dev/null; then
+    echo "Xvfb is not installed; $how xvfb" >&2
+    return 1
+  fi
+  if ! fc-list :lang=ja 2>/dev/null | grep -q .; then
+    echo "no Japanese font is installed; $how fonts-noto-cjk" >&2
+    return 1
+  fi
+}
+
+wine_env_prepare() {
+  local build_dir="$1"
+  export WINEPREFIX="$build_dir/wine-prefix"
+  export WINEARCH=win64
+  export WINEDEBUG="${WINEDEBUG:--all}"
+  export LANG=ja_JP.UTF-8 LC_ALL=ja_JP.UTF-8
+  # netapi32: the simulated network beside velmora.exe; winhlp32: the viewer
+  # below; no .NET or HTML engine to offer to download, no menu entries.
+  export WINEDLLOVERRIDES="netapi32=n;winhlp32.exe=n;winemenubuilder.exe=d;mscoree,mshtml="
+  # Wine cannot give a replaced network file the old one's mode: files its
+  # programs create are the user's alone, as the Linux side makes them.
+  umask 077
+  if [ ! -f "$WINEPREFIX/.velmora-ready" ]; then
+    echo "Creating the Wine prefix $WINEPREFIX"
+    rm -rf "$WINEPREFIX"
+    mkdir -p "$build_dir"
+    local started=$SECONDS
+    wineboot --init >/dev/null 2>&1 || {
+      echo "wineboot could not create the Wine prefix $WINEPREFIX" >&2
+      return 1
+    }
+    wineserver -w
+    touch "$WINEPREFIX/.velmora-ready"
+    echo "Wine prefix ready in $((SECONDS - started)) s"
+  fi
+  # The help viewer of the project, wherever Wine looks for winhlp32.exe.
+  local viewer="$build_dir/velmora-winhelp.exe" place
+  if [ -f "$viewer" ]; then
+    for place in windows/winhlp32.exe windows/system32/winhlp32.exe; do
+      cmp -s "$viewer" "$WINEPREFIX/drive_c/$place" || cp "$viewer" "$WINEPREFIX/drive_c/$place"
+    done
+  fi
+}
+
+# True when a window manager runs on $DISPLAY.
+wine_env_has_window_manager() {
+  xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id'
+}
+
+wine_env_own_display() {
+  local fifo
+  fifo="$(mktemp -u)"
+  mkfifo "$fifo"
+  Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$fifo" >/dev/null 2>&1 &
+  wine_env_xvfb_pid=$!
+  local number=""
+  read -r -t 10 number <"$fifo" || true
+  rm -f "$fifo"
+  if [ -z "$number" ]; then
+    echo "Xvfb did not start" >&2
+    return 1
+  fi
+  export DISPLAY=":$number"
+}
+
+wine_env_fake_clock() {
+  local file="$1"
+  [ -f "$file" ] || echo "+0" >"$file"
+  if [ ! -f "$wine_env_faketime_lib" ]; then
+    echo "libfaketime is not installed; scripts/test-wine.sh installs it, or: sudo apt-get install faketime" >&2
+    return 1
+  fi
+  export FAKETIME_TIMESTAMP_FILE="$file" FAKETIME_NO_CACHE=1 FAKETIME_DONT_FAKE_MONOTONIC=1
+  # Without it libfaketime also fakes file times, and Wine rebuilds its prefix.
+  export NO_FAKE_STAT=1
+  export LD_PRELOAD="$wine_env_faketime_lib${LD_PRELOAD:+:$LD_PRELOAD}"
+}
+
+# Sets the clock file so that the programs' local clock reads the given time.
+wine_env_set_clock() {
+  local file="$1" when="$2" target now
+  target="$(LD_PRELOAD='' date -d "$when" +%s)" || return 1
+  now="$(LD_PRELOAD='' date +%s)"
+  printf '%+d\n' $((target - now)) >"$file.new" && mv "$file.new" "$file"
+}
+
+# Starts the help viewer in the Wine session and waits until WinHelpA can find
+# its window: a viewer that USER32 starts itself comes too late for the first
+# request. Arguments: --stay, to keep it for every program of the session
+# (else it ends at the first HELP_QUIT, as a help viewer does); then what runs
+# it in the program's desktop, if not the default one (explorer
+# /desktop=NAME,SIZE).
+wine_env_start_help_viewer() {
+  local ready stay=()
+  [ "${1:-}" != --stay ] || {
+    stay=(--stay)
+    shift
+  }
+  ready="$(mktemp -u)"
+  wine "$@" 'C:\windows\winhlp32.exe' -x "${stay[@]}" --ready "Z:${ready//\//\\}" >/dev/null 2>&1 &
+  for _ in $(seq 300); do
+    [ -e "$ready" ] && break
+    sleep 0.1
+  done
+  if [ ! -e "$ready" ]; then
+    echo "the help viewer did not start in the Wine session" >&2
+    return 1
+  fi
+  rm -f "$ready"
+}
+
+# Wine takes its computer name from the host name when its server starts: a
+# fresh server in a UTS namespace of its own, with the host name NAME, and the
+# help viewer in it for all its programs; then CMD.
+wine_env_as_computer() {
+  local name="$1"
+  shift
+  if [ "$(id -u)" -ne 0 ]; then
+    echo "setting Wine's computer name needs root (unshare -u and hostname)" >&2
+    return 1
+  fi
+  wineserver -k 2>/dev/null || true
+  wineserver -w 2>/dev/null || true
+  unshare -u -- bash -c '. "$0" && hostname "$1" && shift && wine_env_start_help_viewer --stay && exec "$@"' \
+    "${BASH_SOURCE[0]}" "$name" "$@"
+}
+
+wine_env_stop() {
+  wineserver -k 2>/dev/null || true
+  if [ -n "$wine_env_xvfb_pid" ]; then
+    kill "$wine_env_xvfb_pid" 2>/dev/null || true
+    wait "$wine_env_xvfb_pid" 2>/dev/null || true
+    wine_env_xvfb_pid=""
+  fi
+}

@@ -1,0 +1,24 @@
+// Compiled resource files: any bytes are refused or read as whole entries, and
+// every dialog template among them is refused or read.
+#include <standin/resources.h>
+
+#include <cstdint>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
+  std::vector<standin::ResourceEntry> entries;
+  std::string error;
+  if (!standin::ParseResFile(data, size, &entries, &error)) {
+    if (error.empty()) std::abort();
+  }
+  for (const auto &entry : entries) {
+    standin::DialogTemplate dialog;
+    standin::ParseDialogTemplate(entry.data.data(), entry.data.size(), &dialog, &error);
+  }
+  // The bytes as a dialog template of their own.
+  standin::DialogTemplate dialog;
+  standin::ParseDialogTemplate(data, size, &dialog, &error);
+  return 0;
+}

@@ -1,0 +1,18 @@
+// Scenario files: any text is parsed whole or refused with a line and a reason.
+#include <cstdint>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "scenario_statements.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
+  std::vector<standin::scenario::Statement> statements;
+  int line = 0;
+  std::string error;
+  if (!standin::scenario::ParseScenario(std::string(reinterpret_cast<const char *>(data), size), &statements, &line,
+                                        &error) &&
+      (error.empty() || line < 1))
+    std::abort();
+  return 0;
+}

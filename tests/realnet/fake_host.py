@@ -1,0 +1,773 @@
+#!/usr/bin/python3
+"""A stand-in Windows NT host for tests of the real network backend.
+
+Serves MS-TSCH ATSvc, MS-SCMR svcctl and MS-WKST wkssvc as named pipes of an
+SMB2 server on 127.0.0.1 only, for one NTLM user, with Debian's
+python3-impacket. Its computers, their Schedule services and job stores are
+those of a Velmora network file, read and written under the file's lock, and
+follow the rules of the simulated network: IDs after the highest one given or
+held, 3806 for a range with no job, JOB_RUNS_TODAY against the file's clock,
+service states with their pending words. A call names its computer by the
+server name it carries.
+
+    fake_host.py --network FILE --port N --user U --password P
+                 [--deny] [--no-atsvc] [--hang-enum N] [--drop-enum N]
+
+--deny answers every call with access denied; --no-atsvc offers no ATSvc
+pipe; --hang-enum N leaves the first N job listings unanswered; --drop-enum N
+drops the connection on the first N. The line "ready PORT" on stdout tells
+that the server listens.
+"""
+import argparse
+import copy
+import datetime
+import fcntl
+import logging
+import os
+import socket
+import struct
+import sys
+import tempfile
+import threading
+import time
+
+from impacket import smbserver
+from impacket.dcerpc.v5 import atsvc, scmr, wkst
+from impacket.dcerpc.v5.dtypes import NULL
+from impacket.dcerpc.v5.rpcrt import DCERPCServer
+from impacket.ntlm import compute_lmhash, compute_nthash
+
+SUCCESS = 0
+ACCESS_DENIED = 5
+FILE_NOT_FOUND = 2
+NOT_SUPPORTED = 50
+BAD_NETPATH = 53
+INVALID_PARAMETER = 87
+MORE_DATA = 234
+INVALID_LEVEL = 124
+INVALID_HANDLE = 6
+SERVICE_DOES_NOT_EXIST = 1060
+SERVICE_ALREADY_RUNNING = 1056
+SERVICE_NOT_ACTIVE = 1062
+INVALID_SERVICE_CONTROL = 1052
+NERR_BUF_TOO_SMALL = 2123
+NERR_INTERNAL_ERROR = 2140
+NERR_SERVICE_NOT_INSTALLED = 2184
+APE_AT_ID_NOT_FOUND = 3806
+
+MS_PER_DAY = 86400000
+AT_ENUM_SIZE = 24  # sizeof(AT_ENUM) in a 64-bit program
+STORED_FLAGS = 0x01 | 0x10  # JOB_RUN_PERIODICALLY | JOB_NONINTERACTIVE
+
+# The service controller's states and the LAN Manager status words.
+STOPPED, START_PENDING, STOP_PENDING, RUNNING, CONTINUE_PENDING, PAUSE_PENDING, PAUSED = range(1, 8)
+WORDS = {"running": 0x33, "stopped": 0x00, "paused": 0x3F}
+
+LOG = logging.getLogger("fake_host")
+
+
+class Drop(Exception):
+    """Raised in a call to drop its connection."""
+
+
+# ---------------------------------------------------------------- pipes
+
+
+class MessagePipe:
+    """The socket behind a named pipe, read in message mode as Windows reads
+    an RPC pipe: each read ends at the end of a DCE/RPC fragment. (impacket
+    forwards a pipe as a byte stream, so a reply of several fragments would
+    reach the client run together.)"""
+
+    def __init__(self, *args):
+        self.sock = socket.socket(*args)
+        self.rest = b""
+
+    def __getattr__(self, name):
+        return getattr(self.sock, name)
+
+    def exact(self, n):
+        data = b""
+        while len(data) < n:
+            chunk = self.sock.recv(n - len(data))
+            if not chunk:
+                break
+            data += chunk
+        return data
+
+    def recv(self, n, *flags):
+        if not self.rest:
+            header = self.exact(16)
+            if len(header) < 16:
+                return header
+            self.rest = header + self.exact(struct.unpack("<H", header[8:10])[0] - 16)
+        out, self.rest = self.rest[:n], self.rest[n:]
+        return out
+
+
+class PipeSockets:
+    """socket for impacket's SMB server: pipes become MessagePipes."""
+
+    def __getattr__(self, name):
+        return getattr(socket, name)
+
+    @staticmethod
+    def socket(*args):
+        return MessagePipe(*args)
+
+
+smbserver.socket = PipeSockets()
+
+
+# ---------------------------------------------------------------- the file
+
+
+def lex(line):
+    """The tokens of a statement line: (key, value, quoted) triples."""
+    tokens, i, n = [], 0, len(line)
+    while i < n and line[i] in " \t":
+        i += 1
+    if i == n or line[i] == "#":
+        return tokens
+
+    def string(i):
+        out, i = [], i + 1
+        while line[i] != '"':
+            if line[i] == "\\":
+                i += 1
+                out.append({"n": "\n"}.get(line[i], line[i]))
+            else:
+                out.append(line[i])
+            i += 1
+        return "".join(out), i + 1
+
+    while i < n:
+        if line[i] in " \t\r":
+            i += 1
+            continue
+        if line[i] == '"':
+            value, i = string(i)
+            tokens.append(("", value, True))
+            continue
+        start = i
+        while i < n and line[i] not in ' \t\r"':
+            i += 1
+        word = line[start:i]
+        key, eq, value = word.partition("=")
+        if eq and key:
+            if value == "" and i < n and line[i] == '"':
+                value, i = string(i)
+                tokens.append((key, value, True))
+            else:
+                tokens.append((key, value, False))
+        else:
+            tokens.append(("", word, False))
+    return tokens
+
+
+def quote(text):
+    return '"' + text.replace("\\", "\\\\").replace('"', '\\"').replace("\n", "\\n") + '"'
+
+
+def number(text):
+    return int(text, 16) if text.lower().startswith("0x") else int(text)
+
+
+def status_word(text):
+    return WORDS[text] if text in WORDS else number(text)
+
+
+def parse_time(text):
+    main, _, fraction = text.partition(".")
+    parts = [int(p) for p in main.split(":")] + [0]
+    return ((parts[0] * 60 + parts[1]) * 60 + parts[2]) * 1000 + (int(fraction) if fraction else 0)
+
+
+def format_time(ms):
+    h, m, s, f = ms // 3600000, ms // 60000 % 60, ms // 1000 % 60, ms % 1000
+    if f:
+        return "%02d:%02d:%02d.%03d" % (h, m, s, f)
+    return "%02d:%02d:%02d" % (h, m, s) if s else "%02d:%02d" % (h, m)
+
+
+class Computer:
+    def __init__(self, name, tokens):
+        self.name = name
+        self.tokens = tokens  # the computer line, kept as written
+        self.status = 0x33
+        self.platform = 500
+        for key, value, _ in tokens[2:]:
+            if key == "service":
+                self.status = status_word(value)
+            elif key == "platform":
+                self.platform = number(value)
+        self.service = {}  # start=, continue=, pending=, lastid= as numbers
+        self.jobs = {}
+        self.highest = 0
+
+
+class Network:
+    """The statements of a network file that the fake host acts on; the
+    others are written back as they were."""
+
+    def __init__(self, text):
+        self.header, self.others, self.computers, self.clock = [], [], {}, None
+        in_header = True
+        for line in text.splitlines():
+            tokens = lex(line)
+            if not tokens:
+                if in_header:
+                    self.header.append(line)
+                continue
+            in_header = False
+            word = tokens[0][1]
+            if word == "computer":
+                self.computers[tokens[1][1].upper()] = Computer(tokens[1][1].upper(), tokens)
+            elif word == "service":
+                c = self.computers[tokens[1][1].upper()]
+                for key, value, _ in tokens[2:]:
+                    if key == "state":
+                        c.status = status_word(value)
+                    else:
+                        c.service[key] = number(value)
+                c.highest = max(c.highest, c.service.get("lastid", 0))
+            elif word == "job":
+                c = self.computers[tokens[1][1].upper()]
+                job = {"flags": 0, "dow": 0, "dom": 0}
+                for key, value, _ in tokens[2:]:
+                    if key == "at":
+                        job["time"] = parse_time(value)
+                    elif key == "time":
+                        job["time"] = number(value)
+                    elif key == "cmd":
+                        job["cmd"] = value
+                    else:
+                        job[key] = number(value)
+                c.jobs[job["id"]] = job
+                c.highest = max(c.highest, job["id"])
+            else:
+                if word == "clock":
+                    self.clock = datetime.datetime.strptime(tokens[1][1] + " " + tokens[2][1], "%Y-%m-%d %H:%M:%S" if tokens[2][1].count(":") == 2 else "%Y-%m-%d %H:%M")
+                self.others.append(line)
+
+    def now(self):
+        return self.clock if self.clock is not None else datetime.datetime.now()
+
+    def text(self):
+        out = list(self.header) + list(self.others)
+        for c in self.computers.values():
+            words = []
+            for key, value, quoted in c.tokens:
+                if key == "service":
+                    continue
+                words.append((key + "=" if key else "") + (quote(value) if quoted else value))
+            words.append("service=0x%x" % c.status)
+            out.append(" ".join(words))
+            held = max(c.jobs) if c.jobs else 0
+            service = dict(c.service)
+            service.pop("lastid", None)
+            if c.highest > held:
+                service["lastid"] = c.highest
+            if service:
+                out.append("service %s %s" % (c.name, " ".join("%s=%d" % kv for kv in service.items())))
+            for jid in sorted(c.jobs):
+                j = c.jobs[jid]
+                line = "job %s id=%d at=%s" % (c.name, jid, format_time(j["time"])) if j["time"] < MS_PER_DAY else "job %s id=%d time=%d" % (c.name, jid, j["time"])
+                for key in ("flags", "dow", "dom"):
+                    if j[key]:
+                        line += " %s=0x%x" % (key, j[key])
+                out.append(line + " cmd=" + quote(j["cmd"]))
+        return "\n".join(out) + "\n"
+
+
+class Store:
+    """The network file, used as Velmora uses it: an exclusive lock on
+    FILE.lock, a fresh reading, and an atomic replacement on change."""
+
+    def __init__(self, path):
+        self.path = path
+        self.pending = {}  # (generation, computer) -> [queries left, word]
+
+    def run(self, body):
+        with open(self.path + ".lock", "a") as lock:
+            # Velmora's lock: an open-file-description lock on its first byte.
+            fcntl.fcntl(lock, fcntl.F_OFD_SETLKW, struct.pack("@hhqqi4x", fcntl.F_WRLCK, os.SEEK_SET, 0, 1, 0))
+            with open(self.path, encoding="utf-8") as f:
+                text = f.read()
+            network = Network(text)
+            changed = [False]
+            result = body(network, changed)
+            if changed[0]:
+                fd, temp = tempfile.mkstemp(dir=os.path.dirname(os.path.abspath(self.path)))
+                with os.fdopen(fd, "w", encoding="utf-8") as f:
+                    f.write(network.text())
+                os.chmod(temp, os.stat(self.path).st_mode & 0o7777)
+                os.replace(temp, self.path)
+            return result
+
+    def pending_of(self, network, name):
+        return self.pending.setdefault(("\n".join(network.header), name), [0, 0])
+
+
+def computer_of(network, server):
+    name = (server or "").rstrip("\x00").lstrip("\\").upper()
+    return network.computers.get(name)
+
+
+# ---------------------------------------------------------------- services
+
+
+class Options:
+    deny = False
+    hang_enum = 0
+    drop_enum = 0
+
+
+def runs_today(job, now):
+    now_ms = ((now.hour * 60 + now.minute) * 60 + now.second) * 1000 + now.microsecond // 1000
+    if job["time"] <= now_ms:
+        return False
+    if job["dow"] == 0 and job["dom"] == 0:
+        return True
+    if job["dow"] & (1 << now.weekday()):
+        return True
+    return bool(job["dom"] & (1 << (now.day - 1)))
+
+
+def service_runs(c):
+    return (c.status & 0x03) == 0x03
+
+
+class Base(DCERPCServer):
+    def __init__(self, uuid, pipe, callbacks):
+        DCERPCServer.__init__(self)
+        self._sock.close()
+        self._sock = socket.socket()
+        self._sock.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
+        self._sock.bind(("127.0.0.1", 0))
+        self._listenPort = self._sock.getsockname()[1]
+        self.addCallbacks(uuid, pipe, {k: self.guard(v) for k, v in callbacks.items()})
+
+    def run(self):
+        # Each pipe connection is served on a thread of its own (impacket
+        # serves one at a time), so that several computers and a hung call
+        # do not hold up the others.
+        self._sock.listen(10)
+        while True:
+            sock, _ = self._sock.accept()
+            handler = copy.copy(self)
+            handler._clientSock = sock
+            threading.Thread(target=handler.serve, daemon=True).start()
+
+    def serve(self):
+        try:
+            while True:
+                data = self.recv()
+                if data is None:
+                    break
+                answer = self.processRequest(data)
+                if answer is not None:
+                    # impacket splits only bytes into fragments.
+                    if hasattr(answer["pduData"], "getData"):
+                        answer["pduData"] = answer["pduData"].getData()
+                    self.send(answer)
+        except Drop:
+            pass  # a dropped call ends its connection
+        except Exception:
+            LOG.exception("a connection failed")
+        self._clientSock.close()
+
+    def guard(self, fn):
+        def call(data):
+            try:
+                return fn(data)
+            except Drop:
+                raise
+            except Exception:
+                LOG.exception("call failed")
+                raise
+        return call
+
+
+class ATSvc(Base):
+    def __init__(self, store):
+        Base.__init__(self, ("1FF70682-0A51-30E8-076D-740BE8CEE98B", "1.0"), "\\PIPE\\atsvc",
+                      {0: self.add, 1: self.delete, 2: self.enum, 3: self.get_info})
+        self.store = store
+        self.enums = 0
+
+    def on(self, server, body):
+        """Runs body(network, changed, computer) for the computer named, after
+        the checks every call makes."""
+        def checked(network, changed):
+            c = computer_of(network, server)
+            if Options.deny:
+                return ACCESS_DENIED
+            if c is None:
+                return BAD_NETPATH
+            if c.platform != 500:
+                return NOT_SUPPORTED
+            if not service_runs(c):
+                return NERR_SERVICE_NOT_INSTALLED
+            return body(network, changed, c)
+        return self.store.run(checked)
+
+    def add(self, data):
+        req = atsvc.NetrJobAdd(data)
+        info = req["pAtInfo"]
+        ans = atsvc.NetrJobAddResponse()
+        ans["pJobId"] = 0
+        cmd = info["Command"]
+        cmd = "" if cmd in (NULL, None) else str(cmd).rstrip("\x00")
+
+        def body(network, changed, c):
+            if info["JobTime"] >= MS_PER_DAY or info["DaysOfMonth"] & 0x80000000 or info["DaysOfWeek"] & 0x80 or not cmd:
+                return INVALID_PARAMETER
+            if c.highest == 0xFFFFFFFF:
+                return NERR_INTERNAL_ERROR
+            dom = info["DaysOfMonth"]
+            if info["Flags"] & 0x08:  # JOB_ADD_CURRENT_DATE
+                dom |= 1 << (network.now().day - 1)
+            c.highest += 1
+            c.jobs[c.highest] = {"id": c.highest, "time": info["JobTime"], "dom": dom,
+                                 "dow": info["DaysOfWeek"], "flags": info["Flags"] & STORED_FLAGS, "cmd": cmd}
+            ans["pJobId"] = c.highest
+            changed[0] = True
+            return SUCCESS
+
+        ans["ErrorCode"] = self.on(req["ServerName"], body)
+        return ans
+
+    def delete(self, data):
+        req = atsvc.NetrJobDel(data)
+        lo, hi = req["MinJobId"], req["MaxJobId"]
+
+        def body(network, changed, c):
+            if lo > hi:
+                return INVALID_PARAMETER
+            victims = [j for j in c.jobs if lo <= j <= hi]
+            if not victims:
+                return APE_AT_ID_NOT_FOUND
+            for j in victims:
+                del c.jobs[j]
+            changed[0] = True
+            return SUCCESS
+
+        ans = atsvc.NetrJobDelResponse()
+        ans["ErrorCode"] = self.on(req["ServerName"], body)
+        return ans
+
+    def enum(self, data):
+        self.enums += 1
+        if self.enums <= Options.hang_enum:
+            time.sleep(3600)
+        if self.enums <= Options.hang_enum + Options.drop_enum:
+            raise Drop()
+        req = atsvc.NetrJobEnum(data)
+        ans = atsvc.NetrJobEnumResponse()
+        has_resume = req["pResumeHandle"] not in (NULL, None)
+        start = req["pResumeHandle"] if has_resume else 0
+        preferred = req["PreferedMaximumLength"]
+        result = {"items": [], "total": 0, "resume": 0}
+
+        def body(network, changed, c):
+            jobs = [c.jobs[j] for j in sorted(c.jobs)][start:]
+            result["total"] = len(jobs)
+            used = 0
+            for j in jobs:
+                size = AT_ENUM_SIZE + (len(j["cmd"].encode("utf-16-le")) // 2 + 1) * 2
+                if preferred != 0xFFFFFFFF and used + size > preferred:
+                    break
+                used += size
+                result["items"].append(dict(j, flags=j["flags"] | (0x04 if runs_today(j, network.now()) else 0)))
+            if not jobs:
+                return SUCCESS
+            if not result["items"]:
+                return NERR_BUF_TOO_SMALL
+            if len(result["items"]) < len(jobs):
+                result["resume"] = start + len(result["items"])
+                return MORE_DATA
+            return SUCCESS
+
+        code = self.on(req["ServerName"], body)
+        items = result["items"] if code in (SUCCESS, MORE_DATA) else []
+        ans["pEnumContainer"]["EntriesRead"] = len(items)
+        for j in items:
+            e = atsvc.AT_ENUM()
+            e["JobId"], e["JobTime"], e["DaysOfMonth"] = j["id"], j["time"], j["dom"]
+            e["DaysOfWeek"], e["Flags"], e["Command"] = j["dow"], j["flags"], j["cmd"] + "\x00"
+            ans["pEnumContainer"]["Buffer"].append(e)
+        if not items:
+            ans["pEnumContainer"]["Buffer"] = NULL
+        ans["pTotalEntries"] = result["total"] if code in (SUCCESS, MORE_DATA) else 0
+        ans["pResumeHandle"] = result["resume"] if has_resume else NULL
+        ans["ErrorCode"] = code
+        return ans
+
+    def get_info(self, data):
+        req = atsvc.NetrJobGetInfo(data)
+        found = {}
+
+        def body(network, changed, c):
+            j = c.jobs.get(req["JobId"])
+            if j is None:
+                return FILE_NOT_FOUND
+            found.update(j, flags=j["flags"] | (0x04 if runs_today(j, network.now()) else 0))
+            return SUCCESS
+
+        ans = atsvc.NetrJobGetInfoResponse()
+        ans["ErrorCode"] = self.on(req["ServerName"], body)
+        if found:
+            for field, key in (("JobTime", "time"), ("DaysOfMonth", "dom"), ("DaysOfWeek", "dow"), ("Flags", "flags")):
+                ans["ppAtInfo"][field] = found[key]
+            ans["ppAtInfo"]["Command"] = found["cmd"] + "\x00"
+        else:
+            ans["ppAtInfo"] = NULL
+        return ans
+
+
+def controller_state(word):
+    """The service controller's state and accepted controls for a status word."""
+    install, pause = word & 0x03, word & 0x0C
+    accepted = (0x1 if word & 0x10 else 0) | (0x2 if word & 0x20 else 0)
+    if install == 0:
+        return STOPPED, 0
+    if install == 1:
+        return START_PENDING, accepted
+    if install == 2:
+        return STOP_PENDING, accepted
+    return {0x00: RUNNING, 0x04: CONTINUE_PENDING, 0x08: PAUSE_PENDING, 0x0C: PAUSED}[pause], accepted
+
+
+class Svcctl(Base):
+    def __init__(self, store):
+        Base.__init__(self, ("367ABB81-9844-35F1-AD32-98F038001003", "2.0"), "\\PIPE\\svcctl",
+                      {0: self.close_handle, 1: self.control, 6: self.query, 15: self.open_manager,
+                       16: self.open_service, 19: self.start_service})
+        self.store = store
+        self.handles = {}
+        self.counter = 0
+        self.lock = threading.Lock()
+
+    def new_handle(self, target):
+        with self.lock:
+            self.counter += 1
+            h = struct.pack("<II", 0, self.counter) + b"velmora-fake"
+            self.handles[h] = target
+        return h
+
+    @staticmethod
+    def raw(handle):
+        return handle if isinstance(handle, bytes) else handle["Data"] if not isinstance(handle, str) else handle.encode("latin-1")
+
+    def fill(self, st, word):
+        state, accepted = controller_state(word)
+        st["dwServiceType"] = 0x20
+        st["dwCurrentState"] = state
+        st["dwControlsAccepted"] = accepted
+        for key in ("dwWin32ExitCode", "dwServiceSpecificExitCode", "dwCheckPoint", "dwWaitHint"):
+            st[key] = 0
+
+    def open_manager(self, data):
+        req = scmr.ROpenSCManagerW(data)
+        ans = scmr.ROpenSCManagerWResponse()
+        server = req["lpMachineName"]
+        server = None if server in (NULL, None) else str(server)
+
+        def body(network, changed):
+            c = computer_of(network, server)
+            if Options.deny:
+                return ACCESS_DENIED
+            if c is None:
+                return BAD_NETPATH
+            return NOT_SUPPORTED if c.platform != 500 else SUCCESS
+
+        code = self.store.run(body)
+        ans["lpScHandle"] = self.new_handle(("scm", server)) if code == SUCCESS else b"\0" * 20
+        ans["ErrorCode"] = code
+        return ans
+
+    def open_service(self, data):
+        req = scmr.ROpenServiceW(data)
+        ans = scmr.ROpenServiceWResponse()
+        name = str(req["lpServiceName"]).rstrip("\x00")
+        manager = self.handles.get(self.raw(req["hSCManager"]))
+        ans["lpServiceHandle"] = b"\0" * 20
+        if manager is None or manager[0] != "scm":
+            ans["ErrorCode"] = INVALID_HANDLE
+        elif name.lower() != "schedule":
+            ans["ErrorCode"] = SERVICE_DOES_NOT_EXIST
+        else:
+            ans["lpServiceHandle"] = self.new_handle(("svc", manager[1]))
+            ans["ErrorCode"] = SUCCESS
+        return ans
+
+    def with_service(self, handle, body):
+        target = self.handles.get(self.raw(handle))
+        if target is None or target[0] != "svc":
+            return INVALID_HANDLE, 0
+
+        def run(network, changed):
+            c = computer_of(network, target[1])
+            if c is None:
+                return BAD_NETPATH, 0
+            return body(network, changed, c)
+
+        return self.store.run(run)
+
+    def reported(self, network, c, is_query):
+        pending = self.store.pending_of(network, c.name)
+        if pending[0] == 0:
+            return c.status
+        if is_query:
+            pending[0] -= 1
+        return pending[1]
+
+    def query(self, data):
+        req = scmr.RQueryServiceStatus(data)
+        ans = scmr.RQueryServiceStatusResponse()
+        code, word = self.with_service(req["hService"], lambda n, ch, c: (SUCCESS, self.reported(n, c, True)))
+        self.fill(ans["lpServiceStatus"], word)
+        ans["ErrorCode"] = code
+        return ans
+
+    def start_service(self, data):
+        req = scmr.RStartServiceW(data)
+
+        def body(network, changed, c):
+            if c.status & 0x03:
+                return SERVICE_ALREADY_RUNNING, 0
+            if c.service.get("start", 0):
+                return c.service["start"], 0
+            c.status = 0x33
+            changed[0] = True
+            self.store.pending_of(network, c.name)[:] = [c.service.get("pending", 0), 0x01]
+            return SUCCESS, 0
+
+        ans = scmr.RStartServiceWResponse()
+        ans["ErrorCode"] = self.with_service(req["hService"], body)[0]
+        return ans
+
+    def control(self, data):
+        req = scmr.RControlService(data)
+        ctl = req["dwControl"]
+
+        def body(network, changed, c):
+            if (c.status & 0x03) != 0x03:
+                return SERVICE_NOT_ACTIVE, c.status
+            paused = (c.status & 0x0C) == 0x0C
+            if ctl == 3:  # continue
+                if not paused:
+                    return INVALID_SERVICE_CONTROL, c.status
+                if c.service.get("continue", 0):
+                    return c.service["continue"], c.status
+                c.status &= ~0x0C
+                self.store.pending_of(network, c.name)[:] = [c.service.get("pending", 0), c.status | 0x04]
+                changed[0] = True
+            elif ctl == 2:  # pause
+                if paused:
+                    return INVALID_SERVICE_CONTROL, c.status
+                c.status |= 0x0C
+                changed[0] = True
+            elif ctl == 1:  # stop
+                c.status = 0
+                self.store.pending_of(network, c.name)[:] = [0, 0]
+                changed[0] = True
+            elif ctl != 4:
+                return INVALID_SERVICE_CONTROL, c.status
+            return SUCCESS, self.reported(network, c, False)
+
+        code, word = self.with_service(req["hService"], body)
+        ans = scmr.RControlServiceResponse()
+        self.fill(ans["lpServiceStatus"], word)
+        ans["ErrorCode"] = code
+        return ans
+
+    def close_handle(self, data):
+        req = scmr.RCloseServiceHandle(data)
+        with self.lock:
+            self.handles.pop(self.raw(req["hSCObject"]), None)
+        ans = scmr.RCloseServiceHandleResponse()
+        ans["hSCObject"] = b"\0" * 20
+        ans["ErrorCode"] = SUCCESS
+        return ans
+
+
+class Wkssvc(Base):
+    def __init__(self, store):
+        Base.__init__(self, ("6BFFD098-A112-3610-9833-46C3F87E345A", "1.0"), "\\PIPE\\wkssvc", {0: self.get_info})
+        self.store = store
+
+    def get_info(self, data):
+        req = wkst.NetrWkstaGetInfo(data)
+        ans = wkst.NetrWkstaGetInfoResponse()
+        server = req["ServerName"]
+        server = None if server in (NULL, None) else str(server)
+        ans["WkstaInfo"]["tag"] = 100
+        found = {}
+
+        def body(network, changed):
+            c = computer_of(network, server)
+            if Options.deny:
+                return ACCESS_DENIED
+            if c is None:
+                return BAD_NETPATH
+            found["name"], found["platform"] = c.name, c.platform
+            return SUCCESS
+
+        code = self.store.run(body) if req["Level"] == 100 else INVALID_LEVEL
+        if code != SUCCESS:
+            ans["WkstaInfo"]["WkstaInfo100"] = NULL
+        else:
+            i = ans["WkstaInfo"]["WkstaInfo100"]
+            i["wki100_platform_id"] = found["platform"]
+            i["wki100_computername"] = found["name"] + "\x00"
+            i["wki100_langroup"] = "WORKGROUP\x00"
+            i["wki100_ver_major"], i["wki100_ver_minor"] = 4, 0
+        ans["ErrorCode"] = code
+        return ans
+
+
+def main():
+    ap = argparse.ArgumentParser()
+    ap.add_argument("--network", required=True)
+    ap.add_argument("--port", type=int, default=0, help="SMB port on 127.0.0.1 (0: any free one)")
+    ap.add_argument("--user", required=True)
+    ap.add_argument("--password", required=True)
+    ap.add_argument("--deny", action="store_true")
+    ap.add_argument("--no-atsvc", action="store_true")
+    ap.add_argument("--hang-enum", type=int, default=0)
+    ap.add_argument("--drop-enum", type=int, default=0)
+    ap.add_argument("-v", action="store_true")
+    a = ap.parse_args()
+    logging.basicConfig(level=logging.DEBUG if a.v else logging.WARNING, stream=sys.stderr,
+                        format="fake_host %(levelname)s %(message)s")
+    Options.deny, Options.hang_enum, Options.drop_enum = a.deny, a.hang_enum, a.drop_enum
+
+    store = Store(a.network)
+    servers = {"svcctl": Svcctl(store), "wkssvc": Wkssvc(store)}
+    if not a.no_atsvc:
+        servers["atsvc"] = ATSvc(store)
+    for s in servers.values():
+        s.daemon = True
+        s.start()
+
+    port = a.port
+    if port == 0:
+        probe = socket.socket()
+        probe.bind(("127.0.0.1", 0))
+        port = probe.getsockname()[1]
+        probe.close()
+    smb = smbserver.SimpleSMBServer(listenAddress="127.0.0.1", listenPort=port)
+    smb.setSMB2Support(True)
+    smb.addCredential(a.user, 0, compute_lmhash(a.password).hex(), compute_nthash(a.password).hex())
+    for pipe in list(smb.getRegisteredNamedPipes()):
+        smb.unregisterNamedPipe(pipe.split("\\")[-1].lower())
+    for pipe, s in servers.items():
+        smb.registerNamedPipe(pipe, ("127.0.0.1", s.getListenPort()))
+    print("ready %d" % port, flush=True)
+    smb.start()
+
+
+if __name__ == "__main__":
+    main()

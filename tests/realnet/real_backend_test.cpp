@@ -1,0 +1,246 @@
+// The NETAPI32 functions on real computers, served by the fake host over SMB
+// named pipes: the calls, their records, and every failure row of the code
+// table in the README.
+#include <lm.h>
+
+#include <standin/network.h>
+
+#include <gtest/gtest.h>
+
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <netinet/in.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <fstream>
+#include <iterator>
+#include <string>
+
+#include <remote_host.h>
+
+#include "fake_host.h"
+
+namespace {
+
+// A network file whose computer PC01 is the fake host.
+void OpenNetwork(const FakeHost &host, const std::string &computer_options, const std::string &rest = "",
+                 const std::string &credentials = "") {
+  ASSERT_NE(host.port(), 0u) << "the fake host did not start";
+  FakeHost::WriteFile(host.network(),
+                      "# test run\ncredentials " + (credentials.empty() ? host.credentials() : credentials) +
+                          "\nclock 2026-12-07 09:00\n"
+                          "computer PC01 real address=127.0.0.1 port=" +
+                          std::to_string(host.port()) + " privacy=none timeout=3 " + computer_options + "\n" + rest);
+  ASSERT_EQ(standin::OpenNetworkFile(host.network()), "");
+}
+
+NET_API_STATUS Enum(LPCWSTR server, DWORD *count, std::u16string *first_command = nullptr,
+                    BYTE *first_flags = nullptr) {
+  LPBYTE buffer = nullptr;
+  DWORD read = 0, total = 0, resume = 0;
+  const NET_API_STATUS status = NetScheduleJobEnum(server, &buffer, MAX_PREFERRED_LENGTH, &read, &total, &resume);
+  *count = read;
+  if (read > 0 && first_command != nullptr) *first_command = reinterpret_cast<AT_ENUM *>(buffer)->Command;
+  if (read > 0 && first_flags != nullptr) *first_flags = reinterpret_cast<AT_ENUM *>(buffer)->Flags;
+  NetApiBufferFree(buffer);
+  return status;
+}
+
+DWORD ServiceWord(LPCWSTR server, NET_API_STATUS *status) {
+  LPBYTE buffer = nullptr;
+  *status = NetServiceGetInfo(server, u"Schedule", 1, &buffer);
+  const DWORD word = buffer != nullptr ? reinterpret_cast<SERVICE_INFO_1 *>(buffer)->svci1_status : 0xFFFFFFFF;
+  NetApiBufferFree(buffer);
+  return word;
+}
+
+unsigned ClosedPort() {
+  const int fd = socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  bind(fd, reinterpret_cast<sockaddr *>(&address), sizeof address);
+  socklen_t length = sizeof address;
+  getsockname(fd, reinterpret_cast<sockaddr *>(&address), &length);
+  close(fd);  // nothing listens there now
+  return ntohs(address.sin_port);
+}
+
+TEST(RealNetworkFile, RealComputersAndCredentialsAreKeptAndCheckedLikeTheOtherStatements) {
+  FakeHost host;
+  // A computer described later is written with its real settings.
+  FakeHost::WriteFile(host.network(), "credentials \"" + host.credentials() + "\"\nclock 2026-12-07 09:00\n");
+  ASSERT_EQ(standin::OpenNetworkFile(host.network()), "");
+  standin::Token real_word{"", "real", false};
+  ASSERT_EQ(standin::ApplyWorldStatement({{"", "computer", false},
+                                          {"", "NTSV01", false},
+                                          real_word,
+                                          {"address", "nt.example.org", false},
+                                          {"port", "10445", false},
+                                          {"privacy", "sign", false},
+                                          {"timeout", "7", false}}),
+            "");
+  std::ifstream in(host.network());
+  const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  EXPECT_EQ(text,
+            "credentials \"" + host.credentials() +
+                "\"\nclock 2026-12-07 09:00\n"
+                "computer NTSV01 real address=nt.example.org port=10445 privacy=sign timeout=7 service=running\n");
+
+  for (const char *line : {"computer X address=1.2.3.4", "computer X real unreachable", "computer X real privacy=off",
+                           "computer X real timeout=0", "computer X real port=70000", "credentials"}) {
+    FakeHost::WriteFile(host.network(), std::string(line) + "\n");
+    EXPECT_NE(standin::OpenNetworkFile(host.network()).find("line 1: "), std::string::npos) << line;
+  }
+}
+
+TEST(RealBackend, JobsServiceAndWorkstationThroughOneSession) {
+  FakeHost host;
+  OpenNetwork(host, "service=running",
+              "job PC01 id=4 at=19:00 flags=0x01 dow=0x01 cmd=\"夜間 backup.cmd\"\n"
+              "job PC01 id=9 at=08:00 cmd=\"early.cmd\"\n");
+  const unsigned long sessions = standin::realnet::SessionsOpened();
+
+  DWORD count = 0;
+  std::u16string command;
+  BYTE flags = 0;
+  EXPECT_EQ(Enum(u"\\\\PC01", &count, &command, &flags), static_cast<NET_API_STATUS>(NERR_Success));
+  EXPECT_EQ(count, 2u);
+  EXPECT_EQ(command, u"夜間 backup.cmd");
+  EXPECT_EQ(flags, JOB_RUN_PERIODICALLY | JOB_RUNS_TODAY);  // Monday 19:00, later than 09:00
+
+  // IDs follow the highest one held; the store is the network file.
+  AT_INFO info{};
+  info.JobTime = 10 * 3600000;
+  info.Flags = JOB_RUN_PERIODICALLY | JOB_ADD_CURRENT_DATE;
+  info.Command = const_cast<WCHAR *>(u"added.cmd");
+  DWORD id = 0;
+  EXPECT_EQ(NetScheduleJobAdd(u"PC01", reinterpret_cast<LPBYTE>(&info), &id),
+            static_cast<NET_API_STATUS>(NERR_Success));
+  EXPECT_EQ(id, 10u);
+  auto stored = standin::FindJob("PC01", 10);
+  ASSERT_TRUE(stored.has_value());
+  EXPECT_EQ(stored->flags, JOB_RUN_PERIODICALLY);
+  EXPECT_EQ(stored->days_of_month, 1u << 6);  // the 7th
+
+  LPBYTE buffer = nullptr;
+  EXPECT_EQ(NetScheduleJobGetInfo(u"PC01", 10, &buffer), static_cast<NET_API_STATUS>(NERR_Success));
+  ASSERT_NE(buffer, nullptr);
+  EXPECT_EQ(std::u16string(reinterpret_cast<AT_INFO *>(buffer)->Command), u"added.cmd");
+  EXPECT_EQ(NetApiBufferFree(buffer), static_cast<NET_API_STATUS>(NERR_Success));
+  EXPECT_EQ(NetScheduleJobGetInfo(u"PC01", 77, &buffer), static_cast<NET_API_STATUS>(ERROR_FILE_NOT_FOUND));
+
+  EXPECT_EQ(NetScheduleJobDel(u"PC01", 4, 4), static_cast<NET_API_STATUS>(NERR_Success));
+  EXPECT_EQ(NetScheduleJobDel(u"PC01", 4, 4), static_cast<NET_API_STATUS>(APE_AT_ID_NOT_FOUND));
+  EXPECT_EQ(standin::JobsOf("PC01").size(), 2u);
+
+  NET_API_STATUS status = 0;
+  EXPECT_EQ(ServiceWord(u"PC01", &status), 0x33u);
+  EXPECT_EQ(NetWkstaGetInfo(const_cast<LMSTR>(u"PC01"), 100, &buffer), static_cast<NET_API_STATUS>(NERR_Success));
+  ASSERT_NE(buffer, nullptr);
+  auto *station = reinterpret_cast<WKSTA_INFO_100 *>(buffer);
+  EXPECT_EQ(station->wki100_platform_id, static_cast<DWORD>(PLATFORM_ID_NT));
+  EXPECT_EQ(std::u16string(station->wki100_computername), u"PC01");
+  NetApiBufferFree(buffer);
+
+  EXPECT_EQ(standin::OutstandingNetBuffers(), 0u);
+  EXPECT_EQ(standin::realnet::SessionsOpened() - sessions, 1u);
+}
+
+TEST(RealBackend, ServiceStatesAndPendingWords) {
+  FakeHost host;
+  OpenNetwork(host, "service=stopped", "service PC01 pending=1\n");
+  NET_API_STATUS status = 0;
+  EXPECT_EQ(ServiceWord(u"PC01", &status), 0u);
+  DWORD count = 0;
+  EXPECT_EQ(Enum(u"PC01", &count), static_cast<NET_API_STATUS>(NERR_ServiceNotInstalled));
+
+  LPBYTE buffer = nullptr;
+  EXPECT_EQ(NetServiceControl(u"PC01", u"Schedule", SERVICE_CTRL_CONTINUE, 0, &buffer),
+            static_cast<NET_API_STATUS>(NERR_ServiceNotInstalled));
+  EXPECT_EQ(NetServiceInstall(u"PC01", u"Schedule", 0, nullptr, &buffer), static_cast<NET_API_STATUS>(NERR_Success));
+  NetApiBufferFree(buffer);
+  EXPECT_EQ(ServiceWord(u"PC01", &status), 0x01u);  // start pending, once
+  EXPECT_EQ(ServiceWord(u"PC01", &status), 0x33u);
+  EXPECT_EQ(NetServiceInstall(u"PC01", u"Schedule", 0, nullptr, &buffer),
+            static_cast<NET_API_STATUS>(NERR_ServiceInstalled));
+  EXPECT_EQ(NetServiceControl(u"PC01", u"Schedule", SERVICE_CTRL_CONTINUE, 0, &buffer),
+            static_cast<NET_API_STATUS>(NERR_ServiceCtlNotValid));
+
+  EXPECT_EQ(NetServiceControl(u"PC01", u"Schedule", SERVICE_CTRL_PAUSE, 0, &buffer),
+            static_cast<NET_API_STATUS>(NERR_Success));
+  EXPECT_EQ(reinterpret_cast<SERVICE_INFO_2 *>(buffer)->svci2_status, 0x3Fu);
+  NetApiBufferFree(buffer);
+  EXPECT_EQ(standin::ServiceStatusOf("PC01"), std::optional<DWORD>(0x3F));
+  EXPECT_EQ(NetServiceControl(u"PC01", u"Schedule", SERVICE_CTRL_CONTINUE, 0, &buffer),
+            static_cast<NET_API_STATUS>(NERR_Success));
+  NetApiBufferFree(buffer);
+  EXPECT_EQ(ServiceWord(u"PC01", &status), 0x37u);  // continue pending, once
+  EXPECT_EQ(ServiceWord(u"PC01", &status), 0x33u);
+  EXPECT_EQ(NetServiceGetInfo(u"PC01", u"Spooler", 1, &buffer), static_cast<NET_API_STATUS>(NERR_BadServiceName));
+}
+
+TEST(RealBackend, FailuresGiveNetapiCodes) {
+  FakeHost host;
+  DWORD count = 0;
+  // Nothing listens: 53.
+  FakeHost::WriteFile(host.network(), "credentials " + host.credentials() +
+                                          "\ncomputer GONE real address=127.0.0.1 port=" +
+                                          std::to_string(ClosedPort()) + " privacy=none\n");
+  ASSERT_EQ(standin::OpenNetworkFile(host.network()), "");
+  EXPECT_EQ(Enum(u"GONE", &count), static_cast<NET_API_STATUS>(ERROR_BAD_NETPATH));
+
+  // A password the host refuses: the platform's logon failure.
+  const std::string wrong = host.directory() + "/wrong";
+  FakeHost::WriteFile(wrong, "username=alice\npassword=nope\n");
+  chmod(wrong.c_str(), 0600);
+  OpenNetwork(host, "", "", wrong);
+  EXPECT_EQ(Enum(u"PC01", &count), static_cast<NET_API_STATUS>(ERROR_LOGON_FAILURE));
+
+  // An authentication file others may read is not used: a call gets the
+  // logon failure, and opening the network says why.
+  FakeHost::WriteFile(wrong, "username=alice\npassword=s3cret pass\n");
+  OpenNetwork(host, "", "", wrong);
+  chmod(wrong.c_str(), 0640);
+  EXPECT_EQ(Enum(u"PC01", &count), static_cast<NET_API_STATUS>(ERROR_LOGON_FAILURE));
+  const std::string message = standin::OpenNetworkFile(host.network());
+  EXPECT_NE(message.find("chmod 600 " + wrong), std::string::npos) << message;
+  EXPECT_EQ(message.find("s3cret"), std::string::npos);
+
+  // Packet privacy is asked for unless lowered: the fake host cannot seal.
+  FakeHost::WriteFile(host.network(), "credentials " + host.credentials() +
+                                          "\ncomputer PC01 real address=127.0.0.1 timeout=3 port=" +
+                                          std::to_string(host.port()) + "\n");
+  ASSERT_EQ(standin::OpenNetworkFile(host.network()), "");
+  EXPECT_NE(Enum(u"PC01", &count), static_cast<NET_API_STATUS>(NERR_Success));
+}
+
+TEST(RealBackend, RefusalsAndMissingInterface) {
+  FakeHost denying({"--deny"});
+  OpenNetwork(denying, "");
+  DWORD count = 0;
+  NET_API_STATUS status = 0;
+  EXPECT_EQ(Enum(u"PC01", &count), static_cast<NET_API_STATUS>(ERROR_ACCESS_DENIED));
+  ServiceWord(u"PC01", &status);
+  EXPECT_EQ(status, static_cast<NET_API_STATUS>(ERROR_ACCESS_DENIED));
+
+  FakeHost without_atsvc({"--no-atsvc"});
+  OpenNetwork(without_atsvc, "");
+  EXPECT_EQ(Enum(u"PC01", &count), static_cast<NET_API_STATUS>(ERROR_BAD_NETPATH));
+}
+
+TEST(RealBackend, HungAndDroppedCallsGive53ThenTheConnectionIsReopened) {
+  FakeHost host({"--hang-enum", "1", "--drop-enum", "1"});
+  OpenNetwork(host, "", "job PC01 id=1 at=10:00 cmd=\"a.cmd\"\n");
+  DWORD count = 0;
+  const auto began = std::chrono::steady_clock::now();
+  EXPECT_EQ(Enum(u"PC01", &count), static_cast<NET_API_STATUS>(ERROR_BAD_NETPATH));  // hangs
+  const auto waited = std::chrono::steady_clock::now() - began;
+  EXPECT_LT(waited, std::chrono::seconds(5));                                        // timeout=3
+  EXPECT_EQ(Enum(u"PC01", &count), static_cast<NET_API_STATUS>(ERROR_BAD_NETPATH));  // dropped mid-call
+  EXPECT_EQ(Enum(u"PC01", &count), static_cast<NET_API_STATUS>(NERR_Success));
+  EXPECT_EQ(count, 1u);
+}
+
+}  // namespace
