@@ -99,16 +99,20 @@ void CheckNetworkCalls(const std::string &server) {
 // The columns the program inserted into the job list, as it handed them to
 // the platform (the test links with --wrap=SendDlgItemMessageA).
 std::vector<LVCOLUMNA> inserted_columns;
+std::vector<std::string> inserted_titles;
 
-// Four columns, left-aligned, each with its subitem, in the widths the
-// terminal front end draws them in.
+// Four columns, left-aligned, each with its title and subitem, in the
+// widths the terminal front end draws them in.
 void CheckJobListColumns() {
   const int widths[] = {24, 126, 159, 72};
+  // ID, ｺﾏﾝﾄﾞ, 日程, 時刻 in code page 932.
+  const char *const titles[] = {"ID", "\xBA\xCF\xDD\xC4\xDE", "\x93\xFA\x92\xF6", "\x8E\x9E\x8D\x8F"};
   Check(inserted_columns.size() == 4, std::to_string(inserted_columns.size()) + " columns");
   for (size_t i = 0; i < inserted_columns.size() && i < 4; ++i) {
     const LVCOLUMNA &c = inserted_columns[i];
     Check(c.mask == (LVCF_FMT | LVCF_WIDTH | LVCF_TEXT | LVCF_SUBITEM), "column " + std::to_string(i) + " mask");
     Check(c.cx == widths[i], "column " + std::to_string(i) + " width " + std::to_string(c.cx));
+    Check(inserted_titles[i] == titles[i], "column " + std::to_string(i) + " title " + inserted_titles[i]);
     Check(c.fmt == LVCFMT_LEFT, "column " + std::to_string(i) + " not left-aligned");
     Check(c.iSubItem == static_cast<int>(i), "column " + std::to_string(i) + " subitem");
   }
@@ -118,7 +122,11 @@ void CheckJobListColumns() {
 
 extern "C" LRESULT __real_SendDlgItemMessageA(HWND dialog, int id, UINT message, WPARAM wparam, LPARAM lparam);
 extern "C" LRESULT __wrap_SendDlgItemMessageA(HWND dialog, int id, UINT message, WPARAM wparam, LPARAM lparam) {
-  if (message == LVM_INSERTCOLUMNA && lparam != 0) inserted_columns.push_back(*reinterpret_cast<LVCOLUMNA *>(lparam));
+  if (message == LVM_INSERTCOLUMNA && lparam != 0) {
+    const LVCOLUMNA *column = reinterpret_cast<LVCOLUMNA *>(lparam);
+    inserted_columns.push_back(*column);
+    inserted_titles.push_back(column->pszText != NULL ? column->pszText : "(null)");
+  }
   return __real_SendDlgItemMessageA(dialog, id, message, wparam, lparam);
 }
 

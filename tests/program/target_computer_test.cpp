@@ -15,6 +15,10 @@ TEST(CommandTextFromWide, FitsExactlyAt512Bytes) {
   CommandTextFromWide(reinterpret_cast<const WCHAR *>(command.c_str()));
   EXPECT_EQ(strlen(CommandText), 512u);
   EXPECT_EQ(std::string(CommandText, 2), "あ");
+  // Far longer: the first 256 characters, cut from the first 512 units.
+  std::u16string longer(600, u'あ');
+  CommandTextFromWide(reinterpret_cast<const WCHAR *>(longer.c_str()));
+  EXPECT_EQ(strlen(CommandText), 512u);
 }
 
 TEST(CommandTextFromWide, CutsALongerCommandAtACharacterBoundary) {

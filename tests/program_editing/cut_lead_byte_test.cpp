@@ -25,6 +25,8 @@ TEST(DropCutLeadByteTest, DropsOnlyALeadByteLeftAloneAtTheEnd) {
   EXPECT_EQ(Dropped("\x81\x81\x81"), "\x81\x81");
   EXPECT_EQ(Dropped("A\xB1\xB1"), "A\xB1\xB1");
   EXPECT_EQ(Dropped("\xFC"), "");
+  // Half-width katakana up to ﾟ (DF) are single bytes.
+  EXPECT_EQ(Dropped("A\xDF"), "A\xDF");
   // The last byte of each lead-byte range.
   EXPECT_EQ(Dropped("AB\x9F"), "AB");
   EXPECT_EQ(Dropped("AB\xFC\x40\x9F"), "AB\xFC\x40");
