@@ -68,6 +68,17 @@ uint32_t Open(const Target &target, RpcSession **session) {
   return rpc_open(&login, session);
 }
 
+// Samba's libraries keep process-wide state (talloc trees, the loaded
+// configuration, security mechanisms) and are not safe to enter from two
+// threads at once: a worker that a caller gave up on may still be finishing
+// its call when the next worker opens a connection. Every use goes through
+// this lock. Never destroyed, so that it is still there when the process
+// ends while a given-up worker runs.
+std::mutex &SambaLock() {
+  static std::mutex *lock = new std::mutex;
+  return *lock;
+}
+
 // The thread that owns one connection. It outlives a caller that gave up on
 // it: it finishes the hung call, closes the connection and ends.
 class Worker : public std::enable_shared_from_this<Worker> {
@@ -109,12 +120,17 @@ class Worker : public std::enable_shared_from_this<Worker> {
         task = queue_.front();
         queue_.pop_front();
       }
-      const uint32_t result = Run(*task);
+      uint32_t result;
+      {
+        std::lock_guard<std::mutex> samba(SambaLock());
+        result = Run(*task);
+      }
       std::lock_guard<std::mutex> guard(task->lock);
       task->result = result;
       task->done = true;
       task->finished.notify_all();
     }
+    std::lock_guard<std::mutex> samba(SambaLock());
     rpc_close(session_);
     session_ = nullptr;
   }
@@ -158,7 +174,13 @@ Key KeyOf(const Target &target) {
 
 class Pool {
  public:
-  ~Pool() { CloseAll(); }
+  ~Pool() {
+    CloseAll();
+    // A worker given up on may still be inside Samba (its own timeout bounds
+    // that); the process ends with the lock held, so none enters it again
+    // while the libraries' state is torn down.
+    SambaLock().lock();
+  }
 
   std::shared_ptr<Worker> WorkerFor(const Target &target) {
     std::lock_guard<std::mutex> guard(lock_);
