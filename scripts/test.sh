@@ -1,6 +1,10 @@
 #!/usr/bin/env bash
-# Builds Velmora against the stand-in and runs every test (unit tests and
-# scenarios). Usage: scripts/test.sh [preset]   (linux by default; sanitize)
+# Builds Velmora and runs every test: the unit tests and the scenarios on the
+# stand-in, the scenarios again through the real network backend against the
+# fake Windows host, a Linux and a Wine process sharing one network file, and
+# the scenarios on the real velmora.exe under Wine.
+# Usage: scripts/test.sh [preset]   (linux by default; with sanitize, only the
+# stand-in's tests, built under the sanitizers)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 preset="${1:-linux}"
@@ -8,3 +12,8 @@ scripts/install-deps.sh
 cmake --preset "$preset" >/dev/null
 cmake --build --preset "$preset"
 ctest --preset "$preset" -j"$(nproc)"
+if [ "$preset" = linux ]; then
+  scripts/test-real-network.sh
+  tests/shared_network/shared_network_test.sh
+  scripts/test-wine.sh
+fi
