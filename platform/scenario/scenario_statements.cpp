@@ -51,9 +51,10 @@ std::string CheckCount(const std::vector<Token> &tokens, size_t count, const cha
 std::string CheckBox(const std::vector<Token> &t) {
   const char *form = "box \"CAPTION\" \"TEXT\" STYLE [owner=main|job|cp|about|none] -> ok|yes|no|cancel|open";
   size_t n = t.size();
+  if (n < 6 || n > 7) return std::string("expected: ") + form;
   // The text may be `*` where the program composes it itself.
   bool text_ok = IsString(t[2]) || IsWord(t[2], "*");
-  if (n < 6 || n > 7 || !IsString(t[1]) || !text_ok || !IsNumber(t[3])) return std::string("expected: ") + form;
+  if (!IsString(t[1]) || !text_ok || !IsNumber(t[3])) return std::string("expected: ") + form;
   if (n == 7) {
     const std::string &owner = t[4].value;
     if (t[4].key != "owner" || t[4].quoted ||
