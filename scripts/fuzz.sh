@@ -4,9 +4,13 @@
 # not changed: new inputs go to a scratch folder). A crash, leak, timeout or
 # broken property fails the run and leaves its input in build/fuzz/findings.
 # Usage: scripts/fuzz.sh [SECONDS_PER_TARGET]   (30 by default)
+# VELMORA_FUZZ_SEED=N repeats a run's choices (CI uses a fixed seed, so that
+# a run that passed passes again on the same code); without it each run
+# explores anew.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds="${1:-30}"
+seed="${VELMORA_FUZZ_SEED:-0}"  # 0: libFuzzer picks one
 scripts/install-deps.sh clang libfuzzer-14-dev libclang-rt-14-dev
 cmake --preset fuzz >/dev/null
 cmake --build --preset fuzz
@@ -17,7 +21,7 @@ trap 'rm -rf "$scratch"' EXIT
 for target in network_file scenario resources code_pages wsprintf; do
   mkdir -p "$scratch/$target"
   log="$scratch/$target.log"
-  if ! build/fuzz/tests/fuzz/fuzz_$target -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 \
+  if ! build/fuzz/tests/fuzz/fuzz_$target -max_total_time="$seconds" -seed="$seed" -timeout=10 -rss_limit_mb=2048 \
       -max_len=65536 -artifact_prefix="$findings/$target-" -print_final_stats=1 \
       "$scratch/$target" "tests/fuzz/corpus/$target" >"$log" 2>&1; then
     tail -n 40 "$log"
