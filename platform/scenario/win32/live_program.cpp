@@ -246,21 +246,29 @@ std::string LiveProgram::Start(const std::wstring &exe_path, const std::wstring 
   return "";
 }
 
+namespace {
+
+struct ThreadSearch {
+  DWORD process;
+  DWORD thread;
+};
+
+// EnumWindows calls back by the platform's calling convention, which a
+// lambda does not have on 32-bit Windows.
+BOOL CALLBACK TakeProgramThread(HWND window, LPARAM param) {
+  auto *search = reinterpret_cast<ThreadSearch *>(param);
+  DWORD pid = 0;
+  DWORD thread = GetWindowThreadProcessId(window, &pid);
+  if (pid != search->process || ClassOf(window) == L"IME") return TRUE;
+  search->thread = thread;
+  return FALSE;
+}
+
+}  // namespace
+
 bool LiveProgram::FindThread() {
-  struct Search {
-    DWORD process;
-    DWORD thread;
-  } search{process_id_, 0};
-  EnumWindows(
-      [](HWND window, LPARAM param) -> BOOL {
-        auto *s = reinterpret_cast<Search *>(param);
-        DWORD pid = 0;
-        DWORD thread = GetWindowThreadProcessId(window, &pid);
-        if (pid != s->process || ClassOf(window) == L"IME") return TRUE;
-        s->thread = thread;
-        return FALSE;
-      },
-      reinterpret_cast<LPARAM>(&search));
+  ThreadSearch search{process_id_, 0};
+  EnumWindows(TakeProgramThread, reinterpret_cast<LPARAM>(&search));
   thread_id_ = search.thread;
   return thread_id_ != 0;
 }
