@@ -32,19 +32,11 @@ struct ScenarioEnd {
   std::string reason;
 };
 
-uint64_t Number(const Token &token) {
-  uint64_t value = 0;
-  ParseNumber(token.value, &value);
-  return value;
-}
+uint64_t Number(const Token &token) { return NumberOf(token); }
 
 std::string Quote(const std::string &utf8) { return QuoteString(utf8); }
 
-std::string Hex(unsigned value) {
-  char buffer[16];
-  snprintf(buffer, sizeof buffer, "0x%X", value);
-  return buffer;
-}
+std::string Hex(unsigned value) { return HexText(value); }
 
 std::string OwnerName(HWND owner) {
   if (owner == nullptr) return "none";
@@ -56,18 +48,10 @@ std::string OwnerName(HWND owner) {
   return name.empty() ? "unnamed window" : name;
 }
 
-std::string JoinNumbers(const std::vector<int> &numbers) {
-  if (numbers.empty()) return "none";
-  std::string out;
-  for (int n : numbers) out += (out.empty() ? "" : " ") + std::to_string(n);
-  return out;
-}
-
 std::string JoinTexts(const std::vector<std::string> &ansi) {
-  if (ansi.empty()) return "no items";
-  std::string out;
-  for (const auto &text : ansi) out += (out.empty() ? "" : " ") + Quote(Cp932ToUtf8(text));
-  return out;
+  std::vector<std::string> utf8;
+  for (const auto &text : ansi) utf8.push_back(Cp932ToUtf8(text));
+  return JoinQuoted(utf8);
 }
 
 class Player : public Driver {

@@ -6,6 +6,7 @@
 #include <standin/network.h>
 
 #include <cctype>
+#include <cstdio>
 #include <sstream>
 
 namespace standin {
@@ -239,6 +240,32 @@ bool ParseScenario(const std::string &text, std::vector<Statement> *statements, 
     statements->push_back(std::move(statement));
   }
   return true;
+}
+
+uint64_t NumberOf(const Token &token) {
+  uint64_t value = 0;
+  ParseNumber(token.value, &value);
+  return value;
+}
+
+std::string HexText(unsigned value) {
+  char buffer[16];
+  std::snprintf(buffer, sizeof buffer, "0x%X", value);
+  return buffer;
+}
+
+std::string JoinNumbers(const std::vector<int> &numbers) {
+  if (numbers.empty()) return "none";
+  std::string out;
+  for (int n : numbers) out += (out.empty() ? "" : " ") + std::to_string(n);
+  return out;
+}
+
+std::string JoinQuoted(const std::vector<std::string> &utf8) {
+  if (utf8.empty()) return "no items";
+  std::string out;
+  for (const auto &text : utf8) out += (out.empty() ? "" : " ") + QuoteString(text);
+  return out;
 }
 
 }  // namespace scenario

@@ -4,6 +4,7 @@
 
 #include <standin/statement.h>
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -29,6 +30,12 @@ struct Statement {
 
 // Reads the whole text; false with the line and the reason of the first fault.
 bool ParseScenario(const std::string &text, std::vector<Statement> *statements, int *error_line, std::string *error);
+
+// How both players show what they expected and saw in a failure's reason.
+uint64_t NumberOf(const Token &token);                         // a token the parser found to be a number
+std::string HexText(unsigned value);                           // 0x24
+std::string JoinNumbers(const std::vector<int> &numbers);      // "1 2 5", or "none"
+std::string JoinQuoted(const std::vector<std::string> &utf8);  // "\"a\" \"b\"", or "no items"
 
 }  // namespace scenario
 }  // namespace standin

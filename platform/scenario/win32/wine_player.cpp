@@ -21,6 +21,7 @@ namespace wine_player {
 namespace {
 
 using standin::Token;
+using standin::scenario::JoinNumbers;
 using standin::scenario::Statement;
 using standin::scenario::StatementKind;
 
@@ -32,19 +33,11 @@ struct ScenarioEnd {
   std::string reason;
 };
 
-uint64_t Number(const Token &token) {
-  uint64_t value = 0;
-  standin::ParseNumber(token.value, &value);
-  return value;
-}
+uint64_t Number(const Token &token) { return standin::scenario::NumberOf(token); }
 
 std::string Quote(const std::string &utf8) { return standin::QuoteString(utf8); }
 
-std::string Hex(unsigned value) {
-  char buffer[16];
-  snprintf(buffer, sizeof buffer, "0x%X", value);
-  return buffer;
-}
+std::string Hex(unsigned value) { return standin::scenario::HexText(value); }
 
 std::string Shown(const Statement &statement) {
   std::string text;
@@ -54,20 +47,6 @@ std::string Shown(const Statement &statement) {
     text += token.quoted ? Quote(token.value) : token.value;
   }
   return text;
-}
-
-std::string JoinNumbers(const std::vector<int> &numbers) {
-  if (numbers.empty()) return "none";
-  std::string out;
-  for (int n : numbers) out += (out.empty() ? "" : " ") + std::to_string(n);
-  return out;
-}
-
-std::string JoinTexts(const std::vector<std::string> &texts) {
-  if (texts.empty()) return "no items";
-  std::string out;
-  for (const auto &text : texts) out += (out.empty() ? "" : " ") + Quote(text);
-  return out;
 }
 
 // A message box's text without the carriage returns that the platform may
@@ -722,8 +701,8 @@ class Player {
       std::vector<std::string> expected;
       for (size_t i = 3; i < t.size(); ++i) expected.push_back(t[i].value);
       const std::vector<std::string> items = ItemsOf(control);
-      Expect(statement, items == expected, "items " + t[2].value + " " + JoinTexts(expected),
-             "items " + t[2].value + " " + JoinTexts(items));
+      Expect(statement, items == expected, "items " + t[2].value + " " + standin::scenario::JoinQuoted(expected),
+             "items " + t[2].value + " " + standin::scenario::JoinQuoted(items));
       return;
     }
     if (what == "selected") {
