@@ -17,7 +17,7 @@ import tempfile
 import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tui"))
-from end_to_end import Failure, Session, WAIT_SECONDS  # noqa: E402
+from end_to_end import Failure, Session, WAIT_SECONDS, add_next_wednesday_evening  # noqa: E402
 
 FAKE_HOST = os.path.join(os.path.dirname(os.path.abspath(__file__)), "fake_host.py")
 
@@ -43,18 +43,7 @@ def write_network(path, credentials, port):
 
 def add_and_delete(s, network):
     s.wait_for("ｽｹｼﾞｭｰﾙｻｰﾋﾞｽは動作中です。", "real backup.cmd", "REALPC")
-    s.keys("Enter")
-    s.wait_for("ｼﾞｮﾌﾞ詳細設定")
-    s.type("over smb.cmd")
-    # Next Wednesday at 7:30 in the afternoon, as the terminal test enters it.
-    s.keys("F2", "Down", "Down", "Down", "Down", "Enter")
-    s.keys("Tab", "Tab", "Space", "Down", "Down")
-    s.keys("Tab", "Tab", "Tab", "Down", "Tab")
-    s.type("7")
-    s.keys("Tab")
-    s.type("30")
-    s.keys("Enter")
-    s.wait_for("ｼﾞｮﾌﾞ詳細設定", gone=True)
+    add_next_wednesday_evening(s, "over smb.cmd")
     s.wait_for("over smb.cmd")
     with open(network, encoding="utf-8") as f:
         stored = [l for l in f.read().splitlines() if "over smb.cmd" in l]
