@@ -47,10 +47,10 @@ GTEST_TARGETS = ["program_conversion_tests", "program_run_tests", "program_editi
 GTEST_PATHS = {
     "program_conversion_tests": "tests/program/program_conversion_tests",
     "program_run_tests": "tests/program/program_run_tests",
-    "program_editing_tests": "tests/program_editing/program_editing_tests",
-    "tui_driver_tests": "tests/tui/tui_driver_tests",
+    "program_editing_tests": "tests/program/program_editing_tests",
+    "tui_driver_tests": "tests/frontends/terminal/tui_driver_tests",
 }
-SCENARIO_RUNNER = "platform/scenario/velmora-scenario"
+SCENARIO_RUNNER = "frontends/scenario/velmora-scenario"
 
 # --------------------------------------------------------------------------
 # Reading C++: a token stream that knows strings, characters, comments and

@@ -6,4 +6,4 @@ cd "$(dirname "$0")/.."
 scripts/install-deps.sh
 cmake --preset linux >/dev/null
 cmake --build --preset linux --target velmora
-exec build/linux/platform/tui/velmora "$@"
+exec build/linux/frontends/terminal/velmora "$@"

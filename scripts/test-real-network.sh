@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Plays every scenario of tests/scenarios/ with its computers served by the
-# fake host (tests/realnet/fake_host.py) through the real network backend,
+# fake host (tests/platform/realnet/fake_host.py) through the real network backend,
 # over SMB on 127.0.0.1. (The backend's own tests against the host run with
-# the other tests: tests/realnet/.)
+# the other tests: tests/platform/realnet/.)
 # Usage: scripts/test-real-network.sh [SCENARIO...]
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -26,7 +26,7 @@ trap cleanup EXIT
 password="fake-$RANDOM$RANDOM"
 (umask 077 && printf 'username=velmora\npassword=%s\ndomain=WORKGROUP\n' "$password" > "$work/credentials")
 : > "$work/network"
-/usr/bin/python3 tests/realnet/fake_host.py --network "$work/network" --user velmora --password "$password" \
+/usr/bin/python3 tests/platform/realnet/fake_host.py --network "$work/network" --user velmora --password "$password" \
   > "$work/ready" 2> "$work/fake_host.log" &
 fake=$!
 for _ in $(seq 100); do
@@ -37,5 +37,5 @@ port=$(awk '/^ready/ {print $2}' "$work/ready")
 [ -n "$port" ] || { echo "the fake host did not start:"; cat "$work/fake_host.log"; exit 1; }
 
 if [ $# -eq 0 ]; then set -- tests/scenarios/*.scenario; fi
-build/linux/platform/scenario/velmora-scenario --real-host="127.0.0.1:$port" --credentials="$work/credentials" \
+build/linux/frontends/scenario/velmora-scenario --real-host="127.0.0.1:$port" --credentials="$work/credentials" \
   --network="$work/network" --privacy=none "$@"

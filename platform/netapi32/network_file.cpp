@@ -1,0 +1,18 @@
+#include "network_file.h"
+
+#include <network_file_host.h>
+
+namespace standin::net {
+
+bool ReadNetworkFile(const std::string &real_path, Network *network, std::string *error) {
+  std::string text;
+  if (!host::ReadNetworkFileText(real_path, &text, error)) return false;
+  std::string fault;
+  if (!ParseNetworkText(text, network, &fault)) {
+    *error = "network file " + real_path + ", " + fault;
+    return false;
+  }
+  return true;
+}
+
+}  // namespace standin::net
