@@ -296,9 +296,7 @@ HINSTANCE LoadModule(const void *res_data, size_t res_size) {
   return reinterpret_cast<HINSTANCE>(ui::g_modules.back().get());
 }
 
-void FailNextDialogCreation(const std::string &template_name) {
-  ui::g_failing_template = ui::UpperCase(template_name);
-}
+void FailNextDialogCreation(const std::string &template_name) { ui::g_failing_template = ui::UpperCase(template_name); }
 
 bool ui::ModuleHasResource(HINSTANCE instance, int type, LPCSTR name) {
   ui::Module *module = ui::ModuleOf(instance);

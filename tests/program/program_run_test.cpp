@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 #include <standin/call_log.h>
+#include <standin/driver.h>
 #include <standin/scenario.h>
 #include <standin/ui.h>
 
@@ -223,6 +224,34 @@ TEST(ProgramRun, StartsUpInTheOrderOfItsSteps) {
 }
 
 TEST(ProgramRun, EditsUnderTheWaitCursor) { EXPECT_EXIT(EditsUnderTheWaitCursor(), ::testing::ExitedWithCode(0), ""); }
+
+// Input is a fault: the program must not wait in a loop that has no window.
+class NoInputExpected : public standin::Driver {
+ public:
+  void WaitForInput() override {
+    problems.push_back("the program waited for input without a main window");
+    Finish();
+  }
+};
+
+// The main window's creation fails (a fault plan of the stand-in, which no
+// scenario can state because Wine's USER32 cannot be made to fail so):
+// WinMain ends at once with 0 instead of running a message loop.
+void GivesUpWithoutAMainWindow() {
+  HINSTANCE instance = standin::LoadModule(velmora_res, velmora_res_size);
+  NoInputExpected driver;
+  standin::SetDriver(&driver);
+  standin::FailNextDialogCreation("DLG_VELMORA");
+  char command_line[] = "";
+  int code = WinMain(instance, NULL, command_line, SW_SHOWNORMAL);
+  Check(code == 0, "WinMain returned " + std::to_string(code));
+  Check(standin::TopLevelWindows().empty(), "a window exists");
+  Finish();
+}
+
+TEST(ProgramRun, GivesUpWithoutAMainWindow) {
+  EXPECT_EXIT(GivesUpWithoutAMainWindow(), ::testing::ExitedWithCode(0), "");
+}
 
 // The class record as the program handed it to RegisterClassA: the test
 // links with --wrap=RegisterClassA, so the program's call arrives here first.
