@@ -46,11 +46,10 @@ EQUIVALENT_LIST = os.path.join(ROOT, "scripts", "mutate-equivalent.txt")
 FAULT_LIST = os.path.join(ROOT, "scripts", "mutate-faults.txt")
 
 # Test programs that link the program code, after the scenario runner.
-GTEST_TARGETS = ["program_conversion_tests", "program_run_tests", "program_editing_tests", "tui_driver_tests"]
+GTEST_TARGETS = ["program_conversion_tests", "program_run_tests", "tui_driver_tests"]
 GTEST_PATHS = {
     "program_conversion_tests": "tests/program/program_conversion_tests",
     "program_run_tests": "tests/program/program_run_tests",
-    "program_editing_tests": "tests/program/program_editing_tests",
     "tui_driver_tests": "tests/frontends/terminal/tui_driver_tests",
 }
 SCENARIO_RUNNER = "frontends/scenario/velmora-scenario"
