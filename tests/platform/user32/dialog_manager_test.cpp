@@ -77,13 +77,6 @@ TEST_F(DialogTest, EnterGoesToTheFocusedPushButtonElseTheDefaultOne) {
   EXPECT_TRUE(g_commands.empty());  // a disabled default button is not pressed
 }
 
-TEST_F(DialogTest, EscapeSendsIdCancel) {
-  SetFocus(Item(40));
-  PressKey(VK_ESCAPE);
-  Pump();
-  EXPECT_EQ(g_commands, std::vector<WPARAM>{IDCANCEL});
-}
-
 TEST_F(DialogTest, ArrowsMoveTheCheckWithinARadioGroup) {
   CheckDlgButton(dialog_, 20, BST_CHECKED);
   SetFocus(Item(20));
