@@ -133,7 +133,8 @@ DialogLayout LayOutDialog(int cx_du, int cy_du, const std::vector<LayoutItem> &i
       changed = false;
       for (size_t q = 0; q < items.size(); ++q) {
         if (done[q] || cells[q].Right() <= edge) continue;
-        bool in_band = std::any_of(band.begin(), band.end(), [&](const CellRect &b) { return RowsOverlap(b, cells[q]); });
+        bool in_band =
+            std::any_of(band.begin(), band.end(), [&](const CellRect &b) { return RowsOverlap(b, cells[q]); });
         if (!in_band) continue;
         if (cells[q].x >= edge)
           cells[q].x += missing;

@@ -84,8 +84,8 @@ void WindowPainter::Paint(Canvas &canvas, bool busy) {
     for (HWND control : standin::ControlsOf(window)) {
       if (!IsWindowVisible(control)) continue;
       controls.push_back(control);
-      items.push_back(ItemFor(standin::ClassNameOf(control), standin::StyleOf(control),
-                              standin::PlacementOf(control), AnsiToWide(standin::TextOf(control))));
+      items.push_back(ItemFor(standin::ClassNameOf(control), standin::StyleOf(control), standin::PlacementOf(control),
+                              AnsiToWide(standin::TextOf(control))));
     }
     DialogLayout layout = LayOutDialog(du.cx, du.cy, items, scale_);
     FrameSize size{layout.client_cols + kFrameExtraCols, layout.client_rows + kFrameExtraRows};
@@ -552,7 +552,8 @@ void WindowPainter::PaintSidewaysBar(Canvas &canvas, HWND window, HWND list, int
   for (int i = 0; i < thumb; ++i) canvas.Put(track_x + pos + i, y, std::wstring(1, kScrollThumb), attr);
   if (pos > 0) AddRegion(CellRect{track_x, y, pos, 1}, Hit::kScrollPageLeft, window, list);
   int after = track_x + pos + thumb;
-  if (after < track_x + track_w) AddRegion(CellRect{after, y, track_x + track_w - after, 1}, Hit::kScrollPageRight, window, list);
+  if (after < track_x + track_w)
+    AddRegion(CellRect{after, y, track_x + track_w - after, 1}, Hit::kScrollPageRight, window, list);
 }
 
 void WindowPainter::PaintCombo(Canvas &canvas, HWND control, const CellRect &r, bool focused, bool enabled) {
