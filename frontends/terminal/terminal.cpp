@@ -206,10 +206,6 @@ TerminalEvent FromMouse(const MEVENT &mouse) {
   if (mouse.bstate & BUTTON1_RELEASED) key = Key::kMouseUp;
   if (mouse.bstate & BUTTON4_PRESSED) key = Key::kWheelUp;
   if (mouse.bstate & BUTTON5_PRESSED) key = Key::kWheelDown;
-  // ncurses reads the X10 report of the wheel turned down with Shift or
-  // Ctrl held as a motion report; motion is never asked for, so it is that.
-  if ((mouse.bstate & REPORT_MOUSE_POSITION) && (mouse.bstate & (BUTTON_SHIFT | BUTTON_CTRL)) && key == Key::kNone)
-    key = Key::kWheelDown;
   TerminalEvent e = Named(key);
   e.x = mouse.x;
   e.y = mouse.y;
