@@ -103,7 +103,9 @@ DialogLayout LayOutDialog(int cx_du, int cy_du, const std::vector<LayoutItem> &i
   const int margin = std::max(0, layout.client_cols - used);
   for (size_t i = 0; i < items.size(); ++i) {
     if (items[i].kind != LayoutItem::kPushButton) continue;
-    int missing = ButtonCols(items[i].label_cols) - cells[i].w;
+    // A label wider than the dialog is cut rather than let the dialog run
+    // away from the screen.
+    int missing = std::min(ButtonCols(items[i].label_cols), layout.client_cols) - cells[i].w;
     if (missing <= 0) continue;
     // Buttons stacked in one column of the template keep one width.
     std::vector<size_t> column;
