@@ -58,33 +58,6 @@ TEST(Layout, MainWindowControlsKeepTheirOrderAndDoNotCollide) {
   EXPECT_EQ(c[5].x, c[6].x);         // and one width
   EXPECT_EQ(c[5].Right(), c[7].Right());
   EXPECT_LT(c[2].Right(), c[3].x);  // a blank between neighbouring buttons
-  EXPECT_LE(c[1].Bottom(), c[2].y);
-  EXPECT_GE(c[1].h, 10);  // room for a header and several rows
-}
-
-TEST(Layout, EditorRadiosTakeOneRowEach) {
-  Scale scale = ScaleToFit(247, 239, 80, 24);
-  int rows[4];
-  for (int i = 0; i < 4; ++i) rows[i] = ControlCells(16, 56 + 12 * i, 40, 8, scale).y;
-  for (int i = 1; i < 4; ++i) EXPECT_EQ(rows[i], rows[i - 1] + 1);
-  CellRect frame = GroupBoxCells(8, 40, 56, 72, scale);
-  EXPECT_GT(rows[0], frame.y);
-  EXPECT_LT(rows[3], frame.Bottom() - 1);
-}
-
-TEST(Layout, FramesStayOnTheScreen) {
-  FrameSize editor{76, 13};
-  // Anchored at the owner's client origin, it would run off the right edge.
-  Point p = PlaceFrame(editor, false, Point{9, 1}, Point{0, 0}, 80, 24);
-  EXPECT_EQ(p.x, 4);
-  EXPECT_EQ(p.y, 1);
-  Point centred = PlaceFrame(FrameSize{40, 8}, true, Point{}, Point{}, 80, 24);
-  EXPECT_EQ(centred.x, 20);
-  EXPECT_EQ(centred.y, 8);
-  // Bigger than the screen: pinned to the top left rather than off screen.
-  Point big = PlaceFrame(FrameSize{100, 30}, true, Point{}, Point{}, 80, 24);
-  EXPECT_EQ(big.x, 0);
-  EXPECT_EQ(big.y, 0);
 }
 
 TEST(Canvas, DoubleWidthCharactersOccupyTwoCellsAndAreNeverHalved) {
