@@ -65,7 +65,8 @@ std::vector<int> ColumnCells(const std::vector<int> &pixel_widths);
 // them. A button takes free room on its left first (its column of equal
 // buttons with it); what is still missing is made by moving the controls to
 // its right in the rows it shares with them further right, widening the
-// group boxes and the dialog around it.
+// group boxes and the dialog around it. No button grows wider than its
+// dialog was.
 struct LayoutItem {
   enum Kind { kPushButton, kGroupBox, kOther } kind = kOther;
   int x = 0, y = 0, cx = 0, cy = 0;  // dialog units

@@ -46,7 +46,7 @@ int PutLabel(Canvas &canvas, int x, int y, const Label &label, uint16_t attr, in
   return used;
 }
 
-// Up and down arrows of a scroll bar, in the terminal's plain characters.
+// The arrows of the scroll bars, in the terminal's plain characters.
 constexpr wchar_t kScrollUpArrow = L'^', kScrollDownArrow = L'v', kScrollLeftArrow = L'<', kScrollRightArrow = L'>';
 
 }  // namespace
