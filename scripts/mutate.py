@@ -510,7 +510,10 @@ def sync_tree(origin, copy):
                 with open(b, "rb") as f:
                     if f.read() == data:
                         continue
-            shutil.copy2(a, b)
+            # A fresh modification time, so that the build sees the change
+            # even where an interrupted run left a newer mutated object.
+            shutil.copyfile(a, b)
+            shutil.copymode(a, b)
     for folder, dirs, files in os.walk(copy):
         for name in files:
             path = os.path.normpath(os.path.join(os.path.relpath(folder, copy), name))
