@@ -64,9 +64,9 @@ int List(LPCWSTR server) {
   }
   const auto *jobs = reinterpret_cast<const AT_ENUM *>(buffer);
   for (DWORD i = 0; i < read; ++i) {
-    std::string command;
-    for (LPCWSTR c = jobs[i].Command; *c != 0; ++c) command.push_back(*c < 0x80 ? static_cast<char>(*c) : '?');
-    std::printf("%lu %s\n", static_cast<unsigned long>(jobs[i].JobId), command.c_str());
+    std::printf("%lu ", static_cast<unsigned long>(jobs[i].JobId));
+    for (LPCWSTR c = jobs[i].Command; *c != 0; ++c) std::putchar(*c < 0x80 ? static_cast<char>(*c) : '?');
+    std::putchar('\n');
   }
   NetApiBufferFree(buffer);
   return 0;

@@ -9,89 +9,70 @@
 # Usage: tests/shared_network/shared_users_test.sh NETWORK_CLIENT
 set -euo pipefail
 [ "$(id -u)" -eq 0 ] || { echo "FAIL: $0 needs root, to run processes as two users and mount a folder read-only"; exit 1; }
-if [ -z "${VELMORA_OWN_MOUNTS:-}" ]; then
-  exec env VELMORA_OWN_MOUNTS=1 unshare --mount --propagation private "$0" "$@"
-fi
+[ -n "${VELMORA_OWN_MOUNTS:-}" ] || exec env VELMORA_OWN_MOUNTS=1 unshare --mount --propagation private "$0" "$@"
 owner=61001 reader=61002
 work="$(mktemp -d)"
 trap 'umount "$work/mounted" 2>/dev/null || true; rm -rf "$work"' EXIT
 chmod 0755 "$work"
 install -m 0755 "$1" "$work/network_client"
 status=0
+fail() { echo "FAIL: $*"; status=1; }
 
-# as UID FILE COMMAND ARGS...: runs the client on FILE as UID; its output
-# (both streams) is in $out.
+# as UID FILE ARGS...: the client on FILE as UID; its output is in $out.
 as() {
   local uid="$1" file="$2"
   shift 2
   out="$(VELMORA_NETWORK="$file" setpriv --reuid="$uid" --regid="$uid" --clear-groups \
     "$work/network_client" "$@" 2>&1)"
 }
-works() {
-  local what="$1"
-  shift
-  as "$@" || { echo "FAIL: $what: $out"; status=1; }
+# lists UID FILE: reads the file and makes no lock file of its own.
+lists() {
+  as "$1" "$2" list PC01 || fail "user $1 could not list $2: $out"
+  [ ! -e "$2.lock" ] || [ "$(stat -c %u "$2.lock")" != "$1" ] || fail "user $1 made the lock file of $2"
 }
-# refused WHAT REASON UID FILE COMMAND...: the call fails, naming REASON, and
-# the file is as it was.
+# refused REASON UID FILE: an add fails, naming REASON, and leaves the file.
 refused() {
-  local what="$1" reason="$2" file="$4" before
-  before="$(cat "$file")"
-  shift 2
-  if as "$@"; then
-    echo "FAIL: $what was not refused"
-    status=1
-  elif [[ "$out" != *"$reason"* ]]; then
-    echo "FAIL: $what: expected the reason \"$reason\", saw: $out"
-    status=1
-  fi
-  [ "$(cat "$file")" = "$before" ] || { echo "FAIL: $what changed the file"; status=1; }
+  local before
+  before="$(cat "$3")"
+  if as "$2" "$3" add PC01 1 refused; then fail "user $2 changed $3"; fi
+  [[ "$out" == *"$1"* ]] || fail "user $2's change to $3: expected the reason \"$1\", saw: $out"
+  [ "$(cat "$3")" = "$before" ] || fail "user $2's refused change altered $3"
 }
-no_lock_file() {
-  [ ! -e "$1.lock" ] || { echo "FAIL: $2 made the lock file $(stat -c '%U %a' "$1.lock")"; status=1; }
-}
-network() {  # network FILE MODE: a file of the owner with one computer
+network() {  # network FILE MODE [USER]
   printf 'computer PC01\n' >"$1"
-  chown "$owner:$owner" "$1"
+  chown "${3:-$owner}:${3:-$owner}" "$1"
   chmod "$2" "$1"
 }
 
 # A shared sticky folder: the reader reads first, then the owner changes.
 mkdir -m 1777 "$work/shared"
 network "$work/shared/net" 0644
-works "the reader lists the owner's file in a shared folder" "$reader" "$work/shared/net" list PC01
-no_lock_file "$work/shared/net" "the reader"
-works "the owner adds after the reader has read" "$owner" "$work/shared/net" add PC01 1 owner
-refused "the reader's add" "you may not write the network file" "$reader" "$work/shared/net" add PC01 1 reader
-works "the reader lists after the owner made the lock file" "$reader" "$work/shared/net" list PC01
-[ "$out" = "1 owner-1" ] || { echo "FAIL: the reader listed \"$out\""; status=1; }
+lists "$reader" "$work/shared/net"
+as "$owner" "$work/shared/net" add PC01 1 owner || fail "the owner could not add after the reader read: $out"
+refused "you may not write the network file" "$reader" "$work/shared/net"
+lists "$reader" "$work/shared/net"
+[ "$out" = "1 owner-1" ] || fail "the reader listed \"$out\""
 [ "$(stat -c '%u %a' "$work/shared/net.lock")" = "$owner 644" ] ||
-  { echo "FAIL: the lock file is $(stat -c '%u %a' "$work/shared/net.lock"), not the owner's 644"; status=1; }
+  fail "the lock file is $(stat -c '%u %a' "$work/shared/net.lock"), not the owner's 644"
 
-# The owner's home folder (0755): readable, not writable by the reader.
+# The owner's home folder (0755): the owner's file, and one the reader was given.
 mkdir -m 0755 "$work/home"
 chown "$owner:$owner" "$work/home"
 network "$work/home/net" 0644
-works "the reader lists a file in another user's home" "$reader" "$work/home/net" list PC01
-no_lock_file "$work/home/net" "the reader"
-refused "the reader's add to a file of mode 0644" "you may not write the network file" \
-  "$reader" "$work/home/net" add PC01 1 reader
-network "$work/home/given" 0644
-chown "$reader:$reader" "$work/home/given"
-works "the reader lists their own file in another user's home" "$reader" "$work/home/given" list PC01
-refused "the reader's add to their file in a folder of mode 0755" "you may not write the folder $work/home" \
-  "$reader" "$work/home/given" add PC01 1 reader
-no_lock_file "$work/home/given" "the reader"
-works "the owner adds in the home folder" "$owner" "$work/home/net" add PC01 1 owner
+network "$work/home/given" 0644 "$reader"
+lists "$reader" "$work/home/net"
+refused "you may not write the network file" "$reader" "$work/home/net"
+lists "$reader" "$work/home/given"
+refused "you may not write the folder $work/home" "$reader" "$work/home/given"
+as "$owner" "$work/home/net" add PC01 1 owner || fail "the owner could not add in the home folder: $out"
 
-# A read-only mount: read by its owner, and its owner's change refused.
+# A read-only mount: its owner reads it, and a change is refused.
 mkdir -m 0755 "$work/source" "$work/mounted"
 network "$work/source/net" 0644
 mount --bind -o ro "$work/source" "$work/mounted"
-works "the owner lists a file on a read-only mount" "$owner" "$work/mounted/net" list PC01
-refused "the owner's add on a read-only mount" "is on a file system mounted read-only" \
-  "$owner" "$work/mounted/net" add PC01 1 owner
-no_lock_file "$work/source/net" "the owner on a read-only mount"
+lists "$owner" "$work/mounted/net"
+refused "is on a file system mounted read-only" "$owner" "$work/mounted/net"
+[ ! -e "$work/source/net.lock" ] || fail "a lock file was made on the read-only mount"
 
 [ "$status" -eq 0 ] && echo "PASS: readers need no write access and never lock the owner out; refusals say why"
 exit "$status"

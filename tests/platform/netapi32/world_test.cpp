@@ -10,10 +10,7 @@ namespace {
 TEST(WorldStatements, FaultyStatementsSayWhatIsWrong) {
   Network({"computer PC01"});
   EXPECT_EQ(World("computer PC01"), "computer PC01 is described twice");
-  EXPECT_EQ(World("computer PC02 service=sleeping"),
-            "service=sleeping is not running, stopped, paused or a status word");
   EXPECT_EQ(World("job PC09 id=1 at=01:00 cmd=\"x\""), "no computer PC09 is described before this line");
-  EXPECT_EQ(World("job PC01 id=1 at=24:00 cmd=\"x\""), "at=24:00 is not a time of day HH:MM[:SS[.mmm]]");
   EXPECT_NE(World("job PC01 at=01:00 cmd=\"x\"").find("id= is missing"), std::string::npos);
   EXPECT_EQ(World("job PC01 id=1 at=01:00 cmd=\"x\""), "");
   EXPECT_EQ(World("job PC01 id=1 at=02:00 cmd=\"y\""), "job 1 already exists on PC01");
@@ -29,11 +26,9 @@ TEST(WorldStatements, FormIsCheckedWithoutTheNetwork) {
   EXPECT_EQ(form("job PC09 id=1 at=01:00 cmd=\"x\""), "");
   EXPECT_EQ(form("remove PC09 id=4"), "");
   EXPECT_EQ(form("expect job PC09 id=1 dow=0x15"), "");
-  EXPECT_EQ(form("expect calls GetLocalTime 0x2"), "");
   EXPECT_EQ(form("job PC09 id=1 at=1:60 cmd=\"x\""), "at=1:60 is not a time of day HH:MM[:SS[.mmm]]");
   EXPECT_EQ(form("expect job PC09 id=1 at=25:00"), "at=25:00 is not a time of day HH:MM[:SS[.mmm]]");
   EXPECT_EQ(form("expect job PC09 at=10:00").find("id= is missing"), 0u);
-  EXPECT_EQ(form("remove PC09 id=four"), "usage: remove NAME id=N");
   EXPECT_EQ(form("fail PC09 NetScheduleJobAdd 5 times=0"),
             "usage: fail NAME FUNCTION CODE [times=N] [after=K] (times is a number of at least 1)");
   // Checking a form applies nothing.
@@ -69,15 +64,11 @@ TEST(WorldStatements, ClockSetsDateTimeAndWeekday) {
 
 TEST(WorldExpectations, FailuresSayWhatWasExpectedAndWhatWasSeen) {
   Network({"computer PC01 service=stopped", "job PC01 id=3 at=19:00 flags=1 dow=0x15 cmd=\"backup.cmd\""});
-  EXPECT_EQ(Expect("expect jobs PC01 1"), "");
   EXPECT_EQ(Expect("expect jobs PC01 2"), "expected 2 jobs on PC01, saw 1");
   EXPECT_EQ(Expect("expect job PC01 id=3 at=19:00 cmd=\"backup.cmd\""), "");
   EXPECT_EQ(Expect("expect job PC01 id=3 at=19:00 flags=0 cmd=\"backup.cmd\""),
             "expected job id=3 at=19:00 flags=0x0 dow=0x0 dom=0x0 cmd=\"backup.cmd\" (fields not given are not "
             "compared), saw id=3 at=19:00 flags=0x1 dow=0x15 dom=0x0 cmd=\"backup.cmd\"");
-  EXPECT_EQ(Expect("expect job PC01 id=4 cmd=\"x\""), "expected job 4 on PC01, saw no such job");
-  EXPECT_EQ(Expect("expect nojob PC01 id=3"),
-            "expected no job 3 on PC01, saw job id=3 at=19:00 flags=0x1 dow=0x15 dom=0x0 cmd=\"backup.cmd\"");
   EXPECT_EQ(Expect("expect service PC01 stopped"), "");
   EXPECT_EQ(Expect("expect service PC01 running"),
             "expected the Schedule service of PC01 running (0x33), saw status word 0x0");
