@@ -4,8 +4,8 @@
 #include "network_file_host.h"
 
 #include <dirent.h>
-#include <pthread.h>
 #include <fcntl.h>
+#include <pthread.h>
 #include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -21,6 +21,7 @@
 #include <ctime>
 #include <fstream>
 #include <mutex>
+#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -94,20 +95,25 @@ int WaitForLock(int fd, unsigned wait_ms) {
   bool done = false;
   std::atomic<bool> give_up{false};
   int result = 0;
-  std::thread waiter([&] {
-    sigset_t wake;
-    sigemptyset(&wake);
-    sigaddset(&wake, WakeSignal());
-    ::pthread_sigmask(SIG_UNBLOCK, &wake, nullptr);
-    int code = 0;
-    do {
-      code = LockRange(fd, F_OFD_SETLKW) ? 0 : errno;
-    } while (code == EINTR && !give_up);
-    const std::lock_guard<std::mutex> hold(mutex);
-    result = code;
-    done = true;
-    finished.notify_one();
-  });
+  std::thread waiter;
+  try {
+    waiter = std::thread([&] {
+      sigset_t wake;
+      sigemptyset(&wake);
+      sigaddset(&wake, WakeSignal());
+      ::pthread_sigmask(SIG_UNBLOCK, &wake, nullptr);
+      int code = 0;
+      do {
+        code = LockRange(fd, F_OFD_SETLKW) ? 0 : errno;
+      } while (code == EINTR && !give_up);
+      const std::lock_guard<std::mutex> hold(mutex);
+      result = code;
+      done = true;
+      finished.notify_one();
+    });
+  } catch (const std::system_error &) {
+    return EAGAIN;  // no thread to wait in
+  }
   {
     std::unique_lock<std::mutex> hold(mutex);
     if (!finished.wait_for(hold, std::chrono::milliseconds(wait_ms), [&] { return done; })) {
