@@ -74,9 +74,7 @@ class WindowsLock : public NetworkFileLock {
   HANDLE file_;
 };
 
-bool IsDenied(DWORD code) {
-  return code == ERROR_ACCESS_DENIED || code == ERROR_WRITE_PROTECT;
-}
+bool IsDenied(DWORD code) { return code == ERROR_ACCESS_DENIED || code == ERROR_WRITE_PROTECT; }
 
 // The full path of an open file with every link resolved, or "".
 std::string FinalPathOf(HANDLE file) {
