@@ -491,6 +491,9 @@ uint32_t rpc_job_enum(struct RpcSession *s, const char *server, uint32_t preferr
   r.out.total_entries = total;
   uint32_t code = call(s, kRpcAtsvc, NDR_ATSVC_JOBENUM, mem, &r);
   if (code == kSuccess) code = NT_STATUS_V(r.out.result);
+  /* The reply's resume handle is a unique pointer: NDR pulls it into memory
+   * of its own, not into *resume. */
+  if (resume != NULL && r.out.resume_handle != NULL && r.out.resume_handle != resume) *resume = *r.out.resume_handle;
   if ((code == kSuccess || code == kMoreData) && ctr.entries_read > 0) {
     /* A broken host may count records it does not send. */
     struct RpcJob *out = NULL;
