@@ -9,18 +9,23 @@
 
 #include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <netinet/in.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <thread>
+#include <tuple>
 #include <vector>
 
 #include <remote_host.h>
 
 #include "fake_host.h"
+#include "tcp_relay.h"
 
 namespace {
 
@@ -43,17 +48,28 @@ class Diagnostics {
   std::vector<std::string> lines_;
 };
 
-// A network file whose computer PC01 is the fake host.
+using Clock = std::chrono::steady_clock;
+
+// A network file whose computer PC01 is the fake host (or what listens on
+// `port`).
 void OpenNetwork(const FakeHost &host, const std::string &computer_options, const std::string &rest = "",
-                 const std::string &credentials = "") {
+                 const std::string &credentials = "", unsigned port = 0) {
   ASSERT_NE(host.port(), 0u) << "the fake host did not start";
-  FakeHost::WriteFile(host.network(),
-                      "# test run\ncredentials " + (credentials.empty() ? host.credentials() : credentials) +
-                          "\nclock 2026-12-07 09:00\n"
-                          "computer PC01 real address=127.0.0.1 port=" +
-                          std::to_string(host.port()) + " privacy=none timeout=3 " + computer_options + "\n" + rest);
+  FakeHost::WriteFile(host.network(), "# test run\ncredentials " +
+                                          (credentials.empty() ? host.credentials() : credentials) +
+                                          "\nclock 2026-12-07 09:00\n"
+                                          "computer PC01 real address=127.0.0.1 port=" +
+                                          std::to_string(port != 0 ? port : host.port()) + " privacy=none timeout=3 " +
+                                          computer_options + "\n" + rest);
   ASSERT_EQ(standin::OpenNetworkFile(host.network()), "");
 }
+
+std::string RealComputer(const std::string &name, unsigned port, unsigned timeout) {
+  return "computer " + name + " real address=127.0.0.1 port=" + std::to_string(port) +
+         " privacy=none timeout=" + std::to_string(timeout) + "\n";
+}
+
+double SecondsSince(Clock::time_point began) { return std::chrono::duration<double>(Clock::now() - began).count(); }
 
 NET_API_STATUS Enum(LPCWSTR server, DWORD *count, std::u16string *first_command = nullptr,
                     BYTE *first_flags = nullptr) {
@@ -115,12 +131,40 @@ TEST(RealNetworkFile, RealComputersAndCredentialsAreKeptAndCheckedLikeTheOtherSt
   }
 }
 
-TEST(RealBackend, JobsServiceAndWorkstationThroughOneSession) {
+// Through a relay that counts the SMB messages sent: once the session is open
+// and a call's interface bound, every call is one request.
+TEST(RealBackend, JobsServiceAndWorkstationThroughOneSessionOneRequestEach) {
   FakeHost host;
+  TcpRelay relay(TcpRelay::Mode::kForward, host.port());
   OpenNetwork(host, "service=running",
               "job PC01 id=4 at=19:00 flags=0x01 dow=0x01 cmd=\"夜間 backup.cmd\"\n"
-              "job PC01 id=9 at=08:00 cmd=\"early.cmd\"\n");
+              "job PC01 id=9 at=08:00 cmd=\"early.cmd\"\n",
+              "", relay.port());
   const unsigned long sessions = standin::realnet::SessionsOpened();
+  unsigned long sent = 0;
+  auto requests = [&] {
+    const unsigned long now = relay.Messages(), since = now - sent;
+    sent = now;
+    return since;
+  };
+
+  NET_API_STATUS status = 0;
+  EXPECT_EQ(ServiceWord(u"PC01", &status), 0x33u);  // opens the session, the manager and the service
+  requests();
+  EXPECT_EQ(ServiceWord(u"PC01", &status), 0x33u);
+  EXPECT_EQ(requests(), 1u);
+  LPBYTE buffer = nullptr;
+  EXPECT_EQ(NetServiceControl(u"PC01", u"Schedule", SERVICE_CTRL_INTERROGATE, 0, &buffer),
+            static_cast<NET_API_STATUS>(NERR_Success));
+  NetApiBufferFree(buffer);
+  EXPECT_EQ(requests(), 1u);
+  EXPECT_EQ(NetServiceControl(u"PC01", u"Schedule", SERVICE_CTRL_PAUSE, 0, &buffer),
+            static_cast<NET_API_STATUS>(NERR_Success));
+  NetApiBufferFree(buffer);
+  EXPECT_EQ(NetServiceControl(u"PC01", u"Schedule", SERVICE_CTRL_CONTINUE, 0, &buffer),
+            static_cast<NET_API_STATUS>(NERR_Success));
+  NetApiBufferFree(buffer);
+  EXPECT_EQ(requests(), 2u);
 
   DWORD count = 0;
   std::u16string command;
@@ -129,6 +173,7 @@ TEST(RealBackend, JobsServiceAndWorkstationThroughOneSession) {
   EXPECT_EQ(count, 2u);
   EXPECT_EQ(command, u"夜間 backup.cmd");
   EXPECT_EQ(flags, JOB_RUN_PERIODICALLY | JOB_RUNS_TODAY);  // Monday 19:00, later than 09:00
+  requests();
 
   // IDs follow the highest one held; the store is the network file.
   AT_INFO info{};
@@ -144,7 +189,6 @@ TEST(RealBackend, JobsServiceAndWorkstationThroughOneSession) {
   EXPECT_EQ(stored->flags, JOB_RUN_PERIODICALLY);
   EXPECT_EQ(stored->days_of_month, 1u << 6);  // the 7th
 
-  LPBYTE buffer = nullptr;
   EXPECT_EQ(NetScheduleJobGetInfo(u"PC01", 10, &buffer), static_cast<NET_API_STATUS>(NERR_Success));
   ASSERT_NE(buffer, nullptr);
   EXPECT_EQ(std::u16string(reinterpret_cast<AT_INFO *>(buffer)->Command), u"added.cmd");
@@ -154,9 +198,8 @@ TEST(RealBackend, JobsServiceAndWorkstationThroughOneSession) {
   EXPECT_EQ(NetScheduleJobDel(u"PC01", 4, 4), static_cast<NET_API_STATUS>(NERR_Success));
   EXPECT_EQ(NetScheduleJobDel(u"PC01", 4, 4), static_cast<NET_API_STATUS>(APE_AT_ID_NOT_FOUND));
   EXPECT_EQ(standin::JobsOf("PC01").size(), 2u);
+  EXPECT_EQ(requests(), 5u);
 
-  NET_API_STATUS status = 0;
-  EXPECT_EQ(ServiceWord(u"PC01", &status), 0x33u);
   EXPECT_EQ(NetWkstaGetInfo(const_cast<LMSTR>(u"PC01"), 100, &buffer), static_cast<NET_API_STATUS>(NERR_Success));
   ASSERT_NE(buffer, nullptr);
   auto *station = reinterpret_cast<WKSTA_INFO_100 *>(buffer);
@@ -201,26 +244,42 @@ TEST(RealBackend, ServiceStatesAndPendingWords) {
   EXPECT_EQ(NetServiceGetInfo(u"PC01", u"Spooler", 1, &buffer), static_cast<NET_API_STATUS>(NERR_BadServiceName));
 }
 
-TEST(RealBackend, FailuresGiveNetapiCodes) {
+TEST(RealBackend, FailuresGiveNetapiCodesAndSayWhy) {
   FakeHost host;
+  Diagnostics diagnostics;
   DWORD count = 0;
   // Nothing listens: 53.
-  FakeHost::WriteFile(host.network(), "credentials " + host.credentials() +
-                                          "\ncomputer GONE real address=127.0.0.1 port=" +
-                                          std::to_string(ClosedPort()) + " privacy=none\n");
+  FakeHost::WriteFile(host.network(),
+                      "credentials " + host.credentials() + "\n" + RealComputer("GONE", ClosedPort(), 3));
   ASSERT_EQ(standin::OpenNetworkFile(host.network()), "");
   EXPECT_EQ(Enum(u"GONE", &count), static_cast<NET_API_STATUS>(ERROR_BAD_NETPATH));
+  EXPECT_TRUE(diagnostics.Said("GONE: cannot reach the host 127.0.0.1"));
 
-  // A password the host refuses: the platform's logon failure.
+  // A password the host refuses: the platform's logon failure, tried once.
+  // Refreshes then fail at once with the same code and spare the account;
+  // selecting the computer again tries once more; a new file is used.
   const std::string wrong = host.directory() + "/wrong";
   FakeHost::WriteFile(wrong, "username=alice\npassword=nope\n");
   chmod(wrong.c_str(), 0600);
   OpenNetwork(host, "", "", wrong);
+  for (int refresh = 0; refresh < 4; ++refresh) {
+    NET_API_STATUS status = 0;
+    ServiceWord(u"PC01", &status);
+    EXPECT_EQ(status, static_cast<NET_API_STATUS>(ERROR_LOGON_FAILURE));
+    EXPECT_EQ(Enum(u"PC01", &count), static_cast<NET_API_STATUS>(ERROR_LOGON_FAILURE));
+  }
+  EXPECT_EQ(host.RefusedLogons(), 1u);
+  EXPECT_TRUE(diagnostics.Said("PC01: the host refused the logon (NT_STATUS_LOGON_FAILURE); not tried again"));
+  LPBYTE buffer = nullptr;
+  EXPECT_EQ(NetWkstaGetInfo(const_cast<LMSTR>(u"PC01"), 100, &buffer),
+            static_cast<NET_API_STATUS>(ERROR_LOGON_FAILURE));
   EXPECT_EQ(Enum(u"PC01", &count), static_cast<NET_API_STATUS>(ERROR_LOGON_FAILURE));
+  EXPECT_EQ(host.RefusedLogons(), 2u);
+  FakeHost::WriteFile(wrong, "username=alice\npassword=s3cret pass\n");
+  EXPECT_EQ(Enum(u"PC01", &count), static_cast<NET_API_STATUS>(NERR_Success));
 
   // An authentication file others may read is not used: a call gets the
   // logon failure, and opening the network says why.
-  FakeHost::WriteFile(wrong, "username=alice\npassword=s3cret pass\n");
   OpenNetwork(host, "", "", wrong);
   chmod(wrong.c_str(), 0640);
   EXPECT_EQ(Enum(u"PC01", &count), static_cast<NET_API_STATUS>(ERROR_LOGON_FAILURE));
@@ -233,7 +292,8 @@ TEST(RealBackend, FailuresGiveNetapiCodes) {
                                           "\ncomputer PC01 real address=127.0.0.1 timeout=3 port=" +
                                           std::to_string(host.port()) + "\n");
   ASSERT_EQ(standin::OpenNetworkFile(host.network()), "");
-  EXPECT_NE(Enum(u"PC01", &count), static_cast<NET_API_STATUS>(NERR_Success));
+  EXPECT_EQ(Enum(u"PC01", &count), static_cast<NET_API_STATUS>(ERROR_BAD_NETPATH));
+  EXPECT_TRUE(diagnostics.Said("PC01: the host refused a sealed bind"));
 }
 
 TEST(RealBackend, RefusalsAndMissingInterface) {
@@ -273,6 +333,82 @@ TEST(RealBackend, HungAndDroppedCallsGive53ThenTheConnectionIsReopened) {
   EXPECT_EQ(Enum(u"PC01", &count), static_cast<NET_API_STATUS>(ERROR_BAD_NETPATH));  // dropped mid-call
   EXPECT_EQ(Enum(u"PC01", &count), static_cast<NET_API_STATUS>(NERR_Success));
   EXPECT_EQ(count, 1u);
+}
+
+// A host that accepts the connection and stays silent, answers garbage, or
+// starts a reply that never ends costs its own calls their timeout at most,
+// and delays no call to another computer.
+TEST(RealBackend, SilentOrBrokenHostsDelayNoOtherComputer) {
+  FakeHost host;
+  TcpRelay silent(TcpRelay::Mode::kSilent), garbage(TcpRelay::Mode::kGarbage), endless(TcpRelay::Mode::kEndless);
+  OpenNetwork(host, "",
+              RealComputer("SILENT", silent.port(), 2) + RealComputer("GARBLED", garbage.port(), 2) +
+                  RealComputer("ENDLESS", endless.port(), 2));
+  NET_API_STATUS status = 0;
+  EXPECT_EQ(ServiceWord(u"PC01", &status), 0x33u);
+  // Each waits on a thread of its own while PC01 is called.
+  struct Waiting {
+    std::string name;
+    unsigned port = 0;
+    DWORD code = 0;
+    double seconds = 0;
+    std::string reason;
+    std::thread thread;
+  };
+  Waiting hosts[3];
+  hosts[0].name = "SILENT", hosts[0].port = silent.port();
+  hosts[1].name = "GARBLED", hosts[1].port = garbage.port();
+  hosts[2].name = "ENDLESS", hosts[2].port = endless.port();
+  for (Waiting &waiting : hosts) {
+    standin::realnet::Target target{waiting.name, {"127.0.0.1", waiting.port}, host.credentials()};
+    target.host.privacy = standin::realnet::Privacy::kNone;
+    target.host.timeout_seconds = 2;
+    waiting.thread = std::thread([target, &waiting] {
+      const auto began = Clock::now();
+      DWORD word = 0;
+      waiting.code = standin::realnet::QueryService(target, "Schedule", &word);
+      waiting.seconds = SecondsSince(began);
+      waiting.reason = standin::realnet::TakeFailureReason();
+    });
+  }
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  double slowest = 0;
+  for (int call = 0; call < 5; ++call) {
+    const auto began = Clock::now();
+    EXPECT_EQ(ServiceWord(u"PC01", &status), 0x33u);
+    slowest = std::max(slowest, SecondsSince(began));
+  }
+  EXPECT_LT(slowest, 0.5);
+  for (Waiting &waiting : hosts) {
+    waiting.thread.join();
+    EXPECT_EQ(waiting.code, static_cast<DWORD>(ERROR_BAD_NETPATH));
+    EXPECT_LT(waiting.seconds, 3.0);
+    EXPECT_EQ(waiting.reason.find(waiting.name + ": no answer from the host within 2 s"), 0u) << waiting.reason;
+  }
+}
+
+// The program ends at once, though a call still waits for a silent host.
+TEST(RealBackend, ExitWaitsForNoSilentHost) {
+  FakeHost host;
+  TcpRelay silent(TcpRelay::Mode::kSilent);
+  OpenNetwork(host, "");  // no connection is left open, so a child process may use the pool
+  const pid_t child = fork();
+  if (child == 0) {
+    standin::realnet::Target target{"SILENT", {"127.0.0.1", silent.port()}, host.credentials()};
+    target.host.privacy = standin::realnet::Privacy::kNone;
+    target.host.timeout_seconds = 60;
+    std::thread([target] {
+      DWORD word = 0;
+      standin::realnet::QueryService(target, "Schedule", &word);
+    }).detach();
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    std::exit(0);
+  }
+  const auto began = Clock::now();
+  int child_status = -1;
+  ASSERT_EQ(waitpid(child, &child_status, 0), child);
+  EXPECT_EQ(child_status, 0);
+  EXPECT_LT(SecondsSince(began), 1.5);
 }
 
 }  // namespace
