@@ -51,8 +51,7 @@ bool IsNumericAddress(const std::string &address) {
 // workstation not allowed, password expired, disabled, account expired,
 // password must change, locked out.
 bool IsLogonRefusal(uint32_t code) {
-  return code == ERROR_LOGON_FAILURE || (code >= 1327 && code <= 1331) || code == 1793 || code == 1907 ||
-         code == 1909;
+  return code == ERROR_LOGON_FAILURE || (code >= 1327 && code <= 1331) || code == 1793 || code == 1907 || code == 1909;
 }
 
 RpcPrivacy PrivacyOf(Privacy privacy) {
