@@ -12,12 +12,11 @@
 
 #include <standin/network.h>
 
-#include <unistd.h>
-
 #include <chrono>
 #include <cstdio>
 #include <functional>
 #include <string>
+#include <utility>
 
 #include <remote_host.h>
 
@@ -39,63 +38,51 @@ bool OpenThrough(const TcpRelay &relay, const std::string &jobs) {
   return standin::OpenNetworkFile(network_path).empty();
 }
 
-void Report(const char *what, const TcpRelay &relay, unsigned long *seen, NET_API_STATUS status) {
-  std::printf("  %-34s %4lu message(s)  result %lu\n", what, relay.Messages() - *seen,
-              static_cast<unsigned long>(status));
-  *seen = relay.Messages();
-}
+LPBYTE buffer = nullptr;
 
-NET_API_STATUS Query(const char16_t *service) {
-  LPBYTE buffer = nullptr;
-  const NET_API_STATUS status = NetServiceGetInfo(u"PC01", service, 1, &buffer);
+// Frees what a call handed out and passes its result on.
+NET_API_STATUS Freed(NET_API_STATUS status) {
   NetApiBufferFree(buffer);
-  return status;
-}
-
-NET_API_STATUS Control(const char16_t *service, DWORD opcode) {
-  LPBYTE buffer = nullptr;
-  const NET_API_STATUS status = NetServiceControl(u"PC01", service, opcode, 0, &buffer);
-  NetApiBufferFree(buffer);
+  buffer = nullptr;
   return status;
 }
 
 NET_API_STATUS Enumerate(DWORD *read) {
-  LPBYTE buffer = nullptr;
   DWORD total = 0, resume = 0;
-  const NET_API_STATUS status = NetScheduleJobEnum(u"PC01", &buffer, MAX_PREFERRED_LENGTH, read, &total, &resume);
-  NetApiBufferFree(buffer);
-  return status;
+  return Freed(NetScheduleJobEnum(u"PC01", &buffer, MAX_PREFERRED_LENGTH, read, &total, &resume));
 }
 
-void CountMessages(const std::u16string &service, const std::string &jobs) {
+void CountMessages(const std::u16string &name, const std::string &jobs) {
   TcpRelay relay(TcpRelay::Mode::kForward, host_port);
   if (!OpenThrough(relay, jobs)) return;
-  unsigned long seen = 0;
-  std::printf("SMB messages the client sends:\n");
-  Report("open the session + status query", relay, &seen, Query(service.c_str()));
-  Report("status query", relay, &seen, Query(service.c_str()));
-  Report("interrogate", relay, &seen, Control(service.c_str(), SERVICE_CTRL_INTERROGATE));
-  Report("pause", relay, &seen, Control(service.c_str(), SERVICE_CTRL_PAUSE));
-  Report("continue", relay, &seen, Control(service.c_str(), SERVICE_CTRL_CONTINUE));
-  LPBYTE buffer = nullptr;
-  Report("start (already running)", relay, &seen, NetServiceInstall(u"PC01", service.c_str(), 0, nullptr, &buffer));
-  NetApiBufferFree(buffer);
-  Report("workstation info (binds wkssvc)", relay, &seen, NetWkstaGetInfo(const_cast<LMSTR>(u"PC01"), 100, &buffer));
-  NetApiBufferFree(buffer);
-  Report("workstation info", relay, &seen, NetWkstaGetInfo(const_cast<LMSTR>(u"PC01"), 100, &buffer));
-  NetApiBufferFree(buffer);
-  DWORD read = 0;
-  Report("job list (binds ATSvc)", relay, &seen, Enumerate(&read));
-  std::printf("  (%lu jobs listed)\n", static_cast<unsigned long>(read));
-  Report("job list", relay, &seen, Enumerate(&read));
+  const char16_t *service = name.c_str();
   AT_INFO info{};
   info.JobTime = 3600000;
   info.Command = const_cast<WCHAR *>(u"added.cmd");
-  DWORD id = 0;
-  Report("job add", relay, &seen, NetScheduleJobAdd(u"PC01", reinterpret_cast<LPBYTE>(&info), &id));
-  Report("job info", relay, &seen, NetScheduleJobGetInfo(u"PC01", id, &buffer));
-  NetApiBufferFree(buffer);
-  Report("job delete", relay, &seen, NetScheduleJobDel(u"PC01", id, id));
+  DWORD id = 0, read = 0;
+  const std::pair<const char *, std::function<NET_API_STATUS()>> calls[] = {
+      {"open the session + status query", [&] { return Freed(NetServiceGetInfo(u"PC01", service, 1, &buffer)); }},
+      {"status query", [&] { return Freed(NetServiceGetInfo(u"PC01", service, 1, &buffer)); }},
+      {"interrogate", [&] { return Freed(NetServiceControl(u"PC01", service, SERVICE_CTRL_INTERROGATE, 0, &buffer)); }},
+      {"pause", [&] { return Freed(NetServiceControl(u"PC01", service, SERVICE_CTRL_PAUSE, 0, &buffer)); }},
+      {"continue", [&] { return Freed(NetServiceControl(u"PC01", service, SERVICE_CTRL_CONTINUE, 0, &buffer)); }},
+      {"start (already running)", [&] { return Freed(NetServiceInstall(u"PC01", service, 0, nullptr, &buffer)); }},
+      {"workstation info (binds wkssvc)",
+       [&] { return Freed(NetWkstaGetInfo(const_cast<LMSTR>(u"PC01"), 100, &buffer)); }},
+      {"workstation info", [&] { return Freed(NetWkstaGetInfo(const_cast<LMSTR>(u"PC01"), 100, &buffer)); }},
+      {"job list (binds ATSvc)", [&] { return Enumerate(&read); }},
+      {"job list", [&] { return Enumerate(&read); }},
+      {"job add", [&] { return NetScheduleJobAdd(u"PC01", reinterpret_cast<LPBYTE>(&info), &id); }},
+      {"job info", [&] { return Freed(NetScheduleJobGetInfo(u"PC01", id, &buffer)); }},
+      {"job delete", [&] { return NetScheduleJobDel(u"PC01", id, id); }},
+  };
+  std::printf("SMB messages the client sends (%lu jobs held):\n", static_cast<unsigned long>(jobs.empty() ? 0 : 1000));
+  for (const auto &[what, call] : calls) {
+    const unsigned long before = relay.Messages();
+    const NET_API_STATUS status = call();
+    std::printf("  %-34s %4lu message(s)  result %lu\n", what, relay.Messages() - before,
+                static_cast<unsigned long>(status));
+  }
 }
 
 // The program's start on a computer: the Schedule service's state, then the
@@ -104,7 +91,7 @@ void TimeToListedJobs(const std::u16string &service, const std::string &jobs) {
   TcpRelay relay(TcpRelay::Mode::kForward, host_port, std::chrono::milliseconds(25));
   if (!OpenThrough(relay, jobs)) return;
   const auto began = Clock::now();
-  const NET_API_STATUS queried = Query(service.c_str());
+  const NET_API_STATUS queried = Freed(NetServiceGetInfo(u"PC01", service.c_str(), 1, &buffer));
   DWORD read = 0;
   const NET_API_STATUS listed = Enumerate(&read);
   const double ms = std::chrono::duration<double, std::milli>(Clock::now() - began).count();
@@ -116,23 +103,17 @@ void TimeToListedJobs(const std::u16string &service, const std::string &jobs) {
 }  // namespace
 
 int main(int argc, char **argv) {
+  FakeHost host;  // also where the network file lives for another server
   if (argc >= 3) {
-    char directory[] = "/tmp/velmora-benchmark-XXXXXX";
-    if (mkdtemp(directory) == nullptr) return 1;
-    network_path = std::string(directory) + "/network";
+    network_path = host.network();
     host_port = static_cast<unsigned>(std::stoul(argv[1]));
     credentials_path = argv[2];
     const std::string name = argc >= 4 ? argv[3] : "Spooler";
     if (argc >= 5) privacy = argv[4];
-    const std::u16string service(name.begin(), name.end());
-    CountMessages(service, "");
-    TimeToListedJobs(service, "");
-    std::remove(network_path.c_str());
-    std::remove((network_path + ".lock").c_str());
-    rmdir(directory);
+    CountMessages(std::u16string(name.begin(), name.end()), "");
+    TimeToListedJobs(std::u16string(name.begin(), name.end()), "");
     return 0;
   }
-  FakeHost host;
   if (host.port() == 0) {
     std::fprintf(stderr, "the fake host did not start\n");
     return 1;
@@ -144,7 +125,6 @@ int main(int argc, char **argv) {
   for (int id = 1; id <= 1000; ++id)
     jobs += "job PC01 id=" + std::to_string(id) + " at=19:00 flags=0x01 dow=0x15 cmd=\"backup job " +
             std::to_string(id) + ".cmd\"\n";
-  std::printf("fake host, 1,000 jobs\n");
   CountMessages(u"Schedule", jobs);
   TimeToListedJobs(u"Schedule", jobs);
   return 0;

@@ -1,7 +1,7 @@
 // A TCP listener on 127.0.0.1 that plays a host for the real backend: a
 // relay to another port that counts the SMB messages the client sends and
-// may delay each direction, or a host that stays silent, answers garbage, or
-// starts a reply that never ends.
+// may hold each chunk back for a delay, or a host that stays silent, answers
+// garbage, or starts a reply that never ends.
 #ifndef VELMORA_TESTS_REALNET_TCP_RELAY_H
 #define VELMORA_TESTS_REALNET_TCP_RELAY_H
 
@@ -13,9 +13,7 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
-#include <condition_variable>
 #include <deque>
-#include <functional>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -27,30 +25,20 @@ class TcpRelay {
 
   explicit TcpRelay(Mode mode, unsigned target_port = 0, std::chrono::milliseconds delay = {})
       : mode_(mode), target_port_(target_port), delay_(delay) {
-    listener_ = socket(AF_INET, SOCK_STREAM, 0);
     sockaddr_in address = Loopback(0);
     socklen_t length = sizeof address;
-    if (bind(listener_, reinterpret_cast<sockaddr *>(&address), sizeof address) != 0 || listen(listener_, 16) != 0 ||
-        getsockname(listener_, reinterpret_cast<sockaddr *>(&address), &length) != 0)
-      return;
-    port_ = ntohs(address.sin_port);
-    threads_.emplace_back([this] { Accept(); });
+    if (bind(listener_, reinterpret_cast<sockaddr *>(&address), length) == 0 && listen(listener_, 16) == 0 &&
+        getsockname(listener_, reinterpret_cast<sockaddr *>(&address), &length) == 0)
+      port_ = ntohs(address.sin_port);
+    accepting_ = std::thread([this] { Accept(); });
   }
 
   ~TcpRelay() {
     stop_ = true;
-    for (size_t i = 0;; ++i) {
-      std::thread thread;
-      {
-        std::lock_guard<std::mutex> guard(lock_);
-        if (i == 1) {  // the listener has stopped: no connection comes after this
-          for (int fd : sockets_) shutdown(fd, SHUT_RDWR);
-        }
-        if (i == threads_.size()) break;
-        thread = std::move(threads_[i]);
-      }
-      thread.join();
-    }
+    accepting_.join();
+    std::lock_guard<std::mutex> guard(lock_);  // no connection comes now
+    for (int fd : sockets_) shutdown(fd, SHUT_RDWR);
+    for (std::thread &thread : threads_) thread.join();
     for (int fd : sockets_) close(fd);
     close(listener_);
   }
@@ -68,86 +56,47 @@ class TcpRelay {
     return address;
   }
 
-  void Keep(int fd) {
-    std::lock_guard<std::mutex> guard(lock_);
-    sockets_.push_back(fd);
-  }
-
-  void Spawn(std::function<void()> body) {
-    std::lock_guard<std::mutex> guard(lock_);
-    threads_.emplace_back(std::move(body));
-  }
-
   void Accept() {
     while (!stop_) {
       pollfd ready{listener_, POLLIN, 0};
       if (poll(&ready, 1, 50) <= 0) continue;
       const int client = accept(listener_, nullptr, nullptr);
       if (client < 0) continue;
-      Keep(client);
+      std::lock_guard<std::mutex> guard(lock_);
+      sockets_.push_back(client);
       if (mode_ != Mode::kForward) {
-        Spawn([this, client] { Misbehave(client); });
+        threads_.emplace_back([this, client] { Misbehave(client); });
         continue;
       }
       const int server = socket(AF_INET, SOCK_STREAM, 0);
+      sockets_.push_back(server);
       sockaddr_in address = Loopback(target_port_);
-      Keep(server);
-      if (connect(server, reinterpret_cast<sockaddr *>(&address), sizeof address) != 0) {
-        shutdown(client, SHUT_RDWR);
-        continue;
-      }
-      Spawn([this, client, server] { Pump(client, server, true); });
-      Spawn([this, client, server] { Pump(server, client, false); });
+      if (connect(server, reinterpret_cast<sockaddr *>(&address), sizeof address) != 0) continue;
+      threads_.emplace_back([this, client, server] { Pump(client, server, true); });
+      threads_.emplace_back([this, client, server] { Pump(server, client, false); });
     }
   }
 
-  // Reads what the client sends and answers it as the mode says.
   void Misbehave(int client) {
     char buffer[4096];
-    bool answered = false;
+    if (recv(client, buffer, sizeof buffer, 0) <= 0) return;
+    if (mode_ == Mode::kGarbage) {
+      const std::string garbage(4096, '\xA5');
+      send(client, garbage.data(), garbage.size(), MSG_NOSIGNAL);
+    }
+    if (mode_ == Mode::kEndless) {
+      // A message header that announces 16 MB, then a byte now and then.
+      send(client, "\0\xFF\xFF\xFF", 4, MSG_NOSIGNAL);
+      while (!stop_ && send(client, "\xFE", 1, MSG_NOSIGNAL) == 1)
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
     while (!stop_ && recv(client, buffer, sizeof buffer, 0) > 0) {
-      if (answered) continue;
-      answered = true;
-      if (mode_ == Mode::kGarbage) {
-        std::string garbage(4096, '\xA5');
-        send(client, garbage.data(), garbage.size(), MSG_NOSIGNAL);
-      } else if (mode_ == Mode::kEndless) {
-        // A message header that announces 16 MB, then a byte now and then.
-        const char header[4] = {0, '\xFF', '\xFF', '\xFF'};
-        send(client, header, sizeof header, MSG_NOSIGNAL);
-        Spawn([this, client] {
-          while (!stop_ && send(client, "\xFE", 1, MSG_NOSIGNAL) == 1)
-            std::this_thread::sleep_for(std::chrono::milliseconds(50));
-        });
-      }
     }
   }
 
   // Copies one direction, each chunk `delay_` after it arrived; counts the
   // client's SMB messages by their 4-byte session headers.
   void Pump(int from, int to, bool count) {
-    struct Chunk {
-      std::chrono::steady_clock::time_point due;
-      std::string data;
-    };
-    std::deque<Chunk> queue;
-    std::mutex lock;
-    std::condition_variable arrived;
-    bool ended = false;
-    std::thread writer([&] {
-      std::unique_lock<std::mutex> guard(lock);
-      for (;;) {
-        arrived.wait(guard, [&] { return ended || !queue.empty(); });
-        if (queue.empty()) break;
-        Chunk chunk = std::move(queue.front());
-        queue.pop_front();
-        guard.unlock();
-        std::this_thread::sleep_until(chunk.due);
-        send(to, chunk.data.data(), chunk.data.size(), MSG_NOSIGNAL);
-        guard.lock();
-      }
-      shutdown(to, SHUT_WR);
-    });
     size_t header_seen = 0, body_left = 0;
     unsigned char header[4];
     char buffer[65536];
@@ -157,36 +106,29 @@ class TcpRelay {
           const size_t take = std::min(body_left, static_cast<size_t>(n - i));
           body_left -= take;
           i += take;
-          continue;
+        } else if ((header[header_seen++] = static_cast<unsigned char>(buffer[i++])), header_seen == 4) {
+          header_seen = 0;
+          body_left = (size_t{header[1]} << 16) | (size_t{header[2]} << 8) | header[3];
+          ++messages_;
         }
-        header[header_seen++] = static_cast<unsigned char>(buffer[i++]);
-        if (header_seen < 4) continue;
-        header_seen = 0;
-        body_left = (size_t{header[1]} << 16) | (size_t{header[2]} << 8) | header[3];
-        ++messages_;
       }
-      std::lock_guard<std::mutex> guard(lock);
-      queue.push_back({std::chrono::steady_clock::now() + delay_, std::string(buffer, n)});
-      arrived.notify_one();
+      std::this_thread::sleep_for(delay_);
+      send(to, buffer, n, MSG_NOSIGNAL);
     }
-    {
-      std::lock_guard<std::mutex> guard(lock);
-      ended = true;
-      arrived.notify_one();
-    }
-    writer.join();
+    shutdown(to, SHUT_WR);
   }
 
   const Mode mode_;
   const unsigned target_port_;
   const std::chrono::milliseconds delay_;
-  int listener_ = -1;
+  int listener_ = socket(AF_INET, SOCK_STREAM, 0);
   unsigned port_ = 0;
   std::atomic<bool> stop_{false};
   std::atomic<unsigned long> messages_{0};
   std::mutex lock_;
   std::vector<int> sockets_;
   std::deque<std::thread> threads_;
+  std::thread accepting_;
 };
 
 #endif
