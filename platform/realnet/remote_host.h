@@ -57,6 +57,8 @@ DWORD StartService(const Target &target, const std::string &service);
 // `opcode` is a SERVICE_CTRL_* code; *status receives the word after it.
 DWORD ControlService(const Target &target, const std::string &service, DWORD opcode, DWORD *status);
 
+// The computer dialog's check of a computer the user selects: a logon the
+// computer refused before is tried once more here, and only here.
 DWORD WorkstationInfo(const Target &target, Workstation *info);
 
 // The status word from the service controller's state and accepted controls.
@@ -64,6 +66,11 @@ DWORD StatusWord(uint32_t state, uint32_t controls_accepted);
 
 // "" when the authentication file can be used, else why not.
 std::string CheckCredentialsFile(const std::string &path);
+
+// Why this thread's last call on a real computer failed, for the front
+// ends' diagnostic line ("COMPUTER: reason"); "" when the computer's service
+// answered with its own result. Taking it clears it.
+std::string TakeFailureReason();
 
 // SMB sessions this process has opened.
 unsigned long SessionsOpened();

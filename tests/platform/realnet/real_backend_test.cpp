@@ -16,12 +16,32 @@
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <vector>
 
 #include <remote_host.h>
 
 #include "fake_host.h"
 
 namespace {
+
+constexpr NET_API_STATUS kServerUnavailable = 1722;  // RPC_S_SERVER_UNAVAILABLE
+
+// The diagnostic lines the front ends would show, while it lives.
+class Diagnostics {
+ public:
+  Diagnostics() {
+    standin::SetNetworkDiagnosticSink([this](const std::string &line) { lines_.push_back(line); });
+  }
+  ~Diagnostics() { standin::SetNetworkDiagnosticSink(nullptr); }
+  bool Said(const std::string &text) const {
+    for (const std::string &line : lines_)
+      if (line.find(text) != std::string::npos) return true;
+    return false;
+  }
+
+ private:
+  std::vector<std::string> lines_;
+};
 
 // A network file whose computer PC01 is the fake host.
 void OpenNetwork(const FakeHost &host, const std::string &computer_options, const std::string &rest = "",
@@ -225,9 +245,21 @@ TEST(RealBackend, RefusalsAndMissingInterface) {
   ServiceWord(u"PC01", &status);
   EXPECT_EQ(status, static_cast<NET_API_STATUS>(ERROR_ACCESS_DENIED));
 
+  // A host without ATSvc, as Samba: the job calls get the platform's code for
+  // an interface not served, once per session; the other calls still work.
   FakeHost without_atsvc({"--no-atsvc"});
   OpenNetwork(without_atsvc, "");
-  EXPECT_EQ(Enum(u"PC01", &count), static_cast<NET_API_STATUS>(ERROR_BAD_NETPATH));
+  const unsigned long sessions = standin::realnet::SessionsOpened();
+  Diagnostics diagnostics;
+  EXPECT_EQ(ServiceWord(u"PC01", &status), 0x33u);
+  EXPECT_EQ(Enum(u"PC01", &count), kServerUnavailable);
+  EXPECT_EQ(Enum(u"PC01", &count), kServerUnavailable);
+  EXPECT_TRUE(diagnostics.Said("PC01: the host does not serve the Schedule service's remote interface (ATSvc)"));
+  LPBYTE buffer = nullptr;
+  EXPECT_EQ(NetWkstaGetInfo(const_cast<LMSTR>(u"PC01"), 100, &buffer), static_cast<NET_API_STATUS>(NERR_Success));
+  NetApiBufferFree(buffer);
+  EXPECT_EQ(ServiceWord(u"PC01", &status), 0x33u);
+  EXPECT_EQ(standin::realnet::SessionsOpened() - sessions, 1u);
 }
 
 TEST(RealBackend, HungAndDroppedCallsGive53ThenTheConnectionIsReopened) {
