@@ -1,8 +1,11 @@
 // NETAPI32 calls against Samba's own servers, as tests/platform/realnet/
-// smbd_test.sh starts them; it passes where they are in the environment.
+// smbd_test.sh (a standalone smbd) and samba_dc_test.sh (an AD domain
+// controller, for Kerberos) start them; they pass where they are in the
+// environment.
 #include <lm.h>
 
 #include <standin/network.h>
+#include <standin/text.h>
 
 #include <gtest/gtest.h>
 
@@ -133,6 +136,84 @@ TEST(SmbdCapture, AMarkerServiceName) {
   DWORD word = 0;
   EXPECT_EQ(ServiceWord(u"VelmoraMarkerSvc", &word), static_cast<NET_API_STATUS>(NERR_BadServiceName)) << Reason();
   unlink(network.c_str());
+}
+
+// A network whose computer is the domain controller, by host name, with
+// the authentication options given.
+void OpenDc(const std::string &options, const std::string &credentials = "wrong") {
+  standin::SetNetworkDiagnosticSink([](const std::string &message) { g_reason = message; });
+  const std::string state = Env("VELMORA_DC_STATE");
+  std::ofstream(state + "/network") << (credentials.empty()
+                                            ? ""
+                                            : "credentials " + state + "/" + credentials + ".credentials\n")
+                                    << "computer " << Env("VELMORA_DC_HOST") << " real timeout=10 " << options << "\n";
+  ASSERT_EQ(standin::OpenNetworkFile(state + "/network"), "");
+}
+
+NET_API_STATUS DcWorkstation() {
+  LPBYTE buffer = nullptr;
+  const std::u16string host = standin::Utf8ToUtf16(Env("VELMORA_DC_HOST"));
+  const NET_API_STATUS status = NetWkstaGetInfo(const_cast<LMSTR>(host.c_str()), 100, &buffer);
+  NetApiBufferFree(buffer);
+  return status;
+}
+
+size_t NtlmAttempts() { return Count(Env("VELMORA_DC_STATE") + "/log/log.samba", "NT_STATUS_NTLM_BLOCKED"); }
+
+TEST(Dc, ATicketAloneLogsOnAndItsFailuresKeepTheirReason) {
+  const std::string state = Env("VELMORA_DC_STATE");
+  // The credentials file's password is wrong: only the ticket can work.
+  OpenDc("ccache=FILE:" + state + "/admin.ccache");
+  EXPECT_EQ(DcWorkstation(), static_cast<NET_API_STATUS>(NERR_Success)) << Reason();
+  DWORD word = 0;
+  const std::u16string host = standin::Utf8ToUtf16(Env("VELMORA_DC_HOST"));
+  LPBYTE buffer = nullptr;
+  EXPECT_EQ(NetServiceGetInfo(host.c_str(), u"Schedule", 1, &buffer), static_cast<NET_API_STATUS>(NERR_BadServiceName));
+  // The DC serves no ATSvc: that, not a logon failure.
+  DWORD read = 0, total = 0, resume = 0;
+  EXPECT_EQ(NetScheduleJobEnum(host.c_str(), &buffer, MAX_PREFERRED_LENGTH, &read, &total, &resume),
+            NET_API_STATUS{1722});
+  (void)word;
+
+  // The same ticket and no credentials file: a host that does not answer is
+  // a path not found, not a logon failure.
+  OpenDc("port=1 ccache=FILE:" + state + "/admin.ccache", "");
+  EXPECT_EQ(DcWorkstation(), static_cast<NET_API_STATUS>(ERROR_BAD_NETPATH)) << Reason();
+}
+
+TEST(Dc, KerberosWithoutAUsableTicketSaysWhyAndSendsNoPassword) {
+  const std::string state = Env("VELMORA_DC_STATE");
+  const size_t attempts = NtlmAttempts();
+  OpenDc("auth=kerberos ccache=FILE:" + state + "/none.ccache");
+  EXPECT_EQ(DcWorkstation(), NET_API_STATUS{1312});  // ERROR_NO_SUCH_LOGON_SESSION
+  EXPECT_NE(Reason().find("holds no ticket (kinit gets one)"), std::string::npos);
+  OpenDc("auth=kerberos ccache=FILE:" + state + "/expired.ccache");
+  EXPECT_EQ(DcWorkstation(), NET_API_STATUS{1931});  // ERROR_CONTEXT_EXPIRED
+  EXPECT_NE(Reason().find("expire"), std::string::npos);
+  EXPECT_EQ(NtlmAttempts(), attempts);
+}
+
+// Run with a KRB5_CONFIG whose KDC does not answer, and a cache that holds
+// only the ticket-granting ticket.
+TEST(DcWithoutKdc, NoTicketForTheHostIsToldAsNoLogonServerAndAutoFallsBack) {
+  const std::string state = Env("VELMORA_DC_STATE");
+  OpenDc("auth=kerberos ccache=FILE:" + state + "/tgt-only.ccache");
+  EXPECT_EQ(DcWorkstation(), NET_API_STATUS{1311});  // ERROR_NO_LOGON_SERVERS
+  EXPECT_NE(Reason().find("KDC cannot be reached"), std::string::npos);
+  OpenDc("ccache=FILE:" + state + "/tgt-only.ccache", "admin");
+  EXPECT_EQ(DcWorkstation(), NET_API_STATUS{1937});  // on to the password, which the DC blocks
+}
+
+TEST(Dc, APasswordLogonToADcThatBlocksNtlmIsToldAsSuch) {
+  const std::string state = Env("VELMORA_DC_STATE");
+  OpenDc("auth=ntlm", "admin");
+  EXPECT_EQ(DcWorkstation(), NET_API_STATUS{1937}) << Reason();  // ERROR_NTLM_BLOCKED
+  // auto without a ticket falls back to the password, and says both.
+  OpenDc("ccache=FILE:" + state + "/none.ccache", "admin");
+  EXPECT_EQ(DcWorkstation(), NET_API_STATUS{1937});
+  const std::string reason = Reason();
+  EXPECT_NE(reason.find("holds no ticket"), std::string::npos) << reason;
+  EXPECT_NE(reason.find("NTLM"), std::string::npos) << reason;
 }
 
 }  // namespace
