@@ -16,6 +16,7 @@
 #include <tuple>
 
 #include "credentials_file.h"
+#include "kerberos_ticket.h"
 
 namespace standin::realnet {
 namespace {
@@ -41,6 +42,13 @@ struct Task {
 };
 
 thread_local std::string t_last_reason;
+
+// The platform's codes for Kerberos's failures.
+constexpr uint32_t kNoLogonServers = 1311;      // ERROR_NO_LOGON_SERVERS: the KDC cannot be reached
+constexpr uint32_t kNoSuchLogonSession = 1312;  // ERROR_NO_SUCH_LOGON_SESSION: no ticket
+constexpr uint32_t kWrongTargetName = 1396;     // ERROR_WRONG_TARGET_NAME: no ticket for this host
+constexpr uint32_t kTimeSkew = 1398;            // ERROR_TIME_SKEW
+constexpr uint32_t kContextExpired = 1931;      // ERROR_CONTEXT_EXPIRED: the ticket has expired
 
 bool IsNumericAddress(const std::string &address) {
   unsigned char binary[sizeof(struct in6_addr)];
@@ -188,9 +196,59 @@ class Worker : public std::enable_shared_from_this<Worker> {
     }
   }
 
-  // Opens the session: the user's Kerberos ticket when there is one (a
-  // ticket names a host, so not for a bare address), else the credentials
-  // file, unless the computer refused that file's logon before.
+  enum class TicketStep { kOpened, kFailed, kUseNtlm };
+
+  // The ticket cache the computer's line names, else the credentials
+  // file's ccache=, else "" (Kerberos's default, $KRB5CCNAME included).
+  std::string TicketCacheName() const {
+    if (!target_.host.ccache.empty() || target_.credentials_path.empty()) return target_.host.ccache;
+    Credentials credentials;
+    std::string error;
+    return ReadCredentialsFile(target_.credentials_path, &credentials, &error) ? credentials.ccache : "";
+  }
+
+  // Kerberos's part of opening a session. auth=ntlm has none, nor has auto
+  // for a computer reached by a numeric address (a ticket names a host). The
+  // cache is looked at first, so that a missing or expired ticket costs no
+  // connection. auto goes on to the password only when there is no usable
+  // ticket for the host, never after the host refused the logon or could not
+  // be reached; kerberos never sends a password.
+  TicketStep OpenWithTicket(const Task &task, const std::string &address, RpcLogin *login, uint32_t *code,
+                            std::string *reason) {
+    const Auth auth = target_.host.auth;
+    if (auth == Auth::kNtlm || (auth == Auth::kAuto && IsNumericAddress(address))) return TicketStep::kUseNtlm;
+    if (IsNumericAddress(address)) {
+      *code = kWrongTargetName;
+      *reason = "auth=kerberos needs the computer reached by its host name: a ticket names a host, not " + address;
+      return TicketStep::kFailed;
+    }
+    const std::string ccache = TicketCacheName();
+    const TicketState state = CheckTicketCache(ccache, reason);
+    if (state != TicketState::kUsable) {
+      *code = state == TicketState::kExpired ? kContextExpired : kNoSuchLogonSession;
+      *reason += state == TicketState::kExpired ? " (kinit renews it)" : " (kinit gets one)";
+      return auth == Auth::kAuto ? TicketStep::kUseNtlm : TicketStep::kFailed;
+    }
+    reason->clear();
+    login->use_kerberos = 1;
+    login->ccache = ccache.empty() ? nullptr : ccache.c_str();
+    login->milliseconds = MillisecondsLeft(task.deadline);
+    char why[RPC_REASON_SIZE] = "";
+    *code = rpc_open(login, &session_, why);
+    login->use_kerberos = 0;
+    login->ccache = nullptr;
+    if (*code == NERR_Success) return TicketStep::kOpened;
+    *reason = std::string("with the Kerberos ticket: ") + why;
+    // The ticket could not serve this host: the KDC cannot be reached, does
+    // not know the host, or the clocks differ too much.
+    const bool no_ticket_for_host =
+        *code == kNoLogonServers || *code == kWrongTargetName || *code == kTimeSkew || *code == kContextExpired;
+    return auth == Auth::kAuto && no_ticket_for_host ? TicketStep::kUseNtlm : TicketStep::kFailed;
+  }
+
+  // Opens the session: with a Kerberos ticket as the computer's auth= says
+  // (OpenWithTicket), else with the credentials file's password, unless the
+  // computer refused that file's logon before.
   uint32_t Open(const Task &task, std::string *reason) {
     const std::string address = target_.host.address.empty() ? target_.name : target_.host.address;
     RpcLogin login{};
@@ -199,17 +257,18 @@ class Worker : public std::enable_shared_from_this<Worker> {
     login.privacy = PrivacyOf(target_.host.privacy);
     login.timeout_seconds = target_.host.timeout_seconds;
     login.first = task.interface;
-    char why[RPC_REASON_SIZE] = "";
-    if (!IsNumericAddress(address)) {
-      login.use_kerberos = 1;
-      login.milliseconds = MillisecondsLeft(task.deadline);
-      if (rpc_open(&login, &session_, why) == NERR_Success) return NERR_Success;
-      login.use_kerberos = 0;
+    uint32_t kerberos_code = 0;
+    std::string kerberos_reason;
+    if (OpenWithTicket(task, address, &login, &kerberos_code, &kerberos_reason) != TicketStep::kUseNtlm) {
+      *reason = kerberos_reason;
+      return kerberos_code;
     }
     if (target_.credentials_path.empty()) {
-      *reason = "the network names no credentials file, and no Kerberos ticket was accepted";
-      return ERROR_LOGON_FAILURE;
+      *reason = kerberos_reason.empty() ? "the network names no credentials file"
+                                        : kerberos_reason + ", and the network names no credentials file";
+      return kerberos_code != 0 ? kerberos_code : ERROR_LOGON_FAILURE;
     }
+    char why[RPC_REASON_SIZE] = "";
     const FileStamp stamp = StampOf(target_.credentials_path);
     if (task.logon == Logon::kSpareRefused) {
       std::lock_guard<std::mutex> guard(refused_->lock);
@@ -231,7 +290,8 @@ class Worker : public std::enable_shared_from_this<Worker> {
     login.password = credentials.password.c_str();
     login.milliseconds = MillisecondsLeft(task.deadline);
     const uint32_t code = rpc_open(&login, &session_, why);
-    *reason = why;
+    ForgetPasswordTraces();
+    *reason = kerberos_reason.empty() || code == NERR_Success ? why : kerberos_reason + "; with the password: " + why;
     std::lock_guard<std::mutex> guard(refused_->lock);
     if (IsLogonRefusal(code)) {
       refused_->code = code;
@@ -254,7 +314,7 @@ class Worker : public std::enable_shared_from_this<Worker> {
   RpcSession *session_ = nullptr;  // owned by the thread
 };
 
-using Key = std::tuple<std::string, std::string, unsigned, int, unsigned, std::string>;
+using Key = std::tuple<std::string, std::string, unsigned, int, unsigned, std::string, int, std::string>;
 
 Key KeyOf(const Target &target) {
   return {target.name,
@@ -262,7 +322,9 @@ Key KeyOf(const Target &target) {
           target.host.port,
           static_cast<int>(target.host.privacy),
           target.host.timeout_seconds,
-          target.credentials_path};
+          target.credentials_path,
+          static_cast<int>(target.host.auth),
+          target.host.ccache};
 }
 
 class Pool {

@@ -21,12 +21,20 @@ enum class Privacy { kSeal, kSign, kNone };
 
 constexpr unsigned kDefaultTimeoutSeconds = 20;
 
-// `computer NAME real [address=HOST] [port=N] [privacy=seal|sign|none] [timeout=S]`
+// How a session logs on: a Kerberos ticket when there is a usable one, else
+// the credentials file's password (auto); the ticket alone; the password
+// alone.
+enum class Auth { kAuto, kKerberos, kNtlm };
+
+// `computer NAME real [address=HOST] [port=N] [privacy=seal|sign|none] [timeout=S]
+//  [auth=auto|kerberos|ntlm] [ccache=PATH]`
 struct RemoteHost {
   std::string address;  // empty: the computer's name, resolved as Samba does
   unsigned port = 0;    // 0: Samba's SMB ports
   Privacy privacy = Privacy::kSeal;
   unsigned timeout_seconds = kDefaultTimeoutSeconds;
+  Auth auth = Auth::kAuto;
+  std::string ccache;  // empty: the credentials file's ccache=, else Kerberos's default
 };
 
 // One computer to call: its name, where it is, and the authentication file

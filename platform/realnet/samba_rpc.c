@@ -122,6 +122,7 @@ struct RpcSession {
   size_t service_count;
   struct timeval deadline; /* of the call in progress */
   bool broken;
+  bool kerberos; /* logged on with a ticket */
   char reason[RPC_REASON_SIZE];
 };
 
@@ -233,8 +234,28 @@ static bool wait_composite(struct RpcSession *s, struct composite_context *c) {
   return !expired;
 }
 
+/* Kerberos's failures and a refused password logon, with the platform's
+ * codes (as its RPC runtime and NETAPI32 map the same statuses); 0 for any
+ * other failure. */
+static uint32_t kerberos_failure(struct RpcSession *s, NTSTATUS st) {
+  if (NT_STATUS_EQUAL(st, NT_STATUS_NTLM_BLOCKED))
+    return fail(s, 1937 /* ERROR_NTLM_BLOCKED */,
+                "the host refuses password (NTLM) logons: log on with a Kerberos ticket (kinit, auth=kerberos or auto)");
+  if (!s->kerberos) return 0;
+  if (NT_STATUS_EQUAL(st, NT_STATUS_TIME_DIFFERENCE_AT_DC))
+    return fail(s, 1398 /* ERROR_TIME_SKEW */,
+                "the Kerberos ticket was refused: this machine's clock and the domain's differ too much (%s)",
+                nt_errstr(st));
+  if (NT_STATUS_EQUAL(st, NT_STATUS_NO_LOGON_SERVERS))
+    return fail(s, 1311 /* ERROR_NO_LOGON_SERVERS */,
+                "no Kerberos ticket for the host: the domain's KDC cannot be reached (%s)", nt_errstr(st));
+  return 0;
+}
+
 /* The reason and code for a pipe that could not be opened or bound. */
 static uint32_t bind_failure(struct RpcSession *s, enum RpcInterface which, NTSTATUS st) {
+  const uint32_t kerberos = kerberos_failure(s, st);
+  if (kerberos != 0) return kerberos;
   const uint32_t logon = logon_code(st);
   if (logon != 0) return fail(s, logon, "the host refused the logon (%s)", nt_errstr(st));
   if (NT_STATUS_EQUAL(st, NT_STATUS_OBJECT_NAME_NOT_FOUND) || NT_STATUS_EQUAL(st, NT_STATUS_NO_SUCH_FILE)) {
@@ -347,6 +368,16 @@ static void keep_hash_only(struct RpcSession *s) {
   }
 }
 
+/* A session on the user's ticket. The ticket is not delegated to the host:
+ * no host needs it to serve these calls, and a forwarded ticket would let
+ * the host act as the user anywhere (a ticket that may not be forwarded
+ * would even fail the logon). */
+static void use_ticket(struct RpcSession *s) {
+  s->kerberos = true;
+  lpcfg_set_cmdline(s->lp, "gensec_gssapi:delegation", "no");
+  lpcfg_set_cmdline(s->lp, "gensec_gssapi:delegation_by_kdc_policy", "no");
+}
+
 static void close_session(struct RpcSession *s) {
   if (s == NULL) return;
   talloc_free(s->mem);
@@ -387,6 +418,7 @@ uint32_t rpc_open(const struct RpcLogin *login, struct RpcSession **session, cha
   cli_credentials_set_conf(s->creds, s->lp);
   uint32_t code = kSuccess;
   if (login->use_kerberos) {
+    use_ticket(s);
     const char *error = NULL;
     if (cli_credentials_set_ccache(s->creds, s->lp, login->ccache, CRED_SPECIFIED, &error) != 0)
       code = fail(s, 1326, "no usable Kerberos ticket");
