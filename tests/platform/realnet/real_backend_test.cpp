@@ -284,7 +284,11 @@ TEST(RealBackend, HungAndDroppedCallsGive53ThenTheConnectionIsReopened) {
 
 standin::realnet::Target OnLoopback(const std::string &name, unsigned port, unsigned timeout,
                                     const std::string &credentials) {
-  standin::realnet::Target target{name, {"127.0.0.1", port}, credentials};
+  standin::realnet::Target target;
+  target.name = name;
+  target.credentials_path = credentials;
+  target.host.address = "127.0.0.1";
+  target.host.port = port;
   target.host.privacy = standin::realnet::Privacy::kNone;
   target.host.timeout_seconds = timeout;
   return target;
