@@ -308,7 +308,7 @@ TEST(RealBackend, SilentOrBrokenHostsDelayNoOtherComputerNorTheExit) {
   int child_status = -1;
   ASSERT_EQ(waitpid(child, &child_status, 0), child);
   EXPECT_EQ(child_status, 0);
-  EXPECT_LT(SecondsSince(began), 1.5);
+  EXPECT_LT(SecondsSince(began), 3.0);  // the silent host would hold it 60 s
 
   struct Waiting {
     const char *name;
@@ -332,7 +332,7 @@ TEST(RealBackend, SilentOrBrokenHostsDelayNoOtherComputerNorTheExit) {
   for (int call = 0; call < 5; ++call) {
     began = Clock::now();
     EXPECT_EQ(ServiceWord(u"PC01", &status), 0x33u);
-    EXPECT_LT(SecondsSince(began), 0.5);
+    EXPECT_LT(SecondsSince(began), 1.0);  // the silent hosts wait 2 s
   }
   for (Waiting &waiting : hosts) {
     waiting.thread.join();
