@@ -158,7 +158,7 @@ NET_API_STATUS DcWorkstation() {
   return status;
 }
 
-size_t NtlmAttempts() { return Count(Env("VELMORA_DC_STATE") + "/log/log.samba", "NT_STATUS_NTLM_BLOCKED"); }
+size_t NtlmAttempts() { return Count(Env("VELMORA_DC_STATE") + "/log/samba.log", "NT_STATUS_NTLM_BLOCKED"); }
 
 TEST(Dc, ATicketAloneLogsOnAndItsFailuresKeepTheirReason) {
   const std::string state = Env("VELMORA_DC_STATE");
@@ -206,8 +206,10 @@ TEST(DcWithoutKdc, NoTicketForTheHostIsToldAsNoLogonServerAndAutoFallsBack) {
 
 TEST(Dc, APasswordLogonToADcThatBlocksNtlmIsToldAsSuch) {
   const std::string state = Env("VELMORA_DC_STATE");
+  const size_t attempts = NtlmAttempts();
   OpenDc("auth=ntlm", "admin");
   EXPECT_EQ(DcWorkstation(), NET_API_STATUS{1937}) << Reason();  // ERROR_NTLM_BLOCKED
+  EXPECT_EQ(NtlmAttempts(), attempts + 1);
   // auto without a ticket falls back to the password, and says both.
   OpenDc("ccache=FILE:" + state + "/none.ccache", "admin");
   EXPECT_EQ(DcWorkstation(), NET_API_STATUS{1937});
