@@ -338,6 +338,8 @@ static uint32_t call(struct RpcSession *s, enum RpcInterface which, uint32_t opn
   NTSTATUS st = tevent_req_poll(req, s->ev) ? dcerpc_binding_handle_call_recv(req) : NT_STATUS_INTERNAL_ERROR;
   talloc_free(req);
   if (NT_STATUS_IS_OK(st)) return kSuccess;
+  if (NT_STATUS_EQUAL(st, NT_STATUS_ACCESS_DENIED)) /* a fault: the pipe stays usable */
+    return fail(s, kAccessDenied, "the host refused access to a call on %s", kInterface[which].name);
   if (p->last_fault_code != 0) {
     /* The host answered with a fault: the pipe stays usable. A Windows host
      * sends the Win32 code; another host's own fault codes are larger. */

@@ -12,11 +12,13 @@ server name it carries.
 
     fake_host.py --network FILE --port N --user U --password P
                  [--deny] [--no-atsvc | --refuse-atsvc] [--hang-enum N] [--drop-enum N]
+                 [--refused-logons FILE]
 
 --deny answers every call with access denied; --no-atsvc offers no ATSvc
 pipe; --refuse-atsvc binds it but answers every call with ERROR_NOT_SUPPORTED,
 as Windows 8 and later do while their EnableAt setting is off; --hang-enum N leaves the first N job listings unanswered; --drop-enum N
-drops the connection on the first N. The line "ready PORT" on stdout tells
+drops the connection on the first N; --refused-logons FILE gets a line for
+each logon refused for a wrong password. The line "ready PORT" on stdout tells
 that the server listens.
 """
 import argparse
@@ -772,12 +774,25 @@ def main():
     ap.add_argument("--refuse-atsvc", action="store_true")
     ap.add_argument("--hang-enum", type=int, default=0)
     ap.add_argument("--drop-enum", type=int, default=0)
+    ap.add_argument("--refused-logons")
     ap.add_argument("-v", action="store_true")
     a = ap.parse_args()
     logging.basicConfig(level=logging.DEBUG if a.v else logging.WARNING, stream=sys.stderr,
                         format="fake_host %(levelname)s %(message)s")
     Options.refuse_atsvc = a.refuse_atsvc
     Options.deny, Options.hang_enum, Options.drop_enum = a.deny, a.hang_enum, a.drop_enum
+
+    if a.refused_logons:
+        verify = smbserver.computeNTLMv2
+
+        def counted(*args):
+            code, key = verify(*args)
+            if code != SUCCESS:
+                with open(a.refused_logons, "a") as f:
+                    f.write("refused\n")
+            return code, key
+
+        smbserver.computeNTLMv2 = counted
 
     store = Store(a.network)
     servers = {"svcctl": Svcctl(store), "wkssvc": Wkssvc(store)}
