@@ -6,6 +6,8 @@
  * context until the call's deadline. */
 #include "samba_rpc.h"
 
+#include "nt_hash.h"
+
 #include <stdarg.h>
 #include <stdbool.h>
 #include <stdint.h>
@@ -378,6 +380,16 @@ static void use_ticket(struct RpcSession *s) {
   lpcfg_set_cmdline(s->lp, "gensec_gssapi:delegation_by_kdc_policy", "no");
 }
 
+/* A password logon: Samba gets the password's NT hash, never the password
+ * (its own conversion would leave a freed copy of it in the heap). */
+static uint32_t use_password_hash(struct RpcSession *s, const char *password) {
+  struct samr_Password hash;
+  if (nt_hash_of(password, hash.hash) != 0) return fail(s, 1326, "the password is not UTF-8 text");
+  const bool set = cli_credentials_set_nt_hash(s->creds, &hash, CRED_SPECIFIED);
+  explicit_bzero(&hash, sizeof hash);
+  return set ? kSuccess : kNotEnoughMemory;
+}
+
 static void close_session(struct RpcSession *s) {
   if (s == NULL) return;
   talloc_free(s->mem);
@@ -428,7 +440,7 @@ uint32_t rpc_open(const struct RpcLogin *login, struct RpcSession **session, cha
     if (login->domain != NULL && login->domain[0] != '\0')
       cli_credentials_set_domain(s->creds, login->domain, CRED_SPECIFIED);
     cli_credentials_set_username(s->creds, login->user ? login->user : "", CRED_SPECIFIED);
-    cli_credentials_set_password(s->creds, login->password ? login->password : "", CRED_SPECIFIED);
+    code = use_password_hash(s, login->password ? login->password : "");
   }
   if (code == kSuccess) code = bind_pipe(s, login->first == kRpcAtsvc ? kRpcSvcctl : login->first);
   if (code == kSuccess) {
