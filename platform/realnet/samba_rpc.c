@@ -241,8 +241,9 @@ static bool wait_composite(struct RpcSession *s, struct composite_context *c) {
  * other failure. */
 static uint32_t kerberos_failure(struct RpcSession *s, NTSTATUS st) {
   if (NT_STATUS_EQUAL(st, NT_STATUS_NTLM_BLOCKED))
-    return fail(s, 1937 /* ERROR_NTLM_BLOCKED */,
-                "the host refuses password (NTLM) logons: log on with a Kerberos ticket (kinit, auth=kerberos or auto)");
+    return fail(
+        s, 1937 /* ERROR_NTLM_BLOCKED */,
+        "the host refuses password (NTLM) logons: log on with a Kerberos ticket (kinit, auth=kerberos or auto)");
   if (!s->kerberos) return 0;
   if (NT_STATUS_EQUAL(st, NT_STATUS_TIME_DIFFERENCE_AT_DC))
     return fail(s, 1398 /* ERROR_TIME_SKEW */,
