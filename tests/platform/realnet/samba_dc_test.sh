@@ -75,7 +75,8 @@ done
 echo "$password" | KRB5CCNAME="FILE:$state/expired.ccache" kinit -l 1m "Administrator@VELMORA.TEST" >/dev/null
 (umask 077
  printf 'username=Administrator\npassword=%s\ndomain=VELMORA\n' "$password" >"$state/admin.credentials"
- printf 'username=Administrator\npassword=wrong-%s\ndomain=VELMORA\n' "$RANDOM" >"$state/wrong.credentials")
+ printf 'username=Administrator\npassword=wrong-%s\ndomain=VELMORA\nccache=FILE:%s\n' "$RANDOM" "$state/admin.ccache" \
+   >"$state/wrong.credentials")
 
 export VELMORA_DC_STATE="$state" VELMORA_DC_HOST="$host"
 KRB5_CONFIG="$state/krb5-no-kdc.conf" "$client" --gtest_filter='DcWithoutKdc.*'
