@@ -34,7 +34,7 @@ struct RemoteHost {
   Privacy privacy = Privacy::kSeal;
   unsigned timeout_seconds = kDefaultTimeoutSeconds;
   Auth auth = Auth::kAuto;
-  std::string ccache;  // empty: the credentials file's ccache=, else Kerberos's default
+  std::string ccache{};  // empty: the credentials file's ccache=, else Kerberos's default
 };
 
 // One computer to call: its name, where it is, and the authentication file

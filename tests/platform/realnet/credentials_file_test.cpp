@@ -12,6 +12,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstring>
 #include <fstream>
 #include <future>
 #include <random>
@@ -122,8 +123,13 @@ size_t OccurrencesInMemory(const std::string &masked, unsigned char mask) {
       const size_t want = std::min<uintptr_t>(chunk.size(), to - at);
       iovec local{chunk.data(), want}, remote{reinterpret_cast<void *>(at), want};
       const ssize_t got = process_vm_readv(getpid(), &local, 1, &remote, 1, 0);
-      for (ssize_t i = at == from ? 0 : 1; i + static_cast<ssize_t>(masked.size()) <= got; ++i) {
-        size_t k = 0;
+      const unsigned char first = static_cast<unsigned char>(masked[0]) ^ mask;
+      const ssize_t last = got - static_cast<ssize_t>(masked.size());
+      for (ssize_t i = at == from ? 0 : 1; i <= last; ++i) {
+        const void *next = std::memchr(chunk.data() + i, first, static_cast<size_t>(last - i + 1));
+        if (next == nullptr) break;
+        i = static_cast<const unsigned char *>(next) - chunk.data();
+        size_t k = 1;
         while (k < masked.size() && (chunk[i + k] ^ mask) == static_cast<unsigned char>(masked[k])) ++k;
         found += k == masked.size();
       }

@@ -158,12 +158,14 @@ NET_API_STATUS DcWorkstation() {
   return status;
 }
 
-size_t NtlmAttempts() { return Count(Env("VELMORA_DC_STATE") + "/log/log.samba", "NT_STATUS_NTLM_BLOCKED"); }
+size_t NtlmAttempts() { return Count(Env("VELMORA_DC_STATE") + "/log/samba.log", "NT_STATUS_NTLM_BLOCKED"); }
 
 TEST(Dc, ATicketAloneLogsOnAndItsFailuresKeepTheirReason) {
   const std::string state = Env("VELMORA_DC_STATE");
-  // The credentials file's password is wrong: only the ticket can work.
-  OpenDc("ccache=FILE:" + state + "/admin.ccache");
+  // The credentials file's password is wrong, and its ccache= names the
+  // ticket: only the ticket can work. (A computer's ccache= goes before the
+  // file's: the other tests give it a cache without a ticket.)
+  OpenDc("");
   EXPECT_EQ(DcWorkstation(), static_cast<NET_API_STATUS>(NERR_Success)) << Reason();
   DWORD word = 0;
   const std::u16string host = standin::Utf8ToUtf16(Env("VELMORA_DC_HOST"));
@@ -206,8 +208,10 @@ TEST(DcWithoutKdc, NoTicketForTheHostIsToldAsNoLogonServerAndAutoFallsBack) {
 
 TEST(Dc, APasswordLogonToADcThatBlocksNtlmIsToldAsSuch) {
   const std::string state = Env("VELMORA_DC_STATE");
+  const size_t attempts = NtlmAttempts();
   OpenDc("auth=ntlm", "admin");
   EXPECT_EQ(DcWorkstation(), NET_API_STATUS{1937}) << Reason();  // ERROR_NTLM_BLOCKED
+  EXPECT_EQ(NtlmAttempts(), attempts + 1);
   // auto without a ticket falls back to the password, and says both.
   OpenDc("ccache=FILE:" + state + "/none.ccache", "admin");
   EXPECT_EQ(DcWorkstation(), NET_API_STATUS{1937});
