@@ -148,7 +148,7 @@ const char *PrivacyText(realnet::Privacy privacy) {
 std::string ApplyRealOptions(const Options &options, Computer *computer) {
   bool real = false;
   for (const auto &flag : options.flags) real = real || flag == "real";
-  for (const char *key : {"address", "port", "privacy", "timeout"})
+  for (const char *key : {"address", "port", "privacy", "timeout", "auth", "ccache"})
     if (!real && options.values.count(key) != 0) return std::string(key) + "= belongs to a real computer";
   if (!real) return "";
   for (const auto &flag : options.flags)
@@ -178,6 +178,22 @@ std::string ApplyRealOptions(const Options &options, Computer *computer) {
       return "privacy=" + value + " is not seal, sign or none";
     }
   }
+  auto auth = options.values.find("auth");
+  if (auth != options.values.end()) {
+    const std::string &value = auth->second.value;
+    if (value == "kerberos") {
+      host.auth = realnet::Auth::kKerberos;
+    } else if (value == "ntlm") {
+      host.auth = realnet::Auth::kNtlm;
+    } else if (value != "auto") {
+      return "auth=" + value + " is not auto, kerberos or ntlm";
+    }
+  }
+  auto ccache = options.values.find("ccache");
+  if (ccache != options.values.end()) {
+    host.ccache = ccache->second.value;
+    if (host.ccache.empty()) return "ccache= names no ticket cache";
+  }
   computer->real = host;
   return "";
 }
@@ -191,13 +207,14 @@ std::string ApplyCredentials(Network *network, const std::vector<Token> &tokens)
 std::string ApplyComputer(Network *network, const std::vector<Token> &tokens) {
   if (tokens.size() < 2 || !tokens[1].key.empty())
     return "usage: computer NAME [platform=N] [service=running|stopped|paused|STATUSWORD] [unreachable] "
-           "| computer NAME real [address=HOST] [port=N] [privacy=seal|sign|none] [timeout=SECONDS]";
+           "| computer NAME real [address=HOST] [port=N] [privacy=seal|sign|none] [timeout=SECONDS] "
+           "[auth=auto|kerberos|ntlm] [ccache=PATH]";
   const std::string name = UpperCaseAscii(tokens[1].value);
   if (!IsValidComputerName(name)) return "\"" + tokens[1].value + "\" is not a valid computer name";
   if (network->Find(name) != nullptr) return "computer " + name + " is described twice";
   Options options;
   std::string error;
-  if (!CollectOptions(tokens, 2, {"platform", "service", "address", "port", "privacy", "timeout"},
+  if (!CollectOptions(tokens, 2, {"platform", "service", "address", "port", "privacy", "timeout", "auth", "ccache"},
                       {"unreachable", "real"}, &options, &error))
     return error;
   Computer computer;
@@ -346,6 +363,9 @@ std::string ComputerText(const Computer &computer) {
     if (host.privacy != realnet::Privacy::kSeal) out += std::string(" privacy=") + PrivacyText(host.privacy);
     if (host.timeout_seconds != realnet::kDefaultTimeoutSeconds)
       out += " timeout=" + std::to_string(host.timeout_seconds);
+    if (host.auth != realnet::Auth::kAuto)
+      out += host.auth == realnet::Auth::kKerberos ? " auth=kerberos" : " auth=ntlm";
+    if (!host.ccache.empty()) out += " ccache=" + QuoteString(host.ccache);
   }
   if (computer.platform_id != 500) out += " platform=" + std::to_string(computer.platform_id);
   out += " service=" + StatusWordText(computer.status);
@@ -353,15 +373,25 @@ std::string ComputerText(const Computer &computer) {
   return out;
 }
 
-// The `service` statement a computer needs, or "" when it needs none.
-std::string ServiceText(const Computer &computer) {
+// Which facts a computer's `service` statements in the file hold besides its
+// behaviour: those go on holding them, kept true.
+struct ServiceFacts {
+  bool state = false;
+  bool last_id = false;
+};
+
+// The `service` statement a computer needs, or "" when it needs none: its
+// behaviour, the last ID when it is above every stored job's (or the file's
+// statement holds it), and the state when the file's statement holds it.
+std::string ServiceText(const Computer &computer, ServiceFacts facts = {}) {
   const ServiceBehaviour &b = computer.behaviour;
   const uint32_t highest_held = computer.jobs.empty() ? 0 : computer.jobs.rbegin()->first;
   std::string service;
   if (b.start_code != 0) service += " start=" + std::to_string(b.start_code);
   if (b.continue_code != 0) service += " continue=" + std::to_string(b.continue_code);
   if (b.pending != 0) service += " pending=" + std::to_string(b.pending);
-  if (computer.highest_id > highest_held) service += " lastid=" + std::to_string(computer.highest_id);
+  if (facts.state) service += " state=" + StatusWordText(computer.status);
+  if (facts.last_id || computer.highest_id > highest_held) service += " lastid=" + std::to_string(computer.highest_id);
   return service.empty() ? "" : "service " + computer.name + service;
 }
 
@@ -423,11 +453,16 @@ std::string RewriteSource(const Network &network, const NetworkSource &source) {
   // Where each computer's statements end: its new statements go after them.
   // A clock or local that the file lacked goes before its first statement.
   std::map<std::string, size_t> last_line;
+  std::map<std::string, ServiceFacts> facts;
   size_t first_statement = source.lines.size();
   bool has_clock = false, has_local = false;
   for (size_t i = 0; i < source.lines.size(); ++i) {
     const SourceLine &line = source.lines[i];
     if (line.kind >= Kind::kComputer) last_line[line.computer] = i;
+    if (line.kind == Kind::kService) {
+      facts[line.computer].state = facts[line.computer].state || line.holds_state;
+      facts[line.computer].last_id = facts[line.computer].last_id || line.holds_last_id;
+    }
     if (line.kind != Kind::kOther && first_statement == source.lines.size()) first_statement = i;
     has_clock = has_clock || line.kind == Kind::kClock;
     has_local = has_local || line.kind == Kind::kLocal;
@@ -464,8 +499,8 @@ std::string RewriteSource(const Network &network, const NetworkSource &source) {
           now->platform_id == then->platform_id && now->status == then->status && now->unreachable == then->unreachable;
       out.Add(same ? line.text : ComputerText(*now), line.ending);
     } else if (line.kind == Kind::kService) {
-      const std::string text = ServiceText(*now);
-      if (text == ServiceText(*then)) {
+      const std::string text = ServiceText(*now, facts[now->name]);
+      if (text == ServiceText(*then, facts[now->name])) {
         out.Add(line.text, line.ending);
       } else if (!service_written[now->name] && !text.empty()) {
         out.Add(text, line.ending);
@@ -481,8 +516,9 @@ std::string RewriteSource(const Network &network, const NetworkSource &source) {
     }
     if (now == nullptr || last_line[line.computer] != i) continue;
     // After a computer's last line: the statements it did not have.
-    const std::string service = ServiceText(*now);
-    if (!service_written[now->name] && !service.empty() && service != ServiceText(*then)) out.Add(service);
+    const std::string service = ServiceText(*now, facts[now->name]);
+    if (!service_written[now->name] && !service.empty() && service != ServiceText(*then, facts[now->name]))
+      out.Add(service);
     for (const auto &entry : now->jobs)
       if (then->jobs.count(entry.first) == 0) out.Add(JobText(now->name, entry.second));
   }
@@ -640,6 +676,10 @@ bool ParseNetworkText(const std::string &text, Network *network, std::string *er
         line.kind = KindOf(keyword);
         if (line.kind >= SourceLine::Kind::kComputer)
           line.computer = UpperCaseAscii(tokens.size() > 1 ? tokens[1].value : "");
+        for (const Token &token : tokens) {
+          line.holds_state = line.holds_state || (line.kind == SourceLine::Kind::kService && token.key == "state");
+          line.holds_last_id = line.holds_last_id || (line.kind == SourceLine::Kind::kService && token.key == "lastid");
+        }
         if (line.kind == SourceLine::Kind::kJob) {
           uint64_t id = 0;
           for (const Token &token : tokens)
