@@ -3,9 +3,11 @@
 #
 #   wine_env_install              Debian packages and the ja_JP.UTF-8 locale
 #   wine_env_check                one line naming whatever is still missing
-#   wine_env_prepare BUILD_DIR    the Wine prefix BUILD_DIR/wine-prefix, made
+#   wine_env_prepare BUILD_DIR [PROGRAMS]
+#                                 the Wine prefix BUILD_DIR/wine-prefix, made
 #                                 once and reused, with the project's help
-#                                 viewer; exports the environment below
+#                                 viewer (from PROGRAMS, else BUILD_DIR);
+#                                 exports the environment below
 #   wine_env_own_display          starts a private Xvfb and exports DISPLAY
 #   wine_env_fake_clock FILE      the programs' clock follows FILE (below)
 #   wine_env_set_clock FILE "YYYY-MM-DD HH:MM[:SS]"
@@ -65,7 +67,7 @@ wine_env_check() {
 }
 
 wine_env_prepare() {
-  local build_dir="$1"
+  local build_dir="$1" programs="${2:-$1}"
   export WINEPREFIX="$build_dir/wine-prefix"
   export WINEARCH=win64
   export WINEDEBUG="${WINEDEBUG:--all}"
@@ -90,7 +92,7 @@ wine_env_prepare() {
     echo "Wine prefix ready in $((SECONDS - started)) s"
   fi
   # The help viewer of the project, wherever Wine looks for winhlp32.exe.
-  local viewer="$build_dir/velmora-winhelp.exe" place
+  local viewer="$programs/velmora-winhelp.exe" place
   if [ -f "$viewer" ]; then
     for place in windows/winhlp32.exe windows/system32/winhlp32.exe; do
       cmp -s "$viewer" "$WINEPREFIX/drive_c/$place" || cp "$viewer" "$WINEPREFIX/drive_c/$place"
