@@ -1,0 +1,99 @@
+#!/usr/bin/env bash
+# Checks the packages that scripts/package.sh made, as their users meet them:
+# installs the .deb with apt-get (as root), runs velmora from the PATH, reads
+# its manual page, runs it on the installed example network, lints the
+# package, removes it and looks for anything left behind; then lists the
+# Windows zip and checks its two programs with the checks of
+# scripts/build-windows.sh.
+# Usage: scripts/test-packages.sh   (after scripts/package.sh)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+scripts/install-deps.sh lintian man-db tmux unzip
+
+fail() {
+  echo "test-packages.sh: $*" >&2
+  exit 1
+}
+step() { echo "== $*"; }
+
+debs=(build/packages/velmora_*_amd64.deb)
+zips=(build/packages/velmora-*-windows.zip)
+[ ${#debs[@]} -eq 1 ] && [ -f "${debs[0]}" ] && [ -f "${zips[0]}" ] || fail "run scripts/package.sh first"
+deb="$PWD/${debs[0]}" zip="$PWD/${zips[0]}"
+version="${deb##*/velmora_}"
+version="${version%_amd64.deb}"
+sudo=""
+[ "$(id -u)" -eq 0 ] || sudo=sudo
+scratch="$(mktemp -d)"
+trap 'tmux -L velmora-package kill-server 2>/dev/null || true; rm -rf "$scratch"' EXIT
+
+step "lintian"
+lintian --fail-on error -I "$deb"
+
+step "install"
+! dpkg-query -W velmora >/dev/null 2>&1 || fail "velmora is installed already; apt-get purge velmora first"
+$sudo env DEBIAN_FRONTEND=noninteractive apt-get -o DPkg::Lock::Timeout=900 install -y -qq "$deb" >/dev/null
+mapfile -t installed < <(dpkg-query -L velmora)
+
+step "the command line, from the PATH"
+[ "$(command -v velmora)" = /usr/bin/velmora ] || fail "velmora on the PATH is $(command -v velmora)"
+[ "$(command -v velmora-wine)" = /usr/bin/velmora-wine ] || fail "velmora-wine is not on the PATH"
+velmora --version | grep -q "^Velmora $version " || fail "velmora --version gives '$(velmora --version)', not $version"
+usage="$(velmora --help)"
+help_file=/usr/share/velmora/Velmora.txt
+grep -qF "shows $help_file" <<<"$usage" || fail "velmora --help does not name the installed help file $help_file"
+
+step "the manual page agrees with --help and the help file"
+[ "$(man -w velmora)" = /usr/share/man/man1/velmora.1.gz ] || fail "man -w velmora: $(man -w velmora)"
+man -w velmora-wine >/dev/null
+# Every line of both texts, spaces aside, is on the page (headings without
+# their marks).
+page="$(LC_ALL=C.UTF-8 MANWIDTH=1000 man velmora 2>&1 | col -bx | tr -s '[:space:]' ' ')"
+while IFS= read -r line; do
+  line="$(sed "s/^\(# \|■ \|Usage: \)//" <<<"$line" | tr -s '[:space:]' ' ' | sed 's/^ //; s/ $//')"
+  [ -z "$line" ] || [[ "$page" == *"$line"* ]] || fail "the manual page lacks: $line"
+done < <(printf '%s\n' "$usage" && cat "$help_file")
+
+step "velmora in tmux on the example network: its jobs, the help, Alt+X"
+cp /usr/share/doc/velmora/examples/office.network "$scratch/"
+tmux -L velmora-package -f /dev/null new-session -d -x 100 -y 32 \
+  "cd $scratch && XDG_STATE_HOME=$scratch VELMORA_NETWORK=$scratch/office.network velmora; echo \$? >$scratch/exit"
+wait_for() {
+  for _ in $(seq 150); do
+    tmux -L velmora-package capture-pane -p 2>/dev/null | grep -qF "$1" && return 0
+    sleep 0.1
+  done
+  fail "waited for '$1'; the screen shows:" $'\n'"$(tmux -L velmora-package capture-pane -p)"
+}
+wait_for "SOUMU01"
+wait_for "defrag C:"
+tmux -L velmora-package send-keys F1
+wait_for "■ メインウィンドウ"
+tmux -L velmora-package send-keys Escape
+tmux -L velmora-package send-keys M-x
+for _ in $(seq 100); do
+  [ -s "$scratch/exit" ] && break
+  sleep 0.1
+done
+[ "$(cat "$scratch/exit" 2>/dev/null)" = 0 ] || fail "velmora did not end with 0 after Alt+X"
+
+step "removal leaves nothing behind"
+$sudo env DEBIAN_FRONTEND=noninteractive apt-get -o DPkg::Lock::Timeout=900 purge -y -qq velmora >/dev/null
+for path in "${installed[@]:1}"; do  # the first is "/."
+  # Folders such as /usr/bin stay, owned by other packages.
+  if [ -e "$path" ] || [ -L "$path" ]; then
+    [ -d "$path" ] && dpkg-query -S "$path" >/dev/null 2>&1 || fail "left behind: $path"
+  fi
+done
+
+step "the Windows zip"
+unzip -l "$zip"
+listed="$(unzip -Z1 "$zip" | LC_ALL=C sort | tr '\n' ' ')"
+[ "$listed" = "LICENSE.txt README.txt Velmora.txt x64/velmora.exe x86/velmora.exe " ] ||
+  fail "the zip holds $listed"
+unzip -q "$zip" -d "$scratch/zip"
+iconv -f CP932 -t UTF-8 "$scratch/zip/README.txt" | grep -q "^Velmora $version " ||
+  fail "README.txt is not Shift-JIS or does not name version $version"
+scripts/build-windows.sh --check mingw "$scratch/zip/x64"
+scripts/build-windows.sh --check mingw32 "$scratch/zip/x86"
+echo "test-packages.sh: velmora $version: both packages pass"
