@@ -77,6 +77,24 @@ for _ in $(seq 100); do
 done
 [ "$(cat "$scratch/exit" 2>/dev/null)" = 0 ] || fail "velmora did not end with 0 after Alt+X"
 
+step "velmora-wine on the example network: the program's main window"
+(
+  . /usr/lib/velmora/wine-env.sh
+  wine_env_own_display
+  export HOME="$scratch/home" WINEPREFIX="$scratch/home/.local/share/velmora/wine-prefix"
+  unset XDG_DATA_HOME
+  trap wine_env_stop EXIT
+  VELMORA_NETWORK="$scratch/office.network" velmora-wine >"$scratch/wine.log" 2>&1 &
+  launcher=$!
+  for _ in $(seq 1200); do
+    xwininfo -root -tree 2>/dev/null | grep -qF '"Velmora": ("velmora.exe"' && exit 0
+    kill -0 $launcher 2>/dev/null || break
+    sleep 0.1
+  done
+  fail "no window of velmora.exe (in 120 s, or before velmora-wine ended); velmora-wine said:" \
+    $'\n'"$(cat "$scratch/wine.log")"
+)
+
 step "removal leaves nothing behind"
 $sudo env DEBIAN_FRONTEND=noninteractive apt-get -o DPkg::Lock::Timeout=900 purge -y -qq velmora >/dev/null
 for path in "${installed[@]:1}"; do  # the first is "/."
