@@ -55,6 +55,12 @@ done
 
 wine_env_prepare "$build"
 work="$(mktemp -d "${TMPDIR:-/tmp}/velmora-wine.XXXXXX")"
+# A failing file leaves pictures of the screen and of the program's windows
+# here, named in its line.
+screenshots="$root/build/wine-screenshots"
+rm -rf "$screenshots"
+mkdir -p "$screenshots"
+export VELMORA_SCREENSHOTS="Z:${screenshots//\//\\}"
 trap 'wine_env_stop; rm -rf "$work"' EXIT
 wine_env_own_display
 
@@ -183,8 +189,10 @@ done
 passed=0 failed=0 unreadable=0
 for ((i = 0; i < ${#paths[@]}; i++)); do
   line="$(cat "$work/result.$i.raw")"
-  # The player names the file by its full path; show it as it was given.
-  echo "${line/"${paths[$i]}"/"${shown[$i]}"}"
+  # The player names the file by its full path; show it as it was given, and
+  # the screenshots by their place in the project.
+  line="${line/"${paths[$i]}"/"${shown[$i]}"}"
+  echo "${line//"$root/"/}"
   case "$line" in
     PASS*) passed=$((passed + 1)) ;;
     *) failed=$((failed + 1)) ;;
