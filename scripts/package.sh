@@ -28,7 +28,8 @@ out=build/packages
 source="$work/velmora-$version"
 rm -rf "$work" "$out"
 mkdir -p "$work" "$out"
-snapshot="$(git stash create)"
+# The working tree as a commit (no branch or stash changes), or HEAD when clean.
+snapshot="$(git -c user.name=package.sh -c user.email=package.sh@localhost stash create)"
 git archive --prefix="velmora-$version/" "${snapshot:-HEAD}" | tar -x -C "$work"
 when="$(git log -1 --format=%aD)"
 
