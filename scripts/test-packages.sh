@@ -9,6 +9,9 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh lintian man-db tmux unzip
+# What velmora-wine needs beyond the package's recommends: the ja_JP.UTF-8
+# locale, which velmora-wine only asks its user to make.
+(. scripts/wine-env.sh && wine_env_install)
 
 fail() {
   echo "test-packages.sh: $*" >&2
