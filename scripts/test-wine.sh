@@ -62,7 +62,6 @@ rm -rf "$screenshots"
 mkdir -p "$screenshots"
 export VELMORA_SCREENSHOTS="Z:${screenshots//\//\\}"
 trap 'wine_env_stop; rm -rf "$work"' EXIT
-wine_env_own_display
 
 # The player's settings, in copies of the prefix of its own (one a lane, each
 # with its own Wine server, so that batches play side by side; the prefix
@@ -134,7 +133,7 @@ play() {
   read -r -a indexes <<<"${batches[$batch]}"
   for i in "${indexes[@]}"; do files+=("${paths[$i]}"); done
   (
-    export WINEPREFIX
+    export WINEPREFIX DISPLAY="${displays[$lane]}"
     WINEPREFIX="$(lane_prefix "$lane")"
     local clock="$work/clock.$lane" relay="$work/relay.$lane"
     wine_env_fake_clock "$clock"
@@ -167,6 +166,13 @@ play() {
 total_started=$SECONDS
 next=0
 [ "${#batches[@]}" -lt "$jobs" ] && jobs="${#batches[@]}"
+# Each lane on an X display of its own: one lane's Wine desktop would cover
+# the other's on a shared screen, and take its focus.
+displays=()
+for ((lane = 0; lane < jobs; lane++)); do
+  wine_env_own_display
+  displays+=("$DISPLAY")
+done
 declare -A running=()
 while [ "$next" -lt "${#batches[@]}" ] || [ "${#running[@]}" -gt 0 ]; do
   for ((lane = 0; lane < jobs; lane++)); do
