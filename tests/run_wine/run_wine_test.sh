@@ -12,7 +12,7 @@ scripts/install-deps.sh xdotool x11vnc vncsnapshot netpbm
 wine_env_check
 work="$(mktemp -d)"
 run_pid=""
-trap '[ -z "$run_pid" ] || kill "$run_pid" 2>/dev/null; WINEPREFIX="$PWD/build/mingw/wine-prefix" wineserver -k 2>/dev/null; wine_env_stop; rm -rf "$work"' EXIT
+trap '[ -z "$run_pid" ] || kill "$run_pid" 2>/dev/null || true; WINEPREFIX="$PWD/build/mingw/wine-prefix" wineserver -k 2>/dev/null || true; wine_env_stop; rm -rf "$work"' EXIT
 fail() {
   echo "FAIL: $*"
   exit 1
