@@ -10,6 +10,7 @@
 #include <sstream>
 #include <string>
 
+#include "failure_screenshot.h"
 #include "live_program.h"
 #include "wine_player.h"
 
@@ -65,6 +66,7 @@ int main() {
       std::fflush(stdout);
       continue;
     }
+    wine_player::NameScreenshots(argv[i]);
     const wine_player::PlayResult result = wine_player::PlayScenarioFile(text, exe, i);
     if (result.status == wine_player::PlayResult::kPass) {
       std::printf("PASS %s\n", shown.c_str());

@@ -13,6 +13,7 @@
 
 #include "../scenario_statements.h"
 #include "call_trace.h"
+#include "failure_screenshot.h"
 #include "live_program.h"
 #include "scenario_world.h"
 #include "user_input.h"
@@ -99,6 +100,7 @@ class Player {
       result.status = end.status;
       result.line = end.line;
       result.reason = end.reason;
+      if (end.status == PlayResult::kFail) result.reason += SaveFailureScreenshots(program_.Windows(), end.line);
     }
     program_.Kill();
     return result;
