@@ -32,7 +32,7 @@ struct RpcLogin {
   const char *ccache;  /* ticket cache, or NULL for the default one */
   const char *domain;  /* for a password login */
   const char *user;
-  const char *password; /* copied by Samba during rpc_open, wiped after */
+  const char *password; /* Samba is given only its NT hash */
   enum RpcPrivacy privacy;
   unsigned timeout_seconds; /* the computer's bound on each call */
   unsigned milliseconds;    /* left for opening the session */
