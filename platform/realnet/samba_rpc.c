@@ -6,6 +6,8 @@
  * context until the call's deadline. */
 #include "samba_rpc.h"
 
+#include "nt_hash.h"
+
 #include <stdarg.h>
 #include <stdbool.h>
 #include <stdint.h>
@@ -355,38 +357,6 @@ static uint32_t call(struct RpcSession *s, enum RpcInterface which, uint32_t opn
               nt_errstr(st));
 }
 
-/* Samba's MD4 (lib/crypto/md4.h of libsamba-util, a header it does not
- * install). */
-void mdfour(uint8_t *out, const uint8_t *in, int n);
-
-/* The password's NT hash: MD4 of its UTF-16LE form. Computed here, in memory
- * that is wiped, so that Samba is given only the hash (NTLM needs no more)
- * and never holds the cleartext, nor leaves a UTF-16 copy of it in memory it
- * frees without wiping. The credentials file holds UTF-8; a malformed byte
- * is taken as it comes, never read past. */
-static bool nt_hash_of(const char *password, struct samr_Password *hash) {
-  const size_t length = strlen(password);
-  uint8_t *units = malloc(2 * length + 2); /* a byte yields at most one unit */
-  if (units == NULL) return false;
-  size_t n = 0;
-  for (const unsigned char *p = (const unsigned char *)password; *p != '\0';) {
-    const int extra = *p >= 0xF0 ? 3 : *p >= 0xE0 ? 2 : *p >= 0xC0 ? 1 : 0;
-    uint32_t c = *p++ & (0x7Fu >> extra);
-    for (int i = 0; i < extra && (*p & 0xC0) == 0x80; ++i) c = (c << 6) | (*p++ & 0x3F);
-    if (c >= 0x10000) {
-      c -= 0x10000;
-      const uint32_t high = 0xD800 | (c >> 10), low = 0xDC00 | (c & 0x3FF);
-      units[n++] = high & 0xFF, units[n++] = high >> 8, units[n++] = low & 0xFF, units[n++] = low >> 8;
-    } else {
-      units[n++] = c & 0xFF, units[n++] = (c >> 8) & 0xFF;
-    }
-  }
-  mdfour(hash->hash, units, (int)n);
-  explicit_bzero(units, 2 * length + 2);
-  free(units);
-  return true;
-}
-
 /* A session on the user's ticket. The ticket is not delegated to the host:
  * no host needs it to serve these calls, and a forwarded ticket would let
  * the host act as the user anywhere (a ticket that may not be forwarded
@@ -395,6 +365,16 @@ static void use_ticket(struct RpcSession *s) {
   s->kerberos = true;
   lpcfg_set_cmdline(s->lp, "gensec_gssapi:delegation", "no");
   lpcfg_set_cmdline(s->lp, "gensec_gssapi:delegation_by_kdc_policy", "no");
+}
+
+/* A password logon: Samba gets the password's NT hash, never the password
+ * (its own conversion would leave a freed copy of it in the heap). */
+static uint32_t use_password_hash(struct RpcSession *s, const char *password) {
+  struct samr_Password hash;
+  if (nt_hash_of(password, hash.hash) != 0) return fail(s, 1326, "the password is not UTF-8 text");
+  const bool set = cli_credentials_set_nt_hash(s->creds, &hash, CRED_SPECIFIED);
+  explicit_bzero(&hash, sizeof hash);
+  return set ? kSuccess : kNotEnoughMemory;
 }
 
 static void close_session(struct RpcSession *s) {
@@ -447,12 +427,7 @@ uint32_t rpc_open(const struct RpcLogin *login, struct RpcSession **session, cha
     if (login->domain != NULL && login->domain[0] != '\0')
       cli_credentials_set_domain(s->creds, login->domain, CRED_SPECIFIED);
     cli_credentials_set_username(s->creds, login->user ? login->user : "", CRED_SPECIFIED);
-    struct samr_Password hash;
-    if (nt_hash_of(login->password ? login->password : "", &hash))
-      cli_credentials_set_nt_hash(s->creds, &hash, CRED_SPECIFIED);
-    else
-      code = kNotEnoughMemory;
-    explicit_bzero(&hash, sizeof hash);
+    code = use_password_hash(s, login->password ? login->password : "");
   }
   if (code == kSuccess) code = bind_pipe(s, login->first == kRpcAtsvc ? kRpcSvcctl : login->first);
   if (code == kSuccess) {
