@@ -209,4 +209,13 @@ TEST(Dc, APasswordLogonToADcThatBlocksNtlmIsToldAsSuch) {
   EXPECT_NE(reason.find("NTLM"), std::string::npos) << reason;
 }
 
+// Run with this machine's clock an hour ahead of the DC's (shift_clock.c).
+// Samba's server answers the ticket with a plain logon failure: the reason
+// names the clocks as a likely cause.
+TEST(DcWithSkewedClock, TheTicketIsRefusedAndTheReasonNamesTheClocks) {
+  OpenDc("auth=kerberos ccache=FILE:" + Env("VELMORA_DC_STATE") + "/tgt-only.ccache");
+  EXPECT_EQ(DcWorkstation(), static_cast<NET_API_STATUS>(ERROR_LOGON_FAILURE));
+  EXPECT_NE(Reason().find("clock"), std::string::npos);
+}
+
 }  // namespace
