@@ -72,8 +72,10 @@ export KRB5_CONFIG="$state/krb5.conf"
 
 setsid samba --foreground --no-process-group --configfile="$state/etc/smb.conf" </dev/null >"$state/samba.out" 2>&1 &
 dc=$!
+# Ready once SMB and the KDC listen and the RPC server has made its pipes.
 for _ in $(seq 300); do
-  (exec 3<>/dev/tcp/127.0.0.1/445) 2>/dev/null && (exec 3<>/dev/tcp/127.0.0.1/88) 2>/dev/null && break
+  (exec 3<>/dev/tcp/127.0.0.1/445) 2>/dev/null && (exec 3<>/dev/tcp/127.0.0.1/88) 2>/dev/null &&
+    [ -S "$state/ncalrpc/np/wkssvc" ] && [ -S "$state/ncalrpc/np/svcctl" ] && break
   sleep 0.1
 done
 
