@@ -172,11 +172,7 @@ TEST(CredentialsFile, NoCleartextPasswordRemainsInTheProcessAfterACall) {
   const std::string credentials = Written(host.directory() + "/secret", text, 0600);
   explicit_bzero(text.data(), text.size());
 
-  ASSERT_NE(host.port(), 0u);
-  FakeHost::WriteFile(host.network(), "credentials " + credentials +
-                                          "\ncomputer PC01 real address=127.0.0.1 privacy=none timeout=5 port=" +
-                                          std::to_string(host.port()) + "\njob PC01 id=1 at=10:00 cmd=\"a.cmd\"\n");
-  ASSERT_EQ(standin::OpenNetworkFile(host.network()), "");
+  host.Open("", "job PC01 id=1 at=10:00 cmd=\"a.cmd\"\n", credentials);
   LPBYTE buffer = nullptr;
   DWORD read = 0, total = 0, resume = 0;
   ASSERT_EQ(NetScheduleJobEnum(u"PC01", &buffer, MAX_PREFERRED_LENGTH, &read, &total, &resume),

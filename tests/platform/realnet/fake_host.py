@@ -1,25 +1,19 @@
 #!/usr/bin/python3
-"""A stand-in Windows NT host for tests of the real network backend.
+"""A stand-in Windows NT host for the real network backend's tests: ATSvc,
+svcctl and wkssvc as named pipes of an SMB2 server on 127.0.0.1 (Debian
+python3-impacket), for one NTLM user. Its computers, services and jobs are a
+Velmora network file's, read and written under the file's lock, by the
+simulated network's rules. A call names its computer by its server name.
 
-Serves MS-TSCH ATSvc, MS-SCMR svcctl and MS-WKST wkssvc as named pipes of an
-SMB2 server on 127.0.0.1 only, for one NTLM user, with Debian's
-python3-impacket. Its computers, their Schedule services and job stores are
-those of a Velmora network file, read and written under the file's lock, and
-follow the rules of the simulated network: IDs after the highest one given or
-held, 3806 for a range with no job, JOB_RUNS_TODAY against the file's clock,
-service states with their pending words. A call names its computer by the
-server name it carries.
-
-    fake_host.py --network FILE --port N --user U --password P
-                 [--deny] [--no-atsvc | --refuse-atsvc] [--hang-enum N] [--drop-enum N]
+    fake_host.py --network FILE --user U --password P [--port N] [--deny]
+                 [--no-atsvc | --refuse-atsvc] [--hang-enum N] [--drop-enum N]
                  [--refused-logons FILE]
 
---deny answers every call with access denied; --no-atsvc offers no ATSvc
-pipe; --refuse-atsvc binds it but answers every call with ERROR_NOT_SUPPORTED,
-as Windows 8 and later do while their EnableAt setting is off; --hang-enum N leaves the first N job listings unanswered; --drop-enum N
-drops the connection on the first N; --refused-logons FILE gets a line for
-each logon refused for a wrong password. The line "ready PORT" on stdout tells
-that the server listens.
+--deny answers access denied; --no-atsvc serves no ATSvc (as Samba);
+--refuse-atsvc answers its calls ERROR_NOT_SUPPORTED (as Windows 8 and later
+without EnableAt); --hang-enum/--drop-enum N leave unanswered/drop the first N
+job listings; --refused-logons FILE gets a line per logon refused. "ready PORT"
+on stdout tells that it listens.
 """
 import argparse
 import copy
@@ -29,7 +23,6 @@ import logging
 import os
 import socket
 import struct
-import sys
 import tempfile
 import threading
 import time
@@ -77,10 +70,8 @@ class Drop(Exception):
 
 
 class MessagePipe:
-    """The socket behind a named pipe, read in message mode as Windows reads
-    an RPC pipe: each read ends at the end of a DCE/RPC fragment. (impacket
-    forwards a pipe as a byte stream, so a reply of several fragments would
-    reach the client run together.)"""
+    """A named pipe's socket read in message mode, as Windows reads an RPC
+    pipe: each read ends with a DCE/RPC fragment (impacket forwards a stream)."""
 
     def __init__(self, *args):
         self.sock = socket.socket(*args)
@@ -350,12 +341,11 @@ class Base(DCERPCServer):
         self._sock.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
         self._sock.bind(("127.0.0.1", 0))
         self._listenPort = self._sock.getsockname()[1]
-        self.addCallbacks(uuid, pipe, {k: self.guard(v) for k, v in callbacks.items()})
+        self.addCallbacks(uuid, pipe, callbacks)
 
     def run(self):
-        # Each pipe connection is served on a thread of its own (impacket
-        # serves one at a time), so that several computers and a hung call
-        # do not hold up the others.
+        # A thread per pipe connection (impacket serves one at a time): a hung
+        # call holds up no other.
         self._sock.listen(10)
         while True:
             sock, _ = self._sock.accept()
@@ -384,10 +374,8 @@ class Base(DCERPCServer):
         return DCERPCServer.bind(self, packet, bind)
 
     def send_fragments(self, answer):
-        """Sends a reply (or fault) in fragments of at most the negotiated
-        size, each with its own length, the first flagged first and the last
-        flagged last. (impacket's own send keeps the whole reply's length in
-        every fragment.)"""
+        """Sends a reply in fragments of at most the negotiated size, each
+        with its own length (impacket's gives each the whole reply's)."""
         body = answer["pduData"]
         if hasattr(body, "getData"):
             body = body.getData()
@@ -408,17 +396,6 @@ class Base(DCERPCServer):
             self._clientSock.sendall(fragment.getData())
             if offset >= len(body):
                 return
-
-    def guard(self, fn):
-        def call(data):
-            try:
-                return fn(data)
-            except Drop:
-                raise
-            except Exception:
-                LOG.exception("call failed")
-                raise
-        return call
 
 
 class ATSvc(Base):
@@ -775,10 +752,8 @@ def main():
     ap.add_argument("--hang-enum", type=int, default=0)
     ap.add_argument("--drop-enum", type=int, default=0)
     ap.add_argument("--refused-logons")
-    ap.add_argument("-v", action="store_true")
     a = ap.parse_args()
-    logging.basicConfig(level=logging.DEBUG if a.v else logging.WARNING, stream=sys.stderr,
-                        format="fake_host %(levelname)s %(message)s")
+    logging.basicConfig(level=logging.WARNING, format="fake_host %(levelname)s %(message)s")
     Options.refuse_atsvc = a.refuse_atsvc
     Options.deny, Options.hang_enum, Options.drop_enum = a.deny, a.hang_enum, a.drop_enum
 

@@ -4,6 +4,7 @@
 #include <lm.h>
 
 #include <standin/network.h>
+#include <standin/text.h>
 
 #include <gtest/gtest.h>
 
@@ -47,20 +48,6 @@ class Diagnostics {
 };
 
 using Clock = std::chrono::steady_clock;
-
-// A network file whose computer PC01 is the fake host (or what listens on
-// `port`).
-void OpenNetwork(const FakeHost &host, const std::string &computer_options, const std::string &rest = "",
-                 const std::string &credentials = "", unsigned port = 0) {
-  ASSERT_NE(host.port(), 0u) << "the fake host did not start";
-  FakeHost::WriteFile(host.network(), "# test run\ncredentials " +
-                                          (credentials.empty() ? host.credentials() : credentials) +
-                                          "\nclock 2026-12-07 09:00\n"
-                                          "computer PC01 real address=127.0.0.1 port=" +
-                                          std::to_string(port != 0 ? port : host.port()) + " privacy=none timeout=3 " +
-                                          computer_options + "\n" + rest);
-  ASSERT_EQ(standin::OpenNetworkFile(host.network()), "");
-}
 
 double SecondsSince(Clock::time_point began) { return std::chrono::duration<double>(Clock::now() - began).count(); }
 
@@ -129,10 +116,10 @@ TEST(RealNetworkFile, RealComputersAndCredentialsAreKeptAndCheckedLikeTheOtherSt
 TEST(RealBackend, JobsServiceAndWorkstationThroughOneSessionOneRequestEach) {
   FakeHost host;
   TcpRelay relay(TcpRelay::Mode::kForward, host.port());
-  OpenNetwork(host, "service=running",
-              "job PC01 id=4 at=19:00 flags=0x01 dow=0x01 cmd=\"夜間 backup.cmd\"\n"
-              "job PC01 id=9 at=08:00 cmd=\"early.cmd\"\n",
-              "", relay.port());
+  host.Open("service=running",
+            "job PC01 id=4 at=19:00 flags=0x01 dow=0x01 cmd=\"夜間 backup.cmd\"\n"
+            "job PC01 id=9 at=08:00 cmd=\"early.cmd\"\n",
+            "", relay.port());
   const unsigned long sessions = standin::realnet::SessionsOpened();
   unsigned long sent = 0;
   auto requests = [&] {
@@ -204,7 +191,7 @@ TEST(RealBackend, FailuresGiveNetapiCodesAndSayWhy) {
   const std::string wrong = host.directory() + "/wrong";
   FakeHost::WriteFile(wrong, "username=alice\npassword=nope\n");
   chmod(wrong.c_str(), 0600);
-  OpenNetwork(host, "", "", wrong);
+  host.Open("", "", wrong);
   for (int refresh = 0; refresh < 4; ++refresh) {
     NET_API_STATUS status = 0;
     ServiceWord(u"PC01", &status);
@@ -223,7 +210,7 @@ TEST(RealBackend, FailuresGiveNetapiCodesAndSayWhy) {
 
   // An authentication file others may read is not used: a call gets the
   // logon failure, and opening the network says why.
-  OpenNetwork(host, "", "", wrong);
+  host.Open("", "", wrong);
   chmod(wrong.c_str(), 0640);
   EXPECT_EQ(Enum(u"PC01", &count), static_cast<NET_API_STATUS>(ERROR_LOGON_FAILURE));
   const std::string message = standin::OpenNetworkFile(host.network());
@@ -241,33 +228,89 @@ TEST(RealBackend, FailuresGiveNetapiCodesAndSayWhy) {
 
 TEST(RealBackend, RefusalsAndMissingInterface) {
   FakeHost denying({"--deny"});
-  OpenNetwork(denying, "");
+  denying.Open("");
   DWORD count = 0;
   NET_API_STATUS status = 0;
   EXPECT_EQ(Enum(u"PC01", &count), static_cast<NET_API_STATUS>(ERROR_ACCESS_DENIED));
   ServiceWord(u"PC01", &status);
   EXPECT_EQ(status, static_cast<NET_API_STATUS>(ERROR_ACCESS_DENIED));
 
-  // A host without ATSvc, as Samba: the job calls get the platform's code for
-  // an interface not served, once per session; the other calls still work.
-  FakeHost without_atsvc({"--no-atsvc"});
-  OpenNetwork(without_atsvc, "");
-  const unsigned long sessions = standin::realnet::SessionsOpened();
-  Diagnostics diagnostics;
-  EXPECT_EQ(ServiceWord(u"PC01", &status), 0x33u);
-  EXPECT_EQ(Enum(u"PC01", &count), kServerUnavailable);
-  EXPECT_EQ(Enum(u"PC01", &count), kServerUnavailable);
-  EXPECT_TRUE(diagnostics.Said("PC01: the host does not serve the Schedule service's remote interface (ATSvc)"));
-  LPBYTE buffer = nullptr;
-  EXPECT_EQ(NetWkstaGetInfo(const_cast<LMSTR>(u"PC01"), 100, &buffer), static_cast<NET_API_STATUS>(NERR_Success));
-  NetApiBufferFree(buffer);
-  EXPECT_EQ(ServiceWord(u"PC01", &status), 0x33u);
-  EXPECT_EQ(standin::realnet::SessionsOpened() - sessions, 1u);
+  // A host without ATSvc, as Samba, and one that binds it but refuses its
+  // calls, as Windows 8 and later without EnableAt: the job calls get the
+  // platform's code, once per session; the other calls still work.
+  const struct {
+    const char *flag;
+    NET_API_STATUS code;
+  } kWithoutAtsvc[] = {{"--no-atsvc", kServerUnavailable}, {"--refuse-atsvc", ERROR_NOT_SUPPORTED}};
+  for (const auto &without : kWithoutAtsvc) {
+    FakeHost host({without.flag});
+    host.Open("", "job PC01 id=1 at=10:00 cmd=\"a.cmd\"\n");
+    const unsigned long sessions = standin::realnet::SessionsOpened();
+    Diagnostics diagnostics;
+    EXPECT_EQ(ServiceWord(u"PC01", &status), 0x33u) << without.flag;
+    EXPECT_EQ(Enum(u"PC01", &count), without.code) << without.flag;
+    EXPECT_EQ(NetScheduleJobDel(u"PC01", 1, 1), without.code) << without.flag;
+    EXPECT_EQ(standin::JobsOf("PC01").size(), 1u);
+    if (without.code == kServerUnavailable) {
+      EXPECT_TRUE(diagnostics.Said("PC01: the host does not serve the Schedule service's remote interface (ATSvc)"));
+    }
+    LPBYTE buffer = nullptr;
+    EXPECT_EQ(NetWkstaGetInfo(const_cast<LMSTR>(u"PC01"), 100, &buffer), static_cast<NET_API_STATUS>(NERR_Success));
+    NetApiBufferFree(buffer);
+    EXPECT_EQ(ServiceWord(u"PC01", &status), 0x33u);
+    EXPECT_EQ(standin::realnet::SessionsOpened() - sessions, 1u) << without.flag;
+  }
+}
+
+// 64 jobs fit one reply fragment of 4,280 bytes and 65 do not; 1,000 need
+// more than 64 KiB, the largest length one fragment can carry.
+TEST(RealBackend, ListingsOfEverySizeArriveWholeWithOrWithoutAResumeHandle) {
+  FakeHost host;
+  const auto jobs = [](int count) {
+    std::string text;
+    for (int id = 1; id <= count; ++id)
+      text += "job PC01 id=" + std::to_string(id) + " at=19:00 cmd=\"backup job " + std::to_string(id) + ".cmd\"\n";
+    return text;
+  };
+  for (int count : {0, 1, 64, 65, 100, 300, 1000}) {
+    host.Open("", jobs(count));
+    for (bool with_resume : {true, false}) {
+      LPBYTE buffer = nullptr;
+      DWORD read = 0, total = 0, resume = 0;
+      EXPECT_EQ(
+          NetScheduleJobEnum(u"PC01", &buffer, MAX_PREFERRED_LENGTH, &read, &total, with_resume ? &resume : nullptr),
+          static_cast<NET_API_STATUS>(NERR_Success))
+          << count << " jobs, resume handle " << with_resume;
+      EXPECT_EQ(read, static_cast<DWORD>(count));
+      EXPECT_EQ(total, static_cast<DWORD>(count));
+      if (count > 0 && read == static_cast<DWORD>(count)) {
+        const AT_ENUM &last = reinterpret_cast<AT_ENUM *>(buffer)[count - 1];
+        EXPECT_EQ(last.JobId, static_cast<DWORD>(count));
+        EXPECT_EQ(std::u16string(last.Command), u"backup job " + standin::Utf8ToUtf16(std::to_string(count)) + u".cmd");
+      }
+      NetApiBufferFree(buffer);
+    }
+  }
+  // A short preferred length is served page by page.
+  DWORD resume = 0, seen = 0;
+  NET_API_STATUS status;
+  do {
+    LPBYTE buffer = nullptr;
+    DWORD read = 0, total = 0;
+    status = NetScheduleJobEnum(u"PC01", &buffer, 2000, &read, &total, &resume);
+    if (read > 0) {
+      EXPECT_EQ(reinterpret_cast<AT_ENUM *>(buffer)[0].JobId, seen + 1);
+    }
+    seen += read;
+    NetApiBufferFree(buffer);
+  } while (status == ERROR_MORE_DATA && seen < 1000);
+  EXPECT_EQ(status, static_cast<NET_API_STATUS>(NERR_Success));
+  EXPECT_EQ(seen, 1000u);
 }
 
 TEST(RealBackend, HungAndDroppedCallsGive53ThenTheConnectionIsReopened) {
   FakeHost host({"--hang-enum", "1", "--drop-enum", "1"});
-  OpenNetwork(host, "", "job PC01 id=1 at=10:00 cmd=\"a.cmd\"\n");
+  host.Open("", "job PC01 id=1 at=10:00 cmd=\"a.cmd\"\n");
   DWORD count = 0;
   const auto began = std::chrono::steady_clock::now();
   EXPECT_EQ(Enum(u"PC01", &count), static_cast<NET_API_STATUS>(ERROR_BAD_NETPATH));  // hangs
@@ -296,7 +339,7 @@ standin::realnet::Target OnLoopback(const std::string &name, unsigned port, unsi
 TEST(RealBackend, SilentOrBrokenHostsDelayNoOtherComputerNorTheExit) {
   FakeHost host;
   TcpRelay silent(TcpRelay::Mode::kSilent), garbage(TcpRelay::Mode::kGarbage), endless(TcpRelay::Mode::kEndless);
-  OpenNetwork(host, "");  // no connection is left open, so a child process may use the pool
+  host.Open("");  // no connection is left open, so a child process may use the pool
   const pid_t child = fork();
   if (child == 0) {
     const auto target = OnLoopback("SILENT", silent.port(), 60, host.credentials());
