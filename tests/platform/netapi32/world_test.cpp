@@ -36,30 +36,13 @@ TEST(WorldStatements, FormIsCheckedWithoutTheNetwork) {
   EXPECT_FALSE(standin::ComputerExists("PC09"));
 }
 
-// Records another program may have stored (a time of 24 hours or more, an
-// empty command) and an operator changing the service's state.
-TEST(WorldStatements, RawRecordsAndServiceStates) {
-  Network({"computer PC01", "job PC01 id=2 time=90000000 dow=0x7F cmd=\"\"", "service PC01 state=paused"});
-  EXPECT_EQ(Expect("expect job PC01 id=2 time=90000000 cmd=\"\""), "");
-  EXPECT_EQ(Expect("expect job PC01 id=2 at=01:00"),
-            "expected job id=2 at=01:00 flags=0x0 dow=0x0 dom=0x0 cmd=\"-\" (fields not given are not compared), saw "
-            "id=2 time=90000000 flags=0x0 dow=0x7f dom=0x0 cmd=\"\"");
-  EXPECT_EQ(Expect("expect service PC01 paused"), "");
-  EXPECT_EQ(World("service PC01 state=0x13"), "");
-  EXPECT_EQ(Expect("expect service PC01 0x13"), "");
+// A time given twice or out of range. (Raw records and state lines are played
+// by editor_paste_code_page_and_raw_records and list_service_stopped_meanwhile;
+// the clock by add_today_by_the_minute and list_rows.)
+TEST(WorldStatements, TimesAreGivenOnceAndInRange) {
+  Network({"computer PC01"});
   EXPECT_NE(World("job PC01 id=3 at=01:00 time=5 cmd=\"x\"").find("give the time once"), std::string::npos);
   EXPECT_EQ(World("job PC01 id=3 time=4294967296 cmd=\"x\""), "time=4294967296 is not a number from 0 to 4294967295");
-}
-
-TEST(WorldStatements, ClockSetsDateTimeAndWeekday) {
-  Network({"clock 2027-01-02 23:15:30"});
-  const SYSTEMTIME now = standin::CurrentClock();
-  EXPECT_EQ(now.wYear, 2027);
-  EXPECT_EQ(now.wDayOfWeek, 6);  // Saturday
-  EXPECT_EQ(now.wHour, 23);
-  EXPECT_EQ(now.wSecond, 30);
-  standin::ResetNetwork();
-  EXPECT_EQ(standin::CurrentClock().wDay, 7);  // back to the scenario default
 }
 
 TEST(WorldExpectations, FailuresSayWhatWasExpectedAndWhatWasSeen) {
