@@ -21,6 +21,7 @@ import datetime
 import fcntl
 import logging
 import os
+import re
 import socket
 import struct
 import tempfile
@@ -116,46 +117,24 @@ smbserver.socket = PipeSockets()
 # ---------------------------------------------------------------- the file
 
 
+# A token: an optional key=, then a quoted string or a bare word.
+TOKEN = re.compile(r'([^ \t\r="]+=)?(?:"((?:[^"\\]|\\.)*)"|([^ \t\r"]*))')
+
+
 def lex(line):
     """The tokens of a statement line: (key, value, quoted) triples."""
-    tokens, i, n = [], 0, len(line)
-    while i < n and line[i] in " \t":
-        i += 1
-    if i == n or line[i] == "#":
-        return tokens
-
-    def string(i):
-        out, i = [], i + 1
-        while line[i] != '"':
-            if line[i] == "\\":
-                i += 1
-                out.append({"n": "\n"}.get(line[i], line[i]))
-            else:
-                out.append(line[i])
-            i += 1
-        return "".join(out), i + 1
-
-    while i < n:
-        if line[i] in " \t\r":
-            i += 1
+    if line.lstrip(" \t").startswith("#"):
+        return []
+    tokens = []
+    for m in TOKEN.finditer(line):
+        if not m.group(0):
             continue
-        if line[i] == '"':
-            value, i = string(i)
-            tokens.append(("", value, True))
-            continue
-        start = i
-        while i < n and line[i] not in ' \t\r"':
-            i += 1
-        word = line[start:i]
-        key, eq, value = word.partition("=")
-        if eq and key:
-            if value == "" and i < n and line[i] == '"':
-                value, i = string(i)
-                tokens.append((key, value, True))
-            else:
-                tokens.append((key, value, False))
+        key = (m.group(1) or "=")[:-1]
+        if m.group(2) is None:
+            tokens.append((key, m.group(3), False))
         else:
-            tokens.append(("", word, False))
+            value = re.sub(r"\\(.)", lambda e: "\n" if e.group(1) == "n" else e.group(1), m.group(2))
+            tokens.append((key, value, True))
     return tokens
 
 
