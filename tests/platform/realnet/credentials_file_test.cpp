@@ -11,9 +11,9 @@
 #include <sys/uio.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
-#include <cstring>
 #include <fstream>
 #include <future>
 #include <random>
@@ -116,21 +116,19 @@ size_t OccurrencesInMemory(const std::string &masked, unsigned char mask) {
   std::vector<unsigned char> chunk(1 << 20);
   const auto own_from = reinterpret_cast<uintptr_t>(chunk.data()), own_to = own_from + chunk.size();
   size_t found = 0;
+  const auto equal = [mask](unsigned char seen, char wanted) {
+    return (seen ^ mask) == static_cast<unsigned char>(wanted);
+  };
   const auto search = [&](uintptr_t from, uintptr_t to) {
     for (uintptr_t at = from; at < to; at += chunk.size() - masked.size()) {
       const size_t want = std::min<uintptr_t>(chunk.size(), to - at);
       iovec local{chunk.data(), want}, remote{reinterpret_cast<void *>(at), want};
       const ssize_t got = process_vm_readv(getpid(), &local, 1, &remote, 1, 0);
-      const unsigned char first = static_cast<unsigned char>(masked[0]) ^ mask;
-      const ssize_t last = got - static_cast<ssize_t>(masked.size());
-      for (ssize_t i = at == from ? 0 : 1; i <= last; ++i) {
-        const void *next = std::memchr(chunk.data() + i, first, static_cast<size_t>(last - i + 1));
-        if (next == nullptr) break;
-        i = static_cast<const unsigned char *>(next) - chunk.data();
-        size_t k = 1;
-        while (k < masked.size() && (chunk[i + k] ^ mask) == static_cast<unsigned char>(masked[k])) ++k;
-        found += k == masked.size();
-      }
+      const auto end = chunk.begin() + std::max<ssize_t>(got, 0);
+      // A match at an overlap's start was counted in the chunk before.
+      for (auto i = chunk.begin() + (at == from ? 0 : 1);
+           (i = std::search(i, end, masked.begin(), masked.end(), equal)) != end; ++i)
+        ++found;
       if (to - at <= chunk.size()) break;
     }
   };

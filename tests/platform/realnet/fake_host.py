@@ -5,7 +5,7 @@ python3-impacket), for one NTLM user. Its computers, services and jobs are a
 Velmora network file's, read and written under the file's lock, by the
 simulated network's rules. A call names its computer by its server name.
 
-    fake_host.py --network FILE --user U --password P [--port N] [--deny]
+    fake_host.py --network FILE --user U --password P [--deny]
                  [--no-atsvc | --refuse-atsvc] [--hang-enum N] [--drop-enum N]
                  [--refused-logons FILE]
 
@@ -82,13 +82,7 @@ class MessagePipe:
         return getattr(self.sock, name)
 
     def exact(self, n):
-        data = b""
-        while len(data) < n:
-            chunk = self.sock.recv(n - len(data))
-            if not chunk:
-                break
-            data += chunk
-        return data
+        return self.sock.recv(n, socket.MSG_WAITALL) if n > 0 else b""
 
     def recv(self, n, *flags):
         if not self.rest:
@@ -290,11 +284,7 @@ def computer_of(network, server):
 # ---------------------------------------------------------------- services
 
 
-class Options:
-    deny = False
-    refuse_atsvc = False
-    hang_enum = 0
-    drop_enum = 0
+options = None  # the command line's
 
 
 def runs_today(job, now):
@@ -389,9 +379,9 @@ class ATSvc(Base):
         the checks every call makes."""
         def checked(network, changed):
             c = computer_of(network, server)
-            if Options.refuse_atsvc:
+            if options.refuse_atsvc:
                 return NOT_SUPPORTED
-            if Options.deny:
+            if options.deny:
                 return ACCESS_DENIED
             if c is None:
                 return BAD_NETPATH
@@ -449,9 +439,9 @@ class ATSvc(Base):
 
     def enum(self, data):
         self.enums += 1
-        if self.enums <= Options.hang_enum:
+        if self.enums <= options.hang_enum:
             time.sleep(3600)
-        if self.enums <= Options.hang_enum + Options.drop_enum:
+        if self.enums <= options.hang_enum + options.drop_enum:
             raise Drop()
         req = atsvc.NetrJobEnum(data)
         ans = atsvc.NetrJobEnumResponse()
@@ -567,7 +557,7 @@ class Svcctl(Base):
 
         def body(network, changed):
             c = computer_of(network, server)
-            if Options.deny:
+            if options.deny:
                 return ACCESS_DENIED
             if c is None:
                 return BAD_NETPATH
@@ -699,7 +689,7 @@ class Wkssvc(Base):
 
         def body(network, changed):
             c = computer_of(network, server)
-            if Options.deny:
+            if options.deny:
                 return ACCESS_DENIED
             if c is None:
                 return BAD_NETPATH
@@ -722,7 +712,6 @@ class Wkssvc(Base):
 def main():
     ap = argparse.ArgumentParser()
     ap.add_argument("--network", required=True)
-    ap.add_argument("--port", type=int, default=0, help="SMB port on 127.0.0.1 (0: any free one)")
     ap.add_argument("--user", required=True)
     ap.add_argument("--password", required=True)
     ap.add_argument("--deny", action="store_true")
@@ -731,10 +720,9 @@ def main():
     ap.add_argument("--hang-enum", type=int, default=0)
     ap.add_argument("--drop-enum", type=int, default=0)
     ap.add_argument("--refused-logons")
-    a = ap.parse_args()
+    global options
+    options = a = ap.parse_args()
     logging.basicConfig(level=logging.WARNING, format="fake_host %(levelname)s %(message)s")
-    Options.refuse_atsvc = a.refuse_atsvc
-    Options.deny, Options.hang_enum, Options.drop_enum = a.deny, a.hang_enum, a.drop_enum
 
     if a.refused_logons:
         verify = smbserver.computeNTLMv2
@@ -756,13 +744,8 @@ def main():
         s.daemon = True
         s.start()
 
-    port = a.port
-    if port == 0:
-        probe = socket.socket()
-        probe.bind(("127.0.0.1", 0))
-        port = probe.getsockname()[1]
-        probe.close()
-    smb = smbserver.SimpleSMBServer(listenAddress="127.0.0.1", listenPort=port)
+    smb = smbserver.SimpleSMBServer(listenAddress="127.0.0.1", listenPort=0)
+    port = smb._SimpleSMBServer__server.server_address[1]  # the free port it bound
     smb.setSMB2Support(True)
     smb.addCredential(a.user, 0, compute_lmhash(a.password).hex(), compute_nthash(a.password).hex())
     for pipe in list(smb.getRegisteredNamedPipes()):

@@ -1,11 +1,10 @@
 #!/usr/bin/env bash
-# The real network backend's Kerberos logons against a throwaway Samba AD
-# domain controller (realm VELMORA.TEST) provisioned under
-# build/samba-dc-test, which refuses password (NTLM) logons: a logon on a
-# ticket alone (the credentials file's password is wrong), auth=kerberos
-# without a ticket or with an expired one, the KDC out of reach, NTLM
-# blocked, this machine's clock an hour ahead. Root only: the DC takes the fixed ports 88, 445 and 135 of
-# 127.0.0.1, and is named velmora-dc in /etc/hosts for the test's time.
+# Kerberos logons against a throwaway Samba AD DC (VELMORA.TEST, under
+# build/samba-dc-test) that refuses NTLM: a ticket alone (the file's password
+# is wrong), auth=kerberos without a ticket or with an expired one, the KDC out
+# of reach, NTLM blocked, this machine's clock an hour ahead. Root only: the DC
+# takes ports 88, 445 and 135 of 127.0.0.1, and is named velmora-dc in
+# /etc/hosts for the test's time.
 # Usage: tests/platform/realnet/samba_dc_test.sh BUILD_DIR
 set -euo pipefail
 cd "$(dirname "$0")/../../.."
