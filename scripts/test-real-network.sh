@@ -7,8 +7,8 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 # samba for smbd, wireshark-common for dumpcap's loopback capture, the
-# domain controller's packages and MIT's kinit.
-scripts/install-deps.sh samba wireshark-common samba-dsdb-modules samba-ad-provision winbind krb5-user
+# domain controller's packages, MIT's kinit and faketime for a clock set ahead.
+scripts/install-deps.sh samba wireshark-common samba-dsdb-modules samba-ad-provision winbind krb5-user faketime
 cmake --preset linux >/dev/null
 cmake --build --preset linux --target velmora-scenario samba_server_test
 

@@ -201,19 +201,6 @@ TEST_F(NetworkFileTest, WritesKeepCommentsEndingsAndUnchangedStatementsAsWritten
   EXPECT_EQ(Read(),
             "\xEF\xBB\xBF# head\r\n\r\ncomputer pc01\r\n# the backups\r\njob pc01 id=1  at=7:00 cmd=\"a\"\r\n"
             "job PC01 id=3 at=01:00 cmd=\"worker.cmd\"\r\n# tail\r\ncomputer PC02 service=running");
-
-  // The example network loses nothing but gains the one job.
-  const std::string example = ReadFile(VELMORA_EXAMPLES_DIR "/office.network");
-  Write(example);
-  ASSERT_EQ(standin::OpenNetworkFile(path_), "");
-  AT_INFO info = JobRecord(kHour, u"new.cmd");
-  DWORD id = 0;
-  ASSERT_EQ(NetScheduleJobAdd(u"\\\\FILESV01", reinterpret_cast<LPBYTE>(&info), &id),
-            static_cast<NET_API_STATUS>(NERR_Success));
-  std::string text = Read();
-  const std::string added = "job FILESV01 id=5 at=01:00 cmd=\"new.cmd\"\n";
-  ASSERT_NE(text.find(added), std::string::npos) << text;
-  EXPECT_EQ(text.erase(text.find(added), added.size()), example);
 }
 
 // A file that cannot be read faithfully stops the start, naming the line, and

@@ -209,7 +209,7 @@ TEST(Dc, APasswordLogonToADcThatBlocksNtlmIsToldAsSuch) {
   EXPECT_NE(reason.find("NTLM"), std::string::npos) << reason;
 }
 
-// Run with this machine's clock an hour ahead of the DC's (shift_clock.c).
+// Run with this machine's clock an hour ahead of the DC's (faketime).
 // Samba's server answers the ticket with a plain logon failure: the reason
 // names the clocks as a likely cause.
 TEST(DcWithSkewedClock, TheTicketIsRefusedAndTheReasonNamesTheClocks) {
