@@ -304,11 +304,7 @@ def service_runs(c):
 
 class Base(DCERPCServer):
     def __init__(self, uuid, pipe, callbacks):
-        DCERPCServer.__init__(self)
-        self._sock.close()
-        self._sock = socket.socket()
-        self._sock.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
-        self._sock.bind(("127.0.0.1", 0))
+        DCERPCServer.__init__(self)  # bound to a free port of 127.0.0.1
         self._listenPort = self._sock.getsockname()[1]
         self.addCallbacks(uuid, pipe, callbacks)
 
@@ -349,22 +345,14 @@ class Base(DCERPCServer):
         if hasattr(body, "getData"):
             body = body.getData()
         room = (getattr(self, "max_fragment", 4280) - MSRPCRespHeader._SIZE) & ~7
-        offset = 0
-        while True:
-            chunk = body[offset:offset + room]
+        for offset in range(0, len(body), room) or [0]:  # an empty body is one fragment
             fragment = MSRPCRespHeader()
-            fragment["type"] = answer["type"]
-            fragment["call_id"] = answer["call_id"]
-            fragment["ctx_id"] = answer["ctx_id"]
+            for key in ("type", "call_id", "ctx_id"):
+                fragment[key] = answer[key]
             fragment["alloc_hint"] = len(body) - offset
-            fragment["flags"] = (PFC_FIRST_FRAG if offset == 0 else 0)
-            offset += len(chunk)
-            if offset >= len(body):
-                fragment["flags"] |= PFC_LAST_FRAG
-            fragment["pduData"] = chunk
+            fragment["flags"] = (PFC_FIRST_FRAG if offset == 0 else 0) | (PFC_LAST_FRAG if offset + room >= len(body) else 0)
+            fragment["pduData"] = body[offset:offset + room]
             self._clientSock.sendall(fragment.getData())
-            if offset >= len(body):
-                return
 
 
 class ATSvc(Base):
