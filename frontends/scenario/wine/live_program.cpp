@@ -153,11 +153,17 @@ std::wstring ClassOf(HWND window) {
   return name;
 }
 
+std::string FromCodePage(const std::string &ansi) {
+  if (ansi.empty()) return "";
+  const int units = MultiByteToWideChar(932, 0, ansi.data(), static_cast<int>(ansi.size()), nullptr, 0);
+  std::wstring wide(static_cast<size_t>(units), L'\0');
+  MultiByteToWideChar(932, 0, ansi.data(), static_cast<int>(ansi.size()), &wide[0], units);
+  return Utf8(wide);
+}
+
 std::string TextOf(HWND window) {
   // GetWindowText does not ask another process's control; WM_GETTEXT is
-  // carried across. The ANSI message gives the text as the program reads it,
-  // in its code page 932 (a character the code page lacks has become its
-  // best fit or '?'), converted here.
+  // carried across.
   DWORD_PTR length = 0;
   if (!SendMessageTimeoutA(window, WM_GETTEXTLENGTH, 0, 0, SMTO_BLOCK, kSendLimitMs, &length) || length == 0) return "";
   std::string ansi(length + 1, '\0');
@@ -165,11 +171,7 @@ std::string TextOf(HWND window) {
   SendMessageTimeoutA(window, WM_GETTEXT, ansi.size(), reinterpret_cast<LPARAM>(&ansi[0]), SMTO_BLOCK, kSendLimitMs,
                       &got);
   ansi.resize(got < ansi.size() ? got : 0);
-  if (ansi.empty()) return "";
-  const int units = MultiByteToWideChar(932, 0, ansi.data(), static_cast<int>(ansi.size()), nullptr, 0);
-  std::wstring wide(static_cast<size_t>(units), L'\0');
-  MultiByteToWideChar(932, 0, ansi.data(), static_cast<int>(ansi.size()), &wide[0], units);
-  return Utf8(wide);
+  return FromCodePage(ansi);
 }
 
 int ControlId(HWND control) { return GetDlgCtrlID(control); }
@@ -182,11 +184,15 @@ std::vector<std::string> ItemsOf(HWND control) {
   std::vector<std::string> items;
   const LRESULT count = Send(control, count_message, 0, 0);
   for (LRESULT i = 0; i < count; ++i) {
+    // The length may count characters: room for two bytes each.
     const LRESULT length = Send(control, length_message, i, 0);
-    std::wstring text(length > 0 ? static_cast<size_t>(length) + 1 : 1, L'\0');
-    const LRESULT got = Send(control, text_message, i, reinterpret_cast<LPARAM>(&text[0]));
-    text.resize(got > 0 ? static_cast<size_t>(got) : 0);
-    items.push_back(Utf8(text));
+    std::string ansi(length > 0 ? 2 * static_cast<size_t>(length) + 1 : 1, '\0');
+    DWORD_PTR got = 0;
+    if (!SendMessageTimeoutA(control, text_message, i, reinterpret_cast<LPARAM>(&ansi[0]), SMTO_BLOCK, kSendLimitMs,
+                             &got))
+      got = 0;
+    ansi.resize(static_cast<LRESULT>(got) > 0 && got < ansi.size() ? got : 0);
+    items.push_back(FromCodePage(ansi));
   }
   return items;
 }
@@ -331,18 +337,13 @@ void LiveProgram::Kill() {
   }
 }
 
-std::vector<HWND> LiveProgram::Windows() const {
-  std::vector<HWND> all, visible;
+std::vector<HWND> LiveProgram::Windows(bool hidden_too) const {
+  std::vector<HWND> all, found;
   EnumWindows(CollectWindow, reinterpret_cast<LPARAM>(&all));  // topmost first
   for (HWND window : all)
-    if (GetWindowThreadProcessId(window, nullptr) == thread_id_ && IsWindowVisible(window)) visible.push_back(window);
-  return visible;
-}
-
-HWND LiveProgram::Active() const {
-  for (HWND window : Windows())
-    if (IsWindowEnabled(window)) return window;
-  return nullptr;
+    if (GetWindowThreadProcessId(window, nullptr) == thread_id_ && (hidden_too || IsWindowVisible(window)))
+      found.push_back(window);
+  return found;
 }
 
 std::string LiveProgram::TemplateOf(HWND window) const {
@@ -366,7 +367,7 @@ HWND LiveProgram::OpenMessageBox() const {
 }
 
 HWND LiveProgram::WindowOfTemplate(const std::string &name) const {
-  for (HWND window : Windows())
+  for (HWND window : Windows(true))
     if (TemplateOf(window) == name) return window;
   return nullptr;
 }
@@ -397,20 +398,18 @@ int LiveProgram::RowCount(HWND list) const { return static_cast<int>(Send(list, 
 std::vector<std::string> LiveProgram::Row(HWND list, int row, int columns) const {
   std::vector<std::string> texts;
   const SIZE_T chars = 1024;
-  RemoteBuffer remote(info_.hProcess, sizeof(LVITEMW) + chars * sizeof(wchar_t));
+  RemoteBuffer remote(info_.hProcess, sizeof(LVITEMA) + chars);
   if (remote.get() == nullptr) return texts;
   for (int column = 0; column < columns; ++column) {
-    LVITEMW item{};
+    LVITEMA item{};
     item.iSubItem = column;
-    item.pszText = reinterpret_cast<LPWSTR>(remote.get() + sizeof(LVITEMW));
+    item.pszText = reinterpret_cast<LPSTR>(remote.get() + sizeof(LVITEMA));
     item.cchTextMax = static_cast<int>(chars);
     WriteProcessMemory(info_.hProcess, remote.get(), &item, sizeof item, nullptr);
-    const LRESULT n = Send(list, LVM_GETITEMTEXTW, row, reinterpret_cast<LPARAM>(remote.get()));
-    std::wstring text(n > 0 ? static_cast<size_t>(n) : 0, L'\0');
-    if (n > 0)
-      ReadProcessMemory(info_.hProcess, remote.get() + sizeof(LVITEMW), &text[0], text.size() * sizeof(wchar_t),
-                        nullptr);
-    texts.push_back(Utf8(text));
+    const LRESULT n = Send(list, LVM_GETITEMTEXTA, row, reinterpret_cast<LPARAM>(remote.get()));
+    std::string ansi(n > 0 ? static_cast<size_t>(n) : 0, '\0');
+    if (n > 0) ReadProcessMemory(info_.hProcess, remote.get() + sizeof(LVITEMA), &ansi[0], ansi.size(), nullptr);
+    texts.push_back(FromCodePage(ansi));
   }
   return texts;
 }

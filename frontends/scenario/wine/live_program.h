@@ -47,17 +47,14 @@ class LiveProgram {
   bool WaitForExit(DWORD ms, DWORD *code);
   void Kill();
 
-  // Visible top-level windows of the program's thread, topmost first.
-  std::vector<HWND> Windows() const;
-  // The window a person works in: the topmost enabled one (a modal dialog or
-  // message box disables its owner); null when none.
-  HWND Active() const;
+  // Visible (or all) top-level windows of the program's thread, topmost first.
+  std::vector<HWND> Windows(bool hidden_too = false) const;
   // A message box: a dialog-class window that matches none of the templates.
   bool IsMessageBox(HWND window) const;
   HWND OpenMessageBox() const;  // the topmost one, or null
   // "DLG_VELMORA", ... or "" for a window of no template.
   std::string TemplateOf(HWND window) const;
-  HWND WindowOfTemplate(const std::string &name) const;
+  HWND WindowOfTemplate(const std::string &name) const;  // shown or not
 
   HWND Focus(HWND *active) const;
 
@@ -84,7 +81,10 @@ class LiveProgram {
   std::vector<DialogTemplate> templates_;
 };
 
-// Texts and states of controls, whatever process they live in.
+// Texts and states of controls, whatever process they live in. Texts are
+// read as the program holds them, in its code page 932, and decoded by the
+// platform's table: the same route for every text.
+std::string FromCodePage(const std::string &ansi);
 std::string TextOf(HWND window);
 std::wstring ClassOf(HWND window);
 std::vector<std::string> ItemsOf(HWND control);    // list box or combo box
