@@ -78,7 +78,7 @@ ScenarioWorld::~ScenarioWorld() {
   RemoveDirectoryW(directory_.c_str());
 }
 
-// The clock stands still, as the scenario contract has it: libfaketime's
+// The clock stands still (docs/scenarios.md, "The clock"): libfaketime's
 // file holds an absolute time, which it shows without running on.
 std::string ScenarioWorld::SetClockTo(const SYSTEMTIME &local_time) {
   const std::wstring file = UnixFileFrom("FAKETIME_TIMESTAMP_FILE");
