@@ -176,6 +176,9 @@ std::string TextOf(HWND window) {
 
 int ControlId(HWND control) { return GetDlgCtrlID(control); }
 
+// Wine carries LB_GETTEXT and CB_GETLBTEXT to another process in their
+// Unicode form only; the control holds its items as the platform's table
+// decoded the program's bytes.
 std::vector<std::string> ItemsOf(HWND control) {
   const bool combo = ClassOf(control) == L"ComboBox";
   const UINT count_message = combo ? CB_GETCOUNT : LB_GETCOUNT;
@@ -184,15 +187,11 @@ std::vector<std::string> ItemsOf(HWND control) {
   std::vector<std::string> items;
   const LRESULT count = Send(control, count_message, 0, 0);
   for (LRESULT i = 0; i < count; ++i) {
-    // The length may count characters: room for two bytes each.
     const LRESULT length = Send(control, length_message, i, 0);
-    std::string ansi(length > 0 ? 2 * static_cast<size_t>(length) + 1 : 1, '\0');
-    DWORD_PTR got = 0;
-    if (!SendMessageTimeoutA(control, text_message, i, reinterpret_cast<LPARAM>(&ansi[0]), SMTO_BLOCK, kSendLimitMs,
-                             &got))
-      got = 0;
-    ansi.resize(static_cast<LRESULT>(got) > 0 && got < ansi.size() ? got : 0);
-    items.push_back(FromCodePage(ansi));
+    std::wstring text(length > 0 ? static_cast<size_t>(length) + 1 : 1, L'\0');
+    const LRESULT got = Send(control, text_message, i, reinterpret_cast<LPARAM>(&text[0]));
+    text.resize(got > 0 ? static_cast<size_t>(got) : 0);
+    items.push_back(Utf8(text));
   }
   return items;
 }
@@ -306,7 +305,7 @@ bool LiveProgram::Settle() {
         answered = false;
     std::vector<std::pair<HWND, bool>> now;
     for (HWND window : Windows()) now.emplace_back(window, IsWindowEnabled(window) != FALSE);
-    HWND focus = Focus(nullptr);
+    HWND focus = Focus();
     if (answered && now == last && focus == last_focus)
       ++stable;
     else
@@ -360,23 +359,16 @@ std::string LiveProgram::TemplateOf(HWND window) const {
 
 bool LiveProgram::IsMessageBox(HWND window) const { return ClassOf(window) == L"#32770" && TemplateOf(window).empty(); }
 
-HWND LiveProgram::OpenMessageBox() const {
-  for (HWND window : Windows())
-    if (IsMessageBox(window)) return window;
-  return nullptr;
-}
-
 HWND LiveProgram::WindowOfTemplate(const std::string &name) const {
   for (HWND window : Windows(true))
     if (TemplateOf(window) == name) return window;
   return nullptr;
 }
 
-HWND LiveProgram::Focus(HWND *active) const {
+HWND LiveProgram::Focus() const {
   const DWORD self = GetCurrentThreadId();
   const bool attached = AttachThreadInput(self, thread_id_, TRUE) != FALSE;
   HWND focus = GetFocus();
-  if (active != nullptr) *active = GetActiveWindow();
   if (attached) AttachThreadInput(self, thread_id_, FALSE);
   return focus;
 }

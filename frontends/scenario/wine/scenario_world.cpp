@@ -103,8 +103,6 @@ std::string ScenarioWorld::AdvanceMilliseconds(uint64_t milliseconds) {
   return SetClockTo(then);
 }
 
-std::string ScenarioWorld::Advance(uint64_t minutes) { return AdvanceMilliseconds(minutes * 60000); }
-
 std::string ScenarioWorld::Apply(const std::vector<standin::Token> &tokens) {
   if (tokens[0].value == "clock") {
     SYSTEMTIME time{};

@@ -26,8 +26,7 @@ class ScenarioWorld {
   std::string Apply(const std::vector<standin::Token> &tokens);
   // An `expect jobs|job|nojob|service` statement; "" when it holds.
   std::string Check(const std::vector<standin::Token> &tokens);
-  std::string Advance(uint64_t minutes);
-  // The program's own pauses move the clock by their length.
+  // `advance`, and the program's own pauses, move the clock by their length.
   std::string AdvanceMilliseconds(uint64_t milliseconds);
   // Gives Wine the scenario's local computer name, as GetComputerNameA will
   // read it in the program; "" or why Wine cannot be given it.

@@ -197,7 +197,7 @@ class WineBackEnd : public BackEnd {
     if (lstrcmpiW(name.c_str(), WC_LISTVIEWW) == 0) return ControlKind::kListView;
     return ControlKind::kOther;
   }
-  WindowRef Focus() override { return Ref(program_.Focus(nullptr)); }
+  WindowRef Focus() override { return Ref(program_.Focus()); }
   std::string TextOf(WindowRef window) override { return wine_player::TextOf(Window(window)); }
   bool IsChecked(WindowRef button) override { return Ask(Window(button), BM_GETCHECK) == BST_CHECKED; }
   std::vector<std::string> Items(WindowRef control) override { return ItemsOf(Window(control)); }
