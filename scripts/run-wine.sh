@@ -3,8 +3,10 @@
 # display, on the same network file as the terminal front end:
 # $VELMORA_NETWORK, else this user's default network file
 # ($XDG_STATE_HOME/velmora/network or ~/.local/state/velmora/network), made on
-# first use with this machine as its one computer. Without a window manager
-# the program runs in a Wine virtual desktop, which draws the title bars.
+# first use with this machine as its one computer. The program manages the
+# network's local computer (its `local`, else its first `computer`) as Windows
+# would: that name becomes Wine's computer name. Without a window manager the
+# program runs in a Wine virtual desktop, which draws the title bars.
 # Usage: scripts/run-wine.sh
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -48,15 +50,42 @@ if [ ! -f "$network" ]; then
   exit 1
 fi
 
+# The network's local computer, as the simulated network finds it; ASCII
+# letters in upper case, as the network file's names are compared.
+first_name() { sed -n "s/^[[:space:]]*$1[[:space:]]\{1,\}\([^[:space:]#]\{1,\}\).*/\1/p" "$network" | sed -n 1p; }
+computer="$(first_name local)"
+[ -n "$computer" ] || computer="$(first_name computer)"
+computer="$(LC_ALL=C tr a-z A-Z <<<"$computer")"
+
 wine_env_prepare "$root/build/mingw"
 VELMORA_NETWORK="$(winepath -w "$(realpath "$network")" 2>/dev/null)"
 export VELMORA_NETWORK
-echo "velmora.exe under Wine, network file $network"
+echo "velmora.exe under Wine, network file $network${computer:+, computer $computer}"
 cd "$root/build/mingw"
 desktop=()
 wine_env_has_window_manager || desktop=(explorer /desktop=velmora,1024x768)
-wine_env_start_help_viewer "${desktop[@]}"
-wine "${desktop[@]}" velmora.exe
-# In a virtual desktop that exists already, the line above returns at once:
-# wait for the program (and the help viewer it ends) to finish.
-wineserver -w
+
+# The help viewer starts the Wine session (or joins the one that runs); then
+# the computer's name is set in it, before the program asks for it.
+run_program() {
+  wine_env_start_help_viewer "$@"
+  if [ -n "$computer" ] && ! wine_env_name_computer "$computer"; then
+    echo "run-wine.sh: Wine did not take $computer as its computer name, so the program manages" \
+      "\"$(hostname)\" instead; end the other programs of this Wine prefix ('WINEPREFIX=$WINEPREFIX" \
+      "wineserver -k') and run it again" >&2
+  fi
+  wine "$@" velmora.exe
+  # In a virtual desktop that exists already, the line above returns at once:
+  # wait for the program (and the help viewer it ends) to finish.
+  wineserver -w
+}
+if [ -n "$computer" ] && [ "$(id -u)" -eq 0 ]; then
+  # Root gives a Wine server started here the host name too, as the scenario
+  # player does, in a UTS namespace of its own; the session's name is set
+  # as for any user, which also covers a server that runs already.
+  export computer
+  export -f run_program wine_env_start_help_viewer wine_env_name_computer
+  unshare -u -- bash -c 'hostname "$computer" 2>/dev/null; run_program "$@"' run-wine "${desktop[@]}"
+else
+  run_program "${desktop[@]}"
+fi

@@ -55,6 +55,12 @@ done
 
 wine_env_prepare "$build"
 work="$(mktemp -d "${TMPDIR:-/tmp}/velmora-wine.XXXXXX")"
+# A failing file leaves pictures of the screen and of the program's windows
+# here, named in its line.
+screenshots="$root/build/wine-screenshots"
+rm -rf "$screenshots"
+mkdir -p "$screenshots"
+export VELMORA_SCREENSHOTS="Z:${screenshots//\//\\}"
 trap 'wine_env_stop; rm -rf "$work"' EXIT
 wine_env_own_display
 
@@ -96,29 +102,13 @@ lane_prefix() {
   echo "$copy"
 }
 
-# The computer the program calls its own is Wine's, named when the Wine
-# server starts: the scenario's `local`, else its first `computer`.
-local_name() {
-  local name
-  name="$(sed -n 's/^[[:space:]]*local[[:space:]]\{1,\}\([^[:space:]#]\{1,\}\).*/\1/p' "$1" 2>/dev/null | head -1)"
-  [ -n "$name" ] || name="$(sed -n 's/^[[:space:]]*computer[[:space:]]\{1,\}\([^[:space:]#]\{1,\}\).*/\1/p' "$1" 2>/dev/null | head -1)"
-  echo "${name:-VELMORA}" | tr '[:lower:]' '[:upper:]'
-}
-
-# Files that name the same local computer play in batches, one Wine server
-# and one player for a batch (each file still starts the program afresh).
+# The files play in batches, one Wine server and one player for a batch (each
+# file still starts the program afresh). The player gives Wine each file's
+# local computer name itself, through the registry.
 batch_size=4
 batches=()
-declare -A open_batch=()
 for ((i = 0; i < ${#paths[@]}; i++)); do
-  name="$(local_name "${paths[$i]}")"
-  k="${open_batch[$name]:-}"
-  if [ -z "$k" ] || [ "$(wc -w <<<"${batches[$k]}")" -ge "$batch_size" ]; then
-    batches+=("$i")
-    open_batch[$name]=$((${#batches[@]} - 1))
-  else
-    batches[$k]+=" $i"
-  fi
+  if ((i % batch_size == 0)); then batches+=("$i"); else batches[-1]+=" $i"; fi
 done
 
 # Plays batch $2 in lane $1; each file's line goes to $work/result.N.raw.
@@ -139,9 +129,11 @@ play() {
     : >"$relay"
     cd "$build"
     status=0
+    wineserver -k 2>/dev/null || true
+    wineserver -w 2>/dev/null || true
     timeout $((240 * ${#files[@]})) bash -c \
-      'source "$0/scripts/wine-env.sh"; name="$1"; shift; wine_env_as_computer "$name" wine velmora-scenario.exe "$@"' \
-      "$root" "$(local_name "${files[0]}")" "${files[@]}" >"$out.raw" 2>>"$relay" || status=$?
+      'source "$0/scripts/wine-env.sh"; wine_env_start_help_viewer --stay && exec wine velmora-scenario.exe "$@"' \
+      "$root" "${files[@]}" >"$out.raw" 2>>"$relay" || status=$?
     wineserver -k 2>/dev/null || true
     for i in "${indexes[@]}"; do
       local path="${paths[$i]}" line
@@ -183,8 +175,10 @@ done
 passed=0 failed=0 unreadable=0
 for ((i = 0; i < ${#paths[@]}; i++)); do
   line="$(cat "$work/result.$i.raw")"
-  # The player names the file by its full path; show it as it was given.
-  echo "${line/"${paths[$i]}"/"${shown[$i]}"}"
+  # The player names the file by its full path; show it as it was given, and
+  # the screenshots by their place in the project.
+  line="${line/"${paths[$i]}"/"${shown[$i]}"}"
+  echo "${line//"$root/"/}"
   case "$line" in
     PASS*) passed=$((passed + 1)) ;;
     *) failed=$((failed + 1)) ;;

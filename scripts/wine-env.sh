@@ -13,11 +13,18 @@
 #                                 the help viewer, ready before the program
 #   wine_env_as_computer NAME CMD...   runs CMD with Wine's computer name NAME
 #                                 (and the help viewer) in a fresh Wine server
+#   wine_env_name_computer NAME   makes NAME the computer name of the running
+#                                 Wine session, for any user (below)
 #   wine_env_stop                 ends the Wine server and the private Xvfb
 #
 # The environment: WINEPREFIX, WINEARCH=win64, LANG and LC_ALL ja_JP.UTF-8
 # (ANSI code page 932), WINEDLLOVERRIDES preferring the netapi32.dll beside
 # velmora.exe to Wine's own, WINEDEBUG=-all unless already set.
+#
+# The prefix looks as the program looked on Windows NT 4: its colours
+# (scripts/wine-look.reg) and the Marlett font, whose glyphs draw the title
+# bar's buttons; Debian's fonts-wine ships it where Wine does not look, so it
+# is copied into the prefix's Fonts folder.
 #
 # The clock file holds the offset of the programs' clock from the real one,
 # in whole seconds with a sign ("+3600"); libfaketime reads it at every
@@ -26,7 +33,8 @@
 # stay real.
 
 wine_env_root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
-wine_env_packages=(wine wine64 xvfb x11-utils xauth fonts-noto-cjk locales faketime)
+wine_env_packages=(wine wine64 fonts-wine xvfb x11-utils xauth fonts-noto-cjk locales faketime)
+wine_env_marlett=/usr/share/wine/fonts/marlett.ttf
 wine_env_faketime_lib=/usr/lib/x86_64-linux-gnu/faketime/libfaketimeMT.so.1
 wine_env_xvfb_pid=""
 
@@ -88,6 +96,20 @@ wine_env_prepare() {
     wineserver -w
     touch "$WINEPREFIX/.velmora-ready"
     echo "Wine prefix ready in $((SECONDS - started)) s"
+  fi
+  local look="$wine_env_root/scripts/wine-look.reg"
+  if ! cmp -s "$look" "$WINEPREFIX/.velmora-look.reg"; then
+    if [ ! -f "$wine_env_marlett" ]; then
+      echo "Wine's Marlett font ($wine_env_marlett) is missing; scripts/test-wine.sh installs it, or: sudo apt-get install fonts-wine" >&2
+      return 1
+    fi
+    cp "$wine_env_marlett" "$WINEPREFIX/drive_c/windows/Fonts/marlett.ttf"
+    wine regedit /S "Z:${look//\//\\}" && wineserver -w || {
+      echo "could not give the Wine prefix $WINEPREFIX the look of $look" >&2
+      return 1
+    }
+    cp "$look" "$WINEPREFIX/.velmora-look.reg"
+    touch "$WINEPREFIX/.velmora-ready"
   fi
   # The help viewer of the project, wherever Wine looks for winhlp32.exe.
   local viewer="$build_dir/velmora-winhelp.exe" place
@@ -179,6 +201,14 @@ wine_env_as_computer() {
   wineserver -w 2>/dev/null || true
   unshare -u -- bash -c '. "$0" && hostname "$1" && shift && wine_env_start_help_viewer --stay && exec "$@"' \
     "${BASH_SOURCE[0]}" "$name" "$@"
+}
+
+# Wine 8's GetComputerNameA reads the volatile registry value below, which
+# wineboot fills from the host name when a Wine server starts. Written once
+# the session runs, it holds until the server ends; no privilege is needed.
+wine_env_name_computer() {
+  wine reg add 'HKLM\System\CurrentControlSet\Control\ComputerName\ActiveComputerName' \
+    /v ComputerName /t REG_SZ /d "$1" /f >/dev/null 2>&1
 }
 
 wine_env_stop() {

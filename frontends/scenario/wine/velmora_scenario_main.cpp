@@ -12,6 +12,7 @@
 #include <sstream>
 #include <string>
 
+#include "failure_screenshot.h"
 #include "live_program.h"
 #include "wine_back_end.h"
 
@@ -82,6 +83,7 @@ int main() {
   const std::wstring exe = ProgramPath();
   return standin::scenario::PlayFiles(paths, ReadFileText, [&](const std::string &text, size_t index) {
     current_file = paths[index];
+    wine_player::NameScreenshots(wine_player::Wide(paths[index]));
     return wine_player::PlayScenarioFile(text, exe, static_cast<int>(index) + 1);
   });
 }

@@ -10,6 +10,7 @@
 
 #include "../scenario_interpreter.h"
 #include "call_trace.h"
+#include "failure_screenshot.h"
 #include "live_program.h"
 #include "scenario_world.h"
 #include "user_input.h"
@@ -93,6 +94,9 @@ class WineBackEnd : public BackEnd {
         templates_(templates),
         trace_(world->RelayTracePath(), world->NetworkCallLogPath()) {}
   ~WineBackEnd() override { program_.Kill(); }
+
+  // The program's windows, for the pictures of a failure.
+  std::vector<HWND> Windows() const { return program_.Windows(); }
 
   // ---- The world.
   std::string ApplyWorld(const std::vector<Token> &statement) override { return world_.Apply(statement); }
@@ -428,6 +432,7 @@ Verdict PlayScenarioFile(const std::string &text, const std::wstring &exe_path, 
   Interpreter interpreter(statements, &back_end);
   CurrentInterpreter() = &interpreter;
   verdict = interpreter.Play();
+  if (verdict.status == Verdict::kFail) verdict.reason += SaveFailureScreenshots(back_end.Windows(), verdict.line);
   CurrentInterpreter() = nullptr;
   return verdict;
 }
