@@ -141,7 +141,10 @@ play() {
       if [ -z "$line" ] && [ "$status" -eq 124 ]; then
         line="FAIL $path:0: the Windows player did not finish in time"
       elif [ -z "$line" ]; then
-        line="FAIL $path:0: the Windows player ended without a result (status $status)"
+        # The player prints a line for every file it plays, even as it fails
+        # itself: it never reached this one. Its last diagnostic says why.
+        why="$(grep -av '^[0-9a-f]\{4\}:' "$relay" | tail -1 || true)"
+        line="FAIL $path:0: the Wine player did not play this file (status $status): ${why:-no diagnostic}"
       fi
       echo "$line" >"$work/result.$i.raw"
       echo "$status" >"$work/result.$i.status"
