@@ -101,7 +101,7 @@ void Interpreter::PlayUntilStart() {
       const std::string reason = back_end_.ApplyWorld(statement.tokens);
       if (!reason.empty()) throw Failure{Verdict{Verdict::kParseError, statement.line, reason}};
     } else {
-      PlayWithoutInput(statement);  // the parser lets nothing else stand before start
+      PlayWithoutInput(statement);  // advance or a world expectation: the parser allows no other
     }
   }
 }
