@@ -98,10 +98,12 @@ std::string UsageText(const std::string &help_file) {
          "                   $XDG_STATE_HOME/velmora/network (else ~/.local/state/velmora/network),\n"
          "                   created with this machine alone, its Schedule service running.\n"
          "\n"
-         "Keys: Tab and Shift+Tab move between controls, arrows within lists and groups,\n"
-         "Space presses or selects, Enter presses the default button, Esc cancels,\n"
-         "Alt+letter picks the underlined letter; F1 help, F2 keyboard pointer, F3 list\n"
-         "column widths. The mouse clicks, drags column dividers and scrolls lists.\n"
+         "Keys: Tab and Shift+Tab move between controls, arrows within lists and groups\n"
+         "(Left and Right scroll a list sideways), Space presses or selects, Enter\n"
+         "presses the default button, Esc cancels a dialog, Alt+letter picks the\n"
+         "underlined letter; F1 help at the dialog's section, F2 keyboard pointer (it\n"
+         "stays after a click until F2 or Esc), F3 list column widths. The mouse clicks,\n"
+         "drags column dividers and scrolls lists, sideways with Shift+wheel.\n"
          "\n"
          "Help: F1 or the Help button shows " +
          help_file +

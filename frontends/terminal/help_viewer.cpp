@@ -44,6 +44,7 @@ void HelpViewer::Open(const std::vector<std::wstring> &lines) {
   }
   wrapped_width_ = -1;
   top_ = 0;
+  section_.clear();
   open_ = true;
 }
 
@@ -107,6 +108,14 @@ void HelpViewer::Draw(Canvas &canvas) {
     wrapped_width_ = text_width;
   }
   page_rows_ = std::max(1, frame.h - 3);
+  if (!section_.empty()) {
+    for (size_t i = 0; i < wrapped_.size(); ++i)
+      if (wrapped_[i].rfind(section_, 0) == 0) {
+        top_ = static_cast<int>(i);
+        break;
+      }
+    section_.clear();
+  }
   top_ = std::max(0, std::min(top_, static_cast<int>(wrapped_.size()) - page_rows_));
 
   canvas.Fill(frame, L' ', kPlain);

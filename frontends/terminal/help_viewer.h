@@ -24,6 +24,8 @@ class HelpViewer {
   // Opens the text file at path (UTF-8); false when it cannot be read.
   bool OpenFile(const std::string &path);
   void Close() { open_ = false; }
+  // Scrolls to the line that begins with `heading` when it is next drawn.
+  void ShowSection(const std::wstring &heading) { section_ = heading; }
 
   // Scrolling keys scroll; Escape closes. Returns false for keys it ignores.
   bool HandleKey(const TerminalEvent &event);
@@ -40,6 +42,7 @@ class HelpViewer {
   int wrapped_width_ = -1;
   int top_ = 0;
   int page_rows_ = 0;
+  std::wstring section_;  // to show at the top once wrapped
 };
 
 }  // namespace tui

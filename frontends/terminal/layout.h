@@ -54,9 +54,32 @@ struct Point {
 Point PlaceFrame(const FrameSize &frame, bool centered, Point anchor, Point offset, int screen_cols, int screen_rows);
 
 // Column widths in cells for list view columns given in pixels (six pixels
-// to a column). When they would not fit `available` columns, they shrink in
-// proportion; each keeps at least one column.
-std::vector<int> ColumnCells(const std::vector<int> &pixel_widths, int available);
+// to a column, at least one each). A list view keeps its columns' widths
+// however narrow it is, and scrolls sideways to show the rest.
+constexpr int kPixelsPerColumn = 6;
+std::vector<int> ColumnCells(const std::vector<int> &pixel_widths);
+
+// A dialog's controls laid out in cells: the template's positions scaled,
+// then push buttons widened until their labels fit with a blank either side
+// of the text inside the brackets, as the dialog font's metrics would size
+// them. A button takes free room on its left first (its column of equal
+// buttons with it); what is still missing is made by moving the controls to
+// its right in the rows it shares with them further right, widening the
+// group boxes and the dialog around it. No button grows wider than its
+// dialog was.
+struct LayoutItem {
+  enum Kind { kPushButton, kGroupBox, kOther } kind = kOther;
+  int x = 0, y = 0, cx = 0, cy = 0;  // dialog units
+  int label_cols = 0;                // kPushButton: the label's width in columns
+};
+struct DialogLayout {
+  int client_cols = 0, client_rows = 0;
+  std::vector<CellRect> cells;  // one per item, in the client area
+};
+DialogLayout LayOutDialog(int cx_du, int cy_du, const std::vector<LayoutItem> &items, const Scale &scale);
+// Columns a push button needs for a label of `label_cols`: brackets and a
+// blank either side.
+inline int ButtonCols(int label_cols) { return label_cols + 4; }
 
 // First visible item of a list showing `visible` items of `count` such that
 // `caret` is visible, moving as little as possible from `top`.

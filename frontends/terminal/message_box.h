@@ -29,6 +29,8 @@ class MessageBoxView {
   int FocusedButton() const { return focus_; }
   Icon IconKind() const { return icon_; }
 
+  // Whether Escape answers the box (it has Cancel, or OK alone).
+  bool EscapeAnswers() const { return EscapeResult().has_value(); }
   // Handles one key; returns the box's result when the key ends it.
   std::optional<int> HandleKey(const TerminalEvent &event);
   // A click at a cell of the last drawing; a click on a button ends the box.

@@ -31,14 +31,30 @@ constexpr int kMinimumRows = 10;
 // The help F1 shows: the program's own help file.
 const char kProgramHelpFile[] = "Velmora.HLP";
 
-// The last line of the screen names the keys; the pointer and the column
-// sizer name theirs while they are in use.
-const wchar_t kKeyHint[] = L" F1:ﾍﾙﾌﾟ  F2:ﾎﾟｲﾝﾀ  F3:列幅  Tab:移動  Esc:ｷｬﾝｾﾙ  Alt+文字:選択 ";
+// The last line of the screen names the keys that act in the active window
+// (WindowKeyHint); a message box, the pointer and the column sizer name
+// theirs while they are in use.
 const wchar_t kPointerHint[] = L" ﾎﾟｲﾝﾀ: 矢印/Tab:移動  Enter/Space:ｸﾘｯｸ  F2/Esc:終了 ";
 const wchar_t kSizerHint[] = L" 列幅: Left/Right:狭く/広く  Tab:次の列  F3/Enter/Esc:終了 ";
+const wchar_t kBoxHint[] = L" Tab/矢印:移動  Enter/Space:押す  文字:選択";
 
-// Rows the wheel scrolls a list by, one notch.
+// Rows the wheel scrolls a list by, one notch; columns Left and Right
+// scroll a list view by.
 constexpr int kWheelRows = 3;
+constexpr int kSidewaysCols = 4;
+
+// Where F1 opens the help in each of the program's windows: the heading of
+// its section in the help text.
+struct HelpSection {
+  const char *dialog;
+  const wchar_t *heading;
+};
+const HelpSection kHelpSections[] = {
+    {"DLG_VELMORA", L"■ メインウィンドウ"},
+    {"DLG_ABOUT", L"■ メインウィンドウ"},
+    {"DLG_JOB", L"■ ジョブの詳細設定"},
+    {"DLG_CP", L"■ コンピュータの選択"},
+};
 
 bool IsListClass(HWND control) {
   std::string cls = standin::ClassNameOf(control);
@@ -55,8 +71,15 @@ std::vector<DialogSize> DialogSizesIn(const void *res_data, size_t res_size) {
   for (const standin::ResourceEntry &entry : entries) {
     if (!entry.type.is_number || entry.type.number != 5) continue;  // RT_DIALOG
     standin::DialogTemplate dialog;
-    if (standin::ParseDialogTemplate(entry.data.data(), entry.data.size(), &dialog, &error))
-      sizes.push_back(DialogSize{dialog.cx, dialog.cy});
+    if (!standin::ParseDialogTemplate(entry.data.data(), entry.data.size(), &dialog, &error)) continue;
+    DialogSize size{dialog.cx, dialog.cy, {}};
+    for (const standin::DialogItemTemplate &item : dialog.items) {
+      std::wstring text;
+      if (!item.title.is_number) text.assign(item.title.name.begin(), item.title.name.end());
+      size.items.push_back(WindowPainter::ItemFor(item.class_name, item.style,
+                                                  standin::DialogUnits{item.x, item.y, item.cx, item.cy}, text));
+    }
+    sizes.push_back(std::move(size));
   }
   return sizes;
 }
@@ -75,9 +98,9 @@ FrameSize TerminalDriver::NeededSize() const {
   FrameSize need = painter_.RequiredSize();
   if (need.cols > 0 && painter_.ScaleFixed()) {
     for (const DialogSize &size : dialog_sizes_) {
-      FrameSize frame = FrameForClient(size.cx, size.cy, painter_.CurrentScale());
-      need.cols = std::max(need.cols, frame.cols);
-      need.rows = std::max(need.rows, frame.rows);
+      DialogLayout layout = LayOutDialog(size.cx, size.cy, size.items, painter_.CurrentScale());
+      need.cols = std::max(need.cols, layout.client_cols + kFrameExtraCols);
+      need.rows = std::max(need.rows, layout.client_rows + kFrameExtraRows);
     }
   }
   need.cols = std::max(need.cols, kMinimumCols);
@@ -90,10 +113,32 @@ bool TerminalDriver::TooSmall() const {
   return terminal_.Cols() < need.cols || terminal_.Rows() < need.rows;
 }
 
-void TerminalDriver::PaintKeyHint() {
+std::wstring TerminalDriver::WindowKeyHint() {
+  HWND active = standin::ActiveWindow();
+  bool list_view = false, tab_stop = false, mnemonic = false;
+  for (HWND control : standin::ControlsOf(active)) {
+    if (!IsWindowVisible(control) || !standin::AcceptsInput(control)) continue;
+    if (standin::ClassNameOf(control) == WC_LISTVIEWA && !standin::ColumnsOf(control).empty()) list_view = true;
+    if (standin::StyleOf(control) & WS_TABSTOP) tab_stop = true;
+    if (ParseMnemonic(AnsiToWide(standin::TextOf(control))).mnemonic_index >= 0) mnemonic = true;
+  }
+  HWND focus = standin::FocusWindow();
+  std::wstring hint = L" F1:ﾍﾙﾌﾟ";
+  if (!painter_.ClickableControls(active).empty()) hint += L"  F2:ﾎﾟｲﾝﾀ";
+  if (list_view) hint += L"  F3:列幅";
+  if (focus != nullptr && painter_.ScrollsSideways(focus)) hint += L"  Left/Right:横ｽｸﾛｰﾙ";
+  if (tab_stop) hint += L"  Tab:移動";
+  // The dialog manager's Escape cancels a modal dialog; the main window,
+  // modeless, has no use for it.
+  if (standin::IsModalDialog(active)) hint += L"  Esc:ｷｬﾝｾﾙ";
+  if (mnemonic) hint += L"  Alt+文字:選択";
+  return hint + L" ";
+}
+
+void TerminalDriver::PaintKeyHint(HWND box) {
   // On the screen's last line, over the bottom border of a window that
   // reaches it, never over a window's inside.
-  std::wstring text = kKeyHint;
+  std::wstring text;
   uint16_t attr = kReverse;
   if (!notice_.empty()) {
     // A notice may be longer than a line (a network file's fault names the
@@ -114,10 +159,16 @@ void TerminalDriver::PaintKeyHint() {
     }
     text = L" " + notice_ + L" ";
     attr = kWarningColour | kBold;
-  } else if (pointer_ != nullptr) {
-    text = kPointerHint;
+  } else if (box != nullptr) {
+    text = kBoxHint;
+    if (ViewOf(box).EscapeAnswers()) text += L"  Esc:ｷｬﾝｾﾙ";
+    text += L" ";
   } else if (sizing_list_ != nullptr) {
     text = kSizerHint;
+  } else if (pointer_shown_) {
+    text = kPointerHint;
+  } else {
+    text = WindowKeyHint();
   }
   text = ClipToWidth(text, canvas_.Cols());
   int x = std::max(0, (canvas_.Cols() - TextWidth(text)) / 2);
@@ -166,13 +217,14 @@ void TerminalDriver::Render() {
     return;
   }
   std::vector<HWND> boxes = BoxesInFront();
-  if (pointer_ != nullptr && boxes.empty()) {
-    if (auto cells = painter_.CellsOf(pointer_)) canvas_.AddAttr(cells->x, cells->y, cells->w, kReverse | kUnderline);
+  HWND pointed = PointedControl();
+  if (pointed != nullptr && boxes.empty()) {
+    if (auto cells = painter_.CellsOf(pointed)) canvas_.AddAttr(cells->x, cells->y, cells->w, kReverse | kUnderline);
   }
   if (help_.IsOpen())
     help_.Draw(canvas_);
   else
-    PaintKeyHint();
+    PaintKeyHint(!boxes.empty() && standin::FocusWindow() == boxes.back() ? boxes.back() : nullptr);
   for (HWND box : boxes) {
     CellRect over{0, 0, cols, rows};
     if (auto frame = painter_.FrameOf(standin::OwnerOf(box))) over = *frame;
@@ -218,22 +270,35 @@ bool TerminalDriver::Click(const TerminalEvent &e) {
   return false;
 }
 
+HWND TerminalDriver::PointedControl() {
+  if (!pointer_shown_) return nullptr;
+  std::vector<HWND> controls = painter_.ClickableControls(standin::ActiveWindow());
+  if (controls.empty()) return nullptr;
+  if (std::find(controls.begin(), controls.end(), pointer_) == controls.end()) {
+    // Its window closed or another came in front: the pointer moves there.
+    HWND focus = standin::FocusWindow();
+    pointer_ = std::find(controls.begin(), controls.end(), focus) != controls.end() ? focus : controls.front();
+  }
+  return pointer_;
+}
+
 bool TerminalDriver::PointerKey(const TerminalEvent &e, bool *clicked) {
   *clicked = false;
-  std::vector<HWND> controls = painter_.ClickableControls(standin::ActiveWindow());
-  auto at = std::find(controls.begin(), controls.end(), pointer_);
-  if (at == controls.end()) pointer_ = nullptr;  // its window closed or another came in front
-  if (pointer_ == nullptr) {
-    if (e.key != Key::kF2 || controls.empty()) return false;
-    HWND focus = standin::FocusWindow();
-    bool focus_clickable = std::find(controls.begin(), controls.end(), focus) != controls.end();
-    pointer_ = focus_clickable ? focus : controls.front();
-    return true;
+  if (!pointer_shown_) {
+    if (e.key != Key::kF2) return false;
+    pointer_shown_ = true;
+    pointer_ = nullptr;
+    if (PointedControl() == nullptr) pointer_shown_ = false;
+    return pointer_shown_;
   }
-  size_t index = static_cast<size_t>(at - controls.begin());
+  HWND pointed = PointedControl();
+  if (pointed == nullptr) return false;
+  std::vector<HWND> controls = painter_.ClickableControls(standin::ActiveWindow());
+  size_t index = static_cast<size_t>(std::find(controls.begin(), controls.end(), pointed) - controls.begin());
   switch (e.key) {
     case Key::kF2:
     case Key::kEscape:
+      pointer_shown_ = false;
       pointer_ = nullptr;
       return true;
     case Key::kTab:
@@ -247,15 +312,20 @@ bool TerminalDriver::PointerKey(const TerminalEvent &e, bool *clicked) {
       return true;
     }
     case Key::kEnter:
-    case Key::kSpace: {
-      HWND target = pointer_;
-      pointer_ = nullptr;
-      *clicked = standin::ClickControl(target);
+    case Key::kSpace:
+      *clicked = standin::ClickControl(pointed);
       return true;
-    }
     default:
-      return true;  // the pointer keeps the keyboard until it is put away
+      return false;
   }
+}
+
+bool TerminalDriver::SidewaysKey(const TerminalEvent &e) {
+  if ((e.key != Key::kLeft && e.key != Key::kRight) || e.shift || e.ctrl || e.alt) return false;
+  HWND focus = standin::FocusWindow();
+  if (focus == nullptr || !painter_.ScrollsSideways(focus) || !standin::AcceptsInput(focus)) return false;
+  painter_.ScrollSideways(focus, e.key == Key::kRight ? kSidewaysCols : -kSidewaysCols);
+  return true;
 }
 
 bool TerminalDriver::ColumnSizerKey(const TerminalEvent &e) {
@@ -306,7 +376,11 @@ bool TerminalDriver::ScrollOrSize(const TerminalEvent &e) {
   if (!standin::AcceptsInput(hit.control)) return true;  // a disabled list neither scrolls nor sizes
   int page = std::max(1, painter_.PageOf(hit.control) - 1);
   if (e.key == Key::kWheelUp || e.key == Key::kWheelDown) {
-    painter_.ScrollList(hit.control, e.key == Key::kWheelUp ? -kWheelRows : kWheelRows);
+    int notch = e.key == Key::kWheelUp ? -1 : 1;
+    if (e.shift)  // Shift turns the wheel sideways
+      painter_.ScrollSideways(hit.control, notch * kWheelRows * kSidewaysCols);
+    else
+      painter_.ScrollList(hit.control, notch * kWheelRows);
     return true;
   }
   switch (hit.kind) {
@@ -322,6 +396,17 @@ bool TerminalDriver::ScrollOrSize(const TerminalEvent &e) {
     case WindowPainter::Hit::kScrollPageDown:
       painter_.ScrollList(hit.control, page);
       return true;
+    case WindowPainter::Hit::kScrollLineLeft:
+    case WindowPainter::Hit::kScrollLineRight:
+      painter_.ScrollSideways(hit.control,
+                              hit.kind == WindowPainter::Hit::kScrollLineLeft ? -kSidewaysCols : kSidewaysCols);
+      return true;
+    case WindowPainter::Hit::kScrollPageLeft:
+    case WindowPainter::Hit::kScrollPageRight: {
+      int page = painter_.SidewaysPageOf(hit.control);
+      painter_.ScrollSideways(hit.control, hit.kind == WindowPainter::Hit::kScrollPageLeft ? -page : page);
+      return true;
+    }
     case WindowPainter::Hit::kColumnDivider:
       drag_list_ = hit.control;
       drag_column_ = hit.index;
@@ -374,12 +459,16 @@ void TerminalDriver::WaitForInput() {
       if (clicked) return;
       continue;
     }
-    if (ColumnSizerKey(e) || ScrollOrSize(e)) continue;
+    if (ColumnSizerKey(e) || ScrollOrSize(e) || SidewaysKey(e)) continue;
     if (e.key == Key::kF1) {
       // The program leaves the WM_HELP that F1 brings unhandled; the front
-      // end opens the program's help at its contents, as its Help button does.
+      // end opens the program's help at the section of the window it came
+      // from.
+      std::string dialog = standin::TemplateNameOf(standin::ActiveWindow());
       bool taken = Deliver(e);
       Help(nullptr, kProgramHelpFile, HELP_CONTENTS, 0);
+      for (const HelpSection &section : kHelpSections)
+        if (dialog == section.dialog) help_.ShowSection(section.heading);
       if (taken) return;
       continue;
     }

@@ -21,11 +21,12 @@
 
 namespace tui {
 
-// The sizes of the dialog templates in a compiled resource file, in dialog
-// units: what the program may show, so that the screen it needs is known
-// before it shows it.
+// The dialog templates in a compiled resource file, their sizes in dialog
+// units and their controls as the layout sees them: what the program may
+// show, so that the screen it needs is known before it shows it.
 struct DialogSize {
   int cx = 0, cy = 0;
+  std::vector<LayoutItem> items;
 };
 std::vector<DialogSize> DialogSizesIn(const void *res_data, size_t res_size);
 
@@ -67,7 +68,10 @@ class TerminalDriver : public standin::Driver {
   // A key or click while a message box is in front; true when the program
   // took it.
   bool DeliverToBox(HWND box, const TerminalEvent &event);
-  void PaintKeyHint();
+  // `box`: the message box that has the keyboard, if one has.
+  void PaintKeyHint(HWND box);
+  // The keys that act in the active window, as the last line names them.
+  std::wstring WindowKeyHint();
   FrameSize NeededSize() const;
   bool TooSmall() const;
   // Gives one terminal event to the program; true when the program took it.
@@ -76,9 +80,17 @@ class TerminalDriver : public standin::Driver {
   // The keyboard pointer: F2 points at the active window's controls one by
   // one, as a mouse would, so that controls outside the tab order (the job
   // editor's run-unit radios have no tab stop) can be clicked without a
-  // mouse. Returns true when the key was the pointer's; *clicked when it
-  // clicked a control.
+  // mouse. Like a mouse pointer it stays after a click, also when the click
+  // opens or closes a window, until F2 or Escape puts it away; other keys
+  // go to the program meanwhile. Returns true when the key was the
+  // pointer's; *clicked when it clicked a control.
   bool PointerKey(const TerminalEvent &event, bool *clicked);
+  // The control pointed at in the active window, while the pointer is shown:
+  // where it was, else the focus, else the first control.
+  HWND PointedControl();
+  // Left and Right on a list view whose columns are wider than it scroll
+  // them sideways, as on the platform; true when the key did.
+  bool SidewaysKey(const TerminalEvent &event);
   // F3 sizes the columns of the active window's list view from the
   // keyboard, as dragging a header divider does: Left and Right narrow and
   // widen the marked column, Tab moves to the next. True when the key was
@@ -89,6 +101,7 @@ class TerminalDriver : public standin::Driver {
   bool ScrollOrSize(const TerminalEvent &event);
 
   std::map<HWND, MessageBoxView> box_views_;
+  bool pointer_shown_ = false;
   HWND pointer_ = nullptr;      // the control pointed at, while the pointer is shown
   HWND sizing_list_ = nullptr;  // the list view whose columns F3 sizes, while it does
   int sizing_column_ = 0;

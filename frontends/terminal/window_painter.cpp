@@ -46,8 +46,8 @@ int PutLabel(Canvas &canvas, int x, int y, const Label &label, uint16_t attr, in
   return used;
 }
 
-// Up and down arrows of a scroll bar, in the terminal's plain characters.
-constexpr wchar_t kScrollUpArrow = L'^', kScrollDownArrow = L'v';
+// The arrows of the scroll bars, in the terminal's plain characters.
+constexpr wchar_t kScrollUpArrow = L'^', kScrollDownArrow = L'v', kScrollLeftArrow = L'<', kScrollRightArrow = L'>';
 
 }  // namespace
 
@@ -79,7 +79,16 @@ void WindowPainter::Paint(Canvas &canvas, bool busy) {
   for (HWND window : windows) {
     standin::DialogUnits du = standin::PlacementOf(window);
     DWORD style = standin::StyleOf(window);
-    FrameSize size = FrameForClient(du.cx, du.cy, scale_);
+    std::vector<HWND> controls;
+    std::vector<LayoutItem> items;
+    for (HWND control : standin::ControlsOf(window)) {
+      if (!IsWindowVisible(control)) continue;
+      controls.push_back(control);
+      items.push_back(ItemFor(standin::ClassNameOf(control), standin::StyleOf(control), standin::PlacementOf(control),
+                              AnsiToWide(standin::TextOf(control))));
+    }
+    DialogLayout layout = LayOutDialog(du.cx, du.cy, items, scale_);
+    FrameSize size{layout.client_cols + kFrameExtraCols, layout.client_rows + kFrameExtraRows};
     required_.cols = std::max(required_.cols, size.cols);
     required_.rows = std::max(required_.rows, size.rows);
     Point anchor;
@@ -91,7 +100,7 @@ void WindowPainter::Paint(Canvas &canvas, bool busy) {
                           canvas.Cols(), canvas.Rows());
     CellRect frame{at.x, at.y, size.cols, size.rows};
     frames_[window] = frame;
-    PaintWindow(canvas, window, frame, window == active, busy && window == active);
+    PaintWindow(canvas, window, frame, controls, layout.cells, window == active, busy && window == active);
     seen.insert(window);
     for (HWND control : standin::ControlsOf(window)) seen.insert(control);
   }
@@ -99,11 +108,29 @@ void WindowPainter::Paint(Canvas &canvas, bool busy) {
   for (auto it = lists_.begin(); it != lists_.end();) it = seen.count(it->first) ? std::next(it) : lists_.erase(it);
   for (auto it = edit_scroll_.begin(); it != edit_scroll_.end();)
     it = seen.count(it->first) ? std::next(it) : edit_scroll_.erase(it);
-  for (auto it = list_view_widths_.begin(); it != list_view_widths_.end();)
-    it = seen.count(it->first) ? std::next(it) : list_view_widths_.erase(it);
 }
 
-void WindowPainter::PaintWindow(Canvas &canvas, HWND window, const CellRect &frame, bool active, bool busy) {
+LayoutItem WindowPainter::ItemFor(const std::string &cls, DWORD style, const standin::DialogUnits &du,
+                                  const std::wstring &text) {
+  LayoutItem item;
+  item.x = du.x;
+  item.y = du.y;
+  item.cx = du.cx;
+  item.cy = du.cy;
+  if (cls == "BUTTON") {
+    DWORD type = style & BS_TYPEMASK;
+    if (type == BS_GROUPBOX) {
+      item.kind = LayoutItem::kGroupBox;
+    } else if (type == BS_PUSHBUTTON || type == BS_DEFPUSHBUTTON) {
+      item.kind = LayoutItem::kPushButton;
+      item.label_cols = TextWidth(ParseMnemonic(text).text);
+    }
+  }
+  return item;
+}
+
+void WindowPainter::PaintWindow(Canvas &canvas, HWND window, const CellRect &frame, const std::vector<HWND> &controls,
+                                const std::vector<CellRect> &client_cells, bool active, bool busy) {
   canvas.Fill(frame, L' ', kPlain);
   canvas.Box(frame, kPlain);
   AddRegion(frame, Hit::kNothing, window, nullptr);  // hides what lies below from the mouse
@@ -122,18 +149,9 @@ void WindowPainter::PaintWindow(Canvas &canvas, HWND window, const CellRect &fra
   }
   canvas.Put(frame.x + 1, frame.y, L" " + AnsiToWide(standin::TextOf(window)) + L" ", title, std::max(0, title_room));
 
-  int ox = frame.x + 1, oy = frame.y + 1;
   int client_right = frame.Right() - 1;
-  std::vector<HWND> controls;
   std::vector<CellRect> cells;
-  for (HWND control : standin::ControlsOf(window)) {
-    if (!IsWindowVisible(control)) continue;
-    standin::DialogUnits du = standin::PlacementOf(control);
-    CellRect r = IsGroupBox(control) ? GroupBoxCells(du.x, du.y, du.cx, du.cy, scale_)
-                                     : ControlCells(du.x, du.y, du.cx, du.cy, scale_);
-    controls.push_back(control);
-    cells.push_back(Offset(r, ox, oy));
-  }
+  for (const CellRect &r : client_cells) cells.push_back(Offset(r, frame.x + 1, frame.y + 1));
   HWND focus = standin::FocusWindow();
   // Group boxes go first so that the controls they frame are drawn over them.
   for (int pass = 0; pass < 2; ++pass) {
@@ -216,28 +234,17 @@ void WindowPainter::PaintButton(Canvas &canvas, HWND control, const CellRect &r,
     if (room > mark_cols) PutLabel(canvas, r.x + mark_cols, r.y, label, text_attr, room - mark_cols, enabled);
     return;
   }
-  // Push buttons: the label centred between brackets; the default button
-  // in bold.
+  // Push buttons: the label centred between brackets, which the layout
+  // made room for; the default button in bold.
   bool is_default = standin::IsDefaultButton(control);
   uint16_t frame_attr = base | (is_default ? kBold : kPlain);
   if (is_default) text_attr |= kBold;
-  // A label too long for its button widens it into the free room to its
-  // right; what still does not fit is cut, and the brackets stay, so that a
-  // button always looks like one.
-  int label_width = TextWidth(label.text);
-  int w = r.w;
-  if (label_width + 2 > w) w = std::max(r.w, std::min(room, label_width + 2));
-  if (w < 3) {
-    canvas.Fill(CellRect{r.x, r.y, w, 1}, L' ', text_attr);
-    PutLabel(canvas, r.x, r.y, label, text_attr, w, enabled);
-    return;
-  }
-  int inner = w - 2;
+  int inner = std::max(0, r.w - 2);
   canvas.Fill(CellRect{r.x + 1, r.y, inner, 1}, L' ', text_attr);
-  int width = std::min(inner, label_width);
+  int width = std::min(inner, TextWidth(label.text));
   PutLabel(canvas, r.x + 1 + (inner - width) / 2, r.y, label, text_attr, inner, enabled);
   canvas.Put(r.x, r.y, L"[", frame_attr);
-  canvas.Put(r.x + w - 1, r.y, L"]", frame_attr);
+  canvas.Put(r.x + std::max(1, r.w - 1), r.y, L"]", frame_attr);
 }
 
 void WindowPainter::PaintEdit(Canvas &canvas, HWND control, const CellRect &r, bool focused, bool enabled) {
@@ -369,29 +376,35 @@ int WindowPainter::PageOf(HWND list) const {
   return it == lists_.end() ? 1 : it->second.visible;
 }
 
+void WindowPainter::ScrollSideways(HWND list_view, int cols) {
+  auto it = lists_.find(list_view);
+  if (it == lists_.end()) return;
+  ListView &view = it->second;
+  view.left = std::max(0, std::min(view.left + cols, view.total_cols - view.shown_cols));
+}
+
+int WindowPainter::SidewaysPageOf(HWND list_view) const {
+  auto it = lists_.find(list_view);
+  return it == lists_.end() ? 1 : std::max(1, it->second.shown_cols - 1);
+}
+
+bool WindowPainter::ScrollsSideways(HWND list_view) const {
+  auto it = lists_.find(list_view);
+  return it != lists_.end() && it->second.total_cols > it->second.shown_cols;
+}
+
 bool WindowPainter::ResizeColumn(HWND list_view, int column, int cells) {
   std::vector<standin::ListViewColumnInfo> columns = standin::ColumnsOf(list_view);
-  auto shown = list_view_widths_.find(list_view);
-  if (column < 0 || column >= static_cast<int>(columns.size()) || shown == list_view_widths_.end()) return false;
-  std::vector<int> pixels;
-  for (const auto &c : columns) pixels.push_back(c.width);
-  size_t c = static_cast<size_t>(column);
-  int target = std::max(1, ColumnCells(pixels, shown->second)[c] + cells);
-  // The other columns give way when the columns no longer fit together, so
-  // the width that shows `target` cells is found by steps of one cell.
-  constexpr int kPixelsPerCell = 6;
-  int limit = kPixelsPerCell * 4 * shown->second;
-  while (cells != 0) {
-    int next = pixels[c] + (cells > 0 ? kPixelsPerCell : -kPixelsPerCell);
-    if (next < 0 || next > limit) break;
-    pixels[c] = next;
-    int now = ColumnCells(pixels, shown->second)[c];
-    if ((cells > 0 && now >= target) || (cells < 0 && now <= target)) break;
-  }
+  if (column < 0 || column >= static_cast<int>(columns.size())) return false;
+  // Whole cells, so that each step shows; a column keeps one at least, and
+  // no column grows past what a pixel width may hold.
+  int now = ColumnCells({columns[static_cast<size_t>(column)].width})[0];
+  constexpr int kWidestColumn = 4096;
   LVCOLUMNA width = {};
   width.mask = LVCF_WIDTH;
-  width.cx = pixels[c];
-  return standin::DeliverMessage(list_view, LVM_SETCOLUMNA, c, reinterpret_cast<LPARAM>(&width)) != FALSE;
+  width.cx = std::max(1, std::min(kWidestColumn, now + cells)) * kPixelsPerColumn;
+  return standin::DeliverMessage(list_view, LVM_SETCOLUMNA, static_cast<WPARAM>(column),
+                                 reinterpret_cast<LPARAM>(&width)) != FALSE;
 }
 
 void WindowPainter::PaintListBox(Canvas &canvas, HWND window, HWND control, const CellRect &r, bool focused,
@@ -427,11 +440,28 @@ void WindowPainter::PaintListBox(Canvas &canvas, HWND window, HWND control, cons
   if (border) PaintScrollBar(canvas, window, control, r.Right() - 1, r.y, r.h, base);
 }
 
-std::vector<int> WindowPainter::ShownColumns(HWND list_view, int inner_width) {
-  std::vector<int> pixel_widths;
-  for (const auto &c : standin::ColumnsOf(list_view)) pixel_widths.push_back(c.width);
-  return ColumnCells(pixel_widths, inner_width);
+namespace {
+
+// Draws `text` as though from column x, `width` columns wide, showing only
+// what falls between the columns clip_left and clip_right; a double-width
+// character cut by the left edge leaves its half blank.
+void PutClipped(Canvas &canvas, int x, int y, const std::wstring &text, uint16_t attr, int width, int clip_left,
+                int clip_right) {
+  std::wstring shown = text;
+  int at = x;
+  if (x < clip_left) {
+    shown = SkipColumns(text, clip_left - x);
+    at = x + TextWidth(text) - TextWidth(shown);
+    while (at < clip_left && !shown.empty()) {
+      at += CharWidth(shown[0]);
+      shown.erase(0, 1);
+    }
+  }
+  int limit = std::min(x + width, clip_right) - at;
+  if (limit > 0) canvas.Put(at, y, shown, attr, limit);
 }
+
+}  // namespace
 
 void WindowPainter::PaintListView(Canvas &canvas, HWND window, HWND control, const CellRect &r, bool focused,
                                   bool enabled) {
@@ -441,23 +471,43 @@ void WindowPainter::PaintListView(Canvas &canvas, HWND window, HWND control, con
   canvas.Box(r, base | (focused ? kBold : kPlain));
   AddRegion(r, Hit::kList, window, control);
   CellRect inner{r.x + 1, r.y + 1, r.w - 2, r.h - 2};
-  list_view_widths_[control] = inner.w;
   std::vector<standin::ListViewColumnInfo> columns = standin::ColumnsOf(control);
-  std::vector<int> widths = ShownColumns(control, inner.w);
+  std::vector<int> pixels;
+  for (const auto &c : columns) pixels.push_back(c.width);
+  std::vector<int> widths = ColumnCells(pixels);
+  std::vector<int> starts;  // each column's first cell in the whole row
+  int total = 0;
+  for (int w : widths) {
+    starts.push_back(total);
+    total += w;
+  }
+  // Columns keep their widths; the view scrolls sideways over them, and
+  // follows the column whose divider is being moved.
+  ListView &view = lists_[control];
+  view.total_cols = total;
+  view.shown_cols = inner.w;
+  if (control == marked_list_ && marked_column_ >= 0 && marked_column_ < static_cast<int>(widths.size())) {
+    int divider = starts[static_cast<size_t>(marked_column_)] + widths[static_cast<size_t>(marked_column_)] - 1;
+    if (divider < view.left) view.left = divider;
+    if (divider >= view.left + inner.w) view.left = divider - inner.w + 1;
+  }
+  view.left = std::max(0, std::min(view.left, total - inner.w));
+  const int origin = inner.x - view.left;  // where the row's first cell would be
   if (!(style & LVS_NOCOLUMNHEADER) && !columns.empty()) {
     uint16_t header = base | kUnderline | kBold;
-    int x = inner.x;
-    for (size_t c = 0; c < columns.size() && x < inner.Right(); ++c) {
-      int w = std::min(widths[c], inner.Right() - x);
-      canvas.Fill(CellRect{x, inner.y, w, 1}, L' ', header);
-      canvas.Put(x, inner.y, FitWithEllipsis(AnsiToWide(columns[c].title), w - 1), header, w - 1);
+    canvas.Fill(CellRect{inner.x, inner.y, inner.w, 1}, L' ', header);
+    for (size_t c = 0; c < columns.size(); ++c) {
+      int x = origin + starts[c], w = widths[c];
+      if (x + w <= inner.x || x >= inner.Right()) continue;
+      PutClipped(canvas, x, inner.y, FitWithEllipsis(AnsiToWide(columns[c].title), w - 1), header, w - 1, inner.x,
+                 inner.Right());
       // The divider at the column's right edge: dragging it sizes the column.
       int divider = x + w - 1;
+      if (divider < inner.x || divider >= inner.Right()) continue;
       if (c + 1 < columns.size()) canvas.Put(divider, inner.y, std::wstring(1, kVLine), header);
       if (control == marked_list_ && static_cast<int>(c) == marked_column_)
         canvas.AddAttr(divider, inner.y, 1, kReverse);
       AddRegion(CellRect{divider, inner.y, 1, 1}, Hit::kColumnDivider, window, control, static_cast<int>(c));
-      x += w;
     }
     inner.y += 1;
     inner.h -= 1;
@@ -475,16 +525,35 @@ void WindowPainter::PaintListView(Canvas &canvas, HWND window, HWND control, con
     if (focused && index == caret) attr |= kBold;
     canvas.Fill(CellRect{inner.x, inner.y + row, inner.w, 1}, L' ', attr);
     std::vector<std::string> texts = standin::RowOf(control, static_cast<size_t>(index));
-    int x = inner.x;
-    for (size_t c = 0; c < widths.size() && c < texts.size() && x < inner.Right(); ++c) {
-      int w = std::min(widths[c], inner.Right() - x);
+    for (size_t c = 0; c < widths.size() && c < texts.size(); ++c) {
+      int x = origin + starts[c], w = widths[c];
+      if (x + w <= inner.x || x >= inner.Right()) continue;
       int room = c + 1 == widths.size() ? w : w - 1;
-      canvas.Put(x, inner.y + row, FitWithEllipsis(AnsiToWide(texts[c]), room), attr, room);
-      x += w;
+      PutClipped(canvas, x, inner.y + row, FitWithEllipsis(AnsiToWide(texts[c]), room), attr, room, inner.x,
+                 inner.Right());
     }
     AddRegion(CellRect{inner.x, inner.y + row, inner.w, 1}, Hit::kListItem, window, control, index);
   }
   PaintScrollBar(canvas, window, control, r.Right() - 1, inner.y, inner.h, base);
+  PaintSidewaysBar(canvas, window, control, inner.x, r.Bottom() - 1, inner.w, base);
+}
+
+void WindowPainter::PaintSidewaysBar(Canvas &canvas, HWND window, HWND list, int x, int y, int w, uint16_t attr) {
+  const ListView &view = lists_[list];
+  if (view.total_cols <= view.shown_cols || w < 4) return;
+  canvas.Put(x, y, std::wstring(1, kScrollLeftArrow), attr | kReverse);
+  canvas.Put(x + w - 1, y, std::wstring(1, kScrollRightArrow), attr | kReverse);
+  AddRegion(CellRect{x, y, 1, 1}, Hit::kScrollLineLeft, window, list);
+  AddRegion(CellRect{x + w - 1, y, 1, 1}, Hit::kScrollLineRight, window, list);
+  int track_x = x + 1, track_w = w - 2;
+  int thumb = std::max(1, track_w * view.shown_cols / view.total_cols);
+  int pos = (track_w - thumb) * view.left / std::max(1, view.total_cols - view.shown_cols);
+  canvas.HLine(track_x, y, track_w, attr);
+  for (int i = 0; i < thumb; ++i) canvas.Put(track_x + pos + i, y, std::wstring(1, kScrollThumb), attr);
+  if (pos > 0) AddRegion(CellRect{track_x, y, pos, 1}, Hit::kScrollPageLeft, window, list);
+  int after = track_x + pos + thumb;
+  if (after < track_x + track_w)
+    AddRegion(CellRect{after, y, track_x + track_w - after, 1}, Hit::kScrollPageRight, window, list);
 }
 
 void WindowPainter::PaintCombo(Canvas &canvas, HWND control, const CellRect &r, bool focused, bool enabled) {

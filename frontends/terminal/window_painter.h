@@ -9,10 +9,12 @@
 #include "canvas.h"
 #include "layout.h"
 
+#include <standin/ui.h>
 #include <windows.h>
 
 #include <map>
 #include <optional>
+#include <string>
 #include <vector>
 
 namespace tui {
@@ -32,6 +34,10 @@ class WindowPainter {
       kScrollLineDown,
       kScrollPageUp,
       kScrollPageDown,
+      kScrollLineLeft,  // a list view's sideways scroll bar, alike
+      kScrollLineRight,
+      kScrollPageLeft,
+      kScrollPageRight,
     } kind = kNothing;
     HWND window = nullptr;   // the top-level window
     HWND control = nullptr;  // every kind but kNothing and kCloseBox
@@ -58,10 +64,18 @@ class WindowPainter {
   // moving its selection or caret, as the wheel and the scroll bar do.
   void ScrollList(HWND list, int rows);
   int PageOf(HWND list) const;
-  // Widens (cells > 0) or narrows a list view column by about `cells`
-  // columns as it is shown, setting the control's column width as a drag
-  // of the header divider does. False when the column does not exist.
+  // Scrolls a list view's columns sideways by `cols`; a page is the columns
+  // it shows, less one. ScrollsSideways: its columns are wider than it.
+  void ScrollSideways(HWND list_view, int cols);
+  int SidewaysPageOf(HWND list_view) const;
+  bool ScrollsSideways(HWND list_view) const;
+  // Widens (cells > 0) or narrows a list view column by `cells` columns,
+  // setting the control's column width as a drag of the header divider
+  // does; the others keep theirs. False when the column does not exist.
   bool ResizeColumn(HWND list_view, int column, int cells);
+  // What the layout needs to know of a control.
+  static LayoutItem ItemFor(const std::string &cls, DWORD style, const standin::DialogUnits &du,
+                            const std::wstring &text);
   // Marks a list view column's header divider (-1: none).
   void MarkColumn(HWND list_view, int column) {
     marked_list_ = list_view;
@@ -79,9 +93,13 @@ class WindowPainter {
     int caret = -2;        // the caret when last drawn: the view follows it only when it moves
     int visible = 1;       // rows shown
     int count = 0;         // rows in all
+    int left = 0;          // a list view's first column shown, in cells
+    int total_cols = 0;    // ... its columns' width together
+    int shown_cols = 0;    // ... and the width it shows them in
   };
 
-  void PaintWindow(Canvas &canvas, HWND window, const CellRect &frame, bool active, bool busy);
+  void PaintWindow(Canvas &canvas, HWND window, const CellRect &frame, const std::vector<HWND> &controls,
+                   const std::vector<CellRect> &client_cells, bool active, bool busy);
   void PaintControl(Canvas &canvas, HWND window, HWND control, const CellRect &r, int room, HWND focus);
   void PaintButton(Canvas &canvas, HWND control, const CellRect &r, int room, bool focused, bool enabled);
   void PaintEdit(Canvas &canvas, HWND control, const CellRect &r, bool focused, bool enabled);
@@ -92,15 +110,13 @@ class WindowPainter {
   void PaintDroppedCombo(Canvas &canvas, HWND window, HWND control, const CellRect &r, int list_rows);
   int VisibleTop(HWND list, int caret, int visible, int count);
   void PaintScrollBar(Canvas &canvas, HWND window, HWND list, int x, int y, int h, uint16_t attr);
-  // Column widths in cells of a list view `inner_width` columns wide.
-  static std::vector<int> ShownColumns(HWND list_view, int inner_width);
+  void PaintSidewaysBar(Canvas &canvas, HWND window, HWND list, int x, int y, int w, uint16_t attr);
   void AddRegion(const CellRect &cells, Hit::Kind kind, HWND window, HWND control, int index = -1);
 
   Scale scale_;
   bool scale_fixed_ = false;
   std::map<HWND, ListView> lists_;
   std::map<HWND, int> edit_scroll_;
-  std::map<HWND, int> list_view_widths_;  // inner width of each list view when last drawn
   HWND marked_list_ = nullptr;
   int marked_column_ = -1;
   std::map<HWND, CellRect> frames_;

@@ -120,8 +120,10 @@ def add_next_wednesday_evening(s, command):
     s.wait_for("ｼﾞｮﾌﾞ詳細設定")
     s.type(command)
     # The run-unit radios have no tab stop: the keyboard pointer (F2) steps
-    # from the command line to 次の... and clicks it.
+    # from the command line to 次の... and clicks it. It stays until F2.
     s.keys("F2", "Down", "Down", "Down", "Down", "Enter")
+    s.wait_for("F2/Esc:終了")
+    s.keys("F2")
     # Weekday check box, then the weekday list: select Wednesday.
     s.keys("Tab", "Tab", "Space", "Down", "Down")
     # Date check box, date list, AM/PM: afternoon; 7:30.
@@ -139,23 +141,27 @@ def add_and_delete(s):
     add_next_wednesday_evening(s, "nightly.cmd /q")
     screen = s.wait_for("nightly.cmd /q")
     row = next(line for line in screen.splitlines() if "nightly.cmd /q" in line)
+    job_id = re.search(r"│(\d+)\s+nightly", row).group(1)
+    # The closed editor leaves the focus on the main window itself: Tab
+    # starts at the first tab stop (Select computer), the next one is the
+    # list, whose columns are wider than it: Right scrolls to the time.
+    s.keys("Tab", "Tab", "Right", "Right", "Right")
+    screen = s.wait_for("時刻")
+    row = next(line for line in screen.splitlines() if "cmd /q" in line)
     if not re.search(r"次の\s+水\s+7:30 午後", row):
         raise Failure("the new row reads %r" % row)
-    job_id = re.search(r"│(\d+)\s+nightly", row).group(1)
     stored = [l for l in s.network_text().splitlines() if "nightly.cmd" in l]
     if len(stored) != 1 or not re.search(r"id=%s at=19:30 .*dow=0x4 cmd=\"nightly.cmd /q\"" % job_id, stored[0]):
         raise Failure("the network file holds %r" % stored)
 
-    # The closed editor leaves the focus on the main window itself: Tab
-    # starts at the first tab stop (Select computer), the next one is the
-    # list. Its last row, then Delete by its mnemonic and Yes.
-    s.keys("Tab", "Tab", "End", "M-r")
+    # The list's last row, then Delete by its mnemonic and Yes.
+    s.keys("End", "M-r")
     s.wait_for("削除してもよろしいですか")
     s.keys("y")
-    s.wait_for("nightly.cmd", gone=True)
+    s.wait_for("cmd /q", gone=True)
     if "nightly.cmd" in s.network_text():
         raise Failure("the deleted job is still in the network file")
-    s.wait_for("defrag C:")
+    s.wait_for("11:30 午後")
     s.keys("M-x")
     code = s.wait_exit()
     if code != 0:
@@ -256,6 +262,15 @@ def keys_and_mouse(s):
     s.mouse(0, col, row)
     s.mouse(3, col + 12, row)
     s.wait_for("task-02.cmd /all /long")
+    # The sideways scroll bar: its right arrow steps to the time column, a
+    # click on its track left of the thumb pages back.
+    for _ in range(6):
+        s.click(">")
+    s.wait_for("時刻", "5:45 午後")
+    col, row = s.find("<")
+    s.mouse(0, col + 1, row)
+    s.mouse(3, col + 1, row)
+    s.wait_for("│ID")
 
     # A mouse pick in the 午前/午後 drop-down closes it.
     s.keys("M-a")

@@ -36,35 +36,6 @@ TEST_F(HelpViewerTest, FindsTheTextByTheHelpFileNameOnly) {
   EXPECT_EQ(FindHelpText("..", {dir_}), "");
 }
 
-TEST_F(HelpViewerTest, ShowsTitleAndScrollsWithinTheText) {
-  std::string text = "# Velmora ヘルプ\n";
-  for (int i = 1; i <= 60; ++i) text += "行 " + std::to_string(i) + "\n";
-  Write(text);
-  HelpViewer viewer;
-  ASSERT_TRUE(viewer.OpenFile(dir_ + "/Velmora.txt"));
-  Canvas canvas(80, 24);
-  viewer.Draw(canvas);
-  EXPECT_NE(canvas.RowText(0).find(DecodeUtf8("Velmora ヘルプ")), std::wstring::npos);
-  EXPECT_NE(canvas.RowText(1).find(DecodeUtf8("行 1 ")), std::wstring::npos);
-
-  TerminalEvent e;
-  e.key = Key::kPageDown;
-  viewer.HandleKey(e);
-  viewer.Draw(canvas);
-  EXPECT_EQ(viewer.Top(), 21);  // 24 rows less title, hint and border
-  e.key = Key::kEnd;
-  viewer.HandleKey(e);
-  viewer.Draw(canvas);
-  EXPECT_NE(canvas.RowText(21).find(DecodeUtf8("行 60")), std::wstring::npos);
-  e.key = Key::kDown;
-  viewer.HandleKey(e);  // already at the end: stays
-  viewer.Draw(canvas);
-  EXPECT_NE(canvas.RowText(21).find(DecodeUtf8("行 60")), std::wstring::npos);
-  e.key = Key::kEscape;
-  EXPECT_TRUE(viewer.HandleKey(e));
-  EXPECT_FALSE(viewer.IsOpen());
-}
-
 // The program's help text, wrapped as the viewer wraps it on narrow screens.
 TEST(HelpText, WrapsByWidthKeepingIndentationAndLineBreakingRules) {
   std::ifstream in(std::string(VELMORA_TUI_HELP_DIR) + "/Velmora.txt");
@@ -88,12 +59,6 @@ TEST(HelpText, WrapsByWidthKeepingIndentationAndLineBreakingRules) {
       }
     }
   }
-}
-
-TEST_F(HelpViewerTest, AMissingFileIsReported) {
-  HelpViewer viewer;
-  EXPECT_FALSE(viewer.OpenFile(dir_ + "/missing.txt"));
-  EXPECT_FALSE(viewer.IsOpen());
 }
 
 }  // namespace

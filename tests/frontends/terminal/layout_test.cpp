@@ -21,70 +21,43 @@ TEST(Layout, MainWindowFitsEightyByTwentyFourAndTheEditorFitsToo) {
   EXPECT_EQ(ScaleToFit(247, 239, 200, 60).du_per_col, 4);
 }
 
+// The main window's template, its buttons widened for their labels: they
+// fit, nothing collides, the group frame still holds what it held, and the
+// window still fits the smallest screen (76 columns).
 TEST(Layout, MainWindowControlsKeepTheirOrderAndDoNotCollide) {
   Scale scale = ScaleToFit(247, 239, 80, 24);
-  CellRect group = GroupBoxCells(6, 8, 158, 52, scale);
-  CellRect name = ControlCells(16, 24, 70, 12, scale);
-  CellRect select = ControlCells(90, 22, 64, 14, scale);
-  CellRect status = ControlCells(16, 44, 140, 8, scale);
-  CellRect caption = ControlCells(8, 68, 48, 8, scale);
-  CellRect list = ControlCells(7, 80, 230, 128, scale);
-  CellRect add = ControlCells(76, 216, 52, 14, scale);
-  CellRect modify = ControlCells(132, 216, 52, 14, scale);
-  // Inside the group frame, strictly between its top and bottom lines.
-  for (const CellRect &r : {name, select, status}) {
-    EXPECT_GT(r.y, group.y);
-    EXPECT_LT(r.Bottom(), group.Bottom());
-    EXPECT_GT(r.x, group.x);
-    EXPECT_LT(r.Right(), group.Right());
+  using K = LayoutItem;
+  const std::vector<LayoutItem> items = {{K::kPushButton, 90, 22, 64, 14, 17},  {K::kOther, 7, 80, 230, 128, 0},
+                                         {K::kPushButton, 76, 216, 52, 14, 10}, {K::kPushButton, 132, 216, 52, 14, 10},
+                                         {K::kPushButton, 188, 216, 52, 14, 7}, {K::kPushButton, 176, 12, 64, 14, 17},
+                                         {K::kPushButton, 176, 32, 64, 14, 10}, {K::kPushButton, 176, 52, 64, 14, 7},
+                                         {K::kOther, 16, 24, 70, 12, 0},        {K::kGroupBox, 6, 8, 158, 52, 0},
+                                         {K::kOther, 8, 68, 48, 8, 0},          {K::kOther, 16, 44, 140, 8, 0}};
+  DialogLayout layout = LayOutDialog(247, 239, items, scale);
+  const std::vector<CellRect> &c = layout.cells;
+  EXPECT_LE(layout.client_cols + kFrameExtraCols, 76);
+  for (size_t i = 0; i < items.size(); ++i) {
+    if (items[i].kind == K::kPushButton) {
+      EXPECT_GE(c[i].w, ButtonCols(items[i].label_cols)) << i;
+    }
+    for (size_t j = i + 1; j < items.size(); ++j) {
+      if (items[i].kind == K::kGroupBox || items[j].kind == K::kGroupBox) continue;
+      bool apart =
+          c[i].Right() <= c[j].x || c[j].Right() <= c[i].x || c[i].Bottom() <= c[j].y || c[j].Bottom() <= c[i].y;
+      EXPECT_TRUE(apart) << i << " and " << j;
+    }
   }
-  EXPECT_EQ(name.y, select.y);
-  EXPECT_LE(name.Right(), select.x);
-  EXPECT_LE(group.Bottom(), caption.y);
-  EXPECT_LE(caption.Bottom(), list.y);
-  EXPECT_LE(list.Bottom(), add.y);
-  EXPECT_EQ(add.h, 1);
-  EXPECT_LT(add.Right(), modify.x);  // a blank between neighbouring buttons
-  EXPECT_GE(list.h, 10);             // room for a header and several rows
-}
-
-TEST(Layout, EditorRadiosTakeOneRowEach) {
-  Scale scale = ScaleToFit(247, 239, 80, 24);
-  int rows[4];
-  for (int i = 0; i < 4; ++i) rows[i] = ControlCells(16, 56 + 12 * i, 40, 8, scale).y;
-  for (int i = 1; i < 4; ++i) EXPECT_EQ(rows[i], rows[i - 1] + 1);
-  CellRect frame = GroupBoxCells(8, 40, 56, 72, scale);
-  EXPECT_GT(rows[0], frame.y);
-  EXPECT_LT(rows[3], frame.Bottom() - 1);
-}
-
-TEST(Layout, FramesStayOnTheScreen) {
-  FrameSize editor{76, 13};
-  // Anchored at the owner's client origin, it would run off the right edge.
-  Point p = PlaceFrame(editor, false, Point{9, 1}, Point{0, 0}, 80, 24);
-  EXPECT_EQ(p.x, 4);
-  EXPECT_EQ(p.y, 1);
-  Point centred = PlaceFrame(FrameSize{40, 8}, true, Point{}, Point{}, 80, 24);
-  EXPECT_EQ(centred.x, 20);
-  EXPECT_EQ(centred.y, 8);
-  // Bigger than the screen: pinned to the top left rather than off screen.
-  Point big = PlaceFrame(FrameSize{100, 30}, true, Point{}, Point{}, 80, 24);
-  EXPECT_EQ(big.x, 0);
-  EXPECT_EQ(big.y, 0);
-}
-
-TEST(Layout, ListViewColumnsShrinkToTheListInProportion) {
-  // The job list's columns: 24, 126, 159 and 72 pixels.
-  std::vector<int> wide = ColumnCells({24, 126, 159, 72}, 200);
-  EXPECT_EQ(wide, (std::vector<int>{4, 21, 27, 12}));
-  std::vector<int> fitted = ColumnCells({24, 126, 159, 72}, 55);
-  int sum = 0;
-  for (int c : fitted) sum += c;
-  EXPECT_EQ(sum, 55);
-  EXPECT_GE(fitted[3], 10);  // " 7:00 午後" still fits the time column
-  EXPECT_LT(fitted[0], fitted[1]);
-  EXPECT_LT(fitted[1], fitted[2]);
-  EXPECT_EQ(ColumnCells({0, 1000}, 1), (std::vector<int>{1, 1}));  // never below one column
+  const CellRect &group = c[9];
+  for (size_t inside : {0, 8, 11}) {
+    EXPECT_GT(c[inside].x, group.x);
+    EXPECT_LT(c[inside].Right(), group.Right());
+    EXPECT_GT(c[inside].y, group.y);
+    EXPECT_LT(c[inside].Bottom(), group.Bottom());
+  }
+  EXPECT_LT(group.Right(), c[5].x);  // the button column stays right of the frame
+  EXPECT_EQ(c[5].x, c[6].x);         // and one width
+  EXPECT_EQ(c[5].Right(), c[7].Right());
+  EXPECT_LT(c[2].Right(), c[3].x);  // a blank between neighbouring buttons
 }
 
 TEST(Canvas, DoubleWidthCharactersOccupyTwoCellsAndAreNeverHalved) {

@@ -25,11 +25,6 @@ TerminalEvent CharEvent(wchar_t ch) {
 const std::string kQuestion = standin::Utf8ToCp932("PC01 上でｽｹｼﾞｭｰﾙｻｰﾋﾞｽが停止中です。\n今すぐ開始しますか?");
 const std::string kCaption = standin::Utf8ToCp932("ｽｹｼﾞｭｰﾙｻｰﾋﾞｽ");
 
-TEST(MessageBoxView, DefaultButtonComesFromTheStyleWhenTheBoxHasIt) {
-  EXPECT_EQ(MessageBoxView("t", "c", MB_YESNOCANCEL | MB_DEFBUTTON2).FocusedButton(), 1);
-  EXPECT_EQ(MessageBoxView("t", "c", MB_OK | MB_DEFBUTTON2).FocusedButton(), 0);  // no second button
-}
-
 TEST(MessageBoxView, KeysMoveBetweenButtonsAndPressThem) {
   MessageBoxView box(kQuestion, kCaption, MB_YESNO | MB_ICONQUESTION);
   EXPECT_EQ(box.HandleKey(KeyEvent(Key::kRight)), std::nullopt);
@@ -50,21 +45,13 @@ TEST(MessageBoxView, EscapeCancelsOrAnswersALoneOkButNeverAnswersAQuestion) {
   EXPECT_EQ(MessageBoxView("t", "c", MB_YESNO).HandleKey(KeyEvent(Key::kEscape)), std::nullopt);
 }
 
-TEST(MessageBoxView, DrawsCaptionLinesIconAndClickableButtons) {
+TEST(MessageBoxView, AClickOnAButtonAnswersTheBox) {
   Canvas canvas(80, 24);
   MessageBoxView box(kQuestion, kCaption, MB_YESNO | MB_ICONQUESTION);
   box.Draw(canvas, CellRect{0, 0, 80, 24});
-  std::wstring screen;
   int yes_row = -1;
-  for (int y = 0; y < 24; ++y) {
-    std::wstring row = canvas.RowText(y);
-    screen += row + L"\n";
-    if (row.find(DecodeUtf8("はい(Y)")) != std::wstring::npos) yes_row = y;
-  }
-  EXPECT_NE(screen.find(DecodeUtf8("ｽｹｼﾞｭｰﾙｻｰﾋﾞｽ")), std::wstring::npos);
-  EXPECT_NE(screen.find(DecodeUtf8("PC01 上でｽｹｼﾞｭｰﾙｻｰﾋﾞｽが停止中です。")), std::wstring::npos);
-  EXPECT_NE(screen.find(DecodeUtf8("今すぐ開始しますか?")), std::wstring::npos);  // the line feed is honoured
-  EXPECT_NE(screen.find(L"(?)"), std::wstring::npos);
+  for (int y = 0; y < 24; ++y)
+    if (canvas.RowText(y).find(DecodeUtf8("はい(Y)")) != std::wstring::npos) yes_row = y;
   ASSERT_GE(yes_row, 0);
   std::wstring row = canvas.RowText(yes_row);
   int no_col = TextWidth(row.substr(0, row.find(DecodeUtf8("いいえ"))));

@@ -1,8 +1,8 @@
 // How long the terminal front end takes from a key press that moves the job
-// list's selection (or scrolls it) to the finished redraw, with 10,000 jobs
-// listed: the program's handling of the key plus drawing and terminal
-// output. The front end runs in a pseudo-terminal of 80 x 24 whose output
-// this process reads and discards.
+// list's selection (or scrolls it, also sideways) to the finished redraw,
+// with 10,000 jobs listed: the program's handling of the key plus drawing
+// and terminal output. The front end runs in a pseudo-terminal of 80 x 24
+// whose output this process reads and discards.
 //
 //   tui_redraw_benchmark [jobs]
 #include "terminal.h"
@@ -107,6 +107,10 @@ int RunInTerminal(int jobs, int report_fd) {
     steps.push_back({tui::Key::kEnd, "End/Home"});
     steps.push_back({tui::Key::kHome, "End/Home"});
   }
+  for (int i = 0; i < 100; ++i) {  // the columns scrolled sideways
+    steps.push_back({tui::Key::kRight, "Right/Left"});
+    steps.push_back({tui::Key::kLeft, "Right/Left"});
+  }
   BenchTerminal terminal(steps);
   std::string error;
   if (!terminal.Start(&error)) Fail(error);
@@ -128,7 +132,7 @@ int RunInTerminal(int jobs, int report_fd) {
   for (auto &[label, times] : terminal.Results()) {
     std::sort(times.begin(), times.end());
     auto at = [&](double q) { return times[std::min(times.size() - 1, static_cast<size_t>(q * times.size()))]; };
-    std::snprintf(line, sizeof line, "%-9s n=%5zu  median %.3f ms  p99 %.3f ms  max %.3f ms\n", label.c_str(),
+    std::snprintf(line, sizeof line, "%-10s n=%5zu  median %.3f ms  p99 %.3f ms  max %.3f ms\n", label.c_str(),
                   times.size(), at(0.5), at(0.99), times.back());
     report += line;
   }
