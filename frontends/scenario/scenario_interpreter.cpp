@@ -4,6 +4,7 @@
 #include "scenario_interpreter.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cstdio>
 
 namespace standin {
@@ -280,7 +281,14 @@ void Interpreter::ActOn(const Statement &statement, const std::vector<Token> &t,
     const WindowRef focus = back_end_.Focus();
     if (focus != 0 && back_end_.TopLevelOf(focus) != window)
       Fail(statement, "the keyboard focus is not in " + back_end_.TemplateOf(window));
-    Must(statement, back_end_.PressKey(window, t[1].value));
+    const std::string &key = t[1].value;
+    // The platform's virtual-key codes: Enter, Escape, Tab, and a letter's own code.
+    const bool tab = key == "tab" || key == "shift+tab";
+    const unsigned code = key == "enter"    ? 0x0D
+                          : key == "escape" ? 0x1B
+                          : tab             ? 0x09
+                                            : static_cast<unsigned>(std::toupper(static_cast<unsigned char>(key[4])));
+    Must(statement, back_end_.PressKey(window, code, key == "shift+tab", key.compare(0, 4, "alt+") == 0));
   } else if (verb == "keydown") {
     Must(statement, back_end_.KeyDownEscape(window));
   } else if (verb == "close") {

@@ -109,8 +109,8 @@ class BackEnd {
   virtual std::string Paste(WindowRef edit, const std::string &text) = 0;
   // List box: exactly these items; combo box or list view: items[0]; none: empty.
   virtual std::string Select(WindowRef control, const std::vector<int> &items) = 0;
-  // enter, escape, tab, shift+tab or alt+LETTER, to the focus in `window`.
-  virtual std::string PressKey(WindowRef window, const std::string &key) = 0;
+  // A key (a virtual-key code), with Shift or Alt held, to the focus in `window`.
+  virtual std::string PressKey(WindowRef window, unsigned virtual_key, bool shift, bool alt) = 0;
   virtual std::string KeyDownEscape(WindowRef window) = 0;
   virtual std::string PressCloseBox(WindowRef window) = 0;
   virtual std::string Answer(WindowRef box, BoxAnswer answer) = 0;

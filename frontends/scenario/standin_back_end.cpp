@@ -12,7 +12,6 @@
 #include <commctrl.h>
 #include <remote_host.h>
 
-#include <cctype>
 #include <cstdio>
 
 #include "real_host_mode.h"
@@ -160,17 +159,8 @@ class StandInBackEnd : public BackEnd, public Driver {
     SelectItems(Window(control), items);
     return "";
   }
-  std::string PressKey(WindowRef, const std::string &key) override {
-    if (key == "enter")
-      standin::PressKey(VK_RETURN);
-    else if (key == "escape")
-      standin::PressKey(VK_ESCAPE);
-    else if (key == "tab")
-      standin::PressKey(VK_TAB);
-    else if (key == "shift+tab")
-      standin::PressKey(VK_TAB, true);
-    else  // alt+LETTER
-      standin::PressKey(static_cast<UINT>(std::toupper(static_cast<unsigned char>(key.back()))), false, false, true);
+  std::string PressKey(WindowRef, unsigned virtual_key, bool shift, bool alt) override {
+    standin::PressKey(virtual_key, shift, false, alt);
     return "";
   }
   std::string KeyDownEscape(WindowRef window) override {

@@ -296,18 +296,9 @@ class WineBackEnd : public BackEnd {
         return SelectRow(control, items);
     }
   }
-  std::string PressKey(WindowRef window, const std::string &key) override {
+  std::string PressKey(WindowRef window, unsigned virtual_key, bool shift, bool alt) override {
     ToFront(Window(window));
-    if (key == "enter")
-      wine_player::PressKey(VK_RETURN);
-    else if (key == "escape")
-      wine_player::PressKey(VK_ESCAPE);
-    else if (key == "tab")
-      wine_player::PressKey(VK_TAB);
-    else if (key == "shift+tab")
-      wine_player::PressKey(VK_TAB, VK_SHIFT);
-    else  // alt+LETTER
-      wine_player::PressKey(static_cast<WORD>(VkKeyScanA(key[4]) & 0xFF), VK_MENU);
+    wine_player::PressKey(static_cast<WORD>(virtual_key), shift ? VK_SHIFT : alt ? VK_MENU : 0);
     return "";
   }
   std::string KeyDownEscape(WindowRef window) override {
