@@ -15,7 +15,7 @@ root="$PWD"
 
 if [ -z "${DISPLAY:-}" ]; then
   echo "run-wine.sh: no X display (DISPLAY is not set); run it in a desktop session or over 'ssh -X'," \
-    "or watch it in a virtual one: 'Xvfb :5 & DISPLAY=:5 scripts/run-wine.sh', then view :5 with a VNC server" >&2
+    "or watch it in a virtual one: 'Xvfb :5 & DISPLAY=:5 scripts/run-wine.sh' with a VNC server on :5 (docs/wine.md)" >&2
   exit 1
 fi
 wine_env_install

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Builds Velmora and runs every test: the unit tests and the scenarios on the
 # stand-in, the scenarios again through the real network backend against the
-# fake Windows host, a Linux and a Wine process sharing one network file, and
-# the scenarios on the real velmora.exe under Wine.
+# fake Windows host, a Linux and a Wine process sharing one network file, a
+# new user's path through scripts/run-wine.sh, and the scenarios on the real
+# velmora.exe under Wine.
 # Usage: scripts/test.sh [preset]   (linux by default; with sanitize, only the
 # stand-in's tests, built under the sanitizers)
 set -euo pipefail
@@ -15,5 +16,6 @@ ctest --preset "$preset" -j"$(nproc)"
 if [ "$preset" = linux ]; then
   scripts/test-real-network.sh
   tests/shared_network/shared_network_test.sh
+  tests/run_wine/run_wine_test.sh
   scripts/test-wine.sh
 fi
