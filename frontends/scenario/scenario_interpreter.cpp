@@ -166,7 +166,13 @@ bool Interpreter::PlayWithoutInput(const Statement &statement) {
       Must(statement, back_end_.AdvanceClock(Number(statement.tokens[1]) * 60000));
       return true;
     case StatementKind::kWorldExpectation:
-      Must(statement, back_end_.CheckWorld(statement.tokens));
+      if (statement.tokens[1].value == "calls") {
+        const auto &t = statement.tokens;
+        const uint64_t seen = back_end_.CallCount(t[2].value);
+        Expect(statement, seen == Number(t[3]), t[3].value + " calls of " + t[2].value, std::to_string(seen));
+      } else {
+        Must(statement, back_end_.CheckWorld(statement.tokens));
+      }
       return true;
     case StatementKind::kUiExpectation:
       CheckUi(statement);

@@ -57,7 +57,7 @@ class BackEnd {
 
   // ---- The world: before start, while the program runs and after it ends.
   virtual std::string ApplyWorld(const std::vector<Token> &statement) = 0;
-  // expect jobs|job|nojob|service|calls: "" when it holds.
+  // expect jobs|job|nojob|service: "" when it holds.
   virtual std::string CheckWorld(const std::vector<Token> &expectation) = 0;
   virtual std::string AdvanceClock(uint64_t milliseconds) = 0;
 
@@ -102,6 +102,7 @@ class BackEnd {
   virtual bool IsWaitCursorShown() = 0;
   virtual std::optional<uint64_t> LastHelpCommand() = 0;
   virtual uint64_t OutstandingBuffers() = 0;
+  virtual uint64_t CallCount(const std::string &function) = 0;  // since start
 
   // ---- The user's actions; each one gives the program input.
   virtual std::string Click(WindowRef control) = 0;

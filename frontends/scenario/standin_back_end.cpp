@@ -139,6 +139,7 @@ class StandInBackEnd : public BackEnd, public Driver {
     return help.any ? std::optional<uint64_t>(help.command) : std::nullopt;
   }
   uint64_t OutstandingBuffers() override { return OutstandingNetBuffers(); }
+  uint64_t CallCount(const std::string &function) override { return CountCalls(function); }
 
   // ---- Input.
   std::string Click(WindowRef control) override {
