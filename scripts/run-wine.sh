@@ -71,18 +71,19 @@ run_program() {
   wine_env_start_help_viewer "$@"
   if [ -n "$computer" ] && ! wine_env_name_computer "$computer"; then
     echo "run-wine.sh: Wine did not take $computer as its computer name, so the program manages" \
-      "\"$(hostname)\" instead; end the other programs of this Wine prefix ('WINEPREFIX=$WINEPREFIX" \
-      "wineserver -k') and run it again" >&2
+      "this machine's instead; end the Wine programs of this prefix ('WINEPREFIX=$WINEPREFIX" \
+      "wineserver -k') and run it again, or else remove the prefix to have it made afresh" >&2
   fi
   wine "$@" velmora.exe
   # In a virtual desktop that exists already, the line above returns at once:
   # wait for the program (and the help viewer it ends) to finish.
   wineserver -w
 }
-if [ -n "$computer" ] && [ "$(id -u)" -eq 0 ]; then
+if [ -n "$computer" ] && [ "$(id -u)" -eq 0 ] && unshare -u true 2>/dev/null; then
   # Root gives a Wine server started here the host name too, as the scenario
-  # player does, in a UTS namespace of its own; the session's name is set
-  # as for any user, which also covers a server that runs already.
+  # player does, in a UTS namespace of its own (where the container allows
+  # one); the session's name is set as for any user, which also covers a
+  # server that runs already.
   export computer
   export -f run_program wine_env_start_help_viewer wine_env_name_computer
   unshare -u -- bash -c 'hostname "$computer" 2>/dev/null; run_program "$@"' run-wine "${desktop[@]}"

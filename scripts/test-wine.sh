@@ -62,29 +62,11 @@ rm -rf "$screenshots"
 mkdir -p "$screenshots"
 export VELMORA_SCREENSHOTS="Z:${screenshots//\//\\}"
 trap 'wine_env_stop; rm -rf "$work"' EXIT
-wine_env_own_display
 
-# The player's settings, in copies of the prefix of its own (one a lane, each
-# with its own Wine server, so that batches play side by side; the prefix
-# that scripts/run-wine.sh uses stays as it is): every window in a Wine
-# virtual desktop, which draws title bars and activates windows without a
-# window manager; Wine's relay trace of the calls into the DLLs the program
-# imports, without Wine's default exclusions and the four functions that
-# Wine's own DLLs call most (none of which the program imports).
-setup="$work/player.reg"
-cat >"$setup" <<'EOF'
-REGEDIT4
-
-[HKEY_CURRENT_USER\Software\Wine\Explorer]
-"Desktop"="Default"
-
-[HKEY_CURRENT_USER\Software\Wine\Explorer\Desktops]
-"Default"="1024x768"
-
-[HKEY_CURRENT_USER\Software\Wine\Debug]
-"RelayInclude"="user32.*;comctl32.*;kernel32.*;msvcrt.*"
-"RelayExclude"="ntdll.RtlEnterCriticalSection;ntdll.RtlTryEnterCriticalSection;ntdll.RtlLeaveCriticalSection;kernel32.48;kernel32.49;kernel32.94;kernel32.95;kernel32.96;kernel32.97;kernel32.98;kernel32.TlsGetValue;kernel32.TlsSetValue;kernel32.FlsGetValue;kernel32.FlsSetValue;kernel32.SetLastError;kernel32.CompareStringOrdinal;kernel32.CompareStringW;kernel32.lstrcmpiW;kernel32.HeapFree"
-EOF
+# The player's settings (scripts/wine-player.reg) go into copies of the
+# prefix, one a lane, each with its own Wine server, so that batches play side
+# by side; the prefix that scripts/run-wine.sh uses stays as it is.
+setup="$root/scripts/wine-player.reg"
 
 jobs="${VELMORA_WINE_JOBS:-2}"
 [[ "$jobs" =~ ^[1-9][0-9]*$ ]] || jobs=1
@@ -118,7 +100,7 @@ play() {
   read -r -a indexes <<<"${batches[$batch]}"
   for i in "${indexes[@]}"; do files+=("${paths[$i]}"); done
   (
-    export WINEPREFIX
+    export WINEPREFIX DISPLAY="${displays[$lane]}"
     WINEPREFIX="$(lane_prefix "$lane")"
     local clock="$work/clock.$lane" relay="$work/relay.$lane"
     wine_env_fake_clock "$clock"
@@ -156,6 +138,13 @@ play() {
 total_started=$SECONDS
 next=0
 [ "${#batches[@]}" -lt "$jobs" ] && jobs="${#batches[@]}"
+# Each lane on an X display of its own: one lane's Wine desktop would cover
+# the other's on a shared screen, and take its focus.
+displays=()
+for ((lane = 0; lane < jobs; lane++)); do
+  wine_env_own_display
+  displays+=("$DISPLAY")
+done
 declare -A running=()
 while [ "$next" -lt "${#batches[@]}" ] || [ "${#running[@]}" -gt 0 ]; do
   for ((lane = 0; lane < jobs; lane++)); do

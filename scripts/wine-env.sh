@@ -7,6 +7,7 @@
 #                                 once and reused, with the project's help
 #                                 viewer; exports the environment below
 #   wine_env_own_display          starts a private Xvfb and exports DISPLAY
+#                                 (again for another one)
 #   wine_env_fake_clock FILE      the programs' clock follows FILE (below)
 #   wine_env_set_clock FILE "YYYY-MM-DD HH:MM[:SS]"
 #   wine_env_start_help_viewer [--stay] [explorer /desktop=NAME,SIZE]
@@ -15,7 +16,7 @@
 #                                 (and the help viewer) in a fresh Wine server
 #   wine_env_name_computer NAME   makes NAME the computer name of the running
 #                                 Wine session, for any user (below)
-#   wine_env_stop                 ends the Wine server and the private Xvfb
+#   wine_env_stop                 ends the Wine server and the private Xvfbs
 #
 # The environment: WINEPREFIX, WINEARCH=win64, LANG and LC_ALL ja_JP.UTF-8
 # (ANSI code page 932), WINEDLLOVERRIDES preferring the netapi32.dll beside
@@ -36,7 +37,7 @@ wine_env_root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 wine_env_packages=(wine wine64 fonts-wine xvfb x11-utils xauth fonts-noto-cjk locales faketime)
 wine_env_marlett=/usr/share/wine/fonts/marlett.ttf
 wine_env_faketime_lib=/usr/lib/x86_64-linux-gnu/faketime/libfaketimeMT.so.1
-wine_env_xvfb_pid=""
+wine_env_xvfb_pids=()
 
 wine_env_has_locale() { locale -a 2>/dev/null | grep -qix 'ja_JP\.utf-\?8'; }
 
@@ -104,10 +105,10 @@ wine_env_prepare() {
       return 1
     fi
     cp "$wine_env_marlett" "$WINEPREFIX/drive_c/windows/Fonts/marlett.ttf"
-    wine regedit /S "Z:${look//\//\\}" && wineserver -w || {
+    if ! wine regedit /S "Z:${look//\//\\}" || ! wineserver -w; then
       echo "could not give the Wine prefix $WINEPREFIX the look of $look" >&2
       return 1
-    }
+    fi
     cp "$look" "$WINEPREFIX/.velmora-look.reg"
     touch "$WINEPREFIX/.velmora-ready"
   fi
@@ -130,7 +131,7 @@ wine_env_own_display() {
   fifo="$(mktemp -u)"
   mkfifo "$fifo"
   Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$fifo" >/dev/null 2>&1 &
-  wine_env_xvfb_pid=$!
+  wine_env_xvfb_pids+=($!)
   local number=""
   read -r -t 10 number <"$fifo" || true
   rm -f "$fifo"
@@ -213,9 +214,10 @@ wine_env_name_computer() {
 
 wine_env_stop() {
   wineserver -k 2>/dev/null || true
-  if [ -n "$wine_env_xvfb_pid" ]; then
-    kill "$wine_env_xvfb_pid" 2>/dev/null || true
-    wait "$wine_env_xvfb_pid" 2>/dev/null || true
-    wine_env_xvfb_pid=""
-  fi
+  local pid
+  for pid in "${wine_env_xvfb_pids[@]}"; do
+    kill "$pid" 2>/dev/null || true
+    wait "$pid" 2>/dev/null || true
+  done
+  wine_env_xvfb_pids=()
 }
