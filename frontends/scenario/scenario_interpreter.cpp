@@ -218,7 +218,7 @@ bool Interpreter::MatchNewMessageBox() {
 }
 
 std::string Interpreter::OwnerName(const BoxView &box) const {
-  return box.owner_shown ? ShortName(box.owner_template) : "none";
+  return box.has_owner ? ShortName(box.owner_template) : "none";
 }
 
 std::string Interpreter::BoxSeen(WindowRef box) {

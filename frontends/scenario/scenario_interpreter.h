@@ -28,12 +28,11 @@ using WindowRef = uintptr_t;
 enum class ControlKind { kEdit, kListBox, kMultipleListBox, kComboBox, kListView, kOther };
 
 // What a message box shows: texts in UTF-8, the style as MessageBoxA took it,
-// and the template of the window that owns it ("" for a window of none, or
-// owner_shown false for no owner).
+// and whether a window owns it, with that window's template ("" for none).
 struct BoxView {
   std::string caption, text;
   unsigned style = 0;
-  bool owner_shown = false;
+  bool has_owner = false;
   std::string owner_template;
 };
 

@@ -145,7 +145,7 @@ class WineBackEnd : public BackEnd {
     HWND text = GetDlgItem(box, 0xFFFF);
     shown.text = WithoutCarriageReturns(text ? wine_player::TextOf(text) : "");
     HWND owner = GetWindow(box, GW_OWNER);
-    shown.owner_shown = owner != nullptr;
+    shown.has_owner = owner != nullptr;
     shown.owner_template = owner ? program_.TemplateOf(owner) : "";
     const bool ok = GetDlgItem(box, IDOK) != nullptr, cancel = GetDlgItem(box, IDCANCEL) != nullptr;
     const bool yes = GetDlgItem(box, IDYES) != nullptr, no = GetDlgItem(box, IDNO) != nullptr;
