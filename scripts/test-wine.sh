@@ -117,16 +117,24 @@ play() {
       'source "$0/scripts/wine-env.sh"; wine_env_start_help_viewer --stay && exec wine velmora-scenario.exe "$@"' \
       "$root" "${files[@]}" >"$out.raw" 2>>"$relay" || status=$?
     wineserver -k 2>/dev/null || true
+    local cut_short=""
     for i in "${indexes[@]}"; do
       local path="${paths[$i]}" line
       line="$(grep -a -m1 -F -e "PASS $path" -e "FAIL $path:" "$out.raw" || true)"
-      if [ -z "$line" ] && [ "$status" -eq 124 ]; then
-        line="FAIL $path:0: the Windows player did not finish in time"
-      elif [ -z "$line" ]; then
-        # The player prints a line for every file it plays, even as it fails
-        # itself: it never reached this one. Its last diagnostic says why.
+      if [ -z "$line" ] && [ -z "$cut_short" ]; then
+        # The player prints a line for every file it ends, even as it fails
+        # itself: this is the file it was playing when it was stopped. Its
+        # last words on standard error (past Wine's relay lines) name the
+        # line and the last action, or why it stopped.
+        cut_short=1
         why="$(grep -av '^[0-9a-f]\{4\}:' "$relay" | tail -1 || true)"
-        line="FAIL $path:0: the Wine player did not play this file (status $status): ${why:-no diagnostic}"
+        at=0 && [[ "$why" =~ ^velmora-scenario:\ line\ ([0-9]+):\ (.*)$ ]] && at="${BASH_REMATCH[1]}" why="after ${BASH_REMATCH[2]}"
+        case "$status" in
+          124) line="FAIL $path:$at: the Wine player did not finish in time, ${why:-before its first action}" ;;
+          *) line="FAIL $path:$at: the Wine player ended (status $status), ${why:-before its first action}" ;;
+        esac
+      elif [ -z "$line" ]; then
+        line="FAIL $path:0: the Wine player ended before this file"
       fi
       echo "$line" >"$work/result.$i.raw"
       echo "$status" >"$work/result.$i.status"

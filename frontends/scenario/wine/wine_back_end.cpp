@@ -8,6 +8,8 @@
 
 #include <commctrl.h>
 
+#include <cstdio>
+
 #include "../scenario_interpreter.h"
 #include "call_trace.h"
 #include "failure_screenshot.h"
@@ -116,6 +118,11 @@ class WineBackEnd : public BackEnd {
     for (;;) {
       reason = Settle();
       if (!reason.empty() || HasEnded(false) || !interpreter.ProgramWaits()) return reason;
+      // Should the player be stopped from outside while the program runs,
+      // its standard error still names the last action.
+      std::fprintf(stderr, "velmora-scenario: line %d: %s\n", interpreter.CurrentLine(),
+                   interpreter.LastAction().c_str());
+      std::fflush(stderr);
     }
   }
   bool HasEnded(bool wait) override {
