@@ -1,14 +1,19 @@
 #!/usr/bin/env bash
 # Plays every scenario of tests/scenarios/ with its computers served by the
 # fake host (tests/platform/realnet/fake_host.py) through the real network backend,
-# over SMB on 127.0.0.1. (The backend's own tests against the host run with
-# the other tests: tests/platform/realnet/.)
-# Usage: scripts/test-real-network.sh [SCENARIO...]
+# over SMB on 127.0.0.1, then the backend against Samba's own smbd
+# (tests/platform/realnet/smbd_test.sh) and its Kerberos logons against a
+# Samba domain controller (tests/platform/realnet/samba_dc_test.sh, as root).
+# (The backend's own tests against the fake host run with the other tests:
+# tests/platform/realnet/.)
+# Usage: scripts/test-real-network.sh [SCENARIO...]   (smbd too when no SCENARIO is named)
 set -euo pipefail
 cd "$(dirname "$0")/.."
-scripts/install-deps.sh
+# samba for smbd, wireshark-common for dumpcap's loopback capture, the
+# domain controller's packages and MIT's kinit.
+scripts/install-deps.sh samba wireshark-common samba-dsdb-modules samba-ad-provision winbind krb5-user
 cmake --preset linux >/dev/null
-cmake --build --preset linux --target velmora-scenario
+cmake --build --preset linux --target velmora-scenario samba_server_test
 
 work=$(mktemp -d)
 fake=""
@@ -36,6 +41,13 @@ done
 port=$(awk '/^ready/ {print $2}' "$work/ready")
 [ -n "$port" ] || { echo "the fake host did not start:"; cat "$work/fake_host.log"; exit 1; }
 
+all=$([ $# -eq 0 ] && echo yes || echo no)
 if [ $# -eq 0 ]; then set -- tests/scenarios/*.scenario; fi
 build/linux/frontends/scenario/velmora-scenario --real-host="127.0.0.1:$port" --credentials="$work/credentials" \
   --network="$work/network" --privacy=none "$@"
+if [ "$all" = yes ]; then
+  tests/platform/realnet/smbd_test.sh build/linux
+  sudo=""
+  [ "$(id -u)" -ne 0 ] && sudo="sudo"
+  $sudo tests/platform/realnet/samba_dc_test.sh build/linux
+fi

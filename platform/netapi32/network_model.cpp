@@ -148,7 +148,7 @@ const char *PrivacyText(realnet::Privacy privacy) {
 std::string ApplyRealOptions(const Options &options, Computer *computer) {
   bool real = false;
   for (const auto &flag : options.flags) real = real || flag == "real";
-  for (const char *key : {"address", "port", "privacy", "timeout"})
+  for (const char *key : {"address", "port", "privacy", "timeout", "auth", "ccache"})
     if (!real && options.values.count(key) != 0) return std::string(key) + "= belongs to a real computer";
   if (!real) return "";
   for (const auto &flag : options.flags)
@@ -178,6 +178,22 @@ std::string ApplyRealOptions(const Options &options, Computer *computer) {
       return "privacy=" + value + " is not seal, sign or none";
     }
   }
+  auto auth = options.values.find("auth");
+  if (auth != options.values.end()) {
+    const std::string &value = auth->second.value;
+    if (value == "kerberos") {
+      host.auth = realnet::Auth::kKerberos;
+    } else if (value == "ntlm") {
+      host.auth = realnet::Auth::kNtlm;
+    } else if (value != "auto") {
+      return "auth=" + value + " is not auto, kerberos or ntlm";
+    }
+  }
+  auto ccache = options.values.find("ccache");
+  if (ccache != options.values.end()) {
+    host.ccache = ccache->second.value;
+    if (host.ccache.empty()) return "ccache= names no ticket cache";
+  }
   computer->real = host;
   return "";
 }
@@ -191,13 +207,14 @@ std::string ApplyCredentials(Network *network, const std::vector<Token> &tokens)
 std::string ApplyComputer(Network *network, const std::vector<Token> &tokens) {
   if (tokens.size() < 2 || !tokens[1].key.empty())
     return "usage: computer NAME [platform=N] [service=running|stopped|paused|STATUSWORD] [unreachable] "
-           "| computer NAME real [address=HOST] [port=N] [privacy=seal|sign|none] [timeout=SECONDS]";
+           "| computer NAME real [address=HOST] [port=N] [privacy=seal|sign|none] [timeout=SECONDS] "
+           "[auth=auto|kerberos|ntlm] [ccache=PATH]";
   const std::string name = UpperCaseAscii(tokens[1].value);
   if (!IsValidComputerName(name)) return "\"" + tokens[1].value + "\" is not a valid computer name";
   if (network->Find(name) != nullptr) return "computer " + name + " is described twice";
   Options options;
   std::string error;
-  if (!CollectOptions(tokens, 2, {"platform", "service", "address", "port", "privacy", "timeout"},
+  if (!CollectOptions(tokens, 2, {"platform", "service", "address", "port", "privacy", "timeout", "auth", "ccache"},
                       {"unreachable", "real"}, &options, &error))
     return error;
   Computer computer;
@@ -346,6 +363,9 @@ std::string ComputerText(const Computer &computer) {
     if (host.privacy != realnet::Privacy::kSeal) out += std::string(" privacy=") + PrivacyText(host.privacy);
     if (host.timeout_seconds != realnet::kDefaultTimeoutSeconds)
       out += " timeout=" + std::to_string(host.timeout_seconds);
+    if (host.auth != realnet::Auth::kAuto)
+      out += host.auth == realnet::Auth::kKerberos ? " auth=kerberos" : " auth=ntlm";
+    if (!host.ccache.empty()) out += " ccache=" + QuoteString(host.ccache);
   }
   if (computer.platform_id != 500) out += " platform=" + std::to_string(computer.platform_id);
   out += " service=" + StatusWordText(computer.status);

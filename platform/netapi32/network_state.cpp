@@ -36,14 +36,6 @@ std::function<void(const std::string &)> &DiagnosticSink() {
   return sink;
 }
 
-void Diagnose(const std::string &message) {
-  if (DiagnosticSink()) {
-    DiagnosticSink()(message);
-  } else {
-    std::fprintf(stderr, "velmora: %s\n", message.c_str());
-  }
-}
-
 State &TheState() {
   static State state;
   return state;
@@ -325,6 +317,14 @@ std::string StatementForm(const std::vector<Token> &tokens) {
 }
 
 }  // namespace
+
+void Diagnose(const std::string &message) {
+  if (DiagnosticSink()) {
+    DiagnosticSink()(message);
+  } else {
+    std::fprintf(stderr, "velmora: %s\n", message.c_str());
+  }
+}
 
 NET_API_STATUS WithNetwork(const std::function<NET_API_STATUS(Network &network, bool *changed)> &body) {
   State &state = TheState();

@@ -31,6 +31,10 @@ struct PendingQueries {
 };
 PendingQueries &PendingOf(const std::string &computer);
 
+// Writes a diagnostic to the front end's sink (SetNetworkDiagnosticSink), or
+// to standard error without one.
+void Diagnose(const std::string &message);
+
 }  // namespace standin::net
 
 #endif

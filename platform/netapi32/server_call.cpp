@@ -58,7 +58,11 @@ NET_API_STATUS CallOnServer(const char *function, LPCWSTR server, const std::str
     return body(*computer, changed);
   });
   if (status != NERR_Success || !target) return status;
-  return remote(*target);
+  const NET_API_STATUS result = remote(*target);
+  // The program shows only the code; the diagnostic line says why.
+  const std::string reason = realnet::TakeFailureReason();
+  if (!reason.empty()) Diagnose(reason);
+  return result;
 }
 
 bool IsScheduleService(LPCWSTR service) {

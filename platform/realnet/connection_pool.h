@@ -1,7 +1,8 @@
-// One connection per real computer, kept for the run. Each connection's
-// Samba calls run on a thread of its own, so that a call that hangs can be
-// given up after the computer's time bound: the caller then gets 53 and the
-// next call opens a fresh connection.
+// One connection per real computer, kept for the run, each served by a
+// thread of its own. Every call ends by its computer's time bound: the
+// thread itself gives the call up at its deadline, and Samba's libraries are
+// free for the other threads while it waits (samba_rpc.h), so a silent
+// computer holds up neither the others nor the program's end.
 #ifndef VELMORA_REALNET_CONNECTION_POOL_H
 #define VELMORA_REALNET_CONNECTION_POOL_H
 
@@ -9,6 +10,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <string>
 
 #include "remote_host.h"
 #include "samba_rpc.h"
@@ -19,10 +21,18 @@ namespace standin::realnet {
 // turns out to be broken: only calls that change nothing.
 enum class Repeat { kNever, kOnStaleConnection };
 
-// Runs `call` on the target's connection, opening it first when needed.
-// `call` must keep its results in storage it owns: after the time bound it
-// may still be running when RunOnComputer returns 53.
-DWORD RunOnComputer(const Target &target, Repeat repeat, std::function<uint32_t(RpcSession *)> call);
+// A logon the computer refused is not tried again with the same credentials
+// file, so that refreshes cannot lock the account out; only the user's
+// selecting the computer again (NetWkstaGetInfo of the computer dialog)
+// tries it once more.
+enum class Logon { kSpareRefused, kRetryRefused };
+
+// Runs `call` on the target's connection, opening it first when needed with
+// `interface`, the one the call uses. `call` must keep its results in
+// storage it owns: should its thread miss the deadline, RunOnComputer
+// returns 53 while it still runs.
+DWORD RunOnComputer(const Target &target, Repeat repeat, Logon logon, RpcInterface interface,
+                    std::function<uint32_t(RpcSession *)> call);
 
 }  // namespace standin::realnet
 

@@ -7,7 +7,9 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <climits>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 namespace standin::realnet {
@@ -36,7 +38,150 @@ std::string ModeText(mode_t mode) {
   return text;
 }
 
+const char *KindOf(mode_t mode) {
+  if (S_ISDIR(mode)) return "a directory";
+  if (S_ISFIFO(mode)) return "a FIFO";
+  if (S_ISSOCK(mode)) return "a socket";
+  if (S_ISCHR(mode)) return "a character device";
+  if (S_ISBLK(mode)) return "a block device";
+  return "not a regular file";
+}
+
+// The file's name in messages, with where a symbolic link leads.
+std::string Named(const std::string &path) {
+  struct stat link {};
+  if (::lstat(path.c_str(), &link) != 0 || !S_ISLNK(link.st_mode)) return path;
+  char *target = ::realpath(path.c_str(), nullptr);
+  const std::string named = path + " (a link to " + (target != nullptr ? target : "nothing that exists") + ")";
+  std::free(target);
+  return named;
+}
+
+// Why the file that `path` leads to may not be read, from its status alone,
+// with advice that fits; "" when it may be.
+std::string RefusalOf(const std::string &path, const struct stat &st) {
+  const std::string named = "the authentication file " + Named(path);
+  if (!S_ISREG(st.st_mode))
+    return named + " is " + KindOf(st.st_mode) +
+           ", not a regular file: write its username= and password= lines into a regular file of yours";
+  if (st.st_uid != ::geteuid())
+    return named + " belongs to another user (uid " + std::to_string(st.st_uid) +
+           "), which chmod cannot change: copy its lines into a file of your own and chmod 600 it";
+  if ((st.st_mode & 077) != 0)
+    return named + " (mode " + ModeText(st.st_mode) + ") may be read or written by others: chmod 600 " + path;
+  return "";
+}
+
+// Strict UTF-8: no overlong forms, surrogates or code points past U+10FFFF.
+bool IsUtf8(const char *text, size_t length) {
+  const auto *p = reinterpret_cast<const unsigned char *>(text);
+  for (size_t i = 0; i < length;) {
+    const unsigned char c = p[i];
+    size_t extra;
+    uint32_t code;
+    if (c < 0x80) {
+      ++i;
+      continue;
+    } else if (c >= 0xC2 && c <= 0xDF) {
+      extra = 1, code = c & 0x1F;
+    } else if (c >= 0xE0 && c <= 0xEF) {
+      extra = 2, code = c & 0x0F;
+    } else if (c >= 0xF0 && c <= 0xF4) {
+      extra = 3, code = c & 0x07;
+    } else {
+      return false;
+    }
+    if (length - i <= extra) return false;
+    for (size_t k = 1; k <= extra; ++k) {
+      if ((p[i + k] & 0xC0) != 0x80) return false;
+      code = (code << 6) | (p[i + k] & 0x3F);
+    }
+    if ((extra == 2 && (code < 0x800 || (code >= 0xD800 && code <= 0xDFFF))) ||
+        (extra == 3 && (code < 0x10000 || code > 0x10FFFF)))
+      return false;
+    i += extra + 1;
+  }
+  return true;
+}
+
+std::string NameProblem(const char *what, const std::string &value, size_t longest) {
+  if (!IsUtf8(value.data(), value.size())) return std::string("its ") + what + " is not UTF-8 text";
+  if (value.size() > longest)
+    return std::string("its ") + what + " is " + std::to_string(value.size()) + " bytes long, more than the " +
+           std::to_string(longest) + " allowed";
+  return "";
+}
+
+// Opens the file for reading once its status allows it. Status is taken
+// through an O_PATH descriptor, which never opens the file itself, so that a
+// FIFO or a device is refused without being opened; the file then opened
+// must be the one checked.
+int OpenChecked(const std::string &path, struct stat *st, std::string *error) {
+  const int probe = ::open(path.c_str(), O_PATH | O_CLOEXEC);
+  if (probe < 0) {
+    *error = "cannot read the authentication file " + Named(path) + ": " + std::strerror(errno);
+    return -1;
+  }
+  const bool known = ::fstat(probe, st) == 0;
+  ::close(probe);
+  *error = known ? RefusalOf(path, *st) : "cannot read the authentication file " + path + ": " + std::strerror(errno);
+  if (!error->empty()) return -1;
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+  struct stat opened {};
+  if (fd < 0 || ::fstat(fd, &opened) != 0 || opened.st_dev != st->st_dev || opened.st_ino != st->st_ino) {
+    *error = "cannot read the authentication file " + path + ": " +
+             (fd < 0 ? std::strerror(errno) : "it was replaced while being opened");
+    if (fd >= 0) ::close(fd);
+    return -1;
+  }
+  return fd;
+}
+
+// Vector registers keep the last text that string functions moved through
+// them, and are saved to the stack when a library function is first bound.
+__attribute__((noinline)) void ClearVectorRegisters() {
+#if defined(__x86_64__)
+  if (__builtin_cpu_supports("avx512f")) {
+    asm volatile(
+        "vpxord %%zmm16, %%zmm16, %%zmm16\n\tvpxord %%zmm17, %%zmm17, %%zmm17\n\t"
+        "vpxord %%zmm18, %%zmm18, %%zmm18\n\tvpxord %%zmm19, %%zmm19, %%zmm19\n\t"
+        "vpxord %%zmm20, %%zmm20, %%zmm20\n\tvpxord %%zmm21, %%zmm21, %%zmm21\n\t"
+        "vpxord %%zmm22, %%zmm22, %%zmm22\n\tvpxord %%zmm23, %%zmm23, %%zmm23\n\t"
+        "vpxord %%zmm24, %%zmm24, %%zmm24\n\tvpxord %%zmm25, %%zmm25, %%zmm25\n\t"
+        "vpxord %%zmm26, %%zmm26, %%zmm26\n\tvpxord %%zmm27, %%zmm27, %%zmm27\n\t"
+        "vpxord %%zmm28, %%zmm28, %%zmm28\n\tvpxord %%zmm29, %%zmm29, %%zmm29\n\t"
+        "vpxord %%zmm30, %%zmm30, %%zmm30\n\tvpxord %%zmm31, %%zmm31, %%zmm31" ::
+            : "memory");
+  }
+  if (__builtin_cpu_supports("avx")) {
+    asm volatile("vzeroall" ::
+                     : "xmm0", "xmm1", "xmm2", "xmm3", "xmm4", "xmm5", "xmm6", "xmm7", "xmm8", "xmm9", "xmm10", "xmm11",
+                       "xmm12", "xmm13", "xmm14", "xmm15");
+  } else {
+    asm volatile(
+        "pxor %%xmm0, %%xmm0\n\tpxor %%xmm1, %%xmm1\n\tpxor %%xmm2, %%xmm2\n\tpxor %%xmm3, %%xmm3\n\t"
+        "pxor %%xmm4, %%xmm4\n\tpxor %%xmm5, %%xmm5\n\tpxor %%xmm6, %%xmm6\n\tpxor %%xmm7, %%xmm7\n\t"
+        "pxor %%xmm8, %%xmm8\n\tpxor %%xmm9, %%xmm9\n\tpxor %%xmm10, %%xmm10\n\tpxor %%xmm11, %%xmm11\n\t"
+        "pxor %%xmm12, %%xmm12\n\tpxor %%xmm13, %%xmm13\n\tpxor %%xmm14, %%xmm14\n\tpxor %%xmm15, %%xmm15" ::
+            : "xmm0", "xmm1", "xmm2", "xmm3", "xmm4", "xmm5", "xmm6", "xmm7", "xmm8", "xmm9", "xmm10", "xmm11", "xmm12",
+              "xmm13", "xmm14", "xmm15");
+  }
+#endif
+}
+
+// The dead frames below the caller: deeper than Samba's logon goes.
+__attribute__((noinline)) void WipeStackBelow() {
+  char area[128 * 1024];
+  explicit_bzero(area, sizeof area);
+  asm volatile("" : : "r"(area) : "memory");
+}
+
 }  // namespace
+
+void ForgetPasswordTraces() {
+  ClearVectorRegisters();
+  WipeStackBelow();
+}
 
 Secret::~Secret() { WipeBytes(&bytes_); }
 
@@ -49,23 +194,9 @@ void Secret::Assign(const char *text, size_t length) {
 
 bool ReadCredentialsFile(const std::string &path, Credentials *credentials, std::string *error) {
   KeepSecretsOutOfCores();
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
-  if (fd < 0) {
-    *error = "cannot read the authentication file " + path + ": " + std::strerror(errno);
-    return false;
-  }
   struct stat st {};
-  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-    ::close(fd);
-    *error = "the authentication file " + path + " is not a regular file";
-    return false;
-  }
-  if (st.st_uid != ::geteuid() || (st.st_mode & 077) != 0) {
-    ::close(fd);
-    *error = "the authentication file " + path + " (mode " + ModeText(st.st_mode) +
-             ") must belong to you and be readable by you alone: chmod 600 " + path;
-    return false;
-  }
+  const int fd = OpenChecked(path, &st, error);
+  if (fd < 0) return false;
   std::vector<char> text;
   text.reserve(static_cast<size_t>(st.st_size) + 4096);
   char chunk[4096];
@@ -93,6 +224,7 @@ bool ReadCredentialsFile(const std::string &path, Credentials *credentials, std:
 
   // Lines of key=value; the value runs to the end of the line, so that a
   // password may hold blanks and '='.
+  bool password_is_text = true;
   size_t start = 0;
   while (start < text.size()) {
     size_t end = start;
@@ -112,10 +244,13 @@ bool ReadCredentialsFile(const std::string &path, Credentials *credentials, std:
       }
       if (key == "password") {
         credentials->password.Assign(value, value_length);
+        password_is_text = IsUtf8(value, value_length);
       } else if (key == "username") {
         credentials->user = Trim(std::string(value, value_length));
       } else if (key == "domain") {
         credentials->domain = Trim(std::string(value, value_length));
+      } else if (key == "ccache") {
+        credentials->ccache = Trim(std::string(value, value_length));
       }
     }
     start = end + 1;
@@ -127,8 +262,14 @@ bool ReadCredentialsFile(const std::string &path, Credentials *credentials, std:
     credentials->domain = credentials->user.substr(0, backslash);
     credentials->user = credentials->user.substr(backslash + 1);
   }
-  if (credentials->user.empty()) {
-    *error = "the authentication file " + path + " names no username=";
+  std::string problem = NameProblem("user name", credentials->user, kMaxUserNameLength);
+  if (problem.empty()) problem = NameProblem("domain", credentials->domain, kMaxDomainLength);
+  if (problem.empty() && !password_is_text) problem = "its password is not UTF-8 text";
+  // A file that names only a ticket cache serves Kerberos alone.
+  if (problem.empty() && credentials->user.empty() && credentials->ccache.empty()) problem = "it names no username=";
+  ForgetPasswordTraces();
+  if (!problem.empty()) {
+    *error = "the authentication file " + path + " cannot be used: " + problem;
     return false;
   }
   return true;

@@ -29,13 +29,28 @@ struct Credentials {
   std::string domain;
   std::string user;
   Secret password;
+  std::string ccache;  // `ccache=`: the Kerberos ticket cache to use, if named
 };
 
-// Reads the file. It is refused, with a message saying why, unless it is a
-// regular file that belongs to this user and no one else may read or write.
-// Reading it also keeps this process from dumping core, so that the password
-// cannot end up in a core file.
+// The longest user name and domain the platform accepts (UNLEN, and a DNS
+// domain name's 255 bytes).
+constexpr size_t kMaxUserNameLength = 256;
+constexpr size_t kMaxDomainLength = 255;
+
+// Reads the file. It is refused, with a message saying why and what would
+// help, unless it is a regular file (a symbolic link is followed to it) that
+// belongs to this user and no one else may read or write; anything else is
+// never opened for reading, so that a FIFO or a device cannot block. A user
+// name or domain that is too long or not UTF-8 is refused too. Reading it
+// also keeps this process from dumping core, so that the password cannot end
+// up in a core file. Every buffer that held the password is wiped.
 bool ReadCredentialsFile(const std::string &path, Credentials *credentials, std::string *error);
+
+// Wipes the copies of a password that handling it may leave outside the
+// buffers that held it: in the stack below the caller (dead frames, and the
+// vector registers that the dynamic linker or a signal saves there) and in
+// the vector registers themselves. Called by whoever handled one, once done.
+void ForgetPasswordTraces();
 
 }  // namespace standin::realnet
 

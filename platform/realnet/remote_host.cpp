@@ -77,7 +77,7 @@ DWORD AddJob(const Target &target, const StoredJob &job, uint32_t *id) {
   auto result = std::make_shared<uint32_t>(0);
   const std::string command = Utf16ToUtf8(job.command);
   const std::string server = ServerName(target);
-  const DWORD code = RunOnComputer(target, Repeat::kNever, [=](RpcSession *session) {
+  const DWORD code = RunOnComputer(target, Repeat::kNever, Logon::kSpareRefused, kRpcAtsvc, [=](RpcSession *session) {
     RpcJob record{0, job.job_time, job.days_of_month, job.days_of_week, job.flags, const_cast<char *>(command.c_str())};
     return rpc_job_add(session, server.c_str(), &record, result.get());
   });
@@ -87,7 +87,7 @@ DWORD AddJob(const Target &target, const StoredJob &job, uint32_t *id) {
 
 DWORD DeleteJobs(const Target &target, uint32_t min_id, uint32_t max_id) {
   const std::string server = ServerName(target);
-  return RunOnComputer(target, Repeat::kNever,
+  return RunOnComputer(target, Repeat::kNever, Logon::kSpareRefused, kRpcAtsvc,
                        [=](RpcSession *session) { return rpc_job_del(session, server.c_str(), min_id, max_id); });
 }
 
@@ -101,15 +101,16 @@ DWORD EnumJobs(const Target &target, uint32_t preferred_length, uint32_t *resume
   result->resume = resume != nullptr ? *resume : 0;
   const bool has_resume = resume != nullptr;
   const std::string server = ServerName(target);
-  const DWORD code = RunOnComputer(target, Repeat::kOnStaleConnection, [=](RpcSession *session) {
-    RpcJob *records = nullptr;
-    uint32_t count = 0;
-    const uint32_t status = rpc_job_enum(session, server.c_str(), preferred_length,
-                                         has_resume ? &result->resume : nullptr, &records, &count, &result->total);
-    for (uint32_t i = 0; i < count; ++i) result->jobs.push_back(JobOf(records[i]));
-    rpc_free_jobs(records, count);
-    return status;
-  });
+  const DWORD code =
+      RunOnComputer(target, Repeat::kOnStaleConnection, Logon::kSpareRefused, kRpcAtsvc, [=](RpcSession *session) {
+        RpcJob *records = nullptr;
+        uint32_t count = 0;
+        const uint32_t status = rpc_job_enum(session, server.c_str(), preferred_length,
+                                             has_resume ? &result->resume : nullptr, &records, &count, &result->total);
+        for (uint32_t i = 0; i < count; ++i) result->jobs.push_back(JobOf(records[i]));
+        rpc_free_jobs(records, count);
+        return status;
+      });
   jobs->clear();
   *total = 0;
   if (code == NERR_Success || code == ERROR_MORE_DATA) {
@@ -123,13 +124,14 @@ DWORD EnumJobs(const Target &target, uint32_t preferred_length, uint32_t *resume
 DWORD GetJob(const Target &target, uint32_t id, StoredJob *job) {
   auto result = std::make_shared<StoredJob>();
   const std::string server = ServerName(target);
-  const DWORD code = RunOnComputer(target, Repeat::kOnStaleConnection, [=](RpcSession *session) {
-    RpcJob record{};
-    const uint32_t status = rpc_job_get_info(session, server.c_str(), id, &record);
-    if (status == NERR_Success) *result = JobOf(record);
-    free(record.command);
-    return status;
-  });
+  const DWORD code =
+      RunOnComputer(target, Repeat::kOnStaleConnection, Logon::kSpareRefused, kRpcAtsvc, [=](RpcSession *session) {
+        RpcJob record{};
+        const uint32_t status = rpc_job_get_info(session, server.c_str(), id, &record);
+        if (status == NERR_Success) *result = JobOf(record);
+        free(record.command);
+        return status;
+      });
   if (code == NERR_Success) *job = *result;
   return code;
 }
@@ -137,16 +139,16 @@ DWORD GetJob(const Target &target, uint32_t id, StoredJob *job) {
 DWORD QueryService(const Target &target, const std::string &service, DWORD *status) {
   auto result = std::make_shared<RpcService>();
   const std::string server = ServerName(target);
-  const DWORD code = RunOnComputer(target, Repeat::kOnStaleConnection, [=](RpcSession *session) {
-    return rpc_service_query(session, server.c_str(), service.c_str(), result.get());
-  });
+  const DWORD code = RunOnComputer(
+      target, Repeat::kOnStaleConnection, Logon::kSpareRefused, kRpcSvcctl,
+      [=](RpcSession *session) { return rpc_service_query(session, server.c_str(), service.c_str(), result.get()); });
   if (code == NERR_Success) *status = StatusWord(result->state, result->controls_accepted);
   return code;
 }
 
 DWORD StartService(const Target &target, const std::string &service) {
   const std::string server = ServerName(target);
-  return RunOnComputer(target, Repeat::kNever, [=](RpcSession *session) {
+  return RunOnComputer(target, Repeat::kNever, Logon::kSpareRefused, kRpcSvcctl, [=](RpcSession *session) {
     return rpc_service_start(session, server.c_str(), service.c_str());
   });
 }
@@ -156,7 +158,7 @@ DWORD ControlService(const Target &target, const std::string &service, DWORD opc
   const std::string server = ServerName(target);
   const uint32_t control = ServiceControlOf(opcode);
   const Repeat repeat = opcode == SERVICE_CTRL_INTERROGATE ? Repeat::kOnStaleConnection : Repeat::kNever;
-  const DWORD code = RunOnComputer(target, repeat, [=](RpcSession *session) {
+  const DWORD code = RunOnComputer(target, repeat, Logon::kSpareRefused, kRpcSvcctl, [=](RpcSession *session) {
     return rpc_service_control(session, server.c_str(), service.c_str(), control, result.get());
   });
   if (code == NERR_Success) *status = StatusWord(result->state, result->controls_accepted);
@@ -166,19 +168,20 @@ DWORD ControlService(const Target &target, const std::string &service, DWORD opc
 DWORD WorkstationInfo(const Target &target, Workstation *info) {
   auto result = std::make_shared<Workstation>();
   const std::string server = ServerName(target);
-  const DWORD code = RunOnComputer(target, Repeat::kOnStaleConnection, [=](RpcSession *session) {
-    RpcWorkstation record{};
-    const uint32_t status = rpc_workstation_info(session, server.c_str(), &record);
-    if (status == NERR_Success) {
-      result->platform_id = record.platform_id;
-      result->version_major = record.version_major;
-      result->version_minor = record.version_minor;
-      result->computer_name = Utf8ToUtf16(record.computer_name);
-      result->lan_group = Utf8ToUtf16(record.lan_group);
-      rpc_free_workstation(&record);
-    }
-    return status;
-  });
+  const DWORD code =
+      RunOnComputer(target, Repeat::kOnStaleConnection, Logon::kRetryRefused, kRpcWkssvc, [=](RpcSession *session) {
+        RpcWorkstation record{};
+        const uint32_t status = rpc_workstation_info(session, server.c_str(), &record);
+        if (status == NERR_Success) {
+          result->platform_id = record.platform_id;
+          result->version_major = record.version_major;
+          result->version_minor = record.version_minor;
+          result->computer_name = Utf8ToUtf16(record.computer_name);
+          result->lan_group = Utf8ToUtf16(record.lan_group);
+          rpc_free_workstation(&record);
+        }
+        return status;
+      });
   if (code == NERR_Success) *info = *result;
   return code;
 }

@@ -21,12 +21,20 @@ enum class Privacy { kSeal, kSign, kNone };
 
 constexpr unsigned kDefaultTimeoutSeconds = 20;
 
-// `computer NAME real [address=HOST] [port=N] [privacy=seal|sign|none] [timeout=S]`
+// How a session logs on: a Kerberos ticket when there is a usable one, else
+// the credentials file's password (auto); the ticket alone; the password
+// alone.
+enum class Auth { kAuto, kKerberos, kNtlm };
+
+// `computer NAME real [address=HOST] [port=N] [privacy=seal|sign|none] [timeout=S]
+//  [auth=auto|kerberos|ntlm] [ccache=PATH]`
 struct RemoteHost {
   std::string address;  // empty: the computer's name, resolved as Samba does
   unsigned port = 0;    // 0: Samba's SMB ports
   Privacy privacy = Privacy::kSeal;
   unsigned timeout_seconds = kDefaultTimeoutSeconds;
+  Auth auth = Auth::kAuto;
+  std::string ccache{};  // empty: the credentials file's ccache=, else Kerberos's default
 };
 
 // One computer to call: its name, where it is, and the authentication file
@@ -57,6 +65,8 @@ DWORD StartService(const Target &target, const std::string &service);
 // `opcode` is a SERVICE_CTRL_* code; *status receives the word after it.
 DWORD ControlService(const Target &target, const std::string &service, DWORD opcode, DWORD *status);
 
+// The computer dialog's check of a computer the user selects: a logon the
+// computer refused before is tried once more here, and only here.
 DWORD WorkstationInfo(const Target &target, Workstation *info);
 
 // The status word from the service controller's state and accepted controls.
@@ -64,6 +74,11 @@ DWORD StatusWord(uint32_t state, uint32_t controls_accepted);
 
 // "" when the authentication file can be used, else why not.
 std::string CheckCredentialsFile(const std::string &path);
+
+// Why this thread's last call on a real computer failed, for the front
+// ends' diagnostic line ("COMPUTER: reason"); "" when the computer's service
+// answered with its own result. Taking it clears it.
+std::string TakeFailureReason();
 
 // SMB sessions this process has opened.
 unsigned long SessionsOpened();

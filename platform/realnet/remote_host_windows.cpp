@@ -35,6 +35,7 @@ DWORD WorkstationInfo(const Target &target, Workstation *) { return Unreachable(
 
 // The DLL never reads the credentials, so it has nothing to check in them.
 std::string CheckCredentialsFile(const std::string &) { return ""; }
+std::string TakeFailureReason() { return ""; }
 unsigned long SessionsOpened() { return 0; }
 void CloseAllConnections() {}
 

@@ -33,8 +33,11 @@ class FakeHost {
       dup2(out[1], 1);
       close(out[0]);
       close(out[1]);
-      std::vector<std::string> args = {"/usr/bin/python3", VELMORA_FAKE_HOST, "--network",  network_,
-                                       "--user",           "alice",           "--password", "s3cret pass"};
+      std::vector<std::string> args = {"/usr/bin/python3", VELMORA_FAKE_HOST,
+                                       "--network",        network_,
+                                       "--user",           "alice",
+                                       "--password",       "s3cret pass",
+                                       "--refused-logons", directory_ + "/refused"};
       args.insert(args.end(), flags.begin(), flags.end());
       std::vector<char *> argv;
       for (auto &arg : args) argv.push_back(arg.data());
@@ -61,6 +64,13 @@ class FakeHost {
   const std::string &network() const { return network_; }
   const std::string &credentials() const { return credentials_; }
   const std::string &directory() const { return directory_; }
+  // Logons the host refused for a wrong password so far.
+  unsigned RefusedLogons() const {
+    std::ifstream in(directory_ + "/refused");
+    unsigned lines = 0;
+    for (std::string line; std::getline(in, line);) ++lines;
+    return lines;
+  }
 
   static void WriteFile(const std::string &path, const std::string &text) { std::ofstream(path) << text; }
 

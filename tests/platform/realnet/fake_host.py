@@ -11,11 +11,14 @@ service states with their pending words. A call names its computer by the
 server name it carries.
 
     fake_host.py --network FILE --port N --user U --password P
-                 [--deny] [--no-atsvc] [--hang-enum N] [--drop-enum N]
+                 [--deny] [--no-atsvc | --refuse-atsvc] [--hang-enum N] [--drop-enum N]
+                 [--refused-logons FILE]
 
 --deny answers every call with access denied; --no-atsvc offers no ATSvc
-pipe; --hang-enum N leaves the first N job listings unanswered; --drop-enum N
-drops the connection on the first N. The line "ready PORT" on stdout tells
+pipe; --refuse-atsvc binds it but answers every call with ERROR_NOT_SUPPORTED,
+as Windows 8 and later do while their EnableAt setting is off; --hang-enum N leaves the first N job listings unanswered; --drop-enum N
+drops the connection on the first N; --refused-logons FILE gets a line for
+each logon refused for a wrong password. The line "ready PORT" on stdout tells
 that the server listens.
 """
 import argparse
@@ -34,7 +37,7 @@ import time
 from impacket import smbserver
 from impacket.dcerpc.v5 import atsvc, scmr, wkst
 from impacket.dcerpc.v5.dtypes import NULL
-from impacket.dcerpc.v5.rpcrt import DCERPCServer
+from impacket.dcerpc.v5.rpcrt import PFC_FIRST_FRAG, PFC_LAST_FRAG, DCERPCServer, MSRPCRespHeader
 from impacket.ntlm import compute_lmhash, compute_nthash
 
 SUCCESS = 0
@@ -319,6 +322,7 @@ def computer_of(network, server):
 
 class Options:
     deny = False
+    refuse_atsvc = False
     hang_enum = 0
     drop_enum = 0
 
@@ -367,15 +371,43 @@ class Base(DCERPCServer):
                     break
                 answer = self.processRequest(data)
                 if answer is not None:
-                    # impacket splits only bytes into fragments.
-                    if hasattr(answer["pduData"], "getData"):
-                        answer["pduData"] = answer["pduData"].getData()
-                    self.send(answer)
+                    self.send_fragments(answer)
         except Drop:
             pass  # a dropped call ends its connection
         except Exception:
             LOG.exception("a connection failed")
         self._clientSock.close()
+
+    def bind(self, packet, bind):
+        # The client's receive size: no reply fragment may be longer.
+        self.max_fragment = min(bind["max_rfrag"], bind["max_tfrag"])
+        return DCERPCServer.bind(self, packet, bind)
+
+    def send_fragments(self, answer):
+        """Sends a reply (or fault) in fragments of at most the negotiated
+        size, each with its own length, the first flagged first and the last
+        flagged last. (impacket's own send keeps the whole reply's length in
+        every fragment.)"""
+        body = answer["pduData"]
+        if hasattr(body, "getData"):
+            body = body.getData()
+        room = (getattr(self, "max_fragment", 4280) - MSRPCRespHeader._SIZE) & ~7
+        offset = 0
+        while True:
+            chunk = body[offset:offset + room]
+            fragment = MSRPCRespHeader()
+            fragment["type"] = answer["type"]
+            fragment["call_id"] = answer["call_id"]
+            fragment["ctx_id"] = answer["ctx_id"]
+            fragment["alloc_hint"] = len(body) - offset
+            fragment["flags"] = (PFC_FIRST_FRAG if offset == 0 else 0)
+            offset += len(chunk)
+            if offset >= len(body):
+                fragment["flags"] |= PFC_LAST_FRAG
+            fragment["pduData"] = chunk
+            self._clientSock.sendall(fragment.getData())
+            if offset >= len(body):
+                return
 
     def guard(self, fn):
         def call(data):
@@ -401,6 +433,8 @@ class ATSvc(Base):
         the checks every call makes."""
         def checked(network, changed):
             c = computer_of(network, server)
+            if Options.refuse_atsvc:
+                return NOT_SUPPORTED
             if Options.deny:
                 return ACCESS_DENIED
             if c is None:
@@ -465,7 +499,8 @@ class ATSvc(Base):
             raise Drop()
         req = atsvc.NetrJobEnum(data)
         ans = atsvc.NetrJobEnumResponse()
-        has_resume = req["pResumeHandle"] not in (NULL, None)
+        # A null resume handle arrives as b"", a present one as its number.
+        has_resume = isinstance(req["pResumeHandle"], int)
         start = req["pResumeHandle"] if has_resume else 0
         preferred = req["PreferedMaximumLength"]
         result = {"items": [], "total": 0, "resume": 0}
@@ -736,13 +771,28 @@ def main():
     ap.add_argument("--password", required=True)
     ap.add_argument("--deny", action="store_true")
     ap.add_argument("--no-atsvc", action="store_true")
+    ap.add_argument("--refuse-atsvc", action="store_true")
     ap.add_argument("--hang-enum", type=int, default=0)
     ap.add_argument("--drop-enum", type=int, default=0)
+    ap.add_argument("--refused-logons")
     ap.add_argument("-v", action="store_true")
     a = ap.parse_args()
     logging.basicConfig(level=logging.DEBUG if a.v else logging.WARNING, stream=sys.stderr,
                         format="fake_host %(levelname)s %(message)s")
+    Options.refuse_atsvc = a.refuse_atsvc
     Options.deny, Options.hang_enum, Options.drop_enum = a.deny, a.hang_enum, a.drop_enum
+
+    if a.refused_logons:
+        verify = smbserver.computeNTLMv2
+
+        def counted(*args):
+            code, key = verify(*args)
+            if code != SUCCESS:
+                with open(a.refused_logons, "a") as f:
+                    f.write("refused\n")
+            return code, key
+
+        smbserver.computeNTLMv2 = counted
 
     store = Store(a.network)
     servers = {"svcctl": Svcctl(store), "wkssvc": Wkssvc(store)}

@@ -9,6 +9,7 @@
 
 #include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <netinet/in.h>
 #include <unistd.h>
 
@@ -16,33 +17,58 @@
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include <remote_host.h>
 
 #include "fake_host.h"
+#include "tcp_relay.h"
 
 namespace {
 
-// A network file whose computer PC01 is the fake host.
+constexpr NET_API_STATUS kServerUnavailable = 1722;  // RPC_S_SERVER_UNAVAILABLE
+
+// The diagnostic lines the front ends would show, while it lives.
+class Diagnostics {
+ public:
+  Diagnostics() {
+    standin::SetNetworkDiagnosticSink([this](const std::string &line) { lines_.push_back(line); });
+  }
+  ~Diagnostics() { standin::SetNetworkDiagnosticSink(nullptr); }
+  bool Said(const std::string &text) const {
+    for (const std::string &line : lines_)
+      if (line.find(text) != std::string::npos) return true;
+    return false;
+  }
+
+ private:
+  std::vector<std::string> lines_;
+};
+
+using Clock = std::chrono::steady_clock;
+
+// A network file whose computer PC01 is the fake host (or what listens on
+// `port`).
 void OpenNetwork(const FakeHost &host, const std::string &computer_options, const std::string &rest = "",
-                 const std::string &credentials = "") {
+                 const std::string &credentials = "", unsigned port = 0) {
   ASSERT_NE(host.port(), 0u) << "the fake host did not start";
-  FakeHost::WriteFile(host.network(),
-                      "# test run\ncredentials " + (credentials.empty() ? host.credentials() : credentials) +
-                          "\nclock 2026-12-07 09:00\n"
-                          "computer PC01 real address=127.0.0.1 port=" +
-                          std::to_string(host.port()) + " privacy=none timeout=3 " + computer_options + "\n" + rest);
+  FakeHost::WriteFile(host.network(), "# test run\ncredentials " +
+                                          (credentials.empty() ? host.credentials() : credentials) +
+                                          "\nclock 2026-12-07 09:00\n"
+                                          "computer PC01 real address=127.0.0.1 port=" +
+                                          std::to_string(port != 0 ? port : host.port()) + " privacy=none timeout=3 " +
+                                          computer_options + "\n" + rest);
   ASSERT_EQ(standin::OpenNetworkFile(host.network()), "");
 }
 
-NET_API_STATUS Enum(LPCWSTR server, DWORD *count, std::u16string *first_command = nullptr,
-                    BYTE *first_flags = nullptr) {
+double SecondsSince(Clock::time_point began) { return std::chrono::duration<double>(Clock::now() - began).count(); }
+
+NET_API_STATUS Enum(LPCWSTR server, DWORD *count) {
   LPBYTE buffer = nullptr;
   DWORD read = 0, total = 0, resume = 0;
   const NET_API_STATUS status = NetScheduleJobEnum(server, &buffer, MAX_PREFERRED_LENGTH, &read, &total, &resume);
   *count = read;
-  if (read > 0 && first_command != nullptr) *first_command = reinterpret_cast<AT_ENUM *>(buffer)->Command;
-  if (read > 0 && first_flags != nullptr) *first_flags = reinterpret_cast<AT_ENUM *>(buffer)->Flags;
   NetApiBufferFree(buffer);
   return status;
 }
@@ -95,112 +121,105 @@ TEST(RealNetworkFile, RealComputersAndCredentialsAreKeptAndCheckedLikeTheOtherSt
   }
 }
 
-TEST(RealBackend, JobsServiceAndWorkstationThroughOneSession) {
+// Through a relay that counts the SMB messages sent: once the session is open
+// and a call's interface bound, every call is one request.
+TEST(RealBackend, JobsServiceAndWorkstationThroughOneSessionOneRequestEach) {
   FakeHost host;
+  TcpRelay relay(TcpRelay::Mode::kForward, host.port());
   OpenNetwork(host, "service=running",
               "job PC01 id=4 at=19:00 flags=0x01 dow=0x01 cmd=\"夜間 backup.cmd\"\n"
-              "job PC01 id=9 at=08:00 cmd=\"early.cmd\"\n");
+              "job PC01 id=9 at=08:00 cmd=\"early.cmd\"\n",
+              "", relay.port());
   const unsigned long sessions = standin::realnet::SessionsOpened();
+  unsigned long sent = 0;
+  auto requests = [&] {
+    const unsigned long now = relay.Messages(), since = now - sent;
+    sent = now;
+    return since;
+  };
+
+  NET_API_STATUS status = 0;
+  EXPECT_EQ(ServiceWord(u"PC01", &status), 0x33u);  // opens the session, the manager and the service
+  requests();
+  EXPECT_EQ(ServiceWord(u"PC01", &status), 0x33u);
+  EXPECT_EQ(requests(), 1u);
+  LPBYTE buffer = nullptr;
+  EXPECT_EQ(NetServiceControl(u"PC01", u"Schedule", SERVICE_CTRL_INTERROGATE, 0, &buffer),
+            static_cast<NET_API_STATUS>(NERR_Success));
+  NetApiBufferFree(buffer);
+  EXPECT_EQ(requests(), 1u);
+  EXPECT_EQ(NetServiceControl(u"PC01", u"Schedule", SERVICE_CTRL_PAUSE, 0, &buffer),
+            static_cast<NET_API_STATUS>(NERR_Success));
+  NetApiBufferFree(buffer);
+  EXPECT_EQ(NetServiceControl(u"PC01", u"Schedule", SERVICE_CTRL_CONTINUE, 0, &buffer),
+            static_cast<NET_API_STATUS>(NERR_Success));
+  NetApiBufferFree(buffer);
+  EXPECT_EQ(requests(), 2u);
 
   DWORD count = 0;
-  std::u16string command;
-  BYTE flags = 0;
-  EXPECT_EQ(Enum(u"\\\\PC01", &count, &command, &flags), static_cast<NET_API_STATUS>(NERR_Success));
+  EXPECT_EQ(Enum(u"\\\\PC01", &count), static_cast<NET_API_STATUS>(NERR_Success));
   EXPECT_EQ(count, 2u);
-  EXPECT_EQ(command, u"夜間 backup.cmd");
-  EXPECT_EQ(flags, JOB_RUN_PERIODICALLY | JOB_RUNS_TODAY);  // Monday 19:00, later than 09:00
-
-  // IDs follow the highest one held; the store is the network file.
+  requests();
   AT_INFO info{};
   info.JobTime = 10 * 3600000;
-  info.Flags = JOB_RUN_PERIODICALLY | JOB_ADD_CURRENT_DATE;
   info.Command = const_cast<WCHAR *>(u"added.cmd");
   DWORD id = 0;
   EXPECT_EQ(NetScheduleJobAdd(u"PC01", reinterpret_cast<LPBYTE>(&info), &id),
             static_cast<NET_API_STATUS>(NERR_Success));
-  EXPECT_EQ(id, 10u);
-  auto stored = standin::FindJob("PC01", 10);
-  ASSERT_TRUE(stored.has_value());
-  EXPECT_EQ(stored->flags, JOB_RUN_PERIODICALLY);
-  EXPECT_EQ(stored->days_of_month, 1u << 6);  // the 7th
-
-  LPBYTE buffer = nullptr;
+  EXPECT_EQ(id, 10u);  // after the highest one held
   EXPECT_EQ(NetScheduleJobGetInfo(u"PC01", 10, &buffer), static_cast<NET_API_STATUS>(NERR_Success));
   ASSERT_NE(buffer, nullptr);
   EXPECT_EQ(std::u16string(reinterpret_cast<AT_INFO *>(buffer)->Command), u"added.cmd");
-  EXPECT_EQ(NetApiBufferFree(buffer), static_cast<NET_API_STATUS>(NERR_Success));
-  EXPECT_EQ(NetScheduleJobGetInfo(u"PC01", 77, &buffer), static_cast<NET_API_STATUS>(ERROR_FILE_NOT_FOUND));
-
+  NetApiBufferFree(buffer);
   EXPECT_EQ(NetScheduleJobDel(u"PC01", 4, 4), static_cast<NET_API_STATUS>(NERR_Success));
   EXPECT_EQ(NetScheduleJobDel(u"PC01", 4, 4), static_cast<NET_API_STATUS>(APE_AT_ID_NOT_FOUND));
-  EXPECT_EQ(standin::JobsOf("PC01").size(), 2u);
+  EXPECT_EQ(requests(), 4u);
 
-  NET_API_STATUS status = 0;
-  EXPECT_EQ(ServiceWord(u"PC01", &status), 0x33u);
   EXPECT_EQ(NetWkstaGetInfo(const_cast<LMSTR>(u"PC01"), 100, &buffer), static_cast<NET_API_STATUS>(NERR_Success));
   ASSERT_NE(buffer, nullptr);
-  auto *station = reinterpret_cast<WKSTA_INFO_100 *>(buffer);
-  EXPECT_EQ(station->wki100_platform_id, static_cast<DWORD>(PLATFORM_ID_NT));
-  EXPECT_EQ(std::u16string(station->wki100_computername), u"PC01");
+  EXPECT_EQ(std::u16string(reinterpret_cast<WKSTA_INFO_100 *>(buffer)->wki100_computername), u"PC01");
   NetApiBufferFree(buffer);
-
   EXPECT_EQ(standin::OutstandingNetBuffers(), 0u);
   EXPECT_EQ(standin::realnet::SessionsOpened() - sessions, 1u);
 }
 
-TEST(RealBackend, ServiceStatesAndPendingWords) {
+TEST(RealBackend, FailuresGiveNetapiCodesAndSayWhy) {
   FakeHost host;
-  OpenNetwork(host, "service=stopped", "service PC01 pending=1\n");
-  NET_API_STATUS status = 0;
-  EXPECT_EQ(ServiceWord(u"PC01", &status), 0u);
-  DWORD count = 0;
-  EXPECT_EQ(Enum(u"PC01", &count), static_cast<NET_API_STATUS>(NERR_ServiceNotInstalled));
-
-  LPBYTE buffer = nullptr;
-  EXPECT_EQ(NetServiceControl(u"PC01", u"Schedule", SERVICE_CTRL_CONTINUE, 0, &buffer),
-            static_cast<NET_API_STATUS>(NERR_ServiceNotInstalled));
-  EXPECT_EQ(NetServiceInstall(u"PC01", u"Schedule", 0, nullptr, &buffer), static_cast<NET_API_STATUS>(NERR_Success));
-  NetApiBufferFree(buffer);
-  EXPECT_EQ(ServiceWord(u"PC01", &status), 0x01u);  // start pending, once
-  EXPECT_EQ(ServiceWord(u"PC01", &status), 0x33u);
-  EXPECT_EQ(NetServiceInstall(u"PC01", u"Schedule", 0, nullptr, &buffer),
-            static_cast<NET_API_STATUS>(NERR_ServiceInstalled));
-  EXPECT_EQ(NetServiceControl(u"PC01", u"Schedule", SERVICE_CTRL_CONTINUE, 0, &buffer),
-            static_cast<NET_API_STATUS>(NERR_ServiceCtlNotValid));
-
-  EXPECT_EQ(NetServiceControl(u"PC01", u"Schedule", SERVICE_CTRL_PAUSE, 0, &buffer),
-            static_cast<NET_API_STATUS>(NERR_Success));
-  EXPECT_EQ(reinterpret_cast<SERVICE_INFO_2 *>(buffer)->svci2_status, 0x3Fu);
-  NetApiBufferFree(buffer);
-  EXPECT_EQ(standin::ServiceStatusOf("PC01"), std::optional<DWORD>(0x3F));
-  EXPECT_EQ(NetServiceControl(u"PC01", u"Schedule", SERVICE_CTRL_CONTINUE, 0, &buffer),
-            static_cast<NET_API_STATUS>(NERR_Success));
-  NetApiBufferFree(buffer);
-  EXPECT_EQ(ServiceWord(u"PC01", &status), 0x37u);  // continue pending, once
-  EXPECT_EQ(ServiceWord(u"PC01", &status), 0x33u);
-  EXPECT_EQ(NetServiceGetInfo(u"PC01", u"Spooler", 1, &buffer), static_cast<NET_API_STATUS>(NERR_BadServiceName));
-}
-
-TEST(RealBackend, FailuresGiveNetapiCodes) {
-  FakeHost host;
+  Diagnostics diagnostics;
   DWORD count = 0;
   // Nothing listens: 53.
   FakeHost::WriteFile(host.network(), "credentials " + host.credentials() +
-                                          "\ncomputer GONE real address=127.0.0.1 port=" +
-                                          std::to_string(ClosedPort()) + " privacy=none\n");
+                                          "\ncomputer GONE real address=127.0.0.1 privacy=none port=" +
+                                          std::to_string(ClosedPort()) + "\n");
   ASSERT_EQ(standin::OpenNetworkFile(host.network()), "");
   EXPECT_EQ(Enum(u"GONE", &count), static_cast<NET_API_STATUS>(ERROR_BAD_NETPATH));
+  EXPECT_TRUE(diagnostics.Said("GONE: cannot reach the host 127.0.0.1"));
 
-  // A password the host refuses: the platform's logon failure.
+  // A password the host refuses: the platform's logon failure, tried once.
+  // Refreshes then fail at once with the same code and spare the account;
+  // selecting the computer again tries once more; a new file is used.
   const std::string wrong = host.directory() + "/wrong";
   FakeHost::WriteFile(wrong, "username=alice\npassword=nope\n");
   chmod(wrong.c_str(), 0600);
   OpenNetwork(host, "", "", wrong);
+  for (int refresh = 0; refresh < 4; ++refresh) {
+    NET_API_STATUS status = 0;
+    ServiceWord(u"PC01", &status);
+    EXPECT_EQ(status, static_cast<NET_API_STATUS>(ERROR_LOGON_FAILURE));
+    EXPECT_EQ(Enum(u"PC01", &count), static_cast<NET_API_STATUS>(ERROR_LOGON_FAILURE));
+  }
+  EXPECT_EQ(host.RefusedLogons(), 1u);
+  EXPECT_TRUE(diagnostics.Said("PC01: the host refused the logon (NT_STATUS_LOGON_FAILURE); not tried again"));
+  LPBYTE buffer = nullptr;
+  EXPECT_EQ(NetWkstaGetInfo(const_cast<LMSTR>(u"PC01"), 100, &buffer),
+            static_cast<NET_API_STATUS>(ERROR_LOGON_FAILURE));
   EXPECT_EQ(Enum(u"PC01", &count), static_cast<NET_API_STATUS>(ERROR_LOGON_FAILURE));
+  EXPECT_EQ(host.RefusedLogons(), 2u);
+  FakeHost::WriteFile(wrong, "username=alice\npassword=s3cret pass\n");
+  EXPECT_EQ(Enum(u"PC01", &count), static_cast<NET_API_STATUS>(NERR_Success));
 
   // An authentication file others may read is not used: a call gets the
   // logon failure, and opening the network says why.
-  FakeHost::WriteFile(wrong, "username=alice\npassword=s3cret pass\n");
   OpenNetwork(host, "", "", wrong);
   chmod(wrong.c_str(), 0640);
   EXPECT_EQ(Enum(u"PC01", &count), static_cast<NET_API_STATUS>(ERROR_LOGON_FAILURE));
@@ -213,7 +232,8 @@ TEST(RealBackend, FailuresGiveNetapiCodes) {
                                           "\ncomputer PC01 real address=127.0.0.1 timeout=3 port=" +
                                           std::to_string(host.port()) + "\n");
   ASSERT_EQ(standin::OpenNetworkFile(host.network()), "");
-  EXPECT_NE(Enum(u"PC01", &count), static_cast<NET_API_STATUS>(NERR_Success));
+  EXPECT_EQ(Enum(u"PC01", &count), static_cast<NET_API_STATUS>(ERROR_BAD_NETPATH));
+  EXPECT_TRUE(diagnostics.Said("PC01: the host refused a sealed bind"));
 }
 
 TEST(RealBackend, RefusalsAndMissingInterface) {
@@ -225,9 +245,21 @@ TEST(RealBackend, RefusalsAndMissingInterface) {
   ServiceWord(u"PC01", &status);
   EXPECT_EQ(status, static_cast<NET_API_STATUS>(ERROR_ACCESS_DENIED));
 
+  // A host without ATSvc, as Samba: the job calls get the platform's code for
+  // an interface not served, once per session; the other calls still work.
   FakeHost without_atsvc({"--no-atsvc"});
   OpenNetwork(without_atsvc, "");
-  EXPECT_EQ(Enum(u"PC01", &count), static_cast<NET_API_STATUS>(ERROR_BAD_NETPATH));
+  const unsigned long sessions = standin::realnet::SessionsOpened();
+  Diagnostics diagnostics;
+  EXPECT_EQ(ServiceWord(u"PC01", &status), 0x33u);
+  EXPECT_EQ(Enum(u"PC01", &count), kServerUnavailable);
+  EXPECT_EQ(Enum(u"PC01", &count), kServerUnavailable);
+  EXPECT_TRUE(diagnostics.Said("PC01: the host does not serve the Schedule service's remote interface (ATSvc)"));
+  LPBYTE buffer = nullptr;
+  EXPECT_EQ(NetWkstaGetInfo(const_cast<LMSTR>(u"PC01"), 100, &buffer), static_cast<NET_API_STATUS>(NERR_Success));
+  NetApiBufferFree(buffer);
+  EXPECT_EQ(ServiceWord(u"PC01", &status), 0x33u);
+  EXPECT_EQ(standin::realnet::SessionsOpened() - sessions, 1u);
 }
 
 TEST(RealBackend, HungAndDroppedCallsGive53ThenTheConnectionIsReopened) {
@@ -241,6 +273,74 @@ TEST(RealBackend, HungAndDroppedCallsGive53ThenTheConnectionIsReopened) {
   EXPECT_EQ(Enum(u"PC01", &count), static_cast<NET_API_STATUS>(ERROR_BAD_NETPATH));  // dropped mid-call
   EXPECT_EQ(Enum(u"PC01", &count), static_cast<NET_API_STATUS>(NERR_Success));
   EXPECT_EQ(count, 1u);
+}
+
+standin::realnet::Target OnLoopback(const std::string &name, unsigned port, unsigned timeout,
+                                    const std::string &credentials) {
+  standin::realnet::Target target;
+  target.name = name;
+  target.credentials_path = credentials;
+  target.host.address = "127.0.0.1";
+  target.host.port = port;
+  target.host.privacy = standin::realnet::Privacy::kNone;
+  target.host.timeout_seconds = timeout;
+  return target;
+}
+
+// A host that accepts the connection and stays silent, answers garbage, or
+// starts a reply that never ends costs its own calls their timeout at most,
+// and delays neither the calls to another computer nor the program's end.
+TEST(RealBackend, SilentOrBrokenHostsDelayNoOtherComputerNorTheExit) {
+  FakeHost host;
+  TcpRelay silent(TcpRelay::Mode::kSilent), garbage(TcpRelay::Mode::kGarbage), endless(TcpRelay::Mode::kEndless);
+  OpenNetwork(host, "");  // no connection is left open, so a child process may use the pool
+  const pid_t child = fork();
+  if (child == 0) {
+    const auto target = OnLoopback("SILENT", silent.port(), 60, host.credentials());
+    std::thread([target] {
+      DWORD word = 0;
+      standin::realnet::QueryService(target, "Schedule", &word);
+    }).detach();
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    std::exit(0);
+  }
+  auto began = Clock::now();
+  int child_status = -1;
+  ASSERT_EQ(waitpid(child, &child_status, 0), child);
+  EXPECT_EQ(child_status, 0);
+  EXPECT_LT(SecondsSince(began), 3.0);  // the silent host would hold it 60 s
+
+  struct Waiting {
+    const char *name;
+    unsigned port;
+    DWORD code = 0;
+    double seconds = 0;
+    std::string reason{};
+    std::thread thread{};
+  } hosts[] = {{"SILENT", silent.port()}, {"GARBLED", garbage.port()}, {"ENDLESS", endless.port()}};
+  for (Waiting &waiting : hosts) {
+    waiting.thread = std::thread([target = OnLoopback(waiting.name, waiting.port, 2, host.credentials()), &waiting] {
+      const auto began = Clock::now();
+      DWORD word = 0;
+      waiting.code = standin::realnet::QueryService(target, "Schedule", &word);
+      waiting.seconds = SecondsSince(began);
+      waiting.reason = standin::realnet::TakeFailureReason();
+    });
+  }
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  NET_API_STATUS status = 0;
+  for (int call = 0; call < 5; ++call) {
+    began = Clock::now();
+    EXPECT_EQ(ServiceWord(u"PC01", &status), 0x33u);
+    EXPECT_LT(SecondsSince(began), 1.0);  // the silent hosts wait 2 s
+  }
+  for (Waiting &waiting : hosts) {
+    waiting.thread.join();
+    EXPECT_EQ(waiting.code, static_cast<DWORD>(ERROR_BAD_NETPATH));
+    EXPECT_LT(waiting.seconds, 3.0);
+    EXPECT_EQ(waiting.reason.find(std::string(waiting.name) + ": no answer from the host within 2 s"), 0u)
+        << waiting.reason;
+  }
 }
 
 }  // namespace

@@ -1,0 +1,223 @@
+// NETAPI32 calls against Samba's own servers, as tests/platform/realnet/
+// smbd_test.sh (a standalone smbd) and samba_dc_test.sh (an AD domain
+// controller, for Kerberos) start them; they pass where they are in the
+// environment.
+#include <lm.h>
+
+#include <standin/network.h>
+#include <standin/text.h>
+
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include <remote_host.h>
+
+namespace {
+
+std::string Env(const char *name) {
+  const char *value = std::getenv(name);
+  EXPECT_NE(value, nullptr) << name << " is not set: run tests/platform/realnet/smbd_test.sh";
+  return value != nullptr ? value : "";
+}
+
+// The last reason the backend gave on the diagnostic line.
+std::string g_reason;
+
+std::string Reason() {
+  std::string reason;
+  reason.swap(g_reason);
+  return reason;
+}
+
+// A network whose computer SMBD is the smbd on VELMORA_SMBD_PORT.
+void OpenSmbd(const std::string &credentials, const std::string &privacy = "seal") {
+  standin::SetNetworkDiagnosticSink([](const std::string &message) { g_reason = message; });
+  const std::string network = Env("VELMORA_SMBD_STATE") + "/network";
+  std::ofstream(network) << "credentials " << Env("VELMORA_SMBD_STATE") << "/" << credentials
+                         << ".credentials\ncomputer SMBD real address=127.0.0.1 port=" << Env("VELMORA_SMBD_PORT")
+                         << " privacy=" << privacy << " timeout=10\n";
+  ASSERT_EQ(standin::OpenNetworkFile(network), "");
+}
+
+NET_API_STATUS ServiceWord(LPCWSTR service, DWORD *word) {
+  LPBYTE buffer = nullptr;
+  const NET_API_STATUS status = NetServiceGetInfo(u"SMBD", service, 1, &buffer);
+  *word = buffer != nullptr ? reinterpret_cast<SERVICE_INFO_1 *>(buffer)->svci1_status : 0xFFFFFFFF;
+  NetApiBufferFree(buffer);
+  return status;
+}
+
+size_t Count(const std::string &path, const std::string &text) {
+  std::ifstream in(path);
+  std::stringstream all;
+  all << in.rdbuf();
+  const std::string log = all.str();
+  size_t n = 0;
+  for (size_t at = log.find(text); at != std::string::npos; at = log.find(text, at + 1)) ++n;
+  return n;
+}
+
+TEST(Smbd, AnAdministratorReachesTheWorkstationAndServiceController) {
+  OpenSmbd("admin");
+  LPBYTE buffer = nullptr;
+  ASSERT_EQ(NetWkstaGetInfo(const_cast<LMSTR>(u"SMBD"), 100, &buffer), static_cast<NET_API_STATUS>(NERR_Success))
+      << Reason();
+  EXPECT_EQ(reinterpret_cast<WKSTA_INFO_100 *>(buffer)->wki100_platform_id, static_cast<DWORD>(PLATFORM_ID_NT));
+  EXPECT_EQ(std::u16string(reinterpret_cast<WKSTA_INFO_100 *>(buffer)->wki100_computername), u"VELMORASMB");
+  NetApiBufferFree(buffer);
+
+  DWORD word = 0;
+  EXPECT_EQ(ServiceWord(u"Schedule", &word), static_cast<NET_API_STATUS>(NERR_BadServiceName));
+  // Samba's built-in Spooler runs while spoolss is on.
+  EXPECT_EQ(ServiceWord(u"Spooler", &word), static_cast<NET_API_STATUS>(NERR_Success)) << Reason();
+  EXPECT_EQ(word & SERVICE_INSTALL_STATE, static_cast<DWORD>(SERVICE_INSTALLED));
+  // Samba's spoolss backs the Spooler service with a state of its own: a
+  // start while it runs, a stop, and a start again change it as on Windows.
+  // (Since Samba 4.16 only its script-backed services answer every start and
+  // stop with access denied.)
+  EXPECT_EQ(NetServiceInstall(u"SMBD", u"Spooler", 0, nullptr, &buffer),
+            static_cast<NET_API_STATUS>(NERR_ServiceInstalled));
+  buffer = nullptr;
+  EXPECT_EQ(NetServiceControl(u"SMBD", u"Spooler", SERVICE_CTRL_UNINSTALL, 0, &buffer),
+            static_cast<NET_API_STATUS>(NERR_Success));
+  NetApiBufferFree(buffer);
+  EXPECT_EQ(ServiceWord(u"Spooler", &word), static_cast<NET_API_STATUS>(NERR_Success));
+  EXPECT_EQ(word, static_cast<DWORD>(SERVICE_UNINSTALLED));
+  buffer = nullptr;
+  EXPECT_EQ(NetServiceInstall(u"SMBD", u"Spooler", 0, nullptr, &buffer), static_cast<NET_API_STATUS>(NERR_Success));
+  NetApiBufferFree(buffer);
+  EXPECT_EQ(ServiceWord(u"Spooler", &word), static_cast<NET_API_STATUS>(NERR_Success));
+  EXPECT_EQ(word & SERVICE_INSTALL_STATE, static_cast<DWORD>(SERVICE_INSTALLED));
+
+  // smbd serves no ATSvc: the job calls fail as the platform's RPC runtime
+  // reports an interface the host does not offer (1722, RPC_S_SERVER_UNAVAILABLE).
+  DWORD read = 0, total = 0, resume = 0;
+  EXPECT_EQ(NetScheduleJobEnum(u"SMBD", &buffer, MAX_PREFERRED_LENGTH, &read, &total, &resume), NET_API_STATUS{1722});
+  EXPECT_NE(Reason().find("(ATSvc)"), std::string::npos);
+  AT_INFO info{};
+  info.JobTime = 3600000;
+  info.Command = const_cast<WCHAR *>(u"a.cmd");
+  DWORD id = 0;
+  EXPECT_EQ(NetScheduleJobAdd(u"SMBD", reinterpret_cast<LPBYTE>(&info), &id), NET_API_STATUS{1722});
+  EXPECT_EQ(ServiceWord(u"Spooler", &word), static_cast<NET_API_STATUS>(NERR_Success));  // still served
+}
+
+TEST(Smbd, APlainUserIsRefusedAndAWrongPasswordCostsOneLogon) {
+  OpenSmbd("user");
+  LPBYTE buffer = nullptr;
+  DWORD word = 0;
+  EXPECT_EQ(ServiceWord(u"Spooler", &word), static_cast<NET_API_STATUS>(NERR_Success));
+  EXPECT_EQ(NetServiceInstall(u"SMBD", u"Spooler", 0, nullptr, &buffer),
+            static_cast<NET_API_STATUS>(ERROR_ACCESS_DENIED));
+  NetApiBufferFree(buffer);
+
+  const std::string log = Env("VELMORA_SMBD_LOG");
+  const size_t before = Count(log, "NT_STATUS_WRONG_PASSWORD");
+  OpenSmbd("wrong");
+  for (int refresh = 0; refresh < 4; ++refresh)
+    EXPECT_EQ(ServiceWord(u"Schedule", &word), static_cast<NET_API_STATUS>(ERROR_LOGON_FAILURE)) << refresh;
+  EXPECT_EQ(Count(log, "NT_STATUS_WRONG_PASSWORD") - before, 1u);
+}
+
+// One call with a marker service name, for smbd_test.sh's capture.
+TEST(SmbdCapture, AMarkerServiceName) {
+  const std::string privacy = Env("VELMORA_PRIVACY");
+  const std::string network = "/tmp/velmora-capture-network-" + std::to_string(getpid());
+  std::ofstream(network) << "credentials " << Env("VELMORA_SMBD_STATE")
+                         << "/admin.credentials\ncomputer SMBD real address=127.0.0.1 port=" << Env("VELMORA_SMBD_PORT")
+                         << " privacy=" << privacy << " timeout=10\n";
+  ASSERT_EQ(standin::OpenNetworkFile(network), "");
+  DWORD word = 0;
+  EXPECT_EQ(ServiceWord(u"VelmoraMarkerSvc", &word), static_cast<NET_API_STATUS>(NERR_BadServiceName)) << Reason();
+  unlink(network.c_str());
+}
+
+// A network whose computer is the domain controller, by host name, with
+// the authentication options given.
+void OpenDc(const std::string &options, const std::string &credentials = "wrong") {
+  standin::SetNetworkDiagnosticSink([](const std::string &message) { g_reason = message; });
+  const std::string state = Env("VELMORA_DC_STATE");
+  std::ofstream(state + "/network") << (credentials.empty()
+                                            ? ""
+                                            : "credentials " + state + "/" + credentials + ".credentials\n")
+                                    << "computer " << Env("VELMORA_DC_HOST") << " real timeout=10 " << options << "\n";
+  ASSERT_EQ(standin::OpenNetworkFile(state + "/network"), "");
+}
+
+NET_API_STATUS DcWorkstation() {
+  LPBYTE buffer = nullptr;
+  const std::u16string host = standin::Utf8ToUtf16(Env("VELMORA_DC_HOST"));
+  const NET_API_STATUS status = NetWkstaGetInfo(const_cast<LMSTR>(host.c_str()), 100, &buffer);
+  NetApiBufferFree(buffer);
+  return status;
+}
+
+size_t NtlmAttempts() { return Count(Env("VELMORA_DC_STATE") + "/log/samba.log", "NT_STATUS_NTLM_BLOCKED"); }
+
+TEST(Dc, ATicketAloneLogsOnAndItsFailuresKeepTheirReason) {
+  const std::string state = Env("VELMORA_DC_STATE");
+  // The credentials file's password is wrong, and its ccache= names the
+  // ticket: only the ticket can work. (A computer's ccache= goes before the
+  // file's: the other tests give it a cache without a ticket.)
+  OpenDc("");
+  EXPECT_EQ(DcWorkstation(), static_cast<NET_API_STATUS>(NERR_Success)) << Reason();
+  DWORD word = 0;
+  const std::u16string host = standin::Utf8ToUtf16(Env("VELMORA_DC_HOST"));
+  LPBYTE buffer = nullptr;
+  EXPECT_EQ(NetServiceGetInfo(host.c_str(), u"Schedule", 1, &buffer), static_cast<NET_API_STATUS>(NERR_BadServiceName));
+  // The DC serves no ATSvc: that, not a logon failure.
+  DWORD read = 0, total = 0, resume = 0;
+  EXPECT_EQ(NetScheduleJobEnum(host.c_str(), &buffer, MAX_PREFERRED_LENGTH, &read, &total, &resume),
+            NET_API_STATUS{1722});
+  (void)word;
+
+  // The same ticket and no credentials file: a host that does not answer is
+  // a path not found, not a logon failure.
+  OpenDc("port=1 ccache=FILE:" + state + "/admin.ccache", "");
+  EXPECT_EQ(DcWorkstation(), static_cast<NET_API_STATUS>(ERROR_BAD_NETPATH)) << Reason();
+}
+
+TEST(Dc, KerberosWithoutAUsableTicketSaysWhyAndSendsNoPassword) {
+  const std::string state = Env("VELMORA_DC_STATE");
+  const size_t attempts = NtlmAttempts();
+  OpenDc("auth=kerberos ccache=FILE:" + state + "/none.ccache");
+  EXPECT_EQ(DcWorkstation(), NET_API_STATUS{1312});  // ERROR_NO_SUCH_LOGON_SESSION
+  EXPECT_NE(Reason().find("holds no ticket (kinit gets one)"), std::string::npos);
+  OpenDc("auth=kerberos ccache=FILE:" + state + "/expired.ccache");
+  EXPECT_EQ(DcWorkstation(), NET_API_STATUS{1931});  // ERROR_CONTEXT_EXPIRED
+  EXPECT_NE(Reason().find("expire"), std::string::npos);
+  EXPECT_EQ(NtlmAttempts(), attempts);
+}
+
+// Run with a KRB5_CONFIG whose KDC does not answer, and a cache that holds
+// only the ticket-granting ticket.
+TEST(DcWithoutKdc, NoTicketForTheHostIsToldAsNoLogonServerAndAutoFallsBack) {
+  const std::string state = Env("VELMORA_DC_STATE");
+  OpenDc("auth=kerberos ccache=FILE:" + state + "/tgt-only.ccache");
+  EXPECT_EQ(DcWorkstation(), NET_API_STATUS{1311});  // ERROR_NO_LOGON_SERVERS
+  EXPECT_NE(Reason().find("KDC cannot be reached"), std::string::npos);
+  OpenDc("ccache=FILE:" + state + "/tgt-only.ccache", "admin");
+  EXPECT_EQ(DcWorkstation(), NET_API_STATUS{1937});  // on to the password, which the DC blocks
+}
+
+TEST(Dc, APasswordLogonToADcThatBlocksNtlmIsToldAsSuch) {
+  const std::string state = Env("VELMORA_DC_STATE");
+  const size_t attempts = NtlmAttempts();
+  OpenDc("auth=ntlm", "admin");
+  EXPECT_EQ(DcWorkstation(), NET_API_STATUS{1937}) << Reason();  // ERROR_NTLM_BLOCKED
+  EXPECT_EQ(NtlmAttempts(), attempts + 1);
+  // auto without a ticket falls back to the password, and says both.
+  OpenDc("ccache=FILE:" + state + "/none.ccache", "admin");
+  EXPECT_EQ(DcWorkstation(), NET_API_STATUS{1937});
+  const std::string reason = Reason();
+  EXPECT_NE(reason.find("holds no ticket"), std::string::npos) << reason;
+  EXPECT_NE(reason.find("NTLM"), std::string::npos) << reason;
+}
+
+}  // namespace
