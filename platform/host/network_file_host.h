@@ -10,16 +10,19 @@
 //
 // The lock protocol, which every implementation follows so that processes on
 // different hosts sharing one file exclude each other:
+//   - only a process that may replace the network file locks it: readers take
+//     no lock, since a replacement is a rename and a reader sees the old file
+//     or the new one, never a part;
 //   - the lock file is "<real path>.lock", where the real path has every
-//     symbolic link resolved; it is opened without following a symbolic link
-//     and created (mode 0600, or the network file's read and write bits) only
-//     when it is missing;
+//     symbolic link resolved; it is opened for writing without following a
+//     symbolic link, and created when it is missing with the network file's
+//     owner, group and read and write bits (at least 0600), so that whoever
+//     may write the network file may lock it;
 //   - an exclusive lock on its byte range offset 0, length 1 (POSIX: an
-//     open-file-description record lock, F_OFD_SETLK; Windows: LockFileEx),
-//     polled until it is granted or the wait runs out;
+//     open-file-description record lock, F_OFD_SETLKW, which the kernel
+//     grants as soon as the holder lets go; Windows: LockFileEx, retried);
 //   - the holder writes its process ID (decimal, then a line feed) at offset 0
-//     of the lock file, for the messages of those who wait;
-//   - a process that may only read takes a shared lock on the same range.
+//     of the lock file, for the messages of those who wait.
 #ifndef VELMORA_STANDIN_NET_NETWORK_FILE_HOST_H
 #define VELMORA_STANDIN_NET_NETWORK_FILE_HOST_H
 
@@ -43,29 +46,28 @@ struct ResolvedPath {
 // something other than a regular file (a folder, FIFO or device).
 bool ResolveNetworkFile(const std::string &path, ResolvedPath *resolved, std::string *error);
 
-// The lock held on a network file; destroying it releases the lock.
+// The exclusive lock held on a network file; destroying it releases the lock.
 class NetworkFileLock {
  public:
   virtual ~NetworkFileLock() = default;
-  // False for the shared lock of a reader: the file must not be replaced.
-  virtual bool exclusive() const = 0;
 };
 
-// Takes the lock of the network file at `real_path` (see above), waiting at
-// most `wait_ms`; then fails with a message saying which process holds the
-// network file, when that is known. `exclusive` false asks for the shared lock
-// of a reader; a process that cannot write the lock file gets that shared lock
-// whatever it asked for.
-std::unique_ptr<NetworkFileLock> LockNetworkFile(const std::string &real_path, bool exclusive, unsigned wait_ms,
-                                                 std::string *error);
+// Takes the exclusive lock of the network file at `real_path` (see above),
+// waiting at most `wait_ms`; then fails with a message saying which process
+// holds the network file, when that is known, and whether it is stopped.
+// *may_not_lock is set when the failure is that this user may not create or
+// write the lock file (so may only read the network file).
+std::unique_ptr<NetworkFileLock> LockNetworkFile(const std::string &real_path, unsigned wait_ms, std::string *error,
+                                                 bool *may_not_lock);
 
 // Reads the whole of the regular file at `real_path` without blocking on
 // anything that is not one.
 bool ReadNetworkFileText(const std::string &real_path, std::string *text, std::string *error);
 
 // Whether this process may replace the file: fails with the reason when the
-// file is read-only, the user may not write it or its folder, or the file has
-// several names (hard links) that a replacement would split.
+// file is read-only, the user may not write it or its folder, the file system
+// is mounted read-only, or the file has several names (hard links) that a
+// replacement would split.
 bool CheckReplaceable(const std::string &real_path, std::string *error);
 
 // Replaces (or, when missing, creates with mode 0600) the file at `real_path`

@@ -5,18 +5,23 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <pthread.h>
 #include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <climits>
+#include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <fstream>
+#include <mutex>
+#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -54,13 +59,75 @@ std::string Octal(mode_t mode) {
 }
 
 // One byte at offset 0: the range every process sharing the file locks.
-bool TryLock(int fd, short type) {
+bool LockRange(int fd, int command) {
   struct flock range {};
-  range.l_type = type;
+  range.l_type = F_WRLCK;
   range.l_whence = SEEK_SET;
   range.l_start = 0;
   range.l_len = 1;
-  return ::fcntl(fd, F_OFD_SETLK, &range) == 0;
+  return ::fcntl(fd, command, &range) == 0;
+}
+
+bool TryLock(int fd) { return LockRange(fd, F_OFD_SETLK); }
+
+// A real-time signal that nothing else in Velmora uses, sent only to a thread
+// waiting for a lock, to end its wait.
+int WakeSignal() { return SIGRTMAX - 2; }
+
+void IgnoreWake(int) {}
+
+// Waits for the lock on `fd` at most `wait_ms`, blocked in the kernel among
+// the lock's waiters, so that the holder's release wakes the waiter at once
+// and no newcomer that merely polls can slip in between. The blocked request
+// runs in a thread of its own, which the signal interrupts at the deadline.
+// Returns 0, EINTR when the wait ran out, or the error of the request.
+int WaitForLock(int fd, unsigned wait_ms) {
+  static std::once_flag installed;
+  std::call_once(installed, [] {
+    struct sigaction action {};
+    action.sa_handler = IgnoreWake;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = 0;  // no SA_RESTART: the blocked request returns EINTR
+    ::sigaction(WakeSignal(), &action, nullptr);
+  });
+  std::mutex mutex;
+  std::condition_variable finished;
+  bool done = false;
+  std::atomic<bool> give_up{false};
+  int result = 0;
+  std::thread waiter;
+  try {
+    waiter = std::thread([&] {
+      sigset_t wake;
+      sigemptyset(&wake);
+      sigaddset(&wake, WakeSignal());
+      ::pthread_sigmask(SIG_UNBLOCK, &wake, nullptr);
+      int code = 0;
+      do {
+        code = LockRange(fd, F_OFD_SETLKW) ? 0 : errno;
+      } while (code == EINTR && !give_up);
+      const std::lock_guard<std::mutex> hold(mutex);
+      result = code;
+      done = true;
+      finished.notify_one();
+    });
+  } catch (const std::system_error &) {
+    return EAGAIN;  // no thread to wait in
+  }
+  {
+    std::unique_lock<std::mutex> hold(mutex);
+    if (!finished.wait_for(hold, std::chrono::milliseconds(wait_ms), [&] { return done; })) {
+      give_up = true;
+      // Again until it ends: a signal that came just before the request
+      // blocked interrupted nothing.
+      while (!done) {
+        ::pthread_kill(waiter.native_handle(), WakeSignal());
+        finished.wait_for(hold, std::chrono::milliseconds(10), [&] { return done; });
+      }
+    }
+  }
+  waiter.join();
+  return result;
 }
 
 bool WriteAll(int fd, const std::string &text) {
@@ -76,57 +143,87 @@ bool WriteAll(int fd, const std::string &text) {
   return true;
 }
 
-// "velmora, process ID 1234" from the ID the holder wrote, or "".
-std::string DescribeHolder(int fd) {
-  char text[32] = {};
-  const ssize_t n = ::pread(fd, text, sizeof text - 1, 0);
-  if (n <= 0) return "";
-  char *end = nullptr;
-  const long pid = std::strtol(text, &end, 10);
-  if (pid <= 0 || end == text || (*end != '\n' && *end != '\0')) return "";
-  // A reader holding the shared lock writes nothing: the ID may be of an
-  // earlier holder that has ended.
-  if (::kill(static_cast<pid_t>(pid), 0) != 0 && errno != EPERM) return "";
-  std::string name;
-  std::ifstream comm("/proc/" + std::to_string(pid) + "/comm");
-  std::getline(comm, name);
-  return (name.empty() ? "" : name + ", ") + "process ID " + std::to_string(pid);
+// The state letter of a process (R, S, T for stopped ...), or 0.
+char ProcessState(long pid) {
+  std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+  std::string text;
+  std::getline(stat, text);
+  const size_t name_end = text.rfind(')');
+  return name_end != std::string::npos && name_end + 2 < text.size() ? text[name_end + 2] : 0;
 }
 
-class PosixLock : public NetworkFileLock {
- public:
-  PosixLock(int fd, bool exclusive) : fd_(fd), exclusive_(exclusive) {}
-  ~PosixLock() override { ::close(fd_); }  // closing the description releases its lock
-  bool exclusive() const override { return exclusive_; }
+// Why a call gave up waiting: the holder named, when it can be told, as
+// "velmora, process ID 1234", and a holder that is stopped said to be.
+std::string HeldMessage(int fd, const std::string &real_path) {
+  long pid = 0;
+  struct flock probe {};
+  probe.l_type = F_WRLCK;
+  probe.l_whence = SEEK_SET;
+  probe.l_len = 1;
+  // A process-associated lock, as Wine's server takes for a Windows program,
+  // names its process; an open-file-description lock does not, and its
+  // holder wrote its ID into the file.
+  if (::fcntl(fd, F_OFD_GETLK, &probe) == 0 && probe.l_type != F_UNLCK && probe.l_pid > 0) {
+    pid = probe.l_pid;
+  } else {
+    char text[32] = {};
+    char *end = nullptr;
+    if (::pread(fd, text, sizeof text - 1, 0) > 0) pid = std::strtol(text, &end, 10);
+    if (end == text || (end != nullptr && *end != '\n' && *end != '\0')) pid = 0;
+  }
+  std::string holder;
+  if (pid > 0 && (::kill(static_cast<pid_t>(pid), 0) == 0 || errno == EPERM)) {
+    std::string name;
+    std::ifstream comm("/proc/" + std::to_string(pid) + "/comm");
+    std::getline(comm, name);
+    holder = " (" + (name.empty() ? "" : name + ", ") + "process ID " + std::to_string(pid) + ")";
+    const char state = ProcessState(pid);
+    if (state == 'T' || state == 't')
+      return "another process" + holder + " holds the network file " + real_path +
+             " and is stopped (suspended, as by Ctrl+Z or a STOP signal): it lets go of the file only when it is "
+             "continued (kill -CONT " +
+             std::to_string(pid) + ") or ended; nothing was changed";
+  }
+  return "another process" + holder + " holds the network file " + real_path + "; try again when it has finished";
+}
 
- private:
-  int fd_;
-  bool exclusive_;
-};
-
-// Opens the lock file without following a link, creating it only when it is
-// missing, with the network file's owner and read and write bits.
-int OpenLockFile(const std::string &real_path, const std::string &lock_path, bool *writable, std::string *error) {
-  struct stat data {};
-  const bool data_exists = ::stat(real_path.c_str(), &data) == 0;
-  const mode_t mode = data_exists ? ((data.st_mode & 0666) | 0600) : 0600;
-  *writable = true;
-  int fd = ::open(lock_path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode);
-  if (fd >= 0) {
-    ::fchmod(fd, mode);  // whatever the umask took away
-    if (data_exists && ::geteuid() == 0) (void)!::fchown(fd, data.st_uid, data.st_gid);
-  } else if (errno == EEXIST) {
-    fd = ::open(lock_path.c_str(), O_RDWR | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0 && (errno == EACCES || errno == EROFS)) {
-      *writable = false;
-      fd = ::open(lock_path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK);
+// Opens the lock file for writing without following a link. Only a process
+// that may replace the network file gets here; it creates a missing lock file
+// with the network file's owner, group and read and write bits, so that
+// whoever may write the network file may also lock it.
+int OpenLockFile(const std::string &real_path, const std::string &lock_path, std::string *error, bool *may_not_lock) {
+  const int flags = O_RDWR | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK;
+  int fd = ::open(lock_path.c_str(), flags);
+  if (fd < 0 && errno == ENOENT) {
+    struct stat data {};
+    const bool data_exists = ::stat(real_path.c_str(), &data) == 0;
+    const mode_t mode = data_exists ? ((data.st_mode & 0666) | 0600) : 0600;
+    fd = ::open(lock_path.c_str(), flags | O_CREAT | O_EXCL, mode);
+    if (fd >= 0) {
+      ::fchmod(fd, mode);  // whatever the umask took away
+      if (data_exists) (void)!::fchown(fd, ::geteuid() == 0 ? data.st_uid : static_cast<uid_t>(-1), data.st_gid);
+    } else if (errno == EEXIST) {
+      fd = ::open(lock_path.c_str(), flags);
     }
   }
   if (fd < 0) {
-    if (errno == ELOOP)
+    const int code = errno;
+    struct stat lock {};
+    if (code == ELOOP) {
       *error = "the lock file " + lock_path + " is a symbolic link; Velmora does not follow it";
-    else
-      *error = "cannot open the lock file " + lock_path + ": " + Reason();
+    } else if ((code == EACCES || code == EPERM) && ::lstat(lock_path.c_str(), &lock) == 0) {
+      *may_not_lock = true;
+      *error = "you may not write the lock file " + lock_path + " (it belongs to user ID " +
+               std::to_string(lock.st_uid) + ", mode " + Octal(lock.st_mode) +
+               "), so Velmora cannot lock the network file to change it; nothing was changed. Its owner or the "
+               "administrator may remove it while no one uses the network: Velmora makes it again with the "
+               "network file's owner and mode";
+    } else if (code == EACCES || code == EPERM || code == EROFS) {
+      *may_not_lock = true;
+      *error = "you may not create the lock file " + lock_path + " (" + std::strerror(code) + "); nothing was changed";
+    } else {
+      *error = "cannot open the lock file " + lock_path + ": " + std::strerror(code);
+    }
     return -1;
   }
   struct stat st {};
@@ -137,6 +234,15 @@ int OpenLockFile(const std::string &real_path, const std::string &lock_path, boo
   }
   return fd;
 }
+
+class PosixLock : public NetworkFileLock {
+ public:
+  explicit PosixLock(int fd) : fd_(fd) {}
+  ~PosixLock() override { ::close(fd_); }  // closing the description releases its lock
+
+ private:
+  int fd_;
+};
 
 // Removes the temporary files of earlier replacements whose process died
 // before renaming them: a live writer holds a lock on its temporary file.
@@ -151,7 +257,7 @@ void RemoveOrphans(const std::string &directory, const std::string &base) {
     const int fd = ::openat(dir_fd, name.c_str(), O_RDWR | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) continue;
     struct stat st {};
-    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_uid == ::geteuid() && TryLock(fd, F_WRLCK))
+    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_uid == ::geteuid() && TryLock(fd))
       ::unlinkat(dir_fd, name.c_str(), 0);
     ::close(fd);
   }
@@ -192,37 +298,25 @@ bool ResolveNetworkFile(const std::string &path, ResolvedPath *resolved, std::st
   return true;
 }
 
-std::unique_ptr<NetworkFileLock> LockNetworkFile(const std::string &real_path, bool exclusive, unsigned wait_ms,
-                                                 std::string *error) {
-  const std::string lock_path = real_path + ".lock";
-  bool writable = true;
-  const int fd = OpenLockFile(real_path, lock_path, &writable, error);
+std::unique_ptr<NetworkFileLock> LockNetworkFile(const std::string &real_path, unsigned wait_ms, std::string *error,
+                                                 bool *may_not_lock) {
+  *may_not_lock = false;
+  const int fd = OpenLockFile(real_path, real_path + ".lock", error, may_not_lock);
   if (fd < 0) return nullptr;
-  exclusive = exclusive && writable;
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(wait_ms);
-  auto pause = std::chrono::milliseconds(1);
-  while (!TryLock(fd, exclusive ? F_WRLCK : F_RDLCK)) {
-    if (errno != EAGAIN && errno != EACCES && errno != EINTR) {
-      *error = "cannot lock the network file " + real_path + ": " + Reason();
+  if (!TryLock(fd)) {
+    int code = errno;
+    if (code == EAGAIN || code == EACCES) code = WaitForLock(fd, wait_ms);
+    if (code != 0) {
+      *error = code == EINTR ? HeldMessage(fd, real_path)
+                             : "cannot lock the network file " + real_path + ": " + std::strerror(code);
       ::close(fd);
       return nullptr;
     }
-    if (std::chrono::steady_clock::now() >= deadline) {
-      const std::string holder = DescribeHolder(fd);
-      *error = "another process" + (holder.empty() ? "" : " (" + holder + ")") + " holds the network file " +
-               real_path + "; try again when it has finished";
-      ::close(fd);
-      return nullptr;
-    }
-    std::this_thread::sleep_for(pause);
-    if (pause < std::chrono::milliseconds(50)) pause *= 2;
   }
-  if (exclusive) {
-    const std::string pid = std::to_string(::getpid()) + "\n";
-    if (::pwrite(fd, pid.data(), pid.size(), 0) == static_cast<ssize_t>(pid.size()))
-      (void)!::ftruncate(fd, static_cast<off_t>(pid.size()));
-  }
-  return std::make_unique<PosixLock>(fd, exclusive);
+  const std::string pid = std::to_string(::getpid()) + "\n";
+  if (::pwrite(fd, pid.data(), pid.size(), 0) == static_cast<ssize_t>(pid.size()))
+    (void)!::ftruncate(fd, static_cast<off_t>(pid.size()));
+  return std::make_unique<PosixLock>(fd);
 }
 
 bool ReadNetworkFileText(const std::string &real_path, std::string *text, std::string *error) {
@@ -270,7 +364,9 @@ bool CheckReplaceable(const std::string &real_path, std::string *error) {
       return false;
     }
     if (::faccessat(AT_FDCWD, real_path.c_str(), W_OK, AT_EACCESS) != 0) {
-      *error = "you may not write the network file " + real_path + " (" + Reason() + "); nothing was changed";
+      *error = errno == EROFS
+                   ? "the network file " + real_path + " is on a file system mounted read-only; nothing was changed"
+                   : "you may not write the network file " + real_path + " (" + Reason() + "); nothing was changed";
       return false;
     }
     if (::geteuid() != 0 && st.st_uid != ::geteuid()) {
@@ -283,8 +379,11 @@ bool CheckReplaceable(const std::string &real_path, std::string *error) {
     return false;
   }
   if (::faccessat(AT_FDCWD, directory.c_str(), W_OK | X_OK, AT_EACCESS) != 0) {
-    *error = "you may not write the folder " + directory + " that holds the network file (" + Reason() +
-             "); nothing was changed";
+    *error = errno == EROFS ? "the folder " + directory +
+                                  " that holds the network file is on a file system mounted "
+                                  "read-only; nothing was changed"
+                            : "you may not write the folder " + directory + " that holds the network file (" +
+                                  Reason() + "); nothing was changed";
     return false;
   }
   return true;
@@ -311,7 +410,7 @@ bool ReplaceNetworkFile(const std::string &real_path, const std::string &text, s
     return false;
   };
   // Marks the file as in use, so that no other writer takes it for an orphan.
-  if (!TryLock(fd, F_WRLCK)) return fail("cannot lock the temporary file " + temp);
+  if (!TryLock(fd)) return fail("cannot lock the temporary file " + temp);
   struct stat old {};
   if (::stat(real_path.c_str(), &old) == 0) {
     // Owner first: changing it clears the set-ID bits that the mode restores.

@@ -60,22 +60,21 @@ class Handle {
 };
 
 // One byte at offset 0: the range every process sharing the file locks.
-bool TryLock(HANDLE file, bool exclusive) {
+bool TryLock(HANDLE file) {
   OVERLAPPED range{};
-  const DWORD flags = LOCKFILE_FAIL_IMMEDIATELY | (exclusive ? LOCKFILE_EXCLUSIVE_LOCK : 0);
-  return ::LockFileEx(file, flags, 0, 1, 0, &range) != 0;
+  return ::LockFileEx(file, LOCKFILE_FAIL_IMMEDIATELY | LOCKFILE_EXCLUSIVE_LOCK, 0, 1, 0, &range) != 0;
 }
 
 class WindowsLock : public NetworkFileLock {
  public:
-  WindowsLock(HANDLE file, bool exclusive) : file_(file), exclusive_(exclusive) {}
+  explicit WindowsLock(HANDLE file) : file_(file) {}
   ~WindowsLock() override { ::CloseHandle(file_); }  // closing the handle releases its lock
-  bool exclusive() const override { return exclusive_; }
 
  private:
   HANDLE file_;
-  bool exclusive_;
 };
+
+bool IsDenied(DWORD code) { return code == ERROR_ACCESS_DENIED || code == ERROR_WRITE_PROTECT; }
 
 // The full path of an open file with every link resolved, or "".
 std::string FinalPathOf(HANDLE file) {
@@ -187,20 +186,18 @@ bool ResolveNetworkFile(const std::string &path, ResolvedPath *resolved, std::st
   return true;
 }
 
-std::unique_ptr<NetworkFileLock> LockNetworkFile(const std::string &real_path, bool exclusive, unsigned wait_ms,
-                                                 std::string *error) {
+std::unique_ptr<NetworkFileLock> LockNetworkFile(const std::string &real_path, unsigned wait_ms, std::string *error,
+                                                 bool *may_not_lock) {
   const std::string lock_path = real_path + ".lock";
-  const DWORD share = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
-  bool writable = true;
-  HANDLE file = ::CreateFileA(lock_path.c_str(), GENERIC_READ | GENERIC_WRITE, share, nullptr, OPEN_ALWAYS,
+  *may_not_lock = false;
+  HANDLE file = ::CreateFileA(lock_path.c_str(), GENERIC_READ | GENERIC_WRITE,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_ALWAYS,
                               FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
-  if (file == INVALID_HANDLE_VALUE && ::GetLastError() == ERROR_ACCESS_DENIED) {
-    writable = false;
-    file = ::CreateFileA(lock_path.c_str(), GENERIC_READ, share, nullptr, OPEN_EXISTING,
-                         FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
-  }
   if (file == INVALID_HANDLE_VALUE) {
-    *error = "cannot open the lock file " + lock_path + ": " + Reason();
+    const DWORD code = ::GetLastError();
+    *may_not_lock = IsDenied(code);
+    *error = (*may_not_lock ? "you may not create or write the lock file " : "cannot open the lock file ") + lock_path +
+             ": " + Reason(code) + "; nothing was changed";
     return nullptr;
   }
   if (::GetFileType(file) != FILE_TYPE_DISK) {
@@ -208,10 +205,10 @@ std::unique_ptr<NetworkFileLock> LockNetworkFile(const std::string &real_path, b
     ::CloseHandle(file);
     return nullptr;
   }
-  exclusive = exclusive && writable;
+  // Windows cannot wait for a lock with a time limit, and under Wine a wait
+  // for a Linux process's lock is itself a poll: poll briefly and often.
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(wait_ms);
-  DWORD pause = 1;
-  while (!TryLock(file, exclusive)) {
+  while (!TryLock(file)) {
     const DWORD code = ::GetLastError();
     if (code != ERROR_LOCK_VIOLATION && code != ERROR_IO_PENDING) {
       *error = "cannot lock the network file " + real_path + ": " + Reason(code);
@@ -224,13 +221,12 @@ std::unique_ptr<NetworkFileLock> LockNetworkFile(const std::string &real_path, b
       ::CloseHandle(file);
       return nullptr;
     }
-    ::Sleep(pause);
-    if (pause < 50) pause *= 2;
+    ::Sleep(1);
   }
   // A Windows process ID means nothing to the other hosts' waiters: clear the
   // previous holder's, so that none of them names a process that is not there.
-  if (exclusive) ::SetEndOfFile(file);
-  return std::make_unique<WindowsLock>(file, exclusive);
+  ::SetEndOfFile(file);
+  return std::make_unique<WindowsLock>(file);
 }
 
 bool ReadNetworkFileText(const std::string &real_path, std::string *text, std::string *error) {
@@ -270,10 +266,16 @@ bool CheckReplaceable(const std::string &real_path, std::string *error) {
     *error = "the network file " + real_path + " is read-only; nothing was changed";
     return false;
   }
-  Handle file(::CreateFileA(real_path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  Handle file(::CreateFileA(real_path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                            nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file.ok()) {
+    const DWORD code = ::GetLastError();
+    *error = (IsDenied(code) ? "you may not write the network file " : "cannot examine the network file ") + real_path +
+             ": " + Reason(code) + "; nothing was changed";
+    return false;
+  }
   BY_HANDLE_FILE_INFORMATION info{};
-  if (file.ok() && ::GetFileInformationByHandle(file.get(), &info) && info.nNumberOfLinks > 1) {
+  if (::GetFileInformationByHandle(file.get(), &info) && info.nNumberOfLinks > 1) {
     *error = "the network file " + real_path + " has " + std::to_string(info.nNumberOfLinks) +
              " names (hard links); Velmora replaces the file as a whole and would leave the other names "
              "with the old network, so it changes nothing (use one name, or symbolic links)";

@@ -373,15 +373,25 @@ std::string ComputerText(const Computer &computer) {
   return out;
 }
 
-// The `service` statement a computer needs, or "" when it needs none.
-std::string ServiceText(const Computer &computer) {
+// Which facts a computer's `service` statements in the file hold besides its
+// behaviour: those go on holding them, kept true.
+struct ServiceFacts {
+  bool state = false;
+  bool last_id = false;
+};
+
+// The `service` statement a computer needs, or "" when it needs none: its
+// behaviour, the last ID when it is above every stored job's (or the file's
+// statement holds it), and the state when the file's statement holds it.
+std::string ServiceText(const Computer &computer, ServiceFacts facts = {}) {
   const ServiceBehaviour &b = computer.behaviour;
   const uint32_t highest_held = computer.jobs.empty() ? 0 : computer.jobs.rbegin()->first;
   std::string service;
   if (b.start_code != 0) service += " start=" + std::to_string(b.start_code);
   if (b.continue_code != 0) service += " continue=" + std::to_string(b.continue_code);
   if (b.pending != 0) service += " pending=" + std::to_string(b.pending);
-  if (computer.highest_id > highest_held) service += " lastid=" + std::to_string(computer.highest_id);
+  if (facts.state) service += " state=" + StatusWordText(computer.status);
+  if (facts.last_id || computer.highest_id > highest_held) service += " lastid=" + std::to_string(computer.highest_id);
   return service.empty() ? "" : "service " + computer.name + service;
 }
 
@@ -443,11 +453,16 @@ std::string RewriteSource(const Network &network, const NetworkSource &source) {
   // Where each computer's statements end: its new statements go after them.
   // A clock or local that the file lacked goes before its first statement.
   std::map<std::string, size_t> last_line;
+  std::map<std::string, ServiceFacts> facts;
   size_t first_statement = source.lines.size();
   bool has_clock = false, has_local = false;
   for (size_t i = 0; i < source.lines.size(); ++i) {
     const SourceLine &line = source.lines[i];
     if (line.kind >= Kind::kComputer) last_line[line.computer] = i;
+    if (line.kind == Kind::kService) {
+      facts[line.computer].state = facts[line.computer].state || line.holds_state;
+      facts[line.computer].last_id = facts[line.computer].last_id || line.holds_last_id;
+    }
     if (line.kind != Kind::kOther && first_statement == source.lines.size()) first_statement = i;
     has_clock = has_clock || line.kind == Kind::kClock;
     has_local = has_local || line.kind == Kind::kLocal;
@@ -484,8 +499,8 @@ std::string RewriteSource(const Network &network, const NetworkSource &source) {
           now->platform_id == then->platform_id && now->status == then->status && now->unreachable == then->unreachable;
       out.Add(same ? line.text : ComputerText(*now), line.ending);
     } else if (line.kind == Kind::kService) {
-      const std::string text = ServiceText(*now);
-      if (text == ServiceText(*then)) {
+      const std::string text = ServiceText(*now, facts[now->name]);
+      if (text == ServiceText(*then, facts[now->name])) {
         out.Add(line.text, line.ending);
       } else if (!service_written[now->name] && !text.empty()) {
         out.Add(text, line.ending);
@@ -501,8 +516,9 @@ std::string RewriteSource(const Network &network, const NetworkSource &source) {
     }
     if (now == nullptr || last_line[line.computer] != i) continue;
     // After a computer's last line: the statements it did not have.
-    const std::string service = ServiceText(*now);
-    if (!service_written[now->name] && !service.empty() && service != ServiceText(*then)) out.Add(service);
+    const std::string service = ServiceText(*now, facts[now->name]);
+    if (!service_written[now->name] && !service.empty() && service != ServiceText(*then, facts[now->name]))
+      out.Add(service);
     for (const auto &entry : now->jobs)
       if (then->jobs.count(entry.first) == 0) out.Add(JobText(now->name, entry.second));
   }
@@ -660,6 +676,10 @@ bool ParseNetworkText(const std::string &text, Network *network, std::string *er
         line.kind = KindOf(keyword);
         if (line.kind >= SourceLine::Kind::kComputer)
           line.computer = UpperCaseAscii(tokens.size() > 1 ? tokens[1].value : "");
+        for (const Token &token : tokens) {
+          line.holds_state = line.holds_state || (line.kind == SourceLine::Kind::kService && token.key == "state");
+          line.holds_last_id = line.holds_last_id || (line.kind == SourceLine::Kind::kService && token.key == "lastid");
+        }
         if (line.kind == SourceLine::Kind::kJob) {
           uint64_t id = 0;
           for (const Token &token : tokens)

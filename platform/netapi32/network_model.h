@@ -82,6 +82,8 @@ struct SourceLine {
   Kind kind = Kind::kOther;
   std::string computer;  // the computer a computer, service or job line names
   uint32_t job_id = 0;
+  bool holds_state = false;    // a service line with state=
+  bool holds_last_id = false;  // a service line with lastid=
 };
 
 struct NetworkSource {

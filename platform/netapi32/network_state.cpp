@@ -331,16 +331,27 @@ NET_API_STATUS WithNetwork(const std::function<NET_API_STATUS(Network &network, 
   bool changed = false;
   if (state.file_path.empty()) return body(state.network, &changed);
 
-  std::string error;
+  // Only a process that may change the file locks it; one that may only read
+  // it reads it as it is (a writer replaces it whole) and is told why when a
+  // call would change it.
+  std::string error, read_only_reason;
+  std::unique_ptr<host::NetworkFileLock> lock;
+  if (host::CheckReplaceable(state.file_path, &read_only_reason)) {
+    bool may_not_lock = false;
+    lock = host::LockNetworkFile(state.file_path, host::kLockWaitMilliseconds, &read_only_reason, &may_not_lock);
+    if (lock == nullptr && !may_not_lock) {
+      Diagnose(read_only_reason);
+      return NERR_InternalError;
+    }
+  }
   Network network;
-  const auto lock = host::LockNetworkFile(state.file_path, true, host::kLockWaitMilliseconds, &error);
-  if (lock == nullptr || !ReadNetworkFile(state.file_path, &network, &error)) {
+  if (!ReadNetworkFile(state.file_path, &network, &error)) {
     Diagnose(error);
     return NERR_InternalError;
   }
   const NET_API_STATUS status = body(network, &changed);
-  if (changed && !lock->exclusive()) {
-    Diagnose("you may not write the lock file of the network file " + state.file_path + "; nothing was changed");
+  if (changed && lock == nullptr) {
+    Diagnose(read_only_reason);
     return NERR_InternalError;
   }
   if (changed && (!host::CheckReplaceable(state.file_path, &error) ||
@@ -494,10 +505,8 @@ std::string OpenNetworkFile(const std::string &path) {
   std::string error;
   if (!net::host::ResolveNetworkFile(path, &resolved, &error)) return error;
   if (!resolved.exists) return "there is no network file " + path;
-  {
-    const auto lock = net::host::LockNetworkFile(resolved.real_path, false, net::host::kLockWaitMilliseconds, &error);
-    if (lock == nullptr || !net::ReadNetworkFile(resolved.real_path, &network, &error)) return error;
-  }
+  // Read without a lock: a writer replaces the file whole.
+  if (!net::ReadNetworkFile(resolved.real_path, &network, &error)) return error;
   // An authentication file that cannot be used is told at once, not as a
   // logon failure at the first call.
   bool has_real = false;
@@ -529,7 +538,9 @@ std::string OpenNetworkForUser(std::string *path_used) {
     net::host::ResolvedPath resolved;
     if (!net::host::ResolveNetworkFile(path, &resolved, &error)) return error;
     if (!resolved.exists) {
-      const auto lock = net::host::LockNetworkFile(resolved.real_path, true, net::host::kLockWaitMilliseconds, &error);
+      bool may_not_lock = false;
+      const auto lock =
+          net::host::LockNetworkFile(resolved.real_path, net::host::kLockWaitMilliseconds, &error, &may_not_lock);
       if (lock == nullptr) return error;
       if (!net::host::ResolveNetworkFile(path, &resolved, &error)) return error;
       if (!resolved.exists) {

@@ -14,10 +14,15 @@
 
 namespace standin::net {
 
+// Tells the front end why a network call failed where its result code cannot
+// (its message sink, or standard error).
+void Diagnose(const std::string &message);
+
 // Runs `body` on the current network. In memory it runs directly; with a
-// network file it runs under the file's lock on a fresh reading of the file,
-// which is replaced when `body` sets *changed. A file that cannot be read,
-// parsed or replaced makes the call fail with NERR_InternalError.
+// network file it runs on a fresh reading of the file, under the file's lock
+// when this process may change the file; the file is replaced when `body`
+// sets *changed. A file that cannot be read, parsed, locked or replaced makes
+// the call fail with NERR_InternalError, and the reason is diagnosed.
 NET_API_STATUS WithNetwork(const std::function<NET_API_STATUS(Network &network, bool *changed)> &body);
 
 // The code of a planned fault for this computer and function, consuming one

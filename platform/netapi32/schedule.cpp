@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "net_buffers.h"
+#include "network_state.h"
 #include "server_call.h"
 #include "wide_text.h"
 
@@ -92,7 +93,12 @@ NET_API_STATUS NET_API_FUNCTION NetScheduleJobAdd(LPCWSTR Servername, LPBYTE Buf
         if (info->JobTime >= standin::net::kMillisecondsPerDay || (info->DaysOfMonth & 0x80000000u) ||
             (info->DaysOfWeek & 0x80) || info->Command == nullptr || info->Command[0] == 0)
           return ERROR_INVALID_PARAMETER;
-        if (computer.highest_id == UINT32_MAX) return NERR_InternalError;  // IDs are used up
+        if (computer.highest_id == UINT32_MAX) {
+          standin::net::Diagnose("the Schedule service of " + computer.name +
+                                 " has given out the highest job ID there is, 4294967295, and cannot number a new "
+                                 "job; nothing was added");
+          return NERR_InternalError;
+        }
         StoredJob job;
         job.id = computer.highest_id + 1;
         job.job_time = static_cast<uint32_t>(info->JobTime);

@@ -249,6 +249,11 @@ static uint32_t kerberos_failure(struct RpcSession *s, NTSTATUS st) {
     return fail(s, 1398 /* ERROR_TIME_SKEW */,
                 "the Kerberos ticket was refused: this machine's clock and the domain's differ too much (%s)",
                 nt_errstr(st));
+  if (NT_STATUS_EQUAL(st, NT_STATUS_LOGON_FAILURE))
+    return fail(s, 1326 /* ERROR_LOGON_FAILURE */,
+                "the host refused the Kerberos ticket (%s); a Samba server refuses it so too when this machine's "
+                "clock and the domain's differ by more than 5 minutes",
+                nt_errstr(st));
   if (NT_STATUS_EQUAL(st, NT_STATUS_NO_LOGON_SERVERS))
     return fail(s, 1311 /* ERROR_NO_LOGON_SERVERS */,
                 "no Kerberos ticket for the host: the domain's KDC cannot be reached (%s)", nt_errstr(st));

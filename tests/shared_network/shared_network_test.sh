@@ -12,9 +12,9 @@ count="${1:-60}"
 wine_env_install
 wine_env_check
 cmake --preset linux >/dev/null
-cmake --build --preset linux --target add_jobs >/dev/null
+cmake --build --preset linux --target network_client >/dev/null
 cmake --preset mingw >/dev/null
-cmake --build --preset mingw --target add_jobs velmora_netapi32 >/dev/null
+cmake --build --preset mingw --target network_client velmora_netapi32 >/dev/null
 wine_env_prepare "$root/build/mingw"
 
 work="$(mktemp -d)"
@@ -24,7 +24,7 @@ printf 'local PC01\ncomputer PC01\n' >"$network"
 
 # The Wine side starts first (its start-up takes the longer); the Linux side
 # starts once the first Windows job is in.
-VELMORA_NETWORK="Z:${network//\//\\}" wine "$root/build/mingw/add_jobs.exe" PC01 "$count" wine \
+VELMORA_NETWORK="Z:${network//\//\\}" wine "$root/build/mingw/network_client.exe" add PC01 "$count" wine \
   >"$work/wine.out" 2>&1 &
 wine_pid=$!
 for _ in $(seq 600); do
@@ -32,7 +32,7 @@ for _ in $(seq 600); do
   kill -0 "$wine_pid" 2>/dev/null || break
   sleep 0.05
 done
-VELMORA_NETWORK="$network" build/linux/tests/shared_network/add_jobs PC01 "$count" linux >"$work/linux.out" 2>&1 &
+VELMORA_NETWORK="$network" build/linux/tests/shared_network/network_client add PC01 "$count" linux >"$work/linux.out" 2>&1 &
 linux_pid=$!
 status=0
 wait "$wine_pid" || { echo "FAIL: the Windows side failed: $(cat "$work/wine.out")"; status=1; }

@@ -45,6 +45,14 @@ TEST(NetScheduleJobAdd, AssignsIdsAfterTheHighestGivenOrHeld) {
   ASSERT_EQ(Add(info, &id), static_cast<NET_API_STATUS>(NERR_Success));
   EXPECT_EQ(id, 9u);  // an ID once given is not given again
   EXPECT_EQ(Expect("expect job PC01 id=9 at=19:00 flags=1 dow=0x15 dom=0 cmd=\"backup.cmd\""), "");
+
+  // Every ID given: the add fails, saying why.
+  std::string told;
+  standin::SetNetworkDiagnosticSink([&told](const std::string &message) { told += message; });
+  ASSERT_EQ(World("service FRESH lastid=4294967295"), "");
+  EXPECT_EQ(Add(info, &id, u"\\\\FRESH"), static_cast<NET_API_STATUS>(NERR_InternalError));
+  standin::SetNetworkDiagnosticSink(nullptr);
+  EXPECT_NE(told.find("FRESH has given out the highest job ID there is, 4294967295"), std::string::npos) << told;
 }
 
 TEST(NetScheduleJobAdd, RefusesInvalidRecordsAndAssignsNothingForThem) {

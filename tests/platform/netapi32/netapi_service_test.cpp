@@ -1,7 +1,6 @@
 // Server names, NetWkstaGetInfo, the service functions, buffers and faults.
 #include <lm.h>
 
-#include <standin/call_log.h>
 #include <standin/network.h>
 #include <standin/text.h>
 
@@ -163,22 +162,6 @@ TEST(Faults, APlannedFaultFailsTheNextCallsOfOneFunctionAndDoesNothing) {
   EXPECT_EQ(NetScheduleJobDel(u"\\\\PC01", 3, 3), static_cast<NET_API_STATUS>(APE_AT_ID_NOT_FOUND));
   EXPECT_EQ(NetScheduleJobDel(u"\\\\PC01", 3, 3), 51u);
   EXPECT_EQ(NetScheduleJobDel(u"\\\\PC01", 3, 3), static_cast<NET_API_STATUS>(APE_AT_ID_NOT_FOUND));
-}
-
-TEST(CallRecord, RecordsEachCallWithItsServerAndArguments) {
-  Network({"computer PC01"});
-  standin::ClearRecordedCalls();
-  NetScheduleJobDel(u"\\\\PC01", 3, 3);
-  QueryStatus(u"\\\\PC01");
-  const auto &calls = standin::RecordedCalls();
-  ASSERT_GE(calls.size(), 2u);
-  EXPECT_EQ(calls[0].function, "NetScheduleJobDel");
-  EXPECT_EQ(calls[0].server, "\\\\PC01");
-  EXPECT_EQ(calls[0].args, "min=3 max=3");
-  EXPECT_EQ(calls[1].function, "NetServiceGetInfo");
-  EXPECT_EQ(calls[1].args, "service=Schedule level=1");
-  EXPECT_EQ(Expect("expect calls NetScheduleJobDel 1"), "");
-  EXPECT_EQ(Expect("expect calls NetScheduleJobDel 2"), "expected 2 calls of NetScheduleJobDel, saw 1");
 }
 
 }  // namespace

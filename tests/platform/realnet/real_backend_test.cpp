@@ -105,17 +105,20 @@ TEST(RealNetworkFile, RealComputersAndCredentialsAreKeptAndCheckedLikeTheOtherSt
                                           {"address", "nt.example.org", false},
                                           {"port", "10445", false},
                                           {"privacy", "sign", false},
-                                          {"timeout", "7", false}}),
+                                          {"timeout", "7", false},
+                                          {"auth", "kerberos", false},
+                                          {"ccache", "FILE:/tmp/krb5 cc", true}}),
             "");
   std::ifstream in(host.network());
   const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  EXPECT_EQ(text,
-            "credentials \"" + host.credentials() +
-                "\"\nclock 2026-12-07 09:00\n"
-                "computer NTSV01 real address=nt.example.org port=10445 privacy=sign timeout=7 service=running\n");
+  EXPECT_EQ(text, "credentials \"" + host.credentials() +
+                      "\"\nclock 2026-12-07 09:00\n"
+                      "computer NTSV01 real address=nt.example.org port=10445 privacy=sign timeout=7 auth=kerberos "
+                      "ccache=\"FILE:/tmp/krb5 cc\" service=running\n");
 
   for (const char *line : {"computer X address=1.2.3.4", "computer X real unreachable", "computer X real privacy=off",
-                           "computer X real timeout=0", "computer X real port=70000", "credentials"}) {
+                           "computer X real timeout=0", "computer X real port=70000", "computer X auth=ntlm",
+                           "computer X real auth=ticket", "credentials"}) {
     FakeHost::WriteFile(host.network(), std::string(line) + "\n");
     EXPECT_NE(standin::OpenNetworkFile(host.network()).find("line 1: "), std::string::npos) << line;
   }

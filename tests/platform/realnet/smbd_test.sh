@@ -2,7 +2,9 @@
 # The real network backend against Samba's own smbd (Debian samba): a
 # standalone server of this test's own, on 127.0.0.1 and a port of its own,
 # SMB3 only with encryption and signing required and NTLMv2 only; its state
-# lives under build/smbd-test. An administrator (through the Builtin
+# lives under build/smbd-test; the Unix accounts smbd maps logons to
+# (velmora-adm, velmora-usr, group velmora-admins) are made once and kept.
+# An administrator (through the Builtin
 # Administrators group mapped to a Unix group), a plain user and a wrong
 # password play samba_server_test against it; a second smbd that does not
 # encrypt SMB shows, in a loopback capture, that privacy=seal hides a marker

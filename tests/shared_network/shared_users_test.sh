@@ -1,0 +1,78 @@
+#!/usr/bin/env bash
+# Two users share network files: one owns a file, another reads it, in a shared
+# sticky folder, in the owner's home folder and on a read-only mount. A reader
+# needs no write access anywhere and never keeps the owner from changing the
+# file; a change that may not be made is refused with its real reason.
+# The users are IDs without accounts, run by setpriv; the mount is made in a
+# mount namespace of the test's own. So it needs root (CI runs as root), and
+# fails, saying so, without it.
+# Usage: tests/shared_network/shared_users_test.sh NETWORK_CLIENT
+set -euo pipefail
+[ "$(id -u)" -eq 0 ] || { echo "FAIL: $0 needs root, to run processes as two users and mount a folder read-only"; exit 1; }
+[ -n "${VELMORA_OWN_MOUNTS:-}" ] || exec env VELMORA_OWN_MOUNTS=1 unshare --mount --propagation private "$0" "$@"
+owner=61001 reader=61002
+work="$(mktemp -d)"
+trap 'umount "$work/mounted" 2>/dev/null || true; rm -rf "$work"' EXIT
+chmod 0755 "$work"
+install -m 0755 "$1" "$work/network_client"
+status=0
+fail() { echo "FAIL: $*"; status=1; }
+
+# as UID FILE ARGS...: the client on FILE as UID; its output is in $out.
+as() {
+  local uid="$1" file="$2"
+  shift 2
+  out="$(VELMORA_NETWORK="$file" setpriv --reuid="$uid" --regid="$uid" --clear-groups \
+    "$work/network_client" "$@" 2>&1)"
+}
+# lists UID FILE: reads the file and makes no lock file of its own.
+lists() {
+  as "$1" "$2" list PC01 || fail "user $1 could not list $2: $out"
+  [ ! -e "$2.lock" ] || [ "$(stat -c %u "$2.lock")" != "$1" ] || fail "user $1 made the lock file of $2"
+}
+# refused REASON UID FILE: an add fails, naming REASON, and leaves the file.
+refused() {
+  local before
+  before="$(cat "$3")"
+  if as "$2" "$3" add PC01 1 refused; then fail "user $2 changed $3"; fi
+  [[ "$out" == *"$1"* ]] || fail "user $2's change to $3: expected the reason \"$1\", saw: $out"
+  [ "$(cat "$3")" = "$before" ] || fail "user $2's refused change altered $3"
+}
+network() {  # network FILE MODE [USER]
+  printf 'computer PC01\n' >"$1"
+  chown "${3:-$owner}:${3:-$owner}" "$1"
+  chmod "$2" "$1"
+}
+
+# A shared sticky folder: the reader reads first, then the owner changes.
+mkdir -m 1777 "$work/shared"
+network "$work/shared/net" 0644
+lists "$reader" "$work/shared/net"
+as "$owner" "$work/shared/net" add PC01 1 owner || fail "the owner could not add after the reader read: $out"
+refused "you may not write the network file" "$reader" "$work/shared/net"
+lists "$reader" "$work/shared/net"
+[ "$out" = "1 owner-1" ] || fail "the reader listed \"$out\""
+[ "$(stat -c '%u %a' "$work/shared/net.lock")" = "$owner 644" ] ||
+  fail "the lock file is $(stat -c '%u %a' "$work/shared/net.lock"), not the owner's 644"
+
+# The owner's home folder (0755): the owner's file, and one the reader was given.
+mkdir -m 0755 "$work/home"
+chown "$owner:$owner" "$work/home"
+network "$work/home/net" 0644
+network "$work/home/given" 0644 "$reader"
+lists "$reader" "$work/home/net"
+refused "you may not write the network file" "$reader" "$work/home/net"
+lists "$reader" "$work/home/given"
+refused "you may not write the folder $work/home" "$reader" "$work/home/given"
+as "$owner" "$work/home/net" add PC01 1 owner || fail "the owner could not add in the home folder: $out"
+
+# A read-only mount: its owner reads it, and a change is refused.
+mkdir -m 0755 "$work/source" "$work/mounted"
+network "$work/source/net" 0644
+mount --bind -o ro "$work/source" "$work/mounted"
+lists "$owner" "$work/mounted/net"
+refused "is on a file system mounted read-only" "$owner" "$work/mounted/net"
+[ ! -e "$work/source/net.lock" ] || fail "a lock file was made on the read-only mount"
+
+[ "$status" -eq 0 ] && echo "PASS: readers need no write access and never lock the owner out; refusals say why"
+exit "$status"
