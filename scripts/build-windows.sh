@@ -3,11 +3,23 @@
 # the simulated network's netapi32.dll beside each, and checks what each
 # imports, carries and exports.
 # Usage: scripts/build-windows.sh [PRESET...]   (mingw and mingw32 by default)
+#        scripts/build-windows.sh --check PRESET FOLDER
+#          checks FOLDER/velmora.exe, and FOLDER/netapi32.dll when it is there,
+#          as that preset's build (for a package's copies), without building
 set -euo pipefail
 cd "$(dirname "$0")/.."
+check_only=""
+if [ "${1:-}" = --check ]; then
+  [ $# -eq 3 ] || {
+    echo "usage: scripts/build-windows.sh --check PRESET FOLDER" >&2
+    exit 2
+  }
+  check_only="$3"
+  set -- "$2"
+fi
 presets=("$@")
 [ ${#presets[@]} -gt 0 ] || presets=(mingw mingw32)
-scripts/install-deps.sh g++-mingw-w64-i686 binutils-mingw-w64-i686
+[ -n "$check_only" ] || scripts/install-deps.sh g++-mingw-w64-i686 binutils-mingw-w64-i686
 
 checker=build/pe_resource_check
 if [ ! -x "$checker" ] || [ scripts/pe_resource_check.cpp -nt "$checker" ]; then
@@ -21,14 +33,16 @@ fail() {
 }
 
 check_build() {
-  local preset="$1" build_dir="build/$1" objdump machine
+  local preset="$1" build_dir="${check_only:-build/$1}" objdump machine
   case "$preset" in
     mingw) objdump=x86_64-w64-mingw32-objdump machine=8664 ;;
     mingw32) objdump=i686-w64-mingw32-objdump machine=14c ;;
     *) fail "unknown preset $preset (mingw or mingw32)" ;;
   esac
-  cmake --preset "$preset" >/dev/null
-  cmake --build --preset "$preset"
+  if [ -z "$check_only" ]; then
+    cmake --preset "$preset" >/dev/null
+    cmake --build --preset "$preset"
+  fi
 
   local exe="$build_dir/velmora.exe" dll="$build_dir/netapi32.dll" headers
   headers="$("$objdump" -p "$exe")"
@@ -65,6 +79,7 @@ check_build() {
 
   # The simulated network exports exactly the NETAPI32 functions the program
   # imports, and itself needs no MinGW run-time DLL either.
+  [ -z "$check_only" ] || [ -f "$dll" ] || return 0
   local imported exported
   imported="$(sed -n '/DLL Name: NETAPI32.dll/I,/^$/p' <<<"$headers" | awk 'NR > 2 && NF >= 3 { print $3 }' | sort)"
   exported="$("$objdump" -p "$dll" | sed -n '/\[Ordinal\/Name Pointer\] Table/,/^$/p' |

@@ -8,25 +8,42 @@
 # would: that name becomes Wine's computer name. Without a window manager the
 # program runs in a Wine virtual desktop, which draws the title bars.
 # Usage: scripts/run-wine.sh
+#
+# Installed by the Debian package as velmora-wine, this script finds the
+# programs beside it: it then installs and builds nothing, and keeps the
+# Wine prefix in the user's data folder.
 set -euo pipefail
-cd "$(dirname "$0")/.."
-root="$PWD"
-. scripts/wine-env.sh
+here="$(dirname "$(readlink -f "$0")")"
+if [ -f "$here/velmora.exe" ]; then
+  programs="$here"
+  data_home="${XDG_DATA_HOME:-}"
+  [ "${data_home#/}" != "$data_home" ] || data_home="$HOME/.local/share"
+  prefix_home="$data_home/velmora"
+  . "$here/wine-env.sh"
+else
+  cd "$here/.."
+  root="$PWD"
+  programs="$root/build/mingw"
+  prefix_home="$programs"
+  . scripts/wine-env.sh
+fi
 
 if [ -z "${DISPLAY:-}" ]; then
   echo "run-wine.sh: no X display (DISPLAY is not set); run it in a desktop session or over 'ssh -X'," \
     "or watch it in a virtual one: 'Xvfb :5 & DISPLAY=:5 scripts/run-wine.sh' with a VNC server on :5 (docs/wine.md)" >&2
   exit 1
 fi
-wine_env_install
+[ "$programs" = "$here" ] || wine_env_install
 wine_env_check
 if ! xdpyinfo >/dev/null 2>&1; then
   echo "run-wine.sh: cannot open the X display $DISPLAY; is it running, and may this user use it (xhost, XAUTHORITY)?" >&2
   exit 1
 fi
 
-cmake --preset mingw >/dev/null
-cmake --build --preset mingw --target velmora velmora_netapi32 velmora_winhelp >/dev/null
+if [ "$programs" != "$here" ]; then
+  cmake --preset mingw >/dev/null
+  cmake --build --preset mingw --target velmora velmora_netapi32 velmora_winhelp >/dev/null
+fi
 
 if [ -n "${VELMORA_NETWORK:-}" ]; then
   network="$VELMORA_NETWORK"
@@ -57,11 +74,11 @@ computer="$(first_name local)"
 [ -n "$computer" ] || computer="$(first_name computer)"
 computer="$(LC_ALL=C tr a-z A-Z <<<"$computer")"
 
-wine_env_prepare "$root/build/mingw"
+wine_env_prepare "$prefix_home" "$programs"
 VELMORA_NETWORK="$(winepath -w "$(realpath "$network")" 2>/dev/null)"
 export VELMORA_NETWORK
 echo "velmora.exe under Wine, network file $network${computer:+, computer $computer}"
-cd "$root/build/mingw"
+cd "$programs"
 desktop=()
 wine_env_has_window_manager || desktop=(explorer /desktop=velmora,1024x768)
 

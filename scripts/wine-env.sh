@@ -3,9 +3,11 @@
 #
 #   wine_env_install              Debian packages and the ja_JP.UTF-8 locale
 #   wine_env_check                one line naming whatever is still missing
-#   wine_env_prepare BUILD_DIR    the Wine prefix BUILD_DIR/wine-prefix, made
+#   wine_env_prepare BUILD_DIR [PROGRAMS]
+#                                 the Wine prefix BUILD_DIR/wine-prefix, made
 #                                 once and reused, with the project's help
-#                                 viewer; exports the environment below
+#                                 viewer (from PROGRAMS, else BUILD_DIR);
+#                                 exports the environment below
 #   wine_env_own_display          starts a private Xvfb and exports DISPLAY
 #                                 (again for another one)
 #   wine_env_fake_clock FILE      the programs' clock follows FILE (below)
@@ -33,7 +35,10 @@
 # does) moves the clock of every running Wine process at once. Tick counts
 # stay real.
 
-wine_env_root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+# Its own folder: scripts/ of the sources, or /usr/lib/velmora where the
+# Debian package installs it with wine-look.reg beside it.
+wine_env_dir="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
+wine_env_root="$(cd "$wine_env_dir/.." && pwd)"
 wine_env_packages=(wine wine64 fonts-wine xvfb x11-utils xauth fonts-noto-cjk locales faketime)
 wine_env_marlett=/usr/share/wine/fonts/marlett.ttf
 wine_env_faketime_lib=/usr/lib/x86_64-linux-gnu/faketime/libfaketimeMT.so.1
@@ -74,7 +79,7 @@ wine_env_check() {
 }
 
 wine_env_prepare() {
-  local build_dir="$1"
+  local build_dir="$1" programs="${2:-$1}"
   export WINEPREFIX="$build_dir/wine-prefix"
   export WINEARCH=win64
   export WINEDEBUG="${WINEDEBUG:--all}"
@@ -98,7 +103,7 @@ wine_env_prepare() {
     touch "$WINEPREFIX/.velmora-ready"
     echo "Wine prefix ready in $((SECONDS - started)) s"
   fi
-  local look="$wine_env_root/scripts/wine-look.reg"
+  local look="$wine_env_dir/wine-look.reg"
   if ! cmp -s "$look" "$WINEPREFIX/.velmora-look.reg"; then
     if [ ! -f "$wine_env_marlett" ]; then
       echo "Wine's Marlett font ($wine_env_marlett) is missing; scripts/test-wine.sh installs it, or: sudo apt-get install fonts-wine" >&2
@@ -113,7 +118,7 @@ wine_env_prepare() {
     touch "$WINEPREFIX/.velmora-ready"
   fi
   # The help viewer of the project, wherever Wine looks for winhlp32.exe.
-  local viewer="$build_dir/velmora-winhelp.exe" place
+  local viewer="$programs/velmora-winhelp.exe" place
   if [ -f "$viewer" ]; then
     for place in windows/winhlp32.exe windows/system32/winhlp32.exe; do
       cmp -s "$viewer" "$WINEPREFIX/drive_c/$place" || cp "$viewer" "$WINEPREFIX/drive_c/$place"

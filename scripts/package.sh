@@ -1,0 +1,67 @@
+#!/usr/bin/env bash
+# Builds Velmora's two packages into build/packages/, from the files that git
+# tracks (with their uncommitted changes) and nothing else of this folder:
+#   velmora_VERSION_amd64.deb      the Debian package (debian/), made by
+#                                  dpkg-buildpackage
+#   velmora-VERSION-windows.zip    x64/velmora.exe and x86/velmora.exe, with
+#                                  README.txt, the help text and the license
+# VERSION is the program's file version, from the version block of
+# res/velmora.rc, the one place it is written.
+# Usage: scripts/package.sh
+set -euo pipefail
+cd "$(dirname "$0")/.."
+scripts/install-deps.sh debhelper dpkg-dev zip g++-mingw-w64-i686 binutils-mingw-w64-i686
+
+fail() {
+  echo "package.sh: $1" >&2
+  exit 1
+}
+
+rc=res/velmora.rc
+n='[[:space:]]*\([0-9]\{1,5\}\)[[:space:]]*'
+version="$(sed -n "s/^FILEVERSION$n,$n,$n,$n\$/\1.\2.\3.\4/p" "$rc")"
+[ "$(wc -w <<<"$version")" -eq 1 ] || fail "$rc: no single line 'FILEVERSION a, b, c, d'"
+label="$(sed -n 's/^[[:space:]]*VALUE "ProductVersion", "\(.*\)"[[:space:]]*$/\1/p' "$rc")"
+
+work=build/package
+out=build/packages
+source="$work/velmora-$version"
+rm -rf "$work" "$out"
+mkdir -p "$work" "$out"
+# The working tree as a commit (no branch or stash changes), or HEAD when clean.
+snapshot="$(git -c user.name=package.sh -c user.email=package.sh@localhost stash create)"
+git archive --prefix="velmora-$version/" "${snapshot:-HEAD}" | tar -x -C "$work"
+when="$(git log -1 --format=%aD)"
+
+# Windows: the program for both machines, and for the .deb the 64-bit one's
+# simulated network and help viewer.
+(
+  cd "$source"
+  cmake --preset mingw >/dev/null
+  cmake --build --preset mingw --target velmora velmora_netapi32 velmora_winhelp
+  cmake --preset mingw32 >/dev/null
+  cmake --build --preset mingw32 --target velmora
+)
+
+# The .deb; its changelog says which version it is.
+maintainer="$(sed -n 's/^Maintainer: //p' "$source/debian/control")"
+printf 'velmora (%s) unstable; urgency=medium\n\n  * Velmora %s (%s).\n\n -- %s  %s\n' \
+  "$version" "$version" "$label" "$maintainer" "$when" >"$source/debian/changelog"
+(cd "$source" && dpkg-buildpackage -b --no-sign -Jauto)
+mv "$work/velmora_${version}_amd64.deb" "$out/"
+
+# The zip, its texts in Windows' form: CRLF lines, Japanese in Shift-JIS.
+zip_root="$work/windows"
+mkdir -p "$zip_root/x64" "$zip_root/x86"
+cp "$source/build/mingw/velmora.exe" "$zip_root/x64/"
+cp "$source/build/mingw32/velmora.exe" "$zip_root/x86/"
+windows_text() { iconv -f UTF-8 -t CP932 "$1" | sed 's/$/\r/' >"$2"; }
+sed "s/@VERSION@/$version ($label)/" "$source/packaging/windows/README.txt" >"$work/README.txt"
+windows_text "$work/README.txt" "$zip_root/README.txt"
+windows_text "$source/frontends/terminal/help/Velmora.txt" "$zip_root/Velmora.txt"
+windows_text "$source/LICENSE" "$zip_root/LICENSE.txt"
+# The same sources give the same zip.
+find "$zip_root" -exec touch -d "$when" {} +
+zip_file="$PWD/$out/velmora-$version-windows.zip"
+(cd "$zip_root" && find . -type f | sed 's|^\./||' | LC_ALL=C sort | zip -X -D -q "$zip_file" -@)
+echo "package.sh: made $out/velmora_${version}_amd64.deb and $out/velmora-$version-windows.zip"

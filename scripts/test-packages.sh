@@ -1,0 +1,98 @@
+#!/usr/bin/env bash
+# Checks the packages that scripts/package.sh made, as their users meet them:
+# installs the .deb with apt-get (as root), runs velmora from the PATH, reads
+# its manual page, runs it on the installed example network, lints the
+# package, removes it and looks for anything left behind; then lists the
+# Windows zip and checks its two programs with the checks of
+# scripts/build-windows.sh.
+# Usage: scripts/test-packages.sh   (after scripts/package.sh)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+scripts/install-deps.sh lintian man-db tmux unzip
+# What velmora-wine needs beyond the package's recommends: the ja_JP.UTF-8
+# locale, which velmora-wine only asks its user to make.
+(. scripts/wine-env.sh && wine_env_install)
+
+fail() {
+  echo "test-packages.sh: $*" >&2
+  exit 1
+}
+step() { echo "== $*"; }
+
+deb="$(echo "$PWD"/build/packages/velmora_*_amd64.deb)"
+version="$(sed 's/.*velmora_\(.*\)_amd64.deb$/\1/' <<<"$deb")"
+zip="$PWD/build/packages/velmora-$version-windows.zip"
+[ -f "$deb" ] && [ -f "$zip" ] || fail "run scripts/package.sh first"
+sudo=""
+[ "$(id -u)" -eq 0 ] || sudo=sudo
+scratch="$(mktemp -d)"
+trap 'rm -rf "$scratch"' EXIT
+
+step "lintian"
+lintian --fail-on error -I "$deb"
+
+step "install"
+! dpkg-query -W velmora >/dev/null 2>&1 || fail "velmora is installed already; apt-get purge velmora first"
+$sudo env DEBIAN_FRONTEND=noninteractive apt-get -o DPkg::Lock::Timeout=900 install -y -qq "$deb" >/dev/null
+mapfile -t installed < <(dpkg-query -L velmora)
+
+step "the command line, from the PATH"
+[ "$(command -v velmora)" = /usr/bin/velmora ] || fail "velmora on the PATH is $(command -v velmora)"
+velmora --version | grep -q "^Velmora $version " || fail "velmora --version gives '$(velmora --version)', not $version"
+usage="$(velmora --help)"
+help_file=/usr/share/velmora/Velmora.txt
+grep -qF "shows $help_file" <<<"$usage" || fail "velmora --help does not name the help file $help_file"
+
+step "the manual page agrees with --help and the help file"
+[ "$(man -w velmora)" = /usr/share/man/man1/velmora.1.gz ] || fail "man -w velmora: $(man -w velmora)"
+man -w velmora-wine >/dev/null
+# Every line of both texts, spaces aside, is on the page (headings without
+# their marks).
+page="$(LC_ALL=C.UTF-8 MANWIDTH=1000 man velmora 2>&1 | col -bx | tr -s '[:space:]' ' ')"
+while IFS= read -r line; do
+  line="$(sed "s/^\(# \|■ \|Usage: \)//" <<<"$line" | tr -s '[:space:]' ' ' | sed 's/^ //; s/ $//')"
+  [ -z "$line" ] || [[ "$page" == *"$line"* ]] || fail "the manual page lacks: $line"
+done < <(printf '%s\n' "$usage" && cat "$help_file")
+
+step "velmora in tmux on the installed example network (the terminal's own end-to-end case)"
+cp /usr/share/doc/velmora/examples/office.network "$scratch/"
+python3 tests/frontends/terminal/end_to_end.py velmora "$scratch/office.network" add-delete
+
+step "velmora-wine on the example network: the program's main window"
+(
+  . /usr/lib/velmora/wine-env.sh
+  wine_env_own_display
+  export HOME="$scratch/home" WINEPREFIX="$scratch/home/.local/share/velmora/wine-prefix"
+  unset XDG_DATA_HOME
+  trap wine_env_stop EXIT
+  VELMORA_NETWORK="$scratch/office.network" velmora-wine >"$scratch/wine.log" 2>&1 &
+  launcher=$!
+  for _ in $(seq 1200); do
+    xwininfo -root -tree 2>/dev/null | grep -qF '"Velmora": ("velmora.exe"' && exit 0
+    kill -0 $launcher 2>/dev/null || break
+    sleep 0.1
+  done
+  fail "no window of velmora.exe (in 120 s, or before velmora-wine ended); velmora-wine said:" \
+    $'\n'"$(cat "$scratch/wine.log")"
+)
+
+step "removal leaves nothing behind"
+$sudo env DEBIAN_FRONTEND=noninteractive apt-get -o DPkg::Lock::Timeout=900 purge -y -qq velmora >/dev/null
+for path in "${installed[@]:1}"; do  # the first is "/."
+  # Folders such as /usr/bin stay, owned by other packages.
+  if [ -e "$path" ] || [ -L "$path" ]; then
+    [ -d "$path" ] && dpkg-query -S "$path" >/dev/null 2>&1 || fail "left behind: $path"
+  fi
+done
+
+step "the Windows zip"
+unzip -l "$zip"
+listed="$(unzip -Z1 "$zip" | LC_ALL=C sort | tr '\n' ' ')"
+[ "$listed" = "LICENSE.txt README.txt Velmora.txt x64/velmora.exe x86/velmora.exe " ] ||
+  fail "the zip holds $listed"
+unzip -q "$zip" -d "$scratch/zip"
+iconv -f CP932 -t UTF-8 "$scratch/zip/README.txt" | grep -q "^Velmora $version " ||
+  fail "README.txt is not Shift-JIS or does not name version $version"
+scripts/build-windows.sh --check mingw "$scratch/zip/x64"
+scripts/build-windows.sh --check mingw32 "$scratch/zip/x86"
+echo "test-packages.sh: velmora $version: both packages pass"
