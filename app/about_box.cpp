@@ -1,16 +1,14 @@
 #include "app/about_box.h"
 
-namespace {
-const int kAboutOkButton = 122;
-}
+#include "res/resource.h"
 
 INT_PTR CALLBACK AboutBoxProc(HWND dialog, UINT message, WPARAM wparam, LPARAM /*lparam*/) {
   switch (message) {
     case WM_INITDIALOG:
-      SetFocus(GetDlgItem(dialog, kAboutOkButton));
+      SetFocus(GetDlgItem(dialog, IDC_ABOUT_OK));
       return 0;
     case WM_COMMAND:
-      if (wparam == IDCANCEL || wparam == kAboutOkButton) {
+      if (wparam == IDCANCEL || wparam == IDC_ABOUT_OK) {
         EndDialog(dialog, 1);
         return 1;
       }

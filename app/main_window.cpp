@@ -7,6 +7,7 @@
 #include "jobs/job_editor.h"
 #include "jobs/job_list.h"
 #include "jobs/job_operations.h"
+#include "res/resource.h"
 #include "service/schedule_service.h"
 #include "target/computer_dialog.h"
 #include "target/target_computer.h"
@@ -15,19 +16,9 @@ HINSTANCE AppInstance;
 
 namespace {
 
+// The main window's template names this class (its CLASS statement).
 const char kMainClassName[] = "DLG_VELMORA";
 const char kHelpFile[] = "Velmora.HLP";
-
-// Controls of DLG_VELMORA.
-const int kAddButton = 101;
-const int kModifyButton = 102;
-const int kDeleteButton = 103;
-const int kJobList = 104;
-const int kSelectComputerButton = 105;
-const int kExitButton = 106;
-const int kVersionButton = 107;
-const int kComputerNameDisplay = 108;
-const int kHelpButton = 109;
 
 // Room for the computer's name: 15 bytes and the terminator.
 const DWORD kComputerNameSize = 16;
@@ -52,18 +43,18 @@ void InitMainWindow(HWND window) {
   SetupJobListColumns(window);
   DWORD size = kComputerNameSize;
   GetComputerNameA(TargetComputer, &size);
-  SetDlgItemTextA(window, kComputerNameDisplay, TargetComputer);
+  SetDlgItemTextA(window, IDC_COMPUTER_NAME, TargetComputer);
   BuildTargetServer();
   ProbeScheduleService(window);
   UpdateJobButtons(window);
   if (ScheduleServiceUp != 0) RefreshJobList(window);
-  SetFocus(GetDlgItem(window, kAddButton));
+  SetFocus(GetDlgItem(window, IDC_ADD_BUTTON));
 }
 
 void SelectComputer(HWND window) {
-  DialogBoxParamA(AppInstance, "DLG_CP", window, SelectComputerProc, 0);
+  DialogBoxParamA(AppInstance, IDD_CP, window, SelectComputerProc, 0);
   SetBusyCursor(0);
-  SetDlgItemTextA(window, kComputerNameDisplay, TargetComputer);
+  SetDlgItemTextA(window, IDC_COMPUTER_NAME, TargetComputer);
   ProbeScheduleService(window);
   UpdateJobView(window);
 }
@@ -71,29 +62,29 @@ void SelectComputer(HWND window) {
 // Returns false for a command the main window does not handle itself.
 bool HandleCommand(HWND window, WPARAM command) {
   switch (command) {
-    case kAddButton:
-      DialogBoxParamA(AppInstance, "DLG_JOB", window, JobAddDialogProc, 0);
+    case IDC_ADD_BUTTON:
+      DialogBoxParamA(AppInstance, IDD_JOB, window, JobAddDialogProc, 0);
       UpdateJobView(window);
       return true;
-    case kModifyButton:
+    case IDC_MODIFY_BUTTON:
       if (FetchJobForModify(window) == 1) {
-        DialogBoxParamA(AppInstance, "DLG_JOB", window, JobModifyDialogProc, 0);
+        DialogBoxParamA(AppInstance, IDD_JOB, window, JobModifyDialogProc, 0);
       }
       UpdateJobView(window);
       return true;
-    case kDeleteButton:
+    case IDC_DELETE_BUTTON:
       if (DeleteSelectedJob(window) == 1) UpdateJobView(window);
       return true;
-    case kSelectComputerButton:
+    case IDC_SELECT_COMPUTER_BUTTON:
       SelectComputer(window);
       return true;
-    case kExitButton:
+    case IDC_EXIT_BUTTON:
       SendMessageA(window, WM_DESTROY, 0, 0);
       return true;
-    case kVersionButton:
-      DialogBoxParamA(AppInstance, "DLG_ABOUT", window, AboutBoxProc, 0);
+    case IDC_VERSION_BUTTON:
+      DialogBoxParamA(AppInstance, IDD_ABOUT, window, AboutBoxProc, 0);
       return true;
-    case kHelpButton:
+    case IDC_HELP_BUTTON:
       WinHelpA(window, kHelpFile, HELP_CONTENTS, 0);
       return true;
     default:
@@ -125,7 +116,7 @@ HWND CreateMainWindow(HINSTANCE instance, int show_command) {
   // The window procedure serves as the dialog procedure too; a dialog
   // procedure returns INT_PTR where a window procedure returns LRESULT, the
   // same width but, on 32-bit Windows, not the same C++ type.
-  HWND window = CreateDialogParamA(instance, kMainClassName, NULL, reinterpret_cast<DLGPROC>(MainWindowProc), 0);
+  HWND window = CreateDialogParamA(instance, IDD_VELMORA, NULL, reinterpret_cast<DLGPROC>(MainWindowProc), 0);
   if (window == NULL) return NULL;
   ShowWindow(window, show_command);
   UpdateWindow(window);
@@ -151,9 +142,9 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wparam, LPARAM
 }
 
 void UpdateJobButtons(HWND window) {
-  static const int kJobControls[] = {kAddButton, kModifyButton, kDeleteButton, kJobList};
+  static const int kJobControls[] = {IDC_ADD_BUTTON, IDC_MODIFY_BUTTON, IDC_DELETE_BUTTON, IDC_JOB_LIST};
   LastJobId = 0;
   BOOL enable = ScheduleServiceUp != 0 ? TRUE : FALSE;
-  if (!enable) SendDlgItemMessageA(window, kJobList, LVM_DELETEALLITEMS, 0, 0);
+  if (!enable) SendDlgItemMessageA(window, IDC_JOB_LIST, LVM_DELETEALLITEMS, 0, 0);
   for (int id : kJobControls) EnableWindow(GetDlgItem(window, id), enable);
 }

@@ -9,6 +9,7 @@
 
 #include "jobs/job_encoding.h"
 #include "jobs/job_operations.h"
+#include "res/resource.h"
 #include "target/target_computer.h"
 
 namespace {
@@ -24,7 +25,7 @@ void EnableControl(HWND dialog, int id, BOOL on) { EnableWindow(GetDlgItem(dialo
 
 void FillWeekdayList(HWND dialog) {
   for (int i = 0; i < 7; ++i) {
-    SendDlgItemMessageA(dialog, kWeekdayList, LB_ADDSTRING, 0, (LPARAM)DayNameTable[i]);
+    SendDlgItemMessageA(dialog, IDC_WEEKDAY_LIST, LB_ADDSTRING, 0, (LPARAM)DayNameTable[i]);
   }
 }
 
@@ -32,14 +33,14 @@ void FillDateList(HWND dialog) {
   char text[16];
   for (int day = 1; day <= 31; ++day) {
     wsprintfA(text, "%d日", day);
-    SendDlgItemMessageA(dialog, kDateList, LB_ADDSTRING, 0, (LPARAM)text);
+    SendDlgItemMessageA(dialog, IDC_DATE_LIST, LB_ADDSTRING, 0, (LPARAM)text);
   }
 }
 
 void FillHalfDaySelector(HWND dialog, int index) {
-  SendDlgItemMessageA(dialog, kHalfDaySelector, CB_ADDSTRING, 0, (LPARAM)kHalfDayAm);
-  SendDlgItemMessageA(dialog, kHalfDaySelector, CB_ADDSTRING, 0, (LPARAM)kHalfDayPm);
-  SendDlgItemMessageA(dialog, kHalfDaySelector, CB_SETCURSEL, index, 0);
+  SendDlgItemMessageA(dialog, IDC_HALF_DAY, CB_ADDSTRING, 0, (LPARAM)kHalfDayAm);
+  SendDlgItemMessageA(dialog, IDC_HALF_DAY, CB_ADDSTRING, 0, (LPARAM)kHalfDayPm);
+  SendDlgItemMessageA(dialog, IDC_HALF_DAY, CB_SETCURSEL, index, 0);
 }
 
 // Selects item i of a day list for each set bit i below `bit_count`.
@@ -58,24 +59,24 @@ void ShowFetchedCommand(HWND dialog, LPCWSTR command) {
   CommandTextFromWide(command != NULL ? command : kEmpty);
   std::string whole = FetchedCommandAnsi();
   if (whole.size() >= sizeof CommandText) {
-    SetDlgItemTextA(dialog, kCommandEdit, whole.c_str());
+    SetDlgItemTextA(dialog, IDC_COMMAND_EDIT, whole.c_str());
   } else {
-    SetDlgItemTextA(dialog, kCommandEdit, CommandText);
+    SetDlgItemTextA(dialog, IDC_COMMAND_EDIT, CommandText);
   }
 }
 
 // Add mode's start state once the day lists hold their items.
 void SetUpAddDefaults(HWND dialog) {
-  CheckDlgButton(dialog, kEveryRadio, BST_CHECKED);
-  CheckDlgButton(dialog, kWeekdayCheck, BST_CHECKED);
-  CheckDlgButton(dialog, kDateCheck, BST_CHECKED);
-  SetTextLimit(dialog, kHourEdit, 2);
-  SetDlgItemTextA(dialog, kHourEdit, "00");
-  SetTextLimit(dialog, kMinuteEdit, 2);
-  SetDlgItemTextA(dialog, kMinuteEdit, "00");
+  CheckDlgButton(dialog, IDC_EVERY_RADIO, BST_CHECKED);
+  CheckDlgButton(dialog, IDC_WEEKDAY_CHECK, BST_CHECKED);
+  CheckDlgButton(dialog, IDC_DATE_CHECK, BST_CHECKED);
+  SetTextLimit(dialog, IDC_HOUR_EDIT, 2);
+  SetDlgItemTextA(dialog, IDC_HOUR_EDIT, "00");
+  SetTextLimit(dialog, IDC_MINUTE_EDIT, 2);
+  SetDlgItemTextA(dialog, IDC_MINUTE_EDIT, "00");
   FillHalfDaySelector(dialog, 0);
-  SetTextLimit(dialog, kCommandEdit, kCommandTextLimit);
-  SetFocus(GetDlgItem(dialog, kCommandEdit));
+  SetTextLimit(dialog, IDC_COMMAND_EDIT, kCommandTextLimit);
+  SetFocus(GetDlgItem(dialog, IDC_COMMAND_EDIT));
 }
 
 INT_PTR HandleEditorMessage(HWND dialog, UINT message, WPARAM wparam, EditorMode mode) {
@@ -89,29 +90,29 @@ INT_PTR HandleEditorMessage(HWND dialog, UINT message, WPARAM wparam, EditorMode
       return 0;
     case WM_COMMAND:
       switch (wparam) {
-        case kTodayRadio:
-        case kTomorrowRadio:
+        case IDC_TODAY_RADIO:
+        case IDC_TOMORROW_RADIO:
           EnableDaySelection(dialog, 0);
           return 0;
-        case kEveryRadio:
-        case kNextRadio:
+        case IDC_EVERY_RADIO:
+        case IDC_NEXT_RADIO:
           EnableDaySelection(dialog, 1);
           return 0;
-        case kWeekdayCheck:
-          SendDlgItemMessageA(dialog, kWeekdayList, LB_SETSEL, FALSE, -1);
+        case IDC_WEEKDAY_CHECK:
+          SendDlgItemMessageA(dialog, IDC_WEEKDAY_LIST, LB_SETSEL, FALSE, -1);
           SyncWeekdayList(dialog);
           return 0;
-        case kDateCheck:
-          SendDlgItemMessageA(dialog, kDateList, LB_SETSEL, FALSE, -1);
+        case IDC_DATE_CHECK:
+          SendDlgItemMessageA(dialog, IDC_DATE_LIST, LB_SETSEL, FALSE, -1);
           SyncDateList(dialog);
           return 0;
-        case kEditorOk: {
+        case IDC_JOB_OK: {
           int done = mode == kAddMode ? AddJob(dialog) : ModifyJob(dialog);
           if (done != 1) return 0;
           EndDialog(dialog, 1);
           return 1;
         }
-        case kEditorCancel:
+        case IDC_JOB_CANCEL:
         case IDCANCEL:
           EndDialog(dialog, 1);
           return 1;
@@ -158,56 +159,56 @@ int InitJobDialogForModify(HWND dialog) {
   }
   const AT_INFO &job = *EditJobInfo;
 
-  if (job.DaysOfWeek != 0) SelectDays(dialog, kWeekdayList, job.DaysOfWeek, 7);
-  if (job.DaysOfMonth != 0) SelectDays(dialog, kDateList, job.DaysOfMonth, 31);
+  if (job.DaysOfWeek != 0) SelectDays(dialog, IDC_WEEKDAY_LIST, job.DaysOfWeek, 7);
+  if (job.DaysOfMonth != 0) SelectDays(dialog, IDC_DATE_LIST, job.DaysOfMonth, 31);
 
   RunUnit unit = DecodeRunUnit(job.Flags, job.DaysOfWeek, job.DaysOfMonth);
   if (unit == Every || unit == Next) {
-    CheckDlgButton(dialog, unit == Every ? kEveryRadio : kNextRadio, BST_CHECKED);
-    CheckDlgButton(dialog, kWeekdayCheck, BST_CHECKED);
+    CheckDlgButton(dialog, unit == Every ? IDC_EVERY_RADIO : IDC_NEXT_RADIO, BST_CHECKED);
+    CheckDlgButton(dialog, IDC_WEEKDAY_CHECK, BST_CHECKED);
     SyncWeekdayList(dialog);
-    CheckDlgButton(dialog, kDateCheck, BST_CHECKED);
+    CheckDlgButton(dialog, IDC_DATE_CHECK, BST_CHECKED);
   } else {
-    CheckDlgButton(dialog, unit == Today ? kTodayRadio : kTomorrowRadio, BST_CHECKED);
-    CheckDlgButton(dialog, kWeekdayCheck, BST_UNCHECKED);
-    EnableControl(dialog, kWeekdayCheck, FALSE);
+    CheckDlgButton(dialog, unit == Today ? IDC_TODAY_RADIO : IDC_TOMORROW_RADIO, BST_CHECKED);
+    CheckDlgButton(dialog, IDC_WEEKDAY_CHECK, BST_UNCHECKED);
+    EnableControl(dialog, IDC_WEEKDAY_CHECK, FALSE);
     SyncWeekdayList(dialog);
-    CheckDlgButton(dialog, kDateCheck, BST_UNCHECKED);
-    EnableControl(dialog, kDateCheck, FALSE);
+    CheckDlgButton(dialog, IDC_DATE_CHECK, BST_UNCHECKED);
+    EnableControl(dialog, IDC_DATE_CHECK, FALSE);
   }
   SyncDateList(dialog);
 
-  SetTextLimit(dialog, kHourEdit, 2);
-  SetTextLimit(dialog, kMinuteEdit, 2);
+  SetTextLimit(dialog, IDC_HOUR_EDIT, 2);
+  SetTextLimit(dialog, IDC_MINUTE_EDIT, 2);
   const char *hour_text = NULL;
   const char *minute_text = NULL;
   int half_day_index = 0;
   DecodeJobTime(job.JobTime, &hour_text, &minute_text, &half_day_index);
-  SetDlgItemTextA(dialog, kHourEdit, hour_text);
-  SetDlgItemTextA(dialog, kMinuteEdit, minute_text);
+  SetDlgItemTextA(dialog, IDC_HOUR_EDIT, hour_text);
+  SetDlgItemTextA(dialog, IDC_MINUTE_EDIT, minute_text);
   FillHalfDaySelector(dialog, half_day_index);
 
-  SetTextLimit(dialog, kCommandEdit, kCommandTextLimit);
+  SetTextLimit(dialog, IDC_COMMAND_EDIT, kCommandTextLimit);
   ShowFetchedCommand(dialog, job.Command);
-  SetFocus(GetDlgItem(dialog, kCommandEdit));
+  SetFocus(GetDlgItem(dialog, IDC_COMMAND_EDIT));
   return 1;
 }
 
 void EnableDaySelection(HWND dialog, int on) {
   UINT check = on != 0 ? BST_CHECKED : BST_UNCHECKED;
   BOOL enable = on != 0 ? TRUE : FALSE;
-  CheckDlgButton(dialog, kWeekdayCheck, check);
-  CheckDlgButton(dialog, kDateCheck, check);
-  EnableControl(dialog, kWeekdayCheck, enable);
-  EnableControl(dialog, kWeekdayList, enable);
-  EnableControl(dialog, kDateCheck, enable);
-  EnableControl(dialog, kDateList, enable);
+  CheckDlgButton(dialog, IDC_WEEKDAY_CHECK, check);
+  CheckDlgButton(dialog, IDC_DATE_CHECK, check);
+  EnableControl(dialog, IDC_WEEKDAY_CHECK, enable);
+  EnableControl(dialog, IDC_WEEKDAY_LIST, enable);
+  EnableControl(dialog, IDC_DATE_CHECK, enable);
+  EnableControl(dialog, IDC_DATE_LIST, enable);
 }
 
 void SyncWeekdayList(HWND dialog) {
-  EnableControl(dialog, kWeekdayList, IsDlgButtonChecked(dialog, kWeekdayCheck) == BST_CHECKED);
+  EnableControl(dialog, IDC_WEEKDAY_LIST, IsDlgButtonChecked(dialog, IDC_WEEKDAY_CHECK) == BST_CHECKED);
 }
 
 void SyncDateList(HWND dialog) {
-  EnableControl(dialog, kDateList, IsDlgButtonChecked(dialog, kDateCheck) == BST_CHECKED);
+  EnableControl(dialog, IDC_DATE_LIST, IsDlgButtonChecked(dialog, IDC_DATE_CHECK) == BST_CHECKED);
 }

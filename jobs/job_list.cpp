@@ -7,6 +7,7 @@
 
 #include "app/busy_cursor.h"
 #include "jobs/job_encoding.h"
+#include "res/resource.h"
 #include "service/schedule_service.h"
 #include "target/target_computer.h"
 
@@ -14,7 +15,6 @@ LONG LastJobId;
 
 namespace {
 
-const int kJobList = 104;
 const int kIdTextSize = 64;
 
 struct JobListColumn {
@@ -72,13 +72,13 @@ int SetupJobListColumns(HWND window) {
     column.cx = kColumns[index].width;
     column.pszText = title;
     column.iSubItem = index;
-    SendDlgItemMessageA(window, kJobList, LVM_INSERTCOLUMNA, index, reinterpret_cast<LPARAM>(&column));
+    SendDlgItemMessageA(window, IDC_JOB_LIST, LVM_INSERTCOLUMNA, index, reinterpret_cast<LPARAM>(&column));
   }
   return 1;
 }
 
 void RefreshJobList(HWND window) {
-  HWND list = GetDlgItem(window, kJobList);
+  HWND list = GetDlgItem(window, IDC_JOB_LIST);
   SendMessageA(list, LVM_DELETEALLITEMS, 0, 0);
   BuildTargetServer();
   SetBusyCursor(1);
@@ -121,7 +121,7 @@ void RefreshJobList(HWND window) {
 
 BOOL ReadSelectedJobId(HWND window, int *row, char *id_text) {
   LRESULT selected =
-      SendDlgItemMessageA(window, kJobList, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), MAKELPARAM(LVNI_SELECTED, 0));
+      SendDlgItemMessageA(window, IDC_JOB_LIST, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), MAKELPARAM(LVNI_SELECTED, 0));
   if (selected == -1) return FALSE;
   *row = static_cast<int>(selected);
   LVITEMA item = {};
@@ -129,7 +129,7 @@ BOOL ReadSelectedJobId(HWND window, int *row, char *id_text) {
   item.pszText = id_text;
   item.cchTextMax = kIdTextSize;
   id_text[0] = '\0';
-  SendDlgItemMessageA(window, kJobList, LVM_GETITEMTEXTA, static_cast<WPARAM>(selected),
+  SendDlgItemMessageA(window, IDC_JOB_LIST, LVM_GETITEMTEXTA, static_cast<WPARAM>(selected),
                       reinterpret_cast<LPARAM>(&item));
   id_text[kIdTextSize - 1] = '\0';
   return TRUE;

@@ -10,9 +10,9 @@
 #include <vector>
 
 #include "app/busy_cursor.h"
-#include "jobs/job_editor.h"
 #include "jobs/job_encoding.h"
 #include "jobs/job_list.h"
+#include "res/resource.h"
 #include "target/target_computer.h"
 
 DWORD EditJobId = 0;
@@ -72,10 +72,10 @@ int ShowBox(HWND owner, const char *text, const char *title, UINT style, bool bu
 // it: the length the platform reports may overstate but never understates,
 // and a read that fills the buffer is repeated with a larger one.
 std::string ReadCommandEdit(HWND editor) {
-  size_t capacity = (size_t)GetWindowTextLengthA(GetDlgItem(editor, kCommandEdit)) + 2;
+  size_t capacity = (size_t)GetWindowTextLengthA(GetDlgItem(editor, IDC_COMMAND_EDIT)) + 2;
   for (;;) {
     std::vector<char> buffer(capacity, '\0');
-    UINT length = GetDlgItemTextA(editor, kCommandEdit, buffer.data(), (int)capacity);
+    UINT length = GetDlgItemTextA(editor, IDC_COMMAND_EDIT, buffer.data(), (int)capacity);
     if (length + 1 < capacity) return std::string(buffer.data(), length);
     capacity *= 2;
   }
@@ -126,9 +126,9 @@ bool IsChecked(HWND editor, int id) { return IsDlgButtonChecked(editor, id) == B
 // The radios are tested one after another, Every, Today, Next, and the first
 // checked one wins; none of them checked means Tomorrow.
 RunUnit ReadRunUnit(HWND editor) {
-  if (IsChecked(editor, kEveryRadio)) return Every;
-  if (IsChecked(editor, kTodayRadio)) return Today;
-  if (IsChecked(editor, kNextRadio)) return Next;
+  if (IsChecked(editor, IDC_EVERY_RADIO)) return Every;
+  if (IsChecked(editor, IDC_TODAY_RADIO)) return Today;
+  if (IsChecked(editor, IDC_NEXT_RADIO)) return Next;
   return Tomorrow;
 }
 
@@ -138,14 +138,14 @@ enum SubmitOutcome { kRefused, kAddFailed, kAdded };
 // input messages and the passed-time question itself; the add's failure code
 // is left to the caller, whose message differs.
 SubmitOutcome SubmitEditedJob(HWND editor, const SubmitStyle &style, NET_API_STATUS *add_result) {
-  UINT hour = GetDlgItemInt(editor, kHourEdit, NULL, FALSE);
-  UINT minute = GetDlgItemInt(editor, kMinuteEdit, NULL, FALSE);
+  UINT hour = GetDlgItemInt(editor, IDC_HOUR_EDIT, NULL, FALSE);
+  UINT minute = GetDlgItemInt(editor, IDC_MINUTE_EDIT, NULL, FALSE);
   if (hour > 11 || minute > 59) {
     ShowBox(editor, kTimeOutOfRange, style.error_title, kErrorBox, style.busy);
     return kRefused;
   }
 
-  int half_day_index = (int)SendDlgItemMessageA(editor, kHalfDaySelector, CB_GETCURSEL, 0, 0);
+  int half_day_index = (int)SendDlgItemMessageA(editor, IDC_HALF_DAY, CB_GETCURSEL, 0, 0);
   AT_INFO record;
   memset(&record, 0, sizeof record);
   record.JobTime = EncodeJobTime(hour, minute, half_day_index);
@@ -155,16 +155,16 @@ SubmitOutcome SubmitEditedJob(HWND editor, const SubmitStyle &style, NET_API_STA
   if (unit == Every || unit == Next) {
     int dates[31];
     int weekdays[7];
-    int date_count = SelectedIndices(editor, kDateList, dates, 31);
-    int weekday_count = SelectedIndices(editor, kWeekdayList, weekdays, 7);
+    int date_count = SelectedIndices(editor, IDC_DATE_LIST, dates, 31);
+    int weekday_count = SelectedIndices(editor, IDC_WEEKDAY_LIST, weekdays, 7);
     if (date_count == 0 && weekday_count == 0) {
       ShowBox(editor, kNoDaySelected, style.error_title, kErrorBox, style.busy);
       return kRefused;
     }
     // Read one by one, dates first, as they are settled: as arguments their
     // order would be the compiler's.
-    BOOL date_checked = IsChecked(editor, kDateCheck);
-    BOOL weekday_checked = IsChecked(editor, kWeekdayCheck);
+    BOOL date_checked = IsChecked(editor, IDC_DATE_CHECK);
+    BOOL weekday_checked = IsChecked(editor, IDC_WEEKDAY_CHECK);
     EncodeSchedule(unit, weekdays, weekday_count, dates, date_count, weekday_checked, date_checked, 0, &record);
   } else {
     SYSTEMTIME now;

@@ -16,7 +16,10 @@ The order of the tests: the scenario files first (one run of the scenario
 runner, which stops the mutant at its first failing file), then the program's
 GoogleTest programs with --gtest_fail_fast. Each run has a time limit; a
 mutant that hangs counts as killed ("timeout"). A mutant that does not compile
-is reported as stillborn and left out of the score.
+is reported as stillborn and left out of the score. A mutant that survives is
+judged again under AddressSanitizer and UndefinedBehaviorSanitizer (a second
+scratch build, made at the first survivor): a buffer size or an index moved
+by one may write past its buffer without changing what the program shows.
 
 Mutants listed in scripts/mutate-equivalent.txt (by their key, see there) are
 reported as equivalent and not run. The score is killed / (mutants run -
@@ -43,11 +46,10 @@ EQUIVALENT_LIST = os.path.join(ROOT, "scripts", "mutate-equivalent.txt")
 FAULT_LIST = os.path.join(ROOT, "scripts", "mutate-faults.txt")
 
 # Test programs that link the program code, after the scenario runner.
-GTEST_TARGETS = ["program_conversion_tests", "program_run_tests", "program_editing_tests", "tui_driver_tests"]
+GTEST_TARGETS = ["program_conversion_tests", "program_run_tests", "tui_driver_tests"]
 GTEST_PATHS = {
     "program_conversion_tests": "tests/program/program_conversion_tests",
     "program_run_tests": "tests/program/program_run_tests",
-    "program_editing_tests": "tests/program/program_editing_tests",
     "tui_driver_tests": "tests/frontends/terminal/tui_driver_tests",
 }
 SCENARIO_RUNNER = "frontends/scenario/velmora-scenario"
@@ -508,12 +510,40 @@ def sync_tree(origin, copy):
                 with open(b, "rb") as f:
                     if f.read() == data:
                         continue
-            shutil.copy2(a, b)
+            # A fresh modification time, so that the build sees the change
+            # even where an interrupted run left a newer mutated object.
+            shutil.copyfile(a, b)
+            shutil.copymode(a, b)
     for folder, dirs, files in os.walk(copy):
         for name in files:
             path = os.path.normpath(os.path.join(os.path.relpath(folder, copy), name))
             if path not in seen:
                 os.remove(os.path.join(copy, path))
+
+
+# The sanitizer build that judges the survivors, as the project's sanitize
+# preset builds it.
+SANITIZE_FLAGS = "-fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer"
+
+
+def configure_and_build(source, build, work, jobs, flags=""):
+    if not os.path.exists(os.path.join(build, "build.ninja")):
+        linker = (["-fuse-ld=lld"] if shutil.which("ld.lld") else []) + ([flags] if flags else [])
+        rc, out = run(
+            [
+                "cmake", "-S", source, "-B", build, "-G", "Ninja", "-DCMAKE_BUILD_TYPE=Debug",
+                "-DCMAKE_CXX_FLAGS=-O0 " + flags,
+            ]
+            # lld links the test programs faster, where it is installed.
+            + (["-DCMAKE_EXE_LINKER_FLAGS=" + " ".join(linker)] if linker else []),
+            cwd=work,
+        )
+        if rc != 0:
+            sys.exit("configure failed:\n" + out)
+    print("building the scratch copy%s ..." % (" under the sanitizers" if flags else ""), flush=True)
+    rc, out = run(["ninja", "-j%d" % jobs, SCENARIO_RUNNER_TARGET] + GTEST_TARGETS, cwd=build)
+    if rc != 0:
+        sys.exit("the unmutated scratch copy does not build:\n" + out[-4000:])
 
 
 def prepare_scratch(work, jobs):
@@ -530,22 +560,7 @@ def prepare_scratch(work, jobs):
     if patched != text:
         with open(cmake_lists, "w", encoding="utf-8") as f:
             f.write(patched)
-    if not os.path.exists(os.path.join(build, "build.ninja")):
-        rc, out = run(
-            [
-                "cmake", "-S", source, "-B", build, "-G", "Ninja", "-DCMAKE_BUILD_TYPE=Debug",
-                "-DCMAKE_CXX_FLAGS=-O0",
-            ]
-            # lld links the test programs faster, where it is installed.
-            + (["-DCMAKE_EXE_LINKER_FLAGS=-fuse-ld=lld"] if shutil.which("ld.lld") else []),
-            cwd=work,
-        )
-        if rc != 0:
-            sys.exit("configure failed:\n" + out)
-    print("building the scratch copy ...", flush=True)
-    rc, out = run(["ninja", "-j%d" % jobs, SCENARIO_RUNNER_TARGET] + GTEST_TARGETS, cwd=build)
-    if rc != 0:
-        sys.exit("the unmutated scratch copy does not build:\n" + out[-4000:])
+    configure_and_build(source, build, work, jobs)
     return source, build
 
 
@@ -750,15 +765,34 @@ def run_bucket(task):
     by_path = {}
     for m in mutants:
         by_path.setdefault(m.path, []).append(m)
+    sanitized = {}  # the sanitizer build and its limits, once a mutant survives
+
+    def judge_under_sanitizers(full, original, mutated):
+        if not sanitized:
+            # Built and timed on the unmutated sources, then the mutant again.
+            with open(full, "w", encoding="utf-8") as f:
+                f.write(original)
+            build_sanitize = os.path.join(work, "build-sanitize")
+            configure_and_build(source, build_sanitize, work, jobs, SANITIZE_FLAGS)
+            sanitized["build"] = build_sanitize
+            sanitized["limits"] = measure_limits(source, build_sanitize)
+            with open(full, "w", encoding="utf-8") as f:
+                f.write(mutated)
+        verdict, test = run_tests(source, sanitized["build"], sanitized["limits"], jobs)
+        return verdict, (test + " (sanitizers)") if test else test
+
     for path, group in by_path.items():
         full = os.path.join(source, path)
         with open(os.path.join(ROOT, path), encoding="utf-8") as f:
             original = f.read()
         try:
             for m in group:
+                mutated = m.apply(original)
                 with open(full, "w", encoding="utf-8") as f:
-                    f.write(m.apply(original))
+                    f.write(mutated)
                 verdict, test = run_tests(source, build, limits, jobs)
+                if verdict == "survived":
+                    verdict, test = judge_under_sanitizers(full, original, mutated)
                 results.append((m.key, verdict, test))
                 print(
                     "[w%d %d/%d of %d] %s %s%s"
@@ -769,8 +803,9 @@ def run_bucket(task):
         finally:
             with open(full, "w", encoding="utf-8") as f:
                 f.write(original)
-    # Leave the scratch build matching the sources, ready for the next run.
-    run(["ninja", "-j%d" % jobs, SCENARIO_RUNNER_TARGET] + GTEST_TARGETS, cwd=build)
+    # Leave the scratch builds matching the sources, ready for the next run.
+    for folder in [build] + ([sanitized["build"]] if sanitized else []):
+        run(["ninja", "-j%d" % jobs, SCENARIO_RUNNER_TARGET] + GTEST_TARGETS, cwd=folder)
     return results
 
 

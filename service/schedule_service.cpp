@@ -3,13 +3,13 @@
 #include <lm.h>
 
 #include "app/busy_cursor.h"
+#include "res/resource.h"
 #include "target/target_computer.h"
 
 int ScheduleServiceUp;
 
 namespace {
 
-const int kStatusLine = 151;
 const char kServiceCaption[] = "ｽｹｼﾞｭｰﾙｻｰﾋﾞｽ";
 
 const char kRunningLine[] = "ｽｹｼﾞｭｰﾙｻｰﾋﾞｽは動作中です。";
@@ -29,7 +29,7 @@ void ReleaseNetBuffer(LPBYTE buffer) {
 }
 
 int Conclude(HWND window, const char *status_line, int up, int result) {
-  SetDlgItemTextA(window, kStatusLine, status_line);
+  SetDlgItemTextA(window, IDC_SERVICE_STATUS, status_line);
   ScheduleServiceUp = up;
   return result;
 }

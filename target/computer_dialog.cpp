@@ -7,15 +7,13 @@
 #include <string.h>
 
 #include "app/busy_cursor.h"
+#include "res/resource.h"
 #include "target/target_computer.h"
 
 char SavedTargetServer[18];
 
 namespace {
 
-const int kNameEdit = 131;
-const int kOkButton = 132;
-const int kCancelButton = 133;
 // TargetComputer's room: 15 bytes and the terminator.
 const int kNameReadSize = 16;
 
@@ -50,7 +48,7 @@ namespace {
 // Tries the entry: 1 when the dialog may close on it, 0 after its message.
 INT_PTR TryEnteredComputer(HWND dialog) {
   SetBusyCursor(1);
-  GetDlgItemTextA(dialog, kNameEdit, TargetComputer, kNameReadSize);
+  GetDlgItemTextA(dialog, IDC_COMPUTER_NAME_EDIT, TargetComputer, kNameReadSize);
   DropCutLeadByte(TargetComputer);
   BuildTargetServer();
   LPBYTE record = NULL;
@@ -75,7 +73,7 @@ INT_PTR TryEnteredComputer(HWND dialog) {
     wsprintfA(text, kOtherFailure, (int)result);
   }
   MessageBoxA(dialog, text, kSelectErrorTitle, MB_ICONERROR);
-  SetFocus(GetDlgItem(dialog, kNameEdit));
+  SetFocus(GetDlgItem(dialog, IDC_COMPUTER_NAME_EDIT));
   return 0;
 }
 
@@ -93,13 +91,13 @@ INT_PTR CALLBACK SelectComputerProc(HWND dialog, UINT message, WPARAM wparam, LP
   switch (message) {
     case WM_INITDIALOG:
       memcpy(SavedTargetServer, TargetServer, sizeof SavedTargetServer);
-      SetFocus(GetDlgItem(dialog, kNameEdit));
+      SetFocus(GetDlgItem(dialog, IDC_COMPUTER_NAME_EDIT));
       return 0;
     case WM_COMMAND:
       switch (wparam) {
-        case kOkButton:
+        case IDC_CP_OK:
           return TryEnteredComputer(dialog);
-        case kCancelButton:
+        case IDC_CP_CANCEL:
         case IDCANCEL:
           return KeepPreviousComputer(dialog);
         default:

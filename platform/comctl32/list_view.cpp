@@ -1,6 +1,8 @@
 // The common controls' list view ("SysListView32") in report view: columns,
 // rows of subitem texts, item states with LVN_ITEMCHANGED, and the keyboard.
 // Rows live in a vector so that appending is amortised O(1).
+// Built as its own library on USER32's window model: InitCommonControls(Ex)
+// registers the class with USER32, which never refers to this file.
 #include "../user32/window.h"
 
 #include <standin/call_log.h>
@@ -12,7 +14,7 @@ namespace standin {
 namespace ui {
 namespace {
 
-bool g_list_view_available = false;
+void SelectListViewRow(Window *list, int row);
 
 int Count(const Window *list) { return static_cast<int>(list->rows.size()); }
 bool Valid(const Window *list, int row) { return row >= 0 && row < Count(list); }
@@ -91,11 +93,7 @@ void HandleKey(Window *list, WPARAM key) {
   SelectListViewRow(list, to);
 }
 
-}  // namespace
-
-bool ListViewClassAvailable() { return g_list_view_available; }
-void ResetCommonControls() { g_list_view_available = false; }
-
+// Single selection and focus, with LVN_ITEMCHANGED.
 void SelectListViewRow(Window *list, int row) {
   if (!Valid(list, row)) {
     for (int other = 0; other < Count(list); ++other)
@@ -280,12 +278,15 @@ LRESULT CALLBACK ListViewProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lpa
   }
 }
 
+void RegisterListViewClass() { RegisterControlClass(WC_LISTVIEWA, ListViewProc); }
+
+}  // namespace
 }  // namespace ui
 }  // namespace standin
 
 void WINAPI InitCommonControls(void) {
   if (standin::ui::Recording()) standin::RecordCall("InitCommonControls", "", "");
-  standin::ui::g_list_view_available = true;
+  standin::ui::RegisterListViewClass();
 }
 
 BOOL WINAPI InitCommonControlsEx(const INITCOMMONCONTROLSEX *picce) {
@@ -293,6 +294,6 @@ BOOL WINAPI InitCommonControlsEx(const INITCOMMONCONTROLSEX *picce) {
     standin::RecordCall("InitCommonControlsEx", "",
                         picce == nullptr ? std::string("(null)") : "icc=" + std::to_string(picce->dwICC));
   if (picce == nullptr || picce->dwSize != sizeof(INITCOMMONCONTROLSEX)) return FALSE;
-  if (picce->dwICC & ICC_LISTVIEW_CLASSES) standin::ui::g_list_view_available = true;
+  if (picce->dwICC & ICC_LISTVIEW_CLASSES) standin::ui::RegisterListViewClass();
   return TRUE;
 }

@@ -4,7 +4,7 @@
 // waiting.
 #include <windows.h>
 
-#include <standin/network.h>
+#include <standin/clock.h>
 
 #include <network_file_host.h>
 

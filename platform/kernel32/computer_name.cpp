@@ -1,9 +1,10 @@
-// GetComputerNameA: the simulated network's local computer, in the ANSI code
-// page, with the platform's in/out size rules.
+// GetComputerNameA: the local computer that the simulated network registered
+// (standin/computer_name.h), in the ANSI code page, with the platform's
+// in/out size rules.
 #include <windows.h>
 
 #include <standin/call_log.h>
-#include <standin/network.h>
+#include <standin/computer_name.h>
 
 #include <cstring>
 
@@ -16,7 +17,7 @@ extern "C" BOOL WINAPI GetComputerNameA(LPSTR lpBuffer, LPDWORD nSize) {
     return FALSE;
   }
   // The network keeps names in UTF-8; the program sees them in its code page.
-  const std::string utf8 = standin::LocalComputerName();
+  const std::string utf8 = standin::SourcedComputerName();
   std::string name;
   if (!utf8.empty()) {
     const int wide_size = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);

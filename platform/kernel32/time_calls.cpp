@@ -2,7 +2,7 @@
 #include <windows.h>
 
 #include <standin/call_log.h>
-#include <standin/network.h>
+#include <standin/clock.h>
 
 #include <string>
 

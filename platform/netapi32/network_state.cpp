@@ -1,6 +1,7 @@
 #include "network_state.h"
 
 #include <standin/call_log.h>
+#include <standin/computer_name.h>
 #include <standin/network.h>
 
 #include <lm.h>
@@ -457,6 +458,13 @@ std::string LocalComputerName() {
   });
   return name;
 }
+
+namespace {
+// GetComputerNameA, below the network, reports the network's local computer.
+const struct LocalNameRegistration {
+  LocalNameRegistration() { SetComputerNameSource(LocalComputerName); }
+} kLocalNameRegistration;
+}  // namespace
 
 bool ComputerExists(const std::string &name) {
   bool exists = false;

@@ -68,8 +68,6 @@ WNDPROC ProcOfKind(Kind kind) {
       return ListBoxProc;
     case Kind::kComboBox:
       return ComboBoxProc;
-    case Kind::kListView:
-      return ListViewProc;
     default:
       return nullptr;
   }
@@ -133,10 +131,24 @@ void RestoreDialogFocus(Window *dialog) {
   if (Window *first = NextTabItem(dialog, nullptr, false)) MoveFocus(first);
 }
 
+// The template whose next creation fails (FailNextDialogCreation), upper
+// case, or "".
+std::string g_failing_template;
+
+std::string UpperCase(std::string text) {
+  for (char &c : text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  return text;
+}
+
 // Builds the dialog and its controls and runs WM_INITDIALOG; null when the
 // template is missing or malformed or names a class that is not available.
 Window *CreateFromTemplate(HINSTANCE instance, LPCSTR name, HWND parent, DLGPROC dlgproc, LPARAM param, bool modal,
                            Window **owner_out) {
+  if (!g_failing_template.empty() && name != nullptr && UpperCase(TemplateNameText(name)) == g_failing_template) {
+    g_failing_template.clear();
+    SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+    return nullptr;
+  }
   Module *module = ModuleOf(instance);
   const ResourceEntry *entry = nullptr;
   if (module != nullptr && name != nullptr)
@@ -179,8 +191,8 @@ Window *CreateFromTemplate(HINSTANCE instance, LPCSTR name, HWND parent, DLGPROC
   for (const auto &item : dialog_template.items) {
     Kind kind = KindOfClass(item.class_name);
     WNDPROC item_proc = ProcOfKind(kind);
-    if (kind == Kind::kListView && !ListViewClassAvailable()) item_proc = nullptr;
-    if (kind == Kind::kCustom) {
+    // The list view's class exists once the common controls registered it.
+    if (kind == Kind::kListView || kind == Kind::kCustom) {
       const WNDCLASSA *registered = FindClass(item.class_name);
       item_proc = registered ? registered->lpfnWndProc : nullptr;
     }
@@ -254,6 +266,8 @@ Window *CreateFromTemplate(HINSTANCE instance, LPCSTR name, HWND parent, DLGPROC
 
 }  // namespace
 
+void ResetDialogFaults() { g_failing_template.clear(); }
+
 bool IsPushButton(const Window *window) {
   if (window == nullptr || window->kind != Kind::kButton) return false;
   DWORD type = window->style & BS_TYPEMASK;
@@ -281,6 +295,8 @@ HINSTANCE LoadModule(const void *res_data, size_t res_size) {
   ui::g_modules.push_back(std::move(module));
   return reinterpret_cast<HINSTANCE>(ui::g_modules.back().get());
 }
+
+void FailNextDialogCreation(const std::string &template_name) { ui::g_failing_template = ui::UpperCase(template_name); }
 
 bool ui::ModuleHasResource(HINSTANCE instance, int type, LPCSTR name) {
   ui::Module *module = ui::ModuleOf(instance);

@@ -13,8 +13,8 @@ using ui::Window;
 
 void ResetUserInterface() {
   ui::ResetWindows();
+  ui::ResetDialogFaults();
   ui::ResetQueueState();
-  ui::ResetCommonControls();
   ui::ResetCursorAndHelp();
   ui::ResetActivation();
   ui::ResetClipboard();

@@ -86,6 +86,7 @@ Window *NewWindow();
 // a procedure still running for it never touches freed memory.
 void RetireWindow(Window *window);
 void ResetWindows();
+void ResetDialogFaults();  // FailNextDialogCreation's plan
 std::vector<Window *> &TopLevels();
 
 // Messages sent by the stand-in itself (notifications, dialog manager); not
@@ -131,6 +132,10 @@ Window *NextTabItem(Window *dialog, Window *from, bool previous);
 Window *NextGroupItem(Window *dialog, Window *from, bool previous);
 bool ModuleHasResource(HINSTANCE instance, int type, LPCSTR name);
 const WNDCLASSA *FindClass(const std::string &name);  // registered classes, case-insensitive
+// A class that another DLL of the stand-in provides (the common controls'
+// list view), registered by that DLL at its start-up; a second registration
+// of the same name is ignored. Not a program's call: nothing is recorded.
+void RegisterControlClass(const std::string &name, WNDPROC proc);
 
 // Controls.
 LRESULT CALLBACK ButtonProc(HWND, UINT, WPARAM, LPARAM);
@@ -138,9 +143,6 @@ LRESULT CALLBACK EditProc(HWND, UINT, WPARAM, LPARAM);
 LRESULT CALLBACK StaticProc(HWND, UINT, WPARAM, LPARAM);
 LRESULT CALLBACK ListBoxProc(HWND, UINT, WPARAM, LPARAM);
 LRESULT CALLBACK ComboBoxProc(HWND, UINT, WPARAM, LPARAM);
-LRESULT CALLBACK ListViewProc(HWND, UINT, WPARAM, LPARAM);
-bool ListViewClassAvailable();
-void ResetCommonControls();
 
 // Shared control helpers.
 bool IsPushButton(const Window *window);  // BS_PUSHBUTTON or BS_DEFPUSHBUTTON
@@ -149,7 +151,6 @@ void ClickButton(Window *button);                              // the action of 
 void ReplaceSelection(Window *edit, const std::string &ansi);  // program text: no typing rules
 void ApplyListBoxSelection(Window *list, const std::vector<int> &indices);
 void ApplyComboSelection(Window *combo, int index);
-void SelectListViewRow(Window *list, int row);  // single selection and focus, LVN_ITEMCHANGED
 void FixDefaultButton(Window *dialog, Window *new_focus);
 
 // Internal messages that carry a user action to a control through the queue.

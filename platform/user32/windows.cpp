@@ -140,6 +140,15 @@ const WNDCLASSA *FindClass(const std::string &name) {
   return nullptr;
 }
 
+void RegisterControlClass(const std::string &name, WNDPROC proc) {
+  if (FindClass(name) != nullptr) return;
+  WindowClass cls;
+  cls.name = name;
+  cls.info.lpfnWndProc = proc;
+  cls.atom = g_next_atom++;
+  g_classes.push_back(cls);
+}
+
 }  // namespace ui
 }  // namespace standin
 

@@ -7,6 +7,7 @@
 
 #include <windows.h>
 
+#include <standin/clock.h>
 #include <standin/statement.h>
 
 #include <cstddef>
@@ -68,14 +69,6 @@ std::string OpenNetworkForUser(std::string *path_used);
 // locked or written, with the reason), so that each front end shows them as
 // its own text; without a sink they go to standard error.
 void SetNetworkDiagnosticSink(std::function<void(const std::string &message)> sink);
-
-// The simulated clock (GetLocalTime, Sleep, GetTickCount).
-void SetClock(const SYSTEMTIME &local_time);
-void UseRealClock();
-SYSTEMTIME CurrentClock();
-void AdvanceClock(uint64_t milliseconds);
-// The tick count in milliseconds, before GetTickCount cuts it to 32 bits.
-uint64_t TickCountMilliseconds();
 
 }  // namespace standin
 

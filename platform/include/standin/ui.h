@@ -24,6 +24,12 @@ HINSTANCE LoadModule(const void *res_data, size_t res_size);
 // start (modules stay loaded).
 void ResetUserInterface();
 
+// A fault plan for tests: the next creation of a dialog from the template
+// `template_name` fails as the platform's does when it runs out of memory
+// (null, ERROR_NOT_ENOUGH_MEMORY), before any window exists. Forgotten by
+// ResetUserInterface.
+void FailNextDialogCreation(const std::string &template_name);
+
 // ---- Windows --------------------------------------------------------------
 
 // Top-level windows that exist, in creation order.

@@ -23,15 +23,6 @@ TEST(StatementLexer, SplitsWordsStringsAndKeyValues) {
   EXPECT_EQ(tokens[6].value, "->");
 }
 
-TEST(StatementLexer, IgnoresBlankAndCommentLines) {
-  std::vector<Token> tokens{Token{}};
-  std::string error;
-  EXPECT_TRUE(LexStatement("   ", &tokens, &error));
-  EXPECT_TRUE(tokens.empty());
-  EXPECT_TRUE(LexStatement("  # start here", &tokens, &error));
-  EXPECT_TRUE(tokens.empty());
-}
-
 TEST(StatementLexer, RejectsMalformedStrings) {
   std::vector<Token> tokens;
   std::string error;

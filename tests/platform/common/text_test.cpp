@@ -20,10 +20,4 @@ TEST(StandinText, ReplacesWhatCannotBeConverted) {
   EXPECT_EQ(standin::Cp932ToUtf8("a\x81"), "a\xEF\xBF\xBD");  // a lone lead byte
 }
 
-TEST(StandinText, ConvertsUtf16) {
-  std::u16string wide = standin::Utf8ToUtf16("PC01 日程");
-  EXPECT_EQ(wide, u"PC01 日程");
-  EXPECT_EQ(standin::Utf16ToUtf8(wide), "PC01 日程");
-}
-
 }  // namespace

@@ -77,13 +77,6 @@ TEST_F(DialogTest, EnterGoesToTheFocusedPushButtonElseTheDefaultOne) {
   EXPECT_TRUE(g_commands.empty());  // a disabled default button is not pressed
 }
 
-TEST_F(DialogTest, EscapeSendsIdCancel) {
-  SetFocus(Item(40));
-  PressKey(VK_ESCAPE);
-  Pump();
-  EXPECT_EQ(g_commands, std::vector<WPARAM>{IDCANCEL});
-}
-
 TEST_F(DialogTest, ArrowsMoveTheCheckWithinARadioGroup) {
   CheckDlgButton(dialog_, 20, BST_CHECKED);
   SetFocus(Item(20));
@@ -205,37 +198,6 @@ TEST_F(DialogTest, ModalDialogAndMessageBoxDisableTheirOwnerWhileOpen) {
   EXPECT_TRUE(IsWindowEnabled(dialog_));
   EXPECT_EQ(FocusWindow(), Item(70));  // the owner's focus comes back
   EXPECT_EQ(standin::TopLevelWindows().size(), 1u);
-}
-
-// A window whose procedure ends in the default window procedure: once a box
-// it owns closes, the window itself has the focus, Enter asks it for a
-// default button and sends IDOK, and no button's look moves.
-TEST_F(DialogTest, DefaultWindowProcedureTakesTheFocusOnActivation) {
-  WNDCLASSA cls{};
-  cls.lpfnWndProc = TestClassProc;
-  cls.cbWndExtra = DLGWINDOWEXTRA;
-  cls.lpszClassName = "TESTCLASS";
-  ASSERT_NE(RegisterClassA(&cls), 0);
-  HWND window = CreateDialogParamA(instance_, "DLG_WITH_CLASS", nullptr, reinterpret_cast<DLGPROC>(TestClassProc), 0);
-  ASSERT_NE(window, nullptr);
-  HWND ok = GetDlgItem(window, 1);
-  SetFocus(ok);
-  ScriptedDriver driver;
-  standin::SetDriver(&driver);
-  g_class_messages.clear();
-  EXPECT_EQ(MessageBoxA(window, "q", "c", MB_YESNO), IDNO);
-  EXPECT_EQ(FocusWindow(), window);
-  std::vector<UINT> activations;
-  for (UINT m : g_class_messages)
-    if (m == WM_ACTIVATE || m == WM_SETFOCUS || m == WM_KILLFOCUS) activations.push_back(m);
-  EXPECT_EQ(activations, (std::vector<UINT>{WM_ACTIVATE, WM_ACTIVATE, WM_SETFOCUS}));
-  g_class_messages.clear();
-  MSG msg{window, WM_KEYDOWN, VK_RETURN, 1, 0, {0, 0}};
-  EXPECT_TRUE(IsDialogMessageA(window, &msg));
-  auto at = std::find(g_class_messages.begin(), g_class_messages.end(), static_cast<UINT>(DM_GETDEFID));
-  ASSERT_NE(at, g_class_messages.end());
-  EXPECT_NE(std::find(at, g_class_messages.end(), static_cast<UINT>(WM_COMMAND)), g_class_messages.end());
-  standin::SetDriver(nullptr);
 }
 
 // A handled message returns what the procedure put in DWLP_MSGRESULT, not
