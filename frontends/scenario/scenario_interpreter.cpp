@@ -7,12 +7,12 @@
 #include <cctype>
 #include <cstdio>
 
+// The program's dialog and control names.
+#include "res/resource.h"
+
 namespace standin {
 namespace scenario {
 namespace {
-
-// The identifier of the main window's job list.
-constexpr const char *kJobListId = "104";
 
 uint64_t Number(const Token &token) { return NumberOf(token); }
 
@@ -29,18 +29,18 @@ std::string Shown(const std::vector<Token> &tokens) {
 }
 
 std::string ShortName(const std::string &template_name) {
-  if (template_name == "DLG_VELMORA") return "main";
-  if (template_name == "DLG_JOB") return "job";
-  if (template_name == "DLG_CP") return "cp";
-  if (template_name == "DLG_ABOUT") return "about";
+  if (template_name == IDD_VELMORA) return "main";
+  if (template_name == IDD_JOB) return "job";
+  if (template_name == IDD_CP) return "cp";
+  if (template_name == IDD_ABOUT) return "about";
   return template_name.empty() ? "unnamed window" : template_name;
 }
 
 std::string TemplateNamed(const std::string &short_name) {
-  if (short_name == "main") return "DLG_VELMORA";
-  if (short_name == "job") return "DLG_JOB";
-  if (short_name == "cp") return "DLG_CP";
-  return "DLG_ABOUT";
+  if (short_name == "main") return IDD_VELMORA;
+  if (short_name == "job") return IDD_JOB;
+  if (short_name == "cp") return IDD_CP;
+  return IDD_ABOUT;
 }
 
 // The buttons of a box's type (MB_OK, MB_OKCANCEL, ...).
@@ -328,9 +328,9 @@ void Interpreter::Expect(const Statement &statement, bool holds, const std::stri
 
 void Interpreter::CheckList(const Statement &statement) {
   const auto &t = statement.tokens;
-  const WindowRef main = back_end_.WindowOfTemplate("DLG_VELMORA");
-  if (main == 0) Fail(statement, "no main window DLG_VELMORA is open");
-  const WindowRef list = ControlOf(statement, main, Token{"", kJobListId, false});
+  const WindowRef main = back_end_.WindowOfTemplate(IDD_VELMORA);
+  if (main == 0) Fail(statement, std::string("no main window ") + IDD_VELMORA + " is open");
+  const WindowRef list = ControlOf(statement, main, Token{"", std::to_string(IDC_JOB_LIST), false});
   const size_t rows = back_end_.RowCount(list);
   if (t[1].value == "rows") {
     Expect(statement, rows == Number(t[2]), t[2].value + " rows", std::to_string(rows) + " rows");
