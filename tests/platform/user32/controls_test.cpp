@@ -116,17 +116,6 @@ TEST_F(ListBoxTest, KeyboardMovesExtendsAndToggles) {
   EXPECT_EQ(SelectionOf(list_), std::vector<int>{0});
 }
 
-TEST_F(ListBoxTest, UserSelectionReplacesTheWholeSelectionAndNotifies) {
-  SendMessageA(list_, LB_SETSEL, TRUE, 6);
-  ASSERT_TRUE(standin::SelectItems(list_, {0, 4}));
-  Pump();
-  EXPECT_EQ(SelItems(), (std::vector<int>{0, 4}));
-  EXPECT_EQ(g_commands, std::vector<WPARAM>{MAKEWPARAM(40, LBN_SELCHANGE)});
-  standin::SelectItems(list_, {});
-  Pump();
-  EXPECT_EQ(SendMessageA(list_, LB_GETSELCOUNT, 0, 0), 0);
-}
-
 TEST_F(DialogTest, EditKeepsDoubleByteCharactersWhole) {
   SendDlgItemMessageA(dialog_, 10, EM_LIMITTEXT, 3, 0);
   std::string a = standin::Utf8ToCp932("あ"), i = standin::Utf8ToCp932("い");
