@@ -155,7 +155,7 @@ void Play(const std::vector<std::string> &world, ScriptedTerminal &terminal) {
 
 // Runs the script, which ends in Play, in a child process of its own on a
 // terminal of the given size; the program must end with 0.
-void Run(const std::function<void(ScriptedTerminal &)> &script, int cols = 80, int rows = 24) {
+void RunScript(const std::function<void(ScriptedTerminal &)> &script, int cols = 80, int rows = 24) {
   auto child = [&] {
     ScriptedTerminal t;
     t.cols = cols;
@@ -166,7 +166,7 @@ void Run(const std::function<void(ScriptedTerminal &)> &script, int cols = 80, i
 }
 
 TEST(TerminalDriver, TabMnemonicsAndEscapeMoveThroughTheWindows) {
-  Run([](ScriptedTerminal &t) {
+  RunScript([](ScriptedTerminal &t) {
     t.Check([&] {
       Require(FocusId() == 101, "Add has the focus at start");
       // The last line names only keys that act here: no Escape on the main window.
@@ -207,7 +207,7 @@ TEST(TerminalDriver, TabMnemonicsAndEscapeMoveThroughTheWindows) {
 // Like a mouse pointer, the keyboard pointer stays after a click until F2 or
 // Escape puts it away; only then does Escape reach the dialog.
 TEST(TerminalDriver, TheKeyboardPointerClicksControlsOutsideTheTabOrderAndStays) {
-  Run([](ScriptedTerminal &t) {
+  RunScript([](ScriptedTerminal &t) {
     auto radio = [](int id) { return standin::CheckStateOf(standin::ControlById(standin::ActiveWindow(), id)); };
     t.Type("a", true);  // Alt+A: the job editor, focus on the command line
     t.Type("run.cmd");
@@ -266,12 +266,12 @@ TEST(TerminalDriver, ButtonLabelsShowWholeFromTheSmallestScreenUp) {
     t.Type("x", true);
     Play({"computer PC01"}, t);
   };
-  Run(script, 76, 24);
-  Run(script, 100, 32);
+  RunScript(script, 76, 24);
+  RunScript(script, 100, 32);
 }
 
 TEST(TerminalDriver, QuestionBoxTakesOnlyItsAnswersAndDisabledControlsAreDimmed) {
-  Run([](ScriptedTerminal &t) {
+  RunScript([](ScriptedTerminal &t) {
     t.Check([&] {
       Require(t.Shows("PC01 上でｽｹｼﾞｭｰﾙｻｰﾋﾞｽが停止中です。"), "the question's first line");
       Require(t.Shows("今すぐ開始しますか?"), "the question's second line");
@@ -295,7 +295,7 @@ TEST(TerminalDriver, QuestionBoxTakesOnlyItsAnswersAndDisabledControlsAreDimmed)
 }
 
 TEST(TerminalDriver, TheMainWindowTakesClicksWhileABoxWithoutOwnerShows) {
-  Run([](ScriptedTerminal &t) {
+  RunScript([](ScriptedTerminal &t) {
     t.Check([] { ApplyWorld("fail PC01 NetServiceGetInfo 53"); });
     t.Type("c", true);  // Modify without a selected row, then a refresh
     t.Press(Key::kEnter);
@@ -321,7 +321,7 @@ TEST(TerminalDriver, TheMainWindowTakesClicksWhileABoxWithoutOwnerShows) {
 }
 
 TEST(TerminalDriver, ASmallTerminalGetsAMessageAndNoInputUntilItGrows) {
-  Run(
+  RunScript(
       [](ScriptedTerminal &t) {
         t.Check([&] {
           Require(t.Shows("端末が小さすぎます。"), "the message for a small terminal");
@@ -342,7 +342,7 @@ TEST(TerminalDriver, ASmallTerminalGetsAMessageAndNoInputUntilItGrows) {
 }
 
 TEST(TerminalDriver, ClicksSelectRowsAndTheCloseBoxEndsTheProgram) {
-  Run([](ScriptedTerminal &t) {
+  RunScript([](ScriptedTerminal &t) {
     t.ClickOn("two.cmd");
     t.Check([&] {
       std::vector<int> selected = standin::SelectionOf(standin::ControlById(MainWindow(), 104));
@@ -361,7 +361,7 @@ TEST(TerminalDriver, ClicksSelectRowsAndTheCloseBoxEndsTheProgram) {
 // Characters reach the ANSI edit through the code page's best fit, none
 // dropped; Shift+Insert pastes.
 TEST(TerminalDriver, TypedTextFollowsTheEditRulesAndTheCodePage) {
-  Run([](ScriptedTerminal &t) {
+  RunScript([](ScriptedTerminal &t) {
     t.Type("s", true);
     t.Check([&] { Require(ActiveTemplate() == "DLG_CP", "Alt+S opens the computer selection"); });
     t.Type("pc0é€");
@@ -390,7 +390,7 @@ TEST(TerminalDriver, TypedTextFollowsTheEditRulesAndTheCodePage) {
 // sideways by keys, its scroll bar and Shift+wheel; any column may be
 // widened until its text shows.
 TEST(TerminalDriver, ListColumnsKeepTheirWidthsAndTheListScrollsSideways) {
-  Run([](ScriptedTerminal &t) {
+  RunScript([](ScriptedTerminal &t) {
     auto list = [] { return standin::ControlById(MainWindow(), 104); };
     auto row_of = [&](const char *text) { return t.picture.RowText(t.Find(DecodeUtf8(text)).second); };
     t.ClickOn("task-0010");
@@ -436,7 +436,7 @@ TEST(TerminalDriver, ListColumnsKeepTheirWidthsAndTheListScrollsSideways) {
 }
 
 TEST(TerminalDriver, TheEditorShowsItsFocusAndSelectionAndADropDownClosesAfterAPick) {
-  Run([](ScriptedTerminal &t) {
+  RunScript([](ScriptedTerminal &t) {
     t.Type("a", true);
     t.Press(Key::kTab);
     t.Press(Key::kTab);
@@ -477,7 +477,7 @@ TEST(TerminalDriver, TheEditorShowsItsFocusAndSelectionAndADropDownClosesAfterAP
 
 TEST(TerminalDriver, ANetworkWithoutThisComputerIsSaidOnce) {
   auto run = [](std::vector<std::string> world, const std::string &notice) {
-    Run([=](ScriptedTerminal &t) {
+    RunScript([=](ScriptedTerminal &t) {
       t.Check([&] { Require(t.Shows(notice), "the notice: " + notice); });
       t.Press(Key::kEnter);  // the program's own messages about the service query
       t.Check([&] {
