@@ -79,33 +79,29 @@ void CheckOrder(const std::vector<ExpectedCall> &expected_calls) {
 // Every network call names the computer by its server text (any, for "") and runs under
 // the wait cursor, with the arrow back once it has returned; every box shows
 // under the arrow.
+// The cursor that the nearest SetCursor before or after call `i` set; "" if none.
+std::string CursorNear(size_t i, bool before) {
+  const std::vector<PlatformCall> &calls = standin::RecordedCalls();
+  for (size_t n = 1; before ? n <= i : i + n < calls.size(); ++n) {
+    const PlatformCall &call = calls[before ? i - n : i + n];
+    if (call.function == "SetCursor") return call.args;
+  }
+  return "";
+}
+
 void CheckCursors(const std::string &server) {
   const std::vector<PlatformCall> &calls = standin::RecordedCalls();
   for (size_t i = 0; i < calls.size(); ++i) {
     const PlatformCall &call = calls[i];
+    const std::string at = call.function + " #" + std::to_string(i);
     if (call.function == "MessageBoxA") {
-      std::string shown = "cursor=arrow";
-      for (size_t j = i; j-- > 0;) {
-        if (calls[j].function == "SetCursor") {
-          shown = calls[j].args;
-          break;
-        }
-      }
-      Check(shown == "cursor=arrow", "box #" + std::to_string(i) + " shown under the wait cursor");
-      continue;
+      std::string shown = CursorNear(i, true);
+      Check(shown.empty() || shown == "cursor=arrow", at + " shown under the wait cursor");
+    } else if (call.function.rfind("Net", 0) == 0 && call.function != "NetApiBufferFree") {
+      Check(server.empty() || call.server == server, at + " named the server '" + call.server + "'");
+      Check(CursorNear(i, true) == "cursor=wait", at + " ran without the wait cursor");
+      Check(CursorNear(i, false) == "cursor=arrow", at + " left the wait cursor");
     }
-    if (call.function.rfind("Net", 0) != 0 || call.function == "NetApiBufferFree") continue;
-    Check(server.empty() || call.server == server, call.function + " named the server '" + call.server + "'");
-    std::string before;
-    for (size_t j = i; j-- > 0 && before.empty();) {
-      if (calls[j].function == "SetCursor") before = calls[j].args;
-    }
-    std::string after;
-    for (size_t j = i + 1; j < calls.size() && after.empty(); ++j) {
-      if (calls[j].function == "SetCursor") after = calls[j].args;
-    }
-    Check(before == "cursor=wait", call.function + " #" + std::to_string(i) + " ran without the wait cursor");
-    Check(after == "cursor=arrow", call.function + " #" + std::to_string(i) + " left the wait cursor");
   }
 }
 

@@ -18,15 +18,6 @@ using standin::ReplaceEditText;
 using standin::SelectionOf;
 using standin::TextOf;
 
-// Space clicks the focused check box; the command sees the new state.
-TEST_F(DialogTest, SpaceClicksACheckBox) {
-  SetFocus(Item(30));
-  PressKey(VK_SPACE);
-  Pump();
-  EXPECT_EQ(IsDlgButtonChecked(dialog_, 30), BST_CHECKED);
-  EXPECT_EQ(g_checked_at_command.back(), static_cast<UINT>(BST_CHECKED));
-}
-
 TEST_F(DialogTest, DisabledControlOrDisabledDialogTakesNoInput) {
   EnableWindow(Item(30), FALSE);
   EXPECT_FALSE(ClickControl(Item(30)));
