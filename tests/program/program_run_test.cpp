@@ -76,9 +76,6 @@ void CheckOrder(const std::vector<ExpectedCall> &expected_calls) {
   }
 }
 
-// Every network call names the computer by its server text (any, for "") and runs under
-// the wait cursor, with the arrow back once it has returned; every box shows
-// under the arrow.
 // The cursor that the nearest SetCursor before or after call `i` set; "" if none.
 std::string CursorNear(size_t i, bool before) {
   const std::vector<PlatformCall> &calls = standin::RecordedCalls();
@@ -89,6 +86,9 @@ std::string CursorNear(size_t i, bool before) {
   return "";
 }
 
+// Every network call names the computer by its server text (any, for "") and runs under
+// the wait cursor, with the arrow back once it has returned; every box shows
+// under the arrow.
 void CheckCursors(const std::string &server) {
   const std::vector<PlatformCall> &calls = standin::RecordedCalls();
   for (size_t i = 0; i < calls.size(); ++i) {
