@@ -103,6 +103,7 @@ class Session:
         code = int(open(self.exit_file).read())
         if expected is not None and code != expected:
             raise Failure("velmora ended with %d, not %d" % (code, expected))
+        return code
 
     def network_text(self):
         with open(self.network, encoding="utf-8") as f:
