@@ -3,7 +3,7 @@
 # any of them is missing. Usage: scripts/install-deps.sh [extra packages...]
 set -euo pipefail
 packages=(cmake ninja-build g++ libgtest-dev libgmock-dev libbenchmark-dev libncurses-dev
-          g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64 tmux python3 pkg-config samba-dev libkrb5-dev python3-impacket "$@")
+          g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64 tmux python3 pkg-config samba-dev libkrb5-dev nettle-dev python3-impacket "$@")
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -84,29 +84,13 @@ lane_prefix() {
   echo "$copy"
 }
 
-# The computer the program calls its own is Wine's, named when the Wine
-# server starts: the scenario's `local`, else its first `computer`.
-local_name() {
-  local name
-  name="$(sed -n 's/^[[:space:]]*local[[:space:]]\{1,\}\([^[:space:]#]\{1,\}\).*/\1/p' "$1" 2>/dev/null | head -1)"
-  [ -n "$name" ] || name="$(sed -n 's/^[[:space:]]*computer[[:space:]]\{1,\}\([^[:space:]#]\{1,\}\).*/\1/p' "$1" 2>/dev/null | head -1)"
-  echo "${name:-VELMORA}" | tr '[:lower:]' '[:upper:]'
-}
-
-# Files that name the same local computer play in batches, one Wine server
-# and one player for a batch (each file still starts the program afresh).
+# The files play in batches, one Wine server and one player for a batch (each
+# file still starts the program afresh). The player gives Wine each file's
+# local computer name itself, through the registry.
 batch_size=4
 batches=()
-declare -A open_batch=()
 for ((i = 0; i < ${#paths[@]}; i++)); do
-  name="$(local_name "${paths[$i]}")"
-  k="${open_batch[$name]:-}"
-  if [ -z "$k" ] || [ "$(wc -w <<<"${batches[$k]}")" -ge "$batch_size" ]; then
-    batches+=("$i")
-    open_batch[$name]=$((${#batches[@]} - 1))
-  else
-    batches[$k]+=" $i"
-  fi
+  if ((i % batch_size == 0)); then batches+=("$i"); else batches[-1]+=" $i"; fi
 done
 
 # Plays batch $2 in lane $1; each file's line goes to $work/result.N.raw.
@@ -127,17 +111,30 @@ play() {
     : >"$relay"
     cd "$build"
     status=0
-    timeout $((240 * ${#files[@]})) bash -c \
-      'source "$0/scripts/wine-env.sh"; name="$1"; shift; wine_env_as_computer "$name" wine velmora-scenario.exe "$@"' \
-      "$root" "$(local_name "${files[0]}")" "${files[@]}" >"$out.raw" 2>>"$relay" || status=$?
     wineserver -k 2>/dev/null || true
+    wineserver -w 2>/dev/null || true
+    timeout $((240 * ${#files[@]})) bash -c \
+      'source "$0/scripts/wine-env.sh"; wine_env_start_help_viewer --stay && exec wine velmora-scenario.exe "$@"' \
+      "$root" "${files[@]}" >"$out.raw" 2>>"$relay" || status=$?
+    wineserver -k 2>/dev/null || true
+    local cut_short=""
     for i in "${indexes[@]}"; do
       local path="${paths[$i]}" line
       line="$(grep -a -m1 -F -e "PASS $path" -e "FAIL $path:" "$out.raw" || true)"
-      if [ -z "$line" ] && [ "$status" -eq 124 ]; then
-        line="FAIL $path:0: the Windows player did not finish in time"
+      if [ -z "$line" ] && [ -z "$cut_short" ]; then
+        # The player prints a line for every file it ends, even as it fails
+        # itself: this is the file it was playing when it was stopped. Its
+        # last words on standard error (past Wine's relay lines) name the
+        # line and the last action, or why it stopped.
+        cut_short=1
+        why="$(grep -av '^[0-9a-f]\{4\}:' "$relay" | tail -1 || true)"
+        at=0 && [[ "$why" =~ ^velmora-scenario:\ line\ ([0-9]+):\ (.*)$ ]] && at="${BASH_REMATCH[1]}" why="after ${BASH_REMATCH[2]}"
+        case "$status" in
+          124) line="FAIL $path:$at: the Wine player did not finish in time, ${why:-before its first action}" ;;
+          *) line="FAIL $path:$at: the Wine player ended (status $status), ${why:-before its first action}" ;;
+        esac
       elif [ -z "$line" ]; then
-        line="FAIL $path:0: the Windows player ended without a result (status $status)"
+        line="FAIL $path:0: the Wine player ended before this file"
       fi
       echo "$line" >"$work/result.$i.raw"
       echo "$status" >"$work/result.$i.status"

@@ -4,6 +4,7 @@
 #include <standin/scenario.h>
 
 #include "real_host_mode.h"
+#include "scenario_interpreter.h"
 
 #include <signal.h>
 #include <sys/wait.h>
@@ -152,31 +153,11 @@ int RunScenarioFiles(int argc, char **argv, const ScenarioProgram &program) {
                  argc > 0 ? argv[0] : "velmora-scenario");
     return 2;
   }
-  int passed = 0, failed = 0;
-  bool unreadable = false;
-  for (int i = first; i < argc; ++i) {
-    std::string path = argv[i], text, error;
-    if (!ReadFile(path, &text, &error)) {
-      std::printf("FAIL %s:0: cannot read the file: %s\n", path.c_str(), error.c_str());
-      ++failed;
-      unreadable = true;
-      continue;
-    }
-    ScenarioResult result = RunInChild(text, program);
-    if (result.status == ScenarioResult::kPass) {
-      std::printf("PASS %s\n", path.c_str());
-      ++passed;
-    } else {
-      std::printf("FAIL %s:%d: %s\n", path.c_str(), result.line, result.reason.c_str());
-      ++failed;
-      if (result.status == ScenarioResult::kParseError) unreadable = true;
-    }
-    std::fflush(stdout);
-  }
-  std::printf("%d passed, %d failed\n", passed, failed);
-  std::fflush(stdout);
-  if (unreadable) return 2;
-  return failed ? 1 : 0;
+  const std::vector<std::string> paths(argv + first, argv + argc);
+  return scenario::PlayFiles(paths, ReadFile, [&program](const std::string &text, size_t) {
+    const ScenarioResult result = RunInChild(text, program);
+    return scenario::Verdict{static_cast<scenario::Verdict::Status>(result.status), result.line, result.reason};
+  });
 }
 
 }  // namespace standin

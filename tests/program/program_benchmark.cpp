@@ -42,18 +42,20 @@ void Apply(const std::string &line) {
   if (!error.empty()) throw std::runtime_error(line + ": " + error);
 }
 
-// A network of one computer whose running service stores `jobs` jobs of
-// varied schedules.
+// The i-th of many jobs of varied schedules, as a network statement.
+std::string JobLine(int i) {
+  char line[160];
+  snprintf(line, sizeof line, "job PC01 id=%d at=%02d:%02d flags=%d dow=%d dom=%d cmd=\"job%d.cmd /n %d\"", i + 1,
+           i % 24, i % 60, i % 2, i % 128, (i * 7919) & 0x7FFFFFFF, i, i);
+  return line;
+}
+
+// A network of one computer whose running service stores `jobs` jobs.
 void BuildNetwork(int jobs) {
   standin::ResetNetwork();
   standin::SetCallRecording(false);
   Apply("computer PC01");
-  char line[160];
-  for (int i = 0; i < jobs; ++i) {
-    snprintf(line, sizeof line, "job PC01 id=%d at=%02d:%02d flags=%d dow=%d dom=%d cmd=\"job%d.cmd /n %d\"", i + 1,
-             i % 24, i % 60, i % 2, i % 128, (i * 7919) & 0x7FFFFFFF, i, i);
-    Apply(line);
-  }
+  for (int i = 0; i < jobs; ++i) Apply(JobLine(i));
 }
 
 HWND OpenMainWindow() {
@@ -112,9 +114,7 @@ void BM_AddToNetworkFile(benchmark::State &state) {
   const std::string path = std::string(folder.data()) + "/network";
   FILE *file = fopen(path.c_str(), "w");
   fprintf(file, "# a large network\ncomputer PC01\n");
-  for (int i = 0; i < jobs; ++i)
-    fprintf(file, "job PC01 id=%d at=%02d:%02d flags=%d dow=%d dom=%d cmd=\"job%d.cmd /n %d\"\n", i + 1, i % 24, i % 60,
-            i % 2, i % 128, (i * 7919) & 0x7FFFFFFF, i, i);
+  for (int i = 0; i < jobs; ++i) fprintf(file, "%s\n", JobLine(i).c_str());
   fclose(file);
   if (!standin::OpenNetworkFile(path).empty()) throw std::runtime_error("network file not opened");
   AT_INFO info = {};

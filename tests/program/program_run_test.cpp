@@ -76,6 +76,16 @@ void CheckOrder(const std::vector<ExpectedCall> &expected_calls) {
   }
 }
 
+// The cursor that the nearest SetCursor before or after call `i` set; "" if none.
+std::string CursorNear(size_t i, bool before) {
+  const std::vector<PlatformCall> &calls = standin::RecordedCalls();
+  for (size_t n = 1; before ? n <= i : i + n < calls.size(); ++n) {
+    const PlatformCall &call = calls[before ? i - n : i + n];
+    if (call.function == "SetCursor") return call.args;
+  }
+  return "";
+}
+
 // Every network call names the computer by its server text (any, for "") and runs under
 // the wait cursor, with the arrow back once it has returned; every box shows
 // under the arrow.
@@ -83,29 +93,15 @@ void CheckCursors(const std::string &server) {
   const std::vector<PlatformCall> &calls = standin::RecordedCalls();
   for (size_t i = 0; i < calls.size(); ++i) {
     const PlatformCall &call = calls[i];
+    const std::string at = call.function + " #" + std::to_string(i);
     if (call.function == "MessageBoxA") {
-      std::string shown = "cursor=arrow";
-      for (size_t j = i; j-- > 0;) {
-        if (calls[j].function == "SetCursor") {
-          shown = calls[j].args;
-          break;
-        }
-      }
-      Check(shown == "cursor=arrow", "box #" + std::to_string(i) + " shown under the wait cursor");
-      continue;
+      std::string shown = CursorNear(i, true);
+      Check(shown.empty() || shown == "cursor=arrow", at + " shown under the wait cursor");
+    } else if (call.function.rfind("Net", 0) == 0 && call.function != "NetApiBufferFree") {
+      Check(server.empty() || call.server == server, at + " named the server '" + call.server + "'");
+      Check(CursorNear(i, true) == "cursor=wait", at + " ran without the wait cursor");
+      Check(CursorNear(i, false) == "cursor=arrow", at + " left the wait cursor");
     }
-    if (call.function.rfind("Net", 0) != 0 || call.function == "NetApiBufferFree") continue;
-    Check(server.empty() || call.server == server, call.function + " named the server '" + call.server + "'");
-    std::string before;
-    for (size_t j = i; j-- > 0 && before.empty();) {
-      if (calls[j].function == "SetCursor") before = calls[j].args;
-    }
-    std::string after;
-    for (size_t j = i + 1; j < calls.size() && after.empty(); ++j) {
-      if (calls[j].function == "SetCursor") after = calls[j].args;
-    }
-    Check(before == "cursor=wait", call.function + " #" + std::to_string(i) + " ran without the wait cursor");
-    Check(after == "cursor=arrow", call.function + " #" + std::to_string(i) + " left the wait cursor");
   }
 }
 
@@ -183,7 +179,8 @@ void StartUpOnARunningService() {
 }
 
 // A stopped service started, then on a second computer a paused one
-// continued: each after its question, before the list.
+// continued (the order of question, start and list is played by the
+// service scenarios).
 void StartsAndContinuesTheServiceUnderTheWaitCursor() {
   Play(
       "computer PC01 service=stopped\n"
@@ -196,12 +193,6 @@ void StartsAndContinuesTheServiceUnderTheWaitCursor() {
       "click 132\n"
       "box \"ｽｹｼﾞｭｰﾙｻｰﾋﾞｽ\" \"PC02 上でｽｹｼﾞｭｰﾙｻｰﾋﾞｽが一時停止中です。\\n今すぐ解除しますか?\" 0x24 -> yes\n"
       "click 106\n");
-  CheckOrder({{"MessageBoxA", ""},
-              {"NetServiceInstall", "service=Schedule"},
-              {"NetScheduleJobEnum", ""},
-              {"MessageBoxA", ""},
-              {"NetServiceControl", "service=Schedule"},
-              {"NetScheduleJobEnum", ""}});
   CheckCursors("");
   Finish();
 }

@@ -153,18 +153,7 @@ std::wstring ClassOf(HWND window) {
   return name;
 }
 
-std::string TextOf(HWND window) {
-  // GetWindowText does not ask another process's control; WM_GETTEXT is
-  // carried across. The ANSI message gives the text as the program reads it,
-  // in its code page 932 (a character the code page lacks has become its
-  // best fit or '?'), converted here.
-  DWORD_PTR length = 0;
-  if (!SendMessageTimeoutA(window, WM_GETTEXTLENGTH, 0, 0, SMTO_BLOCK, kSendLimitMs, &length) || length == 0) return "";
-  std::string ansi(length + 1, '\0');
-  DWORD_PTR got = 0;
-  SendMessageTimeoutA(window, WM_GETTEXT, ansi.size(), reinterpret_cast<LPARAM>(&ansi[0]), SMTO_BLOCK, kSendLimitMs,
-                      &got);
-  ansi.resize(got < ansi.size() ? got : 0);
+std::string FromCodePage(const std::string &ansi) {
   if (ansi.empty()) return "";
   const int units = MultiByteToWideChar(932, 0, ansi.data(), static_cast<int>(ansi.size()), nullptr, 0);
   std::wstring wide(static_cast<size_t>(units), L'\0');
@@ -172,8 +161,24 @@ std::string TextOf(HWND window) {
   return Utf8(wide);
 }
 
+std::string TextOf(HWND window) {
+  // GetWindowText does not ask another process's control; WM_GETTEXT is
+  // carried across.
+  DWORD_PTR length = 0;
+  if (!SendMessageTimeoutA(window, WM_GETTEXTLENGTH, 0, 0, SMTO_BLOCK, kSendLimitMs, &length) || length == 0) return "";
+  std::string ansi(length + 1, '\0');
+  DWORD_PTR got = 0;
+  SendMessageTimeoutA(window, WM_GETTEXT, ansi.size(), reinterpret_cast<LPARAM>(&ansi[0]), SMTO_BLOCK, kSendLimitMs,
+                      &got);
+  ansi.resize(got < ansi.size() ? got : 0);
+  return FromCodePage(ansi);
+}
+
 int ControlId(HWND control) { return GetDlgCtrlID(control); }
 
+// Wine carries LB_GETTEXT and CB_GETLBTEXT to another process in their
+// Unicode form only; the control holds its items as the platform's table
+// decoded the program's bytes.
 std::vector<std::string> ItemsOf(HWND control) {
   const bool combo = ClassOf(control) == L"ComboBox";
   const UINT count_message = combo ? CB_GETCOUNT : LB_GETCOUNT;
@@ -300,7 +305,7 @@ bool LiveProgram::Settle() {
         answered = false;
     std::vector<std::pair<HWND, bool>> now;
     for (HWND window : Windows()) now.emplace_back(window, IsWindowEnabled(window) != FALSE);
-    HWND focus = Focus(nullptr);
+    HWND focus = Focus();
     if (answered && now == last && focus == last_focus)
       ++stable;
     else
@@ -331,18 +336,13 @@ void LiveProgram::Kill() {
   }
 }
 
-std::vector<HWND> LiveProgram::Windows() const {
-  std::vector<HWND> all, visible;
+std::vector<HWND> LiveProgram::Windows(bool hidden_too) const {
+  std::vector<HWND> all, found;
   EnumWindows(CollectWindow, reinterpret_cast<LPARAM>(&all));  // topmost first
   for (HWND window : all)
-    if (GetWindowThreadProcessId(window, nullptr) == thread_id_ && IsWindowVisible(window)) visible.push_back(window);
-  return visible;
-}
-
-HWND LiveProgram::Active() const {
-  for (HWND window : Windows())
-    if (IsWindowEnabled(window)) return window;
-  return nullptr;
+    if (GetWindowThreadProcessId(window, nullptr) == thread_id_ && (hidden_too || IsWindowVisible(window)))
+      found.push_back(window);
+  return found;
 }
 
 std::string LiveProgram::TemplateOf(HWND window) const {
@@ -359,23 +359,16 @@ std::string LiveProgram::TemplateOf(HWND window) const {
 
 bool LiveProgram::IsMessageBox(HWND window) const { return ClassOf(window) == L"#32770" && TemplateOf(window).empty(); }
 
-HWND LiveProgram::OpenMessageBox() const {
-  for (HWND window : Windows())
-    if (IsMessageBox(window)) return window;
-  return nullptr;
-}
-
 HWND LiveProgram::WindowOfTemplate(const std::string &name) const {
-  for (HWND window : Windows())
+  for (HWND window : Windows(true))
     if (TemplateOf(window) == name) return window;
   return nullptr;
 }
 
-HWND LiveProgram::Focus(HWND *active) const {
+HWND LiveProgram::Focus() const {
   const DWORD self = GetCurrentThreadId();
   const bool attached = AttachThreadInput(self, thread_id_, TRUE) != FALSE;
   HWND focus = GetFocus();
-  if (active != nullptr) *active = GetActiveWindow();
   if (attached) AttachThreadInput(self, thread_id_, FALSE);
   return focus;
 }
@@ -397,20 +390,18 @@ int LiveProgram::RowCount(HWND list) const { return static_cast<int>(Send(list, 
 std::vector<std::string> LiveProgram::Row(HWND list, int row, int columns) const {
   std::vector<std::string> texts;
   const SIZE_T chars = 1024;
-  RemoteBuffer remote(info_.hProcess, sizeof(LVITEMW) + chars * sizeof(wchar_t));
+  RemoteBuffer remote(info_.hProcess, sizeof(LVITEMA) + chars);
   if (remote.get() == nullptr) return texts;
   for (int column = 0; column < columns; ++column) {
-    LVITEMW item{};
+    LVITEMA item{};
     item.iSubItem = column;
-    item.pszText = reinterpret_cast<LPWSTR>(remote.get() + sizeof(LVITEMW));
+    item.pszText = reinterpret_cast<LPSTR>(remote.get() + sizeof(LVITEMA));
     item.cchTextMax = static_cast<int>(chars);
     WriteProcessMemory(info_.hProcess, remote.get(), &item, sizeof item, nullptr);
-    const LRESULT n = Send(list, LVM_GETITEMTEXTW, row, reinterpret_cast<LPARAM>(remote.get()));
-    std::wstring text(n > 0 ? static_cast<size_t>(n) : 0, L'\0');
-    if (n > 0)
-      ReadProcessMemory(info_.hProcess, remote.get() + sizeof(LVITEMW), &text[0], text.size() * sizeof(wchar_t),
-                        nullptr);
-    texts.push_back(Utf8(text));
+    const LRESULT n = Send(list, LVM_GETITEMTEXTA, row, reinterpret_cast<LPARAM>(remote.get()));
+    std::string ansi(n > 0 ? static_cast<size_t>(n) : 0, '\0');
+    if (n > 0) ReadProcessMemory(info_.hProcess, remote.get() + sizeof(LVITEMA), &ansi[0], ansi.size(), nullptr);
+    texts.push_back(FromCodePage(ansi));
   }
   return texts;
 }

@@ -47,19 +47,15 @@ class LiveProgram {
   bool WaitForExit(DWORD ms, DWORD *code);
   void Kill();
 
-  // Visible top-level windows of the program's thread, topmost first.
-  std::vector<HWND> Windows() const;
-  // The window a person works in: the topmost enabled one (a modal dialog or
-  // message box disables its owner); null when none.
-  HWND Active() const;
+  // Visible (or all) top-level windows of the program's thread, topmost first.
+  std::vector<HWND> Windows(bool hidden_too = false) const;
   // A message box: a dialog-class window that matches none of the templates.
   bool IsMessageBox(HWND window) const;
-  HWND OpenMessageBox() const;  // the topmost one, or null
   // "DLG_VELMORA", ... or "" for a window of no template.
   std::string TemplateOf(HWND window) const;
-  HWND WindowOfTemplate(const std::string &name) const;
+  HWND WindowOfTemplate(const std::string &name) const;  // shown or not
 
-  HWND Focus(HWND *active) const;
+  HWND Focus() const;
 
   // Reads through the program's process: list-view texts need a buffer
   // there, as the list view writes into the caller's memory.
@@ -71,9 +67,6 @@ class LiveProgram {
   // Where velmora.exe lies in its process: [start, end).
   bool ImageRange(uint64_t *start, uint64_t *end) const;
 
-  DWORD process_id() const { return process_id_; }
-  DWORD thread_id() const { return thread_id_; }
-
  private:
   bool FindThread();
 
@@ -84,7 +77,12 @@ class LiveProgram {
   std::vector<DialogTemplate> templates_;
 };
 
-// Texts and states of controls, whatever process they live in.
+// Texts and states of controls, whatever process they live in. Every text
+// is decoded from the program's code page 932 by the platform's table:
+// window texts and list-view rows are read in the code page and decoded
+// here; list-box and combo-box items, which Wine carries across processes
+// in Unicode only, as the control decoded them.
+std::string FromCodePage(const std::string &ansi);
 std::string TextOf(HWND window);
 std::wstring ClassOf(HWND window);
 std::vector<std::string> ItemsOf(HWND control);    // list box or combo box

@@ -78,7 +78,7 @@ ScenarioWorld::~ScenarioWorld() {
   RemoveDirectoryW(directory_.c_str());
 }
 
-// The clock stands still, as the scenario contract has it: libfaketime's
+// The clock stands still (docs/scenarios.md, "The clock"): libfaketime's
 // file holds an absolute time, which it shows without running on.
 std::string ScenarioWorld::SetClockTo(const SYSTEMTIME &local_time) {
   const std::wstring file = UnixFileFrom("FAKETIME_TIMESTAMP_FILE");
@@ -103,8 +103,6 @@ std::string ScenarioWorld::AdvanceMilliseconds(uint64_t milliseconds) {
   return SetClockTo(then);
 }
 
-std::string ScenarioWorld::Advance(uint64_t minutes) { return AdvanceMilliseconds(minutes * 60000); }
-
 std::string ScenarioWorld::Apply(const std::vector<standin::Token> &tokens) {
   if (tokens[0].value == "clock") {
     SYSTEMTIME time{};
@@ -127,7 +125,40 @@ std::string ScenarioWorld::Check(const std::vector<standin::Token> &tokens) {
   return standin::CheckWorldExpectation(tokens);
 }
 
-std::string ScenarioWorld::LocalComputer() const { return standin::LocalComputerName(); }
+// Wine's GetComputerNameA reads the registry's active computer name at each
+// call, so the name is written there before the program starts (not the
+// Linux host name, which Wine reads only when its server starts, and which
+// cannot be a name in the ANSI code page). A world without a local computer
+// gets a name longer than the platform returns, so that GetComputerNameA
+// fails as on a computer whose name cannot be read.
+std::string ScenarioWorld::RealiseLocalComputer() {
+  const std::string local = standin::LocalComputerName();
+  const std::wstring name = local.empty() ? L"VELMORA-NO-READABLE-NAME" : Wide(local);
+  HKEY key = nullptr;
+  LONG status =
+      RegCreateKeyExW(HKEY_LOCAL_MACHINE, L"System\\CurrentControlSet\\Control\\ComputerName\\ActiveComputerName", 0,
+                      nullptr, REG_OPTION_VOLATILE, KEY_SET_VALUE, nullptr, &key, nullptr);
+  if (status == ERROR_SUCCESS) {
+    status = RegSetValueExW(key, L"ComputerName", 0, REG_SZ, reinterpret_cast<const BYTE *>(name.c_str()),
+                            static_cast<DWORD>((name.size() + 1) * sizeof(wchar_t)));
+    RegCloseKey(key);
+  }
+  if (status != ERROR_SUCCESS)
+    return "the Wine player cannot set Wine's computer name (registry error " + std::to_string(status) + ")";
+  // What the program reads into its buffer of MAX_COMPUTERNAME_LENGTH + 1
+  // bytes must be what the stand-in gives it.
+  std::string ansi(name.size() * 2 + 1, '\0');
+  ansi.resize(static_cast<size_t>(WideCharToMultiByte(CP_ACP, 0, name.c_str(), static_cast<int>(name.size()), &ansi[0],
+                                                      static_cast<int>(ansi.size()), nullptr, nullptr)));
+  char seen[MAX_COMPUTERNAME_LENGTH + 1] = {};
+  DWORD size = sizeof seen;
+  const bool read = GetComputerNameA(seen, &size) != FALSE;
+  const bool readable = !local.empty() && ansi.size() < sizeof seen;
+  if (read == readable && (!read || ansi == seen)) return "";
+  return "the Wine player cannot give the program the local computer name " +
+         (local.empty() ? std::string("(none)") : local) + ": Wine's GetComputerNameA " +
+         (read ? "returns " + FromCodePage(seen) : "fails (error " + std::to_string(GetLastError()) + ")");
+}
 
 std::wstring ScenarioWorld::RelayTracePath() const { return UnixFileFrom("VELMORA_RELAY_LOG"); }
 

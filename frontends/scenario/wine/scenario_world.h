@@ -26,10 +26,11 @@ class ScenarioWorld {
   std::string Apply(const std::vector<standin::Token> &tokens);
   // An `expect jobs|job|nojob|service` statement; "" when it holds.
   std::string Check(const std::vector<standin::Token> &tokens);
-  std::string Advance(uint64_t minutes);
-  // The program's own pauses move the clock by their length.
+  // `advance`, and the program's own pauses, move the clock by their length.
   std::string AdvanceMilliseconds(uint64_t milliseconds);
-  std::string LocalComputer() const;
+  // Gives Wine the scenario's local computer name, as GetComputerNameA will
+  // read it in the program; "" or why Wine cannot be given it.
+  std::string RealiseLocalComputer();
 
   // The program's environment: this process's, with the network, the fault
   // plans, the call record and Wine's relay trace of the program's calls.

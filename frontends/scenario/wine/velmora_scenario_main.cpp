@@ -6,13 +6,15 @@
 #include <windows.h>
 
 #include <cstdio>
+#include <cstdlib>
+#include <exception>
 #include <fstream>
 #include <sstream>
 #include <string>
 
 #include "failure_screenshot.h"
 #include "live_program.h"
-#include "wine_player.h"
+#include "wine_back_end.h"
 
 namespace {
 
@@ -26,13 +28,16 @@ std::wstring OpenablePath(const std::wstring &path) {
   return windows;
 }
 
-bool ReadFileText(const std::wstring &path, std::string *text) {
-  std::ifstream in(OpenablePath(path).c_str(), std::ios::binary);
-  if (!in) return false;
+bool ReadFileText(const std::string &path, std::string *text, std::string *error) {
+  std::ifstream in(OpenablePath(wine_player::Wide(path)).c_str(), std::ios::binary);
   std::ostringstream buffer;
-  buffer << in.rdbuf();
+  if (in) buffer << in.rdbuf();
+  if (!in || in.bad()) {
+    *error = "it cannot be opened or read";
+    return false;
+  }
   *text = buffer.str();
-  return !in.bad();
+  return true;
 }
 
 std::wstring ProgramPath() {
@@ -44,6 +49,23 @@ std::wstring ProgramPath() {
   return path.substr(0, path.find_last_of(L"\\/") + 1) + L"velmora.exe";
 }
 
+// Should the player itself fail, the file being played still gets its line,
+// naming what happened, the line and the last action.
+std::string current_file;
+
+[[noreturn]] void LastWords(const std::string &what) {
+  const standin::scenario::Interpreter *interpreter = wine_player::CurrentInterpreter();
+  std::printf("FAIL %s:%d: the Wine player itself failed (%s) after %s\n", current_file.c_str(),
+              interpreter ? interpreter->CurrentLine() : 0, what.c_str(),
+              interpreter ? interpreter->LastAction().c_str() : "no action");
+  std::fflush(stdout);
+  std::_Exit(3);
+}
+
+LONG WINAPI OnPlayerException(EXCEPTION_POINTERS *exception) {
+  LastWords("exception " + standin::scenario::HexText(exception->ExceptionRecord->ExceptionCode));
+}
+
 }  // namespace
 
 int main() {
@@ -53,34 +75,15 @@ int main() {
     std::fprintf(stderr, "usage: velmora-scenario.exe FILE...\n");
     return 2;
   }
-  const std::wstring exe = ProgramPath();
-  int passed = 0, failed = 0;
-  bool unreadable = false;
-  for (int i = 1; i < argc; ++i) {
-    const std::string shown = wine_player::Utf8(argv[i]);
-    std::string text;
-    if (!ReadFileText(argv[i], &text)) {
-      std::printf("FAIL %s:0: cannot read the file\n", shown.c_str());
-      ++failed;
-      unreadable = true;
-      std::fflush(stdout);
-      continue;
-    }
-    wine_player::NameScreenshots(argv[i]);
-    const wine_player::PlayResult result = wine_player::PlayScenarioFile(text, exe, i);
-    if (result.status == wine_player::PlayResult::kPass) {
-      std::printf("PASS %s\n", shown.c_str());
-      ++passed;
-    } else {
-      std::printf("FAIL %s:%d: %s\n", shown.c_str(), result.line, result.reason.c_str());
-      ++failed;
-      if (result.status == wine_player::PlayResult::kParseError) unreadable = true;
-    }
-    std::fflush(stdout);
-  }
+  SetUnhandledExceptionFilter(OnPlayerException);
+  std::set_terminate([] { LastWords("an unexpected C++ exception"); });
+  std::vector<std::string> paths;
+  for (int i = 1; i < argc; ++i) paths.push_back(wine_player::Utf8(argv[i]));
   LocalFree(argv);
-  std::printf("%d passed, %d failed\n", passed, failed);
-  std::fflush(stdout);
-  if (unreadable) return 2;
-  return failed ? 1 : 0;
+  const std::wstring exe = ProgramPath();
+  return standin::scenario::PlayFiles(paths, ReadFileText, [&](const std::string &text, size_t index) {
+    current_file = paths[index];
+    wine_player::NameScreenshots(wine_player::Wide(paths[index]));
+    return wine_player::PlayScenarioFile(text, exe, static_cast<int>(index) + 1);
+  });
 }

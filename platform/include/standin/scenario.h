@@ -1,5 +1,5 @@
-// Playing scenario files (the runner's contract) against a program's WinMain
-// on the stand-in.
+// Playing scenario files (the language of docs/scenarios.md) against a
+// program's WinMain on the stand-in.
 #ifndef VELMORA_STANDIN_SCENARIO_H
 #define VELMORA_STANDIN_SCENARIO_H
 
@@ -30,7 +30,7 @@ ScenarioResult PlayScenario(const std::string &text, const ScenarioProgram &prog
 
 // The runner's command line: velmora-scenario FILE... Each file runs in a
 // fresh child process; prints PASS/FAIL lines and "N passed, N failed";
-// returns 0, 1 or 2 as the contract says.
+// returns 0, 1 or 2 as docs/scenarios.md says.
 int RunScenarioFiles(int argc, char **argv, const ScenarioProgram &program);
 
 }  // namespace standin

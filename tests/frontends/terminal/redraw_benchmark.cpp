@@ -98,19 +98,15 @@ int RunInTerminal(int jobs, int report_fd) {
     std::string reason = standin::ApplyWorldStatement(tokens);
     if (!reason.empty()) Fail(line + ": " + reason);
   }
-  std::vector<Step> steps;
-  steps.push_back({tui::Key::kTab, "focus", true});  // from Add back to the job list
-  for (int i = 0; i < 2000; ++i) steps.push_back({tui::Key::kDown, "Down"});
-  for (int i = 0; i < 300; ++i) steps.push_back({tui::Key::kPageDown, "PageDown"});
-  for (int i = 0; i < 300; ++i) steps.push_back({tui::Key::kPageUp, "PageUp"});
-  for (int i = 0; i < 50; ++i) {
-    steps.push_back({tui::Key::kEnd, "End/Home"});
-    steps.push_back({tui::Key::kHome, "End/Home"});
-  }
-  for (int i = 0; i < 100; ++i) {  // the columns scrolled sideways
-    steps.push_back({tui::Key::kRight, "Right/Left"});
-    steps.push_back({tui::Key::kLeft, "Right/Left"});
-  }
+  std::vector<Step> steps = {{tui::Key::kTab, "focus", true}};  // from Add back to the job list
+  auto repeat = [&](int times, const std::vector<Step> &group) {
+    for (int i = 0; i < times; ++i) steps.insert(steps.end(), group.begin(), group.end());
+  };
+  repeat(2000, {{tui::Key::kDown, "Down"}});
+  repeat(300, {{tui::Key::kPageDown, "PageDown"}});
+  repeat(300, {{tui::Key::kPageUp, "PageUp"}});
+  repeat(50, {{tui::Key::kEnd, "End/Home"}, {tui::Key::kHome, "End/Home"}});
+  repeat(100, {{tui::Key::kRight, "Right/Left"}, {tui::Key::kLeft, "Right/Left"}});  // sideways
   BenchTerminal terminal(steps);
   std::string error;
   if (!terminal.Start(&error)) Fail(error);

@@ -1,19 +1,9 @@
 #include "text_width.h"
 
-#include <standin/text.h>
-
 #include <gtest/gtest.h>
 
 namespace tui {
 namespace {
-
-TEST(TextWidth, JapaneseTextHasItsTrueWidth) {
-  // Half-width katakana and its sound marks take one column, kanji, kana and
-  // the full-width middle dot two.
-  EXPECT_EQ(TextWidth(AnsiToWide(standin::Utf8ToCp932("ｼﾞｮﾌﾞ・ｽｹｼﾞｭｰﾙ"))), 14);
-  EXPECT_EQ(TextWidth(AnsiToWide(standin::Utf8ToCp932("追加(&A)..."))), 11);
-  EXPECT_EQ(TextWidth(DecodeUtf8("毎回  月水金")), 12);
-}
 
 TEST(TextWidth, ClippingNeverSplitsADoubleWidthCharacter) {
   std::wstring text = DecodeUtf8("ab追加c");

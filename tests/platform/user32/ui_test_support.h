@@ -18,8 +18,6 @@ extern "C" const unsigned long ui_test_res_size;
 // Commands and notifications the test dialog received, as whole wParam values.
 extern std::vector<WPARAM> g_commands;
 extern std::vector<NMLISTVIEW> g_list_view_changes;
-// IsDlgButtonChecked of the commanding control when each command arrived.
-extern std::vector<UINT> g_checked_at_command;
 
 INT_PTR CALLBACK RecordingDialogProc(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam);
 
