@@ -17,8 +17,8 @@
 
 #include <chrono>
 #include <fstream>
+#include <iterator>
 #include <set>
-#include <sstream>
 #include <vector>
 
 #include "network_file_host.h"
@@ -41,12 +41,9 @@ class NetworkFileTest : public ::testing::Test {
     std::system(("rm -rf '" + dir_ + "'").c_str());
   }
   void Write(const std::string &text) { std::ofstream(path_, std::ios::binary) << text; }
-  std::string Read() { return ReadFile(path_); }
-  static std::string ReadFile(const std::string &path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
+  std::string Read() {
+    std::ifstream in(path_, std::ios::binary);
+    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
   }
   static NET_API_STATUS AddJob(const WCHAR *command = u"worker.cmd") {
     AT_INFO info = JobRecord(kHour, command);

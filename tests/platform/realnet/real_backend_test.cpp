@@ -95,9 +95,8 @@ TEST(RealNetworkFile, RealComputersAndCredentialsAreKeptAndCheckedLikeTheOtherSt
 TEST(RealBackend, JobsServiceAndWorkstationThroughOneSessionOneRequestEach) {
   FakeHost host;
   TcpRelay relay(TcpRelay::Mode::kForward, host.port());
-  host.Open("service=running",
-            "job PC01 id=4 at=19:00 flags=0x01 dow=0x01 cmd=\"夜間 backup.cmd\"\n",
-            "", relay.port());
+  host.Open("service=running", "job PC01 id=4 at=19:00 flags=0x01 dow=0x01 cmd=\"夜間 backup.cmd\"\n", "",
+            relay.port());
   const unsigned long sessions = standin::realnet::SessionsOpened();
   unsigned long sent = 0;
   auto requests = [&] {
@@ -282,10 +281,9 @@ TEST(RealBackend, HungAndDroppedCallsGive53ThenTheConnectionIsReopened) {
   FakeHost host({"--hang-enum", "1", "--drop-enum", "1"});
   host.Open("", "job PC01 id=1 at=10:00 cmd=\"a.cmd\"\n");
   DWORD count = 0;
-  const auto began = std::chrono::steady_clock::now();
+  const auto began = Clock::now();
   EXPECT_EQ(Enum(u"PC01", &count), static_cast<NET_API_STATUS>(ERROR_BAD_NETPATH));  // hangs
-  const auto waited = std::chrono::steady_clock::now() - began;
-  EXPECT_LT(waited, std::chrono::seconds(5));                                        // timeout=3
+  EXPECT_LT(SecondsSince(began), 5.0);                                               // timeout=3
   EXPECT_EQ(Enum(u"PC01", &count), static_cast<NET_API_STATUS>(ERROR_BAD_NETPATH));  // dropped mid-call
   EXPECT_EQ(Enum(u"PC01", &count), static_cast<NET_API_STATUS>(NERR_Success));
   EXPECT_EQ(count, 1u);
