@@ -21,9 +21,11 @@ trap 'rm -rf "$scratch"' EXIT
 for target in network_file scenario resources code_pages wsprintf; do
   mkdir -p "$scratch/$target"
   log="$scratch/$target.log"
+  seeds=("tests/fuzz/corpus/$target")
+  [ "$target" = scenario ] && seeds+=(tests/scenarios)  # the scenarios seed their parser
   if ! build/fuzz/tests/fuzz/fuzz_$target -max_total_time="$seconds" -seed="$seed" -timeout=10 -rss_limit_mb=2048 \
       -max_len=65536 -artifact_prefix="$findings/$target-" -print_final_stats=1 \
-      "$scratch/$target" "tests/fuzz/corpus/$target" >"$log" 2>&1; then
+      "$scratch/$target" "${seeds[@]}" >"$log" 2>&1; then
     tail -n 40 "$log"
     echo "fuzz_$target failed; its input is in $findings"
     exit 1

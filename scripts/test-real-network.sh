@@ -1,17 +1,14 @@
 #!/usr/bin/env bash
-# Plays every scenario of tests/scenarios/ with its computers served by the
-# fake host (tests/platform/realnet/fake_host.py) through the real network backend,
-# over SMB on 127.0.0.1, then the backend against Samba's own smbd
-# (tests/platform/realnet/smbd_test.sh) and its Kerberos logons against a
-# Samba domain controller (tests/platform/realnet/samba_dc_test.sh, as root).
-# (The backend's own tests against the fake host run with the other tests:
-# tests/platform/realnet/.)
+# Plays every scenario of tests/scenarios/ through the real network backend,
+# its computers served by tests/platform/realnet/fake_host.py over SMB on
+# 127.0.0.1; then the backend against Samba's smbd (smbd_test.sh) and a Samba
+# domain controller (samba_dc_test.sh, as root), both in tests/platform/realnet.
 # Usage: scripts/test-real-network.sh [SCENARIO...]   (smbd too when no SCENARIO is named)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 # samba for smbd, wireshark-common for dumpcap's loopback capture, the
-# domain controller's packages and MIT's kinit.
-scripts/install-deps.sh samba wireshark-common samba-dsdb-modules samba-ad-provision winbind krb5-user
+# domain controller's packages, MIT's kinit and faketime for a clock set ahead.
+scripts/install-deps.sh samba wireshark-common samba-dsdb-modules samba-ad-provision winbind krb5-user faketime
 cmake --preset linux >/dev/null
 cmake --build --preset linux --target velmora-scenario samba_server_test
 

@@ -1,47 +1,33 @@
 // Replays fuzzing inputs through a fuzz target without libFuzzer, so that the
 // corpora run as ordinary tests in every build. Usage: TARGET FILE|FOLDER...
-#include <dirent.h>
-#include <sys/stat.h>
-
 #include <cstdint>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
-#include <sstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size);
 
-namespace {
-
-void Collect(const std::string &path, std::vector<std::string> *files) {
-  struct stat st {};
-  if (stat(path.c_str(), &st) != 0) return;
-  if (!S_ISDIR(st.st_mode)) {
-    files->push_back(path);
-    return;
-  }
-  DIR *dir = opendir(path.c_str());
-  if (dir == nullptr) return;
-  while (const dirent *entry = readdir(dir))
-    if (entry->d_name[0] != '.') Collect(path + "/" + entry->d_name, files);
-  closedir(dir);
-}
-
-}  // namespace
-
 int main(int argc, char **argv) {
-  std::vector<std::string> files;
-  for (int i = 1; i < argc; ++i) Collect(argv[i], &files);
+  namespace fs = std::filesystem;
+  std::vector<fs::path> files;
+  for (int i = 1; i < argc; ++i) {
+    if (!fs::is_directory(argv[i])) {
+      if (fs::exists(argv[i])) files.emplace_back(argv[i]);
+      continue;
+    }
+    for (const auto &entry : fs::recursive_directory_iterator(argv[i]))
+      if (entry.is_regular_file() && entry.path().filename().string()[0] != '.') files.push_back(entry.path());
+  }
   if (files.empty()) {
     std::fprintf(stderr, "no inputs found\n");
     return 1;
   }
-  for (const std::string &file : files) {
+  for (const fs::path &file : files) {
     std::ifstream in(file, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    const std::string data = text.str();
+    const std::string data((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     LLVMFuzzerTestOneInput(reinterpret_cast<const uint8_t *>(data.data()), data.size());
   }
   std::printf("%zu inputs replayed\n", files.size());

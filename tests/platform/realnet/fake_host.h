@@ -8,6 +8,10 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <standin/network.h>
+
+#include <gtest/gtest.h>
+
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -25,20 +29,17 @@ class FakeHost {
     WriteFile(network_, "");
     WriteFile(credentials_, "username=alice\npassword=s3cret pass\ndomain=WORKGROUP\n");
     chmod(credentials_.c_str(), 0600);
-
+    std::vector<std::string> args = {"/usr/bin/python3", VELMORA_FAKE_HOST,
+                                     "--network",        network_,
+                                     "--user",           "alice",
+                                     "--password",       "s3cret pass",
+                                     "--refused-logons", directory_ + "/refused"};
+    args.insert(args.end(), flags.begin(), flags.end());
     int out[2];
     if (pipe(out) != 0) return;
     pid_ = fork();
     if (pid_ == 0) {
       dup2(out[1], 1);
-      close(out[0]);
-      close(out[1]);
-      std::vector<std::string> args = {"/usr/bin/python3", VELMORA_FAKE_HOST,
-                                       "--network",        network_,
-                                       "--user",           "alice",
-                                       "--password",       "s3cret pass",
-                                       "--refused-logons", directory_ + "/refused"};
-      args.insert(args.end(), flags.begin(), flags.end());
       std::vector<char *> argv;
       for (auto &arg : args) argv.push_back(arg.data());
       argv.push_back(nullptr);
@@ -48,8 +49,8 @@ class FakeHost {
     close(out[1]);
     FILE *from = fdopen(out[0], "r");
     char line[64] = {};
-    if (from != nullptr && std::fgets(line, sizeof line, from) != nullptr) std::sscanf(line, "ready %u", &port_);
-    if (from != nullptr) std::fclose(from);
+    if (std::fgets(line, sizeof line, from) != nullptr) std::sscanf(line, "ready %u", &port_);
+    std::fclose(from);
   }
 
   ~FakeHost() {
@@ -58,6 +59,18 @@ class FakeHost {
       waitpid(pid_, nullptr, 0);
     }
     std::system(("rm -rf '" + directory_ + "'").c_str());
+  }
+
+  // Opens a network whose computer PC01 is this host (or what listens on
+  // `port`), with `options` on its line and `rest` after it.
+  void Open(const std::string &options, const std::string &rest = "", const std::string &credentials = "",
+            unsigned port = 0) const {
+    ASSERT_NE(port_, 0u) << "the fake host did not start";
+    WriteFile(network_, "credentials " + (credentials.empty() ? credentials_ : credentials) +
+                            "\nclock 2026-12-07 09:00\ncomputer PC01 real address=127.0.0.1 port=" +
+                            std::to_string(port != 0 ? port : port_) + " privacy=none timeout=3 " + options + "\n" +
+                            rest);
+    ASSERT_EQ(standin::OpenNetworkFile(network_), "");
   }
 
   unsigned port() const { return port_; }

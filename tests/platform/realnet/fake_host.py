@@ -1,25 +1,19 @@
 #!/usr/bin/python3
-"""A stand-in Windows NT host for tests of the real network backend.
+"""A stand-in Windows NT host for the real network backend's tests: ATSvc,
+svcctl and wkssvc as named pipes of an SMB2 server on 127.0.0.1 (Debian
+python3-impacket), for one NTLM user. Its computers, services and jobs are a
+Velmora network file's, read and written under the file's lock, by the
+simulated network's rules. A call names its computer by its server name.
 
-Serves MS-TSCH ATSvc, MS-SCMR svcctl and MS-WKST wkssvc as named pipes of an
-SMB2 server on 127.0.0.1 only, for one NTLM user, with Debian's
-python3-impacket. Its computers, their Schedule services and job stores are
-those of a Velmora network file, read and written under the file's lock, and
-follow the rules of the simulated network: IDs after the highest one given or
-held, 3806 for a range with no job, JOB_RUNS_TODAY against the file's clock,
-service states with their pending words. A call names its computer by the
-server name it carries.
-
-    fake_host.py --network FILE --port N --user U --password P
-                 [--deny] [--no-atsvc | --refuse-atsvc] [--hang-enum N] [--drop-enum N]
+    fake_host.py --network FILE --user U --password P [--deny]
+                 [--no-atsvc | --refuse-atsvc] [--hang-enum N] [--drop-enum N]
                  [--refused-logons FILE]
 
---deny answers every call with access denied; --no-atsvc offers no ATSvc
-pipe; --refuse-atsvc binds it but answers every call with ERROR_NOT_SUPPORTED,
-as Windows 8 and later do while their EnableAt setting is off; --hang-enum N leaves the first N job listings unanswered; --drop-enum N
-drops the connection on the first N; --refused-logons FILE gets a line for
-each logon refused for a wrong password. The line "ready PORT" on stdout tells
-that the server listens.
+--deny answers access denied; --no-atsvc serves no ATSvc (as Samba);
+--refuse-atsvc answers its calls ERROR_NOT_SUPPORTED (as Windows 8 and later
+without EnableAt); --hang-enum/--drop-enum N leave unanswered/drop the first N
+job listings; --refused-logons FILE gets a line per logon refused. "ready PORT"
+on stdout tells that it listens.
 """
 import argparse
 import copy
@@ -27,9 +21,9 @@ import datetime
 import fcntl
 import logging
 import os
+import re
 import socket
 import struct
-import sys
 import tempfile
 import threading
 import time
@@ -77,10 +71,8 @@ class Drop(Exception):
 
 
 class MessagePipe:
-    """The socket behind a named pipe, read in message mode as Windows reads
-    an RPC pipe: each read ends at the end of a DCE/RPC fragment. (impacket
-    forwards a pipe as a byte stream, so a reply of several fragments would
-    reach the client run together.)"""
+    """A named pipe's socket read in message mode, as Windows reads an RPC
+    pipe: each read ends with a DCE/RPC fragment (impacket forwards a stream)."""
 
     def __init__(self, *args):
         self.sock = socket.socket(*args)
@@ -90,13 +82,7 @@ class MessagePipe:
         return getattr(self.sock, name)
 
     def exact(self, n):
-        data = b""
-        while len(data) < n:
-            chunk = self.sock.recv(n - len(data))
-            if not chunk:
-                break
-            data += chunk
-        return data
+        return self.sock.recv(n, socket.MSG_WAITALL) if n > 0 else b""
 
     def recv(self, n, *flags):
         if not self.rest:
@@ -125,46 +111,24 @@ smbserver.socket = PipeSockets()
 # ---------------------------------------------------------------- the file
 
 
+# A token: an optional key=, then a quoted string or a bare word.
+TOKEN = re.compile(r'([^ \t\r="]+=)?(?:"((?:[^"\\]|\\.)*)"|([^ \t\r"]*))')
+
+
 def lex(line):
     """The tokens of a statement line: (key, value, quoted) triples."""
-    tokens, i, n = [], 0, len(line)
-    while i < n and line[i] in " \t":
-        i += 1
-    if i == n or line[i] == "#":
-        return tokens
-
-    def string(i):
-        out, i = [], i + 1
-        while line[i] != '"':
-            if line[i] == "\\":
-                i += 1
-                out.append({"n": "\n"}.get(line[i], line[i]))
-            else:
-                out.append(line[i])
-            i += 1
-        return "".join(out), i + 1
-
-    while i < n:
-        if line[i] in " \t\r":
-            i += 1
+    if line.lstrip(" \t").startswith("#"):
+        return []
+    tokens = []
+    for m in TOKEN.finditer(line):
+        if not m.group(0):
             continue
-        if line[i] == '"':
-            value, i = string(i)
-            tokens.append(("", value, True))
-            continue
-        start = i
-        while i < n and line[i] not in ' \t\r"':
-            i += 1
-        word = line[start:i]
-        key, eq, value = word.partition("=")
-        if eq and key:
-            if value == "" and i < n and line[i] == '"':
-                value, i = string(i)
-                tokens.append((key, value, True))
-            else:
-                tokens.append((key, value, False))
+        key = (m.group(1) or "=")[:-1]
+        if m.group(2) is None:
+            tokens.append((key, m.group(3), False))
         else:
-            tokens.append(("", word, False))
+            value = re.sub(r"\\(.)", lambda e: "\n" if e.group(1) == "n" else e.group(1), m.group(2))
+            tokens.append((key, value, True))
     return tokens
 
 
@@ -320,11 +284,7 @@ def computer_of(network, server):
 # ---------------------------------------------------------------- services
 
 
-class Options:
-    deny = False
-    refuse_atsvc = False
-    hang_enum = 0
-    drop_enum = 0
+options = None  # the command line's
 
 
 def runs_today(job, now):
@@ -344,18 +304,13 @@ def service_runs(c):
 
 class Base(DCERPCServer):
     def __init__(self, uuid, pipe, callbacks):
-        DCERPCServer.__init__(self)
-        self._sock.close()
-        self._sock = socket.socket()
-        self._sock.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
-        self._sock.bind(("127.0.0.1", 0))
+        DCERPCServer.__init__(self)  # bound to a free port of 127.0.0.1
         self._listenPort = self._sock.getsockname()[1]
-        self.addCallbacks(uuid, pipe, {k: self.guard(v) for k, v in callbacks.items()})
+        self.addCallbacks(uuid, pipe, callbacks)
 
     def run(self):
-        # Each pipe connection is served on a thread of its own (impacket
-        # serves one at a time), so that several computers and a hung call
-        # do not hold up the others.
+        # A thread per pipe connection (impacket serves one at a time): a hung
+        # call holds up no other.
         self._sock.listen(10)
         while True:
             sock, _ = self._sock.accept()
@@ -384,41 +339,20 @@ class Base(DCERPCServer):
         return DCERPCServer.bind(self, packet, bind)
 
     def send_fragments(self, answer):
-        """Sends a reply (or fault) in fragments of at most the negotiated
-        size, each with its own length, the first flagged first and the last
-        flagged last. (impacket's own send keeps the whole reply's length in
-        every fragment.)"""
+        """Sends a reply in fragments of at most the negotiated size, each
+        with its own length (impacket's gives each the whole reply's)."""
         body = answer["pduData"]
         if hasattr(body, "getData"):
             body = body.getData()
         room = (getattr(self, "max_fragment", 4280) - MSRPCRespHeader._SIZE) & ~7
-        offset = 0
-        while True:
-            chunk = body[offset:offset + room]
+        for offset in range(0, len(body), room) or [0]:  # an empty body is one fragment
             fragment = MSRPCRespHeader()
-            fragment["type"] = answer["type"]
-            fragment["call_id"] = answer["call_id"]
-            fragment["ctx_id"] = answer["ctx_id"]
+            for key in ("type", "call_id", "ctx_id"):
+                fragment[key] = answer[key]
             fragment["alloc_hint"] = len(body) - offset
-            fragment["flags"] = (PFC_FIRST_FRAG if offset == 0 else 0)
-            offset += len(chunk)
-            if offset >= len(body):
-                fragment["flags"] |= PFC_LAST_FRAG
-            fragment["pduData"] = chunk
+            fragment["flags"] = (PFC_FIRST_FRAG if offset == 0 else 0) | (PFC_LAST_FRAG if offset + room >= len(body) else 0)
+            fragment["pduData"] = body[offset:offset + room]
             self._clientSock.sendall(fragment.getData())
-            if offset >= len(body):
-                return
-
-    def guard(self, fn):
-        def call(data):
-            try:
-                return fn(data)
-            except Drop:
-                raise
-            except Exception:
-                LOG.exception("call failed")
-                raise
-        return call
 
 
 class ATSvc(Base):
@@ -433,9 +367,9 @@ class ATSvc(Base):
         the checks every call makes."""
         def checked(network, changed):
             c = computer_of(network, server)
-            if Options.refuse_atsvc:
+            if options.refuse_atsvc:
                 return NOT_SUPPORTED
-            if Options.deny:
+            if options.deny:
                 return ACCESS_DENIED
             if c is None:
                 return BAD_NETPATH
@@ -493,9 +427,9 @@ class ATSvc(Base):
 
     def enum(self, data):
         self.enums += 1
-        if self.enums <= Options.hang_enum:
+        if self.enums <= options.hang_enum:
             time.sleep(3600)
-        if self.enums <= Options.hang_enum + Options.drop_enum:
+        if self.enums <= options.hang_enum + options.drop_enum:
             raise Drop()
         req = atsvc.NetrJobEnum(data)
         ans = atsvc.NetrJobEnumResponse()
@@ -611,7 +545,7 @@ class Svcctl(Base):
 
         def body(network, changed):
             c = computer_of(network, server)
-            if Options.deny:
+            if options.deny:
                 return ACCESS_DENIED
             if c is None:
                 return BAD_NETPATH
@@ -743,7 +677,7 @@ class Wkssvc(Base):
 
         def body(network, changed):
             c = computer_of(network, server)
-            if Options.deny:
+            if options.deny:
                 return ACCESS_DENIED
             if c is None:
                 return BAD_NETPATH
@@ -766,7 +700,6 @@ class Wkssvc(Base):
 def main():
     ap = argparse.ArgumentParser()
     ap.add_argument("--network", required=True)
-    ap.add_argument("--port", type=int, default=0, help="SMB port on 127.0.0.1 (0: any free one)")
     ap.add_argument("--user", required=True)
     ap.add_argument("--password", required=True)
     ap.add_argument("--deny", action="store_true")
@@ -775,12 +708,9 @@ def main():
     ap.add_argument("--hang-enum", type=int, default=0)
     ap.add_argument("--drop-enum", type=int, default=0)
     ap.add_argument("--refused-logons")
-    ap.add_argument("-v", action="store_true")
-    a = ap.parse_args()
-    logging.basicConfig(level=logging.DEBUG if a.v else logging.WARNING, stream=sys.stderr,
-                        format="fake_host %(levelname)s %(message)s")
-    Options.refuse_atsvc = a.refuse_atsvc
-    Options.deny, Options.hang_enum, Options.drop_enum = a.deny, a.hang_enum, a.drop_enum
+    global options
+    options = a = ap.parse_args()
+    logging.basicConfig(level=logging.WARNING, format="fake_host %(levelname)s %(message)s")
 
     if a.refused_logons:
         verify = smbserver.computeNTLMv2
@@ -802,13 +732,8 @@ def main():
         s.daemon = True
         s.start()
 
-    port = a.port
-    if port == 0:
-        probe = socket.socket()
-        probe.bind(("127.0.0.1", 0))
-        port = probe.getsockname()[1]
-        probe.close()
-    smb = smbserver.SimpleSMBServer(listenAddress="127.0.0.1", listenPort=port)
+    smb = smbserver.SimpleSMBServer(listenAddress="127.0.0.1", listenPort=0)
+    port = smb._SimpleSMBServer__server.server_address[1]  # the free port it bound
     smb.setSMB2Support(True)
     smb.addCredential(a.user, 0, compute_lmhash(a.password).hex(), compute_nthash(a.password).hex())
     for pipe in list(smb.getRegisteredNamedPipes()):

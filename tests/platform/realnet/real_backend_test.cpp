@@ -4,13 +4,12 @@
 #include <lm.h>
 
 #include <standin/network.h>
+#include <standin/text.h>
 
 #include <gtest/gtest.h>
 
-#include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
-#include <netinet/in.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -30,37 +29,16 @@ namespace {
 constexpr NET_API_STATUS kServerUnavailable = 1722;  // RPC_S_SERVER_UNAVAILABLE
 
 // The diagnostic lines the front ends would show, while it lives.
-class Diagnostics {
- public:
+struct Diagnostics {
   Diagnostics() {
-    standin::SetNetworkDiagnosticSink([this](const std::string &line) { lines_.push_back(line); });
+    standin::SetNetworkDiagnosticSink([this](const std::string &line) { lines += line + "\n"; });
   }
   ~Diagnostics() { standin::SetNetworkDiagnosticSink(nullptr); }
-  bool Said(const std::string &text) const {
-    for (const std::string &line : lines_)
-      if (line.find(text) != std::string::npos) return true;
-    return false;
-  }
-
- private:
-  std::vector<std::string> lines_;
+  bool Said(const std::string &text) const { return lines.find(text) != std::string::npos; }
+  std::string lines;
 };
 
 using Clock = std::chrono::steady_clock;
-
-// A network file whose computer PC01 is the fake host (or what listens on
-// `port`).
-void OpenNetwork(const FakeHost &host, const std::string &computer_options, const std::string &rest = "",
-                 const std::string &credentials = "", unsigned port = 0) {
-  ASSERT_NE(host.port(), 0u) << "the fake host did not start";
-  FakeHost::WriteFile(host.network(), "# test run\ncredentials " +
-                                          (credentials.empty() ? host.credentials() : credentials) +
-                                          "\nclock 2026-12-07 09:00\n"
-                                          "computer PC01 real address=127.0.0.1 port=" +
-                                          std::to_string(port != 0 ? port : host.port()) + " privacy=none timeout=3 " +
-                                          computer_options + "\n" + rest);
-  ASSERT_EQ(standin::OpenNetworkFile(host.network()), "");
-}
 
 double SecondsSince(Clock::time_point began) { return std::chrono::duration<double>(Clock::now() - began).count(); }
 
@@ -79,18 +57,6 @@ DWORD ServiceWord(LPCWSTR server, NET_API_STATUS *status) {
   const DWORD word = buffer != nullptr ? reinterpret_cast<SERVICE_INFO_1 *>(buffer)->svci1_status : 0xFFFFFFFF;
   NetApiBufferFree(buffer);
   return word;
-}
-
-unsigned ClosedPort() {
-  const int fd = socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  bind(fd, reinterpret_cast<sockaddr *>(&address), sizeof address);
-  socklen_t length = sizeof address;
-  getsockname(fd, reinterpret_cast<sockaddr *>(&address), &length);
-  close(fd);  // nothing listens there now
-  return ntohs(address.sin_port);
 }
 
 TEST(RealNetworkFile, RealComputersAndCredentialsAreKeptAndCheckedLikeTheOtherStatements) {
@@ -129,10 +95,8 @@ TEST(RealNetworkFile, RealComputersAndCredentialsAreKeptAndCheckedLikeTheOtherSt
 TEST(RealBackend, JobsServiceAndWorkstationThroughOneSessionOneRequestEach) {
   FakeHost host;
   TcpRelay relay(TcpRelay::Mode::kForward, host.port());
-  OpenNetwork(host, "service=running",
-              "job PC01 id=4 at=19:00 flags=0x01 dow=0x01 cmd=\"夜間 backup.cmd\"\n"
-              "job PC01 id=9 at=08:00 cmd=\"early.cmd\"\n",
-              "", relay.port());
+  host.Open("service=running", "job PC01 id=4 at=19:00 flags=0x01 dow=0x01 cmd=\"夜間 backup.cmd\"\n", "",
+            relay.port());
   const unsigned long sessions = standin::realnet::SessionsOpened();
   unsigned long sent = 0;
   auto requests = [&] {
@@ -160,8 +124,7 @@ TEST(RealBackend, JobsServiceAndWorkstationThroughOneSessionOneRequestEach) {
   EXPECT_EQ(requests(), 2u);
 
   DWORD count = 0;
-  EXPECT_EQ(Enum(u"\\\\PC01", &count), static_cast<NET_API_STATUS>(NERR_Success));
-  EXPECT_EQ(count, 2u);
+  EXPECT_EQ(Enum(u"\\\\PC01", &count), static_cast<NET_API_STATUS>(NERR_Success));  // binds ATSvc
   requests();
   AT_INFO info{};
   info.JobTime = 10 * 3600000;
@@ -169,10 +132,7 @@ TEST(RealBackend, JobsServiceAndWorkstationThroughOneSessionOneRequestEach) {
   DWORD id = 0;
   EXPECT_EQ(NetScheduleJobAdd(u"PC01", reinterpret_cast<LPBYTE>(&info), &id),
             static_cast<NET_API_STATUS>(NERR_Success));
-  EXPECT_EQ(id, 10u);  // after the highest one held
-  EXPECT_EQ(NetScheduleJobGetInfo(u"PC01", 10, &buffer), static_cast<NET_API_STATUS>(NERR_Success));
-  ASSERT_NE(buffer, nullptr);
-  EXPECT_EQ(std::u16string(reinterpret_cast<AT_INFO *>(buffer)->Command), u"added.cmd");
+  EXPECT_EQ(NetScheduleJobGetInfo(u"PC01", id, &buffer), static_cast<NET_API_STATUS>(NERR_Success));
   NetApiBufferFree(buffer);
   EXPECT_EQ(NetScheduleJobDel(u"PC01", 4, 4), static_cast<NET_API_STATUS>(NERR_Success));
   EXPECT_EQ(NetScheduleJobDel(u"PC01", 4, 4), static_cast<NET_API_STATUS>(APE_AT_ID_NOT_FOUND));
@@ -190,13 +150,9 @@ TEST(RealBackend, FailuresGiveNetapiCodesAndSayWhy) {
   FakeHost host;
   Diagnostics diagnostics;
   DWORD count = 0;
-  // Nothing listens: 53.
-  FakeHost::WriteFile(host.network(), "credentials " + host.credentials() +
-                                          "\ncomputer GONE real address=127.0.0.1 privacy=none port=" +
-                                          std::to_string(ClosedPort()) + "\n");
-  ASSERT_EQ(standin::OpenNetworkFile(host.network()), "");
-  EXPECT_EQ(Enum(u"GONE", &count), static_cast<NET_API_STATUS>(ERROR_BAD_NETPATH));
-  EXPECT_TRUE(diagnostics.Said("GONE: cannot reach the host 127.0.0.1"));
+  host.Open("", "", "", 1);  // nothing listens: 53
+  EXPECT_EQ(Enum(u"PC01", &count), static_cast<NET_API_STATUS>(ERROR_BAD_NETPATH));
+  EXPECT_TRUE(diagnostics.Said("PC01: cannot reach the host 127.0.0.1"));
 
   // A password the host refuses: the platform's logon failure, tried once.
   // Refreshes then fail at once with the same code and spare the account;
@@ -204,7 +160,7 @@ TEST(RealBackend, FailuresGiveNetapiCodesAndSayWhy) {
   const std::string wrong = host.directory() + "/wrong";
   FakeHost::WriteFile(wrong, "username=alice\npassword=nope\n");
   chmod(wrong.c_str(), 0600);
-  OpenNetwork(host, "", "", wrong);
+  host.Open("", "", wrong);
   for (int refresh = 0; refresh < 4; ++refresh) {
     NET_API_STATUS status = 0;
     ServiceWord(u"PC01", &status);
@@ -223,7 +179,7 @@ TEST(RealBackend, FailuresGiveNetapiCodesAndSayWhy) {
 
   // An authentication file others may read is not used: a call gets the
   // logon failure, and opening the network says why.
-  OpenNetwork(host, "", "", wrong);
+  host.Open("", "", wrong);
   chmod(wrong.c_str(), 0640);
   EXPECT_EQ(Enum(u"PC01", &count), static_cast<NET_API_STATUS>(ERROR_LOGON_FAILURE));
   const std::string message = standin::OpenNetworkFile(host.network());
@@ -241,38 +197,93 @@ TEST(RealBackend, FailuresGiveNetapiCodesAndSayWhy) {
 
 TEST(RealBackend, RefusalsAndMissingInterface) {
   FakeHost denying({"--deny"});
-  OpenNetwork(denying, "");
+  denying.Open("");
   DWORD count = 0;
   NET_API_STATUS status = 0;
   EXPECT_EQ(Enum(u"PC01", &count), static_cast<NET_API_STATUS>(ERROR_ACCESS_DENIED));
   ServiceWord(u"PC01", &status);
   EXPECT_EQ(status, static_cast<NET_API_STATUS>(ERROR_ACCESS_DENIED));
 
-  // A host without ATSvc, as Samba: the job calls get the platform's code for
-  // an interface not served, once per session; the other calls still work.
-  FakeHost without_atsvc({"--no-atsvc"});
-  OpenNetwork(without_atsvc, "");
-  const unsigned long sessions = standin::realnet::SessionsOpened();
-  Diagnostics diagnostics;
-  EXPECT_EQ(ServiceWord(u"PC01", &status), 0x33u);
-  EXPECT_EQ(Enum(u"PC01", &count), kServerUnavailable);
-  EXPECT_EQ(Enum(u"PC01", &count), kServerUnavailable);
-  EXPECT_TRUE(diagnostics.Said("PC01: the host does not serve the Schedule service's remote interface (ATSvc)"));
-  LPBYTE buffer = nullptr;
-  EXPECT_EQ(NetWkstaGetInfo(const_cast<LMSTR>(u"PC01"), 100, &buffer), static_cast<NET_API_STATUS>(NERR_Success));
-  NetApiBufferFree(buffer);
-  EXPECT_EQ(ServiceWord(u"PC01", &status), 0x33u);
-  EXPECT_EQ(standin::realnet::SessionsOpened() - sessions, 1u);
+  // A host without ATSvc, as Samba, and one that binds it but refuses its
+  // calls, as Windows 8 and later without EnableAt: the job calls get the
+  // platform's code, once per session; the other calls still work.
+  const struct {
+    const char *flag;
+    NET_API_STATUS code;
+  } kWithoutAtsvc[] = {{"--no-atsvc", kServerUnavailable}, {"--refuse-atsvc", ERROR_NOT_SUPPORTED}};
+  for (const auto &without : kWithoutAtsvc) {
+    FakeHost host({without.flag});
+    host.Open("", "job PC01 id=1 at=10:00 cmd=\"a.cmd\"\n");
+    const unsigned long sessions = standin::realnet::SessionsOpened();
+    Diagnostics diagnostics;
+    EXPECT_EQ(ServiceWord(u"PC01", &status), 0x33u) << without.flag;
+    EXPECT_EQ(Enum(u"PC01", &count), without.code) << without.flag;
+    EXPECT_EQ(NetScheduleJobDel(u"PC01", 1, 1), without.code) << without.flag;
+    EXPECT_EQ(standin::JobsOf("PC01").size(), 1u);
+    if (without.code == kServerUnavailable) {
+      EXPECT_TRUE(diagnostics.Said("PC01: the host does not serve the Schedule service's remote interface (ATSvc)"));
+    }
+    LPBYTE buffer = nullptr;
+    EXPECT_EQ(NetWkstaGetInfo(const_cast<LMSTR>(u"PC01"), 100, &buffer), static_cast<NET_API_STATUS>(NERR_Success));
+    NetApiBufferFree(buffer);
+    EXPECT_EQ(ServiceWord(u"PC01", &status), 0x33u);
+    EXPECT_EQ(standin::realnet::SessionsOpened() - sessions, 1u) << without.flag;
+  }
+}
+
+// 64 jobs fit one reply fragment of 4,280 bytes and 65 do not; 1,000 need
+// more than 64 KiB, the largest length one fragment can carry.
+TEST(RealBackend, ListingsOfEverySizeArriveWholeWithOrWithoutAResumeHandle) {
+  FakeHost host;
+  const auto jobs = [](int count) {
+    std::string text;
+    for (int id = 1; id <= count; ++id)
+      text += "job PC01 id=" + std::to_string(id) + " at=19:00 cmd=\"backup job " + std::to_string(id) + ".cmd\"\n";
+    return text;
+  };
+  for (int count : {0, 1, 64, 65, 100, 300, 1000}) {
+    host.Open("", jobs(count));
+    for (bool with_resume : {true, false}) {
+      LPBYTE buffer = nullptr;
+      DWORD read = 0, total = 0, resume = 0;
+      EXPECT_EQ(
+          NetScheduleJobEnum(u"PC01", &buffer, MAX_PREFERRED_LENGTH, &read, &total, with_resume ? &resume : nullptr),
+          static_cast<NET_API_STATUS>(NERR_Success))
+          << count << " jobs, resume handle " << with_resume;
+      EXPECT_EQ(read, static_cast<DWORD>(count));
+      EXPECT_EQ(total, static_cast<DWORD>(count));
+      if (count > 0 && read == static_cast<DWORD>(count)) {
+        const AT_ENUM &last = reinterpret_cast<AT_ENUM *>(buffer)[count - 1];
+        EXPECT_EQ(last.JobId, static_cast<DWORD>(count));
+        EXPECT_EQ(std::u16string(last.Command), u"backup job " + standin::Utf8ToUtf16(std::to_string(count)) + u".cmd");
+      }
+      NetApiBufferFree(buffer);
+    }
+  }
+  // A short preferred length is served page by page.
+  DWORD resume = 0, seen = 0;
+  NET_API_STATUS status;
+  do {
+    LPBYTE buffer = nullptr;
+    DWORD read = 0, total = 0;
+    status = NetScheduleJobEnum(u"PC01", &buffer, 2000, &read, &total, &resume);
+    if (read > 0) {
+      EXPECT_EQ(reinterpret_cast<AT_ENUM *>(buffer)[0].JobId, seen + 1);
+    }
+    seen += read;
+    NetApiBufferFree(buffer);
+  } while (status == ERROR_MORE_DATA && seen < 1000);
+  EXPECT_EQ(status, static_cast<NET_API_STATUS>(NERR_Success));
+  EXPECT_EQ(seen, 1000u);
 }
 
 TEST(RealBackend, HungAndDroppedCallsGive53ThenTheConnectionIsReopened) {
   FakeHost host({"--hang-enum", "1", "--drop-enum", "1"});
-  OpenNetwork(host, "", "job PC01 id=1 at=10:00 cmd=\"a.cmd\"\n");
+  host.Open("", "job PC01 id=1 at=10:00 cmd=\"a.cmd\"\n");
   DWORD count = 0;
-  const auto began = std::chrono::steady_clock::now();
+  const auto began = Clock::now();
   EXPECT_EQ(Enum(u"PC01", &count), static_cast<NET_API_STATUS>(ERROR_BAD_NETPATH));  // hangs
-  const auto waited = std::chrono::steady_clock::now() - began;
-  EXPECT_LT(waited, std::chrono::seconds(5));                                        // timeout=3
+  EXPECT_LT(SecondsSince(began), 5.0);                                               // timeout=3
   EXPECT_EQ(Enum(u"PC01", &count), static_cast<NET_API_STATUS>(ERROR_BAD_NETPATH));  // dropped mid-call
   EXPECT_EQ(Enum(u"PC01", &count), static_cast<NET_API_STATUS>(NERR_Success));
   EXPECT_EQ(count, 1u);
@@ -296,7 +307,7 @@ standin::realnet::Target OnLoopback(const std::string &name, unsigned port, unsi
 TEST(RealBackend, SilentOrBrokenHostsDelayNoOtherComputerNorTheExit) {
   FakeHost host;
   TcpRelay silent(TcpRelay::Mode::kSilent), garbage(TcpRelay::Mode::kGarbage), endless(TcpRelay::Mode::kEndless);
-  OpenNetwork(host, "");  // no connection is left open, so a child process may use the pool
+  host.Open("");  // no connection is left open, so a child process may use the pool
   const pid_t child = fork();
   if (child == 0) {
     const auto target = OnLoopback("SILENT", silent.port(), 60, host.credentials());

@@ -1,11 +1,10 @@
 #!/usr/bin/env bash
-# The real network backend's Kerberos logons against a throwaway Samba AD
-# domain controller (realm VELMORA.TEST) provisioned under
-# build/samba-dc-test, which refuses password (NTLM) logons: a logon on a
-# ticket alone (the credentials file's password is wrong), auth=kerberos
-# without a ticket or with an expired one, the KDC out of reach, NTLM
-# blocked, this machine's clock an hour ahead. Root only: the DC takes the fixed ports 88, 445 and 135 of
-# 127.0.0.1, and is named velmora-dc in /etc/hosts for the test's time.
+# Kerberos logons against a throwaway Samba AD DC (VELMORA.TEST, under
+# build/samba-dc-test) that refuses NTLM: a ticket alone (the file's password
+# is wrong), auth=kerberos without a ticket or with an expired one, the KDC out
+# of reach, NTLM blocked, this machine's clock an hour ahead. Root only: the DC
+# takes ports 88, 445 and 135 of 127.0.0.1, and is named velmora-dc in
+# /etc/hosts for the test's time.
 # Usage: tests/platform/realnet/samba_dc_test.sh BUILD_DIR
 set -euo pipefail
 cd "$(dirname "$0")/../../.."
@@ -93,5 +92,5 @@ echo "$password" | KRB5CCNAME="FILE:$state/expired.ccache" kinit -l 1m "Administ
 export VELMORA_DC_STATE="$state" VELMORA_DC_HOST="$host"
 KRB5_CONFIG="$state/krb5-no-kdc.conf" "$client" --gtest_filter='DcWithoutKdc.*'
 "$client" --gtest_filter='Dc.*'
-ASAN_OPTIONS="${ASAN_OPTIONS:-}:verify_asan_link_order=0" LD_PRELOAD="$build/tests/platform/realnet/shift_clock.so" \
-  VELMORA_CLOCK_OFFSET=3600 "$client" --gtest_filter='DcWithSkewedClock.*'
+ASAN_OPTIONS="${ASAN_OPTIONS:-}:verify_asan_link_order=0" FAKETIME_DONT_FAKE_MONOTONIC=1 faketime -f +1h \
+  "$client" --gtest_filter='DcWithSkewedClock.*'

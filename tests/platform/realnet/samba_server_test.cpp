@@ -11,7 +11,7 @@
 
 #include <cstdlib>
 #include <fstream>
-#include <sstream>
+#include <iterator>
 #include <string>
 
 #include <remote_host.h>
@@ -33,14 +33,21 @@ std::string Reason() {
   return reason;
 }
 
-// A network whose computer SMBD is the smbd on VELMORA_SMBD_PORT.
-void OpenSmbd(const std::string &credentials, const std::string &privacy = "seal") {
+// A network of one computer, in the folder `state`, with the credentials
+// file STATE/CREDENTIALS.credentials (none when "").
+void Open(const std::string &state, const std::string &credentials, const std::string &computer) {
   standin::SetNetworkDiagnosticSink([](const std::string &message) { g_reason = message; });
-  const std::string network = Env("VELMORA_SMBD_STATE") + "/network";
-  std::ofstream(network) << "credentials " << Env("VELMORA_SMBD_STATE") << "/" << credentials
-                         << ".credentials\ncomputer SMBD real address=127.0.0.1 port=" << Env("VELMORA_SMBD_PORT")
-                         << " privacy=" << privacy << " timeout=10\n";
-  ASSERT_EQ(standin::OpenNetworkFile(network), "");
+  std::ofstream(state + "/network") << (credentials.empty()
+                                            ? ""
+                                            : "credentials " + state + "/" + credentials + ".credentials\n")
+                                    << computer << "\n";
+  ASSERT_EQ(standin::OpenNetworkFile(state + "/network"), "");
+}
+
+// The smbd on VELMORA_SMBD_PORT as the computer SMBD.
+void OpenSmbd(const std::string &credentials, const std::string &privacy = "seal") {
+  Open(Env("VELMORA_SMBD_STATE"), credentials,
+       "computer SMBD real address=127.0.0.1 port=" + Env("VELMORA_SMBD_PORT") + " privacy=" + privacy + " timeout=10");
 }
 
 NET_API_STATUS ServiceWord(LPCWSTR service, DWORD *word) {
@@ -53,9 +60,7 @@ NET_API_STATUS ServiceWord(LPCWSTR service, DWORD *word) {
 
 size_t Count(const std::string &path, const std::string &text) {
   std::ifstream in(path);
-  std::stringstream all;
-  all << in.rdbuf();
-  const std::string log = all.str();
+  const std::string log((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
   size_t n = 0;
   for (size_t at = log.find(text); at != std::string::npos; at = log.find(text, at + 1)) ++n;
   return n;
@@ -72,26 +77,26 @@ TEST(Smbd, AnAdministratorReachesTheWorkstationAndServiceController) {
 
   DWORD word = 0;
   EXPECT_EQ(ServiceWord(u"Schedule", &word), static_cast<NET_API_STATUS>(NERR_BadServiceName));
-  // Samba's built-in Spooler runs while spoolss is on.
-  EXPECT_EQ(ServiceWord(u"Spooler", &word), static_cast<NET_API_STATUS>(NERR_Success)) << Reason();
-  EXPECT_EQ(word & SERVICE_INSTALL_STATE, static_cast<DWORD>(SERVICE_INSTALLED));
-  // Samba's spoolss backs the Spooler service with a state of its own: a
-  // start while it runs, a stop, and a start again change it as on Windows.
-  // (Since Samba 4.16 only its script-backed services answer every start and
-  // stop with access denied.)
-  EXPECT_EQ(NetServiceInstall(u"SMBD", u"Spooler", 0, nullptr, &buffer),
-            static_cast<NET_API_STATUS>(NERR_ServiceInstalled));
-  buffer = nullptr;
-  EXPECT_EQ(NetServiceControl(u"SMBD", u"Spooler", SERVICE_CTRL_UNINSTALL, 0, &buffer),
-            static_cast<NET_API_STATUS>(NERR_Success));
-  NetApiBufferFree(buffer);
-  EXPECT_EQ(ServiceWord(u"Spooler", &word), static_cast<NET_API_STATUS>(NERR_Success));
-  EXPECT_EQ(word, static_cast<DWORD>(SERVICE_UNINSTALLED));
-  buffer = nullptr;
-  EXPECT_EQ(NetServiceInstall(u"SMBD", u"Spooler", 0, nullptr, &buffer), static_cast<NET_API_STATUS>(NERR_Success));
-  NetApiBufferFree(buffer);
-  EXPECT_EQ(ServiceWord(u"Spooler", &word), static_cast<NET_API_STATUS>(NERR_Success));
-  EXPECT_EQ(word & SERVICE_INSTALL_STATE, static_cast<DWORD>(SERVICE_INSTALLED));
+  // Samba's spoolss backs Spooler with a state of its own: running while
+  // spoolss is on, a start while it runs, a stop and a start again change it as on Windows. (Since Samba 4.16
+  // only its script-backed services answer every start and stop with 5.)
+  const struct {
+    bool start;
+    NET_API_STATUS code;
+    DWORD state;
+  } kSpooler[] = {{true, NERR_ServiceInstalled, SERVICE_INSTALLED},
+                  {false, NERR_Success, SERVICE_UNINSTALLED},
+                  {true, NERR_Success, SERVICE_INSTALLED}};
+  for (const auto &step : kSpooler) {
+    buffer = nullptr;
+    EXPECT_EQ(step.start ? NetServiceInstall(u"SMBD", u"Spooler", 0, nullptr, &buffer)
+                         : NetServiceControl(u"SMBD", u"Spooler", SERVICE_CTRL_UNINSTALL, 0, &buffer),
+              step.code)
+        << Reason();
+    NetApiBufferFree(buffer);
+    EXPECT_EQ(ServiceWord(u"Spooler", &word), static_cast<NET_API_STATUS>(NERR_Success));
+    EXPECT_EQ(word & SERVICE_INSTALL_STATE, step.state) << step.start;
+  }
 
   // smbd serves no ATSvc: the job calls fail as the platform's RPC runtime
   // reports an interface the host does not offer (1722, RPC_S_SERVER_UNAVAILABLE).
@@ -129,16 +134,9 @@ TEST(SmbdCapture, AMarkerServiceName) {
   EXPECT_EQ(ServiceWord(u"VelmoraMarkerSvc", &word), static_cast<NET_API_STATUS>(NERR_BadServiceName)) << Reason();
 }
 
-// A network whose computer is the domain controller, by host name, with
-// the authentication options given.
+// The domain controller, by host name, with the authentication options given.
 void OpenDc(const std::string &options, const std::string &credentials = "wrong") {
-  standin::SetNetworkDiagnosticSink([](const std::string &message) { g_reason = message; });
-  const std::string state = Env("VELMORA_DC_STATE");
-  std::ofstream(state + "/network") << (credentials.empty()
-                                            ? ""
-                                            : "credentials " + state + "/" + credentials + ".credentials\n")
-                                    << "computer " << Env("VELMORA_DC_HOST") << " real timeout=10 " << options << "\n";
-  ASSERT_EQ(standin::OpenNetworkFile(state + "/network"), "");
+  Open(Env("VELMORA_DC_STATE"), credentials, "computer " + Env("VELMORA_DC_HOST") + " real timeout=10 " + options);
 }
 
 NET_API_STATUS DcWorkstation() {
@@ -209,7 +207,7 @@ TEST(Dc, APasswordLogonToADcThatBlocksNtlmIsToldAsSuch) {
   EXPECT_NE(reason.find("NTLM"), std::string::npos) << reason;
 }
 
-// Run with this machine's clock an hour ahead of the DC's (shift_clock.c).
+// Run with this machine's clock an hour ahead of the DC's (faketime).
 // Samba's server answers the ticket with a plain logon failure: the reason
 // names the clocks as a likely cause.
 TEST(DcWithSkewedClock, TheTicketIsRefusedAndTheReasonNamesTheClocks) {

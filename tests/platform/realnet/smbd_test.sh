@@ -1,14 +1,11 @@
 #!/usr/bin/env bash
-# The real network backend against Samba's own smbd (Debian samba): a
-# standalone server of this test's own, on 127.0.0.1 and a port of its own,
-# SMB3 only with encryption and signing required and NTLMv2 only; its state
-# lives under build/smbd-test; the Unix accounts smbd maps logons to
-# (velmora-adm, velmora-usr, group velmora-admins) are made once and kept.
-# An administrator (through the Builtin
-# Administrators group mapped to a Unix group), a plain user and a wrong
-# password play samba_server_test against it; a second smbd that does not
-# encrypt SMB shows, in a loopback capture, that privacy=seal hides a marker
-# service name that sign and none let through.
+# samba_server_test against Samba's own smbd (Debian samba), standalone on
+# 127.0.0.1 and a port of its own, SMB3 with encryption and signing required,
+# NTLMv2 only, its state under build/smbd-test: an administrator (Builtin
+# Administrators mapped to a Unix group), a plain user and a wrong password.
+# The Unix accounts (velmora-adm, velmora-usr, velmora-admins) are made once.
+# A second smbd that does not encrypt SMB shows, in a loopback capture, that
+# privacy=seal hides a marker service name that sign and none let through.
 # Usage: tests/platform/realnet/smbd_test.sh BUILD_DIR   (as root, or with sudo)
 set -euo pipefail
 cd "$(dirname "$0")/../../.."
@@ -36,7 +33,6 @@ trap stop_all EXIT
 
 free_port() { /usr/bin/python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])'; }
 
-# The accounts: Unix users first (smbd maps each logon to one), made once.
 $sudo getent group velmora-admins >/dev/null || $sudo groupadd --system velmora-admins
 for user in velmora-adm velmora-usr; do
   $sudo getent passwd "$user" >/dev/null || $sudo useradd --system --no-create-home --shell /usr/sbin/nologin "$user"
@@ -116,9 +112,7 @@ for privacy in seal sign none; do
   # The marker as svcctl carries it: UTF-16LE.
   seen=$($sudo /usr/bin/python3 -c 'import sys; print(int("VelmoraMarkerSvc".encode("utf-16-le") in open(sys.argv[1],"rb").read()))' "$pcap")
   expected=$([ "$privacy" = seal ] && echo 0 || echo 1)
-  if [ "$seen" != "$expected" ]; then
-    echo "FAIL privacy=$privacy: the marker is $([ "$seen" = 1 ] && echo "readable" || echo "not readable") in the capture"
-    exit 1
-  fi
-  echo "PASS privacy=$privacy: the marker is $([ "$seen" = 1 ] && echo "readable" || echo "hidden") on the wire"
+  shown=$([ "$seen" = 1 ] && echo readable || echo hidden)
+  [ "$seen" = "$expected" ] || { echo "FAIL privacy=$privacy: the marker is $shown on the wire"; exit 1; }
+  echo "PASS privacy=$privacy: the marker is $shown on the wire"
 done

@@ -1,0 +1,176 @@
+// The NETAPI32 functions where the program cannot reach them: server names,
+// buffers, planned faults, job IDs, records no editor sends, ranges and paged
+// listings. (Service states, pending queries and refusals, the platform check,
+// listings with JOB_RUNS_TODAY and single jobs are played by the scenarios
+// service_*, computer_rejections, list_rows, add_today_by_the_minute and
+// modify_*.)
+#include <lm.h>
+
+#include <standin/network.h>
+#include <standin/text.h>
+
+#include <gtest/gtest.h>
+
+#include "world.h"
+
+namespace {
+
+NET_API_STATUS QueryStatus(LPCWSTR server) {
+  LPBYTE buffer = nullptr;
+  const NET_API_STATUS status = NetServiceGetInfo(server, u"Schedule", 1, &buffer);
+  NetApiBufferFree(buffer);
+  return status;
+}
+
+TEST(ServerNames, MalformedNamesGive123) {
+  Network({"computer PC01"});  // (unknown and unreachable ones: computer_rejections)
+  LPBYTE buffer = nullptr;
+  struct Case {
+    const WCHAR *server;
+    NET_API_STATUS expected;
+  } cases[] = {
+      {u"\\\\", ERROR_INVALID_NAME},
+      {u"\\\\PC*1", ERROR_INVALID_NAME},
+      {u"\\\\\\PC01", ERROR_INVALID_NAME},
+      {u"\\\\ABCDEFGHIJKLMNOP", ERROR_INVALID_NAME},  // 16 characters
+      {u"\\\\pc01", NERR_Success},                    // names ignore case
+      {nullptr, NERR_Success},                        // the local computer
+  };
+  for (const Case &c : cases) {
+    EXPECT_EQ(NetWkstaGetInfo(const_cast<LMSTR>(c.server), 100, &buffer), c.expected)
+        << (c.server ? standin::Utf16ToUtf8(c.server) : "(null)");
+    NetApiBufferFree(buffer);
+  }
+  EXPECT_EQ(NetWkstaGetInfo(const_cast<LMSTR>(u"\\\\PC01"), 101, &buffer),
+            static_cast<NET_API_STATUS>(ERROR_INVALID_LEVEL));
+  EXPECT_EQ(standin::OutstandingNetBuffers(), 0u);
+}
+
+TEST(NetApiBufferFree, EveryReturnedBufferIsCountedUntilReleased) {
+  Network({"computer PC01"});
+  LPBYTE first = nullptr, second = nullptr;
+  ASSERT_EQ(NetWkstaGetInfo(nullptr, 100, &first), static_cast<NET_API_STATUS>(NERR_Success));
+  ASSERT_EQ(NetServiceGetInfo(nullptr, u"Schedule", 1, &second), static_cast<NET_API_STATUS>(NERR_Success));
+  EXPECT_EQ(standin::OutstandingNetBuffers(), 2u);
+  EXPECT_EQ(NetApiBufferFree(first), static_cast<NET_API_STATUS>(NERR_Success));
+  EXPECT_EQ(standin::OutstandingNetBuffers(), 1u);
+  // Freeing twice, or a pointer never handed out, corrupts the platform's
+  // heap: the run ends, naming the call.
+  EXPECT_DEATH(NetApiBufferFree(first), "program fault: NetApiBufferFree");
+  int local = 0;
+  EXPECT_DEATH(NetApiBufferFree(&local), "program fault: NetApiBufferFree");
+  EXPECT_EQ(NetApiBufferFree(nullptr), static_cast<NET_API_STATUS>(NERR_Success));
+  NetApiBufferFree(second);
+  EXPECT_EQ(standin::OutstandingNetBuffers(), 0u);
+}
+
+// times=N and after=K, which no scenario uses yet; a failed call changes nothing.
+TEST(Faults, APlannedFaultFailsTheNextCallsOfOneFunctionAndDoesNothing) {
+  Network({"computer PC01", "fail PC01 NetServiceGetInfo 5 times=2", "fail pc01 NetScheduleJobAdd 1722",
+           "fail PC01 NetScheduleJobDel 51 after=1"});
+  EXPECT_EQ(QueryStatus(u"\\\\PC01"), 5u);
+  EXPECT_EQ(QueryStatus(u"\\\\PC01"), 5u);
+  EXPECT_EQ(QueryStatus(u"\\\\PC01"), static_cast<NET_API_STATUS>(NERR_Success));
+
+  AT_INFO info = JobRecord(kHour, u"x.cmd");
+  DWORD id = 77;
+  EXPECT_EQ(NetScheduleJobAdd(u"\\\\PC01", reinterpret_cast<LPBYTE>(&info), &id), 1722u);
+  EXPECT_EQ(id, 77u);
+  EXPECT_EQ(Expect("expect jobs PC01 0"), "");
+  EXPECT_EQ(standin::OutstandingNetBuffers(), 0u);
+
+  EXPECT_EQ(NetScheduleJobDel(u"\\\\PC01", 3, 3), static_cast<NET_API_STATUS>(APE_AT_ID_NOT_FOUND));
+  EXPECT_EQ(NetScheduleJobDel(u"\\\\PC01", 3, 3), 51u);
+  EXPECT_EQ(NetScheduleJobDel(u"\\\\PC01", 3, 3), static_cast<NET_API_STATUS>(APE_AT_ID_NOT_FOUND));
+}
+
+NET_API_STATUS Add(const AT_INFO &info, DWORD *id, LPCWSTR server = u"\\\\PC01") {
+  return NetScheduleJobAdd(server, reinterpret_cast<LPBYTE>(const_cast<AT_INFO *>(&info)), id);
+}
+
+TEST(NetScheduleJobAdd, AssignsIdsAfterTheHighestGivenOrHeldUntilNoneIsLeft) {
+  Network({"computer PC01", "computer FRESH", "clock 2026-12-07 09:00"});
+  const AT_INFO info = JobRecord(19 * kHour, u"backup.cmd", JOB_RUN_PERIODICALLY, 0x15);
+  DWORD id = 0;
+  ASSERT_EQ(Add(info, &id, u"\\\\FRESH"), static_cast<NET_API_STATUS>(NERR_Success));
+  EXPECT_EQ(id, 1u);  // a service that never had a job
+
+  ASSERT_EQ(World("job PC01 id=7 at=08:00 cmd=\"old.cmd\""), "");
+  ASSERT_EQ(Add(info, &id), static_cast<NET_API_STATUS>(NERR_Success));
+  EXPECT_EQ(id, 8u);
+  ASSERT_EQ(NetScheduleJobDel(u"\\\\PC01", 8, 8), static_cast<NET_API_STATUS>(NERR_Success));
+  ASSERT_EQ(Add(info, &id), static_cast<NET_API_STATUS>(NERR_Success));
+  EXPECT_EQ(id, 9u);  // an ID once given is not given again
+  EXPECT_EQ(Expect("expect job PC01 id=9 at=19:00 flags=1 dow=0x15 dom=0 cmd=\"backup.cmd\""), "");
+
+  // The submitter's flags but JOB_ADD_CURRENT_DATE are stored; that one
+  // becomes today's day of the month.
+  ASSERT_EQ(Add(JobRecord(kHour, u"x", JOB_ADD_CURRENT_DATE | JOB_NONINTERACTIVE | JOB_EXEC_ERROR), &id),
+            static_cast<NET_API_STATUS>(NERR_Success));
+  EXPECT_EQ(Expect("expect job PC01 id=10 flags=0x10 dom=0x40"), "");
+
+  // Every ID given: the add fails, saying why.
+  std::string told;
+  standin::SetNetworkDiagnosticSink([&told](const std::string &message) { told += message; });
+  ASSERT_EQ(World("service FRESH lastid=4294967295"), "");
+  EXPECT_EQ(Add(info, &id, u"\\\\FRESH"), static_cast<NET_API_STATUS>(NERR_InternalError));
+  standin::SetNetworkDiagnosticSink(nullptr);
+  EXPECT_NE(told.find("FRESH has given out the highest job ID there is, 4294967295"), std::string::npos) << told;
+}
+
+TEST(NetScheduleJobAdd, RefusesInvalidRecordsAndAssignsNothingForThem) {
+  Network({"computer PC01"});
+  DWORD id = 0;
+  const AT_INFO invalid[] = {
+      JobRecord(24 * kHour, u"x"),             // a time of day of 24 hours
+      JobRecord(kHour, u"x", 0, 0x80),         // no eighth weekday
+      JobRecord(kHour, u"x", 0, 0, 1u << 31),  // no day 32
+      JobRecord(kHour, u""),                   // no command
+      JobRecord(kHour, nullptr),
+  };
+  for (const AT_INFO &info : invalid) {
+    id = 99;
+    EXPECT_EQ(Add(info, &id), static_cast<NET_API_STATUS>(ERROR_INVALID_PARAMETER));
+    EXPECT_EQ(id, 99u);
+  }
+  ASSERT_EQ(Add(JobRecord(kHour, u"ok"), &id), static_cast<NET_API_STATUS>(NERR_Success));
+  EXPECT_EQ(id, 1u);
+  EXPECT_EQ(Add(JobRecord(kHour, u"ok"), nullptr), static_cast<NET_API_STATUS>(ERROR_INVALID_PARAMETER));
+}
+
+TEST(NetScheduleJobDel, DeletesARangeAndAnswers3806WhenItHoldsNoJob) {
+  Network({"computer PC01", "job PC01 id=2 at=01:00 cmd=\"a\"", "job PC01 id=4 at=01:00 cmd=\"b\"",
+           "job PC01 id=6 at=01:00 cmd=\"c\""});
+  EXPECT_EQ(NetScheduleJobDel(u"\\\\PC01", 3, 3), static_cast<NET_API_STATUS>(APE_AT_ID_NOT_FOUND));
+  EXPECT_EQ(NetScheduleJobDel(u"\\\\PC01", 5, 3), static_cast<NET_API_STATUS>(ERROR_INVALID_PARAMETER));
+  EXPECT_EQ(NetScheduleJobDel(u"\\\\PC01", 1, 4), static_cast<NET_API_STATUS>(NERR_Success));
+  EXPECT_EQ(Expect("expect jobs PC01 1"), "");
+  EXPECT_EQ(Expect("expect job PC01 id=6 cmd=\"c\""), "");
+}
+
+TEST(NetScheduleJobEnum, ReturnsRecordsAndCommandsInOneBufferAndPages) {
+  Network({"computer PC01", "job PC01 id=1 at=01:00 cmd=\"first\"", "job PC01 id=2 at=02:00 cmd=\"コマンド\""});
+  LPBYTE buffer = nullptr;
+  DWORD read = 0, total = 0, resume = 0;
+  ASSERT_EQ(NetScheduleJobEnum(u"\\\\PC01", &buffer, MAX_PREFERRED_LENGTH, &read, &total, &resume),
+            static_cast<NET_API_STATUS>(NERR_Success));
+  ASSERT_EQ(read, 2u);
+  EXPECT_EQ(standin::OutstandingNetBuffers(), 1u);
+  EXPECT_EQ(std::u16string(reinterpret_cast<AT_ENUM *>(buffer)[1].Command), u"コマンド");
+  NetApiBufferFree(buffer);
+
+  // A small preferred length pages with the resume handle.
+  ASSERT_EQ(NetScheduleJobEnum(u"\\\\PC01", &buffer, sizeof(AT_ENUM) + 20, &read, &total, &resume),
+            static_cast<NET_API_STATUS>(ERROR_MORE_DATA));
+  EXPECT_EQ(read, 1u);
+  EXPECT_EQ(total, 2u);
+  NetApiBufferFree(buffer);
+  ASSERT_EQ(NetScheduleJobEnum(u"\\\\PC01", &buffer, MAX_PREFERRED_LENGTH, &read, &total, &resume),
+            static_cast<NET_API_STATUS>(NERR_Success));
+  EXPECT_EQ(read, 1u);
+  EXPECT_EQ(reinterpret_cast<AT_ENUM *>(buffer)[0].JobId, 2u);
+  NetApiBufferFree(buffer);
+  EXPECT_EQ(standin::OutstandingNetBuffers(), 0u);
+}
+
+}  // namespace
