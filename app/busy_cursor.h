@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The wait cursor shown around network calls.
 #ifndef VELMORA_APP_BUSY_CURSOR_H
 #define VELMORA_APP_BUSY_CURSOR_H

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main window: a modeless dialog built from DLG_VELMORA whose private
 // window class the program registers itself.
 #ifndef VELMORA_APP_MAIN_WINDOW_H

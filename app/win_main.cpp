@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The GUI entry point: registers the main window's class, creates the main
 // window and runs the message loop until the quit message.
 #include <windows.h>

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Compiles a resource script with windres into a .res file and embeds its
 # bytes in a static library, so the stand-in can build dialogs from the same
 # compiled templates that the Windows build links.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The job editor DLG_JOB: set-up in Add and Modify mode, the interplay of the
 // run-unit radios, the day checkboxes and the day lists, and OK and Cancel.
 #include "jobs/job_editor.h"

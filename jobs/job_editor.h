@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The job editor DLG_JOB in its Add and Modify modes.
 #ifndef VELMORA_JOBS_JOB_EDITOR_H
 #define VELMORA_JOBS_JOB_EDITOR_H

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Conversions between the job editor's values, the Schedule service's job
 // record fields and the job list's texts. No windows, no network.
 #ifndef VELMORA_JOBS_JOB_ENCODING_H

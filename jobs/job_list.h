@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main window's job list (control 104).
 #ifndef VELMORA_JOBS_JOB_LIST_H
 #define VELMORA_JOBS_JOB_LIST_H

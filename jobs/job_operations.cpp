@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Adding, modifying, deleting and fetching jobs on the target computer: the
 // checks and questions in their order, the record built from the editor,
 // the network calls and their messages.

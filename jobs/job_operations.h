@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Adding, modifying, deleting and fetching jobs on the target computer.
 #ifndef VELMORA_JOBS_JOB_OPERATIONS_H
 #define VELMORA_JOBS_JOB_OPERATIONS_H

@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Draws Velmora's program icon, a clock face, and writes it as velmora.ico:
 two images, 32x32 and 16x16, in the 16 standard colours with a transparency
 mask. Run it from anywhere; the .ico is committed, so the build needs only

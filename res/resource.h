@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The names of Velmora's resources, shared by velmora.rc and the program's
 // code. Dialog templates are named by strings, the names the program and
 // its tests look for; controls by number.

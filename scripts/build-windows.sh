@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Cross-builds velmora.exe with MinGW-w64 for 64-bit and 32-bit Windows, with
 # the simulated network's netapi32.dll beside each, and checks what each
 # imports, carries and exports.

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Builds the libFuzzer targets (clang, the fuzz preset) and fuzzes each for a
 # bounded time, starting from the seed corpus in tests/fuzz/corpus (which is
 # not changed: new inputs go to a scratch folder). A crash, leak, timeout or

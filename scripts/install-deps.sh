@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs the Debian packages that building and testing Velmora need, when
 # any of them is missing. Usage: scripts/install-deps.sh [extra packages...]
 set -euo pipefail

@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Writes the manual page velmora(1) from the two texts a user already meets:
 the usage that `velmora --help` prints and the help file that F1 shows. The
 page adds headings and layout only, so that the three cannot disagree.

@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Mutation testing of the program code (app/, target/, service/, jobs/).
 
 Plants one fault at a time into a scratch copy of the source tree (never the

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Builds Velmora's two packages into build/packages/, from the files that git
 # tracks (with their uncommitted changes) and nothing else of this folder:
 #   velmora_VERSION_amd64.deb      the Debian package (debian/), made by

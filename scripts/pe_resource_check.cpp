@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Walks the resource directory of a PE file (velmora.exe) and checks that it
 // carries the program's four dialogs by name, icon group 111 with its images
 // and the version block, every one in Japanese (1041). Built for the host by

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Runs the real velmora.exe (the 64-bit MinGW build) under Wine on this X
 # display, on the same network file as the terminal front end:
 # $VELMORA_NETWORK, else this user's default network file

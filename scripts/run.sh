@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Builds Velmora against the stand-in and runs it in this terminal, on the
 # network named by $VELMORA_NETWORK or else the default one of this machine.
 set -euo pipefail

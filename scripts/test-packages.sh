@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Checks the packages that scripts/package.sh made, as their users meet them:
 # installs the .deb with apt-get (as root), runs velmora from the PATH, reads
 # its manual page, runs it on the installed example network, lints the

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Plays every scenario of tests/scenarios/ through the real network backend,
 # its computers served by tests/platform/realnet/fake_host.py over SMB on
 # 127.0.0.1; then the backend against Samba's smbd (smbd_test.sh) and a Samba

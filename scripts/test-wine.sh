@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Plays scenario files against the real velmora.exe under Wine, with the
 # simulated network's netapi32.dll beside it: the second witness to the
 # stand-in. Installs what it needs, builds the exe, the DLL and the player

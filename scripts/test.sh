@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Builds Velmora and runs every test: the unit tests and the scenarios on the
 # stand-in, the scenarios again through the real network backend against the
 # fake Windows host, a Linux and a Wine process sharing one network file, a

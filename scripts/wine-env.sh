@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The Wine environment in which the real velmora.exe runs on Linux: sourced by
 # scripts/run-wine.sh and scripts/test-wine.sh, which then call
 #

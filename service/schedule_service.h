@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Probe, start and continue of the target computer's Schedule service.
 #ifndef VELMORA_SERVICE_SCHEDULE_SERVICE_H
 #define VELMORA_SERVICE_SCHEDULE_SERVICE_H

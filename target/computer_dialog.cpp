@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The computer selection dialog DLG_CP: a name is accepted only when that
 // computer answers on the network and runs Windows NT; Cancel puts the
 // previous computer back.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The computer selection dialog DLG_CP.
 #ifndef VELMORA_TARGET_COMPUTER_DIALOG_H
 #define VELMORA_TARGET_COMPUTER_DIALOG_H

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "target/target_computer.h"
 
 #include <string.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The managed computer and the text buffers handed to the network functions,
 // each with its ANSI form (edited and shown) and its UTF-16 form (built just
 // before the network call that needs it).

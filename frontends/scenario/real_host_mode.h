@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Playing scenarios with their computers on a real host (in tests, the fake
 // host of tests/platform/realnet), reached through the real network backend: the
 // world lives in a network file that the host serves, each `computer`

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The statements played in order: the world before start, then, each time
 // the program waits for the user, every statement up to the next one that
 // gives it input, and after it has ended the expectations that remain.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The one interpreter of the scenario language (docs/scenarios.md): the order
 // in which statements are played, the waiting rule, every expectation and
 // every failure reason. What it plays against is a back end: the program on

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // velmora-scenario's command line: each file is played in a child process of
 // its own, so that every file starts from the program's initial state and a
 // crash fails only its file.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Syntax of the scenario statements: each one is checked for its words,
 // numbers and strings before anything runs, so that a mistyped file is
 // reported with its line instead of half played.

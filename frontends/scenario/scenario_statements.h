@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Statements of a scenario file, read and checked whole before it is played.
 #ifndef VELMORA_STANDIN_SCENARIO_STATEMENTS_H
 #define VELMORA_STANDIN_SCENARIO_STATEMENTS_H

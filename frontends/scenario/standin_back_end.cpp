@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The scenario interpreter's back end on the stand-in: the program's WinMain
 // runs in this process, and its stand-in is asked what the screen holds. The
 // program's loops call the driver when it waits for the user; the driver

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // velmora-scenario FILE...: plays scenario files against Velmora on the stand-in.
 #include <standin/scenario.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // An off-screen picture of the terminal: cells holding a character and its
 // attributes. Everything is drawn here first and then shown in one go, so
 // drawing can be tested and measured without a terminal.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The command line of the terminal front end: --help, --version, and the
 // usage text that says what Velmora manages, where its network comes from,
 // its keys and where its help is.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The help engine's window: finds the help text for a help file name, and
 // shows it in a scrollable window until the user or the program closes it.
 #ifndef VELMORA_TUI_HELP_VIEWER_H

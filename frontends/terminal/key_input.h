@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Terminal input as the front end sees it, and its translation into the
 // input a Windows user gives: virtual-key presses with their modifiers, and
 // typed characters in the program's ANSI code page.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Dialog units to character cells. One column is one average character
 // (four horizontal dialog units, as the dialog font defines them); rows are
 // compressed so that the main window fits a terminal of 80 x 24. Each axis

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // velmora: Velmora in a terminal, on the simulated network of this user.
 #include "command_line.h"
 #include "help_viewer.h"

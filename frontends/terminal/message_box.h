@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A message box as the terminal shows it: caption, text, icon mark and the
 // buttons of its style, with the platform's keyboard rules.
 #ifndef VELMORA_TUI_MESSAGE_BOX_H

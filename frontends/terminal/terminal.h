@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The terminal the front end runs in: shows a canvas and reads keys, mouse
 // clicks and size changes. CursesTerminal is the real one (ncurses, wide
 // characters); tests and benchmarks put their own in its place.

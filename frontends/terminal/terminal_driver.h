@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The terminal front end's driver for the stand-in: while the program waits
 // for the user it draws the windows, reads the terminal and gives the
 // program that input as a Windows user would; it shows message boxes and the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Text as the terminal shows it: the program's ANSI (code page 932) and
 // UTF-8 texts turned into wide characters, measured in terminal columns
 // (double-width kanji and kana, single-width half-width katakana), clipped

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Draws the stand-in's windows as they are now: every visible top-level
 // window in creation order (owners below the dialogs they own), each dialog
 // from its template with its controls at their dialog-unit positions scaled

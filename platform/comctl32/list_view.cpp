@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The common controls' list view ("SysListView32") in report view: columns,
 // rows of subitem texts, item states with LVN_ITEMCHANGED, and the keyboard.
 // Rows live in a vector so that appending is amortised O(1).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Reader of compiled resource files and dialog templates. Every read is
 // bounds-checked: a damaged file yields an error, never a read past its end.
 #include <standin/resources.h>

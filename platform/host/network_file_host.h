@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What network files need from the host system, and nothing else: finding the
 // one real file, the lock that every process sharing it takes, reading it,
 // replacing it atomically, folders, and the host's name and clocks. One

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Network files on a POSIX host (Linux): open-file-description locks, which
 // also conflict with the record locks that other hosts' programs take on the
 // same file, and replacement by rename.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Network files on a Windows host: LockFileEx on the lock file's first byte
 // (under Wine that becomes a POSIX record lock, which Linux processes' locks
 // on the same file see) and replacement by MoveFileEx. Compiled against the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Linux stand-in for <lmat.h>: the Schedule service's job records and
 // functions.
 #ifndef VELMORA_STANDIN_LMAT_H

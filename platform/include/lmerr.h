@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Linux stand-in for <lmerr.h>: network management result codes.
 #ifndef VELMORA_STANDIN_LMERR_H
 #define VELMORA_STANDIN_LMERR_H

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Linux stand-in for <lmsvc.h>: the LAN Manager service functions, their
 // records and the bit fields of the service status word.
 #ifndef VELMORA_STANDIN_LMSVC_H

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Linux stand-in for the subset of the Win32 SDK header <windows.h> that
 // Velmora uses. Types have the platform's widths (LONG and DWORD 32 bits,
 // WCHAR 16 bits, WPARAM/LPARAM pointer-sized) and constants the platform's

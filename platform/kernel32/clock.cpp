@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The simulated clock behind GetLocalTime, Sleep and GetTickCount
 // (time_calls.cpp). It either follows the real local clock or stands at a set
 // date and time; Sleep moves it (and the tick count) at once instead of

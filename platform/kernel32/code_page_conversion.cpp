@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // MultiByteToWideChar and WideCharToMultiByte for the ANSI code page 932
 // (CP_ACP, CP_OEMCP or 932 itself) and UTF-8, with the platform's rules for
 // lengths, terminators, size queries, short buffers, flags and default

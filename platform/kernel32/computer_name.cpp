@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // GetComputerNameA: the local computer that the simulated network registered
 // (standin/computer_name.h), in the ANSI code page, with the platform's
 // in/out size rules.

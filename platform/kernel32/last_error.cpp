@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The calling thread's last-error value.
 #include <windows.h>
 

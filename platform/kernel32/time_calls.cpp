@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The stand-in's KERNEL32 time functions, on the simulated clock.
 #include <windows.h>
 

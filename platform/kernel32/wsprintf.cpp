@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // wsprintfA: the platform's small formatter. Conversions %s %c %d %i %u %x
 // %X and %%, with the flags '-', '0' and '#', a width and a precision; 'l'
 // and 'h' are accepted and change nothing, since LONG and int are both 32

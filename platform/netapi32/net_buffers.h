@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The allocator behind every buffer that the NETAPI32 functions hand out.
 // Each call returns one allocation holding its records and their strings;
 // NetApiBufferFree releases it, and the count of buffers still held shows

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Network files as the network's store: read and parsed under the file's lock,
 // written back faithfully, on whatever host (network_file_host.h).
 #ifndef VELMORA_STANDIN_NET_NETWORK_FILE_H

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The simulated network as data: computers, their Schedule services and job
 // stores, built from world statements and written back as them.
 #ifndef VELMORA_STANDIN_NET_NETWORK_MODEL_H

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "network_state.h"
 
 #include <standin/call_log.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The process's simulated network: the in-memory network or the network file
 // bound to it, the fault plans and the pending status queries, and the one
 // way every call reaches them.

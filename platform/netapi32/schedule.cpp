@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The Schedule service's job functions of the stand-in, following the
 // service's published server rules: records are validated, IDs assigned in
 // sequence, and the service itself adds JOB_RUNS_TODAY to what it returns.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "server_call.h"
 
 #include <standin/call_log.h>

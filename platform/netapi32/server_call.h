@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What every NETAPI32 function of the stand-in does first: record the call,
 // find the computer its server name names, and apply planned faults and the
 // computer's reachability and platform.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Text conversions of the network, made with the stand-in's own code page
 // functions: the network converts on every call, so these avoid opening a
 // converter each time.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // NetWkstaGetInfo and the LAN Manager service functions of the stand-in,
 // acting on the simulated Schedule service of each computer.
 #include <lm.h>

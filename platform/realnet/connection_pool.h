@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // One connection per real computer, kept for the run, each served by a
 // thread of its own. Every call ends by its computer's time bound: the
 // thread itself gives the call up at its deadline, and Samba's libraries are

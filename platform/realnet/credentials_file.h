@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The authentication file a network names for its real computers, in Samba's
 // form (`username=`, `password=`, `domain=` lines). The password lives only
 // in a Secret, which wipes its memory when it goes.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "kerberos_ticket.h"
 
 #include <krb5.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The user's Kerberos ticket cache, looked at before a session uses it:
 // Samba takes a missing or empty cache for a usable one and only fails when
 // it has already connected to the host.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 /* See nt_hash.h. */
 #include "nt_hash.h"
 

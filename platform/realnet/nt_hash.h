@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 /* The NT hash of a password: MD4 of its UTF-16LE form, which is all that an
  * NTLM logon needs. Computed here, in buffers that are wiped, rather than by
  * Samba, whose conversion to UTF-16 leaves a freed copy of the password in

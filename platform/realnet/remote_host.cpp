@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The calls of remote_host.h on the connection pool. Results that outlive a
 // call given up after the time bound live in shared storage.
 #include "remote_host.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Real NT computers reached over the network: what the network file says
 // about one, and the Schedule, service and workstation calls made on it. The
 // results are NET_API_STATUS codes as NETAPI32 gives them; the records are

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The real network as netapi32.dll on Windows sees it: the DLL serves the
 // simulated computers only, since real ones are reached through Samba's
 // client libraries on Linux. A real computer of the network file answers as

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 /* See samba_rpc.h. Only Samba's public client libraries are used: the
  * asynchronous dcerpc_pipe_connect_b_send and
  * dcerpc_secondary_auth_connection_send (libdcerpc), the generic

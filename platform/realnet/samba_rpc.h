@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 /* The calls of a real computer's ATSvc, svcctl and wkssvc interfaces, made
  * with Samba's public DCE/RPC client libraries. Plain C types only: Samba's
  * headers do not compile as C++, so they stay inside samba_rpc.c. Strings are

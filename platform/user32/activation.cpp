@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Which top-level window is active, and the WM_ACTIVATE messages that a
 // change of it sends. The focus follows from what each window's procedure
 // does with WM_ACTIVATE: the default window procedure takes the focus to the

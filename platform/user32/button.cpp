@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The BUTTON class: push buttons, check boxes, radio buttons, group boxes.
 #include "window.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The system clipboard as far as the edit controls use it: one text, kept in
 // the form it was put there (Unicode by the user, ANSI by an ANSI edit's
 // copy), and read in the other form through the ANSI code page, as the

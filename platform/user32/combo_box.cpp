@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The COMBOBOX class as a drop-down list: items, the current item, the
 // drop-down state, and the keyboard (arrows, F4, Alt+Down) with CBN_SELCHANGE.
 #include "window.h"

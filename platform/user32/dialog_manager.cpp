@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The dialog manager's keyboard interface: Tab and Shift+Tab through tab
 // stops, arrows within a group, Enter for the default push button, Escape as
 // IDCANCEL, and mnemonics.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Modules and their resources, dialogs built from compiled templates, the
 // modal loop, and the default dialog procedure.
 #include "window.h"

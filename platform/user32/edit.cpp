@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The EDIT class, single-line: ANSI text with double-byte characters kept
 // whole, a selection and caret, the text limit (in bytes), the typing rules
 // of ES_UPPERCASE, ES_LOWERCASE and ES_NUMBER, and the clipboard commands.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The stand-in's own interface to its windows: inspection for tests and
 // front ends, and input given the way a user gives it.
 #include "window.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The LISTBOX class: single, multiple and extended selection, the keyboard
 // and mouse rules of extended selection, and LBN_SELCHANGE.
 #include "window.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Message boxes, icons, cursors and the help engine: the calls whose
 // answers or effects come from the user through the driver.
 #include "window.h"

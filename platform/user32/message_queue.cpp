@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The thread's message queue: posted messages, queued input, the quit flag,
 // and the retrieval that hands control to the driver when nothing is left.
 #include "window.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The stand-in's window objects and the registry that validates handles.
 // Internal to the user-interface library: program code sees only HWND.
 #ifndef VELMORA_STANDIN_UI_WINDOW_H

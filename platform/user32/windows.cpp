@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Window registry, window classes, and the window functions of USER32 that
 // act on one window: text, focus, enabling, showing, destruction.
 #include "window.h"

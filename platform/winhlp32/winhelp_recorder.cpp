@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A help viewer that shows nothing: installed in the Wine prefix as
 // winhlp32.exe, so that WinHelpA returns at once instead of waiting on a
 // viewer that asks for a missing help file. USER32's WinHelpA starts

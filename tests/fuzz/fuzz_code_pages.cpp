@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Code page conversions: any bytes, read as code page 932 or as UTF-16, give
 // the size the size query promised, and never write past the buffer.
 #include <windows.h>

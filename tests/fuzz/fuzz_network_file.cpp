@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Network files: any text is refused or read; what is read, written back
 // (unchanged, or after a job is added and one deleted, a service started, the
 // local name and the clock changed) reads as the same network, and no job is

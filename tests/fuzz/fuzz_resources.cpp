@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Compiled resource files: any bytes are refused or read as whole entries, and
 // every dialog template among them is refused or read.
 #include <standin/resources.h>

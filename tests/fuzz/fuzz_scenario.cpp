@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Scenario files: any text is parsed whole or refused with a line and a reason.
 #include <cstdint>
 #include <cstdlib>

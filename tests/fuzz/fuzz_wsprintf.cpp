@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // wsprintfA: any format, once with numbers and once with texts for its
 // conversions, stays within 1024 bytes, terminates its output and returns its
 // length.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Replays fuzzing inputs through a fuzz target without libFuzzer, so that the
 // corpora run as ordinary tests in every build. Usage: TARGET FILE|FOLDER...
 #include <cstdint>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A name read with a byte limit never keeps half of a double-byte character;
 // whole characters, including those whose second byte lies in the lead-byte
 // range, stay.

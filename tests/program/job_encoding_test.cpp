@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The conversions between job record fields and list and editor texts, at
 // the edges that the scenarios do not reach: times of 24 hours or more, day
 // indices no list reports, ID texts with blanks and signs.

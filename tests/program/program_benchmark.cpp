@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // CPU cost of a job list refresh over many jobs, and of start-up until the
 // message loop first waits, on the stand-in with its call record off.
 #include <windows.h>

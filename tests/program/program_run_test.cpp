@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Whole runs of the program on the stand-in, each in a fresh process (all
 // program state zero, as at start): the calls it makes, in order, with the
 // wait cursor around each network call and the arrow under each box.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A stored command converted for the list at and past the 512 bytes that
 // CommandText holds.
 #include "target/target_computer.h"

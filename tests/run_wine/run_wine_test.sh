@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # A new user's path under Wine, on a private Xvfb watched over VNC: with the
 # README's example network, scripts/run-wine.sh manages SOUMU01 (a job added
 # by keyboard lands there), and the version box reaches the VNC viewer drawn

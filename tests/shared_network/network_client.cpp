@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Network calls from the command line, so that several processes, of several
 // users and hosts, can work on one network file at once. Built twice: for
 // Linux against the stand-in, and for Windows against the SDK, where the calls

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # A Linux process (the stand-in) and a Windows process under Wine (through
 # netapi32.dll) add jobs to one network file at the same time. Every job must
 # arrive, each with its own ID; and the two must really have overlapped.

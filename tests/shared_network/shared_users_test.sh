@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Two users share network files: one owns a file, another reads it, in a shared
 # sticky folder, in the owner's home folder and on a read-only mount. A reader
 # needs no write access anywhere and never keeps the owner from changing the

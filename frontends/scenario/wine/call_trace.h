@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The program's calls, as counted outside the program: Wine's relay trace of
 // the calls velmora.exe makes into the system DLLs (one "Call" and one "Ret"
 // line each), and the simulated network DLL's own call record (one function

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Evidence of a failed scenario: PNG pictures of the screen and of the
 // program's windows as they were when the scenario failed, written to the
 // folder VELMORA_SCREENSHOTS names (scripts/test-wine.sh sets it).

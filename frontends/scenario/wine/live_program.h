@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The real program in its own process, seen from outside as a person sees
 // it: its top-level windows, the controls in them, message boxes, its focus,
 // and the moment it waits for the user again.

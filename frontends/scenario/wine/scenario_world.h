@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The world of one scenario as the real program meets it under Wine: the
 // network file that the simulated netapi32.dll serves from, the fault plans
 // it reads beside it, the record of its calls, and the program's clock

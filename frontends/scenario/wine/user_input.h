@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A person's input, given as the platform gives it: keys through SendInput
 // to the window with the focus; mouse clicks as button-down and button-up
 // messages posted to the window that the platform finds at the point

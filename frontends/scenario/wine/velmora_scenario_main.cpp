@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // velmora-scenario.exe FILE...: plays scenario files against the real
 // velmora.exe beside it (or the one VELMORA_EXE names), under Wine. Prints
 // what the stand-in's velmora-scenario prints and exits alike: PASS FILE or

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The scenario interpreter's back end on the real program under Wine: the
 // world goes to the network file, the fault file and the clock file, input
 // goes through SendInput and posted mouse messages, and the screen is read

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The stand-in's record of the platform calls the program made, in order, so
 // tests can check which calls ran with which arguments.
 #ifndef VELMORA_STANDIN_CALL_LOG_H

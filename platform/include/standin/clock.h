@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The stand-in's simulated clock behind GetLocalTime, Sleep and GetTickCount,
 // kept by KERNEL32 and set by the network's world statements and the front
 // ends.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Where the stand-in's GetComputerNameA finds the local computer's name. The
 // simulated network knows it and registers itself here when it is linked in,
 // so that KERNEL32, below the network, never refers to it.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The seam through which the stand-in's modal loops and message boxes get
 // the user's input. The scenario runner and the terminal front end each
 // implement a Driver; program code never sees this header.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The simulated network behind the stand-in's NETAPI32 functions: computers,
 // their Schedule services and job stores, built from world statements (the
 // same statements in scenario files and network files) and inspected by

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Reading a compiled resource file (.res, as windres -O res writes it): the
 // resources it holds and the dialog templates among them, plain or extended.
 #ifndef VELMORA_STANDIN_RESOURCES_H

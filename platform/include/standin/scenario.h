@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Playing scenario files (the language of docs/scenarios.md) against a
 // program's WinMain on the stand-in.
 #ifndef VELMORA_STANDIN_SCENARIO_H

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Lexer for the one-statement-per-line format shared by scenario files and
 // network files: words separated by blanks, double-quoted strings with the
 // escapes \n \" \\, numbers in decimal or 0x hexadecimal, and key=value words

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Text conversions of the stand-in itself (not the program's): between UTF-8,
 // the ANSI code page 932 and UTF-16, for scenario files, front ends and the
 // network file.

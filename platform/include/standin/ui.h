@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The stand-in's own view of its windows: module loading, inspection of
 // windows and controls, and user input given the way a user gives it. Used by
 // the scenario runner, the terminal front end and tests; program code sees

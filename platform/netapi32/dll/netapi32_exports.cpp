@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The entry points of netapi32.dll, the simulated network as a Windows DLL
 // that velmora.exe loads in place of the system's. Each binds the network on
 // first use (VELMORA_NETWORK, else the user's default network file), as the

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # cmake -DRUNNER=exe -DEXPECTED=N -DFILES=a,b -P expect_status.cmake
 # Runs the runner on the files and fails unless it exits with EXPECTED and
 # ends with its "N passed, N failed" summary.

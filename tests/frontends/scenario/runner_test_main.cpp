@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The runner on its own test program: runner-selftest FILE...
 #include <standin/scenario.h>
 

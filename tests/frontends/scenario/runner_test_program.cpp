@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A small program of the runner's own tests: a main window with an edit, a
 // button that asks a question and shows the answer (first the computer name), an exit button, a
 // button that shows a box without owner, and a modal dialog without a close box; a button that lists

@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Runs velmora in a private tmux server on a copy of the example network and
 uses it as a person would, from the keyboard and the mouse, checking the
 screen and the network file.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // How long the terminal front end takes from a key press that moves the job
 // list's selection (or scrolls it, also sideways) to the finished redraw,
 // with 10,000 jobs listed: the program's handling of the key plus drawing

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The terminal driver against the stand-in and the real program: keys and
 // clicks reach the program as a user's input, and what the program shows is
 // drawn. Each case runs the program in a child process of its own, since the

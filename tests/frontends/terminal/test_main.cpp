@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Column widths come from wcwidth, which needs a UTF-8 character type.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The NETAPI32 functions where the program cannot reach them: server names,
 // buffers, planned faults, job IDs, records no editor sends, ranges and paged
 // listings. (Service states, pending queries and refusals, the platform check,

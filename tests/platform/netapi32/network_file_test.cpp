@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Network files: parsing, write-back, atomic replacement under a lock, and
 // the default file for a person running Velmora.
 #include <lm.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Helpers for the network tests: world statements from text, and wide
 // server names.
 #ifndef VELMORA_TESTS_PLATFORM_NET_WORLD_H

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // World statements and expectations as the scenario runner uses them.
 #include <standin/network.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The authentication file: what is refused, with which advice, without ever
 // blocking; and no cleartext password left in the process after a call.
 #include <lm.h>

@@ -1,4 +1,5 @@
 #!/usr/bin/python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """A stand-in Windows NT host for the real network backend's tests: ATSvc,
 svcctl and wkssvc as named pipes of an SMB2 server on 127.0.0.1 (Debian
 python3-impacket), for one NTLM user. Its computers, services and jobs are a

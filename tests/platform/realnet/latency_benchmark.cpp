@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the real backend costs a host: SMB messages (round trips) to open a
 // session and per NETAPI32 call on an open one, counted by a relay, and the
 // time from start to listed jobs with 25 ms added each way (this kernel has no

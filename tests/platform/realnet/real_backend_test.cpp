@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The NETAPI32 functions on real computers, served by the fake host over SMB
 // named pipes: the calls, their records, and every failure row of the code
 // table in the README.

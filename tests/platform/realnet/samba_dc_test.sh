@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Kerberos logons against a throwaway Samba AD DC (VELMORA.TEST, under
 # build/samba-dc-test) that refuses NTLM: a ticket alone (the file's password
 # is wrong), auth=kerberos without a ticket or with an expired one, the KDC out

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // NETAPI32 calls against Samba's own servers, as tests/platform/realnet/
 // smbd_test.sh (a standalone smbd) and samba_dc_test.sh (an AD domain
 // controller, for Kerberos) start them; they pass where they are in the

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # samba_server_test against Samba's own smbd (Debian samba), standalone on
 # 127.0.0.1 and a port of its own, SMB3 with encryption and signing required,
 # NTLMv2 only, its state under build/smbd-test: an administrator (Builtin

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A TCP listener on 127.0.0.1 that plays a host for the real backend: a
 // relay to another port that counts the SMB messages the client sends and
 // may hold each chunk back for a delay, or a host that stays silent, answers

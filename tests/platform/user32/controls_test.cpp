@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The standard controls as the program relies on them, each pinned to the
 // platform's documented behaviour.
 #include "ui_test_support.h"

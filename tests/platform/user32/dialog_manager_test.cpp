@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The dialog manager's keys, modal dialogs, message boxes and the window
 // life cycle, as the platform documents them.
 #include "ui_test_support.h"

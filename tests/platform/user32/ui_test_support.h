@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Shared set-up of the user-interface tests: the test dialog's resources,
 // a dialog procedure that records commands, and a message pump.
 #ifndef VELMORA_TESTS_PLATFORM_UI_SUPPORT_H
