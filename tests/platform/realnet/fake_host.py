@@ -282,6 +282,16 @@ def computer_of(network, server):
     return network.computers.get(name)
 
 
+def refusal_of(computer):
+    """The code every interface answers before looking further: the account
+    denied, or no such computer; None when neither."""
+    if options.deny:
+        return ACCESS_DENIED
+    if computer is None:
+        return BAD_NETPATH
+    return None
+
+
 # ---------------------------------------------------------------- services
 
 
@@ -370,10 +380,8 @@ class ATSvc(Base):
             c = computer_of(network, server)
             if options.refuse_atsvc:
                 return NOT_SUPPORTED
-            if options.deny:
-                return ACCESS_DENIED
-            if c is None:
-                return BAD_NETPATH
+            if (refused := refusal_of(c)) is not None:
+                return refused
             if c.platform != 500:
                 return NOT_SUPPORTED
             if not service_runs(c):
@@ -546,10 +554,8 @@ class Svcctl(Base):
 
         def body(network, changed):
             c = computer_of(network, server)
-            if options.deny:
-                return ACCESS_DENIED
-            if c is None:
-                return BAD_NETPATH
+            if (refused := refusal_of(c)) is not None:
+                return refused
             return NOT_SUPPORTED if c.platform != 500 else SUCCESS
 
         code = self.store.run(body)
@@ -678,10 +684,8 @@ class Wkssvc(Base):
 
         def body(network, changed):
             c = computer_of(network, server)
-            if options.deny:
-                return ACCESS_DENIED
-            if c is None:
-                return BAD_NETPATH
+            if (refused := refusal_of(c)) is not None:
+                return refused
             found["name"], found["platform"] = c.name, c.platform
             return SUCCESS
 
