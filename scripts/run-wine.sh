@@ -98,10 +98,9 @@ run_program() {
   wineserver -w
 }
 if [ -n "$computer" ] && [ "$(id -u)" -eq 0 ] && unshare -u true 2>/dev/null; then
-  # Root gives a Wine server started here the host name too, as the scenario
-  # player does, in a UTS namespace of its own (where the container allows
-  # one); the session's name is set as for any user, which also covers a
-  # server that runs already.
+  # Root gives a Wine server started here the host name too, in a UTS
+  # namespace of its own (where the container allows one); the session's name
+  # is set as for any user, which also covers a server that runs already.
   export computer
   export -f run_program wine_env_start_help_viewer wine_env_name_computer
   unshare -u -- bash -c 'hostname "$computer" 2>/dev/null; run_program "$@"' run-wine "${desktop[@]}"

@@ -15,8 +15,6 @@
 #   wine_env_set_clock FILE "YYYY-MM-DD HH:MM[:SS]"
 #   wine_env_start_help_viewer [--stay] [explorer /desktop=NAME,SIZE]
 #                                 the help viewer, ready before the program
-#   wine_env_as_computer NAME CMD...   runs CMD with Wine's computer name NAME
-#                                 (and the help viewer) in a fresh Wine server
 #   wine_env_name_computer NAME   makes NAME the computer name of the running
 #                                 Wine session, for any user (below)
 #   wine_env_stop                 ends the Wine server and the private Xvfbs
@@ -192,22 +190,6 @@ wine_env_start_help_viewer() {
     return 1
   fi
   rm -f "$ready"
-}
-
-# Wine takes its computer name from the host name when its server starts: a
-# fresh server in a UTS namespace of its own, with the host name NAME, and the
-# help viewer in it for all its programs; then CMD.
-wine_env_as_computer() {
-  local name="$1"
-  shift
-  if [ "$(id -u)" -ne 0 ]; then
-    echo "setting Wine's computer name needs root (unshare -u and hostname)" >&2
-    return 1
-  fi
-  wineserver -k 2>/dev/null || true
-  wineserver -w 2>/dev/null || true
-  unshare -u -- bash -c '. "$0" && hostname "$1" && shift && wine_env_start_help_viewer --stay && exec "$@"' \
-    "${BASH_SOURCE[0]}" "$name" "$@"
 }
 
 # Wine 8's GetComputerNameA reads the volatile registry value below, which
