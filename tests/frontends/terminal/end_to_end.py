@@ -71,6 +71,19 @@ class Session:
                 )
             time.sleep(poll)
 
+    def wait_for_line(self, pattern):
+        """The first line that matches `pattern`, once one does: the program
+        may still be working through keys sent before."""
+        deadline = time.monotonic() + WAIT_SECONDS
+        while True:
+            screen = self.screen()
+            for line in screen.splitlines():
+                if re.search(pattern, line):
+                    return line
+            if time.monotonic() > deadline:
+                raise Failure("no line matches %r; the screen shows:\n%s" % (pattern, screen))
+            time.sleep(0.1)
+
     def keys(self, *keys):
         self.tmux("send-keys", *keys)
 
@@ -144,10 +157,7 @@ def add_and_delete(s):
     # starts at the first tab stop (Select computer), the next one is the
     # list, whose columns are wider than it: Right scrolls to the time.
     s.keys("Tab", "Tab", "Right", "Right", "Right")
-    screen = s.wait_for("時刻")
-    row = next(line for line in screen.splitlines() if "cmd /q" in line)
-    if not re.search(r"次の\s+水\s+7:30 午後", row):
-        raise Failure("the new row reads %r" % row)
+    s.wait_for_line(r"cmd /q\s+次の\s+水\s+7:30 午後")
     stored = [l for l in s.network_text().splitlines() if "nightly.cmd" in l]
     if len(stored) != 1 or not re.search(r"id=%s at=19:30 .*dow=0x4 cmd=\"nightly.cmd /q\"" % job_id, stored[0]):
         raise Failure("the network file holds %r" % stored)
