@@ -29,14 +29,18 @@ namespace {
 
 const Canvas *g_screen = nullptr;  // the last picture shown, for failure messages
 
-// Fails the child process with a message the parent's test shows.
-void Require(bool condition, const std::string &what) {
-  if (condition) return;
-  std::fprintf(stderr, "check failed: %s\n", what.c_str());
+// Ends the child process with a message, and the screen, that the parent's
+// test shows.
+[[noreturn]] void Fail(const std::string &what, int code) {
+  std::fprintf(stderr, "%s; the screen shows:\n", what.c_str());
   for (int y = 0; g_screen != nullptr && y < g_screen->Rows(); ++y)
     std::fprintf(stderr, "%s\n", EncodeUtf8(g_screen->RowText(y)).c_str());
   std::fflush(stderr);
-  _exit(2);
+  _exit(code);
+}
+
+void Require(bool condition, const std::string &what) {
+  if (!condition) Fail("check failed: " + what, 2);
 }
 
 class ScriptedTerminal : public Terminal {
@@ -145,10 +149,7 @@ void Play(const std::vector<std::string> &world, ScriptedTerminal &terminal) {
     char command_line[] = "";
     code = WinMain(instance, nullptr, command_line, SW_SHOWNORMAL);
   } catch (const TerminalClosed &) {
-    std::fprintf(stderr, "the script ran out while the program waited; the screen shows:\n");
-    for (int y = 0; y < terminal.picture.Rows(); ++y)
-      std::fprintf(stderr, "%s\n", EncodeUtf8(terminal.picture.RowText(y)).c_str());
-    _exit(3);
+    Fail("the script ran out while the program waited", 3);
   }
   Require(terminal.steps.empty(), "the program ended before the script did");
   _exit(code);
@@ -166,13 +167,20 @@ void RunScript(const std::function<void(ScriptedTerminal &)> &script, int cols =
   EXPECT_EXIT(child(), ::testing::ExitedWithCode(0), "");
 }
 
-TEST(TerminalDriver, TabMnemonicsAndEscapeMoveThroughTheWindows) {
+TEST(TerminalDriver, TheMainWindowShowsItsKeysFocusAndClicks) {
   RunScript([](ScriptedTerminal &t) {
     // The focus's moves (Tab, Shift+Tab, back from a dialog) are played by
     // shell_tab_order.scenario; here the screen shows them.
     t.Check([&] {
       // The last line names only keys that act here: no Escape on the main window.
       Require(t.Find(L"F1:").second == t.rows - 1 && t.Shows("F3:列幅") && !t.Shows("Esc:"), "the main window's keys");
+      // The first list is read before the main window is shown.
+      Require(!t.busy_mark_seen, "no wait cursor yet");
+    });
+    t.ClickOn("two.cmd");
+    t.Check([&] {
+      std::vector<int> selected = standin::SelectionOf(standin::ControlById(MainWindow(), 104));
+      Require(selected == std::vector<int>{1}, "the clicked row is selected");
     });
     t.Type("v", true);  // Alt+V: version information
     t.Check([&] {
@@ -183,18 +191,18 @@ TEST(TerminalDriver, TabMnemonicsAndEscapeMoveThroughTheWindows) {
     t.Press(Key::kEscape);
     t.Check([&] {
       Require(ActiveTemplate() == "DLG_VELMORA", "Escape closes the version box");
-      auto [x, y] = t.Find(DecodeUtf8("ﾊﾞｰｼﾞｮﾝ情報(V)"));
-      Require(x >= 0 && (t.picture.At(x, y).attr & kReverse) == 0, "no button is drawn focused");
+      Require(t.Shows("ﾊﾞｰｼﾞｮﾝ情報(V)") && (t.AttrAt("ﾊﾞｰｼﾞｮﾝ情報(V)") & kReverse) == 0, "no button is drawn focused");
     });
     t.Press(Key::kTab);
-    t.Check([&] {
-      auto [x, y] = t.Find(DecodeUtf8("ｺﾝﾋﾟｭｰﾀ選択(S)"));
-      Require(x >= 0 && (t.picture.At(x, y).attr & kReverse) != 0, "Select computer is drawn focused");
-    });
+    t.Check([&] { Require((t.AttrAt("ｺﾝﾋﾟｭｰﾀ選択(S)") & kReverse) != 0, "Select computer is drawn focused"); });
     t.Press(Key::kEscape);  // does nothing on the main window
     t.Check([&] { Require(ActiveTemplate() == "DLG_VELMORA", "Escape leaves the main window open"); });
-    t.Type("x", true);
-    Play({"computer PC01"}, t);
+    // A cancelled computer selection reads the list again, in the window.
+    t.Type("s", true);
+    t.Press(Key::kEscape);
+    t.Check([&] { Require(t.busy_mark_seen, "the wait cursor's mark was shown while the list was read"); });
+    t.ClickOn("[X]");
+    Play({"computer PC01", "job PC01 id=1 at=10:00 cmd=\"one.cmd\"", "job PC01 id=2 at=11:00 cmd=\"two.cmd\""}, t);
   });
 }
 
@@ -264,30 +272,6 @@ TEST(TerminalDriver, ButtonLabelsShowWholeFromTheSmallestScreenUp) {
   RunScript(script, 100, 32);
 }
 
-TEST(TerminalDriver, QuestionBoxTakesOnlyItsAnswersAndDisabledControlsAreDimmed) {
-  RunScript([](ScriptedTerminal &t) {
-    t.Check([&] {
-      Require(t.Shows("PC01 上でｽｹｼﾞｭｰﾙｻｰﾋﾞｽが停止中です。"), "the question's first line");
-      Require(t.Shows("今すぐ開始しますか?"), "the question's second line");
-      Require(t.Shows("(?)"), "the question mark");
-    });
-    t.Press(Key::kEscape);  // a Yes/No question has no Cancel: Escape is ignored
-    t.Type("q");
-    t.Check([&] { Require(t.Shows("今すぐ開始しますか?"), "the question is still asked"); });
-    t.Type("n");
-    t.Check([&] {
-      Require(!t.Shows("今すぐ開始しますか?"), "No answered the question");
-      auto [x, y] = t.Find(DecodeUtf8("追加(A)..."));
-      Require(x >= 0, "the Add button is drawn");
-      Require((t.picture.At(x, y).attr & kDim) != 0, "the disabled Add button is dimmed");
-      auto [vx, vy] = t.Find(DecodeUtf8("ﾍﾙﾌﾟ(H)..."));
-      Require((t.picture.At(vx, vy).attr & kDim) == 0, "the Help button is not dimmed");
-    });
-    t.ClickOn("終了(X)");
-    Play({"computer PC01 service=stopped"}, t);
-  });
-}
-
 TEST(TerminalDriver, TheMainWindowTakesClicksWhileABoxWithoutOwnerShows) {
   RunScript([](ScriptedTerminal &t) {
     t.Check([] { ApplyWorld("fail PC01 NetServiceGetInfo 53"); });
@@ -335,25 +319,8 @@ TEST(TerminalDriver, ASmallTerminalGetsAMessageAndNoInputUntilItGrows) {
       60, 20);
 }
 
-TEST(TerminalDriver, ClicksSelectRowsAndTheCloseBoxEndsTheProgram) {
-  RunScript([](ScriptedTerminal &t) {
-    t.ClickOn("two.cmd");
-    t.Check([&] {
-      std::vector<int> selected = standin::SelectionOf(standin::ControlById(MainWindow(), 104));
-      Require(selected == std::vector<int>{1}, "the clicked row is selected");
-    });
-    // The first list is read before the main window is shown; a cancelled
-    // computer selection reads it again in the window.
-    t.Type("s", true);
-    t.Press(Key::kEscape);
-    t.Check([&] { Require(t.busy_mark_seen, "the wait cursor's mark was shown while the list was read"); });
-    t.ClickOn("[X]");
-    Play({"computer PC01", "job PC01 id=1 at=10:00 cmd=\"one.cmd\"", "job PC01 id=2 at=11:00 cmd=\"two.cmd\""}, t);
-  });
-}
-
 // Characters reach the ANSI edit through the code page's best fit, none
-// dropped; Shift+Insert pastes.
+// dropped; Shift+Insert and Ctrl+V paste.
 TEST(TerminalDriver, TypedTextFollowsTheEditRulesAndTheCodePage) {
   RunScript([](ScriptedTerminal &t) {
     t.Type("s", true);
@@ -368,9 +335,14 @@ TEST(TerminalDriver, TypedTextFollowsTheEditRulesAndTheCodePage) {
     t.Press(Key::kHome);
     t.Press(Key::kInsert, true);
     t.Type("0123456789");
+    t.steps.push_back([] {
+      TerminalEvent e = ScriptedTerminal::Event(Key::kChar, false, false, L'v');
+      e.ctrl = true;  // Ctrl+V pastes too
+      return e;
+    });
     t.Check([&] {
       HWND edit = standin::ControlById(standin::ActiveWindow(), 131);
-      Require(standin::TextOf(edit) == "AB0123456789PC0E?", "pasted, then typed: " + standin::TextOf(edit));
+      Require(standin::TextOf(edit) == "AB0123456789ABPC0E?", "pasted, typed, pasted: " + standin::TextOf(edit));
       Require(t.beeps == 0, "nothing was refused");
     });
     t.Press(Key::kEscape);
@@ -480,6 +452,10 @@ TEST(TerminalDriver, ANetworkWithoutThisComputerIsSaidOnce) {
       });
       t.Press(Key::kEnter);
       t.Press(Key::kEnter);  // no more boxes: the disabled Add button takes no Enter
+      t.Check([&] {
+        Require((t.AttrAt("追加(A)...") & kDim) != 0, "the disabled Add button is dimmed");
+        Require(t.Shows("ﾍﾙﾌﾟ(H)...") && (t.AttrAt("ﾍﾙﾌﾟ(H)...") & kDim) == 0, "the Help button is not dimmed");
+      });
       t.Type("x", true);
       Play(world, t);
     });
