@@ -2,8 +2,8 @@
 // How long the terminal front end takes from a key press that moves the job
 // list's selection (or scrolls it, also sideways) to the finished redraw,
 // with 10,000 jobs listed: the program's handling of the key plus drawing
-// and terminal output. The front end runs in a pseudo-terminal of 80 x 24
-// whose output this process reads and discards.
+// and terminal output. The front end draws to a pseudo-terminal of 80 x 24
+// whose output a thread reads and discards.
 //
 //   tui_redraw_benchmark [jobs]
 #include "terminal.h"
@@ -23,7 +23,7 @@
 #include <map>
 #include <pty.h>
 #include <string>
-#include <sys/wait.h>
+#include <thread>
 #include <unistd.h>
 #include <vector>
 
@@ -34,139 +34,108 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-struct Step {
-  tui::Key key;
-  const char *label;
-  bool shift = false;
-};
-
+// Presses its keys in turn, then Alt+X; times each key from its reading to
+// the next picture shown, under the key's label.
 class BenchTerminal : public tui::CursesTerminal {
  public:
-  explicit BenchTerminal(std::vector<Step> steps) : steps_(std::move(steps)) {}
+  std::vector<std::pair<tui::Key, const char *>> keys;
+  std::map<std::string, std::vector<double>> times;
 
   tui::TerminalEvent Read() override {
     tui::TerminalEvent e;
-    if (next_ >= steps_.size()) {
-      e.key = tui::Key::kChar;  // Alt+X ends the program
+    if (next_ == keys.size()) {  // Alt+X ends the program
+      e.key = tui::Key::kChar;
       e.ch = L'x';
       e.alt = true;
       return e;
     }
-    e.key = steps_[next_].key;
-    e.shift = steps_[next_].shift;
-    current_ = next_++;
+    e.key = keys[next_].first;
+    e.shift = next_ == 0;  // Shift+Tab: from Add back to the job list
+    label_ = keys[next_++].second;
     pressed_ = Clock::now();
-    waiting_ = true;
     return e;
   }
   void Show(const tui::Canvas &canvas) override {
     tui::CursesTerminal::Show(canvas);
-    if (!waiting_) return;
-    waiting_ = false;
-    double ms = std::chrono::duration<double, std::milli>(Clock::now() - pressed_).count();
-    results_[steps_[current_].label].push_back(ms);
-  }
-  std::vector<std::pair<std::string, std::vector<double>>> Results() const {
-    return {results_.begin(), results_.end()};
+    if (label_ == nullptr) return;
+    times[label_].push_back(std::chrono::duration<double, std::milli>(Clock::now() - pressed_).count());
+    label_ = nullptr;
   }
 
  private:
-  std::vector<Step> steps_;
-  size_t next_ = 0, current_ = 0;
+  size_t next_ = 0;
+  const char *label_ = nullptr;  // of the key whose redraw is awaited
   Clock::time_point pressed_;
-  bool waiting_ = false;
-  std::map<std::string, std::vector<double>> results_;
 };
-
-void Fail(const std::string &what) {
-  std::fprintf(stderr, "%s\n", what.c_str());
-  _exit(2);
-}
-
-int RunInTerminal(int jobs, int report_fd) {
-  std::setlocale(LC_CTYPE, "C.UTF-8");
-  standin::SetCallRecording(false);
-  standin::ResetNetwork();
-  std::vector<std::string> world = {"computer BENCH"};
-  for (int i = 1; i <= jobs; ++i)
-    world.push_back("job BENCH id=" + std::to_string(i) + " at=" + std::to_string(i % 24) + ":" +
-                    std::to_string(10 + i % 50) + " flags=0x01 dow=0x15 cmd=\"C:\\\\jobs\\\\ジョブ" +
-                    std::to_string(i) + ".cmd /x\"");
-  for (const std::string &line : world) {
-    std::vector<standin::Token> tokens;
-    std::string error;
-    if (!standin::LexStatement(line, &tokens, &error)) Fail(line + ": " + error);
-    std::string reason = standin::ApplyWorldStatement(tokens);
-    if (!reason.empty()) Fail(line + ": " + reason);
-  }
-  std::vector<Step> steps = {{tui::Key::kTab, "focus", true}};  // from Add back to the job list
-  auto repeat = [&](int times, const std::vector<Step> &group) {
-    for (int i = 0; i < times; ++i) steps.insert(steps.end(), group.begin(), group.end());
-  };
-  repeat(2000, {{tui::Key::kDown, "Down"}});
-  repeat(300, {{tui::Key::kPageDown, "PageDown"}});
-  repeat(300, {{tui::Key::kPageUp, "PageUp"}});
-  repeat(50, {{tui::Key::kEnd, "End/Home"}, {tui::Key::kHome, "End/Home"}});
-  repeat(100, {{tui::Key::kRight, "Right/Left"}, {tui::Key::kLeft, "Right/Left"}});  // sideways
-  BenchTerminal terminal(steps);
-  std::string error;
-  if (!terminal.Start(&error)) Fail(error);
-  tui::TerminalDriver driver(terminal, {});
-  standin::SetDriver(&driver);
-  HINSTANCE instance = standin::LoadModule(velmora_res, velmora_res_size);
-  char command_line[] = "";
-  auto started = Clock::now();
-  int code = WinMain(instance, nullptr, command_line, SW_SHOWNORMAL);
-  double total = std::chrono::duration<double>(Clock::now() - started).count();
-  standin::SetDriver(nullptr);
-  terminal.Stop();
-
-  std::string report;
-  char line[256];
-  std::snprintf(line, sizeof line, "jobs listed: %zu, exit code %d, whole run %.2f s\n",
-                standin::RowCountOf(standin::ControlById(standin::TopLevelWindows().front(), 104)), code, total);
-  report += line;
-  for (auto &[label, times] : terminal.Results()) {
-    std::sort(times.begin(), times.end());
-    auto at = [&](double q) { return times[std::min(times.size() - 1, static_cast<size_t>(q * times.size()))]; };
-    std::snprintf(line, sizeof line, "%-10s n=%5zu  median %.3f ms  p99 %.3f ms  max %.3f ms\n", label.c_str(),
-                  times.size(), at(0.5), at(0.99), times.back());
-    report += line;
-  }
-  ssize_t written = write(report_fd, report.data(), report.size());
-  return written == static_cast<ssize_t>(report.size()) ? 0 : 1;
-}
 
 }  // namespace
 
 int main(int argc, char **argv) {
-  int jobs = argc > 1 ? std::atoi(argv[1]) : 10000;
-  int report[2];
-  if (pipe(report) != 0) return 1;
+  const int jobs = argc > 1 ? std::atoi(argv[1]) : 10000;
+  std::setlocale(LC_CTYPE, "C.UTF-8");
+  standin::SetCallRecording(false);
+  standin::ResetNetwork();
+  for (int i = 0; i <= jobs; ++i) {
+    std::string line = "computer BENCH", reason;
+    if (i > 0)
+      line = "job BENCH id=" + std::to_string(i) + " at=" + std::to_string(i % 24) + ":" + std::to_string(10 + i % 50) +
+             " flags=0x01 dow=0x15 cmd=\"C:\\\\jobs\\\\ジョブ" + std::to_string(i) + ".cmd /x\"";
+    std::vector<standin::Token> tokens;
+    if (!standin::LexStatement(line, &tokens, &reason) || !(reason = standin::ApplyWorldStatement(tokens)).empty()) {
+      std::fprintf(stderr, "%s: %s\n", line.c_str(), reason.c_str());
+      return 1;
+    }
+  }
+  BenchTerminal terminal;
+  struct Group {
+    int times;
+    std::vector<tui::Key> keys;
+    const char *label;
+  };
+  for (const Group &group : {Group{1, {tui::Key::kTab}, "focus"}, Group{2000, {tui::Key::kDown}, "Down"},
+                             Group{300, {tui::Key::kPageDown}, "PageDown"}, Group{300, {tui::Key::kPageUp}, "PageUp"},
+                             Group{50, {tui::Key::kEnd, tui::Key::kHome}, "End/Home"},
+                             Group{100, {tui::Key::kRight, tui::Key::kLeft}, "Right/Left"}})
+    for (int i = 0; i < group.times; ++i)
+      for (tui::Key key : group.keys) terminal.keys.push_back({key, group.label});
+
   struct winsize size {};
   size.ws_col = 80;
   size.ws_row = 24;
-  int master = -1;
+  int master = -1, slave = -1;
+  if (openpty(&master, &slave, nullptr, nullptr, &size) != 0) return 1;
+  std::thread drain([master] {
+    char buffer[65536];
+    while (read(master, buffer, sizeof buffer) > 0) {
+    }
+  });
+  FILE *report = fdopen(dup(STDOUT_FILENO), "w");
+  dup2(slave, STDIN_FILENO);
+  dup2(slave, STDOUT_FILENO);
   setenv("TERM", "xterm-256color", 1);
-  pid_t child = forkpty(&master, nullptr, nullptr, &size);
-  if (child < 0) {
-    std::perror("forkpty");
+  std::string error;
+  if (!terminal.Start(&error)) {
+    std::fprintf(stderr, "%s\n", error.c_str());
     return 1;
   }
-  if (child == 0) {
-    close(report[0]);
-    _exit(RunInTerminal(jobs, report[1]));
+  tui::TerminalDriver driver(terminal, {});
+  standin::SetDriver(&driver);
+  char command_line[] = "";
+  auto started = Clock::now();
+  int code = WinMain(standin::LoadModule(velmora_res, velmora_res_size), nullptr, command_line, SW_SHOWNORMAL);
+  double total = std::chrono::duration<double>(Clock::now() - started).count();
+  standin::SetDriver(nullptr);
+  terminal.Stop();
+  for (int fd : {STDIN_FILENO, STDOUT_FILENO, slave}) close(fd);  // the drain ends with the terminal
+  drain.join();
+
+  std::fprintf(report, "jobs listed: %zu, exit code %d, whole run %.2f s\n",
+               standin::RowCountOf(standin::ControlById(standin::TopLevelWindows().front(), 104)), code, total);
+  for (auto &[label, times] : terminal.times) {
+    std::sort(times.begin(), times.end());
+    auto at = [&](double q) { return times[std::min(times.size() - 1, static_cast<size_t>(q * times.size()))]; };
+    std::fprintf(report, "%-10s n=%5zu  median %.3f ms  p99 %.3f ms  max %.3f ms\n", label.c_str(), times.size(),
+                 at(0.5), at(0.99), times.back());
   }
-  close(report[1]);
-  // Drain what the front end writes to its terminal.
-  char buffer[65536];
-  while (read(master, buffer, sizeof buffer) > 0) {
-  }
-  int status = 0;
-  waitpid(child, &status, 0);
-  std::string text;
-  ssize_t n;
-  while ((n = read(report[0], buffer, sizeof buffer)) > 0) text.append(buffer, static_cast<size_t>(n));
-  std::fputs(text.c_str(), stdout);
-  return WIFEXITED(status) && WEXITSTATUS(status) == 0 ? 0 : 1;
+  return code == 0 && std::fclose(report) == 0 ? 0 : 1;
 }
