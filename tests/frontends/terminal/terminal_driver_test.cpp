@@ -7,6 +7,7 @@
 #include "terminal_driver.h"
 #include "text_width.h"
 
+#include <standin/call_log.h>
 #include <standin/driver.h>
 #include <standin/network.h>
 #include <standin/statement.h>
@@ -14,11 +15,16 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <deque>
 #include <functional>
+#include <map>
+#include <pty.h>
 #include <string>
+#include <thread>
 #include <unistd.h>
 
 extern "C" const unsigned char velmora_res[];
@@ -86,23 +92,21 @@ class ScriptedTerminal : public Terminal {
     auto [x, y] = Find(DecodeUtf8(utf8));
     return x < 0 ? 0 : picture.At(x + offset, y).attr;
   }
-  // A mouse event at the cell found by `where` when the step runs.
-  void Mouse(Key key, std::function<std::pair<int, int>()> where, bool shift = false) {
+  // A mouse event on the first cell of a text, found when the step runs.
+  void Mouse(Key key, const std::string &utf8, bool shift = false) {
     steps.push_back([=] {
-      auto [x, y] = where();
-      Require(x >= 0, "the mouse target is on the screen");
+      auto [x, y] = Find(DecodeUtf8(utf8));
+      Require(x >= 0, utf8 + " is on the screen for the mouse");
       return TerminalEvent{key, 0, shift, false, false, x, y};
     });
   }
-  void Press(Key key, bool shift = false, bool alt = false) {
-    steps.push_back([=] { return TerminalEvent{key, 0, shift, false, alt}; });
+  void Press(Key key, bool shift = false) {
+    steps.push_back([=] { return TerminalEvent{key, 0, shift}; });
   }
   void Type(const std::string &utf8, bool alt = false) {
     for (wchar_t c : DecodeUtf8(utf8)) steps.push_back([=] { return TerminalEvent{Key::kChar, c, false, false, alt}; });
   }
-  void ClickOn(const std::string &utf8) {
-    Mouse(Key::kMouse, [this, text = DecodeUtf8(utf8)] { return Find(text); });
-  }
+  void ClickOn(const std::string &utf8) { Mouse(Key::kMouse, utf8); }
   void Check(std::function<void()> check) {
     steps.push_back([check] {
       check();
@@ -355,8 +359,7 @@ TEST(TerminalDriver, ListColumnsKeepTheirWidthsAndTheListScrollsSideways) {
     });
     for (int i = 0; i < 7; ++i) t.ClickOn("<");
     t.Check([&] { Require(t.Shows("ID"), "the scroll bar's left arrow scrolled back"); });
-    t.Mouse(
-        Key::kWheelDown, [&] { return t.Find(L"last.cmd"); }, /*shift=*/true);
+    t.Mouse(Key::kWheelDown, "last.cmd", /*shift=*/true);
     t.Check([&] { Require(!t.Shows("ID"), "Shift+wheel scrolled sideways"); });
     t.Type("x", true);
     std::vector<std::string> world = {"computer PC01"};
@@ -429,6 +432,94 @@ TEST(TerminalDriver, ANetworkWithoutThisComputerIsSaidOnce) {
   };
   run({}, "ﾈｯﾄﾜｰｸ ﾌｧｲﾙにｺﾝﾋﾟｭｰﾀが 1 台もありません。");
   run({"local GHOST", "computer PC01"}, "このｺﾝﾋﾟｭｰﾀ (GHOST) はﾈｯﾄﾜｰｸ ﾌｧｲﾙにありません。");
+}
+
+// Times the redraw after each of its keys, by the key's label: from reading
+// the key to the picture shown.
+class TimedTerminal : public CursesTerminal {
+ public:
+  std::vector<std::pair<Key, const char *>> keys;  // then Alt+X
+  std::map<std::string, std::vector<double>> times;
+
+  TerminalEvent Read() override {
+    if (next_ == keys.size()) return TerminalEvent{Key::kChar, L'x', false, false, /*alt=*/true};
+    label_ = keys[next_].second;
+    pressed_ = std::chrono::steady_clock::now();
+    return TerminalEvent{keys[next_].first, 0, /*shift=*/next_++ == 0};
+  }
+  void Show(const Canvas &canvas) override {
+    CursesTerminal::Show(canvas);
+    if (label_ == nullptr) return;
+    auto elapsed = std::chrono::steady_clock::now() - pressed_;
+    times[label_].push_back(std::chrono::duration<double, std::milli>(elapsed).count());
+    label_ = nullptr;
+  }
+
+ private:
+  size_t next_ = 0;
+  const char *label_ = nullptr;  // of the key whose redraw is awaited
+  std::chrono::steady_clock::time_point pressed_;
+};
+
+// A benchmark, run by hand (tui_driver_tests --gtest_also_run_disabled_tests
+// --gtest_filter='*Redraw*'): the redraw after a key that moves the job list's
+// selection or scrolls it, also sideways, with 10,000 jobs listed. It counts
+// the program's handling of the key, the drawing and the output to a
+// pseudo-terminal of 80 x 24, which a thread drains.
+TEST(TerminalDriver, DISABLED_RedrawTimesWithTenThousandJobs) {
+  auto child = [] {
+    standin::SetCallRecording(false);
+    standin::ResetNetwork();
+    ApplyWorld("computer BENCH");
+    for (int i = 1; i <= 10000; ++i)
+      ApplyWorld("job BENCH id=" + std::to_string(i) + " at=" + std::to_string(i % 24) + ":" +
+                 std::to_string(10 + i % 50) + " flags=0x01 dow=0x15 cmd=\"C:\\\\jobs\\\\ジョブ" + std::to_string(i) +
+                 ".cmd /x\"");
+    TimedTerminal terminal;
+    terminal.keys.push_back({Key::kTab, "focus"});  // Shift+Tab: from Add to the job list
+    for (auto [times, first, second, label] : {std::tuple{2000, Key::kDown, Key::kNone, "Down"},
+                                               {300, Key::kPageDown, Key::kNone, "PageDown"},
+                                               {300, Key::kPageUp, Key::kNone, "PageUp"},
+                                               {50, Key::kEnd, Key::kHome, "End/Home"},
+                                               {100, Key::kRight, Key::kLeft, "Right/Left"}}) {
+      for (int i = 0; i < times; ++i)
+        for (Key key : {first, second})
+          if (key != Key::kNone) terminal.keys.push_back({key, label});
+    }
+    struct winsize size {};
+    size.ws_col = 80;
+    size.ws_row = 24;
+    int master = -1, slave = -1;
+    Require(openpty(&master, &slave, nullptr, nullptr, &size) == 0, "a pseudo-terminal");
+    std::thread drain([master] {
+      char buffer[65536];
+      while (read(master, buffer, sizeof buffer) > 0) {
+      }
+    });
+    FILE *report = fdopen(dup(STDOUT_FILENO), "w");
+    dup2(slave, STDIN_FILENO);
+    dup2(slave, STDOUT_FILENO);
+    setenv("TERM", "xterm-256color", 1);
+    std::string error;
+    Require(terminal.Start(&error), error);
+    TerminalDriver driver(terminal, {});
+    standin::SetDriver(&driver);
+    char command_line[] = "";
+    int code = WinMain(standin::LoadModule(velmora_res, velmora_res_size), nullptr, command_line, SW_SHOWNORMAL);
+    terminal.Stop();
+    for (int fd : {STDIN_FILENO, STDOUT_FILENO, slave}) close(fd);  // the drain ends with the terminal
+    drain.join();
+    std::fprintf(report, "jobs listed: %zu\n", standin::RowCountOf(standin::ControlById(MainWindow(), 104)));
+    for (auto &[label, times] : terminal.times) {
+      std::sort(times.begin(), times.end());
+      auto at = [&](double q) { return times[std::min(times.size() - 1, static_cast<size_t>(q * times.size()))]; };
+      std::fprintf(report, "%-10s n=%5zu  median %.3f ms  p99 %.3f ms  max %.3f ms\n", label.c_str(), times.size(),
+                   at(0.5), at(0.99), times.back());
+    }
+    std::fclose(report);
+    _exit(code);
+  };
+  EXPECT_EXIT(child(), ::testing::ExitedWithCode(0), "");
 }
 
 }  // namespace
