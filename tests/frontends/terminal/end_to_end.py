@@ -146,7 +146,7 @@ def add_next_wednesday_evening(s, command):
     s.wait_for("ｼﾞｮﾌﾞ詳細設定", gone=True)
 
 
-def add_and_delete(s):
+def add_delete(s):
     s.wait_for("ｽｹｼﾞｭｰﾙｻｰﾋﾞｽは動作中です。", "defrag C:")
     # Add is the default button and has the focus.
     add_next_wednesday_evening(s, "nightly.cmd /q")
@@ -304,12 +304,7 @@ def main():
                     for n in range(1, 13):
                         f.write('job SOUMU01 id=%d at=10:00 cmd="task-%02d.cmd /all /long"\n' % (100 + n, n))
             session = Session(velmora, network, workdir)
-            {
-                "add-delete": add_and_delete,
-                "interrupted": interrupted,
-                "read-only": read_only,
-                "keys-and-mouse": keys_and_mouse,
-            }[case](session)
+            globals()[case.replace("-", "_")](session)
     except (Failure, subprocess.TimeoutExpired) as e:
         print("FAIL %s: %s" % (case, e))
         return 1

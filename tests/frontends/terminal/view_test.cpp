@@ -19,14 +19,6 @@
 namespace tui {
 namespace {
 
-TerminalEvent KeyEvent(Key key, wchar_t ch = 0, bool shift = false) {
-  TerminalEvent e;
-  e.key = key;
-  e.ch = ch;
-  e.shift = shift;
-  return e;
-}
-
 // Text is never garbled: malformed UTF-8 is replaced, not dropped, and a
 // double-width character is never cut in half, neither when clipped nor on
 // the canvas; control characters never reach the terminal.
@@ -91,43 +83,38 @@ TEST(Text, TheHelpTextWrapsWithinTheWidthLosingNothing) {
 
 // The platform's keyboard rules: arrows and Tab move round the buttons,
 // Enter presses the focused one, a letter its button; Escape answers a box
-// that has Cancel or OK alone, never a Yes/No question.
-TEST(MessageBoxView, KeysAndClicksAnswerAsThePlatformDoes) {
-  MessageBoxView box(standin::Utf8ToCp932("PC01 上でｽｹｼﾞｭｰﾙｻｰﾋﾞｽが停止中です。\n今すぐ開始しますか?"), "c",
+// that has Cancel or OK alone, never a Yes/No question. A long line wraps
+// inside a narrow screen, and a click on a button answers.
+TEST(MessageBoxView, AnswersAsThePlatformDoesAndWrapsLongLines) {
+  MessageBoxView box(std::string(120, 'x') + standin::Utf8ToCp932("\n今すぐ開始しますか?"), "c",
                      MB_YESNO | MB_ICONQUESTION);
-  EXPECT_EQ(box.HandleKey(KeyEvent(Key::kRight)), std::nullopt);
-  EXPECT_EQ(box.HandleKey(KeyEvent(Key::kEnter)), IDNO);
-  EXPECT_EQ(box.HandleKey(KeyEvent(Key::kTab)), std::nullopt);  // wraps round to Yes
-  EXPECT_EQ(box.HandleKey(KeyEvent(Key::kEnter)), IDYES);
-  EXPECT_EQ(box.HandleKey(KeyEvent(Key::kTab, 0, true)), std::nullopt);  // and back
-  EXPECT_EQ(box.HandleKey(KeyEvent(Key::kEscape)), std::nullopt);
-  EXPECT_EQ(box.HandleKey(KeyEvent(Key::kEnter)), IDNO);
-  EXPECT_EQ(box.HandleKey(KeyEvent(Key::kChar, L'y')), IDYES);
-  EXPECT_EQ(box.HandleKey(KeyEvent(Key::kChar, L'N')), IDNO);
-  EXPECT_EQ(MessageBoxView("t", "c", MB_OK).HandleKey(KeyEvent(Key::kEscape)), IDOK);
-  EXPECT_EQ(MessageBoxView("t", "c", MB_YESNOCANCEL).HandleKey(KeyEvent(Key::kEscape)), IDCANCEL);
+  EXPECT_EQ(box.HandleKey(TerminalEvent{Key::kRight}), std::nullopt);
+  EXPECT_EQ(box.HandleKey(TerminalEvent{Key::kEnter}), IDNO);
+  EXPECT_EQ(box.HandleKey(TerminalEvent{Key::kTab}), std::nullopt);  // wraps round to Yes
+  EXPECT_EQ(box.HandleKey(TerminalEvent{Key::kEnter}), IDYES);
+  EXPECT_EQ(box.HandleKey(TerminalEvent{Key::kTab, 0, /*shift=*/true}), std::nullopt);  // and back
+  EXPECT_EQ(box.HandleKey(TerminalEvent{Key::kEscape}), std::nullopt);
+  EXPECT_EQ(box.HandleKey(TerminalEvent{Key::kEnter}), IDNO);
+  EXPECT_EQ(box.HandleKey(TerminalEvent{Key::kChar, L'y'}), IDYES);
+  EXPECT_EQ(box.HandleKey(TerminalEvent{Key::kChar, L'N'}), IDNO);
+  EXPECT_EQ(MessageBoxView("t", "c", MB_OK).HandleKey(TerminalEvent{Key::kEscape}), IDOK);
+  EXPECT_EQ(MessageBoxView("t", "c", MB_YESNOCANCEL).HandleKey(TerminalEvent{Key::kEscape}), IDCANCEL);
 
-  Canvas canvas(80, 24);
-  box.Draw(canvas, CellRect{0, 0, 80, 24});
+  Canvas canvas(40, 20);
+  box.Draw(canvas, CellRect{0, 0, 40, 20});
+  std::wstring shown;
   int clicked = 0;
-  for (int y = 0; y < 24; ++y) {
+  for (int y = 0; y < 20; ++y) {
     std::wstring row = canvas.RowText(y);
+    shown += row;
     size_t at = row.find(DecodeUtf8("いいえ"));
     if (at == std::wstring::npos) continue;
     EXPECT_EQ(box.HandleClick(TextWidth(row.substr(0, at)), y), IDNO);
     ++clicked;
   }
+  EXPECT_EQ(std::count(shown.begin(), shown.end(), L'x'), 120);  // nothing cut off
   EXPECT_EQ(clicked, 1);
   EXPECT_EQ(box.HandleClick(0, 0), std::nullopt);
-}
-
-TEST(MessageBoxView, LongLinesWrapInsideANarrowScreen) {
-  Canvas canvas(40, 20);
-  MessageBoxView box(std::string(120, 'x'), "c", MB_OK);
-  box.Draw(canvas, CellRect{0, 0, 40, 20});
-  std::wstring shown;
-  for (int y = 0; y < 20; ++y) shown += canvas.RowText(y);
-  EXPECT_EQ(std::count(shown.begin(), shown.end(), L'x'), 120);  // nothing cut off
 }
 
 }  // namespace
