@@ -252,7 +252,7 @@ TEST(TerminalDriver, TheKeyboardPointerClicksControlsOutsideTheTabOrderAndStays)
   });
 }
 
-// Every push button's label shows whole between its brackets, from the
+// Every label shows whole, a push button's between its brackets, from the
 // smallest screen the program runs on up; a smaller one gets a message and
 // no input until it grows.
 TEST(TerminalDriver, ButtonLabelsShowWholeFromTheSmallestScreenUp) {
@@ -260,8 +260,10 @@ TEST(TerminalDriver, ButtonLabelsShowWholeFromTheSmallestScreenUp) {
     auto check_buttons = [&] {
       for (HWND control : standin::ControlsOf(standin::ActiveWindow())) {
         DWORD type = standin::StyleOf(control) & BS_TYPEMASK;
-        if (standin::ClassNameOf(control) != "BUTTON" || (type != BS_PUSHBUTTON && type != BS_DEFPUSHBUTTON)) continue;
         std::wstring label = ParseMnemonic(AnsiToWide(standin::TextOf(control))).text;
+        if (standin::ClassNameOf(control) == "STATIC" && (standin::StyleOf(control) & SS_TYPEMASK) != SS_ICON)
+          Require(t.Find(label).first >= 0, EncodeUtf8(label) + " is whole");
+        if (standin::ClassNameOf(control) != "BUTTON" || (type != BS_PUSHBUTTON && type != BS_DEFPUSHBUTTON)) continue;
         auto [x, y] = t.Find(label);
         Require(x >= 0, EncodeUtf8(label) + " is shown");
         std::wstring row = t.picture.RowText(y);
