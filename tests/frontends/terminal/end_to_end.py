@@ -108,16 +108,15 @@ class Session:
         self.mouse(0, col, row)
         self.mouse(3, col, row)
 
-    def wait_exit(self, expected=None):
+    def wait_exit(self, expected):
         deadline = time.monotonic() + WAIT_SECONDS
         while not os.path.exists(self.exit_file) or not open(self.exit_file).read().strip():
             if time.monotonic() > deadline:
                 raise Failure("velmora did not end; the screen shows:\n" + self.screen())
             time.sleep(0.1)
         code = int(open(self.exit_file).read())
-        if expected is not None and code != expected:
+        if code != expected:
             raise Failure("velmora ended with %d, not %d" % (code, expected))
-        return code
 
     def network_text(self):
         with open(self.network, encoding="utf-8") as f:

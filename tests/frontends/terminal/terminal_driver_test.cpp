@@ -166,8 +166,7 @@ void RunScript(const std::function<void(ScriptedTerminal &)> &script, int cols =
 
 TEST(TerminalDriver, TheMainWindowShowsItsKeysFocusClicksAndTyping) {
   RunScript([](ScriptedTerminal &t) {
-    // The focus's moves (Tab, Shift+Tab, back from a dialog) are played by
-    // shell_tab_order.scenario; here the screen shows them.
+    // The focus's moves are played by shell_tab_order.scenario; here the screen shows them.
     t.Check([&] {
       // The last line names only keys that act here: no Escape on the main window.
       Require(t.Find(L"F1:").second == t.rows - 1 && t.Shows("F3:列幅") && !t.Shows("Esc:"), "the main window's keys");
