@@ -30,11 +30,9 @@ class FakeHost {
     WriteFile(network_, "");
     WriteFile(credentials_, "username=alice\npassword=s3cret pass\ndomain=WORKGROUP\n");
     chmod(credentials_.c_str(), 0600);
-    std::vector<std::string> args = {"/usr/bin/python3", VELMORA_FAKE_HOST,
-                                     "--network",        network_,
-                                     "--user",           "alice",
-                                     "--password",       "s3cret pass",
-                                     "--refused-logons", directory_ + "/refused"};
+    std::vector<std::string> args = {
+        "/usr/bin/python3", VELMORA_FAKE_HOST, "--network", network_,           "--user", "alice",
+        "--password",       "s3cret pass",     "--log",     directory_ + "/log"};
     args.insert(args.end(), flags.begin(), flags.end());
     int out[2];
     if (pipe(out) != 0) return;
@@ -50,7 +48,8 @@ class FakeHost {
     close(out[1]);
     FILE *from = fdopen(out[0], "r");
     char line[64] = {};
-    if (std::fgets(line, sizeof line, from) != nullptr) std::sscanf(line, "ready %u", &port_);
+    if (std::fgets(line, sizeof line, from) != nullptr)
+      std::sscanf(line, "ready %u %u %u %u", &port_, &silent_port_, &garbage_port_, &endless_port_);
     std::fclose(from);
   }
 
@@ -75,14 +74,20 @@ class FakeHost {
   }
 
   unsigned port() const { return port_; }
+  // Hosts that accept the connection, then stay silent, answer garbage, or
+  // start a reply that never ends.
+  unsigned silent_port() const { return silent_port_; }
+  unsigned garbage_port() const { return garbage_port_; }
+  unsigned endless_port() const { return endless_port_; }
   const std::string &network() const { return network_; }
   const std::string &credentials() const { return credentials_; }
   const std::string &directory() const { return directory_; }
-  // Logons the host refused for a wrong password so far.
-  unsigned RefusedLogons() const {
-    std::ifstream in(directory_ + "/refused");
+  // The SMB requests the host has been sent so far ("request"), or the
+  // logons it refused for a wrong password ("refused").
+  unsigned Logged(const std::string &what) const {
+    std::ifstream in(directory_ + "/log");
     unsigned lines = 0;
-    for (std::string line; std::getline(in, line);) ++lines;
+    for (std::string line; std::getline(in, line);) lines += line == what;
     return lines;
   }
 
@@ -91,7 +96,7 @@ class FakeHost {
  private:
   std::string directory_, network_, credentials_;
   pid_t pid_ = -1;
-  unsigned port_ = 0;
+  unsigned port_ = 0, silent_port_ = 0, garbage_port_ = 0, endless_port_ = 0;
 };
 
 #endif

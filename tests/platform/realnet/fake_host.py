@@ -8,13 +8,14 @@ simulated network's rules. A call names its computer by its server name.
 
     fake_host.py --network FILE --user U --password P [--deny]
                  [--no-atsvc | --refuse-atsvc] [--hang-enum N] [--drop-enum N]
-                 [--refused-logons FILE]
+                 [--log FILE]
 
 --deny answers access denied; --no-atsvc serves no ATSvc (as Samba);
 --refuse-atsvc answers its calls ERROR_NOT_SUPPORTED (as Windows 8 and later
 without EnableAt); --hang-enum/--drop-enum N leave unanswered/drop the first N
-job listings; --refused-logons FILE gets a line per logon refused. "ready PORT"
-on stdout tells that it listens.
+job listings; --log FILE gets a line per SMB request ("request") and per logon
+refused ("refused"). "ready PORT SILENT GARBAGE ENDLESS" on stdout tells that
+it listens, and on which ports three broken hosts do (see misbehaving).
 """
 import argparse
 import copy
@@ -702,6 +703,34 @@ class Wkssvc(Base):
         return ans
 
 
+def misbehaving(kind):
+    """A host on a free port that accepts SMB's connection and then stays
+    silent, answers garbage, or starts a reply that never ends."""
+    listener = socket.create_server(("127.0.0.1", 0))
+
+    def answer(conn):
+        try:
+            conn.recv(4096)
+            if kind == "garbage":
+                conn.sendall(b"\xa5" * 4096)
+            if kind == "endless":  # a header announcing 16 MB, then a byte now and then
+                conn.sendall(b"\0\xff\xff\xff")
+                while True:
+                    conn.sendall(b"\xfe")
+                    time.sleep(0.05)
+            while conn.recv(4096):
+                pass
+        except OSError:
+            pass  # the client gave up
+
+    def accept():
+        while True:
+            threading.Thread(target=answer, args=(listener.accept()[0],), daemon=True).start()
+
+    threading.Thread(target=accept, daemon=True).start()
+    return listener.getsockname()[1]
+
+
 def main():
     ap = argparse.ArgumentParser()
     ap.add_argument("--network", required=True)
@@ -712,22 +741,29 @@ def main():
     ap.add_argument("--refuse-atsvc", action="store_true")
     ap.add_argument("--hang-enum", type=int, default=0)
     ap.add_argument("--drop-enum", type=int, default=0)
-    ap.add_argument("--refused-logons")
+    ap.add_argument("--log")
     global options
     options = a = ap.parse_args()
     logging.basicConfig(level=logging.WARNING, format="fake_host %(levelname)s %(message)s")
 
-    if a.refused_logons:
-        verify = smbserver.computeNTLMv2
+    def log(line):
+        if a.log:
+            with open(a.log, "a") as f:
+                f.write(line + "\n")
 
-        def counted(*args):
-            code, key = verify(*args)
-            if code != SUCCESS:
-                with open(a.refused_logons, "a") as f:
-                    f.write("refused\n")
-            return code, key
+    verify, process = smbserver.computeNTLMv2, smbserver.SMBSERVER.processRequest
 
-        smbserver.computeNTLMv2 = counted
+    def counted_logon(*args):
+        code, key = verify(*args)
+        if code != SUCCESS:
+            log("refused")
+        return code, key
+
+    def counted_request(*args):
+        log("request")
+        return process(*args)
+
+    smbserver.computeNTLMv2, smbserver.SMBSERVER.processRequest = counted_logon, counted_request
 
     store = Store(a.network)
     servers = {"svcctl": Svcctl(store), "wkssvc": Wkssvc(store)}
@@ -745,7 +781,8 @@ def main():
         smb.unregisterNamedPipe(pipe.split("\\")[-1].lower())
     for pipe, s in servers.items():
         smb.registerNamedPipe(pipe, ("127.0.0.1", s.getListenPort()))
-    print("ready %d" % port, flush=True)
+    broken = " ".join(str(misbehaving(kind)) for kind in ("silent", "garbage", "endless"))
+    print("ready %d %s" % (port, broken), flush=True)
     smb.start()
 
 
