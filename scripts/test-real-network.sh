@@ -2,9 +2,9 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
 # Plays every scenario of tests/scenarios/ through the real network backend,
 # its computers served by tests/platform/realnet/fake_host.py over SMB on
-# 127.0.0.1; then the backend against Samba's smbd (smbd_test.sh) and a Samba
-# domain controller (samba_dc_test.sh, as root), both in tests/platform/realnet.
-# Usage: scripts/test-real-network.sh [SCENARIO...]   (smbd too when no SCENARIO is named)
+# 127.0.0.1; then the backend against Samba's smbd and a Samba domain
+# controller (tests/platform/realnet/samba_test.sh, as root).
+# Usage: scripts/test-real-network.sh [SCENARIO...]   (Samba too when no SCENARIO is named)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 # samba for smbd, wireshark-common for dumpcap's loopback capture, the
@@ -44,8 +44,7 @@ if [ $# -eq 0 ]; then set -- tests/scenarios/*.scenario; fi
 build/linux/frontends/scenario/velmora-scenario --real-host="127.0.0.1:$port" --credentials="$work/credentials" \
   --network="$work/network" --privacy=none "$@"
 if [ "$all" = yes ]; then
-  tests/platform/realnet/smbd_test.sh build/linux
   sudo=""
   [ "$(id -u)" -ne 0 ] && sudo="sudo"
-  $sudo tests/platform/realnet/samba_dc_test.sh build/linux
+  $sudo tests/platform/realnet/samba_test.sh build/linux
 fi
