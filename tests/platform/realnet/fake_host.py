@@ -6,14 +6,13 @@ python3-impacket), for one NTLM user. Its computers, services and jobs are a
 Velmora network file's, read and written under the file's lock, by the
 simulated network's rules. A call names its computer by its server name.
 
-    fake_host.py --network FILE --user U --password P [--deny]
+    fake_host.py --network FILE --user U --password P
                  [--no-atsvc | --refuse-atsvc] [--hang-enum N] [--drop-enum N]
                  [--log FILE]
 
---deny answers access denied; --no-atsvc serves no ATSvc (as Samba);
---refuse-atsvc answers its calls ERROR_NOT_SUPPORTED (as Windows 8 and later
-without EnableAt); --hang-enum/--drop-enum N leave unanswered/drop the first N
-job listings; --log FILE gets a line per SMB request ("request") and per logon
+--no-atsvc serves no ATSvc (as Samba); --refuse-atsvc answers its calls
+ERROR_NOT_SUPPORTED (as Windows 8 and later without EnableAt);
+--hang-enum/--drop-enum N leave unanswered/drop the first N job listings; --log FILE gets a line per SMB request ("request") and per logon
 refused ("refused"). "ready PORT SILENT GARBAGE ENDLESS" on stdout tells that
 it listens, and on which ports three broken hosts do (see misbehaving).
 """
@@ -37,26 +36,13 @@ from impacket.dcerpc.v5.rpcrt import PFC_FIRST_FRAG, PFC_LAST_FRAG, DCERPCServer
 from impacket.ntlm import compute_lmhash, compute_nthash
 
 SUCCESS = 0
-ACCESS_DENIED = 5
-FILE_NOT_FOUND = 2
 NOT_SUPPORTED = 50
 BAD_NETPATH = 53
 INVALID_PARAMETER = 87
-MORE_DATA = 234
-INVALID_LEVEL = 124
 INVALID_HANDLE = 6
-SERVICE_DOES_NOT_EXIST = 1060
-SERVICE_ALREADY_RUNNING = 1056
-SERVICE_NOT_ACTIVE = 1062
 INVALID_SERVICE_CONTROL = 1052
-NERR_BUF_TOO_SMALL = 2123
-NERR_INTERNAL_ERROR = 2140
-NERR_SERVICE_NOT_INSTALLED = 2184
-APE_AT_ID_NOT_FOUND = 3806
 
 MS_PER_DAY = 86400000
-AT_ENUM_SIZE = 24  # sizeof(AT_ENUM) in a 64-bit program
-STORED_FLAGS = 0x01 | 0x10  # JOB_RUN_PERIODICALLY | JOB_NONINTERACTIVE
 
 # The service controller's states and the LAN Manager status words.
 STOPPED, START_PENDING, STOP_PENDING, RUNNING, CONTINUE_PENDING, PAUSE_PENDING, PAUSED = range(1, 8)
@@ -67,47 +53,6 @@ LOG = logging.getLogger("fake_host")
 
 class Drop(Exception):
     """Raised in a call to drop its connection."""
-
-
-# ---------------------------------------------------------------- pipes
-
-
-class MessagePipe:
-    """A named pipe's socket read in message mode, as Windows reads an RPC
-    pipe: each read ends with a DCE/RPC fragment (impacket forwards a stream)."""
-
-    def __init__(self, *args):
-        self.sock = socket.socket(*args)
-        self.rest = b""
-
-    def __getattr__(self, name):
-        return getattr(self.sock, name)
-
-    def exact(self, n):
-        return self.sock.recv(n, socket.MSG_WAITALL) if n > 0 else b""
-
-    def recv(self, n, *flags):
-        if not self.rest:
-            header = self.exact(16)
-            if len(header) < 16:
-                return header
-            self.rest = header + self.exact(struct.unpack("<H", header[8:10])[0] - 16)
-        out, self.rest = self.rest[:n], self.rest[n:]
-        return out
-
-
-class PipeSockets:
-    """socket for impacket's SMB server: pipes become MessagePipes."""
-
-    def __getattr__(self, name):
-        return getattr(socket, name)
-
-    @staticmethod
-    def socket(*args):
-        return MessagePipe(*args)
-
-
-smbserver.socket = PipeSockets()
 
 
 # ---------------------------------------------------------------- the file
@@ -283,16 +228,6 @@ def computer_of(network, server):
     return network.computers.get(name)
 
 
-def refusal_of(computer):
-    """The code every interface answers before looking further: the account
-    denied, or no such computer; None when neither."""
-    if options.deny:
-        return ACCESS_DENIED
-    if computer is None:
-        return BAD_NETPATH
-    return None
-
-
 # ---------------------------------------------------------------- services
 
 
@@ -381,12 +316,12 @@ class ATSvc(Base):
             c = computer_of(network, server)
             if options.refuse_atsvc:
                 return NOT_SUPPORTED
-            if (refused := refusal_of(c)) is not None:
-                return refused
+            if c is None:
+                return BAD_NETPATH
             if c.platform != 500:
                 return NOT_SUPPORTED
             if not service_runs(c):
-                return NERR_SERVICE_NOT_INSTALLED
+                return 2184  # NERR_ServiceNotInstalled
             return body(network, changed, c)
         return self.store.run(checked)
 
@@ -402,13 +337,14 @@ class ATSvc(Base):
             if info["JobTime"] >= MS_PER_DAY or info["DaysOfMonth"] & 0x80000000 or info["DaysOfWeek"] & 0x80 or not cmd:
                 return INVALID_PARAMETER
             if c.highest == 0xFFFFFFFF:
-                return NERR_INTERNAL_ERROR
+                return 2140  # NERR_InternalError
             dom = info["DaysOfMonth"]
             if info["Flags"] & 0x08:  # JOB_ADD_CURRENT_DATE
                 dom |= 1 << (network.now().day - 1)
             c.highest += 1
+            # Kept: JOB_RUN_PERIODICALLY and JOB_NONINTERACTIVE.
             c.jobs[c.highest] = {"id": c.highest, "time": info["JobTime"], "dom": dom,
-                                 "dow": info["DaysOfWeek"], "flags": info["Flags"] & STORED_FLAGS, "cmd": cmd}
+                                 "dow": info["DaysOfWeek"], "flags": info["Flags"] & 0x11, "cmd": cmd}
             ans["pJobId"] = c.highest
             changed[0] = True
             return SUCCESS
@@ -425,7 +361,7 @@ class ATSvc(Base):
                 return INVALID_PARAMETER
             victims = [j for j in c.jobs if lo <= j <= hi]
             if not victims:
-                return APE_AT_ID_NOT_FOUND
+                return 3806  # APE_AT_ID_NOT_FOUND
             for j in victims:
                 del c.jobs[j]
             changed[0] = True
@@ -443,34 +379,16 @@ class ATSvc(Base):
             raise Drop()
         req = atsvc.NetrJobEnum(data)
         ans = atsvc.NetrJobEnumResponse()
-        # A null resume handle arrives as b"", a present one as its number.
-        has_resume = isinstance(req["pResumeHandle"], int)
-        start = req["pResumeHandle"] if has_resume else 0
-        preferred = req["PreferedMaximumLength"]
-        result = {"items": [], "total": 0, "resume": 0}
+        # Every job in one reply: Velmora asks for as much as there is.
+        items = []
 
         def body(network, changed, c):
-            jobs = [c.jobs[j] for j in sorted(c.jobs)][start:]
-            result["total"] = len(jobs)
-            used = 0
-            for j in jobs:
-                size = AT_ENUM_SIZE + (len(j["cmd"].encode("utf-16-le")) // 2 + 1) * 2
-                if preferred != 0xFFFFFFFF and used + size > preferred:
-                    break
-                used += size
-                result["items"].append(dict(j, flags=j["flags"] | (0x04 if runs_today(j, network.now()) else 0)))
-            if not jobs:
-                return SUCCESS
-            if not result["items"]:
-                return NERR_BUF_TOO_SMALL
-            if len(result["items"]) < len(jobs):
-                result["resume"] = start + len(result["items"])
-                return MORE_DATA
+            items.extend(dict(j, flags=j["flags"] | (0x04 if runs_today(j, network.now()) else 0))
+                         for _, j in sorted(c.jobs.items()))
             return SUCCESS
 
-        code = self.on(req["ServerName"], body)
-        items = result["items"] if code in (SUCCESS, MORE_DATA) else []
-        ans["pEnumContainer"]["EntriesRead"] = len(items)
+        ans["ErrorCode"] = self.on(req["ServerName"], body)
+        ans["pEnumContainer"]["EntriesRead"] = ans["pTotalEntries"] = len(items)
         for j in items:
             e = atsvc.AT_ENUM()
             e["JobId"], e["JobTime"], e["DaysOfMonth"] = j["id"], j["time"], j["dom"]
@@ -478,9 +396,8 @@ class ATSvc(Base):
             ans["pEnumContainer"]["Buffer"].append(e)
         if not items:
             ans["pEnumContainer"]["Buffer"] = NULL
-        ans["pTotalEntries"] = result["total"] if code in (SUCCESS, MORE_DATA) else 0
-        ans["pResumeHandle"] = result["resume"] if has_resume else NULL
-        ans["ErrorCode"] = code
+        # A null resume handle arrives as b"", a present one as its number.
+        ans["pResumeHandle"] = 0 if isinstance(req["pResumeHandle"], int) else NULL
         return ans
 
     def get_info(self, data):
@@ -490,7 +407,7 @@ class ATSvc(Base):
         def body(network, changed, c):
             j = c.jobs.get(req["JobId"])
             if j is None:
-                return FILE_NOT_FOUND
+                return 2  # ERROR_FILE_NOT_FOUND
             found.update(j, flags=j["flags"] | (0x04 if runs_today(j, network.now()) else 0))
             return SUCCESS
 
@@ -555,8 +472,8 @@ class Svcctl(Base):
 
         def body(network, changed):
             c = computer_of(network, server)
-            if (refused := refusal_of(c)) is not None:
-                return refused
+            if c is None:
+                return BAD_NETPATH
             return NOT_SUPPORTED if c.platform != 500 else SUCCESS
 
         code = self.store.run(body)
@@ -573,7 +490,7 @@ class Svcctl(Base):
         if manager is None or manager[0] != "scm":
             ans["ErrorCode"] = INVALID_HANDLE
         elif name.lower() != "schedule":
-            ans["ErrorCode"] = SERVICE_DOES_NOT_EXIST
+            ans["ErrorCode"] = 1060  # ERROR_SERVICE_DOES_NOT_EXIST
         else:
             ans["lpServiceHandle"] = self.new_handle(("svc", manager[1]))
             ans["ErrorCode"] = SUCCESS
@@ -613,7 +530,7 @@ class Svcctl(Base):
 
         def body(network, changed, c):
             if c.status & 0x03:
-                return SERVICE_ALREADY_RUNNING, 0
+                return 1056, 0  # ERROR_SERVICE_ALREADY_RUNNING
             if c.service.get("start", 0):
                 return c.service["start"], 0
             c.status = 0x33
@@ -631,7 +548,7 @@ class Svcctl(Base):
 
         def body(network, changed, c):
             if (c.status & 0x03) != 0x03:
-                return SERVICE_NOT_ACTIVE, c.status
+                return 1062, c.status  # ERROR_SERVICE_NOT_ACTIVE
             paused = (c.status & 0x0C) == 0x0C
             if ctl == 3:  # continue
                 if not paused:
@@ -685,12 +602,12 @@ class Wkssvc(Base):
 
         def body(network, changed):
             c = computer_of(network, server)
-            if (refused := refusal_of(c)) is not None:
-                return refused
+            if c is None:
+                return BAD_NETPATH
             found["name"], found["platform"] = c.name, c.platform
             return SUCCESS
 
-        code = self.store.run(body) if req["Level"] == 100 else INVALID_LEVEL
+        code = self.store.run(body) if req["Level"] == 100 else 124  # ERROR_INVALID_LEVEL
         if code != SUCCESS:
             ans["WkstaInfo"]["WkstaInfo100"] = NULL
         else:
@@ -736,7 +653,6 @@ def main():
     ap.add_argument("--network", required=True)
     ap.add_argument("--user", required=True)
     ap.add_argument("--password", required=True)
-    ap.add_argument("--deny", action="store_true")
     ap.add_argument("--no-atsvc", action="store_true")
     ap.add_argument("--refuse-atsvc", action="store_true")
     ap.add_argument("--hang-enum", type=int, default=0)
