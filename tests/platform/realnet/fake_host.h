@@ -6,7 +6,6 @@
 
 #include <signal.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <standin/network.h>
@@ -14,14 +13,14 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
-#include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <string>
 #include <vector>
 
 class FakeHost {
  public:
-  // `flags` go to the fake host's command line (--deny, --hang-enum 1, ...).
+  // `flags` go to the fake host's command line (--no-atsvc, --hang-enum 1, ...).
   explicit FakeHost(const std::vector<std::string> &flags = {}) {
     char pattern[] = "/tmp/velmora-realnet-XXXXXX";
     directory_ = mkdtemp(pattern);
@@ -30,55 +29,39 @@ class FakeHost {
     WriteFile(network_, "");
     WriteFile(credentials_, "username=alice\npassword=s3cret pass\ndomain=WORKGROUP\n");
     chmod(credentials_.c_str(), 0600);
-    std::vector<std::string> args = {
-        "/usr/bin/python3", VELMORA_FAKE_HOST, "--network", network_,           "--user", "alice",
-        "--password",       "s3cret pass",     "--log",     directory_ + "/log"};
-    args.insert(args.end(), flags.begin(), flags.end());
-    int out[2];
-    if (pipe(out) != 0) return;
-    pid_ = fork();
-    if (pid_ == 0) {
-      dup2(out[1], 1);
-      std::vector<char *> argv;
-      for (auto &arg : args) argv.push_back(arg.data());
-      argv.push_back(nullptr);
-      execv(argv[0], argv.data());
-      _exit(127);
-    }
-    close(out[1]);
-    FILE *from = fdopen(out[0], "r");
-    char line[64] = {};
-    if (std::fgets(line, sizeof line, from) != nullptr)
-      std::sscanf(line, "ready %u %u %u %u", &port_, &silent_port_, &garbage_port_, &endless_port_);
-    std::fclose(from);
+    std::string command;
+    command.reserve(4096);  // never moved, so that a password in it is wiped where it was
+    command = "exec /usr/bin/python3 " VELMORA_FAKE_HOST " --network " + network_ +
+              " --user alice --password 's3cret pass' --log " + directory_ + "/log";
+    for (const std::string &flag : flags) command.append(" '").append(flag).append("'");
+    from_ = popen(command.c_str(), "r");
+    explicit_bzero(command.data(), command.size());
+    if (from_ != nullptr)
+      std::fscanf(from_, "ready %u %u %u %u %d", &ports_[0], &ports_[1], &ports_[2], &ports_[3], &pid_);
   }
 
   ~FakeHost() {
-    if (pid_ > 0) {
-      kill(pid_, SIGTERM);
-      waitpid(pid_, nullptr, 0);
-    }
-    std::system(("rm -rf '" + directory_ + "'").c_str());
+    if (pid_ > 0) kill(pid_, SIGTERM);
+    if (from_ != nullptr) pclose(from_);
+    std::filesystem::remove_all(directory_);
   }
 
   // Opens a network whose computer PC01 is this host (or what listens on
   // `port`), with `options` on its line and `rest` after it.
   void Open(const std::string &options, const std::string &rest = "", const std::string &credentials = "",
             unsigned port = 0) const {
-    ASSERT_NE(port_, 0u) << "the fake host did not start";
+    ASSERT_NE(ports_[kSmb], 0u) << "the fake host did not start";
     WriteFile(network_, "credentials " + (credentials.empty() ? credentials_ : credentials) +
                             "\nclock 2026-12-07 09:00\ncomputer PC01 real address=127.0.0.1 port=" +
-                            std::to_string(port != 0 ? port : port_) + " privacy=none timeout=3 " + options + "\n" +
-                            rest);
+                            std::to_string(port != 0 ? port : ports_[kSmb]) + " privacy=none timeout=3 " + options +
+                            "\n" + rest);
     ASSERT_EQ(standin::OpenNetworkFile(network_), "");
   }
 
-  unsigned port() const { return port_; }
-  // Hosts that accept the connection, then stay silent, answer garbage, or
-  // start a reply that never ends.
-  unsigned silent_port() const { return silent_port_; }
-  unsigned garbage_port() const { return garbage_port_; }
-  unsigned endless_port() const { return endless_port_; }
+  // The SMB server's port, and those of hosts that accept the connection,
+  // then stay silent, answer garbage, or start a reply that never ends.
+  enum Port { kSmb, kSilent, kGarbage, kEndless };
+  unsigned port(Port which = kSmb) const { return ports_[which]; }
   const std::string &network() const { return network_; }
   const std::string &credentials() const { return credentials_; }
   const std::string &directory() const { return directory_; }
@@ -95,8 +78,9 @@ class FakeHost {
 
  private:
   std::string directory_, network_, credentials_;
+  FILE *from_ = nullptr;
   pid_t pid_ = -1;
-  unsigned port_ = 0, silent_port_ = 0, garbage_port_ = 0, endless_port_ = 0;
+  unsigned ports_[4] = {};
 };
 
 #endif

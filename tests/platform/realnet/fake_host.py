@@ -13,8 +13,8 @@ simulated network's rules. A call names its computer by its server name.
 --no-atsvc serves no ATSvc (as Samba); --refuse-atsvc answers its calls
 ERROR_NOT_SUPPORTED (as Windows 8 and later without EnableAt);
 --hang-enum/--drop-enum N leave unanswered/drop the first N job listings; --log FILE gets a line per SMB request ("request") and per logon
-refused ("refused"). "ready PORT SILENT GARBAGE ENDLESS" on stdout tells that
-it listens, and on which ports three broken hosts do (see misbehaving).
+refused ("refused"). "ready PORT SILENT GARBAGE ENDLESS PID" on stdout tells
+that it listens, and on which ports three broken hosts do (see misbehaving).
 """
 import argparse
 import copy
@@ -698,7 +698,7 @@ def main():
     for pipe, s in servers.items():
         smb.registerNamedPipe(pipe, ("127.0.0.1", s.getListenPort()))
     broken = " ".join(str(misbehaving(kind)) for kind in ("silent", "garbage", "endless"))
-    print("ready %d %s" % (port, broken), flush=True)
+    print("ready %d %s %d" % (port, broken, os.getpid()), flush=True)
     smb.start()
 
 

@@ -264,7 +264,7 @@ TEST(RealBackend, SilentOrBrokenHostsDelayNoOtherComputerNorTheExit) {
   host.Open("");  // no connection is left open, so a child process may use the pool
   const pid_t child = fork();
   if (child == 0) {
-    const auto target = OnLoopback("SILENT", host.silent_port(), 60, host.credentials());
+    const auto target = OnLoopback("SILENT", host.port(FakeHost::kSilent), 60, host.credentials());
     std::thread([target] {
       DWORD word = 0;
       standin::realnet::QueryService(target, "Schedule", &word);
@@ -285,7 +285,9 @@ TEST(RealBackend, SilentOrBrokenHostsDelayNoOtherComputerNorTheExit) {
     double seconds = 0;
     std::string reason{};
     std::thread thread{};
-  } hosts[] = {{"SILENT", host.silent_port()}, {"GARBLED", host.garbage_port()}, {"ENDLESS", host.endless_port()}};
+  } hosts[] = {{"SILENT", host.port(FakeHost::kSilent)},
+               {"GARBLED", host.port(FakeHost::kGarbage)},
+               {"ENDLESS", host.port(FakeHost::kEndless)}};
   for (Waiting &waiting : hosts) {
     waiting.thread = std::thread([target = OnLoopback(waiting.name, waiting.port, 2, host.credentials()), &waiting] {
       const auto began = Clock::now();
