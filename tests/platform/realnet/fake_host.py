@@ -5,21 +5,14 @@ svcctl and wkssvc as named pipes of an SMB2 server on 127.0.0.1 (Debian
 python3-impacket), for one NTLM user. Its computers, services and jobs are a
 Velmora network file's, read and written under the file's lock, by the
 simulated network's rules. A call names its computer by its server name.
-
-    fake_host.py --network FILE --user U --password P
-                 [--no-atsvc | --refuse-atsvc] [--hang-enum N] [--drop-enum N]
-                 [--log FILE]
-
---no-atsvc serves no ATSvc (as Samba); --refuse-atsvc answers its calls
-ERROR_NOT_SUPPORTED (as Windows 8 and later without EnableAt);
---hang-enum/--drop-enum N leave unanswered/drop the first N job listings; --log FILE gets a line per SMB request ("request") and per logon
-refused ("refused"). "ready PORT SILENT GARBAGE ENDLESS PID" on stdout tells
-that it listens, and on which ports three broken hosts do (see misbehaving).
+"ready PORT SILENT GARBAGE ENDLESS PID" on stdout tells that it listens, and
+on which ports three broken hosts do (see misbehaving).
 """
 import argparse
 import copy
 import datetime
 import fcntl
+import itertools
 import logging
 import os
 import re
@@ -441,20 +434,13 @@ class Svcctl(Base):
                       {0: self.close_handle, 1: self.control, 6: self.query, 15: self.open_manager,
                        16: self.open_service, 19: self.start_service})
         self.store = store
-        self.handles = {}
-        self.counter = 0
-        self.lock = threading.Lock()
+        self.handles = {}  # a handle -> ("scm" or "svc", its server name)
+        self.counter = itertools.count(1)
 
     def new_handle(self, target):
-        with self.lock:
-            self.counter += 1
-            h = struct.pack("<II", 0, self.counter) + b"velmora-fake"
-            self.handles[h] = target
+        h = struct.pack("<II12x", 0, next(self.counter))
+        self.handles[h] = target
         return h
-
-    @staticmethod
-    def raw(handle):
-        return handle if isinstance(handle, bytes) else handle["Data"] if not isinstance(handle, str) else handle.encode("latin-1")
 
     def fill(self, st, word):
         state, accepted = controller_state(word)
@@ -485,7 +471,7 @@ class Svcctl(Base):
         req = scmr.ROpenServiceW(data)
         ans = scmr.ROpenServiceWResponse()
         name = str(req["lpServiceName"]).rstrip("\x00")
-        manager = self.handles.get(self.raw(req["hSCManager"]))
+        manager = self.handles.get(req["hSCManager"])
         ans["lpServiceHandle"] = b"\0" * 20
         if manager is None or manager[0] != "scm":
             ans["ErrorCode"] = INVALID_HANDLE
@@ -497,7 +483,7 @@ class Svcctl(Base):
         return ans
 
     def with_service(self, handle, body):
-        target = self.handles.get(self.raw(handle))
+        target = self.handles.get(handle)
         if target is None or target[0] != "svc":
             return INVALID_HANDLE, 0
 
@@ -579,8 +565,7 @@ class Svcctl(Base):
 
     def close_handle(self, data):
         req = scmr.RCloseServiceHandle(data)
-        with self.lock:
-            self.handles.pop(self.raw(req["hSCObject"]), None)
+        self.handles.pop(req["hSCObject"], None)
         ans = scmr.RCloseServiceHandleResponse()
         ans["hSCObject"] = b"\0" * 20
         ans["ErrorCode"] = SUCCESS
@@ -653,11 +638,11 @@ def main():
     ap.add_argument("--network", required=True)
     ap.add_argument("--user", required=True)
     ap.add_argument("--password", required=True)
-    ap.add_argument("--no-atsvc", action="store_true")
-    ap.add_argument("--refuse-atsvc", action="store_true")
-    ap.add_argument("--hang-enum", type=int, default=0)
-    ap.add_argument("--drop-enum", type=int, default=0)
-    ap.add_argument("--log")
+    ap.add_argument("--no-atsvc", action="store_true", help="serve no ATSvc, as Samba")
+    ap.add_argument("--refuse-atsvc", action="store_true", help="answer ATSvc with 50, as Windows 8 without EnableAt")
+    ap.add_argument("--hang-enum", type=int, default=0, help="leave the first N job listings unanswered")
+    ap.add_argument("--drop-enum", type=int, default=0, help="then drop the next N listings' connections")
+    ap.add_argument("--log", help='gets a line per SMB request ("request") and per logon refused ("refused")')
     global options
     options = a = ap.parse_args()
     logging.basicConfig(level=logging.WARNING, format="fake_host %(levelname)s %(message)s")
