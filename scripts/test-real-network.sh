@@ -14,30 +14,16 @@ cmake --preset linux >/dev/null
 cmake --build --preset linux --target velmora-scenario samba_server_test
 
 work=$(mktemp -d)
-fake=""
-cleanup() {
-  # The fake host ends by the signal it is sent; that is no failure of ours.
-  if [ -n "$fake" ]; then
-    kill "$fake" 2>/dev/null || true
-    wait "$fake" 2>/dev/null || true
-  fi
-  rm -rf "$work"
-}
-trap cleanup EXIT
+# The fake host ends by the signal it is sent; that is no failure of ours.
+trap 'kill "${FAKE_PID:-}" 2>/dev/null || true; wait "${FAKE_PID:-}" 2>/dev/null || true; rm -rf "$work"' EXIT
 
 # A throwaway account of the fake host; the file is readable by its owner alone.
 password="fake-$RANDOM$RANDOM"
 (umask 077 && printf 'username=velmora\npassword=%s\ndomain=WORKGROUP\n' "$password" > "$work/credentials")
 : > "$work/network"
-/usr/bin/python3 tests/platform/realnet/fake_host.py --network "$work/network" --user velmora --password "$password" \
-  > "$work/ready" 2> "$work/fake_host.log" &
-fake=$!
-for _ in $(seq 100); do
-  grep -q '^ready' "$work/ready" 2>/dev/null && break
-  sleep 0.1
-done
-port=$(awk '/^ready/ {print $2}' "$work/ready")
-[ -n "$port" ] || { echo "the fake host did not start:"; cat "$work/fake_host.log"; exit 1; }
+coproc FAKE { exec /usr/bin/python3 tests/platform/realnet/fake_host.py --network "$work/network" --user velmora \
+  --password "$password" 2> "$work/fake_host.log"; }
+read -r _ port _ <&"${FAKE[0]}" || { echo "the fake host did not start:"; cat "$work/fake_host.log"; exit 1; }
 
 all=$([ $# -eq 0 ] && echo yes || echo no)
 if [ $# -eq 0 ]; then set -- tests/scenarios/*.scenario; fi
