@@ -202,9 +202,8 @@ class Store:
             with open(self.path, encoding="utf-8") as f:
                 text = f.read()
             network = Network(text)
-            changed = [False]
-            result = body(network, changed)
-            if changed[0]:
+            result = body(network)
+            if network.text() != Network(text).text():  # changed
                 fd, temp = tempfile.mkstemp(dir=os.path.dirname(os.path.abspath(self.path)))
                 with os.fdopen(fd, "w", encoding="utf-8") as f:
                     f.write(network.text())
@@ -303,9 +302,9 @@ class ATSvc(Base):
         self.enums = 0
 
     def on(self, server, body):
-        """Runs body(network, changed, computer) for the computer named, after
+        """Runs body(network, computer) for the computer named, after
         the checks every call makes."""
-        def checked(network, changed):
+        def checked(network):
             c = computer_of(network, server)
             if options.refuse_atsvc:
                 return NOT_SUPPORTED
@@ -315,7 +314,7 @@ class ATSvc(Base):
                 return NOT_SUPPORTED
             if not service_runs(c):
                 return 2184  # NERR_ServiceNotInstalled
-            return body(network, changed, c)
+            return body(network, c)
         return self.store.run(checked)
 
     def add(self, data):
@@ -326,7 +325,7 @@ class ATSvc(Base):
         cmd = info["Command"]
         cmd = "" if cmd in (NULL, None) else str(cmd).rstrip("\x00")
 
-        def body(network, changed, c):
+        def body(network, c):
             if info["JobTime"] >= MS_PER_DAY or info["DaysOfMonth"] & 0x80000000 or info["DaysOfWeek"] & 0x80 or not cmd:
                 return INVALID_PARAMETER
             if c.highest == 0xFFFFFFFF:
@@ -339,7 +338,6 @@ class ATSvc(Base):
             c.jobs[c.highest] = {"id": c.highest, "time": info["JobTime"], "dom": dom,
                                  "dow": info["DaysOfWeek"], "flags": info["Flags"] & 0x11, "cmd": cmd}
             ans["pJobId"] = c.highest
-            changed[0] = True
             return SUCCESS
 
         ans["ErrorCode"] = self.on(req["ServerName"], body)
@@ -349,7 +347,7 @@ class ATSvc(Base):
         req = atsvc.NetrJobDel(data)
         lo, hi = req["MinJobId"], req["MaxJobId"]
 
-        def body(network, changed, c):
+        def body(network, c):
             if lo > hi:
                 return INVALID_PARAMETER
             victims = [j for j in c.jobs if lo <= j <= hi]
@@ -357,7 +355,6 @@ class ATSvc(Base):
                 return 3806  # APE_AT_ID_NOT_FOUND
             for j in victims:
                 del c.jobs[j]
-            changed[0] = True
             return SUCCESS
 
         ans = atsvc.NetrJobDelResponse()
@@ -375,7 +372,7 @@ class ATSvc(Base):
         # Every job in one reply: Velmora asks for as much as there is.
         items = []
 
-        def body(network, changed, c):
+        def body(network, c):
             items.extend(dict(j, flags=j["flags"] | (0x04 if runs_today(j, network.now()) else 0))
                          for _, j in sorted(c.jobs.items()))
             return SUCCESS
@@ -397,7 +394,7 @@ class ATSvc(Base):
         req = atsvc.NetrJobGetInfo(data)
         found = {}
 
-        def body(network, changed, c):
+        def body(network, c):
             j = c.jobs.get(req["JobId"])
             if j is None:
                 return 2  # ERROR_FILE_NOT_FOUND
@@ -443,12 +440,8 @@ class Svcctl(Base):
         return h
 
     def fill(self, st, word):
-        state, accepted = controller_state(word)
-        st["dwServiceType"] = 0x20
-        st["dwCurrentState"] = state
-        st["dwControlsAccepted"] = accepted
-        for key in ("dwWin32ExitCode", "dwServiceSpecificExitCode", "dwCheckPoint", "dwWaitHint"):
-            st[key] = 0
+        st["dwServiceType"] = 0x20  # a shared process; exit codes, check point and wait hint stay 0
+        st["dwCurrentState"], st["dwControlsAccepted"] = controller_state(word)
 
     def open_manager(self, data):
         req = scmr.ROpenSCManagerW(data)
@@ -456,7 +449,7 @@ class Svcctl(Base):
         server = req["lpMachineName"]
         server = None if server in (NULL, None) else str(server)
 
-        def body(network, changed):
+        def body(network):
             c = computer_of(network, server)
             if c is None:
                 return BAD_NETPATH
@@ -487,11 +480,11 @@ class Svcctl(Base):
         if target is None or target[0] != "svc":
             return INVALID_HANDLE, 0
 
-        def run(network, changed):
+        def run(network):
             c = computer_of(network, target[1])
             if c is None:
                 return BAD_NETPATH, 0
-            return body(network, changed, c)
+            return body(network, c)
 
         return self.store.run(run)
 
@@ -506,7 +499,7 @@ class Svcctl(Base):
     def query(self, data):
         req = scmr.RQueryServiceStatus(data)
         ans = scmr.RQueryServiceStatusResponse()
-        code, word = self.with_service(req["hService"], lambda n, ch, c: (SUCCESS, self.reported(n, c, True)))
+        code, word = self.with_service(req["hService"], lambda n, c: (SUCCESS, self.reported(n, c, True)))
         self.fill(ans["lpServiceStatus"], word)
         ans["ErrorCode"] = code
         return ans
@@ -514,13 +507,12 @@ class Svcctl(Base):
     def start_service(self, data):
         req = scmr.RStartServiceW(data)
 
-        def body(network, changed, c):
+        def body(network, c):
             if c.status & 0x03:
                 return 1056, 0  # ERROR_SERVICE_ALREADY_RUNNING
             if c.service.get("start", 0):
                 return c.service["start"], 0
             c.status = 0x33
-            changed[0] = True
             self.store.pending_of(network, c.name)[:] = [c.service.get("pending", 0), 0x01]
             return SUCCESS, 0
 
@@ -532,7 +524,7 @@ class Svcctl(Base):
         req = scmr.RControlService(data)
         ctl = req["dwControl"]
 
-        def body(network, changed, c):
+        def body(network, c):
             if (c.status & 0x03) != 0x03:
                 return 1062, c.status  # ERROR_SERVICE_NOT_ACTIVE
             paused = (c.status & 0x0C) == 0x0C
@@ -543,16 +535,13 @@ class Svcctl(Base):
                     return c.service["continue"], c.status
                 c.status &= ~0x0C
                 self.store.pending_of(network, c.name)[:] = [c.service.get("pending", 0), c.status | 0x04]
-                changed[0] = True
             elif ctl == 2:  # pause
                 if paused:
                     return INVALID_SERVICE_CONTROL, c.status
                 c.status |= 0x0C
-                changed[0] = True
             elif ctl == 1:  # stop
                 c.status = 0
                 self.store.pending_of(network, c.name)[:] = [0, 0]
-                changed[0] = True
             elif ctl != 4:
                 return INVALID_SERVICE_CONTROL, c.status
             return SUCCESS, self.reported(network, c, False)
@@ -585,7 +574,7 @@ class Wkssvc(Base):
         ans["WkstaInfo"]["tag"] = 100
         found = {}
 
-        def body(network, changed):
+        def body(network):
             c = computer_of(network, server)
             if c is None:
                 return BAD_NETPATH
