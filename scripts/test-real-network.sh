@@ -11,7 +11,7 @@ cd "$(dirname "$0")/.."
 # domain controller's packages, MIT's kinit and faketime for a clock set ahead.
 scripts/install-deps.sh samba wireshark-common samba-dsdb-modules samba-ad-provision winbind krb5-user faketime
 cmake --preset linux >/dev/null
-cmake --build --preset linux --target velmora-scenario samba_server_test
+cmake --build --preset linux --target velmora-scenario realnet_tests
 
 work=$(mktemp -d)
 # The fake host ends by the signal it is sent; that is no failure of ours.

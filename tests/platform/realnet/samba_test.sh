@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: GPL-3.0-or-later
-# samba_server_test against Samba's own servers, each started here on
+# realnet_tests against Samba's own servers, each started here on
 # 127.0.0.1 with its state under BUILD_DIR/samba-test. Root only: the domain
 # controller takes ports 88, 445 and 135.
 # - A standalone smbd on a port of its own, SMB3 with encryption and signing
@@ -17,7 +17,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/../../.."
 build=$(realpath "${1:-build/linux}")
-client="$build/tests/platform/realnet/samba_server_test"
+client="$build/tests/platform/realnet/realnet_tests"
 [ "$(id -u)" -eq 0 ] || { echo "samba_test.sh: root only (the domain controller takes ports 88, 445, 135)"; exit 1; }
 state="$build/samba-test"
 rm -rf "$state"
@@ -146,8 +146,7 @@ samba-tool domain provision --targetdir="$dc" --realm=VELMORA.TEST --domain=VELM
   --option="interfaces=lo" --option="bind interfaces only=yes" --option="disable netbios=yes" \
   --option="server services=s3fs rpc kdc winbindd" --option="dns forwarder=127.0.0.1" \
   --option="log file=$dc/log/samba.log" --option="pid directory=$dc/run" \
-  --option="ncalrpc dir=$dc/ncalrpc" >"$dc/provision.log" 2>&1 ||
-  { cat "$dc/provision.log"; exit 1; }
+  --option="ncalrpc dir=$dc/ncalrpc" >"$dc/provision.log" 2>&1 || { cat "$dc/provision.log"; exit 1; }
 # Password logons refused, as a domain that has turned NTLM off; every
 # logon's result logged.
 sed -i 's/^\[global\]$/[global]\n\tntlm auth = disabled\n\tlog level = 1 auth_audit:2/' "$dc/etc/smb.conf"
