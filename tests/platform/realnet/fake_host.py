@@ -216,29 +216,18 @@ class Store:
 
 
 def computer_of(network, server):
-    name = (server or "").rstrip("\x00").lstrip("\\").upper()
+    name = ("" if server in (NULL, None) else str(server)).rstrip("\x00").lstrip("\\").upper()
     return network.computers.get(name)
 
 
 # ---------------------------------------------------------------- services
 
 
-options = None  # the command line's
-
-
 def runs_today(job, now):
+    """Whether the job runs later today: a job with no days runs once."""
     now_ms = ((now.hour * 60 + now.minute) * 60 + now.second) * 1000 + now.microsecond // 1000
-    if job["time"] <= now_ms:
-        return False
-    if job["dow"] == 0 and job["dom"] == 0:
-        return True
-    if job["dow"] & (1 << now.weekday()):
-        return True
-    return bool(job["dom"] & (1 << (now.day - 1)))
-
-
-def service_runs(c):
-    return (c.status & 0x03) == 0x03
+    today = job["dow"] & (1 << now.weekday()) or job["dom"] & (1 << (now.day - 1))
+    return job["time"] > now_ms and bool(today or not (job["dow"] or job["dom"]))
 
 
 class Base(DCERPCServer):
@@ -312,7 +301,7 @@ class ATSvc(Base):
                 return BAD_NETPATH
             if c.platform != 500:
                 return NOT_SUPPORTED
-            if not service_runs(c):
+            if (c.status & 0x03) != 0x03:  # the service does not run
                 return 2184  # NERR_ServiceNotInstalled
             return body(network, c)
         return self.store.run(checked)
@@ -416,12 +405,8 @@ def controller_state(word):
     """The service controller's state and accepted controls for a status word."""
     install, pause = word & 0x03, word & 0x0C
     accepted = (0x1 if word & 0x10 else 0) | (0x2 if word & 0x20 else 0)
-    if install == 0:
-        return STOPPED, 0
-    if install == 1:
-        return START_PENDING, accepted
-    if install == 2:
-        return STOP_PENDING, accepted
+    if install != 3:  # stopped, start pending, stop pending
+        return [STOPPED, START_PENDING, STOP_PENDING][install], accepted if install else 0
     return {0x00: RUNNING, 0x04: CONTINUE_PENDING, 0x08: PAUSE_PENDING, 0x0C: PAUSED}[pause], accepted
 
 
@@ -447,7 +432,6 @@ class Svcctl(Base):
         req = scmr.ROpenSCManagerW(data)
         ans = scmr.ROpenSCManagerWResponse()
         server = req["lpMachineName"]
-        server = None if server in (NULL, None) else str(server)
 
         def body(network):
             c = computer_of(network, server)
@@ -570,7 +554,6 @@ class Wkssvc(Base):
         req = wkst.NetrWkstaGetInfo(data)
         ans = wkst.NetrWkstaGetInfoResponse()
         server = req["ServerName"]
-        server = None if server in (NULL, None) else str(server)
         ans["WkstaInfo"]["tag"] = 100
         found = {}
 
