@@ -7,7 +7,6 @@
 
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/uio.h>
 #include <unistd.h>
@@ -30,19 +29,10 @@ namespace {
 
 using standin::realnet::CheckCredentialsFile;
 
-// Written without a stream, whose buffer would keep a copy of the text.
-std::string Written(const std::string &path, const std::string &text, mode_t mode) {
-  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-  EXPECT_EQ(::write(fd, text.data(), text.size()), static_cast<ssize_t>(text.size()));
-  ::close(fd);
-  chmod(path.c_str(), mode);
-  return path;
-}
-
 TEST(CredentialsFile, RefusalsComeAtOnceWithAdviceThatFits) {
   char pattern[] = "/tmp/velmora-credentials-XXXXXX";
   const std::string dir = mkdtemp(pattern);
-  const std::string own = Written(dir + "/own", "username=alice\npassword=pw\n", 0600);
+  const std::string own = FakeHost::WriteFile(dir + "/own", "username=alice\npassword=pw\n", 0600);
   EXPECT_EQ(CheckCredentialsFile(own), "");
 
   // A symbolic link to the user's own owner-only file is followed.
@@ -61,7 +51,7 @@ TEST(CredentialsFile, RefusalsComeAtOnceWithAdviceThatFits) {
   }
 
   // Too open: chmod helps, and is named for the link too.
-  const std::string open = Written(dir + "/open", "username=alice\npassword=pw\n", 0640);
+  const std::string open = FakeHost::WriteFile(dir + "/open", "username=alice\npassword=pw\n", 0640);
   ASSERT_EQ(symlink(open.c_str(), (dir + "/open-link").c_str()), 0);
   const std::string via_link = CheckCredentialsFile(dir + "/open-link");
   EXPECT_NE(via_link.find("(a link to " + open + ") (mode 0640) may be read or written by others: chmod 600 " + dir +
@@ -72,7 +62,7 @@ TEST(CredentialsFile, RefusalsComeAtOnceWithAdviceThatFits) {
   // Another user's file: chmod cannot help, whatever its mode.
   std::string foreign = "/etc/passwd";
   if (geteuid() == 0) {
-    foreign = Written(dir + "/foreign", "username=bob\npassword=pw\n", 0600);
+    foreign = FakeHost::WriteFile(dir + "/foreign", "username=bob\npassword=pw\n", 0600);
     ASSERT_EQ(chown(foreign.c_str(), 65534, 65534), 0);
   }
   const std::string message = CheckCredentialsFile(foreign);
@@ -90,7 +80,7 @@ TEST(CredentialsFile, RefusalsComeAtOnceWithAdviceThatFits) {
       {"ccache=FILE:/tmp/krb5cc_velmora\n", ""},
   };
   for (const auto &[text, told] : kNames) {
-    const std::string message = CheckCredentialsFile(Written(dir + "/bad", text, 0600));
+    const std::string message = CheckCredentialsFile(FakeHost::WriteFile(dir + "/bad", text, 0600));
     EXPECT_TRUE(told.empty() ? message.empty() : message.find(told) != std::string::npos) << message;
   }
   std::filesystem::remove_all(dir);
@@ -140,7 +130,7 @@ TEST(CredentialsFile, NoCleartextPasswordRemainsInTheProcessAfterACall) {
   text.reserve(64);  // no reallocation leaves a copy behind
   text.append("username=alice\npassword=").append(flags[1]).append("\n");
   explicit_bzero(flags[1].data(), flags[1].size());
-  const std::string credentials = Written(host.directory() + "/secret", text, 0600);
+  const std::string credentials = FakeHost::WriteFile(host.directory() + "/secret", text, 0600);
   explicit_bzero(text.data(), text.size());
 
   host.Open("", "job PC01 id=1 at=10:00 cmd=\"a.cmd\"\n", credentials);

@@ -4,6 +4,7 @@
 #ifndef VELMORA_TESTS_REALNET_FAKE_HOST_H
 #define VELMORA_TESTS_REALNET_FAKE_HOST_H
 
+#include <fcntl.h>
 #include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -15,6 +16,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -28,7 +30,6 @@ class FakeHost {
     credentials_ = directory_ + "/credentials";
     WriteFile(network_, "");
     WriteFile(credentials_, "username=alice\npassword=s3cret pass\ndomain=WORKGROUP\n");
-    chmod(credentials_.c_str(), 0600);
     std::string command;
     command.reserve(4096);  // never moved, so that a password in it is wiped where it was
     command = "exec /usr/bin/python3 " VELMORA_FAKE_HOST " --network " + network_ +
@@ -67,14 +68,24 @@ class FakeHost {
   const std::string &directory() const { return directory_; }
   // The SMB requests the host has been sent so far ("request"), or the
   // logons it refused for a wrong password ("refused").
-  unsigned Logged(const std::string &what) const {
-    std::ifstream in(directory_ + "/log");
-    unsigned lines = 0;
-    for (std::string line; std::getline(in, line);) lines += line == what;
-    return lines;
+  size_t Logged(const std::string &what) const { return Occurrences(directory_ + "/log", what + "\n"); }
+
+  static size_t Occurrences(const std::string &path, const std::string &text) {
+    std::ifstream in(path);
+    const std::string all((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    size_t n = 0;
+    for (size_t at = all.find(text); at != std::string::npos; at = all.find(text, at + 1)) ++n;
+    return n;
   }
 
-  static void WriteFile(const std::string &path, const std::string &text) { std::ofstream(path) << text; }
+  // Written without a stream, whose buffer would keep a copy of a password.
+  static std::string WriteFile(const std::string &path, const std::string &text, mode_t mode = 0600) {
+    const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    EXPECT_EQ(write(fd, text.data(), text.size()), static_cast<ssize_t>(text.size()));
+    close(fd);
+    chmod(path.c_str(), mode);
+    return path;
+  }
 
  private:
   std::string directory_, network_, credentials_;
