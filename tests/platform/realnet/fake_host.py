@@ -381,22 +381,20 @@ class ATSvc(Base):
 
     def get_info(self, data):
         req = atsvc.NetrJobGetInfo(data)
-        found = {}
+        ans = atsvc.NetrJobGetInfoResponse()
 
         def body(network, c):
             j = c.jobs.get(req["JobId"])
             if j is None:
                 return 2  # ERROR_FILE_NOT_FOUND
-            found.update(j, flags=j["flags"] | (0x04 if runs_today(j, network.now()) else 0))
+            info = ans["ppAtInfo"]
+            info["JobTime"], info["DaysOfMonth"], info["DaysOfWeek"] = j["time"], j["dom"], j["dow"]
+            info["Flags"] = j["flags"] | (0x04 if runs_today(j, network.now()) else 0)
+            info["Command"] = j["cmd"] + "\x00"
             return SUCCESS
 
-        ans = atsvc.NetrJobGetInfoResponse()
         ans["ErrorCode"] = self.on(req["ServerName"], body)
-        if found:
-            for field, key in (("JobTime", "time"), ("DaysOfMonth", "dom"), ("DaysOfWeek", "dow"), ("Flags", "flags")):
-                ans["ppAtInfo"][field] = found[key]
-            ans["ppAtInfo"]["Command"] = found["cmd"] + "\x00"
-        else:
+        if ans["ErrorCode"] != SUCCESS:
             ans["ppAtInfo"] = NULL
         return ans
 
@@ -553,27 +551,20 @@ class Wkssvc(Base):
     def get_info(self, data):
         req = wkst.NetrWkstaGetInfo(data)
         ans = wkst.NetrWkstaGetInfoResponse()
-        server = req["ServerName"]
-        ans["WkstaInfo"]["tag"] = 100
-        found = {}
+        ans["WkstaInfo"]["tag"] = 100  # the only level Velmora asks for
 
         def body(network):
-            c = computer_of(network, server)
+            c = computer_of(network, req["ServerName"])
             if c is None:
                 return BAD_NETPATH
-            found["name"], found["platform"] = c.name, c.platform
+            info = ans["WkstaInfo"]["WkstaInfo100"]
+            info["wki100_platform_id"], info["wki100_computername"] = c.platform, c.name + "\x00"
+            info["wki100_langroup"], info["wki100_ver_major"], info["wki100_ver_minor"] = "WORKGROUP\x00", 4, 0
             return SUCCESS
 
-        code = self.store.run(body) if req["Level"] == 100 else 124  # ERROR_INVALID_LEVEL
-        if code != SUCCESS:
+        ans["ErrorCode"] = self.store.run(body)
+        if ans["ErrorCode"] != SUCCESS:
             ans["WkstaInfo"]["WkstaInfo100"] = NULL
-        else:
-            i = ans["WkstaInfo"]["WkstaInfo100"]
-            i["wki100_platform_id"] = found["platform"]
-            i["wki100_computername"] = found["name"] + "\x00"
-            i["wki100_langroup"] = "WORKGROUP\x00"
-            i["wki100_ver_major"], i["wki100_ver_minor"] = 4, 0
-        ans["ErrorCode"] = code
         return ans
 
 
