@@ -101,13 +101,9 @@ class Computer:
     def __init__(self, name, tokens):
         self.name = name
         self.tokens = tokens  # the computer line, kept as written
-        self.status = 0x33
-        self.platform = 500
-        for key, value, _ in tokens[2:]:
-            if key == "service":
-                self.status = status_word(value)
-            elif key == "platform":
-                self.platform = number(value)
+        given = {key: value for key, value, _ in tokens[2:]}
+        self.status = status_word(given.get("service", "running"))
+        self.platform = number(given.get("platform", "500"))
         self.service = {}  # start=, continue=, pending=, lastid= as numbers
         self.jobs = {}
         self.highest = 0
@@ -142,14 +138,10 @@ class Network:
                 c = self.computers[tokens[1][1].upper()]
                 job = {"flags": 0, "dow": 0, "dom": 0}
                 for key, value, _ in tokens[2:]:
-                    if key == "at":
-                        job["time"] = parse_time(value)
-                    elif key == "time":
-                        job["time"] = number(value)
-                    elif key == "cmd":
+                    if key == "cmd":
                         job["cmd"] = value
-                    else:
-                        job[key] = number(value)
+                    else:  # at= is a time of day, time= the raw record
+                        job["time" if key == "at" else key] = parse_time(value) if key == "at" else number(value)
                 c.jobs[job["id"]] = job
                 c.highest = max(c.highest, job["id"])
             else:
@@ -295,11 +287,9 @@ class ATSvc(Base):
         the checks every call makes."""
         def checked(network):
             c = computer_of(network, server)
-            if options.refuse_atsvc:
-                return NOT_SUPPORTED
-            if c is None:
+            if c is None and not options.refuse_atsvc:
                 return BAD_NETPATH
-            if c.platform != 500:
+            if options.refuse_atsvc or c.platform != 500:
                 return NOT_SUPPORTED
             if (c.status & 0x03) != 0x03:  # the service does not run
                 return 2184  # NERR_ServiceNotInstalled
