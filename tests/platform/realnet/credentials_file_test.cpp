@@ -3,8 +3,6 @@
 // blocking; and no cleartext password left in the process after a call.
 #include <lm.h>
 
-#include <standin/network.h>
-
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
@@ -20,7 +18,6 @@
 #include <string>
 #include <utility>
 
-#include <credentials_file.h>
 #include <remote_host.h>
 
 #include "fake_host.h"

@@ -41,13 +41,6 @@ MS_PER_DAY = 86400000
 STOPPED, START_PENDING, STOP_PENDING, RUNNING, CONTINUE_PENDING, PAUSE_PENDING, PAUSED = range(1, 8)
 WORDS = {"running": 0x33, "stopped": 0x00, "paused": 0x3F}
 
-LOG = logging.getLogger("fake_host")
-
-
-class Drop(Exception):
-    """Raised in a call to drop its connection."""
-
-
 # ---------------------------------------------------------------- the file
 
 
@@ -247,10 +240,10 @@ class Base(DCERPCServer):
                 answer = self.processRequest(data)
                 if answer is not None:
                     self.send_fragments(answer)
-        except Drop:
-            pass  # a dropped call ends its connection
+        except OSError:
+            pass  # the client is gone, or a dropped call (--drop-enum) ends the connection
         except Exception:
-            LOG.exception("a connection failed")
+            logging.exception("fake_host: a connection failed")
         self._clientSock.close()
 
     def bind(self, packet, bind):
@@ -345,7 +338,7 @@ class ATSvc(Base):
         if self.enums <= options.hang_enum:
             time.sleep(3600)
         if self.enums <= options.hang_enum + options.drop_enum:
-            raise Drop()
+            raise ConnectionAbortedError()
         req = atsvc.NetrJobEnum(data)
         ans = atsvc.NetrJobEnumResponse()
         # Every job in one reply: Velmora asks for as much as there is.
@@ -598,7 +591,6 @@ def main():
     ap.add_argument("--log", help='gets a line per SMB request ("request") and per logon refused ("refused")')
     global options
     options = a = ap.parse_args()
-    logging.basicConfig(level=logging.WARNING, format="fake_host %(levelname)s %(message)s")
 
     def log(line):
         if a.log:

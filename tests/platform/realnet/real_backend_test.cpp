@@ -19,15 +19,12 @@
 #include <iterator>
 #include <string>
 #include <thread>
-#include <vector>
 
 #include <remote_host.h>
 
 #include "fake_host.h"
 
 namespace {
-
-constexpr NET_API_STATUS kServerUnavailable = 1722;  // RPC_S_SERVER_UNAVAILABLE
 
 // The last line the backend wrote to the front ends' diagnostic line since
 // Listen(); Reason() takes it.
@@ -184,7 +181,7 @@ TEST(RealBackend, AHostWithoutATSvcStillServesTheOtherCalls) {
   const struct {
     const char *flag;
     NET_API_STATUS code;
-  } kWithoutAtsvc[] = {{"--no-atsvc", kServerUnavailable}, {"--refuse-atsvc", ERROR_NOT_SUPPORTED}};
+  } kWithoutAtsvc[] = {{"--no-atsvc", 1722 /* RPC_S_SERVER_UNAVAILABLE */}, {"--refuse-atsvc", ERROR_NOT_SUPPORTED}};
   for (const auto &without : kWithoutAtsvc) {
     FakeHost host({without.flag});
     host.Open("", "job PC01 id=1 at=10:00 cmd=\"a.cmd\"\n");
@@ -194,7 +191,7 @@ TEST(RealBackend, AHostWithoutATSvcStillServesTheOtherCalls) {
     EXPECT_EQ(Enum(u"PC01", &count), without.code) << without.flag;
     EXPECT_EQ(NetScheduleJobDel(u"PC01", 1, 1), without.code) << without.flag;
     EXPECT_EQ(standin::JobsOf("PC01").size(), 1u);
-    if (without.code == kServerUnavailable) {
+    if (without.code == 1722) {
       EXPECT_EQ(Reason().find("PC01: the host does not serve the Schedule service's remote interface (ATSvc)"), 0u);
     }
     LPBYTE buffer = nullptr;
