@@ -623,9 +623,7 @@ def main():
     port = smb._SimpleSMBServer__server.server_address[1]  # the free port it bound
     smb.setSMB2Support(True)
     smb.addCredential(a.user, 0, compute_lmhash(a.password).hex(), compute_nthash(a.password).hex())
-    for pipe in list(smb.getRegisteredNamedPipes()):
-        smb.unregisterNamedPipe(pipe.split("\\")[-1].lower())
-    for pipe, s in servers.items():
+    for pipe, s in servers.items():  # wkssvc in place of impacket's own
         smb.registerNamedPipe(pipe, ("127.0.0.1", s.getListenPort()))
     broken = " ".join(str(misbehaving(kind)) for kind in ("silent", "garbage", "endless"))
     print("ready %d %s %d" % (port, broken, os.getpid()), flush=True)
