@@ -30,7 +30,5 @@ if [ $# -eq 0 ]; then set -- tests/scenarios/*.scenario; fi
 build/linux/frontends/scenario/velmora-scenario --real-host="127.0.0.1:$port" --credentials="$work/credentials" \
   --network="$work/network" --privacy=none "$@"
 if [ "$all" = yes ]; then
-  sudo=""
-  [ "$(id -u)" -ne 0 ] && sudo="sudo"
-  $sudo tests/platform/realnet/samba_test.sh build/linux
+  $([ "$(id -u)" -eq 0 ] || echo sudo) tests/platform/realnet/samba_test.sh build/linux
 fi

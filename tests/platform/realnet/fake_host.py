@@ -293,7 +293,6 @@ class ATSvc(Base):
         req = atsvc.NetrJobAdd(data)
         info = req["pAtInfo"]
         ans = atsvc.NetrJobAddResponse()
-        ans["pJobId"] = 0
         cmd = info["Command"]
         cmd = "" if cmd in (NULL, None) else str(cmd).rstrip("\x00")
 
@@ -430,7 +429,6 @@ class Svcctl(Base):
         ans = scmr.ROpenServiceWResponse()
         name = str(req["lpServiceName"]).rstrip("\x00")
         manager = self.handles.get(req["hSCManager"])
-        ans["lpServiceHandle"] = b"\0" * 20
         if manager is None or manager[0] != "scm":
             ans["ErrorCode"] = INVALID_HANDLE
         elif name.lower() != "schedule":
@@ -520,8 +518,7 @@ class Svcctl(Base):
     def close_handle(self, data):
         req = scmr.RCloseServiceHandle(data)
         self.handles.pop(req["hSCObject"], None)
-        ans = scmr.RCloseServiceHandleResponse()
-        ans["hSCObject"] = b"\0" * 20
+        ans = scmr.RCloseServiceHandleResponse()  # a handle of zeros
         ans["ErrorCode"] = SUCCESS
         return ans
 
