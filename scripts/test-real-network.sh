@@ -25,10 +25,8 @@ coproc FAKE { exec /usr/bin/python3 tests/platform/realnet/fake_host.py --networ
   --password "$password" 2> "$work/fake_host.log"; }
 read -r _ port _ <&"${FAKE[0]}" || { echo "the fake host did not start:"; cat "$work/fake_host.log"; exit 1; }
 
-all=$([ $# -eq 0 ] && echo yes || echo no)
-if [ $# -eq 0 ]; then set -- tests/scenarios/*.scenario; fi
+samba=$([ $# -eq 0 ] && echo yes || echo no)
+[ $# -gt 0 ] || set -- tests/scenarios/*.scenario
 build/linux/frontends/scenario/velmora-scenario --real-host="127.0.0.1:$port" --credentials="$work/credentials" \
   --network="$work/network" --privacy=none "$@"
-if [ "$all" = yes ]; then
-  $([ "$(id -u)" -eq 0 ] || echo sudo) tests/platform/realnet/samba_test.sh build/linux
-fi
+[ "$samba" = no ] || $([ "$(id -u)" -eq 0 ] || echo sudo) tests/platform/realnet/samba_test.sh build/linux

@@ -54,14 +54,10 @@ def lex(line):
         return []
     tokens = []
     for m in TOKEN.finditer(line):
-        if not m.group(0):
-            continue
-        key = (m.group(1) or "=")[:-1]
-        if m.group(2) is None:
-            tokens.append((key, m.group(3), False))
-        else:
-            value = re.sub(r"\\(.)", lambda e: "\n" if e.group(1) == "n" else e.group(1), m.group(2))
-            tokens.append((key, value, True))
+        if m.group(0):
+            quoted = m.group(2) is not None
+            unquoted = re.sub(r"\\(.)", lambda e: "\n" if e.group(1) == "n" else e.group(1), m.group(2) or "")
+            tokens.append(((m.group(1) or "=")[:-1], unquoted if quoted else m.group(3), quoted))
     return tokens
 
 
@@ -155,10 +151,8 @@ class Network:
                 words.append((key + "=" if key else "") + (quote(value) if quoted else value))
             words.append("service=0x%x" % c.status)
             out.append(" ".join(words))
-            held = max(c.jobs) if c.jobs else 0
-            service = dict(c.service)
-            service.pop("lastid", None)
-            if c.highest > held:
+            service = {key: value for key, value in c.service.items() if key != "lastid"}
+            if c.highest > max(c.jobs, default=0):  # an id the jobs held do not tell
                 service["lastid"] = c.highest
             if service:
                 out.append("service %s %s" % (c.name, " ".join("%s=%d" % kv for kv in service.items())))

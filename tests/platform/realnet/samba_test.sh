@@ -120,7 +120,8 @@ for privacy in seal sign none; do
   sleep 0.3
   kill -INT "$dump"; wait "$dump" || true
   # The marker as svcctl carries it: UTF-16LE.
-  shown=$(/usr/bin/python3 -c 'import sys; print(["hidden", "readable"]["VelmoraMarkerSvc".encode("utf-16-le") in open(sys.argv[1], "rb").read()])' "$pcap")
+  shown=$(/usr/bin/python3 -c 'import sys
+print(["hidden", "readable"]["VelmoraMarkerSvc".encode("utf-16-le") in open(sys.argv[1], "rb").read()])' "$pcap")
   [ "$shown" = "$([ "$privacy" = seal ] && echo hidden || echo readable)" ] ||
     { echo "FAIL privacy=$privacy: the marker is $shown on the wire"; exit 1; }
   echo "PASS privacy=$privacy: the marker is $shown on the wire"
