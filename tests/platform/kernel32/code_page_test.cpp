@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+// The code page conversions the program makes, all in CP_ACP (932).
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -48,12 +49,6 @@ TEST(MultiByteToWideChar, UndecodableBytesBecomeTheDefaultCharacterOrFail) {
   SetLastError(0);
   EXPECT_EQ(MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, lone_lead, -1, wide.data(), 8), 0);
   EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_NO_UNICODE_TRANSLATION));
-
-  const char bad_utf8[] = "x\xC3(";
-  ASSERT_EQ(MultiByteToWideChar(CP_UTF8, 0, bad_utf8, -1, wide.data(), 8), 4);
-  EXPECT_EQ(Wide(wide, 3), u"x\uFFFD(");
-  ASSERT_EQ(MultiByteToWideChar(CP_UTF8, 0, "\xF0\x9F\x98\x80", 4, wide.data(), 8), 2);  // U+1F600
-  EXPECT_EQ(Wide(wide, 2), u"\U0001F600");
 }
 
 TEST(MultiByteToWideChar, RefusesInvalidParametersAndFlags) {
@@ -75,7 +70,6 @@ TEST(MultiByteToWideChar, RefusesInvalidParametersAndFlags) {
       {1252, 0, "a", -1, wide, 4, ERROR_INVALID_PARAMETER},
       {CP_ACP, MB_PRECOMPOSED | MB_COMPOSITE, "a", -1, wide, 4, ERROR_INVALID_FLAGS},
       {CP_ACP, 0x100, "a", -1, wide, 4, ERROR_INVALID_FLAGS},
-      {CP_UTF8, MB_PRECOMPOSED, "a", -1, wide, 4, ERROR_INVALID_FLAGS},
   };
   for (const Case &c : cases) {
     SetLastError(0);
@@ -126,19 +120,6 @@ TEST(WideCharToMultiByte, CharactersOutsideCodePage932BecomeTheDefaultCharacter)
   // The yen sign has only a best-fit mapping, which WC_NO_BEST_FIT_CHARS refuses.
   n = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, u"\u00A5", 1, ansi, sizeof ansi, nullptr, &used);
   EXPECT_EQ(std::string(ansi, n), "?");
-}
-
-TEST(WideCharToMultiByte, Utf8HasNoDefaultCharacterAndRefusesOne) {
-  char out[16];
-  BOOL used = FALSE;
-  SetLastError(0);
-  EXPECT_EQ(WideCharToMultiByte(CP_UTF8, 0, u"a", -1, out, 16, nullptr, &used), 0);
-  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
-  SetLastError(0);
-  EXPECT_EQ(WideCharToMultiByte(CP_UTF8, WC_NO_BEST_FIT_CHARS, u"a", -1, out, 16, nullptr, nullptr), 0);
-  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_FLAGS));
-  EXPECT_EQ(WideCharToMultiByte(CP_UTF8, 0, u"月", -1, out, 16, nullptr, nullptr), 4);
-  EXPECT_EQ(std::string(out), "\xE6\x9C\x88");
 }
 
 }  // namespace

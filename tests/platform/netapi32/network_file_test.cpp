@@ -213,7 +213,6 @@ TEST_F(NetworkFileTest, WhatCannotBeKeptFaithfullyIsRefusedAtLoad) {
       {"computer PC01\njob PC01 id=1 at=01:00 cmd=\"a" + std::string(1, '\0') + "b\"\n",
        "line 2, column 30: a NUL byte"},
       {"local PC01\ncomputer PC01\nlocal PC01\n", "line 3: local is given twice (first on line 1)"},
-      {"clock 2026-12-07 10:00\n\nclock 2026-12-08 10:00\n", "line 3: clock is given twice (first on line 1)"},
   };
   for (const auto &[text, fault] : cases) {
     Write(text);

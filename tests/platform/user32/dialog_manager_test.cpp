@@ -5,7 +5,6 @@
 
 #include <standin/driver.h>
 
-#include <algorithm>
 #include <string>
 
 namespace {
@@ -14,33 +13,28 @@ using standin::FocusWindow;
 using standin::IsDefaultButton;
 using standin::PressKey;
 
-TEST_F(DialogTest, TabVisitsTabStopsInTemplateOrderSkippingDisabledOnes) {
-  SetFocus(Item(10));
-  std::vector<int> visited;
+// A disabled window cannot take the focus; with no focus, keys reach the
+// dialog, whose Tab goes to the first tab stop. Tab then visits the tab stops
+// in template order, skipping radios without WS_TABSTOP and disabled
+// controls, and wraps.
+TEST_F(DialogTest, TabVisitsEnabledTabStopsInTemplateOrder) {
+  SetFocus(nullptr);
+  EnableWindow(Item(10), FALSE);
   EnableWindow(Item(40), FALSE);
+  SetLastError(0);
+  EXPECT_EQ(SetFocus(Item(10)), nullptr);
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
+  EXPECT_EQ(FocusWindow(), nullptr);
+  std::vector<int> visited;
   for (int i = 0; i < 8; ++i) {
     PressKey(VK_TAB);
     Pump();
     visited.push_back(GetDlgCtrlID(FocusWindow()));
   }
-  // Radios without WS_TABSTOP and the disabled list are skipped; it wraps.
-  EXPECT_EQ(visited, (std::vector<int>{11, 30, 50, 60, 1, 70, 2, 10}));
+  EXPECT_EQ(visited, (std::vector<int>{11, 30, 50, 60, 1, 70, 2, 11}));
   PressKey(VK_TAB, /*shift=*/true);
   Pump();
   EXPECT_EQ(GetDlgCtrlID(FocusWindow()), 2);
-}
-
-TEST_F(DialogTest, DisabledWindowCannotTakeTheFocusAndTabStartsFromTheDialog) {
-  SetFocus(nullptr);
-  EnableWindow(Item(10), FALSE);
-  SetLastError(0);
-  EXPECT_EQ(SetFocus(Item(10)), nullptr);
-  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
-  EXPECT_EQ(FocusWindow(), nullptr);
-  // With no focus, keys reach the dialog, whose Tab goes to the first tab stop.
-  PressKey(VK_TAB);
-  Pump();
-  EXPECT_EQ(GetDlgCtrlID(FocusWindow()), 11);
 }
 
 TEST_F(DialogTest, EnterGoesToTheFocusedPushButtonElseTheDefaultOne) {
@@ -108,37 +102,6 @@ TEST_F(DialogTest, TemplatesNamingUnavailableClassesFail) {
   EXPECT_NE(CreateDialogParamA(instance_, "DLG_CONTROLS", nullptr, RecordingDialogProc, 0), nullptr);
 }
 
-std::vector<UINT> g_class_messages;
-LRESULT CALLBACK TestClassProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
-  g_class_messages.push_back(message);
-  if (message == WM_INITDIALOG) return 0;
-  return DefWindowProcA(window, message, wparam, lparam);
-}
-
-TEST_F(DialogTest, RegisteredClassGetsTheMessagesAndTheCloseBoxDestroysIt) {
-  WNDCLASSA cls{};
-  cls.lpfnWndProc = TestClassProc;
-  cls.cbWndExtra = DLGWINDOWEXTRA;
-  cls.lpszClassName = "TESTCLASS";
-  ASSERT_NE(RegisterClassA(&cls), 0);
-  EXPECT_EQ(RegisterClassA(&cls), 0);  // already registered
-  g_class_messages.clear();
-  HWND window = CreateDialogParamA(instance_, "DLG_WITH_CLASS", nullptr, reinterpret_cast<DLGPROC>(TestClassProc), 0);
-  ASSERT_NE(window, nullptr);
-  // The template's font comes before the initialisation.
-  ASSERT_GE(g_class_messages.size(), 2u);
-  EXPECT_EQ(g_class_messages[0], static_cast<UINT>(WM_SETFONT));
-  EXPECT_EQ(g_class_messages[1], static_cast<UINT>(WM_INITDIALOG));
-  EXPECT_NE(GetParent(FocusWindow()), window);  // WM_INITDIALOG returned 0: no focus set
-  ASSERT_TRUE(standin::PressCloseBox(window));
-  MSG msg;
-  while (!standin::IsQueueEmpty() && GetMessageA(&msg, nullptr, 0, 0)) DispatchMessageA(&msg);
-  EXPECT_FALSE(IsWindow(window));
-  EXPECT_NE(std::find(g_class_messages.begin(), g_class_messages.end(), static_cast<UINT>(WM_DESTROY)),
-            g_class_messages.end());
-  EXPECT_FALSE(standin::PressCloseBox(dialog_ ? Item(1) : nullptr));  // a control has no close box
-}
-
 // A driver that answers message boxes and ends modal dialogs from the outside.
 class ScriptedDriver : public standin::Driver {
  public:
@@ -182,23 +145,6 @@ TEST_F(DialogTest, ModalDialogAndMessageBoxDisableTheirOwnerWhileOpen) {
   EXPECT_TRUE(IsWindowEnabled(dialog_));
   EXPECT_EQ(FocusWindow(), Item(70));  // the owner's focus comes back
   EXPECT_EQ(standin::TopLevelWindows().size(), 1u);
-}
-
-// A handled message returns what the procedure put in DWLP_MSGRESULT, not
-// the procedure's TRUE; WM_INITDIALOG returns the procedure's own value.
-INT_PTR CALLBACK ResultProc(HWND dialog, UINT message, WPARAM, LPARAM) {
-  if (message == WM_USER + 1) SetWindowLongPtrA(dialog, DWLP_MSGRESULT, 42);
-  return message == WM_INITDIALOG || message == WM_USER + 1 || message == WM_USER + 2;
-}
-
-TEST_F(DialogTest, HandledMessagesReturnTheMessageResult) {
-  HWND dialog = CreateDialogParamA(instance_, "DLG_CONTROLS", nullptr, ResultProc, 0);
-  ASSERT_NE(dialog, nullptr);
-  EXPECT_EQ(SendMessageA(dialog, WM_USER + 1, 0, 0), 42);
-  EXPECT_EQ(SendMessageA(dialog, WM_USER + 2, 0, 0), 0);  // set to 0 before each message
-  EXPECT_EQ(SendMessageA(dialog, WM_INITDIALOG, 0, 0), TRUE);
-  EXPECT_EQ(SetWindowLongPtrA(Item(10), DWLP_MSGRESULT, 1), 0);  // controls have no message result
-  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_INDEX));
 }
 
 }  // namespace

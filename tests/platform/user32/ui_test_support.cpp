@@ -4,21 +4,17 @@
 #include <algorithm>
 
 std::vector<WPARAM> g_commands;
-std::vector<NMLISTVIEW> g_list_view_changes;
 
-INT_PTR CALLBACK RecordingDialogProc(HWND, UINT message, WPARAM wparam, LPARAM lparam) {
+INT_PTR CALLBACK RecordingDialogProc(HWND, UINT message, WPARAM wparam, LPARAM) {
   WORD code = HIWORD(wparam);
   bool edit_notification = code == EN_SETFOCUS || code == EN_KILLFOCUS || code == EN_CHANGE || code == EN_UPDATE;
   if (message == WM_COMMAND && !edit_notification) g_commands.push_back(wparam);
-  if (message == WM_NOTIFY && reinterpret_cast<NMHDR *>(lparam)->code == LVN_ITEMCHANGED)
-    g_list_view_changes.push_back(*reinterpret_cast<NMLISTVIEW *>(lparam));
   return message == WM_INITDIALOG ? TRUE : FALSE;
 }
 
 void DialogTest::SetUp() {
   standin::ResetUserInterface();
   g_commands.clear();
-  g_list_view_changes.clear();
   InitCommonControls();
   instance_ = standin::LoadModule(ui_test_res, ui_test_res_size);
   ASSERT_NE(instance_, nullptr);

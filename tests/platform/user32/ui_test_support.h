@@ -16,11 +16,9 @@
 extern "C" const unsigned char ui_test_res[];
 extern "C" const unsigned long ui_test_res_size;
 
-// Commands and notifications the test dialog received, as whole wParam values.
+// Commands the test dialog received, as whole wParam values.
 extern std::vector<WPARAM> g_commands;
-extern std::vector<NMLISTVIEW> g_list_view_changes;
-
-INT_PTR CALLBACK RecordingDialogProc(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam);
+extern INT_PTR CALLBACK RecordingDialogProc(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam);
 
 class DialogTest : public ::testing::Test {
  protected:
