@@ -43,34 +43,27 @@ std::string Refusal(const std::vector<uint8_t> &bytes) {
 }
 
 TEST(ResourceReader, ReadsNamesLanguagesAndTheItemFormsTheProgramDoesNotUse) {
-  // windres writes named resources first, in name order: NOFONT,
-  // PLAIN_DIALOG, 300.
+  // windres writes named resources first: PLAIN_DIALOG, then 300.
   const std::vector<ResourceEntry> entries = SampleEntries();
-  ASSERT_EQ(entries.size(), 3u);  // the empty leading entry is not a resource
-  EXPECT_EQ(entries[1].name.name, u"PLAIN_DIALOG");
-  EXPECT_EQ(entries[1].language, 0x0411);
-  EXPECT_TRUE(entries[2].name.is_number && entries[2].name.number == 300);
-  EXPECT_EQ(entries[2].language, 0x0409);
+  ASSERT_EQ(entries.size(), 2u);  // the empty leading entry is not a resource
+  EXPECT_EQ(entries[0].name.name, u"PLAIN_DIALOG");
+  EXPECT_EQ(entries[0].language, 0x0411);
+  EXPECT_TRUE(entries[1].name.is_number && entries[1].name.number == 300);
+  EXPECT_EQ(entries[1].language, 0x0409);
 
   // A class given by name, read after an item whose title is an ordinal.
-  const DialogTemplate plain = Parse(entries[1].data);
+  const DialogTemplate plain = Parse(entries[0].data);
   ASSERT_EQ(plain.items.size(), 4u);
   EXPECT_EQ(plain.items[1].x, -3);
   EXPECT_EQ(plain.items[3].class_name, "MYWIDGET");
   EXPECT_EQ(plain.items[3].ex_style, 0x200u);
 
   // Extended items: 32-bit identifiers, help IDs and creation data.
-  const DialogTemplate extended = Parse(entries[2].data);
+  const DialogTemplate extended = Parse(entries[1].data);
   ASSERT_EQ(extended.items.size(), 2u);
   EXPECT_EQ(extended.items[0].id, 70000);
   EXPECT_EQ(extended.items[0].help_id, 42u);
   EXPECT_EQ(extended.items[1].creation_data, (std::vector<uint8_t>{0x34, 0x12, 0x78, 0x56}));
-
-  // No DS_SETFONT: no font fields follow the caption.
-  const DialogTemplate no_font = Parse(entries[0].data);
-  EXPECT_TRUE(no_font.menu.is_number && no_font.menu.number == 5);
-  EXPECT_TRUE(no_font.face.empty());
-  EXPECT_TRUE(no_font.items.empty());
 }
 
 // Each cut of the file is either rejected with a message or read as the
@@ -125,17 +118,17 @@ TEST(ResourceReader, RefusesMalformedHeadersAndTemplates) {
 
   const std::vector<ResourceEntry> entries = SampleEntries();
   // A count that the bytes cannot hold is refused before items are made for it.
-  std::vector<uint8_t> plain = entries[1].data;
+  std::vector<uint8_t> plain = entries[0].data;
   plain[8] = plain[9] = 0xFF;
   EXPECT_NE(Refusal(plain).find("declares 65535 items"), std::string::npos);
   // An ordinal that is no predefined class (BUTTON's 0x80 made 0x86).
-  plain = entries[1].data;
+  plain = entries[0].data;
   const uint8_t button[] = {0xFF, 0xFF, 0x80, 0x00};
   const auto at = std::search(plain.begin(), plain.end(), std::begin(button), std::end(button));
   ASSERT_NE(at, plain.end());
   at[2] = 0x86;
   EXPECT_NE(Refusal(plain).find("class"), std::string::npos);
-  std::vector<uint8_t> extended = entries[2].data;
+  std::vector<uint8_t> extended = entries[1].data;
   extended[0] = 2;
   EXPECT_NE(Refusal(extended).find("version"), std::string::npos);
 }

@@ -24,15 +24,15 @@ NET_API_STATUS QueryStatus(LPCWSTR server) {
 }
 
 TEST(ServerNames, MalformedNamesGive123) {
-  Network({"computer PC01"});  // (unknown and unreachable ones: computer_rejections)
+  Network({"computer PC01"});  // (empty, unknown and unreachable ones: computer_rejections)
   LPBYTE buffer = nullptr;
   struct Case {
     const WCHAR *server;
     NET_API_STATUS expected;
   } cases[] = {
-      {u"\\\\", ERROR_INVALID_NAME}, {u"\\\\PC*1", ERROR_INVALID_NAME}, {u"\\\\\\PC01", ERROR_INVALID_NAME},
-      {u"\\\\pc01", NERR_Success},  // names ignore case
-      {nullptr, NERR_Success},      // the local computer
+      {u"\\\\PC*1", ERROR_INVALID_NAME},
+      {u"\\\\\\PC01", ERROR_INVALID_NAME},
+      {nullptr, NERR_Success},  // the local computer
   };
   for (const Case &c : cases) {
     EXPECT_EQ(NetWkstaGetInfo(const_cast<LMSTR>(c.server), 100, &buffer), c.expected)

@@ -207,12 +207,10 @@ TEST_F(NetworkFileTest, WhatCannotBeKeptFaithfullyIsRefusedAtLoad) {
   const std::vector<std::pair<std::string, std::string>> cases = {
       {"# my network\ncomputer PC01\njob PC01 id=1 at=25:00 cmd=\"x\"\n",
        "line 3: at=25:00 is not a time of day HH:MM[:SS[.mmm]]"},
-      {"computer PC01\nfail PC01 NetScheduleJobAdd 5\n", "line 2: fail belongs in scenarios, not in a network file"},
       {"computer PC01\njob PC01 id=1 at=01:00 cmd=\"sjis\x8C\x76\x8E\x5A\"\n",
        "line 2, column 33: byte 0x8C is not UTF-8"},
       {"computer PC01\njob PC01 id=1 at=01:00 cmd=\"a" + std::string(1, '\0') + "b\"\n",
        "line 2, column 30: a NUL byte"},
-      {"local PC01\ncomputer PC01\nlocal PC01\n", "line 3: local is given twice (first on line 1)"},
   };
   for (const auto &[text, fault] : cases) {
     Write(text);

@@ -37,13 +37,8 @@ TEST_F(DialogTest, TabVisitsEnabledTabStopsInTemplateOrder) {
   EXPECT_EQ(GetDlgCtrlID(FocusWindow()), 2);
 }
 
+// (Enter in an edit pressing the default button is played by the scenarios.)
 TEST_F(DialogTest, EnterGoesToTheFocusedPushButtonElseTheDefaultOne) {
-  SetFocus(Item(10));
-  PressKey(VK_RETURN);
-  Pump();
-  EXPECT_EQ(g_commands, std::vector<WPARAM>{IDOK});
-  g_commands.clear();
-
   SetFocus(Item(70));
   EXPECT_TRUE(IsDefaultButton(Item(70)));  // the default look follows the focus
   EXPECT_FALSE(IsDefaultButton(Item(1)));
