@@ -91,12 +91,6 @@ TEST(NetScheduleJobAdd, AssignsIdsAfterTheHighestGivenOrHeldUntilNoneIsLeft) {
   EXPECT_EQ(id, 9u);  // an ID once given is not given again
   EXPECT_EQ(Expect("expect job PC01 id=9 at=19:00 flags=1 dow=0x15 dom=0 cmd=\"backup.cmd\""), "");
 
-  // The submitter's flags but JOB_ADD_CURRENT_DATE are stored; that one
-  // becomes today's day of the month.
-  ASSERT_EQ(Add(JobRecord(kHour, u"x", JOB_ADD_CURRENT_DATE | JOB_NONINTERACTIVE | JOB_EXEC_ERROR), &id),
-            static_cast<NET_API_STATUS>(NERR_Success));
-  EXPECT_EQ(Expect("expect job PC01 id=10 flags=0x10 dom=0x40"), "");
-
   // Every ID given: the add fails, saying why.
   std::string told;
   standin::SetNetworkDiagnosticSink([&told](const std::string &message) { told += message; });
