@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The resource reader on what windres writes. Every scenario plays the
+// The resource reader on malformed and cut input, which it must refuse with a
+// message. What it reads from whole files is played by every scenario: the
 // program's own dialogs (plain and extended templates, a window class, fonts,
-// IDC_STATIC, an icon's ordinal); this sample holds the forms they lack, and
-// the reader must refuse every malformed or cut input with a message.
+// IDC_STATIC, an icon's ordinal) are built from it.
 #include <standin/resources.h>
 
 #include <gtest/gtest.h>
@@ -28,42 +28,11 @@ std::vector<ResourceEntry> SampleEntries() {
   return entries;
 }
 
-DialogTemplate Parse(const std::vector<uint8_t> &bytes) {
-  DialogTemplate dialog;
-  std::string error;
-  EXPECT_TRUE(ParseDialogTemplate(bytes.data(), bytes.size(), &dialog, &error)) << error;
-  return dialog;
-}
-
 std::string Refusal(const std::vector<uint8_t> &bytes) {
   DialogTemplate dialog;
   std::string error;
   EXPECT_FALSE(ParseDialogTemplate(bytes.data(), bytes.size(), &dialog, &error));
   return error;
-}
-
-TEST(ResourceReader, ReadsNamesLanguagesAndTheItemFormsTheProgramDoesNotUse) {
-  // windres writes named resources first: PLAIN_DIALOG, then 300.
-  const std::vector<ResourceEntry> entries = SampleEntries();
-  ASSERT_EQ(entries.size(), 2u);  // the empty leading entry is not a resource
-  EXPECT_EQ(entries[0].name.name, u"PLAIN_DIALOG");
-  EXPECT_EQ(entries[0].language, 0x0411);
-  EXPECT_TRUE(entries[1].name.is_number && entries[1].name.number == 300);
-  EXPECT_EQ(entries[1].language, 0x0409);
-
-  // A class given by name, read after an item whose title is an ordinal.
-  const DialogTemplate plain = Parse(entries[0].data);
-  ASSERT_EQ(plain.items.size(), 4u);
-  EXPECT_EQ(plain.items[1].x, -3);
-  EXPECT_EQ(plain.items[3].class_name, "MYWIDGET");
-  EXPECT_EQ(plain.items[3].ex_style, 0x200u);
-
-  // Extended items: 32-bit identifiers, help IDs and creation data.
-  const DialogTemplate extended = Parse(entries[1].data);
-  ASSERT_EQ(extended.items.size(), 2u);
-  EXPECT_EQ(extended.items[0].id, 70000);
-  EXPECT_EQ(extended.items[0].help_id, 42u);
-  EXPECT_EQ(extended.items[1].creation_data, (std::vector<uint8_t>{0x34, 0x12, 0x78, 0x56}));
 }
 
 // Each cut of the file is either rejected with a message or read as the

@@ -1,10 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The NETAPI32 functions where the program cannot reach them: server names,
-// buffers, planned faults, job IDs, records no editor sends and ranges.
+// buffers, planned faults, job IDs and records no editor sends.
 // (Service states, pending queries and refusals, the platform check, listings
 // and their buffers, and single jobs are played by the scenarios service_*,
-// computer_rejections, list_rows, add_today_by_the_minute, modify_* and the
-// runner's buffers_held and double_free.)
+// computer_rejections, list_rows, add_today_by_the_minute, modify_*,
+// delete_messages and the runner's buffers_held and double_free.)
 #include <lm.h>
 
 #include <standin/network.h>
@@ -77,7 +77,7 @@ NET_API_STATUS Add(const AT_INFO &info, DWORD *id, LPCWSTR server = u"\\\\PC01")
 }
 
 TEST(NetScheduleJobAdd, AssignsIdsAfterTheHighestGivenOrHeldUntilNoneIsLeft) {
-  Network({"computer PC01", "computer FRESH", "clock 2026-12-07 09:00"});
+  Network({"computer PC01", "computer FRESH"});
   const AT_INFO info = JobRecord(19 * kHour, u"backup.cmd", JOB_RUN_PERIODICALLY, 0x15);
   DWORD id = 0;
   ASSERT_EQ(Add(info, &id, u"\\\\FRESH"), static_cast<NET_API_STATUS>(NERR_Success));
@@ -118,16 +118,6 @@ TEST(NetScheduleJobAdd, RefusesInvalidRecordsAndAssignsNothingForThem) {
   ASSERT_EQ(Add(JobRecord(kHour, u"ok"), &id), static_cast<NET_API_STATUS>(NERR_Success));
   EXPECT_EQ(id, 1u);
   EXPECT_EQ(Add(JobRecord(kHour, u"ok"), nullptr), static_cast<NET_API_STATUS>(ERROR_INVALID_PARAMETER));
-}
-
-TEST(NetScheduleJobDel, DeletesARangeAndAnswers3806WhenItHoldsNoJob) {
-  Network({"computer PC01", "job PC01 id=2 at=01:00 cmd=\"a\"", "job PC01 id=4 at=01:00 cmd=\"b\"",
-           "job PC01 id=6 at=01:00 cmd=\"c\""});
-  EXPECT_EQ(NetScheduleJobDel(u"\\\\PC01", 3, 3), static_cast<NET_API_STATUS>(APE_AT_ID_NOT_FOUND));
-  EXPECT_EQ(NetScheduleJobDel(u"\\\\PC01", 5, 3), static_cast<NET_API_STATUS>(ERROR_INVALID_PARAMETER));
-  EXPECT_EQ(NetScheduleJobDel(u"\\\\PC01", 1, 4), static_cast<NET_API_STATUS>(NERR_Success));
-  EXPECT_EQ(Expect("expect jobs PC01 1"), "");
-  EXPECT_EQ(Expect("expect job PC01 id=6 cmd=\"c\""), "");
 }
 
 }  // namespace
