@@ -30,52 +30,25 @@ TEST_F(DialogTest, ADisabledDialogTakesNoInputNotEvenInputQueuedBefore) {
   EXPECT_TRUE(g_commands.empty());
 }
 
-class ListBoxTest : public DialogTest {
- protected:
-  void SetUp() override {
-    DialogTest::SetUp();
-    for (const char *day : {"Mo", "Tu", "We", "Th", "Fr", "Sa", "Su"})
-      SendDlgItemMessageA(dialog_, 40, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(day));
-    list_ = Item(40);
-  }
-  std::vector<int> SelItems() {
-    int items[8];
-    LRESULT n = SendMessageA(list_, LB_GETSELITEMS, 8, reinterpret_cast<LPARAM>(items));
-    return std::vector<int>(items, items + (n > 0 ? n : 0));
-  }
-  HWND list_ = nullptr;
-};
-
-TEST_F(ListBoxTest, ProgramSelectionWithSetSelIncludingAllItems) {
-  EXPECT_EQ(SendMessageA(list_, LB_SETSEL, TRUE, 1), 0);
-  EXPECT_EQ(SendMessageA(list_, LB_SETSEL, TRUE, 4), 0);
-  EXPECT_EQ(SendMessageA(list_, LB_GETSELCOUNT, 0, 0), 2);
-  EXPECT_EQ(SelItems(), (std::vector<int>{1, 4}));
-  int two[2];
-  EXPECT_EQ(SendMessageA(list_, LB_GETSELITEMS, 1, reinterpret_cast<LPARAM>(two)), 1);  // never past the buffer
-  EXPECT_EQ(SendMessageA(list_, LB_SETSEL, FALSE, -1), 0);
-  EXPECT_EQ(SendMessageA(list_, LB_GETSELCOUNT, 0, 0), 0);
-  EXPECT_EQ(SendMessageA(list_, LB_SETSEL, TRUE, -1), 0);
-  EXPECT_EQ(SendMessageA(list_, LB_GETSELCOUNT, 0, 0), 7);
-  EXPECT_EQ(SendMessageA(list_, LB_SETSEL, TRUE, 7), LB_ERR);
-  EXPECT_EQ(SendMessageA(list_, LB_SETCURSEL, 1, 0), LB_ERR);  // single-selection only
-  EXPECT_TRUE(g_commands.empty());                             // program changes do not notify
-}
-
 // The day lists' extended selection as a user makes it (the terminal front
-// end's clicks; its keys in the lists are played by end_to_end.py).
-TEST_F(ListBoxTest, MouseClicksFollowExtendedSelectionRules) {
-  ClickItem(list_, 1);
-  ClickItem(list_, 3, /*shift=*/true);
+// end's clicks; its keys in the lists are played by end_to_end.py). (What the
+// program selects and reads with LB_SETSEL and LB_GETSELITEMS is played by
+// editor_day_interplay and the add_* and modify_* scenarios.)
+TEST_F(DialogTest, ListBoxClicksFollowExtendedSelectionRules) {
+  HWND list = Item(40);
+  for (const char *day : {"Mo", "Tu", "We", "Th", "Fr", "Sa", "Su"})
+    SendMessageA(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(day));
+  ClickItem(list, 1);
+  ClickItem(list, 3, /*shift=*/true);
   Pump();
-  EXPECT_EQ(SelectionOf(list_), (std::vector<int>{1, 2, 3}));
-  ClickItem(list_, 5, false, /*ctrl=*/true);
-  ClickItem(list_, 2, false, /*ctrl=*/true);
+  EXPECT_EQ(SelectionOf(list), (std::vector<int>{1, 2, 3}));
+  ClickItem(list, 5, false, /*ctrl=*/true);
+  ClickItem(list, 2, false, /*ctrl=*/true);
   Pump();
-  EXPECT_EQ(SelectionOf(list_), (std::vector<int>{1, 3, 5}));
-  ClickItem(list_, 6);
+  EXPECT_EQ(SelectionOf(list), (std::vector<int>{1, 3, 5}));
+  ClickItem(list, 6);
   Pump();
-  EXPECT_EQ(SelectionOf(list_), std::vector<int>{6});
+  EXPECT_EQ(SelectionOf(list), std::vector<int>{6});
   EXPECT_EQ(g_commands.size(), 5u);
   EXPECT_EQ(g_commands.back(), static_cast<WPARAM>(MAKEWPARAM(40, LBN_SELCHANGE)));
 }
@@ -102,8 +75,9 @@ TEST_F(DialogTest, EditKeepsDoubleByteCharactersWhole) {
 }
 
 // (A paste past ES_NUMBER and cut by the limit is played by the scenarios
-// paste_world_and_buffers and editor_paste_code_page_and_raw_records.) A
-// paste cuts at a whole character; copy and cut carry the selected bytes.
+// paste_world_and_buffers and editor_paste_code_page_and_raw_records, Shift+
+// Insert by the terminal driver test.) A paste cuts at a whole character; a
+// cut carries the selected bytes, and leaves room for one paste only.
 TEST_F(DialogTest, ClipboardCommands) {
   const std::string a = standin::Utf8ToCp932("あ");
   SendDlgItemMessageA(dialog_, 10, EM_LIMITTEXT, 4, 0);
@@ -116,7 +90,7 @@ TEST_F(DialogTest, ClipboardCommands) {
   Pump();
   EXPECT_EQ(TextOf(Item(10)), "X");
   EXPECT_EQ(standin::ClipboardText(), std::u16string(u"あ"));
-  PressKey(VK_INSERT, /*shift=*/true);
+  PressKey('V', false, /*ctrl=*/true);
   PressKey('V', false, /*ctrl=*/true);
   Pump();
   EXPECT_EQ(TextOf(Item(10)), "X" + a);  // the second paste finds the edit full
