@@ -67,20 +67,6 @@ TEST_F(DialogTest, ArrowsMoveTheCheckWithinARadioGroup) {
   EXPECT_EQ(g_commands, (std::vector<WPARAM>{21, 20, 22}));
 }
 
-// (In an edit the letter is typed: every typed command line shows it.)
-TEST_F(DialogTest, MnemonicsWithAltAndWithoutItWhereCharactersAreNotWanted) {
-  SetFocus(Item(10));
-  PressKey('M', false, false, /*alt=*/true);
-  Pump();
-  EXPECT_EQ(IsDlgButtonChecked(dialog_, 21), BST_CHECKED);
-  EXPECT_EQ(GetDlgCtrlID(FocusWindow()), 21);
-  // The focus is on a radio button, which does not want characters: the
-  // letter alone is a mnemonic.
-  PressKey('A');
-  Pump();
-  EXPECT_TRUE(Saw(70));
-}
-
 TEST_F(DialogTest, TemplatesNamingUnavailableClassesFail) {
   EXPECT_EQ(CreateDialogParamA(instance_, "DLG_NO_CLASS", nullptr, RecordingDialogProc, 0), nullptr);
   EXPECT_EQ(DialogBoxParamA(instance_, "DLG_NO_CLASS", dialog_, RecordingDialogProc, 0), -1);
