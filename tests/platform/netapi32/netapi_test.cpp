@@ -127,27 +127,12 @@ TEST(WorldStatements, FaultyStatementsSayWhatIsWrong) {
   EXPECT_EQ(World("job PC01 id=1 at=01:00 cmd=\"x\""), "");
   EXPECT_EQ(World("job PC01 id=1 at=02:00 cmd=\"y\""), "job 1 already exists on PC01");
   EXPECT_EQ(World("remove PC01 id=2"), "no job 2 on PC01");
-  EXPECT_EQ(World("clock 2026-02-29 10:00"), "2026-02-29 is not a date YYYY-MM-DD");
-  EXPECT_NE(World("job PC01 id=3 at=01:00 time=5 cmd=\"x\"").find("give the time once"), std::string::npos);
   EXPECT_EQ(World("job PC01 id=3 time=4294967296 cmd=\"x\""), "time=4294967296 is not a number from 0 to 4294967295");
 }
 
-// The form alone is checked, so that a scenario is refused before it runs
-// (the runner's world_form_after_start); what the network holds is not
-// looked at.
-TEST(WorldStatements, FormIsCheckedWithoutTheNetwork) {
-  standin::ResetNetwork();
-  auto form = [](const std::string &line) { return standin::CheckWorldForm(Lex(line)); };
-  EXPECT_EQ(form("expect job PC09 id=1 dow=0x15"), "");
-  EXPECT_EQ(form("expect job PC09 at=10:00").find("id= is missing"), 0u);
-  EXPECT_EQ(form("fail PC09 NetScheduleJobAdd 5 times=0"),
-            "usage: fail NAME FUNCTION CODE [times=N] [after=K] (times is a number of at least 1)");
-  // Checking a form applies nothing.
-  EXPECT_EQ(form("computer PC09"), "");
-  EXPECT_FALSE(standin::ComputerExists("PC09"));
-}
-
-// (Raw records and state lines are played by
+// (The form checked before a run is played by the runner's
+// world_form_after_start and service_setting_after_start; raw records and
+// state lines by
 // editor_paste_code_page_and_raw_records and list_service_stopped_meanwhile;
 // the clock by add_today_by_the_minute and list_rows.)
 
