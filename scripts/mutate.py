@@ -470,6 +470,12 @@ def run_tests(source, folder, limits, jobs):
     return "survived", None, seconds
 
 
+def write(path, text):
+    # A fresh modification time each time, so that the builds see every change.
+    with open(path, "w", encoding="utf-8") as f:
+        f.write(text)
+
+
 def run_mutants(mutants, work, jobs):
     """Plants each mutant in turn in the scratch copy; returns [(mutant, verdict, test)]."""
     source = os.path.join(work, "src")
@@ -487,22 +493,18 @@ def run_mutants(mutants, work, jobs):
         with open(full, encoding="utf-8") as f:
             original = f.read()
         try:
-            with open(full, "w", encoding="utf-8") as f:
-                f.write(m.apply(original))
+            write(full, m.apply(original))
             verdict, test, _ = run_tests(source, plain[0], plain[1], jobs)
             if verdict == "survived":
                 if sanitized is None:
                     # Built and timed on the unmutated sources, at the first survivor.
-                    os.rename(full, full + ".mutant")
-                    with open(full, "w", encoding="utf-8") as f:
-                        f.write(original)
+                    write(full, original)
                     sanitized = build(work, jobs, SANITIZE_FLAGS)
-                    os.replace(full + ".mutant", full)
+                    write(full, m.apply(original))
                 verdict, test, _ = run_tests(source, sanitized[0], sanitized[1], jobs)
                 test = test and test + " (sanitizers)"
         finally:
-            with open(full, "w", encoding="utf-8") as f:
-                f.write(original)
+            write(full, original)
         results.append((m, verdict, test))
         by = "\n    by " + test if test else ""
         print("[%d/%d] %s %s%s" % (len(results), len(mutants), verdict.upper(), m.describe(), by), flush=True)
