@@ -72,8 +72,8 @@ TEST_F(DialogTest, EditKeepsDoubleByteCharactersWhole) {
 
 // (A paste past ES_NUMBER and cut by the limit is played by the scenarios
 // paste_world_and_buffers and editor_paste_code_page_and_raw_records, Shift+
-// Insert by the terminal driver test.) A paste cuts at a whole character; a
-// cut carries the selected bytes, and leaves room for one paste only.
+// Insert by the terminal driver test.) A paste cuts at a whole character;
+// Shift+Delete cuts the selected bytes to the clipboard.
 TEST_F(DialogTest, ClipboardCommands) {
   const std::string a = standin::Utf8ToCp932("あ");
   SendDlgItemMessageA(dialog_, 10, EM_LIMITTEXT, 4, 0);
