@@ -188,8 +188,7 @@ TEST(TerminalDriver, TheMainWindowShowsItsKeysFocusClicksAndTyping) {
     });
     t.Press(Key::kTab);
     t.Check([&] { Require((t.AttrAt("ｺﾝﾋﾟｭｰﾀ選択(S)") & kReverse) != 0, "Select computer is drawn focused"); });
-    t.Press(Key::kEscape);  // does nothing on the main window
-    t.Check([&] { Require(ActiveTemplate() == "DLG_VELMORA", "Escape leaves the main window open"); });
+    t.Press(Key::kEscape);  // does nothing on the main window, which the script's end shows
     // Characters reach the ANSI edit through the code page's best fit, none
     // dropped; Shift+Insert and Ctrl+V paste.
     t.Type("s", true);
@@ -244,29 +243,30 @@ TEST(TerminalDriver, TheKeyboardPointerClicksControlsOutsideTheTabOrderAndStays)
       Require(standin::TextOf(standin::ControlById(standin::ActiveWindow(), 141)) == "run.cmd", "the command kept");
       Require(t.Shows("Esc:ｷｬﾝｾﾙ") && !t.Shows("F2/Esc:終了"), "the editor's own keys again");
     });
-    t.Press(Key::kEscape);  // the dialog manager's Escape: the editor closes
-    t.Check([&] { Require(ActiveTemplate() == "DLG_VELMORA", "Escape closed the editor"); });
+    t.Press(Key::kEscape);  // the dialog manager's Escape: the editor closes, so Alt+X ends the program
     t.Type("x", true);
     Play({"computer PC01"}, t);
   });
 }
 
-// Every label shows whole, a push button's between its brackets, from the
-// smallest screen the program runs on up; a smaller one gets a message and
-// no input until it grows.
+// Every label shows whole, a push button's between its brackets, a group
+// box's with its frame, from the smallest screen the program runs on up; a
+// smaller one gets a message and no input until it grows.
 TEST(TerminalDriver, ButtonLabelsShowWholeFromTheSmallestScreenUp) {
   auto script = [](ScriptedTerminal &t) {
     auto check_buttons = [&] {
       for (HWND control : standin::ControlsOf(standin::ActiveWindow())) {
-        DWORD type = standin::StyleOf(control) & BS_TYPEMASK;
+        const std::string kind = standin::ClassNameOf(control);
+        const DWORD style = standin::StyleOf(control), type = style & BS_TYPEMASK;
         std::wstring label = ParseMnemonic(AnsiToWide(standin::TextOf(control))).text;
-        if (standin::ClassNameOf(control) == "STATIC" && (standin::StyleOf(control) & SS_TYPEMASK) != SS_ICON)
-          Require(t.Find(label).first >= 0, EncodeUtf8(label) + " is whole");
-        if (standin::ClassNameOf(control) != "BUTTON" || (type != BS_PUSHBUTTON && type != BS_DEFPUSHBUTTON)) continue;
         auto [x, y] = t.Find(label);
-        Require(x >= 0, EncodeUtf8(label) + " is shown");
-        std::wstring row = t.picture.RowText(y);
+        if (kind == "BUTTON" || (kind == "STATIC" && (style & SS_TYPEMASK) != SS_ICON))
+          Require(x >= 0, EncodeUtf8(label) + " is whole");
+        std::wstring row = t.picture.RowText(std::max(y, 0));
         size_t at = row.find(label);
+        if (kind == "BUTTON" && type == BS_GROUPBOX && !label.empty())
+          Require(row.find(L'\x2510', at) != std::wstring::npos, EncodeUtf8(label) + "'s frame is whole");  // ┐
+        if (kind != "BUTTON" || (type != BS_PUSHBUTTON && type != BS_DEFPUSHBUTTON)) continue;
         size_t open = row.find_last_not_of(L' ', at - 1), close = row.find_first_not_of(L' ', at + label.size());
         Require(open != std::wstring::npos && row[open] == L'[' && open + 1 < at && close != std::wstring::npos &&
                     row[close] == L']' && close > at + label.size(),

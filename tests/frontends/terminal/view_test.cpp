@@ -47,6 +47,7 @@ TEST(Text, TheHelpTextWrapsWithinTheWidthLosingNothing) {
   std::ifstream in(std::string(VELMORA_TUI_HELP_DIR) + "/Velmora.txt");
   std::string utf8((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
   ASSERT_FALSE(utf8.empty());
+  EXPECT_EQ(SplitLines(L"a\n\nb\n"), (std::vector<std::wstring>{L"a", L"", L"b", L""}));  // blank lines kept
   // A term's description goes on under itself; a word is split only when no
   // other break fits.
   EXPECT_EQ(HangingIndent(DecodeUtf8("  削除(R)      一覧で選んだジョブを削除します。"), 40), 15);
