@@ -11,18 +11,13 @@
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 
-# The files as given (they are shown so), and where each one really is.
-shown=() paths=()
+# Each file by its full path, which the player needs; the lines show it
+# within the project.
+paths=()
 if [ $# -eq 0 ]; then
-  for file in "$root"/tests/scenarios/*.scenario; do
-    shown+=("tests/scenarios/$(basename "$file")")
-    paths+=("$file")
-  done
+  paths=("$root"/tests/scenarios/*.scenario)
 else
-  for file in "$@"; do
-    shown+=("$file")
-    paths+=("$(realpath -m -- "$file")")
-  done
+  for file in "$@"; do paths+=("$(realpath -m -- "$file")"); done
 fi
 
 # A scenario whose behaviour Wine itself gets wrong, against the platform's
@@ -32,11 +27,11 @@ skipped=()
 for ((i = ${#paths[@]} - 1; i >= 0; i--)); do
   reason="$(sed -n 's/^[[:space:]]*#[[:space:]]*stand-in only:[[:space:]]*//p' "${paths[$i]}" 2>/dev/null | head -1)"
   if [ -n "$reason" ]; then
-    skipped=("SKIP ${shown[$i]}: stand-in only: $reason" "${skipped[@]}")
-    unset "paths[$i]" "shown[$i]"
+    skipped=("SKIP ${paths[$i]#"$root/"}: stand-in only: $reason" "${skipped[@]}")
+    unset "paths[$i]"
   fi
 done
-paths=("${paths[@]}") shown=("${shown[@]}")
+paths=("${paths[@]}")
 
 # shellcheck source=wine-env.sh
 source "$root/scripts/wine-env.sh"
@@ -168,9 +163,6 @@ done
 passed=0 failed=0 unreadable=0
 for ((i = 0; i < ${#paths[@]}; i++)); do
   line="$(cat "$work/result.$i.raw")"
-  # The player names the file by its full path; show it as it was given, and
-  # the screenshots by their place in the project.
-  line="${line/"${paths[$i]}"/"${shown[$i]}"}"
   echo "${line//"$root/"/}"
   case "$line" in
     PASS*) passed=$((passed + 1)) ;;
