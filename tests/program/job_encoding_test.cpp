@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Day masks built from list indices, including indices that no list
-// reports: the one conversion the scenarios cannot feed such input.
+// What the scenarios cannot show: day masks built from indices that no list
+// reports, and the time texts of a record of 24 hours or more written whole
+// into buffers the caller did not clear.
 #include "jobs/job_encoding.h"
 
 #include <gtest/gtest.h>
@@ -16,6 +17,15 @@ TEST(BuildDayMask, SumsOneBitPerIndexWhateverTheOrder) {
   // Indices that no list reports add no bit and cause no overflow.
   const int odd[] = {-1, 40, 64, 1};
   EXPECT_EQ(BuildDayMask(odd, 4, 0xFFFFFFFF), 0x2u);
+}
+
+TEST(SplitJobTime, WritesWholeTextsForTwentyFourHoursOrMore) {
+  char hour[3] = {'x', 'x', 'x'};
+  char minute[3] = {'x', 'x', 'x'};
+  const char *half = NULL;
+  SplitJobTime(24 * 60 * 60000, hour, minute, &half);
+  EXPECT_STREQ(hour, "--");
+  EXPECT_STREQ(minute, "--");
 }
 
 }  // namespace
