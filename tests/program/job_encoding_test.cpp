@@ -1,8 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // What the scenarios cannot show: day masks built from indices that no list
-// reports, and the time texts of a record of 24 hours or more written whole
-// into buffers the caller did not clear.
+// reports, the time texts of a record of 24 hours or more written whole into
+// buffers the caller did not clear, and ID texts with blanks and a sign.
 #include "jobs/job_encoding.h"
+#include "jobs/job_list.h"
 
 #include <gtest/gtest.h>
 
@@ -27,5 +28,7 @@ TEST(SplitJobTime, WritesWholeTextsForTwentyFourHoursOrMore) {
   EXPECT_STREQ(hour, "--");
   EXPECT_STREQ(minute, "--");
 }
+
+TEST(JobIdFromText, SkipsBlanksAndASignBeforeTheDigits) { EXPECT_EQ(JobIdFromText("  \t+7x"), 7); }
 
 }  // namespace
