@@ -22,12 +22,6 @@ presets=("$@")
 [ ${#presets[@]} -gt 0 ] || presets=(mingw mingw32)
 [ -n "$check_only" ] || scripts/install-deps.sh g++-mingw-w64-i686 binutils-mingw-w64-i686
 
-checker=build/pe_resource_check
-if [ ! -x "$checker" ] || [ scripts/pe_resource_check.cpp -nt "$checker" ]; then
-  mkdir -p build
-  c++ -std=c++17 -O1 -Wall -Wextra -Werror -o "$checker" scripts/pe_resource_check.cpp
-fi
-
 fail() {
   echo "$1" >&2
   exit 1
@@ -76,7 +70,7 @@ check_build() {
   echo "$exe: imports ${dlls[*]}"
 
   # Its resource section carries the dialogs, the icon and the version block.
-  "$checker" "$exe"
+  scripts/test-exe-resources.sh "$objdump" "$exe"
 
   # The simulated network exports exactly the NETAPI32 functions the program
   # imports, and itself needs no MinGW run-time DLL either.

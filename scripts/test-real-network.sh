@@ -2,50 +2,31 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
 # Plays every scenario of tests/scenarios/ through the real network backend,
 # its computers served by tests/platform/realnet/fake_host.py over SMB on
-# 127.0.0.1; then the backend against Samba's smbd (smbd_test.sh) and a Samba
-# domain controller (samba_dc_test.sh, as root), both in tests/platform/realnet.
-# Usage: scripts/test-real-network.sh [SCENARIO...]   (smbd too when no SCENARIO is named)
+# 127.0.0.1; then the backend against Samba's smbd and a Samba domain
+# controller (tests/platform/realnet/samba_test.sh, as root).
+# Usage: scripts/test-real-network.sh [SCENARIO...]   (Samba too when no SCENARIO is named)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 # samba for smbd, wireshark-common for dumpcap's loopback capture, the
 # domain controller's packages, MIT's kinit and faketime for a clock set ahead.
 scripts/install-deps.sh samba wireshark-common samba-dsdb-modules samba-ad-provision winbind krb5-user faketime
 cmake --preset linux >/dev/null
-cmake --build --preset linux --target velmora-scenario samba_server_test
+cmake --build --preset linux --target velmora-scenario realnet_tests
 
 work=$(mktemp -d)
-fake=""
-cleanup() {
-  # The fake host ends by the signal it is sent; that is no failure of ours.
-  if [ -n "$fake" ]; then
-    kill "$fake" 2>/dev/null || true
-    wait "$fake" 2>/dev/null || true
-  fi
-  rm -rf "$work"
-}
-trap cleanup EXIT
+# The fake host ends by the signal it is sent; that is no failure of ours.
+trap 'kill "${FAKE_PID:-}" 2>/dev/null || true; wait "${FAKE_PID:-}" 2>/dev/null || true; rm -rf "$work"' EXIT
 
 # A throwaway account of the fake host; the file is readable by its owner alone.
 password="fake-$RANDOM$RANDOM"
 (umask 077 && printf 'username=velmora\npassword=%s\ndomain=WORKGROUP\n' "$password" > "$work/credentials")
 : > "$work/network"
-/usr/bin/python3 tests/platform/realnet/fake_host.py --network "$work/network" --user velmora --password "$password" \
-  > "$work/ready" 2> "$work/fake_host.log" &
-fake=$!
-for _ in $(seq 100); do
-  grep -q '^ready' "$work/ready" 2>/dev/null && break
-  sleep 0.1
-done
-port=$(awk '/^ready/ {print $2}' "$work/ready")
-[ -n "$port" ] || { echo "the fake host did not start:"; cat "$work/fake_host.log"; exit 1; }
+coproc FAKE { exec /usr/bin/python3 tests/platform/realnet/fake_host.py --network "$work/network" --user velmora \
+  --password "$password" 2> "$work/fake_host.log"; }
+read -r _ port _ <&"${FAKE[0]}" || { echo "the fake host did not start:"; cat "$work/fake_host.log"; exit 1; }
 
-all=$([ $# -eq 0 ] && echo yes || echo no)
-if [ $# -eq 0 ]; then set -- tests/scenarios/*.scenario; fi
+samba=$([ $# -eq 0 ] && echo yes || echo no)
+[ $# -gt 0 ] || set -- tests/scenarios/*.scenario
 build/linux/frontends/scenario/velmora-scenario --real-host="127.0.0.1:$port" --credentials="$work/credentials" \
   --network="$work/network" --privacy=none "$@"
-if [ "$all" = yes ]; then
-  tests/platform/realnet/smbd_test.sh build/linux
-  sudo=""
-  [ "$(id -u)" -ne 0 ] && sudo="sudo"
-  $sudo tests/platform/realnet/samba_dc_test.sh build/linux
-fi
+[ "$samba" = no ] || $([ "$(id -u)" -eq 0 ] || echo sudo) tests/platform/realnet/samba_test.sh build/linux

@@ -5,9 +5,11 @@
 // lost.
 #include <standin/network.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <string>
+#include <tuple>
 
 #include "network_model.h"
 
@@ -16,29 +18,26 @@ namespace {
 using standin::net::Computer;
 using standin::net::Network;
 
-bool SameJobs(const Computer &a, const Computer &b) {
-  if (a.jobs.size() != b.jobs.size()) return false;
-  for (auto i = a.jobs.begin(), j = b.jobs.begin(); i != a.jobs.end(); ++i, ++j) {
-    const standin::StoredJob &x = i->second, &y = j->second;
-    if (x.id != y.id || x.job_time != y.job_time || x.flags != y.flags || x.days_of_week != y.days_of_week ||
-        x.days_of_month != y.days_of_month || x.command != y.command)
-      return false;
-  }
-  return true;
+auto Fields(const standin::StoredJob &j) {
+  return std::tie(j.id, j.job_time, j.flags, j.days_of_week, j.days_of_month, j.command);
+}
+
+auto Fields(const Computer &c) {
+  const standin::net::ServiceBehaviour &b = c.behaviour;
+  return std::tie(c.name, c.platform_id, c.status, c.unreachable, b.start_code, b.continue_code, b.pending,
+                  c.highest_id);
 }
 
 bool SameNetwork(const Network &a, const Network &b) {
-  if (a.clock.has_value() != b.clock.has_value()) return false;
-  if (a.clock && standin::net::FormatClock(*a.clock) != standin::net::FormatClock(*b.clock)) return false;
-  if (a.local != b.local || a.computers.size() != b.computers.size()) return false;
-  for (size_t i = 0; i < a.computers.size(); ++i) {
-    const Computer &x = a.computers[i], &y = b.computers[i];
-    if (x.name != y.name || x.platform_id != y.platform_id || x.status != y.status || x.unreachable != y.unreachable ||
-        x.behaviour.start_code != y.behaviour.start_code || x.behaviour.continue_code != y.behaviour.continue_code ||
-        x.behaviour.pending != y.behaviour.pending || x.highest_id != y.highest_id || !SameJobs(x, y))
-      return false;
-  }
-  return true;
+  auto clock = [](const Network &n) { return n.clock ? "set " + standin::net::FormatClock(*n.clock) : ""; };
+  auto same_job = [](const auto &x, const auto &y) {
+    return x.first == y.first && Fields(x.second) == Fields(y.second);
+  };
+  auto same_computer = [&](const Computer &x, const Computer &y) {
+    return Fields(x) == Fields(y) && std::equal(x.jobs.begin(), x.jobs.end(), y.jobs.begin(), y.jobs.end(), same_job);
+  };
+  return clock(a) == clock(b) && a.local == b.local &&
+         std::equal(a.computers.begin(), a.computers.end(), b.computers.begin(), b.computers.end(), same_computer);
 }
 
 // Writes the network and reads it back; it must be the same.

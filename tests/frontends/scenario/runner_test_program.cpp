@@ -2,8 +2,8 @@
 // A small program of the runner's own tests: a main window with an edit, a
 // button that asks a question and shows the answer (first the computer name), an exit button, a
 // button that shows a box without owner, and a modal dialog without a close box; a button that lists
-// the local jobs and keeps the record until it lists again, one that frees that record twice, and a
-// two-digit number edit. Exit code 7 tells its exit from others.
+// the local jobs and keeps the record until it lists again, and one that frees that record twice.
+// Exit code 7 tells its exit from others.
 #include <windows.h>
 
 #include <lm.h>
@@ -14,8 +14,6 @@ namespace {
 
 HINSTANCE g_instance;
 LPBYTE g_jobs = nullptr;  // the last listing, held until the next
-
-void InitNetworkControls(HWND window) { SendDlgItemMessageA(window, 209, EM_LIMITTEXT, 2, 0); }
 
 bool NetworkCommand(HWND window, WPARAM command) {
   if (command == 207) {
@@ -52,7 +50,6 @@ LRESULT CALLBACK MainProc(HWND window, UINT message, WPARAM wparam, LPARAM lpara
       char name[16];
       DWORD size = sizeof name;
       if (GetComputerNameA(name, &size)) SetDlgItemTextA(window, 205, name);
-      InitNetworkControls(window);
       SetFocus(GetDlgItem(window, 201));
       return 0;
     }

@@ -4,9 +4,9 @@
 #ifndef VELMORA_TESTS_REALNET_FAKE_HOST_H
 #define VELMORA_TESTS_REALNET_FAKE_HOST_H
 
+#include <fcntl.h>
 #include <signal.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <standin/network.h>
@@ -14,14 +14,15 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
-#include <cstdlib>
+#include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
 class FakeHost {
  public:
-  // `flags` go to the fake host's command line (--deny, --hang-enum 1, ...).
+  // `flags` go to the fake host's command line (--no-atsvc, --hang-enum 1, ...).
   explicit FakeHost(const std::vector<std::string> &flags = {}) {
     char pattern[] = "/tmp/velmora-realnet-XXXXXX";
     directory_ = mkdtemp(pattern);
@@ -29,69 +30,68 @@ class FakeHost {
     credentials_ = directory_ + "/credentials";
     WriteFile(network_, "");
     WriteFile(credentials_, "username=alice\npassword=s3cret pass\ndomain=WORKGROUP\n");
-    chmod(credentials_.c_str(), 0600);
-    std::vector<std::string> args = {"/usr/bin/python3", VELMORA_FAKE_HOST,
-                                     "--network",        network_,
-                                     "--user",           "alice",
-                                     "--password",       "s3cret pass",
-                                     "--refused-logons", directory_ + "/refused"};
-    args.insert(args.end(), flags.begin(), flags.end());
-    int out[2];
-    if (pipe(out) != 0) return;
-    pid_ = fork();
-    if (pid_ == 0) {
-      dup2(out[1], 1);
-      std::vector<char *> argv;
-      for (auto &arg : args) argv.push_back(arg.data());
-      argv.push_back(nullptr);
-      execv(argv[0], argv.data());
-      _exit(127);
-    }
-    close(out[1]);
-    FILE *from = fdopen(out[0], "r");
-    char line[64] = {};
-    if (std::fgets(line, sizeof line, from) != nullptr) std::sscanf(line, "ready %u", &port_);
-    std::fclose(from);
+    std::string command;
+    command.reserve(4096);  // never moved, so that a password in it is wiped where it was
+    command = "exec /usr/bin/python3 " VELMORA_FAKE_HOST " --network " + network_ +
+              " --user alice --password 's3cret pass' --log " + directory_ + "/log";
+    for (const std::string &flag : flags) command.append(" '").append(flag).append("'");
+    from_ = popen(command.c_str(), "r");
+    explicit_bzero(command.data(), command.size());
+    if (from_ != nullptr)
+      std::fscanf(from_, "ready %u %u %u %u %d", &ports_[0], &ports_[1], &ports_[2], &ports_[3], &pid_);
   }
 
   ~FakeHost() {
-    if (pid_ > 0) {
-      kill(pid_, SIGTERM);
-      waitpid(pid_, nullptr, 0);
-    }
-    std::system(("rm -rf '" + directory_ + "'").c_str());
+    if (pid_ > 0) kill(pid_, SIGTERM);
+    if (from_ != nullptr) pclose(from_);
+    std::filesystem::remove_all(directory_);
   }
 
   // Opens a network whose computer PC01 is this host (or what listens on
   // `port`), with `options` on its line and `rest` after it.
   void Open(const std::string &options, const std::string &rest = "", const std::string &credentials = "",
             unsigned port = 0) const {
-    ASSERT_NE(port_, 0u) << "the fake host did not start";
+    ASSERT_NE(ports_[kSmb], 0u) << "the fake host did not start";
     WriteFile(network_, "credentials " + (credentials.empty() ? credentials_ : credentials) +
                             "\nclock 2026-12-07 09:00\ncomputer PC01 real address=127.0.0.1 port=" +
-                            std::to_string(port != 0 ? port : port_) + " privacy=none timeout=3 " + options + "\n" +
-                            rest);
+                            std::to_string(port != 0 ? port : ports_[kSmb]) + " privacy=none timeout=3 " + options +
+                            "\n" + rest);
     ASSERT_EQ(standin::OpenNetworkFile(network_), "");
   }
 
-  unsigned port() const { return port_; }
+  // The SMB server's port, and those of hosts that accept the connection,
+  // then stay silent, answer garbage, or start a reply that never ends.
+  enum Port { kSmb, kSilent, kGarbage, kEndless };
+  unsigned port(Port which = kSmb) const { return ports_[which]; }
   const std::string &network() const { return network_; }
   const std::string &credentials() const { return credentials_; }
   const std::string &directory() const { return directory_; }
-  // Logons the host refused for a wrong password so far.
-  unsigned RefusedLogons() const {
-    std::ifstream in(directory_ + "/refused");
-    unsigned lines = 0;
-    for (std::string line; std::getline(in, line);) ++lines;
-    return lines;
+  // The SMB requests the host has been sent so far ("request"), or the
+  // logons it refused for a wrong password ("refused").
+  size_t Logged(const std::string &what) const { return Occurrences(directory_ + "/log", what + "\n"); }
+
+  static size_t Occurrences(const std::string &path, const std::string &text) {
+    std::ifstream in(path);
+    const std::string all((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    size_t n = 0;
+    for (size_t at = all.find(text); at != std::string::npos; at = all.find(text, at + 1)) ++n;
+    return n;
   }
 
-  static void WriteFile(const std::string &path, const std::string &text) { std::ofstream(path) << text; }
+  // Written without a stream, whose buffer would keep a copy of a password.
+  static std::string WriteFile(const std::string &path, const std::string &text, mode_t mode = 0600) {
+    const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    EXPECT_EQ(write(fd, text.data(), text.size()), static_cast<ssize_t>(text.size()));
+    close(fd);
+    chmod(path.c_str(), mode);
+    return path;
+  }
 
  private:
   std::string directory_, network_, credentials_;
+  FILE *from_ = nullptr;
   pid_t pid_ = -1;
-  unsigned port_ = 0;
+  unsigned ports_[4] = {};
 };
 
 #endif

@@ -5,21 +5,14 @@ svcctl and wkssvc as named pipes of an SMB2 server on 127.0.0.1 (Debian
 python3-impacket), for one NTLM user. Its computers, services and jobs are a
 Velmora network file's, read and written under the file's lock, by the
 simulated network's rules. A call names its computer by its server name.
-
-    fake_host.py --network FILE --user U --password P [--deny]
-                 [--no-atsvc | --refuse-atsvc] [--hang-enum N] [--drop-enum N]
-                 [--refused-logons FILE]
-
---deny answers access denied; --no-atsvc serves no ATSvc (as Samba);
---refuse-atsvc answers its calls ERROR_NOT_SUPPORTED (as Windows 8 and later
-without EnableAt); --hang-enum/--drop-enum N leave unanswered/drop the first N
-job listings; --refused-logons FILE gets a line per logon refused. "ready PORT"
-on stdout tells that it listens.
+"ready PORT SILENT GARBAGE ENDLESS PID" on stdout tells that it listens, and
+on which ports three broken hosts do (see misbehaving).
 """
 import argparse
 import copy
 import datetime
 import fcntl
+import itertools
 import logging
 import os
 import re
@@ -36,78 +29,17 @@ from impacket.dcerpc.v5.rpcrt import PFC_FIRST_FRAG, PFC_LAST_FRAG, DCERPCServer
 from impacket.ntlm import compute_lmhash, compute_nthash
 
 SUCCESS = 0
-ACCESS_DENIED = 5
-FILE_NOT_FOUND = 2
 NOT_SUPPORTED = 50
 BAD_NETPATH = 53
 INVALID_PARAMETER = 87
-MORE_DATA = 234
-INVALID_LEVEL = 124
 INVALID_HANDLE = 6
-SERVICE_DOES_NOT_EXIST = 1060
-SERVICE_ALREADY_RUNNING = 1056
-SERVICE_NOT_ACTIVE = 1062
 INVALID_SERVICE_CONTROL = 1052
-NERR_BUF_TOO_SMALL = 2123
-NERR_INTERNAL_ERROR = 2140
-NERR_SERVICE_NOT_INSTALLED = 2184
-APE_AT_ID_NOT_FOUND = 3806
 
 MS_PER_DAY = 86400000
-AT_ENUM_SIZE = 24  # sizeof(AT_ENUM) in a 64-bit program
-STORED_FLAGS = 0x01 | 0x10  # JOB_RUN_PERIODICALLY | JOB_NONINTERACTIVE
 
 # The service controller's states and the LAN Manager status words.
 STOPPED, START_PENDING, STOP_PENDING, RUNNING, CONTINUE_PENDING, PAUSE_PENDING, PAUSED = range(1, 8)
 WORDS = {"running": 0x33, "stopped": 0x00, "paused": 0x3F}
-
-LOG = logging.getLogger("fake_host")
-
-
-class Drop(Exception):
-    """Raised in a call to drop its connection."""
-
-
-# ---------------------------------------------------------------- pipes
-
-
-class MessagePipe:
-    """A named pipe's socket read in message mode, as Windows reads an RPC
-    pipe: each read ends with a DCE/RPC fragment (impacket forwards a stream)."""
-
-    def __init__(self, *args):
-        self.sock = socket.socket(*args)
-        self.rest = b""
-
-    def __getattr__(self, name):
-        return getattr(self.sock, name)
-
-    def exact(self, n):
-        return self.sock.recv(n, socket.MSG_WAITALL) if n > 0 else b""
-
-    def recv(self, n, *flags):
-        if not self.rest:
-            header = self.exact(16)
-            if len(header) < 16:
-                return header
-            self.rest = header + self.exact(struct.unpack("<H", header[8:10])[0] - 16)
-        out, self.rest = self.rest[:n], self.rest[n:]
-        return out
-
-
-class PipeSockets:
-    """socket for impacket's SMB server: pipes become MessagePipes."""
-
-    def __getattr__(self, name):
-        return getattr(socket, name)
-
-    @staticmethod
-    def socket(*args):
-        return MessagePipe(*args)
-
-
-smbserver.socket = PipeSockets()
-
 
 # ---------------------------------------------------------------- the file
 
@@ -122,14 +54,10 @@ def lex(line):
         return []
     tokens = []
     for m in TOKEN.finditer(line):
-        if not m.group(0):
-            continue
-        key = (m.group(1) or "=")[:-1]
-        if m.group(2) is None:
-            tokens.append((key, m.group(3), False))
-        else:
-            value = re.sub(r"\\(.)", lambda e: "\n" if e.group(1) == "n" else e.group(1), m.group(2))
-            tokens.append((key, value, True))
+        if m.group(0):
+            quoted = m.group(2) is not None
+            unquoted = re.sub(r"\\(.)", lambda e: "\n" if e.group(1) == "n" else e.group(1), m.group(2) or "")
+            tokens.append(((m.group(1) or "=")[:-1], unquoted if quoted else m.group(3), quoted))
     return tokens
 
 
@@ -162,13 +90,9 @@ class Computer:
     def __init__(self, name, tokens):
         self.name = name
         self.tokens = tokens  # the computer line, kept as written
-        self.status = 0x33
-        self.platform = 500
-        for key, value, _ in tokens[2:]:
-            if key == "service":
-                self.status = status_word(value)
-            elif key == "platform":
-                self.platform = number(value)
+        given = {key: value for key, value, _ in tokens[2:]}
+        self.status = status_word(given.get("service", "running"))
+        self.platform = number(given.get("platform", "500"))
         self.service = {}  # start=, continue=, pending=, lastid= as numbers
         self.jobs = {}
         self.highest = 0
@@ -203,14 +127,10 @@ class Network:
                 c = self.computers[tokens[1][1].upper()]
                 job = {"flags": 0, "dow": 0, "dom": 0}
                 for key, value, _ in tokens[2:]:
-                    if key == "at":
-                        job["time"] = parse_time(value)
-                    elif key == "time":
-                        job["time"] = number(value)
-                    elif key == "cmd":
+                    if key == "cmd":
                         job["cmd"] = value
-                    else:
-                        job[key] = number(value)
+                    else:  # at= is a time of day, time= the raw record
+                        job["time" if key == "at" else key] = parse_time(value) if key == "at" else number(value)
                 c.jobs[job["id"]] = job
                 c.highest = max(c.highest, job["id"])
             else:
@@ -231,10 +151,8 @@ class Network:
                 words.append((key + "=" if key else "") + (quote(value) if quoted else value))
             words.append("service=0x%x" % c.status)
             out.append(" ".join(words))
-            held = max(c.jobs) if c.jobs else 0
-            service = dict(c.service)
-            service.pop("lastid", None)
-            if c.highest > held:
+            service = {key: value for key, value in c.service.items() if key != "lastid"}
+            if c.highest > max(c.jobs, default=0):  # an id the jobs held do not tell
                 service["lastid"] = c.highest
             if service:
                 out.append("service %s %s" % (c.name, " ".join("%s=%d" % kv for kv in service.items())))
@@ -263,9 +181,8 @@ class Store:
             with open(self.path, encoding="utf-8") as f:
                 text = f.read()
             network = Network(text)
-            changed = [False]
-            result = body(network, changed)
-            if changed[0]:
+            result = body(network)
+            if network.text() != Network(text).text():  # changed
                 fd, temp = tempfile.mkstemp(dir=os.path.dirname(os.path.abspath(self.path)))
                 with os.fdopen(fd, "w", encoding="utf-8") as f:
                     f.write(network.text())
@@ -278,39 +195,18 @@ class Store:
 
 
 def computer_of(network, server):
-    name = (server or "").rstrip("\x00").lstrip("\\").upper()
+    name = ("" if server in (NULL, None) else str(server)).rstrip("\x00").lstrip("\\").upper()
     return network.computers.get(name)
-
-
-def refusal_of(computer):
-    """The code every interface answers before looking further: the account
-    denied, or no such computer; None when neither."""
-    if options.deny:
-        return ACCESS_DENIED
-    if computer is None:
-        return BAD_NETPATH
-    return None
 
 
 # ---------------------------------------------------------------- services
 
 
-options = None  # the command line's
-
-
 def runs_today(job, now):
+    """Whether the job runs later today: a job with no days runs once."""
     now_ms = ((now.hour * 60 + now.minute) * 60 + now.second) * 1000 + now.microsecond // 1000
-    if job["time"] <= now_ms:
-        return False
-    if job["dow"] == 0 and job["dom"] == 0:
-        return True
-    if job["dow"] & (1 << now.weekday()):
-        return True
-    return bool(job["dom"] & (1 << (now.day - 1)))
-
-
-def service_runs(c):
-    return (c.status & 0x03) == 0x03
+    today = job["dow"] & (1 << now.weekday()) or job["dom"] & (1 << (now.day - 1))
+    return job["time"] > now_ms and bool(today or not (job["dow"] or job["dom"]))
 
 
 class Base(DCERPCServer):
@@ -338,10 +234,10 @@ class Base(DCERPCServer):
                 answer = self.processRequest(data)
                 if answer is not None:
                     self.send_fragments(answer)
-        except Drop:
-            pass  # a dropped call ends its connection
+        except OSError:
+            pass  # the client is gone, or a dropped call (--drop-enum) ends the connection
         except Exception:
-            LOG.exception("a connection failed")
+            logging.exception("fake_host: a connection failed")
         self._clientSock.close()
 
     def bind(self, packet, bind):
@@ -374,42 +270,39 @@ class ATSvc(Base):
         self.enums = 0
 
     def on(self, server, body):
-        """Runs body(network, changed, computer) for the computer named, after
+        """Runs body(network, computer) for the computer named, after
         the checks every call makes."""
-        def checked(network, changed):
+        def checked(network):
             c = computer_of(network, server)
-            if options.refuse_atsvc:
+            if c is None and not options.refuse_atsvc:
+                return BAD_NETPATH
+            if options.refuse_atsvc or c.platform != 500:
                 return NOT_SUPPORTED
-            if (refused := refusal_of(c)) is not None:
-                return refused
-            if c.platform != 500:
-                return NOT_SUPPORTED
-            if not service_runs(c):
-                return NERR_SERVICE_NOT_INSTALLED
-            return body(network, changed, c)
+            if (c.status & 0x03) != 0x03:  # the service does not run
+                return 2184  # NERR_ServiceNotInstalled
+            return body(network, c)
         return self.store.run(checked)
 
     def add(self, data):
         req = atsvc.NetrJobAdd(data)
         info = req["pAtInfo"]
         ans = atsvc.NetrJobAddResponse()
-        ans["pJobId"] = 0
         cmd = info["Command"]
         cmd = "" if cmd in (NULL, None) else str(cmd).rstrip("\x00")
 
-        def body(network, changed, c):
+        def body(network, c):
             if info["JobTime"] >= MS_PER_DAY or info["DaysOfMonth"] & 0x80000000 or info["DaysOfWeek"] & 0x80 or not cmd:
                 return INVALID_PARAMETER
             if c.highest == 0xFFFFFFFF:
-                return NERR_INTERNAL_ERROR
+                return 2140  # NERR_InternalError
             dom = info["DaysOfMonth"]
             if info["Flags"] & 0x08:  # JOB_ADD_CURRENT_DATE
                 dom |= 1 << (network.now().day - 1)
             c.highest += 1
+            # Kept: JOB_RUN_PERIODICALLY and JOB_NONINTERACTIVE.
             c.jobs[c.highest] = {"id": c.highest, "time": info["JobTime"], "dom": dom,
-                                 "dow": info["DaysOfWeek"], "flags": info["Flags"] & STORED_FLAGS, "cmd": cmd}
+                                 "dow": info["DaysOfWeek"], "flags": info["Flags"] & 0x11, "cmd": cmd}
             ans["pJobId"] = c.highest
-            changed[0] = True
             return SUCCESS
 
         ans["ErrorCode"] = self.on(req["ServerName"], body)
@@ -419,15 +312,14 @@ class ATSvc(Base):
         req = atsvc.NetrJobDel(data)
         lo, hi = req["MinJobId"], req["MaxJobId"]
 
-        def body(network, changed, c):
+        def body(network, c):
             if lo > hi:
                 return INVALID_PARAMETER
             victims = [j for j in c.jobs if lo <= j <= hi]
             if not victims:
-                return APE_AT_ID_NOT_FOUND
+                return 3806  # APE_AT_ID_NOT_FOUND
             for j in victims:
                 del c.jobs[j]
-            changed[0] = True
             return SUCCESS
 
         ans = atsvc.NetrJobDelResponse()
@@ -439,37 +331,19 @@ class ATSvc(Base):
         if self.enums <= options.hang_enum:
             time.sleep(3600)
         if self.enums <= options.hang_enum + options.drop_enum:
-            raise Drop()
+            raise ConnectionAbortedError()
         req = atsvc.NetrJobEnum(data)
         ans = atsvc.NetrJobEnumResponse()
-        # A null resume handle arrives as b"", a present one as its number.
-        has_resume = isinstance(req["pResumeHandle"], int)
-        start = req["pResumeHandle"] if has_resume else 0
-        preferred = req["PreferedMaximumLength"]
-        result = {"items": [], "total": 0, "resume": 0}
+        # Every job in one reply: Velmora asks for as much as there is.
+        items = []
 
-        def body(network, changed, c):
-            jobs = [c.jobs[j] for j in sorted(c.jobs)][start:]
-            result["total"] = len(jobs)
-            used = 0
-            for j in jobs:
-                size = AT_ENUM_SIZE + (len(j["cmd"].encode("utf-16-le")) // 2 + 1) * 2
-                if preferred != 0xFFFFFFFF and used + size > preferred:
-                    break
-                used += size
-                result["items"].append(dict(j, flags=j["flags"] | (0x04 if runs_today(j, network.now()) else 0)))
-            if not jobs:
-                return SUCCESS
-            if not result["items"]:
-                return NERR_BUF_TOO_SMALL
-            if len(result["items"]) < len(jobs):
-                result["resume"] = start + len(result["items"])
-                return MORE_DATA
+        def body(network, c):
+            items.extend(dict(j, flags=j["flags"] | (0x04 if runs_today(j, network.now()) else 0))
+                         for _, j in sorted(c.jobs.items()))
             return SUCCESS
 
-        code = self.on(req["ServerName"], body)
-        items = result["items"] if code in (SUCCESS, MORE_DATA) else []
-        ans["pEnumContainer"]["EntriesRead"] = len(items)
+        ans["ErrorCode"] = self.on(req["ServerName"], body)
+        ans["pEnumContainer"]["EntriesRead"] = ans["pTotalEntries"] = len(items)
         for j in items:
             e = atsvc.AT_ENUM()
             e["JobId"], e["JobTime"], e["DaysOfMonth"] = j["id"], j["time"], j["dom"]
@@ -477,29 +351,26 @@ class ATSvc(Base):
             ans["pEnumContainer"]["Buffer"].append(e)
         if not items:
             ans["pEnumContainer"]["Buffer"] = NULL
-        ans["pTotalEntries"] = result["total"] if code in (SUCCESS, MORE_DATA) else 0
-        ans["pResumeHandle"] = result["resume"] if has_resume else NULL
-        ans["ErrorCode"] = code
+        # A null resume handle arrives as b"", a present one as its number.
+        ans["pResumeHandle"] = 0 if isinstance(req["pResumeHandle"], int) else NULL
         return ans
 
     def get_info(self, data):
         req = atsvc.NetrJobGetInfo(data)
-        found = {}
+        ans = atsvc.NetrJobGetInfoResponse()
 
-        def body(network, changed, c):
+        def body(network, c):
             j = c.jobs.get(req["JobId"])
             if j is None:
-                return FILE_NOT_FOUND
-            found.update(j, flags=j["flags"] | (0x04 if runs_today(j, network.now()) else 0))
+                return 2  # ERROR_FILE_NOT_FOUND
+            info = ans["ppAtInfo"]
+            info["JobTime"], info["DaysOfMonth"], info["DaysOfWeek"] = j["time"], j["dom"], j["dow"]
+            info["Flags"] = j["flags"] | (0x04 if runs_today(j, network.now()) else 0)
+            info["Command"] = j["cmd"] + "\x00"
             return SUCCESS
 
-        ans = atsvc.NetrJobGetInfoResponse()
         ans["ErrorCode"] = self.on(req["ServerName"], body)
-        if found:
-            for field, key in (("JobTime", "time"), ("DaysOfMonth", "dom"), ("DaysOfWeek", "dow"), ("Flags", "flags")):
-                ans["ppAtInfo"][field] = found[key]
-            ans["ppAtInfo"]["Command"] = found["cmd"] + "\x00"
-        else:
+        if ans["ErrorCode"] != SUCCESS:
             ans["ppAtInfo"] = NULL
         return ans
 
@@ -508,12 +379,8 @@ def controller_state(word):
     """The service controller's state and accepted controls for a status word."""
     install, pause = word & 0x03, word & 0x0C
     accepted = (0x1 if word & 0x10 else 0) | (0x2 if word & 0x20 else 0)
-    if install == 0:
-        return STOPPED, 0
-    if install == 1:
-        return START_PENDING, accepted
-    if install == 2:
-        return STOP_PENDING, accepted
+    if install != 3:  # stopped, start pending, stop pending
+        return [STOPPED, START_PENDING, STOP_PENDING][install], accepted if install else 0
     return {0x00: RUNNING, 0x04: CONTINUE_PENDING, 0x08: PAUSE_PENDING, 0x0C: PAUSED}[pause], accepted
 
 
@@ -523,39 +390,27 @@ class Svcctl(Base):
                       {0: self.close_handle, 1: self.control, 6: self.query, 15: self.open_manager,
                        16: self.open_service, 19: self.start_service})
         self.store = store
-        self.handles = {}
-        self.counter = 0
-        self.lock = threading.Lock()
+        self.handles = {}  # a handle -> ("scm" or "svc", its server name)
+        self.counter = itertools.count(1)
 
     def new_handle(self, target):
-        with self.lock:
-            self.counter += 1
-            h = struct.pack("<II", 0, self.counter) + b"velmora-fake"
-            self.handles[h] = target
+        h = struct.pack("<II12x", 0, next(self.counter))
+        self.handles[h] = target
         return h
 
-    @staticmethod
-    def raw(handle):
-        return handle if isinstance(handle, bytes) else handle["Data"] if not isinstance(handle, str) else handle.encode("latin-1")
-
     def fill(self, st, word):
-        state, accepted = controller_state(word)
-        st["dwServiceType"] = 0x20
-        st["dwCurrentState"] = state
-        st["dwControlsAccepted"] = accepted
-        for key in ("dwWin32ExitCode", "dwServiceSpecificExitCode", "dwCheckPoint", "dwWaitHint"):
-            st[key] = 0
+        st["dwServiceType"] = 0x20  # a shared process; exit codes, check point and wait hint stay 0
+        st["dwCurrentState"], st["dwControlsAccepted"] = controller_state(word)
 
     def open_manager(self, data):
         req = scmr.ROpenSCManagerW(data)
         ans = scmr.ROpenSCManagerWResponse()
         server = req["lpMachineName"]
-        server = None if server in (NULL, None) else str(server)
 
-        def body(network, changed):
+        def body(network):
             c = computer_of(network, server)
-            if (refused := refusal_of(c)) is not None:
-                return refused
+            if c is None:
+                return BAD_NETPATH
             return NOT_SUPPORTED if c.platform != 500 else SUCCESS
 
         code = self.store.run(body)
@@ -567,27 +422,26 @@ class Svcctl(Base):
         req = scmr.ROpenServiceW(data)
         ans = scmr.ROpenServiceWResponse()
         name = str(req["lpServiceName"]).rstrip("\x00")
-        manager = self.handles.get(self.raw(req["hSCManager"]))
-        ans["lpServiceHandle"] = b"\0" * 20
+        manager = self.handles.get(req["hSCManager"])
         if manager is None or manager[0] != "scm":
             ans["ErrorCode"] = INVALID_HANDLE
         elif name.lower() != "schedule":
-            ans["ErrorCode"] = SERVICE_DOES_NOT_EXIST
+            ans["ErrorCode"] = 1060  # ERROR_SERVICE_DOES_NOT_EXIST
         else:
             ans["lpServiceHandle"] = self.new_handle(("svc", manager[1]))
             ans["ErrorCode"] = SUCCESS
         return ans
 
     def with_service(self, handle, body):
-        target = self.handles.get(self.raw(handle))
+        target = self.handles.get(handle)
         if target is None or target[0] != "svc":
             return INVALID_HANDLE, 0
 
-        def run(network, changed):
+        def run(network):
             c = computer_of(network, target[1])
             if c is None:
                 return BAD_NETPATH, 0
-            return body(network, changed, c)
+            return body(network, c)
 
         return self.store.run(run)
 
@@ -602,7 +456,7 @@ class Svcctl(Base):
     def query(self, data):
         req = scmr.RQueryServiceStatus(data)
         ans = scmr.RQueryServiceStatusResponse()
-        code, word = self.with_service(req["hService"], lambda n, ch, c: (SUCCESS, self.reported(n, c, True)))
+        code, word = self.with_service(req["hService"], lambda n, c: (SUCCESS, self.reported(n, c, True)))
         self.fill(ans["lpServiceStatus"], word)
         ans["ErrorCode"] = code
         return ans
@@ -610,13 +464,12 @@ class Svcctl(Base):
     def start_service(self, data):
         req = scmr.RStartServiceW(data)
 
-        def body(network, changed, c):
+        def body(network, c):
             if c.status & 0x03:
-                return SERVICE_ALREADY_RUNNING, 0
+                return 1056, 0  # ERROR_SERVICE_ALREADY_RUNNING
             if c.service.get("start", 0):
                 return c.service["start"], 0
             c.status = 0x33
-            changed[0] = True
             self.store.pending_of(network, c.name)[:] = [c.service.get("pending", 0), 0x01]
             return SUCCESS, 0
 
@@ -628,9 +481,9 @@ class Svcctl(Base):
         req = scmr.RControlService(data)
         ctl = req["dwControl"]
 
-        def body(network, changed, c):
+        def body(network, c):
             if (c.status & 0x03) != 0x03:
-                return SERVICE_NOT_ACTIVE, c.status
+                return 1062, c.status  # ERROR_SERVICE_NOT_ACTIVE
             paused = (c.status & 0x0C) == 0x0C
             if ctl == 3:  # continue
                 if not paused:
@@ -639,16 +492,13 @@ class Svcctl(Base):
                     return c.service["continue"], c.status
                 c.status &= ~0x0C
                 self.store.pending_of(network, c.name)[:] = [c.service.get("pending", 0), c.status | 0x04]
-                changed[0] = True
             elif ctl == 2:  # pause
                 if paused:
                     return INVALID_SERVICE_CONTROL, c.status
                 c.status |= 0x0C
-                changed[0] = True
             elif ctl == 1:  # stop
                 c.status = 0
                 self.store.pending_of(network, c.name)[:] = [0, 0]
-                changed[0] = True
             elif ctl != 4:
                 return INVALID_SERVICE_CONTROL, c.status
             return SUCCESS, self.reported(network, c, False)
@@ -661,10 +511,8 @@ class Svcctl(Base):
 
     def close_handle(self, data):
         req = scmr.RCloseServiceHandle(data)
-        with self.lock:
-            self.handles.pop(self.raw(req["hSCObject"]), None)
-        ans = scmr.RCloseServiceHandleResponse()
-        ans["hSCObject"] = b"\0" * 20
+        self.handles.pop(req["hSCObject"], None)
+        ans = scmr.RCloseServiceHandleResponse()  # a handle of zeros
         ans["ErrorCode"] = SUCCESS
         return ans
 
@@ -677,29 +525,49 @@ class Wkssvc(Base):
     def get_info(self, data):
         req = wkst.NetrWkstaGetInfo(data)
         ans = wkst.NetrWkstaGetInfoResponse()
-        server = req["ServerName"]
-        server = None if server in (NULL, None) else str(server)
-        ans["WkstaInfo"]["tag"] = 100
-        found = {}
+        ans["WkstaInfo"]["tag"] = 100  # the only level Velmora asks for
 
-        def body(network, changed):
-            c = computer_of(network, server)
-            if (refused := refusal_of(c)) is not None:
-                return refused
-            found["name"], found["platform"] = c.name, c.platform
+        def body(network):
+            c = computer_of(network, req["ServerName"])
+            if c is None:
+                return BAD_NETPATH
+            info = ans["WkstaInfo"]["WkstaInfo100"]
+            info["wki100_platform_id"], info["wki100_computername"] = c.platform, c.name + "\x00"
+            info["wki100_langroup"], info["wki100_ver_major"], info["wki100_ver_minor"] = "WORKGROUP\x00", 4, 0
             return SUCCESS
 
-        code = self.store.run(body) if req["Level"] == 100 else INVALID_LEVEL
-        if code != SUCCESS:
+        ans["ErrorCode"] = self.store.run(body)
+        if ans["ErrorCode"] != SUCCESS:
             ans["WkstaInfo"]["WkstaInfo100"] = NULL
-        else:
-            i = ans["WkstaInfo"]["WkstaInfo100"]
-            i["wki100_platform_id"] = found["platform"]
-            i["wki100_computername"] = found["name"] + "\x00"
-            i["wki100_langroup"] = "WORKGROUP\x00"
-            i["wki100_ver_major"], i["wki100_ver_minor"] = 4, 0
-        ans["ErrorCode"] = code
         return ans
+
+
+def misbehaving(kind):
+    """A host on a free port that accepts SMB's connection and then stays
+    silent, answers garbage, or starts a reply that never ends."""
+    listener = socket.create_server(("127.0.0.1", 0))
+
+    def answer(conn):
+        try:
+            conn.recv(4096)
+            if kind == "garbage":
+                conn.sendall(b"\xa5" * 4096)
+            if kind == "endless":  # a header announcing 16 MB, then a byte now and then
+                conn.sendall(b"\0\xff\xff\xff")
+                while True:
+                    conn.sendall(b"\xfe")
+                    time.sleep(0.05)
+            while conn.recv(4096):
+                pass
+        except OSError:
+            pass  # the client gave up
+
+    def accept():
+        while True:
+            threading.Thread(target=answer, args=(listener.accept()[0],), daemon=True).start()
+
+    threading.Thread(target=accept, daemon=True).start()
+    return listener.getsockname()[1]
 
 
 def main():
@@ -707,27 +575,32 @@ def main():
     ap.add_argument("--network", required=True)
     ap.add_argument("--user", required=True)
     ap.add_argument("--password", required=True)
-    ap.add_argument("--deny", action="store_true")
-    ap.add_argument("--no-atsvc", action="store_true")
-    ap.add_argument("--refuse-atsvc", action="store_true")
-    ap.add_argument("--hang-enum", type=int, default=0)
-    ap.add_argument("--drop-enum", type=int, default=0)
-    ap.add_argument("--refused-logons")
+    ap.add_argument("--no-atsvc", action="store_true", help="serve no ATSvc, as Samba")
+    ap.add_argument("--refuse-atsvc", action="store_true", help="answer ATSvc with 50, as Windows 8 without EnableAt")
+    ap.add_argument("--hang-enum", type=int, default=0, help="leave the first N job listings unanswered")
+    ap.add_argument("--drop-enum", type=int, default=0, help="then drop the next N listings' connections")
+    ap.add_argument("--log", help='gets a line per SMB request ("request") and per logon refused ("refused")')
     global options
     options = a = ap.parse_args()
-    logging.basicConfig(level=logging.WARNING, format="fake_host %(levelname)s %(message)s")
 
-    if a.refused_logons:
-        verify = smbserver.computeNTLMv2
+    def log(line):
+        if a.log:
+            with open(a.log, "a") as f:
+                f.write(line + "\n")
 
-        def counted(*args):
-            code, key = verify(*args)
-            if code != SUCCESS:
-                with open(a.refused_logons, "a") as f:
-                    f.write("refused\n")
-            return code, key
+    verify, process = smbserver.computeNTLMv2, smbserver.SMBSERVER.processRequest
 
-        smbserver.computeNTLMv2 = counted
+    def counted_logon(*args):
+        code, key = verify(*args)
+        if code != SUCCESS:
+            log("refused")
+        return code, key
+
+    def counted_request(*args):
+        log("request")
+        return process(*args)
+
+    smbserver.computeNTLMv2, smbserver.SMBSERVER.processRequest = counted_logon, counted_request
 
     store = Store(a.network)
     servers = {"svcctl": Svcctl(store), "wkssvc": Wkssvc(store)}
@@ -741,11 +614,10 @@ def main():
     port = smb._SimpleSMBServer__server.server_address[1]  # the free port it bound
     smb.setSMB2Support(True)
     smb.addCredential(a.user, 0, compute_lmhash(a.password).hex(), compute_nthash(a.password).hex())
-    for pipe in list(smb.getRegisteredNamedPipes()):
-        smb.unregisterNamedPipe(pipe.split("\\")[-1].lower())
-    for pipe, s in servers.items():
+    for pipe, s in servers.items():  # wkssvc in place of impacket's own
         smb.registerNamedPipe(pipe, ("127.0.0.1", s.getListenPort()))
-    print("ready %d" % port, flush=True)
+    broken = " ".join(str(misbehaving(kind)) for kind in ("silent", "garbage", "endless"))
+    print("ready %d %s %d" % (port, broken, os.getpid()), flush=True)
     smb.start()
 
 

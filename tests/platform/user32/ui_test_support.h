@@ -11,25 +11,48 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <vector>
 
 extern "C" const unsigned char ui_test_res[];
 extern "C" const unsigned long ui_test_res_size;
 
-// Commands and notifications the test dialog received, as whole wParam values.
-extern std::vector<WPARAM> g_commands;
-extern std::vector<NMLISTVIEW> g_list_view_changes;
+// Commands the test dialog received, as whole wParam values.
+inline std::vector<WPARAM> g_commands;
 
-INT_PTR CALLBACK RecordingDialogProc(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam);
+inline INT_PTR CALLBACK RecordingDialogProc(HWND, UINT message, WPARAM wparam, LPARAM) {
+  const WORD code = HIWORD(wparam);
+  const bool edit_notification = code == EN_SETFOCUS || code == EN_KILLFOCUS || code == EN_CHANGE || code == EN_UPDATE;
+  if (message == WM_COMMAND && !edit_notification) g_commands.push_back(wparam);
+  return message == WM_INITDIALOG ? TRUE : FALSE;
+}
 
 class DialogTest : public ::testing::Test {
  protected:
-  void SetUp() override;
-  void TearDown() override;
+  void SetUp() override {
+    standin::ResetUserInterface();
+    InitCommonControls();
+    instance_ = standin::LoadModule(ui_test_res, ui_test_res_size);
+    ASSERT_NE(instance_, nullptr);
+    dialog_ = CreateDialogParamA(instance_, "DLG_CONTROLS", nullptr, RecordingDialogProc, 0);
+    ASSERT_NE(dialog_, nullptr);
+    g_commands.clear();
+  }
+  void TearDown() override { standin::ResetUserInterface(); }
   // Runs every queued message through the dialog manager, as a dialog's loop does.
-  void Pump();
+  void Pump() {
+    MSG msg;
+    while (!standin::IsQueueEmpty() && GetMessageA(&msg, nullptr, 0, 0)) {
+      if (!IsDialogMessageA(dialog_, &msg)) {
+        TranslateMessage(&msg);
+        DispatchMessageA(&msg);
+      }
+    }
+  }
   HWND Item(int id) { return GetDlgItem(dialog_, id); }
-  bool Saw(WPARAM command) const;
+  bool Saw(WPARAM command) const {
+    return std::find(g_commands.begin(), g_commands.end(), command) != g_commands.end();
+  }
 
   HINSTANCE instance_ = nullptr;
   HWND dialog_ = nullptr;
