@@ -142,9 +142,9 @@ extern "C" LRESULT __wrap_SendDlgItemMessageA(HWND dialog, int id, UINT message,
 
 namespace {
 
-// Start-up on a stopped service, started at the user's request; a
-// modification (through the passed-time question) and a deletion; then the
-// service paused by an operator and continued from the computer dialog.
+// Start-up on a stopped service, started at the user's request; two
+// modifications (one through the passed-time question) and a deletion; then
+// the service paused by an operator and continued from the computer dialog.
 void RunsEachStepInOrderUnderTheWaitCursor() {
   Play(
       "clock 2026-12-07 09:00\n"
@@ -154,7 +154,6 @@ void RunsEachStepInOrderUnderTheWaitCursor() {
       "job PC01 id=2 at=20:00 flags=0x01 dow=0x15 cmd=\"b.cmd\"\n"
       "start\n"
       "box \"ｽｹｼﾞｭｰﾙｻｰﾋﾞｽ\" \"PC01 上でｽｹｼﾞｭｰﾙｻｰﾋﾞｽが停止中です。\\n今すぐ開始しますか?\" 0x24 -> yes\n"
-      "expect rows 2\n"
       "select 104 0\n"
       "click 102\n"
       "click 142\n"
@@ -165,14 +164,17 @@ void RunsEachStepInOrderUnderTheWaitCursor() {
       "box \"ｼﾞｮﾌﾞ修正 確認\" \"指定時刻を過ぎているので、明日の同時刻に設定されます。\" 0x24 owner=job -> yes\n"
       "box \"ｼﾞｮﾌﾞ修正 完了\" \"修正したｼﾞｮﾌﾞのIDは 3 となります。\" 0x40 owner=job -> ok\n"
       "select 104 0\n"
+      "click 102\n"
+      "click 152\n"
+      "box \"ｼﾞｮﾌﾞ修正 完了\" \"修正したｼﾞｮﾌﾞのIDは 4 となります。\" 0x40 owner=job -> ok\n"
+      "select 104 0\n"
       "click 103\n"
-      "box \"ｼﾞｮﾌﾞ削除確認\" \"ｼﾞｮﾌﾞID: 2 を削除してもよろしいですか?\" 0x24 owner=main -> yes\n"
+      "box \"ｼﾞｮﾌﾞ削除確認\" \"ｼﾞｮﾌﾞID: 3 を削除してもよろしいですか?\" 0x24 owner=main -> yes\n"
       "service PC01 state=paused\n"
       "click 105\n"
       "type 131 \"PC01\"\n"
       "click 132\n"
       "box \"ｽｹｼﾞｭｰﾙｻｰﾋﾞｽ\" \"PC01 上でｽｹｼﾞｭｰﾙｻｰﾋﾞｽが一時停止中です。\\n今すぐ解除しますか?\" 0x24 -> yes\n"
-      "expect rows 1\n"
       "click 106\n"
       "expect exit 0\n");
   CheckJobListColumns();
