@@ -7,23 +7,17 @@
 # Xvfb, and ends with "N passed, N failed" (exit 0, 1, or 2 for a file that
 # could not be read or parsed).
 # Usage: scripts/test-wine.sh [SCENARIO...]   (every tests/scenarios/*.scenario by default)
-# VELMORA_WINE_JOBS=N plays N batches at a time, each lane in a prefix of its own (default 2);
-# VELMORA_WINE_TIMES=1 adds the seconds of each batch.
+# VELMORA_WINE_JOBS=N plays N batches at a time, each lane in a prefix of its own (default 2).
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 
-# The files as given (they are shown so), and where each one really is.
-shown=() paths=()
+# Each file by its full path, which the player needs; the lines show it
+# within the project.
+paths=()
 if [ $# -eq 0 ]; then
-  for file in "$root"/tests/scenarios/*.scenario; do
-    shown+=("tests/scenarios/$(basename "$file")")
-    paths+=("$file")
-  done
+  paths=("$root"/tests/scenarios/*.scenario)
 else
-  for file in "$@"; do
-    shown+=("$file")
-    paths+=("$(realpath -m -- "$file")")
-  done
+  for file in "$@"; do paths+=("$(realpath -m -- "$file")"); done
 fi
 
 # A scenario whose behaviour Wine itself gets wrong, against the platform's
@@ -33,11 +27,11 @@ skipped=()
 for ((i = ${#paths[@]} - 1; i >= 0; i--)); do
   reason="$(sed -n 's/^[[:space:]]*#[[:space:]]*stand-in only:[[:space:]]*//p' "${paths[$i]}" 2>/dev/null | head -1)"
   if [ -n "$reason" ]; then
-    skipped=("SKIP ${shown[$i]}: stand-in only: $reason" "${skipped[@]}")
-    unset "paths[$i]" "shown[$i]"
+    skipped=("SKIP ${paths[$i]#"$root/"}: stand-in only: $reason" "${skipped[@]}")
+    unset "paths[$i]"
   fi
 done
-paths=("${paths[@]}") shown=("${shown[@]}")
+paths=("${paths[@]}")
 
 # shellcheck source=wine-env.sh
 source "$root/scripts/wine-env.sh"
@@ -47,12 +41,6 @@ wine_env_check
 build="$root/build/mingw"
 cmake --preset mingw -S "$root" >/dev/null
 cmake --build "$build" -j2
-for built in velmora.exe netapi32.dll velmora-scenario.exe velmora-winhelp.exe; do
-  [ -f "$build/$built" ] || {
-    echo "the mingw build made no $built" >&2
-    exit 2
-  }
-done
 
 wine_env_prepare "$build"
 work="$(mktemp -d "${TMPDIR:-/tmp}/velmora-wine.XXXXXX")"
@@ -96,7 +84,7 @@ done
 
 # Plays batch $2 in lane $1; each file's line goes to $work/result.N.raw.
 play() {
-  local lane="$1" batch="$2" out="$work/batch.$2" started=$SECONDS
+  local lane="$1" batch="$2" out="$work/batch.$2"
   local -a indexes files
   read -r -a indexes <<<"${batches[$batch]}"
   for i in "${indexes[@]}"; do files+=("${paths[$i]}"); done
@@ -141,7 +129,6 @@ play() {
       echo "$status" >"$work/result.$i.status"
     done
   ) 2>"$out.err" || true
-  echo "$((SECONDS - started))" >"$out.seconds"
 }
 
 total_started=$SECONDS
@@ -176,9 +163,6 @@ done
 passed=0 failed=0 unreadable=0
 for ((i = 0; i < ${#paths[@]}; i++)); do
   line="$(cat "$work/result.$i.raw")"
-  # The player names the file by its full path; show it as it was given, and
-  # the screenshots by their place in the project.
-  line="${line/"${paths[$i]}"/"${shown[$i]}"}"
   echo "${line//"$root/"/}"
   case "$line" in
     PASS*) passed=$((passed + 1)) ;;
@@ -187,14 +171,6 @@ for ((i = 0; i < ${#paths[@]}; i++)); do
   [ "$(cat "$work/result.$i.status")" -ne 2 ] || unreadable=1
 done
 for line in "${skipped[@]}"; do echo "$line"; done
-if [ -n "${VELMORA_WINE_TIMES:-}" ]; then
-  echo "Seconds per batch (one Wine server, the program started afresh for each file):"
-  for ((k = 0; k < ${#batches[@]}; k++)); do
-    names=""
-    for i in ${batches[$k]}; do names+=" ${shown[$i]}"; done
-    echo "  $(cat "$work/batch.$k.seconds") s:$names"
-  done
-fi
 echo "Wine: ${#paths[@]} files in $((SECONDS - total_started)) s, $jobs at a time"
 echo "$passed passed, $failed failed"
 [ "$unreadable" -eq 0 ] || exit 2

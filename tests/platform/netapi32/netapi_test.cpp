@@ -132,8 +132,7 @@ TEST(WorldStatements, FaultyStatementsSayWhatIsWrong) {
 
 // (The form checked before a run is played by the runner's
 // world_form_after_start and service_setting_after_start; raw records and
-// state lines by
-// editor_paste_code_page_and_raw_records and list_service_stopped_meanwhile;
+// state lines by editor_paste_code_page_and_raw_records and list_refresh;
 // the clock by add_today_by_the_minute and list_rows.)
 
 TEST(WorldExpectations, FailuresSayWhatWasExpectedAndWhatWasSeen) {
