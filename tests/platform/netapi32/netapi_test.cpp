@@ -5,7 +5,7 @@
 // (Service states, pending queries and refusals, the platform check, listings
 // and their buffers, and single jobs are played by the scenarios service_*,
 // computer_rejections, list_rows, add_today_by_the_minute, modify_*,
-// delete_messages and the runner's buffers_held and double_free.)
+// delete_and_signed_messages and the runner's buffers_held and double_free.)
 #include <lm.h>
 
 #include <standin/network.h>

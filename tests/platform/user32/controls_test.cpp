@@ -33,7 +33,7 @@ TEST_F(DialogTest, ADisabledDialogTakesNoInputNotEvenInputQueuedBefore) {
 // The day lists' extended selection as a user makes it (the terminal front
 // end's clicks; its keys in the lists are played by end_to_end.py). (What the
 // program selects and reads with LB_SETSEL and LB_GETSELITEMS is played by
-// editor_day_interplay and the add_* and modify_* scenarios.)
+// editor_add and the other add_* and modify_* scenarios.)
 TEST_F(DialogTest, ListBoxClicksFollowExtendedSelectionRules) {
   HWND list = Item(40);
   for (const char *day : {"Mo", "Tu", "We", "Th", "Fr", "Sa", "Su"})
