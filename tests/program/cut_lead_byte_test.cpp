@@ -20,6 +20,7 @@ TEST(DropCutLeadByteTest, DropsOnlyALeadByteLeftAloneAtTheEnd) {
   // lead byte).
   EXPECT_EQ(Dropped("X\x83\x41\xE0"), "X\x83\x41");
   EXPECT_EQ(Dropped("\x81\x81\x81"), "\x81\x81");
+  EXPECT_EQ(Dropped("\x81\x81"), "\x81\x81");
   EXPECT_EQ(Dropped("\xFC"), "");
   // Half-width katakana up to ﾟ (DF) are single bytes.
   EXPECT_EQ(Dropped("A\xDF"), "A\xDF");
