@@ -354,8 +354,12 @@ SourceLine::Kind KindOf(const std::string &keyword) {
   return SourceLine::Kind::kOther;
 }
 
+// A computer name as a word of a line. Names may hold '=' (NT allows it), and
+// a plain word with one would read back as an option: such a name is quoted.
+std::string NameWord(const std::string &name) { return name.find('=') == std::string::npos ? name : QuoteString(name); }
+
 std::string ComputerText(const Computer &computer) {
-  std::string out = "computer " + computer.name;
+  std::string out = "computer " + NameWord(computer.name);
   if (computer.real) {
     const realnet::RemoteHost &host = *computer.real;
     out += " real";
@@ -393,11 +397,11 @@ std::string ServiceText(const Computer &computer, ServiceFacts facts = {}) {
   if (b.pending != 0) service += " pending=" + std::to_string(b.pending);
   if (facts.state) service += " state=" + StatusWordText(computer.status);
   if (facts.last_id || computer.highest_id > highest_held) service += " lastid=" + std::to_string(computer.highest_id);
-  return service.empty() ? "" : "service " + computer.name + service;
+  return service.empty() ? "" : "service " + NameWord(computer.name) + service;
 }
 
 std::string JobText(const std::string &computer, const StoredJob &job) {
-  std::string out = "job " + computer + " id=" + std::to_string(job.id);
+  std::string out = "job " + NameWord(computer) + " id=" + std::to_string(job.id);
   // A time of day where the record holds one, else the raw milliseconds.
   out += job.job_time < kMillisecondsPerDay ? " at=" + FormatJobTime(job.job_time)
                                             : " time=" + std::to_string(job.job_time);
@@ -439,9 +443,8 @@ void WriteComputer(const Computer &computer, LineWriter *out) {
   for (const auto &entry : computer.jobs) out->Add(JobText(computer.name, entry.second));
 }
 
-// Writes the source's lines, each kept unless what it states has changed.
 std::string ClockText(const std::optional<SYSTEMTIME> &clock) { return clock ? "clock " + FormatClock(*clock) : ""; }
-std::string LocalText(const std::string &local) { return local.empty() ? "" : "local " + local; }
+std::string LocalText(const std::string &local) { return local.empty() ? "" : "local " + NameWord(local); }
 
 // Writes the source's lines, each kept unless what it states has changed.
 std::string RewriteSource(const Network &network, const NetworkSource &source) {
@@ -710,7 +713,7 @@ std::string WriteNetworkText(const Network &network) {
   out.Add("# Velmora network: the computers Velmora can reach, their Schedule services and stored jobs.");
   out.Add("# Velmora writes the jobs it adds or deletes and the services it starts back into this file.");
   if (network.clock) out.Add("clock " + FormatClock(*network.clock));
-  if (!network.local.empty()) out.Add("local " + network.local);
+  if (!network.local.empty()) out.Add(LocalText(network.local));
   if (!network.credentials.empty()) out.Add("credentials " + QuoteString(network.credentials));
   for (const Computer &computer : network.computers) WriteComputer(computer, &out);
   return std::move(out.Text());
