@@ -712,7 +712,7 @@ std::string WriteNetworkText(const Network &network) {
   LineWriter out("\n");
   out.Add("# Velmora network: the computers Velmora can reach, their Schedule services and stored jobs.");
   out.Add("# Velmora writes the jobs it adds or deletes and the services it starts back into this file.");
-  if (network.clock) out.Add("clock " + FormatClock(*network.clock));
+  if (network.clock) out.Add(ClockText(network.clock));
   if (!network.local.empty()) out.Add(LocalText(network.local));
   if (!network.credentials.empty()) out.Add("credentials " + QuoteString(network.credentials));
   for (const Computer &computer : network.computers) WriteComputer(computer, &out);
