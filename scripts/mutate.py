@@ -35,7 +35,7 @@ SCENARIO_RUNNER = "frontends/scenario/velmora-scenario"
 GTEST_PATHS = [
     "tests/program/program_conversion_tests",
     "tests/program/program_run_tests",
-    "tests/frontends/terminal/tui_driver_tests",
+    "tests/frontends/terminal/terminal_tests",
 ]
 TARGETS = [os.path.basename(p) for p in [SCENARIO_RUNNER] + GTEST_PATHS]
 SANITIZE_FLAGS = "-fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer"

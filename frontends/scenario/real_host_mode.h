@@ -4,8 +4,8 @@
 // world lives in a network file that the host serves, each `computer`
 // becomes a real one at the host's address, and an `unreachable` one a real
 // one where nothing listens.
-#ifndef VELMORA_STANDIN_SCENARIO_REAL_HOST_MODE_H
-#define VELMORA_STANDIN_SCENARIO_REAL_HOST_MODE_H
+#ifndef VELMORA_FRONTENDS_SCENARIO_REAL_HOST_MODE_H
+#define VELMORA_FRONTENDS_SCENARIO_REAL_HOST_MODE_H
 
 #include <standin/statement.h>
 

@@ -8,8 +8,8 @@
 //
 // Plain C++: this header and the interpreter compile against the stand-in's
 // headers on Linux and against the SDK's in the Wine player.
-#ifndef VELMORA_SCENARIO_INTERPRETER_H
-#define VELMORA_SCENARIO_INTERPRETER_H
+#ifndef VELMORA_FRONTENDS_SCENARIO_SCENARIO_INTERPRETER_H
+#define VELMORA_FRONTENDS_SCENARIO_SCENARIO_INTERPRETER_H
 
 #include <cstddef>
 #include <cstdint>

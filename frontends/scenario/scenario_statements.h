@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Statements of a scenario file, read and checked whole before it is played.
-#ifndef VELMORA_STANDIN_SCENARIO_STATEMENTS_H
-#define VELMORA_STANDIN_SCENARIO_STATEMENTS_H
+#ifndef VELMORA_FRONTENDS_SCENARIO_SCENARIO_STATEMENTS_H
+#define VELMORA_FRONTENDS_SCENARIO_SCENARIO_STATEMENTS_H
 
 #include <standin/statement.h>
 

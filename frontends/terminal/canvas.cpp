@@ -5,7 +5,7 @@
 
 #include <algorithm>
 
-namespace tui {
+namespace terminal {
 
 Canvas::Canvas(int cols, int rows)
     : cols_(std::max(0, cols)), rows_(std::max(0, rows)), cells_(static_cast<size_t>(cols_ * rows_)) {}
@@ -104,4 +104,4 @@ std::wstring Canvas::RowText(int y) const {
   return text;
 }
 
-}  // namespace tui
+}  // namespace terminal

@@ -2,8 +2,8 @@
 // An off-screen picture of the terminal: cells holding a character and its
 // attributes. Everything is drawn here first and then shown in one go, so
 // drawing can be tested and measured without a terminal.
-#ifndef VELMORA_TUI_CANVAS_H
-#define VELMORA_TUI_CANVAS_H
+#ifndef VELMORA_FRONTENDS_TERMINAL_CANVAS_H
+#define VELMORA_FRONTENDS_TERMINAL_CANVAS_H
 
 #include "layout.h"
 
@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-namespace tui {
+namespace terminal {
 
 enum Attr : uint16_t {
   kPlain = 0,
@@ -88,6 +88,6 @@ class Canvas {
   int cursor_x_ = -1, cursor_y_ = -1;
 };
 
-}  // namespace tui
+}  // namespace terminal
 
 #endif

@@ -9,7 +9,7 @@
 #include <map>
 #include <vector>
 
-namespace tui {
+namespace terminal {
 namespace {
 
 // One node of a version block: its key, its value (text when it is text)
@@ -146,4 +146,4 @@ std::string VersionText(const void *res_data, size_t res_size) {
   return "";
 }
 
-}  // namespace tui
+}  // namespace terminal

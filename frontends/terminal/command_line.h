@@ -2,13 +2,13 @@
 // The command line of the terminal front end: --help, --version, and the
 // usage text that says what Velmora manages, where its network comes from,
 // its keys and where its help is.
-#ifndef VELMORA_TUI_COMMAND_LINE_H
-#define VELMORA_TUI_COMMAND_LINE_H
+#ifndef VELMORA_FRONTENDS_TERMINAL_COMMAND_LINE_H
+#define VELMORA_FRONTENDS_TERMINAL_COMMAND_LINE_H
 
 #include <cstddef>
 #include <string>
 
-namespace tui {
+namespace terminal {
 
 struct CommandLine {
   enum Action { kRun, kHelp, kVersion, kUsageError } action = kRun;
@@ -25,6 +25,6 @@ std::string UsageText(const std::string &help_file);
 // it has none.
 std::string VersionText(const void *res_data, size_t res_size);
 
-}  // namespace tui
+}  // namespace terminal
 
 #endif

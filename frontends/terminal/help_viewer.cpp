@@ -7,7 +7,7 @@
 #include <fstream>
 #include <sstream>
 
-namespace tui {
+namespace terminal {
 namespace {
 
 const wchar_t kDefaultTitle[] = L"\x30D8\x30EB\x30D7";  // ヘルプ
@@ -137,4 +137,4 @@ void HelpViewer::Draw(Canvas &canvas) {
   }
 }
 
-}  // namespace tui
+}  // namespace terminal

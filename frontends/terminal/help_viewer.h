@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The help engine's window: finds the help text for a help file name, and
 // shows it in a scrollable window until the user or the program closes it.
-#ifndef VELMORA_TUI_HELP_VIEWER_H
-#define VELMORA_TUI_HELP_VIEWER_H
+#ifndef VELMORA_FRONTENDS_TERMINAL_HELP_VIEWER_H
+#define VELMORA_FRONTENDS_TERMINAL_HELP_VIEWER_H
 
 #include "canvas.h"
 #include "key_input.h"
@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-namespace tui {
+namespace terminal {
 
 // The help text for a help file name ("Velmora.HLP" -> "Velmora.txt"),
 // looked for in each directory in turn; "" when none has it. Only the file
@@ -46,6 +46,6 @@ class HelpViewer {
   std::wstring section_;  // to show at the top once wrapped
 };
 
-}  // namespace tui
+}  // namespace terminal
 
 #endif

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <cwctype>
 
-namespace tui {
+namespace terminal {
 namespace {
 
 InputAction Press(UINT vk, const TerminalEvent &e) {
@@ -92,4 +92,4 @@ InputAction TranslateKey(const TerminalEvent &e) {
   return InputAction{};
 }
 
-}  // namespace tui
+}  // namespace terminal

@@ -2,14 +2,14 @@
 // Terminal input as the front end sees it, and its translation into the
 // input a Windows user gives: virtual-key presses with their modifiers, and
 // typed characters in the program's ANSI code page.
-#ifndef VELMORA_TUI_KEY_INPUT_H
-#define VELMORA_TUI_KEY_INPUT_H
+#ifndef VELMORA_FRONTENDS_TERMINAL_KEY_INPUT_H
+#define VELMORA_FRONTENDS_TERMINAL_KEY_INPUT_H
 
 #include <windows.h>
 
 #include <string>
 
-namespace tui {
+namespace terminal {
 
 enum class Key {
   kNone,
@@ -61,6 +61,6 @@ struct InputAction {
 // program's ANSI windows as it does on the platform.
 InputAction TranslateKey(const TerminalEvent &event);
 
-}  // namespace tui
+}  // namespace terminal
 
 #endif

@@ -3,7 +3,7 @@
 
 #include <algorithm>
 
-namespace tui {
+namespace terminal {
 namespace {
 
 int CeilDiv(int a, int b) { return (a + b - 1) / b; }
@@ -163,4 +163,4 @@ int ScrollToShow(int top, int caret, int visible, int count) {
   return std::max(0, std::min(top, last_top));
 }
 
-}  // namespace tui
+}  // namespace terminal

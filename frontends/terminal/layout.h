@@ -3,12 +3,12 @@
 // (four horizontal dialog units, as the dialog font defines them); rows are
 // compressed so that the main window fits a terminal of 80 x 24. Each axis
 // scales linearly, so controls keep their proportions and alignment.
-#ifndef VELMORA_TUI_LAYOUT_H
-#define VELMORA_TUI_LAYOUT_H
+#ifndef VELMORA_FRONTENDS_TERMINAL_LAYOUT_H
+#define VELMORA_FRONTENDS_TERMINAL_LAYOUT_H
 
 #include <vector>
 
-namespace tui {
+namespace terminal {
 
 struct Scale {
   int du_per_col = 4;
@@ -86,6 +86,6 @@ inline int ButtonCols(int label_cols) { return label_cols + 4; }
 // `caret` is visible, moving as little as possible from `top`.
 int ScrollToShow(int top, int caret, int visible, int count);
 
-}  // namespace tui
+}  // namespace terminal
 
 #endif

@@ -42,7 +42,7 @@ std::vector<std::string> HelpDirectories() {
     size_t slash = exe.find_last_of('/');
     if (slash != std::string::npos) dirs.push_back(exe.substr(0, slash));
   }
-  dirs.push_back(VELMORA_TUI_HELP_DIR);
+  dirs.push_back(VELMORA_TERMINAL_HELP_DIR);
   return dirs;
 }
 
@@ -50,21 +50,21 @@ std::vector<std::string> HelpDirectories() {
 
 int main(int argc, char **argv) {
   UseUtf8Locale();
-  tui::CommandLine command_line = tui::ParseCommandLine(argc, argv);
-  std::string help_file = tui::FindHelpText("Velmora.HLP", HelpDirectories());
-  if (help_file.empty()) help_file = std::string(VELMORA_TUI_HELP_DIR) + "/Velmora.txt";
+  terminal::CommandLine command_line = terminal::ParseCommandLine(argc, argv);
+  std::string help_file = terminal::FindHelpText("Velmora.HLP", HelpDirectories());
+  if (help_file.empty()) help_file = std::string(VELMORA_TERMINAL_HELP_DIR) + "/Velmora.txt";
   switch (command_line.action) {
-    case tui::CommandLine::kHelp:
-      std::fputs(tui::UsageText(help_file).c_str(), stdout);
+    case terminal::CommandLine::kHelp:
+      std::fputs(terminal::UsageText(help_file).c_str(), stdout);
       return 0;
-    case tui::CommandLine::kVersion:
-      std::printf("%s\n", tui::VersionText(velmora_res, velmora_res_size).c_str());
+    case terminal::CommandLine::kVersion:
+      std::printf("%s\n", terminal::VersionText(velmora_res, velmora_res_size).c_str());
       return 0;
-    case tui::CommandLine::kUsageError:
+    case terminal::CommandLine::kUsageError:
       std::fprintf(stderr, "velmora: unknown option '%s'\n\n%s", command_line.unknown.c_str(),
-                   tui::UsageText(help_file).c_str());
+                   terminal::UsageText(help_file).c_str());
       return 2;
-    case tui::CommandLine::kRun:
+    case terminal::CommandLine::kRun:
       break;
   }
   // An interactive session would otherwise keep every platform call it made.
@@ -82,14 +82,14 @@ int main(int argc, char **argv) {
     return 1;
   }
 
-  tui::CursesTerminal terminal;
+  terminal::CursesTerminal terminal;
   if (!terminal.Start(&error)) {
     std::fprintf(stderr, "velmora: %s\n", error.c_str());
     return 1;
   }
-  tui::TerminalDriver driver(terminal, HelpDirectories());
-  driver.SetDialogSizes(tui::DialogSizesIn(velmora_res, velmora_res_size));
-  driver.SetNotice(tui::NetworkNotice());
+  terminal::TerminalDriver driver(terminal, HelpDirectories());
+  driver.SetDialogSizes(terminal::DialogSizesIn(velmora_res, velmora_res_size));
+  driver.SetNotice(terminal::NetworkNotice());
   standin::SetDriver(&driver);
   // The network's faults would scroll over the screen on standard error.
   standin::SetNetworkDiagnosticSink([&driver](const std::string &message) { driver.ShowNotice(message); });
@@ -97,13 +97,13 @@ int main(int argc, char **argv) {
   try {
     char command_line[] = "";
     exit_code = WinMain(instance, nullptr, command_line, SW_SHOWNORMAL);
-  } catch (const tui::TerminalClosed &) {
+  } catch (const terminal::TerminalClosed &) {
     standin::SetNetworkDiagnosticSink(nullptr);
     standin::SetDriver(nullptr);
     terminal.Stop();
     std::fprintf(stderr, "velmora: the terminal was closed\n");
     return 1;
-  } catch (const tui::ProgramFaulted &fault) {
+  } catch (const terminal::ProgramFaulted &fault) {
     standin::SetDriver(nullptr);
     terminal.Stop();
     std::fprintf(stderr, "velmora: program fault: %s\n", fault.what());

@@ -6,7 +6,7 @@
 #include <algorithm>
 #include <cwctype>
 
-namespace tui {
+namespace terminal {
 namespace {
 
 const wchar_t kOk[] = L"OK(&O)";
@@ -177,4 +177,4 @@ void MessageBoxView::Draw(Canvas &canvas, const CellRect &over) {
   }
 }
 
-}  // namespace tui
+}  // namespace terminal

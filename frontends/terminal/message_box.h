@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // A message box as the terminal shows it: caption, text, icon mark and the
 // buttons of its style, with the platform's keyboard rules.
-#ifndef VELMORA_TUI_MESSAGE_BOX_H
-#define VELMORA_TUI_MESSAGE_BOX_H
+#ifndef VELMORA_FRONTENDS_TERMINAL_MESSAGE_BOX_H
+#define VELMORA_FRONTENDS_TERMINAL_MESSAGE_BOX_H
 
 #include "canvas.h"
 #include "key_input.h"
@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-namespace tui {
+namespace terminal {
 
 class MessageBoxView {
  public:
@@ -54,6 +54,6 @@ class MessageBoxView {
   CellRect frame_;                      // where the box was last drawn
 };
 
-}  // namespace tui
+}  // namespace terminal
 
 #endif

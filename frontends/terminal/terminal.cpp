@@ -14,7 +14,7 @@
 #include <vector>
 #include <unistd.h>
 
-namespace tui {
+namespace terminal {
 namespace {
 
 // What a fatal signal's handler needs to give the terminal back, prepared
@@ -385,4 +385,4 @@ TerminalEvent CursesTerminal::Read() {
 
 void CursesTerminal::Beep() { beep(); }
 
-}  // namespace tui
+}  // namespace terminal

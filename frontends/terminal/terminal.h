@@ -2,8 +2,8 @@
 // The terminal the front end runs in: shows a canvas and reads keys, mouse
 // clicks and size changes. CursesTerminal is the real one (ncurses, wide
 // characters); tests and benchmarks put their own in its place.
-#ifndef VELMORA_TUI_TERMINAL_H
-#define VELMORA_TUI_TERMINAL_H
+#ifndef VELMORA_FRONTENDS_TERMINAL_TERMINAL_H
+#define VELMORA_FRONTENDS_TERMINAL_TERMINAL_H
 
 #include "canvas.h"
 #include "key_input.h"
@@ -13,7 +13,7 @@
 #include <stdexcept>
 #include <string>
 
-namespace tui {
+namespace terminal {
 
 // Thrown when the terminal can give no more input (it was closed).
 class TerminalClosed : public std::runtime_error {
@@ -61,6 +61,6 @@ class CursesTerminal : public Terminal {
   void *screen_ = nullptr;  // ncurses' SCREEN, kept opaque to spare users curses.h
 };
 
-}  // namespace tui
+}  // namespace terminal
 
 #endif

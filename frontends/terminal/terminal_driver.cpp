@@ -12,7 +12,7 @@
 #include <algorithm>
 #include <utility>
 
-namespace tui {
+namespace terminal {
 namespace {
 
 // 端末が小さすぎます。 / 少なくとも %d x %d 必要です (今 %d x %d)。
@@ -503,4 +503,4 @@ void TerminalDriver::CursorChanged(HCURSOR /*cursor*/) {
   if (standin::IsWaitCursorShown() != busy_shown_) Render();
 }
 
-}  // namespace tui
+}  // namespace terminal

@@ -3,8 +3,8 @@
 // for the user it draws the windows, reads the terminal and gives the
 // program that input as a Windows user would; it shows message boxes and the
 // help window and marks the wait cursor.
-#ifndef VELMORA_TUI_TERMINAL_DRIVER_H
-#define VELMORA_TUI_TERMINAL_DRIVER_H
+#ifndef VELMORA_FRONTENDS_TERMINAL_TERMINAL_DRIVER_H
+#define VELMORA_FRONTENDS_TERMINAL_TERMINAL_DRIVER_H
 
 #include "help_viewer.h"
 #include "message_box.h"
@@ -20,7 +20,7 @@
 #include <utility>
 #include <vector>
 
-namespace tui {
+namespace terminal {
 
 // The dialog templates in a compiled resource file, their sizes in dialog
 // units and their controls as the layout sees them: what the program may
@@ -120,6 +120,6 @@ class TerminalDriver : public standin::Driver {
   bool busy_shown_ = false;
 };
 
-}  // namespace tui
+}  // namespace terminal
 
 #endif

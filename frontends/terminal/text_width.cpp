@@ -6,7 +6,7 @@
 #include <algorithm>
 #include <cwchar>
 
-namespace tui {
+namespace terminal {
 
 std::wstring DecodeUtf8(const std::string &utf8) {
   std::wstring out;
@@ -232,4 +232,4 @@ int HangingIndent(const std::wstring &line, int width) {
   return std::min(indent, width / 2);
 }
 
-}  // namespace tui
+}  // namespace terminal

@@ -3,13 +3,13 @@
 // UTF-8 texts turned into wide characters, measured in terminal columns
 // (double-width kanji and kana, single-width half-width katakana), clipped
 // without splitting a character, and labels with their mnemonic marks.
-#ifndef VELMORA_TUI_TEXT_WIDTH_H
-#define VELMORA_TUI_TEXT_WIDTH_H
+#ifndef VELMORA_FRONTENDS_TERMINAL_TEXT_WIDTH_H
+#define VELMORA_FRONTENDS_TERMINAL_TEXT_WIDTH_H
 
 #include <string>
 #include <vector>
 
-namespace tui {
+namespace terminal {
 
 // UTF-8 to wide characters; malformed sequences become U+FFFD.
 std::wstring DecodeUtf8(const std::string &utf8);
@@ -53,6 +53,6 @@ std::vector<std::wstring> WrapLine(const std::wstring &line, int width, int cont
 // the width.
 int HangingIndent(const std::wstring &line, int width);
 
-}  // namespace tui
+}  // namespace terminal
 
 #endif

@@ -11,7 +11,7 @@
 #include <set>
 #include <string>
 
-namespace tui {
+namespace terminal {
 namespace {
 
 // The terminal the main window must fit; the scale it gives is kept for
@@ -618,4 +618,4 @@ std::optional<CellRect> WindowPainter::FrameOf(HWND window) const {
 
 FrameSize WindowPainter::RequiredSize() const { return required_; }
 
-}  // namespace tui
+}  // namespace terminal

@@ -4,8 +4,8 @@
 // from its template with its controls at their dialog-unit positions scaled
 // to cells. Remembers where it drew what, so a mouse click can be mapped
 // back to the control, list item or close box under it.
-#ifndef VELMORA_TUI_WINDOW_PAINTER_H
-#define VELMORA_TUI_WINDOW_PAINTER_H
+#ifndef VELMORA_FRONTENDS_TERMINAL_WINDOW_PAINTER_H
+#define VELMORA_FRONTENDS_TERMINAL_WINDOW_PAINTER_H
 
 #include "canvas.h"
 #include "layout.h"
@@ -18,7 +18,7 @@
 #include <string>
 #include <vector>
 
-namespace tui {
+namespace terminal {
 
 class WindowPainter {
  public:
@@ -125,6 +125,6 @@ class WindowPainter {
   FrameSize required_;
 };
 
-}  // namespace tui
+}  // namespace terminal
 
 #endif

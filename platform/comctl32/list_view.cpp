@@ -12,7 +12,7 @@
 #include <cstring>
 
 namespace standin {
-namespace ui {
+namespace user32 {
 namespace {
 
 void SelectListViewRow(Window *list, int row);
@@ -282,19 +282,19 @@ LRESULT CALLBACK ListViewProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lpa
 void RegisterListViewClass() { RegisterControlClass(WC_LISTVIEWA, ListViewProc); }
 
 }  // namespace
-}  // namespace ui
+}  // namespace user32
 }  // namespace standin
 
 void WINAPI InitCommonControls(void) {
-  if (standin::ui::Recording()) standin::RecordCall("InitCommonControls", "", "");
-  standin::ui::RegisterListViewClass();
+  if (standin::user32::Recording()) standin::RecordCall("InitCommonControls", "", "");
+  standin::user32::RegisterListViewClass();
 }
 
 BOOL WINAPI InitCommonControlsEx(const INITCOMMONCONTROLSEX *picce) {
-  if (standin::ui::Recording())
+  if (standin::user32::Recording())
     standin::RecordCall("InitCommonControlsEx", "",
                         picce == nullptr ? std::string("(null)") : "icc=" + std::to_string(picce->dwICC));
   if (picce == nullptr || picce->dwSize != sizeof(INITCOMMONCONTROLSEX)) return FALSE;
-  if (picce->dwICC & ICC_LISTVIEW_CLASSES) standin::ui::RegisterListViewClass();
+  if (picce->dwICC & ICC_LISTVIEW_CLASSES) standin::user32::RegisterListViewClass();
   return TRUE;
 }

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Linux stand-in for the subset of <commctrl.h> that Velmora uses: the
 // report-view list view ("SysListView32") and the common controls' start-up.
-#ifndef VELMORA_STANDIN_COMMCTRL_H
-#define VELMORA_STANDIN_COMMCTRL_H
+#ifndef VELMORA_PLATFORM_INCLUDE_COMMCTRL_H
+#define VELMORA_PLATFORM_INCLUDE_COMMCTRL_H
 
 #include <windows.h>
 

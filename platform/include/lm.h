@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Linux stand-in for <lm.h>: the network management subset that Velmora
 // uses, gathered from the SDK's lm*.h headers of the same names.
-#ifndef VELMORA_STANDIN_LM_H
-#define VELMORA_STANDIN_LM_H
+#ifndef VELMORA_PLATFORM_INCLUDE_LM_H
+#define VELMORA_PLATFORM_INCLUDE_LM_H
 
 #include <lmcons.h>
 #include <lmerr.h>

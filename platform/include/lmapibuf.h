@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Linux stand-in for <lmapibuf.h>: release of network management buffers.
-#ifndef VELMORA_STANDIN_LMAPIBUF_H
-#define VELMORA_STANDIN_LMAPIBUF_H
+#ifndef VELMORA_PLATFORM_INCLUDE_LMAPIBUF_H
+#define VELMORA_PLATFORM_INCLUDE_LMAPIBUF_H
 
 #include <lmcons.h>
 

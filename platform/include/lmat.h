@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Linux stand-in for <lmat.h>: the Schedule service's job records and
 // functions.
-#ifndef VELMORA_STANDIN_LMAT_H
-#define VELMORA_STANDIN_LMAT_H
+#ifndef VELMORA_PLATFORM_INCLUDE_LMAT_H
+#define VELMORA_PLATFORM_INCLUDE_LMAT_H
 
 #include <lmcons.h>
 

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Linux stand-in for <lmcons.h>: network management base types and limits.
-#ifndef VELMORA_STANDIN_LMCONS_H
-#define VELMORA_STANDIN_LMCONS_H
+#ifndef VELMORA_PLATFORM_INCLUDE_LMCONS_H
+#define VELMORA_PLATFORM_INCLUDE_LMCONS_H
 
 #include <windows.h>
 

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Linux stand-in for <lmerr.h>: network management result codes.
-#ifndef VELMORA_STANDIN_LMERR_H
-#define VELMORA_STANDIN_LMERR_H
+#ifndef VELMORA_PLATFORM_INCLUDE_LMERR_H
+#define VELMORA_PLATFORM_INCLUDE_LMERR_H
 
 #define NERR_Success 0
 #define NERR_BASE 2100

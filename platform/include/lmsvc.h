@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Linux stand-in for <lmsvc.h>: the LAN Manager service functions, their
 // records and the bit fields of the service status word.
-#ifndef VELMORA_STANDIN_LMSVC_H
-#define VELMORA_STANDIN_LMSVC_H
+#ifndef VELMORA_PLATFORM_INCLUDE_LMSVC_H
+#define VELMORA_PLATFORM_INCLUDE_LMSVC_H
 
 #include <lmcons.h>
 

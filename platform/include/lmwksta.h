@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Linux stand-in for <lmwksta.h>: workstation information level 100.
-#ifndef VELMORA_STANDIN_LMWKSTA_H
-#define VELMORA_STANDIN_LMWKSTA_H
+#ifndef VELMORA_PLATFORM_INCLUDE_LMWKSTA_H
+#define VELMORA_PLATFORM_INCLUDE_LMWKSTA_H
 
 #include <lmcons.h>
 

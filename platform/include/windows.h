@@ -3,8 +3,8 @@
 // Velmora uses. Types have the platform's widths (LONG and DWORD 32 bits,
 // WCHAR 16 bits, WPARAM/LPARAM pointer-sized) and constants the platform's
 // values, so program code compiles unchanged against either header set.
-#ifndef VELMORA_STANDIN_WINDOWS_H
-#define VELMORA_STANDIN_WINDOWS_H
+#ifndef VELMORA_PLATFORM_INCLUDE_WINDOWS_H
+#define VELMORA_PLATFORM_INCLUDE_WINDOWS_H
 
 #include <stddef.h>
 #include <stdint.h>

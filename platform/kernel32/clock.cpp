@@ -7,7 +7,7 @@
 
 #include <standin/clock.h>
 
-#include <network_file_host.h>
+#include <host.h>
 
 namespace standin {
 namespace {
@@ -83,7 +83,7 @@ void UseRealClock() { TheClock().real = true; }
 
 SYSTEMTIME CurrentClock() {
   const Clock &clock = TheClock();
-  const int64_t base = clock.real ? net::host::LocalMilliseconds() : clock.fixed_local_ms;
+  const int64_t base = clock.real ? host::LocalMilliseconds() : clock.fixed_local_ms;
   return CivilFromMilliseconds(base + clock.advanced_ms);
 }
 
@@ -91,7 +91,7 @@ void AdvanceClock(uint64_t milliseconds) { TheClock().advanced_ms += static_cast
 
 uint64_t TickCountMilliseconds() {
   const Clock &clock = TheClock();
-  const int64_t base = clock.real ? net::host::TickMilliseconds() : 0;
+  const int64_t base = clock.real ? host::TickMilliseconds() : 0;
   return static_cast<uint64_t>(base + clock.advanced_ms);
 }
 

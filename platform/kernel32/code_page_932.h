@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Code page 932 (the Japanese ANSI code page) as lookup tables, built once
 // from the C library's iconv converter.
-#ifndef VELMORA_STANDIN_KERNEL_CODE_PAGE_932_H
-#define VELMORA_STANDIN_KERNEL_CODE_PAGE_932_H
+#ifndef VELMORA_PLATFORM_KERNEL32_CODE_PAGE_932_H
+#define VELMORA_PLATFORM_KERNEL32_CODE_PAGE_932_H
 
 #include <standin/text.h>
 

@@ -13,7 +13,7 @@
 #include <string>
 #include <unordered_set>
 
-namespace standin::net {
+namespace standin::netapi32 {
 namespace {
 
 std::unordered_set<void *> &HeldBuffers() {
@@ -53,10 +53,10 @@ char16_t *NetBufferBuilder::AddString(const std::u16string &text) {
   return start;
 }
 
-}  // namespace standin::net
+}  // namespace standin::netapi32
 
 namespace standin {
-size_t OutstandingNetBuffers() { return net::HeldBuffers().size(); }
+size_t OutstandingNetBuffers() { return netapi32::HeldBuffers().size(); }
 }  // namespace standin
 
 extern "C" NET_API_STATUS NET_API_FUNCTION NetApiBufferFree(LPVOID Buffer) {
@@ -64,11 +64,11 @@ extern "C" NET_API_STATUS NET_API_FUNCTION NetApiBufferFree(LPVOID Buffer) {
   if (Buffer == nullptr) return NERR_Success;
   // On the platform a pointer its allocator never gave out, or gave out and
   // took back, corrupts the heap: the run ends here, naming the call.
-  if (standin::net::HeldBuffers().erase(Buffer) == 0)
+  if (standin::netapi32::HeldBuffers().erase(Buffer) == 0)
     standin::ReportProgramFault(
         "NetApiBufferFree of a pointer that is not a held network buffer (never handed out, "
         "or already released)");
   std::free(Buffer);
-  standin::net::ReportHeldBuffers();
+  standin::netapi32::ReportHeldBuffers();
   return NERR_Success;
 }

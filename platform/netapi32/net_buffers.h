@@ -3,13 +3,13 @@
 // Each call returns one allocation holding its records and their strings;
 // NetApiBufferFree releases it, and the count of buffers still held shows
 // whether a program releases what it receives.
-#ifndef VELMORA_STANDIN_NET_NET_BUFFERS_H
-#define VELMORA_STANDIN_NET_NET_BUFFERS_H
+#ifndef VELMORA_PLATFORM_NETAPI32_NET_BUFFERS_H
+#define VELMORA_PLATFORM_NETAPI32_NET_BUFFERS_H
 
 #include <cstddef>
 #include <string>
 
-namespace standin::net {
+namespace standin::netapi32 {
 
 void *AllocateNetBuffer(size_t size);
 // Releases every buffer still held (a fresh network).
@@ -29,6 +29,6 @@ class NetBufferBuilder {
   char16_t *next_string_;
 };
 
-}  // namespace standin::net
+}  // namespace standin::netapi32
 
 #endif

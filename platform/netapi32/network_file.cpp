@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "network_file.h"
 
-#include <network_file_host.h>
+#include <host.h>
 
-namespace standin::net {
+namespace standin::netapi32 {
 
 bool ReadNetworkFile(const std::string &real_path, Network *network, std::string *error) {
   std::string text;
@@ -16,4 +16,4 @@ bool ReadNetworkFile(const std::string &real_path, Network *network, std::string
   return true;
 }
 
-}  // namespace standin::net
+}  // namespace standin::netapi32

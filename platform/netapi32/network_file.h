@@ -1,19 +1,19 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Network files as the network's store: read and parsed under the file's lock,
-// written back faithfully, on whatever host (network_file_host.h).
-#ifndef VELMORA_STANDIN_NET_NETWORK_FILE_H
-#define VELMORA_STANDIN_NET_NETWORK_FILE_H
+// written back faithfully, on whatever host (host.h).
+#ifndef VELMORA_PLATFORM_NETAPI32_NETWORK_FILE_H
+#define VELMORA_PLATFORM_NETAPI32_NETWORK_FILE_H
 
 #include <string>
 
 #include "network_model.h"
 
-namespace standin::net {
+namespace standin::netapi32 {
 
 // Reads and parses the network file at `real_path`; the message names the
 // file, the line and the fault.
 bool ReadNetworkFile(const std::string &real_path, Network *network, std::string *error);
 
-}  // namespace standin::net
+}  // namespace standin::netapi32
 
 #endif

@@ -6,7 +6,7 @@
 #include <cstring>
 #include <sstream>
 
-namespace standin::net {
+namespace standin::netapi32 {
 namespace {
 
 // The key=value words of a statement after its leading plain words.
@@ -728,4 +728,4 @@ bool RunsToday(const StoredJob &job, const SYSTEMTIME &now) {
   return now.wDay >= 1 && now.wDay <= 31 && (job.days_of_month & (1u << (now.wDay - 1))) != 0;
 }
 
-}  // namespace standin::net
+}  // namespace standin::netapi32

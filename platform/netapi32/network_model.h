@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The simulated network as data: computers, their Schedule services and job
 // stores, built from world statements and written back as them.
-#ifndef VELMORA_STANDIN_NET_NETWORK_MODEL_H
-#define VELMORA_STANDIN_NET_NETWORK_MODEL_H
+#ifndef VELMORA_PLATFORM_NETAPI32_NETWORK_MODEL_H
+#define VELMORA_PLATFORM_NETAPI32_NETWORK_MODEL_H
 
 #include <windows.h>
 
@@ -18,7 +18,7 @@
 #include <string>
 #include <vector>
 
-namespace standin::net {
+namespace standin::netapi32 {
 
 // Status words of the Schedule service (lmsvc.h bit fields).
 constexpr DWORD kStatusStopped = 0x00;
@@ -110,6 +110,6 @@ bool ParseStatusWord(const std::string &text, DWORD *status);
 // Whether the service adds JOB_RUNS_TODAY to a job at this clock reading.
 bool RunsToday(const StoredJob &job, const SYSTEMTIME &now);
 
-}  // namespace standin::net
+}  // namespace standin::netapi32
 
 #endif

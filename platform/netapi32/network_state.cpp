@@ -14,10 +14,10 @@
 
 #include "net_buffers.h"
 #include "network_file.h"
-#include <network_file_host.h>
+#include <host.h>
 #include "wide_text.h"
 
-namespace standin::net {
+namespace standin::netapi32 {
 namespace {
 
 struct Fault {
@@ -382,21 +382,21 @@ std::optional<DWORD> TakeFault(const std::string &computer, const std::string &f
 
 PendingQueries &PendingOf(const std::string &computer) { return TheState().pending[UpperCaseAscii(computer)]; }
 
-}  // namespace standin::net
+}  // namespace standin::netapi32
 
 namespace standin {
 
-using net::Network;
-using net::TheState;
-using net::WithNetwork;
+using netapi32::Network;
+using netapi32::TheState;
+using netapi32::WithNetwork;
 
 void SetNetworkDiagnosticSink(std::function<void(const std::string &message)> sink) {
-  net::DiagnosticSink() = std::move(sink);
+  netapi32::DiagnosticSink() = std::move(sink);
 }
 
 void ResetNetwork() {
-  net::ResetState();
-  SetClock(net::DefaultScenarioClock());
+  netapi32::ResetState();
+  SetClock(netapi32::DefaultScenarioClock());
 }
 
 bool IsWorldStatement(const std::string &keyword) {
@@ -414,17 +414,17 @@ bool IsWorldExpectation(const std::string &what) {
 std::string ApplyWorldStatement(const std::vector<Token> &tokens) {
   if (tokens.empty() || !IsWorldStatement(tokens[0].value)) return "not a world statement";
   const std::string &keyword = tokens[0].value;
-  if (keyword == "fail") return net::ApplyFail(tokens);
+  if (keyword == "fail") return netapi32::ApplyFail(tokens);
   if (keyword == "clock") {
     SYSTEMTIME clock{};
     std::string error;
-    if (!net::ParseClock(tokens, &clock, &error)) return error;
+    if (!netapi32::ParseClock(tokens, &clock, &error)) return error;
     SetClock(clock);
     return "";
   }
   std::string error;
   const NET_API_STATUS status = WithNetwork([&](Network &network, bool *changed) -> NET_API_STATUS {
-    error = net::ApplyNetworkStatement(&network, tokens);
+    error = netapi32::ApplyNetworkStatement(&network, tokens);
     *changed = error.empty();
     return error.empty() ? NERR_Success : ERROR_INVALID_PARAMETER;
   });
@@ -434,9 +434,9 @@ std::string ApplyWorldStatement(const std::vector<Token> &tokens) {
 
 std::string CheckWorldForm(const std::vector<Token> &tokens) {
   if (tokens.size() >= 2 && tokens[0].value == "expect" && IsWorldExpectation(tokens[1].value))
-    return net::ExpectationForm(tokens);
+    return netapi32::ExpectationForm(tokens);
   if (tokens.empty() || !IsWorldStatement(tokens[0].value)) return "not a world statement or expectation";
-  return net::StatementForm(tokens);
+  return netapi32::StatementForm(tokens);
 }
 
 std::string CheckWorldExpectation(const std::vector<Token> &tokens) {
@@ -444,7 +444,7 @@ std::string CheckWorldExpectation(const std::vector<Token> &tokens) {
     return "not a world expectation";
   std::string result;
   const NET_API_STATUS status = WithNetwork([&](Network &network, bool *) -> NET_API_STATUS {
-    result = net::CheckExpectation(network, tokens);
+    result = netapi32::CheckExpectation(network, tokens);
     return NERR_Success;
   });
   if (status != NERR_Success) return "the network file could not be read";
@@ -479,7 +479,7 @@ bool ComputerExists(const std::string &name) {
 std::vector<StoredJob> JobsOf(const std::string &computer) {
   std::vector<StoredJob> jobs;
   WithNetwork([&](Network &network, bool *) -> NET_API_STATUS {
-    if (const net::Computer *found = network.Find(computer))
+    if (const netapi32::Computer *found = network.Find(computer))
       for (const auto &entry : found->jobs) jobs.push_back(entry.second);
     return NERR_Success;
   });
@@ -489,7 +489,7 @@ std::vector<StoredJob> JobsOf(const std::string &computer) {
 std::optional<StoredJob> FindJob(const std::string &computer, uint32_t id) {
   std::optional<StoredJob> job;
   WithNetwork([&](Network &network, bool *) -> NET_API_STATUS {
-    if (const net::Computer *found = network.Find(computer)) {
+    if (const netapi32::Computer *found = network.Find(computer)) {
       auto it = found->jobs.find(id);
       if (it != found->jobs.end()) job = it->second;
     }
@@ -501,21 +501,21 @@ std::optional<StoredJob> FindJob(const std::string &computer, uint32_t id) {
 std::optional<DWORD> ServiceStatusOf(const std::string &computer) {
   std::optional<DWORD> status;
   WithNetwork([&](Network &network, bool *) -> NET_API_STATUS {
-    if (const net::Computer *found = network.Find(computer)) status = found->status;
+    if (const netapi32::Computer *found = network.Find(computer)) status = found->status;
     return NERR_Success;
   });
   return status;
 }
 
 std::string OpenNetworkFile(const std::string &path) {
-  net::ResetState();
+  netapi32::ResetState();
   Network network;
-  net::host::ResolvedPath resolved;
+  host::ResolvedPath resolved;
   std::string error;
-  if (!net::host::ResolveNetworkFile(path, &resolved, &error)) return error;
+  if (!host::ResolveNetworkFile(path, &resolved, &error)) return error;
   if (!resolved.exists) return "there is no network file " + path;
   // Read without a lock: a writer replaces the file whole.
-  if (!net::ReadNetworkFile(resolved.real_path, &network, &error)) return error;
+  if (!netapi32::ReadNetworkFile(resolved.real_path, &network, &error)) return error;
   // An authentication file that cannot be used is told at once, not as a
   // logon failure at the first call.
   bool has_real = false;
@@ -540,24 +540,23 @@ std::string OpenNetworkForUser(std::string *path_used) {
     path = chosen;
   } else {
     std::string directory, error;
-    if (!net::host::DefaultNetworkFolder(&directory, &error)) return error;
-    if (!net::host::MakeDirectories(directory, &error)) return error;
+    if (!host::DefaultNetworkFolder(&directory, &error)) return error;
+    if (!host::MakeDirectories(directory, &error)) return error;
     path = directory + "/network";
     // The person's own network is made on first use: this machine alone.
-    net::host::ResolvedPath resolved;
-    if (!net::host::ResolveNetworkFile(path, &resolved, &error)) return error;
+    host::ResolvedPath resolved;
+    if (!host::ResolveNetworkFile(path, &resolved, &error)) return error;
     if (!resolved.exists) {
       bool may_not_lock = false;
-      const auto lock =
-          net::host::LockNetworkFile(resolved.real_path, net::host::kLockWaitMilliseconds, &error, &may_not_lock);
+      const auto lock = host::LockNetworkFile(resolved.real_path, host::kLockWaitMilliseconds, &error, &may_not_lock);
       if (lock == nullptr) return error;
-      if (!net::host::ResolveNetworkFile(path, &resolved, &error)) return error;
+      if (!host::ResolveNetworkFile(path, &resolved, &error)) return error;
       if (!resolved.exists) {
         Network network;
-        net::Computer computer;
-        computer.name = net::DefaultComputerName();
+        netapi32::Computer computer;
+        computer.name = netapi32::DefaultComputerName();
         network.computers.push_back(computer);
-        if (!net::host::ReplaceNetworkFile(resolved.real_path, net::WriteNetworkText(network), &error)) return error;
+        if (!host::ReplaceNetworkFile(resolved.real_path, netapi32::WriteNetworkText(network), &error)) return error;
       }
     }
   }

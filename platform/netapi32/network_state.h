@@ -2,8 +2,8 @@
 // The process's simulated network: the in-memory network or the network file
 // bound to it, the fault plans and the pending status queries, and the one
 // way every call reaches them.
-#ifndef VELMORA_STANDIN_NET_NETWORK_STATE_H
-#define VELMORA_STANDIN_NET_NETWORK_STATE_H
+#ifndef VELMORA_PLATFORM_NETAPI32_NETWORK_STATE_H
+#define VELMORA_PLATFORM_NETAPI32_NETWORK_STATE_H
 
 #include <lmcons.h>
 
@@ -13,7 +13,7 @@
 
 #include "network_model.h"
 
-namespace standin::net {
+namespace standin::netapi32 {
 
 // Tells the front end why a network call failed where its result code cannot
 // (its message sink, or standard error).
@@ -41,6 +41,6 @@ PendingQueries &PendingOf(const std::string &computer);
 // to standard error without one.
 void Diagnose(const std::string &message);
 
-}  // namespace standin::net
+}  // namespace standin::netapi32
 
 #endif

@@ -14,7 +14,7 @@
 #include "server_call.h"
 #include "wide_text.h"
 
-namespace standin::net {
+namespace standin::netapi32 {
 namespace {
 
 // Flags a submitter sets that the service stores; JOB_ADD_CURRENT_DATE is
@@ -67,12 +67,12 @@ LPBYTE InfoRecord(const StoredJob &job, uint8_t flags) {
 }
 
 }  // namespace
-}  // namespace standin::net
+}  // namespace standin::netapi32
 
 using standin::StoredJob;
-using standin::net::CallOnServer;
-using standin::net::Computer;
-using standin::net::Requires;
+using standin::netapi32::CallOnServer;
+using standin::netapi32::Computer;
+using standin::netapi32::Requires;
 using standin::realnet::Target;
 
 extern "C" {
@@ -81,23 +81,24 @@ NET_API_STATUS NET_API_FUNCTION NetScheduleJobAdd(LPCWSTR Servername, LPBYTE Buf
   const auto *info = reinterpret_cast<const AT_INFO *>(Buffer);
   std::string args = "(null)";
   if (info != nullptr) {
-    args = "time=" + std::to_string(info->JobTime) + " dom=" + standin::net::Hex(info->DaysOfMonth) +
-           " dow=" + standin::net::Hex(info->DaysOfWeek) + " flags=" + standin::net::Hex(info->Flags) + " cmd=" +
+    args = "time=" + std::to_string(info->JobTime) + " dom=" + standin::netapi32::Hex(info->DaysOfMonth) +
+           " dow=" + standin::netapi32::Hex(info->DaysOfWeek) + " flags=" + standin::netapi32::Hex(info->Flags) +
+           " cmd=" +
            (info->Command == nullptr ? std::string("(null)")
-                                     : standin::QuoteString(standin::net::WideToUtf8(info->Command)));
+                                     : standin::QuoteString(standin::netapi32::WideToUtf8(info->Command)));
   }
   return CallOnServer(
       "NetScheduleJobAdd", Servername, args, Requires::kWindowsNt,
       [&](Computer &computer, bool *changed) -> NET_API_STATUS {
         if (info == nullptr || JobId == nullptr) return ERROR_INVALID_PARAMETER;
-        if (NET_API_STATUS status = standin::net::ServiceMustRun(computer)) return status;
-        if (info->JobTime >= standin::net::kMillisecondsPerDay || (info->DaysOfMonth & 0x80000000u) ||
+        if (NET_API_STATUS status = standin::netapi32::ServiceMustRun(computer)) return status;
+        if (info->JobTime >= standin::netapi32::kMillisecondsPerDay || (info->DaysOfMonth & 0x80000000u) ||
             (info->DaysOfWeek & 0x80) || info->Command == nullptr || info->Command[0] == 0)
           return ERROR_INVALID_PARAMETER;
         if (computer.highest_id == UINT32_MAX) {
-          standin::net::Diagnose("the Schedule service of " + computer.name +
-                                 " has given out the highest job ID there is, 4294967295, and cannot number a new "
-                                 "job; nothing was added");
+          standin::netapi32::Diagnose("the Schedule service of " + computer.name +
+                                      " has given out the highest job ID there is, 4294967295, and cannot number a new "
+                                      "job; nothing was added");
           return NERR_InternalError;
         }
         StoredJob job;
@@ -105,7 +106,7 @@ NET_API_STATUS NET_API_FUNCTION NetScheduleJobAdd(LPCWSTR Servername, LPBYTE Buf
         job.job_time = static_cast<uint32_t>(info->JobTime);
         job.days_of_month = info->DaysOfMonth;
         job.days_of_week = info->DaysOfWeek;
-        job.flags = info->Flags & standin::net::kStoredFlags;
+        job.flags = info->Flags & standin::netapi32::kStoredFlags;
         if (info->Flags & JOB_ADD_CURRENT_DATE) job.days_of_month |= 1u << (standin::CurrentClock().wDay - 1);
         job.command = info->Command;
         computer.highest_id = job.id;
@@ -134,7 +135,7 @@ NET_API_STATUS NET_API_FUNCTION NetScheduleJobDel(LPCWSTR Servername, DWORD MinJ
   return CallOnServer(
       "NetScheduleJobDel", Servername, args, Requires::kWindowsNt,
       [&](Computer &computer, bool *changed) -> NET_API_STATUS {
-        if (NET_API_STATUS status = standin::net::ServiceMustRun(computer)) return status;
+        if (NET_API_STATUS status = standin::netapi32::ServiceMustRun(computer)) return status;
         if (MinJobId > MaxJobId) return ERROR_INVALID_PARAMETER;
         auto first = computer.jobs.lower_bound(MinJobId);
         auto last = computer.jobs.upper_bound(MaxJobId);
@@ -159,7 +160,7 @@ NET_API_STATUS NET_API_FUNCTION NetScheduleJobEnum(LPCWSTR Servername, LPBYTE *P
       [&](Computer &computer, bool *) -> NET_API_STATUS {
         if (PointerToBuffer == nullptr || EntriesRead == nullptr || TotalEntries == nullptr)
           return ERROR_INVALID_PARAMETER;
-        if (NET_API_STATUS status = standin::net::ServiceMustRun(computer)) return status;
+        if (NET_API_STATUS status = standin::netapi32::ServiceMustRun(computer)) return status;
         // The resume handle is the index of the first job to return.
         const size_t start = ResumeHandle == nullptr ? 0 : *ResumeHandle;
         const size_t total = computer.jobs.size();
@@ -171,7 +172,7 @@ NET_API_STATUS NET_API_FUNCTION NetScheduleJobEnum(LPCWSTR Servername, LPBYTE *P
         // MAX_PREFERRED_LENGTH) and size the one buffer for them.
         size_t count = 0, string_units = 0, bytes = 0;
         for (auto it = first; it != computer.jobs.end(); ++it) {
-          const size_t entry = standin::net::EnumEntrySize(it->second);
+          const size_t entry = standin::netapi32::EnumEntrySize(it->second);
           if (PrefferedMaximumLength != MAX_PREFERRED_LENGTH && bytes + entry > PrefferedMaximumLength) break;
           bytes += entry;
           string_units += it->second.command.size() + 1;
@@ -181,7 +182,7 @@ NET_API_STATUS NET_API_FUNCTION NetScheduleJobEnum(LPCWSTR Servername, LPBYTE *P
         if (count == 0) return NERR_BufTooSmall;
 
         const SYSTEMTIME now = standin::CurrentClock();
-        standin::net::NetBufferBuilder buffer(count * sizeof(AT_ENUM), string_units);
+        standin::netapi32::NetBufferBuilder buffer(count * sizeof(AT_ENUM), string_units);
         auto *records = static_cast<AT_ENUM *>(buffer.records());
         auto it = first;
         for (size_t i = 0; i < count; ++i, ++it) {
@@ -190,7 +191,7 @@ NET_API_STATUS NET_API_FUNCTION NetScheduleJobEnum(LPCWSTR Servername, LPBYTE *P
           records[i].JobTime = job.job_time;
           records[i].DaysOfMonth = job.days_of_month;
           records[i].DaysOfWeek = job.days_of_week;
-          records[i].Flags = standin::net::ReportedFlags(job, now);
+          records[i].Flags = standin::netapi32::ReportedFlags(job, now);
           records[i].Command = buffer.AddString(job.command);
         }
         *PointerToBuffer = static_cast<LPBYTE>(buffer.release());
@@ -210,7 +211,7 @@ NET_API_STATUS NET_API_FUNCTION NetScheduleJobEnum(LPCWSTR Servername, LPBYTE *P
         const NET_API_STATUS status = standin::realnet::EnumJobs(
             target, PrefferedMaximumLength, ResumeHandle == nullptr ? nullptr : &resume, &jobs, &total);
         if (status != NERR_Success && status != ERROR_MORE_DATA) return status;
-        *PointerToBuffer = standin::net::EnumRecords(jobs);
+        *PointerToBuffer = standin::netapi32::EnumRecords(jobs);
         *EntriesRead = static_cast<DWORD>(jobs.size());
         *TotalEntries = total;
         if (ResumeHandle != nullptr) *ResumeHandle = resume;
@@ -224,18 +225,19 @@ NET_API_STATUS NET_API_FUNCTION NetScheduleJobGetInfo(LPCWSTR Servername, DWORD 
       "NetScheduleJobGetInfo", Servername, "jobid=" + std::to_string(JobId), Requires::kWindowsNt,
       [&](Computer &computer, bool *) -> NET_API_STATUS {
         if (PointerToBuffer == nullptr) return ERROR_INVALID_PARAMETER;
-        if (NET_API_STATUS status = standin::net::ServiceMustRun(computer)) return status;
+        if (NET_API_STATUS status = standin::netapi32::ServiceMustRun(computer)) return status;
         auto found = computer.jobs.find(JobId);
         if (found == computer.jobs.end()) return ERROR_FILE_NOT_FOUND;
         const StoredJob &job = found->second;
-        *PointerToBuffer = standin::net::InfoRecord(job, standin::net::ReportedFlags(job, standin::CurrentClock()));
+        *PointerToBuffer =
+            standin::netapi32::InfoRecord(job, standin::netapi32::ReportedFlags(job, standin::CurrentClock()));
         return NERR_Success;
       },
       [&](const Target &target) -> NET_API_STATUS {
         if (PointerToBuffer == nullptr) return ERROR_INVALID_PARAMETER;
         StoredJob job;
         const NET_API_STATUS status = standin::realnet::GetJob(target, JobId, &job);
-        if (status == NERR_Success) *PointerToBuffer = standin::net::InfoRecord(job, job.flags);
+        if (status == NERR_Success) *PointerToBuffer = standin::netapi32::InfoRecord(job, job.flags);
         return status;
       });
 }

@@ -9,7 +9,7 @@
 #include "network_state.h"
 #include "wide_text.h"
 
-namespace standin::net {
+namespace standin::netapi32 {
 namespace {
 
 std::u16string WideText(LPCWSTR text) { return text == nullptr ? std::u16string() : std::u16string(text); }
@@ -78,4 +78,4 @@ bool IsScheduleService(LPCWSTR service) {
   return service[i] == 0 && expected[i] == 0;
 }
 
-}  // namespace standin::net
+}  // namespace standin::netapi32

@@ -2,8 +2,8 @@
 // What every NETAPI32 function of the stand-in does first: record the call,
 // find the computer its server name names, and apply planned faults and the
 // computer's reachability and platform.
-#ifndef VELMORA_STANDIN_NET_SERVER_CALL_H
-#define VELMORA_STANDIN_NET_SERVER_CALL_H
+#ifndef VELMORA_PLATFORM_NETAPI32_SERVER_CALL_H
+#define VELMORA_PLATFORM_NETAPI32_SERVER_CALL_H
 
 #include <lm.h>
 
@@ -14,7 +14,7 @@
 
 #include "network_model.h"
 
-namespace standin::net {
+namespace standin::netapi32 {
 
 enum class Requires { kAnyPlatform, kWindowsNt };
 
@@ -36,6 +36,6 @@ NET_API_STATUS CallOnServer(const char *function, LPCWSTR server, const std::str
 // (ignoring case).
 bool IsScheduleService(LPCWSTR service);
 
-}  // namespace standin::net
+}  // namespace standin::netapi32
 
 #endif

@@ -3,7 +3,7 @@
 
 #include <windows.h>
 
-namespace standin::net {
+namespace standin::netapi32 {
 
 std::u16string Utf8ToWide(const std::string &utf8) {
   if (utf8.empty()) return std::u16string();
@@ -34,4 +34,4 @@ bool WideToAnsi(const std::u16string &wide, std::string *ansi) {
   return !used_default;
 }
 
-}  // namespace standin::net
+}  // namespace standin::netapi32

@@ -2,12 +2,12 @@
 // Text conversions of the network, made with the stand-in's own code page
 // functions: the network converts on every call, so these avoid opening a
 // converter each time.
-#ifndef VELMORA_STANDIN_NET_WIDE_TEXT_H
-#define VELMORA_STANDIN_NET_WIDE_TEXT_H
+#ifndef VELMORA_PLATFORM_NETAPI32_WIDE_TEXT_H
+#define VELMORA_PLATFORM_NETAPI32_WIDE_TEXT_H
 
 #include <string>
 
-namespace standin::net {
+namespace standin::netapi32 {
 
 // Ill-formed sequences become U+FFFD.
 std::u16string Utf8ToWide(const std::string &utf8);
@@ -15,6 +15,6 @@ std::string WideToUtf8(const std::u16string &wide);
 // Code page 932; false when a character had to be replaced.
 bool WideToAnsi(const std::u16string &wide, std::string *ansi);
 
-}  // namespace standin::net
+}  // namespace standin::netapi32
 
 #endif

@@ -8,7 +8,7 @@
 #include "server_call.h"
 #include "wide_text.h"
 
-namespace standin::net {
+namespace standin::netapi32 {
 namespace {
 
 constexpr DWORD kSchedulePid = 0x1F4;  // the service process's ID while it runs
@@ -54,11 +54,11 @@ std::string ServiceArgs(LPCWSTR service) {
 }
 
 }  // namespace
-}  // namespace standin::net
+}  // namespace standin::netapi32
 
-using standin::net::CallOnServer;
-using standin::net::Computer;
-using standin::net::Requires;
+using standin::netapi32::CallOnServer;
+using standin::netapi32::Computer;
+using standin::netapi32::Requires;
 using standin::realnet::Target;
 
 extern "C" {
@@ -70,9 +70,9 @@ NET_API_STATUS NET_API_FUNCTION NetWkstaGetInfo(LMSTR servername, DWORD level, L
       [&](Computer &computer, bool *) -> NET_API_STATUS {
         if (bufptr == nullptr) return ERROR_INVALID_PARAMETER;
         if (level != 100) return ERROR_INVALID_LEVEL;
-        const std::u16string name = standin::net::Utf8ToWide(computer.name);
+        const std::u16string name = standin::netapi32::Utf8ToWide(computer.name);
         const std::u16string group = u"WORKGROUP";
-        standin::net::NetBufferBuilder buffer(sizeof(WKSTA_INFO_100), name.size() + group.size() + 2);
+        standin::netapi32::NetBufferBuilder buffer(sizeof(WKSTA_INFO_100), name.size() + group.size() + 2);
         auto *info = static_cast<WKSTA_INFO_100 *>(buffer.records());
         info->wki100_platform_id = computer.platform_id;
         info->wki100_computername = buffer.AddString(name);
@@ -88,8 +88,8 @@ NET_API_STATUS NET_API_FUNCTION NetWkstaGetInfo(LMSTR servername, DWORD level, L
         standin::realnet::Workstation station;
         const NET_API_STATUS status = standin::realnet::WorkstationInfo(target, &station);
         if (status != NERR_Success) return status;
-        standin::net::NetBufferBuilder buffer(sizeof(WKSTA_INFO_100),
-                                              station.computer_name.size() + station.lan_group.size() + 2);
+        standin::netapi32::NetBufferBuilder buffer(sizeof(WKSTA_INFO_100),
+                                                   station.computer_name.size() + station.lan_group.size() + 2);
         auto *info = static_cast<WKSTA_INFO_100 *>(buffer.records());
         info->wki100_platform_id = station.platform_id;
         info->wki100_computername = buffer.AddString(station.computer_name);
@@ -103,23 +103,24 @@ NET_API_STATUS NET_API_FUNCTION NetWkstaGetInfo(LMSTR servername, DWORD level, L
 
 NET_API_STATUS NET_API_FUNCTION NetServiceGetInfo(LPCWSTR servername, LPCWSTR service, DWORD level, LPBYTE *bufptr) {
   if (bufptr != nullptr) *bufptr = nullptr;
-  const std::string args = standin::net::ServiceArgs(service) + " level=" + std::to_string(level);
+  const std::string args = standin::netapi32::ServiceArgs(service) + " level=" + std::to_string(level);
   return CallOnServer(
       "NetServiceGetInfo", servername, args, Requires::kWindowsNt,
       [&](Computer &computer, bool *) -> NET_API_STATUS {
         if (bufptr == nullptr || service == nullptr) return ERROR_INVALID_PARAMETER;
         if (level != 1 && level != 2) return ERROR_INVALID_LEVEL;
-        if (!standin::net::IsScheduleService(service)) return NERR_BadServiceName;
-        const DWORD status = standin::net::ReportedStatus(computer, true);
-        *bufptr = static_cast<LPBYTE>(standin::net::ServiceRecord(level, status));
+        if (!standin::netapi32::IsScheduleService(service)) return NERR_BadServiceName;
+        const DWORD status = standin::netapi32::ReportedStatus(computer, true);
+        *bufptr = static_cast<LPBYTE>(standin::netapi32::ServiceRecord(level, status));
         return NERR_Success;
       },
       [&](const Target &target) -> NET_API_STATUS {
         if (bufptr == nullptr || service == nullptr) return ERROR_INVALID_PARAMETER;
         if (level != 1 && level != 2) return ERROR_INVALID_LEVEL;
         DWORD status = 0;
-        const NET_API_STATUS code = standin::realnet::QueryService(target, standin::net::WideToUtf8(service), &status);
-        if (code == NERR_Success) *bufptr = static_cast<LPBYTE>(standin::net::ServiceRecord(level, status));
+        const NET_API_STATUS code =
+            standin::realnet::QueryService(target, standin::netapi32::WideToUtf8(service), &status);
+        if (code == NERR_Success) *bufptr = static_cast<LPBYTE>(standin::netapi32::ServiceRecord(level, status));
         return code;
       });
 }
@@ -127,29 +128,30 @@ NET_API_STATUS NET_API_FUNCTION NetServiceGetInfo(LPCWSTR servername, LPCWSTR se
 NET_API_STATUS NET_API_FUNCTION NetServiceInstall(LPCWSTR servername, LPCWSTR service, DWORD argc, LPCWSTR argv[],
                                                   LPBYTE *bufptr) {
   if (bufptr != nullptr) *bufptr = nullptr;
-  const std::string args = standin::net::ServiceArgs(service) + " argc=" + std::to_string(argc);
+  const std::string args = standin::netapi32::ServiceArgs(service) + " argc=" + std::to_string(argc);
   return CallOnServer(
       "NetServiceInstall", servername, args, Requires::kWindowsNt,
       [&](Computer &computer, bool *changed) -> NET_API_STATUS {
         if (bufptr == nullptr || service == nullptr || (argc > 0 && argv == nullptr)) return ERROR_INVALID_PARAMETER;
-        if (!standin::net::IsScheduleService(service)) return NERR_BadServiceName;
+        if (!standin::netapi32::IsScheduleService(service)) return NERR_BadServiceName;
         if ((computer.status & SERVICE_INSTALL_STATE) != SERVICE_UNINSTALLED) return NERR_ServiceInstalled;
         if (computer.behaviour.start_code != 0) return computer.behaviour.start_code;
-        computer.status = standin::net::kStatusRunning;
+        computer.status = standin::netapi32::kStatusRunning;
         *changed = true;
-        standin::net::PendingOf(computer.name) = {computer.behaviour.pending, standin::net::kStatusStartPending};
-        const DWORD status = standin::net::ReportedStatus(computer, false);
-        *bufptr = static_cast<LPBYTE>(standin::net::ServiceRecord(2, status));
+        standin::netapi32::PendingOf(computer.name) = {computer.behaviour.pending,
+                                                       standin::netapi32::kStatusStartPending};
+        const DWORD status = standin::netapi32::ReportedStatus(computer, false);
+        *bufptr = static_cast<LPBYTE>(standin::netapi32::ServiceRecord(2, status));
         return NERR_Success;
       },
       [&](const Target &target) -> NET_API_STATUS {
         if (bufptr == nullptr || service == nullptr || (argc > 0 && argv == nullptr)) return ERROR_INVALID_PARAMETER;
-        const std::string name = standin::net::WideToUtf8(service);
+        const std::string name = standin::netapi32::WideToUtf8(service);
         const NET_API_STATUS code = standin::realnet::StartService(target, name);
         if (code != NERR_Success) return code;
         // The controller has started the service, which has yet to report
         // itself running.
-        *bufptr = static_cast<LPBYTE>(standin::net::ServiceRecord(2, SERVICE_INSTALL_PENDING));
+        *bufptr = static_cast<LPBYTE>(standin::netapi32::ServiceRecord(2, SERVICE_INSTALL_PENDING));
         return NERR_Success;
       });
 }
@@ -158,14 +160,14 @@ NET_API_STATUS NET_API_FUNCTION NetServiceControl(LPCWSTR servername, LPCWSTR se
                                                   LPBYTE *bufptr) {
   if (bufptr != nullptr) *bufptr = nullptr;
   const std::string args =
-      standin::net::ServiceArgs(service) + " opcode=" + std::to_string(opcode) + " arg=" + std::to_string(arg);
+      standin::netapi32::ServiceArgs(service) + " opcode=" + std::to_string(opcode) + " arg=" + std::to_string(arg);
   return CallOnServer(
       "NetServiceControl", servername, args, Requires::kWindowsNt,
       [&](Computer &computer, bool *changed) -> NET_API_STATUS {
-        using standin::net::IsInstalled;
-        using standin::net::IsPaused;
+        using standin::netapi32::IsInstalled;
+        using standin::netapi32::IsPaused;
         if (bufptr == nullptr || service == nullptr) return ERROR_INVALID_PARAMETER;
-        if (!standin::net::IsScheduleService(service)) return NERR_BadServiceName;
+        if (!standin::netapi32::IsScheduleService(service)) return NERR_BadServiceName;
         if (opcode > SERVICE_CTRL_UNINSTALL) return ERROR_INVALID_PARAMETER;
         if (!IsInstalled(computer.status)) return NERR_ServiceNotInstalled;
         switch (opcode) {
@@ -173,8 +175,8 @@ NET_API_STATUS NET_API_FUNCTION NetServiceControl(LPCWSTR servername, LPCWSTR se
             if (!IsPaused(computer.status)) return NERR_ServiceCtlNotValid;
             if (computer.behaviour.continue_code != 0) return computer.behaviour.continue_code;
             computer.status &= ~static_cast<DWORD>(SERVICE_PAUSE_STATE);
-            standin::net::PendingOf(computer.name) = {computer.behaviour.pending,
-                                                      computer.status | LM20_SERVICE_CONTINUE_PENDING};
+            standin::netapi32::PendingOf(computer.name) = {computer.behaviour.pending,
+                                                           computer.status | LM20_SERVICE_CONTINUE_PENDING};
             *changed = true;
             break;
           case SERVICE_CTRL_PAUSE:
@@ -183,15 +185,15 @@ NET_API_STATUS NET_API_FUNCTION NetServiceControl(LPCWSTR servername, LPCWSTR se
             *changed = true;
             break;
           case SERVICE_CTRL_UNINSTALL:
-            computer.status = standin::net::kStatusStopped;
-            standin::net::PendingOf(computer.name) = {};
+            computer.status = standin::netapi32::kStatusStopped;
+            standin::netapi32::PendingOf(computer.name) = {};
             *changed = true;
             break;
           default:  // SERVICE_CTRL_INTERROGATE
             break;
         }
-        const DWORD status = standin::net::ReportedStatus(computer, false);
-        *bufptr = static_cast<LPBYTE>(standin::net::ServiceRecord(2, status));
+        const DWORD status = standin::netapi32::ReportedStatus(computer, false);
+        *bufptr = static_cast<LPBYTE>(standin::netapi32::ServiceRecord(2, status));
         return NERR_Success;
       },
       [&](const Target &target) -> NET_API_STATUS {
@@ -199,8 +201,8 @@ NET_API_STATUS NET_API_FUNCTION NetServiceControl(LPCWSTR servername, LPCWSTR se
         if (opcode > SERVICE_CTRL_UNINSTALL) return ERROR_INVALID_PARAMETER;
         DWORD status = 0;
         const NET_API_STATUS code =
-            standin::realnet::ControlService(target, standin::net::WideToUtf8(service), opcode, &status);
-        if (code == NERR_Success) *bufptr = static_cast<LPBYTE>(standin::net::ServiceRecord(2, status));
+            standin::realnet::ControlService(target, standin::netapi32::WideToUtf8(service), opcode, &status);
+        if (code == NERR_Success) *bufptr = static_cast<LPBYTE>(standin::netapi32::ServiceRecord(2, status));
         return code;
       });
 }

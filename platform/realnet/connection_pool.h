@@ -4,8 +4,8 @@
 // thread itself gives the call up at its deadline, and Samba's libraries are
 // free for the other threads while it waits (samba_rpc.h), so a silent
 // computer holds up neither the others nor the program's end.
-#ifndef VELMORA_REALNET_CONNECTION_POOL_H
-#define VELMORA_REALNET_CONNECTION_POOL_H
+#ifndef VELMORA_PLATFORM_REALNET_CONNECTION_POOL_H
+#define VELMORA_PLATFORM_REALNET_CONNECTION_POOL_H
 
 #include <windows.h>
 

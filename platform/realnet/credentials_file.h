@@ -2,8 +2,8 @@
 // The authentication file a network names for its real computers, in Samba's
 // form (`username=`, `password=`, `domain=` lines). The password lives only
 // in a Secret, which wipes its memory when it goes.
-#ifndef VELMORA_REALNET_CREDENTIALS_FILE_H
-#define VELMORA_REALNET_CREDENTIALS_FILE_H
+#ifndef VELMORA_PLATFORM_REALNET_CREDENTIALS_FILE_H
+#define VELMORA_PLATFORM_REALNET_CREDENTIALS_FILE_H
 
 #include <string>
 #include <vector>

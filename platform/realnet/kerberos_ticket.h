@@ -2,8 +2,8 @@
 // The user's Kerberos ticket cache, looked at before a session uses it:
 // Samba takes a missing or empty cache for a usable one and only fails when
 // it has already connected to the host.
-#ifndef VELMORA_REALNET_KERBEROS_TICKET_H
-#define VELMORA_REALNET_KERBEROS_TICKET_H
+#ifndef VELMORA_PLATFORM_REALNET_KERBEROS_TICKET_H
+#define VELMORA_PLATFORM_REALNET_KERBEROS_TICKET_H
 
 #include <string>
 

@@ -3,8 +3,8 @@
  * NTLM logon needs. Computed here, in buffers that are wiped, rather than by
  * Samba, whose conversion to UTF-16 leaves a freed copy of the password in
  * the heap. */
-#ifndef VELMORA_REALNET_NT_HASH_H
-#define VELMORA_REALNET_NT_HASH_H
+#ifndef VELMORA_PLATFORM_REALNET_NT_HASH_H
+#define VELMORA_PLATFORM_REALNET_NT_HASH_H
 
 #include <stdint.h>
 

@@ -3,8 +3,8 @@
 // about one, and the Schedule, service and workstation calls made on it. The
 // results are NET_API_STATUS codes as NETAPI32 gives them; the records are
 // plain data for the stand-in's NETAPI32 functions to hand out.
-#ifndef VELMORA_REALNET_REMOTE_HOST_H
-#define VELMORA_REALNET_REMOTE_HOST_H
+#ifndef VELMORA_PLATFORM_REALNET_REMOTE_HOST_H
+#define VELMORA_PLATFORM_REALNET_REMOTE_HOST_H
 
 #include <windows.h>
 

@@ -8,8 +8,8 @@
  * Samba's libraries are entered by one thread at a time; a thread that waits
  * for a host lets the others in while it waits, so one silent host holds up
  * no other. Every call ends by its deadline. */
-#ifndef VELMORA_REALNET_SAMBA_RPC_H
-#define VELMORA_REALNET_SAMBA_RPC_H
+#ifndef VELMORA_PLATFORM_REALNET_SAMBA_RPC_H
+#define VELMORA_PLATFORM_REALNET_SAMBA_RPC_H
 
 #include <stddef.h>
 #include <stdint.h>

@@ -10,7 +10,7 @@
 #include <vector>
 
 namespace standin {
-namespace ui {
+namespace user32 {
 namespace {
 
 Window *g_active = nullptr;
@@ -66,5 +66,5 @@ void ResetActivation() {
   g_history.clear();
 }
 
-}  // namespace ui
+}  // namespace user32
 }  // namespace standin

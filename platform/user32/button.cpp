@@ -3,7 +3,7 @@
 #include "window.h"
 
 namespace standin {
-namespace ui {
+namespace user32 {
 namespace {
 
 DWORD TypeOf(const Window *button) { return button->style & BS_TYPEMASK; }
@@ -126,5 +126,5 @@ LRESULT CALLBACK StaticProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lpara
   return DefWindowProcA(hwnd, message, wparam, lparam);
 }
 
-}  // namespace ui
+}  // namespace user32
 }  // namespace standin

@@ -8,7 +8,7 @@
 #include <optional>
 
 namespace standin {
-namespace ui {
+namespace user32 {
 namespace {
 
 struct Clipboard {
@@ -45,15 +45,15 @@ std::optional<std::string> ClipboardAnsiText() {
 
 void ResetClipboard() { TheClipboard() = Clipboard(); }
 
-}  // namespace ui
+}  // namespace user32
 
 void PutTextOnClipboard(const std::u16string &text) {
-  ui::ResetClipboard();
-  ui::TheClipboard().unicode = text;
+  user32::ResetClipboard();
+  user32::TheClipboard().unicode = text;
 }
 
 std::optional<std::u16string> ClipboardText() {
-  const ui::Clipboard &clipboard = ui::TheClipboard();
+  const user32::Clipboard &clipboard = user32::TheClipboard();
   if (clipboard.unicode) return clipboard.unicode;
   if (!clipboard.ansi) return std::nullopt;
   if (clipboard.ansi->empty()) return std::u16string();

@@ -8,7 +8,7 @@
 #include <cstring>
 
 namespace standin {
-namespace ui {
+namespace user32 {
 namespace {
 
 int Count(const Window *combo) { return static_cast<int>(combo->items.size()); }
@@ -188,5 +188,5 @@ LRESULT CALLBACK ComboBoxProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lpa
   }
 }
 
-}  // namespace ui
+}  // namespace user32
 }  // namespace standin

@@ -7,7 +7,7 @@
 #include <cctype>
 
 namespace standin {
-namespace ui {
+namespace user32 {
 namespace {
 
 bool TakesFocus(const Window *window) {
@@ -149,10 +149,10 @@ Window *NextGroupItem(Window *dialog, Window *from, bool previous) {
   return nullptr;
 }
 
-}  // namespace ui
+}  // namespace user32
 }  // namespace standin
 
-using namespace standin::ui;
+using namespace standin::user32;
 
 BOOL WINAPI IsDialogMessageA(HWND hDlg, LPMSG lpMsg) {
   Window *dialog = FromHandle(hDlg);

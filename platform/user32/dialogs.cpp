@@ -11,7 +11,7 @@
 #include <memory>
 
 namespace standin {
-namespace ui {
+namespace user32 {
 namespace {
 
 struct Module {
@@ -287,29 +287,31 @@ void FixDefaultButton(Window *dialog, Window *new_focus) {
   }
 }
 
-}  // namespace ui
+}  // namespace user32
 
 HINSTANCE LoadModule(const void *res_data, size_t res_size) {
-  auto module = std::make_unique<ui::Module>();
+  auto module = std::make_unique<user32::Module>();
   std::string error;
   if (!ParseResFile(res_data, res_size, &module->entries, &error)) return nullptr;
-  ui::g_modules.push_back(std::move(module));
-  return reinterpret_cast<HINSTANCE>(ui::g_modules.back().get());
+  user32::g_modules.push_back(std::move(module));
+  return reinterpret_cast<HINSTANCE>(user32::g_modules.back().get());
 }
 
-void FailNextDialogCreation(const std::string &template_name) { ui::g_failing_template = ui::UpperCase(template_name); }
+void FailNextDialogCreation(const std::string &template_name) {
+  user32::g_failing_template = user32::UpperCase(template_name);
+}
 
-bool ui::ModuleHasResource(HINSTANCE instance, int type, LPCSTR name) {
-  ui::Module *module = ui::ModuleOf(instance);
+bool user32::ModuleHasResource(HINSTANCE instance, int type, LPCSTR name) {
+  user32::Module *module = user32::ModuleOf(instance);
   if (module == nullptr || name == nullptr) return false;
   for (const auto &entry : module->entries)
-    if (entry.type.is_number && entry.type.number == type && ui::NameMatches(entry.name, name)) return true;
+    if (entry.type.is_number && entry.type.number == type && user32::NameMatches(entry.name, name)) return true;
   return false;
 }
 
 }  // namespace standin
 
-using namespace standin::ui;
+using namespace standin::user32;
 
 HWND WINAPI CreateDialogParamA(HINSTANCE hInstance, LPCSTR lpTemplateName, HWND hWndParent, DLGPROC lpDialogFunc,
                                LPARAM dwInitParam) {

@@ -8,7 +8,7 @@
 #include <optional>
 
 namespace standin {
-namespace ui {
+namespace user32 {
 namespace {
 
 size_t SelLow(const Window *edit) { return std::min(edit->sel_start, edit->sel_end); }
@@ -297,5 +297,5 @@ LRESULT CALLBACK EditProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam)
   }
 }
 
-}  // namespace ui
+}  // namespace user32
 }  // namespace standin

@@ -7,28 +7,28 @@
 
 namespace standin {
 
-using ui::FromHandle;
-using ui::Kind;
-using ui::ToHandle;
-using ui::Window;
+using user32::FromHandle;
+using user32::Kind;
+using user32::ToHandle;
+using user32::Window;
 
 void ResetUserInterface() {
-  ui::ResetWindows();
-  ui::ResetDialogFaults();
-  ui::ResetQueueState();
-  ui::ResetCursorAndHelp();
-  ui::ResetActivation();
-  ui::ResetClipboard();
+  user32::ResetWindows();
+  user32::ResetDialogFaults();
+  user32::ResetQueueState();
+  user32::ResetCursorAndHelp();
+  user32::ResetActivation();
+  user32::ResetClipboard();
 }
 
 std::vector<HWND> TopLevelWindows() {
   std::vector<HWND> result;
-  for (Window *window : ui::TopLevels()) result.push_back(ToHandle(window));
+  for (Window *window : user32::TopLevels()) result.push_back(ToHandle(window));
   return result;
 }
 
 HWND ActiveWindow() {
-  const auto &tops = ui::TopLevels();
+  const auto &tops = user32::TopLevels();
   for (auto it = tops.rbegin(); it != tops.rend(); ++it)
     if ((*it)->modal && !(*it)->ended && (*it)->kind != Kind::kMessageBox) return ToHandle(*it);
   for (Window *window : tops)
@@ -37,7 +37,7 @@ HWND ActiveWindow() {
 }
 
 HWND InnermostWindow() {
-  const auto &tops = ui::TopLevels();
+  const auto &tops = user32::TopLevels();
   for (auto it = tops.rbegin(); it != tops.rend(); ++it)
     if ((*it)->modal && !(*it)->ended) return ToHandle(*it);
   return ActiveWindow();
@@ -45,7 +45,7 @@ HWND InnermostWindow() {
 
 std::vector<HWND> OpenMessageBoxes() {
   std::vector<HWND> result;
-  for (Window *window : ui::TopLevels())
+  for (Window *window : user32::TopLevels())
     if (window->kind == Kind::kMessageBox && !window->ended) result.push_back(ToHandle(window));
   return result;
 }
@@ -89,7 +89,7 @@ std::vector<HWND> ControlsOf(HWND dialog) {
 }
 
 HWND ControlById(HWND dialog, int id) {
-  Window *control = ui::ControlWithId(FromHandle(dialog), id);
+  Window *control = user32::ControlWithId(FromHandle(dialog), id);
   return control ? ToHandle(control) : nullptr;
 }
 
@@ -142,10 +142,10 @@ bool IsEnabledSelf(HWND window) {
 
 bool AcceptsInput(HWND window) {
   Window *w = FromHandle(window);
-  return w && ui::IsEnabledChain(w);
+  return w && user32::IsEnabledChain(w);
 }
 
-HWND FocusWindow() { return ui::Focus() ? ToHandle(ui::Focus()) : nullptr; }
+HWND FocusWindow() { return user32::Focus() ? ToHandle(user32::Focus()) : nullptr; }
 
 int CheckStateOf(HWND button) {
   Window *w = FromHandle(button);
@@ -235,62 +235,62 @@ std::vector<std::string> RowOf(HWND list_view, size_t row) {
 // ---- Input ------------------------------------------------------------------
 
 bool PressKey(UINT virtual_key, bool shift, bool ctrl, bool alt) {
-  Window *target = ui::Focus();
+  Window *target = user32::Focus();
   if (target == nullptr) target = FromHandle(ActiveWindow());
-  if (target == nullptr || !ui::IsEnabledChain(target)) return false;
-  ui::KeyState keys{shift, ctrl, alt};
+  if (target == nullptr || !user32::IsEnabledChain(target)) return false;
+  user32::KeyState keys{shift, ctrl, alt};
   bool system = alt || virtual_key == VK_F10;
-  ui::PostKey(target, system ? WM_SYSKEYDOWN : WM_KEYDOWN, virtual_key, keys);
-  ui::PostKey(target, system ? WM_SYSKEYUP : WM_KEYUP, virtual_key, keys);
+  user32::PostKey(target, system ? WM_SYSKEYDOWN : WM_KEYDOWN, virtual_key, keys);
+  user32::PostKey(target, system ? WM_SYSKEYUP : WM_KEYUP, virtual_key, keys);
   return true;
 }
 
 bool TypeChars(const std::string &ansi) {
-  Window *target = ui::Focus();
+  Window *target = user32::Focus();
   if (target == nullptr) target = FromHandle(ActiveWindow());
-  if (target == nullptr || !ui::IsEnabledChain(target)) return false;
-  for (unsigned char c : ansi) ui::PostKey(target, WM_CHAR, c, ui::KeyState());
+  if (target == nullptr || !user32::IsEnabledChain(target)) return false;
+  for (unsigned char c : ansi) user32::PostKey(target, WM_CHAR, c, user32::KeyState());
   return true;
 }
 
 bool ClickControl(HWND control) {
   Window *w = FromHandle(control);
-  if (w == nullptr || !ui::IsEnabledChain(w)) return false;
-  ui::Post(w, WM_LBUTTONDOWN, 0, 0, true);
-  ui::Post(w, WM_LBUTTONUP, 0, 0, true);
+  if (w == nullptr || !user32::IsEnabledChain(w)) return false;
+  user32::Post(w, WM_LBUTTONDOWN, 0, 0, true);
+  user32::Post(w, WM_LBUTTONUP, 0, 0, true);
   return true;
 }
 
 bool ClickItem(HWND list, int index, bool shift, bool ctrl) {
   Window *w = FromHandle(list);
-  if (w == nullptr || !ui::IsEnabledChain(w)) return false;
+  if (w == nullptr || !user32::IsEnabledChain(w)) return false;
   if (w->kind != Kind::kListBox && w->kind != Kind::kListView) return false;
   // For list controls the click carries the item index instead of a position.
   WPARAM keys = (shift ? MK_SHIFT : 0) | (ctrl ? MK_CONTROL : 0);
-  ui::Post(w, WM_LBUTTONDOWN, keys, index, true);
-  ui::Post(w, WM_LBUTTONUP, keys, index, true);
+  user32::Post(w, WM_LBUTTONDOWN, keys, index, true);
+  user32::Post(w, WM_LBUTTONUP, keys, index, true);
   return true;
 }
 
 bool ReplaceEditText(HWND edit, const std::string &ansi) {
   Window *w = FromHandle(edit);
-  if (w == nullptr || w->kind != Kind::kEdit || !ui::IsEnabledChain(w)) return false;
-  ui::Post(w, WM_LBUTTONDOWN, 0, 0, true);
-  ui::Post(w, ui::kMsgUserReplaceText, 0, 0, true);
+  if (w == nullptr || w->kind != Kind::kEdit || !user32::IsEnabledChain(w)) return false;
+  user32::Post(w, WM_LBUTTONDOWN, 0, 0, true);
+  user32::Post(w, user32::kMsgUserReplaceText, 0, 0, true);
   // Typing nothing over a selection deletes it, as Backspace does.
-  if (ansi.empty()) ui::Post(w, WM_CHAR, VK_BACK, 0, true);
-  for (unsigned char c : ansi) ui::Post(w, WM_CHAR, c, 0, true);
+  if (ansi.empty()) user32::Post(w, WM_CHAR, VK_BACK, 0, true);
+  for (unsigned char c : ansi) user32::Post(w, WM_CHAR, c, 0, true);
   return true;
 }
 
 bool PasteIntoEdit(HWND edit) {
   Window *w = FromHandle(edit);
-  if (w == nullptr || w->kind != Kind::kEdit || !ui::IsEnabledChain(w)) return false;
-  ui::Post(w, WM_LBUTTONDOWN, 0, 0, true);
-  ui::Post(w, ui::kMsgUserReplaceText, 0, 0, true);
-  ui::KeyState ctrl{false, true, false};
-  ui::PostKey(w, WM_KEYDOWN, 'V', ctrl);
-  ui::PostKey(w, WM_KEYUP, 'V', ctrl);
+  if (w == nullptr || w->kind != Kind::kEdit || !user32::IsEnabledChain(w)) return false;
+  user32::Post(w, WM_LBUTTONDOWN, 0, 0, true);
+  user32::Post(w, user32::kMsgUserReplaceText, 0, 0, true);
+  user32::KeyState ctrl{false, true, false};
+  user32::PostKey(w, WM_KEYDOWN, 'V', ctrl);
+  user32::PostKey(w, WM_KEYUP, 'V', ctrl);
   return true;
 }
 
@@ -306,29 +306,29 @@ std::string TypedAnsi(const std::u16string &typed) {
 
 bool SelectItems(HWND control, const std::vector<int> &indices) {
   Window *w = FromHandle(control);
-  if (w == nullptr || !ui::IsEnabledChain(w)) return false;
+  if (w == nullptr || !user32::IsEnabledChain(w)) return false;
   if (w->kind != Kind::kListBox && w->kind != Kind::kComboBox && w->kind != Kind::kListView) return false;
   w->pending_selections.push_back(indices);
-  ui::Post(w, ui::kMsgUserSelect, 0, 0, true);
+  user32::Post(w, user32::kMsgUserSelect, 0, 0, true);
   return true;
 }
 
 bool AnswerMessageBox(HWND box, int answer) {
   Window *w = FromHandle(box);
-  if (w == nullptr || w->kind != Kind::kMessageBox || w->ended || !ui::IsEnabledChain(w)) return false;
-  ui::Post(w, ui::kMsgUserAnswerBox, static_cast<WPARAM>(answer), 0, true);
+  if (w == nullptr || w->kind != Kind::kMessageBox || w->ended || !user32::IsEnabledChain(w)) return false;
+  user32::Post(w, user32::kMsgUserAnswerBox, static_cast<WPARAM>(answer), 0, true);
   return true;
 }
 
 bool PressCloseBox(HWND window) {
   Window *w = FromHandle(window);
-  if (w == nullptr || w->parent != nullptr || !(w->style & WS_SYSMENU) || !ui::IsEnabledChain(w)) return false;
-  ui::Post(w, WM_SYSCOMMAND, SC_CLOSE, 0, true);
+  if (w == nullptr || w->parent != nullptr || !(w->style & WS_SYSMENU) || !user32::IsEnabledChain(w)) return false;
+  user32::Post(w, WM_SYSCOMMAND, SC_CLOSE, 0, true);
   return true;
 }
 
 LRESULT DeliverMessage(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
-  return ui::Send(FromHandle(window), message, wparam, lparam);
+  return user32::Send(FromHandle(window), message, wparam, lparam);
 }
 
 }  // namespace standin

@@ -7,7 +7,7 @@
 #include <cstring>
 
 namespace standin {
-namespace ui {
+namespace user32 {
 namespace {
 
 bool IsMulti(const Window *list) { return (list->style & (LBS_EXTENDEDSEL | LBS_MULTIPLESEL)) != 0; }
@@ -253,5 +253,5 @@ LRESULT CALLBACK ListBoxProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lpar
   }
 }
 
-}  // namespace ui
+}  // namespace user32
 }  // namespace standin

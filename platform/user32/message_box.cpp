@@ -12,7 +12,7 @@
 #include <vector>
 
 namespace standin {
-namespace ui {
+namespace user32 {
 namespace {
 
 // Distinct objects whose addresses serve as the system cursor and icon handles.
@@ -128,15 +128,15 @@ void ResetCursorAndHelp() {
   g_last_help = HelpRequest();
 }
 
-}  // namespace ui
+}  // namespace user32
 
-bool IsWaitCursorShown() { return ui::g_current_cursor == ui::Handle(ui::g_wait_cursor); }
-HCURSOR CurrentCursor() { return ui::g_current_cursor; }
-HelpRequest LastHelpRequest() { return ui::g_last_help; }
+bool IsWaitCursorShown() { return user32::g_current_cursor == user32::Handle(user32::g_wait_cursor); }
+HCURSOR CurrentCursor() { return user32::g_current_cursor; }
+HelpRequest LastHelpRequest() { return user32::g_last_help; }
 
 }  // namespace standin
 
-using namespace standin::ui;
+using namespace standin::user32;
 
 int WINAPI MessageBoxA(HWND hWnd, LPCSTR lpText, LPCSTR lpCaption, UINT uType) {
   std::string text = lpText ? lpText : "";
@@ -155,7 +155,7 @@ int WINAPI MessageBoxA(HWND hWnd, LPCSTR lpText, LPCSTR lpCaption, UINT uType) {
 }
 
 HICON WINAPI LoadIconA(HINSTANCE hInstance, LPCSTR lpIconName) {
-  if (standin::ui::Recording()) {
+  if (standin::user32::Recording()) {
     std::string name = lpIconName == nullptr        ? "null"
                        : IS_INTRESOURCE(lpIconName) ? "#" + std::to_string(reinterpret_cast<ULONG_PTR>(lpIconName))
                                                     : lpIconName;
@@ -179,7 +179,7 @@ HICON WINAPI LoadIconA(HINSTANCE hInstance, LPCSTR lpIconName) {
 }
 
 HCURSOR WINAPI LoadCursorA(HINSTANCE hInstance, LPCSTR lpCursorName) {
-  if (standin::ui::Recording()) {
+  if (standin::user32::Recording()) {
     std::string name = IS_INTRESOURCE(lpCursorName) ? std::to_string(reinterpret_cast<ULONG_PTR>(lpCursorName))
                                                     : std::string(lpCursorName ? lpCursorName : "null");
     standin::RecordCall("LoadCursorA", "",
@@ -194,7 +194,7 @@ HCURSOR WINAPI LoadCursorA(HINSTANCE hInstance, LPCSTR lpCursorName) {
 }
 
 HCURSOR WINAPI SetCursor(HCURSOR hCursor) {
-  if (standin::ui::Recording())
+  if (standin::user32::Recording())
     standin::RecordCall("SetCursor", "",
                         std::string("cursor=") + (hCursor == reinterpret_cast<HCURSOR>(&g_wait_cursor)    ? "wait"
                                                   : hCursor == reinterpret_cast<HCURSOR>(&g_arrow_cursor) ? "arrow"
@@ -208,7 +208,7 @@ HCURSOR WINAPI SetCursor(HCURSOR hCursor) {
 
 BOOL WINAPI WinHelpA(HWND hWndMain, LPCSTR lpszHelp, UINT uCommand, ULONG_PTR dwData) {
   std::string file = lpszHelp ? lpszHelp : "";
-  if (standin::ui::Recording())
+  if (standin::user32::Recording())
     standin::RecordCall("WinHelpA", "",
                         "file=" + file + " command=" + std::to_string(uCommand) + " data=" + std::to_string(dwData));
   g_last_help.any = true;
@@ -219,10 +219,10 @@ BOOL WINAPI WinHelpA(HWND hWndMain, LPCSTR lpszHelp, UINT uCommand, ULONG_PTR dw
   return TRUE;
 }
 
-namespace standin::ui {
+namespace standin::user32 {
 
 void Beep() {
   if (standin::Driver *driver = standin::CurrentDriver()) driver->Beep();
 }
 
-}  // namespace standin::ui
+}  // namespace standin::user32

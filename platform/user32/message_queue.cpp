@@ -9,7 +9,7 @@
 #include <deque>
 
 namespace standin {
-namespace ui {
+namespace user32 {
 namespace {
 
 using standin::ActiveWindow;
@@ -115,20 +115,20 @@ LRESULT Send(Window *window, UINT message, WPARAM wparam, LPARAM lparam) {
   return window->proc(ToHandle(window), message, wparam, lparam);
 }
 
-}  // namespace ui
+}  // namespace user32
 
-bool IsQueueEmpty() { return ui::g_queue.empty() && !ui::g_quit_pending; }
+bool IsQueueEmpty() { return user32::g_queue.empty() && !user32::g_quit_pending; }
 
 }  // namespace standin
 
-using standin::ui::FromHandle;
-using standin::ui::Window;
+using standin::user32::FromHandle;
+using standin::user32::Window;
 
 BOOL WINAPI GetMessageA(LPMSG lpMsg, HWND hWnd, UINT wMsgFilterMin, UINT wMsgFilterMax) {
   if (lpMsg == nullptr) return -1;
   for (;;) {
     bool quit = false;
-    if (standin::ui::Retrieve(lpMsg, hWnd, wMsgFilterMin, wMsgFilterMax, &quit)) return quit ? FALSE : TRUE;
+    if (standin::user32::Retrieve(lpMsg, hWnd, wMsgFilterMin, wMsgFilterMax, &quit)) return quit ? FALSE : TRUE;
     standin::Driver *driver = standin::CurrentDriver();
     if (driver == nullptr) {
       // Nobody will ever give input: end the loop as a quit would.
@@ -149,13 +149,13 @@ BOOL WINAPI PostMessageA(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam) {
       return FALSE;
     }
   }
-  standin::ui::Post(window, Msg, wParam, lParam, false);
+  standin::user32::Post(window, Msg, wParam, lParam, false);
   return TRUE;
 }
 
 void WINAPI PostQuitMessage(int nExitCode) {
-  if (standin::ui::Recording()) standin::RecordCall("PostQuitMessage", "", "code=" + std::to_string(nExitCode));
-  standin::ui::RequestQuit(nExitCode);
+  if (standin::user32::Recording()) standin::RecordCall("PostQuitMessage", "", "code=" + std::to_string(nExitCode));
+  standin::user32::RequestQuit(nExitCode);
 }
 
 BOOL WINAPI TranslateMessage(const MSG *lpMsg) {
@@ -163,7 +163,7 @@ BOOL WINAPI TranslateMessage(const MSG *lpMsg) {
   Window *window = FromHandle(lpMsg->hwnd);
   if (window == nullptr) return FALSE;
   if (lpMsg->message != WM_KEYDOWN && lpMsg->message != WM_SYSKEYDOWN) return FALSE;
-  standin::ui::KeyState keys = standin::ui::CurrentKeyState();
+  standin::user32::KeyState keys = standin::user32::CurrentKeyState();
   UINT key = static_cast<UINT>(lpMsg->wParam);
   int ch = -1;
   if (key >= 'A' && key <= 'Z') {
@@ -179,8 +179,8 @@ BOOL WINAPI TranslateMessage(const MSG *lpMsg) {
   if (ch < 0) return FALSE;
   // Characters made with Alt are system characters (menu and mnemonic keys).
   // Like any posted message, the character comes before further queued input.
-  standin::ui::Post(window, lpMsg->message == WM_SYSKEYDOWN ? WM_SYSCHAR : WM_CHAR, static_cast<WPARAM>(ch),
-                    lpMsg->lParam, false);
+  standin::user32::Post(window, lpMsg->message == WM_SYSKEYDOWN ? WM_SYSCHAR : WM_CHAR, static_cast<WPARAM>(ch),
+                        lpMsg->lParam, false);
   return TRUE;
 }
 
@@ -193,8 +193,8 @@ LRESULT WINAPI DispatchMessageA(const MSG *lpMsg) {
   UINT message = lpMsg->message;
   bool user_input = (message >= WM_KEYDOWN && message <= WM_SYSCHAR) ||
                     (message >= WM_LBUTTONDOWN && message <= WM_LBUTTONDBLCLK) ||
-                    message == standin::ui::kMsgUserSelect || message == standin::ui::kMsgUserReplaceText ||
-                    message == standin::ui::kMsgUserAnswerBox;
-  if (user_input && !standin::ui::IsEnabledChain(window)) return 0;
-  return standin::ui::Send(window, message, lpMsg->wParam, lpMsg->lParam);
+                    message == standin::user32::kMsgUserSelect || message == standin::user32::kMsgUserReplaceText ||
+                    message == standin::user32::kMsgUserAnswerBox;
+  if (user_input && !standin::user32::IsEnabledChain(window)) return 0;
+  return standin::user32::Send(window, message, lpMsg->wParam, lpMsg->lParam);
 }

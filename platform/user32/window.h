@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The stand-in's window objects and the registry that validates handles.
 // Internal to the user-interface library: program code sees only HWND.
-#ifndef VELMORA_STANDIN_UI_WINDOW_H
-#define VELMORA_STANDIN_UI_WINDOW_H
+#ifndef VELMORA_PLATFORM_USER32_WINDOW_H
+#define VELMORA_PLATFORM_USER32_WINDOW_H
 
 #include <windows.h>
 #include <commctrl.h>
@@ -17,7 +17,7 @@
 #include <vector>
 
 namespace standin {
-namespace ui {
+namespace user32 {
 
 enum class Kind { kDialog, kButton, kEdit, kStatic, kListBox, kComboBox, kListView, kCustom, kMessageBox };
 
@@ -176,7 +176,7 @@ std::string Describe(Window *window);  // "id=101" for controls, "window=DLG_JOB
 void SetCursorState(HCURSOR cursor);
 void ResetCursorAndHelp();
 
-}  // namespace ui
+}  // namespace user32
 }  // namespace standin
 
 #endif

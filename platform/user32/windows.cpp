@@ -12,7 +12,7 @@
 #include <unordered_set>
 
 namespace standin {
-namespace ui {
+namespace user32 {
 namespace {
 
 std::unordered_set<Window *> g_live;
@@ -150,10 +150,10 @@ void RegisterControlClass(const std::string &name, WNDPROC proc) {
   g_classes.push_back(cls);
 }
 
-}  // namespace ui
+}  // namespace user32
 }  // namespace standin
 
-using namespace standin::ui;
+using namespace standin::user32;
 
 namespace {
 

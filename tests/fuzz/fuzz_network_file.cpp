@@ -15,21 +15,21 @@
 
 namespace {
 
-using standin::net::Computer;
-using standin::net::Network;
+using standin::netapi32::Computer;
+using standin::netapi32::Network;
 
 auto Fields(const standin::StoredJob &j) {
   return std::tie(j.id, j.job_time, j.flags, j.days_of_week, j.days_of_month, j.command);
 }
 
 auto Fields(const Computer &c) {
-  const standin::net::ServiceBehaviour &b = c.behaviour;
+  const standin::netapi32::ServiceBehaviour &b = c.behaviour;
   return std::tie(c.name, c.platform_id, c.status, c.unreachable, b.start_code, b.continue_code, b.pending,
                   c.highest_id);
 }
 
 bool SameNetwork(const Network &a, const Network &b) {
-  auto clock = [](const Network &n) { return n.clock ? "set " + standin::net::FormatClock(*n.clock) : ""; };
+  auto clock = [](const Network &n) { return n.clock ? "set " + standin::netapi32::FormatClock(*n.clock) : ""; };
   auto same_job = [](const auto &x, const auto &y) {
     return x.first == y.first && Fields(x.second) == Fields(y.second);
   };
@@ -44,7 +44,7 @@ bool SameNetwork(const Network &a, const Network &b) {
 void RoundTrip(const Network &network) {
   Network again;
   std::string error;
-  if (!standin::net::ParseNetworkText(standin::net::WriteNetworkText(network), &again, &error) ||
+  if (!standin::netapi32::ParseNetworkText(standin::netapi32::WriteNetworkText(network), &again, &error) ||
       !SameNetwork(network, again))
     std::abort();
 }
@@ -54,7 +54,7 @@ void RoundTrip(const Network &network) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   Network network;
   std::string error;
-  if (!standin::net::ParseNetworkText(std::string(reinterpret_cast<const char *>(data), size), &network, &error)) {
+  if (!standin::netapi32::ParseNetworkText(std::string(reinterpret_cast<const char *>(data), size), &network, &error)) {
     if (error.empty()) std::abort();
     return 0;
   }
@@ -79,8 +79,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   if (network.clock) {
     network.clock.reset();
   } else {
-    standin::net::ParseClock({{"", "clock", false}, {"", "2026-12-07", false}, {"", "23:59:59", false}},
-                             &network.clock.emplace(), &error);
+    standin::netapi32::ParseClock({{"", "clock", false}, {"", "2026-12-07", false}, {"", "23:59:59", false}},
+                                  &network.clock.emplace(), &error);
   }
   RoundTrip(network);
   return 0;

@@ -3,8 +3,8 @@
 // the calls velmora.exe makes into the system DLLs (one "Call" and one "Ret"
 // line each), and the simulated network DLL's own call record (one function
 // name a line), which Wine cannot trace as it is not one of its own DLLs.
-#ifndef VELMORA_SCENARIO_WIN32_CALL_TRACE_H
-#define VELMORA_SCENARIO_WIN32_CALL_TRACE_H
+#ifndef VELMORA_FRONTENDS_SCENARIO_WINE_CALL_TRACE_H
+#define VELMORA_FRONTENDS_SCENARIO_WINE_CALL_TRACE_H
 
 #include <cstdint>
 #include <map>

@@ -2,8 +2,8 @@
 // Evidence of a failed scenario: PNG pictures of the screen and of the
 // program's windows as they were when the scenario failed, written to the
 // folder VELMORA_SCREENSHOTS names (scripts/test-wine.sh sets it).
-#ifndef VELMORA_SCENARIO_WIN32_FAILURE_SCREENSHOT_H
-#define VELMORA_SCENARIO_WIN32_FAILURE_SCREENSHOT_H
+#ifndef VELMORA_FRONTENDS_SCENARIO_WINE_FAILURE_SCREENSHOT_H
+#define VELMORA_FRONTENDS_SCENARIO_WINE_FAILURE_SCREENSHOT_H
 
 #include <windows.h>
 

@@ -2,8 +2,8 @@
 // The real program in its own process, seen from outside as a person sees
 // it: its top-level windows, the controls in them, message boxes, its focus,
 // and the moment it waits for the user again.
-#ifndef VELMORA_SCENARIO_WIN32_LIVE_PROGRAM_H
-#define VELMORA_SCENARIO_WIN32_LIVE_PROGRAM_H
+#ifndef VELMORA_FRONTENDS_SCENARIO_WINE_LIVE_PROGRAM_H
+#define VELMORA_FRONTENDS_SCENARIO_WINE_LIVE_PROGRAM_H
 
 #include <windows.h>
 

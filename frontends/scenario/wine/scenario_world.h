@@ -4,8 +4,8 @@
 // it reads beside it, the record of its calls, and the program's clock
 // (libfaketime's timestamp file, read again on every clock reading), which
 // stands still but for `advance` and the program's own pauses.
-#ifndef VELMORA_SCENARIO_WIN32_SCENARIO_WORLD_H
-#define VELMORA_SCENARIO_WIN32_SCENARIO_WORLD_H
+#ifndef VELMORA_FRONTENDS_SCENARIO_WINE_SCENARIO_WORLD_H
+#define VELMORA_FRONTENDS_SCENARIO_WINE_SCENARIO_WORLD_H
 
 #include <windows.h>
 

@@ -4,8 +4,8 @@
 // messages posted to the window that the platform finds at the point
 // (WindowFromPoint and WM_NCHITTEST). The real controls and dialog manager
 // decide what the input does.
-#ifndef VELMORA_SCENARIO_WIN32_USER_INPUT_H
-#define VELMORA_SCENARIO_WIN32_USER_INPUT_H
+#ifndef VELMORA_FRONTENDS_SCENARIO_WINE_USER_INPUT_H
+#define VELMORA_FRONTENDS_SCENARIO_WINE_USER_INPUT_H
 
 #include <windows.h>
 

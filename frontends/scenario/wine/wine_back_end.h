@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Plays one scenario file against the real velmora.exe in this Wine session.
-#ifndef VELMORA_SCENARIO_WINE_BACK_END_H
-#define VELMORA_SCENARIO_WINE_BACK_END_H
+#ifndef VELMORA_FRONTENDS_SCENARIO_WINE_WINE_BACK_END_H
+#define VELMORA_FRONTENDS_SCENARIO_WINE_WINE_BACK_END_H
 
 #include <string>
 

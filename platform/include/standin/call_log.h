@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The stand-in's record of the platform calls the program made, in order, so
 // tests can check which calls ran with which arguments.
-#ifndef VELMORA_STANDIN_CALL_LOG_H
-#define VELMORA_STANDIN_CALL_LOG_H
+#ifndef VELMORA_PLATFORM_INCLUDE_STANDIN_CALL_LOG_H
+#define VELMORA_PLATFORM_INCLUDE_STANDIN_CALL_LOG_H
 
 #include <cstddef>
 #include <string>

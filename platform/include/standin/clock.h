@@ -2,8 +2,8 @@
 // The stand-in's simulated clock behind GetLocalTime, Sleep and GetTickCount,
 // kept by KERNEL32 and set by the network's world statements and the front
 // ends.
-#ifndef VELMORA_STANDIN_CLOCK_H
-#define VELMORA_STANDIN_CLOCK_H
+#ifndef VELMORA_PLATFORM_INCLUDE_STANDIN_CLOCK_H
+#define VELMORA_PLATFORM_INCLUDE_STANDIN_CLOCK_H
 
 #include <windows.h>
 

@@ -2,8 +2,8 @@
 // Where the stand-in's GetComputerNameA finds the local computer's name. The
 // simulated network knows it and registers itself here when it is linked in,
 // so that KERNEL32, below the network, never refers to it.
-#ifndef VELMORA_STANDIN_COMPUTER_NAME_H
-#define VELMORA_STANDIN_COMPUTER_NAME_H
+#ifndef VELMORA_PLATFORM_INCLUDE_STANDIN_COMPUTER_NAME_H
+#define VELMORA_PLATFORM_INCLUDE_STANDIN_COMPUTER_NAME_H
 
 #include <string>
 

@@ -2,8 +2,8 @@
 // The seam through which the stand-in's modal loops and message boxes get
 // the user's input. The scenario runner and the terminal front end each
 // implement a Driver; program code never sees this header.
-#ifndef VELMORA_STANDIN_DRIVER_H
-#define VELMORA_STANDIN_DRIVER_H
+#ifndef VELMORA_PLATFORM_INCLUDE_STANDIN_DRIVER_H
+#define VELMORA_PLATFORM_INCLUDE_STANDIN_DRIVER_H
 
 #include <windows.h>
 

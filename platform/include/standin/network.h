@@ -3,8 +3,8 @@
 // their Schedule services and job stores, built from world statements (the
 // same statements in scenario files and network files) and inspected by
 // tests and the scenario runner.
-#ifndef VELMORA_STANDIN_NETWORK_H
-#define VELMORA_STANDIN_NETWORK_H
+#ifndef VELMORA_PLATFORM_INCLUDE_STANDIN_NETWORK_H
+#define VELMORA_PLATFORM_INCLUDE_STANDIN_NETWORK_H
 
 #include <windows.h>
 

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Reading a compiled resource file (.res, as windres -O res writes it): the
 // resources it holds and the dialog templates among them, plain or extended.
-#ifndef VELMORA_STANDIN_RESOURCES_H
-#define VELMORA_STANDIN_RESOURCES_H
+#ifndef VELMORA_PLATFORM_INCLUDE_STANDIN_RESOURCES_H
+#define VELMORA_PLATFORM_INCLUDE_STANDIN_RESOURCES_H
 
 #include <windows.h>
 

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Playing scenario files (the language of docs/scenarios.md) against a
 // program's WinMain on the stand-in.
-#ifndef VELMORA_STANDIN_SCENARIO_H
-#define VELMORA_STANDIN_SCENARIO_H
+#ifndef VELMORA_PLATFORM_INCLUDE_STANDIN_SCENARIO_H
+#define VELMORA_PLATFORM_INCLUDE_STANDIN_SCENARIO_H
 
 #include <windows.h>
 

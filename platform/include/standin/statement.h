@@ -3,8 +3,8 @@
 // network files: words separated by blanks, double-quoted strings with the
 // escapes \n \" \\, numbers in decimal or 0x hexadecimal, and key=value words
 // whose value may itself be a quoted string (cmd="backup.cmd").
-#ifndef VELMORA_STANDIN_STATEMENT_H
-#define VELMORA_STANDIN_STATEMENT_H
+#ifndef VELMORA_PLATFORM_INCLUDE_STANDIN_STATEMENT_H
+#define VELMORA_PLATFORM_INCLUDE_STANDIN_STATEMENT_H
 
 #include <cstdint>
 #include <string>

@@ -2,8 +2,8 @@
 // Text conversions of the stand-in itself (not the program's): between UTF-8,
 // the ANSI code page 932 and UTF-16, for scenario files, front ends and the
 // network file.
-#ifndef VELMORA_STANDIN_TEXT_H
-#define VELMORA_STANDIN_TEXT_H
+#ifndef VELMORA_PLATFORM_INCLUDE_STANDIN_TEXT_H
+#define VELMORA_PLATFORM_INCLUDE_STANDIN_TEXT_H
 
 #include <string>
 

@@ -3,8 +3,8 @@
 // windows and controls, and user input given the way a user gives it. Used by
 // the scenario runner, the terminal front end and tests; program code sees
 // only Win32.
-#ifndef VELMORA_STANDIN_UI_H
-#define VELMORA_STANDIN_UI_H
+#ifndef VELMORA_PLATFORM_INCLUDE_STANDIN_UI_H
+#define VELMORA_PLATFORM_INCLUDE_STANDIN_UI_H
 
 #include <windows.h>
 

@@ -31,7 +31,7 @@
 extern "C" const unsigned char velmora_res[];
 extern "C" const unsigned long velmora_res_size;
 
-namespace tui {
+namespace terminal {
 namespace {
 
 // Column widths come from wcwidth, which needs a UTF-8 character type.
@@ -137,7 +137,7 @@ void Play(const std::vector<std::string> &world, ScriptedTerminal &terminal) {
   standin::ResetNetwork();
   for (const std::string &line : world) ApplyWorld(line);
   HINSTANCE instance = standin::LoadModule(velmora_res, velmora_res_size);
-  TerminalDriver driver(terminal, {VELMORA_TUI_HELP_DIR});
+  TerminalDriver driver(terminal, {VELMORA_TERMINAL_HELP_DIR});
   driver.SetDialogSizes(DialogSizesIn(velmora_res, velmora_res_size));
   driver.SetNotice(NetworkNotice());
   standin::SetDriver(&driver);
@@ -528,4 +528,4 @@ TEST(TerminalDriver, RedrawTakesUnderAMillisecondWithTenThousandJobs) {
 }
 
 }  // namespace
-}  // namespace tui
+}  // namespace terminal

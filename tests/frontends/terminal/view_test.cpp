@@ -16,7 +16,7 @@
 #include <iterator>
 #include <string>
 
-namespace tui {
+namespace terminal {
 namespace {
 
 // Text is never garbled: malformed UTF-8 is replaced, not dropped, and a
@@ -44,7 +44,7 @@ TEST(Text, DoubleWidthAndMalformedTextNeverGarbleTheScreen) {
 // screens: nothing lost, nothing too wide, indentation kept, and the
 // Japanese line-breaking rules followed.
 TEST(Text, TheHelpTextWrapsWithinTheWidthLosingNothing) {
-  std::ifstream in(std::string(VELMORA_TUI_HELP_DIR) + "/Velmora.txt");
+  std::ifstream in(std::string(VELMORA_TERMINAL_HELP_DIR) + "/Velmora.txt");
   std::string utf8((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
   ASSERT_FALSE(utf8.empty());
   EXPECT_EQ(SplitLines(L"a\n\nb\n"), (std::vector<std::wstring>{L"a", L"", L"b", L""}));  // blank lines kept
@@ -77,7 +77,7 @@ TEST(Text, TheHelpTextWrapsWithinTheWidthLosingNothing) {
     }
   }
   // Only the file name of the program's help file counts.
-  const std::string dir = VELMORA_TUI_HELP_DIR;
+  const std::string dir = VELMORA_TERMINAL_HELP_DIR;
   EXPECT_EQ(FindHelpText("C:\\WINNT\\HELP\\Velmora.HLP", {"/nonexistent", dir}), dir + "/Velmora.txt");
   EXPECT_EQ(FindHelpText("Other.HLP", {dir}), "");
   EXPECT_EQ(FindHelpText("..", {dir}), "");
@@ -118,4 +118,4 @@ TEST(MessageBoxView, AnswersAsThePlatformDoesAndWrapsLongLines) {
 }
 
 }  // namespace
-}  // namespace tui
+}  // namespace terminal

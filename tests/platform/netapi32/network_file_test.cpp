@@ -22,7 +22,7 @@
 #include <set>
 #include <vector>
 
-#include "network_file_host.h"
+#include "host.h"
 #include "world.h"
 
 namespace {
@@ -266,14 +266,14 @@ TEST_F(NetworkFileTest, AHolderThatDoesNotLetGoIsNamedAndAStoppedOneSaidToBe) {
   if (holder == 0) {
     std::string error;
     bool may_not_lock = false;
-    const auto lock = standin::net::host::LockNetworkFile(path_, 1000, &error, &may_not_lock);
+    const auto lock = standin::host::LockNetworkFile(path_, 1000, &error, &may_not_lock);
     (void)!write(ready[1], lock != nullptr ? "y" : "n", 1);
     for (;;) pause();
   }
   char byte = 0;
   ASSERT_EQ(read(ready[0], &byte, 1), 1);
   ASSERT_EQ(byte, 'y');
-  const std::string named = "another process (platform_net_te, process ID " + std::to_string(holder) + ")";
+  const std::string named = "another process (platform_netapi, process ID " + std::to_string(holder) + ")";
   for (const bool stopped : {false, true}) {
     if (stopped) kill(holder, SIGSTOP);
     diagnostics_.clear();

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Helpers for the network tests: world statements from text, and wide
 // server names.
-#ifndef VELMORA_TESTS_PLATFORM_NET_WORLD_H
-#define VELMORA_TESTS_PLATFORM_NET_WORLD_H
+#ifndef VELMORA_TESTS_PLATFORM_NETAPI32_WORLD_H
+#define VELMORA_TESTS_PLATFORM_NETAPI32_WORLD_H
 
 #include <lm.h>
 

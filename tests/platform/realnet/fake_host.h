@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Starts tests/platform/realnet/fake_host.py on a network file and an authentication
 // file of its own, and stops it at the end of the test.
-#ifndef VELMORA_TESTS_REALNET_FAKE_HOST_H
-#define VELMORA_TESTS_REALNET_FAKE_HOST_H
+#ifndef VELMORA_TESTS_PLATFORM_REALNET_FAKE_HOST_H
+#define VELMORA_TESTS_PLATFORM_REALNET_FAKE_HOST_H
 
 #include <fcntl.h>
 #include <signal.h>

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The standard controls as the program relies on them, each pinned to the
 // platform's documented behaviour.
-#include "ui_test_support.h"
+#include "user32_test_support.h"
 
 #include <standin/text.h>
 

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The dialog manager's keys, its templates and message boxes, as the
 // platform documents them.
-#include "ui_test_support.h"
+#include "user32_test_support.h"
 
 namespace {
 
@@ -54,7 +54,7 @@ TEST_F(DialogTest, TemplatesNamingUnavailableClassesFail) {
   EXPECT_EQ(CreateDialogParamA(instance_, "DLG_NO_CLASS", nullptr, RecordingDialogProc, 0), nullptr);
   EXPECT_EQ(DialogBoxParamA(instance_, "DLG_NO_CLASS", dialog_, RecordingDialogProc, 0), -1);
   standin::ResetUserInterface();  // forgets InitCommonControls
-  instance_ = standin::LoadModule(ui_test_res, ui_test_res_size);
+  instance_ = standin::LoadModule(user32_test_res, user32_test_res_size);
   EXPECT_EQ(CreateDialogParamA(instance_, "DLG_CONTROLS", nullptr, RecordingDialogProc, 0), nullptr);
   INITCOMMONCONTROLSEX icc{sizeof(INITCOMMONCONTROLSEX), ICC_LISTVIEW_CLASSES};
   EXPECT_TRUE(InitCommonControlsEx(&icc));

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Shared set-up of the user-interface tests: the test dialog's resources,
 // a dialog procedure that records commands, and a message pump.
-#ifndef VELMORA_TESTS_PLATFORM_UI_SUPPORT_H
-#define VELMORA_TESTS_PLATFORM_UI_SUPPORT_H
+#ifndef VELMORA_TESTS_PLATFORM_USER32_USER32_TEST_SUPPORT_H
+#define VELMORA_TESTS_PLATFORM_USER32_USER32_TEST_SUPPORT_H
 
 #include <windows.h>
 #include <commctrl.h>
@@ -14,8 +14,8 @@
 #include <algorithm>
 #include <vector>
 
-extern "C" const unsigned char ui_test_res[];
-extern "C" const unsigned long ui_test_res_size;
+extern "C" const unsigned char user32_test_res[];
+extern "C" const unsigned long user32_test_res_size;
 
 // Commands the test dialog received, as whole wParam values.
 inline std::vector<WPARAM> g_commands;
@@ -32,7 +32,7 @@ class DialogTest : public ::testing::Test {
   void SetUp() override {
     standin::ResetUserInterface();
     InitCommonControls();
-    instance_ = standin::LoadModule(ui_test_res, ui_test_res_size);
+    instance_ = standin::LoadModule(user32_test_res, user32_test_res_size);
     ASSERT_NE(instance_, nullptr);
     dialog_ = CreateDialogParamA(instance_, "DLG_CONTROLS", nullptr, RecordingDialogProc, 0);
     ASSERT_NE(dialog_, nullptr);

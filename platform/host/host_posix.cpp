@@ -2,7 +2,7 @@
 // Network files on a POSIX host (Linux): open-file-description locks, which
 // also conflict with the record locks that other hosts' programs take on the
 // same file, and replacement by rename.
-#include "network_file_host.h"
+#include "host.h"
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -26,7 +26,7 @@
 #include <thread>
 #include <vector>
 
-namespace standin::net::host {
+namespace standin::host {
 namespace {
 
 const char kTemporaryMark[] = ".velmora-tmp.";
@@ -479,4 +479,4 @@ int64_t TickMilliseconds() {
       .count();
 }
 
-}  // namespace standin::net::host
+}  // namespace standin::host

@@ -2,7 +2,7 @@
 // What network files need from the host system, and nothing else: finding the
 // one real file, the lock that every process sharing it takes, reading it,
 // replacing it atomically, folders, and the host's name and clocks. One
-// implementation per host (network_file_host_posix.cpp here; a Windows one
+// implementation per host (host_posix.cpp here; a Windows one
 // beside it), chosen by the build; everything above this layer is the same
 // on every host.
 //
@@ -24,14 +24,14 @@
 //     grants as soon as the holder lets go; Windows: LockFileEx, retried);
 //   - the holder writes its process ID (decimal, then a line feed) at offset 0
 //     of the lock file, for the messages of those who wait.
-#ifndef VELMORA_STANDIN_NET_NETWORK_FILE_HOST_H
-#define VELMORA_STANDIN_NET_NETWORK_FILE_HOST_H
+#ifndef VELMORA_PLATFORM_HOST_HOST_H
+#define VELMORA_PLATFORM_HOST_HOST_H
 
 #include <cstdint>
 #include <memory>
 #include <string>
 
-namespace standin::net::host {
+namespace standin::host {
 
 // How long a call waits for another process to release a network file.
 constexpr unsigned kLockWaitMilliseconds = 5000;
@@ -96,6 +96,6 @@ std::string HostName();
 int64_t LocalMilliseconds();
 int64_t TickMilliseconds();
 
-}  // namespace standin::net::host
+}  // namespace standin::host
 
 #endif

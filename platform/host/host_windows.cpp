@@ -9,9 +9,9 @@
 #include <string>
 #include <vector>
 
-#include "network_file_host.h"
+#include "host.h"
 
-namespace standin::net::host {
+namespace standin::host {
 namespace {
 
 const char kTemporaryMark[] = ".velmora-tmp.";
@@ -367,4 +367,4 @@ int64_t LocalMilliseconds() {
 
 int64_t TickMilliseconds() { return static_cast<int64_t>(::GetTickCount64()); }
 
-}  // namespace standin::net::host
+}  // namespace standin::host
