@@ -13,9 +13,12 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cstdlib>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <string>
 #include <thread>
@@ -245,6 +248,60 @@ TEST(RealBackend, HungAndDroppedCallsGive53ThenTheConnectionIsReopened) {
   EXPECT_EQ(count, 1u);
 }
 
+// PC01 with `options` and PC02 on the fake host, both kept apart: two
+// computers, two sessions.
+void OpenTwoComputers(const FakeHost &host, const std::string &options) {
+  const std::string at = " real address=127.0.0.1 port=" + std::to_string(host.port()) + " privacy=none ";
+  FakeHost::WriteFile(host.network(), "credentials " + host.credentials() + "\ncomputer PC01" + at + options +
+                                          "\ncomputer PC02" + at + "timeout=10\n");
+  ASSERT_EQ(standin::OpenNetworkFile(host.network()), "");
+}
+
+// The longest of PC02's status queries, made back to back until `done`
+// (at least `calls` of them).
+double LongestQueryOfPc02(const std::function<bool()> &done, int calls) {
+  double longest = 0;
+  for (int call = 0; call < calls || !done(); ++call) {
+    const auto began = Clock::now();
+    NET_API_STATUS status = 0;
+    EXPECT_EQ(ServiceWord(u"PC02", &status), 0x33u);
+    longest = std::max(longest, SecondsSince(began));
+  }
+  return longest;
+}
+
+// A call cut at its deadline on an open session ends then, and tearing the
+// broken session down waits on no host while the other computers need
+// Samba's libraries. The bounds are the backend's deadline and the other
+// computer's own pace in the same run; a loaded machine may spoil one
+// measurement, so it is taken up to three times, while a call that overran
+// would overrun every time.
+TEST(RealBackend, ACallCutAtItsTimeoutEndsThenAndHoldsUpNoOtherComputer) {
+  FakeHost host({"--delay-enum", "30"});
+  OpenTwoComputers(host, "timeout=1");
+  double cut = 0, baseline = 0, meanwhile = 0;
+  for (int attempt = 0; attempt < 3; ++attempt) {
+    NET_API_STATUS status = 0;
+    ASSERT_EQ(ServiceWord(u"PC01", &status), 0x33u);  // PC01's session is open
+    baseline = LongestQueryOfPc02([] { return true; }, 20);
+    std::atomic<bool> ended{false};
+    NET_API_STATUS code = 0;
+    std::thread listing([&] {
+      const auto began = Clock::now();
+      DWORD count = 0;
+      code = Enum(u"PC01", &count);
+      cut = SecondsSince(began);
+      ended = true;
+    });
+    meanwhile = LongestQueryOfPc02([&] { return ended.load(); }, 20);
+    listing.join();
+    EXPECT_EQ(code, static_cast<NET_API_STATUS>(ERROR_BAD_NETPATH));
+    if (cut <= 1.1 && meanwhile <= baseline + 0.05) break;
+  }
+  EXPECT_LE(cut, 1.1);
+  EXPECT_LE(meanwhile, baseline + 0.05) << "baseline " << baseline;
+}
+
 standin::realnet::Target OnLoopback(const std::string &name, unsigned port, unsigned timeout,
                                     const std::string &credentials) {
   standin::realnet::Target target;
@@ -312,6 +369,19 @@ TEST(RealBackend, SilentOrBrokenHostsDelayNoOtherComputerNorTheExit) {
     EXPECT_EQ(waiting.reason.find(std::string(waiting.name) + ": no answer from the host within 2 s"), 0u)
         << waiting.reason;
   }
+}
+
+// A host whose answer to SMB's negotiation is well framed but is no SMB has
+// a transport fault, told as such: lowering the privacy would not help.
+TEST(RealBackend, ANonsenseAnswerToNegotiationIsToldAsATransportFault) {
+  FakeHost host({"--framed-garbage"});
+  auto target = OnLoopback("NONSENSE", host.port(FakeHost::kGarbage), 3, host.credentials());
+  target.host.privacy = standin::realnet::Privacy::kSeal;
+  DWORD word = 0;
+  EXPECT_EQ(standin::realnet::QueryService(target, "Schedule", &word), static_cast<DWORD>(ERROR_BAD_NETPATH));
+  const std::string reason = standin::realnet::TakeFailureReason();
+  EXPECT_EQ(reason.find("NONSENSE: a transport fault"), 0u) << reason;
+  EXPECT_EQ(reason.find("privacy"), std::string::npos) << reason;
 }
 
 // Against Samba's own servers, a standalone smbd and an AD domain controller
