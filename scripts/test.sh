@@ -13,7 +13,9 @@ preset="${1:-linux}"
 scripts/install-deps.sh
 cmake --preset "$preset" >/dev/null
 cmake --build --preset "$preset"
-ctest --preset "$preset" -j"$(nproc)"
+# The slow cases (label slow) are left to .ci/run; so are Samba's servers
+# under the sanitizers.
+ctest --preset "$preset" -j"$(nproc)" -LE "$([ "$preset" = linux ] && echo slow || echo 'slow|samba')"
 if [ "$preset" = linux ]; then
   scripts/test-real-network.sh
   tests/shared_network/shared_network_test.sh

@@ -172,9 +172,12 @@ static unsigned (*g_set_named_pipe_timeout)(struct tstream_context *stream, unsi
 static void init_once(void) {
   debug_set_callback(NULL, drop_debug);
   g_init_status = dcerpc_init();
-  *(void **)&g_disconnect = dlsym(RTLD_DEFAULT, "smbXcli_conn_disconnect");
-  *(void **)&g_is_named_pipe = dlsym(RTLD_DEFAULT, "tstream_is_smbXcli_np");
-  *(void **)&g_set_named_pipe_timeout = dlsym(RTLD_DEFAULT, "tstream_smbXcli_np_set_timeout");
+  /* Named, since libdcerpc may have been loaded with local symbols only. */
+  void *smb = dlopen("libcli-smb-common-samba4.so.0", RTLD_LAZY | RTLD_NOLOAD);
+  void *from = smb != NULL ? smb : RTLD_DEFAULT;
+  *(void **)&g_disconnect = dlsym(from, "smbXcli_conn_disconnect");
+  *(void **)&g_is_named_pipe = dlsym(from, "tstream_is_smbXcli_np");
+  *(void **)&g_set_named_pipe_timeout = dlsym(from, "tstream_smbXcli_np_set_timeout");
 }
 
 /* Up to `room` talloc chunks of type `type` below `root` (root included),

@@ -302,6 +302,19 @@ TEST(RealBackend, ACallCutAtItsTimeoutEndsThenAndHoldsUpNoOtherComputer) {
   EXPECT_LE(meanwhile, baseline + 0.05) << "baseline " << baseline;
 }
 
+// Samba bounds a DCE/RPC request, and each SMB request under it, by 60 s of
+// its own: a computer's longer timeout holds instead, on a fresh session and
+// on an open one, with no second logon. (Two minutes: ctest's label slow.)
+TEST(RealBackendSlow, AHostAnsweringAfter62SecondsIsAnsweredWithinALongerTimeout) {
+  FakeHost host({"--delay-enum", "62"});
+  OpenTwoComputers(host, "timeout=90");
+  const unsigned long sessions = standin::realnet::SessionsOpened();
+  DWORD count = 0;
+  EXPECT_EQ(Enum(u"PC01", &count), static_cast<NET_API_STATUS>(NERR_Success));
+  EXPECT_EQ(Enum(u"PC01", &count), static_cast<NET_API_STATUS>(NERR_Success));
+  EXPECT_EQ(standin::realnet::SessionsOpened() - sessions, 1u);
+}
+
 standin::realnet::Target OnLoopback(const std::string &name, unsigned port, unsigned timeout,
                                     const std::string &credentials) {
   standin::realnet::Target target;
@@ -336,38 +349,45 @@ TEST(RealBackend, SilentOrBrokenHostsDelayNoOtherComputerNorTheExit) {
   EXPECT_EQ(child_status, 0);
   EXPECT_LT(SecondsSince(began), 3.0);  // the silent host would hold it 60 s
 
-  struct Waiting {
-    const char *name;
-    unsigned port;
-    DWORD code = 0;
-    double seconds = 0;
-    std::string reason{};
-    std::thread thread{};
-  } hosts[] = {{"SILENT", host.port(FakeHost::kSilent)},
-               {"GARBLED", host.port(FakeHost::kGarbage)},
-               {"ENDLESS", host.port(FakeHost::kEndless)}};
-  for (Waiting &waiting : hosts) {
-    waiting.thread = std::thread([target = OnLoopback(waiting.name, waiting.port, 2, host.credentials()), &waiting] {
-      const auto began = Clock::now();
-      DWORD word = 0;
-      waiting.code = standin::realnet::QueryService(target, "Schedule", &word);
-      waiting.seconds = SecondsSince(began);
-      waiting.reason = standin::realnet::TakeFailureReason();
-    });
-  }
-  std::this_thread::sleep_for(std::chrono::milliseconds(300));
-  NET_API_STATUS status = 0;
-  for (int call = 0; call < 5; ++call) {
-    began = Clock::now();
-    EXPECT_EQ(ServiceWord(u"PC01", &status), 0x33u);
-    EXPECT_LT(SecondsSince(began), 1.0);  // the silent hosts wait 2 s
-  }
-  for (Waiting &waiting : hosts) {
-    waiting.thread.join();
-    EXPECT_EQ(waiting.code, static_cast<DWORD>(ERROR_BAD_NETPATH));
-    EXPECT_LT(waiting.seconds, 3.0);
-    EXPECT_EQ(waiting.reason.find(std::string(waiting.name) + ": no answer from the host within 2 s"), 0u)
-        << waiting.reason;
+  // Each ends by its deadline: timeout + 100 ms, taken up to three times
+  // since a loaded machine may spoil one measurement.
+  for (int attempt = 0; attempt < 3; ++attempt) {
+    struct Waiting {
+      const char *name;
+      unsigned port;
+      DWORD code = 0;
+      double seconds = 0;
+      std::string reason{};
+      std::thread thread{};
+    } hosts[] = {{"SILENT", host.port(FakeHost::kSilent)},
+                 {"GARBLED", host.port(FakeHost::kGarbage)},
+                 {"ENDLESS", host.port(FakeHost::kEndless)}};
+    for (Waiting &waiting : hosts) {
+      waiting.thread = std::thread([target = OnLoopback(waiting.name, waiting.port, 2, host.credentials()), &waiting] {
+        const auto began = Clock::now();
+        DWORD word = 0;
+        waiting.code = standin::realnet::QueryService(target, "Schedule", &word);
+        waiting.seconds = SecondsSince(began);
+        waiting.reason = standin::realnet::TakeFailureReason();
+      });
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    NET_API_STATUS status = 0;
+    for (int call = 0; call < 5; ++call) {
+      began = Clock::now();
+      EXPECT_EQ(ServiceWord(u"PC01", &status), 0x33u);
+      EXPECT_LT(SecondsSince(began), 1.0);  // the silent hosts wait 2 s
+    }
+    double longest = 0;
+    for (Waiting &waiting : hosts) {
+      waiting.thread.join();
+      EXPECT_EQ(waiting.code, static_cast<DWORD>(ERROR_BAD_NETPATH));
+      EXPECT_EQ(waiting.reason.find(std::string(waiting.name) + ": no answer from the host within 2 s"), 0u)
+          << waiting.reason;
+      longest = std::max(longest, waiting.seconds);
+    }
+    if (longest <= 2.1) break;
+    if (attempt == 2) ADD_FAILURE() << "a broken host's call ended after " << longest << " s, its timeout 2 s";
   }
 }
 
@@ -490,6 +510,12 @@ NET_API_STATUS DcWorkstation() {
 
 size_t NtlmAttempts() {
   return FakeHost::Occurrences(Env("VELMORA_DC_STATE") + "/log/samba.log", "NT_STATUS_NTLM_BLOCKED");
+}
+
+// samba_test.sh's readiness probe: a workstation query with the ticket.
+TEST(DcReady, AWorkstationQueryWithTheTicket) {
+  OpenDc("");
+  EXPECT_EQ(DcWorkstation(), static_cast<NET_API_STATUS>(NERR_Success)) << Reason();
 }
 
 TEST(Dc, ATicketAloneLogsOnAndItsFailuresKeepTheirReason) {
