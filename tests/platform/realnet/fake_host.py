@@ -241,6 +241,8 @@ class Base(DCERPCServer):
         self._clientSock.close()
 
     def bind(self, packet, bind):
+        if options.hang_svcctl_bind and isinstance(self, Svcctl):
+            time.sleep(3600)
         # The client's receive size: no reply fragment may be longer.
         self.max_fragment = min(bind["max_rfrag"], bind["max_tfrag"])
         return DCERPCServer.bind(self, packet, bind)
@@ -583,6 +585,8 @@ def main():
     ap.add_argument("--hang-enum", type=int, default=0, help="leave the first N job listings unanswered")
     ap.add_argument("--drop-enum", type=int, default=0, help="then drop the next N listings' connections")
     ap.add_argument("--delay-enum", type=float, default=0, help="answer every job listing after SECONDS")
+    ap.add_argument("--hang-svcctl-bind", action="store_true",
+                    help="open the service controller's pipe but never answer its bind")
     ap.add_argument("--framed-garbage", action="store_true",
                     help="the garbage host answers SMB's negotiation with a well-framed message of no protocol")
     ap.add_argument("--log", help='gets a line per SMB request ("request") and per logon refused ("refused")')
