@@ -316,7 +316,6 @@ TEST(RealBackend, ACallCutAtItsTimeoutEndsThenAndHoldsUpNoOtherComputer) {
   }
 }
 
-
 // Samba bounds a DCE/RPC request, and each SMB request under it, by 60 s of
 // its own: a computer's longer timeout holds instead, on a fresh session and
 // on an open one, with no second logon. (Two minutes: ctest's label slow.)
