@@ -34,15 +34,16 @@ if [ -z "${VELMORA_SAMBA_PART:-}" ]; then
   # ahead, iproute2 for the namespace's loopback.
   scripts/install-deps.sh samba wireshark-common samba-dsdb-modules samba-ad-provision winbind krb5-user faketime \
     iproute2 >&2
-  # The machine's own files that the servers' would otherwise have changed.
-  machine() { sha256sum /etc/hosts /etc/passwd /etc/group; }
-  before=$(machine)
+  # The lines this run adds to its private hosts and passwd carry its mark;
+  # none may reach the machine's own (which others may change meanwhile).
+  run="samba_test.sh-run-$$-$RANDOM$RANDOM"
   status=0
   for part in ${2:-smbd dc}; do
-    VELMORA_SAMBA_PART=$part unshare --mount --net --pid --fork --kill-child --mount-proc --propagation private \
-      "$0" "$build" || status=1
+    VELMORA_SAMBA_PART=$part VELMORA_SAMBA_RUN=$run \
+      unshare --mount --net --pid --fork --kill-child --mount-proc --propagation private "$0" "$build" || status=1
   done
-  [ "$(machine)" = "$before" ] || { echo "FAIL: the machine's /etc/hosts, passwd or group changed"; status=1; }
+  ! grep -lF "$run" /etc/hosts /etc/passwd ||
+    { echo "FAIL: the files above, the machine's own, hold this run's lines"; status=1; }
   exit $status
 fi
 
@@ -59,7 +60,7 @@ for dir in /var/lib/samba /var/cache/samba; do
 done
 host=velmora-dc
 cp /etc/hosts "$state/hosts"
-echo "127.0.0.1 $host" >>"$state/hosts"
+echo "127.0.0.1 $host # $VELMORA_SAMBA_RUN" >>"$state/hosts"
 mount --bind "$state/hosts" /etc/hosts
 
 pids=()
@@ -94,10 +95,13 @@ run_smbd() {
   while getent passwd $id $((id + 1)) $((id + 2)) >/dev/null || getent group $id $((id + 1)) $((id + 2)) >/dev/null; do
     id=$((id + 3))
   done
-  cp /etc/passwd "$state/passwd"
-  cp /etc/group "$state/group"
-  printf 'velmora-adm:x:%d:%d::/nonexistent:/usr/sbin/nologin\nvelmora-usr:x:%d:%d::/nonexistent:/usr/sbin/nologin\n' \
-    $id $id $((id + 1)) $((id + 1)) >>"$state/passwd"
+  # (Accounts of these names that an older run left on the machine are not
+  # seen here.)
+  grep -Ev '^velmora-(adm|usr):' /etc/passwd >"$state/passwd" || true
+  grep -Ev '^velmora-(adm|usr|admins):' /etc/group >"$state/group" || true
+  local mark=$VELMORA_SAMBA_RUN
+  printf 'velmora-adm:x:%d:%d:%s:/nonexistent:/usr/sbin/nologin\nvelmora-usr:x:%d:%d:%s:/nonexistent:/usr/sbin/nologin\n' \
+    $id $id "$mark" $((id + 1)) $((id + 1)) "$mark" >>"$state/passwd"
   printf 'velmora-adm:x:%d:\nvelmora-usr:x:%d:\nvelmora-admins:x:%d:velmora-adm\n' $id $((id + 1)) $((id + 2)) \
     >>"$state/group"
   mount --bind "$state/passwd" /etc/passwd
