@@ -3,9 +3,9 @@
 # realnet_tests against Samba's own servers. Each server runs in mount, network
 # and PID namespaces of its own, with its client: a loopback of its own (so
 # the standard ports are free and nothing outside can reach it), a private
-# /run (winbindd's socket and Samba's locks), /var/lib/samba, /var/cache/samba,
-# /etc/hosts, /etc/passwd and /etc/group, and its state in a fresh folder
-# under BUILD_DIR. The machine's files, accounts, ports and any Samba of its
+# /run (winbindd's socket and Samba's locks), /dev/shm, /var/lib/samba,
+# /var/cache/samba, /etc/hosts, /etc/passwd and /etc/group, and its state in
+# a fresh folder under BUILD_DIR. The machine's files, accounts, ports and any Samba of its
 # own stay as they were, and two runs at once do not meet. Root only (the
 # namespaces); without root it fails, saying so.
 # - smbd: a standalone smbd, SMB3 with encryption and signing required,
@@ -53,6 +53,9 @@ state=$(mktemp -d "$build/samba-test-$part.XXXXXX")
 chmod 0755 "$state"
 ip link set lo up
 mount -t tmpfs -o mode=0755 velmora-run /run
+# faketime names its semaphore after its PID, which another run's PID
+# namespace may repeat.
+mount -t tmpfs -o mode=1777 velmora-shm /dev/shm
 mkdir -p /run/samba /run/lock
 for dir in /var/lib/samba /var/cache/samba; do
   mkdir -p "$state/machine$dir"
