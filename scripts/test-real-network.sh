@@ -2,14 +2,11 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
 # Plays every scenario of tests/scenarios/ through the real network backend,
 # its computers served by tests/platform/realnet/fake_host.py over SMB on
-# 127.0.0.1; then the backend against Samba's smbd and a Samba domain
-# controller (tests/platform/realnet/samba_test.sh, as root).
-# Usage: scripts/test-real-network.sh [SCENARIO...]   (Samba too when no SCENARIO is named)
+# 127.0.0.1. (Samba's own servers are ctest's: tests/platform/realnet/samba_test.sh.)
+# Usage: scripts/test-real-network.sh [SCENARIO...]
 set -euo pipefail
 cd "$(dirname "$0")/.."
-# samba for smbd, wireshark-common for dumpcap's loopback capture, the
-# domain controller's packages, MIT's kinit and faketime for a clock set ahead.
-scripts/install-deps.sh samba wireshark-common samba-dsdb-modules samba-ad-provision winbind krb5-user faketime
+scripts/install-deps.sh
 cmake --preset linux >/dev/null
 cmake --build --preset linux --target velmora-scenario realnet_tests
 
@@ -25,8 +22,6 @@ coproc FAKE { exec /usr/bin/python3 tests/platform/realnet/fake_host.py --networ
   --password "$password" 2> "$work/fake_host.log"; }
 read -r _ port _ <&"${FAKE[0]}" || { echo "the fake host did not start:"; cat "$work/fake_host.log"; exit 1; }
 
-samba=$([ $# -eq 0 ] && echo yes || echo no)
 [ $# -gt 0 ] || set -- tests/scenarios/*.scenario
 build/linux/frontends/scenario/velmora-scenario --real-host="127.0.0.1:$port" --credentials="$work/credentials" \
   --network="$work/network" --privacy=none "$@"
-[ "$samba" = no ] || $([ "$(id -u)" -eq 0 ] || echo sudo) tests/platform/realnet/samba_test.sh build/linux

@@ -9,6 +9,7 @@
 
 #include "nt_hash.h"
 
+#include <dlfcn.h>
 #include <stdarg.h>
 #include <stdbool.h>
 #include <stdint.h>
@@ -124,6 +125,7 @@ struct RpcSession {
   struct ServiceHandle *services; /* talloc array */
   size_t service_count;
   struct timeval deadline; /* of the call in progress */
+  bool pipe_opened;        /* the pipe being bound was opened: a failure now is the bind's */
   bool broken;
   bool kerberos; /* logged on with a ticket */
   char reason[RPC_REASON_SIZE];
@@ -158,9 +160,68 @@ static void drop_debug(void *private_ptr, int level, const char *msg) {
   (void)msg;
 }
 
+/* Three functions of Samba's SMB client that its public headers do not
+ * declare, found in the libraries libdcerpc has loaded. Without them a
+ * closed session sends its SMB closes, and an SMB request keeps Samba's own
+ * bound of 60 s. */
+struct smbXcli_conn;
+static void (*g_disconnect)(struct smbXcli_conn *conn, NTSTATUS status);
+static bool (*g_is_named_pipe)(struct tstream_context *stream);
+static unsigned (*g_set_named_pipe_timeout)(struct tstream_context *stream, unsigned milliseconds);
+
 static void init_once(void) {
   debug_set_callback(NULL, drop_debug);
   g_init_status = dcerpc_init();
+  /* Named, since libdcerpc may have been loaded with local symbols only. */
+  void *smb = dlopen("libcli-smb-common-samba4.so.0", RTLD_LAZY | RTLD_NOLOAD);
+  void *from = smb != NULL ? smb : RTLD_DEFAULT;
+  *(void **)&g_disconnect = dlsym(from, "smbXcli_conn_disconnect");
+  *(void **)&g_is_named_pipe = dlsym(from, "tstream_is_smbXcli_np");
+  *(void **)&g_set_named_pipe_timeout = dlsym(from, "tstream_smbXcli_np_set_timeout");
+}
+
+/* Up to `room` talloc chunks of type `type` below `root` (root included),
+ * found by their talloc names, so that no private struct layout is read. */
+struct ChunkSearch {
+  const char *type;
+  void **found;
+  size_t room, count;
+};
+
+static void match_chunk(const void *ptr, int depth, int max_depth, int is_ref, void *context) {
+  (void)depth;
+  (void)max_depth;
+  struct ChunkSearch *search = context;
+  if (is_ref || strcmp(talloc_get_name(ptr), search->type) != 0) return;
+  if (search->count < search->room) search->found[search->count] = (void *)ptr;
+  ++search->count;
+}
+
+static size_t find_chunks(const void *root, const char *type, void **found, size_t room) {
+  struct ChunkSearch search = {type, found, room, 0};
+  talloc_report_depth_cb(root, 0, -1, match_chunk, &search);
+  return search.count;
+}
+
+/* Drops the SMB connections below `root` without a word to the host. Samba
+ * would close each named pipe with a synchronous SMB request, waiting up to
+ * a second on its own event loop while this thread holds g_samba: a broken
+ * host would stall every other computer for that second. */
+static void drop_connections(const void *root) {
+  if (g_disconnect == NULL) return;
+  void *conns[8];
+  const size_t count = find_chunks(root, "struct smbXcli_conn", conns, 8);
+  for (size_t i = 0; i < count && i < 8; ++i) g_disconnect(conns[i], NT_STATUS_CONNECTION_DISCONNECTED);
+}
+
+/* The computer's timeout as the pipe's own bound, for the DCE/RPC request
+ * and for the SMB requests that carry it (Samba's defaults are 60 s each),
+ * a second above it, so that the call's deadline is what ends a call. */
+static void set_pipe_timeout(struct RpcSession *s, struct dcerpc_pipe *p) {
+  dcerpc_binding_handle_set_timeout(p->binding_handle, s->timeout_seconds + 1);
+  struct tstream_context *stream = p->conn != NULL ? p->conn->transport.stream : NULL;
+  if (stream != NULL && g_is_named_pipe != NULL && g_set_named_pipe_timeout != NULL && g_is_named_pipe(stream))
+    g_set_named_pipe_timeout(stream, (s->timeout_seconds + 1) * 1000);
 }
 
 static uint32_t fail(struct RpcSession *s, uint32_t code, const char *format, ...)
@@ -230,10 +291,16 @@ static bool wait_composite(struct RpcSession *s, struct composite_context *c) {
     talloc_free(c);
     return false;
   }
-  while (((const struct velmora_composite_head *)c)->state < kCompositeDone && !expired)
+  s->pipe_opened = false;
+  while (((const struct velmora_composite_head *)c)->state < kCompositeDone && !expired) {
     if (tevent_loop_once(s->ev) != 0) expired = true;
+    if (!s->pipe_opened) s->pipe_opened = find_chunks(c, "struct tstream_smbXcli_np", NULL, 0) > 0;
+  }
   talloc_free(timers);
-  if (expired) talloc_free(c);
+  if (expired) {
+    drop_connections(s->mem);
+    talloc_free(c);
+  }
   return !expired;
 }
 
@@ -276,21 +343,22 @@ static uint32_t bind_failure(struct RpcSession *s, enum RpcInterface which, NTST
     return fail(s, kAccessDenied, "the host refused access to %s (%s)", kInterface[which].name, nt_errstr(st));
   if (NT_STATUS_EQUAL(st, NT_STATUS_IO_TIMEOUT))
     return fail(s, kBadNetPath, "no answer from the host within %u s", s->timeout_seconds);
-  if (s->pipe[kRpcSvcctl] != NULL || s->pipe[kRpcWkssvc] != NULL || s->pipe[kRpcAtsvc] != NULL) {
-    if (s->privacy != kRpcNoPrivacy && refuses_protection(st))
-      return fail(s, kBadNetPath, "the host refused a %s bind of %s (%s); privacy=sign or none lowers it",
-                  privacy_word(s->privacy), kInterface[which].name, nt_errstr(st));
-    return fail(s, kBadNetPath, "the host could not bind %s (%s)", kInterface[which].name, nt_errstr(st));
-  }
-  if (s->privacy != kRpcNoPrivacy && refuses_protection(st))
-    return fail(s, kBadNetPath,
-                "the host refused a %s bind of %s, or did not answer it (%s); privacy=sign or none "
-                "lowers it",
+  /* Lowering the privacy is advice only for a bind the host refused: a
+   * failure before the pipe was open is the transport's. */
+  if (s->pipe_opened && s->privacy != kRpcNoPrivacy && refuses_protection(st))
+    return fail(s, kBadNetPath, "the host refused a %s bind of %s (%s); privacy=sign or none lowers it",
                 privacy_word(s->privacy), kInterface[which].name, nt_errstr(st));
+  if (s->pipe_opened)
+    return fail(s, kBadNetPath, "the host could not bind %s (%s)", kInterface[which].name, nt_errstr(st));
+  if (s->first != NULL)
+    return fail(s, kBadNetPath, "the host could not open %s (%s)", kInterface[which].name, nt_errstr(st));
   /* Refused or unanswered connections, unknown names, protocol errors;
    * Samba even reports an unreachable named-pipe host as NO_MEMORY. */
   if (NT_STATUS_EQUAL(st, NT_STATUS_NO_MEMORY))
     return fail(s, kBadNetPath, "cannot reach the host %s: no SMB server answers there", s->address);
+  if (NT_STATUS_EQUAL(st, NT_STATUS_INVALID_NETWORK_RESPONSE) || NT_STATUS_EQUAL(st, NT_STATUS_RPC_PROTOCOL_ERROR))
+    return fail(s, kBadNetPath, "a transport fault: the host %s answered SMB with a reply that is not SMB (%s)",
+                s->address, nt_errstr(st));
   return fail(s, kBadNetPath, "cannot reach the host %s (%s)", s->address, nt_errstr(st));
 }
 
@@ -325,6 +393,7 @@ static uint32_t bind_pipe(struct RpcSession *s, enum RpcInterface which) {
     if (s->first != NULL && code == kBadNetPath) s->broken = true;
     return code;
   }
+  set_pipe_timeout(s, p);
   s->pipe[which] = p;
   if (s->first == NULL) s->first = p;
   return kSuccess;
@@ -383,8 +452,11 @@ static uint32_t use_password_hash(struct RpcSession *s, const char *password) {
   return set ? kSuccess : kNotEnoughMemory;
 }
 
+/* Closing a session never waits on the host: its connection is dropped
+ * (the host releases the pipes and handles with it). */
 static void close_session(struct RpcSession *s) {
   if (s == NULL) return;
+  drop_connections(s->mem);
   talloc_free(s->mem);
   free(s);
 }

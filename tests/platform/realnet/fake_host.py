@@ -241,6 +241,8 @@ class Base(DCERPCServer):
         self._clientSock.close()
 
     def bind(self, packet, bind):
+        if options.hang_svcctl_bind and isinstance(self, Svcctl):
+            time.sleep(3600)
         # The client's receive size: no reply fragment may be longer.
         self.max_fragment = min(bind["max_rfrag"], bind["max_tfrag"])
         return DCERPCServer.bind(self, packet, bind)
@@ -332,6 +334,7 @@ class ATSvc(Base):
             time.sleep(3600)
         if self.enums <= options.hang_enum + options.drop_enum:
             raise ConnectionAbortedError()
+        time.sleep(options.delay_enum)
         req = atsvc.NetrJobEnum(data)
         ans = atsvc.NetrJobEnumResponse()
         # Every job in one reply: Velmora asks for as much as there is.
@@ -550,7 +553,9 @@ def misbehaving(kind):
     def answer(conn):
         try:
             conn.recv(4096)
-            if kind == "garbage":
+            if kind == "garbage" and options.framed_garbage:  # a whole frame, of no protocol
+                conn.sendall(struct.pack(">I", 64) + b"\xa5" * 64)
+            elif kind == "garbage":
                 conn.sendall(b"\xa5" * 4096)
             if kind == "endless":  # a header announcing 16 MB, then a byte now and then
                 conn.sendall(b"\0\xff\xff\xff")
@@ -579,6 +584,11 @@ def main():
     ap.add_argument("--refuse-atsvc", action="store_true", help="answer ATSvc with 50, as Windows 8 without EnableAt")
     ap.add_argument("--hang-enum", type=int, default=0, help="leave the first N job listings unanswered")
     ap.add_argument("--drop-enum", type=int, default=0, help="then drop the next N listings' connections")
+    ap.add_argument("--delay-enum", type=float, default=0, help="answer every job listing after SECONDS")
+    ap.add_argument("--hang-svcctl-bind", action="store_true",
+                    help="open the service controller's pipe but never answer its bind")
+    ap.add_argument("--framed-garbage", action="store_true",
+                    help="the garbage host answers SMB's negotiation with a well-framed message of no protocol")
     ap.add_argument("--log", help='gets a line per SMB request ("request") and per logon refused ("refused")')
     global options
     options = a = ap.parse_args()
