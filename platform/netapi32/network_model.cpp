@@ -5,23 +5,35 @@
 
 #include <cstring>
 #include <sstream>
+#include <string_view>
 
 namespace standin::netapi32 {
 namespace {
 
-// The key=value words of a statement after its leading plain words.
+// The key=value words of a statement after its leading plain words, as the
+// tokens of the line they point into (a statement has few: a search is
+// cheaper than a map).
 struct Options {
-  std::map<std::string, Token> values;
+  std::vector<const Token *> values;
   std::vector<std::string> flags;  // plain words such as `unreachable`
+
+  const Token *Find(std::string_view key) const {
+    for (const Token *token : values)
+      if (token->key == key) return token;
+    return nullptr;
+  }
+  bool Has(std::string_view key) const { return Find(key) != nullptr; }
 };
 
-bool CollectOptions(const std::vector<Token> &tokens, size_t first, const std::vector<std::string> &allowed_keys,
-                    const std::vector<std::string> &allowed_flags, Options *options, std::string *error) {
+bool CollectOptions(const std::vector<Token> &tokens, size_t first,
+                    std::initializer_list<std::string_view> allowed_keys,
+                    std::initializer_list<std::string_view> allowed_flags, Options *options, std::string *error) {
+  options->values.reserve(tokens.size());
   for (size_t i = first; i < tokens.size(); ++i) {
     const Token &token = tokens[i];
     if (token.key.empty()) {
       bool known = false;
-      for (const auto &flag : allowed_flags) known = known || (!token.quoted && token.value == flag);
+      for (std::string_view flag : allowed_flags) known = known || (!token.quoted && token.value == flag);
       if (!known) {
         *error = "unexpected word \"" + token.value + "\"";
         return false;
@@ -30,30 +42,36 @@ bool CollectOptions(const std::vector<Token> &tokens, size_t first, const std::v
       continue;
     }
     bool known = false;
-    for (const auto &key : allowed_keys) known = known || token.key == key;
+    for (std::string_view key : allowed_keys)
+      if (token.key == key) {
+        known = true;
+        break;
+      }
     if (!known) {
       *error = "unknown setting " + token.key + "=";
       return false;
     }
-    if (!options->values.emplace(token.key, token).second) {
-      *error = token.key + "= is given twice";
-      return false;
-    }
+    for (const Token *seen : options->values)
+      if (seen->key == token.key) {
+        *error = token.key + "= is given twice";
+        return false;
+      }
+    options->values.push_back(&token);
   }
   return true;
 }
 
-bool NumberOption(const Options &options, const std::string &key, uint64_t max, uint64_t *value, std::string *error) {
-  auto it = options.values.find(key);
-  if (it == options.values.end()) return true;
-  if (it->second.quoted || !ParseNumber(it->second.value, value) || *value > max) {
-    *error = key + "=" + it->second.value + " is not a number from 0 to " + std::to_string(max);
+bool NumberOption(const Options &options, std::string_view key, uint64_t max, uint64_t *value, std::string *error) {
+  const Token *token = options.Find(key);
+  if (token == nullptr) return true;
+  if (token->quoted || !ParseNumber(token->value, value) || *value > max) {
+    *error = std::string(key) + "=" + token->value + " is not a number from 0 to " + std::to_string(max);
     return false;
   }
   return true;
 }
 
-bool ParseUnsigned(const std::string &text, size_t digits_min, size_t digits_max, unsigned max, unsigned *value) {
+bool ParseUnsigned(std::string_view text, size_t digits_min, size_t digits_max, unsigned max, unsigned *value) {
   if (text.size() < digits_min || text.size() > digits_max) return false;
   unsigned result = 0;
   for (char c : text) {
@@ -76,20 +94,26 @@ std::vector<std::string> Split(const std::string &text, char separator) {
   }
 }
 
-// HH:MM[:SS[.mmm]] to milliseconds after midnight.
-bool ParseTimeOfDay(const std::string &text, uint32_t *job_time) {
-  std::string main = text, fraction;
-  size_t dot = text.find('.');
-  if (dot != std::string::npos) {
-    main = text.substr(0, dot);
-    fraction = text.substr(dot + 1);
+// HH:MM[:SS[.mmm]] to milliseconds after midnight. Every job line has one, so
+// it is read in place.
+bool ParseTimeOfDay(std::string_view text, uint32_t *job_time) {
+  const size_t dot = text.find('.');
+  const std::string_view main = text.substr(0, dot);
+  std::string_view parts[3];
+  size_t count = 0;
+  for (size_t start = 0;;) {
+    if (count == 3) return false;
+    const size_t colon = main.find(':', start);
+    parts[count++] = main.substr(start, colon == std::string_view::npos ? std::string_view::npos : colon - start);
+    if (colon == std::string_view::npos) break;
+    start = colon + 1;
   }
-  std::vector<std::string> parts = Split(main, ':');
   unsigned hour = 0, minute = 0, second = 0, milli = 0;
-  if (parts.size() < 2 || parts.size() > 3) return false;
+  if (count < 2) return false;
   if (!ParseUnsigned(parts[0], 1, 2, 23, &hour) || !ParseUnsigned(parts[1], 2, 2, 59, &minute)) return false;
-  if (parts.size() == 3 && !ParseUnsigned(parts[2], 2, 2, 59, &second)) return false;
-  if (dot != std::string::npos && (parts.size() != 3 || !ParseUnsigned(fraction, 3, 3, 999, &milli))) return false;
+  if (count == 3 && !ParseUnsigned(parts[2], 2, 2, 59, &second)) return false;
+  if (dot != std::string_view::npos && (count != 3 || !ParseUnsigned(text.substr(dot + 1), 3, 3, 999, &milli)))
+    return false;
   *job_time = ((hour * 60 + minute) * 60 + second) * 1000 + milli;
   return true;
 }
@@ -150,7 +174,7 @@ std::string ApplyRealOptions(const Options &options, Computer *computer) {
   bool real = false;
   for (const auto &flag : options.flags) real = real || flag == "real";
   for (const char *key : {"address", "port", "privacy", "timeout", "auth", "ccache"})
-    if (!real && options.values.count(key) != 0) return std::string(key) + "= belongs to a real computer";
+    if (!real && options.Has(key)) return std::string(key) + "= belongs to a real computer";
   if (!real) return "";
   for (const auto &flag : options.flags)
     if (flag == "unreachable") return "a real computer is reached or not by the network itself, not by unreachable";
@@ -162,15 +186,13 @@ std::string ApplyRealOptions(const Options &options, Computer *computer) {
   if (timeout == 0) return "timeout=0: a call needs at least one second";
   host.port = static_cast<unsigned>(port);
   host.timeout_seconds = static_cast<unsigned>(timeout);
-  auto address = options.values.find("address");
-  if (address != options.values.end()) {
-    host.address = address->second.value;
+  if (const Token *address = options.Find("address")) {
+    host.address = address->value;
     if (host.address.empty() || host.address.find_first_of(" \t[]\\/,%") != std::string::npos)
       return "address=" + host.address + " is not a host name or address";
   }
-  auto privacy = options.values.find("privacy");
-  if (privacy != options.values.end()) {
-    const std::string &value = privacy->second.value;
+  if (const Token *privacy = options.Find("privacy")) {
+    const std::string &value = privacy->value;
     if (value == "sign") {
       host.privacy = realnet::Privacy::kSign;
     } else if (value == "none") {
@@ -179,9 +201,8 @@ std::string ApplyRealOptions(const Options &options, Computer *computer) {
       return "privacy=" + value + " is not seal, sign or none";
     }
   }
-  auto auth = options.values.find("auth");
-  if (auth != options.values.end()) {
-    const std::string &value = auth->second.value;
+  if (const Token *auth = options.Find("auth")) {
+    const std::string &value = auth->value;
     if (value == "kerberos") {
       host.auth = realnet::Auth::kKerberos;
     } else if (value == "ntlm") {
@@ -190,9 +211,8 @@ std::string ApplyRealOptions(const Options &options, Computer *computer) {
       return "auth=" + value + " is not auto, kerberos or ntlm";
     }
   }
-  auto ccache = options.values.find("ccache");
-  if (ccache != options.values.end()) {
-    host.ccache = ccache->second.value;
+  if (const Token *ccache = options.Find("ccache")) {
+    host.ccache = ccache->value;
     if (host.ccache.empty()) return "ccache= names no ticket cache";
   }
   computer->real = host;
@@ -225,9 +245,9 @@ std::string ApplyComputer(Network *network, const std::vector<Token> &tokens) {
   uint64_t platform = 500;
   if (!NumberOption(options, "platform", UINT32_MAX, &platform, &error)) return error;
   computer.platform_id = static_cast<DWORD>(platform);
-  auto service = options.values.find("service");
-  if (service != options.values.end() && !ParseStatusWord(service->second.value, &computer.status))
-    return "service=" + service->second.value + " is not running, stopped, paused or a status word";
+  const Token *service = options.Find("service");
+  if (service != nullptr && !ParseStatusWord(service->value, &computer.status))
+    return "service=" + service->value + " is not running, stopped, paused or a status word";
   for (const auto &flag : options.flags) computer.unreachable = computer.unreachable || flag == "unreachable";
   network->computers.push_back(std::move(computer));
   return "";
@@ -251,9 +271,9 @@ std::string ApplyService(Network *network, const std::vector<Token> &tokens) {
       !NumberOption(options, "lastid", UINT32_MAX, &last_id, &error))
     return error;
   DWORD status = computer->status;
-  auto state = options.values.find("state");
-  if (state != options.values.end() && (state->second.quoted || !ParseStatusWord(state->second.value, &status)))
-    return "state=" + state->second.value + " is not running, stopped, paused or a status word";
+  const Token *state = options.Find("state");
+  if (state != nullptr && (state->quoted || !ParseStatusWord(state->value, &status)))
+    return "state=" + state->value + " is not running, stopped, paused or a status word";
   computer->behaviour.start_code = static_cast<DWORD>(start);
   computer->behaviour.continue_code = static_cast<DWORD>(resume);
   computer->behaviour.pending = static_cast<uint32_t>(pending);
@@ -263,7 +283,8 @@ std::string ApplyService(Network *network, const std::vector<Token> &tokens) {
 }
 
 std::string ApplyJob(Network *network, const std::vector<Token> &tokens) {
-  const std::string usage = "usage: job NAME id=N at=HH:MM[:SS[.mmm]] | time=MS [flags=N] [dow=N] [dom=N] cmd=\"TEXT\"";
+  // Spelled out only for a line that needs it: a network file may hold many jobs.
+  const char *const usage = "usage: job NAME id=N at=HH:MM[:SS[.mmm]] | time=MS [flags=N] [dow=N] [dom=N] cmd=\"TEXT\"";
   if (tokens.size() < 2 || !tokens[1].key.empty()) return usage;
   Computer *computer = network->Find(tokens[1].value);
   if (computer == nullptr) return "no computer " + UpperCaseAscii(tokens[1].value) + " is described before this line";
@@ -272,9 +293,10 @@ std::string ApplyJob(Network *network, const std::vector<Token> &tokens) {
   if (!CollectOptions(tokens, 2, {"id", "at", "time", "flags", "dow", "dom", "cmd"}, {}, &options, &error))
     return error;
   for (const char *required : {"id", "cmd"})
-    if (options.values.count(required) == 0) return std::string(required) + "= is missing; " + usage;
-  const bool at_given = options.values.count("at") != 0, time_given = options.values.count("time") != 0;
-  if (at_given == time_given) return "give the time once, as at= or as time=; " + usage;
+    if (!options.Has(required)) return std::string(required) + "= is missing; " + usage;
+  const Token *at = options.Find("at");
+  const bool at_given = at != nullptr, time_given = options.Has("time");
+  if (at_given == time_given) return std::string("give the time once, as at= or as time=; ") + usage;
   uint64_t id = 0, flags = 0, dow = 0, dom = 0, raw_time = 0;
   if (!NumberOption(options, "id", UINT32_MAX, &id, &error) || !NumberOption(options, "flags", 0xFF, &flags, &error) ||
       !NumberOption(options, "dow", 0xFF, &dow, &error) || !NumberOption(options, "dom", UINT32_MAX, &dom, &error) ||
@@ -286,13 +308,13 @@ std::string ApplyJob(Network *network, const std::vector<Token> &tokens) {
   job.id = static_cast<uint32_t>(id);
   // time= is the raw record (24 hours or more included), at= a time of day.
   job.job_time = static_cast<uint32_t>(raw_time);
-  if (at_given && !ParseTimeOfDay(options.values["at"].value, &job.job_time))
-    return "at=" + options.values["at"].value + " is not a time of day HH:MM[:SS[.mmm]]";
+  if (at_given && !ParseTimeOfDay(at->value, &job.job_time))
+    return "at=" + at->value + " is not a time of day HH:MM[:SS[.mmm]]";
   job.flags = static_cast<uint8_t>(flags);
   job.days_of_week = static_cast<uint8_t>(dow);
   job.days_of_month = static_cast<uint32_t>(dom);
   // Another program may have stored any record, an empty command included.
-  job.command = Utf8ToWide(options.values["cmd"].value);
+  job.command = Utf8ToWide(options.Find("cmd")->value);
   if (computer->jobs.count(job.id) != 0)
     return "job " + std::to_string(job.id) + " already exists on " + computer->name;
   if (job.id > computer->highest_id) computer->highest_id = job.id;
@@ -647,6 +669,12 @@ bool ParseNetworkText(const std::string &text, Network *network, std::string *er
     start = 3;
   }
   std::map<std::string, int> first_seen;  // statements allowed once: their line
+  std::vector<Token> tokens;
+  size_t line_count = 1;
+  for (const char *at = text.data(), *end = at + text.size();
+       (at = static_cast<const char *>(std::memchr(at, '\n', static_cast<size_t>(end - at)))) != nullptr; ++at)
+    ++line_count;
+  source->lines.reserve(line_count);
   for (int number = 1; start < text.size(); ++number) {
     SourceLine line;
     size_t end = text.find('\n', start);
@@ -660,7 +688,6 @@ bool ParseNetworkText(const std::string &text, Network *network, std::string *er
       start = end + 1;
       if (source->ending.empty()) source->ending = line.ending;
     }
-    std::vector<Token> tokens;
     std::string fault = CheckLineText(line.text);
     if (fault.empty() && LexStatement(line.text, &tokens, &fault) && !tokens.empty()) {
       const std::string &keyword = tokens[0].value;
@@ -675,7 +702,7 @@ bool ParseNetworkText(const std::string &text, Network *network, std::string *er
       } else if (rule->at_most_once && first_seen.count(keyword) != 0) {
         fault = keyword + " is given twice (first on line " + std::to_string(first_seen[keyword]) + ")";
       } else {
-        first_seen.emplace(keyword, number);
+        if (rule->at_most_once) first_seen.emplace(keyword, number);
         fault = rule->apply(network, tokens);
         line.kind = KindOf(keyword);
         if (line.kind >= SourceLine::Kind::kComputer)

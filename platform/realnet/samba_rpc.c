@@ -23,7 +23,6 @@
 #include <core/werror.h>
 #include <util/time.h>
 #include <util/data_blob.h>
-#include <util/debug.h>
 #include <param.h>
 #include <credentials.h>
 #include <dcerpc.h>
@@ -150,18 +149,10 @@ static void around_waits(enum tevent_trace_point point, void *private_data) {
   if (point == TEVENT_TRACE_AFTER_WAIT) enter();
 }
 
-/* Samba's diagnostics would land on the terminal the program draws on, and
- * could name the account: they are dropped. */
-static void drop_debug(void *private_ptr, int level, const char *msg) {
-  (void)private_ptr;
-  (void)level;
-  (void)msg;
-}
-
-static void init_once(void) {
-  debug_set_callback(NULL, drop_debug);
-  g_init_status = dcerpc_init();
-}
+/* What went wrong is taken from each call's NTSTATUS (the reason below);
+ * Samba's own log stays at level 0, errors only, on the standard error that
+ * the front end points away from the screen it draws on. */
+static void init_once(void) { g_init_status = dcerpc_init(); }
 
 static uint32_t fail(struct RpcSession *s, uint32_t code, const char *format, ...)
     __attribute__((format(printf, 3, 4)));
