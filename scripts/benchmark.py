@@ -49,10 +49,10 @@ def write_network(path, jobs):
         for i in range(1, jobs + 1):
             out.write('job PC01 id=%d at=%02d:%02d dow=0x%x cmd="backup-%d.cmd /quiet"\n'
                       % (i, i % 24, i % 60, 1 + i % 127, i))
-    # A version whose times are long past: what a file looks like between
-    # a person's actions.
-    old = time.time() - 60
-    os.utime(path, (old, old))
+    # What a file looks like between a person's actions: changed a moment
+    # ago, not within the last tick of the file system's clock (a file that
+    # was, may still change unseen, so each call would read it again).
+    time.sleep(0.2)
 
 
 def start_up(build, runs):

@@ -11,6 +11,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <chrono>
@@ -294,17 +295,20 @@ class StatVersion : public FileVersion {
   bool trusted_;
 };
 
-// The coarsest file system clock in use (FAT's two seconds), with a second
-// more for a file server's clock running apart from ours.
-constexpr time_t kTimestampTickSeconds = 3;
-
 // Whether a file whose times these are could still be rewritten in place
-// without its times changing.
+// without its times changing: its last change is within one tick of its file
+// system's clock. Times with nanoseconds come from a fine clock (Linux's
+// file systems take a coarse one of a few milliseconds: a tenth of a second
+// covers it); whole seconds from a coarse one (FAT keeps two), where three
+// seconds also cover a file server's clock running somewhat apart from ours.
 bool RecentlyChanged(const struct stat &st) {
   struct timespec now {};
   ::clock_gettime(CLOCK_REALTIME, &now);
-  const time_t newest = st.st_mtim.tv_sec > st.st_ctim.tv_sec ? st.st_mtim.tv_sec : st.st_ctim.tv_sec;
-  return newest + kTimestampTickSeconds >= now.tv_sec;
+  const bool fine = st.st_ctim.tv_nsec != 0 || st.st_mtim.tv_nsec != 0;
+  const int64_t tick_ns = fine ? 100000000 : 3000000000;
+  const auto ns = [](const struct timespec &t) { return static_cast<int64_t>(t.tv_sec) * 1000000000 + t.tv_nsec; };
+  const int64_t newest = std::max(ns(st.st_ctim), ns(st.st_mtim));
+  return newest + tick_ns >= ns(now);
 }
 
 }  // namespace

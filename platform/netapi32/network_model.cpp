@@ -3,6 +3,7 @@
 
 #include "wide_text.h"
 
+#include <algorithm>
 #include <cstring>
 #include <sstream>
 #include <string_view>
@@ -315,10 +316,14 @@ std::string ApplyJob(Network *network, const std::vector<Token> &tokens) {
   job.days_of_month = static_cast<uint32_t>(dom);
   // Another program may have stored any record, an empty command included.
   job.command = Utf8ToWide(options.Find("cmd")->value);
-  if (computer->jobs.count(job.id) != 0)
+  auto &jobs = computer->jobs;
+  // Files list jobs mostly in ascending IDs: each goes at the end.
+  const auto hint = jobs.empty() || jobs.rbegin()->first < job.id ? jobs.end() : jobs.lower_bound(job.id);
+  if (hint != jobs.end() && hint->first == job.id)
     return "job " + std::to_string(job.id) + " already exists on " + computer->name;
   if (job.id > computer->highest_id) computer->highest_id = job.id;
-  computer->jobs.emplace(job.id, std::move(job));
+  const uint32_t key = job.id;
+  jobs.emplace_hint(hint, key, std::move(job));
   return "";
 }
 
@@ -410,9 +415,8 @@ struct ServiceFacts {
 // The `service` statement a computer needs, or "" when it needs none: its
 // behaviour, the last ID when it is above every stored job's (or the file's
 // statement holds it), and the state when the file's statement holds it.
-std::string ServiceText(const Computer &computer, ServiceFacts facts = {}) {
+std::string ServiceText(const Computer &computer, ServiceFacts facts, uint32_t highest_held) {
   const ServiceBehaviour &b = computer.behaviour;
-  const uint32_t highest_held = computer.jobs.empty() ? 0 : computer.jobs.rbegin()->first;
   std::string service;
   if (b.start_code != 0) service += " start=" + std::to_string(b.start_code);
   if (b.continue_code != 0) service += " continue=" + std::to_string(b.continue_code);
@@ -420,6 +424,10 @@ std::string ServiceText(const Computer &computer, ServiceFacts facts = {}) {
   if (facts.state) service += " state=" + StatusWordText(computer.status);
   if (facts.last_id || computer.highest_id > highest_held) service += " lastid=" + std::to_string(computer.highest_id);
   return service.empty() ? "" : "service " + NameWord(computer.name) + service;
+}
+
+std::string ServiceText(const Computer &computer, ServiceFacts facts = {}) {
+  return ServiceText(computer, facts, computer.jobs.empty() ? 0 : computer.jobs.rbegin()->first);
 }
 
 std::string JobText(const std::string &computer, const StoredJob &job) {
@@ -433,9 +441,30 @@ std::string JobText(const std::string &computer, const StoredJob &job) {
   return out + " cmd=" + QuoteString(WideToUtf8(job.command));
 }
 
-bool SameJob(const StoredJob &a, const StoredJob &b) {
-  return a.id == b.id && a.job_time == b.job_time && a.days_of_month == b.days_of_month &&
-         a.days_of_week == b.days_of_week && a.flags == b.flags && a.command == b.command;
+// Whether a job is still as its line in the file states it.
+bool SameJob(const StoredJob &job, const NetworkSource &source, const SourceLine &line) {
+  if (job.id != line.job_id || job.job_time != line.job_time || job.days_of_month != line.days_of_month ||
+      job.days_of_week != line.days_of_week || job.flags != line.flags)
+    return false;
+  if (line.command_in_place) {
+    const std::string_view bytes = source.TextOf(line).substr(line.command_offset, line.command_length);
+    // A plain ASCII command equals only the same bytes (UTF-8 spells no
+    // other text in ASCII); any other after conversion.
+    bool ascii = true;
+    for (char16_t unit : job.command) ascii = ascii && unit < 0x80;
+    if (!ascii) return Utf8ToWide(std::string(bytes)) == job.command;
+    if (bytes.size() != job.command.size()) return false;
+    for (size_t i = 0; i < bytes.size(); ++i)
+      if (static_cast<unsigned char>(bytes[i]) != job.command[i]) return false;
+    return true;
+  }
+  // The line was read whole before, so it lexes again.
+  std::vector<Token> tokens;
+  std::string error;
+  LexStatement(std::string(source.TextOf(line)), &tokens, &error);
+  for (const Token &token : tokens)
+    if (token.key == "cmd") return Utf8ToWide(token.value) == job.command;
+  return false;
 }
 
 // Collects the output lines; a last line without an ending gets one when
@@ -443,13 +472,16 @@ bool SameJob(const StoredJob &a, const StoredJob &b) {
 class LineWriter {
  public:
   explicit LineWriter(std::string ending) : ending_(std::move(ending)) {}
-  void Add(const std::string &text, const std::string &ending) {
+  void Add(std::string_view text, std::string_view ending) {
     if (open_) out_ += ending_;
     out_ += text;
     out_ += ending;
     open_ = ending.empty();
   }
-  void Add(const std::string &text) { Add(text, ending_); }
+  void Add(std::string_view text, SourceLine::Ending ending) {
+    Add(text, ending == SourceLine::Ending::kCrLf ? "\r\n" : ending == SourceLine::Ending::kLf ? "\n" : "");
+  }
+  void Add(std::string_view text) { Add(text, std::string_view(ending_)); }
   std::string &Text() { return out_; }
 
  private:
@@ -473,13 +505,26 @@ std::string RewriteSource(const Network &network, const NetworkSource &source) {
   LineWriter out(source.ending);
   if (source.byte_order_mark) out.Text() = "\xEF\xBB\xBF";
   using Kind = SourceLine::Kind;
-  std::map<std::string, const Computer *> now_by_name, then_by_name;
+  // Each computer the file described, by its index there: as it is now (null
+  // when it is gone), where its statements end (its new statements go after
+  // them), and which facts its service statements hold.
+  const size_t described = source.computers.size();
+  std::map<std::string, const Computer *> now_by_name;
   for (const Computer &computer : network.computers) now_by_name[computer.name] = &computer;
-  for (const Computer &computer : source.computers) then_by_name[computer.name] = &computer;
-  // Where each computer's statements end: its new statements go after them.
+  std::vector<const Computer *> now_of(described, nullptr);
+  std::map<std::string, bool> was_described;
+  for (size_t c = 0; c < described; ++c) {
+    auto found = now_by_name.find(source.computers[c].name);
+    if (found != now_by_name.end()) now_of[c] = found->second;
+    was_described[source.computers[c].name] = true;
+  }
+  std::vector<uint32_t> then_highest(described, 0);
+  for (size_t c = 0; c < described && c < source.job_ids.size(); ++c)
+    then_highest[c] = source.job_ids[c].empty() ? 0 : source.job_ids[c].back();
+  std::vector<size_t> last_line(described, 0);
+  std::vector<ServiceFacts> facts(described);
+  std::vector<bool> service_written(described, false);
   // A clock or local that the file lacked goes before its first statement.
-  std::map<std::string, size_t> last_line;
-  std::map<std::string, ServiceFacts> facts;
   size_t first_statement = source.lines.size();
   bool has_clock = false, has_local = false;
   for (size_t i = 0; i < source.lines.size(); ++i) {
@@ -498,23 +543,22 @@ std::string RewriteSource(const Network &network, const NetworkSource &source) {
     if (!has_clock && !clock.empty()) out.Add(clock);
     if (!has_local && !local.empty()) out.Add(local);
   };
-  std::map<std::string, bool> service_written;
   for (size_t i = 0; i < source.lines.size(); ++i) {
     const SourceLine &line = source.lines[i];
+    const std::string_view line_text = source.TextOf(line);
     if (i == first_statement) add_settings();
     const Computer *now = nullptr, *then = nullptr;
     if (line.kind >= Kind::kComputer) {
-      auto found = now_by_name.find(line.computer);
-      if (found != now_by_name.end()) now = found->second;
-      then = then_by_name.at(line.computer);
+      now = now_of[line.computer];
+      then = &source.computers[line.computer];
     }
     if (line.kind == Kind::kOther) {
-      out.Add(line.text, line.ending);
+      out.Add(line_text, line.ending);
     } else if (line.kind == Kind::kClock || line.kind == Kind::kLocal) {
       const bool is_clock = line.kind == Kind::kClock;
       const std::string text = is_clock ? clock : local;
       if (text == (is_clock ? ClockText(source.clock) : LocalText(source.local))) {
-        out.Add(line.text, line.ending);
+        out.Add(line_text, line.ending);
       } else if (!text.empty()) {
         out.Add(text, line.ending);
       }
@@ -523,34 +567,42 @@ std::string RewriteSource(const Network &network, const NetworkSource &source) {
     } else if (line.kind == Kind::kComputer) {
       const bool same =
           now->platform_id == then->platform_id && now->status == then->status && now->unreachable == then->unreachable;
-      out.Add(same ? line.text : ComputerText(*now), line.ending);
+      if (same) {
+        out.Add(line_text, line.ending);
+      } else {
+        out.Add(ComputerText(*now), line.ending);
+      }
     } else if (line.kind == Kind::kService) {
-      const std::string text = ServiceText(*now, facts[now->name]);
-      if (text == ServiceText(*then, facts[now->name])) {
-        out.Add(line.text, line.ending);
-      } else if (!service_written[now->name] && !text.empty()) {
+      const std::string text = ServiceText(*now, facts[line.computer]);
+      if (text == ServiceText(*then, facts[line.computer], then_highest[line.computer])) {
+        out.Add(line_text, line.ending);
+      } else if (!service_written[line.computer] && !text.empty()) {
         out.Add(text, line.ending);
       }
-      service_written[now->name] = true;
+      service_written[line.computer] = true;
     } else {
       auto job = now->jobs.find(line.job_id);
-      auto old = then->jobs.find(line.job_id);
-      if (job != now->jobs.end())
-        out.Add(
-            old != then->jobs.end() && SameJob(job->second, old->second) ? line.text : JobText(now->name, job->second),
-            line.ending);
+      if (job != now->jobs.end()) {
+        if (SameJob(job->second, source, line)) {
+          out.Add(line_text, line.ending);
+        } else {
+          out.Add(JobText(now->name, job->second), line.ending);
+        }
+      }
     }
     if (now == nullptr || last_line[line.computer] != i) continue;
     // After a computer's last line: the statements it did not have.
-    const std::string service = ServiceText(*now, facts[now->name]);
-    if (!service_written[now->name] && !service.empty() && service != ServiceText(*then, facts[now->name]))
+    const std::string service = ServiceText(*now, facts[line.computer]);
+    if (!service_written[line.computer] && !service.empty() &&
+        service != ServiceText(*then, facts[line.computer], then_highest[line.computer]))
       out.Add(service);
+    const std::vector<uint32_t> &held = source.job_ids[line.computer];
     for (const auto &entry : now->jobs)
-      if (then->jobs.count(entry.first) == 0) out.Add(JobText(now->name, entry.second));
+      if (!std::binary_search(held.begin(), held.end(), entry.first)) out.Add(JobText(now->name, entry.second));
   }
   if (first_statement == source.lines.size()) add_settings();
   for (const Computer &computer : network.computers)
-    if (then_by_name.count(computer.name) == 0) WriteComputer(computer, &out);
+    if (was_described.count(computer.name) == 0) WriteComputer(computer, &out);
   return std::move(out.Text());
 }
 
@@ -661,8 +713,14 @@ std::string ApplyNetworkStatement(Network *network, const std::vector<Token> &to
 }
 
 bool ParseNetworkText(const std::string &text, Network *network, std::string *error) {
+  return ParseNetworkText(std::string(text), network, error);
+}
+
+bool ParseNetworkText(std::string &&file_text, Network *network, std::string *error) {
   *network = Network();
   auto source = std::make_shared<NetworkSource>();
+  source->text = std::move(file_text);  // kept whole: the lines are kept as where they lie in it
+  const std::string &text = source->text;
   size_t start = 0;
   if (text.compare(0, 3, "\xEF\xBB\xBF") == 0) {
     source->byte_order_mark = true;
@@ -675,21 +733,25 @@ bool ParseNetworkText(const std::string &text, Network *network, std::string *er
        (at = static_cast<const char *>(std::memchr(at, '\n', static_cast<size_t>(end - at)))) != nullptr; ++at)
     ++line_count;
   source->lines.reserve(line_count);
+  size_t named = 0;       // the index of the computer the last line named
+  std::string line_text;  // one line at a time, for the lexer
   for (int number = 1; start < text.size(); ++number) {
     SourceLine line;
+    line.offset = start;
     size_t end = text.find('\n', start);
     if (end == std::string::npos) {
-      line.text = text.substr(start);
+      line.length = text.size() - start;
       start = text.size();
     } else {
       const bool crlf = end > start && text[end - 1] == '\r';
-      line.text = text.substr(start, end - start - (crlf ? 1 : 0));
-      line.ending = crlf ? "\r\n" : "\n";
+      line.length = end - start - (crlf ? 1 : 0);
+      line.ending = crlf ? SourceLine::Ending::kCrLf : SourceLine::Ending::kLf;
       start = end + 1;
-      if (source->ending.empty()) source->ending = line.ending;
+      if (source->ending.empty()) source->ending = crlf ? "\r\n" : "\n";
     }
-    std::string fault = CheckLineText(line.text);
-    if (fault.empty() && LexStatement(line.text, &tokens, &fault) && !tokens.empty()) {
+    line_text.assign(text, line.offset, line.length);
+    std::string fault = CheckLineText(line_text);
+    if (fault.empty() && LexStatement(line_text, &tokens, &fault) && !tokens.empty()) {
       const std::string &keyword = tokens[0].value;
       const StatementRule *rule = RuleFor(keyword);
       if (tokens[0].quoted || !tokens[0].key.empty()) {
@@ -705,17 +767,46 @@ bool ParseNetworkText(const std::string &text, Network *network, std::string *er
         if (rule->at_most_once) first_seen.emplace(keyword, number);
         fault = rule->apply(network, tokens);
         line.kind = KindOf(keyword);
-        if (line.kind >= SourceLine::Kind::kComputer)
-          line.computer = UpperCaseAscii(tokens.size() > 1 ? tokens[1].value : "");
+        if (line.kind >= SourceLine::Kind::kComputer && fault.empty()) {
+          // The rule has found the computer (or added it): its index, the
+          // last line's first, since a computer's lines tend to follow it.
+          const std::string name = UpperCaseAscii(tokens[1].value);
+          const std::vector<Computer> &computers = network->computers;
+          if (named >= computers.size() || computers[named].name != name)
+            for (named = 0; named < computers.size() && computers[named].name != name; ++named) {
+            }
+          line.computer = static_cast<uint32_t>(named);
+        }
         for (const Token &token : tokens) {
           line.holds_state = line.holds_state || (line.kind == SourceLine::Kind::kService && token.key == "state");
           line.holds_last_id = line.holds_last_id || (line.kind == SourceLine::Kind::kService && token.key == "lastid");
         }
-        if (line.kind == SourceLine::Kind::kJob) {
+        if (line.kind == SourceLine::Kind::kJob && fault.empty()) {
           uint64_t id = 0;
           for (const Token &token : tokens)
             if (token.key == "id") ParseNumber(token.value, &id);
           line.job_id = static_cast<uint32_t>(id);
+          const auto &jobs = network->computers[named].jobs;
+          const StoredJob &job = jobs.rbegin()->first == line.job_id ? jobs.rbegin()->second : jobs.at(line.job_id);
+          line.job_time = job.job_time;
+          line.days_of_month = job.days_of_month;
+          line.days_of_week = job.days_of_week;
+          line.flags = job.flags;
+          // A line that ends in its command written as it is (as written
+          // lines do) keeps where it lies, to be compared without lexing.
+          for (const Token &token : tokens) {
+            if (token.key != "cmd") continue;
+            const std::string &value = token.value;
+            const size_t end = line_text.size();
+            line.command_in_place =
+                token.quoted && value.find_first_of("\\\"\n") == std::string::npos && end >= value.size() + 6 &&
+                line_text.compare(end - value.size() - 6, 5, "cmd=\"") == 0 && line_text.back() == '"' &&
+                line_text.compare(end - value.size() - 1, value.size(), value) == 0;
+            if (line.command_in_place) {
+              line.command_offset = static_cast<uint32_t>(end - value.size() - 1);
+              line.command_length = static_cast<uint32_t>(value.size());
+            }
+          }
         }
       }
     }
@@ -729,7 +820,18 @@ bool ParseNetworkText(const std::string &text, Network *network, std::string *er
   if (source->ending.empty()) source->ending = "\n";
   source->clock = network->clock;
   source->local = network->local;
-  source->computers = network->computers;
+  source->computers.reserve(network->computers.size());
+  for (Computer &computer : network->computers) {
+    // Every fact but the jobs: they are set aside while the rest is copied.
+    std::map<uint32_t, StoredJob> jobs = std::move(computer.jobs);
+    computer.jobs.clear();
+    Computer then = computer;
+    computer.jobs = std::move(jobs);
+    source->job_ids.emplace_back();
+    source->job_ids.back().reserve(computer.jobs.size());
+    for (const auto &entry : computer.jobs) source->job_ids.back().push_back(entry.first);
+    source->computers.push_back(std::move(then));
+  }
   network->source = std::move(source);
   return true;
 }

@@ -33,6 +33,10 @@ struct State {
   // The version of the bound file that `network` holds; null when the file
   // must be read again before the next call.
   std::unique_ptr<host::FileVersion> version;
+  // After this process replaced the file: the text it wrote, which `network`
+  // states but is not yet the source of (read again only for the next
+  // change, which rewrites that text).
+  std::optional<std::string> written_text;
   // A call made from within another's body (its network is in use) works on
   // that network, and a change it makes is written by the outer call.
   bool in_call = false;
@@ -363,6 +367,7 @@ NET_API_STATUS WithNetwork(const std::function<NET_API_STATUS(Network &network, 
   // that version; otherwise the file is read (once per call).
   if (state.version == nullptr || !state.version->Current(state.file_path)) {
     state.version.reset();
+    state.written_text.reset();
     Network fresh;
     if (!ReadNetworkFile(state.file_path, &fresh, &error, &state.version)) {
       state.version.reset();
@@ -390,7 +395,21 @@ NET_API_STATUS WithNetwork(const std::function<NET_API_STATUS(Network &network, 
     Diagnose(read_only_reason);
     return NERR_InternalError;
   }
-  const std::string text = WriteNetworkText(network);
+  // A change is written against the file's text as it stands: the one this
+  // process wrote last, when it did.
+  if (state.written_text) {
+    Network as_written;
+    std::string fault;
+    const bool parsed = ParseNetworkText(*state.written_text, &as_written, &fault);
+    state.written_text.reset();
+    if (!parsed) {
+      state.version.reset();
+      Diagnose("network file " + state.file_path + ", as last written, " + fault + "; nothing was changed");
+      return NERR_InternalError;
+    }
+    network.source = as_written.source;
+  }
+  std::string text = WriteNetworkText(network);
   std::unique_ptr<host::FileVersion> written;
   if (!host::CheckReplaceable(state.file_path, &error) ||
       !host::ReplaceNetworkFile(state.file_path, text, &error, &written)) {
@@ -398,15 +417,10 @@ NET_API_STATUS WithNetwork(const std::function<NET_API_STATUS(Network &network, 
     Diagnose(error);
     return NERR_InternalError;
   }
-  // The text written is the source the next change is written against.
-  Network rewritten;
-  std::string fault;
-  if (written != nullptr && ParseNetworkText(text, &rewritten, &fault)) {
-    state.network = std::move(rewritten);
-    state.version = std::move(written);
-  } else {
-    state.version.reset();
-  }
+  // The network in memory is what the file now states; the calls that follow
+  // use it while the file stays this version.
+  state.version = std::move(written);
+  if (state.version != nullptr) state.written_text = std::move(text);
   return status;
 }
 
@@ -580,6 +594,7 @@ std::string OpenNetworkFile(const std::string &path) {
   // The first call uses this reading while the file stays as it was.
   TheState().network = std::move(network);
   TheState().version = std::move(version);
+  TheState().written_text.reset();
   return "";
 }
 

@@ -20,7 +20,7 @@ struct ModuleCalls {
   unsigned interface_version;
   DWORD (*add_job)(const Target &target, const StoredJob &job, uint32_t *id);
   DWORD (*delete_jobs)(const Target &target, uint32_t min_id, uint32_t max_id);
-  DWORD (*enum_jobs)
+  DWORD(*enum_jobs)
   (const Target &target, uint32_t preferred_length, uint32_t *resume, std::vector<StoredJob> *jobs, uint32_t *total);
   DWORD (*get_job)(const Target &target, uint32_t id, StoredJob *job);
   DWORD (*query_service)(const Target &target, const std::string &service, DWORD *status);
