@@ -291,8 +291,8 @@ bool CheckReplaceable(const std::string &real_path, std::string *error) {
 }
 
 bool ReplaceNetworkFile(const std::string &real_path, const std::string &text, std::string *error,
-                        std::unique_ptr<FileVersion> *written) {
-  if (written != nullptr) written->reset();
+                        std::unique_ptr<FileVersion> *version) {
+  if (version != nullptr) version->reset();
   const std::string directory = DirectoryOf(real_path);
   const std::string base = BaseNameOf(real_path);
   RemoveOrphans(directory, base);
