@@ -7,7 +7,7 @@
 # computer.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-network="${VELMORA_NETWORK:-${XDG_STATE_HOME:-$HOME/.local/state}/velmora/network}"
+network="${VELMORA_NETWORK:-${XDG_STATE_HOME:-${HOME:-}/.local/state}/velmora/network}"
 realnet=OFF
 if [ -f "$network" ] && grep -Eq '^[[:space:]]*computer[[:space:]].*[[:space:]]real([[:space:]]|$)' "$network"; then
   realnet=ON
