@@ -91,6 +91,20 @@ def help_part(help_text):
     return out
 
 
+def ascii_help_part(help_file):
+    # The file as installed, not as staged in the package's build tree.
+    help_file = re.sub(r"^debian/[^/]+/", "/", help_file)
+    return [
+        ".SH HELP",
+        ".PP",
+        "The help is in Japanese, which this terminal's locale cannot show. It is the file",
+        ".IR " + escape(help_file) + ",",
+        "which F1 shows in velmora; with a UTF\\-8 locale (for example",
+        ".BR \"LANG=C.UTF\\-8 man velmora\" )",
+        "this page shows it too.",
+    ]
+
+
 def main():
     if len(sys.argv) != 4:
         sys.exit(__doc__)
@@ -107,7 +121,12 @@ def main():
         ".SH NAME",
         "velmora \\- manage the jobs of the Windows NT Schedule service, in a terminal",
     ]
-    page += usage_part(usage) + help_part(help_text)
+    page += usage_part(usage)
+    # The help is Japanese, which a terminal without a UTF-8 locale cannot
+    # show (troff would warn of every character and print blanks): there the
+    # page says where the help is instead.
+    page += [".ie '\\*[.T]'utf8' \\{\\"] + help_part(help_text) + [".\\}"]
+    page += [".el \\{\\"] + ascii_help_part(help_file) + [".\\}"]
     page += [".SH SEE ALSO", ".BR velmora\\-wine (1)"]
     sys.stdout.write("\n".join(page) + "\n")
 

@@ -2,10 +2,12 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
 # Builds Velmora's two packages into build/packages/, from the files that git
 # tracks (with their uncommitted changes) and nothing else of this folder:
-#   velmora_VERSION_amd64.deb      the Debian package (debian/), made by
-#                                  dpkg-buildpackage
-#   velmora-VERSION-windows.zip    x64/velmora.exe and x86/velmora.exe, with
-#                                  README.txt, the help text and the license
+#   velmora_VERSION_amd64.deb      the Debian packages (debian/), made by
+#   velmora-realnet_VERSION_amd64.deb  dpkg-buildpackage
+#   velmora-VERSION-windows.zip    x64/velmora.exe and x86/velmora.exe
+#                                  (stripped), with README.txt (ASCII),
+#                                  README-ja.txt, the help text without the
+#                                  terminal's own section, and the license
 # VERSION is the program's file version, from the version block of
 # res/velmora.rc, the one place it is written.
 # Usage: scripts/package.sh
@@ -49,17 +51,26 @@ maintainer="$(sed -n 's/^Maintainer: //p' "$source/debian/control")"
 printf 'velmora (%s) unstable; urgency=medium\n\n  * Velmora %s (%s).\n\n -- %s  %s\n' \
   "$version" "$version" "$label" "$maintainer" "$when" >"$source/debian/changelog"
 (cd "$source" && dpkg-buildpackage -b --no-sign -Jauto)
-mv "$work/velmora_${version}_amd64.deb" "$out/"
+mv "$work/velmora_${version}_amd64.deb" "$work/velmora-realnet_${version}_amd64.deb" "$out/"
 
 # The zip, its texts in Windows' form: CRLF lines, Japanese in Shift-JIS.
 zip_root="$work/windows"
 mkdir -p "$zip_root/x64" "$zip_root/x86"
-cp "$source/build/mingw/velmora.exe" "$zip_root/x64/"
-cp "$source/build/mingw32/velmora.exe" "$zip_root/x86/"
+# Symbols are of no use to a Windows user: the exes go stripped.
+x86_64-w64-mingw32-strip -o "$zip_root/x64/velmora.exe" "$source/build/mingw/velmora.exe"
+i686-w64-mingw32-strip -o "$zip_root/x86/velmora.exe" "$source/build/mingw32/velmora.exe"
 windows_text() { iconv -f UTF-8 -t CP932 "$1" | sed 's/$/\r/' >"$2"; }
-sed "s/@VERSION@/$version ($label)/" "$source/packaging/windows/README.txt" >"$work/README.txt"
-windows_text "$work/README.txt" "$zip_root/README.txt"
-windows_text "$source/frontends/terminal/help/Velmora.txt" "$zip_root/Velmora.txt"
+# The label (Greek letters and all) only where Japanese is read.
+sed "s/@VERSION@/$version/" "$source/packaging/windows/README.txt" >"$work/README.txt"
+sed "s/@VERSION@/$version ($label)/" "$source/packaging/windows/README-ja.txt" >"$work/README-ja.txt"
+for readme in README.txt README-ja.txt; do windows_text "$work/$readme" "$zip_root/$readme"; done
+LC_ALL=C grep -q '[^[:print:][:space:]]' "$zip_root/README.txt" && fail "README.txt must be plain ASCII"
+# The help text without the section on the terminal front end (its keys,
+# tmux, the mouse), which does not apply on Windows: from that section's
+# heading to the next one; and the list's pointer to it.
+awk '/^■ / { terminal = ($0 ~ /^■ 端末での操作/) } !terminal' "$source/frontends/terminal/help/Velmora.txt" |
+  sed 's/ (「端末での操作」を参照)//' >"$work/Velmora.txt"
+windows_text "$work/Velmora.txt" "$zip_root/Velmora.txt"
 windows_text "$source/LICENSE" "$zip_root/LICENSE.txt"
 # The same sources give the same zip.
 find "$zip_root" -exec touch -d "$when" {} +

@@ -22,20 +22,29 @@ step() { echo "== $*"; }
 
 deb="$(echo "$PWD"/build/packages/velmora_*_amd64.deb)"
 version="$(sed 's/.*velmora_\(.*\)_amd64.deb$/\1/' <<<"$deb")"
+realnet_deb="$PWD/build/packages/velmora-realnet_${version}_amd64.deb"
 zip="$PWD/build/packages/velmora-$version-windows.zip"
-[ -f "$deb" ] && [ -f "$zip" ] || fail "run scripts/package.sh first"
+[ -f "$deb" ] && [ -f "$realnet_deb" ] && [ -f "$zip" ] || fail "run scripts/package.sh first"
 sudo=""
 [ "$(id -u)" -eq 0 ] || sudo=sudo
 scratch="$(mktemp -d)"
 trap 'rm -rf "$scratch"' EXIT
 
 step "lintian"
-lintian --fail-on error -I "$deb"
+lintian --fail-on error -I "$deb" "$realnet_deb"
+
+step "dependencies: no exact versions, and Samba only behind velmora-realnet"
+for package in "$deb" "$realnet_deb"; do
+  relations="$(dpkg-deb -f "$package" Depends Pre-Depends Recommends)"
+  ! grep -q '(= ' <<<"$relations" || fail "$(basename "$package") has an exact version: $relations"
+done
+! dpkg-deb -f "$deb" Depends | grep -qi samba || fail "velmora depends on Samba: $(dpkg-deb -f "$deb" Depends)"
+dpkg-deb -f "$deb" Recommends | grep -qw velmora-realnet || fail "velmora does not recommend velmora-realnet"
 
 step "install"
 ! dpkg-query -W velmora >/dev/null 2>&1 || fail "velmora is installed already; apt-get purge velmora first"
-$sudo env DEBIAN_FRONTEND=noninteractive apt-get -o DPkg::Lock::Timeout=900 install -y -qq "$deb" >/dev/null
-mapfile -t installed < <(dpkg-query -L velmora)
+$sudo env DEBIAN_FRONTEND=noninteractive apt-get -o DPkg::Lock::Timeout=900 install -y -qq "$deb" "$realnet_deb" >/dev/null
+mapfile -t installed < <(dpkg-query -L velmora velmora-realnet | grep -vx '/\.\|')
 
 step "the command line, from the PATH"
 [ "$(command -v velmora)" = /usr/bin/velmora ] || fail "velmora on the PATH is $(command -v velmora)"
@@ -54,6 +63,15 @@ while IFS= read -r line; do
   line="$(sed "s/^\(# \|■ \|Usage: \)//" <<<"$line" | tr -s '[:space:]' ' ' | sed 's/^ //; s/ $//')"
   [ -z "$line" ] || [[ "$page" == *"$line"* ]] || fail "the manual page lacks: $line"
 done < <(printf '%s\n' "$usage" && cat "$help_file")
+
+step "the manual page with no locale: no troff warnings, and where the help is"
+plain="$(env -i PATH=/usr/bin:/bin MANWIDTH=80 man velmora 2>"$scratch/man.err")"
+[ ! -s "$scratch/man.err" ] || fail "man velmora with no locale warns: $(head -3 "$scratch/man.err")"
+grep -qF "$help_file" <<<"$plain" || fail "man velmora with no locale does not name $help_file"
+
+step "the installed example names nothing a package user lacks"
+! grep -Eq 'scripts/|examples/office' /usr/share/doc/velmora/examples/office.network ||
+  fail "the installed example's header names files of the source tree"
 
 step "velmora in tmux on the installed example network (the terminal's own end-to-end case)"
 cp /usr/share/doc/velmora/examples/office.network "$scratch/"
@@ -78,8 +96,8 @@ step "velmora-wine on the example network: the program's main window"
 )
 
 step "removal leaves nothing behind"
-$sudo env DEBIAN_FRONTEND=noninteractive apt-get -o DPkg::Lock::Timeout=900 purge -y -qq velmora >/dev/null
-for path in "${installed[@]:1}"; do  # the first is "/."
+$sudo env DEBIAN_FRONTEND=noninteractive apt-get -o DPkg::Lock::Timeout=900 purge -y -qq velmora velmora-realnet >/dev/null
+for path in "${installed[@]}"; do
   # Folders such as /usr/bin stay, owned by other packages.
   if [ -e "$path" ] || [ -L "$path" ]; then
     [ -d "$path" ] && dpkg-query -S "$path" >/dev/null 2>&1 || fail "left behind: $path"
@@ -89,11 +107,19 @@ done
 step "the Windows zip"
 unzip -l "$zip"
 listed="$(unzip -Z1 "$zip" | LC_ALL=C sort | tr '\n' ' ')"
-[ "$listed" = "LICENSE.txt README.txt Velmora.txt x64/velmora.exe x86/velmora.exe " ] ||
+[ "$listed" = "LICENSE.txt README-ja.txt README.txt Velmora.txt x64/velmora.exe x86/velmora.exe " ] ||
   fail "the zip holds $listed"
 unzip -q "$zip" -d "$scratch/zip"
-iconv -f CP932 -t UTF-8 "$scratch/zip/README.txt" | grep -q "^Velmora $version " ||
-  fail "README.txt is not Shift-JIS or does not name version $version"
+# README.txt reads the same on any Windows: plain ASCII; the Japanese one is
+# Shift-JIS.
+! LC_ALL=C grep -q '[^[:print:][:space:]]' "$scratch/zip/README.txt" || fail "README.txt is not plain ASCII"
+grep -q "^Velmora $version " "$scratch/zip/README.txt" || fail "README.txt does not name version $version"
+iconv -f CP932 -t UTF-8 "$scratch/zip/README-ja.txt" | grep -q "^Velmora $version " ||
+  fail "README-ja.txt is not Shift-JIS or does not name version $version"
+! iconv -f CP932 -t UTF-8 "$scratch/zip/Velmora.txt" | grep -q "端末での操作" ||
+  fail "Velmora.txt holds the terminal's own section"
+! x86_64-w64-mingw32-objdump -h "$scratch/zip/x64/velmora.exe" | grep -q '\.debug' || fail "x64/velmora.exe is not stripped"
+! i686-w64-mingw32-objdump -h "$scratch/zip/x86/velmora.exe" | grep -q '\.debug' || fail "x86/velmora.exe is not stripped"
 scripts/build-windows.sh --check mingw "$scratch/zip/x64"
 scripts/build-windows.sh --check mingw32 "$scratch/zip/x86"
 echo "test-packages.sh: velmora $version: both packages pass"

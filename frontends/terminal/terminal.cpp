@@ -4,7 +4,10 @@
 #include <curses.h>
 #include <term.h>
 
+#include <fcntl.h>
+
 #include <csignal>
+#include <cstdlib>
 #include <cerrno>
 #include <cstring>
 #include <cwctype>
@@ -28,7 +31,45 @@ const int kHandledSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
 // Crash signals are only taken over when nobody (a sanitizer) has them.
 const int kCrashSignals[] = {SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGABRT};
 
+// Standard error while the screen is drawn: what the libraries below the
+// program write there (Samba's client libraries log their errors to it)
+// would land in the middle of the screen. It goes to a log file in the
+// user's state folder instead (or nowhere, without one), and comes back when
+// the screen is put away.
+int g_saved_stderr = -1;
+
+void DivertStandardError() {
+  if (!isatty(STDERR_FILENO)) return;
+  const char *state_home = std::getenv("XDG_STATE_HOME");
+  const char *home = std::getenv("HOME");
+  std::string folder;
+  if (state_home != nullptr && state_home[0] == '/') {
+    folder = std::string(state_home) + "/velmora";
+  } else if (home != nullptr && home[0] == '/') {
+    folder = std::string(home) + "/.local/state/velmora";
+  }
+  int log = folder.empty()
+                ? -1
+                : open((folder + "/velmora.log").c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC | O_NOFOLLOW, 0600);
+  if (log < 0) log = open("/dev/null", O_WRONLY | O_CLOEXEC);
+  if (log < 0) return;
+  g_saved_stderr = fcntl(STDERR_FILENO, F_DUPFD_CLOEXEC, 3);
+  if (g_saved_stderr >= 0 && dup2(log, STDERR_FILENO) < 0) {
+    close(g_saved_stderr);
+    g_saved_stderr = -1;
+  }
+  close(log);
+}
+
+void RestoreStandardError() {
+  if (g_saved_stderr < 0) return;
+  dup2(g_saved_stderr, STDERR_FILENO);
+  close(g_saved_stderr);
+  g_saved_stderr = -1;
+}
+
 void RestoreTerminalFromSignal(int sig) {
+  if (g_saved_stderr >= 0) dup2(g_saved_stderr, STDERR_FILENO);
   if (g_restore_length > 0) {
     ssize_t ignored = write(STDOUT_FILENO, g_restore_sequence, g_restore_length);
     (void)ignored;
@@ -275,6 +316,7 @@ bool CursesTerminal::Start(std::string *error) {
   }
   for (int sig : kHandledSignals) InstallSignalHandler(sig, false);
   for (int sig : kCrashSignals) InstallSignalHandler(sig, true);
+  DivertStandardError();
   return true;
 }
 
@@ -288,6 +330,7 @@ void CursesTerminal::Stop() {
   screen_ = nullptr;
   ResetSignalHandlers();
   if (g_have_saved_mode) tcsetattr(STDIN_FILENO, TCSANOW, &g_saved_mode);
+  RestoreStandardError();
 }
 
 int CursesTerminal::Cols() const { return COLS; }

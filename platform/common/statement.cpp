@@ -62,6 +62,10 @@ size_t Utf8SequenceLength(const std::string &text, size_t i) {
 }  // namespace
 
 std::string CheckLineText(const std::string &line) {
+  // Plain ASCII without NUL bytes, as most lines are, is UTF-8.
+  bool plain = true;
+  for (char c : line) plain = plain && c != '\0' && static_cast<unsigned char>(c) < 0x80;
+  if (plain) return "";
   size_t column = 1;
   for (size_t i = 0; i < line.size(); ++column) {
     if (line[i] == '\0') return "column " + std::to_string(column) + ": a NUL byte";
@@ -77,46 +81,54 @@ std::string CheckLineText(const std::string &line) {
 }
 
 bool LexStatement(const std::string &line, std::vector<Token> *tokens, std::string *error) {
-  tokens->clear();
+  // The tokens of the previous line are reused, strings and all: a network
+  // file is lexed line after line into one vector.
+  size_t count = 0;
+  const auto finish = [&](bool ok) {
+    tokens->resize(ok ? count : 0);
+    return ok;
+  };
   size_t i = 0;
   while (i < line.size() && IsBlank(line[i])) ++i;
-  if (i == line.size() || line[i] == '#') return true;
+  if (i == line.size() || line[i] == '#') return finish(true);
   while (i < line.size()) {
     if (IsBlank(line[i])) {
       ++i;
       continue;
     }
-    Token token;
+    if (count == tokens->size()) tokens->emplace_back();
+    Token &token = (*tokens)[count];
+    token.key.clear();
+    token.quoted = false;
     if (line[i] == '"') {
-      if (!ReadString(line, &i, &token.value, error)) return false;
+      if (!ReadString(line, &i, &token.value, error)) return finish(false);
       token.quoted = true;
     } else {
       size_t start = i;
       while (i < line.size() && !IsBlank(line[i]) && line[i] != '"') ++i;
-      std::string word = line.substr(start, i - start);
-      size_t eq = word.find('=');
-      if (eq != std::string::npos && eq > 0) {
-        token.key = word.substr(0, eq);
-        token.value = word.substr(eq + 1);
+      const size_t eq = line.find('=', start);
+      if (eq != std::string::npos && eq > start && eq < i) {
+        token.key.assign(line, start, eq - start);
+        token.value.assign(line, eq + 1, i - eq - 1);
         if (token.value.empty() && i < line.size() && line[i] == '"') {
-          if (!ReadString(line, &i, &token.value, error)) return false;
+          if (!ReadString(line, &i, &token.value, error)) return finish(false);
           token.quoted = true;
         }
       } else {
-        token.value = word;
+        token.value.assign(line, start, i - start);
       }
       if (i < line.size() && line[i] == '"') {
-        *error = "a string must be separated from the word before it: " + word;
-        return false;
+        *error = "a string must be separated from the word before it: " + line.substr(start, i - start);
+        return finish(false);
       }
     }
     if (i < line.size() && !IsBlank(line[i])) {
       *error = "a string must be followed by a blank";
-      return false;
+      return finish(false);
     }
-    tokens->push_back(std::move(token));
+    ++count;
   }
-  return true;
+  return finish(true);
 }
 
 bool ParseNumber(const std::string &text, uint64_t *value) {

@@ -61,9 +61,22 @@ class NetworkFileLock {
 std::unique_ptr<NetworkFileLock> LockNetworkFile(const std::string &real_path, unsigned wait_ms, std::string *error,
                                                  bool *may_not_lock);
 
+// One version of a network file, as this process read or wrote it, so that a
+// later call can tell whether the file is still that version without reading
+// it again.
+class FileVersion {
+ public:
+  virtual ~FileVersion() = default;
+  // Whether the file at `real_path` is still this version. False whenever
+  // that cannot be told for certain: the caller then reads the file again.
+  virtual bool Current(const std::string &real_path) const = 0;
+};
+
 // Reads the whole of the regular file at `real_path` without blocking on
-// anything that is not one.
-bool ReadNetworkFileText(const std::string &real_path, std::string *text, std::string *error);
+// anything that is not one. With `version`, it receives the version read, or
+// null where the host cannot tell versions apart.
+bool ReadNetworkFileText(const std::string &real_path, std::string *text, std::string *error,
+                         std::unique_ptr<FileVersion> *version = nullptr);
 
 // Whether this process may replace the file: fails with the reason when the
 // file is read-only, the user may not write it or its folder, the file system
@@ -76,8 +89,10 @@ bool CheckReplaceable(const std::string &real_path, std::string *error);
 // replaced file's mode and owner, then renamed over it. Temporary files that
 // killed processes left beside the file are removed first (only those this
 // function makes, and only when no process holds them). Call under the
-// exclusive lock, after CheckReplaceable.
-bool ReplaceNetworkFile(const std::string &real_path, const std::string &text, std::string *error);
+// exclusive lock, after CheckReplaceable. With `written`, it receives the
+// version now in place (null where the host cannot tell versions apart).
+bool ReplaceNetworkFile(const std::string &real_path, const std::string &text, std::string *error,
+                        std::unique_ptr<FileVersion> *written = nullptr);
 
 // The folder that holds this user's own network file: on POSIX
 // $XDG_STATE_HOME/velmora, else ~/.local/state/velmora; on Windows

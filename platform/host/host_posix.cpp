@@ -11,6 +11,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <chrono>
@@ -265,6 +266,51 @@ void RemoveOrphans(const std::string &directory, const std::string &base) {
   ::closedir(dir);
 }
 
+// A version of a network file: what stat tells of it, and the file itself
+// kept open. While it is open its inode cannot be freed, so a replacement
+// (always a new file renamed over the old) can never come back with the
+// same device and inode. Only a writer that rewrites the file in place keeps
+// the inode; that writer changes the size or the times, unless it writes the
+// same number of bytes within one tick of the file system's clock. A version
+// read while its times were that recent is therefore not trusted: the next
+// call reads the file again.
+class StatVersion : public FileVersion {
+ public:
+  StatVersion(int fd, const struct stat &st, bool trusted) : fd_(fd), st_(st), trusted_(trusted) {}
+  ~StatVersion() override { ::close(fd_); }
+  StatVersion(const StatVersion &) = delete;
+  StatVersion &operator=(const StatVersion &) = delete;
+
+  bool Current(const std::string &real_path) const override {
+    struct stat now {};
+    return trusted_ && ::stat(real_path.c_str(), &now) == 0 && now.st_dev == st_.st_dev && now.st_ino == st_.st_ino &&
+           now.st_size == st_.st_size && now.st_mtim.tv_sec == st_.st_mtim.tv_sec &&
+           now.st_mtim.tv_nsec == st_.st_mtim.tv_nsec && now.st_ctim.tv_sec == st_.st_ctim.tv_sec &&
+           now.st_ctim.tv_nsec == st_.st_ctim.tv_nsec;
+  }
+
+ private:
+  int fd_;
+  struct stat st_;
+  bool trusted_;
+};
+
+// Whether a file whose times these are could still be rewritten in place
+// without its times changing: its last change is within one tick of its file
+// system's clock. Times with nanoseconds come from a fine clock (Linux's
+// file systems take a coarse one of a few milliseconds: a tenth of a second
+// covers it); whole seconds from a coarse one (FAT keeps two), where three
+// seconds also cover a file server's clock running somewhat apart from ours.
+bool RecentlyChanged(const struct stat &st) {
+  struct timespec now {};
+  ::clock_gettime(CLOCK_REALTIME, &now);
+  const bool fine = st.st_ctim.tv_nsec != 0 || st.st_mtim.tv_nsec != 0;
+  const int64_t tick_ns = fine ? 100000000 : 3000000000;
+  const auto ns = [](const struct timespec &t) { return static_cast<int64_t>(t.tv_sec) * 1000000000 + t.tv_nsec; };
+  const int64_t newest = std::max(ns(st.st_ctim), ns(st.st_mtim));
+  return newest + tick_ns >= ns(now);
+}
+
 }  // namespace
 
 bool ResolveNetworkFile(const std::string &path, ResolvedPath *resolved, std::string *error) {
@@ -320,7 +366,8 @@ std::unique_ptr<NetworkFileLock> LockNetworkFile(const std::string &real_path, u
   return std::make_unique<PosixLock>(fd);
 }
 
-bool ReadNetworkFileText(const std::string &real_path, std::string *text, std::string *error) {
+bool ReadNetworkFileText(const std::string &real_path, std::string *text, std::string *error,
+                         std::unique_ptr<FileVersion> *version) {
   const int fd = ::open(real_path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   if (fd < 0) {
     *error = "cannot read the network file " + real_path + ": " + Reason();
@@ -345,6 +392,16 @@ bool ReadNetworkFileText(const std::string &real_path, std::string *text, std::s
     }
     if (n == 0) break;
     text->append(chunk.data(), static_cast<size_t>(n));
+  }
+  if (version != nullptr) {
+    // Trusted only when the file was read whole as it stood and had not
+    // changed lately (see StatVersion).
+    struct stat after {};
+    const bool whole = ::fstat(fd, &after) == 0 && after.st_size == st.st_size &&
+                       static_cast<off_t>(text->size()) == st.st_size && after.st_mtim.tv_nsec == st.st_mtim.tv_nsec &&
+                       after.st_mtim.tv_sec == st.st_mtim.tv_sec;
+    *version = std::make_unique<StatVersion>(fd, st, whole && !RecentlyChanged(st));
+    return true;
   }
   ::close(fd);
   return true;
@@ -390,7 +447,8 @@ bool CheckReplaceable(const std::string &real_path, std::string *error) {
   return true;
 }
 
-bool ReplaceNetworkFile(const std::string &real_path, const std::string &text, std::string *error) {
+bool ReplaceNetworkFile(const std::string &real_path, const std::string &text, std::string *error,
+                        std::unique_ptr<FileVersion> *written) {
   const std::string directory = DirectoryOf(real_path);
   const std::string base = BaseNameOf(real_path);
   RemoveOrphans(directory, base);
@@ -422,8 +480,17 @@ bool ReplaceNetworkFile(const std::string &real_path, const std::string &text, s
     if (::fchmod(fd, old.st_mode & 07777) != 0) return fail("cannot give the new file the mode of " + real_path);
   }
   if (!WriteAll(fd, text) || ::fsync(fd) != 0) return fail("cannot write " + temp);
+  struct stat mine {};
+  const bool known = written != nullptr && ::fstat(fd, &mine) == 0;
   if (::rename(temp.c_str(), real_path.c_str()) != 0) return fail("cannot replace " + real_path);
-  ::close(fd);
+  // What this process wrote is what it holds: the new file is trusted at
+  // once, since every other writer replaces it by a rename, giving a new
+  // inode (this one stays open, so its number is not reused).
+  if (known) {
+    *written = std::make_unique<StatVersion>(fd, mine, true);
+  } else {
+    ::close(fd);
+  }
   // Make the rename itself durable.
   const int dir_fd = ::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (dir_fd >= 0) {

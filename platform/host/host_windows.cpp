@@ -230,7 +230,12 @@ std::unique_ptr<NetworkFileLock> LockNetworkFile(const std::string &real_path, u
   return std::make_unique<WindowsLock>(file);
 }
 
-bool ReadNetworkFileText(const std::string &real_path, std::string *text, std::string *error) {
+// Versions are not told apart here: holding the file open to pin its
+// identity could keep another Windows writer from renaming over it, so every
+// call reads the file again.
+bool ReadNetworkFileText(const std::string &real_path, std::string *text, std::string *error,
+                         std::unique_ptr<FileVersion> *version) {
+  if (version != nullptr) version->reset();
   Handle file(::CreateFileA(real_path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                             nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file.ok()) {
@@ -285,7 +290,9 @@ bool CheckReplaceable(const std::string &real_path, std::string *error) {
   return true;
 }
 
-bool ReplaceNetworkFile(const std::string &real_path, const std::string &text, std::string *error) {
+bool ReplaceNetworkFile(const std::string &real_path, const std::string &text, std::string *error,
+                        std::unique_ptr<FileVersion> *version) {
+  if (version != nullptr) version->reset();
   const std::string directory = DirectoryOf(real_path);
   const std::string base = BaseNameOf(real_path);
   RemoveOrphans(directory, base);

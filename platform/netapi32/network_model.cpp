@@ -3,25 +3,38 @@
 
 #include "wide_text.h"
 
+#include <algorithm>
 #include <cstring>
 #include <sstream>
+#include <string_view>
 
 namespace standin::netapi32 {
 namespace {
 
-// The key=value words of a statement after its leading plain words.
+// The key=value words of a statement after its leading plain words, as the
+// tokens of the line they point into (a statement has few: a search is
+// cheaper than a map).
 struct Options {
-  std::map<std::string, Token> values;
+  std::vector<const Token *> values;
   std::vector<std::string> flags;  // plain words such as `unreachable`
+
+  const Token *Find(std::string_view key) const {
+    for (const Token *token : values)
+      if (token->key == key) return token;
+    return nullptr;
+  }
+  bool Has(std::string_view key) const { return Find(key) != nullptr; }
 };
 
-bool CollectOptions(const std::vector<Token> &tokens, size_t first, const std::vector<std::string> &allowed_keys,
-                    const std::vector<std::string> &allowed_flags, Options *options, std::string *error) {
+bool CollectOptions(const std::vector<Token> &tokens, size_t first,
+                    std::initializer_list<std::string_view> allowed_keys,
+                    std::initializer_list<std::string_view> allowed_flags, Options *options, std::string *error) {
+  options->values.reserve(tokens.size());
   for (size_t i = first; i < tokens.size(); ++i) {
     const Token &token = tokens[i];
     if (token.key.empty()) {
       bool known = false;
-      for (const auto &flag : allowed_flags) known = known || (!token.quoted && token.value == flag);
+      for (std::string_view flag : allowed_flags) known = known || (!token.quoted && token.value == flag);
       if (!known) {
         *error = "unexpected word \"" + token.value + "\"";
         return false;
@@ -30,30 +43,36 @@ bool CollectOptions(const std::vector<Token> &tokens, size_t first, const std::v
       continue;
     }
     bool known = false;
-    for (const auto &key : allowed_keys) known = known || token.key == key;
+    for (std::string_view key : allowed_keys)
+      if (token.key == key) {
+        known = true;
+        break;
+      }
     if (!known) {
       *error = "unknown setting " + token.key + "=";
       return false;
     }
-    if (!options->values.emplace(token.key, token).second) {
-      *error = token.key + "= is given twice";
-      return false;
-    }
+    for (const Token *seen : options->values)
+      if (seen->key == token.key) {
+        *error = token.key + "= is given twice";
+        return false;
+      }
+    options->values.push_back(&token);
   }
   return true;
 }
 
-bool NumberOption(const Options &options, const std::string &key, uint64_t max, uint64_t *value, std::string *error) {
-  auto it = options.values.find(key);
-  if (it == options.values.end()) return true;
-  if (it->second.quoted || !ParseNumber(it->second.value, value) || *value > max) {
-    *error = key + "=" + it->second.value + " is not a number from 0 to " + std::to_string(max);
+bool NumberOption(const Options &options, std::string_view key, uint64_t max, uint64_t *value, std::string *error) {
+  const Token *token = options.Find(key);
+  if (token == nullptr) return true;
+  if (token->quoted || !ParseNumber(token->value, value) || *value > max) {
+    *error = std::string(key) + "=" + token->value + " is not a number from 0 to " + std::to_string(max);
     return false;
   }
   return true;
 }
 
-bool ParseUnsigned(const std::string &text, size_t digits_min, size_t digits_max, unsigned max, unsigned *value) {
+bool ParseUnsigned(std::string_view text, size_t digits_min, size_t digits_max, unsigned max, unsigned *value) {
   if (text.size() < digits_min || text.size() > digits_max) return false;
   unsigned result = 0;
   for (char c : text) {
@@ -76,20 +95,26 @@ std::vector<std::string> Split(const std::string &text, char separator) {
   }
 }
 
-// HH:MM[:SS[.mmm]] to milliseconds after midnight.
-bool ParseTimeOfDay(const std::string &text, uint32_t *job_time) {
-  std::string main = text, fraction;
-  size_t dot = text.find('.');
-  if (dot != std::string::npos) {
-    main = text.substr(0, dot);
-    fraction = text.substr(dot + 1);
+// HH:MM[:SS[.mmm]] to milliseconds after midnight. Every job line has one, so
+// it is read in place.
+bool ParseTimeOfDay(std::string_view text, uint32_t *job_time) {
+  const size_t dot = text.find('.');
+  const std::string_view main = text.substr(0, dot);
+  std::string_view parts[3];
+  size_t count = 0;
+  for (size_t start = 0;;) {
+    if (count == 3) return false;
+    const size_t colon = main.find(':', start);
+    parts[count++] = main.substr(start, colon == std::string_view::npos ? std::string_view::npos : colon - start);
+    if (colon == std::string_view::npos) break;
+    start = colon + 1;
   }
-  std::vector<std::string> parts = Split(main, ':');
   unsigned hour = 0, minute = 0, second = 0, milli = 0;
-  if (parts.size() < 2 || parts.size() > 3) return false;
+  if (count < 2) return false;
   if (!ParseUnsigned(parts[0], 1, 2, 23, &hour) || !ParseUnsigned(parts[1], 2, 2, 59, &minute)) return false;
-  if (parts.size() == 3 && !ParseUnsigned(parts[2], 2, 2, 59, &second)) return false;
-  if (dot != std::string::npos && (parts.size() != 3 || !ParseUnsigned(fraction, 3, 3, 999, &milli))) return false;
+  if (count == 3 && !ParseUnsigned(parts[2], 2, 2, 59, &second)) return false;
+  if (dot != std::string_view::npos && (count != 3 || !ParseUnsigned(text.substr(dot + 1), 3, 3, 999, &milli)))
+    return false;
   *job_time = ((hour * 60 + minute) * 60 + second) * 1000 + milli;
   return true;
 }
@@ -150,7 +175,7 @@ std::string ApplyRealOptions(const Options &options, Computer *computer) {
   bool real = false;
   for (const auto &flag : options.flags) real = real || flag == "real";
   for (const char *key : {"address", "port", "privacy", "timeout", "auth", "ccache"})
-    if (!real && options.values.count(key) != 0) return std::string(key) + "= belongs to a real computer";
+    if (!real && options.Has(key)) return std::string(key) + "= belongs to a real computer";
   if (!real) return "";
   for (const auto &flag : options.flags)
     if (flag == "unreachable") return "a real computer is reached or not by the network itself, not by unreachable";
@@ -162,15 +187,13 @@ std::string ApplyRealOptions(const Options &options, Computer *computer) {
   if (timeout == 0) return "timeout=0: a call needs at least one second";
   host.port = static_cast<unsigned>(port);
   host.timeout_seconds = static_cast<unsigned>(timeout);
-  auto address = options.values.find("address");
-  if (address != options.values.end()) {
-    host.address = address->second.value;
+  if (const Token *address = options.Find("address")) {
+    host.address = address->value;
     if (host.address.empty() || host.address.find_first_of(" \t[]\\/,%") != std::string::npos)
       return "address=" + host.address + " is not a host name or address";
   }
-  auto privacy = options.values.find("privacy");
-  if (privacy != options.values.end()) {
-    const std::string &value = privacy->second.value;
+  if (const Token *privacy = options.Find("privacy")) {
+    const std::string &value = privacy->value;
     if (value == "sign") {
       host.privacy = realnet::Privacy::kSign;
     } else if (value == "none") {
@@ -179,9 +202,8 @@ std::string ApplyRealOptions(const Options &options, Computer *computer) {
       return "privacy=" + value + " is not seal, sign or none";
     }
   }
-  auto auth = options.values.find("auth");
-  if (auth != options.values.end()) {
-    const std::string &value = auth->second.value;
+  if (const Token *auth = options.Find("auth")) {
+    const std::string &value = auth->value;
     if (value == "kerberos") {
       host.auth = realnet::Auth::kKerberos;
     } else if (value == "ntlm") {
@@ -190,9 +212,8 @@ std::string ApplyRealOptions(const Options &options, Computer *computer) {
       return "auth=" + value + " is not auto, kerberos or ntlm";
     }
   }
-  auto ccache = options.values.find("ccache");
-  if (ccache != options.values.end()) {
-    host.ccache = ccache->second.value;
+  if (const Token *ccache = options.Find("ccache")) {
+    host.ccache = ccache->value;
     if (host.ccache.empty()) return "ccache= names no ticket cache";
   }
   computer->real = host;
@@ -225,9 +246,9 @@ std::string ApplyComputer(Network *network, const std::vector<Token> &tokens) {
   uint64_t platform = 500;
   if (!NumberOption(options, "platform", UINT32_MAX, &platform, &error)) return error;
   computer.platform_id = static_cast<DWORD>(platform);
-  auto service = options.values.find("service");
-  if (service != options.values.end() && !ParseStatusWord(service->second.value, &computer.status))
-    return "service=" + service->second.value + " is not running, stopped, paused or a status word";
+  const Token *service = options.Find("service");
+  if (service != nullptr && !ParseStatusWord(service->value, &computer.status))
+    return "service=" + service->value + " is not running, stopped, paused or a status word";
   for (const auto &flag : options.flags) computer.unreachable = computer.unreachable || flag == "unreachable";
   network->computers.push_back(std::move(computer));
   return "";
@@ -251,9 +272,9 @@ std::string ApplyService(Network *network, const std::vector<Token> &tokens) {
       !NumberOption(options, "lastid", UINT32_MAX, &last_id, &error))
     return error;
   DWORD status = computer->status;
-  auto state = options.values.find("state");
-  if (state != options.values.end() && (state->second.quoted || !ParseStatusWord(state->second.value, &status)))
-    return "state=" + state->second.value + " is not running, stopped, paused or a status word";
+  const Token *state = options.Find("state");
+  if (state != nullptr && (state->quoted || !ParseStatusWord(state->value, &status)))
+    return "state=" + state->value + " is not running, stopped, paused or a status word";
   computer->behaviour.start_code = static_cast<DWORD>(start);
   computer->behaviour.continue_code = static_cast<DWORD>(resume);
   computer->behaviour.pending = static_cast<uint32_t>(pending);
@@ -263,7 +284,8 @@ std::string ApplyService(Network *network, const std::vector<Token> &tokens) {
 }
 
 std::string ApplyJob(Network *network, const std::vector<Token> &tokens) {
-  const std::string usage = "usage: job NAME id=N at=HH:MM[:SS[.mmm]] | time=MS [flags=N] [dow=N] [dom=N] cmd=\"TEXT\"";
+  // Spelled out only for a line that needs it: a network file may hold many jobs.
+  const char *const usage = "usage: job NAME id=N at=HH:MM[:SS[.mmm]] | time=MS [flags=N] [dow=N] [dom=N] cmd=\"TEXT\"";
   if (tokens.size() < 2 || !tokens[1].key.empty()) return usage;
   Computer *computer = network->Find(tokens[1].value);
   if (computer == nullptr) return "no computer " + UpperCaseAscii(tokens[1].value) + " is described before this line";
@@ -272,9 +294,10 @@ std::string ApplyJob(Network *network, const std::vector<Token> &tokens) {
   if (!CollectOptions(tokens, 2, {"id", "at", "time", "flags", "dow", "dom", "cmd"}, {}, &options, &error))
     return error;
   for (const char *required : {"id", "cmd"})
-    if (options.values.count(required) == 0) return std::string(required) + "= is missing; " + usage;
-  const bool at_given = options.values.count("at") != 0, time_given = options.values.count("time") != 0;
-  if (at_given == time_given) return "give the time once, as at= or as time=; " + usage;
+    if (!options.Has(required)) return std::string(required) + "= is missing; " + usage;
+  const Token *at = options.Find("at");
+  const bool at_given = at != nullptr, time_given = options.Has("time");
+  if (at_given == time_given) return std::string("give the time once, as at= or as time=; ") + usage;
   uint64_t id = 0, flags = 0, dow = 0, dom = 0, raw_time = 0;
   if (!NumberOption(options, "id", UINT32_MAX, &id, &error) || !NumberOption(options, "flags", 0xFF, &flags, &error) ||
       !NumberOption(options, "dow", 0xFF, &dow, &error) || !NumberOption(options, "dom", UINT32_MAX, &dom, &error) ||
@@ -286,17 +309,21 @@ std::string ApplyJob(Network *network, const std::vector<Token> &tokens) {
   job.id = static_cast<uint32_t>(id);
   // time= is the raw record (24 hours or more included), at= a time of day.
   job.job_time = static_cast<uint32_t>(raw_time);
-  if (at_given && !ParseTimeOfDay(options.values["at"].value, &job.job_time))
-    return "at=" + options.values["at"].value + " is not a time of day HH:MM[:SS[.mmm]]";
+  if (at_given && !ParseTimeOfDay(at->value, &job.job_time))
+    return "at=" + at->value + " is not a time of day HH:MM[:SS[.mmm]]";
   job.flags = static_cast<uint8_t>(flags);
   job.days_of_week = static_cast<uint8_t>(dow);
   job.days_of_month = static_cast<uint32_t>(dom);
   // Another program may have stored any record, an empty command included.
-  job.command = Utf8ToWide(options.values["cmd"].value);
-  if (computer->jobs.count(job.id) != 0)
+  job.command = Utf8ToWide(options.Find("cmd")->value);
+  auto &jobs = computer->jobs;
+  // Files list jobs mostly in ascending IDs: each goes at the end.
+  const auto hint = jobs.empty() || jobs.rbegin()->first < job.id ? jobs.end() : jobs.lower_bound(job.id);
+  if (hint != jobs.end() && hint->first == job.id)
     return "job " + std::to_string(job.id) + " already exists on " + computer->name;
   if (job.id > computer->highest_id) computer->highest_id = job.id;
-  computer->jobs.emplace(job.id, std::move(job));
+  const uint32_t key = job.id;
+  jobs.emplace_hint(hint, key, std::move(job));
   return "";
 }
 
@@ -388,9 +415,8 @@ struct ServiceFacts {
 // The `service` statement a computer needs, or "" when it needs none: its
 // behaviour, the last ID when it is above every stored job's (or the file's
 // statement holds it), and the state when the file's statement holds it.
-std::string ServiceText(const Computer &computer, ServiceFacts facts = {}) {
+std::string ServiceText(const Computer &computer, ServiceFacts facts, uint32_t highest_held) {
   const ServiceBehaviour &b = computer.behaviour;
-  const uint32_t highest_held = computer.jobs.empty() ? 0 : computer.jobs.rbegin()->first;
   std::string service;
   if (b.start_code != 0) service += " start=" + std::to_string(b.start_code);
   if (b.continue_code != 0) service += " continue=" + std::to_string(b.continue_code);
@@ -398,6 +424,10 @@ std::string ServiceText(const Computer &computer, ServiceFacts facts = {}) {
   if (facts.state) service += " state=" + StatusWordText(computer.status);
   if (facts.last_id || computer.highest_id > highest_held) service += " lastid=" + std::to_string(computer.highest_id);
   return service.empty() ? "" : "service " + NameWord(computer.name) + service;
+}
+
+std::string ServiceText(const Computer &computer, ServiceFacts facts = {}) {
+  return ServiceText(computer, facts, computer.jobs.empty() ? 0 : computer.jobs.rbegin()->first);
 }
 
 std::string JobText(const std::string &computer, const StoredJob &job) {
@@ -411,9 +441,30 @@ std::string JobText(const std::string &computer, const StoredJob &job) {
   return out + " cmd=" + QuoteString(WideToUtf8(job.command));
 }
 
-bool SameJob(const StoredJob &a, const StoredJob &b) {
-  return a.id == b.id && a.job_time == b.job_time && a.days_of_month == b.days_of_month &&
-         a.days_of_week == b.days_of_week && a.flags == b.flags && a.command == b.command;
+// Whether a job is still as its line in the file states it.
+bool SameJob(const StoredJob &job, const NetworkSource &source, const SourceLine &line) {
+  if (job.id != line.job_id || job.job_time != line.job_time || job.days_of_month != line.days_of_month ||
+      job.days_of_week != line.days_of_week || job.flags != line.flags)
+    return false;
+  if (line.command_in_place) {
+    const std::string_view bytes = source.TextOf(line).substr(line.command_offset, line.command_length);
+    // A plain ASCII command equals only the same bytes (UTF-8 spells no
+    // other text in ASCII); any other after conversion.
+    bool ascii = true;
+    for (char16_t unit : job.command) ascii = ascii && unit < 0x80;
+    if (!ascii) return Utf8ToWide(std::string(bytes)) == job.command;
+    if (bytes.size() != job.command.size()) return false;
+    for (size_t i = 0; i < bytes.size(); ++i)
+      if (static_cast<unsigned char>(bytes[i]) != job.command[i]) return false;
+    return true;
+  }
+  // The line was read whole before, so it lexes again.
+  std::vector<Token> tokens;
+  std::string error;
+  LexStatement(std::string(source.TextOf(line)), &tokens, &error);
+  for (const Token &token : tokens)
+    if (token.key == "cmd") return Utf8ToWide(token.value) == job.command;
+  return false;
 }
 
 // Collects the output lines; a last line without an ending gets one when
@@ -421,13 +472,16 @@ bool SameJob(const StoredJob &a, const StoredJob &b) {
 class LineWriter {
  public:
   explicit LineWriter(std::string ending) : ending_(std::move(ending)) {}
-  void Add(const std::string &text, const std::string &ending) {
+  void Add(std::string_view text, std::string_view ending) {
     if (open_) out_ += ending_;
     out_ += text;
     out_ += ending;
     open_ = ending.empty();
   }
-  void Add(const std::string &text) { Add(text, ending_); }
+  void Add(std::string_view text, SourceLine::Ending ending) {
+    Add(text, ending == SourceLine::Ending::kCrLf ? "\r\n" : ending == SourceLine::Ending::kLf ? "\n" : "");
+  }
+  void Add(std::string_view text) { Add(text, std::string_view(ending_)); }
   std::string &Text() { return out_; }
 
  private:
@@ -451,13 +505,26 @@ std::string RewriteSource(const Network &network, const NetworkSource &source) {
   LineWriter out(source.ending);
   if (source.byte_order_mark) out.Text() = "\xEF\xBB\xBF";
   using Kind = SourceLine::Kind;
-  std::map<std::string, const Computer *> now_by_name, then_by_name;
+  // Each computer the file described, by its index there: as it is now (null
+  // when it is gone), where its statements end (its new statements go after
+  // them), and which facts its service statements hold.
+  const size_t described = source.computers.size();
+  std::map<std::string, const Computer *> now_by_name;
   for (const Computer &computer : network.computers) now_by_name[computer.name] = &computer;
-  for (const Computer &computer : source.computers) then_by_name[computer.name] = &computer;
-  // Where each computer's statements end: its new statements go after them.
+  std::vector<const Computer *> now_of(described, nullptr);
+  std::map<std::string, bool> was_described;
+  for (size_t c = 0; c < described; ++c) {
+    auto found = now_by_name.find(source.computers[c].name);
+    if (found != now_by_name.end()) now_of[c] = found->second;
+    was_described[source.computers[c].name] = true;
+  }
+  std::vector<uint32_t> then_highest(described, 0);
+  for (size_t c = 0; c < described && c < source.job_ids.size(); ++c)
+    then_highest[c] = source.job_ids[c].empty() ? 0 : source.job_ids[c].back();
+  std::vector<size_t> last_line(described, 0);
+  std::vector<ServiceFacts> facts(described);
+  std::vector<bool> service_written(described, false);
   // A clock or local that the file lacked goes before its first statement.
-  std::map<std::string, size_t> last_line;
-  std::map<std::string, ServiceFacts> facts;
   size_t first_statement = source.lines.size();
   bool has_clock = false, has_local = false;
   for (size_t i = 0; i < source.lines.size(); ++i) {
@@ -476,23 +543,22 @@ std::string RewriteSource(const Network &network, const NetworkSource &source) {
     if (!has_clock && !clock.empty()) out.Add(clock);
     if (!has_local && !local.empty()) out.Add(local);
   };
-  std::map<std::string, bool> service_written;
   for (size_t i = 0; i < source.lines.size(); ++i) {
     const SourceLine &line = source.lines[i];
+    const std::string_view line_text = source.TextOf(line);
     if (i == first_statement) add_settings();
     const Computer *now = nullptr, *then = nullptr;
     if (line.kind >= Kind::kComputer) {
-      auto found = now_by_name.find(line.computer);
-      if (found != now_by_name.end()) now = found->second;
-      then = then_by_name.at(line.computer);
+      now = now_of[line.computer];
+      then = &source.computers[line.computer];
     }
     if (line.kind == Kind::kOther) {
-      out.Add(line.text, line.ending);
+      out.Add(line_text, line.ending);
     } else if (line.kind == Kind::kClock || line.kind == Kind::kLocal) {
       const bool is_clock = line.kind == Kind::kClock;
       const std::string text = is_clock ? clock : local;
       if (text == (is_clock ? ClockText(source.clock) : LocalText(source.local))) {
-        out.Add(line.text, line.ending);
+        out.Add(line_text, line.ending);
       } else if (!text.empty()) {
         out.Add(text, line.ending);
       }
@@ -501,34 +567,42 @@ std::string RewriteSource(const Network &network, const NetworkSource &source) {
     } else if (line.kind == Kind::kComputer) {
       const bool same =
           now->platform_id == then->platform_id && now->status == then->status && now->unreachable == then->unreachable;
-      out.Add(same ? line.text : ComputerText(*now), line.ending);
+      if (same) {
+        out.Add(line_text, line.ending);
+      } else {
+        out.Add(ComputerText(*now), line.ending);
+      }
     } else if (line.kind == Kind::kService) {
-      const std::string text = ServiceText(*now, facts[now->name]);
-      if (text == ServiceText(*then, facts[now->name])) {
-        out.Add(line.text, line.ending);
-      } else if (!service_written[now->name] && !text.empty()) {
+      const std::string text = ServiceText(*now, facts[line.computer]);
+      if (text == ServiceText(*then, facts[line.computer], then_highest[line.computer])) {
+        out.Add(line_text, line.ending);
+      } else if (!service_written[line.computer] && !text.empty()) {
         out.Add(text, line.ending);
       }
-      service_written[now->name] = true;
+      service_written[line.computer] = true;
     } else {
       auto job = now->jobs.find(line.job_id);
-      auto old = then->jobs.find(line.job_id);
-      if (job != now->jobs.end())
-        out.Add(
-            old != then->jobs.end() && SameJob(job->second, old->second) ? line.text : JobText(now->name, job->second),
-            line.ending);
+      if (job != now->jobs.end()) {
+        if (SameJob(job->second, source, line)) {
+          out.Add(line_text, line.ending);
+        } else {
+          out.Add(JobText(now->name, job->second), line.ending);
+        }
+      }
     }
     if (now == nullptr || last_line[line.computer] != i) continue;
     // After a computer's last line: the statements it did not have.
-    const std::string service = ServiceText(*now, facts[now->name]);
-    if (!service_written[now->name] && !service.empty() && service != ServiceText(*then, facts[now->name]))
+    const std::string service = ServiceText(*now, facts[line.computer]);
+    if (!service_written[line.computer] && !service.empty() &&
+        service != ServiceText(*then, facts[line.computer], then_highest[line.computer]))
       out.Add(service);
+    const std::vector<uint32_t> &held = source.job_ids[line.computer];
     for (const auto &entry : now->jobs)
-      if (then->jobs.count(entry.first) == 0) out.Add(JobText(now->name, entry.second));
+      if (!std::binary_search(held.begin(), held.end(), entry.first)) out.Add(JobText(now->name, entry.second));
   }
   if (first_statement == source.lines.size()) add_settings();
   for (const Computer &computer : network.computers)
-    if (then_by_name.count(computer.name) == 0) WriteComputer(computer, &out);
+    if (was_described.count(computer.name) == 0) WriteComputer(computer, &out);
   return std::move(out.Text());
 }
 
@@ -639,30 +713,45 @@ std::string ApplyNetworkStatement(Network *network, const std::vector<Token> &to
 }
 
 bool ParseNetworkText(const std::string &text, Network *network, std::string *error) {
+  return ParseNetworkText(std::string(text), network, error);
+}
+
+bool ParseNetworkText(std::string &&file_text, Network *network, std::string *error) {
   *network = Network();
   auto source = std::make_shared<NetworkSource>();
+  source->text = std::move(file_text);  // kept whole: the lines are kept as where they lie in it
+  const std::string &text = source->text;
   size_t start = 0;
   if (text.compare(0, 3, "\xEF\xBB\xBF") == 0) {
     source->byte_order_mark = true;
     start = 3;
   }
   std::map<std::string, int> first_seen;  // statements allowed once: their line
+  std::vector<Token> tokens;
+  size_t line_count = 1;
+  for (const char *at = text.data(), *end = at + text.size();
+       (at = static_cast<const char *>(std::memchr(at, '\n', static_cast<size_t>(end - at)))) != nullptr; ++at)
+    ++line_count;
+  source->lines.reserve(line_count);
+  size_t named = 0;       // the index of the computer the last line named
+  std::string line_text;  // one line at a time, for the lexer
   for (int number = 1; start < text.size(); ++number) {
     SourceLine line;
+    line.offset = start;
     size_t end = text.find('\n', start);
     if (end == std::string::npos) {
-      line.text = text.substr(start);
+      line.length = text.size() - start;
       start = text.size();
     } else {
       const bool crlf = end > start && text[end - 1] == '\r';
-      line.text = text.substr(start, end - start - (crlf ? 1 : 0));
-      line.ending = crlf ? "\r\n" : "\n";
+      line.length = end - start - (crlf ? 1 : 0);
+      line.ending = crlf ? SourceLine::Ending::kCrLf : SourceLine::Ending::kLf;
       start = end + 1;
-      if (source->ending.empty()) source->ending = line.ending;
+      if (source->ending.empty()) source->ending = crlf ? "\r\n" : "\n";
     }
-    std::vector<Token> tokens;
-    std::string fault = CheckLineText(line.text);
-    if (fault.empty() && LexStatement(line.text, &tokens, &fault) && !tokens.empty()) {
+    line_text.assign(text, line.offset, line.length);
+    std::string fault = CheckLineText(line_text);
+    if (fault.empty() && LexStatement(line_text, &tokens, &fault) && !tokens.empty()) {
       const std::string &keyword = tokens[0].value;
       const StatementRule *rule = RuleFor(keyword);
       if (tokens[0].quoted || !tokens[0].key.empty()) {
@@ -675,20 +764,49 @@ bool ParseNetworkText(const std::string &text, Network *network, std::string *er
       } else if (rule->at_most_once && first_seen.count(keyword) != 0) {
         fault = keyword + " is given twice (first on line " + std::to_string(first_seen[keyword]) + ")";
       } else {
-        first_seen.emplace(keyword, number);
+        if (rule->at_most_once) first_seen.emplace(keyword, number);
         fault = rule->apply(network, tokens);
         line.kind = KindOf(keyword);
-        if (line.kind >= SourceLine::Kind::kComputer)
-          line.computer = UpperCaseAscii(tokens.size() > 1 ? tokens[1].value : "");
+        if (line.kind >= SourceLine::Kind::kComputer && fault.empty()) {
+          // The rule has found the computer (or added it): its index, the
+          // last line's first, since a computer's lines tend to follow it.
+          const std::string name = UpperCaseAscii(tokens[1].value);
+          const std::vector<Computer> &computers = network->computers;
+          if (named >= computers.size() || computers[named].name != name)
+            for (named = 0; named < computers.size() && computers[named].name != name; ++named) {
+            }
+          line.computer = static_cast<uint32_t>(named);
+        }
         for (const Token &token : tokens) {
           line.holds_state = line.holds_state || (line.kind == SourceLine::Kind::kService && token.key == "state");
           line.holds_last_id = line.holds_last_id || (line.kind == SourceLine::Kind::kService && token.key == "lastid");
         }
-        if (line.kind == SourceLine::Kind::kJob) {
+        if (line.kind == SourceLine::Kind::kJob && fault.empty()) {
           uint64_t id = 0;
           for (const Token &token : tokens)
             if (token.key == "id") ParseNumber(token.value, &id);
           line.job_id = static_cast<uint32_t>(id);
+          const auto &jobs = network->computers[named].jobs;
+          const StoredJob &job = jobs.rbegin()->first == line.job_id ? jobs.rbegin()->second : jobs.at(line.job_id);
+          line.job_time = job.job_time;
+          line.days_of_month = job.days_of_month;
+          line.days_of_week = job.days_of_week;
+          line.flags = job.flags;
+          // A line that ends in its command written as it is (as written
+          // lines do) keeps where it lies, to be compared without lexing.
+          for (const Token &token : tokens) {
+            if (token.key != "cmd") continue;
+            const std::string &value = token.value;
+            const size_t end = line_text.size();
+            line.command_in_place =
+                token.quoted && value.find_first_of("\\\"\n") == std::string::npos && end >= value.size() + 6 &&
+                line_text.compare(end - value.size() - 6, 5, "cmd=\"") == 0 && line_text.back() == '"' &&
+                line_text.compare(end - value.size() - 1, value.size(), value) == 0;
+            if (line.command_in_place) {
+              line.command_offset = static_cast<uint32_t>(end - value.size() - 1);
+              line.command_length = static_cast<uint32_t>(value.size());
+            }
+          }
         }
       }
     }
@@ -702,7 +820,18 @@ bool ParseNetworkText(const std::string &text, Network *network, std::string *er
   if (source->ending.empty()) source->ending = "\n";
   source->clock = network->clock;
   source->local = network->local;
-  source->computers = network->computers;
+  source->computers.reserve(network->computers.size());
+  for (Computer &computer : network->computers) {
+    // Every fact but the jobs: they are set aside while the rest is copied.
+    std::map<uint32_t, StoredJob> jobs = std::move(computer.jobs);
+    computer.jobs.clear();
+    Computer then = computer;
+    computer.jobs = std::move(jobs);
+    source->job_ids.emplace_back();
+    source->job_ids.back().reserve(computer.jobs.size());
+    for (const auto &entry : computer.jobs) source->job_ids.back().push_back(entry.first);
+    source->computers.push_back(std::move(then));
+  }
   network->source = std::move(source);
   return true;
 }

@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <map>
+#include <memory>
 #include <sstream>
 
 #include "net_buffers.h"
@@ -27,8 +28,19 @@ struct Fault {
 };
 
 struct State {
-  Network network;        // the in-memory network (unused while a file is bound)
+  Network network;        // the in-memory network, or the bound file's network as last read or written
   std::string file_path;  // the bound network file, or empty
+  // The version of the bound file that `network` holds; null when the file
+  // must be read again before the next call.
+  std::unique_ptr<host::FileVersion> version;
+  // After this process replaced the file: the text it wrote, which `network`
+  // states but is not yet the source of (read again only for the next
+  // change, which rewrites that text).
+  std::optional<std::string> written_text;
+  // A call made from within another's body (its network is in use) works on
+  // that network, and a change it makes is written by the outer call.
+  bool in_call = false;
+  bool inner_changed = false;
   std::map<std::pair<std::string, std::string>, Fault> faults;
   std::map<std::string, PendingQueries> pending;
 };
@@ -332,6 +344,11 @@ NET_API_STATUS WithNetwork(const std::function<NET_API_STATUS(Network &network, 
   State &state = TheState();
   bool changed = false;
   if (state.file_path.empty()) return body(state.network, &changed);
+  if (state.in_call) {
+    const NET_API_STATUS status = body(state.network, &changed);
+    state.inner_changed = state.inner_changed || changed;
+    return status;
+  }
 
   // Only a process that may change the file locks it; one that may only read
   // it reads it as it is (a writer replaces it whole) and is told why when a
@@ -346,21 +363,64 @@ NET_API_STATUS WithNetwork(const std::function<NET_API_STATUS(Network &network, 
       return NERR_InternalError;
     }
   }
-  Network network;
-  if (!ReadNetworkFile(state.file_path, &network, &error)) {
-    Diagnose(error);
-    return NERR_InternalError;
+  // The network last read or written is used again while the file is still
+  // that version; otherwise the file is read (once per call).
+  if (state.version == nullptr || !state.version->Current(state.file_path)) {
+    state.version.reset();
+    state.written_text.reset();
+    Network fresh;
+    if (!ReadNetworkFile(state.file_path, &fresh, &error, &state.version)) {
+      state.version.reset();
+      Diagnose(error);
+      return NERR_InternalError;
+    }
+    state.network = std::move(fresh);
   }
-  const NET_API_STATUS status = body(network, &changed);
-  if (changed && lock == nullptr) {
+  Network &network = state.network;
+  state.inner_changed = false;
+  NET_API_STATUS status;
+  {
+    struct InCall {
+      bool &flag;
+      ~InCall() { flag = false; }
+    } in_call{state.in_call = true};
+    status = body(network, &changed);
+  }
+  changed = changed || state.inner_changed;
+  if (!changed) return status;
+  // From here on the network in memory may differ from the file until the
+  // file is replaced: on any failure it is read again by the next call.
+  if (lock == nullptr) {
+    state.version.reset();
     Diagnose(read_only_reason);
     return NERR_InternalError;
   }
-  if (changed && (!host::CheckReplaceable(state.file_path, &error) ||
-                  !host::ReplaceNetworkFile(state.file_path, WriteNetworkText(network), &error))) {
+  // A change is written against the file's text as it stands: the one this
+  // process wrote last, when it did.
+  if (state.written_text) {
+    Network as_written;
+    std::string fault;
+    const bool parsed = ParseNetworkText(*state.written_text, &as_written, &fault);
+    state.written_text.reset();
+    if (!parsed) {
+      state.version.reset();
+      Diagnose("network file " + state.file_path + ", as last written, " + fault + "; nothing was changed");
+      return NERR_InternalError;
+    }
+    network.source = as_written.source;
+  }
+  std::string text = WriteNetworkText(network);
+  std::unique_ptr<host::FileVersion> written;
+  if (!host::CheckReplaceable(state.file_path, &error) ||
+      !host::ReplaceNetworkFile(state.file_path, text, &error, &written)) {
+    state.version.reset();
     Diagnose(error);
     return NERR_InternalError;
   }
+  // The network in memory is what the file now states; the calls that follow
+  // use it while the file stays this version.
+  state.version = std::move(written);
+  if (state.version != nullptr) state.written_text = std::move(text);
   return status;
 }
 
@@ -515,7 +575,8 @@ std::string OpenNetworkFile(const std::string &path) {
   if (!host::ResolveNetworkFile(path, &resolved, &error)) return error;
   if (!resolved.exists) return "there is no network file " + path;
   // Read without a lock: a writer replaces the file whole.
-  if (!netapi32::ReadNetworkFile(resolved.real_path, &network, &error)) return error;
+  std::unique_ptr<host::FileVersion> version;
+  if (!netapi32::ReadNetworkFile(resolved.real_path, &network, &error, &version)) return error;
   // An authentication file that cannot be used is told at once, not as a
   // logon failure at the first call.
   bool has_real = false;
@@ -530,6 +591,10 @@ std::string OpenNetworkFile(const std::string &path) {
   } else {
     UseRealClock();
   }
+  // The first call uses this reading while the file stays as it was.
+  TheState().network = std::move(network);
+  TheState().version = std::move(version);
+  TheState().written_text.reset();
   return "";
 }
 

@@ -7,6 +7,10 @@ namespace standin::netapi32 {
 
 std::u16string Utf8ToWide(const std::string &utf8) {
   if (utf8.empty()) return std::u16string();
+  // Plain ASCII, as most commands are, widens byte for byte.
+  bool ascii = true;
+  for (char c : utf8) ascii = ascii && static_cast<unsigned char>(c) < 0x80;
+  if (ascii) return std::u16string(utf8.begin(), utf8.end());
   const int size = static_cast<int>(utf8.size());
   std::u16string wide(static_cast<size_t>(MultiByteToWideChar(CP_UTF8, 0, utf8.data(), size, nullptr, 0)), u'\0');
   MultiByteToWideChar(CP_UTF8, 0, utf8.data(), size, wide.data(), static_cast<int>(wide.size()));

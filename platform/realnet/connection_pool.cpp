@@ -42,7 +42,10 @@ struct Task {
   std::string reason;
 };
 
-thread_local std::string t_last_reason;
+// In the module's static TLS block (initial-exec: a few bytes of the room
+// the loader keeps for modules opened later): LeakSanitizer cannot walk the
+// dynamic TLS of a module opened with dlopen, and fails at the exit.
+thread_local std::string t_last_reason __attribute__((tls_model("initial-exec")));
 
 // The platform's codes for Kerberos's failures.
 constexpr uint32_t kNoLogonServers = 1311;      // ERROR_NO_LOGON_SERVERS: the KDC cannot be reached

@@ -24,7 +24,6 @@
 #include <core/werror.h>
 #include <util/time.h>
 #include <util/data_blob.h>
-#include <util/debug.h>
 #include <param.h>
 #include <credentials.h>
 #include <dcerpc.h>
@@ -152,14 +151,6 @@ static void around_waits(enum tevent_trace_point point, void *private_data) {
   if (point == TEVENT_TRACE_AFTER_WAIT) enter();
 }
 
-/* Samba's diagnostics would land on the terminal the program draws on, and
- * could name the account: they are dropped. */
-static void drop_debug(void *private_ptr, int level, const char *msg) {
-  (void)private_ptr;
-  (void)level;
-  (void)msg;
-}
-
 /* Three functions of Samba's SMB client that its public headers do not
  * declare, found in the libraries libdcerpc has loaded. Without them a
  * closed session sends its SMB closes, and an SMB request keeps Samba's own
@@ -169,8 +160,10 @@ static void (*g_disconnect)(struct smbXcli_conn *conn, NTSTATUS status);
 static bool (*g_is_named_pipe)(struct tstream_context *stream);
 static unsigned (*g_set_named_pipe_timeout)(struct tstream_context *stream, unsigned milliseconds);
 
+/* What went wrong is taken from each call's NTSTATUS (the reason below);
+ * Samba's own log stays at level 0, errors only, on the standard error that
+ * the front end points away from the screen it draws on. */
 static void init_once(void) {
-  debug_set_callback(NULL, drop_debug);
   g_init_status = dcerpc_init();
   /* Named, since libdcerpc may have been loaded with local symbols only. */
   void *smb = dlopen("libcli-smb-common-samba4.so.0", RTLD_LAZY | RTLD_NOLOAD);

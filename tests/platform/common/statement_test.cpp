@@ -21,6 +21,29 @@ TEST(StatementLexer, RejectsMalformedStrings) {
   EXPECT_FALSE(LexStatement(R"(box a"b")", &tokens, &error));
 }
 
+// A file is lexed line after line into one vector: nothing of a line stays
+// in the next one's tokens, nor of a line that failed.
+TEST(StatementLexer, EachLineGivesOnlyItsOwnTokens) {
+  std::vector<Token> tokens;
+  std::string error;
+  ASSERT_TRUE(LexStatement(R"(job cmd="a b" x=1 y)", &tokens, &error));
+  ASSERT_EQ(tokens.size(), 4u);
+  EXPECT_TRUE(tokens[1].quoted);
+  ASSERT_TRUE(LexStatement("one two", &tokens, &error));
+  ASSERT_EQ(tokens.size(), 2u);
+  EXPECT_EQ(tokens[1].value, "two");
+  EXPECT_EQ(tokens[1].key, "");
+  EXPECT_FALSE(tokens[1].quoted);
+  ASSERT_TRUE(LexStatement("k=v", &tokens, &error));
+  ASSERT_EQ(tokens.size(), 1u);
+  EXPECT_EQ(tokens[0].key, "k");
+  EXPECT_EQ(tokens[0].value, "v");
+  EXPECT_FALSE(LexStatement(R"(a "open)", &tokens, &error));
+  EXPECT_TRUE(tokens.empty());
+  ASSERT_TRUE(LexStatement("  # a comment", &tokens, &error));
+  EXPECT_TRUE(tokens.empty());
+}
+
 TEST(StatementLexer, ParsesDecimalAndHexNumbersOnly) {
   uint64_t v = 0;
   EXPECT_TRUE(standin::ParseNumber("0x3F", &v));

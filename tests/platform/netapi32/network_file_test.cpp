@@ -302,8 +302,11 @@ TEST_F(NetworkFileTest, AFullDiskLeavesTheFileAndNoTemporaryFile) {
   if (child == 0) {
     signal(SIGXFSZ, SIG_IGN);
     const rlimit limit{1000, 1000};
+    usleep(200000);  // a settled file: its reading is used again while it stays
     if (setrlimit(RLIMIT_FSIZE, &limit) != 0 || !standin::OpenNetworkFile(path_).empty()) _exit(2);
-    _exit(AddJob() == NERR_InternalError && diagnostics_.find("File too large") != std::string::npos ? 0 : 1);
+    const bool refused = AddJob() == NERR_InternalError && diagnostics_.find("File too large") != std::string::npos;
+    // The change that could not be written is not seen afterwards either.
+    _exit(refused && standin::JobsOf("PC01").size() == 100 ? 0 : 1);
   }
   int status = 0;
   ASSERT_EQ(waitpid(child, &status, 0), child);
@@ -313,3 +316,78 @@ TEST_F(NetworkFileTest, AFullDiskLeavesTheFileAndNoTemporaryFile) {
 }
 
 }  // namespace
+
+namespace {
+
+std::vector<std::u16string> Commands(const std::string &computer) {
+  std::vector<std::u16string> commands;
+  for (const standin::StoredJob &job : standin::JobsOf(computer)) commands.push_back(job.command);
+  return commands;
+}
+
+}  // namespace
+
+// The network read is used again while the file stays that version; every
+// other version is read: a replacement by rename, even of the same size and
+// times; and a rewrite in place soon after the file last changed, which its
+// times may not tell.
+TEST_F(NetworkFileTest, EachCallSeesTheFileAsItIsNow) {
+  const std::string first = "computer PC01\njob PC01 id=1 at=01:00 cmd=\"a\"\n";
+  Write(first);
+  struct stat before {};
+  ASSERT_EQ(stat(path_.c_str(), &before), 0);
+  usleep(200000);  // past the file system clock's tick: the reading is trusted
+  ASSERT_EQ(standin::OpenNetworkFile(path_), "");
+  EXPECT_EQ(Commands("PC01"), std::vector<std::u16string>{u"a"});
+
+  const std::string other = dir_ + "/other";
+  std::ofstream(other, std::ios::binary) << "computer PC01\njob PC01 id=1 at=01:00 cmd=\"b\"\n";
+  const struct timespec times[2] = {before.st_atim, before.st_mtim};
+  ASSERT_EQ(utimensat(AT_FDCWD, other.c_str(), times, 0), 0);
+  ASSERT_EQ(rename(other.c_str(), path_.c_str()), 0);
+  EXPECT_EQ(Commands("PC01"), std::vector<std::u16string>{u"b"});
+
+  {
+    std::fstream in_place(path_, std::ios::binary | std::ios::in | std::ios::out);
+    in_place.seekp(static_cast<std::streamoff>(first.size() - 3));
+    in_place << 'c';
+  }
+  EXPECT_EQ(Commands("PC01"), std::vector<std::u16string>{u"c"});
+}
+
+// What this process wrote is what it goes on seeing and what a new reading
+// gives, and lines it did not change stay as they were written, however their
+// commands are spelled.
+TEST_F(NetworkFileTest, WhatIsWrittenIsWhatEveryoneReads) {
+  const std::string lines =
+      "computer PC01\n"
+      "job PC01 id=1  at=01:00 cmd=\"plain\"\n"
+      "job PC01 id=2  at=01:00 cmd=\"\xE9\x80\xB1\xE6\xAC\xA1\"\n"
+      "job PC01 id=3  at=01:00 cmd=\"say \\\"hi\\\"\"\n"
+      "job PC01 id=4  at=01:00 cmd=\"x\"  \n";
+  Write(lines);
+  ASSERT_EQ(standin::OpenNetworkFile(path_), "");
+  ASSERT_EQ(AddJob(u"\u9031\u6B21.bat"), static_cast<NET_API_STATUS>(NERR_Success));
+  ASSERT_EQ(AddJob(u"second"), static_cast<NET_API_STATUS>(NERR_Success));
+  EXPECT_EQ(Read(), lines +
+                        "job PC01 id=5 at=01:00 cmd=\"\xE9\x80\xB1\xE6\xAC\xA1.bat\"\n"
+                        "job PC01 id=6 at=01:00 cmd=\"second\"\n");
+  const std::vector<std::u16string> seen = Commands("PC01");
+  EXPECT_EQ(seen, (std::vector<std::u16string>{u"plain", u"\u9031\u6B21", u"say \"hi\"", u"x", u"\u9031\u6B21.bat",
+                                               u"second"}));
+  standin::ResetNetwork();
+  ASSERT_EQ(standin::OpenNetworkFile(path_), "");
+  EXPECT_EQ(Commands("PC01"), seen);
+}
+
+// A network of simulated computers never brings in the real network's
+// module, nor Samba's libraries behind it.
+TEST_F(NetworkFileTest, SimulatedComputersLoadNoRealNetwork) {
+  Write("computer PC01\n");
+  ASSERT_EQ(standin::OpenNetworkFile(path_), "");
+  ASSERT_EQ(AddJob(), static_cast<NET_API_STATUS>(NERR_Success));
+  std::ifstream maps("/proc/self/maps");
+  const std::string mapped((std::istreambuf_iterator<char>(maps)), std::istreambuf_iterator<char>());
+  EXPECT_EQ(mapped.find("velmora-realnet"), std::string::npos);
+  EXPECT_EQ(mapped.find("libdcerpc"), std::string::npos);
+}

@@ -1,0 +1,37 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The stand-in's side of the real network when the module is not installed
+// (this test's build names a module that is not there): real computers
+// answer as ones that cannot be reached, the diagnostic line says why, and
+// nothing else is disturbed.
+#include <lm.h>
+
+#include <gtest/gtest.h>
+
+#include <remote_host.h>
+
+namespace {
+
+namespace realnet = standin::realnet;
+
+TEST(RealnetModuleMissing, ARealComputerCannotBeReachedAndTheLineSaysWhy) {
+  realnet::Target target{"NTSV01", {}, ""};
+  standin::StoredJob job;
+  job.command = u"backup.cmd";
+  uint32_t id = 0;
+  EXPECT_EQ(realnet::AddJob(target, job, &id), static_cast<DWORD>(ERROR_BAD_NETPATH));
+  const std::string reason = realnet::TakeFailureReason();
+  EXPECT_EQ(reason.rfind("NTSV01: ", 0), 0u) << reason;
+  EXPECT_NE(reason.find("velmora-realnet package"), std::string::npos) << reason;
+  EXPECT_EQ(realnet::TakeFailureReason(), "");
+
+  DWORD status = 0;
+  target.name = "NTSV02";
+  EXPECT_EQ(realnet::QueryService(target, "Schedule", &status), static_cast<DWORD>(ERROR_BAD_NETPATH));
+  EXPECT_EQ(realnet::TakeFailureReason().rfind("NTSV02: ", 0), 0u);
+
+  EXPECT_EQ(realnet::CheckCredentialsFile("/nonexistent/credentials"), "");
+  EXPECT_EQ(realnet::SessionsOpened(), 0u);
+  realnet::CloseAllConnections();
+}
+
+}  // namespace
