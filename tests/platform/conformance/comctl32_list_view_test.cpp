@@ -70,8 +70,9 @@ CONFORMANCE_CASE(ListViewRowsTextsAndSelection) {
 // A text is cut to the caller's buffer, whose size (cchTextMax) counts the
 // terminating null (LVITEM's documentation).
 CONFORMANCE_CASE(ListViewTextIsCutToTheCallersBuffer) {
-  WINE_DEPARTS("Wine's LVM_GETITEMTEXTA fills cchTextMax characters and no terminating null, where LVITEM's "
-               "cchTextMax counts the terminating null");
+  WINE_DEPARTS(
+      "Wine's LVM_GETITEMTEXTA fills cchTextMax characters and no terminating null, where LVITEM's "
+      "cchTextMax counts the terminating null");
   TestDialog dialog("DLG_CONTROLS");
   HWND list = dialog.Item(60);
   InsertRow(list, 0, "1", "a.cmd");

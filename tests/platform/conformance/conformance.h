@@ -54,8 +54,8 @@ void CheckEqual(const char *file, int line, const char *a_text, const char *b_te
 
 }  // namespace conformance
 
-#define CONFORMANCE_CASE(name)                                                                        \
-  static void name##_case();                                                                          \
+#define CONFORMANCE_CASE(name)                                                                      \
+  static void name##_case();                                                                        \
   [[maybe_unused]] static const bool name##_registered = conformance::Register(#name, name##_case); \
   static void name##_case()
 
@@ -67,10 +67,10 @@ void CheckEqual(const char *file, int line, const char *a_text, const char *b_te
 
 #define CHECK_EQ(a, b) conformance::CheckEqual(__FILE__, __LINE__, #a, #b, (a), (b))
 
-#define REQUIRE(condition)                            \
-  if (!(condition)) {                                 \
+#define REQUIRE(condition)                             \
+  if (!(condition)) {                                  \
     conformance::Fail(__FILE__, __LINE__, #condition); \
-    throw conformance::CaseEnded();                   \
+    throw conformance::CaseEnded();                    \
   }
 
 #endif

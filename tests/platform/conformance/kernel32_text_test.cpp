@@ -44,10 +44,10 @@ void CheckFormat(const char *file, int line, const char *expected, int count, co
   if (std::strcmp(out, expected) != 0 || count != static_cast<int>(std::strlen(expected)))
     conformance::Fail(file, line, std::string("wsprintfA gave \"") + out + "\" (" + std::to_string(count) + ")");
 }
-#define CHECK_WSPRINTF(expected, ...)                     \
-  do {                                                    \
-    char out[1100];                                       \
-    const int count = wsprintfA(out, __VA_ARGS__);        \
+#define CHECK_WSPRINTF(expected, ...)                      \
+  do {                                                     \
+    char out[1100];                                        \
+    const int count = wsprintfA(out, __VA_ARGS__);         \
     CheckFormat(__FILE__, __LINE__, expected, count, out); \
   } while (0)
 
@@ -81,8 +81,9 @@ CONFORMANCE_CASE(WsprintfStopsAt1023BytesAndTerminates) {
 // The count is that of the bytes stored, without the terminating null
 // (wsprintfA's documented return value), the cut output's too.
 CONFORMANCE_CASE(WsprintfCountsTheBytesItStored) {
-  WINE_DEPARTS("Wine's wsprintfA returns 1024 for output cut at the limit, where the documented return value "
-               "is the number of characters stored, without the terminating null: 1023");
+  WINE_DEPARTS(
+      "Wine's wsprintfA returns 1024 for output cut at the limit, where the documented return value "
+      "is the number of characters stored, without the terminating null: 1023");
   const std::string long_text(2000, 'x');
   char out[1100];
   CHECK_EQ(wsprintfA(out, "%s", long_text.c_str()), 1023);
