@@ -16,7 +16,7 @@ wine_env_check
 
 build="$root/build/mingw"
 cmake --preset mingw -S "$root" >/dev/null
-cmake --build "$build" --target velmora_conformance velmora_winhelp >&2
+cmake --build "$build" --target velmora_conformance velmora_winhelp velmora_netapi32 >&2
 
 # Heavy Wine runs of the machine take turns.
 exec 9>/work/wine.lock 2>/dev/null || exec 9>"${TMPDIR:-/tmp}/velmora-wine.lock"

@@ -85,7 +85,7 @@ LRESULT CALLBACK ButtonProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lpara
       // there, and an unchecked radio is no tab stop.
       if (IsRadio(button)) {
         if (button->check == BST_CHECKED)
-          ;
+          button->style |= WS_TABSTOP;
         else
           button->style &= ~static_cast<DWORD>(WS_TABSTOP);
       }

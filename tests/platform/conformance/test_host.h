@@ -16,6 +16,10 @@ HINSTANCE TestModule();
 // the common controls registered.
 void ResetUserInterface();
 bool RunsOnWine();
+// The simulated network the NETAPI32 calls reach, from the text of a network
+// file; bound at the first call of a run, later calls keep that network.
+// False (with a line on standard error) when it cannot be bound.
+bool BindNetwork(const char *network_text);
 
 }  // namespace conformance
 

@@ -5,6 +5,10 @@
 
 #include <commctrl.h>
 
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
 namespace conformance {
 namespace {
 
@@ -31,6 +35,32 @@ void ResetUserInterface() {
 bool RunsOnWine() {
   HMODULE ntdll = GetModuleHandleA("ntdll.dll");
   return ntdll != nullptr && GetProcAddress(ntdll, "wine_get_version") != nullptr;
+}
+
+// Our netapi32.dll reads the file VELMORA_NETWORK names at its first call;
+// the file lies in the temporary folder and goes when the run ends.
+bool BindNetwork(const char *network_text) {
+  static const bool bound = [network_text] {
+    char folder[MAX_PATH], path[MAX_PATH];
+    if (GetTempPathA(sizeof folder, folder) == 0 || GetTempFileNameA(folder, "vnw", 0, path) == 0) return false;
+    FILE *file = std::fopen(path, "wb");
+    if (file == nullptr) return false;
+    const std::string text = network_text;
+    const bool written = std::fwrite(text.data(), 1, text.size(), file) == text.size();
+    std::fclose(file);
+    static std::string removal;
+    removal = path;
+    std::atexit([] {
+      DeleteFileA(removal.c_str());
+      DeleteFileA((removal + ".lock").c_str());
+    });
+    if (!written || _putenv(("VELMORA_NETWORK=" + std::string(path)).c_str()) != 0) {
+      std::fprintf(stderr, "cannot name the network file %s\n", path);
+      return false;
+    }
+    return true;
+  }();
+  return bound;
 }
 
 }  // namespace conformance

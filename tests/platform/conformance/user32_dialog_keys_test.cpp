@@ -66,7 +66,7 @@ CONFORMANCE_CASE(ArrowsMoveAndCheckWithinARadioGroup) {
 }
 
 // Enter presses the focused push button when the dialog manager took the
-// focus there (Tab, WM_NEXTDLGCTL), which makes it the default one; SetFocus
+// focus there (Tab, an arrow, WM_NEXTDLGCTL), which makes it the default one; SetFocus
 // alone does not (DM_SETDEFID's remarks: SetFocus leaves the default style,
 // WM_NEXTDLGCTL moves it), so Enter then presses the dialog's default
 // button. It is pressed from an edit too, and not when it is disabled;
@@ -79,7 +79,9 @@ CONFORMANCE_CASE(EnterPressesTheFocusedPushButtonElseTheDefaultOne) {
   dialog.Press(VK_TAB);
   dialog.Press(VK_TAB, /*shift=*/true);
   dialog.Press(VK_RETURN);
-  CHECK(g_commands == (std::vector<WPARAM>{70, 70}));
+  dialog.Press(VK_RIGHT);
+  dialog.Press(VK_RETURN);
+  CHECK(g_commands == (std::vector<WPARAM>{70, 70, IDCANCEL}));
 
   g_commands.clear();
   SendMessageA(dialog.window(), WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(dialog.Item(10)), TRUE);
