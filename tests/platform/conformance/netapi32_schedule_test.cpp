@@ -4,6 +4,7 @@
 // both reading the network file below.
 #include <windows.h>
 #include <lm.h>
+#include <lmat.h>
 
 #include "conformance.h"
 #include "test_host.h"
