@@ -104,14 +104,6 @@ CONFORMANCE_CASE(EnterPressesTheFocusedPushButtonElseTheDefaultOne) {
   CHECK(g_commands.empty());
 }
 
-// With no default push button Enter sends IDOK.
-CONFORMANCE_CASE(EnterWithoutADefaultIdSendsIdOk) {
-  TestDialog dialog("DLG_NO_DEFAULT");
-  SetFocus(dialog.Item(10));
-  dialog.Press(VK_RETURN);
-  CHECK(g_commands == std::vector<WPARAM>{IDOK});
-}
-
 // A window whose procedure is DefWindowProc's, run through IsDialogMessage:
 // DefWindowProc answers DM_GETDEFID with 0 and moves no default look, so a
 // focused push button stays an undefault one and Enter sends IDOK, whatever
