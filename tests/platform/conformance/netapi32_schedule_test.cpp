@@ -97,7 +97,8 @@ CONFORMANCE_CASE(ScheduleJobAddRefusesInvalidRecords) {
   DWORD id = 0;
   CHECK_EQ(Add(WIDE("\\\\ADD01"), Job(kHour, WIDE("ok")), &id), static_cast<NET_API_STATUS>(NERR_Success));
   CHECK_EQ(id, 1u);
-  CHECK_EQ(Add(WIDE("\\\\ADD01"), Job(kHour, WIDE("ok")), nullptr), static_cast<NET_API_STATUS>(ERROR_INVALID_PARAMETER));
+  CHECK_EQ(Add(WIDE("\\\\ADD01"), Job(kHour, WIDE("ok")), nullptr),
+           static_cast<NET_API_STATUS>(ERROR_INVALID_PARAMETER));
 }
 
 // The probe the program makes of a computer: its platform, its Schedule
