@@ -34,6 +34,7 @@ typedef unsigned char BYTE;
 typedef unsigned char UCHAR;
 typedef unsigned short WORD;
 typedef unsigned short USHORT;
+typedef short SHORT;
 typedef int INT;
 typedef unsigned int UINT;
 typedef int LONG;
@@ -556,14 +557,22 @@ int WINAPI GetWindowTextLengthA(HWND hWnd);
 // Messages.
 BOOL WINAPI GetMessageA(LPMSG lpMsg, HWND hWnd, UINT wMsgFilterMin, UINT wMsgFilterMax);
 BOOL WINAPI PostMessageA(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam);
+// Messages are only taken out (PM_REMOVE), never looked at in place.
+#define PM_REMOVE 0x0001
+BOOL WINAPI PeekMessageA(LPMSG lpMsg, HWND hWnd, UINT wMsgFilterMin, UINT wMsgFilterMax, UINT wRemoveMsg);
+// The thread's keyboard state: bit 0x80 of a key's byte means held down.
+SHORT WINAPI GetKeyState(int nVirtKey);
+BOOL WINAPI SetKeyboardState(LPBYTE lpKeyState);
 BOOL WINAPI IsDialogMessageA(HWND hDlg, LPMSG lpMsg);
 BOOL WINAPI TranslateMessage(const MSG *lpMsg);
 LRESULT WINAPI DispatchMessageA(const MSG *lpMsg);
 LRESULT WINAPI SendMessageA(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam);
 LRESULT WINAPI DefWindowProcA(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam);
 LRESULT WINAPI DefDlgProcA(HWND hDlg, UINT Msg, WPARAM wParam, LPARAM lParam);
-// A dialog's message result; the only window long the stand-in keeps.
+// A dialog's message result, which may be set, and a window's style, which
+// may be read: the window longs the stand-in keeps.
 #define DWLP_MSGRESULT 0
+#define GWL_STYLE (-16)
 LONG_PTR WINAPI SetWindowLongPtrA(HWND hWnd, int nIndex, LONG_PTR dwNewLong);
 LONG_PTR WINAPI GetWindowLongPtrA(HWND hWnd, int nIndex);
 void WINAPI PostQuitMessage(int nExitCode);

@@ -27,7 +27,7 @@ void ClearRestOfGroup(Window *button) {
   for (size_t i = first; i < children.size(); ++i) {
     if (i > first && (children[i]->style & WS_GROUP)) break;
     Window *other = children[i];
-    if (other != button && other->kind == Kind::kButton && IsRadio(other)) other->check = BST_UNCHECKED;
+    if (other != button && other->kind == Kind::kButton && IsRadio(other)) Send(other, BM_SETCHECK, BST_UNCHECKED, 0);
   }
 }
 
@@ -48,7 +48,8 @@ void ClickButton(Window *button) {
       button->check = (button->check + 1) % 3;
       break;
     case BS_AUTORADIOBUTTON:
-      button->check = BST_CHECKED;
+      // Through BM_SETCHECK, which moves the group's tab stop too.
+      Send(button, BM_SETCHECK, BST_CHECKED, 0);
       ClearRestOfGroup(button);
       break;
     default:
@@ -80,6 +81,14 @@ LRESULT CALLBACK ButtonProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lpara
       button->check = static_cast<int>(wparam) == BST_CHECKED         ? BST_CHECKED
                       : static_cast<int>(wparam) == BST_INDETERMINATE ? BST_INDETERMINATE
                                                                       : BST_UNCHECKED;
+      // The checked radio of a group is its tab stop: Tab reaches the group
+      // there, and an unchecked radio is no tab stop.
+      if (IsRadio(button)) {
+        if (button->check == BST_CHECKED)
+          button->style |= WS_TABSTOP;
+        else
+          button->style &= ~static_cast<DWORD>(WS_TABSTOP);
+      }
       return 0;
     case BM_GETSTATE:
       return button->check | (button->pushed ? 0x0004 : 0) | (Focus() == button ? 0x0008 : 0);

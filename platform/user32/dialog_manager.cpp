@@ -44,7 +44,7 @@ int MnemonicOf(const Window *control) {
 }
 
 void FocusFromKeyboard(Window *control) {
-  MoveFocus(control);
+  FocusFromDialogManager(control);
   if (Send(control, WM_GETDLGCODE, 0, 0) & DLGC_HASSETSEL) Send(control, EM_SETSEL, 0, -1);
 }
 
@@ -66,7 +66,7 @@ bool HandleMnemonic(Window *dialog, int ch) {
       } else if (IsPushButton(control)) {
         ClickButton(control);
       } else {
-        MoveFocus(control);
+        FocusFromDialogManager(control);
         ClickButton(control);
       }
       return true;
@@ -114,6 +114,13 @@ bool Dispatch(MSG *msg) {
 }
 
 }  // namespace
+
+void FocusFromDialogManager(Window *control) {
+  MoveFocus(control);
+  Window *dialog = control->parent;
+  if (Focus() == control && dialog != nullptr && dialog->kind == Kind::kDialog)
+    Send(dialog, kMsgControlFocused, reinterpret_cast<WPARAM>(ToHandle(control)), 0);
+}
 
 Window *NextTabItem(Window *dialog, Window *from, bool previous) {
   const auto &children = dialog->children;
@@ -196,7 +203,7 @@ BOOL WINAPI IsDialogMessageA(HWND hDlg, LPMSG lpMsg) {
       bool previous = lpMsg->wParam == VK_LEFT || lpMsg->wParam == VK_UP;
       Window *next = NextGroupItem(dialog, focus, previous);
       if (next == nullptr) return TRUE;
-      MoveFocus(next);
+      FocusFromDialogManager(next);
       // An automatic radio button that takes the focus from the keyboard is
       // checked, as a click would check it.
       if (IsAutoRadio(next)) ClickButton(next);

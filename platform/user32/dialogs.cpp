@@ -439,6 +439,7 @@ LONG_PTR WINAPI GetWindowLongPtrA(HWND hWnd, int nIndex) {
     SetLastError(ERROR_INVALID_WINDOW_HANDLE);
     return 0;
   }
+  if (nIndex == GWL_STYLE) return static_cast<LONG_PTR>(window->style);
   if (window->kind != Kind::kDialog || nIndex != DWLP_MSGRESULT) {
     SetLastError(ERROR_INVALID_INDEX);
     return 0;
@@ -482,7 +483,7 @@ LRESULT WINAPI DefDlgProcA(HWND hDlg, UINT Msg, WPARAM wParam, LPARAM lParam) {
         target = NextTabItem(dialog, Focus(), wParam != 0);
       }
       if (target != nullptr && target->parent == dialog) {
-        MoveFocus(target);
+        FocusFromDialogManager(target);
         if (target->kind == Kind::kEdit) Send(target, EM_SETSEL, 0, -1);
       }
       return 0;

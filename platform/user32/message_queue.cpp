@@ -96,6 +96,8 @@ void PostKey(Window *target, UINT message, WPARAM key, KeyState state) {
 
 KeyState CurrentKeyState() { return g_key_state; }
 
+void SetKeyState(KeyState keys) { g_key_state = keys; }
+
 void ClearQueue() { g_queue.clear(); }
 
 void RequestQuit(int code) {
@@ -138,6 +140,31 @@ BOOL WINAPI GetMessageA(LPMSG lpMsg, HWND hWnd, UINT wMsgFilterMin, UINT wMsgFil
     }
     driver->WaitForInput();
   }
+}
+
+BOOL WINAPI PeekMessageA(LPMSG lpMsg, HWND hWnd, UINT wMsgFilterMin, UINT wMsgFilterMax, UINT wRemoveMsg) {
+  // Only taking messages out is served (PM_REMOVE), never looking at them.
+  if (lpMsg == nullptr || !(wRemoveMsg & PM_REMOVE)) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return FALSE;
+  }
+  bool quit = false;
+  return standin::user32::Retrieve(lpMsg, hWnd, wMsgFilterMin, wMsgFilterMax, &quit) ? TRUE : FALSE;
+}
+
+SHORT WINAPI GetKeyState(int nVirtKey) {
+  standin::user32::KeyState keys = standin::user32::CurrentKeyState();
+  bool down = (nVirtKey == VK_SHIFT && keys.shift) || (nVirtKey == VK_CONTROL && keys.ctrl) ||
+              (nVirtKey == VK_MENU && keys.alt);
+  return down ? static_cast<SHORT>(0x8000) : 0;
+}
+
+// The modifier keys are the only ones the stand-in's controls read.
+BOOL WINAPI SetKeyboardState(LPBYTE lpKeyState) {
+  if (lpKeyState == nullptr) return FALSE;
+  standin::user32::SetKeyState(
+      {(lpKeyState[VK_SHIFT] & 0x80) != 0, (lpKeyState[VK_CONTROL] & 0x80) != 0, (lpKeyState[VK_MENU] & 0x80) != 0});
+  return TRUE;
 }
 
 BOOL WINAPI PostMessageA(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam) {

@@ -104,6 +104,7 @@ struct KeyState {
   bool shift = false, ctrl = false, alt = false;
 };
 KeyState CurrentKeyState();
+void SetKeyState(KeyState keys);
 void PostKey(Window *target, UINT message, WPARAM key, KeyState state);
 
 // Activation: one top-level window is active. Activating sends WM_ACTIVATE
@@ -158,9 +159,12 @@ void FixDefaultButton(Window *dialog, Window *new_focus);
 constexpr UINT kMsgUserSelect = 0x03E0;       // apply the oldest of pending_selections
 constexpr UINT kMsgUserReplaceText = 0x03E1;  // select all, then the queued WM_CHARs type
 constexpr UINT kMsgUserAnswerBox = 0x03E2;    // a message box's button, wParam its result
-// Sent to a dialog when one of its controls took the focus; only the dialog
-// default procedure acts on it (the default push button's look follows).
+// Sent to a dialog when the dialog manager moved the focus to one of its
+// controls (a key, WM_NEXTDLGCTL); only the dialog default procedure acts on
+// it (the default push button's look follows). SetFocus and clicks do not
+// move that look.
 constexpr UINT kMsgControlFocused = 0x03E3;
+void FocusFromDialogManager(Window *control);
 
 // The clipboard's text as an ANSI edit reads and writes it (CF_TEXT).
 void SetClipboardAnsiText(const std::string &ansi);

@@ -119,12 +119,7 @@ void MoveFocus(Window *window) {
   Window *old = g_focus;
   g_focus = window;
   if (old != nullptr && old->alive) Send(old, WM_KILLFOCUS, reinterpret_cast<WPARAM>(ToHandle(window)), 0);
-  if (window != nullptr && g_focus == window) {
-    Window *dialog = window->parent;
-    if (dialog != nullptr && dialog->kind == Kind::kDialog)
-      Send(dialog, kMsgControlFocused, reinterpret_cast<WPARAM>(ToHandle(window)), 0);
-    Send(window, WM_SETFOCUS, reinterpret_cast<WPARAM>(ToHandle(old)), 0);
-  }
+  if (window != nullptr && g_focus == window) Send(window, WM_SETFOCUS, reinterpret_cast<WPARAM>(ToHandle(old)), 0);
 }
 
 bool Recording() { return IsCallRecording(); }

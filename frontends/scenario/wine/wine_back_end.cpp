@@ -166,10 +166,16 @@ class WineBackEnd : public BackEnd {
     shown.style = type | (requested & ~static_cast<unsigned>(MB_TYPEMASK));
     return shown;
   }
-  // A modal dialog or message box is in front of its owner.
+  // A modal dialog or message box is in front of its owner. Before the
+  // program shows a window it already exists (the main window while the
+  // start-up question stands): a window of the program's templates counts
+  // then, shown or not, as the stand-in counts every window that has not
+  // ended.
   WindowRef ActiveWindow() override {
     for (HWND window : program_.Windows())
       if (!program_.IsMessageBox(window)) return Ref(window);
+    for (HWND window : program_.Windows(/*hidden_too=*/true))
+      if (!program_.TemplateOf(window).empty()) return Ref(window);
     return 0;
   }
   WindowRef InnermostWindow() override {

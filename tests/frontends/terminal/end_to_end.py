@@ -129,11 +129,9 @@ def add_next_wednesday_evening(s, command):
     s.keys("Enter")
     s.wait_for("ｼﾞｮﾌﾞ詳細設定")
     s.type(command)
-    # The run-unit radios have no tab stop: the keyboard pointer (F2) steps
-    # from the command line to 次の... and clicks it. It stays until F2.
-    s.keys("F2", "Down", "Down", "Down", "Down", "Enter")
-    s.wait_for("F2/Esc:終了")
-    s.keys("F2")
+    # Tab reaches the run-unit radios at the checked one (毎回), the group's
+    # tab stop; Down moves to 次の... and checks it.
+    s.keys("Tab", "Down")
     # Weekday check box, then the weekday list: select Wednesday.
     s.keys("Tab", "Tab", "Space", "Down", "Down")
     # Date check box, date list, AM/PM: afternoon; 7:30.

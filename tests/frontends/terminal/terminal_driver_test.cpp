@@ -375,6 +375,8 @@ TEST(TerminalDriver, TheEditorShowsItsFocusAndSelectionAndADropDownClosesAfterAP
   RunScript([](ScriptedTerminal &t) {
     t.Type("a", true);
     t.Press(Key::kTab);
+    t.Check([&] { Require(FocusId() == 144, "Tab reached the run-unit radios at the checked one"); });
+    t.Press(Key::kTab);
     t.Press(Key::kTab);
     t.Check([&] {
       Require(FocusId() == 146, "Tab reached the weekday list");

@@ -99,26 +99,6 @@ TEST(NetScheduleJobAdd, AssignsIdsAfterTheHighestGivenOrHeldUntilNoneIsLeft) {
   EXPECT_NE(told.find("FRESH has given out the highest job ID there is, 4294967295"), std::string::npos) << told;
 }
 
-TEST(NetScheduleJobAdd, RefusesInvalidRecordsAndAssignsNothingForThem) {
-  Network({"computer PC01"});
-  DWORD id = 0;
-  const AT_INFO invalid[] = {
-      JobRecord(24 * kHour, u"x"),             // a time of day of 24 hours
-      JobRecord(kHour, u"x", 0, 0x80),         // no eighth weekday
-      JobRecord(kHour, u"x", 0, 0, 1u << 31),  // no day 32
-      JobRecord(kHour, u""),                   // no command
-      JobRecord(kHour, nullptr),
-  };
-  for (const AT_INFO &info : invalid) {
-    id = 99;
-    EXPECT_EQ(Add(info, &id), static_cast<NET_API_STATUS>(ERROR_INVALID_PARAMETER));
-    EXPECT_EQ(id, 99u);
-  }
-  ASSERT_EQ(Add(JobRecord(kHour, u"ok"), &id), static_cast<NET_API_STATUS>(NERR_Success));
-  EXPECT_EQ(id, 1u);
-  EXPECT_EQ(Add(JobRecord(kHour, u"ok"), nullptr), static_cast<NET_API_STATUS>(ERROR_INVALID_PARAMETER));
-}
-
 // World statements and expectations as the scenario runner uses them.
 TEST(WorldStatements, FaultyStatementsSayWhatIsWrong) {
   Network({"computer PC01"});

@@ -107,35 +107,4 @@ TEST_F(DialogTest, EnterClosesADroppedDownList) {
   EXPECT_FALSE(Saw(IDOK));
 }
 
-// (The rows the program fills and reads are played by every list_* scenario.)
-// Text is cut to the caller's buffer; deleting the rows ends the selection.
-TEST_F(DialogTest, ListViewRowsTextsAndSelection) {
-  HWND list = Item(60);
-  const auto insert = [list](int row, const char *id, const char *command) {
-    LVITEMA item{};
-    item.mask = LVIF_TEXT;
-    item.iItem = row;
-    item.pszText = const_cast<LPSTR>(id);
-    item.iItem = static_cast<int>(SendMessageA(list, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item)));
-    item.iSubItem = 1;
-    item.pszText = const_cast<LPSTR>(command);
-    SendMessageA(list, LVM_SETITEMA, 0, reinterpret_cast<LPARAM>(&item));
-  };
-  insert(0, "1", "a.cmd");
-  insert(5, "2", "b.cmd");  // past the end: appended
-  EXPECT_EQ(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0), 2);
-  char text[8];
-  LVITEMA item{};
-  item.iSubItem = 1;
-  item.pszText = text;
-  item.cchTextMax = 3;
-  EXPECT_EQ(SendMessageA(list, LVM_GETITEMTEXTA, 1, reinterpret_cast<LPARAM>(&item)), 2);
-  EXPECT_STREQ(text, "b.");  // cut to the buffer, terminated
-  standin::SelectItems(list, {1});
-  Pump();
-  EXPECT_EQ(SendMessageA(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED), 1);
-  SendMessageA(list, LVM_DELETEALLITEMS, 0, 0);
-  EXPECT_EQ(SendMessageA(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED), -1);
-}
-
 }  // namespace

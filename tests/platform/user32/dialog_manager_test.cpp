@@ -1,54 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The dialog manager's keys, its templates and message boxes, as the
-// platform documents them.
+// The dialog templates and message boxes, as the platform documents them.
+// (The dialog manager's keys are cases of the conformance suite,
+// tests/platform/conformance, played on Wine too.)
 #include "user32_test_support.h"
 
 namespace {
-
-using standin::FocusWindow;
-using standin::IsDefaultButton;
-using standin::PressKey;
-
-// A disabled window cannot take the focus; with no focus, keys reach the
-// dialog, whose Tab goes to the first tab stop. Tab then visits the tab stops
-// in template order, skipping radios without WS_TABSTOP and disabled
-// controls, and wraps.
-TEST_F(DialogTest, TabVisitsEnabledTabStopsInTemplateOrder) {
-  SetFocus(nullptr);
-  EnableWindow(Item(10), FALSE);
-  EnableWindow(Item(40), FALSE);
-  SetFocus(Item(10));
-  EXPECT_EQ(FocusWindow(), nullptr);
-  std::vector<int> visited;
-  for (int i = 0; i < 8; ++i) {
-    PressKey(VK_TAB);
-    Pump();
-    visited.push_back(GetDlgCtrlID(FocusWindow()));
-  }
-  EXPECT_EQ(visited, (std::vector<int>{11, 30, 50, 60, 1, 70, 2, 11}));
-  PressKey(VK_TAB, /*shift=*/true);
-  Pump();
-  EXPECT_EQ(GetDlgCtrlID(FocusWindow()), 2);
-}
-
-// (Enter in an edit pressing the default button is played by the scenarios.)
-TEST_F(DialogTest, EnterGoesToTheFocusedPushButtonElseTheDefaultOne) {
-  SetFocus(Item(70));
-  EXPECT_TRUE(IsDefaultButton(Item(70)));  // the default look follows the focus
-  EXPECT_FALSE(IsDefaultButton(Item(1)));
-  PressKey(VK_RETURN);
-  Pump();
-  EXPECT_EQ(g_commands, std::vector<WPARAM>{70});
-
-  SetFocus(Item(11));
-  EXPECT_TRUE(IsDefaultButton(Item(1)));  // and returns to the dialog's default button
-  EXPECT_FALSE(IsDefaultButton(Item(70)));
-  g_commands.clear();
-  EnableWindow(Item(1), FALSE);
-  PressKey(VK_RETURN);
-  Pump();
-  EXPECT_TRUE(g_commands.empty());  // a disabled default button is not pressed
-}
 
 TEST_F(DialogTest, TemplatesNamingUnavailableClassesFail) {
   EXPECT_EQ(CreateDialogParamA(instance_, "DLG_NO_CLASS", nullptr, RecordingDialogProc, 0), nullptr);

@@ -1,0 +1,45 @@
+#!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
+# Runs the conformance suite (tests/platform/conformance) on Wine's own
+# USER32, COMCTL32 and KERNEL32: builds velmora-conformance.exe with the mingw
+# preset, makes the Wine prefix under build/ once, and runs the cases on a
+# private Xvfb in a Wine virtual desktop. Prints a line for each case and the
+# totals, as the Linux build does; exits 1 when a case fails.
+# Usage: scripts/test-conformance-wine.sh [CASE...]   (every case by default)
+# VELMORA_WINE_LOCK=FILE waits for a lock on FILE before Wine starts.
+set -euo pipefail
+root="$(cd "$(dirname "$0")/.." && pwd)"
+
+# shellcheck source=wine-env.sh
+source "$root/scripts/wine-env.sh"
+wine_env_install >&2
+wine_env_check
+
+build="$root/build/mingw"
+cmake --preset mingw -S "$root" >/dev/null
+cmake --build "$build" --target velmora_conformance velmora_winhelp velmora_netapi32 >&2
+
+# Where heavy Wine runs of a machine take turns, VELMORA_WINE_LOCK names the
+# file they lock.
+if [ -n "${VELMORA_WINE_LOCK:-}" ]; then
+  exec 9>"$VELMORA_WINE_LOCK"
+  flock 9
+fi
+
+wine_env_prepare "$build" >&2
+trap wine_env_stop EXIT
+wine_env_own_display
+out="$(mktemp)"
+trap 'wine_env_stop; rm -f "$out"' EXIT
+# A virtual desktop activates windows without a window manager, as the
+# scenario player's does; the cases' output goes to a file, which Wine
+# programs started by explorer write as any other.
+status=0
+(cd "$build" && timeout 300 wine explorer /desktop=conformance,800x600 \
+  velmora-conformance.exe "$@" >"$out" 2>/dev/null) || status=$?
+cat "$out"
+grep -q '^[0-9]* passed, 0 failed' "$out" || {
+  [ "$status" -ne 0 ] || status=1
+  echo "the conformance suite did not pass on Wine (status $status)" >&2
+  exit 1
+}

@@ -1,0 +1,89 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The list-view messages the program sends: columns, rows and their
+// texts, the selected row, deleting every row.
+#include <windows.h>
+#include <commctrl.h>
+
+#include "conformance.h"
+#include "dialog_driver.h"
+
+#include <cstring>
+#include <string>
+
+namespace {
+
+using conformance::TestDialog;
+
+int InsertRow(HWND list, int row, const char *id, const char *command) {
+  LVITEMA item{};
+  item.mask = LVIF_TEXT;
+  item.iItem = row;
+  item.pszText = const_cast<LPSTR>(id);
+  item.iItem = static_cast<int>(SendMessageA(list, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item)));
+  item.iSubItem = 1;
+  item.pszText = const_cast<LPSTR>(command);
+  SendMessageA(list, LVM_SETITEMA, 0, reinterpret_cast<LPARAM>(&item));
+  return item.iItem;
+}
+
+std::string CellOf(HWND list, int row, int column, int buffer_size = 16) {
+  char text[16] = {};
+  LVITEMA item{};
+  item.iSubItem = column;
+  item.pszText = text;
+  item.cchTextMax = buffer_size;
+  SendMessageA(list, LVM_GETITEMTEXTA, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item));
+  return text;
+}
+
+// Rows go where asked, past the end appended; the selected row is found with LVNI_SELECTED, and
+// none once every row is deleted.
+CONFORMANCE_CASE(ListViewRowsTextsAndSelection) {
+  TestDialog dialog("DLG_CONTROLS");
+  HWND list = dialog.Item(60);
+  for (int column = 0; column < 2; ++column) {
+    LVCOLUMNA info{};
+    info.mask = LVCF_TEXT | LVCF_WIDTH;
+    info.cx = 40;
+    info.pszText = const_cast<LPSTR>(column == 0 ? "ID" : "Command");
+    CHECK_EQ(SendMessageA(list, LVM_INSERTCOLUMNA, static_cast<WPARAM>(column), reinterpret_cast<LPARAM>(&info)),
+             column);
+  }
+  CHECK_EQ(InsertRow(list, 0, "2", "b.cmd"), 0);
+  CHECK_EQ(InsertRow(list, 0, "1", "a.cmd"), 0);
+  CHECK_EQ(InsertRow(list, 9, "3", "c.cmd"), 2);
+  CHECK_EQ(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0), 3);
+  CHECK_EQ(CellOf(list, 1, 0), std::string("2"));
+  CHECK_EQ(CellOf(list, 2, 1), std::string("c.cmd"));
+
+  CHECK_EQ(SendMessageA(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED), -1);
+  LVITEMA state{};
+  state.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
+  state.state = LVIS_SELECTED | LVIS_FOCUSED;
+  SendMessageA(list, LVM_SETITEMSTATE, 2, reinterpret_cast<LPARAM>(&state));
+  CHECK_EQ(SendMessageA(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED), 2);
+  SendMessageA(list, LVM_DELETEALLITEMS, 0, 0);
+  CHECK_EQ(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0), 0);
+  CHECK_EQ(SendMessageA(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED), -1);
+}
+
+// A text is cut to the caller's buffer, whose size (cchTextMax) counts the
+// terminating null (LVITEM's documentation).
+CONFORMANCE_CASE(ListViewTextIsCutToTheCallersBuffer) {
+  WINE_DEPARTS(
+      "Wine's LVM_GETITEMTEXTA fills cchTextMax characters and no terminating null, where LVITEM's "
+      "cchTextMax counts the terminating null");
+  TestDialog dialog("DLG_CONTROLS");
+  HWND list = dialog.Item(60);
+  InsertRow(list, 0, "1", "a.cmd");
+  char text[8];
+  std::memset(text, '#', sizeof text);
+  LVITEMA item{};
+  item.iSubItem = 1;
+  item.pszText = text;
+  item.cchTextMax = 3;
+  CHECK_EQ(SendMessageA(list, LVM_GETITEMTEXTA, 0, reinterpret_cast<LPARAM>(&item)), 2);
+  CHECK_EQ(std::string(text, 4), std::string("a.\0#", 4));
+}
+
+}  // namespace

@@ -1,0 +1,98 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Driving a test dialog through Win32 calls alone: keys posted to the focus
+// and run through the dialog manager as a dialog's loop runs them, the shift
+// key held through the thread's keyboard state, and the commands the dialog
+// received.
+#ifndef VELMORA_TESTS_PLATFORM_CONFORMANCE_DIALOG_DRIVER_H
+#define VELMORA_TESTS_PLATFORM_CONFORMANCE_DIALOG_DRIVER_H
+
+#include <windows.h>
+
+#include <algorithm>
+#include <vector>
+
+#include "test_host.h"
+
+namespace conformance {
+
+// Commands the test window received, as whole wParam values (edit
+// notifications left out).
+inline std::vector<WPARAM> g_commands;
+
+inline void RecordCommand(UINT message, WPARAM wparam) {
+  const WORD code = HIWORD(wparam);
+  const bool edit_notification = code == EN_SETFOCUS || code == EN_KILLFOCUS || code == EN_CHANGE || code == EN_UPDATE;
+  if (message == WM_COMMAND && !edit_notification) g_commands.push_back(wparam);
+}
+
+inline INT_PTR CALLBACK RecordingDialogProc(HWND, UINT message, WPARAM wparam, LPARAM) {
+  RecordCommand(message, wparam);
+  return message == WM_INITDIALOG ? TRUE : FALSE;
+}
+
+inline bool Saw(WPARAM command) { return std::find(g_commands.begin(), g_commands.end(), command) != g_commands.end(); }
+
+// A shown modeless dialog from a template of conformance.rc, destroyed with
+// the object.
+class TestDialog {
+ public:
+  explicit TestDialog(const char *name, DLGPROC procedure = RecordingDialogProc, HWND owner = nullptr)
+      : window_(CreateDialogParamA(TestModule(), name, owner, procedure, 0)) {
+    if (window_ != nullptr) ShowWindow(window_, SW_SHOW);
+    Pump();
+    g_commands.clear();
+  }
+  ~TestDialog() {
+    if (IsWindow(window_)) DestroyWindow(window_);
+  }
+  TestDialog(const TestDialog &) = delete;
+  TestDialog &operator=(const TestDialog &) = delete;
+
+  HWND window() const { return window_; }
+  HWND Item(int id) const { return GetDlgItem(window_, id); }
+  int FocusId() const { return GetDlgCtrlID(GetFocus()); }
+
+  // Every queued message through the dialog manager, as a dialog's loop.
+  void Pump() const {
+    MSG msg;
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+      if (!IsDialogMessageA(window_, &msg)) {
+        TranslateMessage(&msg);
+        DispatchMessageA(&msg);
+      }
+    }
+  }
+
+  // A key pressed and released at the focus (or at the dialog when nothing
+  // has it), with Shift held or not.
+  void Press(UINT key, bool shift = false) const {
+    BYTE keys[256] = {};
+    if (shift) keys[VK_SHIFT] = 0x80;
+    SetKeyboardState(keys);
+    HWND target = GetFocus() ? GetFocus() : window_;
+    PostMessageA(target, WM_KEYDOWN, key, 1);
+    Pump();
+    target = GetFocus() ? GetFocus() : window_;
+    PostMessageA(target, WM_KEYUP, key, static_cast<LPARAM>(0xC0000001u));
+    Pump();
+    keys[VK_SHIFT] = 0;
+    SetKeyboardState(keys);
+  }
+
+  // A character typed at the focus, as TranslateMessage makes it: with Alt
+  // held a system character.
+  void Type(char ch, bool alt = false) const {
+    HWND target = GetFocus() ? GetFocus() : window_;
+    PostMessageA(target, alt ? WM_SYSCHAR : WM_CHAR, static_cast<unsigned char>(ch), alt ? (1 << 29) | 1 : 1);
+    Pump();
+  }
+
+ private:
+  HWND window_;
+};
+
+inline LONG_PTR StyleOf(HWND window) { return GetWindowLongPtrA(window, GWL_STYLE); }
+
+}  // namespace conformance
+
+#endif

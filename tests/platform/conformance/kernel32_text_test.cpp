@@ -1,0 +1,93 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The KERNEL32 text calls the program makes: code page 932 conversions in
+// CP_ACP, and wsprintfA's conversions and limit.
+#include <windows.h>
+
+#include "conformance.h"
+
+#include <cstring>
+#include <string>
+
+namespace {
+
+// UTF-16 literals as the platform's WCHAR, which is 16 bits on every build.
+#define WIDE(text) reinterpret_cast<const WCHAR *>(u##text)
+
+std::u16string Units(const WCHAR *wide, int count) {
+  return std::u16string(reinterpret_cast<const char16_t *>(wide), static_cast<size_t>(count));
+}
+
+// Half-width katakana are single bytes; a lead byte cut off by the
+// terminator becomes the default character.
+CONFORMANCE_CASE(MultiByteToWideCharDecodesCodePage932) {
+  WCHAR wide[8];
+  CHECK_EQ(MultiByteToWideChar(932, 0, "\xBD\xB9\x8C\x8E", -1, wide, 8), 4);
+  CHECK(Units(wide, 4) == std::u16string(u"ｽｹ月\0", 4));
+  CHECK_EQ(MultiByteToWideChar(CP_ACP, 0, "a\x81", -1, wide, 8), 3);
+  CHECK(Units(wide, 3) == std::u16string(u"a\u30FB\0", 3));
+}
+
+// Never kinder than the platform: a character outside the code page becomes
+// "?" unit by unit, and the wave dash is not taken for its look-alike, the
+// full-width tilde. The yen sign has only a best-fit mapping, which
+// WC_NO_BEST_FIT_CHARS refuses.
+CONFORMANCE_CASE(WideCharToMultiByteGivesTheDefaultCharacterOutsideCodePage932) {
+  char ansi[32];
+  int n = WideCharToMultiByte(CP_ACP, 0, WIDE("a\U0001F600\u00C5\u00DF\u20AC\u301C"), -1, ansi, sizeof ansi, nullptr,
+                              nullptr);
+  CHECK_EQ(std::string(ansi, static_cast<size_t>(n)), std::string("a??As??", 8));
+  n = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, WIDE("\u00E9\u00A5"), 2, ansi, sizeof ansi, nullptr, nullptr);
+  CHECK_EQ(std::string(ansi, static_cast<size_t>(n)), std::string("??"));
+}
+
+void CheckFormat(const char *file, int line, const char *expected, int count, const char *out) {
+  if (std::strcmp(out, expected) != 0 || count != static_cast<int>(std::strlen(expected)))
+    conformance::Fail(file, line, std::string("wsprintfA gave \"") + out + "\" (" + std::to_string(count) + ")");
+}
+#define CHECK_WSPRINTF(expected, ...)                      \
+  do {                                                     \
+    char out[1100];                                        \
+    const int count = wsprintfA(out, __VA_ARGS__);         \
+    CheckFormat(__FILE__, __LINE__, expected, count, out); \
+  } while (0)
+
+// The conversions the program's messages use: %d, %ld and %s; Shift-JIS
+// text passes through byte for byte.
+CONFORMANCE_CASE(WsprintfFormatsNumbersAndTexts) {
+  CHECK_WSPRINTF("RC:-2147483648", "RC:%ld", static_cast<LONG>(-2147483647 - 1));
+  CHECK_WSPRINTF("-5|7|4294967295|3", "%d|%i|%u|%lu", -5, 7, 4294967295u, 3u);
+  CHECK_WSPRINTF("100% (null)", "100%% %s", static_cast<const char *>(nullptr));
+  CHECK_WSPRINTF("\x82\xA0 31\x93\xFA ", "%s %d\x93\xFA ", "\x82\xA0", 31);
+}
+
+// The output stops at 1023 bytes and is terminated, the byte after it left
+// alone; widths past any output (the limit counts padding too) neither wrap
+// nor run past the buffer.
+CONFORMANCE_CASE(WsprintfStopsAt1023BytesAndTerminates) {
+  const std::string long_text(2000, 'x');
+  char out[1100];
+  std::memset(out, '#', sizeof out);
+  wsprintfA(out, "%s", long_text.c_str());
+  CHECK_EQ(out[1022], 'x');
+  CHECK_EQ(out[1023], '\0');
+  CHECK_EQ(out[1024], '#');
+  for (const char *format : {"%2000d", "%4294967295d", "%-.18446744073709551617d|"}) {
+    wsprintfA(out, format, 5);
+    CHECK(std::strlen(out) <= 1023u);
+    CHECK_EQ(out[1024], '#');
+  }
+}
+
+// The count is that of the bytes stored, without the terminating null
+// (wsprintfA's documented return value), the cut output's too.
+CONFORMANCE_CASE(WsprintfCountsTheBytesItStored) {
+  WINE_DEPARTS(
+      "Wine's wsprintfA returns 1024 for output cut at the limit, where the documented return value "
+      "is the number of characters stored, without the terminating null: 1023");
+  const std::string long_text(2000, 'x');
+  char out[1100];
+  CHECK_EQ(wsprintfA(out, "%s", long_text.c_str()), 1023);
+  CHECK_EQ(wsprintfA(out, "%2000d", 1), 1023);
+}
+
+}  // namespace

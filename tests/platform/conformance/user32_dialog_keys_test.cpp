@@ -1,0 +1,190 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The dialog manager's keys as IsDialogMessage gives them: Tab and Shift+Tab,
+// arrows within a group, Enter and Escape, mnemonics with and without Alt,
+// and the focus after a modal dialog ends.
+#include "conformance.h"
+#include "dialog_driver.h"
+
+namespace {
+
+using conformance::g_commands;
+using conformance::Saw;
+using conformance::StyleOf;
+using conformance::TestDialog;
+
+std::vector<int> TabWalk(const TestDialog &dialog, int steps, bool shift) {
+  std::vector<int> visited;
+  for (int i = 0; i < steps; ++i) {
+    dialog.Press(VK_TAB, shift);
+    visited.push_back(dialog.FocusId());
+  }
+  return visited;
+}
+
+// Tab visits the enabled tab stops in template order and wraps; Shift+Tab
+// walks back. A radio group is a tab stop once one of its radios is checked
+// (BM_SETCHECK gives the checked radio WS_TABSTOP), and leaves the order
+// again when none is.
+CONFORMANCE_CASE(TabFollowsTabStopsThatChangeAtRunTime) {
+  TestDialog dialog("DLG_CONTROLS");
+  EnableWindow(dialog.Item(40), FALSE);
+  SetFocus(dialog.Item(10));
+  CHECK(TabWalk(dialog, 8, false) == (std::vector<int>{11, 30, 50, 60, 1, 70, 2, 10}));
+  CHECK(TabWalk(dialog, 2, true) == (std::vector<int>{2, 70}));
+
+  CheckRadioButton(dialog.window(), 20, 22, 21);
+  CHECK(StyleOf(dialog.Item(21)) & WS_TABSTOP);
+  SetFocus(dialog.Item(11));
+  CHECK(TabWalk(dialog, 2, false) == (std::vector<int>{21, 30}));
+  CHECK(TabWalk(dialog, 2, true) == (std::vector<int>{21, 11}));
+
+  SendMessageA(dialog.Item(21), BM_SETCHECK, BST_UNCHECKED, 0);
+  CHECK(!(StyleOf(dialog.Item(21)) & WS_TABSTOP));
+  CHECK(TabWalk(dialog, 1, false) == std::vector<int>{30});
+}
+
+// Arrows move within the group from WS_GROUP to WS_GROUP, wrapping and
+// passing disabled radios; an automatic radio that takes the focus so is
+// checked, and the others of its group are cleared.
+CONFORMANCE_CASE(ArrowsMoveAndCheckWithinARadioGroup) {
+  TestDialog dialog("DLG_CONTROLS");
+  CheckRadioButton(dialog.window(), 20, 22, 20);
+  SetFocus(dialog.Item(20));
+  dialog.Press(VK_DOWN);
+  CHECK_EQ(dialog.FocusId(), 21);
+  CHECK_EQ(IsDlgButtonChecked(dialog.window(), 21), static_cast<UINT>(BST_CHECKED));
+  CHECK_EQ(IsDlgButtonChecked(dialog.window(), 20), static_cast<UINT>(BST_UNCHECKED));
+  EnableWindow(dialog.Item(22), FALSE);
+  dialog.Press(VK_RIGHT);
+  CHECK_EQ(dialog.FocusId(), 20);  // 22 is disabled: wrapped to the group's first
+  dialog.Press(VK_UP);
+  CHECK_EQ(dialog.FocusId(), 21);
+  CHECK_EQ(IsDlgButtonChecked(dialog.window(), 21), static_cast<UINT>(BST_CHECKED));
+  CHECK(StyleOf(dialog.Item(21)) & WS_TABSTOP);
+  CHECK(!(StyleOf(dialog.Item(20)) & WS_TABSTOP));
+  CHECK(Saw(MAKEWPARAM(21, BN_CLICKED)));
+}
+
+// Enter presses the focused push button when the dialog manager took the
+// focus there (Tab, an arrow, WM_NEXTDLGCTL), which makes it the default one; SetFocus
+// alone does not (DM_SETDEFID's remarks: SetFocus leaves the default style,
+// WM_NEXTDLGCTL moves it), so Enter then presses the dialog's default
+// button. It is pressed from an edit too, and not when it is disabled;
+// Escape is IDCANCEL.
+CONFORMANCE_CASE(EnterPressesTheFocusedPushButtonElseTheDefaultOne) {
+  TestDialog dialog("DLG_CONTROLS");
+  SendMessageA(dialog.window(), WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(dialog.Item(70)), TRUE);
+  CHECK_EQ(SendMessageA(dialog.Item(70), WM_GETDLGCODE, 0, 0), DLGC_BUTTON | DLGC_DEFPUSHBUTTON);
+  dialog.Press(VK_RETURN);
+  dialog.Press(VK_TAB);
+  dialog.Press(VK_TAB, /*shift=*/true);
+  dialog.Press(VK_RETURN);
+  dialog.Press(VK_RIGHT);
+  dialog.Press(VK_RETURN);
+  CHECK(g_commands == (std::vector<WPARAM>{70, 70, IDCANCEL}));
+
+  g_commands.clear();
+  SendMessageA(dialog.window(), WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(dialog.Item(10)), TRUE);
+  SetFocus(dialog.Item(70));
+  CHECK_EQ(SendMessageA(dialog.Item(70), WM_GETDLGCODE, 0, 0), DLGC_BUTTON | DLGC_UNDEFPUSHBUTTON);
+  dialog.Press(VK_RETURN);
+  SetFocus(dialog.Item(10));
+  dialog.Press(VK_RETURN);
+  CHECK(g_commands == (std::vector<WPARAM>{IDOK, IDOK}));
+
+  g_commands.clear();
+  SendMessageA(dialog.window(), DM_SETDEFID, 70, 0);
+  dialog.Press(VK_RETURN);
+  dialog.Press(VK_ESCAPE);
+  CHECK(g_commands == (std::vector<WPARAM>{70, IDCANCEL}));
+
+  g_commands.clear();
+  EnableWindow(dialog.Item(70), FALSE);
+  dialog.Press(VK_RETURN);
+  CHECK(g_commands.empty());
+}
+
+// A window whose procedure is DefWindowProc's, run through IsDialogMessage:
+// DefWindowProc answers DM_GETDEFID with 0 and moves no default look, so a
+// focused push button stays an undefault one and Enter sends IDOK, whatever
+// has the focus. Escape is IDCANCEL.
+LRESULT CALLBACK MainProcedure(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+  conformance::RecordCommand(message, wparam);
+  return DefWindowProcA(window, message, wparam, lparam);
+}
+
+CONFORMANCE_CASE(EnterInAWindowOfDefWindowProcSendsIdOk) {
+  WNDCLASSA window_class = {};
+  window_class.lpfnWndProc = MainProcedure;
+  window_class.cbWndExtra = DLGWINDOWEXTRA;
+  window_class.hInstance = conformance::TestModule();
+  window_class.lpszClassName = "ConformanceMain";
+  RegisterClassA(&window_class);
+  TestDialog main("DLG_MAIN", reinterpret_cast<DLGPROC>(MainProcedure));
+  REQUIRE(main.window() != nullptr);
+  CHECK_EQ(SendMessageA(main.window(), DM_GETDEFID, 0, 0), 0);
+
+  SetFocus(main.Item(70));
+  CHECK_EQ(SendMessageA(main.Item(70), WM_GETDLGCODE, 0, 0), DLGC_BUTTON | DLGC_UNDEFPUSHBUTTON);
+  main.Press(VK_RETURN);
+  SetFocus(main.Item(10));
+  main.Press(VK_RETURN);
+  main.Press(VK_ESCAPE);
+  CHECK(g_commands == (std::vector<WPARAM>{IDOK, IDOK, IDCANCEL}));
+
+  // A push button the focus reaches keeps its own look: the template's
+  // default button stays the default one.
+  CHECK_EQ(SendMessageA(main.Item(71), WM_GETDLGCODE, 0, 0), DLGC_BUTTON | DLGC_DEFPUSHBUTTON);
+}
+
+// A mnemonic typed with Alt acts wherever the focus is; typed without Alt it
+// acts where the focus does not take characters, and an edit keeps it as
+// text. A radio's mnemonic focuses and checks it, a check box's toggles it,
+// a push button's presses it.
+CONFORMANCE_CASE(MnemonicsWithAndWithoutAlt) {
+  TestDialog dialog("DLG_CONTROLS");
+  SetFocus(dialog.Item(10));
+  dialog.Type('m', /*alt=*/true);
+  CHECK_EQ(dialog.FocusId(), 21);
+  CHECK_EQ(IsDlgButtonChecked(dialog.window(), 21), static_cast<UINT>(BST_CHECKED));
+
+  dialog.Type('w');
+  CHECK_EQ(dialog.FocusId(), 30);
+  CHECK_EQ(IsDlgButtonChecked(dialog.window(), 30), static_cast<UINT>(BST_CHECKED));
+
+  dialog.Type('a');
+  CHECK(Saw(70));
+
+  SetFocus(dialog.Item(10));
+  dialog.Type('t');
+  CHECK_EQ(dialog.FocusId(), 10);
+  char text[8] = {};
+  GetWindowTextA(dialog.Item(10), text, sizeof text);
+  CHECK_EQ(std::string(text), std::string("T"));
+  CHECK_EQ(IsDlgButtonChecked(dialog.window(), 20), static_cast<UINT>(BST_UNCHECKED));
+}
+
+// A modal dialog that ends gives the focus back to the control of its owner
+// that had it.
+INT_PTR CALLBACK EndingProcedure(HWND window, UINT message, WPARAM wparam, LPARAM) {
+  if (message == WM_INITDIALOG) {
+    PostMessageA(window, WM_COMMAND, IDCANCEL, 0);
+    return TRUE;
+  }
+  if (message == WM_COMMAND && LOWORD(wparam) == IDCANCEL) {
+    EndDialog(window, 7);
+    return TRUE;
+  }
+  return FALSE;
+}
+
+CONFORMANCE_CASE(FocusReturnsToTheOwnerAfterAModalDialogEnds) {
+  TestDialog owner("DLG_CONTROLS");
+  SetFocus(owner.Item(11));
+  CHECK_EQ(DialogBoxParamA(conformance::TestModule(), "DLG_NO_DEFAULT", owner.window(), EndingProcedure, 0), 7);
+  CHECK(IsWindowEnabled(owner.window()));
+  owner.Pump();
+  CHECK_EQ(owner.FocusId(), 11);
+}
+
+}  // namespace
