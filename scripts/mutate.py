@@ -19,6 +19,7 @@ run of their area. Score: killed / (run - stillborn), per area. The report ends 
     scripts/mutate.py --sample 40            40 generated mutants per area picked at random (--seed), and the
                                              hand-written
     scripts/mutate.py --without wine         leave out the CTest cases labelled wine (may repeat)
+    scripts/mutate.py --strict               exit 1 when a mutant survives (CI: with --no-faults, a small sample)
     scripts/mutate.py --list                 the mutants and their keys, without running them
     scripts/mutate.py --ratio                the test ratio alone
 """
@@ -480,11 +481,13 @@ def build(work, jobs, areas, flags=""):
         rc, out = run(["ninja", "-j%d" % jobs] + ([os.path.basename(s) for s in steps] if flags else []), folder)
     if rc != 0:
         sys.exit("the unmutated scratch copy does not build:\n" + out[-4000:])
+    # Each quick step once, then CTest once with every label some area names.
     seconds = {}
-    for area in areas:
-        verdict, test = run_tests(os.path.join(work, "src"), folder, area, {}, jobs, not flags, seconds)
-        if verdict != "survived":
-            sys.exit("the unmutated sources fail %s" % test)
+    ctest = [] if flags else ["ctest"]
+    excluded = set.intersection(*[excluded_labels(area) for area in areas])
+    verdict, test = run_tests(os.path.join(work, "src"), folder, steps + ctest, excluded, {}, jobs, seconds)
+    if verdict != "survived":
+        sys.exit("the unmutated sources fail %s" % test)
     return folder, {step: 5 * s + 10 for step, s in seconds.items()}
 
 
@@ -497,13 +500,13 @@ def excluded_labels(area):
     return excluded | ({"root"} if os.geteuid() != 0 else set())
 
 
-def run_tests(source, folder, area, limits, jobs, with_ctest=True, seconds=None):
-    """Builds and runs the area's quick steps, then CTest without the heavy labels the area does not name,
-    stopping at the first failure. Returns (verdict, test): verdict is 'killed', 'survived' or 'stillborn'.
-    The time of each step is put in seconds."""
+def run_tests(source, folder, steps, excluded, limits, jobs, seconds=None):
+    """Builds and runs the steps (GoogleTest programs, SCENARIOS, "ctest" for CTest without the excluded
+    labels), stopping at the first failure. Returns (verdict, test): verdict is 'killed', 'survived' or
+    'stillborn'. The time of each step is put in seconds."""
     scenarios = os.path.join(source, "tests", "scenarios")
     seconds = {} if seconds is None else seconds
-    for step in AREAS[area].steps + (["ctest"] if with_ctest else []):
+    for step in steps:
         target = [] if step == "ctest" else [os.path.basename(step)]  # CTest: everything
         rc, out = run(["ninja", "-j%d" % jobs] + target, folder)
         if rc != 0:
@@ -512,7 +515,7 @@ def run_tests(source, folder, area, limits, jobs, with_ctest=True, seconds=None)
             files = sorted(os.path.join(scenarios, f) for f in os.listdir(scenarios) if f.endswith(".scenario"))
             command, cwd, name = [os.path.join(folder, step)] + files, source, "scenarios"
         elif step == "ctest":
-            labels = "^(%s)$" % "|".join(sorted(excluded_labels(area)))
+            labels = "^(%s)$" % "|".join(sorted(excluded))
             command, cwd, name = ["ctest", "--test-dir", folder, "--stop-on-failure", "-LE", labels], folder, "ctest"
         else:
             command = [os.path.join(folder, step), "--gtest_fail_fast", "--gtest_brief=1"]
@@ -560,14 +563,15 @@ def run_mutants(mutants, work, jobs):
             original = f.read()
         try:
             write(full, m.apply(original))
-            verdict, test = run_tests(source, plain[0], area, plain[1], jobs)
+            steps, excluded = AREAS[area].steps, excluded_labels(area)
+            verdict, test = run_tests(source, plain[0], steps + ["ctest"], excluded, plain[1], jobs)
             if verdict == "survived":
                 if sanitized is None:
                     # Built and timed on the unmutated sources, at the first survivor.
                     write(full, original)
                     sanitized = build(work, jobs, areas, SANITIZE_FLAGS)
                     write(full, m.apply(original))
-                verdict, test = run_tests(source, sanitized[0], area, sanitized[1], jobs, with_ctest=False)
+                verdict, test = run_tests(source, sanitized[0], steps, excluded, sanitized[1], jobs)
                 test = test and test + " (sanitizers)"
         finally:
             write(full, original)
@@ -629,6 +633,8 @@ def main():
     parser.add_argument("--seed", type=int, default=1, help="seed of --sample (default 1)")
     parser.add_argument("--without", action="append", default=[], choices=sorted(HEAVY_LABELS),
                         help="leave out the CTest cases with this label (may repeat; the report says so)")
+    parser.add_argument("--no-faults", action="store_true", help="leave out the hand-written faults")
+    parser.add_argument("--strict", action="store_true", help="exit 1 when a mutant survives (for CI)")
     parser.add_argument("--list", action="store_true", help="list the mutants and stop")
     parser.add_argument("--ratio", action="store_true", help="print the test ratio and stop")
     parser.add_argument("--work", default="/tmp/velmora-mutate-%s" % os.environ.get("USER", "user"))
@@ -656,7 +662,8 @@ def main():
             mine = [m for m in mutants if area_of(m.path) == area]
             picked += rng.sample(mine, args.sample) if args.sample < len(mine) else mine
         mutants = sorted(picked, key=lambda m: (m.path, m.start))
-    mutants += hand_written(folders)
+    if not args.no_faults:
+        mutants += hand_written(folders)
     if args.list:
         for m in mutants:
             print(("EQUIVALENT " if m.key in equivalents else "") + m.describe() + "\n    key: " + m.key)
@@ -680,7 +687,7 @@ def main():
         with open(args.report, "w", encoding="utf-8") as f:
             rows = [{"id": m.describe(), "key": m.key, "verdict": v, "test": t} for m, v, t in results]
             json.dump(rows, f, ensure_ascii=False, indent=1)
-    return 0
+    return 1 if args.strict and any(v == "survived" for _, v, _ in results) else 0
 
 
 if __name__ == "__main__":
