@@ -118,7 +118,7 @@ class TimedTerminal : public CursesTerminal {
   }
   for (auto &[label, times] : terminal.times) {
     std::sort(times.begin(), times.end());
-    std::fprintf(out, "%s %.6f\n", label.c_str(), times[times.size() / 2]);
+    std::fprintf(out, "%s %.6f %.6f\n", label.c_str(), times[times.size() / 10], times[times.size() / 2]);
   }
   std::fflush(out);
   _exit(0);
@@ -126,7 +126,7 @@ class TimedTerminal : public CursesTerminal {
 
 }  // namespace
 
-std::map<std::string, double> MedianRedrawMs(int jobs, std::string *error) {
+std::map<std::string, RedrawMs> RedrawTimes(int jobs, std::string *error) {
   int pipe_ends[2];
   if (pipe(pipe_ends) != 0) {
     *error = "no pipe";
@@ -145,7 +145,7 @@ std::map<std::string, double> MedianRedrawMs(int jobs, std::string *error) {
   close(pipe_ends[0]);
   int status = 0;
   waitpid(child, &status, 0);
-  std::map<std::string, double> medians;
+  std::map<std::string, RedrawMs> times;
   std::istringstream lines(text);
   for (std::string label; lines >> label;) {
     if (label == "error" || label == "focus") {
@@ -154,13 +154,13 @@ std::map<std::string, double> MedianRedrawMs(int jobs, std::string *error) {
       if (label == "error") *error = rest;
       continue;
     }
-    lines >> medians[label];
+    lines >> times[label].tenth >> times[label].median;
   }
   if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
     if (error->empty()) *error = "the timed run ended abnormally (status " + std::to_string(status) + ")";
     return {};
   }
-  return medians;
+  return times;
 }
 
 }  // namespace terminal

@@ -11,10 +11,18 @@
 
 namespace terminal {
 
-// The median redraw time in milliseconds of each kind of key ("Down",
-// "PageDown", "PageUp", "End/Home", "Right/Left") with `jobs` jobs listed.
-// Empty, with *error set, when the run failed or did not list every job.
-std::map<std::string, double> MedianRedrawMs(int jobs, std::string *error);
+// Redraw times of one kind of key, in milliseconds: the tenth percentile,
+// which a busy machine hardly moves (a key waiting for the processor only
+// ever takes longer), and the median.
+struct RedrawMs {
+  double tenth = 0;
+  double median = 0;
+};
+
+// The redraw times of each kind of key ("Down", "PageDown", "PageUp",
+// "End/Home", "Right/Left") with `jobs` jobs listed. Empty, with *error set,
+// when the run failed or did not list every job.
+std::map<std::string, RedrawMs> RedrawTimes(int jobs, std::string *error);
 
 }  // namespace terminal
 
