@@ -18,8 +18,8 @@ int main() {
       return 1;
     }
     for (const auto &[label, ms] : times)
-      std::printf("%6d jobs  %-10s 10th percentile %.3f ms  median %.3f ms\n", jobs, label.c_str(), ms.tenth,
-                  ms.median);
+      std::printf("%6d jobs  %-10s median %.3f ms  (processor, tenth percentile %.3f ms)\n", jobs, label.c_str(),
+                  ms.wall, ms.processor);
   }
   return 0;
 }

@@ -11,12 +11,14 @@
 
 namespace terminal {
 
-// Redraw times of one kind of key, in milliseconds: the tenth percentile,
-// which a busy machine hardly moves (a key waiting for the processor only
-// ever takes longer), and the median.
+// Redraw times of one kind of key, in milliseconds: the median on the clock,
+// and the tenth percentile of the program thread's processor time, which a
+// busy machine hardly moves (waiting for the processor is not counted, and
+// the fastest keys are those another process did not slow by its use of the
+// caches).
 struct RedrawMs {
-  double tenth = 0;
-  double median = 0;
+  double wall = 0;
+  double processor = 0;
 };
 
 // The redraw times of each kind of key ("Down", "PageDown", "PageUp",
