@@ -463,6 +463,9 @@ def run(command, cwd, timeout=None):
         os.killpg(process.pid, signal.SIGKILL)
         process.communicate()
         return None, "timeout"
+    except BaseException:
+        os.killpg(process.pid, signal.SIGKILL)  # interrupted: its own session would outlive us
+        raise
 
 
 def build(work, jobs, areas, flags=""):
@@ -486,6 +489,10 @@ def build(work, jobs, areas, flags=""):
     ctest = [] if flags else ["ctest"]
     excluded = set.intersection(*[excluded_labels(area) for area in areas])
     verdict, test = run_tests(os.path.join(work, "src"), folder, steps + ctest, excluded, {}, jobs, seconds)
+    if verdict != "survived" and flags:
+        # The survivors stay survivors rather than the whole run being lost.
+        print("warning: under the sanitizers the unmutated sources fail %s; survivors are not judged again" % test)
+        return None
     if verdict != "survived":
         sys.exit("the unmutated sources fail %s" % test)
     return folder, {step: 5 * s + 10 for step, s in seconds.items()}
@@ -567,12 +574,13 @@ def run_mutants(mutants, work, jobs):
             verdict, test = run_tests(source, plain[0], steps + ["ctest"], excluded, plain[1], jobs)
             if verdict == "survived":
                 if sanitized is None:
-                    # Built and timed on the unmutated sources, at the first survivor.
+                    # Built and timed on the unmutated sources, at the first survivor (False when it fails).
                     write(full, original)
-                    sanitized = build(work, jobs, areas, SANITIZE_FLAGS)
+                    sanitized = build(work, jobs, areas, SANITIZE_FLAGS) or False
                     write(full, m.apply(original))
-                verdict, test = run_tests(source, sanitized[0], steps, excluded, sanitized[1], jobs)
-                test = test and test + " (sanitizers)"
+                if sanitized:
+                    verdict, test = run_tests(source, sanitized[0], steps, excluded, sanitized[1], jobs)
+                    test = test and test + " (sanitizers)"
         finally:
             write(full, original)
         results.append((m, verdict, test))
@@ -626,6 +634,7 @@ def print_ratio():
 
 
 def main():
+    signal.signal(signal.SIGTERM, lambda *_: sys.exit("terminated"))
     parser = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
     parser.add_argument("--area", action="append", choices=list(AREAS) + ["all"], help="only this area (may repeat)")
     parser.add_argument("--folder", action="append", choices=FOLDERS, help="only this folder (may repeat)")
