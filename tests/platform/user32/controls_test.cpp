@@ -6,6 +6,7 @@
 #include <standin/text.h>
 
 #include <string>
+#include <tuple>
 
 namespace {
 
@@ -136,6 +137,28 @@ TEST_F(DialogTest, ListViewRowsTextsAndSelection) {
   EXPECT_EQ(SendMessageA(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED), 1);
   SendMessageA(list, LVM_DELETEALLITEMS, 0, 0);
   EXPECT_EQ(SendMessageA(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED), -1);
+}
+
+// Page Down moves the selection to the last row a page shows, then a page
+// on, and scrolls to keep it shown; Page Up moves back. The list, 40 units
+// tall, shows 4 rows of 10 pixels.
+TEST_F(DialogTest, ListViewPagesByTheRowsItShows) {
+  HWND list = Item(60);
+  for (int row = 0; row < 30; ++row) {
+    LVITEMA item{};
+    item.mask = LVIF_TEXT;
+    item.iItem = row;
+    item.pszText = const_cast<LPSTR>("x");
+    SendMessageA(list, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item));
+  }
+  EXPECT_EQ(SendMessageA(list, LVM_GETCOUNTPERPAGE, 0, 0), 4);
+  SetFocus(list);
+  for (const auto &[key, selected, top] : {std::tuple{VK_NEXT, 3, 0}, {VK_NEXT, 6, 3}, {VK_PRIOR, 3, 3}}) {
+    PressKey(key);
+    Pump();
+    EXPECT_EQ(SendMessageA(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED), selected);
+    EXPECT_EQ(SendMessageA(list, LVM_GETTOPINDEX, 0, 0), top);
+  }
 }
 
 }  // namespace
