@@ -526,7 +526,9 @@ def run_tests(source, folder, steps, excluded, limits, jobs, seconds=None):
             command, cwd, name = [os.path.join(folder, step)] + files, source, "scenarios"
         elif step == "ctest":
             labels = "^(%s)$" % "|".join(sorted(excluded))
-            command, cwd, name = ["ctest", "--test-dir", folder, "--stop-on-failure", "-LE", labels], folder, "ctest"
+            # Two at a time at least: many cases mostly wait (locks, child processes, tmux).
+            command = ["ctest", "--test-dir", folder, "--stop-on-failure", "-j%d" % max(2, jobs), "-LE", labels]
+            cwd, name = folder, "ctest"
         else:
             command = [os.path.join(folder, step), "--gtest_fail_fast", "--gtest_brief=1"] + GTEST_ARGUMENTS.get(step, [])
             cwd, name = os.path.join(folder, os.path.dirname(step)), os.path.basename(step)
