@@ -109,7 +109,8 @@ TEST_F(DialogTest, EnterClosesADroppedDownList) {
 }
 
 // (The rows the program fills and reads are played by every list_* scenario.)
-// Text is cut to the caller's buffer; deleting the rows ends the selection.
+// Text is cut to the caller's buffer; deleting the rows ends the selection; a
+// column that is not there is refused.
 TEST_F(DialogTest, ListViewRowsTextsAndSelection) {
   HWND list = Item(60);
   const auto insert = [list](int row, const char *id, const char *command) {
@@ -137,6 +138,9 @@ TEST_F(DialogTest, ListViewRowsTextsAndSelection) {
   EXPECT_EQ(SendMessageA(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED), 1);
   SendMessageA(list, LVM_DELETEALLITEMS, 0, 0);
   EXPECT_EQ(SendMessageA(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED), -1);
+  LVCOLUMNA column{};
+  column.mask = LVCF_WIDTH;
+  EXPECT_EQ(SendMessageA(list, LVM_GETCOLUMNA, 0, reinterpret_cast<LPARAM>(&column)), FALSE);  // it has none
 }
 
 // Page Down moves the selection to the last row a page shows, then a page
