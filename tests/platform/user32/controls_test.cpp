@@ -136,6 +136,20 @@ TEST_F(DialogTest, ListViewRowsTextsAndSelection) {
   standin::SelectItems(list, {1});
   Pump();
   EXPECT_EQ(SendMessageA(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED), 1);
+  // Deleting a row before the focused one moves the focus with its row,
+  // where the arrow keys go on from; deleting the focused row ends it.
+  insert(2, "3", "c.cmd");
+  insert(3, "4", "d.cmd");
+  SetFocus(list);
+  PressKey(VK_END);
+  const auto after = [&](int deleted, WPARAM key) {
+    SendMessageA(list, LVM_DELETEITEM, deleted, 0);
+    PressKey(key);
+    Pump();
+    return SendMessageA(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED);
+  };
+  EXPECT_EQ(after(0, VK_UP), 1);    // d.cmd, now row 2, was focused
+  EXPECT_EQ(after(1, VK_DOWN), 0);  // no focus: the first row
   SendMessageA(list, LVM_DELETEALLITEMS, 0, 0);
   EXPECT_EQ(SendMessageA(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED), -1);
   LVCOLUMNA column{};
