@@ -34,4 +34,13 @@ TEST(WideCharToMultiByte, CharactersOutsideCodePage932BecomeTheDefaultCharacter)
   EXPECT_EQ(std::string(ansi, n), "??");
 }
 
+// UTF-8, as the host's names and files hold it: one to four bytes a
+// character, a surrogate pair as one character, a lone surrogate as U+FFFD.
+TEST(WideCharToMultiByte, EncodesUtf8) {
+  char utf8[32];
+  const int n =
+      WideCharToMultiByte(CP_UTF8, 0, u"a\u00E9\u3042\U0001F600\xD800", 6, utf8, sizeof utf8, nullptr, nullptr);
+  EXPECT_EQ(std::string(utf8, n), "a\xC3\xA9\xE3\x81\x82\xF0\x9F\x98\x80\xEF\xBF\xBD");
+}
+
 }  // namespace
