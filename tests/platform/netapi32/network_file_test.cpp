@@ -226,7 +226,7 @@ TEST_F(NetworkFileTest, WritesKeepWhatTheyDoNotChange) {
 TEST_F(NetworkFileTest, WrittenLinesFollowTheFile) {
   Write(
       "computer \"A=B\"\r\nservice \"a=b\" state=running start=5 lastid=9\r\n"
-      "service \"A=B\" continue=6 lastid=7\r\n# tail\n");
+      "service \"A=B\" continue=6 lastid=7\r\nservice \"A=B\" pending=2\r\n# tail\n");
   ASSERT_EQ(standin::OpenNetworkFile(path_), "");
   AT_INFO info = JobRecord(kHour, u"worker.cmd");
   DWORD id = 0;
@@ -236,7 +236,7 @@ TEST_F(NetworkFileTest, WrittenLinesFollowTheFile) {
   ASSERT_EQ(NetServiceControl(u"\\\\A=B", u"Schedule", SERVICE_CTRL_PAUSE, 0, &buffer), NERR_Success);
   NetApiBufferFree(buffer);
   EXPECT_EQ(Read(),
-            "computer \"A=B\" service=paused\r\nservice \"A=B\" start=5 continue=6 state=paused lastid=10\r\n"
+            "computer \"A=B\" service=paused\r\nservice \"A=B\" start=5 continue=6 pending=2 state=paused lastid=10\r\n"
             "job \"A=B\" id=10 at=01:00 cmd=\"worker.cmd\"\r\n# tail\n");
 }
 
