@@ -51,6 +51,12 @@ void RoundTrip(const Network &network) {
 
 }  // namespace
 
+extern "C" bool VelmoraFuzzInputIsRead(const uint8_t *data, size_t size) {
+  Network network;
+  std::string error;
+  return standin::netapi32::ParseNetworkText(std::string(reinterpret_cast<const char *>(data), size), &network, &error);
+}
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   Network network;
   std::string error;

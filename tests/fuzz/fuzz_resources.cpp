@@ -8,6 +8,15 @@
 #include <string>
 #include <vector>
 
+// A seed is a compiled resource file, or a dialog template of its own.
+extern "C" bool VelmoraFuzzInputIsRead(const uint8_t *data, size_t size) {
+  std::vector<standin::ResourceEntry> entries;
+  standin::DialogTemplate dialog;
+  std::string error;
+  return standin::ParseResFile(data, size, &entries, &error) ||
+         standin::ParseDialogTemplate(data, size, &dialog, &error);
+}
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   std::vector<standin::ResourceEntry> entries;
   std::string error;

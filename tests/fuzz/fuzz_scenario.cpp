@@ -7,6 +7,14 @@
 
 #include "scenario_statements.h"
 
+extern "C" bool VelmoraFuzzInputIsRead(const uint8_t *data, size_t size) {
+  std::vector<standin::scenario::Statement> statements;
+  int line = 0;
+  std::string error;
+  return standin::scenario::ParseScenario(std::string(reinterpret_cast<const char *>(data), size), &statements, &line,
+                                          &error);
+}
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   std::vector<standin::scenario::Statement> statements;
   int line = 0;

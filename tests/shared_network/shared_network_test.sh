@@ -3,17 +3,22 @@
 # A Linux process (the stand-in) and a Windows process under Wine (through
 # netapi32.dll) add jobs to one network file at the same time. Every job must
 # arrive, each with its own ID; and the two must really have overlapped.
-# Usage: tests/shared_network/shared_network_test.sh [JOBS PER SIDE]
+# Usage: tests/shared_network/shared_network_test.sh [JOBS PER SIDE [LINUX CLIENT]]
+# (CTest names its own build's Linux client; else build/linux's is built.)
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 root="$PWD"
 count="${1:-60}"
+linux_client="${2:-}"
 
 . scripts/wine-env.sh
 wine_env_install
 wine_env_check
-cmake --preset linux >/dev/null
-cmake --build --preset linux --target network_client >/dev/null
+if [ -z "$linux_client" ]; then
+  cmake --preset linux >/dev/null
+  cmake --build --preset linux --target network_client >/dev/null
+  linux_client=build/linux/tests/shared_network/network_client
+fi
 cmake --preset mingw >/dev/null
 cmake --build --preset mingw --target network_client velmora_netapi32 >/dev/null
 wine_env_prepare "$root/build/mingw"
@@ -33,7 +38,7 @@ for _ in $(seq 600); do
   kill -0 "$wine_pid" 2>/dev/null || break
   sleep 0.05
 done
-VELMORA_NETWORK="$network" build/linux/tests/shared_network/network_client add PC01 "$count" linux >"$work/linux.out" 2>&1 &
+VELMORA_NETWORK="$network" "$linux_client" add PC01 "$count" linux >"$work/linux.out" 2>&1 &
 linux_pid=$!
 status=0
 wait "$wine_pid" || { echo "FAIL: the Windows side failed: $(cat "$work/wine.out")"; status=1; }

@@ -40,6 +40,15 @@ CONFORMANCE_CASE(WideCharToMultiByteGivesTheDefaultCharacterOutsideCodePage932) 
   CHECK_EQ(std::string(ansi, static_cast<size_t>(n)), std::string("??"));
 }
 
+// UTF-8, as the host's names and files hold it: one to four bytes a
+// character, a surrogate pair as one character, a lone surrogate as U+FFFD.
+CONFORMANCE_CASE(WideCharToMultiByteEncodesUtf8) {
+  char utf8[32];
+  const int n =
+      WideCharToMultiByte(CP_UTF8, 0, WIDE("a\u00E9\u3042\U0001F600\xD800"), 6, utf8, sizeof utf8, nullptr, nullptr);
+  CHECK_EQ(std::string(utf8, static_cast<size_t>(n)), std::string("a\xC3\xA9\xE3\x81\x82\xF0\x9F\x98\x80\xEF\xBF\xBD"));
+}
+
 void CheckFormat(const char *file, int line, const char *expected, int count, const char *out) {
   if (std::strcmp(out, expected) != 0 || count != static_cast<int>(std::strlen(expected)))
     conformance::Fail(file, line, std::string("wsprintfA gave \"") + out + "\" (" + std::to_string(count) + ")");

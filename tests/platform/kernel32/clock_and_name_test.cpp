@@ -4,7 +4,13 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <cstdlib>
+#include <ctime>
+#include <string>
+
 #include "../netapi32/world.h"
+#include "host.h"
 
 namespace {
 
@@ -20,6 +26,20 @@ TEST(SimulatedClock, MovesOnlyBySleep) {
   EXPECT_EQ(now.wDayOfWeek, 4);  // Thursday
   EXPECT_EQ(now.wHour, 0);
   EXPECT_EQ(now.wSecond, 15);
+}
+
+// Without a clock of the network's, time is the host's local time: here
+// Japan's, nine hours ahead of UTC all year.
+TEST(HostClock, KeepsTheHostsTimeZone) {
+  const char *saved = std::getenv("TZ");
+  const std::string kept = saved != nullptr ? saved : "";
+  setenv("TZ", "JST-9", 1);
+  tzset();
+  const auto utc = std::chrono::system_clock::now().time_since_epoch();
+  const int64_t local = standin::host::LocalMilliseconds();
+  saved != nullptr ? setenv("TZ", kept.c_str(), 1) : unsetenv("TZ");
+  tzset();
+  EXPECT_NEAR(local - std::chrono::duration_cast<std::chrono::milliseconds>(utc).count(), 9 * 3600000, 60000);
 }
 
 // The longest name fills the program's buffer; the size comes back without

@@ -99,6 +99,21 @@ TEST(NetScheduleJobAdd, AssignsIdsAfterTheHighestGivenOrHeldUntilNoneIsLeft) {
   EXPECT_NE(told.find("FRESH has given out the highest job ID there is, 4294967295"), std::string::npos) << told;
 }
 
+// The service marks the jobs that run later today, by a weekday (Monday is
+// bit 0) or a date, and no others.
+TEST(NetScheduleJobGetInfo, MarksTheJobsThatRunLaterToday) {
+  Network({"clock 2026-12-07 10:00", "computer PC01",  // a Monday, the 7th
+           "job PC01 id=1 at=20:00 flags=1 dow=0x01 cmd=\"monday\"",
+           "job PC01 id=2 at=20:00 flags=1 dow=0x02 cmd=\"tuesday\"", "job PC01 id=3 at=20:00 dom=0x40 cmd=\"7th\"",
+           "job PC01 id=4 at=09:00 dow=0x01 cmd=\"passed\""});
+  for (const auto &[id, today] : {std::pair{1u, true}, {2u, false}, {3u, true}, {4u, false}}) {
+    LPBYTE buffer = nullptr;
+    ASSERT_EQ(NetScheduleJobGetInfo(u"\\\\PC01", id, &buffer), static_cast<NET_API_STATUS>(NERR_Success));
+    EXPECT_EQ((reinterpret_cast<AT_INFO *>(buffer)->Flags & JOB_RUNS_TODAY) != 0, today) << "job " << id;
+    NetApiBufferFree(buffer);
+  }
+}
+
 // World statements and expectations as the scenario runner uses them.
 TEST(WorldStatements, FaultyStatementsSayWhatIsWrong) {
   Network({"computer PC01"});

@@ -15,7 +15,6 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -167,6 +166,9 @@ TEST_F(NetworkFileTest, APersonsNetworkIsThisMachineWithARunningService) {
   std::string used;
   ASSERT_EQ(standin::OpenNetworkForUser(&used), "");
   EXPECT_EQ(used, dir_ + "/state/velmora/network");
+  struct stat folder {};
+  ASSERT_EQ(stat((dir_ + "/state/velmora").c_str(), &folder), 0);
+  EXPECT_EQ(folder.st_mode & 0777, 0700u);  // jobs are the person's own
   const std::string local = standin::LocalComputerName();
   EXPECT_FALSE(local.empty());
   EXPECT_LE(local.size(), 15u);
@@ -180,6 +182,15 @@ TEST_F(NetworkFileTest, APersonsNetworkIsThisMachineWithARunningService) {
   standin::ResetNetwork();
   ASSERT_EQ(standin::OpenNetworkForUser(&used), "");
   EXPECT_EQ(standin::JobsOf(local).size(), 1u);
+
+  // A relative XDG_STATE_HOME is no folder: HOME's is taken.
+  setenv("XDG_STATE_HOME", "state", 1);
+  const std::string home = getenv("HOME") != nullptr ? getenv("HOME") : "";
+  setenv("HOME", dir_.c_str(), 1);
+  standin::ResetNetwork();
+  ASSERT_EQ(standin::OpenNetworkForUser(&used), "");
+  EXPECT_EQ(used, dir_ + "/.local/state/velmora/network");
+  setenv("HOME", home.c_str(), 1);
   unsetenv("XDG_STATE_HOME");
 }
 
@@ -191,7 +202,7 @@ TEST_F(NetworkFileTest, WritesKeepWhatTheyDoNotChange) {
       "\xEF\xBB\xBF# head\r\n\r\ncomputer pc01\r\n# the backups\r\njob pc01 id=1  at=7:00 cmd=\"a\"\r\n"
       "job PC01 id=2 at=08:00 cmd=\"b\"\r\n# tail\r\ncomputer PC02 service=stopped");
   ASSERT_EQ(chown(path_.c_str(), 65534, 65534), 0);
-  ASSERT_EQ(chmod(path_.c_str(), 0640), 0);
+  ASSERT_EQ(chmod(path_.c_str(), 02640), 0);
   ASSERT_EQ(standin::OpenNetworkFile(path_), "");
   ASSERT_EQ(AddJob(), static_cast<NET_API_STATUS>(NERR_Success));
   ASSERT_EQ(NetScheduleJobDel(u"\\\\PC01", 2, 2), static_cast<NET_API_STATUS>(NERR_Success));
@@ -205,7 +216,28 @@ TEST_F(NetworkFileTest, WritesKeepWhatTheyDoNotChange) {
   ASSERT_EQ(stat(path_.c_str(), &st), 0);
   EXPECT_EQ(st.st_uid, 65534u);
   EXPECT_EQ(st.st_gid, 65534u);
-  EXPECT_EQ(st.st_mode & 07777, 0640u);
+  EXPECT_EQ(st.st_mode & 07777, 02640u);  // set-group-ID too
+}
+
+// What a write adds or restates follows the file: the ending of its first
+// line, a name that needs quotes quoted on every kind of line, and what
+// several service lines of one computer hold together (an earlier line's
+// codes and higher last ID stand), restated once on the first of them.
+TEST_F(NetworkFileTest, WrittenLinesFollowTheFile) {
+  Write(
+      "computer \"A=B\"\r\nservice \"a=b\" state=running start=5 lastid=9\r\n"
+      "service \"A=B\" continue=6 lastid=7\r\nservice \"A=B\" pending=2\r\n# tail\n");
+  ASSERT_EQ(standin::OpenNetworkFile(path_), "");
+  AT_INFO info = JobRecord(kHour, u"worker.cmd");
+  DWORD id = 0;
+  ASSERT_EQ(NetScheduleJobAdd(u"\\\\A=B", reinterpret_cast<LPBYTE>(&info), &id), NERR_Success);
+  EXPECT_EQ(id, 10u);
+  LPBYTE buffer = nullptr;
+  ASSERT_EQ(NetServiceControl(u"\\\\A=B", u"Schedule", SERVICE_CTRL_PAUSE, 0, &buffer), NERR_Success);
+  NetApiBufferFree(buffer);
+  EXPECT_EQ(Read(),
+            "computer \"A=B\" service=paused\r\nservice \"A=B\" start=5 continue=6 pending=2 state=paused lastid=10\r\n"
+            "job \"A=B\" id=10 at=01:00 cmd=\"worker.cmd\"\r\n# tail\n");
 }
 
 // A file that cannot be read faithfully stops the start, naming the line, and
@@ -254,8 +286,8 @@ TEST_F(NetworkFileTest, ASymbolicLinkLeadsToTheOneRealFileAndHardLinksAreRefused
   EXPECT_EQ(Read(), before);
 }
 
-// A holder that does not let go fails the call within seconds, named; one that
-// is stopped is said to be, since waiting for it to finish is in vain.
+// A holder that does not let go fails the call, named, without waiting on; one
+// that is stopped is said to be, since waiting for it to finish is in vain.
 TEST_F(NetworkFileTest, AHolderThatDoesNotLetGoIsNamedAndAStoppedOneSaidToBe) {
   Write("computer PC01\n");
   ASSERT_EQ(standin::OpenNetworkFile(path_), "");
@@ -277,9 +309,7 @@ TEST_F(NetworkFileTest, AHolderThatDoesNotLetGoIsNamedAndAStoppedOneSaidToBe) {
   for (const bool stopped : {false, true}) {
     if (stopped) kill(holder, SIGSTOP);
     diagnostics_.clear();
-    const auto start = std::chrono::steady_clock::now();
     EXPECT_EQ(AddJob(), static_cast<NET_API_STATUS>(NERR_InternalError));
-    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(7));
     EXPECT_EQ(diagnostics_.rfind(named + " holds the network file " + path_ +
                                      (stopped ? " and is stopped" : "; try again when it has finished"),
                                  0),

@@ -6,6 +6,7 @@
 #include <standin/text.h>
 
 #include <string>
+#include <tuple>
 
 namespace {
 
@@ -105,6 +106,77 @@ TEST_F(DialogTest, EnterClosesADroppedDownList) {
   Pump();
   EXPECT_FALSE(standin::IsDroppedDown(combo));
   EXPECT_FALSE(Saw(IDOK));
+}
+
+// (The rows the program fills and reads are played by every list_* scenario.)
+// Text is cut to the caller's buffer; deleting the rows ends the selection; a
+// column that is not there is refused.
+TEST_F(DialogTest, ListViewRowsTextsAndSelection) {
+  HWND list = Item(60);
+  const auto insert = [list](int row, const char *id, const char *command) {
+    LVITEMA item{};
+    item.mask = LVIF_TEXT;
+    item.iItem = row;
+    item.pszText = const_cast<LPSTR>(id);
+    item.iItem = static_cast<int>(SendMessageA(list, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item)));
+    item.iSubItem = 1;
+    item.pszText = const_cast<LPSTR>(command);
+    SendMessageA(list, LVM_SETITEMA, 0, reinterpret_cast<LPARAM>(&item));
+  };
+  insert(0, "1", "a.cmd");
+  insert(5, "2", "b.cmd");  // past the end: appended
+  EXPECT_EQ(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0), 2);
+  char text[8];
+  LVITEMA item{};
+  item.iSubItem = 1;
+  item.pszText = text;
+  item.cchTextMax = 3;
+  EXPECT_EQ(SendMessageA(list, LVM_GETITEMTEXTA, 1, reinterpret_cast<LPARAM>(&item)), 2);
+  EXPECT_STREQ(text, "b.");  // cut to the buffer, terminated
+  standin::SelectItems(list, {1});
+  Pump();
+  EXPECT_EQ(SendMessageA(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED), 1);
+  // Deleting a row before the focused one moves the focus with its row,
+  // where the arrow keys go on from; deleting the focused row ends it.
+  insert(2, "3", "c.cmd");
+  insert(3, "4", "d.cmd");
+  SetFocus(list);
+  PressKey(VK_END);
+  const auto after = [&](int deleted, WPARAM key) {
+    SendMessageA(list, LVM_DELETEITEM, deleted, 0);
+    PressKey(key);
+    Pump();
+    return SendMessageA(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED);
+  };
+  EXPECT_EQ(after(0, VK_UP), 1);    // d.cmd, now row 2, was focused
+  EXPECT_EQ(after(1, VK_DOWN), 0);  // no focus: the first row
+  SendMessageA(list, LVM_DELETEALLITEMS, 0, 0);
+  EXPECT_EQ(SendMessageA(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED), -1);
+  LVCOLUMNA column{};
+  column.mask = LVCF_WIDTH;
+  EXPECT_EQ(SendMessageA(list, LVM_GETCOLUMNA, 0, reinterpret_cast<LPARAM>(&column)), FALSE);  // it has none
+}
+
+// Page Down moves the selection to the last row a page shows, then a page
+// on, and scrolls to keep it shown; Page Up moves back. The list, 40 units
+// tall, shows 4 rows of 10 pixels.
+TEST_F(DialogTest, ListViewPagesByTheRowsItShows) {
+  HWND list = Item(60);
+  for (int row = 0; row < 30; ++row) {
+    LVITEMA item{};
+    item.mask = LVIF_TEXT;
+    item.iItem = row;
+    item.pszText = const_cast<LPSTR>("x");
+    SendMessageA(list, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item));
+  }
+  EXPECT_EQ(SendMessageA(list, LVM_GETCOUNTPERPAGE, 0, 0), 4);
+  SetFocus(list);
+  for (const auto &[key, selected, top] : {std::tuple{VK_NEXT, 3, 0}, {VK_NEXT, 6, 3}, {VK_PRIOR, 3, 3}}) {
+    PressKey(key);
+    Pump();
+    EXPECT_EQ(SendMessageA(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED), selected);
+    EXPECT_EQ(SendMessageA(list, LVM_GETTOPINDEX, 0, 0), top);
+  }
 }
 
 }  // namespace
