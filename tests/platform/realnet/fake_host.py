@@ -16,6 +16,7 @@ import itertools
 import logging
 import os
 import re
+import signal
 import socket
 import struct
 import tempfile
@@ -32,6 +33,7 @@ SUCCESS = 0
 NOT_SUPPORTED = 50
 BAD_NETPATH = 53
 INVALID_PARAMETER = 87
+ACCESS_DENIED = 5
 INVALID_HANDLE = 6
 INVALID_SERVICE_CONTROL = 1052
 
@@ -423,10 +425,14 @@ class Svcctl(Base):
         ans = scmr.ROpenServiceWResponse()
         name = str(req["lpServiceName"]).rstrip("\x00")
         manager = self.handles.get(req["hSCManager"])
+        # A refusal comes with a handle of zeros, as from a Windows host.
+        ans["lpServiceHandle"] = b"\0" * 20
         if manager is None or manager[0] != "scm":
             ans["ErrorCode"] = INVALID_HANDLE
         elif name.lower() != "schedule":
             ans["ErrorCode"] = 1060  # ERROR_SERVICE_DOES_NOT_EXIST
+        elif req["dwDesiredAccess"] & ~options.service_rights:
+            ans["ErrorCode"] = ACCESS_DENIED  # more rights than the account holds on the service
         else:
             ans["lpServiceHandle"] = self.new_handle(("svc", manager[1]))
             ans["ErrorCode"] = SUCCESS
@@ -579,7 +585,10 @@ def main():
     ap.add_argument("--refuse-atsvc", action="store_true", help="answer ATSvc with 50, as Windows 8 without EnableAt")
     ap.add_argument("--hang-enum", type=int, default=0, help="leave the first N job listings unanswered")
     ap.add_argument("--drop-enum", type=int, default=0, help="then drop the next N listings' connections")
-    ap.add_argument("--log", help='gets a line per SMB request ("request") and per logon refused ("refused")')
+    ap.add_argument("--service-rights", type=lambda t: int(t, 0), default=0xFFFFFFFF,
+                    help="the access rights the account holds on the service (OpenServiceW refuses more with 5)")
+    ap.add_argument("--refuse-logons", type=int, default=0, help="refuse the first N logons, right password or not")
+    ap.add_argument("--log", help='gets a line per SMB request ("request"), per logon refused ("refused") and per SIGUSR1, on which the service controller forgets its handles ("forgot")')
     global options
     options = a = ap.parse_args()
 
@@ -590,8 +599,12 @@ def main():
 
     verify, process = smbserver.computeNTLMv2, smbserver.SMBSERVER.processRequest
 
+    refusals = itertools.count()
+
     def counted_logon(*args):
         code, key = verify(*args)
+        if next(refusals) < a.refuse_logons:
+            code = 0xC000006D  # STATUS_LOGON_FAILURE
         if code != SUCCESS:
             log("refused")
         return code, key
@@ -609,6 +622,13 @@ def main():
     for s in servers.values():
         s.daemon = True
         s.start()
+
+    def forget_handles(*_):
+        # As a service controller that restarted: every handle it gave is stale.
+        servers["svcctl"].handles.clear()
+        log("forgot")
+
+    signal.signal(signal.SIGUSR1, forget_handles)
 
     smb = smbserver.SimpleSMBServer(listenAddress="127.0.0.1", listenPort=0)
     port = smb._SimpleSMBServer__server.server_address[1]  # the free port it bound
