@@ -1,20 +1,25 @@
 #!/usr/bin/env python3
 # SPDX-License-Identifier: GPL-3.0-or-later
-"""Mutation testing of the program code (app/, target/, service/, jobs/).
+"""Mutation testing of everything Velmora ships, area by area (see AREAS).
 
 Plants one fault at a time into a scratch copy of the source tree (--work; the working tree is never
-touched), rebuilds it, plays the scenario files (the runner stops at the first failing file), then runs the
-program's GoogleTest programs with --gtest_fail_fast, each under a time limit (a hang counts as killed). A
-mutant that does not compile is stillborn and left out of the score. A survivor is judged again on a second
-scratch build under AddressSanitizer and UndefinedBehaviorSanitizer: a buffer size or an index moved by one
-may write past its buffer without changing what the program shows. Mutants listed in
-scripts/mutate-equivalent.txt (by key) are reported as equivalent and not run; the faults written in
-scripts/mutate-faults.txt are planted in every run. Score: killed / (run - stillborn).
+touched), rebuilds only what the change touches, and runs the tests that can notice it, cheapest first,
+stopping at the first failure: the area's GoogleTest programs with --gtest_fail_fast, the scenario files
+(the runner stops at the first failing file), then CTest with the area's labels (--stop-on-failure), each
+under a time limit (a hang counts as killed). A mutant that does not compile is stillborn and left out of
+the score. A survivor is judged again by the GoogleTest programs and the scenarios on a second scratch build
+under AddressSanitizer and UndefinedBehaviorSanitizer: a buffer size or an index moved by one may write past
+its buffer without changing what is shown. Mutants listed in scripts/mutate-equivalent.txt (by key) are
+reported as equivalent and not run; the faults written in scripts/mutate-faults.txt are planted in every
+run of their area. Score: killed / (run - stillborn), per area. The report ends with the test ratio.
 
-    scripts/mutate.py                  every mutant
-    scripts/mutate.py --folder jobs    only jobs/ (may repeat)
-    scripts/mutate.py --sample 40      40 generated mutants picked at random (--seed), and the hand-written
-    scripts/mutate.py --list           the mutants and their keys, without running them
+    scripts/mutate.py                        the program's mutants (--area program)
+    scripts/mutate.py --area netapi32        one area (may repeat; --area all for every area)
+    scripts/mutate.py --folder jobs          only jobs/ (may repeat)
+    scripts/mutate.py --sample 40            40 generated mutants per area picked at random (--seed), and the
+                                             hand-written
+    scripts/mutate.py --list                 the mutants and their keys, without running them
+    scripts/mutate.py --ratio                the test ratio alone
 """
 
 import argparse
@@ -28,16 +33,42 @@ import sys
 import time
 
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
-FOLDERS = ["app", "target", "service", "jobs"]
+
+class Area:
+    """Folders of one area, the quick steps run first on its mutants in this order (GoogleTest programs, by
+    their path in the build, and SCENARIOS for the scenario runner on every scenario file), and the heavy
+    CTest labels it adds to the CTest run that follows."""
+
+    def __init__(self, folders, steps, labels=()):
+        self.folders, self.steps, self.labels = folders, steps, set(labels)
+
+
+SCENARIOS = "frontends/scenario/velmora-scenario"
+PROGRAM_TESTS = "tests/program/program_conversion_tests", "tests/program/program_run_tests"
+TERMINAL_TESTS = "tests/frontends/terminal/terminal_tests"
+NETAPI32_TESTS = "tests/platform/netapi32/platform_netapi32_tests"
+KERNEL32_TESTS = "tests/platform/kernel32/platform_kernel32_tests"
+USER32_TESTS = "tests/platform/user32/platform_user32_tests"
+# CTest labels of the slow or privileged cases, run only for the areas that name them: the real network's
+# cases (fake host, Samba), the cases that need root (two users, mounts), those that run Wine, and the
+# terminal's sessions in tmux.
+HEAVY_LABELS = {"realnet", "root", "wine", "end_to_end"}
+SHARED_FILE_AND_END_TO_END = ("root", "wine", "end_to_end")
+AREAS = {
+    "program": Area(["app", "target", "service", "jobs"], [SCENARIOS] + list(PROGRAM_TESTS) + [TERMINAL_TESTS]),
+    "user32": Area(["platform/user32"], [USER32_TESTS, SCENARIOS, TERMINAL_TESTS] + list(PROGRAM_TESTS)),
+    "comctl32": Area(["platform/comctl32"], [USER32_TESTS, SCENARIOS, TERMINAL_TESTS] + list(PROGRAM_TESTS)),
+    "kernel32": Area(["platform/kernel32"], [KERNEL32_TESTS, NETAPI32_TESTS, SCENARIOS] + list(PROGRAM_TESTS)),
+    "netapi32": Area(["platform/netapi32"], [NETAPI32_TESTS, SCENARIOS] + list(PROGRAM_TESTS), SHARED_FILE_AND_END_TO_END),
+    "host": Area(["platform/host"], [NETAPI32_TESTS, KERNEL32_TESTS, SCENARIOS], SHARED_FILE_AND_END_TO_END),
+    "realnet": Area(["platform/realnet"], ["tests/platform/realnet/realnet_tests"], ["realnet"]),
+    "terminal": Area(["frontends/terminal"], [TERMINAL_TESTS], ["end_to_end"]),
+}
+FOLDERS = [folder for area in AREAS.values() for folder in area.folders]
+# Built for Windows only (the Linux build compiles the POSIX or Samba twin): no Linux test can reach them.
+WINDOWS_ONLY = {"platform/host/host_windows.cpp", "platform/realnet/remote_host_windows.cpp"}
 EQUIVALENT_LIST = os.path.join(ROOT, "scripts", "mutate-equivalent.txt")
 FAULT_LIST = os.path.join(ROOT, "scripts", "mutate-faults.txt")
-SCENARIO_RUNNER = "frontends/scenario/velmora-scenario"
-GTEST_PATHS = [
-    "tests/program/program_conversion_tests",
-    "tests/program/program_run_tests",
-    "tests/frontends/terminal/terminal_tests",
-]
-TARGETS = [os.path.basename(p) for p in [SCENARIO_RUNNER] + GTEST_PATHS]
 SANITIZE_FLAGS = "-fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer"
 
 # C++ as tokens, so that operators are found only in code: preprocessor lines (with their continuations),
@@ -175,14 +206,17 @@ def in_array_bound(tokens, k, lo):
 
 
 def add_constant(add, t, name):
-    value = int(re.match(r"0[xX][0-9a-fA-F]+|\d+", t.text).group(0), 0)
+    digits = re.match(r"0[xX][0-9a-fA-F]+|\d+", t.text).group(0)
+    octal = len(digits) > 1 and digits.startswith("0") and digits.isdigit()  # file modes: 0644, 07777
+    value = int(digits, 8 if octal else 0)
     # 0 and 1 stand for no, yes, none and first; their faults are those of the forced conditions and removed
     # statements, so they are not moved.
     if value < 2:
         return
-    suffix = re.sub(r"^(0[xX][0-9a-fA-F]+|\d+)", "", t.text)
+    suffix = t.text[len(digits) :]
     for v in (value + 1, value - 1):
-        add(t.start, t.end, (hex(v) if t.text.lower().startswith("0x") else str(v)) + suffix, "constant", name)
+        shown = hex(v) if digits.lower().startswith("0x") else "0%o" % v if octal else str(v)
+        add(t.start, t.end, shown + suffix, "constant", name)
 
 
 def add_formats(add, t, name):
@@ -342,10 +376,11 @@ def collect(folders):
     mutants = []
     for folder in folders:
         for name in sorted(os.listdir(os.path.join(ROOT, folder))):
-            if not name.endswith(".cpp"):
+            path = folder + "/" + name
+            if not name.endswith((".cpp", ".c")) or path in WINDOWS_ONLY:
                 continue
-            with open(os.path.join(ROOT, folder, name), encoding="utf-8") as f:
-                found = mutants_of_file(folder + "/" + name, f.read())
+            with open(os.path.join(ROOT, path), encoding="utf-8") as f:
+                found = mutants_of_file(path, f.read())
             # The same change on the same text twice in a function: the later ones are told apart by number.
             seen = {}
             for m in found:
@@ -354,6 +389,11 @@ def collect(folders):
                 m.occurrence = seen[base]
             mutants.extend(found)
     return mutants
+
+
+def area_of(path):
+    folder = os.path.dirname(path)
+    return next(name for name, area in AREAS.items() if folder in area.folders)
 
 
 def load_equivalents():
@@ -403,7 +443,7 @@ def hand_written(folders):
         paths = [line[2:].strip() for line in lines if line.startswith("@ ")]
         olds = [line[2:] for line in lines if line.startswith("- ")]
         news = [line[2:] for line in lines if line.startswith("+")]
-        if paths and olds and len(olds) == len(news) and paths[0].split("/")[0] in folders:
+        if paths and olds and len(olds) == len(news) and os.path.dirname(paths[0]) in folders:
             with open(os.path.join(ROOT, paths[0]), encoding="utf-8") as f:
                 faults.append(HandWritten(paths[0], name.strip(), list(zip(olds, news)), f.read()))
     return faults
@@ -423,51 +463,67 @@ def run(command, cwd, timeout=None):
         return None, "timeout"
 
 
-def build(work, jobs, flags=""):
-    """Configures and builds the test programs of the scratch copy work/src in work/build (or
-    work/build-sanitize, with flags); returns the build folder and the time limits of its tests."""
+def build(work, jobs, areas, flags=""):
+    """Configures and builds the scratch copy work/src in work/build (or work/build-sanitize, with flags, its
+    quick steps only); returns the build folder and the time limit of each step, measured on the unmutated
+    sources."""
     folder = os.path.join(work, "build-sanitize" if flags else "build")
     # Warnings are no errors here: a mutant may leave a variable unused, a fault to find. lld links faster.
     linker = "-fuse-ld=lld " if os.path.exists("/usr/bin/ld.lld") else ""
     command = ["cmake", "-S", "src", "-B", folder, "-G", "Ninja", "-DCMAKE_BUILD_TYPE=Debug"]
-    rc, out = run(command + ["-DCMAKE_CXX_FLAGS=-O0 -w " + flags, "-DCMAKE_EXE_LINKER_FLAGS=" + linker + flags], work)
+    rc, out = run(command + ["-DCMAKE_CXX_FLAGS=-O0 -w " + flags, "-DCMAKE_C_FLAGS=-O0 -w " + flags,
+                             "-DCMAKE_EXE_LINKER_FLAGS=" + linker + flags], work)
     print("building the scratch copy%s ..." % (" under the sanitizers" if flags else ""), flush=True)
+    steps = sorted({step for area in areas for step in AREAS[area].steps})
     if rc == 0:
-        rc, out = run(["ninja", "-j%d" % jobs] + TARGETS, folder)
+        rc, out = run(["ninja", "-j%d" % jobs] + ([os.path.basename(s) for s in steps] if flags else []), folder)
     if rc != 0:
         sys.exit("the unmutated scratch copy does not build:\n" + out[-4000:])
-    verdict, test, seconds = run_tests(os.path.join(work, "src"), folder, {}, jobs)
-    if verdict != "survived":
-        sys.exit("the unmutated program fails %s" % test)
-    return folder, {path: 5 * s + 10 for path, s in seconds.items()}
-
-
-def run_tests(source, folder, limits, jobs):
-    """Builds and runs the scenario runner on every scenario file, then each GoogleTest program. Returns
-    (verdict, test, seconds of each): verdict is 'killed', 'survived' or 'stillborn'."""
-    scenarios = os.path.join(source, "tests", "scenarios")
     seconds = {}
-    for path in [SCENARIO_RUNNER] + GTEST_PATHS:
-        rc, out = run(["ninja", "-j%d" % jobs, os.path.basename(path)], folder)
+    for area in areas:
+        verdict, test = run_tests(os.path.join(work, "src"), folder, area, {}, jobs, not flags, seconds)
+        if verdict != "survived":
+            sys.exit("the unmutated sources fail %s" % test)
+    return folder, {step: 5 * s + 10 for step, s in seconds.items()}
+
+
+def excluded_labels(area):
+    excluded = HEAVY_LABELS - AREAS[area].labels
+    # Not root: the root cases would fail on every mutant and the unmutated sources alike.
+    return excluded | ({"root"} if os.geteuid() != 0 else set())
+
+
+def run_tests(source, folder, area, limits, jobs, with_ctest=True, seconds=None):
+    """Builds and runs the area's quick steps, then CTest without the heavy labels the area does not name,
+    stopping at the first failure. Returns (verdict, test): verdict is 'killed', 'survived' or 'stillborn'.
+    The time of each step is put in seconds."""
+    scenarios = os.path.join(source, "tests", "scenarios")
+    seconds = {} if seconds is None else seconds
+    for step in AREAS[area].steps + (["ctest"] if with_ctest else []):
+        target = [] if step == "ctest" else [os.path.basename(step)]  # CTest: everything
+        rc, out = run(["ninja", "-j%d" % jobs] + target, folder)
         if rc != 0:
-            return "stillborn", out.strip().splitlines()[-1] if out.strip() else "build failed", seconds
-        if path == SCENARIO_RUNNER:
+            return "stillborn", out.strip().splitlines()[-1] if out.strip() else "build failed"
+        if step == SCENARIOS:
             files = sorted(os.path.join(scenarios, f) for f in os.listdir(scenarios) if f.endswith(".scenario"))
-            command, cwd, name = [os.path.join(folder, path)] + files, source, "scenarios"
+            command, cwd, name = [os.path.join(folder, step)] + files, source, "scenarios"
+        elif step == "ctest":
+            labels = "^(%s)$" % "|".join(sorted(excluded_labels(area)))
+            command, cwd, name = ["ctest", "--test-dir", folder, "--stop-on-failure", "-LE", labels], folder, "ctest"
         else:
-            command = [os.path.join(folder, path), "--gtest_fail_fast", "--gtest_brief=1"]
-            cwd, name = os.path.join(folder, os.path.dirname(path)), os.path.basename(path)
+            command = [os.path.join(folder, step), "--gtest_fail_fast", "--gtest_brief=1"]
+            cwd, name = os.path.join(folder, os.path.dirname(step)), os.path.basename(step)
         started = time.time()
-        rc, out = run(command, cwd, timeout=limits.get(path, 900))
-        seconds[path] = time.time() - started
+        rc, out = run(command, cwd, timeout=limits.get(step, 3600))
+        seconds[step] = max(seconds.get(step, 0), time.time() - started)
         if rc is None:
-            return "killed", name + " (timeout)", seconds
-        failed = re.findall(r"^FAIL (.*)|\[  FAILED  \] (\S+)", out, re.M)
+            return "killed", name + " (timeout)"
+        failed = re.findall(r"^FAIL (.*)|\[  FAILED  \] (\S+)|^\s*\d+ - (\S+) \(", out, re.M)
         if rc != 0 and failed and failed[0][0]:
-            return "killed", "scenario " + failed[0][0].replace(source + "/", "")[:200], seconds
+            return "killed", "scenario " + failed[0][0].replace(source + "/", "")[:200]
         if rc != 0:
-            return "killed", "%s%s" % (name, ": " + failed[0][1] if failed else " (exit %d)" % rc), seconds
-    return "survived", None, seconds
+            return "killed", "%s%s" % (name, ": " + (failed[0][1] or failed[0][2]) if failed else " (exit %d)" % rc)
+    return "survived", None
 
 
 def write(path, text):
@@ -486,22 +542,28 @@ def run_mutants(mutants, work, jobs):
     rc, out = run(["rsync", "-rlp", "--checksum", "--delete"] + excluded + [ROOT + "/", source + "/"], work)
     if rc != 0:
         sys.exit("cannot copy the sources:\n" + out)
-    plain, sanitized = build(work, jobs), None
+    areas = sorted({area_of(m.path) for m in mutants})
+    if not areas:
+        return []
+    if os.geteuid() != 0:
+        print("note: not root, so the cases labelled root are left out", flush=True)
+    plain, sanitized = build(work, jobs, areas), None
     results = []
     for m in mutants:
         full = os.path.join(source, m.path)
+        area = area_of(m.path)
         with open(full, encoding="utf-8") as f:
             original = f.read()
         try:
             write(full, m.apply(original))
-            verdict, test, _ = run_tests(source, plain[0], plain[1], jobs)
+            verdict, test = run_tests(source, plain[0], area, plain[1], jobs)
             if verdict == "survived":
                 if sanitized is None:
                     # Built and timed on the unmutated sources, at the first survivor.
                     write(full, original)
-                    sanitized = build(work, jobs, SANITIZE_FLAGS)
+                    sanitized = build(work, jobs, areas, SANITIZE_FLAGS)
                     write(full, m.apply(original))
-                verdict, test, _ = run_tests(source, sanitized[0], sanitized[1], jobs)
+                verdict, test = run_tests(source, sanitized[0], area, sanitized[1], jobs, with_ctest=False)
                 test = test and test + " (sanitizers)"
         finally:
             write(full, original)
@@ -509,43 +571,84 @@ def run_mutants(mutants, work, jobs):
         by = "\n    by " + test if test else ""
         print("[%d/%d] %s %s%s" % (len(results), len(mutants), verdict.upper(), m.describe(), by), flush=True)
     # Leaves the scratch builds matching the sources, ready for the next run.
-    for folder in [plain[0]] + ([sanitized[0]] if sanitized else []):
-        run(["ninja", "-j%d" % jobs] + TARGETS, folder)
+    run(["ninja", "-j%d" % jobs], plain[0])
+    if sanitized:
+        steps = sorted({os.path.basename(step) for area in areas for step in AREAS[area].steps})
+        run(["ninja", "-j%d" % jobs] + steps, sanitized[0])
     return results
 
 
-def print_score(results, folders):
+def print_score(results, areas):
     print("\n== Score (killed / (run - stillborn))")
-    for folder in folders + ["all"]:
-        verdicts = [v for m, v, _ in results if folder == "all" or m.path.startswith(folder + "/")]
+    for area in areas + ["all"]:
+        verdicts = [v for m, v, _ in results if area == "all" or area_of(m.path) == area]
         counts = [verdicts.count(v) for v in ("killed", "survived", "equivalent", "stillborn")]
         live = counts[0] + counts[1]
         score = "%.1f%%" % (100.0 * counts[0] / live) if live else "-"
-        row = tuple([folder] + counts + [score])
+        row = tuple([area] + counts + [score])
         print("%-8s killed %3d  survived %3d  equivalent %3d  stillborn %3d  score %s" % row)
+
+
+# How tests are counted against the code: tests, their fixtures, fake hosts and test scripts count as tests
+# wherever they live; the scenario interpreter with its two back ends is a test framework, like GoogleTest,
+# and counts on neither side, nor do its own tests, the fuzz corpora, documents and packaging. Non-blank lines
+# of source, build and script files.
+COUNTED = re.compile(r"(\.(cpp|h|c|py|sh|rc|def|cmake|scenario)|/CMakeLists\.txt|^CMakeLists\.txt|^\.ci/run)$")
+FRAMEWORK = ("frontends/scenario/", "tests/frontends/scenario/", "tests/fuzz/corpus/")
+TEST_SCRIPTS = re.compile(r"^(tests/|scripts/(test[-.][^/]*|fuzz\.sh|mutate\.py)$)")
+NEITHER = ("docs/", "debian/", "packaging/", "examples/", ".ci/")
+
+
+def test_ratio():
+    """(test lines, code lines) of the files git tracks."""
+    listed = subprocess.run(["git", "-C", ROOT, "ls-files"], capture_output=True, text=True, check=True)
+    counts = {"test": 0, "code": 0}
+    for path in listed.stdout.splitlines():
+        if not COUNTED.search(path) or path.startswith(FRAMEWORK + NEITHER):
+            continue
+        with open(os.path.join(ROOT, path), encoding="utf-8", errors="replace") as f:
+            lines = sum(1 for line in f if line.strip())
+        counts["test" if TEST_SCRIPTS.match(path) else "code"] += lines
+    return counts["test"], counts["code"]
+
+
+def print_ratio():
+    tests, code = test_ratio()
+    print("tests %d lines, code %d lines: ratio %.2f (keep at or under 0.40)" % (tests, code, tests / code))
 
 
 def main():
     parser = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
+    parser.add_argument("--area", action="append", choices=list(AREAS) + ["all"], help="only this area (may repeat)")
     parser.add_argument("--folder", action="append", choices=FOLDERS, help="only this folder (may repeat)")
-    parser.add_argument("--sample", type=int, help="run N generated mutants picked at random, and the hand-written")
+    parser.add_argument("--sample", type=int, help="run N generated mutants per area picked at random, and the hand-written")
     parser.add_argument("--seed", type=int, default=1, help="seed of --sample (default 1)")
     parser.add_argument("--list", action="store_true", help="list the mutants and stop")
+    parser.add_argument("--ratio", action="store_true", help="print the test ratio and stop")
     parser.add_argument("--work", default="/tmp/velmora-mutate-%s" % os.environ.get("USER", "user"))
     parser.add_argument("--jobs", type=int, default=1, help="build jobs (default 1)")
     parser.add_argument("--report", help="write the results as JSON to this file")
     args = parser.parse_args()
-    folders = args.folder or FOLDERS
+    if args.ratio:
+        print_ratio()
+        return 0
+    areas = list(AREAS) if args.area and "all" in args.area else args.area or ["program"]
+    folders = args.folder or [folder for area in areas for folder in AREAS[area].folders]
+    areas = [area for area in AREAS if any(folder in AREAS[area].folders for folder in folders)]
     mutants = collect(folders)
     equivalents = load_equivalents()
-    if folders == FOLDERS:
+    if args.sample is None:
         # An entry that names no mutant any more was left behind by a change.
         known = {m.key for m in mutants}
         for key in equivalents:
-            if key not in known:
+            if key not in known and os.path.dirname(key.split(" | ")[0]) in folders:
                 print("warning: %s names no mutant: %s" % (os.path.basename(EQUIVALENT_LIST), key), file=sys.stderr)
-    if args.sample is not None and args.sample < len(mutants):
-        mutants = sorted(random.Random(args.seed).sample(mutants, args.sample), key=lambda m: (m.path, m.start))
+    else:
+        rng, picked = random.Random(args.seed), []
+        for area in areas:
+            mine = [m for m in mutants if area_of(m.path) == area]
+            picked += rng.sample(mine, args.sample) if args.sample < len(mine) else mine
+        mutants = sorted(picked, key=lambda m: (m.path, m.start))
     mutants += hand_written(folders)
     if args.list:
         for m in mutants:
@@ -561,8 +664,9 @@ def main():
     for m, verdict, _ in results:
         if verdict == "survived":
             print(m.describe() + "\n    key: " + m.key)
-    print_score(results, folders)
+    print_score(results, areas)
     print("%d mutants in %.0f s" % (len(results), time.time() - started))
+    print_ratio()
     if args.report:
         with open(args.report, "w", encoding="utf-8") as f:
             rows = [{"id": m.describe(), "key": m.key, "verdict": v, "test": t} for m, v, t in results]
