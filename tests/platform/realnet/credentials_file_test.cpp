@@ -48,6 +48,7 @@ TEST(CredentialsFile, RefusalsComeAtOnceWithAdviceThatFits) {
   // Too open: chmod helps, and is named for the link too.
   const std::string open = FakeHost::WriteFile(dir + "/open", "username=alice\npassword=pw\n", 0640);
   ASSERT_EQ(symlink(open.c_str(), (dir + "/open-link").c_str()), 0);
+  EXPECT_EQ(CheckCredentialsFile(open).find("a link"), std::string::npos);
   const std::string via_link = CheckCredentialsFile(dir + "/open-link");
   EXPECT_NE(via_link.find("(a link to " + open + ") (mode 0640) may be read or written by others: chmod 600 " + dir +
                           "/open-link"),

@@ -392,12 +392,12 @@ class Svcctl(Base):
                       {0: self.close_handle, 1: self.control, 6: self.query, 15: self.open_manager,
                        16: self.open_service, 19: self.start_service})
         self.store = store
-        self.handles = {}  # a handle -> ("scm" or "svc", its server name)
+        self.handles = {}  # a handle -> ("scm" or "svc", its server name, the rights it was opened with)
         self.counter = itertools.count(1)
 
-    def new_handle(self, target):
+    def new_handle(self, kind, server, access=0):
         h = struct.pack("<II12x", 0, next(self.counter))
-        self.handles[h] = target
+        self.handles[h] = (kind, server, access)
         return h
 
     def fill(self, st, word):
@@ -416,7 +416,7 @@ class Svcctl(Base):
             return NOT_SUPPORTED if c.platform != 500 else SUCCESS
 
         code = self.store.run(body)
-        ans["lpScHandle"] = self.new_handle(("scm", server)) if code == SUCCESS else b"\0" * 20
+        ans["lpScHandle"] = self.new_handle("scm", server) if code == SUCCESS else b"\0" * 20
         ans["ErrorCode"] = code
         return ans
 
@@ -434,14 +434,17 @@ class Svcctl(Base):
         elif req["dwDesiredAccess"] & ~options.service_rights:
             ans["ErrorCode"] = ACCESS_DENIED  # more rights than the account holds on the service
         else:
-            ans["lpServiceHandle"] = self.new_handle(("svc", manager[1]))
+            ans["lpServiceHandle"] = self.new_handle("svc", manager[1], req["dwDesiredAccess"])
             ans["ErrorCode"] = SUCCESS
         return ans
 
-    def with_service(self, handle, body):
+    def with_service(self, handle, needed, body):
+        """body(network, computer) on the service of a handle opened with the rights `needed`."""
         target = self.handles.get(handle)
         if target is None or target[0] != "svc":
             return INVALID_HANDLE, 0
+        if target[2] & needed != needed:
+            return ACCESS_DENIED, 0
 
         def run(network):
             c = computer_of(network, target[1])
@@ -462,7 +465,7 @@ class Svcctl(Base):
     def query(self, data):
         req = scmr.RQueryServiceStatus(data)
         ans = scmr.RQueryServiceStatusResponse()
-        code, word = self.with_service(req["hService"], lambda n, c: (SUCCESS, self.reported(n, c, True)))
+        code, word = self.with_service(req["hService"], 0x04, lambda n, c: (SUCCESS, self.reported(n, c, True)))
         self.fill(ans["lpServiceStatus"], word)
         ans["ErrorCode"] = code
         return ans
@@ -480,7 +483,7 @@ class Svcctl(Base):
             return SUCCESS, 0
 
         ans = scmr.RStartServiceWResponse()
-        ans["ErrorCode"] = self.with_service(req["hService"], body)[0]
+        ans["ErrorCode"] = self.with_service(req["hService"], 0x10, body)[0]
         return ans
 
     def control(self, data):
@@ -509,7 +512,8 @@ class Svcctl(Base):
                 return INVALID_SERVICE_CONTROL, c.status
             return SUCCESS, self.reported(network, c, False)
 
-        code, word = self.with_service(req["hService"], body)
+        # SERVICE_STOP, SERVICE_PAUSE_CONTINUE, SERVICE_INTERROGATE
+        code, word = self.with_service(req["hService"], {1: 0x20, 2: 0x40, 3: 0x40, 4: 0x80}.get(ctl, 0), body)
         ans = scmr.RControlServiceResponse()
         self.fill(ans["lpServiceStatus"], word)
         ans["ErrorCode"] = code
@@ -587,7 +591,8 @@ def main():
     ap.add_argument("--drop-enum", type=int, default=0, help="then drop the next N listings' connections")
     ap.add_argument("--service-rights", type=lambda t: int(t, 0), default=0xFFFFFFFF,
                     help="the access rights the account holds on the service (OpenServiceW refuses more with 5)")
-    ap.add_argument("--refuse-logons", type=int, default=0, help="refuse the first N logons, right password or not")
+    ap.add_argument("--refuse-logons", type=lambda t: [int(x, 0) for x in t.split(",")], default=[],
+                    help="refuse the first logons, right password or not, with these NTSTATUS codes in turn")
     ap.add_argument("--log", help='gets a line per SMB request ("request"), per logon refused ("refused") and per SIGUSR1, on which the service controller forgets its handles ("forgot")')
     global options
     options = a = ap.parse_args()
@@ -599,12 +604,12 @@ def main():
 
     verify, process = smbserver.computeNTLMv2, smbserver.SMBSERVER.processRequest
 
-    refusals = itertools.count()
+    refusals = list(a.refuse_logons)
 
     def counted_logon(*args):
         code, key = verify(*args)
-        if next(refusals) < a.refuse_logons:
-            code = 0xC000006D  # STATUS_LOGON_FAILURE
+        if refusals:
+            code = refusals.pop(0)
         if code != SUCCESS:
             log("refused")
         return code, key

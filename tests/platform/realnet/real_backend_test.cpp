@@ -211,15 +211,18 @@ TEST(RealBackend, AHostWithoutATSvcStillServesTheOtherCalls) {
 // session they came on; a handle the controller no longer knows (it
 // restarted) is opened again, and the call still answered.
 TEST(RealBackend, ServiceControllerRefusalsKeepTheSessionAndStaleHandlesAreReopened) {
-  FakeHost host({"--service-rights", "0x4"});  // SERVICE_QUERY_STATUS alone
+  FakeHost host({"--service-rights", "0x84"});  // SERVICE_QUERY_STATUS and SERVICE_INTERROGATE
   host.Open("service=running");
   const unsigned long sessions = standin::realnet::SessionsOpened();
   NET_API_STATUS status = 0;
-  EXPECT_EQ(ServiceWord(u"PC01", &status), 0x33u);  // opened with the right to query alone
+  EXPECT_EQ(ServiceWord(u"PC01", &status), 0x33u);  // opened with the rights the account holds
   LPBYTE buffer = nullptr;
   EXPECT_EQ(NetServiceGetInfo(u"PC01", u"NoSuchService", 1, &buffer), static_cast<NET_API_STATUS>(NERR_BadServiceName));
   EXPECT_EQ(NetServiceControl(u"PC01", u"Schedule", SERVICE_CTRL_PAUSE, 0, &buffer),
             static_cast<NET_API_STATUS>(ERROR_ACCESS_DENIED));
+  EXPECT_EQ(NetServiceControl(u"PC01", u"Schedule", SERVICE_CTRL_INTERROGATE, 0, &buffer),
+            static_cast<NET_API_STATUS>(NERR_Success));
+  NetApiBufferFree(buffer);
   const size_t before = host.Logged("request");
   EXPECT_EQ(ServiceWord(u"PC01", &status), 0x33u);
   EXPECT_EQ(host.Logged("request") - before, 1u);  // the handle was kept
@@ -235,7 +238,12 @@ TEST(RealBackend, ServiceControllerRefusalsKeepTheSessionAndStaleHandlesAreReope
 // reconnection logs on again. Files with CR LF lines serve as well, and a
 // user named with the domain.
 TEST(RealBackend, ASuccessEndsAnEarlierRefusalAndCrLfFilesLogOn) {
-  FakeHost host({"--refuse-logons", "1", "--drop-enum", "1"});
+  // A wrong password, then the account's own problems: restricted, outside
+  // its hours, workstation not allowed, password expired, disabled, account
+  // expired, password must change, locked out.
+  FakeHost host({"--refuse-logons",
+                 "0xC000006D,0xC000006E,0xC000006F,0xC0000070,0xC0000071,0xC0000072,0xC0000193,0xC0000224,0xC0000234",
+                 "--drop-enum", "1"});
   const std::string crlf =
       FakeHost::WriteFile(host.directory() + "/crlf", "username=WORKGROUP\\alice\r\npassword=s3cret pass\r\n");
   host.Open("", "job PC01 id=1 at=10:00 cmd=\"a.cmd\"\n", crlf);
@@ -244,12 +252,18 @@ TEST(RealBackend, ASuccessEndsAnEarlierRefusalAndCrLfFilesLogOn) {
   EXPECT_EQ(Enum(u"PC01", &count), static_cast<NET_API_STATUS>(ERROR_LOGON_FAILURE));
   EXPECT_EQ(host.Logged("refused"), 1u);
   LPBYTE buffer = nullptr;
+  // Selecting the computer again tries once more; each refusal is spared.
+  for (NET_API_STATUS code : {1327, 1328, 1329, 1330, 1331, 1793, 1907, 1909}) {
+    EXPECT_EQ(NetWkstaGetInfo(const_cast<LMSTR>(u"PC01"), 100, &buffer), code);
+    EXPECT_EQ(Enum(u"PC01", &count), code);
+  }
+  EXPECT_EQ(host.Logged("refused"), 9u);
   EXPECT_EQ(NetWkstaGetInfo(const_cast<LMSTR>(u"PC01"), 100, &buffer), static_cast<NET_API_STATUS>(NERR_Success));
   NetApiBufferFree(buffer);
   // The host drops this listing's connection: it is tried again on a new one.
   EXPECT_EQ(Enum(u"PC01", &count), static_cast<NET_API_STATUS>(NERR_Success));
   EXPECT_EQ(count, 1u);
-  EXPECT_EQ(host.Logged("refused"), 1u);
+  EXPECT_EQ(host.Logged("refused"), 9u);
 }
 
 // A ticket cache at `path` holding alice's ticket-granting ticket of the
@@ -304,6 +318,7 @@ TEST(RealBackend, AutoFallsBackToThePasswordOnlyWhereNoTicketServesTheHost) {
   } kCases[] = {
       // Refused from the cache or the address alone, before any connection.
       {"localhost", "auth=kerberos ccache=FILE:/nonexistent/velmora", 1312, "holds no ticket (kinit gets one)"},
+      {"localhost", "auth=kerberos ccache=NOSUCHTYPE:velmora", 1312, "cache NOSUCHTYPE:velmora holds no ticket"},
       {"localhost", "auth=kerberos ccache=FILE:DIR/expired", 1931, "holds an expired ticket (kinit renews it)"},
       {"localhost", "auth=kerberos ccache=FILE:DIR/soon", 1931, "holds a ticket that expires within 5 minutes"},
       {"127.0.0.1", "auth=kerberos ccache=FILE:DIR/usable", 1396, "a ticket names a host, not 127.0.0.1"},
@@ -326,7 +341,7 @@ TEST(RealBackend, AutoFallsBackToThePasswordOnlyWhereNoTicketServesTheHost) {
     EXPECT_EQ(Enum(u"PC01", &count), c.code) << c.address << " " << c.options;
     const std::string reason = Reason();
     EXPECT_NE(reason.find(c.reason), std::string::npos) << c.options << ": " << reason;
-    if (&c < kCases + 4) {
+    if (&c < kCases + 5) {
       EXPECT_EQ(host.Logged("request"), 0u) << c.options << ": nothing was sent";
     }
   }
