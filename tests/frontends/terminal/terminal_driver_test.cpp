@@ -455,6 +455,8 @@ TEST(TerminalDriver, EachWindowOpensItsHelpSectionAndNamesItsKeys) {
       t.Check([&, window] {
         Require(t.Find(DecodeUtf8(window.heading)).second == 1, std::string("F1 in ") + ActiveTemplate());
       });
+      t.Mouse(Key::kWheelDown, window.heading);
+      t.Check([&, window] { Require(t.Find(DecodeUtf8(window.heading)).second < 1, "the wheel scrolled the help"); });
       t.Press(Key::kEscape);  // the help
       if (dialog) t.Press(Key::kEscape);
     }

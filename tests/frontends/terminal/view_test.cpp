@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <fstream>
 #include <iterator>
 #include <string>
@@ -86,7 +87,8 @@ TEST(Text, TheHelpTextWrapsWithinTheWidthLosingNothing) {
 // The platform's keyboard rules: arrows and Tab move round the buttons,
 // Enter presses the focused one, a letter its button; Escape answers a box
 // that has Cancel or OK alone, never a Yes/No question. A long line wraps
-// inside a narrow screen, and a click on a button answers.
+// inside a narrow screen, the box stands in the middle, and a click on a
+// button answers.
 TEST(MessageBoxView, AnswersAsThePlatformDoesAndWrapsLongLines) {
   MessageBoxView box(std::string(120, 'x') + standin::Utf8ToCp932("\n今すぐ開始しますか?"), "c",
                      MB_YESNO | MB_ICONQUESTION);
@@ -113,6 +115,12 @@ TEST(MessageBoxView, AnswersAsThePlatformDoesAndWrapsLongLines) {
     ++clicked;
   }
   EXPECT_EQ(std::count(shown.begin(), shown.end(), L'x'), 120);  // nothing cut off
+  // Centred: as many blank rows above the box as below it, give or take one.
+  auto blank = [&](int y) { return canvas.RowText(y).find_first_not_of(L' ') == std::wstring::npos; };
+  int above = 0, below = 0;
+  while (blank(above)) ++above;
+  while (blank(19 - below)) ++below;
+  EXPECT_LE(std::abs(above - below), 1) << above << " above, " << below << " below";
   EXPECT_EQ(clicked, 1);
   EXPECT_EQ(box.HandleClick(0, 0), std::nullopt);
 }
