@@ -54,6 +54,9 @@ USER32_TESTS = "tests/platform/user32/platform_user32_tests"
 # cases (fake host, Samba), the cases that need root (two users, mounts), those that run Wine, and the
 # terminal's sessions in tmux.
 HEAVY_LABELS = {"realnet", "root", "wine", "end_to_end"}
+# Arguments a GoogleTest program needs beside the mutation run's own: the Samba servers' cases of the real
+# network's tests run only inside tests/platform/realnet/samba_test.sh, which starts those servers.
+GTEST_ARGUMENTS = {"tests/platform/realnet/realnet_tests": ["--gtest_filter=-Smbd*:Dc*"]}
 SHARED_FILE_AND_END_TO_END = ("root", "wine", "end_to_end")
 AREAS = {
     "program": Area(["app", "target", "service", "jobs"], [SCENARIOS] + list(PROGRAM_TESTS) + [TERMINAL_TESTS]),
@@ -515,7 +518,7 @@ def run_tests(source, folder, area, limits, jobs, with_ctest=True, seconds=None)
             labels = "^(%s)$" % "|".join(sorted(excluded_labels(area)))
             command, cwd, name = ["ctest", "--test-dir", folder, "--stop-on-failure", "-LE", labels], folder, "ctest"
         else:
-            command = [os.path.join(folder, step), "--gtest_fail_fast", "--gtest_brief=1"]
+            command = [os.path.join(folder, step), "--gtest_fail_fast", "--gtest_brief=1"] + GTEST_ARGUMENTS.get(step, [])
             cwd, name = os.path.join(folder, os.path.dirname(step)), os.path.basename(step)
         started = time.time()
         rc, out = run(command, cwd, timeout=limits.get(step, 3600))
