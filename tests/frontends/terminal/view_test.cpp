@@ -39,6 +39,9 @@ TEST(Text, DoubleWidthAndMalformedTextNeverGarbleTheScreen) {
   EXPECT_EQ(canvas.Put(9, 1, DecodeUtf8("語"), kPlain), 0);  // does not fit at the edge
   canvas.Put(0, 1, std::wstring(L"a\nb"), kPlain);
   EXPECT_EQ(canvas.RowText(1), L"a?b       ");
+  Canvas smallest(2, 2);  // the smallest box: its corners alone
+  smallest.Box(CellRect{0, 0, 2, 2}, kPlain);
+  EXPECT_EQ(smallest.RowText(0) + smallest.RowText(1), L"\x250C\x2510\x2514\x2518");
 }
 
 // The program's own help text, wrapped as the viewer wraps it on narrow
