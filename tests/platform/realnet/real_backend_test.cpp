@@ -13,6 +13,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstdlib>
 #include <fstream>
@@ -40,10 +41,6 @@ std::string Reason() {
   reason.swap(g_reason);
   return reason;
 }
-
-using Clock = std::chrono::steady_clock;
-
-double SecondsSince(Clock::time_point began) { return std::chrono::duration<double>(Clock::now() - began).count(); }
 
 NET_API_STATUS Enum(LPCWSTR server, DWORD *count) {
   LPBYTE buffer = nullptr;
@@ -383,9 +380,9 @@ TEST(RealBackend, HungAndDroppedCallsGive53ThenTheConnectionIsReopened) {
   FakeHost host({"--hang-enum", "1", "--drop-enum", "1"});
   host.Open("", "job PC01 id=1 at=10:00 cmd=\"a.cmd\"\n");
   DWORD count = 0;
-  const auto began = Clock::now();
+  Listen();
   EXPECT_EQ(Enum(u"PC01", &count), static_cast<NET_API_STATUS>(ERROR_BAD_NETPATH));  // hangs
-  EXPECT_LT(SecondsSince(began), 5.0);                                               // timeout=3
+  EXPECT_NE(Reason().find("no answer from the host within 3 s"), std::string::npos);
   EXPECT_EQ(Enum(u"PC01", &count), static_cast<NET_API_STATUS>(ERROR_BAD_NETPATH));  // dropped mid-call
   EXPECT_EQ(Enum(u"PC01", &count), static_cast<NET_API_STATUS>(NERR_Success));
   EXPECT_EQ(count, 1u);
@@ -405,13 +402,14 @@ standin::realnet::Target OnLoopback(const std::string &name, unsigned port, unsi
 
 // A host that accepts the connection and stays silent, answers garbage, or
 // starts a reply that never ends costs its own calls their timeout at most,
-// and delays neither the calls to another computer nor the program's end.
+// and delays neither the calls to another computer nor the program's end
+// (which would wait for an hour here, past the test's time limit).
 TEST(RealBackend, SilentOrBrokenHostsDelayNoOtherComputerNorTheExit) {
   FakeHost host;
   host.Open("");  // no connection is left open, so a child process may use the pool
   const pid_t child = fork();
   if (child == 0) {
-    const auto target = OnLoopback("SILENT", host.port(FakeHost::kSilent), 60, host.credentials());
+    const auto target = OnLoopback("SILENT", host.port(FakeHost::kSilent), 3600, host.credentials());
     std::thread([target] {
       DWORD word = 0;
       standin::realnet::QueryService(target, "Schedule", &word);
@@ -419,45 +417,38 @@ TEST(RealBackend, SilentOrBrokenHostsDelayNoOtherComputerNorTheExit) {
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
     std::exit(0);
   }
-  auto began = Clock::now();
   int child_status = -1;
   ASSERT_EQ(waitpid(child, &child_status, 0), child);
   EXPECT_EQ(child_status, 0);
-  EXPECT_LT(SecondsSince(began), 3.0);  // the silent host would hold it 60 s
 
   struct Waiting {
     const char *name;
     unsigned port;
     DWORD code = 0;
-    double seconds = 0;
     std::string reason{};
+    std::atomic<bool> done{false};
     std::thread thread{};
   } hosts[] = {{"SILENT", host.port(FakeHost::kSilent)},
                {"GARBLED", host.port(FakeHost::kGarbage)},
                {"ENDLESS", host.port(FakeHost::kEndless)}};
   for (Waiting &waiting : hosts) {
-    waiting.thread = std::thread([target = OnLoopback(waiting.name, waiting.port, 2, host.credentials()), &waiting] {
-      const auto began = Clock::now();
+    waiting.thread = std::thread([target = OnLoopback(waiting.name, waiting.port, 5, host.credentials()), &waiting] {
       DWORD word = 0;
       waiting.code = standin::realnet::QueryService(target, "Schedule", &word);
-      waiting.seconds = SecondsSince(began);
       waiting.reason = standin::realnet::TakeFailureReason();
+      waiting.done = true;
     });
   }
   std::this_thread::sleep_for(std::chrono::milliseconds(300));
   NET_API_STATUS status = 0;
-  for (int call = 0; call < 5; ++call) {
-    began = Clock::now();
-    EXPECT_EQ(ServiceWord(u"PC01", &status), 0x33u);
-    EXPECT_LT(SecondsSince(began), 1.0);  // the silent hosts wait 2 s
-  }
+  for (int call = 0; call < 5; ++call) EXPECT_EQ(ServiceWord(u"PC01", &status), 0x33u);
+  for (Waiting &waiting : hosts) EXPECT_FALSE(waiting.done) << waiting.name << " did not hold up the other computer";
   for (Waiting &waiting : hosts) {
     waiting.thread.join();
     EXPECT_EQ(waiting.code, static_cast<DWORD>(ERROR_BAD_NETPATH));
-    EXPECT_LT(waiting.seconds, 3.0);
     // The connection's thread gave up by the deadline itself: opening the
     // connection may use the call's time, and no more.
-    EXPECT_EQ(waiting.reason.find(std::string(waiting.name) + ": no answer from the host within 2 s while connecting"),
+    EXPECT_EQ(waiting.reason.find(std::string(waiting.name) + ": no answer from the host within 5 s while connecting"),
               0u)
         << waiting.reason;
   }
