@@ -235,11 +235,13 @@ TEST(RealBackend, ServiceControllerRefusalsKeepTheSessionAndStaleHandlesAreReope
 // reconnection logs on again. Files with CR LF lines serve as well, and a
 // user named with the domain.
 TEST(RealBackend, ASuccessEndsAnEarlierRefusalAndCrLfFilesLogOn) {
-  // A wrong password, then the account's own problems: restricted, outside
-  // its hours, workstation not allowed, password expired, disabled, account
-  // expired, password must change, locked out.
+  // A failed logon, a wrong password, an unknown user, then the account's
+  // own problems: restricted, outside its hours, workstation not allowed,
+  // password expired, disabled, account expired, password must change,
+  // locked out.
   FakeHost host({"--refuse-logons",
-                 "0xC000006D,0xC000006E,0xC000006F,0xC0000070,0xC0000071,0xC0000072,0xC0000193,0xC0000224,0xC0000234",
+                 "0xC000006D,0xC000006A,0xC0000064,0xC000006E,0xC000006F,0xC0000070,0xC0000071,0xC0000072,0xC0000193,"
+                 "0xC0000224,0xC0000234",
                  "--drop-enum", "1"});
   const std::string crlf =
       FakeHost::WriteFile(host.directory() + "/crlf", "username=WORKGROUP\\alice\r\npassword=s3cret pass\r\n");
@@ -250,17 +252,17 @@ TEST(RealBackend, ASuccessEndsAnEarlierRefusalAndCrLfFilesLogOn) {
   EXPECT_EQ(host.Logged("refused"), 1u);
   LPBYTE buffer = nullptr;
   // Selecting the computer again tries once more; each refusal is spared.
-  for (NET_API_STATUS code : {1327, 1328, 1329, 1330, 1331, 1793, 1907, 1909}) {
+  for (NET_API_STATUS code : {1326, 1326, 1327, 1328, 1329, 1330, 1331, 1793, 1907, 1909}) {
     EXPECT_EQ(NetWkstaGetInfo(const_cast<LMSTR>(u"PC01"), 100, &buffer), code);
     EXPECT_EQ(Enum(u"PC01", &count), code);
   }
-  EXPECT_EQ(host.Logged("refused"), 9u);
+  EXPECT_EQ(host.Logged("refused"), 11u);
   EXPECT_EQ(NetWkstaGetInfo(const_cast<LMSTR>(u"PC01"), 100, &buffer), static_cast<NET_API_STATUS>(NERR_Success));
   NetApiBufferFree(buffer);
   // The host drops this listing's connection: it is tried again on a new one.
   EXPECT_EQ(Enum(u"PC01", &count), static_cast<NET_API_STATUS>(NERR_Success));
   EXPECT_EQ(count, 1u);
-  EXPECT_EQ(host.Logged("refused"), 9u);
+  EXPECT_EQ(host.Logged("refused"), 11u);
 }
 
 // A ticket cache at `path` holding alice's ticket-granting ticket of the
