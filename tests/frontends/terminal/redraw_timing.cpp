@@ -16,6 +16,7 @@
 #include <pty.h>
 #include <sstream>
 #include <sys/wait.h>
+#include <time.h>
 #include <thread>
 #include <tuple>
 #include <unistd.h>
@@ -29,23 +30,26 @@ namespace terminal {
 namespace {
 
 // Times the redraw after each of its keys, by the key's label: from reading
-// the key to the picture shown.
+// the key to the picture shown, on the clock and in processor time of this
+// thread (which runs the program).
 class TimedTerminal : public CursesTerminal {
  public:
   std::vector<std::pair<Key, const char *>> keys;  // then Alt+X
-  std::map<std::string, std::vector<double>> times;
+  std::map<std::string, std::vector<double>> wall, processor;
 
   TerminalEvent Read() override {
     if (next_ == keys.size()) return TerminalEvent{Key::kChar, L'x', false, false, /*alt=*/true};
     label_ = keys[next_].second;
     pressed_ = std::chrono::steady_clock::now();
+    pressed_cpu_ = ThreadMs();
     return TerminalEvent{keys[next_].first, 0, /*shift=*/next_++ == 0};
   }
   void Show(const Canvas &canvas) override {
     CursesTerminal::Show(canvas);
     if (label_ == nullptr) return;
-    auto elapsed = std::chrono::steady_clock::now() - pressed_;
-    times[label_].push_back(std::chrono::duration<double, std::milli>(elapsed).count());
+    processor[label_].push_back(ThreadMs() - pressed_cpu_);
+    wall[label_].push_back(
+        std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - pressed_).count());
     label_ = nullptr;
   }
 
@@ -53,7 +57,20 @@ class TimedTerminal : public CursesTerminal {
   size_t next_ = 0;
   const char *label_ = nullptr;  // of the key whose redraw is awaited
   std::chrono::steady_clock::time_point pressed_;
+  double pressed_cpu_ = 0;
+
+  static double ThreadMs() {
+    timespec now{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return now.tv_sec * 1e3 + now.tv_nsec / 1e6;
+  }
 };
+
+// The time that a share q of the keys took at most.
+double Quantile(std::vector<double> times, double q) {
+  std::sort(times.begin(), times.end());
+  return times[static_cast<size_t>(q * (times.size() - 1))];
+}
 
 // Runs the program with `jobs` jobs and writes "LABEL MEDIAN" lines, or
 // "error TEXT", to `out`; never returns.
@@ -116,17 +133,15 @@ class TimedTerminal : public CursesTerminal {
     std::fprintf(out, "error exit code %d, %zu of %d jobs listed\n", code, listed, jobs);
     _exit(1);
   }
-  for (auto &[label, times] : terminal.times) {
-    std::sort(times.begin(), times.end());
-    std::fprintf(out, "%s %.6f\n", label.c_str(), times[times.size() / 2]);
-  }
+  for (const auto &[label, times] : terminal.wall)
+    std::fprintf(out, "%s %.6f %.6f\n", label.c_str(), Quantile(times, 0.5), Quantile(terminal.processor[label], 0.1));
   std::fflush(out);
   _exit(0);
 }
 
 }  // namespace
 
-std::map<std::string, double> MedianRedrawMs(int jobs, std::string *error) {
+std::map<std::string, RedrawMs> RedrawTimes(int jobs, std::string *error) {
   int pipe_ends[2];
   if (pipe(pipe_ends) != 0) {
     *error = "no pipe";
@@ -145,7 +160,7 @@ std::map<std::string, double> MedianRedrawMs(int jobs, std::string *error) {
   close(pipe_ends[0]);
   int status = 0;
   waitpid(child, &status, 0);
-  std::map<std::string, double> medians;
+  std::map<std::string, RedrawMs> times;
   std::istringstream lines(text);
   for (std::string label; lines >> label;) {
     if (label == "error" || label == "focus") {
@@ -154,13 +169,13 @@ std::map<std::string, double> MedianRedrawMs(int jobs, std::string *error) {
       if (label == "error") *error = rest;
       continue;
     }
-    lines >> medians[label];
+    lines >> times[label].wall >> times[label].processor;
   }
   if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
     if (error->empty()) *error = "the timed run ended abnormally (status " + std::to_string(status) + ")";
     return {};
   }
-  return medians;
+  return times;
 }
 
 }  // namespace terminal
