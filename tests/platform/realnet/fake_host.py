@@ -372,7 +372,7 @@ class ATSvc(Base):
             return SUCCESS
 
         ans["ErrorCode"] = self.on(req["ServerName"], body)
-        if ans["ErrorCode"] != SUCCESS:
+        if ans["ErrorCode"] != SUCCESS or options.no_records:
             ans["ppAtInfo"] = NULL
         return ans
 
@@ -547,7 +547,7 @@ class Wkssvc(Base):
             return SUCCESS
 
         ans["ErrorCode"] = self.store.run(body)
-        if ans["ErrorCode"] != SUCCESS:
+        if ans["ErrorCode"] != SUCCESS or options.no_records:
             ans["WkstaInfo"]["WkstaInfo100"] = NULL
         return ans
 
@@ -587,6 +587,8 @@ def main():
     ap.add_argument("--password", required=True)
     ap.add_argument("--no-atsvc", action="store_true", help="serve no ATSvc, as Samba")
     ap.add_argument("--refuse-atsvc", action="store_true", help="answer ATSvc with 50, as Windows 8 without EnableAt")
+    ap.add_argument("--no-records", action="store_true",
+                    help="answer a job's or the workstation's query with success and no record, as a broken host")
     ap.add_argument("--hang-enum", type=int, default=0, help="leave the first N job listings unanswered")
     ap.add_argument("--drop-enum", type=int, default=0, help="then drop the next N listings' connections")
     ap.add_argument("--service-rights", type=lambda t: int(t, 0), default=0xFFFFFFFF,
