@@ -40,9 +40,11 @@ TEST(Text, DoubleWidthAndMalformedTextNeverGarbleTheScreen) {
   EXPECT_EQ(canvas.Put(9, 1, DecodeUtf8("語"), kPlain), 0);  // does not fit at the edge
   canvas.Put(0, 1, std::wstring(L"a\nb"), kPlain);
   EXPECT_EQ(canvas.RowText(1), L"a?b       ");
-  Canvas smallest(2, 2);  // the smallest box: its corners alone
-  smallest.Box(CellRect{0, 0, 2, 2}, kPlain);
-  EXPECT_EQ(smallest.RowText(0) + smallest.RowText(1), L"\x250C\x2510\x2514\x2518");
+  Canvas boxes(5, 3);  // the smallest box, its corners alone, and one with a cell inside
+  boxes.Box(CellRect{0, 0, 2, 2}, kPlain);
+  boxes.Box(CellRect{2, 0, 3, 3}, kPlain);
+  EXPECT_EQ(boxes.RowText(0) + boxes.RowText(1) + boxes.RowText(2),
+            L"\x250C\x2510\x250C\x2500\x2510\x2514\x2518\x2502 \x2502  \x2514\x2500\x2518");
 }
 
 // The program's own help text, wrapped as the viewer wraps it on narrow
