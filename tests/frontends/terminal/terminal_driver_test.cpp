@@ -434,6 +434,20 @@ TEST(TerminalDriver, ColumnsThumbAndUnderlinesFallCellByCell) {
   });
 }
 
+// An edit scrolled to its end keeps its view while the caret moves back
+// inside it, as the platform's edit does.
+TEST(TerminalDriver, ALongCommandKeepsItsViewWhileTheCaretMovesInsideIt) {
+  RunScript([](ScriptedTerminal &t) {
+    t.Type("a", true);
+    t.Type(std::string(90, 'x') + "END");
+    for (int i = 0; i < 3; ++i) t.Press(Key::kLeft);
+    t.Check([&] { Require(t.Shows("xEND"), "the end stays in view"); });
+    t.Press(Key::kEscape);
+    t.Type("x", true);
+    Play({"computer PC01"}, t);
+  });
+}
+
 // F1 opens the help at the section of the window in front; the last line
 // names the keys of that window.
 TEST(TerminalDriver, EachWindowOpensItsHelpSectionAndNamesItsKeys) {
