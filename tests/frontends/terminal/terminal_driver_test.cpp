@@ -398,6 +398,7 @@ TEST(TerminalDriver, ColumnsThumbAndUnderlinesFallCellByCell) {
                   t.Shows("│7   a-long-command-li... 毎回  月火水木金土日       10:│"),
               "each column at its place, the last cut by the list's edge");
       Require(shows(bar(0, 8)), "the thumb at the left end");
+      Require(t.Find(L" Velmora ") == std::make_pair(5, 0), "the title in the window's top border");
       Require((t.AttrAt("(S)") & kUnderline) == 0 && (t.AttrAt("(S)", 1) & kUnderline) != 0 &&
                   (t.AttrAt("(S)", 2) & kUnderline) == 0,
               "the mnemonic's underline on S alone, after the double-width 選択");
