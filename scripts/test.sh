@@ -19,7 +19,6 @@ cmake --build --preset "$preset"
 if [ "$preset" = linux ]; then
   # Every CTest case but the slow ones, with those labelled root and wine.
   ctest --preset "$preset" -j"$(nproc)" -LE slow
-  scripts/test-real-network.sh
   scripts/test-wine.sh
 else
   # Under the sanitizers: neither Wine nor Samba's servers, nor the slow cases.

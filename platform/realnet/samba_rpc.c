@@ -318,6 +318,12 @@ static uint32_t kerberos_failure(struct RpcSession *s, NTSTATUS st) {
   if (NT_STATUS_EQUAL(st, NT_STATUS_NO_LOGON_SERVERS))
     return fail(s, 1311 /* ERROR_NO_LOGON_SERVERS */,
                 "no Kerberos ticket for the host: the domain's KDC cannot be reached (%s)", nt_errstr(st));
+  /* The session's own logon: SPNEGO found no mechanism in common with a host
+   * that offers none for tickets (NT 4.0, a workgroup server). No ticket can
+   * serve it, as for a numeric address; the host was reached. */
+  if (NT_STATUS_EQUAL(st, NT_STATUS_INVALID_PARAMETER) && s->first == NULL)
+    return fail(s, 1396 /* ERROR_WRONG_TARGET_NAME */,
+                "the host takes no Kerberos ticket (%s): it logs on with a password alone", nt_errstr(st));
   return 0;
 }
 

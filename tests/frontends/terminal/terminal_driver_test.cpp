@@ -222,6 +222,20 @@ TEST(TerminalDriver, TheKeyboardPointerClicksControlsOutsideTheTabOrderAndStays)
     t.Type("a", true);  // Alt+A: the job editor, focus on the command line
     t.Type("run.cmd");
     t.Press(Key::kF2);
+    auto pointed = [&](const char *label) {
+      t.Check([&, label] {
+        Require((t.AttrAt(label) & (kReverse | kUnderline)) == (kReverse | kUnderline), std::string("at ") + label);
+      });
+    };
+    t.Press(Key::kUp);  // from the first control round to the last
+    pointed("ｷｬﾝｾﾙ(C)");
+    t.Press(Key::kTab);
+    pointed("run.cmd");
+    t.Press(Key::kTab, /*shift=*/true);
+    t.Press(Key::kLeft);
+    pointed("OK(O)");
+    t.Press(Key::kRight);
+    t.Press(Key::kRight);
     t.Press(Key::kDown);  // from the command line to the first radio, 今日
     t.Check([&] { Require(radio(142) == BST_UNCHECKED, "the pointer alone clicks nothing"); });
     t.Press(Key::kEnter);
@@ -366,6 +380,101 @@ TEST(TerminalDriver, ListColumnsKeepTheirWidthsAndTheListScrollsSideways) {
                       "-weekly-report.cmd\"");
     world.push_back("job PC01 id=10001 at=10:00 cmd=\"last.cmd\"");
     Play(world, t);
+  });
+}
+
+// Where each column, the sideways scroll bar's thumb and a mnemonic's
+// underline fall, cell by cell.
+TEST(TerminalDriver, ColumnsThumbAndUnderlinesFallCellByCell) {
+  RunScript([](ScriptedTerminal &t) {
+    const std::wstring thumb(45, L'\x2592');  // ▒
+    auto bar = [&](int before, int after) {
+      return L"\x2514<" + std::wstring(static_cast<size_t>(before), L'\x2500') + thumb +
+             std::wstring(static_cast<size_t>(after), L'\x2500') + L">\x2518";  // └<───▒▒▒───>┘
+    };
+    auto shows = [&](const std::wstring &text) { return t.Find(text).first >= 0; };
+    t.Check([&] {
+      Require(t.Shows("│ID │ｺﾏﾝﾄﾞ               │日程                      │時 │") &&
+                  t.Shows("│7   a-long-command-li... 毎回  月火水木金土日       10:│"),
+              "each column at its place, the last cut by the list's edge");
+      Require(shows(bar(0, 8)), "the thumb at the left end");
+      Require(t.Find(L" Velmora ") == std::make_pair(5, 0), "the title in the window's top border");
+      Require((t.AttrAt("(S)") & kUnderline) == 0 && (t.AttrAt("(S)", 1) & kUnderline) != 0 &&
+                  (t.AttrAt("(S)", 2) & kUnderline) == 0,
+              "the mnemonic's underline on S alone, after the double-width 選択");
+    });
+    t.ClickOn("a-long-command");
+    t.Press(Key::kRight);
+    t.Check([&] {
+      Require(t.Shows("│ｺﾏﾝﾄﾞ               │日程                      │時刻   │") &&
+                  t.Shows("│a-long-command-li... 毎回  月火水木金土日       10:05  │"),
+              "Right scrolled four cells, past the ID column");
+      Require(shows(bar(3, 5)), "the thumb moved by three cells");
+      Require(t.Shows("  F3:列幅  Left/Right:横ｽｸﾛｰﾙ  Tab:移動"), "the sideways keys, with the focus");
+    });
+    for (int i = 0; i < 11; ++i) t.Press(Key::kRight);
+    t.Check([&] {
+      Require(t.Shows("│g-command-li... 毎回  月火水木金土日       10:05 午後  │"),
+              "the last column whole at the right");
+      Require(shows(bar(8, 0)), "the thumb at the right end");
+    });
+    t.Press(Key::kF3);
+    for (int i = 0; i < 3; ++i) t.Press(Key::kTab);
+    t.Press(Key::kLeft);
+    t.Press(Key::kLeft);
+    t.Press(Key::kF3);
+    t.Check([&] {
+      Require(t.Shows("│ong-command-li... 毎回  月火水木金土日       10:05 午後│"),
+              "narrowed by two, the last column fills its ten cells to the list's edge");
+    });
+    t.Type("x", true);
+    Play({"computer PC01",
+          "job PC01 id=7 at=22:05 flags=0x01 dow=0x7F cmd=\"a-long-command-line-for-the-nightly-backup.cmd\"",
+          "job PC01 id=12 at=09:30 flags=0x01 dow=0x01 cmd=\"b.cmd\""},
+         t);
+  });
+}
+
+// An edit scrolled to its end keeps its view while the caret moves back
+// inside it, as the platform's edit does.
+TEST(TerminalDriver, ALongCommandKeepsItsViewWhileTheCaretMovesInsideIt) {
+  RunScript([](ScriptedTerminal &t) {
+    t.Type("a", true);
+    t.Type(std::string(90, 'x') + "END");
+    for (int i = 0; i < 3; ++i) t.Press(Key::kLeft);
+    t.Check([&] { Require(t.Shows("xEND"), "the end stays in view"); });
+    t.Press(Key::kEscape);
+    t.Type("x", true);
+    Play({"computer PC01"}, t);
+  });
+}
+
+// F1 opens the help at the section of the window in front; the last line
+// names the keys of that window.
+TEST(TerminalDriver, EachWindowOpensItsHelpSectionAndNamesItsKeys) {
+  RunScript([](ScriptedTerminal &t) {
+    const struct {
+      const char *mnemonic, *heading;
+    } kWindows[] = {{"", "■ メインウィンドウ"}, {"v", "■ メインウィンドウ"}, {"s", "■ コンピュータの選択"}};
+    for (const auto &window : kWindows) {
+      const bool dialog = window.mnemonic[0] != '\0';
+      if (dialog) t.Type(window.mnemonic, true);
+      t.Check([&, dialog] {
+        Require(t.Shows(dialog ? "─ F1:ﾍﾙﾌﾟ  F2:ﾎﾟｲﾝﾀ  Tab:移動  Esc:ｷｬﾝｾﾙ  Alt+文字:選択 ─"
+                               : "─ F1:ﾍﾙﾌﾟ  F2:ﾎﾟｲﾝﾀ  F3:列幅  Tab:移動  Alt+文字:選択 ─"),
+                std::string("the keys of ") + ActiveTemplate());
+      });
+      t.Press(Key::kF1);
+      t.Check([&, window] {
+        Require(t.Find(DecodeUtf8(window.heading)).second == 1, std::string("F1 in ") + ActiveTemplate());
+      });
+      t.Mouse(Key::kWheelDown, window.heading);
+      t.Check([&, window] { Require(t.Find(DecodeUtf8(window.heading)).second < 1, "the wheel scrolled the help"); });
+      t.Press(Key::kEscape);  // the help
+      if (dialog) t.Press(Key::kEscape);
+    }
+    t.Type("x", true);
+    Play({"computer PC01"}, t);
   });
 }
 

@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <fstream>
 #include <iterator>
 #include <string>
@@ -25,6 +26,7 @@ namespace {
 TEST(Text, DoubleWidthAndMalformedTextNeverGarbleTheScreen) {
   // A stray byte, an overlong form and a sequence cut off.
   EXPECT_EQ(DecodeUtf8("a\xFFz\xC0\xAFz\xE8\xBF"), L"a\xFFFDz\xFFFD\xFFFDz\xFFFD\xFFFD");
+  EXPECT_EQ(DecodeUtf8("\xC2\x80\xE0\xA0\x80"), L"\x80\x800");  // the smallest of two and three bytes
   std::wstring text = DecodeUtf8("ab追加c");
   EXPECT_EQ(ClipToWidth(text, 3), L"ab");
   EXPECT_EQ(SkipColumns(text, 3), DecodeUtf8("追加c"));  // half a character is not skipped
@@ -38,6 +40,11 @@ TEST(Text, DoubleWidthAndMalformedTextNeverGarbleTheScreen) {
   EXPECT_EQ(canvas.Put(9, 1, DecodeUtf8("語"), kPlain), 0);  // does not fit at the edge
   canvas.Put(0, 1, std::wstring(L"a\nb"), kPlain);
   EXPECT_EQ(canvas.RowText(1), L"a?b       ");
+  Canvas boxes(5, 3);  // the smallest box, its corners alone, and one with a cell inside
+  boxes.Box(CellRect{0, 0, 2, 2}, kPlain);
+  boxes.Box(CellRect{2, 0, 3, 3}, kPlain);
+  EXPECT_EQ(boxes.RowText(0) + boxes.RowText(1) + boxes.RowText(2),
+            L"\x250C\x2510\x250C\x2500\x2510\x2514\x2518\x2502 \x2502  \x2514\x2500\x2518");
 }
 
 // The program's own help text, wrapped as the viewer wraps it on narrow
@@ -86,7 +93,8 @@ TEST(Text, TheHelpTextWrapsWithinTheWidthLosingNothing) {
 // The platform's keyboard rules: arrows and Tab move round the buttons,
 // Enter presses the focused one, a letter its button; Escape answers a box
 // that has Cancel or OK alone, never a Yes/No question. A long line wraps
-// inside a narrow screen, and a click on a button answers.
+// inside a narrow screen, the box stands in the middle, and a click on a
+// button answers.
 TEST(MessageBoxView, AnswersAsThePlatformDoesAndWrapsLongLines) {
   MessageBoxView box(std::string(120, 'x') + standin::Utf8ToCp932("\n今すぐ開始しますか?"), "c",
                      MB_YESNO | MB_ICONQUESTION);
@@ -113,6 +121,12 @@ TEST(MessageBoxView, AnswersAsThePlatformDoesAndWrapsLongLines) {
     ++clicked;
   }
   EXPECT_EQ(std::count(shown.begin(), shown.end(), L'x'), 120);  // nothing cut off
+  // Centred: as many blank rows above the box as below it, give or take one.
+  auto blank = [&](int y) { return canvas.RowText(y).find_first_not_of(L' ') == std::wstring::npos; };
+  int above = 0, below = 0;
+  while (blank(above)) ++above;
+  while (blank(19 - below)) ++below;
+  EXPECT_LE(std::abs(above - below), 1) << above << " above, " << below << " below";
   EXPECT_EQ(clicked, 1);
   EXPECT_EQ(box.HandleClick(0, 0), std::nullopt);
 }

@@ -59,6 +59,15 @@ class FakeHost {
     ASSERT_EQ(standin::OpenNetworkFile(network_), "");
   }
 
+  // The service controller forgets every handle it gave, as when it
+  // restarts; returns once it has.
+  void ForgetHandles() const {
+    const size_t before = Logged("forgot");
+    kill(pid_, SIGUSR1);
+    for (int wait = 0; wait < 500 && Logged("forgot") == before; ++wait) usleep(10000);
+    ASSERT_EQ(Logged("forgot"), before + 1) << "the fake host did not forget its handles";
+  }
+
   // The SMB server's port, and those of hosts that accept the connection,
   // then stay silent, answer garbage, or start a reply that never ends.
   enum Port { kSmb, kSilent, kGarbage, kEndless };
@@ -67,7 +76,7 @@ class FakeHost {
   const std::string &credentials() const { return credentials_; }
   const std::string &directory() const { return directory_; }
   // The SMB requests the host has been sent so far ("request"), or the
-  // logons it refused for a wrong password ("refused").
+  // logons it refused ("refused").
   size_t Logged(const std::string &what) const { return Occurrences(directory_ + "/log", what + "\n"); }
 
   static size_t Occurrences(const std::string &path, const std::string &text) {

@@ -16,6 +16,7 @@ import itertools
 import logging
 import os
 import re
+import signal
 import socket
 import struct
 import tempfile
@@ -32,6 +33,7 @@ SUCCESS = 0
 NOT_SUPPORTED = 50
 BAD_NETPATH = 53
 INVALID_PARAMETER = 87
+ACCESS_DENIED = 5
 INVALID_HANDLE = 6
 INVALID_SERVICE_CONTROL = 1052
 
@@ -373,7 +375,7 @@ class ATSvc(Base):
             return SUCCESS
 
         ans["ErrorCode"] = self.on(req["ServerName"], body)
-        if ans["ErrorCode"] != SUCCESS:
+        if ans["ErrorCode"] != SUCCESS or options.no_records:
             ans["ppAtInfo"] = NULL
         return ans
 
@@ -393,12 +395,12 @@ class Svcctl(Base):
                       {0: self.close_handle, 1: self.control, 6: self.query, 15: self.open_manager,
                        16: self.open_service, 19: self.start_service})
         self.store = store
-        self.handles = {}  # a handle -> ("scm" or "svc", its server name)
+        self.handles = {}  # a handle -> ("scm" or "svc", its server name, the rights it was opened with)
         self.counter = itertools.count(1)
 
-    def new_handle(self, target):
+    def new_handle(self, kind, server, access=0):
         h = struct.pack("<II12x", 0, next(self.counter))
-        self.handles[h] = target
+        self.handles[h] = (kind, server, access)
         return h
 
     def fill(self, st, word):
@@ -417,7 +419,7 @@ class Svcctl(Base):
             return NOT_SUPPORTED if c.platform != 500 else SUCCESS
 
         code = self.store.run(body)
-        ans["lpScHandle"] = self.new_handle(("scm", server)) if code == SUCCESS else b"\0" * 20
+        ans["lpScHandle"] = self.new_handle("scm", server) if code == SUCCESS else b"\0" * 20
         ans["ErrorCode"] = code
         return ans
 
@@ -426,19 +428,26 @@ class Svcctl(Base):
         ans = scmr.ROpenServiceWResponse()
         name = str(req["lpServiceName"]).rstrip("\x00")
         manager = self.handles.get(req["hSCManager"])
+        # A refusal comes with a handle of zeros, as from a Windows host.
+        ans["lpServiceHandle"] = b"\0" * 20
         if manager is None or manager[0] != "scm":
             ans["ErrorCode"] = INVALID_HANDLE
         elif name.lower() != "schedule":
             ans["ErrorCode"] = 1060  # ERROR_SERVICE_DOES_NOT_EXIST
+        elif req["dwDesiredAccess"] & ~options.service_rights:
+            ans["ErrorCode"] = ACCESS_DENIED  # more rights than the account holds on the service
         else:
-            ans["lpServiceHandle"] = self.new_handle(("svc", manager[1]))
+            ans["lpServiceHandle"] = self.new_handle("svc", manager[1], req["dwDesiredAccess"])
             ans["ErrorCode"] = SUCCESS
         return ans
 
-    def with_service(self, handle, body):
+    def with_service(self, handle, needed, body):
+        """body(network, computer) on the service of a handle opened with the rights `needed`."""
         target = self.handles.get(handle)
         if target is None or target[0] != "svc":
             return INVALID_HANDLE, 0
+        if target[2] & needed != needed:
+            return ACCESS_DENIED, 0
 
         def run(network):
             c = computer_of(network, target[1])
@@ -459,7 +468,7 @@ class Svcctl(Base):
     def query(self, data):
         req = scmr.RQueryServiceStatus(data)
         ans = scmr.RQueryServiceStatusResponse()
-        code, word = self.with_service(req["hService"], lambda n, c: (SUCCESS, self.reported(n, c, True)))
+        code, word = self.with_service(req["hService"], 0x04, lambda n, c: (SUCCESS, self.reported(n, c, True)))
         self.fill(ans["lpServiceStatus"], word)
         ans["ErrorCode"] = code
         return ans
@@ -477,7 +486,7 @@ class Svcctl(Base):
             return SUCCESS, 0
 
         ans = scmr.RStartServiceWResponse()
-        ans["ErrorCode"] = self.with_service(req["hService"], body)[0]
+        ans["ErrorCode"] = self.with_service(req["hService"], 0x10, body)[0]
         return ans
 
     def control(self, data):
@@ -506,7 +515,8 @@ class Svcctl(Base):
                 return INVALID_SERVICE_CONTROL, c.status
             return SUCCESS, self.reported(network, c, False)
 
-        code, word = self.with_service(req["hService"], body)
+        # SERVICE_STOP, SERVICE_PAUSE_CONTINUE, SERVICE_INTERROGATE
+        code, word = self.with_service(req["hService"], {1: 0x20, 2: 0x40, 3: 0x40, 4: 0x80}.get(ctl, 0), body)
         ans = scmr.RControlServiceResponse()
         self.fill(ans["lpServiceStatus"], word)
         ans["ErrorCode"] = code
@@ -540,7 +550,7 @@ class Wkssvc(Base):
             return SUCCESS
 
         ans["ErrorCode"] = self.store.run(body)
-        if ans["ErrorCode"] != SUCCESS:
+        if ans["ErrorCode"] != SUCCESS or options.no_records:
             ans["WkstaInfo"]["WkstaInfo100"] = NULL
         return ans
 
@@ -582,6 +592,8 @@ def main():
     ap.add_argument("--password", required=True)
     ap.add_argument("--no-atsvc", action="store_true", help="serve no ATSvc, as Samba")
     ap.add_argument("--refuse-atsvc", action="store_true", help="answer ATSvc with 50, as Windows 8 without EnableAt")
+    ap.add_argument("--no-records", action="store_true",
+                    help="answer a job's or the workstation's query with success and no record, as a broken host")
     ap.add_argument("--hang-enum", type=int, default=0, help="leave the first N job listings unanswered")
     ap.add_argument("--drop-enum", type=int, default=0, help="then drop the next N listings' connections")
     ap.add_argument("--delay-enum", type=float, default=0, help="answer every job listing after SECONDS")
@@ -589,7 +601,11 @@ def main():
                     help="open the service controller's pipe but never answer its bind")
     ap.add_argument("--framed-garbage", action="store_true",
                     help="the garbage host answers SMB's negotiation with a well-framed message of no protocol")
-    ap.add_argument("--log", help='gets a line per SMB request ("request") and per logon refused ("refused")')
+    ap.add_argument("--service-rights", type=lambda t: int(t, 0), default=0xFFFFFFFF,
+                    help="the access rights the account holds on the service (OpenServiceW refuses more with 5)")
+    ap.add_argument("--refuse-logons", type=lambda t: [int(x, 0) for x in t.split(",")], default=[],
+                    help="refuse the first logons, right password or not, with these NTSTATUS codes in turn")
+    ap.add_argument("--log", help='gets a line per SMB request ("request"), per logon refused ("refused") and per SIGUSR1, on which the service controller forgets its handles ("forgot")')
     global options
     options = a = ap.parse_args()
 
@@ -600,8 +616,12 @@ def main():
 
     verify, process = smbserver.computeNTLMv2, smbserver.SMBSERVER.processRequest
 
+    refusals = list(a.refuse_logons)
+
     def counted_logon(*args):
         code, key = verify(*args)
+        if refusals:
+            code = refusals.pop(0)
         if code != SUCCESS:
             log("refused")
         return code, key
@@ -619,6 +639,13 @@ def main():
     for s in servers.values():
         s.daemon = True
         s.start()
+
+    def forget_handles(*_):
+        # As a service controller that restarted: every handle it gave is stale.
+        servers["svcctl"].handles.clear()
+        log("forgot")
+
+    signal.signal(signal.SIGUSR1, forget_handles)
 
     smb = smbserver.SimpleSMBServer(listenAddress="127.0.0.1", listenPort=0)
     port = smb._SimpleSMBServer__server.server_address[1]  # the free port it bound
