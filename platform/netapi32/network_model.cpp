@@ -108,41 +108,11 @@ unsigned DayOfWeek(unsigned year, unsigned month, unsigned day) {
   return (year + year / 4 - year / 100 + year / 400 + kOffsets[month - 1] + day) % 7;
 }
 
-std::string Hex(uint32_t value) {
-  std::ostringstream out;
-  out << "0x" << std::hex << value;
-  return out.str();
-}
-
-std::string StatusWordText(DWORD status) {
-  switch (status) {
-    case kStatusRunning:
-      return "running";
-    case kStatusStopped:
-      return "stopped";
-    case kStatusPaused:
-      return "paused";
-    default:
-      return Hex(status);
-  }
-}
-
 std::string ApplyLocal(Network *network, const std::vector<Token> &tokens) {
   if (tokens.size() != 2 || !tokens[1].key.empty()) return "usage: local NAME";
   if (!IsValidComputerName(tokens[1].value)) return "\"" + tokens[1].value + "\" is not a valid computer name";
   network->local = UpperCaseAscii(tokens[1].value);
   return "";
-}
-
-const char *PrivacyText(realnet::Privacy privacy) {
-  switch (privacy) {
-    case realnet::Privacy::kSign:
-      return "sign";
-    case realnet::Privacy::kNone:
-      return "none";
-    default:
-      return "seal";
-  }
 }
 
 // The `real` word and the settings that belong to it.
@@ -281,7 +251,7 @@ std::string ApplyJob(Network *network, const std::vector<Token> &tokens) {
       !NumberOption(options, "time", UINT32_MAX, &raw_time, &error))
     return error;
   if (id == 0) return "id=0: job IDs start at 1";
-  if (flags & 0x0C) return "flags=" + Hex(static_cast<uint32_t>(flags)) + ": 0x04 and 0x08 are not stored flags";
+  if (flags & 0x0C) return "flags=" + HexText(static_cast<uint32_t>(flags)) + ": 0x04 and 0x08 are not stored flags";
   StoredJob job;
   job.id = static_cast<uint32_t>(id);
   // time= is the raw record (24 hours or more included), at= a time of day.
@@ -321,13 +291,6 @@ std::string ApplyClock(Network *network, const std::vector<Token> &tokens) {
 // The world statements that describe a network. Scenario files use them all
 // (their `clock` sets the simulated clock instead); network files all but
 // those that stand for another program's action.
-struct StatementRule {
-  const char *keyword;
-  bool in_network_files;
-  bool at_most_once;
-  std::string (*apply)(Network *network, const std::vector<Token> &tokens);
-};
-
 const StatementRule kStatements[] = {
     {"clock", true, true, ApplyClock},
     {"local", true, true, ApplyLocal},
@@ -338,201 +301,43 @@ const StatementRule kStatements[] = {
     {"credentials", true, true, ApplyCredentials},
 };
 
+}  // namespace
+
 const StatementRule *RuleFor(const std::string &keyword) {
   for (const StatementRule &rule : kStatements)
     if (keyword == rule.keyword) return &rule;
   return nullptr;
 }
 
-SourceLine::Kind KindOf(const std::string &keyword) {
-  if (keyword == "clock") return SourceLine::Kind::kClock;
-  if (keyword == "local") return SourceLine::Kind::kLocal;
-  if (keyword == "computer") return SourceLine::Kind::kComputer;
-  if (keyword == "service") return SourceLine::Kind::kService;
-  if (keyword == "job") return SourceLine::Kind::kJob;
-  if (keyword == "clock") return SourceLine::Kind::kClock;
-  return SourceLine::Kind::kOther;
+std::string HexText(uint32_t value) {
+  std::ostringstream out;
+  out << "0x" << std::hex << value;
+  return out.str();
 }
 
-// A computer name as a word of a line. Names may hold '=' (NT allows it), and
-// a plain word with one would read back as an option: such a name is quoted.
-std::string NameWord(const std::string &name) { return name.find('=') == std::string::npos ? name : QuoteString(name); }
-
-std::string ComputerText(const Computer &computer) {
-  std::string out = "computer " + NameWord(computer.name);
-  if (computer.real) {
-    const realnet::RemoteHost &host = *computer.real;
-    out += " real";
-    if (!host.address.empty()) out += " address=" + host.address;
-    if (host.port != 0) out += " port=" + std::to_string(host.port);
-    if (host.privacy != realnet::Privacy::kSeal) out += std::string(" privacy=") + PrivacyText(host.privacy);
-    if (host.timeout_seconds != realnet::kDefaultTimeoutSeconds)
-      out += " timeout=" + std::to_string(host.timeout_seconds);
-    if (host.auth != realnet::Auth::kAuto)
-      out += host.auth == realnet::Auth::kKerberos ? " auth=kerberos" : " auth=ntlm";
-    if (!host.ccache.empty()) out += " ccache=" + QuoteString(host.ccache);
+std::string StatusWordText(DWORD status) {
+  switch (status) {
+    case kStatusRunning:
+      return "running";
+    case kStatusStopped:
+      return "stopped";
+    case kStatusPaused:
+      return "paused";
+    default:
+      return HexText(status);
   }
-  if (computer.platform_id != 500) out += " platform=" + std::to_string(computer.platform_id);
-  out += " service=" + StatusWordText(computer.status);
-  if (computer.unreachable) out += " unreachable";
-  return out;
 }
 
-// Which facts a computer's `service` statements in the file hold besides its
-// behaviour: those go on holding them, kept true.
-struct ServiceFacts {
-  bool state = false;
-  bool last_id = false;
-};
-
-// The `service` statement a computer needs, or "" when it needs none: its
-// behaviour, the last ID when it is above every stored job's (or the file's
-// statement holds it), and the state when the file's statement holds it.
-std::string ServiceText(const Computer &computer, ServiceFacts facts = {}) {
-  const ServiceBehaviour &b = computer.behaviour;
-  const uint32_t highest_held = computer.jobs.empty() ? 0 : computer.jobs.rbegin()->first;
-  std::string service;
-  if (b.start_code != 0) service += " start=" + std::to_string(b.start_code);
-  if (b.continue_code != 0) service += " continue=" + std::to_string(b.continue_code);
-  if (b.pending != 0) service += " pending=" + std::to_string(b.pending);
-  if (facts.state) service += " state=" + StatusWordText(computer.status);
-  if (facts.last_id || computer.highest_id > highest_held) service += " lastid=" + std::to_string(computer.highest_id);
-  return service.empty() ? "" : "service " + NameWord(computer.name) + service;
-}
-
-std::string JobText(const std::string &computer, const StoredJob &job) {
-  std::string out = "job " + NameWord(computer) + " id=" + std::to_string(job.id);
-  // A time of day where the record holds one, else the raw milliseconds.
-  out += job.job_time < kMillisecondsPerDay ? " at=" + FormatJobTime(job.job_time)
-                                            : " time=" + std::to_string(job.job_time);
-  if (job.flags != 0) out += " flags=" + Hex(job.flags);
-  if (job.days_of_week != 0) out += " dow=" + Hex(job.days_of_week);
-  if (job.days_of_month != 0) out += " dom=" + Hex(job.days_of_month);
-  return out + " cmd=" + QuoteString(WideToUtf8(job.command));
-}
-
-bool SameJob(const StoredJob &a, const StoredJob &b) {
-  return a.id == b.id && a.job_time == b.job_time && a.days_of_month == b.days_of_month &&
-         a.days_of_week == b.days_of_week && a.flags == b.flags && a.command == b.command;
-}
-
-// Collects the output lines; a last line without an ending gets one when
-// another line follows it.
-class LineWriter {
- public:
-  explicit LineWriter(std::string ending) : ending_(std::move(ending)) {}
-  void Add(const std::string &text, const std::string &ending) {
-    if (open_) out_ += ending_;
-    out_ += text;
-    out_ += ending;
-    open_ = ending.empty();
+const char *PrivacyText(realnet::Privacy privacy) {
+  switch (privacy) {
+    case realnet::Privacy::kSign:
+      return "sign";
+    case realnet::Privacy::kNone:
+      return "none";
+    default:
+      return "seal";
   }
-  void Add(const std::string &text) { Add(text, ending_); }
-  std::string &Text() { return out_; }
-
- private:
-  std::string ending_;
-  std::string out_;
-  bool open_ = false;
-};
-
-void WriteComputer(const Computer &computer, LineWriter *out) {
-  out->Add(ComputerText(computer));
-  const std::string service = ServiceText(computer);
-  if (!service.empty()) out->Add(service);
-  for (const auto &entry : computer.jobs) out->Add(JobText(computer.name, entry.second));
 }
-
-std::string ClockText(const std::optional<SYSTEMTIME> &clock) { return clock ? "clock " + FormatClock(*clock) : ""; }
-std::string LocalText(const std::string &local) { return local.empty() ? "" : "local " + NameWord(local); }
-
-// Writes the source's lines, each kept unless what it states has changed.
-std::string RewriteSource(const Network &network, const NetworkSource &source) {
-  LineWriter out(source.ending);
-  if (source.byte_order_mark) out.Text() = "\xEF\xBB\xBF";
-  using Kind = SourceLine::Kind;
-  std::map<std::string, const Computer *> now_by_name, then_by_name;
-  for (const Computer &computer : network.computers) now_by_name[computer.name] = &computer;
-  for (const Computer &computer : source.computers) then_by_name[computer.name] = &computer;
-  // Where each computer's statements end: its new statements go after them.
-  // A clock or local that the file lacked goes before its first statement.
-  std::map<std::string, size_t> last_line;
-  std::map<std::string, ServiceFacts> facts;
-  size_t first_statement = source.lines.size();
-  bool has_clock = false, has_local = false;
-  for (size_t i = 0; i < source.lines.size(); ++i) {
-    const SourceLine &line = source.lines[i];
-    if (line.kind >= Kind::kComputer) last_line[line.computer] = i;
-    if (line.kind == Kind::kService) {
-      facts[line.computer].state = facts[line.computer].state || line.holds_state;
-      facts[line.computer].last_id = facts[line.computer].last_id || line.holds_last_id;
-    }
-    if (line.kind != Kind::kOther && first_statement == source.lines.size()) first_statement = i;
-    has_clock = has_clock || line.kind == Kind::kClock;
-    has_local = has_local || line.kind == Kind::kLocal;
-  }
-  const std::string clock = ClockText(network.clock), local = LocalText(network.local);
-  auto add_settings = [&] {
-    if (!has_clock && !clock.empty()) out.Add(clock);
-    if (!has_local && !local.empty()) out.Add(local);
-  };
-  std::map<std::string, bool> service_written;
-  for (size_t i = 0; i < source.lines.size(); ++i) {
-    const SourceLine &line = source.lines[i];
-    if (i == first_statement) add_settings();
-    const Computer *now = nullptr, *then = nullptr;
-    if (line.kind >= Kind::kComputer) {
-      auto found = now_by_name.find(line.computer);
-      if (found != now_by_name.end()) now = found->second;
-      then = then_by_name.at(line.computer);
-    }
-    if (line.kind == Kind::kOther) {
-      out.Add(line.text, line.ending);
-    } else if (line.kind == Kind::kClock || line.kind == Kind::kLocal) {
-      const bool is_clock = line.kind == Kind::kClock;
-      const std::string text = is_clock ? clock : local;
-      if (text == (is_clock ? ClockText(source.clock) : LocalText(source.local))) {
-        out.Add(line.text, line.ending);
-      } else if (!text.empty()) {
-        out.Add(text, line.ending);
-      }
-    } else if (now == nullptr) {
-      // The computer is gone: its statements go with it.
-    } else if (line.kind == Kind::kComputer) {
-      const bool same =
-          now->platform_id == then->platform_id && now->status == then->status && now->unreachable == then->unreachable;
-      out.Add(same ? line.text : ComputerText(*now), line.ending);
-    } else if (line.kind == Kind::kService) {
-      const std::string text = ServiceText(*now, facts[now->name]);
-      if (text == ServiceText(*then, facts[now->name])) {
-        out.Add(line.text, line.ending);
-      } else if (!service_written[now->name] && !text.empty()) {
-        out.Add(text, line.ending);
-      }
-      service_written[now->name] = true;
-    } else {
-      auto job = now->jobs.find(line.job_id);
-      auto old = then->jobs.find(line.job_id);
-      if (job != now->jobs.end())
-        out.Add(
-            old != then->jobs.end() && SameJob(job->second, old->second) ? line.text : JobText(now->name, job->second),
-            line.ending);
-    }
-    if (now == nullptr || last_line[line.computer] != i) continue;
-    // After a computer's last line: the statements it did not have.
-    const std::string service = ServiceText(*now, facts[now->name]);
-    if (!service_written[now->name] && !service.empty() && service != ServiceText(*then, facts[now->name]))
-      out.Add(service);
-    for (const auto &entry : now->jobs)
-      if (then->jobs.count(entry.first) == 0) out.Add(JobText(now->name, entry.second));
-  }
-  if (first_statement == source.lines.size()) add_settings();
-  for (const Computer &computer : network.computers)
-    if (then_by_name.count(computer.name) == 0) WriteComputer(computer, &out);
-  return std::move(out.Text());
-}
-
-}  // namespace
 
 Computer *Network::Find(const std::string &name) {
   const std::string upper = UpperCaseAscii(name);
@@ -636,87 +441,6 @@ std::string ApplyNetworkStatement(Network *network, const std::vector<Token> &to
   const StatementRule *rule = RuleFor(keyword);
   if (rule == nullptr) return "unknown statement \"" + keyword + "\"";
   return rule->apply(network, tokens);
-}
-
-bool ParseNetworkText(const std::string &text, Network *network, std::string *error) {
-  *network = Network();
-  auto source = std::make_shared<NetworkSource>();
-  size_t start = 0;
-  if (text.compare(0, 3, "\xEF\xBB\xBF") == 0) {
-    source->byte_order_mark = true;
-    start = 3;
-  }
-  std::map<std::string, int> first_seen;  // statements allowed once: their line
-  for (int number = 1; start < text.size(); ++number) {
-    SourceLine line;
-    size_t end = text.find('\n', start);
-    if (end == std::string::npos) {
-      line.text = text.substr(start);
-      start = text.size();
-    } else {
-      const bool crlf = end > start && text[end - 1] == '\r';
-      line.text = text.substr(start, end - start - (crlf ? 1 : 0));
-      line.ending = crlf ? "\r\n" : "\n";
-      start = end + 1;
-      if (source->ending.empty()) source->ending = line.ending;
-    }
-    std::vector<Token> tokens;
-    std::string fault = CheckLineText(line.text);
-    if (fault.empty() && LexStatement(line.text, &tokens, &fault) && !tokens.empty()) {
-      const std::string &keyword = tokens[0].value;
-      const StatementRule *rule = RuleFor(keyword);
-      if (tokens[0].quoted || !tokens[0].key.empty()) {
-        fault = "a statement must begin with a keyword";
-      } else if (rule == nullptr) {
-        fault = IsWorldStatement(keyword) ? keyword + " belongs in scenarios, not in a network file"
-                                          : "unknown statement \"" + keyword + "\"";
-      } else if (!rule->in_network_files) {
-        fault = keyword + " belongs in scenarios, not in a network file";
-      } else if (rule->at_most_once && first_seen.count(keyword) != 0) {
-        fault = keyword + " is given twice (first on line " + std::to_string(first_seen[keyword]) + ")";
-      } else {
-        first_seen.emplace(keyword, number);
-        fault = rule->apply(network, tokens);
-        line.kind = KindOf(keyword);
-        if (line.kind >= SourceLine::Kind::kComputer)
-          line.computer = UpperCaseAscii(tokens.size() > 1 ? tokens[1].value : "");
-        for (const Token &token : tokens) {
-          line.holds_state = line.holds_state || (line.kind == SourceLine::Kind::kService && token.key == "state");
-          line.holds_last_id = line.holds_last_id || (line.kind == SourceLine::Kind::kService && token.key == "lastid");
-        }
-        if (line.kind == SourceLine::Kind::kJob) {
-          uint64_t id = 0;
-          for (const Token &token : tokens)
-            if (token.key == "id") ParseNumber(token.value, &id);
-          line.job_id = static_cast<uint32_t>(id);
-        }
-      }
-    }
-    if (!fault.empty()) {
-      *network = Network();
-      *error = "line " + std::to_string(number) + (fault.compare(0, 7, "column ") == 0 ? ", " : ": ") + fault;
-      return false;
-    }
-    source->lines.push_back(std::move(line));
-  }
-  if (source->ending.empty()) source->ending = "\n";
-  source->clock = network->clock;
-  source->local = network->local;
-  source->computers = network->computers;
-  network->source = std::move(source);
-  return true;
-}
-
-std::string WriteNetworkText(const Network &network) {
-  if (network.source != nullptr) return RewriteSource(network, *network.source);
-  LineWriter out("\n");
-  out.Add("# Velmora network: the computers Velmora can reach, their Schedule services and stored jobs.");
-  out.Add("# Velmora writes the jobs it adds or deletes and the services it starts back into this file.");
-  if (network.clock) out.Add(ClockText(network.clock));
-  if (!network.local.empty()) out.Add(LocalText(network.local));
-  if (!network.credentials.empty()) out.Add("credentials " + QuoteString(network.credentials));
-  for (const Computer &computer : network.computers) WriteComputer(computer, &out);
-  return std::move(out.Text());
 }
 
 bool RunsToday(const StoredJob &job, const SYSTEMTIME &now) {

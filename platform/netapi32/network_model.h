@@ -75,34 +75,19 @@ std::string FormatJobTime(uint32_t job_time);
 // network; "" or the reason it cannot.
 std::string ApplyNetworkStatement(Network *network, const std::vector<Token> &tokens);
 
-// One line of a network file as read.
-struct SourceLine {
-  enum class Kind : uint8_t { kOther, kClock, kLocal, kComputer, kService, kJob };
-  std::string text;    // without its line ending
-  std::string ending;  // "\n", "\r\n", or "" for a last line without one
-  Kind kind = Kind::kOther;
-  std::string computer;  // the computer a computer, service or job line names
-  uint32_t job_id = 0;
-  bool holds_state = false;    // a service line with state=
-  bool holds_last_id = false;  // a service line with lastid=
+// The statements a network is built from, and where each may stand.
+struct StatementRule {
+  const char *keyword;
+  bool in_network_files;  // else it stands for another program's action, in scenarios only
+  bool at_most_once;
+  std::string (*apply)(Network *network, const std::vector<Token> &tokens);
 };
+const StatementRule *RuleFor(const std::string &keyword);  // null for no such statement
 
-struct NetworkSource {
-  bool byte_order_mark = false;
-  std::string ending;  // the ending new lines get: the file's first one
-  std::vector<SourceLine> lines;
-  // What was read, to tell what has changed.
-  std::optional<SYSTEMTIME> clock;
-  std::string local;
-  std::vector<Computer> computers;
-};
-
-// Parses a network file's text; on failure *error names the line and fault.
-bool ParseNetworkText(const std::string &text, Network *network, std::string *error);
-// The network as text. A network read from a file keeps that file's text
-// except for the statements of what changed: comments, blank lines, unchanged
-// statements and line endings stay as they were.
-std::string WriteNetworkText(const Network &network);
+// How the statements write their values back.
+std::string HexText(uint32_t value);       // 0x15
+std::string StatusWordText(DWORD status);  // running, stopped, paused or 0x...
+const char *PrivacyText(realnet::Privacy privacy);
 
 // The status word from the words of a `service=` or `expect service` value.
 bool ParseStatusWord(const std::string &text, DWORD *status);
