@@ -36,16 +36,6 @@ State &TheState() {
   return state;
 }
 
-SYSTEMTIME DefaultScenarioClock() {
-  SYSTEMTIME clock{};
-  clock.wYear = 2026;
-  clock.wMonth = 12;
-  clock.wDay = 7;
-  clock.wDayOfWeek = 1;  // Monday
-  clock.wHour = 9;
-  return clock;
-}
-
 void ResetState() {
   realnet::CloseAllConnections();
   TheState() = State();
@@ -114,10 +104,7 @@ void SetNetworkDiagnosticSink(std::function<void(const std::string &message)> si
   netapi32::DiagnosticSink() = std::move(sink);
 }
 
-void ResetNetwork() {
-  netapi32::ResetState();
-  SetClock(netapi32::DefaultScenarioClock());
-}
+void ResetNetwork() { netapi32::ResetState(); }
 
 std::string LocalComputerName() {
   std::string name;
