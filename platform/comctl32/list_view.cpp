@@ -266,13 +266,8 @@ LRESULT CALLBACK ListViewProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lpa
       MoveFocus(list);
       if (Valid(list, static_cast<int>(lparam))) SelectListViewRow(list, static_cast<int>(lparam));
       return 0;
-    case kMsgUserSelect:
-      MoveFocus(list);  // the user's selection takes the focus there, as the mouse does
-      if (!list->pending_selections.empty()) {
-        std::vector<int> rows = list->pending_selections.front();
-        list->pending_selections.pop_front();
-        SelectListViewRow(list, rows.empty() ? -1 : rows.front());
-      }
+    case kMsgApplyUserSelection:
+      SelectListViewRow(list, wparam == 0 ? -1 : *reinterpret_cast<const int *>(lparam));
       return 0;
     default:
       return DefWindowProcA(hwnd, message, wparam, lparam);

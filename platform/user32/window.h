@@ -155,9 +155,13 @@ void ApplyComboSelection(Window *combo, int index);
 void FixDefaultButton(Window *dialog, Window *new_focus);
 
 // Internal messages that carry a user action to a control through the queue.
-constexpr UINT kMsgUserSelect = 0x03E0;       // apply the oldest of pending_selections
+// kMsgUserSelect reaches DefWindowProcA, which takes the focus to the control
+// and sends it kMsgApplyUserSelection with the oldest of pending_selections
+// (wParam the count, lParam the indices; none: nothing selected).
+constexpr UINT kMsgUserSelect = 0x03E0;
 constexpr UINT kMsgUserReplaceText = 0x03E1;  // select all, then the queued WM_CHARs type
 constexpr UINT kMsgUserAnswerBox = 0x03E2;    // a message box's button, wParam its result
+constexpr UINT kMsgApplyUserSelection = 0x03E4;
 // Sent to a dialog when one of its controls took the focus; only the dialog
 // default procedure acts on it (the default push button's look follows).
 constexpr UINT kMsgControlFocused = 0x03E3;

@@ -419,6 +419,16 @@ LRESULT WINAPI DefWindowProcA(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam)
       // itself; which of its controls had it is not remembered.
       if (LOWORD(wParam) != WA_INACTIVE && !(window->style & WS_MINIMIZE) && IsEnabledChain(window)) MoveFocus(window);
       return 0;
+    case kMsgUserSelect: {
+      // The user's selection (SelectItems) takes the focus to the control, as
+      // the mouse does; the control applies it by its own rules.
+      MoveFocus(window);
+      if (window->pending_selections.empty()) return 0;
+      const std::vector<int> indices = window->pending_selections.front();
+      window->pending_selections.pop_front();
+      Send(window, kMsgApplyUserSelection, indices.size(), reinterpret_cast<LPARAM>(indices.data()));
+      return 0;
+    }
     default:
       return 0;
   }
