@@ -99,7 +99,7 @@ void HandleKey(Window *list, WPARAM key) {
   int from = IsMulti(list) ? list->caret_index : list->current;
   // Left and Right move like Up and Down in a single-column list.
   WPARAM move = key == VK_LEFT ? VK_UP : key == VK_RIGHT ? VK_DOWN : key;
-  int to = NavigationTarget(move, from, count, PageSize(list));
+  int to = ListNavigationTarget(move, from, count, PageSize(list));
   if (to < 0) return;
   UserPicks(list, to, keys.shift, keys.ctrl, false);
 }
