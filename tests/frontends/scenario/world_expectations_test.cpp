@@ -39,6 +39,7 @@ TEST(WorldExpectations, FailuresSayWhatWasExpectedAndWhatWasSeen) {
             "id=4 time=90000000 flags=0x0 dow=0x0 dom=0x0 cmd=\"late.cmd\"");
   EXPECT_EQ(Expect("expect job PC01 id=5 cmd=\"x\""), "expected job 5 on PC01, saw no such job");
   EXPECT_EQ(Expect("expect nojob PC01 id=5"), "");
+  EXPECT_EQ(Expect("expect nojob PC01 id=4294967299"), "");  // no ID of 32 bits: not job 3
   EXPECT_EQ(Expect("expect nojob PC01 id=4"),
             "expected no job 4 on PC01, saw job id=4 time=90000000 flags=0x0 dow=0x0 dom=0x0 cmd=\"late.cmd\"");
   EXPECT_EQ(Expect("expect service PC01 stopped"), "");
