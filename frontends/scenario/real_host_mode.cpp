@@ -7,6 +7,9 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include "scenario_statements.h"
+
+#include <cstdio>
 #include <fstream>
 
 namespace standin::scenario {
@@ -90,10 +93,15 @@ std::string BeginRealHostScenario() {
   {
     // The first line tells the host that a new run begins (its pending
     // status queries belong to one run).
+    // The host's computers see the scenario's clock too.
+    const SYSTEMTIME start = DefaultClock();
+    char clock[64];
+    std::snprintf(clock, sizeof clock, "clock %04u-%02u-%02u %02u:%02u\n", start.wYear, start.wMonth, start.wDay,
+                  start.wHour, start.wMinute);
     std::ofstream out(mode.network, std::ios::trunc);
     out << "# velmora-scenario run " << ::getpid() << "." << ++mode.runs << "\n"
         << "credentials " << QuoteString(mode.credentials) << "\n"
-        << "clock 2026-12-07 09:00\n";
+        << clock;
     if (!out) return "cannot write the network file " + mode.network;
   }
   return OpenNetworkFile(mode.network);

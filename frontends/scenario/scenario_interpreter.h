@@ -40,10 +40,12 @@ struct BoxView {
 // The answers of a box, as the platform numbers them (IDOK, ...).
 enum BoxAnswer { kAnswerOk = 1, kAnswerCancel = 2, kAnswerYes = 6, kAnswerNo = 7 };
 
+// The outcome of one file, on either witness.
 struct Verdict {
-  enum Status { kPass, kFail, kParseError } status = kPass;
+  // kSkip: a `stand-in only` file on the Wine witness, not played.
+  enum Status { kPass, kFail, kParseError, kSkip } status = kPass;
   int line = 0;        // the line the failure belongs to
-  std::string reason;  // what was expected and what was seen
+  std::string reason;  // what was expected and what was seen, or why it was not played
 };
 
 class Interpreter;
@@ -55,10 +57,16 @@ class BackEnd {
  public:
   virtual ~BackEnd() = default;
 
+  // True for the stand-in, which plays `stand-in only` files; the Wine
+  // witness skips them.
+  virtual bool IsStandIn() const = 0;
+
   // ---- The world: before start, while the program runs and after it ends.
+  // A world statement other than `clock`, applied to the network the
+  // program's NETAPI32 calls reach.
   virtual std::string ApplyWorld(const std::vector<Token> &statement) = 0;
-  // expect jobs|job|nojob|service: "" when it holds.
-  virtual std::string CheckWorld(const std::vector<Token> &expectation) = 0;
+  // The local date and time the program sees from now on, standing still.
+  virtual std::string SetClock(const SYSTEMTIME &local_time) = 0;
   virtual std::string AdvanceClock(uint64_t milliseconds) = 0;
 
   // ---- The program's run.
@@ -143,6 +151,7 @@ class Interpreter {
   void PlayUntilStart();
   void PlayAfterExit();
   bool PlayWithoutInput(const Statement &statement);
+  std::string ApplyWorld(const Statement &statement);
   bool MatchNewMessageBox();
   void Act(const Statement &statement);
   void ActOn(const Statement &statement, const std::vector<Token> &action, WindowRef window);
@@ -165,9 +174,10 @@ class Interpreter {
 };
 
 // velmora-scenario's output for a list of files, on either witness: plays
-// each file with `play`, prints PASS FILE or FAIL FILE:LINE: reason, then
-// "N passed, N failed"; returns the exit status (0, 1, or 2 when a file could
-// not be read or parsed). `read` gives a file's text, or false with the reason.
+// each file with `play`, prints PASS FILE, FAIL FILE:LINE: reason or SKIP
+// FILE: stand-in only: reason, then "N passed, N failed" (a skipped file is
+// neither); returns the exit status (0, 1, or 2 when a file could not be read
+// or parsed). `read` gives a file's text, or false with the reason.
 using FileReader = std::function<bool(const std::string &path, std::string *text, std::string *error)>;
 using FilePlayer = std::function<Verdict(const std::string &text, size_t index)>;
 int PlayFiles(const std::vector<std::string> &paths, const FileReader &read, const FilePlayer &play);

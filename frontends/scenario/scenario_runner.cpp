@@ -2,10 +2,9 @@
 // velmora-scenario's command line: each file is played in a child process of
 // its own, so that every file starts from the program's initial state and a
 // crash fails only its file.
-#include <standin/scenario.h>
-
 #include "real_host_mode.h"
 #include "scenario_interpreter.h"
+#include "standin_player.h"
 
 #include <signal.h>
 #include <sys/wait.h>
@@ -19,6 +18,7 @@
 #include <sstream>
 
 namespace standin {
+namespace scenario {
 namespace {
 
 constexpr unsigned kSecondsPerFile = 120;
@@ -51,27 +51,27 @@ bool WriteAll(int fd, const std::string &data) {
 }
 
 // The child's report: "STATUS LINE\nREASON".
-std::string Encode(const ScenarioResult &result) {
+std::string Encode(const Verdict &result) {
   return std::to_string(static_cast<int>(result.status)) + " " + std::to_string(result.line) + "\n" + result.reason;
 }
 
-bool Decode(const std::string &data, ScenarioResult *result) {
+bool Decode(const std::string &data, Verdict *result) {
   size_t newline = data.find('\n');
   if (newline == std::string::npos) return false;
   int status = 0, line = 0;
   if (std::sscanf(data.substr(0, newline).c_str(), "%d %d", &status, &line) != 2) return false;
-  if (status < ScenarioResult::kPass || status > ScenarioResult::kParseError) return false;
-  result->status = static_cast<ScenarioResult::Status>(status);
+  if (status < Verdict::kPass || status > Verdict::kSkip) return false;
+  result->status = static_cast<Verdict::Status>(status);
   result->line = line;
   result->reason = data.substr(newline + 1);
   return true;
 }
 
-ScenarioResult RunInChild(const std::string &text, const ScenarioProgram &program) {
-  ScenarioResult result;
+Verdict RunInChild(const std::string &text, const ScenarioProgram &program) {
+  Verdict result;
   int fds[2];
   if (pipe(fds) != 0) {
-    result.status = ScenarioResult::kFail;
+    result.status = Verdict::kFail;
     result.reason = std::string("cannot create a pipe: ") + std::strerror(errno);
     return result;
   }
@@ -81,7 +81,7 @@ ScenarioResult RunInChild(const std::string &text, const ScenarioProgram &progra
   if (pid < 0) {
     close(fds[0]);
     close(fds[1]);
-    result.status = ScenarioResult::kFail;
+    result.status = Verdict::kFail;
     result.reason = std::string("cannot start a process: ") + std::strerror(errno);
     return result;
   }
@@ -90,7 +90,7 @@ ScenarioResult RunInChild(const std::string &text, const ScenarioProgram &progra
     // A program that never waits for input again would hold up every later
     // file: the run is ended after a time no scenario comes near.
     alarm(kSecondsPerFile);
-    ScenarioResult played = PlayScenario(text, program);
+    Verdict played = PlayScenario(text, program);
     bool sent = WriteAll(fds[1], Encode(played));
     close(fds[1]);
     // exit, not _exit: leak checkers and sanitizers run at the child's exit.
@@ -111,22 +111,22 @@ ScenarioResult RunInChild(const std::string &text, const ScenarioProgram &progra
   }
   bool decoded = Decode(data, &result);
   if (WIFSIGNALED(status) && WTERMSIG(status) == SIGALRM) {
-    result = ScenarioResult();
-    result.status = ScenarioResult::kFail;
+    result = Verdict();
+    result.status = Verdict::kFail;
     result.reason = "the run did not end within " + std::to_string(kSecondsPerFile) +
                     " seconds: the program never waited for input again";
   } else if (WIFSIGNALED(status)) {
     int signal_number = WTERMSIG(status);
-    result = ScenarioResult();
-    result.status = ScenarioResult::kFail;
+    result = Verdict();
+    result.status = Verdict::kFail;
     result.reason =
         "the run crashed with signal " + std::to_string(signal_number) + " (" + strsignal(signal_number) + ")";
   } else if (!decoded) {
-    result = ScenarioResult();
-    result.status = ScenarioResult::kFail;
+    result = Verdict();
+    result.status = Verdict::kFail;
     result.reason = "the run ended without a result, exit status " + std::to_string(WEXITSTATUS(status));
-  } else if (WEXITSTATUS(status) != 0 && result.status == ScenarioResult::kPass) {
-    result.status = ScenarioResult::kFail;
+  } else if (WEXITSTATUS(status) != 0 && result.status == Verdict::kPass) {
+    result.status = Verdict::kFail;
     result.reason = "the run ended with exit status " + std::to_string(WEXITSTATUS(status)) +
                     " after the scenario (a sanitizer or leak report above tells why)";
   }
@@ -139,13 +139,13 @@ int RunScenarioFiles(int argc, char **argv, const ScenarioProgram &program) {
   int first = 1;
   for (; first < argc && std::strncmp(argv[first], "--", 2) == 0; ++first) {
     std::string error;
-    if (!scenario::TakeRealHostOption(argv[first], &error)) error = std::string("unknown option ") + argv[first];
+    if (!TakeRealHostOption(argv[first], &error)) error = std::string("unknown option ") + argv[first];
     if (!error.empty()) {
       std::fprintf(stderr, "%s: %s\n", argv[0], error.c_str());
       return 2;
     }
   }
-  const std::string incomplete = scenario::CheckRealHostOptions();
+  const std::string incomplete = CheckRealHostOptions();
   if (argc <= first || !incomplete.empty()) {
     if (!incomplete.empty()) std::fprintf(stderr, "%s: %s\n", argv[0], incomplete.c_str());
     std::fprintf(stderr,
@@ -155,10 +155,8 @@ int RunScenarioFiles(int argc, char **argv, const ScenarioProgram &program) {
     return 2;
   }
   const std::vector<std::string> paths(argv + first, argv + argc);
-  return scenario::PlayFiles(paths, ReadFile, [&program](const std::string &text, size_t) {
-    const ScenarioResult result = RunInChild(text, program);
-    return scenario::Verdict{static_cast<scenario::Verdict::Status>(result.status), result.line, result.reason};
-  });
+  return PlayFiles(paths, ReadFile, [&program](const std::string &text, size_t) { return RunInChild(text, program); });
 }
 
+}  // namespace scenario
 }  // namespace standin

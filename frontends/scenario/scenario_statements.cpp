@@ -6,6 +6,8 @@
 
 #include <standin/network.h>
 
+#include "world_expectations.h"
+
 #include <cctype>
 #include <cstdio>
 #include <sstream>
@@ -164,7 +166,7 @@ std::string CheckExpectation(const std::vector<Token> &t, StatementKind *kind) {
   }
   if (IsWorldExpectation(what)) {
     *kind = StatementKind::kWorldExpectation;
-    return CheckWorldForm(t);
+    return WorldExpectationForm(t);
   }
   return "unknown expectation " + what;
 }
@@ -186,7 +188,7 @@ bool ParseScenario(const std::string &text, std::vector<Statement> *statements, 
   std::istringstream in(text);
   std::string line_text;
   int line = 0;
-  bool started = false;
+  bool started = false, stand_in_only = false;
   statements->clear();
   auto fail = [&](const std::string &reason) {
     *error_line = line;
@@ -208,7 +210,17 @@ bool ParseScenario(const std::string &text, std::vector<Statement> *statements, 
     if (first.quoted || !first.key.empty()) return fail("a statement starts with a keyword, saw " + Shown(first));
     const std::string &keyword = first.value;
     std::string reason;
-    if (keyword == "start") {
+    if (keyword == "stand-in") {
+      // A file that the Wine witness cannot play, because Wine departs from
+      // the platform's documentation there; it says why.
+      if (started) return fail("stand-in only stands before start");
+      if (stand_in_only) return fail("stand-in only appears twice");
+      if (statement.tokens.size() != 3 || !IsWord(statement.tokens[1], "only") || !IsString(statement.tokens[2]) ||
+          statement.tokens[2].value.empty())
+        return fail("expected: stand-in only \"REASON\"");
+      statement.kind = StatementKind::kStandInOnly;
+      stand_in_only = true;
+    } else if (keyword == "start") {
       if (started) return fail("start appears twice");
       reason = CheckCount(statement.tokens, 1, "start");
       statement.kind = StatementKind::kStart;
@@ -241,6 +253,16 @@ bool ParseScenario(const std::string &text, std::vector<Statement> *statements, 
     statements->push_back(std::move(statement));
   }
   return true;
+}
+
+SYSTEMTIME DefaultClock() {
+  SYSTEMTIME clock{};
+  clock.wYear = 2026;
+  clock.wMonth = 12;
+  clock.wDay = 7;
+  clock.wDayOfWeek = 1;  // Monday
+  clock.wHour = 9;
+  return clock;
 }
 
 uint64_t NumberOf(const Token &token) {

@@ -3,6 +3,8 @@
 #ifndef VELMORA_FRONTENDS_SCENARIO_SCENARIO_STATEMENTS_H
 #define VELMORA_FRONTENDS_SCENARIO_SCENARIO_STATEMENTS_H
 
+#include <windows.h>
+
 #include <standin/statement.h>
 
 #include <cstdint>
@@ -21,6 +23,7 @@ enum class StatementKind {
   kWorldExpectation,  // expect jobs|job|nojob|service|calls
   kUiExpectation,     // every other expect
   kExitExpectation,   // expect exit CODE
+  kStandInOnly,       // stand-in only "REASON"
 };
 
 struct Statement {
@@ -28,6 +31,10 @@ struct Statement {
   StatementKind kind = StatementKind::kWorld;
   std::vector<Token> tokens;
 };
+
+// The local date and time a scenario starts at unless a `clock` line says
+// otherwise: 2026-12-07 09:00, a Monday.
+SYSTEMTIME DefaultClock();
 
 // Reads the whole text; false with the line and the reason of the first fault.
 bool ParseScenario(const std::string &text, std::vector<Statement> *statements, int *error_line, std::string *error);

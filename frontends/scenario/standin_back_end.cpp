@@ -4,9 +4,9 @@
 // program's loops call the driver when it waits for the user; the driver
 // lets the interpreter play up to the next input.
 #include <standin/call_log.h>
+#include <standin/clock.h>
 #include <standin/driver.h>
 #include <standin/network.h>
-#include <standin/scenario.h>
 #include <standin/text.h>
 #include <standin/ui.h>
 
@@ -17,6 +17,7 @@
 
 #include "real_host_mode.h"
 #include "scenario_interpreter.h"
+#include "standin_player.h"
 
 namespace standin {
 namespace scenario {
@@ -49,11 +50,16 @@ class StandInBackEnd : public BackEnd, public Driver {
  public:
   explicit StandInBackEnd(const ScenarioProgram &program) : program_(program) {}
 
+  bool IsStandIn() const override { return true; }
+
   // ---- The world.
   std::string ApplyWorld(const std::vector<Token> &statement) override {
     return ApplyWorldStatement(OnRealHost(statement));
   }
-  std::string CheckWorld(const std::vector<Token> &expectation) override { return CheckWorldExpectation(expectation); }
+  std::string SetClock(const SYSTEMTIME &local_time) override {
+    standin::SetClock(local_time);
+    return "";
+  }
   std::string AdvanceClock(uint64_t milliseconds) override {
     standin::AdvanceClock(milliseconds);
     return "";
@@ -187,39 +193,35 @@ class StandInBackEnd : public BackEnd, public Driver {
 };
 
 }  // namespace
-}  // namespace scenario
 
-ScenarioResult PlayScenario(const std::string &text, const ScenarioProgram &program) {
-  std::vector<scenario::Statement> statements;
-  ScenarioResult result;
-  if (!scenario::ParseScenario(text, &statements, &result.line, &result.reason)) {
-    result.status = ScenarioResult::kParseError;
-    return result;
+Verdict PlayScenario(const std::string &text, const ScenarioProgram &program) {
+  std::vector<Statement> statements;
+  Verdict verdict;
+  if (!ParseScenario(text, &statements, &verdict.line, &verdict.reason)) {
+    verdict.status = Verdict::kParseError;
+    return verdict;
   }
   ResetNetwork();
-  if (scenario::PlayingOnRealHost()) {
-    result.reason = scenario::BeginRealHostScenario();
-    if (!result.reason.empty()) {
-      result.status = ScenarioResult::kFail;
-      return result;
+  if (PlayingOnRealHost()) {
+    verdict.reason = BeginRealHostScenario();
+    if (!verdict.reason.empty()) {
+      verdict.status = Verdict::kFail;
+      return verdict;
     }
   }
   ResetUserInterface();
   ClearRecordedCalls();
   std::vector<std::string> diagnostics;
   SetNetworkDiagnosticSink([&diagnostics](const std::string &message) { diagnostics.push_back(message); });
-  scenario::StandInBackEnd back_end(program);
-  const scenario::Verdict verdict = scenario::Interpreter(statements, &back_end).Play();
+  StandInBackEnd back_end(program);
+  verdict = Interpreter(statements, &back_end).Play();
   SetNetworkDiagnosticSink(nullptr);
-  if (scenario::PlayingOnRealHost())
-    std::fprintf(stderr, "velmora-scenario: %lu SMB session(s)\n", realnet::SessionsOpened());
+  if (PlayingOnRealHost()) std::fprintf(stderr, "velmora-scenario: %lu SMB session(s)\n", realnet::SessionsOpened());
   ResetUserInterface();
-  result.status = static_cast<ScenarioResult::Status>(verdict.status);
-  result.line = verdict.line;
-  result.reason = verdict.reason;
-  if (result.status != ScenarioResult::kPass)
-    for (const std::string &message : diagnostics) result.reason += "; the network reported: " + message;
-  return result;
+  if (verdict.status == Verdict::kFail || verdict.status == Verdict::kParseError)
+    for (const std::string &message : diagnostics) verdict.reason += "; the network reported: " + message;
+  return verdict;
 }
 
+}  // namespace scenario
 }  // namespace standin

@@ -12,6 +12,9 @@
 #include <algorithm>
 #include <utility>
 
+// The program's dialog names.
+#include "res/resource.h"
+
 namespace terminal {
 namespace {
 
@@ -51,10 +54,10 @@ struct HelpSection {
   const wchar_t *heading;
 };
 const HelpSection kHelpSections[] = {
-    {"DLG_VELMORA", L"■ メインウィンドウ"},
-    {"DLG_ABOUT", L"■ メインウィンドウ"},
-    {"DLG_JOB", L"■ ジョブの詳細設定"},
-    {"DLG_CP", L"■ コンピュータの選択"},
+    {IDD_VELMORA, L"■ メインウィンドウ"},
+    {IDD_ABOUT, L"■ メインウィンドウ"},
+    {IDD_JOB, L"■ ジョブの詳細設定"},
+    {IDD_CP, L"■ コンピュータの選択"},
 };
 
 bool IsListClass(HWND control) {

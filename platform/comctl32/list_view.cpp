@@ -2,47 +2,77 @@
 // The common controls' list view ("SysListView32") in report view: columns,
 // rows of subitem texts, item states with LVN_ITEMCHANGED, and the keyboard.
 // Rows live in a vector so that appending is amortised O(1).
-// Built as its own library on USER32's window model: InitCommonControls(Ex)
-// registers the class with USER32, which never refers to this file.
-#include "../user32/window.h"
+// Built as its own library on USER32's public side: InitCommonControls(Ex)
+// registers the class, and each list view keeps its columns and rows in the
+// data USER32 holds for it (standin/control_class.h); USER32 never refers to
+// this file. The stand-in's inspection of list views (standin/ui.h) is here.
+#include <windows.h>
+
+#include <commctrl.h>
 
 #include <standin/call_log.h>
+#include <standin/control_class.h>
+#include <standin/ui.h>
 
 #include <algorithm>
 #include <cstring>
 
 namespace standin {
-namespace user32 {
+namespace comctl32 {
 namespace {
 
-void SelectListViewRow(Window *list, int row);
+struct ListViewRow {
+  std::vector<std::string> texts;  // one per subitem, ANSI
+  UINT state = 0;
+  LPARAM param = 0;
+};
 
-int Count(const Window *list) { return static_cast<int>(list->rows.size()); }
-bool Valid(const Window *list, int row) { return row >= 0 && row < Count(list); }
-int PageSize(const Window *list) { return std::max(1, list->placement.cy / 10); }
+class ListViewData : public ControlData {
+ public:
+  std::vector<ListViewColumnInfo> columns;
+  std::vector<ListViewRow> rows;
+  int focus_row = -1;
+  int top_index = 0;
+};
 
-void NotifyChanged(Window *list, int row, UINT old_state, UINT new_state) {
-  if (list->parent == nullptr) return;
+ListViewData *DataOf(HWND list) { return dynamic_cast<ListViewData *>(ControlDataOf(list)); }
+
+// One list view: its window and its data.
+struct List {
+  HWND hwnd;
+  ListViewData &data;
+};
+
+void SelectListViewRow(List list, int row);
+
+int Count(List list) { return static_cast<int>(list.data.rows.size()); }
+bool Valid(List list, int row) { return row >= 0 && row < Count(list); }
+int PageSize(List list) { return std::max(1, PlacementOf(list.hwnd).cy / 10); }
+
+void NotifyChanged(List list, int row, UINT old_state, UINT new_state) {
+  HWND parent = ParentOf(list.hwnd);
+  if (parent == nullptr) return;
+  const int id = ControlIdOf(list.hwnd);
   NMLISTVIEW nm{};
-  nm.hdr.hwndFrom = ToHandle(list);
-  nm.hdr.idFrom = static_cast<UINT_PTR>(list->id);
+  nm.hdr.hwndFrom = list.hwnd;
+  nm.hdr.idFrom = static_cast<UINT_PTR>(id);
   nm.hdr.code = LVN_ITEMCHANGED;
   nm.iItem = row;
   nm.uNewState = new_state;
   nm.uOldState = old_state;
   nm.uChanged = LVIF_STATE;
-  nm.lParam = list->rows[static_cast<size_t>(row)].param;
-  Send(list->parent, WM_NOTIFY, static_cast<WPARAM>(list->id), reinterpret_cast<LPARAM>(&nm));
+  nm.lParam = list.data.rows[static_cast<size_t>(row)].param;
+  DeliverMessage(parent, WM_NOTIFY, static_cast<WPARAM>(id), reinterpret_cast<LPARAM>(&nm));
 }
 
 // Changes the masked state bits of one row, keeping a single selection and a
 // single focus item, and notifies every row whose state changed.
-void SetRowState(Window *list, int row, UINT state, UINT mask) {
+void SetRowState(List list, int row, UINT state, UINT mask) {
   if (!Valid(list, row)) return;
   state &= mask;
-  if ((mask & LVIS_SELECTED) && (state & LVIS_SELECTED) && (list->style & LVS_SINGLESEL)) {
+  if ((mask & LVIS_SELECTED) && (state & LVIS_SELECTED) && (StyleOf(list.hwnd) & LVS_SINGLESEL)) {
     for (int other = 0; other < Count(list); ++other) {
-      ListViewRow &r = list->rows[static_cast<size_t>(other)];
+      ListViewRow &r = list.data.rows[static_cast<size_t>(other)];
       if (other != row && (r.state & LVIS_SELECTED)) {
         UINT old = r.state;
         r.state &= ~static_cast<UINT>(LVIS_SELECTED);
@@ -50,19 +80,20 @@ void SetRowState(Window *list, int row, UINT state, UINT mask) {
       }
     }
   }
-  if ((mask & LVIS_FOCUSED) && (state & LVIS_FOCUSED) && list->focus_row != row && Valid(list, list->focus_row)) {
-    ListViewRow &r = list->rows[static_cast<size_t>(list->focus_row)];
+  int &focus_row = list.data.focus_row;
+  if ((mask & LVIS_FOCUSED) && (state & LVIS_FOCUSED) && focus_row != row && Valid(list, focus_row)) {
+    ListViewRow &r = list.data.rows[static_cast<size_t>(focus_row)];
     UINT old = r.state;
     r.state &= ~static_cast<UINT>(LVIS_FOCUSED);
-    NotifyChanged(list, list->focus_row, old, r.state);
+    NotifyChanged(list, focus_row, old, r.state);
   }
-  ListViewRow &target = list->rows[static_cast<size_t>(row)];
+  ListViewRow &target = list.data.rows[static_cast<size_t>(row)];
   UINT old = target.state;
   target.state = (target.state & ~mask) | state;
   if (target.state & LVIS_FOCUSED)
-    list->focus_row = row;
-  else if (list->focus_row == row)
-    list->focus_row = -1;
+    focus_row = row;
+  else if (focus_row == row)
+    focus_row = -1;
   if (target.state != old) NotifyChanged(list, row, old, target.state);
 }
 
@@ -80,38 +111,41 @@ int CopyOut(const std::string &text, LPSTR buffer, int size) {
   return static_cast<int>(n);
 }
 
-void KeepVisible(Window *list, int row) {
-  if (row < list->top_index) list->top_index = row;
-  if (row >= list->top_index + PageSize(list)) list->top_index = row - PageSize(list) + 1;
+void KeepVisible(List list, int row) {
+  int &top = list.data.top_index;
+  if (row < top) top = row;
+  if (row >= top + PageSize(list)) top = row - PageSize(list) + 1;
 }
 
-void HandleKey(Window *list, WPARAM key) {
+void HandleKey(List list, WPARAM key) {
   int count = Count(list);
   if (count == 0) return;
-  int from = list->focus_row;
-  int to = NavigationTarget(key, from, count, PageSize(list));
+  int to = ListNavigationTarget(key, list.data.focus_row, count, PageSize(list));
   if (to < 0) return;
   SelectListViewRow(list, to);
 }
 
 // Single selection and focus, with LVN_ITEMCHANGED.
-void SelectListViewRow(Window *list, int row) {
+void SelectListViewRow(List list, int row) {
   if (!Valid(list, row)) {
     for (int other = 0; other < Count(list); ++other)
-      if (list->rows[static_cast<size_t>(other)].state & LVIS_SELECTED) SetRowState(list, other, 0, LVIS_SELECTED);
+      if (list.data.rows[static_cast<size_t>(other)].state & LVIS_SELECTED) SetRowState(list, other, 0, LVIS_SELECTED);
     return;
   }
-  if (!(list->style & LVS_SINGLESEL))
+  if (!(StyleOf(list.hwnd) & LVS_SINGLESEL))
     for (int other = 0; other < Count(list); ++other)
-      if (other != row && (list->rows[static_cast<size_t>(other)].state & LVIS_SELECTED))
+      if (other != row && (list.data.rows[static_cast<size_t>(other)].state & LVIS_SELECTED))
         SetRowState(list, other, 0, LVIS_SELECTED);
   SetRowState(list, row, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
   KeepVisible(list, row);
 }
 
 LRESULT CALLBACK ListViewProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
-  Window *list = FromHandle(hwnd);
-  if (list == nullptr) return 0;
+  ListViewData *data = DataOf(hwnd);
+  if (data == nullptr) return DefWindowProcA(hwnd, message, wparam, lparam);
+  const List list{hwnd, *data};
+  auto &columns = data->columns;
+  auto &rows = data->rows;
   switch (message) {
     case WM_GETDLGCODE:
       return DLGC_WANTARROWS | DLGC_WANTCHARS;
@@ -122,15 +156,15 @@ LRESULT CALLBACK ListViewProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lpa
       if ((column->mask & LVCF_TEXT) && column->pszText) info.title = column->pszText;
       if (column->mask & LVCF_WIDTH) info.width = column->cx;
       if (column->mask & LVCF_FMT) info.format = column->fmt;
-      size_t at = std::min(static_cast<size_t>(wparam), list->columns.size());
-      list->columns.insert(list->columns.begin() + static_cast<long>(at), info);
+      size_t at = std::min(static_cast<size_t>(wparam), columns.size());
+      columns.insert(columns.begin() + static_cast<long>(at), info);
       return static_cast<LRESULT>(at);
     }
     case LVM_SETCOLUMNA:
     case LVM_GETCOLUMNA: {
       LVCOLUMNA *column = reinterpret_cast<LVCOLUMNA *>(lparam);
-      if (column == nullptr || wparam >= list->columns.size()) return FALSE;
-      ListViewColumnInfo &info = list->columns[wparam];
+      if (column == nullptr || wparam >= columns.size()) return FALSE;
+      ListViewColumnInfo &info = columns[wparam];
       if (message == LVM_SETCOLUMNA) {
         if ((column->mask & LVCF_TEXT) && column->pszText) info.title = column->pszText;
         if (column->mask & LVCF_WIDTH) info.width = column->cx;
@@ -143,11 +177,11 @@ LRESULT CALLBACK ListViewProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lpa
       return TRUE;
     }
     case LVM_DELETECOLUMN:
-      if (wparam >= list->columns.size()) return FALSE;
-      list->columns.erase(list->columns.begin() + static_cast<long>(wparam));
+      if (wparam >= columns.size()) return FALSE;
+      columns.erase(columns.begin() + static_cast<long>(wparam));
       return TRUE;
     case LVM_GETCOLUMNWIDTH:
-      return wparam < list->columns.size() ? list->columns[wparam].width : 0;
+      return wparam < columns.size() ? columns[wparam].width : 0;
     case LVM_GETITEMCOUNT:
       return Count(list);
     case LVM_INSERTITEMA: {
@@ -157,15 +191,15 @@ LRESULT CALLBACK ListViewProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lpa
       ListViewRow row;
       if (item->mask & LVIF_TEXT) SetText(row, 0, item->pszText);
       if (item->mask & LVIF_PARAM) row.param = item->lParam;
-      list->rows.insert(list->rows.begin() + at, std::move(row));
-      if (list->focus_row >= at) ++list->focus_row;
+      rows.insert(rows.begin() + at, std::move(row));
+      if (data->focus_row >= at) ++data->focus_row;
       if ((item->mask & LVIF_STATE) && item->stateMask) SetRowState(list, at, item->state, item->stateMask);
       return at;
     }
     case LVM_SETITEMA: {
       const LVITEMA *item = reinterpret_cast<const LVITEMA *>(lparam);
       if (item == nullptr || !Valid(list, item->iItem) || item->iSubItem < 0) return FALSE;
-      ListViewRow &row = list->rows[static_cast<size_t>(item->iItem)];
+      ListViewRow &row = rows[static_cast<size_t>(item->iItem)];
       if (item->mask & LVIF_TEXT) SetText(row, item->iSubItem, item->pszText);
       if (item->iSubItem == 0) {
         if (item->mask & LVIF_PARAM) row.param = item->lParam;
@@ -177,13 +211,13 @@ LRESULT CALLBACK ListViewProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lpa
       const LVITEMA *item = reinterpret_cast<const LVITEMA *>(lparam);
       int index = static_cast<int>(wparam);
       if (item == nullptr || !Valid(list, index)) return FALSE;
-      SetText(list->rows[static_cast<size_t>(index)], item->iSubItem, item->pszText);
+      SetText(rows[static_cast<size_t>(index)], item->iSubItem, item->pszText);
       return TRUE;
     }
     case LVM_GETITEMA: {
       LVITEMA *item = reinterpret_cast<LVITEMA *>(lparam);
       if (item == nullptr || !Valid(list, item->iItem)) return FALSE;
-      const ListViewRow &row = list->rows[static_cast<size_t>(item->iItem)];
+      const ListViewRow &row = rows[static_cast<size_t>(item->iItem)];
       if (item->mask & LVIF_TEXT) {
         size_t sub = static_cast<size_t>(std::max(item->iSubItem, 0));
         CopyOut(sub < row.texts.size() ? row.texts[sub] : std::string(), item->pszText, item->cchTextMax);
@@ -197,7 +231,7 @@ LRESULT CALLBACK ListViewProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lpa
       int index = static_cast<int>(wparam);
       if (item == nullptr) return 0;
       if (!Valid(list, index) || item->iSubItem < 0) return CopyOut("", item->pszText, item->cchTextMax);
-      const ListViewRow &row = list->rows[static_cast<size_t>(index)];
+      const ListViewRow &row = rows[static_cast<size_t>(index)];
       size_t sub = static_cast<size_t>(item->iSubItem);
       return CopyOut(sub < row.texts.size() ? row.texts[sub] : std::string(), item->pszText, item->cchTextMax);
     }
@@ -205,7 +239,7 @@ LRESULT CALLBACK ListViewProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lpa
       int start = static_cast<int>(wparam);
       UINT flags = static_cast<UINT>(lparam) & (LVNI_SELECTED | LVNI_FOCUSED);
       for (int row = start < 0 ? 0 : start + 1; row < Count(list); ++row) {
-        UINT state = list->rows[static_cast<size_t>(row)].state;
+        UINT state = rows[static_cast<size_t>(row)].state;
         if ((flags & LVNI_SELECTED) && !(state & LVIS_SELECTED)) continue;
         if ((flags & LVNI_FOCUSED) && !(state & LVIS_FOCUSED)) continue;
         return row;
@@ -215,17 +249,17 @@ LRESULT CALLBACK ListViewProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lpa
     case LVM_DELETEITEM: {
       int index = static_cast<int>(wparam);
       if (!Valid(list, index)) return FALSE;
-      list->rows.erase(list->rows.begin() + index);
-      if (list->focus_row == index)
-        list->focus_row = -1;
-      else if (list->focus_row > index)
-        --list->focus_row;
+      rows.erase(rows.begin() + index);
+      if (data->focus_row == index)
+        data->focus_row = -1;
+      else if (data->focus_row > index)
+        --data->focus_row;
       return TRUE;
     }
     case LVM_DELETEALLITEMS:
-      list->rows.clear();
-      list->focus_row = -1;
-      list->top_index = 0;
+      rows.clear();
+      data->focus_row = -1;
+      data->top_index = 0;
       return TRUE;
     case LVM_SETITEMSTATE: {
       const LVITEMA *item = reinterpret_cast<const LVITEMA *>(lparam);
@@ -241,11 +275,11 @@ LRESULT CALLBACK ListViewProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lpa
     }
     case LVM_GETITEMSTATE: {
       int index = static_cast<int>(wparam);
-      return Valid(list, index) ? static_cast<LRESULT>(list->rows[static_cast<size_t>(index)].state & lparam) : 0;
+      return Valid(list, index) ? static_cast<LRESULT>(rows[static_cast<size_t>(index)].state & lparam) : 0;
     }
     case LVM_GETSELECTEDCOUNT: {
       LRESULT n = 0;
-      for (const auto &row : list->rows)
+      for (const auto &row : rows)
         if (row.state & LVIS_SELECTED) ++n;
       return n;
     }
@@ -253,48 +287,72 @@ LRESULT CALLBACK ListViewProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lpa
       if (Valid(list, static_cast<int>(wparam))) KeepVisible(list, static_cast<int>(wparam));
       return TRUE;
     case LVM_GETTOPINDEX:
-      return list->top_index;
+      return data->top_index;
     case LVM_GETCOUNTPERPAGE:
       return PageSize(list);
     case WM_KEYDOWN:
       HandleKey(list, wparam);
       return 0;
     case WM_CHAR:
-      if (wparam == ' ' && Valid(list, list->focus_row)) SelectListViewRow(list, list->focus_row);
+      if (wparam == ' ' && Valid(list, data->focus_row)) SelectListViewRow(list, data->focus_row);
       return 0;
     case WM_LBUTTONDOWN:
-      MoveFocus(list);
+      TakeFocus(hwnd);
       if (Valid(list, static_cast<int>(lparam))) SelectListViewRow(list, static_cast<int>(lparam));
       return 0;
-    case kMsgUserSelect:
-      MoveFocus(list);  // the user's selection takes the focus there, as the mouse does
-      if (!list->pending_selections.empty()) {
-        std::vector<int> rows = list->pending_selections.front();
-        list->pending_selections.pop_front();
-        SelectListViewRow(list, rows.empty() ? -1 : rows.front());
-      }
+    case kMsgApplyUserSelection:
+      SelectListViewRow(list, wparam == 0 ? -1 : *reinterpret_cast<const int *>(lparam));
       return 0;
+    case kMsgReportListState: {
+      ListState *state = reinterpret_cast<ListState *>(lparam);
+      for (int row = 0; row < Count(list); ++row)
+        if (rows[static_cast<size_t>(row)].state & LVIS_SELECTED) state->selection.push_back(row);
+      state->caret = data->focus_row;
+      state->top = data->top_index;
+      return 0;
+    }
     default:
       return DefWindowProcA(hwnd, message, wparam, lparam);
   }
 }
 
-void RegisterListViewClass() { RegisterControlClass(WC_LISTVIEWA, ListViewProc); }
+void RegisterListViewClass() {
+  RegisterControlClass(WC_LISTVIEWA, ListViewProc, [] { return std::make_unique<ListViewData>(); });
+}
 
 }  // namespace
-}  // namespace user32
+}  // namespace comctl32
+
+std::vector<ListViewColumnInfo> ColumnsOf(HWND list_view) {
+  const comctl32::ListViewData *data = comctl32::DataOf(list_view);
+  return data ? data->columns : std::vector<ListViewColumnInfo>();
+}
+
+size_t RowCountOf(HWND list_view) {
+  const comctl32::ListViewData *data = comctl32::DataOf(list_view);
+  return data ? data->rows.size() : 0;
+}
+
+std::vector<std::string> RowOf(HWND list_view, size_t row) {
+  const comctl32::ListViewData *data = comctl32::DataOf(list_view);
+  if (data == nullptr || row >= data->rows.size()) return {};
+  std::vector<std::string> texts = data->rows[row].texts;
+  if (texts.size() < data->columns.size()) texts.resize(data->columns.size());
+  return texts;
+}
+
 }  // namespace standin
 
 void WINAPI InitCommonControls(void) {
-  if (standin::user32::Recording()) standin::RecordCall("InitCommonControls", "", "");
-  standin::user32::RegisterListViewClass();
+  if (standin::IsCallRecording()) standin::RecordCall("InitCommonControls", "", "");
+  standin::comctl32::RegisterListViewClass();
 }
 
 BOOL WINAPI InitCommonControlsEx(const INITCOMMONCONTROLSEX *picce) {
-  if (standin::user32::Recording())
+  if (standin::IsCallRecording())
     standin::RecordCall("InitCommonControlsEx", "",
                         picce == nullptr ? std::string("(null)") : "icc=" + std::to_string(picce->dwICC));
   if (picce == nullptr || picce->dwSize != sizeof(INITCOMMONCONTROLSEX)) return FALSE;
-  if (picce->dwICC & ICC_LISTVIEW_CLASSES) standin::user32::RegisterListViewClass();
+  if (picce->dwICC & ICC_LISTVIEW_CLASSES) standin::comctl32::RegisterListViewClass();
   return TRUE;
 }

@@ -22,8 +22,10 @@
 //   - an exclusive lock on its byte range offset 0, length 1 (POSIX: an
 //     open-file-description record lock, F_OFD_SETLKW, which the kernel
 //     grants as soon as the holder lets go; Windows: LockFileEx, retried);
-//   - the holder writes its process ID (decimal, then a line feed) at offset 0
-//     of the lock file, for the messages of those who wait.
+//   - on POSIX the holder writes its process ID (decimal, then a line feed) at
+//     offset 0 of the lock file, for the messages of those who wait; on
+//     Windows the holder empties it, since its process ID means nothing to
+//     the other hosts' waiters (and Windows waiters cannot read a locked byte).
 #ifndef VELMORA_PLATFORM_HOST_HOST_H
 #define VELMORA_PLATFORM_HOST_HOST_H
 

@@ -3,6 +3,7 @@
 // also conflict with the record locks that other hosts' programs take on the
 // same file, and replacement by rename.
 #include "host.h"
+#include "host_common.h"
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -29,8 +30,6 @@
 
 namespace standin::host {
 namespace {
-
-const char kTemporaryMark[] = ".velmora-tmp.";
 
 std::string Reason() { return std::strerror(errno); }
 
@@ -249,13 +248,12 @@ class PosixLock : public NetworkFileLock {
 // Removes the temporary files of earlier replacements whose process died
 // before renaming them: a live writer holds a lock on its temporary file.
 void RemoveOrphans(const std::string &directory, const std::string &base) {
-  const std::string prefix = "." + base + kTemporaryMark;
   DIR *dir = ::opendir(directory.c_str());
   if (dir == nullptr) return;
   const int dir_fd = ::dirfd(dir);
   while (const dirent *entry = ::readdir(dir)) {
     const std::string name = entry->d_name;
-    if (name.size() != prefix.size() + 6 || name.compare(0, prefix.size(), prefix) != 0) continue;
+    if (!IsTemporaryOf(name, base)) continue;
     const int fd = ::openat(dir_fd, name.c_str(), O_RDWR | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) continue;
     struct stat st {};
@@ -453,17 +451,17 @@ bool ReplaceNetworkFile(const std::string &real_path, const std::string &text, s
   const std::string base = BaseNameOf(real_path);
   RemoveOrphans(directory, base);
 
-  std::string temp = directory + "/." + base + kTemporaryMark + "XXXXXX";
+  std::string temp = directory + "/" + TemporaryPrefix(base) + "XXXXXX";
   std::vector<char> name(temp.begin(), temp.end());
   name.push_back('\0');
   const int fd = ::mkostemp(name.data(), O_CLOEXEC);
   if (fd < 0) {
-    *error = "cannot create a temporary file in " + directory + ": " + Reason() + "; nothing was changed";
+    *error = NoTemporaryMessage(directory, Reason());
     return false;
   }
   temp = name.data();
   auto fail = [&](const std::string &what) {
-    *error = what + ": " + Reason() + "; the network file " + real_path + " was not changed";
+    *error = NotReplacedMessage(what, Reason(), real_path);
     ::close(fd);
     ::unlink(temp.c_str());
     return false;

@@ -10,11 +10,10 @@
 #include <vector>
 
 #include "host.h"
+#include "host_common.h"
 
 namespace standin::host {
 namespace {
-
-const char kTemporaryMark[] = ".velmora-tmp.";
 
 std::string Reason(DWORD code = ::GetLastError()) {
   char *text = nullptr;
@@ -107,13 +106,12 @@ std::string FullPathOf(const std::string &path) {
 // before renaming them. Runs under the exclusive lock, so no live writer has
 // one in progress.
 void RemoveOrphans(const std::string &directory, const std::string &base) {
-  const std::string prefix = "." + base + kTemporaryMark;
   WIN32_FIND_DATAA found{};
-  HANDLE search = ::FindFirstFileA((directory + "\\" + prefix + "*").c_str(), &found);
+  HANDLE search = ::FindFirstFileA((directory + "\\" + TemporaryPrefix(base) + "*").c_str(), &found);
   if (search == INVALID_HANDLE_VALUE) return;
   do {
     const std::string name = found.cFileName;
-    if (name.size() == prefix.size() + 6 && (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0)
+    if (IsTemporaryOf(name, base) && (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0)
       ::DeleteFileA((directory + "\\" + name).c_str());
   } while (::FindNextFileA(search, &found));
   ::FindClose(search);
@@ -129,7 +127,7 @@ HANDLE CreateTemporary(const std::string &directory, const std::string &base, st
       seed = seed * 6364136223846793005ULL + 1442695040888963407ULL;
       suffix.push_back(kLetters[(seed >> 33) % (sizeof kLetters - 1)]);
     }
-    *temp = directory + "\\." + base + kTemporaryMark + suffix;
+    *temp = directory + "\\" + TemporaryPrefix(base) + suffix;
     HANDLE file = ::CreateFileA(temp->c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file != INVALID_HANDLE_VALUE || ::GetLastError() != ERROR_FILE_EXISTS) return file;
   }
@@ -300,7 +298,7 @@ bool ReplaceNetworkFile(const std::string &real_path, const std::string &text, s
   std::string temp;
   HANDLE file = CreateTemporary(directory, base, &temp);
   if (file == INVALID_HANDLE_VALUE) {
-    *error = "cannot create a temporary file in " + directory + ": " + Reason() + "; nothing was changed";
+    *error = NoTemporaryMessage(directory, Reason());
     return false;
   }
   const bool written = WriteAll(file, text) && ::FlushFileBuffers(file);
@@ -308,13 +306,13 @@ bool ReplaceNetworkFile(const std::string &real_path, const std::string &text, s
   ::CloseHandle(file);
   if (!written) {
     ::DeleteFileA(temp.c_str());
-    *error = "cannot write " + temp + ": " + Reason(code) + "; the network file " + real_path + " was not changed";
+    *error = NotReplacedMessage("cannot write " + temp, Reason(code), real_path);
     return false;
   }
   if (!::MoveFileExA(temp.c_str(), real_path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
     const DWORD move_code = ::GetLastError();
     ::DeleteFileA(temp.c_str());
-    *error = "cannot replace " + real_path + ": " + Reason(move_code) + "; the network file was not changed";
+    *error = NotReplacedMessage("cannot replace " + real_path, Reason(move_code), real_path);
     return false;
   }
   return true;

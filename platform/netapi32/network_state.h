@@ -10,6 +10,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "network_model.h"
 
@@ -26,6 +27,11 @@ void Diagnose(const std::string &message);
 // the call fail with NERR_InternalError, and the reason is diagnosed.
 NET_API_STATUS WithNetwork(const std::function<NET_API_STATUS(Network &network, bool *changed)> &body);
 
+// Fault plans (fault_plans.cpp). ApplyFail plans the fault of a `fail`
+// statement, FailForm checks one's form; "" or what is wrong with the line.
+std::string ApplyFail(const std::vector<Token> &tokens);
+std::string FailForm(const std::vector<Token> &tokens);
+void ClearFaultPlans();
 // The code of a planned fault for this computer and function, consuming one
 // of its calls.
 std::optional<DWORD> TakeFault(const std::string &computer, const std::string &function);

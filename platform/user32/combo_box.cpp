@@ -175,13 +175,8 @@ LRESULT CALLBACK ComboBoxProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lpa
     case WM_KILLFOCUS:
       SetDropped(combo, false);
       return 0;
-    case kMsgUserSelect:
-      MoveFocus(combo);  // the user's selection takes the focus there, as the mouse does
-      if (!combo->pending_selections.empty()) {
-        std::vector<int> indices = combo->pending_selections.front();
-        combo->pending_selections.pop_front();
-        ApplyComboSelection(combo, indices.empty() ? -1 : indices.front());
-      }
+    case kMsgApplyUserSelection:
+      ApplyComboSelection(combo, wparam == 0 ? -1 : *reinterpret_cast<const int *>(lparam));
       return 0;
     default:
       return DefWindowProcA(hwnd, message, wparam, lparam);

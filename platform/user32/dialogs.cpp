@@ -53,7 +53,6 @@ Kind KindOfClass(const std::string &name) {
   if (upper == "STATIC") return Kind::kStatic;
   if (upper == "LISTBOX") return Kind::kListBox;
   if (upper == "COMBOBOX") return Kind::kComboBox;
-  if (upper == "SYSLISTVIEW32") return Kind::kListView;
   return Kind::kCustom;
 }
 
@@ -86,8 +85,6 @@ const char *CanonicalClassName(Kind kind) {
       return "LISTBOX";
     case Kind::kComboBox:
       return "COMBOBOX";
-    case Kind::kListView:
-      return "SysListView32";
     default:
       return "";
   }
@@ -192,8 +189,9 @@ Window *CreateFromTemplate(HINSTANCE instance, LPCSTR name, HWND parent, DLGPROC
   for (const auto &item : dialog_template.items) {
     Kind kind = KindOfClass(item.class_name);
     WNDPROC item_proc = ProcOfKind(kind);
-    // The list view's class exists once the common controls registered it.
-    if (kind == Kind::kListView || kind == Kind::kCustom) {
+    // Another library's class (the common controls' list view) exists once
+    // that library registered it.
+    if (kind == Kind::kCustom) {
       const WNDCLASSA *registered = FindClass(item.class_name);
       item_proc = registered ? registered->lpfnWndProc : nullptr;
     }
@@ -233,7 +231,8 @@ Window *CreateFromTemplate(HINSTANCE instance, LPCSTR name, HWND parent, DLGPROC
     const DialogItemTemplate &item = dialog_template.items[i];
     Window *control = NewWindow();
     control->kind = kinds[i];
-    control->class_name = kinds[i] == Kind::kCustom ? item.class_name : CanonicalClassName(kinds[i]);
+    control->class_name =
+        kinds[i] == Kind::kCustom ? RegisteredClassName(item.class_name) : CanonicalClassName(kinds[i]);
     control->proc = procs[i];
     control->parent = dialog;
     control->style = item.style;
@@ -244,7 +243,8 @@ Window *CreateFromTemplate(HINSTANCE instance, LPCSTR name, HWND parent, DLGPROC
       control->text = "#" + std::to_string(item.title.number);
     else
       control->text = Ansi(item.title.name);
-    if (kinds[i] == Kind::kComboBox || kinds[i] == Kind::kListBox || kinds[i] == Kind::kListView) control->text.clear();
+    if (kinds[i] == Kind::kComboBox || kinds[i] == Kind::kListBox) control->text.clear();
+    if (kinds[i] == Kind::kCustom) control->control_data = MakeControlData(item.class_name);
     if (kinds[i] == Kind::kEdit) control->sel_start = control->sel_end = 0;
     dialog->children.push_back(control);
     if (font != nullptr) Send(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);

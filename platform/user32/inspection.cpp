@@ -172,6 +172,17 @@ std::vector<std::string> ItemsOf(HWND control) {
   return w ? w->items : std::vector<std::string>();
 }
 
+namespace {
+
+// What a list control of another library's class shows, as it reports it.
+ListState ReportedListState(Window *control) {
+  ListState state;
+  if (control->control_data != nullptr) user32::Send(control, kMsgReportListState, 0, reinterpret_cast<LPARAM>(&state));
+  return state;
+}
+
+}  // namespace
+
 std::vector<int> SelectionOf(HWND control) {
   std::vector<int> result;
   Window *w = FromHandle(control);
@@ -188,12 +199,8 @@ std::vector<int> SelectionOf(HWND control) {
     case Kind::kComboBox:
       if (w->current >= 0) result.push_back(w->current);
       break;
-    case Kind::kListView:
-      for (size_t i = 0; i < w->rows.size(); ++i)
-        if (w->rows[i].state & LVIS_SELECTED) result.push_back(static_cast<int>(i));
-      break;
     default:
-      break;
+      return ReportedListState(w).selection;
   }
   return result;
 }
@@ -201,35 +208,18 @@ std::vector<int> SelectionOf(HWND control) {
 int CaretIndexOf(HWND list) {
   Window *w = FromHandle(list);
   if (w == nullptr) return -1;
-  return w->kind == Kind::kListView ? w->focus_row : w->caret_index;
+  return w->control_data != nullptr ? ReportedListState(w).caret : w->caret_index;
 }
 
 int TopIndexOf(HWND list) {
   Window *w = FromHandle(list);
-  return w ? w->top_index : 0;
+  if (w == nullptr) return 0;
+  return w->control_data != nullptr ? ReportedListState(w).top : w->top_index;
 }
 
 bool IsDroppedDown(HWND combo) {
   Window *w = FromHandle(combo);
   return w && w->dropped;
-}
-
-std::vector<ListViewColumnInfo> ColumnsOf(HWND list_view) {
-  Window *w = FromHandle(list_view);
-  return w ? w->columns : std::vector<ListViewColumnInfo>();
-}
-
-size_t RowCountOf(HWND list_view) {
-  Window *w = FromHandle(list_view);
-  return w ? w->rows.size() : 0;
-}
-
-std::vector<std::string> RowOf(HWND list_view, size_t row) {
-  Window *w = FromHandle(list_view);
-  if (w == nullptr || row >= w->rows.size()) return {};
-  std::vector<std::string> texts = w->rows[row].texts;
-  if (texts.size() < w->columns.size()) texts.resize(w->columns.size());
-  return texts;
 }
 
 // ---- Input ------------------------------------------------------------------
@@ -264,7 +254,8 @@ bool ClickControl(HWND control) {
 bool ClickItem(HWND list, int index, bool shift, bool ctrl) {
   Window *w = FromHandle(list);
   if (w == nullptr || !user32::IsEnabledChain(w)) return false;
-  if (w->kind != Kind::kListBox && w->kind != Kind::kListView) return false;
+  // A list box, or a list control of another library's class.
+  if (w->kind != Kind::kListBox && w->control_data == nullptr) return false;
   // For list controls the click carries the item index instead of a position.
   WPARAM keys = (shift ? MK_SHIFT : 0) | (ctrl ? MK_CONTROL : 0);
   user32::Post(w, WM_LBUTTONDOWN, keys, index, true);
@@ -307,7 +298,7 @@ std::string TypedAnsi(const std::u16string &typed) {
 bool SelectItems(HWND control, const std::vector<int> &indices) {
   Window *w = FromHandle(control);
   if (w == nullptr || !user32::IsEnabledChain(w)) return false;
-  if (w->kind != Kind::kListBox && w->kind != Kind::kComboBox && w->kind != Kind::kListView) return false;
+  if (w->kind != Kind::kListBox && w->kind != Kind::kComboBox && w->control_data == nullptr) return false;
   w->pending_selections.push_back(indices);
   user32::Post(w, user32::kMsgUserSelect, 0, 0, true);
   return true;

@@ -99,7 +99,7 @@ void HandleKey(Window *list, WPARAM key) {
   int from = IsMulti(list) ? list->caret_index : list->current;
   // Left and Right move like Up and Down in a single-column list.
   WPARAM move = key == VK_LEFT ? VK_UP : key == VK_RIGHT ? VK_DOWN : key;
-  int to = NavigationTarget(move, from, count, PageSize(list));
+  int to = ListNavigationTarget(move, from, count, PageSize(list));
   if (to < 0) return;
   UserPicks(list, to, keys.shift, keys.ctrl, false);
 }
@@ -240,14 +240,11 @@ LRESULT CALLBACK ListBoxProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lpar
       MoveFocus(list);
       UserPicks(list, static_cast<int>(lparam), (wparam & MK_SHIFT) != 0, (wparam & MK_CONTROL) != 0, true);
       return 0;
-    case kMsgUserSelect:
-      MoveFocus(list);  // the user's selection takes the focus there, as the mouse does
-      if (!list->pending_selections.empty()) {
-        std::vector<int> indices = list->pending_selections.front();
-        list->pending_selections.pop_front();
-        ApplyListBoxSelection(list, indices);
-      }
+    case kMsgApplyUserSelection: {
+      const int *indices = reinterpret_cast<const int *>(lparam);
+      ApplyListBoxSelection(list, std::vector<int>(indices, indices + wparam));
       return 0;
+    }
     default:
       return DefWindowProcA(hwnd, message, wparam, lparam);
   }

@@ -5,13 +5,14 @@
 #define VELMORA_PLATFORM_USER32_WINDOW_H
 
 #include <windows.h>
-#include <commctrl.h>
 
+#include <standin/control_class.h>
 #include <standin/text.h>
 #include <standin/ui.h>
 
 #include <cstddef>
 #include <deque>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -19,13 +20,7 @@
 namespace standin {
 namespace user32 {
 
-enum class Kind { kDialog, kButton, kEdit, kStatic, kListBox, kComboBox, kListView, kCustom, kMessageBox };
-
-struct ListViewRow {
-  std::vector<std::string> texts;  // one per subitem, ANSI
-  UINT state = 0;
-  LPARAM param = 0;
-};
+enum class Kind { kDialog, kButton, kEdit, kStatic, kListBox, kComboBox, kCustom, kMessageBox };
 
 struct Window {
   Kind kind = Kind::kCustom;
@@ -73,10 +68,8 @@ struct Window {
   bool dropped = false;
   std::deque<std::vector<int>> pending_selections;  // user selections queued by SelectItems
 
-  // List views.
-  std::vector<ListViewColumnInfo> columns;
-  std::vector<ListViewRow> rows;
-  int focus_row = -1;
+  // A control of another library's class: the data that library keeps.
+  std::unique_ptr<ControlData> control_data;
 };
 
 inline HWND ToHandle(Window *window) { return reinterpret_cast<HWND>(window); }
@@ -123,10 +116,7 @@ Window *Focus();
 void MoveFocus(Window *window);
 void ForgetFocus();
 bool IsEnabledChain(Window *window);  // the window and every parent enabled
-// The item a list's navigation key moves to from `from` (-1: none yet) among
-// `count` items with `page` items visible: Up, Down, Home, End, Page Up and
-// Page Down. -1 for any other key.
-int NavigationTarget(WPARAM key, int from, int count, int page);
+// ListNavigationTarget (standin/control_class.h) serves USER32's lists too.
 Window *TopLevelOf(Window *window);
 Window *ControlWithId(Window *dialog, int id);
 // The dialog manager's walk through tab stops and through a group.
@@ -134,10 +124,11 @@ Window *NextTabItem(Window *dialog, Window *from, bool previous);
 Window *NextGroupItem(Window *dialog, Window *from, bool previous);
 bool ModuleHasResource(HINSTANCE instance, int type, LPCSTR name);
 const WNDCLASSA *FindClass(const std::string &name);  // registered classes, case-insensitive
-// A class that another DLL of the stand-in provides (the common controls'
-// list view), registered by that DLL at its start-up; a second registration
-// of the same name is ignored. Not a program's call: nothing is recorded.
-void RegisterControlClass(const std::string &name, WNDPROC proc);
+// The data a window of a control class of another library gets at its
+// creation (standin/control_class.h), or null for USER32's own classes.
+std::unique_ptr<ControlData> MakeControlData(const std::string &class_name);
+// A registered class's name as it was registered (GetClassName's spelling).
+std::string RegisteredClassName(const std::string &name);
 
 // Controls.
 LRESULT CALLBACK ButtonProc(HWND, UINT, WPARAM, LPARAM);
@@ -156,7 +147,10 @@ void ApplyComboSelection(Window *combo, int index);
 void FixDefaultButton(Window *dialog, Window *new_focus);
 
 // Internal messages that carry a user action to a control through the queue.
-constexpr UINT kMsgUserSelect = 0x03E0;       // apply the oldest of pending_selections
+// kMsgUserSelect reaches DefWindowProcA, which takes the focus to the control
+// and sends it kMsgApplyUserSelection (standin/control_class.h) with the
+// oldest of pending_selections.
+constexpr UINT kMsgUserSelect = 0x03E0;
 constexpr UINT kMsgUserReplaceText = 0x03E1;  // select all, then the queued WM_CHARs type
 constexpr UINT kMsgUserAnswerBox = 0x03E2;    // a message box's button, wParam its result
 // Sent to a dialog when the dialog manager moved the focus to one of its

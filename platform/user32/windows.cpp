@@ -24,6 +24,7 @@ struct WindowClass {
   std::string name;
   WNDCLASSA info{};
   ATOM atom = 0;
+  ControlDataFactory make_data;  // a control class of another library
 };
 std::vector<WindowClass> g_classes;
 ATOM g_next_atom = 0xC000;
@@ -82,7 +83,9 @@ bool IsEnabledChain(Window *window) {
   return true;
 }
 
-int NavigationTarget(WPARAM key, int from, int count, int page) {
+}  // namespace user32
+
+int ListNavigationTarget(WPARAM key, int from, int count, int page) {
   int start = from < 0 ? 0 : from;
   switch (key) {
     case VK_UP:
@@ -101,6 +104,8 @@ int NavigationTarget(WPARAM key, int from, int count, int page) {
       return -1;
   }
 }
+
+namespace user32 {
 
 Window *ControlWithId(Window *dialog, int id) {
   if (dialog == nullptr) return nullptr;
@@ -136,61 +141,52 @@ const WNDCLASSA *FindClass(const std::string &name) {
   return nullptr;
 }
 
-void RegisterControlClass(const std::string &name, WNDPROC proc) {
-  if (FindClass(name) != nullptr) return;
-  WindowClass cls;
-  cls.name = name;
-  cls.info.lpfnWndProc = proc;
-  cls.atom = g_next_atom++;
-  g_classes.push_back(cls);
+std::string RegisteredClassName(const std::string &name) {
+  for (const auto &cls : g_classes)
+    if (SameName(cls.name, name)) return cls.name;
+  return name;
+}
+
+std::unique_ptr<ControlData> MakeControlData(const std::string &class_name) {
+  for (const auto &cls : g_classes)
+    if (SameName(cls.name, class_name) && cls.make_data) return cls.make_data();
+  return nullptr;
 }
 
 }  // namespace user32
+
+void RegisterControlClass(const std::string &name, WNDPROC proc, ControlDataFactory make_data) {
+  if (user32::FindClass(name) != nullptr) return;
+  user32::WindowClass cls;
+  cls.name = name;
+  cls.info.lpfnWndProc = proc;
+  cls.atom = user32::g_next_atom++;
+  cls.make_data = std::move(make_data);
+  user32::g_classes.push_back(cls);
+}
+
+ControlData *ControlDataOf(HWND window) {
+  user32::Window *w = user32::FromHandle(window);
+  return w != nullptr ? w->control_data.get() : nullptr;
+}
+
+HWND ParentOf(HWND control) {
+  user32::Window *w = user32::FromHandle(control);
+  return w != nullptr ? user32::ToHandle(w->parent) : nullptr;
+}
+
+void TakeFocus(HWND control) { user32::MoveFocus(user32::FromHandle(control)); }
+
 }  // namespace standin
 
 using namespace standin::user32;
 
 namespace {
 
-// Names of the messages that the program sends, for the call record.
-std::string MessageName(UINT message) {
-  struct Named {
-    UINT message;
-    const char *name;
-  };
-#define NAME(m) \
-  { m, #m }
-  static const Named kNames[] = {
-      NAME(WM_SETTEXT),         NAME(WM_GETTEXT),         NAME(WM_GETTEXTLENGTH),    NAME(WM_CLOSE),
-      NAME(WM_DESTROY),         NAME(WM_COMMAND),         NAME(WM_KEYDOWN),          NAME(WM_CHAR),
-      NAME(WM_SYSCOMMAND),      NAME(WM_NEXTDLGCTL),      NAME(WM_SETFONT),          NAME(BM_GETCHECK),
-      NAME(BM_SETCHECK),        NAME(BM_CLICK),           NAME(BM_SETSTYLE),         NAME(EM_GETSEL),
-      NAME(EM_SETSEL),          NAME(EM_REPLACESEL),      NAME(EM_LIMITTEXT),        NAME(EM_GETLIMITTEXT),
-      NAME(LB_ADDSTRING),       NAME(LB_INSERTSTRING),    NAME(LB_DELETESTRING),     NAME(LB_RESETCONTENT),
-      NAME(LB_SETSEL),          NAME(LB_SETCURSEL),       NAME(LB_GETSEL),           NAME(LB_GETCURSEL),
-      NAME(LB_GETTEXT),         NAME(LB_GETTEXTLEN),      NAME(LB_GETCOUNT),         NAME(LB_GETTOPINDEX),
-      NAME(LB_GETSELCOUNT),     NAME(LB_GETSELITEMS),     NAME(LB_SETTOPINDEX),      NAME(LB_SETCARETINDEX),
-      NAME(LB_GETCARETINDEX),   NAME(CB_GETCURSEL),       NAME(CB_GETLBTEXT),        NAME(CB_GETLBTEXTLEN),
-      NAME(CB_ADDSTRING),       NAME(CB_DELETESTRING),    NAME(CB_GETCOUNT),         NAME(CB_INSERTSTRING),
-      NAME(CB_RESETCONTENT),    NAME(CB_SETCURSEL),       NAME(CB_SHOWDROPDOWN),     NAME(CB_GETDROPPEDSTATE),
-      NAME(LVM_GETITEMCOUNT),   NAME(LVM_GETITEMA),       NAME(LVM_SETITEMA),        NAME(LVM_INSERTITEMA),
-      NAME(LVM_DELETEITEM),     NAME(LVM_DELETEALLITEMS), NAME(LVM_GETNEXTITEM),     NAME(LVM_ENSUREVISIBLE),
-      NAME(LVM_GETCOLUMNA),     NAME(LVM_SETCOLUMNA),     NAME(LVM_INSERTCOLUMNA),   NAME(LVM_DELETECOLUMN),
-      NAME(LVM_GETCOLUMNWIDTH), NAME(LVM_GETTOPINDEX),    NAME(LVM_GETCOUNTPERPAGE), NAME(LVM_SETITEMSTATE),
-      NAME(LVM_GETITEMSTATE),   NAME(LVM_GETITEMTEXTA),   NAME(LVM_SETITEMTEXTA),    NAME(LVM_GETSELECTEDCOUNT),
-  };
-#undef NAME
-  for (const Named &named : kNames)
-    if (named.message == message) return named.name;
-  char buffer[16];
-  snprintf(buffer, sizeof buffer, "0x%04X", message);
-  return buffer;
-}
-
 void RecordSend(const char *function, Window *window, UINT message, WPARAM wparam) {
   if (!Recording()) return;
   standin::RecordCall(function, "",
-                      Describe(window) + " msg=" + MessageName(message) + " wparam=" + std::to_string(wparam));
+                      Describe(window) + " msg=" + standin::MessageName(message) + " wparam=" + std::to_string(wparam));
 }
 
 int CopyText(const std::string &text, LPSTR buffer, int size) {
@@ -388,7 +384,7 @@ LRESULT WINAPI SendDlgItemMessageA(HWND hDlg, int nIDDlgItem, UINT Msg, WPARAM w
   if (Recording())
     standin::RecordCall(
         "SendDlgItemMessageA", "",
-        "id=" + std::to_string(nIDDlgItem) + " msg=" + MessageName(Msg) + " wparam=" + std::to_string(wParam));
+        "id=" + std::to_string(nIDDlgItem) + " msg=" + standin::MessageName(Msg) + " wparam=" + std::to_string(wParam));
   return control ? Send(control, Msg, wParam, lParam) : 0;
 }
 
@@ -414,6 +410,16 @@ LRESULT WINAPI DefWindowProcA(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam)
       // itself; which of its controls had it is not remembered.
       if (LOWORD(wParam) != WA_INACTIVE && !(window->style & WS_MINIMIZE) && IsEnabledChain(window)) MoveFocus(window);
       return 0;
+    case kMsgUserSelect: {
+      // The user's selection (SelectItems) takes the focus to the control, as
+      // the mouse does; the control applies it by its own rules.
+      MoveFocus(window);
+      if (window->pending_selections.empty()) return 0;
+      const std::vector<int> indices = window->pending_selections.front();
+      window->pending_selections.pop_front();
+      Send(window, standin::kMsgApplyUserSelection, indices.size(), reinterpret_cast<LPARAM>(indices.data()));
+      return 0;
+    }
     default:
       return 0;
   }

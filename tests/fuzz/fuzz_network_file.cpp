@@ -11,7 +11,7 @@
 #include <string>
 #include <tuple>
 
-#include "network_model.h"
+#include "network_file.h"
 
 namespace {
 

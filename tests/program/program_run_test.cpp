@@ -8,7 +8,6 @@
 #include <gtest/gtest.h>
 #include <standin/call_log.h>
 #include <standin/driver.h>
-#include <standin/scenario.h>
 #include <standin/ui.h>
 
 #include <stdio.h>
@@ -18,6 +17,7 @@
 #include <vector>
 
 #include "app/main_window.h"
+#include "standin_player.h"
 
 extern "C" const unsigned char velmora_res[];
 extern "C" const unsigned long velmora_res_size;
@@ -35,12 +35,12 @@ void Check(bool holds, const std::string &what) {
 }
 
 void Play(const std::string &scenario) {
-  standin::ScenarioProgram program;
+  standin::scenario::ScenarioProgram program;
   program.win_main = WinMain;
   program.res_data = velmora_res;
   program.res_size = velmora_res_size;
-  standin::ScenarioResult result = standin::PlayScenario(scenario, program);
-  if (result.status != standin::ScenarioResult::kPass) {
+  const standin::scenario::Verdict result = standin::scenario::PlayScenario(scenario, program);
+  if (result.status != standin::scenario::Verdict::kPass) {
     problems.push_back("scenario line " + std::to_string(result.line) + ": " + result.reason);
   }
 }

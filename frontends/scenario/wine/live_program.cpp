@@ -4,6 +4,9 @@
 #include <commctrl.h>
 #include <psapi.h>
 
+#include <standin/resources.h>
+#include <standin/text.h>
+
 #include <algorithm>
 
 namespace wine_player {
@@ -42,66 +45,27 @@ LRESULT Send(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
   return static_cast<LRESULT>(result);
 }
 
-// Reads a resource name that is a string or an ordinal from a template.
-const WORD *SkipNameOrOrdinal(const WORD *p, std::wstring *text, int *ordinal) {
-  if (*p == 0xFFFF) {
-    if (ordinal) *ordinal = p[1];
-    return p + 2;
-  }
-  std::wstring s;
-  while (*p) s.push_back(static_cast<wchar_t>(*p++));
-  if (text) *text = s;
-  return p + 1;
-}
-
-const WORD *AlignDword(const WORD *p) {
-  return reinterpret_cast<const WORD *>((reinterpret_cast<ULONG_PTR>(p) + 3) & ~ULONG_PTR{3});
-}
-
-// The window class and control identifiers of a DIALOG or DIALOGEX template.
-void ParseTemplate(const void *data, DialogTemplate *out) {
-  const WORD *p = static_cast<const WORD *>(data);
-  const bool extended = p[0] == 1 && p[1] == 0xFFFF;
-  DWORD style = 0;
-  int count = 0;
-  if (extended) {
-    style = *reinterpret_cast<const DWORD *>(p + 6);
-    count = p[8];
-    p += 13;  // dlgVer, signature, helpID, exStyle, style, cDlgItems, x, y, cx, cy
-  } else {
-    style = *reinterpret_cast<const DWORD *>(p);
-    count = p[4];
-    p += 9;  // style, exStyle, cdit, x, y, cx, cy
-  }
-  p = SkipNameOrOrdinal(p, nullptr, nullptr);             // menu
-  p = SkipNameOrOrdinal(p, &out->window_class, nullptr);  // class
-  p = SkipNameOrOrdinal(p, nullptr, nullptr);             // caption
-  if (style & (DS_SETFONT | DS_SHELLFONT)) {
-    p += extended ? 3 : 1;  // point size (and weight, italic, charset)
-    p = SkipNameOrOrdinal(p, nullptr, nullptr);
-  }
-  for (int i = 0; i < count; ++i) {
-    p = AlignDword(p);
-    int id = 0;
-    if (extended) {
-      id = static_cast<int>(*reinterpret_cast<const DWORD *>(p + 10));
-      p += 12;  // helpID, exStyle, style, x, y, cx, cy, id (DWORD)
-    } else {
-      id = static_cast<short>(p[8]);
-      p += 9;  // style, exStyle, x, y, cx, cy, id
-    }
-    p = SkipNameOrOrdinal(p, nullptr, nullptr);  // class
-    p = SkipNameOrOrdinal(p, nullptr, nullptr);  // title
-    const WORD extra = *p++;
-    p = reinterpret_cast<const WORD *>(reinterpret_cast<const BYTE *>(p) + extra);
-    if (id != -1 && id != 0xFFFF) out->control_ids.push_back(id);
-  }
+// The window class and control identifiers of a template, as the platform's
+// resource reader (the stand-in's) reads it.
+bool ReadTemplate(const void *data, DWORD size, DialogTemplate *out, std::string *error) {
+  standin::DialogTemplate dialog;
+  if (!standin::ParseDialogTemplate(static_cast<const uint8_t *>(data), size, &dialog, error)) return false;
+  if (!dialog.window_class.is_number)
+    out->window_class.assign(dialog.window_class.name.begin(), dialog.window_class.name.end());
+  for (const standin::DialogItemTemplate &item : dialog.items)
+    if (item.id != -1) out->control_ids.push_back(item.id);
   std::sort(out->control_ids.begin(), out->control_ids.end());
   out->control_ids.erase(std::unique(out->control_ids.begin(), out->control_ids.end()), out->control_ids.end());
+  return true;
 }
 
+struct TemplateCollection {
+  std::vector<DialogTemplate> *templates;
+  std::string error;
+};
+
 BOOL CALLBACK CollectTemplate(HMODULE module, LPCWSTR, LPWSTR name, LONG_PTR param) {
-  auto *templates = reinterpret_cast<std::vector<DialogTemplate> *>(param);
+  auto *collection = reinterpret_cast<TemplateCollection *>(param);
   if (IS_INTRESOURCE(name)) return TRUE;  // the program names its templates
   HRSRC found = FindResourceW(module, name, MAKEINTRESOURCEW(5));
   HGLOBAL loaded = found ? LoadResource(module, found) : nullptr;
@@ -109,8 +73,12 @@ BOOL CALLBACK CollectTemplate(HMODULE module, LPCWSTR, LPWSTR name, LONG_PTR par
   if (data == nullptr) return TRUE;
   DialogTemplate dialog;
   dialog.name = Utf8(name);
-  ParseTemplate(data, &dialog);
-  templates->push_back(dialog);
+  std::string error;
+  if (!ReadTemplate(data, SizeofResource(module, found), &dialog, &error)) {
+    collection->error = "the dialog template " + dialog.name + " cannot be read: " + error;
+    return FALSE;
+  }
+  collection->templates->push_back(dialog);
   return TRUE;
 }
 
@@ -132,6 +100,16 @@ std::wstring Wide(const std::string &utf8) {
   return out;
 }
 
+}  // namespace wine_player
+
+// The one text conversion the resource reader needs (a class named by a
+// string), which the stand-in makes with iconv, made here by the platform.
+std::string standin::Utf16ToUtf8(const std::u16string &wide) {
+  return wine_player::Utf8(std::wstring(wide.begin(), wide.end()));
+}
+
+namespace wine_player {
+
 bool ReadDialogTemplates(const std::wstring &exe_path, std::vector<DialogTemplate> *templates, std::string *error) {
   HMODULE module = LoadLibraryExW(exe_path.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
   if (module == nullptr) {
@@ -139,8 +117,13 @@ bool ReadDialogTemplates(const std::wstring &exe_path, std::vector<DialogTemplat
     return false;
   }
   templates->clear();
-  EnumResourceNamesW(module, MAKEINTRESOURCEW(5), CollectTemplate, reinterpret_cast<LONG_PTR>(templates));
+  TemplateCollection collection{templates, ""};
+  EnumResourceNamesW(module, MAKEINTRESOURCEW(5), CollectTemplate, reinterpret_cast<LONG_PTR>(&collection));
   FreeLibrary(module);
+  if (!collection.error.empty()) {
+    *error = Utf8(exe_path) + ": " + collection.error;
+    return false;
+  }
   if (templates->empty()) {
     *error = Utf8(exe_path) + " holds no named dialog templates";
     return false;

@@ -64,12 +64,7 @@ std::string ScenarioWorld::Create(int run_number) {
   // The fault plans live beside the network: the program's netapi32.dll
   // consumes them.
   _putenv_s("VELMORA_FAULT_FILE", Narrow(directory_ + L"\\faults").c_str());
-  SYSTEMTIME start{};
-  start.wYear = 2026;
-  start.wMonth = 12;
-  start.wDay = 7;
-  start.wHour = 9;
-  return SetClockTo(start);
+  return "";
 }
 
 ScenarioWorld::~ScenarioWorld() {
@@ -81,7 +76,7 @@ ScenarioWorld::~ScenarioWorld() {
 
 // The clock stands still (docs/scenarios.md, "The clock"): libfaketime's
 // file holds an absolute time, which it shows without running on.
-std::string ScenarioWorld::SetClockTo(const SYSTEMTIME &local_time) {
+std::string ScenarioWorld::SetClock(const SYSTEMTIME &local_time) {
   const std::wstring file = UnixFileFrom("FAKETIME_TIMESTAMP_FILE");
   if (file.empty())
     return "the program's clock cannot be set: FAKETIME_TIMESTAMP_FILE does not name libfaketime's file "
@@ -101,29 +96,11 @@ std::string ScenarioWorld::AdvanceMilliseconds(uint64_t milliseconds) {
   FILETIME file{value.LowPart, value.HighPart};
   SYSTEMTIME then{};
   FileTimeToSystemTime(&file, &then);
-  return SetClockTo(then);
+  return SetClock(then);
 }
 
 std::string ScenarioWorld::Apply(const std::vector<standin::Token> &tokens) {
-  if (tokens[0].value == "clock") {
-    SYSTEMTIME time{};
-    unsigned year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;
-    if (std::sscanf(tokens[1].value.c_str(), "%u-%u-%u", &year, &month, &day) != 3 ||
-        std::sscanf(tokens[2].value.c_str(), "%u:%u:%u", &hour, &minute, &second) < 2)
-      return "expected: clock YYYY-MM-DD HH:MM[:SS]";
-    time.wYear = static_cast<WORD>(year);
-    time.wMonth = static_cast<WORD>(month);
-    time.wDay = static_cast<WORD>(day);
-    time.wHour = static_cast<WORD>(hour);
-    time.wMinute = static_cast<WORD>(minute);
-    time.wSecond = static_cast<WORD>(second);
-    return SetClockTo(time);
-  }
   return standin::ApplyWorldStatement(tokens);
-}
-
-std::string ScenarioWorld::Check(const std::vector<standin::Token> &tokens) {
-  return standin::CheckWorldExpectation(tokens);
 }
 
 // Wine's GetComputerNameA reads the registry's active computer name at each

@@ -22,12 +22,12 @@ class ScenarioWorld {
   std::string Create(int run_number);
   ~ScenarioWorld();
 
-  // A world statement (clock, local, computer, service, job, fail, remove);
-  // "" or why it cannot be applied.
+  // A world statement (local, computer, service, job, fail, remove); "" or
+  // why it cannot be applied.
   std::string Apply(const std::vector<standin::Token> &tokens);
-  // An `expect jobs|job|nojob|service` statement; "" when it holds.
-  std::string Check(const std::vector<standin::Token> &tokens);
-  // `advance`, and the program's own pauses, move the clock by their length.
+  // The program's local date and time, standing still; `advance`, and the
+  // program's own pauses, move it by their length.
+  std::string SetClock(const SYSTEMTIME &local_time);
   std::string AdvanceMilliseconds(uint64_t milliseconds);
   // Gives Wine the scenario's local computer name, as GetComputerNameA will
   // read it in the program; "" or why Wine cannot be given it.
@@ -43,8 +43,6 @@ class ScenarioWorld {
   std::wstring NetworkCallLogPath() const { return directory_ + L"\\calls"; }
 
  private:
-  std::string SetClockTo(const SYSTEMTIME &local_time);
-
   SYSTEMTIME clock_{};
   std::wstring directory_;
   std::wstring network_path_;

@@ -101,9 +101,11 @@ class WineBackEnd : public BackEnd {
   // The program's windows, for the pictures of a failure.
   std::vector<HWND> Windows() const { return program_.Windows(); }
 
+  bool IsStandIn() const override { return false; }
+
   // ---- The world.
   std::string ApplyWorld(const std::vector<Token> &statement) override { return world_.Apply(statement); }
-  std::string CheckWorld(const std::vector<Token> &expectation) override { return world_.Check(expectation); }
+  std::string SetClock(const SYSTEMTIME &local_time) override { return world_.SetClock(local_time); }
   std::string AdvanceClock(uint64_t milliseconds) override { return world_.AdvanceMilliseconds(milliseconds); }
 
   // ---- The run.

@@ -25,6 +25,9 @@ void ClearRecordedCalls();
 // record above lives in the program's memory), and other lines a watcher
 // reads, such as "buffers N" for the network buffers outstanding.
 void AppendToLiveLog(const std::string &line);
+// The name of a message the program sends ("LVM_INSERTITEMA"), for the
+// record's arguments; "0x1234" for a message without one here.
+std::string MessageName(unsigned message);
 // Recording is on by default; benchmarks turn it off.
 void SetCallRecording(bool on);
 bool IsCallRecording();

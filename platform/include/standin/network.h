@@ -2,7 +2,7 @@
 // The simulated network behind the stand-in's NETAPI32 functions: computers,
 // their Schedule services and job stores, built from world statements (the
 // same statements in scenario files and network files) and inspected by
-// tests and the scenario runner.
+// tests and the scenario interpreter.
 #ifndef VELMORA_PLATFORM_INCLUDE_STANDIN_NETWORK_H
 #define VELMORA_PLATFORM_INCLUDE_STANDIN_NETWORK_H
 
@@ -29,8 +29,8 @@ struct StoredJob {
   std::u16string command;
 };
 
-// An empty, in-memory network with the default clock; fault plans, call
-// record and buffer count cleared.
+// An empty, in-memory network; fault plans, call record and buffer count
+// cleared. The clock is left as it is.
 void ResetNetwork();
 
 // True for the keywords of world statements: clock, local, computer,
@@ -39,14 +39,24 @@ bool IsWorldStatement(const std::string &keyword);
 // Applies one world statement to the network; "" on success, else a reason
 // naming what is wrong.
 std::string ApplyWorldStatement(const std::vector<Token> &tokens);
-// Checks an `expect jobs|job|nojob|service|calls` statement (tokens[0] is
-// "expect"); "" when it holds, else "expected ..., saw ...".
-std::string CheckWorldExpectation(const std::vector<Token> &tokens);
-bool IsWorldExpectation(const std::string &what);
-// Checks the form of a world statement or world expectation without looking
-// at the network (numbers, times, keys, names), so that a file can be
-// refused before it runs; "" or the reason.
+// Checks the form of a world statement without looking at the network
+// (numbers, times, keys, names), so that a file can be refused before it
+// runs; "" or the reason.
 std::string CheckWorldForm(const std::vector<Token> &tokens);
+
+// The statements' values as the network reads them, for those who compare
+// with the network (the scenario interpreter's expectations and clock).
+// The record a `job NAME ...` statement describes, without storing it; "" or
+// what is wrong with the statement.
+std::string ReadJobStatement(const std::vector<Token> &tokens, StoredJob *job);
+// running, stopped, paused or a number: the Schedule service's status word.
+bool ReadStatusWord(const std::string &text, uint32_t *status);
+// The date and time of a `clock` statement; false with the reason.
+bool ReadClockStatement(const std::vector<Token> &tokens, SYSTEMTIME *clock, std::string *error);
+// A job's time of day as the statements write it (HH:MM, with seconds and
+// milliseconds where it has them), and its command in UTF-8.
+std::string JobTimeText(uint32_t job_time);
+std::string JobCommandText(const StoredJob &job);
 
 // Inspection.
 std::string LocalComputerName();

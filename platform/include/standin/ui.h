@@ -101,6 +101,7 @@ struct ListViewColumnInfo {
   int width = 0;      // pixels
   int format = 0;     // LVCFMT_*
 };
+// The list view's own state, kept and reported by COMCTL32.
 std::vector<ListViewColumnInfo> ColumnsOf(HWND list_view);
 size_t RowCountOf(HWND list_view);
 // The row's texts, one per column (ANSI); missing subitems are "".

@@ -24,9 +24,6 @@ inline std::vector<standin::Token> Lex(const std::string &line) {
 // Applies a world statement; returns its error ("" on success).
 inline std::string World(const std::string &line) { return standin::ApplyWorldStatement(Lex(line)); }
 
-// Checks a world expectation; returns its failure text ("" when it holds).
-inline std::string Expect(const std::string &line) { return standin::CheckWorldExpectation(Lex(line)); }
-
 // A fresh network from world statements, each of which must apply.
 inline void Network(const std::vector<std::string> &lines) {
   standin::ResetNetwork();
