@@ -1,0 +1,175 @@
+#!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
+"""The help file writer (scripts/help_file_writer.py), read back by a reader
+of its own that follows the file format as a viewer does: the directory, the
+title, every topic by the chain of its links across the topic blocks, and
+each map number and context name to the topic it opens; and bad input
+refused with its line."""
+import os
+import struct
+import subprocess
+import sys
+import tempfile
+import unittest
+
+ROOT = os.path.abspath(os.path.join(os.path.dirname(__file__), "..", ".."))
+sys.path.insert(0, os.path.join(ROOT, "scripts"))
+import help_file_writer as writer  # noqa: E402
+
+HEADER = "#define IDH_ONE 7\n#define IDH_TWO 0x20\n"
+
+
+class HelpFileReader:
+    def __init__(self, data):
+        self.data = data
+        magic, directory, _, size = struct.unpack_from("<IiiI", data, 0)
+        assert magic == 0x00035F3F and size == len(data)
+        self.files = dict(self.btree(self.internal(directory), lambda page, at: self.name_entry(page, at)))
+        self.block_data = 4096 - 12
+
+    def internal(self, offset):
+        reserved, used, _ = struct.unpack_from("<IIB", self.data, offset)
+        assert reserved == used + 9
+        return self.data[offset + 9 : offset + 9 + used]
+
+    def file(self, name):
+        return self.internal(self.files[name])
+
+    @staticmethod
+    def name_entry(page, at):
+        end = page.index(b"\0", at)
+        return (page[at:end].decode("ascii"), struct.unpack_from("<I", page, end + 1)[0]), end + 5
+
+    @staticmethod
+    def btree(tree, read_entry):
+        magic, _, page_size = struct.unpack_from("<HHH", tree, 0)
+        _, _, root, negative_one, pages, levels, count = struct.unpack_from("<hhhhhhi", tree, 22)
+        assert magic == 0x293B and negative_one == -1 and levels == 1 and pages == 1
+        page = tree[38 + root * page_size : 38 + (root + 1) * page_size]
+        _, n, _, _ = struct.unpack_from("<Hhhh", page, 0)
+        entries, at = [], 8
+        for _ in range(n):
+            entry, at = read_entry(page, at)
+            entries.append(entry)
+        assert len(entries) == count
+        return entries
+
+    def system(self):
+        system = self.file("|SYSTEM")
+        magic, minor, _, _, flags = struct.unpack_from("<HHHIH", system, 0)
+        assert magic == 0x036C and minor > 16 and flags == 0
+        records, at = {}, 12
+        while at < len(system):
+            kind, size = struct.unpack_from("<HH", system, at)
+            records[kind] = system[at + 4 : at + 4 + size]
+            at += 4 + size
+        return records
+
+    def topics(self):
+        """Each topic: (topic offset, title, lines of text) in file order,
+        walked by the links' NextBlock positions as a viewer does."""
+        topic = self.file("|TOPIC")
+        position = struct.unpack_from("<I", topic, 4)[0]
+        topics, counted_block, characters = [], 0, 0
+        while position != 0xFFFFFFFF:
+            block, offset = divmod(position - 12, self.block_data)
+            at = block * 4096 + 12 + offset
+            size, len2, _, next_position, len1, kind = struct.unpack_from("<IIIIIB", topic, at)
+            data1, data2 = topic[at + 21 : at + len1], topic[at + len1 : at + size]
+            assert len(data2) == len2
+            if block != counted_block:
+                counted_block, characters = block, 0
+            if kind == 2 and next_position != 0xFFFFFFFF:
+                topics.append(((block << 15) + characters, data2.rstrip(b"\0").decode("cp932"), []))
+            elif kind == 0x20:
+                length = data1[2] // 2 if data1[2] % 2 == 0 else data1[2] // 2 + 128 * data1[3]
+                characters += length
+                texts = [t for t in data2.split(b"\0") if t.strip()]
+                topics[-1][2].append(b"".join(texts).decode("cp932").strip())
+            position = next_position
+        return topics
+
+    def context_offset(self, name):
+        entries = self.btree(self.file("|CONTEXT"), lambda page, at: (struct.unpack_from("<iI", page, at), at + 8))
+        return dict(entries).get(writer.context_hash(name))
+
+    def map_offsets(self):
+        ctxomap = self.file("|CTXOMAP")
+        (count,) = struct.unpack_from("<H", ctxomap, 0)
+        return dict(struct.unpack_from("<iI", ctxomap, 2 + 8 * i) for i in range(count))
+
+
+def long_help_text():
+    """A help text over three topic blocks, in kana and kanji."""
+    lines = ["# 試験 ヘルプ", "試験の冒頭です。"]
+    for section in range(3):
+        lines.append("■ 節%d" % section)
+        lines += ["  %d 行目: ｶﾅ と かな と 漢字 の 文です。" % i for i in range(60)]
+    lines += ["■ 端末のみ", "  端末でだけ正しい文。"]
+    return "\n".join(lines) + "\n"
+
+
+class WrittenFile(unittest.TestCase):
+    def setUp(self):
+        data = writer.make(long_help_text(), HEADER, [("節1", "IDH_ONE"), ("節2", "IDH_TWO")], ["端末のみ"])
+        self.reader = HelpFileReader(data)
+
+    def test_the_title_and_the_contents_topic_come_first(self):
+        records = self.reader.system()
+        self.assertEqual(records[1], "試験 ヘルプ".encode("cp932") + b"\0")
+        self.assertEqual(struct.unpack("<H", records[11])[0], 128)
+        topics = self.reader.topics()
+        self.assertEqual(struct.unpack("<I", records[3])[0], topics[0][0])
+        self.assertEqual([t[1] for t in topics], ["試験 ヘルプ", "節0", "節1", "節2"])
+        # The contents topic: its title, its text, then a jump to each section.
+        self.assertEqual(topics[0][2], ["試験 ヘルプ", "試験の冒頭です。", "", "節0", "節1", "節2"])
+
+    def test_every_line_reaches_its_topic_across_the_blocks(self):
+        topics = self.reader.topics()
+        self.assertGreater(topics[-1][0] >> 15, 1, "the text spans three topic blocks")
+        for title, lines in ((t[1], t[2]) for t in topics[1:]):
+            self.assertEqual(lines[0], title)
+            self.assertEqual(lines[1:], ["%d 行目: ｶﾅ と かな と 漢字 の 文です。" % i for i in range(60)])
+
+    def test_map_numbers_and_context_names_open_their_sections(self):
+        offsets = {t[1]: t[0] for t in self.reader.topics()}
+        self.assertEqual(self.reader.map_offsets(), {7: offsets["節1"], 0x20: offsets["節2"]})
+        self.assertEqual(self.reader.context_offset("IDH_ONE"), offsets["節1"])
+        self.assertEqual(self.reader.context_offset("idh_two"), offsets["節2"])
+        self.assertIsNone(self.reader.context_offset("IDH_THREE"))
+
+    def test_jumps_lead_to_the_topics_they_name(self):
+        topic = self.reader.file("|TOPIC")
+        offsets = [t[0] for t in self.reader.topics()[1:]]
+        jumps = [struct.unpack_from("<I", topic, at + 1)[0] for at in range(len(topic) - 5) if topic[at] == 0xE3 and topic[at + 5] == 0x89]
+        self.assertEqual(jumps, offsets)
+
+
+class BadInput(unittest.TestCase):
+    def run_writer(self, text, *options):
+        with tempfile.TemporaryDirectory() as folder:
+            source, header, output = (os.path.join(folder, n) for n in ("Help.txt", "map.h", "Help.HLP"))
+            with open(source, "w", encoding="utf-8") as f:
+                f.write(text)
+            with open(header, "w", encoding="utf-8") as f:
+                f.write(HEADER)
+            run = subprocess.run([sys.executable, os.path.join(ROOT, "scripts", "help_file_writer.py"), source, output, "--map", header, *options], capture_output=True, text=True)
+            self.assertFalse(os.path.exists(output), "nothing is written")
+            self.assertEqual(run.returncode, 1, run.stderr)
+            return run.stderr.replace(source, "Help.txt").strip()
+
+    def test_each_fault_is_named_with_its_line(self):
+        self.assertEqual(self.run_writer("# T\ntext\n■  \n"), "Help.txt:3: a section without a heading")
+        self.assertEqual(self.run_writer("# T\n■ A\nok\n€ 100\n"), "Help.txt:4: '€' (U+20AC) is not in code page 932")
+        self.assertEqual(self.run_writer("text\n"), 'Help.txt:1: the first line is not the title ("# TITLE")')
+        self.assertEqual(self.run_writer("# T\n■ A\n■ B\n■ A\n"), "Help.txt:4: the section 'A' is there already (line 2)")
+        self.assertRegex(self.run_writer("# T\n■ A\n" + "あ" * 2100 + "\n"), r"^Help.txt:3: the line needs a record of 42\d\d bytes, more than a topic block holds \(4084\)$")
+
+    def test_options_must_name_what_is_there(self):
+        self.assertEqual(self.run_writer("# T\n■ A\n", "--context", "B=IDH_ONE"), "Help.txt:1: no section 'B' for the context IDH_ONE")
+        self.assertEqual(self.run_writer("# T\n■ A\n", "--context", "A=IDH_NINE"), "Help.txt:2: the context IDH_NINE has no number (#define IDH_NINE N)")
+        self.assertEqual(self.run_writer("# T\n■ A\n", "--leave-out", "B"), "Help.txt:2: no section 'B' to leave out")
+
+
+if __name__ == "__main__":
+    unittest.main()
