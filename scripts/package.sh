@@ -4,7 +4,8 @@
 # tracks (with their uncommitted changes) and nothing else of this folder:
 #   velmora_VERSION_amd64.deb      the Debian package (debian/), made by
 #                                  dpkg-buildpackage
-#   velmora-VERSION-windows.zip    x64/velmora.exe and x86/velmora.exe, with
+#   velmora-VERSION-windows.zip    x64/velmora.exe and x86/velmora.exe, each
+#                                  with its help file Velmora.HLP beside it,
 #                                  README.txt, the help text and the license
 # VERSION is the program's file version, from the version block of
 # res/velmora.rc, the one place it is written.
@@ -34,12 +35,12 @@ snapshot="$(git -c user.name=package.sh -c user.email=package.sh@localhost stash
 git archive --prefix="velmora-$version/" "${snapshot:-HEAD}" | tar -x -C "$work"
 when="$(git log -1 --format=%aD)"
 
-# Windows: the program for both machines, and for the .deb the 64-bit one's
-# simulated network and help viewer.
+# Windows: the program for both machines (each build writes Velmora.HLP
+# beside it), and for the .deb the 64-bit one's simulated network.
 (
   cd "$source"
   cmake --preset mingw >/dev/null
-  cmake --build --preset mingw --target velmora velmora_netapi32 velmora_winhelp
+  cmake --build --preset mingw --target velmora velmora_netapi32
   cmake --preset mingw32 >/dev/null
   cmake --build --preset mingw32 --target velmora
 )
@@ -54,8 +55,8 @@ mv "$work/velmora_${version}_amd64.deb" "$out/"
 # The zip, its texts in Windows' form: CRLF lines, Japanese in Shift-JIS.
 zip_root="$work/windows"
 mkdir -p "$zip_root/x64" "$zip_root/x86"
-cp "$source/build/mingw/velmora.exe" "$zip_root/x64/"
-cp "$source/build/mingw32/velmora.exe" "$zip_root/x86/"
+cp "$source/build/mingw/velmora.exe" "$source/build/mingw/Velmora.HLP" "$zip_root/x64/"
+cp "$source/build/mingw32/velmora.exe" "$source/build/mingw32/Velmora.HLP" "$zip_root/x86/"
 windows_text() { iconv -f UTF-8 -t CP932 "$1" | sed 's/$/\r/' >"$2"; }
 sed "s/@VERSION@/$version ($label)/" "$source/packaging/windows/README.txt" >"$work/README.txt"
 windows_text "$work/README.txt" "$zip_root/README.txt"

@@ -44,6 +44,10 @@ usage="$(velmora --help)"
 help_file=/usr/share/velmora/Velmora.txt
 grep -qF "shows $help_file" <<<"$usage" || fail "velmora --help does not name the help file $help_file"
 
+step "the help file beside the Windows program"
+[ "$(od -An -tx4 -N4 /usr/lib/velmora/Velmora.HLP | tr -d ' ')" = 00035f3f ] ||
+  fail "/usr/lib/velmora/Velmora.HLP is not a WinHelp file"
+
 step "the manual page agrees with --help and the help file"
 [ "$(man -w velmora)" = /usr/share/man/man1/velmora.1.gz ] || fail "man -w velmora: $(man -w velmora)"
 man -w velmora-wine >/dev/null
@@ -89,7 +93,7 @@ done
 step "the Windows zip"
 unzip -l "$zip"
 listed="$(unzip -Z1 "$zip" | LC_ALL=C sort | tr '\n' ' ')"
-[ "$listed" = "LICENSE.txt README.txt Velmora.txt x64/velmora.exe x86/velmora.exe " ] ||
+[ "$listed" = "LICENSE.txt README.txt Velmora.txt x64/Velmora.HLP x64/velmora.exe x86/Velmora.HLP x86/velmora.exe " ] ||
   fail "the zip holds $listed"
 unzip -q "$zip" -d "$scratch/zip"
 iconv -f CP932 -t UTF-8 "$scratch/zip/README.txt" | grep -q "^Velmora $version " ||

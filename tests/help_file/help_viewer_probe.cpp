@@ -45,8 +45,8 @@ std::wstring TextOf(HWND window) {
   if (!SendMessageTimeoutW(window, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, 2000, &length)) return L"";
   std::vector<wchar_t> buffer(length + 1);
   DWORD_PTR copied = 0;
-  if (!SendMessageTimeoutW(window, WM_GETTEXT, buffer.size(), reinterpret_cast<LPARAM>(buffer.data()),
-                           SMTO_ABORTIFHUNG, 2000, &copied))
+  if (!SendMessageTimeoutW(window, WM_GETTEXT, buffer.size(), reinterpret_cast<LPARAM>(buffer.data()), SMTO_ABORTIFHUNG,
+                           2000, &copied))
     return L"";
   return std::wstring(buffer.data(), copied);
 }
@@ -55,8 +55,10 @@ std::wstring TextOf(HWND window) {
 BOOL CALLBACK CollectText(HWND child, LPARAM lparam) {
   char name[64] = "";
   GetClassNameA(child, name, sizeof name);
-  if (CharLowerA(name) && std::string(name).find("richedit") != std::string::npos)
-    *reinterpret_cast<std::wstring *>(lparam) += TextOf(child) + L"\r";
+  CharLowerA(name);
+  if (std::string(name).find("richedit") == std::string::npos) return TRUE;
+  std::wstring text = TextOf(child);
+  if (!text.empty()) *reinterpret_cast<std::wstring *>(lparam) += text + L"\r";
   return TRUE;
 }
 
@@ -138,8 +140,9 @@ int Render(const char *text_utf8, int half_points, bool bold, const char *out_pa
   std::wstring text = Wide(text_utf8);
   HDC screen = GetDC(nullptr);
   int height = -MulDiv(half_points, GetDeviceCaps(screen, LOGPIXELSY), 144);
-  HFONT font = CreateFontW(height, 0, 0, 0, bold ? FW_BOLD : FW_NORMAL, FALSE, FALSE, FALSE, SHIFTJIS_CHARSET,
-                           OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, FIXED_PITCH | FF_MODERN, kFaceName);
+  HFONT font =
+      CreateFontW(height, 0, 0, 0, bold ? FW_BOLD : FW_NORMAL, FALSE, FALSE, FALSE, SHIFTJIS_CHARSET,
+                  OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, FIXED_PITCH | FF_MODERN, kFaceName);
   HDC dc = CreateCompatibleDC(screen);
   HGDIOBJ old_font = SelectObject(dc, font);
   SIZE size{};
@@ -178,7 +181,8 @@ int Render(const char *text_utf8, int half_points, bool bold, const char *out_pa
 }  // namespace
 
 int main(int argc, char **argv) {
-  if (argc == 6 && std::string(argv[1]) == "--render") return Render(argv[2], std::atoi(argv[3]), argv[4][0] == '1', argv[5]);
+  if (argc == 6 && std::string(argv[1]) == "--render")
+    return Render(argv[2], std::atoi(argv[3]), argv[4][0] == '1', argv[5]);
   if (argc >= 3) return Probe(argv[1], argc - 2, argv + 2);
   std::fprintf(stderr, "usage: help-viewer-probe HELP_FILE STEP... | --render TEXT HALF_POINTS BOLD OUT.pgm\n");
   return 2;
