@@ -19,24 +19,26 @@ opens the section.
 What it writes, as the help file format is publicly described:
   - the file header and the internal file system: one FILEHEADER per internal
     file, the directory as a B+ tree of one leaf page (no free list);
-  - |SYSTEM, version 1.33 (that of WinHelp 4.0) without compression:
-    the TITLE, CONTENTS and CHARSET (SHIFTJIS_CHARSET) records;
+  - |SYSTEM, version 1.33 (that of WinHelp 4.0), LZ77-compressed topic
+    blocks of 4 KB: the TITLE, CONTENTS and CHARSET (SHIFTJIS_CHARSET)
+    records;
   - |FONT with the 3.1 font descriptors: ＭＳ ゴシック, a fixed-pitch face,
     so that the rows aligned with spaces stay aligned, as in the terminal;
-  - |TOPIC in uncompressed topic blocks of 4 KB: per topic a topic header and
-    one displayable-text record (0x20) per line, the heading in bold; the
+  - |TOPIC as one topic block: per topic a topic header and one
+    displayable-text record (0x20) per line, the heading in bold; the
     contents topic's jumps are topic-jump hotspots (0xE3);
   - |CONTEXT, the B+ tree of the context names' hash values;
   - |CTXOMAP, the map numbers.
-What it leaves out: LZ77 and phrase compression, keywords and the search
-index (|KWBTREE, |KWDATA, |KWMAP, |TTLBTREE), browse sequences, non-scrolling
-regions, pictures, tables, secondary windows, macros, the LCID record, the
-|TOMAP of 3.0 files and a .CNT contents file.
+What it leaves out: more than one topic block, phrase compression, keywords
+and the search index (|KWBTREE, |KWDATA, |KWMAP, |TTLBTREE), browse
+sequences, non-scrolling regions, pictures, tables, secondary windows,
+macros, the LCID record, the |TOMAP of 3.0 files and a .CNT contents file.
 
 Bad input stops it with "FILE:LINE: reason" and exit status 1: a section
-without a heading, text outside code page 932, a line too long for a topic
-block, a heading named twice, a --context or --leave-out heading that the
-text lacks, a context name the header does not number.
+without a heading, text outside code page 932, a help text too large for its
+topic block (the line from which it no longer fits), a heading named twice,
+a --context or --leave-out heading that the text lacks, a context name the
+header does not number or that has characters a context name may not have.
 """
 import re
 import struct
@@ -49,14 +51,16 @@ FACE_NAME_SIZE = 20  # the 3.1 |FONT's face name field
 BODY_FONT, HEADING_FONT = 0, 1
 SECTION_MARK = "■"
 
+# One topic block of 4 KB, its data LZ77-compressed from at most 16 KB: the
+# whole help in block 0, where a topic position is the place in the
+# decompressed data and a topic offset the characters before it, read alike
+# by every viewer (they part over how later blocks count).
 TOPIC_BLOCK_SIZE = 4096
 BLOCK_HEADER_SIZE = 12
-# Uncompressed blocks: a topic position counts the data bytes of the blocks
-# before, without their headers.
 BLOCK_DATA_SIZE = TOPIC_BLOCK_SIZE - BLOCK_HEADER_SIZE
-# A topic offset: the block number above 15 bits of characters counted in it.
-OFFSET_BLOCK_SHIFT = 15
+DECOMPRESSED_SIZE = 0x4000 - BLOCK_HEADER_SIZE
 LINK_HEADER_SIZE = 21
+TOPIC_HEADER_SIZE = 28
 TL_TOPICHDR, TL_DISPLAY = 0x02, 0x20
 NONE = 0xFFFFFFFF
 
@@ -209,8 +213,44 @@ def topic_link(record_type, data1, data2, prev_pos, next_pos):
     return header + data1 + data2
 
 
-def topic_position(block, offset):
-    return BLOCK_HEADER_SIZE + block * BLOCK_DATA_SIZE + offset
+def lz77(data):
+    """The format's LZ77: per flag byte (low bit first) eight items, a
+    literal byte for a clear bit, for a set one a word of 12 bits of distance
+    less one and 4 bits of length less three (3 to 18 bytes, from at most
+    4096 bytes back). Greedy, with a chain of earlier places per 3 bytes."""
+    out = bytearray()
+    places = {}
+    i, n = 0, len(data)
+
+    def remember(at):
+        places.setdefault(data[at : at + 3], []).append(at)
+
+    while i < n:
+        flag_at = len(out)
+        out.append(0)
+        for bit in range(8):
+            if i >= n:
+                break
+            best_length, best_place = 0, 0
+            for place in reversed(places.get(data[i : i + 3], [])[-64:]):
+                if i - place > 4096:
+                    break
+                length = 0
+                while length < 18 and i + length < n and data[place + length] == data[i + length]:
+                    length += 1
+                if length > best_length:
+                    best_length, best_place = length, place
+            if best_length >= 3:
+                out += struct.pack("<H", (i - best_place - 1) | (best_length - 3) << 12)
+                out[flag_at] |= 1 << bit
+                for at in range(i, i + best_length):
+                    remember(at)
+                i += best_length
+            else:
+                out.append(data[i])
+                remember(i)
+                i += 1
+    return bytes(out)
 
 
 def build_topics(topics):
@@ -219,15 +259,37 @@ def build_topics(topics):
     the jumps to it (a jump's size does not depend on its target)."""
     offsets = {id(topic): 0 for topic in topics}
     for _ in range(2):
-        data, offsets = _lay_out(topics, offsets)
-    return data, offsets
+        links, offsets = _lay_out(topics, offsets)
+    data = b"".join(link for _, link in links)
+    if len(data) > DECOMPRESSED_SIZE or len(lz77(data)) > BLOCK_DATA_SIZE:
+        # The line whose record no longer fits: the shortest run of links
+        # that does not.
+        low, high = 0, len(links)
+        while high - low > 1:
+            middle = (low + high) // 2
+            run = b"".join(link for _, link in links[:middle])
+            if len(run) > DECOMPRESSED_SIZE or len(lz77(run)) > BLOCK_DATA_SIZE:
+                high = middle
+            else:
+                low = middle
+        raise HelpTextError(
+            links[high - 1][0],
+            "the help text is too large for its one topic block from this line on (%d bytes of at most %d, compressed to %d of at most %d)"
+            % (len(data), DECOMPRESSED_SIZE, len(lz77(data)), BLOCK_DATA_SIZE),
+        )
+    # The block's header: no link before it, its first link, no topic begun
+    # before it.
+    return struct.pack("<III", NONE, BLOCK_HEADER_SIZE, NONE) + lz77(data), offsets
 
 
 def _lay_out(topics, jump_offsets):
+    """The links of every topic in order, each with its source line, and the
+    topics' offsets: all in one topic block, so a topic's offset is the
+    characters of the records before its header."""
     # Each link: (source line, record type, data1, data2, topic or None).
     links = []
-    for index, topic in enumerate(topics):
-        links.append((topic.line, TL_TOPICHDR, None, encode(topic.title, topic.line) + b"\0", (index, topic)))
+    for topic in topics:
+        links.append((topic.line, TL_TOPICHDR, None, encode(topic.title, topic.line) + b"\0", topic))
         for line, kind, strings, commands in line_records(topic):
             if kind != "text":
                 commands = [font_command(BODY_FONT), b"\xe3" + struct.pack("<I", jump_offsets[id(kind)]), END_HOTSPOT, END_PARAGRAPH]
@@ -236,65 +298,31 @@ def _lay_out(topics, jump_offsets):
     # The last link carries nothing: readers stop before using it.
     links.append((topics[-1].line, TL_TOPICHDR, None, b"\0", None))
 
-    # Where each link goes: whole in one block, never starting within the
-    # last 12 bytes of one (where a position's block number would be read
-    # differently with and without the block header counted).
-    places = []
-    block, offset = 0, 0
-    for line, record_type, data1, data2, _ in links:
-        size = LINK_HEADER_SIZE + (28 if data1 is None else len(data1)) + len(data2)
-        if size > BLOCK_DATA_SIZE:
-            raise HelpTextError(line, "the line needs a record of %d bytes, more than a topic block holds (%d)" % (size, BLOCK_DATA_SIZE))
-        if offset + size > BLOCK_DATA_SIZE or offset >= BLOCK_DATA_SIZE - BLOCK_HEADER_SIZE:
-            block, offset = block + 1, 0
-        places.append((block, offset, size))
-        offset += size
-
-    # Topic offsets: block number and the characters of the block's records
-    # before the topic's header.
-    offsets = {}
-    characters, counted_block = 0, 0
-    for (line, record_type, data1, data2, topic), (block, offset, size) in zip(links, places):
-        if block != counted_block:
-            characters, counted_block = 0, block
-        if record_type == TL_TOPICHDR:
-            if topic is not None:
-                offsets[id(topic[1])] = (block << OFFSET_BLOCK_SHIFT) + characters
-        else:
+    sizes = [LINK_HEADER_SIZE + (TOPIC_HEADER_SIZE if data1 is None else len(data1)) + len(data2) for _, _, data1, data2, _ in links]
+    positions = [BLOCK_HEADER_SIZE + sum(sizes[:i]) for i in range(len(links))]
+    offsets, characters = {}, 0
+    for _, record_type, _, data2, topic in links:
+        if record_type == TL_TOPICHDR and topic is not None:
+            offsets[id(topic)] = characters
+        elif record_type == TL_DISPLAY:
             characters += len(data2)
-            if characters >= 1 << OFFSET_BLOCK_SHIFT:
-                raise HelpTextError(line, "too many characters in one topic block")
+    headers = [i for i, link in enumerate(links) if link[1] == TL_TOPICHDR]
 
-    positions = [topic_position(block, offset) for block, offset, _ in places]
-    header_indexes = [i for i, link in enumerate(links) if link[1] == TL_TOPICHDR]
-    blocks = bytearray(TOPIC_BLOCK_SIZE * (places[-1][0] + 1))
-    for i, ((line, record_type, data1, data2, topic), (block, offset, size)) in enumerate(zip(links, places)):
+    out = []
+    for i, (line, record_type, data1, data2, topic) in enumerate(links):
         prev_pos = positions[i - 1] if i > 0 else NONE
         next_pos = positions[i + 1] if i + 1 < len(links) else NONE
         if record_type == TL_TOPICHDR:
-            later = [h for h in header_indexes if h > i]
+            # Its size with its records; no browse sequence or non-scrolling
+            # region; where its text and the next topic begin.
+            later = [h for h in headers if h > i]
             end = later[0] if later else len(links)
-            topic_size = sum(places[j][2] for j in range(i, end))
             if topic is not None:
-                index, this = topic
-                first_text = positions[i + 1]
-                data1 = struct.pack("<IIIIIII", topic_size, NONE, NONE, index, NONE, first_text, positions[end] if later else NONE)
+                data1 = struct.pack("<IIIIIII", sum(sizes[i:end]), NONE, NONE, topics.index(topic), NONE, positions[i + 1], positions[end])
             else:
-                data1 = struct.pack("<IIIIIII", size, NONE, NONE, len(topics), NONE, NONE, NONE)
-        link = topic_link(record_type, data1, data2, prev_pos, next_pos)
-        assert len(link) == size
-        start = block * TOPIC_BLOCK_SIZE + BLOCK_HEADER_SIZE + offset
-        blocks[start : start + size] = link
-
-    # Each block's header: the last link before it, its first link, and the
-    # header of the topic it begins in.
-    for block in range(places[-1][0] + 1):
-        first = next(i for i, place in enumerate(places) if place[0] == block)
-        last_link = positions[first - 1] if first > 0 else NONE
-        earlier_headers = [h for h in header_indexes if h < first]
-        last_header = positions[earlier_headers[-1]] if earlier_headers else NONE
-        struct.pack_into("<III", blocks, block * TOPIC_BLOCK_SIZE, last_link, positions[first], last_header)
-    return bytes(blocks), offsets
+                data1 = struct.pack("<IIIIIII", sizes[i], NONE, NONE, len(topics), NONE, NONE, NONE)
+        out.append((line, topic_link(record_type, data1, data2, prev_pos, next_pos)))
+    return out, offsets
 
 
 def btree(structure, entries, page_size, directory=False):
@@ -309,7 +337,8 @@ def btree(structure, entries, page_size, directory=False):
 
 def system_file(title, contents_offset):
     records = [(1, title + b"\0"), (3, struct.pack("<I", contents_offset)), (11, struct.pack("<H", SHIFTJIS_CHARSET))]
-    out = struct.pack("<HHHIH", 0x036C, 33, 1, 0, 0)
+    # Version 1.33; flags 4: topic blocks of 4 KB, LZ77-compressed.
+    out = struct.pack("<HHHIH", 0x036C, 33, 1, 0, 4)
     for kind, data in records:
         out += struct.pack("<HH", kind, len(data)) + data
     return out

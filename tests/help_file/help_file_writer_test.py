@@ -6,6 +6,7 @@ title, every topic by the chain of its links across the topic blocks, and
 each map number and context name to the topic it opens; and bad input
 refused with its line."""
 import os
+import random
 import struct
 import subprocess
 import sys
@@ -25,7 +26,6 @@ class HelpFileReader:
         magic, directory, _, size = struct.unpack_from("<IiiI", data, 0)
         assert magic == 0x00035F3F and size == len(data)
         self.files = dict(self.btree(self.internal(directory), lambda page, at: self.name_entry(page, at)))
-        self.block_data = 4096 - 12
 
     def internal(self, offset):
         reserved, used, _ = struct.unpack_from("<IIB", self.data, offset)
@@ -57,7 +57,7 @@ class HelpFileReader:
     def system(self):
         system = self.file("|SYSTEM")
         magic, minor, _, _, flags = struct.unpack_from("<HHHIH", system, 0)
-        assert magic == 0x036C and minor > 16 and flags == 0
+        assert magic == 0x036C and minor > 16 and flags == 4
         records, at = {}, 12
         while at < len(system):
             kind, size = struct.unpack_from("<HH", system, at)
@@ -65,22 +65,39 @@ class HelpFileReader:
             at += 4 + size
         return records
 
+    def topic_block(self):
+        """The one topic block's data, LZ77-decompressed as the format's
+        description tells."""
+        topic = self.file("|TOPIC")
+        assert len(topic) <= 4096 and struct.unpack_from("<III", topic, 0) == (0xFFFFFFFF, 12, 0xFFFFFFFF)
+        out, at = bytearray(), 12
+        while at < len(topic):
+            flags, at = topic[at], at + 1
+            for bit in range(8):
+                if at >= len(topic):
+                    break
+                if flags & 1 << bit:
+                    (word,) = struct.unpack_from("<H", topic, at)
+                    for _ in range((word >> 12) + 3):
+                        out.append(out[-(word & 0xFFF) - 1])
+                    at += 2
+                else:
+                    out.append(topic[at])
+                    at += 1
+        return bytes(out)
+
     def topics(self):
         """Each topic: (topic offset, title, lines of text) in file order,
         walked by the links' NextBlock positions as a viewer does."""
-        topic = self.file("|TOPIC")
-        position = struct.unpack_from("<I", topic, 4)[0]
-        topics, counted_block, characters = [], 0, 0
+        block = self.topic_block()
+        position, topics, characters = 12, [], 0
         while position != 0xFFFFFFFF:
-            block, offset = divmod(position - 12, self.block_data)
-            at = block * 4096 + 12 + offset
-            size, len2, _, next_position, len1, kind = struct.unpack_from("<IIIIIB", topic, at)
-            data1, data2 = topic[at + 21 : at + len1], topic[at + len1 : at + size]
+            at = position - 12
+            size, len2, _, next_position, len1, kind = struct.unpack_from("<IIIIIB", block, at)
+            data1, data2 = block[at + 21 : at + len1], block[at + len1 : at + size]
             assert len(data2) == len2
-            if block != counted_block:
-                counted_block, characters = block, 0
             if kind == 2 and next_position != 0xFFFFFFFF:
-                topics.append(((block << 15) + characters, data2.rstrip(b"\0").decode("cp932"), []))
+                topics.append((characters, data2.rstrip(b"\0").decode("cp932"), []))
             elif kind == 0x20:
                 length = data1[2] // 2 if data1[2] % 2 == 0 else data1[2] // 2 + 128 * data1[3]
                 characters += length
@@ -100,7 +117,7 @@ class HelpFileReader:
 
 
 def long_help_text():
-    """A help text over three topic blocks, in kana and kanji."""
+    """A help text in kana and kanji with a section left out."""
     lines = ["# 試験 ヘルプ", "試験の冒頭です。"]
     for section in range(3):
         lines.append("■ 節%d" % section)
@@ -124,9 +141,9 @@ class WrittenFile(unittest.TestCase):
         # The contents topic: its title, its text, then a jump to each section.
         self.assertEqual(topics[0][2], ["試験 ヘルプ", "試験の冒頭です。", "", "節0", "節1", "節2"])
 
-    def test_every_line_reaches_its_topic_across_the_blocks(self):
+    def test_every_line_reaches_its_topic(self):
         topics = self.reader.topics()
-        self.assertGreater(topics[-1][0] >> 15, 1, "the text spans three topic blocks")
+        self.assertGreater(len(self.reader.topic_block()), 4096, "the block's data is compressed")
         for title, lines in ((t[1], t[2]) for t in topics[1:]):
             self.assertEqual(lines[0], title)
             self.assertEqual(lines[1:], ["%d 行目: ｶﾅ と かな と 漢字 の 文です。" % i for i in range(60)])
@@ -139,7 +156,7 @@ class WrittenFile(unittest.TestCase):
         self.assertIsNone(self.reader.context_offset("IDH_THREE"))
 
     def test_jumps_lead_to_the_topics_they_name(self):
-        topic = self.reader.file("|TOPIC")
+        topic = self.reader.topic_block()
         offsets = [t[0] for t in self.reader.topics()[1:]]
         jumps = [struct.unpack_from("<I", topic, at + 1)[0] for at in range(len(topic) - 5) if topic[at] == 0xE3 and topic[at + 5] == 0x89]
         self.assertEqual(jumps, offsets)
@@ -163,7 +180,15 @@ class BadInput(unittest.TestCase):
         self.assertEqual(self.run_writer("# T\n■ A\nok\n€ 100\n"), "Help.txt:4: '€' (U+20AC) is not in code page 932")
         self.assertEqual(self.run_writer("text\n"), 'Help.txt:1: the first line is not the title ("# TITLE")')
         self.assertEqual(self.run_writer("# T\n■ A\n■ B\n■ A\n"), "Help.txt:4: the section 'A' is there already (line 2)")
-        self.assertRegex(self.run_writer("# T\n■ A\n" + "あ" * 2100 + "\n"), r"^Help.txt:3: the line needs a record of 42\d\d bytes, more than a topic block holds \(4084\)$")
+        # Kanji in an order that does not repeat, which LZ77 cannot shorten:
+        # 80 lines of 80 bytes, of which about 40 fit.
+        kanji = [bytes([lead, trail]).decode("cp932") for lead in range(0x89, 0x98) for trail in range(0x40, 0x7F)]
+        pick = random.Random(30)
+        lines = ["".join(pick.choice(kanji) for _ in range(40)) for _ in range(80)]
+        message = self.run_writer("# T\n■ A\n" + "\n".join(lines) + "\n")
+        self.assertRegex(message, r"^Help.txt:\d+: the help text is too large for its one topic block from this line on \(\d+ bytes of at most 16372, compressed to \d+ of at most 4084\)$")
+        line = int(message.split(":")[1])
+        self.assertTrue(30 < line < 50, message)
 
     def test_options_must_name_what_is_there(self):
         self.assertEqual(self.run_writer("# T\n■ A\n", "--context", "B=IDH_ONE"), "Help.txt:1: no section 'B' for the context IDH_ONE")

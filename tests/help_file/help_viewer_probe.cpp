@@ -16,6 +16,7 @@
 //     that the viewer's screen must hold where it shows TEXT.
 #include <windows.h>
 
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -42,8 +43,10 @@ std::wstring Wide(const char *utf8) {
 
 std::wstring TextOf(HWND window) {
   DWORD_PTR length = 0;
-  if (!SendMessageTimeoutW(window, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, 2000, &length)) return L"";
-  std::vector<wchar_t> buffer(length + 1);
+  if (!SendMessageTimeoutW(window, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, 500, &length)) return L"";
+  // Room for the ANSI text of an ANSI control, which Wine converts through a
+  // buffer of the count given: two bytes a character in code page 932.
+  std::vector<wchar_t> buffer(length * 2 + 2);
   DWORD_PTR copied = 0;
   if (!SendMessageTimeoutW(window, WM_GETTEXT, buffer.size(), reinterpret_cast<LPARAM>(buffer.data()), SMTO_ABORTIFHUNG,
                            2000, &copied))
@@ -85,13 +88,38 @@ std::vector<std::wstring> FirstLines(const std::wstring &text, size_t count) {
 
 HWND Viewer() { return FindWindowA("MS_WINHELP", nullptr); }
 
+// Waits, handling whatever the viewer sends to this program's window.
+void Pause(DWORD milliseconds) {
+  DWORD until = GetTickCount() + milliseconds;
+  for (DWORD now = GetTickCount(); static_cast<LONG>(until - now) > 0; now = GetTickCount()) {
+    MsgWaitForMultipleObjects(0, nullptr, FALSE, until - now, QS_ALLINPUT);
+    MSG message;
+    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&message);
+  }
+}
+
+// A step that takes a minute (a viewer stuck in a message box) ends the
+// probe with a line saying which.
+std::string g_step;
+DWORD WINAPI Watchdog(LPVOID) {
+  for (;;) {
+    std::string step = g_step;
+    Sleep(60000);
+    if (step == g_step) {
+      std::printf("%s	no answer in 60 s\n", step.c_str());
+      std::fflush(stdout);
+      ExitProcess(1);
+    }
+  }
+}
+
 // Waits up to 20 s for the viewer to show a text other than `before` that
 // stays the same for half a second; returns what it shows then.
 std::wstring AwaitTopic(const std::wstring &before, HWND *viewer) {
   std::wstring last;
   int same = 0;
   for (int i = 0; i < 100; ++i) {
-    Sleep(200);
+    Pause(200);
     *viewer = Viewer();
     std::wstring now = *viewer ? TopicText(*viewer) : L"";
     same = (now == last) ? same + 1 : 0;
@@ -105,13 +133,15 @@ int Probe(const char *help_file, int count, char **steps) {
   HWND owner = CreateWindowA("STATIC", "help-viewer-probe", WS_OVERLAPPED, 0, 0, 0, 0, nullptr, nullptr,
                              GetModuleHandleA(nullptr), nullptr);
   std::wstring before;
+  CreateThread(nullptr, 0, Watchdog, nullptr, 0, nullptr);
   for (int i = 0; i < count; ++i) {
     std::string step = steps[i];
+    g_step = i;
     if (step == "quit") {
       WinHelpA(owner, help_file, HELP_QUIT, 0);
       bool closed = false;
       for (int j = 0; j < 75 && !closed; ++j) {
-        Sleep(200);
+        Pause(200);
         closed = Viewer() == nullptr;
       }
       std::printf("quit\t%s\n", closed ? "closed" : "open");
