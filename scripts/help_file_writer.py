@@ -21,7 +21,8 @@ What it writes, as the help file format is publicly described:
     file, the directory as a B+ tree of one leaf page (no free list);
   - |SYSTEM, version 1.33 (that of WinHelp 4.0), LZ77-compressed topic
     blocks of 4 KB: the TITLE, CONTENTS and CHARSET (SHIFTJIS_CHARSET)
-    records;
+    records, and a WINDOW record giving the main window the title as its
+    caption;
   - |FONT with the 3.1 font descriptors: ＭＳ ゴシック, a fixed-pitch face,
     so that the rows aligned with spaces stay aligned, as in the terminal;
   - |TOPIC as one topic block: per topic a topic header and one
@@ -34,7 +35,8 @@ and the search index (|KWBTREE, |KWDATA, |KWMAP, |TTLBTREE), browse
 sequences, non-scrolling regions, pictures, tables, secondary windows,
 macros, the LCID record, the |TOMAP of 3.0 files and a .CNT contents file.
 
-Bad input stops it with "FILE:LINE: reason" and exit status 1: a section
+Bad input stops it with "FILE:LINE: reason" and exit status 1: a title
+longer than a window caption holds, a section
 without a heading, text outside code page 932, a help text too large for its
 topic block (the line from which it no longer fits), a heading named twice,
 a --context or --leave-out heading that the text lacks, a context name the
@@ -50,6 +52,7 @@ FACE_NAME = "ＭＳ ゴシック"
 FACE_NAME_SIZE = 20  # the 3.1 |FONT's face name field
 BODY_FONT, HEADING_FONT = 0, 1
 SECTION_MARK = "■"
+CAPTION_SIZE = 51  # the main window record's caption field
 
 # One topic block of 4 KB, its data LZ77-compressed from at most 16 KB: the
 # whole help in block 0, where a topic position is the place in the
@@ -98,7 +101,8 @@ def parse_help_text(text, leave_out=()):
     if not lines or not lines[0].startswith("# ") or not lines[0][2:].strip():
         raise HelpTextError(1, 'the first line is not the title ("# TITLE")')
     contents = Topic(lines[0][2:].strip(), 1)
-    encode(contents.title, 1)
+    if len(encode(contents.title, 1)) > CAPTION_SIZE - 1:
+        raise HelpTextError(1, "the title is longer than a window caption's %d bytes" % (CAPTION_SIZE - 1))
     topics = [contents]
     headings = {}
     for number, line in enumerate(lines[1:], start=2):
@@ -335,8 +339,21 @@ def btree(structure, entries, page_size, directory=False):
     return header + page + bytes(page_size - len(page))
 
 
+def main_window(caption):
+    """The WINDOW record of the main window: only its name and caption (the
+    title), so that the viewer's title bar names the help."""
+    name_valid, caption_valid = 0x0002, 0x0004
+    fields = struct.pack("<H10s9s%ds" % CAPTION_SIZE, name_valid | caption_valid, b"", b"main", caption)
+    return fields + struct.pack("<hhhhhII", 0, 0, 0, 0, 0, 0, 0)
+
+
 def system_file(title, contents_offset):
-    records = [(1, title + b"\0"), (3, struct.pack("<I", contents_offset)), (11, struct.pack("<H", SHIFTJIS_CHARSET))]
+    records = [
+        (1, title + b"\0"),
+        (3, struct.pack("<I", contents_offset)),
+        (6, main_window(title)),
+        (11, struct.pack("<H", SHIFTJIS_CHARSET)),
+    ]
     # Version 1.33; flags 4: topic blocks of 4 KB, LZ77-compressed.
     out = struct.pack("<HHHIH", 0x036C, 33, 1, 0, 4)
     for kind, data in records:

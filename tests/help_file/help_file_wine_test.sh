@@ -39,7 +39,7 @@ number() { sed -n "s/^#define $1 \([0-9]*\)\$/\1/p" res/resource.h; }
 # Into a file: a viewer that WinHelpA starts would hold a pipe open.
 probe() {
   (cd build/mingw && wine help-viewer-probe.exe Velmora.HLP "$@" >"$work/probe.out" 2>/dev/null)
-  tr -d '\r' <"$work/probe.out" | sed 's/ *\t */\t/g' | cut -f1,3-
+  tr -d '\r' <"$work/probe.out" | sed 's/ *\t */\t/g'
 }
 
 # From the program's folder, as run-wine.sh starts it: the viewer looks for a

@@ -179,6 +179,7 @@ class BadInput(unittest.TestCase):
         self.assertEqual(self.run_writer("# T\ntext\n■  \n"), "Help.txt:3: a section without a heading")
         self.assertEqual(self.run_writer("# T\n■ A\nok\n€ 100\n"), "Help.txt:4: '€' (U+20AC) is not in code page 932")
         self.assertEqual(self.run_writer("text\n"), 'Help.txt:1: the first line is not the title ("# TITLE")')
+        self.assertEqual(self.run_writer("# " + "題" * 26 + "\n"), "Help.txt:1: the title is longer than a window caption's 50 bytes")
         self.assertEqual(self.run_writer("# T\n■ A\n■ B\n■ A\n"), "Help.txt:4: the section 'A' is there already (line 2)")
         # Kanji in an order that does not repeat, which LZ77 cannot shorten:
         # 80 lines of 80 bytes, of which about 40 fit.

@@ -6,15 +6,16 @@
 //     STEP "contents" (HELP_CONTENTS), a map number (HELP_CONTEXT) or "quit"
 //     (HELP_QUIT). After each request it waits until the viewer's topic text
 //     has changed and settled, then prints one UTF-8 line:
-//       STEP <tab> CAPTION <tab> FIRST LINE <tab> SECOND LINE
-//     (the viewer window's caption and the topic's first two lines of text);
+//       STEP <tab> FIRST LINE <tab> SECOND LINE
+//     (the topic's first two lines of text);
 //     after "quit": "quit <tab> closed", or "quit <tab> open" while a viewer
 //     window is still there after 15 s.
 //   help-viewer-probe.exe --render TEXT HALF_POINTS BOLD OUT.pgm
-//     draws TEXT (UTF-8) black on white in the help file's face at that size,
+//     draws TEXT black on white in the help file's face at that size,
 //     as GDI draws it on this display, into a binary greymap: the picture
 //     that the viewer's screen must hold where it shows TEXT.
 #include <windows.h>
+#include <shellapi.h>
 
 #include <atomic>
 #include <cstdio>
@@ -31,13 +32,6 @@ std::string Utf8(const std::wstring &text) {
   int size = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
   std::string out(size, '\0');
   WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), &out[0], size, nullptr, nullptr);
-  return out;
-}
-
-std::wstring Wide(const char *utf8) {
-  int size = MultiByteToWideChar(CP_UTF8, 0, utf8, -1, nullptr, 0);
-  std::wstring out(size > 0 ? size - 1 : 0, L'\0');
-  if (size > 1) MultiByteToWideChar(CP_UTF8, 0, utf8, -1, &out[0], size);
   return out;
 }
 
@@ -115,13 +109,13 @@ DWORD WINAPI Watchdog(LPVOID) {
 
 // Waits up to 20 s for the viewer to show a text other than `before` that
 // stays the same for half a second; returns what it shows then.
-std::wstring AwaitTopic(const std::wstring &before, HWND *viewer) {
+std::wstring AwaitTopic(const std::wstring &before) {
   std::wstring last;
   int same = 0;
   for (int i = 0; i < 100; ++i) {
     Pause(200);
-    *viewer = Viewer();
-    std::wstring now = *viewer ? TopicText(*viewer) : L"";
+    HWND viewer = Viewer();
+    std::wstring now = viewer ? TopicText(viewer) : L"";
     same = (now == last) ? same + 1 : 0;
     last = now;
     if (!now.empty() && now != before && same >= 2) break;
@@ -153,21 +147,16 @@ int Probe(const char *help_file, int count, char **steps) {
       std::printf("%s\tWinHelpA failed (%lu)\n", step.c_str(), GetLastError());
       continue;
     }
-    HWND viewer = nullptr;
-    before = AwaitTopic(before, &viewer);
-    wchar_t caption[256] = L"";
-    if (viewer) GetWindowTextW(viewer, caption, 256);
+    before = AwaitTopic(before);
     std::vector<std::wstring> lines = FirstLines(before, 2);
-    std::printf("%s\t%s\t%s\t%s\n", step.c_str(), Utf8(caption).c_str(), Utf8(lines[0]).c_str(),
-                Utf8(lines[1]).c_str());
+    std::printf("%s\t%s\t%s\n", step.c_str(), Utf8(lines[0]).c_str(), Utf8(lines[1]).c_str());
     std::fflush(stdout);
   }
   DestroyWindow(owner);
   return 0;
 }
 
-int Render(const char *text_utf8, int half_points, bool bold, const char *out_path) {
-  std::wstring text = Wide(text_utf8);
+int Render(const std::wstring &text, int half_points, bool bold, const char *out_path) {
   HDC screen = GetDC(nullptr);
   int height = -MulDiv(half_points, GetDeviceCaps(screen, LOGPIXELSY), 144);
   HFONT font =
@@ -211,8 +200,14 @@ int Render(const char *text_utf8, int half_points, bool bold, const char *out_pa
 }  // namespace
 
 int main(int argc, char **argv) {
-  if (argc == 6 && std::string(argv[1]) == "--render")
-    return Render(argv[2], std::atoi(argv[3]), argv[4][0] == '1', argv[5]);
+  if (argc == 6 && std::string(argv[1]) == "--render") {
+    // The text as given, not through the ANSI code page of argv.
+    int count = 0;
+    LPWSTR *wide = CommandLineToArgvW(GetCommandLineW(), &count);
+    std::wstring text = wide && count == 6 ? wide[2] : L"";
+    LocalFree(wide);
+    return Render(text, std::atoi(argv[3]), argv[4][0] == '1', argv[5]);
+  }
   if (argc >= 3) return Probe(argv[1], argc - 2, argv + 2);
   std::fprintf(stderr, "usage: help-viewer-probe HELP_FILE STEP... | --render TEXT HALF_POINTS BOLD OUT.pgm\n");
   return 2;
