@@ -70,6 +70,7 @@ for _ in $(seq 150); do
   sleep 0.2
 done
 ! xdotool search --onlyvisible --name "$help_title" >/dev/null 2>&1 || fail "the help window stayed after the program's exit"
+! xdotool search --onlyvisible --name '^Velmora$' >/dev/null 2>&1 || fail "the program did not end at WM_CLOSE"
 
 # Failing with the version box open: the line names a picture showing it.
 printf 'computer PC01\nstart\nclick 107\nexpect window DLG_VELMORA\n' >"$work/box_open.scenario"
