@@ -162,6 +162,14 @@ class WrittenFile(unittest.TestCase):
         self.assertEqual(jumps, offsets)
 
 
+class ContextHash(unittest.TestCase):
+    def test_values_of_the_format_table(self):
+        # Worked by hand from the published table: '_' 0x0D, '.' 0x0C,
+        # '0' 0x0A, 'A' 0x11, 'z' 0x2A, '/' 0xFF (signed, -1).
+        for name, value in (("", 1), ("_", 13), (".0", 0x0C * 43 + 0x0A), ("Az", 0x11 * 43 + 0x2A), ("/", -1)):
+            self.assertEqual(writer.context_hash(name), value, name)
+
+
 class BadInput(unittest.TestCase):
     def run_writer(self, text, *options):
         with tempfile.TemporaryDirectory() as folder:
