@@ -45,6 +45,7 @@ probe() {
 # From the program's folder, as run-wine.sh starts it: the viewer looks for a
 # help file named without a folder in its own.
 (cd build/mingw && wine_env_start_wine_help_viewer)
+[ "$(probe ready)" = "ready	yes" ] || fail "the help viewer started beforehand has no window"
 title="$(sed -n '1s/^# //p' "$help_text")"
 first_line="$(sed -n 2p "$help_text")"
 shown="$(probe contents)"

@@ -3,8 +3,9 @@
 // WinHelpA, and reads back what it shows, for help_file_wine_test.sh.
 //
 //   help-viewer-probe.exe HELP_FILE STEP...
-//     STEP "contents" (HELP_CONTENTS), a map number (HELP_CONTEXT) or "quit"
-//     (HELP_QUIT). After each request it waits until the viewer's topic text
+//     STEP "contents" (HELP_CONTENTS), a map number (HELP_CONTEXT), "quit"
+//     (HELP_QUIT) or "ready" (waits for a viewer's window, up to 30 s, and
+//     prints "ready <tab> yes" or "no"). After each request it waits until the viewer's topic text
 //     has changed and settled, then prints one UTF-8 line:
 //       STEP <tab> FIRST LINE <tab> SECOND LINE
 //     (the topic's first two lines of text);
@@ -130,6 +131,17 @@ int Probe(const char *help_file, int count, char **steps) {
   CreateThread(nullptr, 0, Watchdog, nullptr, 0, nullptr);
   for (int i = 0; i < count; ++i) {
     std::string step = steps[i];
+    if (step == "ready") {
+      // A viewer started beforehand has its window: else WinHelpA would
+      // start a second one.
+      bool ready = false;
+      for (int j = 0; j < 150 && !ready; ++j) {
+        ready = Viewer() != nullptr;
+        if (!ready) Pause(200);
+      }
+      std::printf("ready\t%s\n", ready ? "yes" : "no");
+      continue;
+    }
     g_step = i;
     if (step == "quit") {
       WinHelpA(owner, help_file, HELP_QUIT, 0);
