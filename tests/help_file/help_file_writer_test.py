@@ -2,7 +2,7 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
 """The help file writer (scripts/help_file_writer.py), read back by a reader
 of its own that follows the file format as a viewer does: the directory, the
-title, every topic by the chain of its links across the topic blocks, and
+title, every topic by the chain of its links in the decompressed block, and
 each map number and context name to the topic it opens; and bad input
 refused with its line."""
 import os
