@@ -12,6 +12,12 @@
 
 #define IDI_VELMORA 111
 
+// Help contexts: the sections of Velmora.HLP by the window each explains, the
+// map numbers that HELP_CONTEXT opens them with.
+#define IDH_DLG_VELMORA 1
+#define IDH_DLG_JOB 2
+#define IDH_DLG_CP 3
+
 // Controls without an identifier of their own.
 #ifndef IDC_STATIC
 #define IDC_STATIC (-1)

@@ -5,7 +5,8 @@
 #   velmora_VERSION_amd64.deb      the Debian packages (debian/), made by
 #   velmora-realnet_VERSION_amd64.deb  dpkg-buildpackage
 #   velmora-VERSION-windows.zip    x64/velmora.exe and x86/velmora.exe
-#                                  (stripped), with README.txt (ASCII),
+#                                  (stripped), each with its help file
+#                                  Velmora.HLP beside it, README.txt (ASCII),
 #                                  README-ja.txt, the help text without the
 #                                  terminal's own section, and the license
 # VERSION is the program's file version, from the version block of
@@ -36,12 +37,12 @@ snapshot="$(git -c user.name=package.sh -c user.email=package.sh@localhost stash
 git archive --prefix="velmora-$version/" "${snapshot:-HEAD}" | tar -x -C "$work"
 when="$(git log -1 --format=%aD)"
 
-# Windows: the program for both machines, and for the .deb the 64-bit one's
-# simulated network and help viewer.
+# Windows: the program for both machines (each build writes Velmora.HLP
+# beside it), and for the .deb the 64-bit one's simulated network.
 (
   cd "$source"
   cmake --preset mingw >/dev/null
-  cmake --build --preset mingw --target velmora velmora_netapi32 velmora_winhelp
+  cmake --build --preset mingw --target velmora velmora_netapi32
   cmake --preset mingw32 >/dev/null
   cmake --build --preset mingw32 --target velmora
 )
@@ -59,6 +60,8 @@ mkdir -p "$zip_root/x64" "$zip_root/x86"
 # Symbols are of no use to a Windows user: the exes go stripped.
 x86_64-w64-mingw32-strip -o "$zip_root/x64/velmora.exe" "$source/build/mingw/velmora.exe"
 i686-w64-mingw32-strip -o "$zip_root/x86/velmora.exe" "$source/build/mingw32/velmora.exe"
+cp "$source/build/mingw/Velmora.HLP" "$zip_root/x64/"
+cp "$source/build/mingw32/Velmora.HLP" "$zip_root/x86/"
 windows_text() { iconv -f UTF-8 -t CP932 "$1" | sed 's/$/\r/' >"$2"; }
 # The label (Greek letters and all) only where Japanese is read.
 sed "s/@VERSION@/$version/" "$source/packaging/windows/README.txt" >"$work/README.txt"

@@ -43,7 +43,7 @@ fi
 
 if [ "$programs" != "$here" ]; then
   cmake --preset mingw >/dev/null
-  cmake --build --preset mingw --target velmora velmora_netapi32 velmora_winhelp >/dev/null
+  cmake --build --preset mingw --target velmora velmora_netapi32 >/dev/null
 fi
 
 if [ -n "${VELMORA_NETWORK:-}" ]; then
@@ -76,6 +76,7 @@ computer="$(first_name local)"
 computer="$(LC_ALL=C tr a-z A-Z <<<"$computer")"
 
 wine_env_prepare "$prefix_home" "$programs"
+wine_env_use_wine_help_viewer
 VELMORA_NETWORK="$(winepath -w "$(realpath "$network")" 2>/dev/null)"
 export VELMORA_NETWORK
 echo "velmora.exe under Wine, network file $network${computer:+, computer $computer}"
@@ -83,10 +84,11 @@ cd "$programs"
 desktop=()
 wine_env_has_window_manager || desktop=(explorer /desktop=velmora,1024x768)
 
-# The help viewer starts the Wine session (or joins the one that runs); then
-# the computer's name is set in it, before the program asks for it.
+# Wine's own help viewer, which shows Velmora.HLP beside velmora.exe, starts
+# the Wine session (or joins the one that runs); then the computer's name is
+# set in it, before the program asks for it.
 run_program() {
-  wine_env_start_help_viewer "$@"
+  wine_env_start_wine_help_viewer "$@"
   if [ -n "$computer" ] && ! wine_env_name_computer "$computer"; then
     echo "run-wine.sh: Wine did not take $computer as its computer name, so the program manages" \
       "this machine's instead; end the Wine programs of this prefix ('WINEPREFIX=$WINEPREFIX" \
@@ -94,7 +96,7 @@ run_program() {
   fi
   wine "$@" velmora.exe
   # In a virtual desktop that exists already, the line above returns at once:
-  # wait for the program (and the help viewer it ends) to finish.
+  # wait for the program (and the help viewer, which its exit closes) to finish.
   wineserver -w
 }
 if [ -n "$computer" ] && [ "$(id -u)" -eq 0 ] && unshare -u true 2>/dev/null; then
@@ -102,7 +104,7 @@ if [ -n "$computer" ] && [ "$(id -u)" -eq 0 ] && unshare -u true 2>/dev/null; th
   # namespace of its own (where the container allows one); the session's name
   # is set as for any user, which also covers a server that runs already.
   export computer
-  export -f run_program wine_env_start_help_viewer wine_env_name_computer
+  export -f run_program wine_env_start_wine_help_viewer wine_env_name_computer
   unshare -u -- bash -c 'hostname "$computer" 2>/dev/null; run_program "$@"' run-wine "${desktop[@]}"
 else
   run_program "${desktop[@]}"

@@ -9,7 +9,7 @@
 # Usage: scripts/test-packages.sh   (after scripts/package.sh)
 set -euo pipefail
 cd "$(dirname "$0")/.."
-scripts/install-deps.sh lintian man-db tmux unzip
+scripts/install-deps.sh lintian man-db tmux unzip xdotool
 # What velmora-wine needs beyond the package's recommends: the ja_JP.UTF-8
 # locale, which velmora-wine only asks its user to make.
 (. scripts/wine-env.sh && wine_env_install)
@@ -53,6 +53,10 @@ usage="$(velmora --help)"
 help_file=/usr/share/velmora/Velmora.txt
 grep -qF "shows $help_file" <<<"$usage" || fail "velmora --help does not name the help file $help_file"
 
+step "the help file beside the Windows program"
+[ "$(od -An -tx4 -N4 /usr/lib/velmora/Velmora.HLP | tr -d ' ')" = 00035f3f ] ||
+  fail "/usr/lib/velmora/Velmora.HLP is not a WinHelp file"
+
 step "the manual page agrees with --help and the help file"
 [ "$(man -w velmora)" = /usr/share/man/man1/velmora.1.gz ] || fail "man -w velmora: $(man -w velmora)"
 man -w velmora-wine >/dev/null
@@ -77,7 +81,7 @@ step "velmora in tmux on the installed example network (the terminal's own end-t
 cp /usr/share/doc/velmora/examples/office.network "$scratch/"
 python3 tests/frontends/terminal/end_to_end.py velmora "$scratch/office.network" add-delete
 
-step "velmora-wine on the example network: the program's main window"
+step "velmora-wine on the example network: the program's main window, and its Help button opening the help file"
 (
   . /usr/lib/velmora/wine-env.sh
   wine_env_own_display
@@ -87,12 +91,17 @@ step "velmora-wine on the example network: the program's main window"
   VELMORA_NETWORK="$scratch/office.network" velmora-wine >"$scratch/wine.log" 2>&1 &
   launcher=$!
   for _ in $(seq 1200); do
-    xwininfo -root -tree 2>/dev/null | grep -qF '"Velmora": ("velmora.exe"' && exit 0
-    kill -0 $launcher 2>/dev/null || break
+    xwininfo -root -tree 2>/dev/null | grep -qF '"Velmora": ("velmora.exe"' && break
+    kill -0 $launcher 2>/dev/null || fail "velmora-wine ended without a window of velmora.exe:"$'\n'"$(cat "$scratch/wine.log")"
     sleep 0.1
   done
-  fail "no window of velmora.exe (in 120 s, or before velmora-wine ended); velmora-wine said:" \
-    $'\n'"$(cat "$scratch/wine.log")"
+  xwininfo -root -tree 2>/dev/null | grep -qF '"Velmora": ("velmora.exe"' ||
+    fail "no window of velmora.exe in 120 s; velmora-wine said:"$'\n'"$(cat "$scratch/wine.log")"
+  help_title="$(sed -n '1s/^# //p' /usr/share/velmora/Velmora.txt)"
+  timeout 60 xdotool search --sync --onlyvisible --name '^Velmora$' >/dev/null
+  xdotool key alt+h
+  timeout 60 xdotool search --sync --onlyvisible --name "$help_title" >/dev/null ||
+    fail "velmora-wine's Help button opened no window named $help_title"
 )
 
 step "removal leaves nothing behind"
@@ -107,7 +116,7 @@ done
 step "the Windows zip"
 unzip -l "$zip"
 listed="$(unzip -Z1 "$zip" | LC_ALL=C sort | tr '\n' ' ')"
-[ "$listed" = "LICENSE.txt README-ja.txt README.txt Velmora.txt x64/velmora.exe x86/velmora.exe " ] ||
+[ "$listed" = "LICENSE.txt README-ja.txt README.txt Velmora.txt x64/Velmora.HLP x64/velmora.exe x86/Velmora.HLP x86/velmora.exe " ] ||
   fail "the zip holds $listed"
 unzip -q "$zip" -d "$scratch/zip"
 # README.txt reads the same on any Windows: plain ASCII; the Japanese one is

@@ -14,7 +14,13 @@
 #   wine_env_fake_clock FILE      the programs' clock follows FILE (below)
 #   wine_env_set_clock FILE "YYYY-MM-DD HH:MM[:SS]"
 #   wine_env_start_help_viewer [--stay] [explorer /desktop=NAME,SIZE]
-#                                 the help viewer, ready before the program
+#                                 the project's help viewer (the recorder),
+#                                 ready before the program
+#   wine_env_use_wine_help_viewer Wine's own help viewer instead, which shows
+#                                 Velmora.HLP: WinHelpA then starts it
+#   wine_env_start_wine_help_viewer [explorer /desktop=NAME,SIZE]
+#                                 starts it hidden, waiting for the program's
+#                                 first request (and starting the session)
 #   wine_env_name_computer NAME   makes NAME the computer name of the running
 #                                 Wine session, for any user (below)
 #   wine_env_stop                 ends the Wine server and the private Xvfbs
@@ -192,12 +198,32 @@ wine_env_start_help_viewer() {
   rm -f "$ready"
 }
 
+# Wine's own winhlp32.exe (builtin) rather than the recorder that
+# wine_env_prepare may have put in the prefix.
+wine_env_use_wine_help_viewer() {
+  export WINEDLLOVERRIDES="${WINEDLLOVERRIDES//winhlp32.exe=n/winhlp32.exe=b}"
+}
+
+# Started beforehand, as Windows' help engine keeps its viewer: a viewer that
+# WinHelpA starts itself comes too late for the first request. It ends at the
+# program's HELP_QUIT.
+wine_env_start_wine_help_viewer() {
+  wine "$@" winhlp32.exe -x >/dev/null 2>&1 &
+}
+
 # Wine 8's GetComputerNameA reads the volatile registry value below, which
 # wineboot fills from the host name when a Wine server starts. Written once
 # the session runs, it holds until the server ends; no privilege is needed.
+# A session that is still starting may overwrite it once, so it is read back
+# after a pause and written again until it holds.
 wine_env_name_computer() {
-  wine reg add 'HKLM\System\CurrentControlSet\Control\ComputerName\ActiveComputerName' \
-    /v ComputerName /t REG_SZ /d "$1" /f >/dev/null 2>&1
+  local key='HKLM\System\CurrentControlSet\Control\ComputerName\ActiveComputerName'
+  for _ in 1 2 3 4 5; do
+    wine reg add "$key" /v ComputerName /t REG_SZ /d "$1" /f >/dev/null 2>&1 || return 1
+    sleep 1
+    wine reg query "$key" /v ComputerName 2>/dev/null | tr -d '\r' | grep -qE "REG_SZ[[:space:]]+$1\$" && return 0
+  done
+  return 1
 }
 
 wine_env_stop() {

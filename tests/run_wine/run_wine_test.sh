@@ -2,8 +2,10 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
 # A new user's path under Wine, on a private Xvfb watched over VNC: with the
 # README's example network, scripts/run-wine.sh manages SOUMU01 (a job added
-# by keyboard lands there), and the version box reaches the VNC viewer drawn
-# in NT 4's grey; a scenario failing under Wine names its screenshot.
+# by keyboard lands there), the version box reaches the VNC viewer drawn in
+# NT 4's grey, the Help button opens the help file in Wine's own viewer and
+# the program's exit closes it; a scenario failing under Wine names its
+# screenshot.
 # Usage: tests/run_wine/run_wine_test.sh
 set -euo pipefail
 cd "$(dirname "$0")/../.."
@@ -54,6 +56,21 @@ vncsnapshot -quiet -quality 100 -rect "${W}x${H}+$X+$Y" "127.0.0.1::$port" "$wor
 grey="$(jpegtopnm "$work/box.jpg" 2>/dev/null | ppmhist -noheader |
   awk '$1 >= 180 && $1 <= 204 && $2 >= 180 && $2 <= 204 && $3 >= 180 && $3 <= 204 { n += $5 } END { print n + 0 }')"
 [ "$grey" -ge $((W * H * 2 / 5)) ] || fail "the version box is not drawn in grey on the screen: $grey of $((W * H)) pixels"
+
+# Help opens Velmora.HLP in Wine's own viewer; the program's end closes it.
+# The viewer may cover the main window, so the program is closed as its
+# close box would (WM_CLOSE), by taskkill in the program's desktop.
+xdotool key Return
+help_title="$(sed -n '1s/^# //p' frontends/terminal/help/Velmora.txt)"
+xdotool key alt+h
+window "$help_title" >/dev/null || fail "the Help button opened no window named $help_title"
+(wine_env_prepare "$PWD/build/mingw" >/dev/null && wine explorer /desktop=velmora,1024x768 taskkill /im velmora.exe >/dev/null 2>&1)
+for _ in $(seq 150); do
+  xdotool search --onlyvisible --name "$help_title" >/dev/null 2>&1 || break
+  sleep 0.2
+done
+! xdotool search --onlyvisible --name "$help_title" >/dev/null 2>&1 || fail "the help window stayed after the program's exit"
+! xdotool search --onlyvisible --name '^Velmora$' >/dev/null 2>&1 || fail "the program did not end at WM_CLOSE"
 
 # Failing with the version box open: the line names a picture showing it.
 printf 'computer PC01\nstart\nclick 107\nexpect window DLG_VELMORA\n' >"$work/box_open.scenario"
