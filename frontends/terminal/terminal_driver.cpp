@@ -97,12 +97,13 @@ TerminalDriver::TerminalDriver(Terminal &terminal, std::vector<std::string> help
 
 FrameSize TerminalDriver::NeededSize() const {
   FrameSize need = painter_.RequiredSize();
-  if (need.cols > 0 && painter_.ScaleFixed()) {
-    for (const DialogSize &size : dialog_sizes_) {
+  if (need.cols > 0) {
+    for (const DialogSize &size : painter_.DialogSizes()) {
       DialogLayout layout = LayOutDialog(size.cx, size.cy, size.items, painter_.CurrentScale());
       need.cols = std::max(need.cols, layout.client_cols + kFrameExtraCols);
       need.rows = std::max(need.rows, layout.client_rows + kFrameExtraRows);
     }
+    need.rows += kKeyHintRows;
   }
   need.cols = std::max(need.cols, kMinimumCols);
   need.rows = std::max(need.rows, kMinimumRows);
