@@ -5,7 +5,7 @@ uses it as a person would, from the keyboard and the mouse, checking the
 screen and the network file.
 
     end_to_end.py VELMORA NETWORK add-delete|interrupted|read-only|keys-and-mouse|command-line|
-                                  resize-without-terminal
+                                  resize-without-terminal|read-only-english
 """
 import os
 import re
@@ -189,24 +189,38 @@ def interrupted(s):
         raise Failure("the terminal modes were not restored: %s -> %s" % (before.strip(), after.strip()))
 
 
-def read_only(s):
+def read_only(s, reason=("読み取り専用です", "何も変更していません。"), foreign="read-only"):
     """A delete on a read-only network file: the program's own box, and the
-    reason on the bottom line, not written over the screen."""
+    reason on the bottom lines, not written over the screen, in the
+    locale's language (Japanese when none is set)."""
     os.chmod(s.network, 0o444)
     original = s.network_text()
     s.wait_for("defrag C:")
     s.keys("BTab", "End", "M-r")
     s.wait_for("削除してもよろしいですか")
     s.keys("y")
-    screen = s.wait_for("is read-only", "nothing was changed")
-    if "velmora:" in screen:
-        raise Failure("the message was written raw over the screen:\n" + screen)
+    s.wait_for("RC:")
+    deadline = time.monotonic() + WAIT_SECONDS
+    while True:
+        screen = s.screen()
+        bottom = "".join(line.strip() for line in screen.splitlines()[-4:])  # the reason may wrap
+        if all(r in bottom for r in reason):
+            break
+        if time.monotonic() > deadline:
+            raise Failure("the reason %r is not on the bottom lines:\n%s" % (reason, screen))
+        time.sleep(0.1)
+    if "velmora:" in screen or foreign in bottom:
+        raise Failure("the message was written raw over the screen, or in two languages:\n" + screen)
     s.keys("Enter")
     s.wait_for("RC:", gone=True)
     if s.network_text() != original:
         raise Failure("the read-only network file was changed")
     s.keys("M-x")
     s.wait_exit(0)
+
+
+def read_only_english(s):
+    read_only(s, ("is read-only", "nothing was changed"), "読み取り専用")
 
 
 def keys_and_mouse(s):
@@ -322,7 +336,9 @@ def main():
                     for n in range(1, 13):
                         f.write('job SOUMU01 id=%d at=10:00 cmd="task-%02d.cmd /all /long"\n' % (100 + n, n))
             launcher = "setsid -w" if case == "resize-without-terminal" else ""
-            session = Session(velmora, network, workdir, launcher)
+            # The locale names the language of Velmora's own texts.
+            environment = "LANG=en_US.UTF-8" if case == "read-only-english" else ""
+            session = Session(velmora, network, workdir, launcher, "-u LC_ALL -u LC_MESSAGES -u LANG " + environment)
             globals()[case.replace("-", "_")](session)
     except (Failure, subprocess.TimeoutExpired) as e:
         print("FAIL %s: %s" % (case, e))
