@@ -19,7 +19,19 @@ fail() {
   echo "FAIL: $*"
   exit 1
 }
-window() { timeout 60 xdotool search --sync --onlyvisible --name "$1" | sed -n 1p; }
+# A search fails when a window it looks at goes meanwhile (BadWindow): it is
+# repeated.
+window() {
+  local id
+  for _ in 1 2 3; do
+    id="$(timeout 60 xdotool search --sync --onlyvisible --name "$1" 2>/dev/null | sed -n 1p)" || true
+    [ -z "$id" ] || {
+      echo "$id"
+      return 0
+    }
+  done
+  return 1
+}
 wine_env_own_display
 
 # A Wine session of the prefix runs already (as when a second program
