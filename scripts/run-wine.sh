@@ -94,6 +94,8 @@ run_program() {
       "this machine's instead; end the Wine programs of this prefix ('WINEPREFIX=$WINEPREFIX" \
       "wineserver -k') and run it again, or else remove the prefix to have it made afresh" >&2
   fi
+  # In Wine's virtual desktop the main window would start drawn inactive.
+  [ $# -eq 0 ] || wine_env_activate_window '^Velmora$' &
   wine "$@" velmora.exe
   # In a virtual desktop that exists already, the line above returns at once:
   # wait for the program (and the help viewer, which its exit closes) to finish.
@@ -104,7 +106,7 @@ if [ -n "$computer" ] && [ "$(id -u)" -eq 0 ] && unshare -u true 2>/dev/null; th
   # namespace of its own (where the container allows one); the session's name
   # is set as for any user, which also covers a server that runs already.
   export computer
-  export -f run_program wine_env_start_wine_help_viewer wine_env_name_computer
+  export -f run_program wine_env_start_wine_help_viewer wine_env_name_computer wine_env_activate_window
   unshare -u -- bash -c 'hostname "$computer" 2>/dev/null; run_program "$@"' run-wine "${desktop[@]}"
 else
   run_program "${desktop[@]}"

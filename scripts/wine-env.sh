@@ -23,6 +23,9 @@
 #                                 first request (and starting the session)
 #   wine_env_name_computer NAME   makes NAME the computer name of the running
 #                                 Wine session, for any user (below)
+#   wine_env_activate_window TITLE
+#                                 once a window of that title shows in the
+#                                 virtual desktop, draws it active (below)
 #   wine_env_stop                 ends the Wine server and the private Xvfbs
 #
 # The environment: WINEPREFIX, WINEARCH=win64, LANG and LC_ALL ja_JP.UTF-8
@@ -44,7 +47,7 @@
 # Debian package installs it with wine-look.reg beside it.
 wine_env_dir="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 wine_env_root="$(cd "$wine_env_dir/.." && pwd)"
-wine_env_packages=(wine wine64 fonts-wine xvfb x11-utils xauth fonts-noto-cjk locales faketime)
+wine_env_packages=(wine wine64 fonts-wine xvfb x11-utils xauth xdotool fonts-noto-cjk locales faketime)
 wine_env_marlett=/usr/share/wine/fonts/marlett.ttf
 wine_env_faketime_lib=/usr/lib/x86_64-linux-gnu/faketime/libfaketimeMT.so.1
 wine_env_xvfb_pids=()
@@ -234,4 +237,28 @@ wine_env_stop() {
     wait "$pid" 2>/dev/null || true
   done
   wine_env_xvfb_pids=()
+}
+
+# Wine's virtual desktop makes the program's first window the active window
+# of its thread before the window is the foreground window (the program
+# gives the focus in WM_INITDIALOG, before its window shows), so the title
+# bar is drawn inactive; making it the foreground later does not redraw it,
+# as it is active already, nor does a click on it. Only a change of the
+# active window does (a dialog opened and closed). On Windows the window is
+# active at start: a click on the desktop and one on the window's title bar,
+# as a user would make them, give it that look; the pointer then goes back.
+# Without xdotool it does nothing.
+wine_env_activate_window() {
+  local title="$1" window left top
+  command -v xdotool >/dev/null || return 0
+  window="$(timeout 90 xdotool search --sync --onlyvisible --name "$title" 2>/dev/null | sed -n 1p)"
+  [ -n "$window" ] || return 0
+  read -r left top < <(xwininfo -id "$window" 2>/dev/null |
+    awk -F: '/Absolute upper-left [XY]/ { printf "%d ", $2 } END { print "" }')
+  [ -n "${top:-}" ] || return 0
+  local X Y SCREEN WINDOW
+  eval "$(xdotool getmouselocation --shell 2>/dev/null)"
+  # The desktop's lower left corner, then the title bar right of its icon.
+  xdotool mousemove 1 766 click 1 sleep 0.3 mousemove $((left + 60)) $((top + 8)) click 1 sleep 0.3 \
+    mousemove "${X:-0}" "${Y:-0}" 2>/dev/null || true
 }

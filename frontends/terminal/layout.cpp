@@ -16,14 +16,14 @@ Scale ScaleToFit(int cx_du, int cy_du, int cols, int rows) {
   int client_cols = std::max(1, cols - kFrameExtraCols);
   int client_rows = std::max(1, rows - kFrameExtraRows);
   // Rounding a half cell up must not push the last row or column out.
-  while (RoundDiv(cx_du, scale.du_per_col) > client_cols) ++scale.du_per_col;
-  scale.du_per_row = std::max(scale.du_per_row, CeilDiv(cy_du, client_rows));
-  while (RoundDiv(cy_du, scale.du_per_row) > client_rows) ++scale.du_per_row;
+  while (ColumnOf(cx_du, scale) > client_cols) ++scale.quarters_per_col;
+  scale.quarters_per_row = std::max(scale.quarters_per_row, CeilDiv(4 * cy_du, client_rows));
+  while (RowOf(cy_du, scale) > client_rows) ++scale.quarters_per_row;
   return scale;
 }
 
-int ColumnOf(int du, const Scale &scale) { return RoundDiv(du, scale.du_per_col); }
-int RowOf(int du, const Scale &scale) { return RoundDiv(du, scale.du_per_row); }
+int ColumnOf(int du, const Scale &scale) { return RoundDiv(4 * du, scale.quarters_per_col); }
+int RowOf(int du, const Scale &scale) { return RoundDiv(4 * du, scale.quarters_per_row); }
 
 CellRect ControlCells(int x, int y, int cx, int cy, const Scale &scale) {
   CellRect r;
@@ -58,10 +58,26 @@ Point PlaceFrame(const FrameSize &frame, bool centered, Point anchor, Point offs
   return p;
 }
 
-std::vector<int> ColumnCells(const std::vector<int> &pixel_widths) {
+namespace {
+
+// Pixels to a column, times sixteen: a column spans quarters_per_col
+// quarters of a dialog unit, of kFontPixelsX / 4 pixels each.
+int PixelsPerColumnTimes16(const Scale &scale) { return kFontPixelsX * scale.quarters_per_col; }
+
+}  // namespace
+
+std::vector<int> ColumnCells(const std::vector<int> &pixel_widths, const Scale &scale) {
   std::vector<int> cells;
-  for (int px : pixel_widths) cells.push_back(std::max(1, RoundDiv(std::max(0, px), kPixelsPerColumn)));
+  for (int px : pixel_widths)
+    cells.push_back(std::max(1, RoundDiv(16 * std::max(0, px), PixelsPerColumnTimes16(scale))));
   return cells;
+}
+
+int PixelsForCells(int cells, const Scale &scale) { return CeilDiv(cells * PixelsPerColumnTimes16(scale), 16); }
+
+int ListBoxItems(int cy_du, bool border) {
+  int pixels = cy_du * kFontPixelsY / 8 - (border ? 2 : 0);
+  return std::max(1, pixels / kFontPixelsY);
 }
 
 namespace {
@@ -88,6 +104,66 @@ int RoomOnTheLeft(const std::vector<LayoutItem> &items, const std::vector<CellRe
   return std::max(0, r.x - edge - 1);
 }
 
+// A one-row control within the height of a one-row control it touches
+// sideways (a label after an edit) takes that control's row.
+void KeepLabelsOnTheirLine(const std::vector<LayoutItem> &items, std::vector<CellRect> *cells) {
+  constexpr int kTouchingDu = 4;
+  for (size_t i = 0; i < items.size(); ++i) {
+    const LayoutItem &a = items[i];
+    if ((*cells)[i].h != 1 || a.kind == LayoutItem::kGroupBox) continue;
+    for (size_t j = 0; j < items.size(); ++j) {
+      const LayoutItem &b = items[j];
+      if (j == i || (*cells)[j].h != 1 || b.kind == LayoutItem::kGroupBox || b.cy <= a.cy) continue;
+      bool within = b.y <= a.y && a.y + a.cy <= b.y + b.cy;
+      bool touching = a.x <= b.x + b.cx + kTouchingDu && b.x <= a.x + a.cx + kTouchingDu;
+      if (within && touching) {
+        (*cells)[i].y = (*cells)[j].y;
+        break;
+      }
+    }
+  }
+}
+
+// One-row controls that lie one below the other in the template but met in
+// one row by rounding: the lower moves down a row (and what it then meets,
+// in turn).
+void KeepLinesApart(const std::vector<LayoutItem> &items, std::vector<CellRect> *cells) {
+  std::vector<size_t> order(items.size());
+  for (size_t i = 0; i < order.size(); ++i) order[i] = i;
+  std::stable_sort(order.begin(), order.end(), [&](size_t a, size_t b) { return items[a].y < items[b].y; });
+  for (size_t n = 0; n < order.size(); ++n) {
+    const size_t i = order[n];
+    CellRect &r = (*cells)[i];
+    if (r.h != 1 || items[i].kind == LayoutItem::kGroupBox) continue;
+    for (size_t m = 0; m < n; ++m) {
+      const size_t j = order[m];
+      const CellRect &q = (*cells)[j];
+      if (q.h != 1 || items[j].kind == LayoutItem::kGroupBox || items[i].y < items[j].y + items[j].cy) continue;
+      if (q.y == r.y && r.x < q.Right() && q.x < r.Right()) r.y = q.y + 1;
+    }
+  }
+}
+
+// Rows inserted at each short list box's lower edge until it holds its
+// items: what lies below moves down, what spans the edge (a group box, a list
+// beside it ending there) grows.
+void GrowListBoxes(const std::vector<LayoutItem> &items, DialogLayout *layout) {
+  std::vector<CellRect> &cells = layout->cells;
+  for (size_t i = 0; i < items.size(); ++i) {
+    if (items[i].kind != LayoutItem::kListBox) continue;
+    const int missing = items[i].item_rows - cells[i].h;
+    if (missing <= 0) continue;
+    const int edge = cells[i].Bottom();
+    for (size_t q = 0; q < cells.size(); ++q) {
+      if (cells[q].y >= edge)
+        cells[q].y += missing;
+      else if (cells[q].Bottom() > edge || (cells[q].Bottom() == edge && items[q].kind == LayoutItem::kListBox))
+        cells[q].h += missing;
+    }
+    layout->client_rows += missing;
+  }
+}
+
 }  // namespace
 
 DialogLayout LayOutDialog(int cx_du, int cy_du, const std::vector<LayoutItem> &items, const Scale &scale) {
@@ -101,6 +177,8 @@ DialogLayout LayOutDialog(int cx_du, int cy_du, const std::vector<LayoutItem> &i
                                                        : ControlCells(item.x, item.y, item.cx, item.cy, scale));
     used = std::max(used, cells.back().Right());
   }
+  KeepLabelsOnTheirLine(items, &cells);
+  KeepLinesApart(items, &cells);
   const int margin = std::max(0, layout.client_cols - used);
   for (size_t i = 0; i < items.size(); ++i) {
     if (items[i].kind != LayoutItem::kPushButton) continue;
@@ -149,8 +227,27 @@ DialogLayout LayOutDialog(int cx_du, int cy_du, const std::vector<LayoutItem> &i
       }
     }
   }
-  for (const CellRect &r : cells) layout.client_cols = std::max(layout.client_cols, r.Right() + margin);
+  for (const CellRect &r : cells) {
+    layout.client_cols = std::max(layout.client_cols, r.Right() + margin);
+    layout.client_rows = std::max(layout.client_rows, r.Bottom());
+  }
+  GrowListBoxes(items, &layout);
   return layout;
+}
+
+Scale FinestScaleToFit(const Scale &coarsest, const std::vector<DialogSize> &dialogs, int cols, int rows) {
+  auto fits = [&](const Scale &scale) {
+    for (const DialogSize &d : dialogs) {
+      DialogLayout layout = LayOutDialog(d.cx, d.cy, d.items, scale);
+      if (layout.client_cols + kFrameExtraCols > cols || layout.client_rows + kFrameExtraRows > rows) return false;
+    }
+    return true;
+  };
+  Scale scale = coarsest;
+  if (!fits(scale)) return scale;
+  for (Scale finer = scale; --finer.quarters_per_col >= 4 * 2 && fits(finer);) scale = finer;
+  for (Scale finer = scale; --finer.quarters_per_row >= 4 * 8 && fits(finer);) scale = finer;
+  return scale;
 }
 
 int ScrollToShow(int top, int caret, int visible, int count) {

@@ -2,6 +2,7 @@
 // velmora: Velmora in a terminal, on the simulated network of this user.
 #include "command_line.h"
 #include "help_viewer.h"
+#include "message_catalogue.h"
 #include "terminal.h"
 #include "terminal_driver.h"
 
@@ -50,6 +51,7 @@ std::vector<std::string> HelpDirectories() {
 
 int main(int argc, char **argv) {
   UseUtf8Locale();
+  terminal::SetLanguage(terminal::LanguageFromEnvironment());
   terminal::CommandLine command_line = terminal::ParseCommandLine(argc, argv);
   std::string help_file = terminal::FindHelpText("Velmora.HLP", HelpDirectories());
   if (help_file.empty()) help_file = std::string(VELMORA_TERMINAL_HELP_DIR) + "/Velmora.txt";
@@ -73,18 +75,18 @@ int main(int argc, char **argv) {
   std::string network_path;
   std::string error = standin::OpenNetworkForUser(&network_path);
   if (!error.empty()) {
-    std::fprintf(stderr, "velmora: %s\n", error.c_str());
+    std::fprintf(stderr, "velmora: %s\n", terminal::Localize(error).c_str());
     return 1;
   }
   HINSTANCE instance = standin::LoadModule(velmora_res, velmora_res_size);
   if (instance == nullptr) {
-    std::fprintf(stderr, "velmora: the program's resources cannot be loaded\n");
+    std::fprintf(stderr, "velmora: %s\n", terminal::Localize("the program's resources cannot be loaded").c_str());
     return 1;
   }
 
   terminal::CursesTerminal terminal;
   if (!terminal.Start(&error)) {
-    std::fprintf(stderr, "velmora: %s\n", error.c_str());
+    std::fprintf(stderr, "velmora: %s\n", terminal::Localize(error).c_str());
     return 1;
   }
   terminal::TerminalDriver driver(terminal, HelpDirectories());
@@ -101,12 +103,12 @@ int main(int argc, char **argv) {
     standin::SetNetworkDiagnosticSink(nullptr);
     standin::SetDriver(nullptr);
     terminal.Stop();
-    std::fprintf(stderr, "velmora: the terminal was closed\n");
+    std::fprintf(stderr, "velmora: %s\n", terminal::Localize("the terminal was closed").c_str());
     return 1;
   } catch (const terminal::ProgramFaulted &fault) {
     standin::SetDriver(nullptr);
     terminal.Stop();
-    std::fprintf(stderr, "velmora: program fault: %s\n", fault.what());
+    std::fprintf(stderr, "velmora: %s\n", terminal::Localize(std::string("program fault: ") + fault.what()).c_str());
     return 70;
   } catch (...) {
     standin::SetNetworkDiagnosticSink(nullptr);

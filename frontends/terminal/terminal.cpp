@@ -12,7 +12,9 @@
 #include <cstring>
 #include <cwctype>
 #include <map>
+#include <poll.h>
 #include <string>
+#include <sys/ioctl.h>
 #include <termios.h>
 #include <vector>
 #include <unistd.h>
@@ -258,6 +260,21 @@ TerminalEvent FromMouse(const MEVENT &mouse) {
 
 short ColourPair(uint16_t attr) { return static_cast<short>((attr & kColourMask) >> 8); }
 
+// How often a read waiting for a key looks at the terminal's size.
+constexpr int kSizeCheckMilliseconds = 200;
+
+// Takes the terminal's size as it is now; true when it changed. A process
+// without a controlling terminal (started through su or setsid) gets no
+// SIGWINCH, so the size is asked for at each redraw and while waiting.
+bool FollowTerminalSize() {
+  struct winsize size {};
+  if (ioctl(STDOUT_FILENO, TIOCGWINSZ, &size) != 0 || size.ws_row == 0 || size.ws_col == 0) return false;
+  if (size.ws_row == LINES && size.ws_col == COLS) return false;
+  resize_term(size.ws_row, size.ws_col);
+  clearok(curscr, TRUE);  // what the terminal shows after a resize is unknown
+  return true;
+}
+
 }  // namespace
 
 CursesTerminal::~CursesTerminal() { Stop(); }
@@ -333,8 +350,14 @@ void CursesTerminal::Stop() {
   RestoreStandardError();
 }
 
-int CursesTerminal::Cols() const { return COLS; }
-int CursesTerminal::Rows() const { return LINES; }
+int CursesTerminal::Cols() const {
+  if (started_) FollowTerminalSize();
+  return COLS;
+}
+int CursesTerminal::Rows() const {
+  if (started_) FollowTerminalSize();
+  return LINES;
+}
 
 void CursesTerminal::Show(const Canvas &canvas) {
   int rows = std::min(canvas.Rows(), LINES);
@@ -368,12 +391,15 @@ void CursesTerminal::Show(const Canvas &canvas) {
 TerminalEvent CursesTerminal::ReadOne(bool after_escape) {
   for (int failures = 0;;) {
     wint_t ch = 0;
+    if (!after_escape) wtimeout(stdscr, kSizeCheckMilliseconds);
     int r = wget_wch(stdscr, &ch);
     if (r == ERR) {
       if (after_escape) return Named(Key::kNone);  // nothing followed the Escape
-      if (errno == EINTR) continue;
-      // Blocking reads fail only when the terminal is gone.
-      if (++failures >= 8) throw TerminalClosed();
+      if (FollowTerminalSize()) return Named(Key::kResize);
+      // No key in time, or a signal: wait on. Input waiting that gives no
+      // key means the terminal is gone.
+      struct pollfd input = {STDIN_FILENO, POLLIN, 0};
+      if (poll(&input, 1, 0) > 0 && ++failures >= 8) throw TerminalClosed();
       continue;
     }
     if (r == KEY_CODE_YES && ch == KEY_MOUSE) {

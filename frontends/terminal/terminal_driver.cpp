@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "terminal_driver.h"
 
+#include "message_catalogue.h"
 #include "text_width.h"
 
 #include <standin/network.h>
@@ -18,14 +19,11 @@
 namespace terminal {
 namespace {
 
-// 端末が小さすぎます。 / 少なくとも %d x %d 必要です (今 %d x %d)。
 std::vector<std::wstring> TooSmallMessage(FrameSize need, int cols, int rows) {
-  return {L"\x7AEF\x672B\x304C\x5C0F\x3055\x3059\x304E\x307E\x3059\x3002",
-          L"\x5C11\x306A\x304F\x3068\x3082 " + std::to_wstring(need.cols) + L" x " + std::to_wstring(need.rows) +
-              L" \x5FC5\x8981\x3067\x3059 (\x4ECA " + std::to_wstring(cols) + L" x " + std::to_wstring(rows) +
-              L")\x3002",
-          L"The terminal is too small: Velmora needs " + std::to_wstring(need.cols) + L" x " +
-              std::to_wstring(need.rows) + L"."};
+  return {
+      DecodeUtf8(Localize("the terminal is too small")),
+      DecodeUtf8(Localize("Velmora needs at least " + std::to_string(need.cols) + " x " + std::to_string(need.rows) +
+                          " (now " + std::to_string(cols) + " x " + std::to_string(rows) + ")"))};
 }
 
 // The smallest screen a message box can be drawn on whole.
@@ -90,8 +88,9 @@ std::vector<DialogSize> DialogSizesIn(const void *res_data, size_t res_size) {
 
 std::wstring NetworkNotice() {
   std::string local = standin::LocalComputerName();
-  if (local.empty()) return L"ﾈｯﾄﾜｰｸ ﾌｧｲﾙにｺﾝﾋﾟｭｰﾀが 1 台もありません。";
-  if (!standin::ComputerExists(local)) return L"このｺﾝﾋﾟｭｰﾀ (" + DecodeUtf8(local) + L") はﾈｯﾄﾜｰｸ ﾌｧｲﾙにありません。";
+  if (local.empty()) return DecodeUtf8(Localize("the network file holds no computer"));
+  if (!standin::ComputerExists(local))
+    return DecodeUtf8(Localize("this computer (" + local + ") is not in the network file"));
   return L"";
 }
 
@@ -100,12 +99,13 @@ TerminalDriver::TerminalDriver(Terminal &terminal, std::vector<std::string> help
 
 FrameSize TerminalDriver::NeededSize() const {
   FrameSize need = painter_.RequiredSize();
-  if (need.cols > 0 && painter_.ScaleFixed()) {
-    for (const DialogSize &size : dialog_sizes_) {
+  if (need.cols > 0) {
+    for (const DialogSize &size : painter_.DialogSizes()) {
       DialogLayout layout = LayOutDialog(size.cx, size.cy, size.items, painter_.CurrentScale());
       need.cols = std::max(need.cols, layout.client_cols + kFrameExtraCols);
       need.rows = std::max(need.rows, layout.client_rows + kFrameExtraRows);
     }
+    need.rows += kKeyHintRows;
   }
   need.cols = std::max(need.cols, kMinimumCols);
   need.rows = std::max(need.rows, kMinimumRows);
@@ -480,7 +480,7 @@ void TerminalDriver::WaitForInput() {
   }
 }
 
-void TerminalDriver::ShowNotice(const std::string &text) { SetNotice(DecodeUtf8(text)); }
+void TerminalDriver::ShowNotice(const std::string &text) { SetNotice(DecodeUtf8(Localize(text))); }
 
 void TerminalDriver::Help(HWND /*owner*/, const std::string &file, UINT command, ULONG_PTR /*data*/) {
   if (command == HELP_QUIT) {
@@ -490,9 +490,8 @@ void TerminalDriver::Help(HWND /*owner*/, const std::string &file, UINT command,
   if (command != HELP_CONTENTS && command != HELP_CONTEXT && command != HELP_FINDER) return;
   std::string path = FindHelpText(file, help_directories_);
   if (!path.empty() && help_.OpenFile(path)) return;
-  // ヘルプ ファイル %s が見つかりません。
-  std::vector<std::wstring> lines = {L"", L"\x30D8\x30EB\x30D7 \x30D5\x30A1\x30A4\x30EB " + AnsiToWide(file) +
-                                              L" \x304C\x898B\x3064\x304B\x308A\x307E\x305B\x3093\x3002"};
+  std::vector<std::wstring> lines = {
+      L"", DecodeUtf8(Localize("the help file " + EncodeUtf8(AnsiToWide(file)) + " cannot be found"))};
   for (const std::string &dir : help_directories_) lines.push_back(L"  " + DecodeUtf8(dir));
   help_.Open(lines);
 }

@@ -25,10 +25,6 @@ namespace terminal {
 // The dialog templates in a compiled resource file, their sizes in dialog
 // units and their controls as the layout sees them: what the program may
 // show, so that the screen it needs is known before it shows it.
-struct DialogSize {
-  int cx = 0, cy = 0;
-  std::vector<LayoutItem> items;
-};
 std::vector<DialogSize> DialogSizesIn(const void *res_data, size_t res_size);
 
 // What the user should know about a network that is legal but gives the
@@ -48,7 +44,7 @@ class TerminalDriver : public standin::Driver {
   TerminalDriver(Terminal &terminal, std::vector<std::string> help_directories);
 
   // The program's dialogs: the screen must hold the largest of them.
-  void SetDialogSizes(std::vector<DialogSize> sizes) { dialog_sizes_ = std::move(sizes); }
+  void SetDialogSizes(std::vector<DialogSize> sizes) { painter_.SetDialogSizes(std::move(sizes)); }
   // A line said once, in place of the key hint, until the first key or click.
   void SetNotice(std::wstring notice) { notice_ = std::move(notice); }
 
@@ -109,7 +105,6 @@ class TerminalDriver : public standin::Driver {
   HWND drag_list_ = nullptr;  // a header divider being dragged: its list view,
   int drag_column_ = 0;       // column,
   int drag_x_ = 0;            // and where the drag began
-  std::vector<DialogSize> dialog_sizes_;
   std::wstring notice_;
 
   Terminal &terminal_;

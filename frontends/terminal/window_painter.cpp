@@ -14,7 +14,8 @@
 namespace terminal {
 namespace {
 
-// The terminal the main window must fit; the scale it gives is kept for
+// The terminal the main window must fit, with the key hint's line below
+// it; the scale it gives, or a finer one on a larger screen, is kept for
 // every window, so that all dialogs share one grid.
 constexpr int kDesignCols = 80;
 constexpr int kDesignRows = 24;
@@ -70,25 +71,36 @@ void WindowPainter::Paint(Canvas &canvas, bool busy) {
   for (HWND w : standin::TopLevelWindows())  // message boxes are the driver's to draw
     if (IsWindowVisible(w) && !standin::IsMessageBox(w)) windows.push_back(w);
   if (windows.empty()) return;
-  if (!scale_fixed_) {
+  if (!coarsest_known_) {
     standin::DialogUnits main = standin::PlacementOf(windows.front());
-    scale_ = ScaleToFit(main.cx, main.cy, kDesignCols, kDesignRows);
-    scale_fixed_ = true;
+    coarsest_ = ScaleToFit(main.cx, main.cy, kDesignCols, kDesignRows - kKeyHintRows);
+    coarsest_known_ = true;
   }
+  // The windows shown, as the layout sees them; the scale must fit them and
+  // every dialog the program may yet open.
+  std::vector<std::vector<HWND>> controls(windows.size());
+  std::vector<DialogSize> shown;
+  for (size_t w = 0; w < windows.size(); ++w) {
+    standin::DialogUnits du = standin::PlacementOf(windows[w]);
+    shown.push_back(DialogSize{du.cx, du.cy, {}});
+    for (HWND control : standin::ControlsOf(windows[w])) {
+      if (!IsWindowVisible(control)) continue;
+      controls[w].push_back(control);
+      shown.back().items.push_back(ItemFor(standin::ClassNameOf(control), standin::StyleOf(control),
+                                           standin::PlacementOf(control), AnsiToWide(standin::TextOf(control))));
+    }
+  }
+  std::vector<DialogSize> all = dialog_sizes_;
+  all.insert(all.end(), shown.begin(), shown.end());
+  const int room_rows = std::max(0, canvas.Rows() - kKeyHintRows);
+  scale_ = FinestScaleToFit(coarsest_, all, canvas.Cols(), room_rows);
   HWND active = standin::ActiveWindow();
   std::set<HWND> seen;
-  for (HWND window : windows) {
+  for (size_t w = 0; w < windows.size(); ++w) {
+    HWND window = windows[w];
     standin::DialogUnits du = standin::PlacementOf(window);
     DWORD style = standin::StyleOf(window);
-    std::vector<HWND> controls;
-    std::vector<LayoutItem> items;
-    for (HWND control : standin::ControlsOf(window)) {
-      if (!IsWindowVisible(control)) continue;
-      controls.push_back(control);
-      items.push_back(ItemFor(standin::ClassNameOf(control), standin::StyleOf(control), standin::PlacementOf(control),
-                              AnsiToWide(standin::TextOf(control))));
-    }
-    DialogLayout layout = LayOutDialog(du.cx, du.cy, items, scale_);
+    DialogLayout layout = LayOutDialog(du.cx, du.cy, shown[w].items, scale_);
     FrameSize size{layout.client_cols + kFrameExtraCols, layout.client_rows + kFrameExtraRows};
     required_.cols = std::max(required_.cols, size.cols);
     required_.rows = std::max(required_.rows, size.rows);
@@ -98,10 +110,10 @@ void WindowPainter::Paint(Canvas &canvas, bool busy) {
     if (owner_frame != frames_.end() && !(style & DS_ABSALIGN))
       anchor = Point{owner_frame->second.x + 1, owner_frame->second.y + 1};
     Point at = PlaceFrame(size, (style & DS_CENTER) != 0, anchor, Point{ColumnOf(du.x, scale_), RowOf(du.y, scale_)},
-                          canvas.Cols(), canvas.Rows());
+                          canvas.Cols(), room_rows);
     CellRect frame{at.x, at.y, size.cols, size.rows};
     frames_[window] = frame;
-    PaintWindow(canvas, window, frame, controls, layout.cells, window == active, busy && window == active);
+    PaintWindow(canvas, window, frame, controls[w], layout.cells, window == active, busy && window == active);
     seen.insert(window);
     for (HWND control : standin::ControlsOf(window)) seen.insert(control);
   }
@@ -126,6 +138,9 @@ LayoutItem WindowPainter::ItemFor(const std::string &cls, DWORD style, const sta
       item.kind = LayoutItem::kPushButton;
       item.label_cols = TextWidth(ParseMnemonic(text).text);
     }
+  } else if (cls == "LISTBOX") {
+    item.kind = LayoutItem::kListBox;
+    item.item_rows = ListBoxItems(du.cy, (style & WS_BORDER) != 0);
   }
   return item;
 }
@@ -399,11 +414,11 @@ bool WindowPainter::ResizeColumn(HWND list_view, int column, int cells) {
   if (column < 0 || column >= static_cast<int>(columns.size())) return false;
   // Whole cells, so that each step shows; a column keeps one at least, and
   // no column grows past what a pixel width may hold.
-  int now = ColumnCells({columns[static_cast<size_t>(column)].width})[0];
+  int now = ColumnCells({columns[static_cast<size_t>(column)].width}, scale_)[0];
   constexpr int kWidestColumn = 4096;
   LVCOLUMNA width = {};
   width.mask = LVCF_WIDTH;
-  width.cx = std::max(1, std::min(kWidestColumn, now + cells)) * kPixelsPerColumn;
+  width.cx = PixelsForCells(std::max(1, std::min(kWidestColumn, now + cells)), scale_);
   return standin::DeliverMessage(list_view, LVM_SETCOLUMNA, static_cast<WPARAM>(column),
                                  reinterpret_cast<LPARAM>(&width)) != FALSE;
 }
@@ -475,7 +490,7 @@ void WindowPainter::PaintListView(Canvas &canvas, HWND window, HWND control, con
   std::vector<standin::ListViewColumnInfo> columns = standin::ColumnsOf(control);
   std::vector<int> pixels;
   for (const auto &c : columns) pixels.push_back(c.width);
-  std::vector<int> widths = ColumnCells(pixels);
+  std::vector<int> widths = ColumnCells(pixels, scale_);
   std::vector<int> starts;  // each column's first cell in the whole row
   int total = 0;
   for (int w : widths) {

@@ -16,6 +16,7 @@
 #include <map>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace terminal {
@@ -59,7 +60,9 @@ class WindowPainter {
   // Columns and rows the visible windows need (0 x 0 when none is shown).
   FrameSize RequiredSize() const;
   const Scale &CurrentScale() const { return scale_; }
-  bool ScaleFixed() const { return scale_fixed_; }
+  // The program's dialogs, all of which the scale must fit on the screen.
+  void SetDialogSizes(std::vector<DialogSize> sizes) { dialog_sizes_ = std::move(sizes); }
+  const std::vector<DialogSize> &DialogSizes() const { return dialog_sizes_; }
 
   // Scrolls a list's view by `rows` (a page is the rows it shows), without
   // moving its selection or caret, as the wheel and the scroll bar do.
@@ -115,7 +118,11 @@ class WindowPainter {
   void AddRegion(const CellRect &cells, Hit::Kind kind, HWND window, HWND control, int index = -1);
 
   Scale scale_;
-  bool scale_fixed_ = false;
+  // The scale that fits the main window on the smallest screen, found when
+  // it is first shown; a larger screen gets a finer one.
+  Scale coarsest_;
+  bool coarsest_known_ = false;
+  std::vector<DialogSize> dialog_sizes_;
   std::map<HWND, ListView> lists_;
   std::map<HWND, int> edit_scroll_;
   HWND marked_list_ = nullptr;

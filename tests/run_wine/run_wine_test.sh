@@ -3,15 +3,15 @@
 # A new user's path under Wine, on a private Xvfb watched over VNC: with the
 # README's example network, scripts/run-wine.sh manages SOUMU01 (a job added
 # by keyboard lands there), the version box reaches the VNC viewer drawn in
-# NT 4's grey, the Help button opens the help file in Wine's own viewer and
-# the program's exit closes it; a scenario failing under Wine names its
-# screenshot.
+# NT 4's grey, the main window drawn active from the start, the Help button
+# opens the help file in Wine's own viewer and the program's exit closes it;
+# a scenario failing under Wine names its screenshot.
 # Usage: tests/run_wine/run_wine_test.sh
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 . scripts/wine-env.sh
 wine_env_install
-scripts/install-deps.sh xdotool x11vnc vncsnapshot netpbm
+scripts/install-deps.sh xdotool x11vnc vncsnapshot netpbm imagemagick
 wine_env_check
 work="$(mktemp -d)"
 run_pid=""
@@ -20,7 +20,19 @@ fail() {
   echo "FAIL: $*"
   exit 1
 }
-window() { timeout 60 xdotool search --sync --onlyvisible --name "$1" | sed -n 1p; }
+# A search fails when a window it looks at goes meanwhile (BadWindow): it is
+# repeated.
+window() {
+  local id
+  for _ in 1 2 3; do
+    id="$(timeout 60 xdotool search --sync --onlyvisible --name "$1" 2>/dev/null | sed -n 1p)" || true
+    [ -z "$id" ] || {
+      echo "$id"
+      return 0
+    }
+  done
+  return 1
+}
 wine_env_own_display
 
 # A Wine session of the prefix runs already (as when a second program
@@ -31,7 +43,23 @@ cmake --build --preset mingw --target velmora velmora_netapi32 velmora_winhelp v
 cp examples/office.network "$work/office.network"
 VELMORA_NETWORK="$work/office.network" scripts/run-wine.sh >"$work/run.log" 2>&1 &
 run_pid=$!
-window '^Velmora$' >/dev/null || fail "the main window did not appear: $(cat "$work/run.log")"
+main="$(window '^Velmora$')" || fail "the main window did not appear: $(cat "$work/run.log")"
+
+# The main window is active at start, as on Windows: its title bar navy
+# (NT 4's active title), not grey, before any dialog has been opened.
+read -r X Y W H < <(xwininfo -id "$main" | awk -F: '/Absolute upper-left [XY]|Width|Height/ { printf "%d ", $2 } END { print "" }')
+title_navy() {
+  import -window root "$work/start.png" &&
+    convert "$work/start.png" -crop "$((W - 40))x10+$((X + 20))+$((Y + 5))" -format %c histogram:info:- |
+    awk '/\(0,0,128\)/ { n += $1 } END { print n + 0 }'
+}
+navy=0
+for _ in $(seq 50); do
+  navy="$(title_navy)"
+  [ "$navy" -ge $(((W - 40) * 10 / 2)) ] && break
+  sleep 0.2
+done
+[ "$navy" -ge $(((W - 40) * 10 / 2)) ] || fail "the main window's title bar is not navy at start: $navy navy pixels"
 
 # The command, the run unit one up from "every", Enter for OK.
 xdotool key alt+a
@@ -79,4 +107,4 @@ picture=build/wine-screenshots/box_open-line4.png
 [[ "$line" == *"[screen: $picture]"* ]] || fail "the failure line names no screenshot: $line"
 pngtopnm "$picture" | pamcut -left 380 -top 320 -width 240 -height 120 | ppmhist -noheader |
   awk 'NR > 20 { drawn = 1 } END { exit !drawn }' || fail "$picture does not show the version box drawn"
-echo "PASS: run-wine.sh on the example network, the version box on the screen, a failure's screenshot"
+echo "PASS: run-wine.sh on the example network, the main window active at start, the version box on the screen, a failure's screenshot"

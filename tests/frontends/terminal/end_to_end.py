@@ -4,7 +4,8 @@
 uses it as a person would, from the keyboard and the mouse, checking the
 screen and the network file.
 
-    end_to_end.py VELMORA NETWORK add-delete|interrupted|read-only|keys-and-mouse|command-line
+    end_to_end.py VELMORA NETWORK add-delete|interrupted|read-only|keys-and-mouse|command-line|
+                                  resize-without-terminal|read-only-english
 """
 import os
 import re
@@ -28,7 +29,7 @@ def columns(text):
 
 
 class Session:
-    def __init__(self, velmora, network, workdir):
+    def __init__(self, velmora, network, workdir, launcher="", environment=""):
         self.socket = "velmora-test-%d" % os.getpid()
         self.exit_file = os.path.join(workdir, "exit-code")
         self.mode_before = os.path.join(workdir, "mode-before")
@@ -36,7 +37,7 @@ class Session:
         self.network = network
         # The terminal's modes are kept before and after, to show they are restored.
         command = (
-            "stty -g > {before}; env VELMORA_NETWORK={network} XDG_STATE_HOME={workdir} {velmora}; "
+            "stty -g > {before}; {launcher} env {environment} VELMORA_NETWORK={network} XDG_STATE_HOME={workdir} {velmora}; "
             "echo $? > {exit}.new; stty -g > {after}; mv {exit}.new {exit}; sleep 600"
         ).format(before=self.mode_before, after=self.mode_after, exit=self.exit_file, **locals())
         self.tmux("new-session", "-d", "-x", "80", "-y", "24", command)
@@ -147,13 +148,13 @@ def add_delete(s):
     s.wait_for("ｽｹｼﾞｭｰﾙｻｰﾋﾞｽは動作中です。", "defrag C:")
     # Add is the default button and has the focus.
     add_next_wednesday_evening(s, "nightly.cmd /q")
+    # The closed editor leaves the focus on the main window itself: Tab
+    # starts at the first tab stop (Select computer), the next one is the
+    # list; the new job is its last row, every column in view.
+    s.keys("Tab", "Tab", "End")
     screen = s.wait_for("nightly.cmd /q")
     row = next(line for line in screen.splitlines() if "nightly.cmd /q" in line)
     job_id = re.search(r"│(\d+)\s+nightly", row).group(1)
-    # The closed editor leaves the focus on the main window itself: Tab
-    # starts at the first tab stop (Select computer), the next one is the
-    # list, whose columns are wider than it: Right scrolls to the time.
-    s.keys("Tab", "Tab", "Right", "Right", "Right")
     s.wait_for_line(r"cmd /q\s+次の\s+水\s+7:30 午後")
     stored = [l for l in s.network_text().splitlines() if "nightly.cmd" in l]
     if len(stored) != 1 or not re.search(r"id=%s at=19:30 .*dow=0x4 cmd=\"nightly.cmd /q\"" % job_id, stored[0]):
@@ -186,24 +187,38 @@ def interrupted(s):
         raise Failure("the terminal modes were not restored: %s -> %s" % (before.strip(), after.strip()))
 
 
-def read_only(s):
+def read_only(s, reason=("読み取り専用です", "何も変更していません。"), foreign="read-only"):
     """A delete on a read-only network file: the program's own box, and the
-    reason on the bottom line, not written over the screen."""
+    reason on the bottom lines, not written over the screen, in the
+    locale's language (Japanese when none is set)."""
     os.chmod(s.network, 0o444)
     original = s.network_text()
     s.wait_for("defrag C:")
     s.keys("BTab", "End", "M-r")
     s.wait_for("削除してもよろしいですか")
     s.keys("y")
-    screen = s.wait_for("is read-only", "nothing was changed")
-    if "velmora:" in screen:
-        raise Failure("the message was written raw over the screen:\n" + screen)
+    s.wait_for("RC:")
+    deadline = time.monotonic() + WAIT_SECONDS
+    while True:
+        screen = s.screen()
+        bottom = "".join(line.strip() for line in screen.splitlines()[-4:])  # the reason may wrap
+        if all(r in bottom for r in reason):
+            break
+        if time.monotonic() > deadline:
+            raise Failure("the reason %r is not on the bottom lines:\n%s" % (reason, screen))
+        time.sleep(0.1)
+    if "velmora:" in screen or foreign in bottom:
+        raise Failure("the message was written raw over the screen, or in two languages:\n" + screen)
     s.keys("Enter")
     s.wait_for("RC:", gone=True)
     if s.network_text() != original:
         raise Failure("the read-only network file was changed")
     s.keys("M-x")
     s.wait_exit(0)
+
+
+def read_only_english(s):
+    read_only(s, ("is read-only", "nothing was changed"), "読み取り専用")
 
 
 def keys_and_mouse(s):
@@ -230,8 +245,8 @@ def keys_and_mouse(s):
     s.wait_for("Velmora ヘルプ", gone=True)
 
     # The wheel scrolls the job list; the scroll bar's down arrow steps it.
-    s.wait_for("backup.cmd", "task-01.cmd")
-    col, row = s.find("task-01.cmd")
+    s.wait_for("backup.cmd", "defrag C:")
+    col, row = s.find("defrag C:")
     s.mouse(65, col, row)
     s.wait_for("backup.cmd", "請求", gone=True)
     s.click("^")
@@ -250,6 +265,24 @@ def keys_and_mouse(s):
     s.mouse(0, col + 1, row)
     s.mouse(3, col + 1, row)
     s.wait_for("│ID")
+    s.keys("M-x")
+    s.wait_exit(0)
+
+
+def resize_without_terminal(s):
+    """Run without a controlling terminal (as through su or setsid), Velmora
+    gets no SIGWINCH; a resize is still seen, without a key."""
+    s.wait_for("defrag C:", "F1:ﾍﾙﾌﾟ")
+    s.tmux("resize-window", "-x", "100", "-y", "32")
+    deadline = time.monotonic() + WAIT_SECONDS
+    while True:
+        lines = s.screen().splitlines()
+        hint = [n for n, line in enumerate(lines) if "F1:ﾍﾙﾌﾟ" in line]
+        if hint == [31] and "F3:列幅" in lines[31]:
+            break
+        if time.monotonic() > deadline:
+            raise Failure("the resize to 100 x 32 was not seen:\n" + "\n".join(lines))
+        time.sleep(0.1)
     s.keys("M-x")
     s.wait_exit(0)
 
@@ -305,7 +338,10 @@ def main():
                 with open(network, "a", encoding="utf-8") as f:
                     for n in range(1, 13):
                         f.write('job SOUMU01 id=%d at=10:00 cmd="task-%02d.cmd /all /long"\n' % (100 + n, n))
-            session = Session(velmora, network, workdir)
+            launcher = "setsid -w" if case == "resize-without-terminal" else ""
+            # The locale names the language of Velmora's own texts.
+            environment = "LANG=en_US.UTF-8" if case == "read-only-english" else ""
+            session = Session(velmora, network, workdir, launcher, "-u LC_ALL -u LC_MESSAGES -u LANG " + environment)
             globals()[case.replace("-", "_")](session)
     except (Failure, subprocess.TimeoutExpired) as e:
         print("FAIL %s: %s" % (case, e))

@@ -460,8 +460,12 @@ TEST(TerminalDriver, EachWindowOpensItsHelpSectionAndNamesItsKeys) {
       const bool dialog = window.mnemonic[0] != '\0';
       if (dialog) t.Type(window.mnemonic, true);
       t.Check([&, dialog] {
-        Require(t.Shows(dialog ? "─ F1:ﾍﾙﾌﾟ  F2:ﾎﾟｲﾝﾀ  Tab:移動  Esc:ｷｬﾝｾﾙ  Alt+文字:選択 ─"
-                               : "─ F1:ﾍﾙﾌﾟ  F2:ﾎﾟｲﾝﾀ  F3:列幅  Tab:移動  Alt+文字:選択 ─"),
+        // The hint has the last line to itself, below every window's border.
+        const std::wstring hint = DecodeUtf8(dialog ? "F1:ﾍﾙﾌﾟ  F2:ﾎﾟｲﾝﾀ  Tab:移動  Esc:ｷｬﾝｾﾙ  Alt+文字:選択"
+                                                    : "F1:ﾍﾙﾌﾟ  F2:ﾎﾟｲﾝﾀ  F3:列幅  Tab:移動  Alt+文字:選択");
+        Require(t.Find(hint).second == t.rows - 1 &&
+                    t.picture.RowText(t.rows - 1).find(L'\x2500') == std::wstring::npos &&
+                    t.picture.RowText(t.rows - 1).find(L"Enter") == std::wstring::npos,
                 std::string("the keys of ") + ActiveTemplate());
       });
       t.Press(Key::kF1);
@@ -542,6 +546,85 @@ TEST(TerminalDriver, ANetworkWithoutThisComputerIsSaidOnce) {
   run({"local GHOST", "computer PC01"}, "このｺﾝﾋﾟｭｰﾀ (GHOST) はﾈｯﾄﾜｰｸ ﾌｧｲﾙにありません。");
 }
 
+// A list shows at a dialog's size what the platform shows there: the job
+// list every column whole, the weekday list all seven days; a larger screen
+// shows more of each text. The key hint's line lies below every window.
+TEST(TerminalDriver, ListsShowWhatThePlatformShowsAtTheDialogsSize) {
+  RunScript(
+      [](ScriptedTerminal &t) {
+        int command_cols_before = 0;
+        auto check_main = [&](int *command_cols) {
+          auto [x, y] = t.Find(DecodeUtf8("時刻"));
+          Require(x >= 0 && t.Shows("7:00 午後"), "the time column is whole without scrolling");
+          Require(!t.Shows("Left/Right:横ｽｸﾛｰﾙ"), "nothing is left to scroll to");
+          // The command is cut with an ellipsis: how much of it shows.
+          std::wstring row = t.picture.RowText(t.Find(L"C:\\jobs").second);
+          size_t from = row.find(L"C:"), to = row.find(L"...", from);
+          Require(to != std::wstring::npos, "the command is cut");
+          *command_cols = static_cast<int>(to - from);
+          // The hint's line holds no border of the main window.
+          std::wstring last = t.picture.RowText(t.rows - 1);
+          Require(t.Find(L"F1:").second == t.rows - 1 &&
+                      last.find_first_of(L"\x2502\x2514\x2518\x2500") == std::wstring::npos,
+                  "the key hint has the last line to itself");
+          Require(t.picture.RowText(t.rows - 2).find(L"\x2518") != std::wstring::npos ||
+                      t.picture.RowText(t.rows - 3).find(L"\x2518") != std::wstring::npos,
+                  "the main window's bottom border is drawn above it");
+        };
+        t.Check([&] { check_main(&command_cols_before); });
+        t.Type("a", true);
+        t.Check([&] {
+          auto [x, y] = t.Find(DecodeUtf8("月"));
+          const std::wstring days = DecodeUtf8("月火水木金土日");
+          for (int d = 0; d < 7; ++d) {
+            std::wstring row = t.picture.RowText(y + d);
+            Require(row.find(days[static_cast<size_t>(d)]) != std::wstring::npos &&
+                        TextWidth(row.substr(0, row.find(days[static_cast<size_t>(d)]))) == x,
+                    "the weekday list shows day " + std::to_string(d + 1) + " of seven");
+          }
+        });
+        t.Press(Key::kEscape);
+        t.steps.push_back([&] {
+          t.cols = 100;
+          t.rows = 32;
+          return TerminalEvent{Key::kResize};
+        });
+        t.Check([&] {
+          int command_cols = 0;
+          check_main(&command_cols);
+          Require(command_cols > command_cols_before,
+                  "a larger screen shows more of the command: " + std::to_string(command_cols_before) + " -> " +
+                      std::to_string(command_cols));
+        });
+        t.Type("x", true);
+        Play(
+            {"computer PC01", "job PC01 id=1 at=19:00 cmd=\"C:\\\\jobs\\\\a-long-command-that-does-not-fit.cmd /all\""},
+            t);
+      },
+      76, 24);
+}
+
+// The help's tables keep their columns: each row's description starts
+// where the others' do.
+TEST(TerminalDriver, TheHelpsScheduleTableStaysAligned) {
+  RunScript(
+      [](ScriptedTerminal &t) {
+        t.Press(Key::kF1);
+        t.Check([&] {
+          std::vector<int> columns;
+          for (const char *description : {"毎週 月", "毎月 1", "次の火曜日", "今日、指定", "明日、指定"}) {
+            auto [x, y] = t.Find(DecodeUtf8(description));
+            Require(x >= 0, std::string(description) + " is shown");
+            columns.push_back(x);
+          }
+          Require(std::count(columns.begin(), columns.end(), columns.front()) == 5, "the descriptions align");
+        });
+        t.Press(Key::kEscape);
+        t.Type("x", true);
+        Play({"computer PC01"}, t);
+      },
+      100, 32);
+}
 // The redraw after a key that moves the job list's selection or scrolls it,
 // also sideways, takes about as long with 10,000 jobs listed as with 100:
 // within three times, measured in the same run by the processor time of each
