@@ -387,45 +387,61 @@ TEST(TerminalDriver, ListColumnsKeepTheirWidthsAndTheListScrollsSideways) {
 // underline fall, cell by cell.
 TEST(TerminalDriver, ColumnsThumbAndUnderlinesFallCellByCell) {
   RunScript([](ScriptedTerminal &t) {
-    const std::wstring thumb(45, L'\x2592');  // ▒
+    const std::wstring thumb(49, L'\x2592');  // ▒
     auto bar = [&](int before, int after) {
       return L"\x2514<" + std::wstring(static_cast<size_t>(before), L'\x2500') + thumb +
              std::wstring(static_cast<size_t>(after), L'\x2500') + L">\x2518";  // └<───▒▒▒───>┘
     };
     auto shows = [&](const std::wstring &text) { return t.Find(text).first >= 0; };
     t.Check([&] {
-      Require(t.Shows("│ID │ｺﾏﾝﾄﾞ               │日程                      │時 │") &&
-                  t.Shows("│7   a-long-command-li... 毎回  月火水木金土日       10:│"),
-              "each column at its place, the last cut by the list's edge");
-      Require(shows(bar(0, 8)), "the thumb at the left end");
-      Require(t.Find(L" Velmora ") == std::make_pair(5, 0), "the title in the window's top border");
+      Require(t.Shows("│ID │ｺﾏﾝﾄﾞ             │日程                   │時刻        │") &&
+                  t.Shows("│7   a-long-command-... 毎回  月火水木金土日    10:05 午後  │"),
+              "each column at its place, the long command cut");
+      Require(t.Find(L" Velmora ") == std::make_pair(4, 0), "the title in the window's top border");
       Require((t.AttrAt("(S)") & kUnderline) == 0 && (t.AttrAt("(S)", 1) & kUnderline) != 0 &&
                   (t.AttrAt("(S)", 2) & kUnderline) == 0,
               "the mnemonic's underline on S alone, after the double-width 選択");
     });
     t.ClickOn("a-long-command");
+    t.Press(Key::kF3);
+    t.Press(Key::kTab);
+    for (int i = 0; i < 10; ++i) t.Press(Key::kRight);
+    t.Press(Key::kF3);
+    t.Check([&] {
+      Require(t.Shows("│ID │ｺﾏﾝﾄﾞ                       │日程                   │時│") &&
+                  t.Shows("│7   a-long-command-line-for-t... 毎回  月火水木金土日    10│"),
+              "the command widened by ten cells, the last column cut by the list's edge");
+      Require(shows(bar(0, 8)), "the thumb at the left end");
+      Require(t.Shows("  F3:列幅  Left/Right:横ｽｸﾛｰﾙ  Tab:移動"), "the sideways keys, with the focus");
+    });
     t.Press(Key::kRight);
     t.Check([&] {
-      Require(t.Shows("│ｺﾏﾝﾄﾞ               │日程                      │時刻   │") &&
-                  t.Shows("│a-long-command-li... 毎回  月火水木金土日       10:05  │"),
+      Require(t.Shows("│ｺﾏﾝﾄﾞ                       │日程                   │時刻  │") &&
+                  t.Shows("│a-long-command-line-for-t... 毎回  月火水木金土日    10:05 │"),
               "Right scrolled four cells, past the ID column");
       Require(shows(bar(3, 5)), "the thumb moved by three cells");
-      Require(t.Shows("  F3:列幅  Left/Right:横ｽｸﾛｰﾙ  Tab:移動"), "the sideways keys, with the focus");
     });
     for (int i = 0; i < 11; ++i) t.Press(Key::kRight);
     t.Check([&] {
-      Require(t.Shows("│g-command-li... 毎回  月火水木金土日       10:05 午後  │"),
+      Require(t.Shows("│g-command-line-for-t... 毎回  月火水木金土日    10:05 午後 │"),
               "the last column whole at the right");
       Require(shows(bar(8, 0)), "the thumb at the right end");
     });
+    t.Press(Key::kLeft);
+    t.Check([&] {
+      Require(t.Shows("│-long-command-line-for-t... 毎回  月火水木金土日    10:05  │"),
+              "Left scrolled back four cells");
+      Require(shows(bar(4, 4)), "the thumb moved back");
+    });
+    for (int i = 0; i < 2; ++i) t.Press(Key::kRight);
     t.Press(Key::kF3);
     for (int i = 0; i < 3; ++i) t.Press(Key::kTab);
     t.Press(Key::kLeft);
     t.Press(Key::kLeft);
     t.Press(Key::kF3);
     t.Check([&] {
-      Require(t.Shows("│ong-command-li... 毎回  月火水木金土日       10:05 午後│"),
-              "narrowed by two, the last column fills its ten cells to the list's edge");
+      Require(t.Shows("│ong-command-line-for-t... 毎回  月火水木金土日    10:05 ...│"),
+              "narrowed by two at the right end, the last column still ends at the list's edge");
     });
     t.Type("x", true);
     Play({"computer PC01",
