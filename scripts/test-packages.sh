@@ -122,7 +122,8 @@ unzip -q "$zip" -d "$scratch/zip"
 # README.txt reads the same on any Windows: plain ASCII; the Japanese one is
 # Shift-JIS.
 ! LC_ALL=C grep -q '[^[:print:][:space:]]' "$scratch/zip/README.txt" || fail "README.txt is not plain ASCII"
-grep -q "^Velmora $version " "$scratch/zip/README.txt" || fail "README.txt does not name version $version"
+# (Its lines end in CR LF, and the version stands alone on its line.)
+grep -q "^Velmora $version[[:space:]]" "$scratch/zip/README.txt" || fail "README.txt does not name version $version"
 iconv -f CP932 -t UTF-8 "$scratch/zip/README-ja.txt" | grep -q "^Velmora $version " ||
   fail "README-ja.txt is not Shift-JIS or does not name version $version"
 ! iconv -f CP932 -t UTF-8 "$scratch/zip/Velmora.txt" | grep -q "端末での操作" ||
