@@ -41,6 +41,7 @@ if ! xdpyinfo >/dev/null 2>&1; then
   exit 1
 fi
 
+wine_env_take_turn "$prefix_home"
 if [ "$programs" != "$here" ]; then
   cmake --preset mingw >/dev/null
   cmake --build --preset mingw --target velmora velmora_netapi32 >/dev/null
@@ -76,6 +77,7 @@ computer="$(first_name local)"
 computer="$(LC_ALL=C tr a-z A-Z <<<"$computer")"
 
 wine_env_prepare "$prefix_home" "$programs"
+wine_env_end_turn
 wine_env_use_wine_help_viewer
 VELMORA_NETWORK="$(winepath -w "$(realpath "$network")" 2>/dev/null)"
 export VELMORA_NETWORK

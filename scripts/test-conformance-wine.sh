@@ -16,6 +16,7 @@ wine_env_install >&2
 wine_env_check
 
 build="$root/build/mingw"
+wine_env_take_turn "$build"
 cmake --preset mingw -S "$root" >/dev/null
 cmake --build "$build" --target velmora_conformance velmora_winhelp velmora_netapi32 >&2
 
@@ -27,6 +28,7 @@ if [ -n "${VELMORA_WINE_LOCK:-}" ]; then
 fi
 
 wine_env_prepare "$build" >&2
+wine_env_end_turn
 trap wine_env_stop EXIT
 wine_env_own_display
 out="$(mktemp)"

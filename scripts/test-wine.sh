@@ -26,10 +26,12 @@ wine_env_install
 wine_env_check
 
 build="$root/build/mingw"
+wine_env_take_turn "$build"
 cmake --preset mingw -S "$root" >/dev/null
 cmake --build "$build" -j2
 
 wine_env_prepare "$build"
+wine_env_end_turn
 work="$(mktemp -d "${TMPDIR:-/tmp}/velmora-wine.XXXXXX")"
 # A failing file leaves pictures of the screen and of the program's windows
 # here, named in its line.

@@ -4,6 +4,9 @@
 #
 #   wine_env_install              Debian packages and the ja_JP.UTF-8 locale
 #   wine_env_check                one line naming whatever is still missing
+#   wine_env_take_turn DIR        waits until no other script builds in or
+#                                 prepares DIR (build/mingw, or the prefix's
+#                                 home); wine_env_end_turn lets the next go
 #   wine_env_prepare BUILD_DIR [PROGRAMS]
 #                                 the Wine prefix BUILD_DIR/wine-prefix, made
 #                                 once and reused, with the project's help
@@ -84,6 +87,20 @@ wine_env_check() {
     echo "no Japanese font is installed; $how fonts-noto-cjk" >&2
     return 1
   fi
+}
+
+# CTest runs several Wine scripts side by side: two ninjas in one build
+# folder, or two wineboots in one prefix, spoil each other's work. The lock is
+# released explicitly, since the Wine server inherits the descriptor.
+wine_env_take_turn() {
+  mkdir -p "$1"
+  exec 8>"$1/.velmora-turn.lock"
+  flock 8
+}
+
+wine_env_end_turn() {
+  flock -u 8 2>/dev/null || true
+  exec 8>&-
 }
 
 wine_env_prepare() {

@@ -27,9 +27,11 @@ fail() {
   exit 1
 }
 
+wine_env_take_turn build/mingw
 cmake --preset mingw >/dev/null
 cmake --build --preset mingw --target velmora_help help_viewer_probe >/dev/null
 wine_env_prepare "$PWD/build/mingw" >/dev/null
+wine_env_end_turn
 wine_env_use_wine_help_viewer
 wine_env_own_display
 help_text=frontends/terminal/help/Velmora.txt

@@ -37,9 +37,11 @@ wine_env_own_display
 
 # A Wine session of the prefix runs already (as when a second program
 # starts), so the computer's name is set in the running session.
+wine_env_take_turn build/mingw
 cmake --preset mingw >/dev/null
 cmake --build --preset mingw --target velmora velmora_netapi32 velmora_winhelp velmora_scenario_player >/dev/null
-(wine_env_prepare "$PWD/build/mingw" >/dev/null && wine_env_start_help_viewer --stay)
+(wine_env_prepare "$PWD/build/mingw" >/dev/null && wine_env_end_turn && wine_env_start_help_viewer --stay)
+wine_env_end_turn
 cp examples/office.network "$work/office.network"
 VELMORA_NETWORK="$work/office.network" scripts/run-wine.sh >"$work/run.log" 2>&1 &
 run_pid=$!

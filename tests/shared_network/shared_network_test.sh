@@ -19,9 +19,11 @@ if [ -z "$linux_client" ]; then
   cmake --build --preset linux --target network_client >/dev/null
   linux_client=build/linux/tests/shared_network/network_client
 fi
+wine_env_take_turn "$root/build/mingw"
 cmake --preset mingw >/dev/null
 cmake --build --preset mingw --target network_client velmora_netapi32 >/dev/null
 wine_env_prepare "$root/build/mingw"
+wine_env_end_turn
 
 work="$(mktemp -d)"
 trap 'wineserver -k 2>/dev/null || true; rm -rf "$work"' EXIT
