@@ -141,7 +141,8 @@ const Entry kCatalogue[] = {
      "実ﾈｯﾄﾜｰｸのﾓｼﾞｭｰﾙ {1} は別のﾊﾞｰｼﾞｮﾝの Velmora のものです。このﾊﾞｰｼﾞｮﾝの velmora-realnet ﾊﾟｯｹｰｼﾞを"
      "ｲﾝｽﾄｰﾙしてください。"},
     {"the connection was closed", "接続が閉じられました。"},
-    {"no answer from the host within {} s while connecting to {t}", "{2}への接続中、{1} 秒以内にﾎｽﾄから応答がありません。"},
+    {"no answer from the host within {} s while connecting to {t}",
+     "{2}への接続中、{1} 秒以内にﾎｽﾄから応答がありません。"},
     {"no answer from the host within {} s while binding {t}", "{2}のﾊﾞｲﾝﾄﾞ中、{1} 秒以内にﾎｽﾄから応答がありません。"},
     {"no answer from the host within {} s", "{1} 秒以内にﾎｽﾄから応答がありません。"},
     {"the call timed out: no answer from the host within {} s",
@@ -339,7 +340,8 @@ std::string Fill(const char *japanese, const std::vector<std::string> &holes) {
       if (index < holes.size()) out += holes[index];
       p += 3;
     } else {
-      const bool doubled = std::strncmp(p, kFullStop.c_str(), kFullStop.size()) == 0 && out.size() >= kFullStop.size() &&
+      const bool doubled = std::strncmp(p, kFullStop.c_str(), kFullStop.size()) == 0 &&
+                           out.size() >= kFullStop.size() &&
                            out.compare(out.size() - kFullStop.size(), kFullStop.size(), kFullStop) == 0;
       if (doubled) {
         p += kFullStop.size();

@@ -43,8 +43,8 @@ std::wstring Words(const char *english) { return DecodeUtf8(Localize(english)); 
 std::wstring KeyHint(const std::wstring &key, const char *action) { return L"  " + key + L":" + Words(action); }
 
 std::wstring PointerHint() {
-  return L" " + Words("Pointer") + L": " + Words("Arrows") + L"/Tab:" + Words("Move") + KeyHint(L"Enter/Space", "Click") +
-         KeyHint(L"F2/Esc", "Done") + L" ";
+  return L" " + Words("Pointer") + L": " + Words("Arrows") + L"/Tab:" + Words("Move") +
+         KeyHint(L"Enter/Space", "Click") + KeyHint(L"F2/Esc", "Done") + L" ";
 }
 
 std::wstring SizerHint() {
