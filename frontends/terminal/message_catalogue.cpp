@@ -302,6 +302,8 @@ const Entry kCatalogue[] = {
     {"Next column", "次の列"},
     {"Press", "押す"},
     {"busy", "処理中"},
+    {"scroll", "スクロール"},
+    {"close", "閉じる"},
     // Last: a text said of one computer or one network file ("NAME: reason").
     {"network file {}: {t}", "ﾈｯﾄﾜｰｸ ﾌｧｲﾙ {1}: {2}"},
     {"{w}: {t}", "{1}: {2}"},

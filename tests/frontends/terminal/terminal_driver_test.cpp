@@ -581,6 +581,9 @@ TEST(TerminalDriver, AnEnglishLocaleNamesTheKeysInEnglish) {
       Require(t.Shows(" Pointer: Arrows/Tab:Move  Enter/Space:Click  F2/Esc:Done "), "the pointer's keys in English");
     });
     t.Press(Key::kF2);
+    t.Press(Key::kF1);
+    t.Check([&] { Require(t.Shows("Home/End: scroll   Esc: close"), "the help's keys in English"); });
+    t.Press(Key::kEscape);  // the help
     t.Press(Key::kEscape);
     t.Check([&] { Require(t.busy_mark_seen, "the busy mark in English while the list was read"); });
     t.Type("s", true);
