@@ -413,9 +413,15 @@ Language LanguageFromEnvironment() {
 void SetLanguage(Language language) { g_language = language; }
 
 std::optional<std::string> ToJapanese(const std::string &english) {
-  for (const Entry &entry : kCatalogue) {
+  // Each entry's pieces, parsed once: the key hints are looked up at every redraw.
+  static const std::vector<std::vector<Piece>> kParsed = [] {
+    std::vector<std::vector<Piece>> parsed;
+    for (const Entry &entry : kCatalogue) parsed.push_back(Parse(entry.english));
+    return parsed;
+  }();
+  for (size_t i = 0; i < kParsed.size(); ++i) {
     std::vector<std::string> holes;
-    if (Match(Parse(entry.english), 0, english, 0, &holes)) return Fill(entry.japanese, holes);
+    if (Match(kParsed[i], 0, english, 0, &holes)) return Fill(kCatalogue[i].japanese, holes);
   }
   return std::nullopt;
 }
