@@ -109,7 +109,10 @@ def main():
     if len(sys.argv) != 4:
         sys.exit(__doc__)
     velmora, help_file, version = sys.argv[1:]
-    usage = subprocess.run([velmora, "--help"], capture_output=True, text=True, check=True).stdout
+    # The page is English: so is the usage under an English locale.
+    env = {k: v for k, v in os.environ.items() if k not in ("LC_ALL", "LC_MESSAGES")}
+    env["LANG"] = "en_US.UTF-8"
+    usage = subprocess.run([velmora, "--help"], capture_output=True, text=True, check=True, env=env).stdout
     with open(help_file, encoding="utf-8") as f:
         help_text = f.read()
     when = time.gmtime(int(os.environ.get("SOURCE_DATE_EPOCH", time.time())))

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "command_line.h"
 
+#include "message_catalogue.h"
 #include "text_width.h"
 
 #include <standin/resources.h>
@@ -86,35 +87,34 @@ CommandLine ParseCommandLine(int argc, const char *const *argv) {
   return line;
 }
 
+// In paragraphs, each in the language of the front end's texts.
 std::string UsageText(const std::string &help_file) {
-  return "Usage: velmora [--help | --version]\n"
-         "\n"
-         "Velmora manages the jobs of the Windows NT Schedule service on the computers of a\n"
-         "simulated network, full screen in this terminal (UTF-8, at least 76 x 24).\n"
-         "\n"
-         "The network file describes that network: its computers, their Schedule services\n"
-         "and their jobs, one statement a line. Every change Velmora makes is written back\n"
-         "to it at once.\n"
-         "  VELMORA_NETWORK  the network file to use. Without it, your own default network:\n"
-         "                   $XDG_STATE_HOME/velmora/network (else ~/.local/state/velmora/network),\n"
-         "                   created with this machine alone, its Schedule service running.\n"
-         "\n"
-         "Keys: Tab and Shift+Tab move between controls (into a radio group at its\n"
-         "checked button), arrows within lists and groups (Left and Right scroll a list\n"
-         "sideways), Space presses or selects, Enter presses a dialog's default (bold)\n"
-         "button, in the main window only Add when it has the focus, Esc cancels a\n"
-         "dialog, Alt+letter picks the underlined letter; F1 help at the dialog's\n"
-         "section, F2 keyboard pointer that clicks as the mouse does, for terminals\n"
-         "without a mouse (it stays after a click until F2 or Esc), F3 list column\n"
-         "widths. The mouse clicks, drags column dividers and scrolls lists, sideways\n"
-         "with Shift+wheel.\n"
-         "\n"
-         "Help: F1 or the Help button shows " +
-         help_file +
-         "\n"
-         "\n"
-         "  --help     show this text and exit\n"
-         "  --version  show the version and exit\n";
+  const std::string paragraphs[] = {
+      "Usage: velmora [--help | --version]",
+      "Velmora manages the jobs of the Windows NT Schedule service on the computers of a\n"
+      "simulated network, full screen in this terminal (UTF-8, at least 76 x 24).",
+      "The network file describes that network: its computers, their Schedule services\n"
+      "and their jobs, one statement a line. Every change Velmora makes is written back\n"
+      "to it at once.\n"
+      "  VELMORA_NETWORK  the network file to use. Without it, your own default network:\n"
+      "                   $XDG_STATE_HOME/velmora/network (else ~/.local/state/velmora/network),\n"
+      "                   created with this machine alone, its Schedule service running.",
+      "Keys: Tab and Shift+Tab move between controls (into a radio group at its\n"
+      "checked button), arrows within lists and groups (Left and Right scroll a list\n"
+      "sideways), Space presses or selects, Enter presses a dialog's default (bold)\n"
+      "button, in the main window only Add when it has the focus, Esc cancels a\n"
+      "dialog, Alt+letter picks the underlined letter; F1 help at the dialog's\n"
+      "section, F2 keyboard pointer that clicks as the mouse does, for terminals\n"
+      "without a mouse (it stays after a click until F2 or Esc), F3 list column\n"
+      "widths. The mouse clicks, drags column dividers and scrolls lists, sideways\n"
+      "with Shift+wheel.",
+      "Help: F1 or the Help button shows " + help_file,
+      "  --help     show this text and exit\n"
+      "  --version  show the version and exit",
+  };
+  std::string text;
+  for (const std::string &paragraph : paragraphs) text += (text.empty() ? "" : "\n") + Localize(paragraph) + "\n";
+  return text;
 }
 
 std::string VersionText(const void *res_data, size_t res_size) {

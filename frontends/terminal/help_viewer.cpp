@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "help_viewer.h"
 
+#include "message_catalogue.h"
 #include "text_width.h"
 
 #include <algorithm>
@@ -11,8 +12,12 @@ namespace terminal {
 namespace {
 
 const wchar_t kDefaultTitle[] = L"\x30D8\x30EB\x30D7";  // ヘルプ
-// Up/Down PgUp/PgDn Home/End: スクロール   Esc: 閉じる
-const wchar_t kHint[] = L" Up/Down PgUp/PgDn Home/End: \x30B9\x30AF\x30ED\x30FC\x30EB   Esc: \x9589\x3058\x308B ";
+
+// The viewer's keys, in the language of the front end's texts.
+std::wstring KeyHint() {
+  return L" Up/Down PgUp/PgDn Home/End: " + DecodeUtf8(Localize("scroll")) + L"   Esc: " +
+         DecodeUtf8(Localize("close")) + L" ";
+}
 
 bool IsReadableFile(const std::string &path) {
   std::ifstream in(path);
@@ -128,7 +133,7 @@ void HelpViewer::Draw(Canvas &canvas) {
     if (i >= wrapped_.size()) break;
     canvas.Put(frame.x + 2, frame.y + 1 + row, wrapped_[i], kPlain, text_width);
   }
-  canvas.Put(frame.x + 1, frame.Bottom() - 2, kHint, kReverse, frame.w - 2);
+  canvas.Put(frame.x + 1, frame.Bottom() - 2, KeyHint(), kReverse, frame.w - 2);
   if (static_cast<int>(wrapped_.size()) > page_rows_) {
     std::wstring where = L" " + std::to_wstring(top_ + 1) + L"-" +
                          std::to_wstring(std::min(static_cast<int>(wrapped_.size()), top_ + page_rows_)) + L"/" +

@@ -63,7 +63,8 @@ int main(int argc, char **argv) {
       std::printf("%s\n", terminal::VersionText(velmora_res, velmora_res_size).c_str());
       return 0;
     case terminal::CommandLine::kUsageError:
-      std::fprintf(stderr, "velmora: unknown option '%s'\n\n%s", command_line.unknown.c_str(),
+      std::fprintf(stderr, "velmora: %s\n\n%s",
+                   terminal::Localize("unknown option '" + command_line.unknown + "'").c_str(),
                    terminal::UsageText(help_file).c_str());
       return 2;
     case terminal::CommandLine::kRun:

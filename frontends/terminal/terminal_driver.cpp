@@ -35,10 +35,27 @@ const char kProgramHelpFile[] = "Velmora.HLP";
 
 // The last line of the screen names the keys that act in the active window
 // (WindowKeyHint); a message box, the pointer and the column sizer name
-// theirs while they are in use.
-const wchar_t kPointerHint[] = L" ﾎﾟｲﾝﾀ: 矢印/Tab:移動  Enter/Space:ｸﾘｯｸ  F2/Esc:終了 ";
-const wchar_t kSizerHint[] = L" 列幅: Left/Right:狭く/広く  Tab:次の列  F3/Enter/Esc:終了 ";
-const wchar_t kBoxHint[] = L" Tab/矢印:移動  Enter/Space:押す  文字:選択";
+// theirs while they are in use. Their words are in the language of the
+// front end's other texts.
+std::wstring Words(const char *english) { return DecodeUtf8(Localize(english)); }
+
+// "  KEY:ACTION", two blanks before it.
+std::wstring KeyHint(const std::wstring &key, const char *action) { return L"  " + key + L":" + Words(action); }
+
+std::wstring PointerHint() {
+  return L" " + Words("Pointer") + L": " + Words("Arrows") + L"/Tab:" + Words("Move") +
+         KeyHint(L"Enter/Space", "Click") + KeyHint(L"F2/Esc", "Done") + L" ";
+}
+
+std::wstring SizerHint() {
+  return L" " + Words("Column widths") + L": Left/Right:" + Words("Narrower/Wider") + KeyHint(L"Tab", "Next column") +
+         KeyHint(L"F3/Enter/Esc", "Done") + L" ";
+}
+
+std::wstring BoxHint() {
+  return L" Tab/" + Words("Arrows") + L":" + Words("Move") + KeyHint(L"Enter/Space", "Press") +
+         KeyHint(Words("Letter"), "Select");
+}
 
 // Rows the wheel scrolls a list by, one notch; columns Left and Right
 // scroll a list view by.
@@ -127,15 +144,15 @@ std::wstring TerminalDriver::WindowKeyHint() {
     if (ParseMnemonic(AnsiToWide(standin::TextOf(control))).mnemonic_index >= 0) mnemonic = true;
   }
   HWND focus = standin::FocusWindow();
-  std::wstring hint = L" F1:ﾍﾙﾌﾟ";
-  if (!painter_.ClickableControls(active).empty()) hint += L"  F2:ﾎﾟｲﾝﾀ";
-  if (list_view) hint += L"  F3:列幅";
-  if (focus != nullptr && painter_.ScrollsSideways(focus)) hint += L"  Left/Right:横ｽｸﾛｰﾙ";
-  if (tab_stop) hint += L"  Tab:移動";
+  std::wstring hint = L" F1:" + Words("Help");
+  if (!painter_.ClickableControls(active).empty()) hint += KeyHint(L"F2", "Pointer");
+  if (list_view) hint += KeyHint(L"F3", "Column widths");
+  if (focus != nullptr && painter_.ScrollsSideways(focus)) hint += KeyHint(L"Left/Right", "Scroll sideways");
+  if (tab_stop) hint += KeyHint(L"Tab", "Move");
   // The dialog manager's Escape cancels a modal dialog; the main window,
   // modeless, has no use for it.
-  if (standin::IsModalDialog(active)) hint += L"  Esc:ｷｬﾝｾﾙ";
-  if (mnemonic) hint += L"  Alt+文字:選択";
+  if (standin::IsModalDialog(active)) hint += KeyHint(L"Esc", "Cancel");
+  if (mnemonic) hint += KeyHint(L"Alt+" + Words("Letter"), "Select");
   return hint + L" ";
 }
 
@@ -164,13 +181,13 @@ void TerminalDriver::PaintKeyHint(HWND box) {
     text = L" " + notice_ + L" ";
     attr = kWarningColour | kBold;
   } else if (box != nullptr) {
-    text = kBoxHint;
-    if (ViewOf(box).EscapeAnswers()) text += L"  Esc:ｷｬﾝｾﾙ";
+    text = BoxHint();
+    if (ViewOf(box).EscapeAnswers()) text += KeyHint(L"Esc", "Cancel");
     text += L" ";
   } else if (sizing_list_ != nullptr) {
-    text = kSizerHint;
+    text = SizerHint();
   } else if (pointer_shown_) {
-    text = kPointerHint;
+    text = PointerHint();
   } else {
     text = WindowKeyHint();
   }

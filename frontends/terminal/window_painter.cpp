@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "window_painter.h"
 
+#include "message_catalogue.h"
 #include "text_width.h"
 
 #include <standin/ui.h>
@@ -20,7 +21,6 @@ namespace {
 constexpr int kDesignCols = 80;
 constexpr int kDesignRows = 24;
 
-const wchar_t kBusyMark[] = L" (\x51E6\x7406\x4E2D) ";  // (処理中)
 const wchar_t kCloseBox[] = L"[X]";
 
 bool Overlaps(int a0, int a1, int b0, int b1) { return a0 < b1 && b0 < a1; }
@@ -160,8 +160,10 @@ void WindowPainter::PaintWindow(Canvas &canvas, HWND window, const CellRect &fra
     title_room -= TextWidth(kCloseBox) + 1;
   }
   if (busy) {
-    title_room -= TextWidth(kBusyMark);
-    canvas.Put(frame.x + 1 + std::max(0, title_room), frame.y, kBusyMark, kBusyColour | kBold | kReverse);
+    // Of the front end, not of the program: in the language of its texts.
+    const std::wstring busy_mark = L" (" + DecodeUtf8(Localize("busy")) + L") ";
+    title_room -= TextWidth(busy_mark);
+    canvas.Put(frame.x + 1 + std::max(0, title_room), frame.y, busy_mark, kBusyColour | kBold | kReverse);
   }
   canvas.Put(frame.x + 1, frame.y, L" " + AnsiToWide(standin::TextOf(window)) + L" ", title, std::max(0, title_room));
 

@@ -290,8 +290,9 @@ def resize_without_terminal(s):
 def command_line(velmora, workdir):
     """The options, then a broken network file: said on the terminal, and
     nothing started or changed."""
-    env = dict(os.environ, XDG_STATE_HOME=workdir)
-    env.pop("VELMORA_NETWORK", None)
+    env = dict(os.environ, XDG_STATE_HOME=workdir, LANG="en_US.UTF-8")
+    for name in ("VELMORA_NETWORK", "LC_ALL", "LC_MESSAGES"):
+        env.pop(name, None)
 
     def run(*args):
         return subprocess.run([velmora] + list(args), env=env, capture_output=True, text=True, timeout=WAIT_SECONDS, stdin=subprocess.DEVNULL)
@@ -316,6 +317,14 @@ def command_line(velmora, workdir):
     result = run()
     if result.returncode == 0 or network not in result.stderr or "line 2" not in result.stderr:
         raise Failure("a broken network file: exit %d, %r" % (result.returncode, result.stderr))
+    # Without a locale, the same in Japanese alone.
+    del env["LANG"]
+    result = run()
+    if result.returncode == 0 or network not in result.stderr or "2 行目: at=25:00 は時刻" not in result.stderr:
+        raise Failure("a broken network file in Japanese: exit %d, %r" % (result.returncode, result.stderr))
+    wrong = run("--colour")
+    if "不明なｵﾌﾟｼｮﾝ '--colour'" not in wrong.stderr or "使い方:" not in wrong.stderr or "Usage" in wrong.stderr:
+        raise Failure("an unknown option in Japanese: %r" % wrong.stderr)
     with open(network) as f:
         if f.read() != broken:
             raise Failure("the broken network file was changed")

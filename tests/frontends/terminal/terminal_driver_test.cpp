@@ -3,6 +3,7 @@
 // clicks reach the program as a user's input, and what the program shows is
 // drawn. Each case runs the program in a child process of its own, since the
 // program keeps process-wide state.
+#include "message_catalogue.h"
 #include "redraw_timing.h"
 #include "terminal.h"
 #include "terminal_driver.h"
@@ -66,7 +67,7 @@ class ScriptedTerminal : public Terminal {
   void Show(const Canvas &canvas) override {
     picture = canvas;
     g_screen = &picture;
-    if (Find(DecodeUtf8("(処理中)")).first >= 0) busy_mark_seen = true;
+    if (Find(L" (" + DecodeUtf8(Localize("busy")) + L") ").first >= 0) busy_mark_seen = true;
   }
   TerminalEvent Read() override {
     while (!steps.empty()) {
@@ -560,6 +561,40 @@ TEST(TerminalDriver, ANetworkWithoutThisComputerIsSaidOnce) {
   };
   run({}, "ﾈｯﾄﾜｰｸ ﾌｧｲﾙにｺﾝﾋﾟｭｰﾀが 1 台もありません。");
   run({"local GHOST", "computer PC01"}, "このｺﾝﾋﾟｭｰﾀ (GHOST) はﾈｯﾄﾜｰｸ ﾌｧｲﾙにありません。");
+}
+
+// Under an English locale the front end's own texts are English: the keys
+// of the main window, of a dialog, of the pointer and of a box, and the busy
+// mark; the program's own texts stay as they are.
+TEST(TerminalDriver, AnEnglishLocaleNamesTheKeysInEnglish) {
+  RunScript([](ScriptedTerminal &t) {
+    SetLanguage(Language::kEnglish);
+    t.Check([&] {
+      Require(t.Find(L" F1:Help  F2:Pointer  F3:Column widths  Tab:Move  Alt+Letter:Select ").second == t.rows - 1,
+              "the main window's keys in English");
+      Require(t.Shows("ﾍﾙﾌﾟ(H)..."), "the program's own button as it is");
+    });
+    t.Type("s", true);
+    t.Check([&] { Require(t.Shows("  Esc:Cancel  "), "the dialog's keys in English"); });
+    t.Press(Key::kF2);
+    t.Check([&] {
+      Require(t.Shows(" Pointer: Arrows/Tab:Move  Enter/Space:Click  F2/Esc:Done "), "the pointer's keys in English");
+    });
+    t.Press(Key::kF2);
+    t.Press(Key::kF1);
+    t.Check([&] { Require(t.Shows("Home/End: scroll   Esc: close"), "the help's keys in English"); });
+    t.Press(Key::kEscape);  // the help
+    t.Press(Key::kEscape);
+    t.Check([&] { Require(t.busy_mark_seen, "the busy mark in English while the list was read"); });
+    t.Type("s", true);
+    t.Type("zz");
+    t.Press(Key::kEnter);  // a computer not in the network: the program's box, the front end's keys
+    t.Check([&] { Require(t.Shows(" Tab/Arrows:Move  Enter/Space:Press"), "the box's keys in English"); });
+    t.Press(Key::kEnter);
+    t.Press(Key::kEscape);
+    t.Type("x", true);
+    Play({"computer PC01"}, t);
+  });
 }
 
 // A list shows at a dialog's size what the platform shows there: the job
