@@ -7,7 +7,7 @@
 # Xvfb, and ends with "N passed, N failed" (exit 0, 1, or 2 for a file that
 # could not be read or parsed).
 # Usage: scripts/test-wine.sh [SCENARIO...]   (every tests/scenarios/*.scenario by default)
-# VELMORA_WINE_JOBS=N plays N batches at a time, each lane in a prefix of its own (default 2).
+# VELMORA_WINE_JOBS=N plays N batches at a time, each lane in a prefix of its own (default 4).
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 
@@ -46,7 +46,7 @@ trap 'wine_env_stop; rm -rf "$work"' EXIT
 # by side; the prefix that scripts/run-wine.sh uses stays as it is.
 setup="$root/scripts/wine-player.reg"
 
-jobs="${VELMORA_WINE_JOBS:-2}"
+jobs="${VELMORA_WINE_JOBS:-4}"
 [[ "$jobs" =~ ^[1-9][0-9]*$ ]] || jobs=1
 lane_prefix() {
   local copy="$build/wine-prefix-scenarios$1"
@@ -64,11 +64,14 @@ lane_prefix() {
 
 # The files play in batches, one Wine server and one player for a batch (each
 # file still starts the program afresh). The player gives Wine each file's
-# local computer name itself, through the registry.
+# local computer name itself, through the registry. A batch takes every
+# so-many-th file, so that files of one subject, whose waits in real time are
+# alike (a service's half minute of start-up), fall in different batches.
 batch_size=4
 batches=()
+batch_count=$(((${#paths[@]} + batch_size - 1) / batch_size))
 for ((i = 0; i < ${#paths[@]}; i++)); do
-  if ((i % batch_size == 0)); then batches+=("$i"); else batches[-1]+=" $i"; fi
+  batches[i % batch_count]+="${batches[i % batch_count]:+ }$i"
 done
 
 # Plays batch $2 in lane $1; each file's line goes to $work/result.N.raw.
