@@ -84,7 +84,16 @@ stop_all() {
 }
 finish() {
   stop_all
-  if [ "$passed" = yes ]; then rm -rf "$state"; else echo "samba_test.sh $part: its state is kept in $state"; fi
+  # This script is the PID namespace's first process: whatever still runs in
+  # it (a helper still ending, writing its files) is killed, and the state's
+  # removal is tried until those writes have stopped.
+  kill -KILL -1 2>/dev/null || true
+  if [ "$passed" = yes ]; then
+    for _ in $(seq 20); do rm -rf "$state" 2>/dev/null && break; sleep 0.1; done
+    rm -rf "$state"
+  else
+    echo "samba_test.sh $part: its state is kept in $state"
+  fi
 }
 trap finish EXIT
 listening() { (exec 3<>"/dev/tcp/127.0.0.1/$1") 2>/dev/null; }
