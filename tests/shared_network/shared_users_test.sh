@@ -67,6 +67,21 @@ lists "$reader" "$work/home/given"
 refused "you may not write the folder $work/home" "$reader" "$work/home/given"
 as "$owner" "$work/home/net" add PC01 1 owner || fail "the owner could not add in the home folder: $out"
 
+# A file and a folder everyone may write, without the sticky bit: a change
+# clears the writer's own orphaned temporary files, never another user's
+# (left with the file's mode by a writer that died), which only its user may
+# judge.
+mkdir -m 0777 "$work/open"
+network "$work/open/net" 0666
+for who in READER:$reader OWNERS:$owner; do
+  printf 'computer PC01\n' >"$work/open/.net.velmora-tmp.${who%%:*}"
+  chown "${who#*:}:${who#*:}" "$work/open/.net.velmora-tmp.${who%%:*}"
+  chmod 0666 "$work/open/.net.velmora-tmp.${who%%:*}"
+done
+as "$owner" "$work/open/net" add PC01 1 owner || fail "the owner could not add in the open folder: $out"
+[ ! -e "$work/open/.net.velmora-tmp.OWNERS" ] || fail "the owner's orphaned temporary file was left"
+[ -e "$work/open/.net.velmora-tmp.READER" ] || fail "the owner's change removed the other user's temporary file"
+
 # A read-only mount: its owner reads it, and a change is refused.
 mkdir -m 0755 "$work/source" "$work/mounted"
 network "$work/source/net" 0644
