@@ -127,14 +127,16 @@ TEST_F(DialogTest, ListViewFocusFollowsDeletedRows) {
   EXPECT_EQ(SendMessageA(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED), 1);
   SetFocus(list);
   PressKey(VK_END);
+  PressKey(VK_UP);  // the focus on row "3", between others
+  Pump();
   const auto after = [&](int deleted, WPARAM key) {
     SendMessageA(list, LVM_DELETEITEM, deleted, 0);
     PressKey(key);
     Pump();
     return SendMessageA(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED);
   };
-  EXPECT_EQ(after(0, VK_UP), 1);    // row "4", now row 2, was focused
-  EXPECT_EQ(after(1, VK_DOWN), 0);  // no focus: the first row
+  EXPECT_EQ(after(0, VK_UP), 0);    // from row "3", now row 1, up to "2"
+  EXPECT_EQ(after(0, VK_DOWN), 0);  // "2" deleted with the focus: the first row
   LVCOLUMNA column{};
   column.mask = LVCF_WIDTH;
   EXPECT_EQ(SendMessageA(list, LVM_GETCOLUMNA, 0, reinterpret_cast<LPARAM>(&column)), FALSE);  // it has none
