@@ -124,6 +124,7 @@ CONFORMANCE_CASE(ListBoxAndComboBoxSelection) {
   CHECK_EQ(std::string(item), std::string("AM"));
   CHECK_EQ(SendMessageA(combo, CB_SETCURSEL, static_cast<WPARAM>(-1), 0), CB_ERR);
   CHECK_EQ(SendMessageA(combo, CB_GETCURSEL, 0, 0), CB_ERR);
+  CHECK_EQ(TextOf(combo), std::string());
   CHECK(g_commands.empty());
 }
 

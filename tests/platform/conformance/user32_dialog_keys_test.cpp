@@ -85,6 +85,12 @@ CONFORMANCE_CASE(EnterPressesTheFocusedPushButtonElseTheDefaultOne) {
 
   g_commands.clear();
   SendMessageA(dialog.window(), WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(dialog.Item(10)), TRUE);
+  // Naming no control, it moves to the next tab stop, or with wParam set
+  // the previous one.
+  SendMessageA(dialog.window(), WM_NEXTDLGCTL, 0, FALSE);
+  CHECK_EQ(dialog.FocusId(), 11);
+  SendMessageA(dialog.window(), WM_NEXTDLGCTL, 1, FALSE);
+  CHECK_EQ(dialog.FocusId(), 10);
   SetFocus(dialog.Item(70));
   CHECK_EQ(SendMessageA(dialog.Item(70), WM_GETDLGCODE, 0, 0), DLGC_BUTTON | DLGC_UNDEFPUSHBUTTON);
   dialog.Press(VK_RETURN);
