@@ -140,7 +140,9 @@ def add_next_wednesday_evening(s, command):
     s.type("7")
     s.keys("Tab")
     s.type("30")
-    s.keys("Enter")
+    # Alt+O from the minute's edit, where a plain letter would be typed:
+    # the terminal sends Escape and the letter, which are one key here.
+    s.keys("M-o")
     s.wait_for("ｼﾞｮﾌﾞ詳細設定", gone=True)
 
 
@@ -243,6 +245,7 @@ def keys_and_mouse(s):
     s.wait_for("Velmora ヘルプ")
     s.keys("Escape")
     s.wait_for("Velmora ヘルプ", gone=True)
+    s.wait_for("Version β2", gone=True)
 
     # The wheel scrolls the job list; the scroll bar's down arrow steps it.
     s.wait_for("backup.cmd", "defrag C:")

@@ -37,7 +37,7 @@ std::string CellOf(HWND list, int row, int column, int buffer_size = 16) {
 }
 
 // Rows go where asked, past the end appended; the selected row is found with LVNI_SELECTED, and
-// none once every row is deleted.
+// none once every row is deleted; a row that is not there is not deleted.
 CONFORMANCE_CASE(ListViewRowsTextsAndSelection) {
   TestDialog dialog("DLG_CONTROLS");
   HWND list = dialog.Item(60);
@@ -62,6 +62,8 @@ CONFORMANCE_CASE(ListViewRowsTextsAndSelection) {
   state.state = LVIS_SELECTED | LVIS_FOCUSED;
   SendMessageA(list, LVM_SETITEMSTATE, 2, reinterpret_cast<LPARAM>(&state));
   CHECK_EQ(SendMessageA(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED), 2);
+  CHECK_EQ(SendMessageA(list, LVM_DELETEITEM, 3, 0), FALSE);
+  CHECK_EQ(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0), 3);
   SendMessageA(list, LVM_DELETEALLITEMS, 0, 0);
   CHECK_EQ(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0), 0);
   CHECK_EQ(SendMessageA(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED), -1);
