@@ -316,6 +316,13 @@ TEST_F(NetworkFileTest, AHolderThatDoesNotLetGoIsNamedAndAStoppedOneSaidToBe) {
               0u)
         << diagnostics_;
   }
+  // A lock file whose text is not a process ID alone names no one: a wrong
+  // process named would be the one a user ends.
+  kill(holder, SIGCONT);
+  std::ofstream(path_ + ".lock") << holder << "x\n";
+  diagnostics_.clear();
+  EXPECT_EQ(AddJob(), static_cast<NET_API_STATUS>(NERR_InternalError));
+  EXPECT_EQ(diagnostics_.rfind("another process holds the network file " + path_ + ";", 0), 0u) << diagnostics_;
   kill(holder, SIGKILL);
   waitpid(holder, nullptr, 0);
   EXPECT_EQ(AddJob(), static_cast<NET_API_STATUS>(NERR_Success));
