@@ -202,9 +202,10 @@ static size_t find_chunks(const void *root, const char *type, void **found, size
  * host would stall every other computer for that second. */
 static void drop_connections(const void *root) {
   if (g_disconnect == NULL) return;
-  void *conns[8];
-  const size_t count = find_chunks(root, "struct smbXcli_conn", conns, 8);
-  for (size_t i = 0; i < count && i < 8; ++i) g_disconnect(conns[i], NT_STATUS_CONNECTION_DISCONNECTED);
+  void *conns[8]; /* a session holds one: the rest is a margin */
+  const size_t room = sizeof conns / sizeof conns[0];
+  const size_t count = find_chunks(root, "struct smbXcli_conn", conns, room);
+  for (size_t i = 0; i < count && i < room; ++i) g_disconnect(conns[i], NT_STATUS_CONNECTION_DISCONNECTED);
 }
 
 /* The computer's timeout as the pipe's own bound, for the DCE/RPC request
