@@ -201,6 +201,7 @@ void RunsEachStepInOrderUnderTheWaitCursor() {
               {"SetFocus", "id=101"},
               {"ShowWindow", "window=DLG_VELMORA"},
               {"UpdateWindow", "window=DLG_VELMORA"},
+              {"EndDialog", "result=1"},
               {"NetServiceControl", "service=Schedule"},
               {"SendMessageA", "msg=WM_DESTROY"},
               {"WinHelpA", "file=Velmora.HLP command=2 data=0"},

@@ -135,8 +135,11 @@ def add_next_wednesday_evening(s, command):
     s.keys("Tab", "Down")
     # Weekday check box, then the weekday list: select Wednesday.
     s.keys("Tab", "Tab", "Space", "Down", "Down")
-    # Date check box, date list, AM/PM: afternoon; 7:30.
-    s.keys("Tab", "Tab", "Tab", "Down", "Tab")
+    # Date check box, date list, AM/PM (dropped by Alt+Down, as a terminal
+    # without modifier codes sends it: Escape, then Down at once):
+    # afternoon; 7:30.
+    s.keys("Tab", "Tab", "Tab", "Escape", "Down")
+    s.keys("Down", "Enter", "Tab")
     s.type("7")
     s.keys("Tab")
     s.type("30")
