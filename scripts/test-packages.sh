@@ -49,9 +49,13 @@ mapfile -t installed < <(dpkg-query -L velmora velmora-realnet | grep -vx '/\.\|
 step "the command line, from the PATH"
 [ "$(command -v velmora)" = /usr/bin/velmora ] || fail "velmora on the PATH is $(command -v velmora)"
 velmora --version | grep -q "^Velmora $version " || fail "velmora --version gives '$(velmora --version)', not $version"
-usage="$(velmora --help)"
+# The usage follows the locale: English under an English one (the manual
+# page's), Japanese under none; both name the help file.
+usage="$(env LC_ALL= LC_MESSAGES= LANG=en_US.UTF-8 velmora --help)"
 help_file=/usr/share/velmora/Velmora.txt
 grep -qF "shows $help_file" <<<"$usage" || fail "velmora --help does not name the help file $help_file"
+env -i PATH=/usr/bin:/bin velmora --help | grep -qF "$help_file" ||
+  fail "velmora --help with no locale does not name the help file $help_file"
 
 step "the help file beside the Windows program"
 [ "$(od -An -tx4 -N4 /usr/lib/velmora/Velmora.HLP | tr -d ' ')" = 00035f3f ] ||
