@@ -35,6 +35,9 @@ class Session:
         self.mode_before = os.path.join(workdir, "mode-before")
         self.mode_after = os.path.join(workdir, "mode-after")
         self.network = network
+        # The state folder, where the log of standard error goes.
+        self.log = os.path.join(workdir, "velmora", "velmora.log")
+        os.makedirs(os.path.dirname(self.log), exist_ok=True)
         # The terminal's modes are kept before and after, to show they are restored.
         command = (
             "stty -g > {before}; {launcher} env {environment} VELMORA_NETWORK={network} XDG_STATE_HOME={workdir} {velmora}; "
@@ -52,6 +55,16 @@ class Session:
         if check and result.returncode != 0:
             raise Failure("tmux %s failed: %s" % (args[0], result.stderr.strip()))
         return result.stdout
+
+    def standard_error(self):
+        """Where the running velmora's standard error leads."""
+        shell = self.tmux("display-message", "-p", "#{pane_pid}").strip()
+        with open("/proc/%s/task/%s/children" % (shell, shell)) as f:
+            for child in f.read().split():
+                with open("/proc/%s/comm" % child) as comm:
+                    if comm.read().strip() == "velmora":
+                        return os.readlink("/proc/%s/fd/2" % child)
+        raise Failure("no velmora process under the session's shell")
 
     def close(self):
         self.tmux("kill-server", check=False)
@@ -228,6 +241,10 @@ def read_only_english(s):
 
 def keys_and_mouse(s):
     s.wait_for("defrag C:", "F1:ﾍﾙﾌﾟ")
+    # While the screen is drawn, what the libraries below write on standard
+    # error (Samba's log) goes to the state folder's log, not onto the screen.
+    if s.standard_error() != s.log:
+        raise Failure("standard error leads to %s, not %s" % (s.standard_error(), s.log))
     # A lone Escape acts at once, not after the terminal's usual second: it
     # closes the version box about as soon as Enter does, both timed here.
     def closing(key):
