@@ -66,6 +66,11 @@ refused "you may not write the network file" "$reader" "$work/home/net"
 lists "$reader" "$work/home/given"
 refused "you may not write the folder $work/home" "$reader" "$work/home/given"
 as "$owner" "$work/home/net" add PC01 1 owner || fail "the owner could not add in the home folder: $out"
+# A file the reader may not read is refused as such.
+network "$work/home/private" 0600
+! as "$reader" "$work/home/private" list PC01 || fail "user $reader listed a file it may not read"
+[[ "$out" == *"cannot read the network file $work/home/private: Permission denied"* ]] ||
+  fail "the unreadable file's refusal: $out"
 
 # A file and a folder everyone may write, without the sticky bit: a change
 # clears the writer's own orphaned temporary files, never another user's

@@ -259,6 +259,7 @@ TEST_F(NetworkFileTest, WhatCannotBeKeptFaithfullyIsRefusedAtLoad) {
   ASSERT_EQ(mkfifo((dir_ + "/fifo").c_str(), 0600), 0);
   EXPECT_EQ(standin::OpenNetworkFile(dir_ + "/fifo"),
             "the network file " + dir_ + "/fifo is a FIFO, not a regular file");
+  EXPECT_EQ(standin::OpenNetworkFile(dir_), "the network file " + dir_ + " is a folder, not a regular file");
   EXPECT_EQ(standin::OpenNetworkFile(dir_ + "/missing"), "there is no network file " + dir_ + "/missing");
   ASSERT_EQ(symlink((dir_ + "/elsewhere").c_str(), (path_ + ".lock").c_str()), 0);
   Write("computer PC01\n");
