@@ -50,9 +50,9 @@ class NetworkFileTest : public ::testing::Test {
     DWORD id = 0;
     return NetScheduleJobAdd(u"\\\\PC01", reinterpret_cast<LPBYTE>(&info), &id);
   }
-  std::set<std::string> Names() const {
+  std::set<std::string> Names(const std::string &folder = "") const {
     std::set<std::string> names;
-    for (const auto &entry : std::filesystem::directory_iterator(dir_)) names.insert(entry.path().filename());
+    for (const auto &entry : std::filesystem::directory_iterator(dir_ + folder)) names.insert(entry.path().filename());
     return names;
   }
   static bool AddJobs(const std::string &path, int count) {
@@ -169,6 +169,8 @@ TEST_F(NetworkFileTest, APersonsNetworkIsThisMachineWithARunningService) {
   struct stat folder {};
   ASSERT_EQ(stat((dir_ + "/state/velmora").c_str(), &folder), 0);
   EXPECT_EQ(folder.st_mode & 0777, 0700u);  // jobs are the person's own
+  EXPECT_EQ(Names("/state"), std::set<std::string>{"velmora"});
+  EXPECT_EQ(Names("/state/velmora"), (std::set<std::string>{"network", "network.lock"}));
   const std::string local = standin::LocalComputerName();
   EXPECT_FALSE(local.empty());
   EXPECT_LE(local.size(), 15u);
