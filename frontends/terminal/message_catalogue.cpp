@@ -248,44 +248,6 @@ const Entry kCatalogue[] = {
     {"TERM is not set", "TERM が設定されていません。"},
     {"the terminal type '{}' is unknown", "端末の種類 '{1}' は不明です。"},
     {"unknown option '{}'", "不明なｵﾌﾟｼｮﾝ '{1}' です。"},
-    // The usage, paragraph by paragraph.
-    {"Usage: velmora [--help | --version]", "使い方: velmora [--help | --version]"},
-    {"Velmora manages the jobs of the Windows NT Schedule service on the computers of a\n"
-     "simulated network, full screen in this terminal (UTF-8, at least 76 x 24).",
-     "Velmora は、模擬ﾈｯﾄﾜｰｸのｺﾝﾋﾟｭｰﾀで Windows NT のｽｹｼﾞｭｰﾙ ｻｰﾋﾞｽのｼﾞｮﾌﾞを\n"
-     "この端末の全画面で管理します (UTF-8、76 x 24 以上)。"},
-    {"The network file describes that network: its computers, their Schedule services\n"
-     "and their jobs, one statement a line. Every change Velmora makes is written back\n"
-     "to it at once.\n"
-     "  VELMORA_NETWORK  the network file to use. Without it, your own default network:\n"
-     "                   $XDG_STATE_HOME/velmora/network (else ~/.local/state/velmora/network),\n"
-     "                   created with this machine alone, its Schedule service running.",
-     "ﾈｯﾄﾜｰｸ ﾌｧｲﾙはそのﾈｯﾄﾜｰｸのｺﾝﾋﾟｭｰﾀ、ｽｹｼﾞｭｰﾙ ｻｰﾋﾞｽとｼﾞｮﾌﾞを 1 行に 1 文で\n"
-     "記述します。Velmora が変更すると、すぐにこのﾌｧｲﾙへ書き戻します。\n"
-     "  VELMORA_NETWORK  使うﾈｯﾄﾜｰｸ ﾌｧｲﾙ。ないときは自分の既定のﾈｯﾄﾜｰｸ\n"
-     "                   $XDG_STATE_HOME/velmora/network (なければ ~/.local/state/velmora/network)。\n"
-     "                   このﾏｼﾝだけを、ｽｹｼﾞｭｰﾙ ｻｰﾋﾞｽが動作中の状態で作ります。"},
-    {"Keys: Tab and Shift+Tab move between controls (into a radio group at its\n"
-     "checked button), arrows within lists and groups (Left and Right scroll a list\n"
-     "sideways), Space presses or selects, Enter presses a dialog's default (bold)\n"
-     "button, in the main window only Add when it has the focus, Esc cancels a\n"
-     "dialog, Alt+letter picks the underlined letter; F1 help at the dialog's\n"
-     "section, F2 keyboard pointer that clicks as the mouse does, for terminals\n"
-     "without a mouse (it stays after a click until F2 or Esc), F3 list column\n"
-     "widths. The mouse clicks, drags column dividers and scrolls lists, sideways\n"
-     "with Shift+wheel.",
-     "ｷｰ: Tab と Shift+Tab でｺﾝﾄﾛｰﾙ間を移動 (ﾗｼﾞｵ ｸﾞﾙｰﾌﾟにはﾁｪｯｸされたﾎﾞﾀﾝへ)、矢印で\n"
-     "ﾘｽﾄやｸﾞﾙｰﾌﾟの中を移動 (Left と Right でﾘｽﾄを横にｽｸﾛｰﾙ)、Space で押す・選ぶ、\n"
-     "Enter でﾀﾞｲｱﾛｸﾞの既定 (太字) のﾎﾞﾀﾝを押す (ﾒｲﾝ ｳｨﾝﾄﾞｳでは追加にﾌｫｰｶｽがある\n"
-     "ときだけ)、Esc でﾀﾞｲｱﾛｸﾞを取り消す、Alt+文字で下線の文字を選ぶ。F1 でﾀﾞｲｱﾛｸﾞの\n"
-     "節のﾍﾙﾌﾟ、F2 でﾏｳｽのない端末のためのｷｰﾎﾞｰﾄﾞ ﾎﾟｲﾝﾀ (ﾏｳｽと同じくｸﾘｯｸし、ｸﾘｯｸ後も\n"
-     "F2 か Esc まで残る)、F3 でﾘｽﾄの列幅。ﾏｳｽではｸﾘｯｸ、列の境界のﾄﾞﾗｯｸﾞ、ﾘｽﾄの\n"
-     "ｽｸﾛｰﾙができます (Shift+ﾎｲｰﾙで横)。"},
-    {"Help: F1 or the Help button shows {}", "ﾍﾙﾌﾟ: F1 かﾍﾙﾌﾟ ﾎﾞﾀﾝで {1} を表示します。"},
-    {"  --help     show this text and exit\n"
-     "  --version  show the version and exit",
-     "  --help     この説明を表示して終了します\n"
-     "  --version  ﾊﾞｰｼﾞｮﾝを表示して終了します"},
     // The names of the keys' actions on the bottom line.
     {"Help", "ﾍﾙﾌﾟ"},
     {"Pointer", "ﾎﾟｲﾝﾀ"},
@@ -411,6 +373,8 @@ Language LanguageFromEnvironment() {
 }
 
 void SetLanguage(Language language) { g_language = language; }
+
+Language CurrentLanguage() { return g_language; }
 
 std::optional<std::string> ToJapanese(const std::string &english) {
   // Each entry's pieces, parsed once: the key hints are looked up at every redraw.

@@ -23,6 +23,7 @@ Language LanguageFromEnvironment();
 
 // The language Localize gives; Japanese until set.
 void SetLanguage(Language language);
+Language CurrentLanguage();
 
 // An English text (UTF-8) in the current language; as it is when the
 // catalogue does not know it.
