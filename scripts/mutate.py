@@ -3,10 +3,11 @@
 """Mutation testing of everything Velmora ships, area by area (see AREAS).
 
 Plants one fault at a time into a scratch copy of the source tree (--work; the working tree is never
-touched), rebuilds only what the change touches, and runs the tests that can notice it, cheapest first,
-stopping at the first failure: the area's GoogleTest programs with --gtest_fail_fast, the scenario files
-(the runner stops at the first failing file), then CTest with the area's labels (--stop-on-failure), each
-under a time limit (a hang counts as killed). A mutant that does not compile is stillborn and left out of
+touched), rebuilds only what the change touches, and runs the tests that can notice it, stopping at the
+first failure: the CTest cases that execute the mutant's lines (measured once per tree on a gcov build, see
+mutation_coverage.py), or where that cannot be told, the area's GoogleTest programs with --gtest_fail_fast,
+the scenario files (the runner stops at the first failing file), then CTest with the area's labels
+(--stop-on-failure); each under a time limit (a hang counts as killed). A mutant that does not compile is stillborn and left out of
 the score. A survivor is judged again by the GoogleTest programs and the scenarios on a second scratch build
 under AddressSanitizer and UndefinedBehaviorSanitizer: a buffer size or an index moved by one may write past
 its buffer without changing what is shown. Mutants listed in scripts/mutate-equivalent.txt (by key) are
@@ -22,6 +23,8 @@ run of their area. Score: killed / (run - stillborn), per area. The report ends 
     scripts/mutate.py --strict               exit 1 when a mutant survives (CI: with --no-faults, a small sample)
     scripts/mutate.py --list                 the mutants and their keys, without running them
     scripts/mutate.py --ratio                the test ratio alone
+    scripts/mutate.py --report r.json --resume   keep each verdict in r.json as it comes; run only the mutants
+                                             it does not judge yet (a long run in several sittings)
 """
 
 import argparse
@@ -33,6 +36,8 @@ import signal
 import subprocess
 import sys
 import time
+
+from mutation_coverage import Coverage, ctest_regex
 
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 
@@ -137,6 +142,8 @@ class Mutant:
         self.path, self.start, self.end = path, start, end
         self.replacement, self.operator, self.function = replacement, operator, function
         self.line = source.count("\n", 0, start) + 1
+        self.lines = list(range(self.line, source.count("\n", 0, max(start, end - 1)) + 2))
+        self.texts = source.splitlines()[self.line - 1 : self.lines[-1]]
         self.original = source[start:end]
         line_end = source.find("\n", start)
         self.line_text = source[source.rfind("\n", 0, start) + 1 : line_end if line_end >= 0 else None].strip()
@@ -424,6 +431,11 @@ class HandWritten:
         self.path, self.function, self.edits = path, name, edits
         self.start = source.find(edits[0][0])
         self.line = source.count("\n", 0, self.start) + 1
+        self.lines, self.texts = [], []
+        for old, _ in edits:
+            first = source.count("\n", 0, source.find(old)) + 1
+            self.lines += range(first, first + old.count("\n") + 1)
+            self.texts += old.splitlines()
         self.key = "%s | hand-written | %s" % (path, name)
         self.apply(source)  # fails loudly when the code has moved on
 
@@ -471,16 +483,33 @@ def run(command, cwd, timeout=None):
         raise
 
 
+def configure(work, folder, flags):
+    # Warnings are no errors here: a mutant may leave a variable unused, a fault to find. lld links faster.
+    linker = "-fuse-ld=lld " if os.path.exists("/usr/bin/ld.lld") else ""
+    command = ["cmake", "-S", "src", "-B", folder, "-G", "Ninja", "-DCMAKE_BUILD_TYPE=Debug"]
+    return run(command + ["-DCMAKE_CXX_FLAGS=-O0 -w " + flags, "-DCMAKE_C_FLAGS=-O0 -w " + flags,
+                          "-DCMAKE_EXE_LINKER_FLAGS=" + linker + flags, "-DCMAKE_SHARED_LINKER_FLAGS=" + flags], work)
+
+
+def measure_coverage(work, jobs, areas):
+    """Builds work/build-coverage under gcov and measures which lines each CTest case executes."""
+    folder = os.path.join(work, "build-coverage")
+    rc, out = configure(work, folder, "--coverage")
+    print("building the scratch copy under gcov ...", flush=True)
+    if rc == 0:
+        rc, out = run(["ninja", "-j%d" % jobs], folder)
+    if rc != 0:
+        sys.exit("the unmutated scratch copy does not build under gcov:\n" + out[-4000:])
+    excluded = set.intersection(*[excluded_labels(area) for area in areas])
+    return Coverage.measure(run, os.path.join(work, "src"), folder, excluded)
+
+
 def build(work, jobs, areas, flags=""):
     """Configures and builds the scratch copy work/src in work/build (or work/build-sanitize, with flags, its
     quick steps only); returns the build folder and the time limit of each step, measured on the unmutated
     sources."""
     folder = os.path.join(work, "build-sanitize" if flags else "build")
-    # Warnings are no errors here: a mutant may leave a variable unused, a fault to find. lld links faster.
-    linker = "-fuse-ld=lld " if os.path.exists("/usr/bin/ld.lld") else ""
-    command = ["cmake", "-S", "src", "-B", folder, "-G", "Ninja", "-DCMAKE_BUILD_TYPE=Debug"]
-    rc, out = run(command + ["-DCMAKE_CXX_FLAGS=-O0 -w " + flags, "-DCMAKE_C_FLAGS=-O0 -w " + flags,
-                             "-DCMAKE_EXE_LINKER_FLAGS=" + linker + flags], work)
+    rc, out = configure(work, folder, flags)
     print("building the scratch copy%s ..." % (" under the sanitizers" if flags else ""), flush=True)
     steps = sorted({step for area in areas for step in AREAS[area].steps})
     if rc == 0:
@@ -545,14 +574,36 @@ def run_tests(source, folder, steps, excluded, limits, jobs, seconds=None):
     return "survived", None
 
 
+NOT_REACHED = "no test executes its lines"
+
+
+def run_chosen(folder, names, limit, jobs):
+    """Builds everything and runs the named CTest cases, stopping at the first failure; (verdict, test)."""
+    rc, out = run(["ninja", "-j%d" % jobs], folder)
+    if rc != 0:
+        return "stillborn", out.strip().splitlines()[-1] if out.strip() else "build failed"
+    if not names:
+        return "survived", NOT_REACHED
+    command = ["ctest", "--test-dir", folder, "--stop-on-failure", "-j%d" % max(2, jobs), "-R", ctest_regex(names)]
+    rc, out = run(command, folder, timeout=limit)
+    if rc is None:
+        return "killed", "ctest (timeout)"
+    failed = re.findall(r"^\s*\d+ - (\S+) \(", out, re.M)
+    if rc != 0:
+        return "killed", "ctest: " + failed[0] if failed else "ctest (exit %d)" % rc
+    return "survived", None
+
+
 def write(path, text):
     # A fresh modification time each time, so that the builds see every change.
     with open(path, "w", encoding="utf-8") as f:
         f.write(text)
 
 
-def run_mutants(mutants, work, jobs):
-    """Plants each mutant in turn in the scratch copy; returns [(mutant, verdict, test)]."""
+def run_mutants(mutants, work, jobs, choose=True, done=None):
+    """Plants each mutant in turn in the scratch copy; returns [(mutant, verdict, test)]. With choose, a
+    mutant is judged by the CTest cases that execute its lines (measured on a gcov build), else by the
+    area's quick steps and all of CTest; done(mutant, verdict, test) is told each verdict."""
     source = os.path.join(work, "src")
     os.makedirs(source, exist_ok=True)
     # Only changed files are rewritten (with a fresh time), so that a second run rebuilds only what changed.
@@ -567,6 +618,7 @@ def run_mutants(mutants, work, jobs):
     if os.geteuid() != 0:
         print("note: not root, so the cases labelled root are left out", flush=True)
     plain, sanitized = build(work, jobs, areas), None
+    coverage = measure_coverage(work, jobs, areas) if choose else None
     results = []
     for m in mutants:
         full = os.path.join(source, m.path)
@@ -576,8 +628,13 @@ def run_mutants(mutants, work, jobs):
         try:
             write(full, m.apply(original))
             steps, excluded = AREAS[area].steps, excluded_labels(area)
-            verdict, test = run_tests(source, plain[0], steps + ["ctest"], excluded, plain[1], jobs)
-            if verdict == "survived":
+            chosen = coverage.cases_for(m.path, m.lines, m.texts, excluded) if coverage else None
+            if chosen is None:
+                verdict, test = run_tests(source, plain[0], steps + ["ctest"], excluded, plain[1], jobs)
+            else:
+                limit = 5 * coverage.seconds_of(chosen) + 60
+                verdict, test = run_chosen(plain[0], chosen, limit, jobs)
+            if verdict == "survived" and test != NOT_REACHED:
                 if sanitized is None:
                     # Built and timed on the unmutated sources, at the first survivor (False when it fails).
                     write(full, original)
@@ -589,7 +646,9 @@ def run_mutants(mutants, work, jobs):
         finally:
             write(full, original)
         results.append((m, verdict, test))
-        by = "\n    by " + test if test else ""
+        if done:
+            done(m, verdict, test)
+        by = "\n    " + ("by " if verdict == "killed" else "") + test if test else ""
         print("[%d/%d] %s %s%s" % (len(results), len(mutants), verdict.upper(), m.describe(), by), flush=True)
     # Leaves the scratch builds matching the sources, ready for the next run.
     run(["ninja", "-j%d" % jobs], plain[0])
@@ -615,7 +674,7 @@ def print_score(results, areas):
 # GoogleTest, and counts on neither side, nor do its own tests, this measuring tool, the fuzz corpora,
 # documents, packaging and CI's script. Non-blank lines of source, build and script files.
 COUNTED = re.compile(r"(\.(cpp|h|c|py|sh|rc|def|cmake|scenario)|(^|/)CMakeLists\.txt)$")
-FRAMEWORK = ("frontends/scenario/", "tests/frontends/scenario/", "scripts/mutate.py")
+FRAMEWORK = ("frontends/scenario/", "tests/frontends/scenario/", "scripts/mutate.py", "scripts/mutation_coverage.py")
 TEST_SCRIPTS = re.compile(r"^(tests/|scripts/(test[-.][^/]*|fuzz\.sh)$)")
 NEITHER = ("tests/fuzz/corpus/", "docs/", "debian/", "packaging/", "examples/", ".ci/")
 
@@ -653,7 +712,12 @@ def main():
     parser.add_argument("--ratio", action="store_true", help="print the test ratio and stop")
     parser.add_argument("--work", default="/tmp/velmora-mutate-%s" % os.environ.get("USER", "user"))
     parser.add_argument("--jobs", type=int, default=1, help="build jobs (default 1)")
-    parser.add_argument("--report", help="write the results as JSON to this file")
+    parser.add_argument("--all-tests", action="store_true",
+                        help="judge each mutant by its area's quick steps and all of CTest, not only by the cases "
+                        "that execute its lines")
+    parser.add_argument("--report", help="write the results as JSON to this file, after each mutant")
+    parser.add_argument("--resume", action="store_true",
+                        help="with --report: keep the verdicts already there and run only the other mutants")
     args = parser.parse_args()
     WITHOUT.update(args.without)
     if args.ratio:
@@ -671,8 +735,10 @@ def main():
             if key not in known and os.path.dirname(key.split(" | ")[0]) in folders:
                 print("warning: %s names no mutant: %s" % (os.path.basename(EQUIVALENT_LIST), key), file=sys.stderr)
     else:
-        rng, picked = random.Random(args.seed), []
+        picked = []
         for area in areas:
+            # Seeded per area, so that an area's sample is the same whichever other areas run with it.
+            rng = random.Random("%d %s" % (args.seed, area))
             mine = [m for m in mutants if area_of(m.path) == area]
             picked += rng.sample(mine, args.sample) if args.sample < len(mine) else mine
         mutants = sorted(picked, key=lambda m: (m.path, m.start))
@@ -686,7 +752,25 @@ def main():
 
     started = time.time()
     results = [(m, "equivalent", equivalents[m.key]) for m in mutants if m.key in equivalents]
-    results += run_mutants([m for m in mutants if m.key not in equivalents], args.work, args.jobs)
+    rows = []
+    if args.resume and args.report and os.path.exists(args.report):
+        with open(args.report, encoding="utf-8") as f:
+            rows = [row for row in json.load(f) if row["verdict"] != "equivalent"]
+    judged = {row["key"]: row for row in rows if row["key"] not in equivalents}
+    results += [(m, judged[m.key]["verdict"], judged[m.key]["test"]) for m in mutants if m.key in judged]
+    tree = subprocess.run(["git", "-C", ROOT, "describe", "--always", "--dirty"], capture_output=True, text=True)
+
+    def keep(m, verdict, test):
+        rows.append({"id": m.describe(), "key": m.key, "verdict": verdict, "test": test, "tree": tree.stdout.strip()})
+        if args.report:
+            with open(args.report + ".new", "w", encoding="utf-8") as f:
+                json.dump(rows, f, ensure_ascii=False, indent=1)
+            os.replace(args.report + ".new", args.report)
+
+    if judged:
+        print("%d mutants judged before, kept from %s" % (sum(m.key in judged for m in mutants), args.report))
+    left = [m for m in mutants if m.key not in equivalents and m.key not in judged]
+    results += run_mutants(left, args.work, args.jobs, not args.all_tests, keep)
     results.sort(key=lambda r: (r[0].path, r[0].start))
     print("\n== Survivors")
     for m, verdict, _ in results:
@@ -697,10 +781,6 @@ def main():
         print("without the CTest cases labelled %s" % ", ".join(sorted(WITHOUT)))
     print("%d mutants in %.0f s" % (len(results), time.time() - started))
     print_ratio()
-    if args.report:
-        with open(args.report, "w", encoding="utf-8") as f:
-            rows = [{"id": m.describe(), "key": m.key, "verdict": v, "test": t} for m, v, t in results]
-            json.dump(rows, f, ensure_ascii=False, indent=1)
     return 1 if args.strict and any(v == "survived" for _, v, _ in results) else 0
 
 
