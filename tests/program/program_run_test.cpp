@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Whole runs of the program on the stand-in, each in a fresh process (all
-// program state zero, as at start): the calls it makes, in order, with the
-// wait cursor around each network call and the arrow under each box.
+// Whole runs of the program on the stand-in, each in a fresh process: the
+// calls it makes, in order, with the wait cursor around each network call.
 #include <windows.h>
 #include <commctrl.h>
 
@@ -26,8 +25,7 @@ namespace {
 
 using standin::PlatformCall;
 
-// Failures found in the child process; reported on its standard error,
-// which EXPECT_EXIT shows when the exit code is not 0.
+// Failures found in the child process, shown by EXPECT_EXIT on its stderr.
 std::vector<std::string> problems;
 
 void Check(bool holds, const std::string &what) {
@@ -51,29 +49,16 @@ void Play(const std::string &scenario) {
   _exit(problems.empty() ? 0 : 1);
 }
 
-struct ExpectedCall {
-  const char *function;
-  const char *args;  // a part of the recorded arguments
-};
-
-// Index of the first call at or after `from` that matches, or -1.
-int FindCall(const ExpectedCall &expected, int from) {
+// The calls (function, a part of its arguments) appear in this order,
+// perhaps with others between them.
+void CheckOrder(const std::vector<std::pair<std::string, std::string>> &expected_calls) {
   const std::vector<PlatformCall> &calls = standin::RecordedCalls();
-  for (int i = from; i < static_cast<int>(calls.size()); ++i) {
-    if (calls[i].function == expected.function && calls[i].args.find(expected.args) != std::string::npos) return i;
-  }
-  return -1;
-}
-
-// The calls appear in this order, perhaps with others between them.
-void CheckOrder(const std::vector<ExpectedCall> &expected_calls) {
-  int at = 0;
-  for (const ExpectedCall &expected : expected_calls) {
-    int found = FindCall(expected, at);
-    Check(found >= 0,
-          std::string("no ") + expected.function + " " + expected.args + " after call " + std::to_string(at));
-    if (found < 0) return;
-    at = found + 1;
+  size_t at = 0;
+  for (const auto &[function, args] : expected_calls) {
+    while (at < calls.size() && (calls[at].function != function || calls[at].args.find(args) == std::string::npos))
+      ++at;
+    if (at == calls.size()) return Check(false, "no " + function + " " + args + " in order");
+    ++at;
   }
 }
 
@@ -87,9 +72,9 @@ std::string CursorNear(size_t i, bool before) {
   return "";
 }
 
-// Every network call names the computer by its server text (any, for "") and runs under
-// the wait cursor, with the arrow back once it has returned; every box shows
-// under the arrow.
+// Every network call names the computer by its server text (any, for "") and
+// runs under the wait cursor, the arrow back after it; every box shows under
+// the arrow.
 void CheckCursors(const std::string &server) {
   const std::vector<PlatformCall> &calls = standin::RecordedCalls();
   for (size_t i = 0; i < calls.size(); ++i) {
@@ -106,26 +91,18 @@ void CheckCursors(const std::string &server) {
   }
 }
 
-// The columns the program inserted into the job list, as it handed them to
-// the platform (the test links with --wrap=SendDlgItemMessageA).
-std::vector<LVCOLUMNA> inserted_columns;
-std::vector<std::string> inserted_titles;
+// The job list's columns as the program handed them to the platform (the
+// test links with --wrap=SendDlgItemMessageA): mask, width, title, format and
+// subitem, in the terminal front end's widths.
+std::vector<std::string> inserted_columns;
 
-// Four columns, left-aligned, each with its title and subitem, in the
-// widths the terminal front end draws them in.
 void CheckJobListColumns() {
-  const int widths[] = {24, 126, 159, 72};
-  // ID, ｺﾏﾝﾄﾞ, 日程, 時刻 in code page 932.
-  const char *const titles[] = {"ID", "\xBA\xCF\xDD\xC4\xDE", "\x93\xFA\x92\xF6", "\x8E\x9E\x8D\x8F"};
-  Check(inserted_columns.size() == 4, std::to_string(inserted_columns.size()) + " columns");
-  for (size_t i = 0; i < inserted_columns.size() && i < 4; ++i) {
-    const LVCOLUMNA &c = inserted_columns[i];
-    Check(c.mask == (LVCF_FMT | LVCF_WIDTH | LVCF_TEXT | LVCF_SUBITEM), "column " + std::to_string(i) + " mask");
-    Check(c.cx == widths[i], "column " + std::to_string(i) + " width " + std::to_string(c.cx));
-    Check(inserted_titles[i] == titles[i], "column " + std::to_string(i) + " title " + inserted_titles[i]);
-    Check(c.fmt == LVCFMT_LEFT, "column " + std::to_string(i) + " not left-aligned");
-    Check(c.iSubItem == static_cast<int>(i), "column " + std::to_string(i) + " subitem");
-  }
+  // ID, ｺﾏﾝﾄﾞ, 日程, 時刻 in code page 932; mask 15 is LVCF_FMT | LVCF_WIDTH | LVCF_TEXT | LVCF_SUBITEM.
+  const std::vector<std::string> expected = {"15 24 ID 0 0", "15 126 \xBA\xCF\xDD\xC4\xDE 0 1",
+                                             "15 159 \x93\xFA\x92\xF6 0 2", "15 72 \x8E\x9E\x8D\x8F 0 3"};
+  std::string seen;
+  for (const std::string &column : inserted_columns) seen += column + "; ";
+  Check(inserted_columns == expected, "columns " + seen);
 }
 
 }  // namespace
@@ -133,18 +110,18 @@ void CheckJobListColumns() {
 extern "C" LRESULT __real_SendDlgItemMessageA(HWND dialog, int id, UINT message, WPARAM wparam, LPARAM lparam);
 extern "C" LRESULT __wrap_SendDlgItemMessageA(HWND dialog, int id, UINT message, WPARAM wparam, LPARAM lparam) {
   if (message == LVM_INSERTCOLUMNA && lparam != 0) {
-    const LVCOLUMNA *column = reinterpret_cast<LVCOLUMNA *>(lparam);
-    inserted_columns.push_back(*column);
-    inserted_titles.push_back(column->pszText != NULL ? column->pszText : "(null)");
+    const LVCOLUMNA &c = *reinterpret_cast<LVCOLUMNA *>(lparam);
+    inserted_columns.push_back(std::to_string(c.mask) + " " + std::to_string(c.cx) + " " +
+                               (c.pszText != NULL ? c.pszText : "(null)") + " " + std::to_string(c.fmt) + " " +
+                               std::to_string(c.iSubItem));
   }
   return __real_SendDlgItemMessageA(dialog, id, message, wparam, lparam);
 }
 
 namespace {
 
-// Start-up on a stopped service, started at the user's request; two
-// modifications (one through the passed-time question) and a deletion; then
-// the service paused by an operator and continued from the computer dialog.
+// A stopped service started at start-up; two modifications (one through the
+// passed-time question) and a deletion; a paused service continued.
 void RunsEachStepInOrderUnderTheWaitCursor() {
   Play(
       "clock 2026-12-07 09:00\n"
@@ -214,8 +191,7 @@ TEST(ProgramRun, RunsEachStepInOrderUnderTheWaitCursor) {
   EXPECT_EXIT(RunsEachStepInOrderUnderTheWaitCursor(), ::testing::ExitedWithCode(0), "");
 }
 
-// The class record as the program handed it to RegisterClassA: the test
-// links with --wrap=RegisterClassA, so the program's call arrives here first.
+// The class record as the program handed it to RegisterClassA (--wrap).
 WNDCLASSA registered_class;
 int registrations = 0;
 
@@ -239,10 +215,9 @@ class NoInputExpected : public standin::Driver {
   }
 };
 
-// The main window's creation fails (a fault plan of the stand-in, which no
-// scenario can state because Wine's USER32 cannot be made to fail so):
-// WinMain ends at once with 0 instead of running a message loop. The class
-// it registered first has the fields a dialog of a private class needs.
+// The main window's creation fails (a stand-in fault plan Wine cannot
+// realise): WinMain returns 0 at once instead of running a message loop. The
+// class it registered has the fields a dialog of a private class needs.
 void GivesUpWithoutAMainWindow() {
   HINSTANCE instance = standin::LoadModule(velmora_res, velmora_res_size);
   NoInputExpected driver;
