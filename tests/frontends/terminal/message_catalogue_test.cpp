@@ -14,11 +14,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cctype>
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <regex>
 #include <set>
 #include <string>
 #include <vector>
@@ -62,20 +62,10 @@ TEST(MessageCatalogue, AReasonIsGivenWholeInOneLanguage) {
 
 // The lowercase words of three letters or more in a text.
 std::set<std::string> WordsOf(const std::string &text) {
+  static const std::regex kWord("[[:alnum:]_]+"), kPlain("[a-z]{3,}");
   std::set<std::string> words;
-  std::string word;
-  bool plain = true;  // letters only so far, all lowercase
-  for (size_t i = 0; i <= text.size(); ++i) {
-    const char c = i < text.size() ? text[i] : ' ';
-    if (std::isalnum(static_cast<unsigned char>(c)) || c == '_') {
-      word += c;
-      plain = plain && c >= 'a' && c <= 'z';
-      continue;
-    }
-    if (plain && word.size() >= 3) words.insert(word);
-    word.clear();
-    plain = true;
-  }
+  for (std::sregex_iterator it(text.begin(), text.end(), kWord), end; it != end; ++it)
+    if (std::regex_match(it->str(), kPlain)) words.insert(it->str());
   return words;
 }
 
