@@ -28,11 +28,6 @@ def expect(ok, what):
         raise Failure(what)
 
 
-def columns(text):
-    """Terminal columns of a text: wide and full-width characters take two."""
-    return sum(2 if unicodedata.east_asian_width(c) in ("W", "F") else 1 for c in text)
-
-
 class Session:
     def __init__(self, velmora, network, workdir, launcher="", environment=""):
         self.socket = "velmora-test-%d" % os.getpid()
@@ -100,10 +95,11 @@ class Session:
         self.tmux("send-keys", "-l", text)
 
     def find(self, text):
-        """Column and row of the first character of `text` on the screen."""
+        """Column and row of the first character of `text` on the screen, where wide and full-width characters
+        take two columns."""
         for row, line in enumerate(self.screen().splitlines()):
             if (at := line.find(text)) >= 0:
-                return columns(line[:at]), row
+                return sum(2 if unicodedata.east_asian_width(c) in ("W", "F") else 1 for c in line[:at]), row
         raise Failure("no %r on the screen:\n%s" % (text, self.screen()))
 
     def mouse(self, button, col, row):
