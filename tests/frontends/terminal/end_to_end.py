@@ -138,10 +138,7 @@ def add_next_wednesday_evening(s, command):
     # without modifier codes sends it: Escape, then Down at once):
     # afternoon; 7:30.
     s.keys("Tab", "Tab", "Tab", "Escape", "Down")
-    s.keys("Down", "Enter", "Tab")
-    s.type("7")
-    s.keys("Tab")
-    s.type("30")
+    s.keys("Down", "Enter", "Tab", "7", "Tab", "3", "0")
     # Alt+O from the minute's edit, where a plain letter would be typed:
     # the terminal sends Escape and the letter, which are one key here.
     s.keys("M-o")
