@@ -23,47 +23,50 @@ class Failure(Exception):
     pass
 
 
-def columns(text):
-    """Terminal columns of a text: wide and full-width characters take two."""
-    return sum(2 if unicodedata.east_asian_width(c) in ("W", "F") else 1 for c in text)
+def expect(ok, what):
+    if not ok:
+        raise Failure(what)
 
 
 class Session:
     def __init__(self, velmora, network, workdir, launcher="", environment=""):
         self.socket = "velmora-test-%d" % os.getpid()
         self.exit_file = os.path.join(workdir, "exit-code")
-        self.mode_before = os.path.join(workdir, "mode-before")
-        self.mode_after = os.path.join(workdir, "mode-after")
+        self.modes = [os.path.join(workdir, "mode-before"), os.path.join(workdir, "mode-after")]
         self.network = network
         # The state folder, where the log of standard error goes.
         self.log = os.path.join(workdir, "velmora", "velmora.log")
         os.makedirs(os.path.dirname(self.log), exist_ok=True)
         # The terminal's modes are kept before and after, to show they are restored.
         command = (
-            "stty -g > {before}; {launcher} env {environment} VELMORA_NETWORK={network} XDG_STATE_HOME={workdir} {velmora}; "
-            "echo $? > {exit}.new; stty -g > {after}; mv {exit}.new {exit}; sleep 600"
-        ).format(before=self.mode_before, after=self.mode_after, exit=self.exit_file, **locals())
+            "stty -g > {0}; {launcher} env {environment} VELMORA_NETWORK={network} XDG_STATE_HOME={workdir} {velmora}; "
+            "echo $? > {exit}.new; stty -g > {1}; mv {exit}.new {exit}; sleep 600"
+        ).format(*self.modes, exit=self.exit_file, **locals())
         self.tmux("new-session", "-d", "-x", "80", "-y", "24", command)
 
     def tmux(self, *args, check=True):
         result = subprocess.run(
-            ["tmux", "-L", self.socket, "-f", "/dev/null"] + list(args),
-            capture_output=True,
-            text=True,
-            timeout=WAIT_SECONDS,
-        )
-        if check and result.returncode != 0:
-            raise Failure("tmux %s failed: %s" % (args[0], result.stderr.strip()))
+            ["tmux", "-L", self.socket, "-f", "/dev/null"] + list(args), capture_output=True, text=True,
+            timeout=WAIT_SECONDS)
+        expect(not check or result.returncode == 0, "tmux %s failed: %s" % (args[0], result.stderr.strip()))
         return result.stdout
 
-    def standard_error(self):
-        """Where the running velmora's standard error leads."""
+    def until(self, found, what, poll=0.1):
+        """found()'s first true answer: the program may still be working
+        through keys sent before."""
+        deadline = time.monotonic() + WAIT_SECONDS
+        while not (answer := found()):
+            expect(time.monotonic() <= deadline, "%s; the screen shows:\n%s" % (what, self.screen()))
+            time.sleep(poll)
+        return answer
+
+    def velmora_pid(self):
         shell = self.tmux("display-message", "-p", "#{pane_pid}").strip()
         with open("/proc/%s/task/%s/children" % (shell, shell)) as f:
             for child in f.read().split():
                 with open("/proc/%s/comm" % child) as comm:
                     if comm.read().strip() == "velmora":
-                        return os.readlink("/proc/%s/fd/2" % child)
+                        return int(child)
         raise Failure("no velmora process under the session's shell")
 
     def close(self):
@@ -73,30 +76,17 @@ class Session:
         return self.tmux("capture-pane", "-p")
 
     def wait_for(self, *texts, gone=False, poll=0.1):
-        deadline = time.monotonic() + WAIT_SECONDS
-        while True:
+        def seen():
             screen = self.screen()
             present = [t in screen for t in texts]
-            if (not gone and all(present)) or (gone and not any(present)):
-                return screen
-            if time.monotonic() > deadline:
-                raise Failure(
-                    "waited for %s %s; the screen shows:\n%s" % ("the end of" if gone else "", texts, screen)
-                )
-            time.sleep(poll)
+            return screen if (not any(present) if gone else all(present)) else None
+
+        return self.until(seen, "waited for %s %s" % ("the end of" if gone else "", texts), poll)
 
     def wait_for_line(self, pattern):
-        """The first line that matches `pattern`, once one does: the program
-        may still be working through keys sent before."""
-        deadline = time.monotonic() + WAIT_SECONDS
-        while True:
-            screen = self.screen()
-            for line in screen.splitlines():
-                if re.search(pattern, line):
-                    return line
-            if time.monotonic() > deadline:
-                raise Failure("no line matches %r; the screen shows:\n%s" % (pattern, screen))
-            time.sleep(0.1)
+        """The first line that matches `pattern`, once one does."""
+        return self.until(lambda: next((l for l in self.screen().splitlines() if re.search(pattern, l)), None),
+                          "no line matches %r" % pattern)
 
     def keys(self, *keys):
         self.tmux("send-keys", *keys)
@@ -105,32 +95,29 @@ class Session:
         self.tmux("send-keys", "-l", text)
 
     def find(self, text):
-        """Column and row of the first character of `text` on the screen."""
+        """Column and row of the first character of `text` on the screen, where wide and full-width characters
+        take two columns."""
         for row, line in enumerate(self.screen().splitlines()):
-            at = line.find(text)
-            if at >= 0:
-                return columns(line[:at]), row
+            if (at := line.find(text)) >= 0:
+                return sum(2 if unicodedata.east_asian_width(c) in ("W", "F") else 1 for c in line[:at]), row
         raise Failure("no %r on the screen:\n%s" % (text, self.screen()))
 
     def mouse(self, button, col, row):
         """An X10 mouse report: 0 left press, 3 release, 64 and 65 the wheel."""
         self.type("\x1b[M" + chr(32 + button) + chr(33 + col) + chr(33 + row))
 
-    def click(self, text):
-        """A left click on the first character of `text` on the screen."""
+    def click(self, text, offset=0):
+        """A left click on the first character of `text` on the screen, or `offset` cells right of it."""
         col, row = self.find(text)
-        self.mouse(0, col, row)
-        self.mouse(3, col, row)
+        self.mouse(0, col + offset, row)
+        self.mouse(3, col + offset, row)
 
     def wait_exit(self, expected):
-        deadline = time.monotonic() + WAIT_SECONDS
-        while not os.path.exists(self.exit_file) or not open(self.exit_file).read().strip():
-            if time.monotonic() > deadline:
-                raise Failure("velmora did not end; the screen shows:\n" + self.screen())
-            time.sleep(0.1)
-        code = int(open(self.exit_file).read())
-        if code != expected:
-            raise Failure("velmora ended with %d, not %d" % (code, expected))
+        def written():
+            return os.path.exists(self.exit_file) and open(self.exit_file).read().strip()
+
+        code = int(self.until(written, "velmora did not end"))
+        expect(code == expected, "velmora ended with %d, not %d" % (code, expected))
 
     def network_text(self):
         with open(self.network, encoding="utf-8") as f:
@@ -144,18 +131,14 @@ def add_next_wednesday_evening(s, command):
     s.wait_for("ｼﾞｮﾌﾞ詳細設定")
     s.type(command)
     # Tab reaches the run-unit radios at the checked one (毎回), the group's
-    # tab stop; Down moves to 次の... and checks it.
-    s.keys("Tab", "Down")
-    # Weekday check box, then the weekday list: select Wednesday.
-    s.keys("Tab", "Tab", "Space", "Down", "Down")
+    # tab stop; Down moves to 次の... and checks it. Weekday check box, then
+    # the weekday list: select Wednesday.
+    s.keys("Tab", "Down", "Tab", "Tab", "Space", "Down", "Down")
     # Date check box, date list, AM/PM (dropped by Alt+Down, as a terminal
     # without modifier codes sends it: Escape, then Down at once):
     # afternoon; 7:30.
     s.keys("Tab", "Tab", "Tab", "Escape", "Down")
-    s.keys("Down", "Enter", "Tab")
-    s.type("7")
-    s.keys("Tab")
-    s.type("30")
+    s.keys("Down", "Enter", "Tab", "7", "Tab", "3", "0")
     # Alt+O from the minute's edit, where a plain letter would be typed:
     # the terminal sends Escape and the letter, which are one key here.
     s.keys("M-o")
@@ -170,21 +153,18 @@ def add_delete(s):
     # starts at the first tab stop (Select computer), the next one is the
     # list; the new job is its last row, every column in view.
     s.keys("Tab", "Tab", "End")
-    screen = s.wait_for("nightly.cmd /q")
-    row = next(line for line in screen.splitlines() if "nightly.cmd /q" in line)
+    row = s.wait_for_line("nightly.cmd /q")
     job_id = re.search(r"│(\d+)\s+nightly", row).group(1)
     s.wait_for_line(r"cmd /q\s+次の\s+水\s+7:30 午後")
     stored = [l for l in s.network_text().splitlines() if "nightly.cmd" in l]
-    if len(stored) != 1 or not re.search(r"id=%s at=19:30 .*dow=0x4 cmd=\"nightly.cmd /q\"" % job_id, stored[0]):
-        raise Failure("the network file holds %r" % stored)
-
+    expect(len(stored) == 1 and re.search(r"id=%s at=19:30 .*dow=0x4 cmd=\"nightly.cmd /q\"" % job_id, stored[0]),
+           "the network file holds %r" % stored)
     # The list's last row, then Delete by its mnemonic and Yes.
     s.keys("End", "M-r")
     s.wait_for("削除してもよろしいですか", "(?)")
     s.keys("y")
     s.wait_for("cmd /q", gone=True)
-    if "nightly.cmd" in s.network_text():
-        raise Failure("the deleted job is still in the network file")
+    expect("nightly.cmd" not in s.network_text(), "the deleted job is still in the network file")
     s.wait_for("11:30 午後")
     s.keys("M-x")
     s.wait_exit(0)
@@ -192,17 +172,12 @@ def add_delete(s):
 
 def interrupted(s):
     s.wait_for("defrag C:")
-    pid = s.tmux("display-message", "-p", "#{pane_pid}").strip()
-    velmora = subprocess.run(["pgrep", "-P", pid], capture_output=True, text=True).stdout.split()
-    if len(velmora) != 1:
-        raise Failure("cannot find velmora under the pane's shell: %r" % velmora)
-    os.kill(int(velmora[0]), 15)
+    os.kill(s.velmora_pid(), 15)
     s.wait_exit(128 + 15)
-    if s.tmux("display-message", "-p", "#{alternate_on}").strip() != "0":
-        raise Failure("the terminal was left on the alternate screen")
-    before, after = (open(f).read() for f in (s.mode_before, s.mode_after))
-    if before != after:
-        raise Failure("the terminal modes were not restored: %s -> %s" % (before.strip(), after.strip()))
+    expect(s.tmux("display-message", "-p", "#{alternate_on}").strip() == "0",
+           "the terminal was left on the alternate screen")
+    before, after = (open(f).read() for f in s.modes)
+    expect(before == after, "the terminal modes were not restored: %s -> %s" % (before.strip(), after.strip()))
 
 
 def read_only(s, reason=("読み取り専用です", "何も変更していません。"), foreign="read-only"):
@@ -216,21 +191,18 @@ def read_only(s, reason=("読み取り専用です", "何も変更していま�
     s.wait_for("削除してもよろしいですか")
     s.keys("y")
     s.wait_for("RC:")
-    deadline = time.monotonic() + WAIT_SECONDS
-    while True:
+
+    def bottom():
         screen = s.screen()
-        bottom = "".join(line.strip() for line in screen.splitlines()[-4:])  # the reason may wrap
-        if all(r in bottom for r in reason):
-            break
-        if time.monotonic() > deadline:
-            raise Failure("the reason %r is not on the bottom lines:\n%s" % (reason, screen))
-        time.sleep(0.1)
-    if "velmora:" in screen or foreign in bottom:
-        raise Failure("the message was written raw over the screen, or in two languages:\n" + screen)
+        lines = "".join(line.strip() for line in screen.splitlines()[-4:])  # the reason may wrap
+        return (screen, lines) if all(r in lines for r in reason) else None
+
+    screen, lines = s.until(bottom, "the reason %r is not on the bottom lines" % (reason,))
+    expect("velmora:" not in screen and foreign not in lines,
+           "the message was written raw over the screen, or in two languages:\n" + screen)
     s.keys("Enter")
     s.wait_for("RC:", gone=True)
-    if s.network_text() != original:
-        raise Failure("the read-only network file was changed")
+    expect(s.network_text() == original, "the read-only network file was changed")
     s.keys("M-x")
     s.wait_exit(0)
 
@@ -243,8 +215,9 @@ def keys_and_mouse(s):
     s.wait_for("defrag C:", "F1:ﾍﾙﾌﾟ")
     # While the screen is drawn, what the libraries below write on standard
     # error (Samba's log) goes to the state folder's log, not onto the screen.
-    if s.standard_error() != s.log:
-        raise Failure("standard error leads to %s, not %s" % (s.standard_error(), s.log))
+    error = os.readlink("/proc/%d/fd/2" % s.velmora_pid())
+    expect(error == s.log, "standard error leads to %s, not %s" % (error, s.log))
+
     # A lone Escape acts at once, not after the terminal's usual second: it
     # closes the version box about as soon as Enter does, both timed here.
     def closing(key):
@@ -256,21 +229,17 @@ def keys_and_mouse(s):
         return time.monotonic() - started
 
     enter, escape = closing("Enter"), closing("Escape")
-    if escape > enter + 0.5:
-        raise Failure("Escape took %.3f s, Enter %.3f s" % (escape, enter))
+    expect(escape <= enter + 0.5, "Escape took %.3f s, Enter %.3f s" % (escape, enter))
     # Escape and F1 arriving together (pasted, scripted) are two keys, not Alt+F1.
     s.keys("M-v")
     s.wait_for("Version β2")
     s.keys("Escape", "F1")
     s.wait_for("Velmora ヘルプ")
     s.keys("Escape")
-    s.wait_for("Velmora ヘルプ", gone=True)
-    s.wait_for("Version β2", gone=True)
-
+    s.wait_for("Velmora ヘルプ", "Version β2", gone=True)
     # The wheel scrolls the job list; the scroll bar's down arrow steps it.
     s.wait_for("backup.cmd", "defrag C:")
-    col, row = s.find("defrag C:")
-    s.mouse(65, col, row)
+    s.mouse(65, *s.find("defrag C:"))
     s.wait_for("backup.cmd", "請求", gone=True)
     s.click("^")
     s.wait_for("請求")
@@ -284,9 +253,7 @@ def keys_and_mouse(s):
     for _ in range(6):
         s.click(">")
     s.wait_for("時刻", "5:45 午後")
-    col, row = s.find("<")
-    s.mouse(0, col + 1, row)
-    s.mouse(3, col + 1, row)
+    s.click("<", offset=1)
     s.wait_for("│ID")
     s.keys("M-x")
     s.wait_exit(0)
@@ -297,15 +264,12 @@ def resize_without_terminal(s):
     gets no SIGWINCH; a resize is still seen, without a key."""
     s.wait_for("defrag C:", "F1:ﾍﾙﾌﾟ")
     s.tmux("resize-window", "-x", "100", "-y", "32")
-    deadline = time.monotonic() + WAIT_SECONDS
-    while True:
+
+    def resized():
         lines = s.screen().splitlines()
-        hint = [n for n, line in enumerate(lines) if "F1:ﾍﾙﾌﾟ" in line]
-        if hint == [31] and "F3:列幅" in lines[31]:
-            break
-        if time.monotonic() > deadline:
-            raise Failure("the resize to 100 x 32 was not seen:\n" + "\n".join(lines))
-        time.sleep(0.1)
+        return [n for n, line in enumerate(lines) if "F1:ﾍﾙﾌﾟ" in line] == [31] and "F3:列幅" in lines[31]
+
+    s.until(resized, "the resize to 100 x 32 was not seen")
     s.keys("M-x")
     s.wait_exit(0)
 
@@ -318,39 +282,36 @@ def command_line(velmora, workdir):
         env.pop(name, None)
 
     def run(*args):
-        return subprocess.run([velmora] + list(args), env=env, capture_output=True, text=True, timeout=WAIT_SECONDS, stdin=subprocess.DEVNULL)
+        return subprocess.run([velmora] + list(args), env=env, capture_output=True, text=True, timeout=WAIT_SECONDS,
+                              stdin=subprocess.DEVNULL)
 
     usage = run("--help")
     for needed in ("VELMORA_NETWORK", "~/.local/state/velmora/network", "F1", "F2", "Velmora.txt"):
-        if usage.returncode != 0 or needed not in usage.stdout:
-            raise Failure("--help: exit %d, %r missing from %r" % (usage.returncode, needed, usage.stdout))
+        expect(usage.returncode == 0 and needed in usage.stdout,
+               "--help: exit %d, %r missing from %r" % (usage.returncode, needed, usage.stdout))
     version = run("--version")
-    if version.returncode != 0 or version.stdout.strip() != "Velmora 0.9.9.2 (β2)":
-        raise Failure("--version: exit %d, %r" % (version.returncode, version.stdout))
+    expect(version.returncode == 0 and version.stdout.strip() == "Velmora 0.9.9.2 (β2)",
+           "--version: exit %d, %r" % (version.returncode, version.stdout))
     wrong = run("--colour")
-    if wrong.returncode != 2 or "--colour" not in wrong.stderr or "Usage:" not in wrong.stderr or wrong.stdout:
-        raise Failure("an unknown option: exit %d, %r" % (wrong.returncode, wrong.stderr))
-    if os.listdir(workdir):
-        raise Failure("the options started a network: %r" % os.listdir(workdir))
+    expect(wrong.returncode == 2 and "--colour" in wrong.stderr and "Usage:" in wrong.stderr and not wrong.stdout,
+           "an unknown option: exit %d, %r" % (wrong.returncode, wrong.stderr))
+    expect(not os.listdir(workdir), "the options started a network: %r" % os.listdir(workdir))
 
     env["VELMORA_NETWORK"] = network = os.path.join(workdir, "broken.network")
     broken = 'computer PC01\njob PC01 id=1 at=25:00 cmd="x"\n'
     with open(network, "w") as f:
         f.write(broken)
-    result = run()
-    if result.returncode == 0 or network not in result.stderr or "line 2" not in result.stderr:
-        raise Failure("a broken network file: exit %d, %r" % (result.returncode, result.stderr))
-    # Without a locale, the same in Japanese alone.
-    del env["LANG"]
-    result = run()
-    if result.returncode == 0 or network not in result.stderr or "2 行目: at=25:00 は時刻" not in result.stderr:
-        raise Failure("a broken network file in Japanese: exit %d, %r" % (result.returncode, result.stderr))
+    # In English, then without a locale the same in Japanese alone.
+    for reason in ("line 2", "2 行目: at=25:00 は時刻"):
+        result = run()
+        expect(result.returncode != 0 and network in result.stderr and reason in result.stderr,
+               "a broken network file: exit %d, %r" % (result.returncode, result.stderr))
+        env.pop("LANG", None)
     wrong = run("--colour")
-    if "不明なｵﾌﾟｼｮﾝ '--colour'" not in wrong.stderr or "使い方:" not in wrong.stderr or "Usage" in wrong.stderr:
-        raise Failure("an unknown option in Japanese: %r" % wrong.stderr)
+    expect("不明なｵﾌﾟｼｮﾝ '--colour'" in wrong.stderr and "使い方:" in wrong.stderr and "Usage" not in wrong.stderr,
+           "an unknown option in Japanese: %r" % wrong.stderr)
     with open(network) as f:
-        if f.read() != broken:
-            raise Failure("the broken network file was changed")
+        expect(f.read() == broken, "the broken network file was changed")
 
 
 def main():

@@ -14,11 +14,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cctype>
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <regex>
 #include <set>
 #include <string>
 #include <vector>
@@ -62,20 +62,10 @@ TEST(MessageCatalogue, AReasonIsGivenWholeInOneLanguage) {
 
 // The lowercase words of three letters or more in a text.
 std::set<std::string> WordsOf(const std::string &text) {
+  static const std::regex kWord("[[:alnum:]_]+"), kPlain("[a-z]{3,}");
   std::set<std::string> words;
-  std::string word;
-  bool plain = true;  // letters only so far, all lowercase
-  for (size_t i = 0; i <= text.size(); ++i) {
-    const char c = i < text.size() ? text[i] : ' ';
-    if (std::isalnum(static_cast<unsigned char>(c)) || c == '_') {
-      word += c;
-      plain = plain && c >= 'a' && c <= 'z';
-      continue;
-    }
-    if (plain && word.size() >= 3) words.insert(word);
-    word.clear();
-    plain = true;
-  }
+  for (std::sregex_iterator it(text.begin(), text.end(), kWord), end; it != end; ++it)
+    if (std::regex_match(it->str(), kPlain)) words.insert(it->str());
   return words;
 }
 
@@ -98,23 +88,15 @@ void ExpectJapanese(const std::string &english, const std::string &named) {
       ADD_FAILURE() << "\"" << word << "\" left in " << *japanese << "\n  from " << english;
 }
 
-class Folder {
- public:
-  Folder() {
-    char pattern[] = "/tmp/velmora-catalogue-XXXXXX";
-    path_ = mkdtemp(pattern);
-  }
-  ~Folder() { std::filesystem::remove_all(path_); }
+// A folder of its own for a test's files, removed with them.
+struct Folder {
+  const std::string path = mkdtemp(std::string("/tmp/velmora-catalogue-XXXXXX").data());
+  ~Folder() { std::filesystem::remove_all(path); }
   std::string Write(const std::string &name, const std::string &text, mode_t mode = 0600) const {
-    const std::string path = path_ + "/" + name;
-    std::ofstream(path, std::ios::binary) << text;
-    chmod(path.c_str(), mode);
-    return path;
+    std::ofstream(path + "/" + name, std::ios::binary) << text;
+    chmod((path + "/" + name).c_str(), mode);
+    return path + "/" + name;
   }
-  const std::string &path() const { return path_; }
-
- private:
-  std::string path_;
 };
 
 TEST(MessageCatalogue, EveryRefusalOfANetworkFileIsGivenInJapanese) {
@@ -164,7 +146,7 @@ TEST(MessageCatalogue, EveryRefusalOfANetworkFileIsGivenInJapanese) {
       "credentials " + folder.Write("nameless", "password=secret\n") + "\ncomputer PC01 real",
       "credentials " + folder.Write("long", "username=" + std::string(300, 'a') + "\n") + "\ncomputer PC01 real",
       "credentials " + folder.Write("latin1", "username=alice\npassword=s\xE9\n") + "\ncomputer PC01 real",
-      "credentials " + folder.path() + "\ncomputer PC01 real",
+      "credentials " + folder.path + "\ncomputer PC01 real",
   };
   for (const std::string &text : files) {
     const std::string path = folder.Write("network", text);
@@ -173,11 +155,11 @@ TEST(MessageCatalogue, EveryRefusalOfANetworkFileIsGivenInJapanese) {
     ExpectJapanese(error, text + " " + path);
   }
   // The system's own wording is shown as it is.
-  std::filesystem::create_symlink(folder.path() + "/nowhere", folder.path() + "/dangling");
-  const std::string path = folder.Write("network", "credentials " + folder.path() + "/dangling\ncomputer PC01 real");
-  ExpectJapanese(standin::OpenNetworkFile(path), path + " " + folder.path() + "/dangling " + std::strerror(ENOENT));
-  ExpectJapanese(standin::OpenNetworkFile(folder.path() + "/absent"), folder.path() + "/absent");
-  ExpectJapanese(standin::OpenNetworkFile(folder.path()), folder.path());
+  std::filesystem::create_symlink(folder.path + "/nowhere", folder.path + "/dangling");
+  const std::string path = folder.Write("network", "credentials " + folder.path + "/dangling\ncomputer PC01 real");
+  ExpectJapanese(standin::OpenNetworkFile(path), path + " " + folder.path + "/dangling " + std::strerror(ENOENT));
+  ExpectJapanese(standin::OpenNetworkFile(folder.path + "/absent"), folder.path + "/absent");
+  ExpectJapanese(standin::OpenNetworkFile(folder.path), folder.path);
   EXPECT_EQ(standin::OpenNetworkFile(folder.Write("network", "credentials " + credentials + "\ncomputer PC01 real")),
             "");
 }
@@ -198,7 +180,7 @@ std::string ReasonOfACall() {
 TEST(MessageCatalogue, EveryReasonOfTheRealNetworkIsGivenInJapanese) {
   const Folder folder;
   const std::string credentials = "credentials " + folder.Write("credentials", "username=alice\npassword=pw\n") + "\n";
-  const std::string no_ticket = "ccache=FILE:" + folder.path() + "/no-cache";
+  const std::string no_ticket = "ccache=FILE:" + folder.path + "/no-cache";
   // Port 1 of the loopback refuses the connection: nothing is sent.
   const std::vector<std::string> networks = {
       credentials + "computer PC01 real address=127.0.0.1 port=1",
@@ -212,11 +194,11 @@ TEST(MessageCatalogue, EveryReasonOfTheRealNetworkIsGivenInJapanese) {
     ASSERT_EQ(standin::OpenNetworkFile(folder.Write("network", network)), "") << network;
     const std::string reason = ReasonOfACall();
     ASSERT_FALSE(reason.empty()) << network;
-    ExpectJapanese(reason, network + " " + folder.path());
+    ExpectJapanese(reason, network + " " + folder.path);
   }
   // The credentials file spoilt after the network was opened.
   folder.Write("credentials", "password=pw\n");
-  ExpectJapanese(ReasonOfACall(), folder.path());
+  ExpectJapanese(ReasonOfACall(), folder.path);
 
   // What only a host that answers, a missing module, or a file changed
   // under the process can make, as the platform words it.

@@ -14,7 +14,7 @@
 #include <chrono>
 #include <cstdio>
 #include <pty.h>
-#include <sstream>
+#include <sys/mman.h>
 #include <sys/wait.h>
 #include <time.h>
 #include <thread>
@@ -72,9 +72,23 @@ double Quantile(std::vector<double> times, double q) {
   return times[static_cast<size_t>(q * (times.size() - 1))];
 }
 
-// Runs the program with `jobs` jobs and writes "LABEL MEDIAN" lines, or
-// "error TEXT", to `out`; never returns.
-[[noreturn]] void TimeInChild(int jobs, FILE *out) {
+// What the timed child hands its parent, in memory they share.
+struct Report {
+  char error[512];
+  size_t count;
+  struct {
+    char label[16];
+    RedrawMs ms;
+  } times[8];
+};
+
+[[noreturn]] void Refuse(Report *report, const std::string &what) {
+  std::snprintf(report->error, sizeof report->error, "%s", what.c_str());
+  _exit(1);
+}
+
+// Runs the program with `jobs` jobs and fills the report; never returns.
+[[noreturn]] void TimeInChild(int jobs, Report *report) {
   standin::SetCallRecording(false);
   standin::ResetNetwork();
   std::vector<std::string> world = {"computer BENCH"};
@@ -85,13 +99,11 @@ double Quantile(std::vector<double> times, double q) {
   for (const std::string &line : world) {
     std::vector<standin::Token> tokens;
     std::string error;
-    if (!standin::LexStatement(line, &tokens, &error) || !standin::ApplyWorldStatement(tokens).empty()) {
-      std::fprintf(out, "error the network statement %s\n", line.c_str());
-      _exit(1);
-    }
+    if (!standin::LexStatement(line, &tokens, &error) || !standin::ApplyWorldStatement(tokens).empty())
+      Refuse(report, "the network statement " + line);
   }
   TimedTerminal terminal;
-  terminal.keys.push_back({Key::kTab, "focus"});  // Shift+Tab: from Add to the job list
+  terminal.keys.push_back({Key::kTab, nullptr});  // Shift+Tab: from Add to the job list, not timed
   for (auto [times, first, second, label] : {std::tuple{2000, Key::kDown, Key::kNone, "Down"},
                                              {300, Key::kPageDown, Key::kNone, "PageDown"},
                                              {300, Key::kPageUp, Key::kNone, "PageUp"},
@@ -103,10 +115,7 @@ double Quantile(std::vector<double> times, double q) {
   }
   struct winsize size = {24, 80, 0, 0};  // rows, columns
   int master = -1, slave = -1;
-  if (openpty(&master, &slave, nullptr, nullptr, &size) != 0) {
-    std::fprintf(out, "error no pseudo-terminal\n");
-    _exit(1);
-  }
+  if (openpty(&master, &slave, nullptr, nullptr, &size) != 0) Refuse(report, "no pseudo-terminal");
   std::thread drain([master] {
     char buffer[65536];
     while (read(master, buffer, sizeof buffer) > 0) {
@@ -116,10 +125,7 @@ double Quantile(std::vector<double> times, double q) {
   dup2(slave, STDOUT_FILENO);
   setenv("TERM", "xterm-256color", 1);
   std::string error;
-  if (!terminal.Start(&error)) {
-    std::fprintf(out, "error %s\n", error.c_str());
-    _exit(1);
-  }
+  if (!terminal.Start(&error)) Refuse(report, error);
   TerminalDriver driver(terminal, {});
   standin::SetDriver(&driver);
   char command_line[] = "";
@@ -127,55 +133,39 @@ double Quantile(std::vector<double> times, double q) {
   terminal.Stop();
   for (int fd : {STDIN_FILENO, STDOUT_FILENO, slave}) close(fd);  // the drain ends with the terminal
   drain.join();
-  HWND main_window = standin::TopLevelWindows().front();
-  size_t listed = standin::RowCountOf(standin::ControlById(main_window, 104));
-  if (code != 0 || listed != static_cast<size_t>(jobs)) {
-    std::fprintf(out, "error exit code %d, %zu of %d jobs listed\n", code, listed, jobs);
-    _exit(1);
+  size_t listed = standin::RowCountOf(standin::ControlById(standin::TopLevelWindows().front(), 104));
+  if (code != 0 || listed != static_cast<size_t>(jobs))
+    Refuse(report, "exit code " + std::to_string(code) + ", " + std::to_string(listed) + " of " + std::to_string(jobs) +
+                       " jobs listed");
+  for (const auto &[label, times] : terminal.wall) {
+    auto &entry = report->times[report->count++];
+    std::snprintf(entry.label, sizeof entry.label, "%s", label.c_str());
+    entry.ms = {Quantile(times, 0.5), Quantile(terminal.processor[label], 0.1)};
   }
-  for (const auto &[label, times] : terminal.wall)
-    std::fprintf(out, "%s %.6f %.6f\n", label.c_str(), Quantile(times, 0.5), Quantile(terminal.processor[label], 0.1));
-  std::fflush(out);
   _exit(0);
 }
 
 }  // namespace
 
 std::map<std::string, RedrawMs> RedrawTimes(int jobs, std::string *error) {
-  int pipe_ends[2];
-  if (pipe(pipe_ends) != 0) {
-    *error = "no pipe";
+  void *shared = mmap(nullptr, sizeof(Report), PROT_READ | PROT_WRITE, MAP_SHARED | MAP_ANONYMOUS, -1, 0);
+  if (shared == MAP_FAILED) {
+    *error = "no shared memory";
     return {};
   }
+  Report *report = static_cast<Report *>(shared);  // zeroed, as a new mapping is
   std::fflush(nullptr);
   pid_t child = fork();
-  if (child == 0) {
-    close(pipe_ends[0]);
-    TimeInChild(jobs, fdopen(pipe_ends[1], "w"));
-  }
-  close(pipe_ends[1]);
-  std::string text;
-  char buffer[4096];
-  for (ssize_t n; (n = read(pipe_ends[0], buffer, sizeof buffer)) > 0;) text.append(buffer, static_cast<size_t>(n));
-  close(pipe_ends[0]);
+  if (child == 0) TimeInChild(jobs, report);
   int status = 0;
   waitpid(child, &status, 0);
   std::map<std::string, RedrawMs> times;
-  std::istringstream lines(text);
-  for (std::string label; lines >> label;) {
-    if (label == "error" || label == "focus") {
-      std::string rest;
-      std::getline(lines, rest);
-      if (label == "error") *error = rest;
-      continue;
-    }
-    lines >> times[label].wall >> times[label].processor;
-  }
-  if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
-    if (error->empty()) *error = "the timed run ended abnormally (status " + std::to_string(status) + ")";
-    return {};
-  }
-  return times;
+  for (size_t i = 0; i < report->count; ++i) times[report->times[i].label] = report->times[i].ms;
+  *error = report->error;
+  munmap(shared, sizeof(Report));
+  if (WIFEXITED(status) && WEXITSTATUS(status) == 0) return times;
+  if (error->empty()) *error = "the timed run ended abnormally (status " + std::to_string(status) + ")";
+  return {};
 }
 
 }  // namespace terminal

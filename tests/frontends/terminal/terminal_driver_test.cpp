@@ -9,7 +9,6 @@
 #include "terminal_driver.h"
 #include "text_width.h"
 
-#include <standin/call_log.h>
 #include <standin/driver.h>
 #include <standin/network.h>
 #include <standin/statement.h>
@@ -19,12 +18,13 @@
 
 #include <algorithm>
 #include <clocale>
+#include <condition_variable>
 #include <cstdio>
-#include <cstdlib>
-#include <deque>
 #include <functional>
 #include <map>
+#include <mutex>
 #include <string>
+#include <thread>
 #include <unistd.h>
 
 extern "C" const unsigned char velmora_res[];
@@ -52,14 +52,24 @@ void Require(bool condition, const std::string &what) {
   if (!condition) Fail("check failed: " + what, 2);
 }
 
+void ApplyWorld(const std::string &line) {
+  std::vector<standin::Token> tokens;
+  std::string error;
+  Require(standin::LexStatement(line, &tokens, &error), line + ": " + error);
+  std::string reason = standin::ApplyWorldStatement(tokens);
+  Require(reason.empty(), line + ": " + reason);
+}
+
+// The program runs on a thread of its own and takes the script's events one
+// at a time: the script sends one and waits until the program reads the
+// next, so that what the script checks in between is what the program shows
+// while it waits, and nothing changes under the check.
 class ScriptedTerminal : public Terminal {
  public:
   int cols = 80, rows = 24;
   Canvas picture{0, 0};
   bool busy_mark_seen = false;
   int beeps = 0;
-  // Each step either returns an event or, for checks, runs and returns none.
-  std::deque<std::function<TerminalEvent()>> steps;
 
   int Cols() const override { return cols; }
   int Rows() const override { return rows; }
@@ -70,13 +80,49 @@ class ScriptedTerminal : public Terminal {
     if (Find(L" (" + DecodeUtf8(Localize("busy")) + L") ").first >= 0) busy_mark_seen = true;
   }
   TerminalEvent Read() override {
-    while (!steps.empty()) {
-      auto step = steps.front();
-      steps.pop_front();
-      TerminalEvent e = step();
-      if (e.key != Key::kNone) return e;
+    std::unique_lock<std::mutex> lock(mutex_);
+    reading_ = true;
+    turn_.notify_all();
+    turn_.wait(lock, [&] { return !reading_; });
+    return event_;
+  }
+
+  // Starts the program on a network of `world` statements and waits until
+  // it reads its first event.
+  void Start(const std::vector<std::string> &world) {
+    standin::ResetNetwork();
+    for (const std::string &line : world) ApplyWorld(line);
+    program_ = std::thread([this] {
+      TerminalDriver driver(*this, {VELMORA_TERMINAL_HELP_DIR});
+      driver.SetDialogSizes(DialogSizesIn(velmora_res, velmora_res_size));
+      driver.SetNotice(NetworkNotice());
+      standin::SetDriver(&driver);
+      char command_line[] = "";
+      const int code =
+          WinMain(standin::LoadModule(velmora_res, velmora_res_size), nullptr, command_line, SW_SHOWNORMAL);
+      std::lock_guard<std::mutex> lock(mutex_);
+      exit_code_ = code;
+      turn_.notify_all();
+    });
+    Await();
+  }
+  // Sends an event and waits until the program has handled it.
+  void Send(const TerminalEvent &event) {
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      Require(exit_code_ < 0, "the program ended before the script did");
+      event_ = event;
+      reading_ = false;
     }
-    throw TerminalClosed();  // the script ran out while the program still waits
+    turn_.notify_all();
+    Await();
+  }
+  // Ends the child process with WinMain's result, or 3 when the program
+  // still waits for the script.
+  [[noreturn]] void End() {
+    if (exit_code_ < 0) Fail("the script ran out while the program waited", 3);
+    program_.join();
+    _exit(exit_code_);
   }
 
   // Column and row where a text is shown, or (-1, -1).
@@ -89,70 +135,57 @@ class ScriptedTerminal : public Terminal {
     return {-1, -1};
   }
   bool Shows(const std::string &utf8) const { return Find(DecodeUtf8(utf8)).first >= 0; }
-
+  std::wstring RowOf(const std::string &utf8) const { return picture.RowText(Find(DecodeUtf8(utf8)).second); }
   // The attributes of the cell where a text is shown; 0 when it is not.
   uint16_t AttrAt(const std::string &utf8, int offset = 0) const {
     auto [x, y] = Find(DecodeUtf8(utf8));
     return x < 0 ? 0 : picture.At(x + offset, y).attr;
   }
-  // A mouse event on the first cell of a text, found when the step runs.
+  // A mouse event on the first cell of a text.
   void Mouse(Key key, const std::string &utf8, bool shift = false) {
-    steps.push_back([=] {
-      auto [x, y] = Find(DecodeUtf8(utf8));
-      Require(x >= 0, utf8 + " is on the screen for the mouse");
-      return TerminalEvent{key, 0, shift, false, false, x, y};
-    });
-  }
-  void Press(Key key, bool shift = false) {
-    steps.push_back([=] { return TerminalEvent{key, 0, shift}; });
-  }
-  void Type(const std::string &utf8, bool alt = false) {
-    for (wchar_t c : DecodeUtf8(utf8)) steps.push_back([=] { return TerminalEvent{Key::kChar, c, false, false, alt}; });
+    auto [x, y] = Find(DecodeUtf8(utf8));
+    Require(x >= 0, utf8 + " is on the screen for the mouse");
+    Send(TerminalEvent{key, 0, shift, false, false, x, y});
   }
   void ClickOn(const std::string &utf8) { Mouse(Key::kMouse, utf8); }
-  void Check(std::function<void()> check) {
-    steps.push_back([check] {
-      check();
-      return TerminalEvent{};
-    });
+  void Press(Key key, bool shift = false) { Send(TerminalEvent{key, 0, shift}); }
+  void Press(std::initializer_list<Key> keys) {
+    for (Key key : keys) Press(key);
+  }
+  void Type(const std::string &utf8, bool alt = false) {
+    for (wchar_t c : DecodeUtf8(utf8)) Send(TerminalEvent{Key::kChar, c, false, false, alt});
+  }
+  void Resize(int new_cols, int new_rows) {
+    cols = new_cols, rows = new_rows;
+    Send(TerminalEvent{Key::kResize});
+  }
+  // Alt+X, which ends the program, as the script's last key.
+  [[noreturn]] void Quit() {
+    Type("x", true);
+    End();
+  }
+
+ private:
+  std::thread program_;
+  std::mutex mutex_;
+  std::condition_variable turn_;
+  bool reading_ = false;
+  TerminalEvent event_;
+  int exit_code_ = -1;
+
+  void Await() {
+    std::unique_lock<std::mutex> lock(mutex_);
+    turn_.wait(lock, [&] { return reading_ || exit_code_ >= 0; });
   }
 };
 
 HWND MainWindow() { return standin::TopLevelWindows().front(); }
+HWND Control(int id) { return standin::ControlById(standin::ActiveWindow(), id); }
 int FocusId() { return standin::ControlIdOf(standin::FocusWindow()); }
 std::string ActiveTemplate() { return standin::TemplateNameOf(standin::ActiveWindow()); }
 
-// Plays the script against the program on a network of `world` statements;
-// ends the child process with WinMain's result, or 3 when the script ran out.
-void ApplyWorld(const std::string &line) {
-  std::vector<standin::Token> tokens;
-  std::string error;
-  Require(standin::LexStatement(line, &tokens, &error), line + ": " + error);
-  std::string reason = standin::ApplyWorldStatement(tokens);
-  Require(reason.empty(), line + ": " + reason);
-}
-
-void Play(const std::vector<std::string> &world, ScriptedTerminal &terminal) {
-  standin::ResetNetwork();
-  for (const std::string &line : world) ApplyWorld(line);
-  HINSTANCE instance = standin::LoadModule(velmora_res, velmora_res_size);
-  TerminalDriver driver(terminal, {VELMORA_TERMINAL_HELP_DIR});
-  driver.SetDialogSizes(DialogSizesIn(velmora_res, velmora_res_size));
-  driver.SetNotice(NetworkNotice());
-  standin::SetDriver(&driver);
-  int code;
-  try {
-    char command_line[] = "";
-    code = WinMain(instance, nullptr, command_line, SW_SHOWNORMAL);
-  } catch (const TerminalClosed &) {
-    Fail("the script ran out while the program waited", 3);
-  }
-  Require(terminal.steps.empty(), "the program ended before the script did");
-  _exit(code);
-}
-
-// Runs the script, which ends in Play, in a child process of its own on a
-// terminal of the given size; the program must end with 0.
+// Runs the script, which ends the program, in a child process of its own on
+// a terminal of the given size; the program must end with 0.
 void RunScript(const std::function<void(ScriptedTerminal &)> &script, int cols = 80, int rows = 24) {
   auto child = [&] {
     ScriptedTerminal t;
@@ -165,53 +198,41 @@ void RunScript(const std::function<void(ScriptedTerminal &)> &script, int cols =
 
 TEST(TerminalDriver, TheMainWindowShowsItsKeysFocusClicksAndTyping) {
   RunScript([](ScriptedTerminal &t) {
-    // The focus's moves are played by shell_tab_order.scenario; here the screen shows them.
-    t.Check([&] {
-      // The last line names only keys that act here: no Escape on the main window.
-      Require(t.Find(L"F1:").second == t.rows - 1 && t.Shows("F3:列幅") && !t.Shows("Esc:"), "the main window's keys");
-    });
+    t.Start({"computer PC01", "job PC01 id=1 at=10:00 cmd=\"one.cmd\"", "job PC01 id=2 at=11:00 cmd=\"two.cmd\""});
+    // The focus's moves are played by shell_tab_order.scenario; here the screen shows them. The last line names
+    // only keys that act here: no Escape on the main window.
+    Require(t.Find(L"F1:").second == t.rows - 1 && t.Shows("F3:列幅") && !t.Shows("Esc:"), "the main window's keys");
     t.ClickOn("two.cmd");
-    t.Check([&] {
-      std::vector<int> selected = standin::SelectionOf(standin::ControlById(MainWindow(), 104));
-      Require(selected == std::vector<int>{1}, "the clicked row is selected");
-    });
+    Require(standin::SelectionOf(standin::ControlById(MainWindow(), 104)) == std::vector<int>{1},
+            "the clicked row is selected");
     t.Type("v", true);  // Alt+V: version information
-    t.Check([&] {
-      Require(ActiveTemplate() == "DLG_ABOUT", "Alt+V opens the version box");
-      Require(t.Shows("Esc:ｷｬﾝｾﾙ") && !t.Shows("F3:"), "the version box's keys");
-    });
+    Require(ActiveTemplate() == "DLG_ABOUT", "Alt+V opens the version box");
+    Require(t.Shows("Esc:ｷｬﾝｾﾙ") && !t.Shows("F3:"), "the version box's keys");
     t.Press(Key::kEscape);
-    t.Check([&] {
-      Require(ActiveTemplate() == "DLG_VELMORA", "Escape closes the version box");
-      Require(t.Shows("ﾊﾞｰｼﾞｮﾝ情報(V)") && (t.AttrAt("ﾊﾞｰｼﾞｮﾝ情報(V)") & kReverse) == 0, "no button is drawn focused");
-    });
+    Require(ActiveTemplate() == "DLG_VELMORA", "Escape closes the version box");
+    Require(t.Shows("ﾊﾞｰｼﾞｮﾝ情報(V)") && (t.AttrAt("ﾊﾞｰｼﾞｮﾝ情報(V)") & kReverse) == 0, "no button is drawn focused");
     t.Press(Key::kTab);
-    t.Check([&] { Require((t.AttrAt("ｺﾝﾋﾟｭｰﾀ選択(S)") & kReverse) != 0, "Select computer is drawn focused"); });
+    Require((t.AttrAt("ｺﾝﾋﾟｭｰﾀ選択(S)") & kReverse) != 0, "Select computer is drawn focused");
     t.Press(Key::kEscape);  // does nothing on the main window, which the script's end shows
     // Characters reach the ANSI edit through the code page's best fit, none
     // dropped; Shift+Insert and Ctrl+V paste.
     t.Type("s", true);
     t.Type("pc0é€");
-    t.Check([&] {
-      HWND edit = standin::ControlById(standin::ActiveWindow(), 131);
-      Require(standin::TextOf(edit) == "PC0E?", "upper case, é as e, € as ?: " + standin::TextOf(edit));
-      Require(t.picture.CursorShown(), "the caret is shown in the edit");
-      standin::PutTextOnClipboard(u"ab");
-    });
+    Require(standin::TextOf(Control(131)) == "PC0E?", "upper case, é as e, € as ?: " + standin::TextOf(Control(131)));
+    Require(t.picture.CursorShown(), "the caret is shown in the edit");
+    standin::PutTextOnClipboard(u"ab");
     t.Press(Key::kHome);
     t.Press(Key::kInsert, true);
     t.Type("0123456789");
-    t.steps.push_back([] { return TerminalEvent{Key::kChar, L'v', false, /*ctrl=*/true}; });
-    t.Check([&] {
-      HWND edit = standin::ControlById(standin::ActiveWindow(), 131);
-      Require(standin::TextOf(edit) == "AB0123456789ABPC0E?", "pasted, typed, pasted: " + standin::TextOf(edit));
-      Require(t.beeps == 0, "nothing was refused");
-    });
+    t.Send(TerminalEvent{Key::kChar, L'v', false, /*ctrl=*/true});
+    Require(standin::TextOf(Control(131)) == "AB0123456789ABPC0E?",
+            "pasted, typed, pasted: " + standin::TextOf(Control(131)));
+    Require(t.beeps == 0, "nothing was refused");
     // A cancelled computer selection reads the list again, in the window.
     t.Press(Key::kEscape);
-    t.Check([&] { Require(t.busy_mark_seen, "the wait cursor's mark was shown while the list was read"); });
+    Require(t.busy_mark_seen, "the wait cursor's mark was shown while the list was read");
     t.ClickOn("[X]");
-    Play({"computer PC01", "job PC01 id=1 at=10:00 cmd=\"one.cmd\"", "job PC01 id=2 at=11:00 cmd=\"two.cmd\""}, t);
+    t.End();
   });
 }
 
@@ -219,46 +240,35 @@ TEST(TerminalDriver, TheMainWindowShowsItsKeysFocusClicksAndTyping) {
 // Escape puts it away; only then does Escape reach the dialog.
 TEST(TerminalDriver, TheKeyboardPointerClicksControlsOutsideTheTabOrderAndStays) {
   RunScript([](ScriptedTerminal &t) {
-    auto radio = [](int id) { return standin::CheckStateOf(standin::ControlById(standin::ActiveWindow(), id)); };
+    auto radio = [](int id) { return standin::CheckStateOf(Control(id)); };
+    auto pointed = [&](const char *label) {
+      Require((t.AttrAt(label) & (kReverse | kUnderline)) == (kReverse | kUnderline), std::string("at ") + label);
+    };
+    t.Start({"computer PC01"});
     t.Type("a", true);  // Alt+A: the job editor, focus on the command line
     t.Type("run.cmd");
-    t.Press(Key::kF2);
-    auto pointed = [&](const char *label) {
-      t.Check([&, label] {
-        Require((t.AttrAt(label) & (kReverse | kUnderline)) == (kReverse | kUnderline), std::string("at ") + label);
-      });
-    };
-    t.Press(Key::kUp);  // from the first control round to the last
+    t.Press({Key::kF2, Key::kUp});  // from the first control round to the last
     pointed("ｷｬﾝｾﾙ(C)");
     t.Press(Key::kTab);
     pointed("run.cmd");
     t.Press(Key::kTab, /*shift=*/true);
     t.Press(Key::kLeft);
     pointed("OK(O)");
-    t.Press(Key::kRight);
-    t.Press(Key::kRight);
-    t.Press(Key::kDown);  // from the command line to the first radio, 今日
-    t.Check([&] { Require(radio(142) == BST_UNCHECKED, "the pointer alone clicks nothing"); });
+    t.Press({Key::kRight, Key::kRight, Key::kDown});  // from the command line to the first radio, 今日
+    Require(radio(142) == BST_UNCHECKED, "the pointer alone clicks nothing");
     t.Press(Key::kEnter);
-    t.Check([&] {
-      HWND editor = standin::ActiveWindow();
-      Require(radio(142) == BST_CHECKED, "Enter clicked 今日");
-      Require(!standin::IsEnabledSelf(standin::ControlById(editor, 155)), "today's run unit turned the days off");
-      Require(FocusId() == 142, "the click gave 今日 the focus, as a mouse click does");
-      Require(t.Shows("F2/Esc:終了"), "the pointer is still shown");
-    });
-    t.Press(Key::kDown);
-    t.Press(Key::kSpace);
-    t.Check([&] { Require(radio(143) == BST_CHECKED, "the pointer went on to 明日 and clicked it"); });
+    Require(radio(142) == BST_CHECKED, "Enter clicked 今日");
+    Require(!standin::IsEnabledSelf(Control(155)), "today's run unit turned the days off");
+    Require(FocusId() == 142, "the click gave 今日 the focus, as a mouse click does");
+    Require(t.Shows("F2/Esc:終了"), "the pointer is still shown");
+    t.Press({Key::kDown, Key::kSpace});
+    Require(radio(143) == BST_CHECKED, "the pointer went on to 明日 and clicked it");
     t.Press(Key::kEscape);  // puts the pointer away, nothing else
-    t.Check([&] {
-      Require(ActiveTemplate() == "DLG_JOB", "the editor stays open");
-      Require(standin::TextOf(standin::ControlById(standin::ActiveWindow(), 141)) == "run.cmd", "the command kept");
-      Require(t.Shows("Esc:ｷｬﾝｾﾙ") && !t.Shows("F2/Esc:終了"), "the editor's own keys again");
-    });
+    Require(ActiveTemplate() == "DLG_JOB", "the editor stays open");
+    Require(standin::TextOf(Control(141)) == "run.cmd", "the command kept");
+    Require(t.Shows("Esc:ｷｬﾝｾﾙ") && !t.Shows("F2/Esc:終了"), "the editor's own keys again");
     t.Press(Key::kEscape);  // the dialog manager's Escape: the editor closes, so Alt+X ends the program
-    t.Type("x", true);
-    Play({"computer PC01"}, t);
+    t.Quit();
   });
 }
 
@@ -286,27 +296,21 @@ TEST(TerminalDriver, ButtonLabelsShowWholeFromTheSmallestScreenUp) {
                 EncodeUtf8(label) + " stands whole between its brackets, a blank either side");
       }
     };
+    t.Start({"computer PC01"});
     if (t.cols < 76) {
-      t.Check([&] {
-        Require(t.Shows("端末が小さすぎます。"), "the message for a small terminal");
-        // The job editor is the widest window the program has.
-        Require(t.Shows("少なくとも 76 x 24 必要です"), "the size the program needs");
-      });
+      Require(t.Shows("端末が小さすぎます。"), "the message for a small terminal");
+      // The job editor is the widest window the program has.
+      Require(t.Shows("少なくとも 76 x 24 必要です"), "the size the program needs");
       t.Type("x", true);  // would end the program; must be ignored
-      t.steps.push_back([&] {
-        t.cols = 76;
-        t.rows = 24;
-        return TerminalEvent{Key::kResize};
-      });
+      t.Resize(76, 24);
     }
-    t.Check(check_buttons);
+    check_buttons();
     for (const char *dialog : {"v", "s", "a"}) {
       t.Type(dialog, true);
-      t.Check(check_buttons);
+      check_buttons();
       t.Press(Key::kEscape);
     }
-    t.Type("x", true);
-    Play({"computer PC01"}, t);
+    t.Quit();
   };
   RunScript(script, 60, 20);  // then grown to the smallest screen, 76 x 24
   RunScript(script, 100, 32);
@@ -314,25 +318,23 @@ TEST(TerminalDriver, ButtonLabelsShowWholeFromTheSmallestScreenUp) {
 
 TEST(TerminalDriver, TheMainWindowTakesClicksWhileABoxWithoutOwnerShows) {
   RunScript([](ScriptedTerminal &t) {
-    t.Check([] { ApplyWorld("fail PC01 NetServiceGetInfo 53"); });
+    t.Start({"computer PC01"});
+    ApplyWorld("fail PC01 NetServiceGetInfo 53");
     t.Type("c", true);  // Modify without a selected row, then a refresh
     t.Press(Key::kEnter);
-    t.Check([&] { Require(t.Shows("NetServiceGetInfo"), "the status query's error box"); });
+    Require(t.Shows("NetServiceGetInfo"), "the status query's error box");
     t.ClickOn("ｺﾝﾋﾟｭｰﾀ選択(S)");  // beside the box: the main window is enabled
-    t.Check([&] { Require(ActiveTemplate() == "DLG_CP", "the computer selection opens inside the box's loop"); });
-    t.Press(Key::kEscape);
+    Require(ActiveTemplate() == "DLG_CP", "the computer selection opens inside the box's loop");
     // The main window has the keyboard now, but the box's loop does not
     // handle its dialog keys: Tab moves nothing.
-    t.Press(Key::kTab);
-    t.Check([&] {
-      Require(t.Shows("NetServiceGetInfo"), "the box still waits");
-      Require(standin::FocusWindow() == MainWindow(), "the main window itself keeps the focus");
-    });
+    t.Press({Key::kEscape, Key::kTab});
+    Require(t.Shows("NetServiceGetInfo"), "the box still waits");
+    Require(standin::FocusWindow() == MainWindow(), "the main window itself keeps the focus");
     t.ClickOn("RC:53");  // inside the box: the keyboard goes back to it
     t.Press(Key::kEnter);
-    t.Check([&] { Require(!t.Shows("NetServiceGetInfo"), "Enter answered the box"); });
+    Require(!t.Shows("NetServiceGetInfo"), "Enter answered the box");
     t.ClickOn("終了(X)");
-    Play({"computer PC01"}, t);
+    t.End();
   });
 }
 
@@ -341,46 +343,37 @@ TEST(TerminalDriver, TheMainWindowTakesClicksWhileABoxWithoutOwnerShows) {
 // widened until its text shows.
 TEST(TerminalDriver, ListColumnsKeepTheirWidthsAndTheListScrollsSideways) {
   RunScript([](ScriptedTerminal &t) {
-    auto list = [] { return standin::ControlById(MainWindow(), 104); };
-    auto row_of = [&](const char *text) { return t.picture.RowText(t.Find(DecodeUtf8(text)).second); };
-    t.ClickOn("task-0010");
-    t.Press(Key::kF3);
-    t.Check([&] { Require(t.Shows("Tab:次の列"), "the sizer names its keys"); });
-    t.Press(Key::kTab);
-    for (int i = 0; i < 15; ++i) t.Press(Key::kRight);
-    t.Press(Key::kEnter);
-    t.Check([&] {
-      Require(ActiveTemplate() == "DLG_VELMORA", "Enter ended the sizer, not pressed Add");
-      Require(row_of("task-0011")
-                      .find(L"\x2502"
-                            L"11  task-0011-weekly-report.cmd") != std::wstring::npos,
-              "the ID column still shows 11, the command whole");
-      Require(!t.Shows("時刻") && t.Shows("<") && t.Shows("Left/Right:横ｽｸﾛｰﾙ"), "the list scrolls sideways");
-    });
-    t.Press(Key::kEnd);
-    t.Check([&] {
-      Require(!t.Shows("10001") && row_of("last.cmd").find(L"...") != std::wstring::npos, "a five-digit ID is cut");
-    });
-    t.Press(Key::kF3);
-    for (int i = 0; i < 2; ++i) t.Press(Key::kRight);
-    t.Press(Key::kF3);
-    t.Check([&] { Require(t.Shows("10001"), "the widened ID column shows the whole ID"); });
-    for (int i = 0; i < 10; ++i) t.Press(Key::kRight);
-    t.Check([&] {
-      Require(t.Shows("時刻") && t.Shows("10:00 午前") && !t.Shows("ID"), "Right scrolled to the time");
-      Require(standin::SelectionOf(list()) == std::vector<int>{31}, "the selection stayed");
-    });
-    for (int i = 0; i < 7; ++i) t.ClickOn("<");
-    t.Check([&] { Require(t.Shows("ID"), "the scroll bar's left arrow scrolled back"); });
-    t.Mouse(Key::kWheelDown, "last.cmd", /*shift=*/true);
-    t.Check([&] { Require(!t.Shows("ID"), "Shift+wheel scrolled sideways"); });
-    t.Type("x", true);
     std::vector<std::string> world = {"computer PC01"};
     for (int id = 10; id <= 40; ++id)
       world.push_back("job PC01 id=" + std::to_string(id) + " at=10:00 cmd=\"task-00" + std::to_string(id) +
                       "-weekly-report.cmd\"");
     world.push_back("job PC01 id=10001 at=10:00 cmd=\"last.cmd\"");
-    Play(world, t);
+    t.Start(world);
+    t.ClickOn("task-0010");
+    t.Press(Key::kF3);
+    Require(t.Shows("Tab:次の列"), "the sizer names its keys");
+    t.Press(Key::kTab);
+    for (int i = 0; i < 15; ++i) t.Press(Key::kRight);
+    t.Press(Key::kEnter);
+    Require(ActiveTemplate() == "DLG_VELMORA", "Enter ended the sizer, not pressed Add");
+    Require(t.RowOf("task-0011")
+                    .find(L"\x2502"
+                          L"11  task-0011-weekly-report.cmd") != std::wstring::npos,
+            "the ID column still shows 11, the command whole");
+    Require(!t.Shows("時刻") && t.Shows("<") && t.Shows("Left/Right:横ｽｸﾛｰﾙ"), "the list scrolls sideways");
+    t.Press(Key::kEnd);
+    Require(!t.Shows("10001") && t.RowOf("last.cmd").find(L"...") != std::wstring::npos, "a five-digit ID is cut");
+    t.Press({Key::kF3, Key::kRight, Key::kRight, Key::kF3});
+    Require(t.Shows("10001"), "the widened ID column shows the whole ID");
+    for (int i = 0; i < 10; ++i) t.Press(Key::kRight);
+    Require(t.Shows("時刻") && t.Shows("10:00 午前") && !t.Shows("ID"), "Right scrolled to the time");
+    Require(standin::SelectionOf(standin::ControlById(MainWindow(), 104)) == std::vector<int>{31},
+            "the selection stayed");
+    for (int i = 0; i < 7; ++i) t.ClickOn("<");
+    Require(t.Shows("ID"), "the scroll bar's left arrow scrolled back");
+    t.Mouse(Key::kWheelDown, "last.cmd", /*shift=*/true);
+    Require(!t.Shows("ID"), "Shift+wheel scrolled sideways");
+    t.Quit();
   });
 }
 
@@ -388,81 +381,46 @@ TEST(TerminalDriver, ListColumnsKeepTheirWidthsAndTheListScrollsSideways) {
 // underline fall, cell by cell.
 TEST(TerminalDriver, ColumnsThumbAndUnderlinesFallCellByCell) {
   RunScript([](ScriptedTerminal &t) {
-    const std::wstring thumb(49, L'\x2592');  // ▒
-    auto bar = [&](int before, int after) {
-      return L"\x2514<" + std::wstring(static_cast<size_t>(before), L'\x2500') + thumb +
-             std::wstring(static_cast<size_t>(after), L'\x2500') + L">\x2518";  // └<───▒▒▒───>┘
+    auto bar_shows = [&](int before, int after) {  // └<───▒▒▒───>┘
+      return t.Find(L"\x2514<" + std::wstring(static_cast<size_t>(before), L'\x2500') + std::wstring(49, L'\x2592') +
+                    std::wstring(static_cast<size_t>(after), L'\x2500') + L">\x2518")
+                 .first >= 0;
     };
-    auto shows = [&](const std::wstring &text) { return t.Find(text).first >= 0; };
-    t.Check([&] {
-      Require(t.Shows("│ID │ｺﾏﾝﾄﾞ             │日程                   │時刻        │") &&
-                  t.Shows("│7   a-long-command-... 毎回  月火水木金土日    10:05 午後  │"),
-              "each column at its place, the long command cut");
-      Require(t.Find(L" Velmora ") == std::make_pair(4, 0), "the title in the window's top border");
-      Require((t.AttrAt("(S)") & kUnderline) == 0 && (t.AttrAt("(S)", 1) & kUnderline) != 0 &&
-                  (t.AttrAt("(S)", 2) & kUnderline) == 0,
-              "the mnemonic's underline on S alone, after the double-width 選択");
-    });
+    t.Start({"computer PC01",
+             "job PC01 id=7 at=22:05 flags=0x01 dow=0x7F cmd=\"a-long-command-line-for-the-nightly-backup.cmd\"",
+             "job PC01 id=12 at=09:30 flags=0x01 dow=0x01 cmd=\"b.cmd\""});
+    Require(t.Shows("│ID │ｺﾏﾝﾄﾞ             │日程                   │時刻        │") &&
+                t.Shows("│7   a-long-command-... 毎回  月火水木金土日    10:05 午後  │"),
+            "each column at its place, the long command cut");
+    Require(t.Find(L" Velmora ") == std::make_pair(4, 0), "the title in the window's top border");
+    Require((t.AttrAt("(S)") & kUnderline) == 0 && (t.AttrAt("(S)", 1) & kUnderline) != 0 &&
+                (t.AttrAt("(S)", 2) & kUnderline) == 0,
+            "the mnemonic's underline on S alone, after the double-width 選択");
     t.ClickOn("a-long-command");
-    t.Press(Key::kF3);
-    t.Press(Key::kTab);
+    t.Press({Key::kF3, Key::kTab});
     for (int i = 0; i < 10; ++i) t.Press(Key::kRight);
     t.Press(Key::kF3);
-    t.Check([&] {
-      Require(t.Shows("│ID │ｺﾏﾝﾄﾞ                       │日程                   │時│") &&
-                  t.Shows("│7   a-long-command-line-for-t... 毎回  月火水木金土日    10│"),
-              "the command widened by ten cells, the last column cut by the list's edge");
-      Require(shows(bar(0, 8)), "the thumb at the left end");
-      Require(t.Shows("  F3:列幅  Left/Right:横ｽｸﾛｰﾙ  Tab:移動"), "the sideways keys, with the focus");
-    });
+    Require(t.Shows("│ID │ｺﾏﾝﾄﾞ                       │日程                   │時│") &&
+                t.Shows("│7   a-long-command-line-for-t... 毎回  月火水木金土日    10│"),
+            "the command widened by ten cells, the last column cut by the list's edge");
+    Require(bar_shows(0, 8), "the thumb at the left end");
+    Require(t.Shows("  F3:列幅  Left/Right:横ｽｸﾛｰﾙ  Tab:移動"), "the sideways keys, with the focus");
     t.Press(Key::kRight);
-    t.Check([&] {
-      Require(t.Shows("│ｺﾏﾝﾄﾞ                       │日程                   │時刻  │") &&
-                  t.Shows("│a-long-command-line-for-t... 毎回  月火水木金土日    10:05 │"),
-              "Right scrolled four cells, past the ID column");
-      Require(shows(bar(3, 5)), "the thumb moved by three cells");
-    });
+    Require(t.Shows("│ｺﾏﾝﾄﾞ                       │日程                   │時刻  │") &&
+                t.Shows("│a-long-command-line-for-t... 毎回  月火水木金土日    10:05 │"),
+            "Right scrolled four cells, past the ID column");
+    Require(bar_shows(3, 5), "the thumb moved by three cells");
     for (int i = 0; i < 11; ++i) t.Press(Key::kRight);
-    t.Check([&] {
-      Require(t.Shows("│g-command-line-for-t... 毎回  月火水木金土日    10:05 午後 │"),
-              "the last column whole at the right");
-      Require(shows(bar(8, 0)), "the thumb at the right end");
-    });
+    Require(t.Shows("│g-command-line-for-t... 毎回  月火水木金土日    10:05 午後 │"),
+            "the last column whole at the right");
+    Require(bar_shows(8, 0), "the thumb at the right end");
     t.Press(Key::kLeft);
-    t.Check([&] {
-      Require(t.Shows("│-long-command-line-for-t... 毎回  月火水木金土日    10:05  │"),
-              "Left scrolled back four cells");
-      Require(shows(bar(4, 4)), "the thumb moved back");
-    });
-    for (int i = 0; i < 2; ++i) t.Press(Key::kRight);
-    t.Press(Key::kF3);
-    for (int i = 0; i < 3; ++i) t.Press(Key::kTab);
-    t.Press(Key::kLeft);
-    t.Press(Key::kLeft);
-    t.Press(Key::kF3);
-    t.Check([&] {
-      Require(t.Shows("│ong-command-line-for-t... 毎回  月火水木金土日    10:05 ...│"),
-              "narrowed by two at the right end, the last column still ends at the list's edge");
-    });
-    t.Type("x", true);
-    Play({"computer PC01",
-          "job PC01 id=7 at=22:05 flags=0x01 dow=0x7F cmd=\"a-long-command-line-for-the-nightly-backup.cmd\"",
-          "job PC01 id=12 at=09:30 flags=0x01 dow=0x01 cmd=\"b.cmd\""},
-         t);
-  });
-}
-
-// An edit scrolled to its end keeps its view while the caret moves back
-// inside it, as the platform's edit does.
-TEST(TerminalDriver, ALongCommandKeepsItsViewWhileTheCaretMovesInsideIt) {
-  RunScript([](ScriptedTerminal &t) {
-    t.Type("a", true);
-    t.Type(std::string(90, 'x') + "END");
-    for (int i = 0; i < 3; ++i) t.Press(Key::kLeft);
-    t.Check([&] { Require(t.Shows("xEND"), "the end stays in view"); });
-    t.Press(Key::kEscape);
-    t.Type("x", true);
-    Play({"computer PC01"}, t);
+    Require(t.Shows("│-long-command-line-for-t... 毎回  月火水木金土日    10:05  │"), "Left scrolled back four cells");
+    Require(bar_shows(4, 4), "the thumb moved back");
+    t.Press({Key::kRight, Key::kRight, Key::kF3, Key::kTab, Key::kTab, Key::kTab, Key::kLeft, Key::kLeft, Key::kF3});
+    Require(t.Shows("│ong-command-line-for-t... 毎回  月火水木金土日    10:05 ...│"),
+            "narrowed by two at the right end, the last column still ends at the list's edge");
+    t.Quit();
   });
 }
 
@@ -473,90 +431,76 @@ TEST(TerminalDriver, EachWindowOpensItsHelpSectionAndNamesItsKeys) {
     const struct {
       const char *mnemonic, *heading;
     } kWindows[] = {{"", "■ メインウィンドウ"}, {"v", "■ メインウィンドウ"}, {"s", "■ コンピュータの選択"}};
+    t.Start({"computer PC01"});
     for (const auto &window : kWindows) {
       const bool dialog = window.mnemonic[0] != '\0';
       if (dialog) t.Type(window.mnemonic, true);
-      t.Check([&, dialog] {
-        // The hint has the last line to itself, below every window's border.
-        const std::wstring hint = DecodeUtf8(dialog ? "F1:ﾍﾙﾌﾟ  F2:ﾎﾟｲﾝﾀ  Tab:移動  Esc:ｷｬﾝｾﾙ  Alt+文字:選択"
-                                                    : "F1:ﾍﾙﾌﾟ  F2:ﾎﾟｲﾝﾀ  F3:列幅  Tab:移動  Alt+文字:選択");
-        Require(t.Find(hint).second == t.rows - 1 &&
-                    t.picture.RowText(t.rows - 1).find(L'\x2500') == std::wstring::npos &&
-                    t.picture.RowText(t.rows - 1).find(L"Enter") == std::wstring::npos,
-                std::string("the keys of ") + ActiveTemplate());
-      });
+      // The hint has the last line to itself, below every window's border.
+      const std::wstring hint = DecodeUtf8(dialog ? "F1:ﾍﾙﾌﾟ  F2:ﾎﾟｲﾝﾀ  Tab:移動  Esc:ｷｬﾝｾﾙ  Alt+文字:選択"
+                                                  : "F1:ﾍﾙﾌﾟ  F2:ﾎﾟｲﾝﾀ  F3:列幅  Tab:移動  Alt+文字:選択");
+      const std::wstring last = t.picture.RowText(t.rows - 1);
+      Require(t.Find(hint).second == t.rows - 1 && last.find(L'\x2500') == std::wstring::npos &&
+                  last.find(L"Enter") == std::wstring::npos,
+              std::string("the keys of ") + ActiveTemplate());
       t.Press(Key::kF1);
-      t.Check([&, window] {
-        Require(t.Find(DecodeUtf8(window.heading)).second == 1, std::string("F1 in ") + ActiveTemplate());
-      });
+      Require(t.Find(DecodeUtf8(window.heading)).second == 1, std::string("F1 in ") + ActiveTemplate());
       t.Mouse(Key::kWheelDown, window.heading);
-      t.Check([&, window] { Require(t.Find(DecodeUtf8(window.heading)).second < 1, "the wheel scrolled the help"); });
+      Require(t.Find(DecodeUtf8(window.heading)).second < 1, "the wheel scrolled the help");
       t.Press(Key::kEscape);  // the help
       if (dialog) t.Press(Key::kEscape);
     }
-    t.Type("x", true);
-    Play({"computer PC01"}, t);
+    t.Quit();
   });
 }
 
-TEST(TerminalDriver, TheEditorShowsItsFocusAndSelectionAndADropDownClosesAfterAPick) {
+TEST(TerminalDriver, TheEditorShowsItsFocusSelectionAndViewAndADropDownClosesAfterAPick) {
   RunScript([](ScriptedTerminal &t) {
+    t.Start({"computer PC01"});
     t.Type("a", true);
+    // An edit scrolled to its end keeps its view while the caret moves back
+    // inside it, as the platform's edit does.
+    t.Type(std::string(90, 'x') + "END");
+    t.Press({Key::kLeft, Key::kLeft, Key::kLeft});
+    Require(t.Shows("xEND"), "the end stays in view");
     t.Press(Key::kTab);
-    t.Check([&] { Require(FocusId() == 144, "Tab reached the run-unit radios at the checked one"); });
-    t.Press(Key::kTab);
-    t.Press(Key::kTab);
-    t.Check([&] {
-      Require(FocusId() == 146, "Tab reached the weekday list");
-      Require((t.AttrAt("月") & kUnderline) != 0, "the focus rectangle is on the first day, nothing selected");
-    });
+    Require(FocusId() == 144, "Tab reached the run-unit radios at the checked one");
+    t.Press({Key::kTab, Key::kTab});
+    Require(FocusId() == 146, "Tab reached the weekday list");
+    Require((t.AttrAt("月") & kUnderline) != 0, "the focus rectangle is on the first day, nothing selected");
     for (int i = 0; i < 4; ++i) t.Press(Key::kTab);
-    t.Check([&] {
-      Require(FocusId() == 148, "Tab reached the hour");
-      Require((t.AttrAt("00時") & kReverse) != 0 && (t.AttrAt("00時", 1) & kReverse) != 0,
-              "the selected hour text is highlighted");
-      Require((t.AttrAt("00分") & kReverse) == 0, "the minute, not focused, is not");
-    });
+    Require(FocusId() == 148, "Tab reached the hour");
+    Require((t.AttrAt("00時") & kReverse) != 0 && (t.AttrAt("00時", 1) & kReverse) != 0,
+            "the selected hour text is highlighted");
+    Require((t.AttrAt("00分") & kReverse) == 0, "the minute, not focused, is not");
     t.ClickOn("午前");
-    t.Check([&] { Require(standin::IsDroppedDown(standin::ControlById(standin::ActiveWindow(), 154)), "opened"); });
+    Require(standin::IsDroppedDown(Control(154)), "opened");
     t.ClickOn("午後");
-    t.Check([&] {
-      HWND combo = standin::ControlById(standin::ActiveWindow(), 154);
-      Require(!standin::IsDroppedDown(combo), "the pick closed the drop-down");
-      Require(standin::SelectionOf(combo) == std::vector<int>{1}, "午後 was picked");
-    });
+    Require(!standin::IsDroppedDown(Control(154)), "the pick closed the drop-down");
+    Require(standin::SelectionOf(Control(154)) == std::vector<int>{1}, "午後 was picked");
     t.Press(Key::kF1);
-    t.Check([&] {
-      Require(t.Shows("Velmora ヘルプ"), "F1 opened the help");
-      Require(t.Find(DecodeUtf8("■ ジョブの詳細設定")).second == 1, "at the editor's section");
-    });
+    Require(t.Shows("Velmora ヘルプ"), "F1 opened the help");
+    Require(t.Find(DecodeUtf8("■ ジョブの詳細設定")).second == 1, "at the editor's section");
     t.Press(Key::kEnd);
-    t.Check([&] { Require(t.Shows("Esc で閉じます"), "the end of the help text"); });
+    Require(t.Shows("Esc で閉じます"), "the end of the help text");
     t.Press(Key::kEscape);
-    t.Check([&] { Require(!t.Shows("Velmora ヘルプ") && ActiveTemplate() == "DLG_JOB", "Escape closed the help"); });
+    Require(!t.Shows("Velmora ヘルプ") && ActiveTemplate() == "DLG_JOB", "Escape closed the help");
     t.Press(Key::kEscape);
-    t.Type("x", true);
-    Play({"computer PC01"}, t);
+    t.Quit();
   });
 }
 
 TEST(TerminalDriver, ANetworkWithoutThisComputerIsSaidOnce) {
   auto run = [](std::vector<std::string> world, const std::string &notice) {
     RunScript([=](ScriptedTerminal &t) {
-      t.Check([&] { Require(t.Shows(notice), "the notice: " + notice); });
+      t.Start(world);
+      Require(t.Shows(notice), "the notice: " + notice);
       t.Press(Key::kEnter);  // the program's own messages about the service query
-      t.Check([&] {
-        Require(!t.Shows(notice) && t.Shows("Enter/Space:押す") && !t.Shows("F1:"),
-                "the notice gave way to the box's keys");
-      });
-      t.Press(Key::kEnter);
-      t.Press(Key::kEnter);  // no more boxes: the disabled Add button takes no Enter
-      t.Check([&] {
-        Require((t.AttrAt("追加(A)...") & kDim) != 0, "the disabled Add button is dimmed");
-        Require(t.Shows("ﾍﾙﾌﾟ(H)...") && (t.AttrAt("ﾍﾙﾌﾟ(H)...") & kDim) == 0, "the Help button is not dimmed");
-      });
-      t.Type("x", true);
-      Play(world, t);
+      Require(!t.Shows(notice) && t.Shows("Enter/Space:押す") && !t.Shows("F1:"),
+              "the notice gave way to the box's keys");
+      t.Press({Key::kEnter, Key::kEnter});  // no more boxes: the disabled Add button takes no Enter
+      Require((t.AttrAt("追加(A)...") & kDim) != 0, "the disabled Add button is dimmed");
+      Require(t.Shows("ﾍﾙﾌﾟ(H)...") && (t.AttrAt("ﾍﾙﾌﾟ(H)...") & kDim) == 0, "the Help button is not dimmed");
+      t.Quit();
     });
   };
   run({}, "ﾈｯﾄﾜｰｸ ﾌｧｲﾙにｺﾝﾋﾟｭｰﾀが 1 台もありません。");
@@ -569,113 +513,80 @@ TEST(TerminalDriver, ANetworkWithoutThisComputerIsSaidOnce) {
 TEST(TerminalDriver, AnEnglishLocaleNamesTheKeysInEnglish) {
   RunScript([](ScriptedTerminal &t) {
     SetLanguage(Language::kEnglish);
-    t.Check([&] {
-      Require(t.Find(L" F1:Help  F2:Pointer  F3:Column widths  Tab:Move  Alt+Letter:Select ").second == t.rows - 1,
-              "the main window's keys in English");
-      Require(t.Shows("ﾍﾙﾌﾟ(H)..."), "the program's own button as it is");
-    });
+    t.Start({"computer PC01"});
+    Require(t.Find(L" F1:Help  F2:Pointer  F3:Column widths  Tab:Move  Alt+Letter:Select ").second == t.rows - 1,
+            "the main window's keys in English");
+    Require(t.Shows("ﾍﾙﾌﾟ(H)..."), "the program's own button as it is");
     t.Type("s", true);
-    t.Check([&] { Require(t.Shows("  Esc:Cancel  "), "the dialog's keys in English"); });
+    Require(t.Shows("  Esc:Cancel  "), "the dialog's keys in English");
     t.Press(Key::kF2);
-    t.Check([&] {
-      Require(t.Shows(" Pointer: Arrows/Tab:Move  Enter/Space:Click  F2/Esc:Done "), "the pointer's keys in English");
-    });
-    t.Press(Key::kF2);
-    t.Press(Key::kF1);
-    t.Check([&] { Require(t.Shows("Home/End: scroll   Esc: close"), "the help's keys in English"); });
-    t.Press(Key::kEscape);  // the help
-    t.Press(Key::kEscape);
-    t.Check([&] { Require(t.busy_mark_seen, "the busy mark in English while the list was read"); });
+    Require(t.Shows(" Pointer: Arrows/Tab:Move  Enter/Space:Click  F2/Esc:Done "), "the pointer's keys in English");
+    t.Press({Key::kF2, Key::kF1});
+    Require(t.Shows("Home/End: scroll   Esc: close"), "the help's keys in English");
+    t.Press({Key::kEscape, Key::kEscape});  // the help, then the dialog
+    Require(t.busy_mark_seen, "the busy mark in English while the list was read");
     t.Type("s", true);
     t.Type("zz");
     t.Press(Key::kEnter);  // a computer not in the network: the program's box, the front end's keys
-    t.Check([&] { Require(t.Shows(" Tab/Arrows:Move  Enter/Space:Press"), "the box's keys in English"); });
-    t.Press(Key::kEnter);
-    t.Press(Key::kEscape);
-    t.Type("x", true);
-    Play({"computer PC01"}, t);
+    Require(t.Shows(" Tab/Arrows:Move  Enter/Space:Press"), "the box's keys in English");
+    t.Press({Key::kEnter, Key::kEscape});
+    t.Quit();
   });
 }
 
 // A list shows at a dialog's size what the platform shows there: the job
 // list every column whole, the weekday list all seven days; a larger screen
-// shows more of each text. The key hint's line lies below every window.
+// shows more of each text, and the help's schedule table keeps its columns.
+// The key hint's line lies below every window.
 TEST(TerminalDriver, ListsShowWhatThePlatformShowsAtTheDialogsSize) {
   RunScript(
       [](ScriptedTerminal &t) {
-        int command_cols_before = 0;
-        auto check_main = [&](int *command_cols) {
-          auto [x, y] = t.Find(DecodeUtf8("時刻"));
-          Require(x >= 0 && t.Shows("7:00 午後"), "the time column is whole without scrolling");
+        // How much of the command shows, cut with an ellipsis.
+        auto check_main = [&] {
+          Require(t.Shows("時刻") && t.Shows("7:00 午後"), "the time column is whole without scrolling");
           Require(!t.Shows("Left/Right:横ｽｸﾛｰﾙ"), "nothing is left to scroll to");
-          // The command is cut with an ellipsis: how much of it shows.
-          std::wstring row = t.picture.RowText(t.Find(L"C:\\jobs").second);
+          std::wstring row = t.RowOf("C:\\jobs"), last = t.picture.RowText(t.rows - 1);
           size_t from = row.find(L"C:"), to = row.find(L"...", from);
           Require(to != std::wstring::npos, "the command is cut");
-          *command_cols = static_cast<int>(to - from);
-          // The hint's line holds no border of the main window.
-          std::wstring last = t.picture.RowText(t.rows - 1);
           Require(t.Find(L"F1:").second == t.rows - 1 &&
                       last.find_first_of(L"\x2502\x2514\x2518\x2500") == std::wstring::npos,
                   "the key hint has the last line to itself");
           Require(t.picture.RowText(t.rows - 2).find(L"\x2518") != std::wstring::npos ||
                       t.picture.RowText(t.rows - 3).find(L"\x2518") != std::wstring::npos,
                   "the main window's bottom border is drawn above it");
+          return static_cast<int>(to - from);
         };
-        t.Check([&] { check_main(&command_cols_before); });
+        t.Start({"computer PC01",
+                 "job PC01 id=1 at=19:00 cmd=\"C:\\\\jobs\\\\a-long-command-that-does-not-fit.cmd /all\""});
+        const int command_cols_before = check_main();
         t.Type("a", true);
-        t.Check([&] {
-          auto [x, y] = t.Find(DecodeUtf8("月"));
-          const std::wstring days = DecodeUtf8("月火水木金土日");
-          for (int d = 0; d < 7; ++d) {
-            std::wstring row = t.picture.RowText(y + d);
-            Require(row.find(days[static_cast<size_t>(d)]) != std::wstring::npos &&
-                        TextWidth(row.substr(0, row.find(days[static_cast<size_t>(d)]))) == x,
-                    "the weekday list shows day " + std::to_string(d + 1) + " of seven");
-          }
-        });
+        auto [x, y] = t.Find(DecodeUtf8("月"));
+        const std::wstring days = DecodeUtf8("月火水木金土日");
+        for (int d = 0; d < 7; ++d) {
+          std::wstring row = t.picture.RowText(y + d);
+          Require(row.find(days[static_cast<size_t>(d)]) != std::wstring::npos &&
+                      TextWidth(row.substr(0, row.find(days[static_cast<size_t>(d)]))) == x,
+                  "the weekday list shows day " + std::to_string(d + 1) + " of seven");
+        }
         t.Press(Key::kEscape);
-        t.steps.push_back([&] {
-          t.cols = 100;
-          t.rows = 32;
-          return TerminalEvent{Key::kResize};
-        });
-        t.Check([&] {
-          int command_cols = 0;
-          check_main(&command_cols);
-          Require(command_cols > command_cols_before,
-                  "a larger screen shows more of the command: " + std::to_string(command_cols_before) + " -> " +
-                      std::to_string(command_cols));
-        });
-        t.Type("x", true);
-        Play(
-            {"computer PC01", "job PC01 id=1 at=19:00 cmd=\"C:\\\\jobs\\\\a-long-command-that-does-not-fit.cmd /all\""},
-            t);
+        t.Resize(100, 32);
+        const int command_cols = check_main();
+        Require(command_cols > command_cols_before,
+                "a larger screen shows more of the command: " + std::to_string(command_cols_before) + " -> " +
+                    std::to_string(command_cols));
+        t.Press(Key::kF1);  // each row of the schedule table starts its description where the others do
+        std::vector<int> columns;
+        for (const char *description : {"毎週 月", "毎月 1", "次の火曜日", "今日、指定", "明日、指定"}) {
+          Require(t.Shows(description), std::string(description) + " is shown in the help");
+          columns.push_back(t.Find(DecodeUtf8(description)).first);
+        }
+        Require(std::count(columns.begin(), columns.end(), columns.front()) == 5, "the descriptions align");
+        t.Press(Key::kEscape);
+        t.Quit();
       },
       76, 24);
 }
 
-// The help's tables keep their columns: each row's description starts
-// where the others' do.
-TEST(TerminalDriver, TheHelpsScheduleTableStaysAligned) {
-  RunScript(
-      [](ScriptedTerminal &t) {
-        t.Press(Key::kF1);
-        t.Check([&] {
-          std::vector<int> columns;
-          for (const char *description : {"毎週 月", "毎月 1", "次の火曜日", "今日、指定", "明日、指定"}) {
-            auto [x, y] = t.Find(DecodeUtf8(description));
-            Require(x >= 0, std::string(description) + " is shown");
-            columns.push_back(x);
-          }
-          Require(std::count(columns.begin(), columns.end(), columns.front()) == 5, "the descriptions align");
-        });
-        t.Press(Key::kEscape);
-        t.Type("x", true);
-        Play({"computer PC01"}, t);
-      },
-      100, 32);
-}
 // The redraw after a key that moves the job list's selection or scrolls it,
 // also sideways, takes about as long with 10,000 jobs listed as with 100:
 // within three times, measured in the same run by the processor time of each

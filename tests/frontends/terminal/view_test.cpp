@@ -15,6 +15,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
+#include <regex>
 #include <string>
 
 namespace terminal {
@@ -60,10 +61,7 @@ TEST(Text, TheHelpTextWrapsWithinTheWidthLosingNothing) {
   EXPECT_EQ(HangingIndent(DecodeUtf8("  削除(R)      一覧で選んだジョブを削除します。"), 40), 15);
   EXPECT_EQ(WrapLine(L"  abcdefghij klm", 8, 2), (std::vector<std::wstring>{L"  abcdef", L"  ghij", L"  klm"}));
   const std::wstring no_start = DecodeUtf8("。、）」』，．：；？！ー・");
-  auto without_blanks = [](std::wstring s) {
-    s.erase(std::remove(s.begin(), s.end(), L' '), s.end());
-    return s;
-  };
+  auto without_blanks = [](const std::wstring &s) { return std::regex_replace(s, std::wregex(L" "), L""); };
   for (int width : {36, 50, 66, 80}) {
     for (const std::wstring &line : SplitLines(DecodeUtf8(utf8))) {
       int indent = static_cast<int>(line.find_first_not_of(L' '));
