@@ -1,21 +1,63 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The standard controls as the program relies on them, each pinned to the
-// platform's documented behaviour.
-#include "user32_test_support.h"
+// The stand-in's dialogs, message boxes and standard controls as the program
+// relies on them, each pinned to the platform's documented behaviour. (The
+// dialog manager's keys are cases of the conformance suite,
+// tests/platform/conformance, played on Wine too.)
+#include <windows.h>
+#include <commctrl.h>
 
 #include <standin/text.h>
+#include <standin/ui.h>
+
+#include <gtest/gtest.h>
 
 #include <string>
 #include <tuple>
 
+#include "../conformance/dialog_driver.h"
+
 namespace {
+
+using conformance::g_commands;
+using conformance::RecordingDialogProc;
+using conformance::Saw;
+
+class DialogTest : public ::testing::Test {
+ protected:
+  struct FreshUserInterface {
+    FreshUserInterface() { conformance::ResetUserInterface(); }
+    ~FreshUserInterface() { standin::ResetUserInterface(); }
+  } fresh_;
+  const conformance::TestDialog controls_{"DLG_CONTROLS"};
+  const HWND dialog_ = controls_.window();
+
+  void SetUp() override { ASSERT_NE(dialog_, nullptr); }
+  void Pump() const { controls_.Pump(); }
+  HWND Item(int id) const { return controls_.Item(id); }
+  // What the edit, the list box and the list view hold once every queued
+  // message is handled.
+  std::string EditText() const { return (Pump(), standin::TextOf(Item(10))); }
+  std::vector<int> DaysSelected() const { return (Pump(), standin::SelectionOf(Item(40))); }
+  LRESULT RowSelected() const {
+    Pump();
+    return SendMessageA(Item(60), LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED);
+  }
+};
 
 using standin::ClickControl;
 using standin::ClickItem;
 using standin::PressKey;
 using standin::ReplaceEditText;
-using standin::SelectionOf;
-using standin::TextOf;
+
+void AppendRows(HWND list, int count) {
+  for (int row = 0; row < count; ++row) {
+    LVITEMA item{};
+    item.mask = LVIF_TEXT;
+    item.iItem = 1000;  // past the end: appended
+    item.pszText = const_cast<LPSTR>("x");
+    SendMessageA(list, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item));
+  }
+}
 
 // (A disabled control ignoring clicks and typing is played by the runner's
 // dialog_and_box.) Input queued before the dialog was disabled is not
@@ -25,9 +67,8 @@ TEST_F(DialogTest, ADisabledDialogTakesNoInputNotEvenInputQueuedBefore) {
   EnableWindow(dialog_, FALSE);
   EXPECT_FALSE(ClickControl(Item(30)));
   EXPECT_FALSE(ReplaceEditText(Item(10), "X"));
-  Pump();
+  EXPECT_EQ(EditText(), "");
   EXPECT_EQ(IsDlgButtonChecked(dialog_, 30), BST_UNCHECKED);
-  EXPECT_EQ(TextOf(Item(10)), "");
   EXPECT_TRUE(g_commands.empty());
 }
 
@@ -41,15 +82,12 @@ TEST_F(DialogTest, ListBoxClicksFollowExtendedSelectionRules) {
     SendMessageA(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(day));
   ClickItem(list, 1);
   ClickItem(list, 3, /*shift=*/true);
-  Pump();
-  EXPECT_EQ(SelectionOf(list), (std::vector<int>{1, 2, 3}));
+  EXPECT_EQ(DaysSelected(), (std::vector<int>{1, 2, 3}));
   ClickItem(list, 5, false, /*ctrl=*/true);
   ClickItem(list, 2, false, /*ctrl=*/true);
-  Pump();
-  EXPECT_EQ(SelectionOf(list), (std::vector<int>{1, 3, 5}));
+  EXPECT_EQ(DaysSelected(), (std::vector<int>{1, 3, 5}));
   ClickItem(list, 6);
-  Pump();
-  EXPECT_EQ(SelectionOf(list), std::vector<int>{6});
+  EXPECT_EQ(DaysSelected(), std::vector<int>{6});
   EXPECT_EQ(g_commands.size(), 5u);
   EXPECT_EQ(g_commands.back(), static_cast<WPARAM>(MAKEWPARAM(40, LBN_SELCHANGE)));
 }
@@ -58,16 +96,13 @@ TEST_F(DialogTest, EditKeepsDoubleByteCharactersWhole) {
   SendDlgItemMessageA(dialog_, 10, EM_LIMITTEXT, 3, 0);
   std::string a = standin::Utf8ToCp932("あ"), i = standin::Utf8ToCp932("い");
   ReplaceEditText(Item(10), a + i);
-  Pump();
-  EXPECT_EQ(TextOf(Item(10)), a);  // the second character would pass the limit: refused whole
+  EXPECT_EQ(EditText(), a);  // the second character would pass the limit: refused whole
   SendDlgItemMessageA(dialog_, 10, EM_LIMITTEXT, 10, 0);
   ReplaceEditText(Item(10), "a" + a + "b");
-  Pump();
-  EXPECT_EQ(TextOf(Item(10)), "A" + a + "B");  // trail bytes are not upper-cased
+  EXPECT_EQ(EditText(), "A" + a + "B");  // trail bytes are not upper-cased
   PressKey(VK_LEFT);
   PressKey(VK_BACK);
-  Pump();
-  EXPECT_EQ(TextOf(Item(10)), "AB");
+  EXPECT_EQ(EditText(), "AB");
   EXPECT_EQ(standin::CaretOf(Item(10)), 1u);
 }
 
@@ -80,17 +115,14 @@ TEST_F(DialogTest, ClipboardCommands) {
   SendDlgItemMessageA(dialog_, 10, EM_LIMITTEXT, 4, 0);
   standin::PutTextOnClipboard(u"xあい\r\nz");
   standin::PasteIntoEdit(Item(10));
-  Pump();
-  EXPECT_EQ(TextOf(Item(10)), "X" + a);  // い would pass the limit: it is left out whole
+  EXPECT_EQ(EditText(), "X" + a);  // い would pass the limit: it is left out whole
   SendDlgItemMessageA(dialog_, 10, EM_SETSEL, 1, -1);
   PressKey(VK_DELETE, /*shift=*/true);
-  Pump();
-  EXPECT_EQ(TextOf(Item(10)), "X");
+  EXPECT_EQ(EditText(), "X");
   EXPECT_EQ(standin::ClipboardText(), std::u16string(u"あ"));
   PressKey('V', false, /*ctrl=*/true);
   PressKey('V', false, /*ctrl=*/true);
-  Pump();
-  EXPECT_EQ(TextOf(Item(10)), "X" + a);  // the second paste finds the edit full
+  EXPECT_EQ(EditText(), "X" + a);  // the second paste finds the edit full
 }
 
 // Enter on a dropped list closes it instead of reaching the default button.
@@ -115,28 +147,20 @@ TEST_F(DialogTest, EnterClosesADroppedDownList) {
 // there is refused.
 TEST_F(DialogTest, ListViewFocusFollowsDeletedRows) {
   HWND list = Item(60);
-  for (const char *id : {"1", "2", "3", "4"}) {
-    LVITEMA item{};
-    item.mask = LVIF_TEXT;
-    item.iItem = 9;  // past the end: appended
-    item.pszText = const_cast<LPSTR>(id);
-    SendMessageA(list, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item));
-  }
+  AppendRows(list, 4);
   standin::SelectItems(list, {1});
-  Pump();
-  EXPECT_EQ(SendMessageA(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED), 1);
+  EXPECT_EQ(RowSelected(), 1);
   SetFocus(list);
   PressKey(VK_END);
-  PressKey(VK_UP);  // the focus on row "3", between others
+  PressKey(VK_UP);  // the focus on the third row, between others
   Pump();
   const auto after = [&](int deleted, WPARAM key) {
     SendMessageA(list, LVM_DELETEITEM, deleted, 0);
     PressKey(key);
-    Pump();
-    return SendMessageA(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED);
+    return RowSelected();
   };
-  EXPECT_EQ(after(0, VK_UP), 0);    // from row "3", now row 1, up to "2"
-  EXPECT_EQ(after(0, VK_DOWN), 0);  // "2" deleted with the focus: the first row
+  EXPECT_EQ(after(0, VK_UP), 0);    // from the third row, now row 1, up to the second
+  EXPECT_EQ(after(0, VK_DOWN), 0);  // the second deleted with the focus: the first row
   LVCOLUMNA column{};
   column.mask = LVCF_WIDTH;
   EXPECT_EQ(SendMessageA(list, LVM_GETCOLUMNA, 0, reinterpret_cast<LPARAM>(&column)), FALSE);  // it has none
@@ -147,21 +171,35 @@ TEST_F(DialogTest, ListViewFocusFollowsDeletedRows) {
 // tall, shows 4 rows of 10 pixels.
 TEST_F(DialogTest, ListViewPagesByTheRowsItShows) {
   HWND list = Item(60);
-  for (int row = 0; row < 30; ++row) {
-    LVITEMA item{};
-    item.mask = LVIF_TEXT;
-    item.iItem = row;
-    item.pszText = const_cast<LPSTR>("x");
-    SendMessageA(list, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item));
-  }
+  AppendRows(list, 30);
   EXPECT_EQ(SendMessageA(list, LVM_GETCOUNTPERPAGE, 0, 0), 4);
   SetFocus(list);
   for (const auto &[key, selected, top] : {std::tuple{VK_NEXT, 3, 0}, {VK_NEXT, 6, 3}, {VK_PRIOR, 3, 3}}) {
     PressKey(key);
-    Pump();
-    EXPECT_EQ(SendMessageA(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED), selected);
+    EXPECT_EQ(RowSelected(), selected);
     EXPECT_EQ(SendMessageA(list, LVM_GETTOPINDEX, 0, 0), top);
   }
+}
+
+// DLG_MAIN names the class ConformanceMain, which no one registers here.
+TEST_F(DialogTest, TemplatesNamingUnavailableClassesFail) {
+  const HINSTANCE module = conformance::TestModule();
+  EXPECT_EQ(CreateDialogParamA(module, "DLG_MAIN", nullptr, RecordingDialogProc, 0), nullptr);
+  EXPECT_EQ(DialogBoxParamA(module, "DLG_MAIN", dialog_, RecordingDialogProc, 0), -1);
+  standin::ResetUserInterface();  // forgets InitCommonControls
+  EXPECT_EQ(CreateDialogParamA(module, "DLG_CONTROLS", nullptr, RecordingDialogProc, 0), nullptr);
+  INITCOMMONCONTROLSEX icc{sizeof(INITCOMMONCONTROLSEX), ICC_LISTVIEW_CLASSES};
+  EXPECT_TRUE(InitCommonControlsEx(&icc));
+  EXPECT_NE(CreateDialogParamA(module, "DLG_CONTROLS", nullptr, RecordingDialogProc, 0), nullptr);
+}
+
+// (A box and a modal dialog disabling their owner, and the owner's focus
+// coming back, are played by the runner's dialog_and_box, on_disabled_window
+// and on_owner_of_a_dialog.) With no driver to answer it, as in the
+// program's benchmark, a box returns its default button.
+TEST_F(DialogTest, AMessageBoxWithoutADriverAnswersWithItsDefaultButton) {
+  EXPECT_EQ(MessageBoxA(dialog_, "q", "c", MB_YESNO | MB_DEFBUTTON2), IDNO);
+  EXPECT_EQ(MessageBoxA(dialog_, "q", "c", MB_YESNO), IDYES);
 }
 
 }  // namespace
