@@ -1,33 +1,23 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The conformance suite's checks: one test source built twice, for Linux
-// against the stand-in and with MinGW against the platform's own headers into
-// a Windows program run on Wine's DLLs. Both builds use these few macros
-// (GoogleTest is not packaged for MinGW), so a case means the same on both.
-//
-//   CONFORMANCE_CASE(Name) { ... }          a case, run on every implementation
-//   WINE_DEPARTS(why)                       first line of a case where Wine
-//                                           departs from the documentation:
-//                                           under Wine the case is skipped, why
-//                                           naming the documentation that decides
-//   CHECK(condition), CHECK_EQ(a, b)        a failed check marks the case failed
-//                                           and the run goes on
-//   REQUIRE(condition)                      a failed one ends the case
+// The conformance suite's checks, the same in its build on the stand-in and
+// in its MinGW build run on Wine's DLLs (GoogleTest is not packaged for
+// MinGW). CHECK and CHECK_EQ mark the case failed and go on; REQUIRE ends it.
+// WINE_DEPARTS(why), a case's first line, skips it under Wine, why naming the
+// documentation that Wine departs from.
 #ifndef VELMORA_TESTS_PLATFORM_CONFORMANCE_CONFORMANCE_H
 #define VELMORA_TESTS_PLATFORM_CONFORMANCE_CONFORMANCE_H
 
 #include <sstream>
-#include <type_traits>
 #include <string>
+#include <type_traits>
 
 namespace conformance {
 
 using CaseFunction = void (*)();
 
-// Adds a case to the suite's list, in the order the sources define them.
+// Adds a case to the suite, in the order the sources define them.
 bool Register(const char *name, CaseFunction function);
-// Records a failed check of the running case.
 void Fail(const char *file, int line, const std::string &what);
-// Whether the suite runs on Wine (which the Linux build never does).
 bool OnWine();
 // Ends the running case as skipped, with the reason.
 [[noreturn]] void Skip(const std::string &reason);

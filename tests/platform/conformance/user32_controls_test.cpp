@@ -11,15 +11,11 @@ namespace {
 
 using conformance::g_commands;
 using conformance::Saw;
-using conformance::StyleOf;
 using conformance::TestDialog;
+using conformance::TextOf;
 
-UINT Checked(const TestDialog &dialog, int id) { return IsDlgButtonChecked(dialog.window(), id); }
-
-std::string TextOf(HWND window) {
-  char text[64] = {};
-  GetWindowTextA(window, text, sizeof text);
-  return text;
+std::vector<int> RadiosChecked(const TestDialog &dialog) {
+  return {dialog.Checked(20), dialog.Checked(21), dialog.Checked(22)};
 }
 
 // BM_SETCHECK sets the state alone (no notification, no other radio
@@ -30,24 +26,20 @@ CONFORMANCE_CASE(CheckStateTabStopsAndClicks) {
   TestDialog dialog("DLG_CONTROLS");
   SendMessageA(dialog.Item(20), BM_SETCHECK, BST_CHECKED, 0);
   SendMessageA(dialog.Item(22), BM_SETCHECK, BST_CHECKED, 0);
-  CHECK_EQ(Checked(dialog, 20), static_cast<UINT>(BST_CHECKED));
-  CHECK_EQ(Checked(dialog, 22), static_cast<UINT>(BST_CHECKED));
-  CHECK(StyleOf(dialog.Item(20)) & WS_TABSTOP);
+  CHECK(RadiosChecked(dialog) == (std::vector<int>{BST_CHECKED, BST_UNCHECKED, BST_CHECKED}));
+  CHECK(dialog.TabStop(20));
   CHECK(g_commands.empty());
 
   SendMessageA(dialog.Item(21), BM_CLICK, 0, 0);
-  CHECK_EQ(Checked(dialog, 20), static_cast<UINT>(BST_UNCHECKED));
-  CHECK_EQ(Checked(dialog, 21), static_cast<UINT>(BST_CHECKED));
-  CHECK_EQ(Checked(dialog, 22), static_cast<UINT>(BST_UNCHECKED));
-  CHECK(!(StyleOf(dialog.Item(20)) & WS_TABSTOP));
-  CHECK(StyleOf(dialog.Item(21)) & WS_TABSTOP);
+  CHECK(RadiosChecked(dialog) == (std::vector<int>{BST_UNCHECKED, BST_CHECKED, BST_UNCHECKED}));
+  CHECK(!dialog.TabStop(20) && dialog.TabStop(21));
   CHECK(g_commands == std::vector<WPARAM>{MAKEWPARAM(21, BN_CLICKED)});
 
-  const LONG_PTR box_style = StyleOf(dialog.Item(30));
-  SendMessageA(dialog.Item(30), BM_SETCHECK, BST_CHECKED, 0);
-  CHECK_EQ(StyleOf(dialog.Item(30)), box_style);
-  SendMessageA(dialog.Item(30), BM_SETCHECK, BST_UNCHECKED, 0);
-  CHECK_EQ(StyleOf(dialog.Item(30)), box_style);
+  const LONG_PTR box_style = GetWindowLongPtrA(dialog.Item(30), GWL_STYLE);
+  for (WPARAM state : {BST_CHECKED, BST_UNCHECKED}) {
+    SendMessageA(dialog.Item(30), BM_SETCHECK, state, 0);
+    CHECK_EQ(GetWindowLongPtrA(dialog.Item(30), GWL_STYLE), box_style);
+  }
 }
 
 // Space clicks the focused button when it is released: a check box toggles,
@@ -56,9 +48,9 @@ CONFORMANCE_CASE(SpaceClicksTheFocusedButton) {
   TestDialog dialog("DLG_CONTROLS");
   SetFocus(dialog.Item(30));
   dialog.Press(VK_SPACE);
-  CHECK_EQ(Checked(dialog, 30), static_cast<UINT>(BST_CHECKED));
+  CHECK_EQ(dialog.Checked(30), BST_CHECKED);
   dialog.Press(VK_SPACE);
-  CHECK_EQ(Checked(dialog, 30), static_cast<UINT>(BST_UNCHECKED));
+  CHECK_EQ(dialog.Checked(30), BST_UNCHECKED);
   SetFocus(dialog.Item(70));
   dialog.Press(VK_SPACE);
   CHECK(g_commands == (std::vector<WPARAM>{MAKEWPARAM(30, BN_CLICKED), MAKEWPARAM(30, BN_CLICKED), 70}));
@@ -71,11 +63,11 @@ CONFORMANCE_CASE(EditLimitsAndSelection) {
   TestDialog dialog("DLG_CONTROLS");
   SendMessageA(dialog.Item(10), EM_LIMITTEXT, 3, 0);
   SetFocus(dialog.Item(10));
-  for (char ch : std::string("abcd")) dialog.Type(ch);
+  dialog.Type("abcd");
   CHECK_EQ(TextOf(dialog.Item(10)), std::string("ABC"));
 
   SetFocus(dialog.Item(11));
-  for (char ch : std::string("1x2")) dialog.Type(ch);
+  dialog.Type("1x2");
   CHECK_EQ(TextOf(dialog.Item(11)), std::string("12"));
 
   DWORD start = 9, end = 9;
@@ -89,7 +81,7 @@ CONFORMANCE_CASE(EditLimitsAndSelection) {
   CHECK_EQ(HIWORD(both), 2);
   SetFocus(dialog.Item(10));
   SendMessageA(dialog.Item(10), EM_SETSEL, 0, 1);
-  dialog.Type('z');
+  dialog.Type("z");
   CHECK_EQ(TextOf(dialog.Item(10)), std::string("ZBC"));
 }
 
