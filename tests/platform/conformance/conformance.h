@@ -9,7 +9,6 @@
 
 #include <sstream>
 #include <string>
-#include <type_traits>
 
 namespace conformance {
 
@@ -24,22 +23,12 @@ bool OnWine();
 
 struct CaseEnded {};
 
-template <typename T>
-std::string Show(const T &value) {
-  std::ostringstream out;
-  if constexpr (std::is_pointer_v<T>)
-    out << static_cast<const void *>(value);
-  else if constexpr (std::is_enum_v<T>)
-    out << static_cast<long long>(value);
-  else
-    out << value;
-  return out.str();
-}
-
 template <typename A, typename B>
 void CheckEqual(const char *file, int line, const char *a_text, const char *b_text, const A &a, const B &b) {
   if (a == b) return;
-  Fail(file, line, std::string(a_text) + " == " + b_text + " (" + Show(a) + " against " + Show(b) + ")");
+  std::ostringstream shown;
+  shown << a_text << " == " << b_text << " (" << a << " against " << b << ")";
+  Fail(file, line, shown.str());
 }
 
 }  // namespace conformance

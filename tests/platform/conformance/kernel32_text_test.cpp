@@ -10,21 +10,26 @@
 
 namespace {
 
-// UTF-16 literals as the platform's WCHAR, which is 16 bits on every build.
-#define WIDE(text) reinterpret_cast<const WCHAR *>(u##text)
+// What the conversions store, of the text through its null.
+std::u16string Widened(UINT code_page, const char *text) {
+  WCHAR wide[8];
+  const int n = MultiByteToWideChar(code_page, 0, text, -1, wide, 8);
+  return std::u16string(reinterpret_cast<const char16_t *>(wide), static_cast<size_t>(n));
+}
 
-std::u16string Units(const WCHAR *wide, int count) {
-  return std::u16string(reinterpret_cast<const char16_t *>(wide), static_cast<size_t>(count));
+// Of `count` units, or (-1) through the null.
+std::string Narrowed(UINT code_page, DWORD flags, const char16_t *text, int count) {
+  char out[32];
+  const int n = WideCharToMultiByte(code_page, flags, reinterpret_cast<const WCHAR *>(text), count, out, sizeof out,
+                                    nullptr, nullptr);
+  return std::string(out, static_cast<size_t>(n));
 }
 
 // Half-width katakana are single bytes; a lead byte cut off by the
 // terminator becomes the default character.
 CONFORMANCE_CASE(MultiByteToWideCharDecodesCodePage932) {
-  WCHAR wide[8];
-  CHECK_EQ(MultiByteToWideChar(932, 0, "\xBD\xB9\x8C\x8E", -1, wide, 8), 4);
-  CHECK(Units(wide, 4) == std::u16string(u"ｽｹ月\0", 4));
-  CHECK_EQ(MultiByteToWideChar(CP_ACP, 0, "a\x81", -1, wide, 8), 3);
-  CHECK(Units(wide, 3) == std::u16string(u"a\u30FB\0", 3));
+  CHECK(Widened(932, "\xBD\xB9\x8C\x8E") == std::u16string(u"ｽｹ月\0", 4));
+  CHECK(Widened(CP_ACP, "a\x81") == std::u16string(u"a\u30FB\0", 3));
 }
 
 // Never kinder than the platform: a character outside the code page becomes
@@ -32,21 +37,15 @@ CONFORMANCE_CASE(MultiByteToWideCharDecodesCodePage932) {
 // full-width tilde. The yen sign has only a best-fit mapping, which
 // WC_NO_BEST_FIT_CHARS refuses.
 CONFORMANCE_CASE(WideCharToMultiByteGivesTheDefaultCharacterOutsideCodePage932) {
-  char ansi[32];
-  int n = WideCharToMultiByte(CP_ACP, 0, WIDE("a\U0001F600\u00C5\u00DF\u20AC\u301C"), -1, ansi, sizeof ansi, nullptr,
-                              nullptr);
-  CHECK_EQ(std::string(ansi, static_cast<size_t>(n)), std::string("a??As??", 8));
-  n = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, WIDE("\u00E9\u00A5"), 2, ansi, sizeof ansi, nullptr, nullptr);
-  CHECK_EQ(std::string(ansi, static_cast<size_t>(n)), std::string("??"));
+  CHECK_EQ(Narrowed(CP_ACP, 0, u"a\U0001F600\u00C5\u00DF\u20AC\u301C", -1), std::string("a??As??", 8));
+  CHECK_EQ(Narrowed(CP_ACP, WC_NO_BEST_FIT_CHARS, u"\u00E9\u00A5", 2), std::string("??"));
 }
 
 // UTF-8, as the host's names and files hold it: one to four bytes a
 // character, a surrogate pair as one character, a lone surrogate as U+FFFD.
 CONFORMANCE_CASE(WideCharToMultiByteEncodesUtf8) {
-  char utf8[32];
-  const int n =
-      WideCharToMultiByte(CP_UTF8, 0, WIDE("a\u00E9\u3042\U0001F600\xD800"), 6, utf8, sizeof utf8, nullptr, nullptr);
-  CHECK_EQ(std::string(utf8, static_cast<size_t>(n)), std::string("a\xC3\xA9\xE3\x81\x82\xF0\x9F\x98\x80\xEF\xBF\xBD"));
+  CHECK_EQ(Narrowed(CP_UTF8, 0, u"a\u00E9\u3042\U0001F600\xD800", 6),
+           std::string("a\xC3\xA9\xE3\x81\x82\xF0\x9F\x98\x80\xEF\xBF\xBD"));
 }
 
 // What wsprintfA stored, and its count where that is not the stored length.

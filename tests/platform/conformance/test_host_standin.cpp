@@ -1,6 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The suite on the stand-in: templates from the embedded .res, and the
-// stand-in's own reset between cases.
+// The suite on the stand-in: templates from the embedded .res.
 #include "test_host.h"
 
 #include <commctrl.h>

@@ -1,6 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The suite on Windows or Wine: templates from the exe's own resources, and
-// a case's windows destroyed through the platform.
+// The suite on Windows or Wine: templates from the exe's own resources.
 #include "test_host.h"
 
 #include <commctrl.h>

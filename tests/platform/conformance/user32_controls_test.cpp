@@ -47,10 +47,10 @@ CONFORMANCE_CASE(CheckStateTabStopsAndClicks) {
 CONFORMANCE_CASE(SpaceClicksTheFocusedButton) {
   TestDialog dialog("DLG_CONTROLS");
   SetFocus(dialog.Item(30));
-  dialog.Press(VK_SPACE);
-  CHECK_EQ(dialog.Checked(30), BST_CHECKED);
-  dialog.Press(VK_SPACE);
-  CHECK_EQ(dialog.Checked(30), BST_UNCHECKED);
+  for (int state : {BST_CHECKED, BST_UNCHECKED}) {
+    dialog.Press(VK_SPACE);
+    CHECK_EQ(dialog.Checked(30), state);
+  }
   SetFocus(dialog.Item(70));
   dialog.Press(VK_SPACE);
   CHECK(g_commands == (std::vector<WPARAM>{MAKEWPARAM(30, BN_CLICKED), MAKEWPARAM(30, BN_CLICKED), 70}));
@@ -73,12 +73,10 @@ CONFORMANCE_CASE(EditLimitsAndSelection) {
   DWORD start = 9, end = 9;
   SendMessageA(dialog.Item(10), EM_SETSEL, 1, -1);
   SendMessageA(dialog.Item(10), EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
-  CHECK_EQ(start, 1u);
-  CHECK_EQ(end, 3u);
+  CHECK(start == 1 && end == 3);
   SendMessageA(dialog.Item(10), EM_SETSEL, 2, 0);
   const LRESULT both = SendMessageA(dialog.Item(10), EM_GETSEL, 0, 0);
-  CHECK_EQ(LOWORD(both), 0);
-  CHECK_EQ(HIWORD(both), 2);
+  CHECK(LOWORD(both) == 0 && HIWORD(both) == 2);
   SetFocus(dialog.Item(10));
   SendMessageA(dialog.Item(10), EM_SETSEL, 0, 1);
   dialog.Type("z");
@@ -97,8 +95,7 @@ CONFORMANCE_CASE(ListBoxAndComboBoxSelection) {
   CHECK_EQ(SendMessageA(list, LB_GETSELCOUNT, 0, 0), 2);
   int selected[4] = {-1, -1, -1, -1};
   CHECK_EQ(SendMessageA(list, LB_GETSELITEMS, 1, reinterpret_cast<LPARAM>(selected)), 1);
-  CHECK_EQ(selected[0], 1);
-  CHECK_EQ(selected[1], -1);
+  CHECK(selected[0] == 1 && selected[1] == -1);
   SendMessageA(list, LB_SETSEL, TRUE, -1);
   CHECK_EQ(SendMessageA(list, LB_GETSELITEMS, 4, reinterpret_cast<LPARAM>(selected)), 4);
   SendMessageA(list, LB_SETSEL, FALSE, -1);
@@ -106,8 +103,7 @@ CONFORMANCE_CASE(ListBoxAndComboBoxSelection) {
   CHECK_EQ(SendMessageA(list, LB_SETSEL, TRUE, 4), LB_ERR);
 
   HWND combo = dialog.Item(50);
-  SendMessageA(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>("AM"));
-  SendMessageA(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>("PM"));
+  for (const char *half : {"AM", "PM"}) SendMessageA(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(half));
   CHECK_EQ(SendMessageA(combo, CB_GETCURSEL, 0, 0), CB_ERR);
   CHECK_EQ(SendMessageA(combo, CB_SETCURSEL, 1, 0), 1);
   CHECK_EQ(TextOf(combo), std::string("PM"));

@@ -14,10 +14,7 @@ using conformance::TestDialog;
 
 std::vector<int> TabWalk(const TestDialog &dialog, int steps, bool shift) {
   std::vector<int> visited;
-  for (int i = 0; i < steps; ++i) {
-    dialog.Press(VK_TAB, shift);
-    visited.push_back(dialog.FocusId());
-  }
+  while (steps-- > 0) visited.push_back((dialog.Press(VK_TAB, shift), dialog.FocusId()));
   return visited;
 }
 
@@ -51,15 +48,12 @@ CONFORMANCE_CASE(ArrowsMoveAndCheckWithinARadioGroup) {
   CheckRadioButton(dialog.window(), 20, 22, 20);
   SetFocus(dialog.Item(20));
   dialog.Press(VK_DOWN);
-  CHECK_EQ(dialog.FocusId(), 21);
-  CHECK_EQ(dialog.Checked(21), BST_CHECKED);
-  CHECK_EQ(dialog.Checked(20), BST_UNCHECKED);
+  CHECK(dialog.FocusId() == 21 && dialog.Checked(21) == BST_CHECKED && dialog.Checked(20) == BST_UNCHECKED);
   EnableWindow(dialog.Item(22), FALSE);
   dialog.Press(VK_RIGHT);
   CHECK_EQ(dialog.FocusId(), 20);  // 22 is disabled: wrapped to the group's first
   dialog.Press(VK_UP);
-  CHECK_EQ(dialog.FocusId(), 21);
-  CHECK_EQ(dialog.Checked(21), BST_CHECKED);
+  CHECK(dialog.FocusId() == 21 && dialog.Checked(21) == BST_CHECKED);
   CHECK(dialog.TabStop(21) && !dialog.TabStop(20));
   CHECK(Saw(MAKEWPARAM(21, BN_CLICKED)));
 }
@@ -138,21 +132,16 @@ CONFORMANCE_CASE(MnemonicsWithAndWithoutAlt) {
   TestDialog dialog("DLG_CONTROLS");
   SetFocus(dialog.Item(10));
   dialog.Type("m", /*alt=*/true);
-  CHECK_EQ(dialog.FocusId(), 21);
-  CHECK_EQ(dialog.Checked(21), BST_CHECKED);
-
+  CHECK(dialog.FocusId() == 21 && dialog.Checked(21) == BST_CHECKED);
   dialog.Type("w");
-  CHECK_EQ(dialog.FocusId(), 30);
-  CHECK_EQ(dialog.Checked(30), BST_CHECKED);
-
+  CHECK(dialog.FocusId() == 30 && dialog.Checked(30) == BST_CHECKED);
   dialog.Type("a");
   CHECK(Saw(70));
 
   SetFocus(dialog.Item(10));
   dialog.Type("t");
-  CHECK_EQ(dialog.FocusId(), 10);
+  CHECK(dialog.FocusId() == 10 && dialog.Checked(20) == BST_UNCHECKED);
   CHECK_EQ(conformance::TextOf(dialog.Item(10)), std::string("T"));
-  CHECK_EQ(dialog.Checked(20), BST_UNCHECKED);
 }
 
 // A modal dialog that ends gives the focus back to the control of its owner

@@ -59,9 +59,8 @@ void AppendRows(HWND list, int count) {
   }
 }
 
-// (A disabled control ignoring clicks and typing is played by the runner's
-// dialog_and_box.) Input queued before the dialog was disabled is not
-// delivered either.
+// Input queued before the dialog was disabled is not delivered either (a
+// disabled control's is played by the runner's dialog_and_box).
 TEST_F(DialogTest, ADisabledDialogTakesNoInputNotEvenInputQueuedBefore) {
   ClickControl(Item(30));
   EnableWindow(dialog_, FALSE);
@@ -72,10 +71,8 @@ TEST_F(DialogTest, ADisabledDialogTakesNoInputNotEvenInputQueuedBefore) {
   EXPECT_TRUE(g_commands.empty());
 }
 
-// The day lists' extended selection as a user makes it (the terminal front
-// end's clicks; its keys in the lists are played by end_to_end.py). (What the
-// program selects and reads with LB_SETSEL and LB_GETSELITEMS is played by
-// editor_add and the other add_* and modify_* scenarios.)
+// The day lists' extended selection as the terminal's clicks make it (its
+// keys are played by end_to_end.py, the program's LB_ messages by editor_add).
 TEST_F(DialogTest, ListBoxClicksFollowExtendedSelectionRules) {
   HWND list = Item(40);
   for (const char *day : {"Mo", "Tu", "We", "Th", "Fr", "Sa", "Su"})
@@ -106,10 +103,8 @@ TEST_F(DialogTest, EditKeepsDoubleByteCharactersWhole) {
   EXPECT_EQ(standin::CaretOf(Item(10)), 1u);
 }
 
-// (A paste past ES_NUMBER and cut by the limit is played by the scenarios
-// paste_world_and_buffers and editor_paste_code_page_and_raw_records, Shift+
-// Insert by the terminal driver test.) A paste cuts at a whole character;
-// Shift+Delete cuts the selected bytes to the clipboard.
+// A paste cuts at a whole character; Shift+Delete cuts the selected bytes to
+// the clipboard (ES_NUMBER's paste is played by paste_world_and_buffers).
 TEST_F(DialogTest, ClipboardCommands) {
   const std::string a = standin::Utf8ToCp932("あ");
   SendDlgItemMessageA(dialog_, 10, EM_LIMITTEXT, 4, 0);
@@ -126,25 +121,21 @@ TEST_F(DialogTest, ClipboardCommands) {
 }
 
 // Enter on a dropped list closes it instead of reaching the default button.
-// (Down in the half-day list is played by end_to_end.py.)
 TEST_F(DialogTest, EnterClosesADroppedDownList) {
   HWND combo = Item(50);
   SendMessageA(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>("AM"));
   SetFocus(combo);
-  PressKey(VK_F4);
-  Pump();
-  EXPECT_TRUE(standin::IsDroppedDown(combo));
-  PressKey(VK_RETURN);
-  Pump();
-  EXPECT_FALSE(standin::IsDroppedDown(combo));
+  for (const auto &[key, dropped] : {std::pair{VK_F4, true}, {VK_RETURN, false}}) {
+    PressKey(key);
+    Pump();
+    EXPECT_EQ(standin::IsDroppedDown(combo), dropped);
+  }
   EXPECT_FALSE(Saw(IDOK));
 }
 
-// (The rows the program fills and reads are played by every list_* scenario;
-// insertion, cut texts and selection by the conformance suite.) Deleting a
-// row before the focused one moves the focus with its row, where the arrow
-// keys go on from; deleting the focused row ends it. A column that is not
-// there is refused.
+// Deleting a row before the focused one moves the focus with its row, where
+// the arrow keys go on from; deleting the focused row ends it. A column that
+// is not there is refused.
 TEST_F(DialogTest, ListViewFocusFollowsDeletedRows) {
   HWND list = Item(60);
   AppendRows(list, 4);
@@ -193,10 +184,8 @@ TEST_F(DialogTest, TemplatesNamingUnavailableClassesFail) {
   EXPECT_NE(CreateDialogParamA(module, "DLG_CONTROLS", nullptr, RecordingDialogProc, 0), nullptr);
 }
 
-// (A box and a modal dialog disabling their owner, and the owner's focus
-// coming back, are played by the runner's dialog_and_box, on_disabled_window
-// and on_owner_of_a_dialog.) With no driver to answer it, as in the
-// program's benchmark, a box returns its default button.
+// With no driver to answer it, as in the program's benchmark, a box returns
+// its default button.
 TEST_F(DialogTest, AMessageBoxWithoutADriverAnswersWithItsDefaultButton) {
   EXPECT_EQ(MessageBoxA(dialog_, "q", "c", MB_YESNO | MB_DEFBUTTON2), IDNO);
   EXPECT_EQ(MessageBoxA(dialog_, "q", "c", MB_YESNO), IDYES);
