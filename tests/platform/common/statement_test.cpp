@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The statement lexer under every scenario and network file: what it splits
-// is read by every one of them, and quoting is checked by the network file
-// reader-writer round trip of the fuzz corpus. Here: what it must refuse.
+// The statement lexer under every scenario and network file (which read what
+// it splits; the fuzz corpus's round trip checks quoting): what it refuses,
+// and that lines do not leak into one another.
 #include <standin/statement.h>
 
 #include <gtest/gtest.h>

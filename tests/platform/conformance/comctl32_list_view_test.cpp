@@ -1,6 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The list-view messages the program sends: columns, rows and their
-// texts, the selected row, deleting every row.
+// The list-view messages the program sends.
 #include <windows.h>
 #include <commctrl.h>
 
@@ -35,8 +34,9 @@ std::string CellOf(HWND list, int row, int column) {
   return text;
 }
 
-// Rows go where asked, past the end appended; the selected row is found with LVNI_SELECTED, and
-// none once every row is deleted; a row that is not there is not deleted.
+// Rows go where asked, past the end appended; the selected row is found with
+// LVNI_SELECTED, and none once every row is deleted; a row that is not there
+// is not deleted.
 CONFORMANCE_CASE(ListViewRowsTextsAndSelection) {
   TestDialog dialog("DLG_CONTROLS");
   HWND list = dialog.Item(60);

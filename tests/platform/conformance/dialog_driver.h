@@ -1,8 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Driving a test dialog through Win32 calls alone: keys posted to the focus
-// and run through the dialog manager as a dialog's loop runs them, the shift
-// key held through the thread's keyboard state, and the commands the dialog
-// received.
+// Driving a test dialog through Win32 calls alone, as a dialog's loop runs it.
 #ifndef VELMORA_TESTS_PLATFORM_CONFORMANCE_DIALOG_DRIVER_H
 #define VELMORA_TESTS_PLATFORM_CONFORMANCE_DIALOG_DRIVER_H
 

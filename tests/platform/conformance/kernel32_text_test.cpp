@@ -1,6 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The KERNEL32 text calls the program makes: code page 932 conversions in
-// CP_ACP, and wsprintfA's conversions and limit.
+// The KERNEL32 text calls the program makes: code page 932 and wsprintfA.
 #include <windows.h>
 
 #include "conformance.h"

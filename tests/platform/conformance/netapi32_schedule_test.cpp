@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The NETAPI32 calls the program makes, against the simulated network: on
-// Linux the stand-in's, on Wine our own netapi32.dll beside the test program,
-// both reading the network file below.
+// The NETAPI32 calls the program makes, against the network file below: on
+// Wine our own netapi32.dll beside the test program reads it.
 #include <windows.h>
 #include <lm.h>
 #include <lmat.h>
@@ -39,14 +38,12 @@ NET_API_STATUS Add(LPCWSTR server, const AT_INFO &info, DWORD *id) {
 
 std::u16string Text(LPCWSTR text) { return text ? reinterpret_cast<const char16_t *>(text) : u""; }
 
-// A buffer NETAPI32 fills, freed with the object.
+// A buffer NETAPI32 fills with records, freed with the object.
+template <typename Record>
 struct Buffer {
   LPBYTE data = nullptr;
   ~Buffer() { CHECK_EQ(NetApiBufferFree(data), kOk); }
-  template <typename Record>
-  const Record &As() const {
-    return *reinterpret_cast<const Record *>(data);
-  }
+  const Record &operator[](int i) const { return reinterpret_cast<const Record *>(data)[i]; }
 };
 
 // A job added gets the ID after the highest held; it reads back as given and
@@ -56,9 +53,10 @@ CONFORMANCE_CASE(ScheduleJobsAddReadListAndDelete) {
   DWORD id = 0;
   CHECK_EQ(Add(WIDE("\\\\PC01"), Job(19 * kHour, WIDE("backup.cmd"), JOB_RUN_PERIODICALLY, 0x15), &id), kOk);
   CHECK_EQ(id, 8u);
-  Buffer job, jobs;
+  Buffer<AT_INFO> job;
+  Buffer<AT_ENUM> jobs;
   REQUIRE(NetScheduleJobGetInfo(WIDE("\\\\PC01"), 8, &job.data) == kOk);
-  const AT_INFO &read = job.As<AT_INFO>();
+  const AT_INFO &read = job[0];
   CHECK_EQ(read.JobTime, 19 * kHour);
   CHECK_EQ(read.Flags & JOB_RUN_PERIODICALLY, JOB_RUN_PERIODICALLY);
   CHECK_EQ(static_cast<int>(read.DaysOfWeek), 0x15);
@@ -67,9 +65,8 @@ CONFORMANCE_CASE(ScheduleJobsAddReadListAndDelete) {
   DWORD read_count = 0, total = 0, resume = 0;
   REQUIRE(NetScheduleJobEnum(WIDE("\\\\PC01"), &jobs.data, MAX_PREFERRED_LENGTH, &read_count, &total, &resume) == kOk);
   CHECK(read_count == 2 && total == 2);
-  const AT_ENUM *listed = &jobs.As<AT_ENUM>();
-  CHECK(listed[0].JobId == 7 && Text(listed[0].Command) == u"old.cmd");
-  CHECK(listed[1].JobId == 8 && Text(listed[1].Command) == u"backup.cmd");
+  CHECK(jobs[0].JobId == 7 && Text(jobs[0].Command) == u"old.cmd");
+  CHECK(jobs[1].JobId == 8 && Text(jobs[1].Command) == u"backup.cmd");
 
   CHECK_EQ(NetScheduleJobDel(WIDE("\\\\PC01"), 8, 8), kOk);
   CHECK_EQ(NetScheduleJobDel(WIDE("\\\\PC01"), 8, 8), kJobNotFound);
@@ -102,20 +99,20 @@ CONFORMANCE_CASE(ScheduleJobAddRefusesInvalidRecords) {
 // service's state; a computer that does not answer, a malformed name.
 CONFORMANCE_CASE(ServiceAndWorkstationQueries) {
   REQUIRE(conformance::BindNetwork(kNetwork));
-  Buffer win95, local, stopped, running;
+  Buffer<WKSTA_INFO_100> win95, local;
+  Buffer<SERVICE_INFO_1> stopped, running;
   REQUIRE(NetWkstaGetInfo(WIDE("\\\\WIN95PC"), 100, &win95.data) == kOk);
-  CHECK_EQ(win95.As<WKSTA_INFO_100>().wki100_platform_id, 400u);
+  CHECK_EQ(win95[0].wki100_platform_id, 400u);
   REQUIRE(NetWkstaGetInfo(nullptr, 100, &local.data) == kOk);
-  CHECK(Text(local.As<WKSTA_INFO_100>().wki100_computername) == u"PC01");
+  CHECK(Text(local[0].wki100_computername) == u"PC01");
   REQUIRE(NetServiceGetInfo(WIDE("\\\\STOPPED01"), WIDE("Schedule"), 1, &stopped.data) == kOk);
-  CHECK_EQ(stopped.As<SERVICE_INFO_1>().svci1_status & SERVICE_INSTALL_STATE, DWORD{SERVICE_UNINSTALLED});
+  CHECK_EQ(stopped[0].svci1_status & SERVICE_INSTALL_STATE, DWORD{SERVICE_UNINSTALLED});
   REQUIRE(NetServiceGetInfo(WIDE("\\\\PC01"), WIDE("Schedule"), 1, &running.data) == kOk);
-  CHECK_EQ(running.As<SERVICE_INFO_1>().svci1_status & SERVICE_INSTALL_STATE, DWORD{SERVICE_INSTALLED});
+  CHECK_EQ(running[0].svci1_status & SERVICE_INSTALL_STATE, DWORD{SERVICE_INSTALLED});
 
   LPBYTE buffer = nullptr;
-  CHECK_EQ(NetServiceGetInfo(WIDE("\\\\GONE01"), WIDE("Schedule"), 1, &buffer),
-           static_cast<NET_API_STATUS>(ERROR_BAD_NETPATH));
-  CHECK_EQ(NetWkstaGetInfo(WIDE("\\\\PC*1"), 100, &buffer), static_cast<NET_API_STATUS>(ERROR_INVALID_NAME));
+  CHECK_EQ(NetServiceGetInfo(WIDE("\\\\GONE01"), WIDE("Schedule"), 1, &buffer), NET_API_STATUS{ERROR_BAD_NETPATH});
+  CHECK_EQ(NetWkstaGetInfo(WIDE("\\\\PC*1"), 100, &buffer), NET_API_STATUS{ERROR_INVALID_NAME});
   CHECK_EQ(NetApiBufferFree(nullptr), kOk);
 }
 

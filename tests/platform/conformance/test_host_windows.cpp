@@ -47,8 +47,7 @@ bool BindNetwork(const char *network_text) {
     const std::string text = network_text;
     const bool written = std::fwrite(text.data(), 1, text.size(), file) == text.size();
     std::fclose(file);
-    static std::string removal;
-    removal = path;
+    static const std::string removal = path;
     std::atexit([] {
       DeleteFileA(removal.c_str());
       DeleteFileA((removal + ".lock").c_str());

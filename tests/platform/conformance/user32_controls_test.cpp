@@ -1,7 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The standard controls' messages as the program and the front ends use
-// them: buttons' check state and clicks, Space, edits' limits and selection,
-// list box and combo box selection.
+// The standard controls' messages as the program and the front ends use them.
 #include "conformance.h"
 #include "dialog_driver.h"
 

@@ -1,7 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The dialog manager's keys as IsDialogMessage gives them: Tab and Shift+Tab,
-// arrows within a group, Enter and Escape, mnemonics with and without Alt,
-// and the focus after a modal dialog ends.
+// The dialog manager's keys as IsDialogMessage gives them.
 #include "conformance.h"
 #include "dialog_driver.h"
 
