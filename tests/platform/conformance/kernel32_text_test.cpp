@@ -24,25 +24,18 @@ std::string Narrowed(UINT code_page, DWORD flags, const char16_t *text, int coun
   return std::string(out, static_cast<size_t>(n));
 }
 
-// Half-width katakana are single bytes; a lead byte cut off by the
-// terminator becomes the default character.
-CONFORMANCE_CASE(MultiByteToWideCharDecodesCodePage932) {
-  CHECK(Widened(932, "\xBD\xB9\x8C\x8E") == std::u16string(u"ｽｹ月\0", 4));
-  CHECK(Widened(CP_ACP, "a\x81") == std::u16string(u"a\u30FB\0", 3));
-}
-
-// Never kinder than the platform: a character outside the code page becomes
-// "?" unit by unit, and the wave dash is not taken for its look-alike, the
-// full-width tilde. The yen sign has only a best-fit mapping, which
-// WC_NO_BEST_FIT_CHARS refuses.
-CONFORMANCE_CASE(WideCharToMultiByteGivesTheDefaultCharacterOutsideCodePage932) {
-  CHECK_EQ(Narrowed(CP_ACP, 0, u"a\U0001F600\u00C5\u00DF\u20AC\u301C", -1), std::string("a??As??", 8));
-  CHECK_EQ(Narrowed(CP_ACP, WC_NO_BEST_FIT_CHARS, u"\u00E9\u00A5", 2), std::string("??"));
-}
-
+// Code page 932: half-width katakana are single bytes; a lead byte cut off
+// by the terminator becomes the default character. Never kinder than the
+// platform: a character outside the code page becomes "?" unit by unit, and
+// the wave dash is not taken for its look-alike, the full-width tilde; the
+// yen sign has only a best-fit mapping, which WC_NO_BEST_FIT_CHARS refuses.
 // UTF-8, as the host's names and files hold it: one to four bytes a
 // character, a surrogate pair as one character, a lone surrogate as U+FFFD.
-CONFORMANCE_CASE(WideCharToMultiByteEncodesUtf8) {
+CONFORMANCE_CASE(CodePage932AndUtf8Conversions) {
+  CHECK(Widened(932, "\xBD\xB9\x8C\x8E") == std::u16string(u"ｽｹ月\0", 4));
+  CHECK(Widened(CP_ACP, "a\x81") == std::u16string(u"a\u30FB\0", 3));
+  CHECK_EQ(Narrowed(CP_ACP, 0, u"a\U0001F600\u00C5\u00DF\u20AC\u301C", -1), std::string("a??As??", 8));
+  CHECK_EQ(Narrowed(CP_ACP, WC_NO_BEST_FIT_CHARS, u"\u00E9\u00A5", 2), std::string("??"));
   CHECK_EQ(Narrowed(CP_UTF8, 0, u"a\u00E9\u3042\U0001F600\xD800", 6),
            std::string("a\xC3\xA9\xE3\x81\x82\xF0\x9F\x98\x80\xEF\xBF\xBD"));
 }
@@ -57,18 +50,15 @@ std::string Wsprintf(const char *format, Args... args) {
 }
 
 // The conversions the program's messages use: %d, %ld and %s; Shift-JIS
-// text passes through byte for byte.
-CONFORMANCE_CASE(WsprintfFormatsNumbersAndTexts) {
+// text passes through byte for byte. The output stops at 1023 bytes and is
+// terminated, the byte after it left alone; widths past any output (the
+// limit counts padding too) neither wrap nor run past the buffer.
+CONFORMANCE_CASE(WsprintfFormatsAndStopsAt1023Bytes) {
   CHECK_EQ(Wsprintf("RC:%ld", static_cast<LONG>(-2147483647 - 1)), std::string("RC:-2147483648"));
   CHECK_EQ(Wsprintf("%d|%i|%u|%lu", -5, 7, 4294967295u, 3u), std::string("-5|7|4294967295|3"));
   CHECK_EQ(Wsprintf("100%% %s", static_cast<const char *>(nullptr)), std::string("100% (null)"));
   CHECK_EQ(Wsprintf("%s %d\x93\xFA ", "\x82\xA0", 31), std::string("\x82\xA0 31\x93\xFA "));
-}
 
-// The output stops at 1023 bytes and is terminated, the byte after it left
-// alone; widths past any output (the limit counts padding too) neither wrap
-// nor run past the buffer.
-CONFORMANCE_CASE(WsprintfStopsAt1023BytesAndTerminates) {
   const std::string long_text(2000, 'x');
   char out[1100];
   std::memset(out, '#', sizeof out);

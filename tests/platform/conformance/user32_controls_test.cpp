@@ -8,7 +8,7 @@
 namespace {
 
 using conformance::g_commands;
-using conformance::Saw;
+using conformance::TakeCommands;
 using conformance::TestDialog;
 using conformance::TextOf;
 
@@ -19,7 +19,8 @@ std::vector<int> RadiosChecked(const TestDialog &dialog) {
 // BM_SETCHECK sets the state alone (no notification, no other radio
 // cleared); on a radio it makes the checked one a tab stop and an unchecked
 // one none; a check box keeps its style. BM_CLICK clicks as the mouse does:
-// an automatic radio clears its group.
+// an automatic radio clears its group. Space clicks the focused button when
+// it is released: a check box toggles, a push button sends its command.
 CONFORMANCE_CASE(CheckStateTabStopsAndClicks) {
   TestDialog dialog("DLG_CONTROLS");
   SendMessageA(dialog.Item(20), BM_SETCHECK, BST_CHECKED, 0);
@@ -31,19 +32,14 @@ CONFORMANCE_CASE(CheckStateTabStopsAndClicks) {
   SendMessageA(dialog.Item(21), BM_CLICK, 0, 0);
   CHECK(RadiosChecked(dialog) == (std::vector<int>{BST_UNCHECKED, BST_CHECKED, BST_UNCHECKED}));
   CHECK(!dialog.TabStop(20) && dialog.TabStop(21));
-  CHECK(g_commands == std::vector<WPARAM>{MAKEWPARAM(21, BN_CLICKED)});
+  CHECK(TakeCommands() == std::vector<WPARAM>{MAKEWPARAM(21, BN_CLICKED)});
 
   const LONG_PTR box_style = GetWindowLongPtrA(dialog.Item(30), GWL_STYLE);
   for (WPARAM state : {BST_CHECKED, BST_UNCHECKED}) {
     SendMessageA(dialog.Item(30), BM_SETCHECK, state, 0);
     CHECK_EQ(GetWindowLongPtrA(dialog.Item(30), GWL_STYLE), box_style);
   }
-}
 
-// Space clicks the focused button when it is released: a check box toggles,
-// a push button sends its command.
-CONFORMANCE_CASE(SpaceClicksTheFocusedButton) {
-  TestDialog dialog("DLG_CONTROLS");
   SetFocus(dialog.Item(30));
   for (int state : {BST_CHECKED, BST_UNCHECKED}) {
     dialog.Press(VK_SPACE);
