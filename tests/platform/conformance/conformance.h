@@ -10,6 +10,8 @@
 #include <sstream>
 #include <string>
 
+#include "test_host.h"
+
 namespace conformance {
 
 using CaseFunction = void (*)();
@@ -17,7 +19,6 @@ using CaseFunction = void (*)();
 // Adds a case to the suite, in the order the sources define them.
 bool Register(const char *name, CaseFunction function);
 void Fail(const char *file, int line, const std::string &what);
-bool OnWine();
 // Ends the running case as skipped, with the reason.
 [[noreturn]] void Skip(const std::string &reason);
 
@@ -39,7 +40,7 @@ void CheckEqual(const char *file, int line, const char *a_text, const char *b_te
   static void name##_case()
 
 #define WINE_DEPARTS(why) \
-  if (conformance::OnWine()) conformance::Skip(why)
+  if (conformance::RunsOnWine()) conformance::Skip(why)
 
 #define CHECK(condition) \
   if (!(condition)) conformance::Fail(__FILE__, __LINE__, #condition)

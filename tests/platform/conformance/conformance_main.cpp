@@ -39,8 +39,6 @@ void Skip(const std::string &reason) {
   throw CaseEnded();
 }
 
-bool OnWine() { return RunsOnWine(); }
-
 }  // namespace conformance
 
 int main(int argc, char **argv) {

@@ -6,7 +6,6 @@
 #include <lmat.h>
 
 #include "conformance.h"
-#include "test_host.h"
 
 #include <string>
 
