@@ -1,13 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The list-view messages the program sends: columns, rows and their
-// texts, the selected row, deleting every row.
+// The list-view messages the program sends.
 #include <windows.h>
 #include <commctrl.h>
 
 #include "conformance.h"
 #include "dialog_driver.h"
 
-#include <cstring>
 #include <string>
 
 namespace {
@@ -26,18 +24,19 @@ int InsertRow(HWND list, int row, const char *id, const char *command) {
   return item.iItem;
 }
 
-std::string CellOf(HWND list, int row, int column, int buffer_size = 16) {
+std::string CellOf(HWND list, int row, int column) {
   char text[16] = {};
   LVITEMA item{};
   item.iSubItem = column;
   item.pszText = text;
-  item.cchTextMax = buffer_size;
+  item.cchTextMax = sizeof text;
   SendMessageA(list, LVM_GETITEMTEXTA, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item));
   return text;
 }
 
-// Rows go where asked, past the end appended; the selected row is found with LVNI_SELECTED, and
-// none once every row is deleted; a row that is not there is not deleted.
+// Rows go where asked, past the end appended; the selected row is found with
+// LVNI_SELECTED, and none once every row is deleted; a row that is not there
+// is not deleted.
 CONFORMANCE_CASE(ListViewRowsTextsAndSelection) {
   TestDialog dialog("DLG_CONTROLS");
   HWND list = dialog.Item(60);
@@ -58,8 +57,7 @@ CONFORMANCE_CASE(ListViewRowsTextsAndSelection) {
 
   CHECK_EQ(SendMessageA(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED), -1);
   LVITEMA state{};
-  state.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
-  state.state = LVIS_SELECTED | LVIS_FOCUSED;
+  state.stateMask = state.state = LVIS_SELECTED | LVIS_FOCUSED;
   SendMessageA(list, LVM_SETITEMSTATE, 2, reinterpret_cast<LPARAM>(&state));
   CHECK_EQ(SendMessageA(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED), 2);
   CHECK_EQ(SendMessageA(list, LVM_DELETEITEM, 3, 0), FALSE);
@@ -78,8 +76,7 @@ CONFORMANCE_CASE(ListViewTextIsCutToTheCallersBuffer) {
   TestDialog dialog("DLG_CONTROLS");
   HWND list = dialog.Item(60);
   InsertRow(list, 0, "1", "a.cmd");
-  char text[8];
-  std::memset(text, '#', sizeof text);
+  char text[8] = "#######";
   LVITEMA item{};
   item.iSubItem = 1;
   item.pszText = text;

@@ -1,55 +1,35 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The conformance suite's checks: one test source built twice, for Linux
-// against the stand-in and with MinGW against the platform's own headers into
-// a Windows program run on Wine's DLLs. Both builds use these few macros
-// (GoogleTest is not packaged for MinGW), so a case means the same on both.
-//
-//   CONFORMANCE_CASE(Name) { ... }          a case, run on every implementation
-//   WINE_DEPARTS(why)                       first line of a case where Wine
-//                                           departs from the documentation:
-//                                           under Wine the case is skipped, why
-//                                           naming the documentation that decides
-//   CHECK(condition), CHECK_EQ(a, b)        a failed check marks the case failed
-//                                           and the run goes on
-//   REQUIRE(condition)                      a failed one ends the case
+// The conformance suite's checks, the same in its build on the stand-in and
+// in its MinGW build run on Wine's DLLs (GoogleTest is not packaged for
+// MinGW). CHECK and CHECK_EQ mark the case failed and go on; REQUIRE ends it.
+// WINE_DEPARTS(why), a case's first line, skips it under Wine, why naming the
+// documentation that Wine departs from.
 #ifndef VELMORA_TESTS_PLATFORM_CONFORMANCE_CONFORMANCE_H
 #define VELMORA_TESTS_PLATFORM_CONFORMANCE_CONFORMANCE_H
 
 #include <sstream>
-#include <type_traits>
 #include <string>
+
+#include "test_host.h"
 
 namespace conformance {
 
 using CaseFunction = void (*)();
 
-// Adds a case to the suite's list, in the order the sources define them.
+// Adds a case to the suite, in the order the sources define them.
 bool Register(const char *name, CaseFunction function);
-// Records a failed check of the running case.
 void Fail(const char *file, int line, const std::string &what);
-// Whether the suite runs on Wine (which the Linux build never does).
-bool OnWine();
 // Ends the running case as skipped, with the reason.
 [[noreturn]] void Skip(const std::string &reason);
 
 struct CaseEnded {};
 
-template <typename T>
-std::string Show(const T &value) {
-  std::ostringstream out;
-  if constexpr (std::is_pointer_v<T>)
-    out << static_cast<const void *>(value);
-  else if constexpr (std::is_enum_v<T>)
-    out << static_cast<long long>(value);
-  else
-    out << value;
-  return out.str();
-}
-
 template <typename A, typename B>
 void CheckEqual(const char *file, int line, const char *a_text, const char *b_text, const A &a, const B &b) {
   if (a == b) return;
-  Fail(file, line, std::string(a_text) + " == " + b_text + " (" + Show(a) + " against " + Show(b) + ")");
+  std::ostringstream shown;
+  shown << a_text << " == " << b_text << " (" << a << " against " << b << ")";
+  Fail(file, line, shown.str());
 }
 
 }  // namespace conformance
@@ -60,7 +40,7 @@ void CheckEqual(const char *file, int line, const char *a_text, const char *b_te
   static void name##_case()
 
 #define WINE_DEPARTS(why) \
-  if (conformance::OnWine()) conformance::Skip(why)
+  if (conformance::RunsOnWine()) conformance::Skip(why)
 
 #define CHECK(condition) \
   if (!(condition)) conformance::Fail(__FILE__, __LINE__, #condition)

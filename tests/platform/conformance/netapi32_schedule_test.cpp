@@ -1,19 +1,17 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The NETAPI32 calls the program makes, against the simulated network: on
-// Linux the stand-in's, on Wine our own netapi32.dll beside the test program,
-// both reading the network file below.
+// The NETAPI32 calls the program makes, against the network file below: on
+// Wine our own netapi32.dll beside the test program reads it.
 #include <windows.h>
 #include <lm.h>
 #include <lmat.h>
 
 #include "conformance.h"
-#include "test_host.h"
 
 #include <string>
 
 namespace {
 
-#define WIDE(text) reinterpret_cast<LPCWSTR>(u##text)
+#define WIDE(text) const_cast<LPWSTR>(reinterpret_cast<LPCWSTR>(u##text))
 
 // Each case keeps to computers of its own: the network is bound once a run.
 const char kNetwork[] =
@@ -25,17 +23,12 @@ const char kNetwork[] =
     "computer WIN95PC platform=400\n"
     "computer GONE01 unreachable\n";
 
+constexpr NET_API_STATUS kOk = NERR_Success, kInvalid = ERROR_INVALID_PARAMETER;
 constexpr NET_API_STATUS kJobNotFound = 3806;  // APE_AT_ID_NOT_FOUND
 constexpr DWORD kHour = 3600000;
 
-AT_INFO Job(DWORD job_time, LPCWSTR command, UCHAR flags = 0, UCHAR days_of_week = 0, DWORD days_of_month = 0) {
-  AT_INFO info{};
-  info.JobTime = job_time;
-  info.DaysOfMonth = days_of_month;
-  info.DaysOfWeek = days_of_week;
-  info.Flags = flags;
-  info.Command = const_cast<LPWSTR>(command);
-  return info;
+AT_INFO Job(DWORD job_time, LPWSTR command, UCHAR flags = 0, UCHAR days_of_week = 0, DWORD days_of_month = 0) {
+  return {job_time, days_of_month, days_of_week, flags, command};
 }
 
 NET_API_STATUS Add(LPCWSTR server, const AT_INFO &info, DWORD *id) {
@@ -44,38 +37,39 @@ NET_API_STATUS Add(LPCWSTR server, const AT_INFO &info, DWORD *id) {
 
 std::u16string Text(LPCWSTR text) { return text ? reinterpret_cast<const char16_t *>(text) : u""; }
 
+// A buffer NETAPI32 fills with records, freed with the object.
+template <typename Record>
+struct Buffer {
+  LPBYTE data = nullptr;
+  ~Buffer() { CHECK_EQ(NetApiBufferFree(data), kOk); }
+  const Record &operator[](int i) const { return reinterpret_cast<const Record *>(data)[i]; }
+};
+
 // A job added gets the ID after the highest held; it reads back as given and
 // is listed; deleted it is gone, and its ID is not given again.
 CONFORMANCE_CASE(ScheduleJobsAddReadListAndDelete) {
   REQUIRE(conformance::BindNetwork(kNetwork));
   DWORD id = 0;
-  CHECK_EQ(Add(WIDE("\\\\PC01"), Job(19 * kHour, WIDE("backup.cmd"), JOB_RUN_PERIODICALLY, 0x15), &id),
-           static_cast<NET_API_STATUS>(NERR_Success));
+  CHECK_EQ(Add(WIDE("\\\\PC01"), Job(19 * kHour, WIDE("backup.cmd"), JOB_RUN_PERIODICALLY, 0x15), &id), kOk);
   CHECK_EQ(id, 8u);
-
-  LPBYTE buffer = nullptr;
-  REQUIRE(NetScheduleJobGetInfo(WIDE("\\\\PC01"), 8, &buffer) == NERR_Success);
-  const AT_INFO *read = reinterpret_cast<const AT_INFO *>(buffer);
-  CHECK_EQ(read->JobTime, 19 * kHour);
-  CHECK_EQ(read->Flags & JOB_RUN_PERIODICALLY, JOB_RUN_PERIODICALLY);
-  CHECK_EQ(static_cast<int>(read->DaysOfWeek), 0x15);
-  CHECK(Text(read->Command) == u"backup.cmd");
-  CHECK_EQ(NetApiBufferFree(buffer), static_cast<NET_API_STATUS>(NERR_Success));
+  Buffer<AT_INFO> job;
+  Buffer<AT_ENUM> jobs;
+  REQUIRE(NetScheduleJobGetInfo(WIDE("\\\\PC01"), 8, &job.data) == kOk);
+  const AT_INFO &read = job[0];
+  CHECK_EQ(read.JobTime, 19 * kHour);
+  CHECK_EQ(read.Flags & JOB_RUN_PERIODICALLY, JOB_RUN_PERIODICALLY);
+  CHECK_EQ(static_cast<int>(read.DaysOfWeek), 0x15);
+  CHECK(Text(read.Command) == u"backup.cmd");
 
   DWORD read_count = 0, total = 0, resume = 0;
-  buffer = nullptr;
-  REQUIRE(NetScheduleJobEnum(WIDE("\\\\PC01"), &buffer, MAX_PREFERRED_LENGTH, &read_count, &total, &resume) ==
-          NERR_Success);
-  CHECK_EQ(read_count, 2u);
-  CHECK_EQ(total, 2u);
-  const AT_ENUM *jobs = reinterpret_cast<const AT_ENUM *>(buffer);
+  REQUIRE(NetScheduleJobEnum(WIDE("\\\\PC01"), &jobs.data, MAX_PREFERRED_LENGTH, &read_count, &total, &resume) == kOk);
+  CHECK(read_count == 2 && total == 2);
   CHECK(jobs[0].JobId == 7 && Text(jobs[0].Command) == u"old.cmd");
   CHECK(jobs[1].JobId == 8 && Text(jobs[1].Command) == u"backup.cmd");
-  NetApiBufferFree(buffer);
 
-  CHECK_EQ(NetScheduleJobDel(WIDE("\\\\PC01"), 8, 8), static_cast<NET_API_STATUS>(NERR_Success));
+  CHECK_EQ(NetScheduleJobDel(WIDE("\\\\PC01"), 8, 8), kOk);
   CHECK_EQ(NetScheduleJobDel(WIDE("\\\\PC01"), 8, 8), kJobNotFound);
-  CHECK_EQ(Add(WIDE("\\\\PC01"), Job(kHour, WIDE("again.cmd")), &id), static_cast<NET_API_STATUS>(NERR_Success));
+  CHECK_EQ(Add(WIDE("\\\\PC01"), Job(kHour, WIDE("again.cmd")), &id), kOk);
   CHECK_EQ(id, 9u);
 }
 
@@ -91,46 +85,34 @@ CONFORMANCE_CASE(ScheduleJobAddRefusesInvalidRecords) {
   };
   for (const AT_INFO &info : invalid) {
     DWORD id = 99;
-    CHECK_EQ(Add(WIDE("\\\\ADD01"), info, &id), static_cast<NET_API_STATUS>(ERROR_INVALID_PARAMETER));
+    CHECK_EQ(Add(WIDE("\\\\ADD01"), info, &id), kInvalid);
     CHECK_EQ(id, 99u);
   }
   DWORD id = 0;
-  CHECK_EQ(Add(WIDE("\\\\ADD01"), Job(kHour, WIDE("ok")), &id), static_cast<NET_API_STATUS>(NERR_Success));
+  CHECK_EQ(Add(WIDE("\\\\ADD01"), Job(kHour, WIDE("ok")), &id), kOk);
   CHECK_EQ(id, 1u);
-  CHECK_EQ(Add(WIDE("\\\\ADD01"), Job(kHour, WIDE("ok")), nullptr),
-           static_cast<NET_API_STATUS>(ERROR_INVALID_PARAMETER));
+  CHECK_EQ(Add(WIDE("\\\\ADD01"), Job(kHour, WIDE("ok")), nullptr), kInvalid);
 }
 
 // The probe the program makes of a computer: its platform, its Schedule
 // service's state; a computer that does not answer, a malformed name.
 CONFORMANCE_CASE(ServiceAndWorkstationQueries) {
   REQUIRE(conformance::BindNetwork(kNetwork));
+  Buffer<WKSTA_INFO_100> win95, local;
+  Buffer<SERVICE_INFO_1> stopped, running;
+  REQUIRE(NetWkstaGetInfo(WIDE("\\\\WIN95PC"), 100, &win95.data) == kOk);
+  CHECK_EQ(win95[0].wki100_platform_id, 400u);
+  REQUIRE(NetWkstaGetInfo(nullptr, 100, &local.data) == kOk);
+  CHECK(Text(local[0].wki100_computername) == u"PC01");
+  REQUIRE(NetServiceGetInfo(WIDE("\\\\STOPPED01"), WIDE("Schedule"), 1, &stopped.data) == kOk);
+  CHECK_EQ(stopped[0].svci1_status & SERVICE_INSTALL_STATE, DWORD{SERVICE_UNINSTALLED});
+  REQUIRE(NetServiceGetInfo(WIDE("\\\\PC01"), WIDE("Schedule"), 1, &running.data) == kOk);
+  CHECK_EQ(running[0].svci1_status & SERVICE_INSTALL_STATE, DWORD{SERVICE_INSTALLED});
+
   LPBYTE buffer = nullptr;
-  REQUIRE(NetWkstaGetInfo(const_cast<LMSTR>(WIDE("\\\\WIN95PC")), 100, &buffer) == NERR_Success);
-  CHECK_EQ(reinterpret_cast<const WKSTA_INFO_100 *>(buffer)->wki100_platform_id, 400u);
-  NetApiBufferFree(buffer);
-  buffer = nullptr;
-  REQUIRE(NetWkstaGetInfo(nullptr, 100, &buffer) == NERR_Success);
-  CHECK(Text(reinterpret_cast<const WKSTA_INFO_100 *>(buffer)->wki100_computername) == u"PC01");
-  NetApiBufferFree(buffer);
-
-  buffer = nullptr;
-  REQUIRE(NetServiceGetInfo(WIDE("\\\\STOPPED01"), WIDE("Schedule"), 1, &buffer) == NERR_Success);
-  CHECK_EQ(reinterpret_cast<const SERVICE_INFO_1 *>(buffer)->svci1_status & SERVICE_INSTALL_STATE,
-           static_cast<DWORD>(SERVICE_UNINSTALLED));
-  NetApiBufferFree(buffer);
-  buffer = nullptr;
-  REQUIRE(NetServiceGetInfo(WIDE("\\\\PC01"), WIDE("Schedule"), 1, &buffer) == NERR_Success);
-  CHECK_EQ(reinterpret_cast<const SERVICE_INFO_1 *>(buffer)->svci1_status & SERVICE_INSTALL_STATE,
-           static_cast<DWORD>(SERVICE_INSTALLED));
-  NetApiBufferFree(buffer);
-
-  buffer = nullptr;
-  CHECK_EQ(NetServiceGetInfo(WIDE("\\\\GONE01"), WIDE("Schedule"), 1, &buffer),
-           static_cast<NET_API_STATUS>(ERROR_BAD_NETPATH));
-  CHECK_EQ(NetWkstaGetInfo(const_cast<LMSTR>(WIDE("\\\\PC*1")), 100, &buffer),
-           static_cast<NET_API_STATUS>(ERROR_INVALID_NAME));
-  CHECK_EQ(NetApiBufferFree(nullptr), static_cast<NET_API_STATUS>(NERR_Success));
+  CHECK_EQ(NetServiceGetInfo(WIDE("\\\\GONE01"), WIDE("Schedule"), 1, &buffer), NET_API_STATUS{ERROR_BAD_NETPATH});
+  CHECK_EQ(NetWkstaGetInfo(WIDE("\\\\PC*1"), 100, &buffer), NET_API_STATUS{ERROR_INVALID_NAME});
+  CHECK_EQ(NetApiBufferFree(nullptr), kOk);
 }
 
 }  // namespace

@@ -1,6 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The suite on the stand-in: templates from the embedded .res, and the
-// stand-in's own reset between cases.
+// The suite on the stand-in: templates from the embedded .res.
 #include "test_host.h"
 
 #include <commctrl.h>
@@ -40,8 +39,7 @@ bool BindNetwork(const char *network_text) {
     const bool written = write(fd, text.data(), text.size()) == static_cast<ssize_t>(text.size());
     close(fd);
     // The network reads its file again at each call: it stays for the run.
-    static std::string removal;
-    removal = path;
+    static const std::string removal = path;
     std::atexit([] {
       std::remove(removal.c_str());
       std::remove((removal + ".lock").c_str());

@@ -1,6 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The suite on Windows or Wine: templates from the exe's own resources, and
-// a case's windows destroyed through the platform.
+// The suite on Windows or Wine: templates from the exe's own resources.
 #include "test_host.h"
 
 #include <commctrl.h>
@@ -48,8 +47,7 @@ bool BindNetwork(const char *network_text) {
     const std::string text = network_text;
     const bool written = std::fwrite(text.data(), 1, text.size(), file) == text.size();
     std::fclose(file);
-    static std::string removal;
-    removal = path;
+    static const std::string removal = path;
     std::atexit([] {
       DeleteFileA(removal.c_str());
       DeleteFileA((removal + ".lock").c_str());

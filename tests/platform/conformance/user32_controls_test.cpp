@@ -1,7 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The standard controls' messages as the program and the front ends use
-// them: buttons' check state and clicks, Space, edits' limits and selection,
-// list box and combo box selection.
+// The standard controls' messages as the program and the front ends use them.
 #include "conformance.h"
 #include "dialog_driver.h"
 
@@ -10,55 +8,43 @@
 namespace {
 
 using conformance::g_commands;
-using conformance::Saw;
-using conformance::StyleOf;
+using conformance::TakeCommands;
 using conformance::TestDialog;
+using conformance::TextOf;
 
-UINT Checked(const TestDialog &dialog, int id) { return IsDlgButtonChecked(dialog.window(), id); }
-
-std::string TextOf(HWND window) {
-  char text[64] = {};
-  GetWindowTextA(window, text, sizeof text);
-  return text;
+std::vector<int> RadiosChecked(const TestDialog &dialog) {
+  return {dialog.Checked(20), dialog.Checked(21), dialog.Checked(22)};
 }
 
 // BM_SETCHECK sets the state alone (no notification, no other radio
 // cleared); on a radio it makes the checked one a tab stop and an unchecked
 // one none; a check box keeps its style. BM_CLICK clicks as the mouse does:
-// an automatic radio clears its group.
+// an automatic radio clears its group. Space clicks the focused button when
+// it is released: a check box toggles, a push button sends its command.
 CONFORMANCE_CASE(CheckStateTabStopsAndClicks) {
   TestDialog dialog("DLG_CONTROLS");
   SendMessageA(dialog.Item(20), BM_SETCHECK, BST_CHECKED, 0);
   SendMessageA(dialog.Item(22), BM_SETCHECK, BST_CHECKED, 0);
-  CHECK_EQ(Checked(dialog, 20), static_cast<UINT>(BST_CHECKED));
-  CHECK_EQ(Checked(dialog, 22), static_cast<UINT>(BST_CHECKED));
-  CHECK(StyleOf(dialog.Item(20)) & WS_TABSTOP);
+  CHECK(RadiosChecked(dialog) == (std::vector<int>{BST_CHECKED, BST_UNCHECKED, BST_CHECKED}));
+  CHECK(dialog.TabStop(20));
   CHECK(g_commands.empty());
 
   SendMessageA(dialog.Item(21), BM_CLICK, 0, 0);
-  CHECK_EQ(Checked(dialog, 20), static_cast<UINT>(BST_UNCHECKED));
-  CHECK_EQ(Checked(dialog, 21), static_cast<UINT>(BST_CHECKED));
-  CHECK_EQ(Checked(dialog, 22), static_cast<UINT>(BST_UNCHECKED));
-  CHECK(!(StyleOf(dialog.Item(20)) & WS_TABSTOP));
-  CHECK(StyleOf(dialog.Item(21)) & WS_TABSTOP);
-  CHECK(g_commands == std::vector<WPARAM>{MAKEWPARAM(21, BN_CLICKED)});
+  CHECK(RadiosChecked(dialog) == (std::vector<int>{BST_UNCHECKED, BST_CHECKED, BST_UNCHECKED}));
+  CHECK(!dialog.TabStop(20) && dialog.TabStop(21));
+  CHECK(TakeCommands() == std::vector<WPARAM>{MAKEWPARAM(21, BN_CLICKED)});
 
-  const LONG_PTR box_style = StyleOf(dialog.Item(30));
-  SendMessageA(dialog.Item(30), BM_SETCHECK, BST_CHECKED, 0);
-  CHECK_EQ(StyleOf(dialog.Item(30)), box_style);
-  SendMessageA(dialog.Item(30), BM_SETCHECK, BST_UNCHECKED, 0);
-  CHECK_EQ(StyleOf(dialog.Item(30)), box_style);
-}
+  const LONG_PTR box_style = GetWindowLongPtrA(dialog.Item(30), GWL_STYLE);
+  for (WPARAM state : {BST_CHECKED, BST_UNCHECKED}) {
+    SendMessageA(dialog.Item(30), BM_SETCHECK, state, 0);
+    CHECK_EQ(GetWindowLongPtrA(dialog.Item(30), GWL_STYLE), box_style);
+  }
 
-// Space clicks the focused button when it is released: a check box toggles,
-// a push button sends its command.
-CONFORMANCE_CASE(SpaceClicksTheFocusedButton) {
-  TestDialog dialog("DLG_CONTROLS");
   SetFocus(dialog.Item(30));
-  dialog.Press(VK_SPACE);
-  CHECK_EQ(Checked(dialog, 30), static_cast<UINT>(BST_CHECKED));
-  dialog.Press(VK_SPACE);
-  CHECK_EQ(Checked(dialog, 30), static_cast<UINT>(BST_UNCHECKED));
+  for (int state : {BST_CHECKED, BST_UNCHECKED}) {
+    dialog.Press(VK_SPACE);
+    CHECK_EQ(dialog.Checked(30), state);
+  }
   SetFocus(dialog.Item(70));
   dialog.Press(VK_SPACE);
   CHECK(g_commands == (std::vector<WPARAM>{MAKEWPARAM(30, BN_CLICKED), MAKEWPARAM(30, BN_CLICKED), 70}));
@@ -71,25 +57,23 @@ CONFORMANCE_CASE(EditLimitsAndSelection) {
   TestDialog dialog("DLG_CONTROLS");
   SendMessageA(dialog.Item(10), EM_LIMITTEXT, 3, 0);
   SetFocus(dialog.Item(10));
-  for (char ch : std::string("abcd")) dialog.Type(ch);
+  dialog.Type("abcd");
   CHECK_EQ(TextOf(dialog.Item(10)), std::string("ABC"));
 
   SetFocus(dialog.Item(11));
-  for (char ch : std::string("1x2")) dialog.Type(ch);
+  dialog.Type("1x2");
   CHECK_EQ(TextOf(dialog.Item(11)), std::string("12"));
 
   DWORD start = 9, end = 9;
   SendMessageA(dialog.Item(10), EM_SETSEL, 1, -1);
   SendMessageA(dialog.Item(10), EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
-  CHECK_EQ(start, 1u);
-  CHECK_EQ(end, 3u);
+  CHECK(start == 1 && end == 3);
   SendMessageA(dialog.Item(10), EM_SETSEL, 2, 0);
   const LRESULT both = SendMessageA(dialog.Item(10), EM_GETSEL, 0, 0);
-  CHECK_EQ(LOWORD(both), 0);
-  CHECK_EQ(HIWORD(both), 2);
+  CHECK(LOWORD(both) == 0 && HIWORD(both) == 2);
   SetFocus(dialog.Item(10));
   SendMessageA(dialog.Item(10), EM_SETSEL, 0, 1);
-  dialog.Type('z');
+  dialog.Type("z");
   CHECK_EQ(TextOf(dialog.Item(10)), std::string("ZBC"));
 }
 
@@ -105,8 +89,7 @@ CONFORMANCE_CASE(ListBoxAndComboBoxSelection) {
   CHECK_EQ(SendMessageA(list, LB_GETSELCOUNT, 0, 0), 2);
   int selected[4] = {-1, -1, -1, -1};
   CHECK_EQ(SendMessageA(list, LB_GETSELITEMS, 1, reinterpret_cast<LPARAM>(selected)), 1);
-  CHECK_EQ(selected[0], 1);
-  CHECK_EQ(selected[1], -1);
+  CHECK(selected[0] == 1 && selected[1] == -1);
   SendMessageA(list, LB_SETSEL, TRUE, -1);
   CHECK_EQ(SendMessageA(list, LB_GETSELITEMS, 4, reinterpret_cast<LPARAM>(selected)), 4);
   SendMessageA(list, LB_SETSEL, FALSE, -1);
@@ -114,8 +97,7 @@ CONFORMANCE_CASE(ListBoxAndComboBoxSelection) {
   CHECK_EQ(SendMessageA(list, LB_SETSEL, TRUE, 4), LB_ERR);
 
   HWND combo = dialog.Item(50);
-  SendMessageA(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>("AM"));
-  SendMessageA(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>("PM"));
+  for (const char *half : {"AM", "PM"}) SendMessageA(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(half));
   CHECK_EQ(SendMessageA(combo, CB_GETCURSEL, 0, 0), CB_ERR);
   CHECK_EQ(SendMessageA(combo, CB_SETCURSEL, 1, 0), 1);
   CHECK_EQ(TextOf(combo), std::string("PM"));

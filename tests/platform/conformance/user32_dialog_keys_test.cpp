@@ -1,7 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The dialog manager's keys as IsDialogMessage gives them: Tab and Shift+Tab,
-// arrows within a group, Enter and Escape, mnemonics with and without Alt,
-// and the focus after a modal dialog ends.
+// The dialog manager's keys as IsDialogMessage gives them.
 #include "conformance.h"
 #include "dialog_driver.h"
 
@@ -9,15 +7,12 @@ namespace {
 
 using conformance::g_commands;
 using conformance::Saw;
-using conformance::StyleOf;
+using conformance::TakeCommands;
 using conformance::TestDialog;
 
 std::vector<int> TabWalk(const TestDialog &dialog, int steps, bool shift) {
   std::vector<int> visited;
-  for (int i = 0; i < steps; ++i) {
-    dialog.Press(VK_TAB, shift);
-    visited.push_back(dialog.FocusId());
-  }
+  while (steps-- > 0) visited.push_back((dialog.Press(VK_TAB, shift), dialog.FocusId()));
   return visited;
 }
 
@@ -33,13 +28,13 @@ CONFORMANCE_CASE(TabFollowsTabStopsThatChangeAtRunTime) {
   CHECK(TabWalk(dialog, 2, true) == (std::vector<int>{2, 70}));
 
   CheckRadioButton(dialog.window(), 20, 22, 21);
-  CHECK(StyleOf(dialog.Item(21)) & WS_TABSTOP);
+  CHECK(dialog.TabStop(21));
   SetFocus(dialog.Item(11));
   CHECK(TabWalk(dialog, 2, false) == (std::vector<int>{21, 30}));
   CHECK(TabWalk(dialog, 2, true) == (std::vector<int>{21, 11}));
 
   SendMessageA(dialog.Item(21), BM_SETCHECK, BST_UNCHECKED, 0);
-  CHECK(!(StyleOf(dialog.Item(21)) & WS_TABSTOP));
+  CHECK(!dialog.TabStop(21));
   CHECK(TabWalk(dialog, 1, false) == std::vector<int>{30});
 }
 
@@ -51,17 +46,13 @@ CONFORMANCE_CASE(ArrowsMoveAndCheckWithinARadioGroup) {
   CheckRadioButton(dialog.window(), 20, 22, 20);
   SetFocus(dialog.Item(20));
   dialog.Press(VK_DOWN);
-  CHECK_EQ(dialog.FocusId(), 21);
-  CHECK_EQ(IsDlgButtonChecked(dialog.window(), 21), static_cast<UINT>(BST_CHECKED));
-  CHECK_EQ(IsDlgButtonChecked(dialog.window(), 20), static_cast<UINT>(BST_UNCHECKED));
+  CHECK(dialog.FocusId() == 21 && dialog.Checked(21) == BST_CHECKED && dialog.Checked(20) == BST_UNCHECKED);
   EnableWindow(dialog.Item(22), FALSE);
   dialog.Press(VK_RIGHT);
   CHECK_EQ(dialog.FocusId(), 20);  // 22 is disabled: wrapped to the group's first
   dialog.Press(VK_UP);
-  CHECK_EQ(dialog.FocusId(), 21);
-  CHECK_EQ(IsDlgButtonChecked(dialog.window(), 21), static_cast<UINT>(BST_CHECKED));
-  CHECK(StyleOf(dialog.Item(21)) & WS_TABSTOP);
-  CHECK(!(StyleOf(dialog.Item(20)) & WS_TABSTOP));
+  CHECK(dialog.FocusId() == 21 && dialog.Checked(21) == BST_CHECKED);
+  CHECK(dialog.TabStop(21) && !dialog.TabStop(20));
   CHECK(Saw(MAKEWPARAM(21, BN_CLICKED)));
 }
 
@@ -74,16 +65,12 @@ CONFORMANCE_CASE(ArrowsMoveAndCheckWithinARadioGroup) {
 CONFORMANCE_CASE(EnterPressesTheFocusedPushButtonElseTheDefaultOne) {
   TestDialog dialog("DLG_CONTROLS");
   SendMessageA(dialog.window(), WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(dialog.Item(70)), TRUE);
-  CHECK_EQ(SendMessageA(dialog.Item(70), WM_GETDLGCODE, 0, 0), DLGC_BUTTON | DLGC_DEFPUSHBUTTON);
-  dialog.Press(VK_RETURN);
-  dialog.Press(VK_TAB);
+  CHECK_EQ(dialog.DialogCode(70), DLGC_BUTTON | DLGC_DEFPUSHBUTTON);
+  dialog.Press({VK_RETURN, VK_TAB});
   dialog.Press(VK_TAB, /*shift=*/true);
-  dialog.Press(VK_RETURN);
-  dialog.Press(VK_RIGHT);
-  dialog.Press(VK_RETURN);
-  CHECK(g_commands == (std::vector<WPARAM>{70, 70, IDCANCEL}));
+  dialog.Press({VK_RETURN, VK_RIGHT, VK_RETURN});
+  CHECK(TakeCommands() == (std::vector<WPARAM>{70, 70, IDCANCEL}));
 
-  g_commands.clear();
   SendMessageA(dialog.window(), WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(dialog.Item(10)), TRUE);
   // Naming no control, it moves to the next tab stop, or with wParam set
   // the previous one.
@@ -92,19 +79,15 @@ CONFORMANCE_CASE(EnterPressesTheFocusedPushButtonElseTheDefaultOne) {
   SendMessageA(dialog.window(), WM_NEXTDLGCTL, 1, FALSE);
   CHECK_EQ(dialog.FocusId(), 10);
   SetFocus(dialog.Item(70));
-  CHECK_EQ(SendMessageA(dialog.Item(70), WM_GETDLGCODE, 0, 0), DLGC_BUTTON | DLGC_UNDEFPUSHBUTTON);
+  CHECK_EQ(dialog.DialogCode(70), DLGC_BUTTON | DLGC_UNDEFPUSHBUTTON);
   dialog.Press(VK_RETURN);
   SetFocus(dialog.Item(10));
   dialog.Press(VK_RETURN);
-  CHECK(g_commands == (std::vector<WPARAM>{IDOK, IDOK}));
+  CHECK(TakeCommands() == (std::vector<WPARAM>{IDOK, IDOK}));
 
-  g_commands.clear();
   SendMessageA(dialog.window(), DM_SETDEFID, 70, 0);
-  dialog.Press(VK_RETURN);
-  dialog.Press(VK_ESCAPE);
-  CHECK(g_commands == (std::vector<WPARAM>{70, IDCANCEL}));
-
-  g_commands.clear();
+  dialog.Press({VK_RETURN, VK_ESCAPE});
+  CHECK(TakeCommands() == (std::vector<WPARAM>{70, IDCANCEL}));
   EnableWindow(dialog.Item(70), FALSE);
   dialog.Press(VK_RETURN);
   CHECK(g_commands.empty());
@@ -120,27 +103,23 @@ LRESULT CALLBACK MainProcedure(HWND window, UINT message, WPARAM wparam, LPARAM 
 }
 
 CONFORMANCE_CASE(EnterInAWindowOfDefWindowProcSendsIdOk) {
-  WNDCLASSA window_class = {};
-  window_class.lpfnWndProc = MainProcedure;
-  window_class.cbWndExtra = DLGWINDOWEXTRA;
-  window_class.hInstance = conformance::TestModule();
-  window_class.lpszClassName = "ConformanceMain";
+  const WNDCLASSA window_class = {0,       MainProcedure, 0,       DLGWINDOWEXTRA, conformance::TestModule(),
+                                  nullptr, nullptr,       nullptr, nullptr,        "ConformanceMain"};
   RegisterClassA(&window_class);
   TestDialog main("DLG_MAIN", reinterpret_cast<DLGPROC>(MainProcedure));
   REQUIRE(main.window() != nullptr);
   CHECK_EQ(SendMessageA(main.window(), DM_GETDEFID, 0, 0), 0);
 
   SetFocus(main.Item(70));
-  CHECK_EQ(SendMessageA(main.Item(70), WM_GETDLGCODE, 0, 0), DLGC_BUTTON | DLGC_UNDEFPUSHBUTTON);
+  CHECK_EQ(main.DialogCode(70), DLGC_BUTTON | DLGC_UNDEFPUSHBUTTON);
   main.Press(VK_RETURN);
   SetFocus(main.Item(10));
-  main.Press(VK_RETURN);
-  main.Press(VK_ESCAPE);
+  main.Press({VK_RETURN, VK_ESCAPE});
   CHECK(g_commands == (std::vector<WPARAM>{IDOK, IDOK, IDCANCEL}));
 
   // A push button the focus reaches keeps its own look: the template's
   // default button stays the default one.
-  CHECK_EQ(SendMessageA(main.Item(71), WM_GETDLGCODE, 0, 0), DLGC_BUTTON | DLGC_DEFPUSHBUTTON);
+  CHECK_EQ(main.DialogCode(71), DLGC_BUTTON | DLGC_DEFPUSHBUTTON);
 }
 
 // A mnemonic typed with Alt acts wherever the focus is; typed without Alt it
@@ -150,44 +129,31 @@ CONFORMANCE_CASE(EnterInAWindowOfDefWindowProcSendsIdOk) {
 CONFORMANCE_CASE(MnemonicsWithAndWithoutAlt) {
   TestDialog dialog("DLG_CONTROLS");
   SetFocus(dialog.Item(10));
-  dialog.Type('m', /*alt=*/true);
-  CHECK_EQ(dialog.FocusId(), 21);
-  CHECK_EQ(IsDlgButtonChecked(dialog.window(), 21), static_cast<UINT>(BST_CHECKED));
-
-  dialog.Type('w');
-  CHECK_EQ(dialog.FocusId(), 30);
-  CHECK_EQ(IsDlgButtonChecked(dialog.window(), 30), static_cast<UINT>(BST_CHECKED));
-
-  dialog.Type('a');
+  dialog.Type("m", /*alt=*/true);
+  CHECK(dialog.FocusId() == 21 && dialog.Checked(21) == BST_CHECKED);
+  dialog.Type("w");
+  CHECK(dialog.FocusId() == 30 && dialog.Checked(30) == BST_CHECKED);
+  dialog.Type("a");
   CHECK(Saw(70));
 
   SetFocus(dialog.Item(10));
-  dialog.Type('t');
-  CHECK_EQ(dialog.FocusId(), 10);
-  char text[8] = {};
-  GetWindowTextA(dialog.Item(10), text, sizeof text);
-  CHECK_EQ(std::string(text), std::string("T"));
-  CHECK_EQ(IsDlgButtonChecked(dialog.window(), 20), static_cast<UINT>(BST_UNCHECKED));
+  dialog.Type("t");
+  CHECK(dialog.FocusId() == 10 && dialog.Checked(20) == BST_UNCHECKED);
+  CHECK_EQ(conformance::TextOf(dialog.Item(10)), std::string("T"));
 }
 
 // A modal dialog that ends gives the focus back to the control of its owner
 // that had it.
 INT_PTR CALLBACK EndingProcedure(HWND window, UINT message, WPARAM wparam, LPARAM) {
-  if (message == WM_INITDIALOG) {
-    PostMessageA(window, WM_COMMAND, IDCANCEL, 0);
-    return TRUE;
-  }
-  if (message == WM_COMMAND && LOWORD(wparam) == IDCANCEL) {
-    EndDialog(window, 7);
-    return TRUE;
-  }
-  return FALSE;
+  if (message == WM_INITDIALOG) PostMessageA(window, WM_COMMAND, IDCANCEL, 0);
+  if (message == WM_COMMAND && LOWORD(wparam) == IDCANCEL) EndDialog(window, 7);
+  return message == WM_INITDIALOG || message == WM_COMMAND;
 }
 
 CONFORMANCE_CASE(FocusReturnsToTheOwnerAfterAModalDialogEnds) {
   TestDialog owner("DLG_CONTROLS");
   SetFocus(owner.Item(11));
-  CHECK_EQ(DialogBoxParamA(conformance::TestModule(), "DLG_NO_DEFAULT", owner.window(), EndingProcedure, 0), 7);
+  CHECK_EQ(DialogBoxParamA(conformance::TestModule(), "DLG_CONTROLS", owner.window(), EndingProcedure, 0), 7);
   CHECK(IsWindowEnabled(owner.window()));
   owner.Pump();
   CHECK_EQ(owner.FocusId(), 11);

@@ -1,0 +1,194 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The stand-in's dialogs, message boxes and standard controls as the program
+// relies on them, each pinned to the platform's documented behaviour. (The
+// dialog manager's keys are cases of the conformance suite,
+// tests/platform/conformance, played on Wine too.)
+#include <windows.h>
+#include <commctrl.h>
+
+#include <standin/text.h>
+#include <standin/ui.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <tuple>
+
+#include "../conformance/dialog_driver.h"
+
+namespace {
+
+using conformance::g_commands;
+using conformance::RecordingDialogProc;
+using conformance::Saw;
+
+class DialogTest : public ::testing::Test {
+ protected:
+  struct FreshUserInterface {
+    FreshUserInterface() { conformance::ResetUserInterface(); }
+    ~FreshUserInterface() { standin::ResetUserInterface(); }
+  } fresh_;
+  const conformance::TestDialog controls_{"DLG_CONTROLS"};
+  const HWND dialog_ = controls_.window();
+
+  void SetUp() override { ASSERT_NE(dialog_, nullptr); }
+  void Pump() const { controls_.Pump(); }
+  HWND Item(int id) const { return controls_.Item(id); }
+  // What the edit, the list box and the list view hold once every queued
+  // message is handled.
+  std::string EditText() const { return (Pump(), standin::TextOf(Item(10))); }
+  std::vector<int> DaysSelected() const { return (Pump(), standin::SelectionOf(Item(40))); }
+  LRESULT RowSelected() const {
+    Pump();
+    return SendMessageA(Item(60), LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED);
+  }
+};
+
+using standin::ClickControl;
+using standin::ClickItem;
+using standin::PressKey;
+using standin::ReplaceEditText;
+
+void AppendRows(HWND list, int count) {
+  for (int row = 0; row < count; ++row) {
+    LVITEMA item{};
+    item.mask = LVIF_TEXT;
+    item.iItem = 1000;  // past the end: appended
+    item.pszText = const_cast<LPSTR>("x");
+    SendMessageA(list, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item));
+  }
+}
+
+// Input queued before the dialog was disabled is not delivered either (a
+// disabled control's is played by the runner's dialog_and_box).
+TEST_F(DialogTest, ADisabledDialogTakesNoInputNotEvenInputQueuedBefore) {
+  ClickControl(Item(30));
+  EnableWindow(dialog_, FALSE);
+  EXPECT_FALSE(ClickControl(Item(30)));
+  EXPECT_FALSE(ReplaceEditText(Item(10), "X"));
+  EXPECT_EQ(EditText(), "");
+  EXPECT_EQ(IsDlgButtonChecked(dialog_, 30), BST_UNCHECKED);
+  EXPECT_TRUE(g_commands.empty());
+}
+
+// The day lists' extended selection as the terminal's clicks make it (its
+// keys are played by end_to_end.py, the program's LB_ messages by editor_add).
+TEST_F(DialogTest, ListBoxClicksFollowExtendedSelectionRules) {
+  HWND list = Item(40);
+  for (const char *day : {"Mo", "Tu", "We", "Th", "Fr", "Sa", "Su"})
+    SendMessageA(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(day));
+  ClickItem(list, 1);
+  ClickItem(list, 3, /*shift=*/true);
+  EXPECT_EQ(DaysSelected(), (std::vector<int>{1, 2, 3}));
+  ClickItem(list, 5, false, /*ctrl=*/true);
+  ClickItem(list, 2, false, /*ctrl=*/true);
+  EXPECT_EQ(DaysSelected(), (std::vector<int>{1, 3, 5}));
+  ClickItem(list, 6);
+  EXPECT_EQ(DaysSelected(), std::vector<int>{6});
+  EXPECT_EQ(g_commands.size(), 5u);
+  EXPECT_EQ(g_commands.back(), static_cast<WPARAM>(MAKEWPARAM(40, LBN_SELCHANGE)));
+}
+
+TEST_F(DialogTest, EditKeepsDoubleByteCharactersWhole) {
+  SendDlgItemMessageA(dialog_, 10, EM_LIMITTEXT, 3, 0);
+  std::string a = standin::Utf8ToCp932("あ"), i = standin::Utf8ToCp932("い");
+  ReplaceEditText(Item(10), a + i);
+  EXPECT_EQ(EditText(), a);  // the second character would pass the limit: refused whole
+  SendDlgItemMessageA(dialog_, 10, EM_LIMITTEXT, 10, 0);
+  ReplaceEditText(Item(10), "a" + a + "b");
+  EXPECT_EQ(EditText(), "A" + a + "B");  // trail bytes are not upper-cased
+  PressKey(VK_LEFT);
+  PressKey(VK_BACK);
+  EXPECT_EQ(EditText(), "AB");
+  EXPECT_EQ(standin::CaretOf(Item(10)), 1u);
+}
+
+// A paste cuts at a whole character; Shift+Delete cuts the selected bytes to
+// the clipboard (ES_NUMBER's paste is played by paste_world_and_buffers).
+TEST_F(DialogTest, ClipboardCommands) {
+  const std::string a = standin::Utf8ToCp932("あ");
+  SendDlgItemMessageA(dialog_, 10, EM_LIMITTEXT, 4, 0);
+  standin::PutTextOnClipboard(u"xあい\r\nz");
+  standin::PasteIntoEdit(Item(10));
+  EXPECT_EQ(EditText(), "X" + a);  // い would pass the limit: it is left out whole
+  SendDlgItemMessageA(dialog_, 10, EM_SETSEL, 1, -1);
+  PressKey(VK_DELETE, /*shift=*/true);
+  EXPECT_EQ(EditText(), "X");
+  EXPECT_EQ(standin::ClipboardText(), std::u16string(u"あ"));
+  PressKey('V', false, /*ctrl=*/true);
+  PressKey('V', false, /*ctrl=*/true);
+  EXPECT_EQ(EditText(), "X" + a);  // the second paste finds the edit full
+}
+
+// Enter on a dropped list closes it instead of reaching the default button.
+TEST_F(DialogTest, EnterClosesADroppedDownList) {
+  HWND combo = Item(50);
+  SendMessageA(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>("AM"));
+  SetFocus(combo);
+  for (const auto &[key, dropped] : {std::pair{VK_F4, true}, {VK_RETURN, false}}) {
+    PressKey(key);
+    Pump();
+    EXPECT_EQ(standin::IsDroppedDown(combo), dropped);
+  }
+  EXPECT_FALSE(Saw(IDOK));
+}
+
+// Deleting a row before the focused one moves the focus with its row, where
+// the arrow keys go on from; deleting the focused row ends it. A column that
+// is not there is refused.
+TEST_F(DialogTest, ListViewFocusFollowsDeletedRows) {
+  HWND list = Item(60);
+  AppendRows(list, 4);
+  standin::SelectItems(list, {1});
+  EXPECT_EQ(RowSelected(), 1);
+  SetFocus(list);
+  PressKey(VK_END);
+  PressKey(VK_UP);  // the focus on the third row, between others
+  Pump();
+  const auto after = [&](int deleted, WPARAM key) {
+    SendMessageA(list, LVM_DELETEITEM, deleted, 0);
+    PressKey(key);
+    return RowSelected();
+  };
+  EXPECT_EQ(after(0, VK_UP), 0);    // from the third row, now row 1, up to the second
+  EXPECT_EQ(after(0, VK_DOWN), 0);  // the second deleted with the focus: the first row
+  LVCOLUMNA column{};
+  column.mask = LVCF_WIDTH;
+  EXPECT_EQ(SendMessageA(list, LVM_GETCOLUMNA, 0, reinterpret_cast<LPARAM>(&column)), FALSE);  // it has none
+}
+
+// Page Down moves the selection to the last row a page shows, then a page
+// on, and scrolls to keep it shown; Page Up moves back. The list, 40 units
+// tall, shows 4 rows of 10 pixels.
+TEST_F(DialogTest, ListViewPagesByTheRowsItShows) {
+  HWND list = Item(60);
+  AppendRows(list, 30);
+  EXPECT_EQ(SendMessageA(list, LVM_GETCOUNTPERPAGE, 0, 0), 4);
+  SetFocus(list);
+  for (const auto &[key, selected, top] : {std::tuple{VK_NEXT, 3, 0}, {VK_NEXT, 6, 3}, {VK_PRIOR, 3, 3}}) {
+    PressKey(key);
+    EXPECT_EQ(RowSelected(), selected);
+    EXPECT_EQ(SendMessageA(list, LVM_GETTOPINDEX, 0, 0), top);
+  }
+}
+
+// DLG_MAIN names the class ConformanceMain, which no one registers here.
+TEST_F(DialogTest, TemplatesNamingUnavailableClassesFail) {
+  const HINSTANCE module = conformance::TestModule();
+  EXPECT_EQ(CreateDialogParamA(module, "DLG_MAIN", nullptr, RecordingDialogProc, 0), nullptr);
+  EXPECT_EQ(DialogBoxParamA(module, "DLG_MAIN", dialog_, RecordingDialogProc, 0), -1);
+  standin::ResetUserInterface();  // forgets InitCommonControls
+  EXPECT_EQ(CreateDialogParamA(module, "DLG_CONTROLS", nullptr, RecordingDialogProc, 0), nullptr);
+  INITCOMMONCONTROLSEX icc{sizeof(INITCOMMONCONTROLSEX), ICC_LISTVIEW_CLASSES};
+  EXPECT_TRUE(InitCommonControlsEx(&icc));
+  EXPECT_NE(CreateDialogParamA(module, "DLG_CONTROLS", nullptr, RecordingDialogProc, 0), nullptr);
+}
+
+// With no driver to answer it, as in the program's benchmark, a box returns
+// its default button.
+TEST_F(DialogTest, AMessageBoxWithoutADriverAnswersWithItsDefaultButton) {
+  EXPECT_EQ(MessageBoxA(dialog_, "q", "c", MB_YESNO | MB_DEFBUTTON2), IDNO);
+  EXPECT_EQ(MessageBoxA(dialog_, "q", "c", MB_YESNO), IDYES);
+}
+
+}  // namespace
