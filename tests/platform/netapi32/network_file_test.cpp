@@ -41,6 +41,11 @@ class NetworkFileTest : public ::testing::Test {
     std::filesystem::remove_all(dir_);
   }
   void Write(const std::string &text) { std::ofstream(path_, std::ios::binary) << text; }
+  // Writes TEXT as the network file and opens it: "" or the refusal.
+  std::string Open(const std::string &text) {
+    Write(text);
+    return standin::OpenNetworkFile(path_);
+  }
   static std::string Slurp(const std::string &path) {
     std::ifstream in(path, std::ios::binary);
     return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
@@ -235,10 +240,9 @@ TEST_F(NetworkFileTest, WritesKeepWhatTheyDoNotChange) {
 // several service lines of one computer hold together (an earlier line's
 // codes and higher last ID stand), restated once on the first of them.
 TEST_F(NetworkFileTest, WrittenLinesFollowTheFile) {
-  Write(
-      "computer \"A=B\"\r\nservice \"a=b\" state=running start=5 lastid=9\r\n"
-      "service \"A=B\" continue=6 lastid=7\r\nservice \"A=B\" pending=2\r\n# tail\n");
-  ASSERT_EQ(standin::OpenNetworkFile(path_), "");
+  ASSERT_EQ(Open("computer \"A=B\"\r\nservice \"a=b\" state=running start=5 lastid=9\r\n"
+                 "service \"A=B\" continue=6 lastid=7\r\nservice \"A=B\" pending=2\r\n# tail\n"),
+            "");
   DWORD id = 0;
   ASSERT_EQ(AddJob(u"worker.cmd", u"\\\\A=B", &id), kSuccess);
   EXPECT_EQ(id, 10u);
@@ -258,8 +262,7 @@ TEST_F(NetworkFileTest, WhatCannotBeKeptFaithfullyIsRefusedAtLoad) {
        "line 2, column 33: byte 0x8C is not UTF-8"},
   };
   for (const auto &[text, fault] : cases) {
-    Write(text);
-    EXPECT_EQ(standin::OpenNetworkFile(path_), "network file " + path_ + ", " + fault);
+    EXPECT_EQ(Open(text), "network file " + path_ + ", " + fault);
     EXPECT_EQ(Read(), text);
   }
 
@@ -270,8 +273,7 @@ TEST_F(NetworkFileTest, WhatCannotBeKeptFaithfullyIsRefusedAtLoad) {
   EXPECT_EQ(standin::OpenNetworkFile(dir_), "the network file " + dir_ + " is a folder, not a regular file");
   EXPECT_EQ(standin::OpenNetworkFile(dir_ + "/missing"), "there is no network file " + dir_ + "/missing");
   ASSERT_EQ(symlink((dir_ + "/elsewhere").c_str(), (path_ + ".lock").c_str()), 0);
-  Write("computer PC01\n");
-  ASSERT_EQ(standin::OpenNetworkFile(path_), "");
+  ASSERT_EQ(Open("computer PC01\n"), "");
   EXPECT_EQ(AddJob(), kInternalError);
   EXPECT_NE(diagnostics_.find("is a symbolic link; Velmora does not follow it"), std::string::npos) << diagnostics_;
   EXPECT_EQ(Names(), (std::set<std::string>{"fifo", "network", "network.lock"}));
@@ -298,8 +300,7 @@ TEST_F(NetworkFileTest, ASymbolicLinkLeadsToTheOneRealFileAndHardLinksAreRefused
 // A holder that does not let go fails the call, named, without waiting on; one
 // that is stopped is said to be, since waiting for it to finish is in vain.
 TEST_F(NetworkFileTest, AHolderThatDoesNotLetGoIsNamedAndAStoppedOneSaidToBe) {
-  Write("computer PC01\n");
-  ASSERT_EQ(standin::OpenNetworkFile(path_), "");
+  ASSERT_EQ(Open("computer PC01\n"), "");
   int ready[2];
   ASSERT_EQ(pipe(ready), 0);
   const pid_t holder = fork();
@@ -397,8 +398,7 @@ TEST_F(NetworkFileTest, WhatIsWrittenIsWhatEveryoneReads) {
       "job PC01 id=2  at=01:00 cmd=\"\xE9\x80\xB1\xE6\xAC\xA1\"\n"
       "job PC01 id=3  at=01:00 cmd=\"say \\\"hi\\\"\"\n"
       "job PC01 id=4  at=01:00 cmd=\"x\"  \n";
-  Write(lines);
-  ASSERT_EQ(standin::OpenNetworkFile(path_), "");
+  ASSERT_EQ(Open(lines), "");
   ASSERT_EQ(AddJob(u"\u9031\u6B21.bat"), kSuccess);
   ASSERT_EQ(AddJob(u"second"), kSuccess);
   EXPECT_EQ(Read(), lines +
