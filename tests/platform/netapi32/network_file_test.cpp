@@ -93,9 +93,17 @@ TEST_F(NetworkFileTest, AKillDuringWritesLeavesAWholeFileAndOnlyOrphansAreCleare
   Write("computer PC01\n");
   size_t last_count = 0;
   for (int round = 0; round < 12; ++round) {
+    struct stat before {
+    }, now{};
+    ASSERT_EQ(stat(path_.c_str(), &before), 0);
     const pid_t child = fork();
     ASSERT_GE(child, 0);
     if (child == 0) _exit(AddJobs(path_, 1000000) ? 0 : 1);
+    // Each round's kill falls later, counted from the child's first write:
+    // when that comes is up to the machine's load.
+    while (stat(path_.c_str(), &now) == 0 && now.st_ino == before.st_ino && now.st_size == before.st_size &&
+           waitpid(child, nullptr, WNOHANG) == 0)
+      usleep(500);
     usleep(static_cast<useconds_t>(2000 + round * 1700));
     kill(child, SIGKILL);
     int status = 0;
