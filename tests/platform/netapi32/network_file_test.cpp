@@ -93,8 +93,7 @@ TEST_F(NetworkFileTest, AKillDuringWritesLeavesAWholeFileAndOnlyOrphansAreCleare
   Write("computer PC01\n");
   size_t last_count = 0;
   for (int round = 0; round < 12; ++round) {
-    struct stat before {
-    }, now{};
+    struct stat before = {}, now = {};
     ASSERT_EQ(stat(path_.c_str(), &before), 0);
     const pid_t child = fork();
     ASSERT_GE(child, 0);
