@@ -1,10 +1,9 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: GPL-3.0-or-later
 # Runs the conformance suite (tests/platform/conformance) on Wine's own
-# USER32, COMCTL32 and KERNEL32: builds velmora-conformance.exe with the mingw
-# preset, makes the Wine prefix under build/ once, and runs the cases on a
-# private Xvfb in a Wine virtual desktop. Prints a line for each case and the
-# totals, as the Linux build does; exits 1 when a case fails.
+# USER32, COMCTL32 and KERNEL32, on a private Xvfb in a Wine virtual desktop.
+# Prints a line for each case and the totals, as the Linux build does; exits
+# 1 when a case fails.
 # Usage: scripts/test-conformance-wine.sh [CASE...]   (every case by default)
 # VELMORA_WINE_LOCK=FILE waits for a lock on FILE before Wine starts.
 set -euo pipefail
@@ -20,8 +19,6 @@ wine_env_take_turn "$build"
 cmake --preset mingw -S "$root" >/dev/null
 cmake --build "$build" --target velmora_conformance velmora_winhelp velmora_netapi32 >&2
 
-# Where heavy Wine runs of a machine take turns, VELMORA_WINE_LOCK names the
-# file they lock.
 if [ -n "${VELMORA_WINE_LOCK:-}" ]; then
   exec 9>"$VELMORA_WINE_LOCK"
   flock 9
@@ -29,10 +26,9 @@ fi
 
 wine_env_prepare "$build" >&2
 wine_env_end_turn
-trap wine_env_stop EXIT
-wine_env_own_display
 out="$(mktemp)"
 trap 'wine_env_stop; rm -f "$out"' EXIT
+wine_env_own_display
 # A virtual desktop activates windows without a window manager, as the
 # scenario player's does; the cases' output goes to a file, which Wine
 # programs started by explorer write as any other.

@@ -1,11 +1,7 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: GPL-3.0-or-later
-# Checks the packages that scripts/package.sh made, as their users meet them:
-# installs the .deb with apt-get (as root), runs velmora from the PATH, reads
-# its manual page, runs it on the installed example network, lints the
-# package, removes it and looks for anything left behind; then lists the
-# Windows zip and checks its two programs with the checks of
-# scripts/build-windows.sh.
+# Checks the packages that scripts/package.sh made, as their users meet them,
+# step by step as each step's line says (installing needs root).
 # Usage: scripts/test-packages.sh   (after scripts/package.sh)
 set -euo pipefail
 cd "$(dirname "$0")/.."

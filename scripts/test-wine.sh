@@ -2,23 +2,17 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
 # Plays scenario files against the real velmora.exe under Wine, with the
 # simulated network's netapi32.dll beside it: the second witness to the
-# stand-in. Installs what it needs, builds the exe, the DLL and the player
-# (mingw preset), makes the Wine prefix under build/ once, runs on a private
-# Xvfb, and ends with "N passed, N failed" (exit 0, 1, or 2 for a file that
-# could not be read or parsed).
+# stand-in. Builds the exe, the DLL and the player (mingw preset), runs on
+# private Xvfbs, and ends with "N passed, N failed" (exit 0, 1, or 2 for a
+# file that could not be read or parsed).
 # Usage: scripts/test-wine.sh [SCENARIO...]   (every tests/scenarios/*.scenario by default)
 # VELMORA_WINE_JOBS=N plays N batches at a time, each lane in a prefix of its own (default 4).
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 
-# Each file by its full path, which the player needs; the lines show it
-# within the project.
-paths=()
-if [ $# -eq 0 ]; then
-  paths=("$root"/tests/scenarios/*.scenario)
-else
-  for file in "$@"; do paths+=("$(realpath -m -- "$file")"); done
-fi
+# Each file by its full path, which the player needs.
+paths=("$root"/tests/scenarios/*.scenario)
+[ $# -eq 0 ] || mapfile -t paths < <(realpath -m -- "$@")
 
 # shellcheck source=wine-env.sh
 source "$root/scripts/wine-env.sh"
@@ -63,10 +57,9 @@ lane_prefix() {
 }
 
 # The files play in batches, one Wine server and one player for a batch (each
-# file still starts the program afresh). The player gives Wine each file's
-# local computer name itself, through the registry. A batch takes every
-# so-many-th file, so that files of one subject, whose waits in real time are
-# alike (a service's half minute of start-up), fall in different batches.
+# file still starts the program afresh). A batch takes every so-many-th file,
+# so that files of one subject, whose waits in real time are alike (a
+# service's half minute of start-up), fall in different batches.
 batch_size=4
 batches=()
 batch_count=$(((${#paths[@]} + batch_size - 1) / batch_size))
@@ -110,10 +103,8 @@ play() {
         cut_short=1
         why="$(grep -av '^[0-9a-f]\{4\}:' "$relay" | tail -1 || true)"
         at=0 && [[ "$why" =~ ^velmora-scenario:\ line\ ([0-9]+):\ (.*)$ ]] && at="${BASH_REMATCH[1]}" why="after ${BASH_REMATCH[2]}"
-        case "$status" in
-          124) line="FAIL $path:$at: the Wine player did not finish in time, ${why:-before its first action}" ;;
-          *) line="FAIL $path:$at: the Wine player ended (status $status), ${why:-before its first action}" ;;
-        esac
+        ended="ended (status $status)" && [ "$status" -ne 124 ] || ended="did not finish in time"
+        line="FAIL $path:$at: the Wine player $ended, ${why:-before its first action}"
       elif [ -z "$line" ]; then
         line="FAIL $path:0: the Wine player ended before this file"
       fi

@@ -11,28 +11,19 @@ share of the pattern's pixels that differ there; succeeds when at most 2% do
 (glyph edges may round apart) and the pattern has ink at all. A text drawn
 in another face or size, as boxes or question marks, or not at all differs in
 far more."""
+import re
 import sys
 
 
 def read_pgm(path):
     with open(path, "rb") as f:
         data = f.read()
-    fields, at = [], 0
-    while len(fields) < 4:
-        while data[at : at + 1].isspace():
-            at += 1
-        if data[at : at + 1] == b"#":
-            at = data.index(b"\n", at)
-            continue
-        end = at
-        while not data[end : end + 1].isspace():
-            end += 1
-        fields.append(data[at:end])
-        at = end
-    magic, width, height, top = fields[0], int(fields[1]), int(fields[2]), int(fields[3])
-    if magic != b"P5" or top > 255:
+    # The magic, then width, height and top value amid spaces and comments.
+    header = re.match(rb"\s*P5" + rb"(?:\s|#[^\n]*\n)+(\d+)" * 3 + rb"\s", data)
+    if not header or int(header[3]) > 255:
         sys.exit("%s: not an 8-bit binary greymap" % path)
-    pixels = data[at + 1 : at + 1 + width * height]
+    width, height, top = (int(field) for field in header.groups())
+    pixels = data[header.end() : header.end() + width * height]
     # Each row as an integer whose bit x is set where pixel x is ink.
     rows = []
     for y in range(height):

@@ -3,16 +3,12 @@
 # Velmora.HLP in Wine's own help viewer (winhlp32.exe of Debian's wine, a
 # witness we did not write), on a private Xvfb, driven as velmora-wine drives
 # it: the viewer waits hidden, help-viewer-probe.exe asks it through WinHelpA.
-#
-#   - HELP_CONTENTS opens the contents topic: the viewer's X window is named
-#     with the help file's title (read through xdotool); on the screenshot
-#     (ImageMagick's import) lie the title and the first line of text as GDI
-#     draws them in the file's face and size on this display (found by
-#     find_text_in_screen.py), so the viewer decoded code page 932 and drew
-#     Japanese glyphs, not boxes; its text, read back, is the help text's.
-#   - HELP_CONTEXT with each map number of res/resource.h opens the section
-#     of that window: its heading and first line, read back from the viewer.
-#   - HELP_QUIT closes the viewer.
+# HELP_CONTENTS opens the contents topic: its text, read back, is the help
+# text's; the viewer's window is named with the title; and the screenshot
+# holds the title and first line as GDI draws them in the file's face and size
+# (so code page 932 was decoded and drawn as Japanese glyphs, not boxes).
+# HELP_CONTEXT with each map number of res/resource.h opens the section of
+# that window (its heading and first line read back); HELP_QUIT closes it.
 # Usage: tests/help_file/help_file_wine_test.sh
 set -euo pipefail
 cd "$(dirname "$0")/../.."
@@ -22,10 +18,7 @@ scripts/install-deps.sh xdotool imagemagick x11-utils
 wine_env_check
 work="$(mktemp -d)"
 trap 'wine_env_stop; rm -rf "$work"' EXIT
-fail() {
-  echo "FAIL: $*"
-  exit 1
-}
+fail() { echo "FAIL: $*" && exit 1; }
 
 wine_env_take_turn build/mingw
 cmake --preset mingw >/dev/null
@@ -58,12 +51,13 @@ viewer="$(timeout 30 xdotool search --sync --onlyvisible --name "^$title" | sed 
 read -r X Y W H < <(xwininfo -id "$viewer" | awk -F: '/Absolute upper-left [XY]|Width|Height/ { printf "%d ", $2 } END { print "" }')
 import -window root -depth 8 "$work/screen.pgm"
 rendered() { (cd build/mingw && wine help-viewer-probe.exe --render "$1" "$2" "$3" "Z:${work//\//\\}\\$4" >/dev/null 2>&1); }
-rendered "$title" 24 1 title.pgm
-rendered "${first_line:0:24}" 20 0 line.pgm
-python3 tests/help_file/find_text_in_screen.py "$work/screen.pgm" "$work/title.pgm" "$X" "$Y" "$W" 200 ||
-  fail "the title $title is not drawn in the viewer's window"
-python3 tests/help_file/find_text_in_screen.py "$work/screen.pgm" "$work/line.pgm" "$X" "$Y" "$W" 200 ||
-  fail "the first line of the contents is not drawn in the viewer's window"
+drawn() {  # drawn WHAT TEXT HALF_POINTS BOLD
+  rendered "$2" "$3" "$4" pattern.pgm
+  python3 tests/help_file/find_text_in_screen.py "$work/screen.pgm" "$work/pattern.pgm" "$X" "$Y" "$W" 200 ||
+    fail "the $1 is not drawn in the viewer's window"
+}
+drawn "title $title" "$title" 24 1
+drawn "first line of the contents" "${first_line:0:24}" 20 0
 
 steps=()
 expected=""

@@ -6,6 +6,7 @@ title, every topic by the chain of its links in the decompressed block, and
 each map number and context name to the topic it opens; and bad input
 refused with its line."""
 import os
+import pathlib
 import random
 import struct
 import subprocess
@@ -161,10 +162,8 @@ class BadInput(unittest.TestCase):
     def run_writer(self, text, *options):
         with tempfile.TemporaryDirectory() as folder:
             source, header, output = (os.path.join(folder, n) for n in ("Help.txt", "map.h", "Help.HLP"))
-            with open(source, "w", encoding="utf-8") as f:
-                f.write(text)
-            with open(header, "w", encoding="utf-8") as f:
-                f.write(HEADER)
+            pathlib.Path(source).write_text(text, encoding="utf-8")
+            pathlib.Path(header).write_text(HEADER, encoding="utf-8")
             run = subprocess.run([sys.executable, os.path.join(ROOT, "scripts", "help_file_writer.py"), source, output, "--map", header, *options], capture_output=True, text=True)
             self.assertFalse(os.path.exists(output), "nothing is written")
             self.assertEqual(run.returncode, 1, run.stderr)

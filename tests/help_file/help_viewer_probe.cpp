@@ -1,16 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Drives the help viewer of a Wine session as a program does, through
 // WinHelpA, and reads back what it shows, for help_file_wine_test.sh.
-//
 //   help-viewer-probe.exe HELP_FILE STEP...
 //     STEP "contents" (HELP_CONTENTS), a map number (HELP_CONTEXT), "quit"
-//     (HELP_QUIT) or "ready" (waits for a viewer's window, up to 30 s, and
-//     prints "ready <tab> yes" or "no"). After each request it waits until the viewer's topic text
-//     has changed and settled, then prints one UTF-8 line:
-//       STEP <tab> FIRST LINE <tab> SECOND LINE
-//     (the topic's first two lines of text);
-//     after "quit": "quit <tab> closed", or "quit <tab> open" while a viewer
-//     window is still there after 15 s.
+//     (HELP_QUIT) or "ready" (waits up to 30 s for a viewer's window). Prints
+//     one UTF-8 line a step: "ready <tab> yes|no"; "STEP <tab> FIRST LINE <tab>
+//     SECOND LINE" of the topic once its text has changed and settled; "quit
+//     <tab> closed", or "open" while a viewer window is still there after 15 s.
 //   help-viewer-probe.exe --render TEXT HALF_POINTS BOLD OUT.pgm
 //     draws TEXT black on white in the help file's face at that size,
 //     as GDI draws it on this display, into a binary greymap: the picture
@@ -18,6 +14,7 @@
 #include <windows.h>
 #include <shellapi.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
@@ -29,10 +26,9 @@ namespace {
 const wchar_t kFaceName[] = L"\xFF2D\xFF33 \x30B4\x30B7\x30C3\x30AF";  // ＭＳ ゴシック
 
 std::string Utf8(const std::wstring &text) {
-  if (text.empty()) return "";
-  int size = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
-  std::string out(size, '\0');
-  WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), &out[0], size, nullptr, nullptr);
+  std::string out(text.size() * 3, '\0');
+  out.resize(WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), &out[0],
+                                 static_cast<int>(out.size()), nullptr, nullptr));
   return out;
 }
 
@@ -66,18 +62,15 @@ std::wstring TopicText(HWND viewer) {
   return text;
 }
 
+// The first `count` lines that are more than spaces, "" for those missing.
 std::vector<std::wstring> FirstLines(const std::wstring &text, size_t count) {
   std::vector<std::wstring> lines;
-  std::wstring line;
-  for (wchar_t c : text + L"\r") {
-    if (c != L'\r' && c != L'\n') {
-      line += c;
-      continue;
-    }
-    if (line.find_first_not_of(L' ') != std::wstring::npos && lines.size() < count) lines.push_back(line);
-    line.clear();
+  for (size_t start = 0, end = 0; lines.size() < count && start <= text.size(); start = end + 1) {
+    end = std::min(text.find_first_of(L"\r\n", start), text.size());
+    const std::wstring line = text.substr(start, end - start);
+    if (line.find_first_not_of(L' ') != std::wstring::npos) lines.push_back(line);
   }
-  while (lines.size() < count) lines.push_back(L"");
+  lines.resize(count);
   return lines;
 }
 
@@ -93,18 +86,26 @@ void Pause(DWORD milliseconds) {
   }
 }
 
+// Whether `holds` comes true within `tries` looks 200 ms apart.
+template <typename Condition>
+bool Within(int tries, Condition holds) {
+  for (int i = 0; i < tries; ++i, Pause(200))
+    if (holds()) return true;
+  return false;
+}
+
 // A step that takes a minute (a viewer stuck in a message box) ends the
 // probe with a line saying which.
-std::string g_step;
+char **g_steps = nullptr;
+std::atomic<int> g_step{0};
 DWORD WINAPI Watchdog(LPVOID) {
-  for (;;) {
-    std::string step = g_step;
-    Sleep(60000);
-    if (step == g_step) {
-      std::printf("%s	no answer in 60 s\n", step.c_str());
+  for (int seen = -1;; Sleep(60000)) {
+    if (g_step == seen) {
+      std::printf("%s\tno answer in 60 s\n", g_steps[seen]);
       std::fflush(stdout);
       ExitProcess(1);
     }
+    seen = g_step;
   }
 }
 
@@ -127,41 +128,27 @@ std::wstring AwaitTopic(const std::wstring &before) {
 int Probe(const char *help_file, int count, char **steps) {
   HWND owner = CreateWindowA("STATIC", "help-viewer-probe", WS_OVERLAPPED, 0, 0, 0, 0, nullptr, nullptr,
                              GetModuleHandleA(nullptr), nullptr);
-  std::wstring before;
+  g_steps = steps;
   CreateThread(nullptr, 0, Watchdog, nullptr, 0, nullptr);
+  std::wstring before;
   for (int i = 0; i < count; ++i) {
-    std::string step = steps[i];
+    g_step = i;
+    const std::string step = steps[i];
     if (step == "ready") {
       // A viewer started beforehand has its window: else WinHelpA would
       // start a second one.
-      bool ready = false;
-      for (int j = 0; j < 150 && !ready; ++j) {
-        ready = Viewer() != nullptr;
-        if (!ready) Pause(200);
-      }
-      std::printf("ready\t%s\n", ready ? "yes" : "no");
-      continue;
-    }
-    g_step = i;
-    if (step == "quit") {
+      std::printf("ready\t%s\n", Within(150, [] { return Viewer() != nullptr; }) ? "yes" : "no");
+    } else if (step == "quit") {
       WinHelpA(owner, help_file, HELP_QUIT, 0);
-      bool closed = false;
-      for (int j = 0; j < 75 && !closed; ++j) {
-        Pause(200);
-        closed = Viewer() == nullptr;
-      }
-      std::printf("quit\t%s\n", closed ? "closed" : "open");
-      continue;
-    }
-    BOOL sent = step == "contents" ? WinHelpA(owner, help_file, HELP_CONTENTS, 0)
-                                   : WinHelpA(owner, help_file, HELP_CONTEXT, std::strtoul(step.c_str(), nullptr, 0));
-    if (!sent) {
+      std::printf("quit\t%s\n", Within(76, [] { return Viewer() == nullptr; }) ? "closed" : "open");
+    } else if (!WinHelpA(owner, help_file, step == "contents" ? HELP_CONTENTS : HELP_CONTEXT,
+                         std::strtoul(step.c_str(), nullptr, 0))) {  // 0 for "contents"
       std::printf("%s\tWinHelpA failed (%lu)\n", step.c_str(), GetLastError());
-      continue;
+    } else {
+      before = AwaitTopic(before);
+      const std::vector<std::wstring> lines = FirstLines(before, 2);
+      std::printf("%s\t%s\t%s\n", step.c_str(), Utf8(lines[0]).c_str(), Utf8(lines[1]).c_str());
     }
-    before = AwaitTopic(before);
-    std::vector<std::wstring> lines = FirstLines(before, 2);
-    std::printf("%s\t%s\t%s\n", step.c_str(), Utf8(lines[0]).c_str(), Utf8(lines[1]).c_str());
     std::fflush(stdout);
   }
   DestroyWindow(owner);

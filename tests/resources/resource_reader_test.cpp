@@ -12,12 +12,8 @@
 extern "C" const unsigned char reader_sample_res[];
 extern "C" const unsigned long reader_sample_res_size;
 
+namespace standin {
 namespace {
-
-using standin::DialogTemplate;
-using standin::ParseDialogTemplate;
-using standin::ParseResFile;
-using standin::ResourceEntry;
 
 std::vector<uint8_t> SampleBytes() { return {reader_sample_res, reader_sample_res + reader_sample_res_size}; }
 
@@ -103,3 +99,4 @@ TEST(ResourceReader, RefusesMalformedHeadersAndTemplates) {
 }
 
 }  // namespace
+}  // namespace standin

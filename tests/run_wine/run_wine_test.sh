@@ -16,20 +16,14 @@ wine_env_check
 work="$(mktemp -d)"
 run_pid=""
 trap '[ -z "$run_pid" ] || kill "$run_pid" 2>/dev/null || true; WINEPREFIX="$PWD/build/mingw/wine-prefix" wineserver -k 2>/dev/null || true; wine_env_stop; rm -rf "$work"' EXIT
-fail() {
-  echo "FAIL: $*"
-  exit 1
-}
+fail() { echo "FAIL: $*" && exit 1; }
 # A search fails when a window it looks at goes meanwhile (BadWindow): it is
 # repeated.
 window() {
   local id
   for _ in 1 2 3; do
     id="$(timeout 60 xdotool search --sync --onlyvisible --name "$1" 2>/dev/null | sed -n 1p)" || true
-    [ -z "$id" ] || {
-      echo "$id"
-      return 0
-    }
+    [ -z "$id" ] || { echo "$id" && return 0; }
   done
   return 1
 }

@@ -1,11 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Network calls from the command line, so that several processes, of several
-// users and hosts, can work on one network file at once. Built twice: for
-// Linux against the stand-in, and for Windows against the SDK, where the calls
-// reach netapi32.dll (the same network code) under Wine.
+// users and hosts, can work on one network file at once: for Linux against the
+// stand-in, and for Windows, where the calls reach netapi32.dll under Wine.
 // Usage: network_client add SERVER COUNT TAG   -- adds jobs "TAG-1" ... "TAG-COUNT", one call each
 //        network_client list SERVER            -- prints "ID COMMAND" for each job
-// Exits 1 when a call fails; the stand-in says why on standard error.
+// Exits 1 when a call fails, saying why on standard error.
 #include <windows.h>
 
 #include <lm.h>
@@ -38,8 +37,7 @@ int Add(LPCWSTR server, int count, const std::string &tag) {
     job.JobTime = 9 * 3600 * 1000;
     job.Command = command.data();
     DWORD id = 0;
-    const NET_API_STATUS status = NetScheduleJobAdd(server, reinterpret_cast<LPBYTE>(&job), &id);
-    if (status != NERR_Success) {
+    if (const NET_API_STATUS status = NetScheduleJobAdd(server, reinterpret_cast<LPBYTE>(&job), &id)) {
       std::fprintf(stderr, "network_client: job %d of %s: NetScheduleJobAdd returned %lu\n", i, tag.c_str(),
                    static_cast<unsigned long>(status));
       ++failed;

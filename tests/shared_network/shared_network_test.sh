@@ -49,13 +49,10 @@ wait "$linux_pid" || { echo "FAIL: the Linux side failed: $(cat "$work/linux.out
 # The jobs in ID order, as "ID TAG".
 mapfile -t jobs < <(sed -n 's/^job PC01 id=\([0-9]*\) .*cmd="\([a-z]*\)-[0-9]*"$/\1 \2/p' "$network" | sort -n)
 ids=$(printf '%s\n' "${jobs[@]}" | cut -d' ' -f1 | sort -u | wc -l)
-for side in wine linux; do
-  for i in $(seq "$count"); do
-    n=$(grep -c "cmd=\"$side-$i\"" "$network" || true)
-    [ "$n" -eq 1 ] || { echo "FAIL: job $side-$i is in the network $n times"; status=1; }
-  done
-done
-[ "${#jobs[@]}" -eq $((2 * count)) ] || { echo "FAIL: ${#jobs[@]} jobs, expected $((2 * count))"; status=1; }
+# Each job once, and no other.
+wrong="$(diff <(sed -n 's/^job PC01 .*cmd="\(.*\)"$/\1/p' "$network" | sort) \
+  <(for side in wine linux; do seq -f "$side-%g" "$count"; done | sort))" || true
+[ -z "$wrong" ] || { echo "FAIL: the jobs are not each side's $count once:"$'\n'"$wrong"; status=1; }
 [ "$ids" -eq "${#jobs[@]}" ] || { echo "FAIL: only $ids distinct IDs among ${#jobs[@]} jobs"; status=1; }
 # Overlap: in ID order the writer changes more than once.
 switches=0

@@ -57,8 +57,7 @@ lists "$reader" "$work/shared/net"
   fail "the lock file is $(stat -c '%u %a' "$work/shared/net.lock"), not the owner's 644"
 
 # The owner's home folder (0755): the owner's file, and one the reader was given.
-mkdir -m 0755 "$work/home"
-chown "$owner:$owner" "$work/home"
+install -d -m 0755 -o "$owner" -g "$owner" "$work/home"
 network "$work/home/net" 0644
 network "$work/home/given" 0644 "$reader"
 lists "$reader" "$work/home/net"
@@ -78,11 +77,8 @@ network "$work/home/private" 0600
 # judge.
 mkdir -m 0777 "$work/open"
 network "$work/open/net" 0666
-for who in READER:$reader OWNERS:$owner; do
-  printf 'computer PC01\n' >"$work/open/.net.velmora-tmp.${who%%:*}"
-  chown "${who#*:}:${who#*:}" "$work/open/.net.velmora-tmp.${who%%:*}"
-  chmod 0666 "$work/open/.net.velmora-tmp.${who%%:*}"
-done
+network "$work/open/.net.velmora-tmp.READER" 0666 "$reader"
+network "$work/open/.net.velmora-tmp.OWNERS" 0666 "$owner"
 as "$owner" "$work/open/net" add PC01 1 owner || fail "the owner could not add in the open folder: $out"
 [ ! -e "$work/open/.net.velmora-tmp.OWNERS" ] || fail "the owner's orphaned temporary file was left"
 [ -e "$work/open/.net.velmora-tmp.READER" ] || fail "the owner's change removed the other user's temporary file"

@@ -13,6 +13,8 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "world.h"
 
 namespace {
@@ -27,17 +29,12 @@ NET_API_STATUS QueryStatus(LPCWSTR server) {
 TEST(ServerNames, MalformedNamesGive123) {
   Network({"computer PC01"});  // (empty, unknown and unreachable ones: computer_rejections)
   LPBYTE buffer = nullptr;
-  struct Case {
-    const WCHAR *server;
-    NET_API_STATUS expected;
-  } cases[] = {
-      {u"\\\\PC*1", ERROR_INVALID_NAME},
-      {u"\\\\\\PC01", ERROR_INVALID_NAME},
-      {nullptr, NERR_Success},  // the local computer
-  };
-  for (const Case &c : cases) {
-    EXPECT_EQ(NetWkstaGetInfo(const_cast<LMSTR>(c.server), 100, &buffer), c.expected)
-        << (c.server ? standin::Utf16ToUtf8(c.server) : "(null)");
+  // (A null name is the local computer.)
+  for (const auto &[server, expected] : {std::pair<const WCHAR *, NET_API_STATUS>{u"\\\\PC*1", ERROR_INVALID_NAME},
+                                         {u"\\\\\\PC01", ERROR_INVALID_NAME},
+                                         {nullptr, NERR_Success}}) {
+    EXPECT_EQ(NetWkstaGetInfo(const_cast<LMSTR>(server), 100, &buffer), expected)
+        << (server ? standin::Utf16ToUtf8(server) : "(null)");
     NetApiBufferFree(buffer);
   }
   EXPECT_EQ(standin::OutstandingNetBuffers(), 0u);
@@ -48,7 +45,7 @@ TEST(ServerNames, MalformedNamesGive123) {
 TEST(NetApiBufferFree, ForeignPointersEndTheRunAndNullIsAccepted) {
   int local = 0;
   EXPECT_DEATH(NetApiBufferFree(&local), "program fault: NetApiBufferFree");
-  EXPECT_EQ(NetApiBufferFree(nullptr), static_cast<NET_API_STATUS>(NERR_Success));
+  EXPECT_EQ(NetApiBufferFree(nullptr), kSuccess);
 }
 
 // times=N and after=K, which no scenario uses yet; a failed call changes nothing.
@@ -57,7 +54,7 @@ TEST(Faults, APlannedFaultFailsTheNextCallsOfOneFunctionAndDoesNothing) {
            "fail PC01 NetScheduleJobDel 51 after=1"});
   EXPECT_EQ(QueryStatus(u"\\\\PC01"), 5u);
   EXPECT_EQ(QueryStatus(u"\\\\PC01"), 5u);
-  EXPECT_EQ(QueryStatus(u"\\\\PC01"), static_cast<NET_API_STATUS>(NERR_Success));
+  EXPECT_EQ(QueryStatus(u"\\\\PC01"), kSuccess);
 
   AT_INFO info = JobRecord(kHour, u"x.cmd");
   DWORD id = 77;
@@ -79,27 +76,24 @@ TEST(NetScheduleJobAdd, AssignsIdsAfterTheHighestGivenOrHeldUntilNoneIsLeft) {
   Network({"computer PC01", "computer FRESH"});
   const AT_INFO info = JobRecord(19 * kHour, u"backup.cmd", JOB_RUN_PERIODICALLY, 0x15);
   DWORD id = 0;
-  ASSERT_EQ(Add(info, &id, u"\\\\FRESH"), static_cast<NET_API_STATUS>(NERR_Success));
+  ASSERT_EQ(Add(info, &id, u"\\\\FRESH"), kSuccess);
   EXPECT_EQ(id, 1u);  // a service that never had a job
 
   ASSERT_EQ(World("job PC01 id=7 at=08:00 cmd=\"old.cmd\""), "");
-  ASSERT_EQ(Add(info, &id), static_cast<NET_API_STATUS>(NERR_Success));
+  ASSERT_EQ(Add(info, &id), kSuccess);
   EXPECT_EQ(id, 8u);
-  ASSERT_EQ(NetScheduleJobDel(u"\\\\PC01", 8, 8), static_cast<NET_API_STATUS>(NERR_Success));
-  ASSERT_EQ(Add(info, &id), static_cast<NET_API_STATUS>(NERR_Success));
+  ASSERT_EQ(NetScheduleJobDel(u"\\\\PC01", 8, 8), kSuccess);
+  ASSERT_EQ(Add(info, &id), kSuccess);
   EXPECT_EQ(id, 9u);  // an ID once given is not given again
-  const std::optional<standin::StoredJob> stored = standin::FindJob("PC01", 9);
-  ASSERT_TRUE(stored.has_value());
-  EXPECT_EQ(stored->job_time, 19 * kHour);
-  EXPECT_EQ(stored->flags, JOB_RUN_PERIODICALLY);
-  EXPECT_EQ(stored->days_of_week, 0x15);
-  EXPECT_EQ(stored->command, u"backup.cmd");
+  const standin::StoredJob stored = standin::FindJob("PC01", 9).value_or(standin::StoredJob{});
+  EXPECT_EQ(std::tie(stored.job_time, stored.flags, stored.days_of_week, stored.command),
+            std::make_tuple(19 * kHour, JOB_RUN_PERIODICALLY, 0x15, std::u16string(u"backup.cmd")));
 
   // Every ID given: the add fails, saying why.
   std::string told;
   standin::SetNetworkDiagnosticSink([&told](const std::string &message) { told += message; });
   ASSERT_EQ(World("service FRESH lastid=4294967295"), "");
-  EXPECT_EQ(Add(info, &id, u"\\\\FRESH"), static_cast<NET_API_STATUS>(NERR_InternalError));
+  EXPECT_EQ(Add(info, &id, u"\\\\FRESH"), kInternalError);
   standin::SetNetworkDiagnosticSink(nullptr);
   EXPECT_NE(told.find("FRESH has given out the highest job ID there is, 4294967295"), std::string::npos) << told;
 }
@@ -113,7 +107,7 @@ TEST(NetScheduleJobGetInfo, MarksTheJobsThatRunLaterToday) {
            "job PC01 id=4 at=09:00 dow=0x01 cmd=\"passed\""});
   for (const auto &[id, today] : {std::pair{1u, true}, {2u, false}, {3u, true}, {4u, false}}) {
     LPBYTE buffer = nullptr;
-    ASSERT_EQ(NetScheduleJobGetInfo(u"\\\\PC01", id, &buffer), static_cast<NET_API_STATUS>(NERR_Success));
+    ASSERT_EQ(NetScheduleJobGetInfo(u"\\\\PC01", id, &buffer), kSuccess);
     EXPECT_EQ((reinterpret_cast<AT_INFO *>(buffer)->Flags & JOB_RUNS_TODAY) != 0, today) << "job " << id;
     NetApiBufferFree(buffer);
   }

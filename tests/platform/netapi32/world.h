@@ -41,5 +41,6 @@ inline AT_INFO JobRecord(DWORD job_time, const WCHAR *command, UCHAR flags = 0, 
 }
 
 constexpr DWORD kHour = 3600000;
+constexpr NET_API_STATUS kSuccess = NERR_Success, kInternalError = NERR_InternalError;
 
 #endif
