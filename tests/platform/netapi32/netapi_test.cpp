@@ -4,7 +4,7 @@
 // statements and expectations of the scenarios.
 // (Service states, pending queries and refusals, the platform check, listings
 // and their buffers, and single jobs are played by the scenarios service_*,
-// computer_rejections, list_rows, add_today_by_the_minute, modify_*,
+// computer_selection, list_rows, add_today_by_the_minute, modify_*,
 // delete_and_signed_messages and the runner's buffers_held and double_free.)
 #include <lm.h>
 
@@ -27,7 +27,7 @@ NET_API_STATUS QueryStatus(LPCWSTR server) {
 }
 
 TEST(ServerNames, MalformedNamesGive123) {
-  Network({"computer PC01"});  // (empty, unknown and unreachable ones: computer_rejections)
+  Network({"computer PC01"});  // (empty, unknown and unreachable ones: computer_selection)
   LPBYTE buffer = nullptr;
   // (A null name is the local computer.)
   for (const auto &[server, expected] : {std::pair<const WCHAR *, NET_API_STATUS>{u"\\\\PC*1", ERROR_INVALID_NAME},
