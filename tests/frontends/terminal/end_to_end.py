@@ -184,7 +184,7 @@ def read_only(s, reason=("読み取り専用です", "何も変更していま�
     """A delete on a read-only network file: the program's own box, and the
     reason on the bottom lines, not written over the screen, in the
     locale's language (Japanese when none is set)."""
-    os.chmod(s.network, 0o444)
+    os.chmod(s.network, 0o445)  # no one may write it, though others may execute it
     original = s.network_text()
     s.wait_for("defrag C:")
     s.keys("BTab", "End", "M-r")
