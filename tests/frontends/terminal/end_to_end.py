@@ -180,7 +180,7 @@ def interrupted(s):
     expect(before == after, "the terminal modes were not restored: %s -> %s" % (before.strip(), after.strip()))
 
 
-def read_only(s, reason=("読み取り専用です", "何も変更していません。"), foreign="read-only"):
+def read_only(s, reason=("読み取り専用です", "0445)", "何も変更していません。"), foreign="read-only"):
     """A delete on a read-only network file: the program's own box, and the
     reason on the bottom lines, not written over the screen, in the
     locale's language (Japanese when none is set)."""
@@ -208,7 +208,7 @@ def read_only(s, reason=("読み取り専用です", "何も変更していま�
 
 
 def read_only_english(s):
-    read_only(s, ("is read-only", "nothing was changed"), "読み取り専用")
+    read_only(s, ("is read-only", "0445)", "nothing was changed"), "読み取り専用")
 
 
 def keys_and_mouse(s):
