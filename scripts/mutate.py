@@ -577,20 +577,22 @@ def run_tests(source, folder, steps, excluded, limits, jobs, seconds=None):
 NOT_REACHED = "no test executes its lines"
 
 
-def run_chosen(folder, names, limit, jobs):
-    """Builds everything and runs the named CTest cases, stopping at the first failure; (verdict, test)."""
+def run_chosen(folder, names, limit, jobs, every=False):
+    """Builds everything and runs the named CTest cases, stopping at the first failure, or with every running
+    them all and naming each that fails (a time limit per case then); (verdict, test)."""
     rc, out = run(["ninja", "-j%d" % jobs], folder)
     if rc != 0:
         return "stillborn", out.strip().splitlines()[-1] if out.strip() else "build failed"
     if not names:
         return "survived", NOT_REACHED
-    command = ["ctest", "--test-dir", folder, "--stop-on-failure", "-j%d" % max(2, jobs), "-R", ctest_regex(names)]
-    rc, out = run(command, folder, timeout=limit)
+    command = ["ctest", "--test-dir", folder, "-j%d" % max(2, jobs), "-R", ctest_regex(names)]
+    command += ["--timeout", "%d" % limit] if every else ["--stop-on-failure"]
+    rc, out = run(command, folder, timeout=limit * (len(names) if every else 1))
     if rc is None:
         return "killed", "ctest (timeout)"
     failed = re.findall(r"^\s*\d+ - (\S+) \(", out, re.M)
     if rc != 0:
-        return "killed", "ctest: " + failed[0] if failed else "ctest (exit %d)" % rc
+        return "killed", "ctest: " + (", ".join(failed) if every else failed[0]) if failed else "ctest (exit %d)" % rc
     return "survived", None
 
 
@@ -600,7 +602,7 @@ def write(path, text):
         f.write(text)
 
 
-def run_mutants(mutants, work, jobs, choose=True, done=None):
+def run_mutants(mutants, work, jobs, choose=True, done=None, every=False):
     """Plants each mutant in turn in the scratch copy; returns [(mutant, verdict, test)]. With choose, a
     mutant is judged by the CTest cases that execute its lines (measured on a gcov build), else by the
     area's quick steps and all of CTest; done(mutant, verdict, test) is told each verdict."""
@@ -633,7 +635,9 @@ def run_mutants(mutants, work, jobs, choose=True, done=None):
                 verdict, test = run_tests(source, plain[0], steps + ["ctest"], excluded, plain[1], jobs)
             else:
                 limit = 5 * coverage.seconds_of(chosen) + 60
-                verdict, test = run_chosen(plain[0], chosen, limit, jobs)
+                if every:
+                    limit = 5 * max(coverage.seconds_of([name]) for name in chosen) + 60 if chosen else 60
+                verdict, test = run_chosen(plain[0], chosen, limit, jobs, every)
             if verdict == "survived" and test != NOT_REACHED:
                 if sanitized is None:
                     # Built and timed on the unmutated sources, at the first survivor (False when it fails).
@@ -692,6 +696,23 @@ def test_ratio():
     return counts["test"], counts["code"]
 
 
+def print_killers(reports):
+    """Each test named as a killer in the reports, with its kills and its kills that no other test shares."""
+    kills, alone = {}, {}
+    for report in reports:
+        with open(report, encoding="utf-8") as f:
+            for row in json.load(f):
+                if row["verdict"] != "killed" or not (row["test"] or "").startswith("ctest: "):
+                    continue
+                killers = row["test"][len("ctest: ") :].split(", ")
+                for name in killers:
+                    kills[name] = kills.get(name, 0) + 1
+                    alone[name] = alone.get(name, 0) + (len(killers) == 1)
+    print("kills  alone  test")
+    for name in sorted(kills, key=lambda n: (alone[n], kills[n], n)):
+        print("%5d  %5d  %s" % (kills[name], alone[name], name))
+
+
 def print_ratio():
     tests, code = test_ratio()
     print("tests %d lines, code %d lines: ratio %.2f (keep at or under 0.40)" % (tests, code, tests / code))
@@ -716,10 +737,19 @@ def main():
                         help="judge each mutant by its area's quick steps and all of CTest, not only by the cases "
                         "that execute its lines")
     parser.add_argument("--report", help="write the results as JSON to this file, after each mutant")
+    parser.add_argument("--every-killer", action="store_true",
+                        help="run every chosen case on a mutant and name each that fails, to find the tests that "
+                        "kill no mutant alone (slower)")
+    parser.add_argument("--killers", nargs="+", metavar="REPORT",
+                        help="from reports of --every-killer runs: how many mutants each test kills, and how many "
+                        "of those no other test kills; then stop")
     parser.add_argument("--resume", action="store_true",
                         help="with --report: keep the verdicts already there and run only the other mutants")
     args = parser.parse_args()
     WITHOUT.update(args.without)
+    if args.killers:
+        print_killers(args.killers)
+        return 0
     if args.ratio:
         print_ratio()
         return 0
@@ -770,7 +800,7 @@ def main():
     if judged:
         print("%d mutants judged before, kept from %s" % (sum(m.key in judged for m in mutants), args.report))
     left = [m for m in mutants if m.key not in equivalents and m.key not in judged]
-    results += run_mutants(left, args.work, args.jobs, not args.all_tests, keep)
+    results += run_mutants(left, args.work, args.jobs, not args.all_tests, keep, args.every_killer)
     results.sort(key=lambda r: (r[0].path, r[0].start))
     print("\n== Survivors")
     for m, verdict, _ in results:
