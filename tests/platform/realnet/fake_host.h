@@ -47,16 +47,27 @@ class FakeHost {
     std::filesystem::remove_all(directory_);
   }
 
+  // Opens a network of this host's credentials file (or `credentials`) and
+  // the statements `computers`.
+  void OpenNetwork(const std::string &computers, const std::string &credentials = "") const {
+    WriteFile(network_, "credentials " + (credentials.empty() ? credentials_ : credentials) + "\n" + computers);
+    ASSERT_EQ(standin::OpenNetworkFile(network_), "");
+  }
+
   // Opens a network whose computer PC01 is this host (or what listens on
   // `port`), with `options` on its line and `rest` after it.
   void Open(const std::string &options, const std::string &rest = "", const std::string &credentials = "",
             unsigned port = 0) const {
     ASSERT_NE(ports_[kSmb], 0u) << "the fake host did not start";
-    WriteFile(network_, "credentials " + (credentials.empty() ? credentials_ : credentials) +
-                            "\nclock 2026-12-07 09:00\ncomputer PC01 real address=127.0.0.1 port=" +
-                            std::to_string(port != 0 ? port : ports_[kSmb]) + " privacy=none timeout=3 " + options +
-                            "\n" + rest);
-    ASSERT_EQ(standin::OpenNetworkFile(network_), "");
+    OpenNetwork("clock 2026-12-07 09:00\ncomputer PC01 real address=127.0.0.1 port=" +
+                    std::to_string(port != 0 ? port : ports_[kSmb]) + " privacy=none timeout=3 " + options + "\n" +
+                    rest,
+                credentials);
+  }
+
+  // A computer line's words that make it this host, at `address`.
+  std::string At(const std::string &address = "127.0.0.1") const {
+    return " real address=" + address + " port=" + std::to_string(ports_[kSmb]);
   }
 
   // The service controller forgets every handle it gave, as when it
@@ -79,9 +90,13 @@ class FakeHost {
   // logons it refused ("refused").
   size_t Logged(const std::string &what) const { return Occurrences(directory_ + "/log", what + "\n"); }
 
-  static size_t Occurrences(const std::string &path, const std::string &text) {
+  static std::string Read(const std::string &path) {
     std::ifstream in(path);
-    const std::string all((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  }
+
+  static size_t Occurrences(const std::string &path, const std::string &text) {
+    const std::string all = Read(path);
     size_t n = 0;
     for (size_t at = all.find(text); at != std::string::npos; at = all.find(text, at + 1)) ++n;
     return n;
