@@ -29,22 +29,12 @@ from impacket.dcerpc.v5.dtypes import NULL
 from impacket.dcerpc.v5.rpcrt import PFC_FIRST_FRAG, PFC_LAST_FRAG, DCERPCServer, MSRPCRespHeader
 from impacket.ntlm import compute_lmhash, compute_nthash
 
-SUCCESS = 0
-NOT_SUPPORTED = 50
-BAD_NETPATH = 53
-INVALID_PARAMETER = 87
-ACCESS_DENIED = 5
-INVALID_HANDLE = 6
-INVALID_SERVICE_CONTROL = 1052
-
-MS_PER_DAY = 86400000
+SUCCESS, ACCESS_DENIED, INVALID_HANDLE, NOT_SUPPORTED, BAD_NETPATH, INVALID_PARAMETER = 0, 5, 6, 50, 53, 87
+INVALID_SERVICE_CONTROL, MS_PER_DAY = 1052, 86400000
 
 # The service controller's states and the LAN Manager status words.
 STOPPED, START_PENDING, STOP_PENDING, RUNNING, CONTINUE_PENDING, PAUSE_PENDING, PAUSED = range(1, 8)
 WORDS = {"running": 0x33, "stopped": 0x00, "paused": 0x3F}
-
-# ---------------------------------------------------------------- the file
-
 
 # A token: an optional key=, then a quoted string or a bare word.
 TOKEN = re.compile(r'([^ \t\r="]+=)?(?:"((?:[^"\\]|\\.)*)"|([^ \t\r"]*))')
@@ -83,9 +73,7 @@ def parse_time(text):
 
 def format_time(ms):
     h, m, s, f = ms // 3600000, ms // 60000 % 60, ms // 1000 % 60, ms % 1000
-    if f:
-        return "%02d:%02d:%02d.%03d" % (h, m, s, f)
-    return "%02d:%02d:%02d" % (h, m, s) if s else "%02d:%02d" % (h, m)
+    return "%02d:%02d:%02d.%03d" % (h, m, s, f) if f else "%02d:%02d:%02d" % (h, m, s) if s else "%02d:%02d" % (h, m)
 
 
 class Computer:
@@ -95,9 +83,7 @@ class Computer:
         given = {key: value for key, value, _ in tokens[2:]}
         self.status = status_word(given.get("service", "running"))
         self.platform = number(given.get("platform", "500"))
-        self.service = {}  # start=, continue=, pending=, lastid= as numbers
-        self.jobs = {}
-        self.highest = 0
+        self.service, self.jobs, self.highest = {}, {}, 0  # service: start=, continue=, pending=, lastid=
 
 
 class Network:
@@ -137,22 +123,19 @@ class Network:
                 c.highest = max(c.highest, job["id"])
             else:
                 if word == "clock":
-                    self.clock = datetime.datetime.strptime(tokens[1][1] + " " + tokens[2][1], "%Y-%m-%d %H:%M:%S" if tokens[2][1].count(":") == 2 else "%Y-%m-%d %H:%M")
+                    seconds = ":%S" if tokens[2][1].count(":") == 2 else ""
+                    self.clock = datetime.datetime.strptime(tokens[1][1] + " " + tokens[2][1], "%Y-%m-%d %H:%M" + seconds)
                 self.others.append(line)
 
     def now(self):
-        return self.clock if self.clock is not None else datetime.datetime.now()
+        return self.clock or datetime.datetime.now()
 
     def text(self):
         out = list(self.header) + list(self.others)
         for c in self.computers.values():
-            words = []
-            for key, value, quoted in c.tokens:
-                if key == "service":
-                    continue
-                words.append((key + "=" if key else "") + (quote(value) if quoted else value))
-            words.append("service=0x%x" % c.status)
-            out.append(" ".join(words))
+            words = [(key + "=" if key else "") + (quote(value) if quoted else value)
+                     for key, value, quoted in c.tokens if key != "service"]
+            out.append(" ".join(words + ["service=0x%x" % c.status]))
             service = {key: value for key, value in c.service.items() if key != "lastid"}
             if c.highest > max(c.jobs, default=0):  # an id the jobs held do not tell
                 service["lastid"] = c.highest
@@ -160,11 +143,9 @@ class Network:
                 out.append("service %s %s" % (c.name, " ".join("%s=%d" % kv for kv in service.items())))
             for jid in sorted(c.jobs):
                 j = c.jobs[jid]
-                line = "job %s id=%d at=%s" % (c.name, jid, format_time(j["time"])) if j["time"] < MS_PER_DAY else "job %s id=%d time=%d" % (c.name, jid, j["time"])
-                for key in ("flags", "dow", "dom"):
-                    if j[key]:
-                        line += " %s=0x%x" % (key, j[key])
-                out.append(line + " cmd=" + quote(j["cmd"]))
+                when = "at=" + format_time(j["time"]) if j["time"] < MS_PER_DAY else "time=%d" % j["time"]
+                days = "".join(" %s=0x%x" % (key, j[key]) for key in ("flags", "dow", "dom") if j[key])
+                out.append("job %s id=%d %s%s cmd=%s" % (c.name, jid, when, days, quote(j["cmd"])))
         return "\n".join(out) + "\n"
 
 
@@ -180,8 +161,7 @@ class Store:
         with open(self.path + ".lock", "a") as lock:
             # Velmora's lock: an open-file-description lock on its first byte.
             fcntl.fcntl(lock, fcntl.F_OFD_SETLKW, struct.pack("@hhqqi4x", fcntl.F_WRLCK, os.SEEK_SET, 0, 1, 0))
-            with open(self.path, encoding="utf-8") as f:
-                text = f.read()
+            text = open(self.path, encoding="utf-8").read()
             network = Network(text)
             result = body(network)
             if network.text() != Network(text).text():  # changed
@@ -201,9 +181,6 @@ def computer_of(network, server):
     return network.computers.get(name)
 
 
-# ---------------------------------------------------------------- services
-
-
 def runs_today(job, now):
     """Whether the job runs later today: a job with no days runs once."""
     now_ms = ((now.hour * 60 + now.minute) * 60 + now.second) * 1000 + now.microsecond // 1000
@@ -212,8 +189,9 @@ def runs_today(job, now):
 
 
 class Base(DCERPCServer):
-    def __init__(self, uuid, pipe, callbacks):
+    def __init__(self, store, uuid, pipe, callbacks):
         DCERPCServer.__init__(self)  # bound to a free port of 127.0.0.1
+        self.store = store
         self._listenPort = self._sock.getsockname()[1]
         self.addCallbacks(uuid, pipe, callbacks)
 
@@ -222,17 +200,13 @@ class Base(DCERPCServer):
         # call holds up no other.
         self._sock.listen(10)
         while True:
-            sock, _ = self._sock.accept()
             handler = copy.copy(self)
-            handler._clientSock = sock
+            handler._clientSock = self._sock.accept()[0]
             threading.Thread(target=handler.serve, daemon=True).start()
 
     def serve(self):
         try:
-            while True:
-                data = self.recv()
-                if data is None:
-                    break
+            while (data := self.recv()) is not None:
                 answer = self.processRequest(data)
                 if answer is not None:
                     self.send_fragments(answer)
@@ -252,9 +226,7 @@ class Base(DCERPCServer):
     def send_fragments(self, answer):
         """Sends a reply in fragments of at most the negotiated size, each
         with its own length (impacket's gives each the whole reply's)."""
-        body = answer["pduData"]
-        if hasattr(body, "getData"):
-            body = body.getData()
+        body = answer["pduData"].getData() if hasattr(answer["pduData"], "getData") else answer["pduData"]
         room = (getattr(self, "max_fragment", 4280) - MSRPCRespHeader._SIZE) & ~7
         for offset in range(0, len(body), room) or [0]:  # an empty body is one fragment
             fragment = MSRPCRespHeader()
@@ -268,9 +240,8 @@ class Base(DCERPCServer):
 
 class ATSvc(Base):
     def __init__(self, store):
-        Base.__init__(self, ("1FF70682-0A51-30E8-076D-740BE8CEE98B", "1.0"), "\\PIPE\\atsvc",
+        Base.__init__(self, store, ("1FF70682-0A51-30E8-076D-740BE8CEE98B", "1.0"), "\\PIPE\\atsvc",
                       {0: self.add, 1: self.delete, 2: self.enum, 3: self.get_info})
-        self.store = store
         self.enums = 0
 
     def on(self, server, body):
@@ -291,8 +262,7 @@ class ATSvc(Base):
         req = atsvc.NetrJobAdd(data)
         info = req["pAtInfo"]
         ans = atsvc.NetrJobAddResponse()
-        cmd = info["Command"]
-        cmd = "" if cmd in (NULL, None) else str(cmd).rstrip("\x00")
+        cmd = "" if info["Command"] in (NULL, None) else str(info["Command"]).rstrip("\x00")
 
         def body(network, c):
             if info["JobTime"] >= MS_PER_DAY or info["DaysOfMonth"] & 0x80000000 or info["DaysOfWeek"] & 0x80 or not cmd:
@@ -317,14 +287,10 @@ class ATSvc(Base):
         lo, hi = req["MinJobId"], req["MaxJobId"]
 
         def body(network, c):
-            if lo > hi:
-                return INVALID_PARAMETER
             victims = [j for j in c.jobs if lo <= j <= hi]
-            if not victims:
-                return 3806  # APE_AT_ID_NOT_FOUND
             for j in victims:
                 del c.jobs[j]
-            return SUCCESS
+            return INVALID_PARAMETER if lo > hi else SUCCESS if victims else 3806  # APE_AT_ID_NOT_FOUND
 
         ans = atsvc.NetrJobDelResponse()
         ans["ErrorCode"] = self.on(req["ServerName"], body)
@@ -391,10 +357,9 @@ def controller_state(word):
 
 class Svcctl(Base):
     def __init__(self, store):
-        Base.__init__(self, ("367ABB81-9844-35F1-AD32-98F038001003", "2.0"), "\\PIPE\\svcctl",
+        Base.__init__(self, store, ("367ABB81-9844-35F1-AD32-98F038001003", "2.0"), "\\PIPE\\svcctl",
                       {0: self.close_handle, 1: self.control, 6: self.query, 15: self.open_manager,
                        16: self.open_service, 19: self.start_service})
-        self.store = store
         self.handles = {}  # a handle -> ("scm" or "svc", its server name, the rights it was opened with)
         self.counter = itertools.count(1)
 
@@ -414,9 +379,7 @@ class Svcctl(Base):
 
         def body(network):
             c = computer_of(network, server)
-            if c is None:
-                return BAD_NETPATH
-            return NOT_SUPPORTED if c.platform != 500 else SUCCESS
+            return BAD_NETPATH if c is None else NOT_SUPPORTED if c.platform != 500 else SUCCESS
 
         code = self.store.run(body)
         ans["lpScHandle"] = self.new_handle("scm", server) if code == SUCCESS else b"\0" * 20
@@ -451,9 +414,7 @@ class Svcctl(Base):
 
         def run(network):
             c = computer_of(network, target[1])
-            if c is None:
-                return BAD_NETPATH, 0
-            return body(network, c)
+            return (BAD_NETPATH, 0) if c is None else body(network, c)
 
         return self.store.run(run)
 
@@ -461,8 +422,7 @@ class Svcctl(Base):
         pending = self.store.pending_of(network, c.name)
         if pending[0] == 0:
             return c.status
-        if is_query:
-            pending[0] -= 1
+        pending[0] -= 1 if is_query else 0
         return pending[1]
 
     def query(self, data):
@@ -532,8 +492,7 @@ class Svcctl(Base):
 
 class Wkssvc(Base):
     def __init__(self, store):
-        Base.__init__(self, ("6BFFD098-A112-3610-9833-46C3F87E345A", "1.0"), "\\PIPE\\wkssvc", {0: self.get_info})
-        self.store = store
+        Base.__init__(self, store, ("6BFFD098-A112-3610-9833-46C3F87E345A", "1.0"), "\\PIPE\\wkssvc", {0: self.get_info})
 
     def get_info(self, data):
         req = wkst.NetrWkstaGetInfo(data)
@@ -592,15 +551,12 @@ def main():
     ap.add_argument("--password", required=True)
     ap.add_argument("--no-atsvc", action="store_true", help="serve no ATSvc, as Samba")
     ap.add_argument("--refuse-atsvc", action="store_true", help="answer ATSvc with 50, as Windows 8 without EnableAt")
-    ap.add_argument("--no-records", action="store_true",
-                    help="answer a job's or the workstation's query with success and no record, as a broken host")
+    ap.add_argument("--no-records", action="store_true", help="answer a job's or the workstation's query with success and no record")
     ap.add_argument("--hang-enum", type=int, default=0, help="leave the first N job listings unanswered")
     ap.add_argument("--drop-enum", type=int, default=0, help="then drop the next N listings' connections")
     ap.add_argument("--delay-enum", type=float, default=0, help="answer every job listing after SECONDS")
-    ap.add_argument("--hang-svcctl-bind", action="store_true",
-                    help="open the service controller's pipe but never answer its bind")
-    ap.add_argument("--framed-garbage", action="store_true",
-                    help="the garbage host answers SMB's negotiation with a well-framed message of no protocol")
+    ap.add_argument("--hang-svcctl-bind", action="store_true", help="never answer the service controller's bind")
+    ap.add_argument("--framed-garbage", action="store_true", help="the garbage host's answer is a well-framed message")
     ap.add_argument("--service-rights", type=lambda t: int(t, 0), default=0xFFFFFFFF,
                     help="the access rights the account holds on the service (OpenServiceW refuses more with 5)")
     ap.add_argument("--refuse-logons", type=lambda t: [int(x, 0) for x in t.split(",")], default=[],
@@ -614,14 +570,11 @@ def main():
             with open(a.log, "a") as f:
                 f.write(line + "\n")
 
-    verify, process = smbserver.computeNTLMv2, smbserver.SMBSERVER.processRequest
-
-    refusals = list(a.refuse_logons)
+    verify, process, refusals = smbserver.computeNTLMv2, smbserver.SMBSERVER.processRequest, list(a.refuse_logons)
 
     def counted_logon(*args):
         code, key = verify(*args)
-        if refusals:
-            code = refusals.pop(0)
+        code = refusals.pop(0) if refusals else code
         if code != SUCCESS:
             log("refused")
         return code, key
