@@ -238,6 +238,17 @@ class Base(DCERPCServer):
             self._clientSock.sendall(fragment.getData())
 
 
+def call(request, response):
+    """A handler of the pipe's calls: method(self, req, ans) returns the error code."""
+    def wrap(method):
+        def handler(self, data):
+            req, ans = request(data), response()
+            ans["ErrorCode"] = method(self, req, ans)
+            return ans
+        return handler
+    return wrap
+
+
 class ATSvc(Base):
     def __init__(self, store):
         Base.__init__(self, store, ("1FF70682-0A51-30E8-076D-740BE8CEE98B", "1.0"), "\\PIPE\\atsvc",
@@ -258,10 +269,9 @@ class ATSvc(Base):
             return body(network, c)
         return self.store.run(checked)
 
-    def add(self, data):
-        req = atsvc.NetrJobAdd(data)
+    @call(atsvc.NetrJobAdd, atsvc.NetrJobAddResponse)
+    def add(self, req, ans):
         info = req["pAtInfo"]
-        ans = atsvc.NetrJobAddResponse()
         cmd = "" if info["Command"] in (NULL, None) else str(info["Command"]).rstrip("\x00")
 
         def body(network, c):
@@ -279,11 +289,10 @@ class ATSvc(Base):
             ans["pJobId"] = c.highest
             return SUCCESS
 
-        ans["ErrorCode"] = self.on(req["ServerName"], body)
-        return ans
+        return self.on(req["ServerName"], body)
 
-    def delete(self, data):
-        req = atsvc.NetrJobDel(data)
+    @call(atsvc.NetrJobDel, atsvc.NetrJobDelResponse)
+    def delete(self, req, ans):
         lo, hi = req["MinJobId"], req["MaxJobId"]
 
         def body(network, c):
@@ -292,28 +301,24 @@ class ATSvc(Base):
                 del c.jobs[j]
             return INVALID_PARAMETER if lo > hi else SUCCESS if victims else 3806  # APE_AT_ID_NOT_FOUND
 
-        ans = atsvc.NetrJobDelResponse()
-        ans["ErrorCode"] = self.on(req["ServerName"], body)
-        return ans
+        return self.on(req["ServerName"], body)
 
-    def enum(self, data):
+    @call(atsvc.NetrJobEnum, atsvc.NetrJobEnumResponse)
+    def enum(self, req, ans):
         self.enums += 1
         if self.enums <= options.hang_enum:
             time.sleep(3600)
         if self.enums <= options.hang_enum + options.drop_enum:
             raise ConnectionAbortedError()
         time.sleep(options.delay_enum)
-        req = atsvc.NetrJobEnum(data)
-        ans = atsvc.NetrJobEnumResponse()
-        # Every job in one reply: Velmora asks for as much as there is.
-        items = []
+        items = []  # every job in one reply: Velmora asks for as much as there is
 
         def body(network, c):
             items.extend(dict(j, flags=j["flags"] | (0x04 if runs_today(j, network.now()) else 0))
                          for _, j in sorted(c.jobs.items()))
             return SUCCESS
 
-        ans["ErrorCode"] = self.on(req["ServerName"], body)
+        code = self.on(req["ServerName"], body)
         ans["pEnumContainer"]["EntriesRead"] = ans["pTotalEntries"] = len(items)
         for j in items:
             e = atsvc.AT_ENUM()
@@ -324,12 +329,10 @@ class ATSvc(Base):
             ans["pEnumContainer"]["Buffer"] = NULL
         # A null resume handle arrives as b"", a present one as its number.
         ans["pResumeHandle"] = 0 if isinstance(req["pResumeHandle"], int) else NULL
-        return ans
+        return code
 
-    def get_info(self, data):
-        req = atsvc.NetrJobGetInfo(data)
-        ans = atsvc.NetrJobGetInfoResponse()
-
+    @call(atsvc.NetrJobGetInfo, atsvc.NetrJobGetInfoResponse)
+    def get_info(self, req, ans):
         def body(network, c):
             j = c.jobs.get(req["JobId"])
             if j is None:
@@ -340,10 +343,10 @@ class ATSvc(Base):
             info["Command"] = j["cmd"] + "\x00"
             return SUCCESS
 
-        ans["ErrorCode"] = self.on(req["ServerName"], body)
-        if ans["ErrorCode"] != SUCCESS or options.no_records:
+        code = self.on(req["ServerName"], body)
+        if code != SUCCESS or options.no_records:
             ans["ppAtInfo"] = NULL
-        return ans
+        return code
 
 
 def controller_state(word):
@@ -368,13 +371,15 @@ class Svcctl(Base):
         self.handles[h] = (kind, server, access)
         return h
 
-    def fill(self, st, word):
+    def status(self, ans, code_and_word):
+        """Fills the answer's service status for the word, and gives the code."""
+        st = ans["lpServiceStatus"]
         st["dwServiceType"] = 0x20  # a shared process; exit codes, check point and wait hint stay 0
-        st["dwCurrentState"], st["dwControlsAccepted"] = controller_state(word)
+        st["dwCurrentState"], st["dwControlsAccepted"] = controller_state(code_and_word[1])
+        return code_and_word[0]
 
-    def open_manager(self, data):
-        req = scmr.ROpenSCManagerW(data)
-        ans = scmr.ROpenSCManagerWResponse()
+    @call(scmr.ROpenSCManagerW, scmr.ROpenSCManagerWResponse)
+    def open_manager(self, req, ans):
         server = req["lpMachineName"]
 
         def body(network):
@@ -383,26 +388,21 @@ class Svcctl(Base):
 
         code = self.store.run(body)
         ans["lpScHandle"] = self.new_handle("scm", server) if code == SUCCESS else b"\0" * 20
-        ans["ErrorCode"] = code
-        return ans
+        return code
 
-    def open_service(self, data):
-        req = scmr.ROpenServiceW(data)
-        ans = scmr.ROpenServiceWResponse()
-        name = str(req["lpServiceName"]).rstrip("\x00")
+    @call(scmr.ROpenServiceW, scmr.ROpenServiceWResponse)
+    def open_service(self, req, ans):
         manager = self.handles.get(req["hSCManager"])
         # A refusal comes with a handle of zeros, as from a Windows host.
         ans["lpServiceHandle"] = b"\0" * 20
         if manager is None or manager[0] != "scm":
-            ans["ErrorCode"] = INVALID_HANDLE
-        elif name.lower() != "schedule":
-            ans["ErrorCode"] = 1060  # ERROR_SERVICE_DOES_NOT_EXIST
-        elif req["dwDesiredAccess"] & ~options.service_rights:
-            ans["ErrorCode"] = ACCESS_DENIED  # more rights than the account holds on the service
-        else:
-            ans["lpServiceHandle"] = self.new_handle("svc", manager[1], req["dwDesiredAccess"])
-            ans["ErrorCode"] = SUCCESS
-        return ans
+            return INVALID_HANDLE
+        if str(req["lpServiceName"]).rstrip("\x00").lower() != "schedule":
+            return 1060  # ERROR_SERVICE_DOES_NOT_EXIST
+        if req["dwDesiredAccess"] & ~options.service_rights:
+            return ACCESS_DENIED  # more rights than the account holds on the service
+        ans["lpServiceHandle"] = self.new_handle("svc", manager[1], req["dwDesiredAccess"])
+        return SUCCESS
 
     def with_service(self, handle, needed, body):
         """body(network, computer) on the service of a handle opened with the rights `needed`."""
@@ -425,17 +425,13 @@ class Svcctl(Base):
         pending[0] -= 1 if is_query else 0
         return pending[1]
 
-    def query(self, data):
-        req = scmr.RQueryServiceStatus(data)
-        ans = scmr.RQueryServiceStatusResponse()
-        code, word = self.with_service(req["hService"], 0x04, lambda n, c: (SUCCESS, self.reported(n, c, True)))
-        self.fill(ans["lpServiceStatus"], word)
-        ans["ErrorCode"] = code
-        return ans
+    @call(scmr.RQueryServiceStatus, scmr.RQueryServiceStatusResponse)
+    def query(self, req, ans):
+        return self.status(ans, self.with_service(req["hService"], 0x04,
+                                                  lambda n, c: (SUCCESS, self.reported(n, c, True))))
 
-    def start_service(self, data):
-        req = scmr.RStartServiceW(data)
-
+    @call(scmr.RStartServiceW, scmr.RStartServiceWResponse)
+    def start_service(self, req, ans):
         def body(network, c):
             if c.status & 0x03:
                 return 1056, 0  # ERROR_SERVICE_ALREADY_RUNNING
@@ -445,12 +441,10 @@ class Svcctl(Base):
             self.store.pending_of(network, c.name)[:] = [c.service.get("pending", 0), 0x01]
             return SUCCESS, 0
 
-        ans = scmr.RStartServiceWResponse()
-        ans["ErrorCode"] = self.with_service(req["hService"], 0x10, body)[0]
-        return ans
+        return self.with_service(req["hService"], 0x10, body)[0]
 
-    def control(self, data):
-        req = scmr.RControlService(data)
+    @call(scmr.RControlService, scmr.RControlServiceResponse)
+    def control(self, req, ans):
         ctl = req["dwControl"]
 
         def body(network, c):
@@ -476,27 +470,21 @@ class Svcctl(Base):
             return SUCCESS, self.reported(network, c, False)
 
         # SERVICE_STOP, SERVICE_PAUSE_CONTINUE, SERVICE_INTERROGATE
-        code, word = self.with_service(req["hService"], {1: 0x20, 2: 0x40, 3: 0x40, 4: 0x80}.get(ctl, 0), body)
-        ans = scmr.RControlServiceResponse()
-        self.fill(ans["lpServiceStatus"], word)
-        ans["ErrorCode"] = code
-        return ans
+        return self.status(ans, self.with_service(req["hService"], {1: 0x20, 2: 0x40, 3: 0x40, 4: 0x80}.get(ctl, 0),
+                                                  body))
 
-    def close_handle(self, data):
-        req = scmr.RCloseServiceHandle(data)
+    @call(scmr.RCloseServiceHandle, scmr.RCloseServiceHandleResponse)
+    def close_handle(self, req, ans):
         self.handles.pop(req["hSCObject"], None)
-        ans = scmr.RCloseServiceHandleResponse()  # a handle of zeros
-        ans["ErrorCode"] = SUCCESS
-        return ans
+        return SUCCESS  # with a handle of zeros
 
 
 class Wkssvc(Base):
     def __init__(self, store):
         Base.__init__(self, store, ("6BFFD098-A112-3610-9833-46C3F87E345A", "1.0"), "\\PIPE\\wkssvc", {0: self.get_info})
 
-    def get_info(self, data):
-        req = wkst.NetrWkstaGetInfo(data)
-        ans = wkst.NetrWkstaGetInfoResponse()
+    @call(wkst.NetrWkstaGetInfo, wkst.NetrWkstaGetInfoResponse)
+    def get_info(self, req, ans):
         ans["WkstaInfo"]["tag"] = 100  # the only level Velmora asks for
 
         def body(network):
@@ -508,10 +496,10 @@ class Wkssvc(Base):
             info["wki100_langroup"], info["wki100_ver_major"], info["wki100_ver_minor"] = "WORKGROUP\x00", 4, 0
             return SUCCESS
 
-        ans["ErrorCode"] = self.store.run(body)
-        if ans["ErrorCode"] != SUCCESS or options.no_records:
+        code = self.store.run(body)
+        if code != SUCCESS or options.no_records:
             ans["WkstaInfo"]["WkstaInfo100"] = NULL
-        return ans
+        return code
 
 
 def misbehaving(kind):
