@@ -1,13 +1,10 @@
 #!/usr/bin/python3
 # SPDX-License-Identifier: GPL-3.0-or-later
-"""A stand-in Windows NT host for the real network backend's tests: ATSvc,
-svcctl and wkssvc as named pipes of an SMB2 server on 127.0.0.1 (Debian
-python3-impacket), for one NTLM user. Its computers, services and jobs are a
-Velmora network file's, read and written under the file's lock, by the
-simulated network's rules. A call names its computer by its server name.
-"ready PORT SILENT GARBAGE ENDLESS PID" on stdout tells that it listens, and
-on which ports three broken hosts do (see misbehaving).
-"""
+"""A stand-in Windows NT host for the real network backend's tests: ATSvc, svcctl and wkssvc as named
+pipes of an SMB2 server on 127.0.0.1 (python3-impacket), for one NTLM user. Its computers, services and
+jobs are a network file's, kept under the file's lock by the simulated network's rules; a call names its
+computer by its server name. "ready PORT SILENT GARBAGE ENDLESS PID" on stdout tells that it listens, and
+on which ports three broken hosts do (see misbehaving)."""
 import argparse
 import copy
 import datetime
@@ -87,8 +84,7 @@ class Computer:
 
 
 class Network:
-    """The statements of a network file that the fake host acts on; the
-    others are written back as they were."""
+    """The statements of a network file that the fake host acts on; the others are written back as they were."""
 
     def __init__(self, text):
         self.header, self.others, self.computers, self.clock = [], [], {}, None
@@ -150,8 +146,7 @@ class Network:
 
 
 class Store:
-    """The network file, used as Velmora uses it: an exclusive lock on
-    FILE.lock, a fresh reading, and an atomic replacement on change."""
+    """The network file, used as Velmora does: a lock on FILE.lock, a fresh reading, an atomic replacement."""
 
     def __init__(self, path):
         self.path = path
@@ -196,8 +191,7 @@ class Base(DCERPCServer):
         self.addCallbacks(uuid, pipe, callbacks)
 
     def run(self):
-        # A thread per pipe connection (impacket serves one at a time): a hung
-        # call holds up no other.
+        # A thread per pipe connection (impacket serves one at a time): a hung call holds up no other.
         self._sock.listen(10)
         while True:
             handler = copy.copy(self)
@@ -224,8 +218,7 @@ class Base(DCERPCServer):
         return DCERPCServer.bind(self, packet, bind)
 
     def send_fragments(self, answer):
-        """Sends a reply in fragments of at most the negotiated size, each
-        with its own length (impacket's gives each the whole reply's)."""
+        """Sends a reply in fragments of at most the negotiated size, each with its own length (not the whole's)."""
         body = answer["pduData"].getData() if hasattr(answer["pduData"], "getData") else answer["pduData"]
         room = (getattr(self, "max_fragment", 4280) - MSRPCRespHeader._SIZE) & ~7
         for offset in range(0, len(body), room) or [0]:  # an empty body is one fragment
@@ -256,8 +249,7 @@ class ATSvc(Base):
         self.enums = 0
 
     def on(self, server, body):
-        """Runs body(network, computer) for the computer named, after
-        the checks every call makes."""
+        """Runs body(network, computer) for the computer named, after the checks every call makes."""
         def checked(network):
             c = computer_of(network, server)
             if c is None and not options.refuse_atsvc:
@@ -503,8 +495,7 @@ class Wkssvc(Base):
 
 
 def misbehaving(kind):
-    """A host on a free port that accepts SMB's connection and then stays
-    silent, answers garbage, or starts a reply that never ends."""
+    """A host on a free port that accepts SMB's connection, then stays silent, answers garbage, or never ends."""
     listener = socket.create_server(("127.0.0.1", 0))
 
     def answer(conn):

@@ -135,9 +135,8 @@ TEST(RealBackend, FailuresGiveNetapiCodesAndSayWhy) {
   EXPECT_EQ(Enum(u"PC01"), k53);
   EXPECT_EQ(Reason().find("PC01: cannot reach the host 127.0.0.1"), 0u);
 
-  // A password the host refuses: the platform's logon failure, tried once.
-  // Refreshes then fail at once with the same code and spare the account;
-  // selecting the computer again tries once more; a new file is used.
+  // A password the host refuses: the logon failure, tried once. Refreshes then fail at once and spare the
+  // account; selecting the computer again tries once more; a new file is used.
   const std::string wrong = FakeHost::WriteFile(host.directory() + "/wrong", "username=alice\npassword=nope\n");
   host.Open("", "", wrong);
   for (int refresh = 0; refresh < 4; ++refresh) {
@@ -168,9 +167,8 @@ TEST(RealBackend, FailuresGiveNetapiCodesAndSayWhy) {
   EXPECT_EQ(Reason().find("PC01: the host refused a sealed bind"), 0u);
 }
 
-// A host without ATSvc, as Samba, and one that binds it but refuses its
-// calls, as Windows 8 and later without EnableAt: the job calls get the
-// platform's code, once per session; the other calls still work.
+// A host without ATSvc, as Samba, and one that refuses its calls, as Windows 8 and later without EnableAt:
+// the job calls get the platform's code, once per session; the other calls still work.
 TEST(RealBackend, AHostWithoutATSvcStillServesTheOtherCalls) {
   for (const auto &[flag, code] :
        {std::pair<const char *, NET_API_STATUS>{"--no-atsvc", 1722},  // RPC_S_SERVER_UNAVAILABLE
@@ -192,9 +190,8 @@ TEST(RealBackend, AHostWithoutATSvcStillServesTheOtherCalls) {
   }
 }
 
-// The service controller's refusals come back as NETAPI32 gives them, on the
-// session they came on; a handle the controller no longer knows (it
-// restarted) is opened again, and the call still answered.
+// The service controller's refusals come back as NETAPI32 gives them, on their session; a handle the
+// controller no longer knows (it restarted) is opened again, and the call still answered.
 TEST(RealBackend, ServiceControllerRefusalsKeepTheSessionAndStaleHandlesAreReopened) {
   FakeHost host({"--service-rights", "0x84"});  // SERVICE_QUERY_STATUS and SERVICE_INTERROGATE
   host.Open("service=running");
@@ -321,8 +318,7 @@ TEST(RealBackend, AutoFallsBackToThePasswordOnlyWhereNoTicketServesTheHost) {
   unsetenv("KRB5_CONFIG");
 }
 
-// 64 jobs fit one reply fragment of 4,280 bytes and 65 do not; 1,000 need
-// more than 64 KiB, the largest length one fragment can carry.
+// 64 jobs fit one reply fragment of 4,280 bytes and 65 do not; 1,000 need more than one fragment's 64 KiB.
 TEST(RealBackend, ListingsOfEverySizeArriveWholeWithOrWithoutAResumeHandle) {
   FakeHost host;
   for (int count : {0, 1, 64, 65, 100, 300, 1000}) {
@@ -506,8 +502,7 @@ TEST(RealBackend, SilentOrBrokenHostsDelayNoOtherComputerNorTheExit) {
   }
 }
 
-// A host whose answer to SMB's negotiation is well framed but is no SMB has
-// a transport fault, told as such: lowering the privacy would not help.
+// A well-framed answer to SMB's negotiation that is no SMB is a transport fault: lower privacy would not help.
 TEST(RealBackend, ANonsenseAnswerToNegotiationIsToldAsATransportFault) {
   FakeHost host({"--framed-garbage"});
   auto target = OnLoopback("NONSENSE", host.port(FakeHost::kGarbage), 3, host);
