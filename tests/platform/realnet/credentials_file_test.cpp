@@ -25,6 +25,8 @@ namespace {
 
 using standin::realnet::CheckCredentialsFile;
 
+bool Holds(const std::string &text, const std::string &part) { return text.find(part) != std::string::npos; }
+
 TEST(CredentialsFile, RefusalsComeAtOnceWithAdviceThatFits) {
   char pattern[] = "/tmp/velmora-credentials-XXXXXX";
   const std::string dir = mkdtemp(pattern);
@@ -35,23 +37,18 @@ TEST(CredentialsFile, RefusalsComeAtOnceWithAdviceThatFits) {
 
   ASSERT_EQ(mkfifo((dir + "/fifo").c_str(), 0600), 0);
   ASSERT_EQ(symlink((dir + "/fifo").c_str(), (dir + "/fifo-link").c_str()), 0);
-  for (const std::string &other : {dir + "/fifo", dir + "/fifo-link", dir, std::string("/dev/zero")}) {
-    // A FIFO opened for reading would block here, past the test's time limit.
-    const std::string message = CheckCredentialsFile(other);
-    EXPECT_NE(message.find("not a regular file: write its username= and password= lines into a regular file"),
-              std::string::npos)
-        << message;
-  }
+  // A FIFO opened for reading would block here, past the test's time limit.
+  for (const std::string &other : {dir + "/fifo", dir + "/fifo-link", dir, std::string("/dev/zero")})
+    EXPECT_PRED2(Holds, CheckCredentialsFile(other),
+                 "not a regular file: write its username= and password= lines into a regular file");
 
   // Too open: chmod helps, and is named for the link too.
   const std::string open = FakeHost::WriteFile(dir + "/open", "username=alice\npassword=pw\n", 0640);
   ASSERT_EQ(symlink(open.c_str(), (dir + "/open-link").c_str()), 0);
   EXPECT_EQ(CheckCredentialsFile(open).find("a link"), std::string::npos);
-  const std::string via_link = CheckCredentialsFile(dir + "/open-link");
-  EXPECT_NE(via_link.find("(a link to " + open + ") (mode 0640) may be read or written by others: chmod 600 " + dir +
-                          "/open-link"),
-            std::string::npos)
-      << via_link;
+  EXPECT_PRED2(
+      Holds, CheckCredentialsFile(dir + "/open-link"),
+      "(a link to " + open + ") (mode 0640) may be read or written by others: chmod 600 " + dir + "/open-link");
 
   // Another user's file: chmod cannot help, whatever its mode.
   std::string foreign = "/etc/passwd";
@@ -60,8 +57,8 @@ TEST(CredentialsFile, RefusalsComeAtOnceWithAdviceThatFits) {
     ASSERT_EQ(chown(foreign.c_str(), 65534, 65534), 0);
   }
   const std::string message = CheckCredentialsFile(foreign);
-  EXPECT_NE(message.find("belongs to another user"), std::string::npos) << message;
-  EXPECT_EQ(message.find("chmod 600 " + foreign), std::string::npos) << message;
+  EXPECT_PRED2(Holds, message, "belongs to another user");
+  EXPECT_FALSE(Holds(message, "chmod 600 " + foreign)) << message;
 
   // Names that no logon could carry are told as such ("" where accepted).
   const std::pair<std::string, std::string> kNames[] = {
@@ -75,7 +72,7 @@ TEST(CredentialsFile, RefusalsComeAtOnceWithAdviceThatFits) {
   };
   for (const auto &[text, told] : kNames) {
     const std::string message = CheckCredentialsFile(FakeHost::WriteFile(dir + "/bad", text, 0600));
-    EXPECT_TRUE(told.empty() ? message.empty() : message.find(told) != std::string::npos) << message;
+    EXPECT_TRUE(told.empty() ? message.empty() : Holds(message, told)) << message;
   }
   std::filesystem::remove_all(dir);
 }
@@ -112,10 +109,8 @@ TEST(CredentialsFile, NoCleartextPasswordRemainsInTheProcessAfterACall) {
   std::string masked_utf8, masked_utf16;
   std::mt19937 random(std::random_device{}());
   for (int i = 0; i < 16; ++i) {
-    const char c = static_cast<char>('a' + random() % 26);
-    masked_utf8 += static_cast<char>(c ^ kMask);
-    masked_utf16 += static_cast<char>(c ^ kMask);
-    masked_utf16 += static_cast<char>(0 ^ kMask);
+    masked_utf8 += static_cast<char>(('a' + random() % 26) ^ kMask);
+    masked_utf16.append({masked_utf8.back(), static_cast<char>(kMask)});
   }
   std::vector<std::string> flags = {"--password", masked_utf8};
   for (char &c : flags[1]) c ^= kMask;

@@ -1,6 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Starts tests/platform/realnet/fake_host.py on a network file and an authentication
-// file of its own, and stops it at the end of the test.
+// Starts fake_host.py on a network file and an authentication file of its own; stops it with the test.
 #ifndef VELMORA_TESTS_PLATFORM_REALNET_FAKE_HOST_H
 #define VELMORA_TESTS_PLATFORM_REALNET_FAKE_HOST_H
 
@@ -47,20 +46,28 @@ class FakeHost {
     std::filesystem::remove_all(directory_);
   }
 
-  // Opens a network whose computer PC01 is this host (or what listens on
-  // `port`), with `options` on its line and `rest` after it.
-  void Open(const std::string &options, const std::string &rest = "", const std::string &credentials = "",
-            unsigned port = 0) const {
-    ASSERT_NE(ports_[kSmb], 0u) << "the fake host did not start";
-    WriteFile(network_, "credentials " + (credentials.empty() ? credentials_ : credentials) +
-                            "\nclock 2026-12-07 09:00\ncomputer PC01 real address=127.0.0.1 port=" +
-                            std::to_string(port != 0 ? port : ports_[kSmb]) + " privacy=none timeout=3 " + options +
-                            "\n" + rest);
+  // Opens a network of this host's credentials file (or `credentials`) and the statements `computers`.
+  void OpenNetwork(const std::string &computers, const std::string &credentials = "") const {
+    WriteFile(network_, "credentials " + (credentials.empty() ? credentials_ : credentials) + "\n" + computers);
     ASSERT_EQ(standin::OpenNetworkFile(network_), "");
   }
 
-  // The service controller forgets every handle it gave, as when it
-  // restarts; returns once it has.
+  // Opens a network whose PC01 is this host (or what listens on `port`), `options` on its line, `rest` after.
+  void Open(const std::string &options, const std::string &rest = "", const std::string &credentials = "",
+            unsigned port = 0) const {
+    ASSERT_NE(ports_[kSmb], 0u) << "the fake host did not start";
+    OpenNetwork("clock 2026-12-07 09:00\ncomputer PC01 real address=127.0.0.1 port=" +
+                    std::to_string(port != 0 ? port : ports_[kSmb]) + " privacy=none timeout=3 " + options + "\n" +
+                    rest,
+                credentials);
+  }
+
+  // A computer line's words that make it this host, at `address`.
+  std::string At(const std::string &address = "127.0.0.1") const {
+    return " real address=" + address + " port=" + std::to_string(ports_[kSmb]);
+  }
+
+  // The service controller forgets every handle it gave, as when it restarts; returns once it has.
   void ForgetHandles() const {
     const size_t before = Logged("forgot");
     kill(pid_, SIGUSR1);
@@ -68,20 +75,22 @@ class FakeHost {
     ASSERT_EQ(Logged("forgot"), before + 1) << "the fake host did not forget its handles";
   }
 
-  // The SMB server's port, and those of hosts that accept the connection,
-  // then stay silent, answer garbage, or start a reply that never ends.
+  // The SMB server's port, and those of hosts that accept, then stay silent, answer garbage, or never end a reply.
   enum Port { kSmb, kSilent, kGarbage, kEndless };
   unsigned port(Port which = kSmb) const { return ports_[which]; }
   const std::string &network() const { return network_; }
   const std::string &credentials() const { return credentials_; }
   const std::string &directory() const { return directory_; }
-  // The SMB requests the host has been sent so far ("request"), or the
-  // logons it refused ("refused").
+  // The SMB requests the host was sent so far ("request"), or the logons it refused ("refused").
   size_t Logged(const std::string &what) const { return Occurrences(directory_ + "/log", what + "\n"); }
 
-  static size_t Occurrences(const std::string &path, const std::string &text) {
+  static std::string Read(const std::string &path) {
     std::ifstream in(path);
-    const std::string all((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  }
+
+  static size_t Occurrences(const std::string &path, const std::string &text) {
+    const std::string all = Read(path);
     size_t n = 0;
     for (size_t at = all.find(text); at != std::string::npos; at = all.find(text, at + 1)) ++n;
     return n;

@@ -1,13 +1,10 @@
 #!/usr/bin/python3
 # SPDX-License-Identifier: GPL-3.0-or-later
-"""A stand-in Windows NT host for the real network backend's tests: ATSvc,
-svcctl and wkssvc as named pipes of an SMB2 server on 127.0.0.1 (Debian
-python3-impacket), for one NTLM user. Its computers, services and jobs are a
-Velmora network file's, read and written under the file's lock, by the
-simulated network's rules. A call names its computer by its server name.
-"ready PORT SILENT GARBAGE ENDLESS PID" on stdout tells that it listens, and
-on which ports three broken hosts do (see misbehaving).
-"""
+"""A stand-in Windows NT host for the real network backend's tests: ATSvc, svcctl and wkssvc as named
+pipes of an SMB2 server on 127.0.0.1 (python3-impacket), for one NTLM user. Its computers, services and
+jobs are a network file's, kept under the file's lock by the simulated network's rules; a call names its
+computer by its server name. "ready PORT SILENT GARBAGE ENDLESS PID" on stdout tells that it listens, and
+on which ports three broken hosts do (see misbehaving)."""
 import argparse
 import copy
 import datetime
@@ -29,22 +26,12 @@ from impacket.dcerpc.v5.dtypes import NULL
 from impacket.dcerpc.v5.rpcrt import PFC_FIRST_FRAG, PFC_LAST_FRAG, DCERPCServer, MSRPCRespHeader
 from impacket.ntlm import compute_lmhash, compute_nthash
 
-SUCCESS = 0
-NOT_SUPPORTED = 50
-BAD_NETPATH = 53
-INVALID_PARAMETER = 87
-ACCESS_DENIED = 5
-INVALID_HANDLE = 6
-INVALID_SERVICE_CONTROL = 1052
-
-MS_PER_DAY = 86400000
+SUCCESS, ACCESS_DENIED, INVALID_HANDLE, NOT_SUPPORTED, BAD_NETPATH, INVALID_PARAMETER = 0, 5, 6, 50, 53, 87
+INVALID_SERVICE_CONTROL, MS_PER_DAY = 1052, 86400000
 
 # The service controller's states and the LAN Manager status words.
 STOPPED, START_PENDING, STOP_PENDING, RUNNING, CONTINUE_PENDING, PAUSE_PENDING, PAUSED = range(1, 8)
 WORDS = {"running": 0x33, "stopped": 0x00, "paused": 0x3F}
-
-# ---------------------------------------------------------------- the file
-
 
 # A token: an optional key=, then a quoted string or a bare word.
 TOKEN = re.compile(r'([^ \t\r="]+=)?(?:"((?:[^"\\]|\\.)*)"|([^ \t\r"]*))')
@@ -83,9 +70,7 @@ def parse_time(text):
 
 def format_time(ms):
     h, m, s, f = ms // 3600000, ms // 60000 % 60, ms // 1000 % 60, ms % 1000
-    if f:
-        return "%02d:%02d:%02d.%03d" % (h, m, s, f)
-    return "%02d:%02d:%02d" % (h, m, s) if s else "%02d:%02d" % (h, m)
+    return "%02d:%02d:%02d.%03d" % (h, m, s, f) if f else "%02d:%02d:%02d" % (h, m, s) if s else "%02d:%02d" % (h, m)
 
 
 class Computer:
@@ -95,14 +80,11 @@ class Computer:
         given = {key: value for key, value, _ in tokens[2:]}
         self.status = status_word(given.get("service", "running"))
         self.platform = number(given.get("platform", "500"))
-        self.service = {}  # start=, continue=, pending=, lastid= as numbers
-        self.jobs = {}
-        self.highest = 0
+        self.service, self.jobs, self.highest = {}, {}, 0  # service: start=, continue=, pending=, lastid=
 
 
 class Network:
-    """The statements of a network file that the fake host acts on; the
-    others are written back as they were."""
+    """The statements of a network file that the fake host acts on; the others are written back as they were."""
 
     def __init__(self, text):
         self.header, self.others, self.computers, self.clock = [], [], {}, None
@@ -137,22 +119,19 @@ class Network:
                 c.highest = max(c.highest, job["id"])
             else:
                 if word == "clock":
-                    self.clock = datetime.datetime.strptime(tokens[1][1] + " " + tokens[2][1], "%Y-%m-%d %H:%M:%S" if tokens[2][1].count(":") == 2 else "%Y-%m-%d %H:%M")
+                    seconds = ":%S" if tokens[2][1].count(":") == 2 else ""
+                    self.clock = datetime.datetime.strptime(tokens[1][1] + " " + tokens[2][1], "%Y-%m-%d %H:%M" + seconds)
                 self.others.append(line)
 
     def now(self):
-        return self.clock if self.clock is not None else datetime.datetime.now()
+        return self.clock or datetime.datetime.now()
 
     def text(self):
         out = list(self.header) + list(self.others)
         for c in self.computers.values():
-            words = []
-            for key, value, quoted in c.tokens:
-                if key == "service":
-                    continue
-                words.append((key + "=" if key else "") + (quote(value) if quoted else value))
-            words.append("service=0x%x" % c.status)
-            out.append(" ".join(words))
+            words = [(key + "=" if key else "") + (quote(value) if quoted else value)
+                     for key, value, quoted in c.tokens if key != "service"]
+            out.append(" ".join(words + ["service=0x%x" % c.status]))
             service = {key: value for key, value in c.service.items() if key != "lastid"}
             if c.highest > max(c.jobs, default=0):  # an id the jobs held do not tell
                 service["lastid"] = c.highest
@@ -160,17 +139,14 @@ class Network:
                 out.append("service %s %s" % (c.name, " ".join("%s=%d" % kv for kv in service.items())))
             for jid in sorted(c.jobs):
                 j = c.jobs[jid]
-                line = "job %s id=%d at=%s" % (c.name, jid, format_time(j["time"])) if j["time"] < MS_PER_DAY else "job %s id=%d time=%d" % (c.name, jid, j["time"])
-                for key in ("flags", "dow", "dom"):
-                    if j[key]:
-                        line += " %s=0x%x" % (key, j[key])
-                out.append(line + " cmd=" + quote(j["cmd"]))
+                when = "at=" + format_time(j["time"]) if j["time"] < MS_PER_DAY else "time=%d" % j["time"]
+                days = "".join(" %s=0x%x" % (key, j[key]) for key in ("flags", "dow", "dom") if j[key])
+                out.append("job %s id=%d %s%s cmd=%s" % (c.name, jid, when, days, quote(j["cmd"])))
         return "\n".join(out) + "\n"
 
 
 class Store:
-    """The network file, used as Velmora uses it: an exclusive lock on
-    FILE.lock, a fresh reading, and an atomic replacement on change."""
+    """The network file, used as Velmora does: a lock on FILE.lock, a fresh reading, an atomic replacement."""
 
     def __init__(self, path):
         self.path = path
@@ -180,8 +156,7 @@ class Store:
         with open(self.path + ".lock", "a") as lock:
             # Velmora's lock: an open-file-description lock on its first byte.
             fcntl.fcntl(lock, fcntl.F_OFD_SETLKW, struct.pack("@hhqqi4x", fcntl.F_WRLCK, os.SEEK_SET, 0, 1, 0))
-            with open(self.path, encoding="utf-8") as f:
-                text = f.read()
+            text = open(self.path, encoding="utf-8").read()
             network = Network(text)
             result = body(network)
             if network.text() != Network(text).text():  # changed
@@ -201,9 +176,6 @@ def computer_of(network, server):
     return network.computers.get(name)
 
 
-# ---------------------------------------------------------------- services
-
-
 def runs_today(job, now):
     """Whether the job runs later today: a job with no days runs once."""
     now_ms = ((now.hour * 60 + now.minute) * 60 + now.second) * 1000 + now.microsecond // 1000
@@ -212,27 +184,23 @@ def runs_today(job, now):
 
 
 class Base(DCERPCServer):
-    def __init__(self, uuid, pipe, callbacks):
+    def __init__(self, store, uuid, pipe, callbacks):
         DCERPCServer.__init__(self)  # bound to a free port of 127.0.0.1
+        self.store = store
         self._listenPort = self._sock.getsockname()[1]
         self.addCallbacks(uuid, pipe, callbacks)
 
     def run(self):
-        # A thread per pipe connection (impacket serves one at a time): a hung
-        # call holds up no other.
+        # A thread per pipe connection (impacket serves one at a time): a hung call holds up no other.
         self._sock.listen(10)
         while True:
-            sock, _ = self._sock.accept()
             handler = copy.copy(self)
-            handler._clientSock = sock
+            handler._clientSock = self._sock.accept()[0]
             threading.Thread(target=handler.serve, daemon=True).start()
 
     def serve(self):
         try:
-            while True:
-                data = self.recv()
-                if data is None:
-                    break
+            while (data := self.recv()) is not None:
                 answer = self.processRequest(data)
                 if answer is not None:
                     self.send_fragments(answer)
@@ -250,11 +218,8 @@ class Base(DCERPCServer):
         return DCERPCServer.bind(self, packet, bind)
 
     def send_fragments(self, answer):
-        """Sends a reply in fragments of at most the negotiated size, each
-        with its own length (impacket's gives each the whole reply's)."""
-        body = answer["pduData"]
-        if hasattr(body, "getData"):
-            body = body.getData()
+        """Sends a reply in fragments of at most the negotiated size, each with its own length (not the whole's)."""
+        body = answer["pduData"].getData() if hasattr(answer["pduData"], "getData") else answer["pduData"]
         room = (getattr(self, "max_fragment", 4280) - MSRPCRespHeader._SIZE) & ~7
         for offset in range(0, len(body), room) or [0]:  # an empty body is one fragment
             fragment = MSRPCRespHeader()
@@ -266,16 +231,25 @@ class Base(DCERPCServer):
             self._clientSock.sendall(fragment.getData())
 
 
+def call(request, response):
+    """A handler of the pipe's calls: method(self, req, ans) returns the error code."""
+    def wrap(method):
+        def handler(self, data):
+            req, ans = request(data), response()
+            ans["ErrorCode"] = method(self, req, ans)
+            return ans
+        return handler
+    return wrap
+
+
 class ATSvc(Base):
     def __init__(self, store):
-        Base.__init__(self, ("1FF70682-0A51-30E8-076D-740BE8CEE98B", "1.0"), "\\PIPE\\atsvc",
+        Base.__init__(self, store, ("1FF70682-0A51-30E8-076D-740BE8CEE98B", "1.0"), "\\PIPE\\atsvc",
                       {0: self.add, 1: self.delete, 2: self.enum, 3: self.get_info})
-        self.store = store
         self.enums = 0
 
     def on(self, server, body):
-        """Runs body(network, computer) for the computer named, after
-        the checks every call makes."""
+        """Runs body(network, computer) for the computer named, after the checks every call makes."""
         def checked(network):
             c = computer_of(network, server)
             if c is None and not options.refuse_atsvc:
@@ -287,12 +261,10 @@ class ATSvc(Base):
             return body(network, c)
         return self.store.run(checked)
 
-    def add(self, data):
-        req = atsvc.NetrJobAdd(data)
+    @call(atsvc.NetrJobAdd, atsvc.NetrJobAddResponse)
+    def add(self, req, ans):
         info = req["pAtInfo"]
-        ans = atsvc.NetrJobAddResponse()
-        cmd = info["Command"]
-        cmd = "" if cmd in (NULL, None) else str(cmd).rstrip("\x00")
+        cmd = "" if info["Command"] in (NULL, None) else str(info["Command"]).rstrip("\x00")
 
         def body(network, c):
             if info["JobTime"] >= MS_PER_DAY or info["DaysOfMonth"] & 0x80000000 or info["DaysOfWeek"] & 0x80 or not cmd:
@@ -309,45 +281,36 @@ class ATSvc(Base):
             ans["pJobId"] = c.highest
             return SUCCESS
 
-        ans["ErrorCode"] = self.on(req["ServerName"], body)
-        return ans
+        return self.on(req["ServerName"], body)
 
-    def delete(self, data):
-        req = atsvc.NetrJobDel(data)
+    @call(atsvc.NetrJobDel, atsvc.NetrJobDelResponse)
+    def delete(self, req, ans):
         lo, hi = req["MinJobId"], req["MaxJobId"]
 
         def body(network, c):
-            if lo > hi:
-                return INVALID_PARAMETER
             victims = [j for j in c.jobs if lo <= j <= hi]
-            if not victims:
-                return 3806  # APE_AT_ID_NOT_FOUND
             for j in victims:
                 del c.jobs[j]
-            return SUCCESS
+            return INVALID_PARAMETER if lo > hi else SUCCESS if victims else 3806  # APE_AT_ID_NOT_FOUND
 
-        ans = atsvc.NetrJobDelResponse()
-        ans["ErrorCode"] = self.on(req["ServerName"], body)
-        return ans
+        return self.on(req["ServerName"], body)
 
-    def enum(self, data):
+    @call(atsvc.NetrJobEnum, atsvc.NetrJobEnumResponse)
+    def enum(self, req, ans):
         self.enums += 1
         if self.enums <= options.hang_enum:
             time.sleep(3600)
         if self.enums <= options.hang_enum + options.drop_enum:
             raise ConnectionAbortedError()
         time.sleep(options.delay_enum)
-        req = atsvc.NetrJobEnum(data)
-        ans = atsvc.NetrJobEnumResponse()
-        # Every job in one reply: Velmora asks for as much as there is.
-        items = []
+        items = []  # every job in one reply: Velmora asks for as much as there is
 
         def body(network, c):
             items.extend(dict(j, flags=j["flags"] | (0x04 if runs_today(j, network.now()) else 0))
                          for _, j in sorted(c.jobs.items()))
             return SUCCESS
 
-        ans["ErrorCode"] = self.on(req["ServerName"], body)
+        code = self.on(req["ServerName"], body)
         ans["pEnumContainer"]["EntriesRead"] = ans["pTotalEntries"] = len(items)
         for j in items:
             e = atsvc.AT_ENUM()
@@ -358,12 +321,10 @@ class ATSvc(Base):
             ans["pEnumContainer"]["Buffer"] = NULL
         # A null resume handle arrives as b"", a present one as its number.
         ans["pResumeHandle"] = 0 if isinstance(req["pResumeHandle"], int) else NULL
-        return ans
+        return code
 
-    def get_info(self, data):
-        req = atsvc.NetrJobGetInfo(data)
-        ans = atsvc.NetrJobGetInfoResponse()
-
+    @call(atsvc.NetrJobGetInfo, atsvc.NetrJobGetInfoResponse)
+    def get_info(self, req, ans):
         def body(network, c):
             j = c.jobs.get(req["JobId"])
             if j is None:
@@ -374,10 +335,10 @@ class ATSvc(Base):
             info["Command"] = j["cmd"] + "\x00"
             return SUCCESS
 
-        ans["ErrorCode"] = self.on(req["ServerName"], body)
-        if ans["ErrorCode"] != SUCCESS or options.no_records:
+        code = self.on(req["ServerName"], body)
+        if code != SUCCESS or options.no_records:
             ans["ppAtInfo"] = NULL
-        return ans
+        return code
 
 
 def controller_state(word):
@@ -391,10 +352,9 @@ def controller_state(word):
 
 class Svcctl(Base):
     def __init__(self, store):
-        Base.__init__(self, ("367ABB81-9844-35F1-AD32-98F038001003", "2.0"), "\\PIPE\\svcctl",
+        Base.__init__(self, store, ("367ABB81-9844-35F1-AD32-98F038001003", "2.0"), "\\PIPE\\svcctl",
                       {0: self.close_handle, 1: self.control, 6: self.query, 15: self.open_manager,
                        16: self.open_service, 19: self.start_service})
-        self.store = store
         self.handles = {}  # a handle -> ("scm" or "svc", its server name, the rights it was opened with)
         self.counter = itertools.count(1)
 
@@ -403,43 +363,38 @@ class Svcctl(Base):
         self.handles[h] = (kind, server, access)
         return h
 
-    def fill(self, st, word):
+    def status(self, ans, code_and_word):
+        """Fills the answer's service status for the word, and gives the code."""
+        st = ans["lpServiceStatus"]
         st["dwServiceType"] = 0x20  # a shared process; exit codes, check point and wait hint stay 0
-        st["dwCurrentState"], st["dwControlsAccepted"] = controller_state(word)
+        st["dwCurrentState"], st["dwControlsAccepted"] = controller_state(code_and_word[1])
+        return code_and_word[0]
 
-    def open_manager(self, data):
-        req = scmr.ROpenSCManagerW(data)
-        ans = scmr.ROpenSCManagerWResponse()
+    @call(scmr.ROpenSCManagerW, scmr.ROpenSCManagerWResponse)
+    def open_manager(self, req, ans):
         server = req["lpMachineName"]
 
         def body(network):
             c = computer_of(network, server)
-            if c is None:
-                return BAD_NETPATH
-            return NOT_SUPPORTED if c.platform != 500 else SUCCESS
+            return BAD_NETPATH if c is None else NOT_SUPPORTED if c.platform != 500 else SUCCESS
 
         code = self.store.run(body)
         ans["lpScHandle"] = self.new_handle("scm", server) if code == SUCCESS else b"\0" * 20
-        ans["ErrorCode"] = code
-        return ans
+        return code
 
-    def open_service(self, data):
-        req = scmr.ROpenServiceW(data)
-        ans = scmr.ROpenServiceWResponse()
-        name = str(req["lpServiceName"]).rstrip("\x00")
+    @call(scmr.ROpenServiceW, scmr.ROpenServiceWResponse)
+    def open_service(self, req, ans):
         manager = self.handles.get(req["hSCManager"])
         # A refusal comes with a handle of zeros, as from a Windows host.
         ans["lpServiceHandle"] = b"\0" * 20
         if manager is None or manager[0] != "scm":
-            ans["ErrorCode"] = INVALID_HANDLE
-        elif name.lower() != "schedule":
-            ans["ErrorCode"] = 1060  # ERROR_SERVICE_DOES_NOT_EXIST
-        elif req["dwDesiredAccess"] & ~options.service_rights:
-            ans["ErrorCode"] = ACCESS_DENIED  # more rights than the account holds on the service
-        else:
-            ans["lpServiceHandle"] = self.new_handle("svc", manager[1], req["dwDesiredAccess"])
-            ans["ErrorCode"] = SUCCESS
-        return ans
+            return INVALID_HANDLE
+        if str(req["lpServiceName"]).rstrip("\x00").lower() != "schedule":
+            return 1060  # ERROR_SERVICE_DOES_NOT_EXIST
+        if req["dwDesiredAccess"] & ~options.service_rights:
+            return ACCESS_DENIED  # more rights than the account holds on the service
+        ans["lpServiceHandle"] = self.new_handle("svc", manager[1], req["dwDesiredAccess"])
+        return SUCCESS
 
     def with_service(self, handle, needed, body):
         """body(network, computer) on the service of a handle opened with the rights `needed`."""
@@ -451,9 +406,7 @@ class Svcctl(Base):
 
         def run(network):
             c = computer_of(network, target[1])
-            if c is None:
-                return BAD_NETPATH, 0
-            return body(network, c)
+            return (BAD_NETPATH, 0) if c is None else body(network, c)
 
         return self.store.run(run)
 
@@ -461,21 +414,16 @@ class Svcctl(Base):
         pending = self.store.pending_of(network, c.name)
         if pending[0] == 0:
             return c.status
-        if is_query:
-            pending[0] -= 1
+        pending[0] -= 1 if is_query else 0
         return pending[1]
 
-    def query(self, data):
-        req = scmr.RQueryServiceStatus(data)
-        ans = scmr.RQueryServiceStatusResponse()
-        code, word = self.with_service(req["hService"], 0x04, lambda n, c: (SUCCESS, self.reported(n, c, True)))
-        self.fill(ans["lpServiceStatus"], word)
-        ans["ErrorCode"] = code
-        return ans
+    @call(scmr.RQueryServiceStatus, scmr.RQueryServiceStatusResponse)
+    def query(self, req, ans):
+        return self.status(ans, self.with_service(req["hService"], 0x04,
+                                                  lambda n, c: (SUCCESS, self.reported(n, c, True))))
 
-    def start_service(self, data):
-        req = scmr.RStartServiceW(data)
-
+    @call(scmr.RStartServiceW, scmr.RStartServiceWResponse)
+    def start_service(self, req, ans):
         def body(network, c):
             if c.status & 0x03:
                 return 1056, 0  # ERROR_SERVICE_ALREADY_RUNNING
@@ -485,12 +433,10 @@ class Svcctl(Base):
             self.store.pending_of(network, c.name)[:] = [c.service.get("pending", 0), 0x01]
             return SUCCESS, 0
 
-        ans = scmr.RStartServiceWResponse()
-        ans["ErrorCode"] = self.with_service(req["hService"], 0x10, body)[0]
-        return ans
+        return self.with_service(req["hService"], 0x10, body)[0]
 
-    def control(self, data):
-        req = scmr.RControlService(data)
+    @call(scmr.RControlService, scmr.RControlServiceResponse)
+    def control(self, req, ans):
         ctl = req["dwControl"]
 
         def body(network, c):
@@ -516,28 +462,21 @@ class Svcctl(Base):
             return SUCCESS, self.reported(network, c, False)
 
         # SERVICE_STOP, SERVICE_PAUSE_CONTINUE, SERVICE_INTERROGATE
-        code, word = self.with_service(req["hService"], {1: 0x20, 2: 0x40, 3: 0x40, 4: 0x80}.get(ctl, 0), body)
-        ans = scmr.RControlServiceResponse()
-        self.fill(ans["lpServiceStatus"], word)
-        ans["ErrorCode"] = code
-        return ans
+        return self.status(ans, self.with_service(req["hService"], {1: 0x20, 2: 0x40, 3: 0x40, 4: 0x80}.get(ctl, 0),
+                                                  body))
 
-    def close_handle(self, data):
-        req = scmr.RCloseServiceHandle(data)
+    @call(scmr.RCloseServiceHandle, scmr.RCloseServiceHandleResponse)
+    def close_handle(self, req, ans):
         self.handles.pop(req["hSCObject"], None)
-        ans = scmr.RCloseServiceHandleResponse()  # a handle of zeros
-        ans["ErrorCode"] = SUCCESS
-        return ans
+        return SUCCESS  # with a handle of zeros
 
 
 class Wkssvc(Base):
     def __init__(self, store):
-        Base.__init__(self, ("6BFFD098-A112-3610-9833-46C3F87E345A", "1.0"), "\\PIPE\\wkssvc", {0: self.get_info})
-        self.store = store
+        Base.__init__(self, store, ("6BFFD098-A112-3610-9833-46C3F87E345A", "1.0"), "\\PIPE\\wkssvc", {0: self.get_info})
 
-    def get_info(self, data):
-        req = wkst.NetrWkstaGetInfo(data)
-        ans = wkst.NetrWkstaGetInfoResponse()
+    @call(wkst.NetrWkstaGetInfo, wkst.NetrWkstaGetInfoResponse)
+    def get_info(self, req, ans):
         ans["WkstaInfo"]["tag"] = 100  # the only level Velmora asks for
 
         def body(network):
@@ -549,15 +488,14 @@ class Wkssvc(Base):
             info["wki100_langroup"], info["wki100_ver_major"], info["wki100_ver_minor"] = "WORKGROUP\x00", 4, 0
             return SUCCESS
 
-        ans["ErrorCode"] = self.store.run(body)
-        if ans["ErrorCode"] != SUCCESS or options.no_records:
+        code = self.store.run(body)
+        if code != SUCCESS or options.no_records:
             ans["WkstaInfo"]["WkstaInfo100"] = NULL
-        return ans
+        return code
 
 
 def misbehaving(kind):
-    """A host on a free port that accepts SMB's connection and then stays
-    silent, answers garbage, or starts a reply that never ends."""
+    """A host on a free port that accepts SMB's connection, then stays silent, answers garbage, or never ends."""
     listener = socket.create_server(("127.0.0.1", 0))
 
     def answer(conn):
@@ -592,15 +530,12 @@ def main():
     ap.add_argument("--password", required=True)
     ap.add_argument("--no-atsvc", action="store_true", help="serve no ATSvc, as Samba")
     ap.add_argument("--refuse-atsvc", action="store_true", help="answer ATSvc with 50, as Windows 8 without EnableAt")
-    ap.add_argument("--no-records", action="store_true",
-                    help="answer a job's or the workstation's query with success and no record, as a broken host")
+    ap.add_argument("--no-records", action="store_true", help="answer a job's or the workstation's query with success and no record")
     ap.add_argument("--hang-enum", type=int, default=0, help="leave the first N job listings unanswered")
     ap.add_argument("--drop-enum", type=int, default=0, help="then drop the next N listings' connections")
     ap.add_argument("--delay-enum", type=float, default=0, help="answer every job listing after SECONDS")
-    ap.add_argument("--hang-svcctl-bind", action="store_true",
-                    help="open the service controller's pipe but never answer its bind")
-    ap.add_argument("--framed-garbage", action="store_true",
-                    help="the garbage host answers SMB's negotiation with a well-framed message of no protocol")
+    ap.add_argument("--hang-svcctl-bind", action="store_true", help="never answer the service controller's bind")
+    ap.add_argument("--framed-garbage", action="store_true", help="the garbage host's answer is a well-framed message")
     ap.add_argument("--service-rights", type=lambda t: int(t, 0), default=0xFFFFFFFF,
                     help="the access rights the account holds on the service (OpenServiceW refuses more with 5)")
     ap.add_argument("--refuse-logons", type=lambda t: [int(x, 0) for x in t.split(",")], default=[],
@@ -614,14 +549,11 @@ def main():
             with open(a.log, "a") as f:
                 f.write(line + "\n")
 
-    verify, process = smbserver.computeNTLMv2, smbserver.SMBSERVER.processRequest
-
-    refusals = list(a.refuse_logons)
+    verify, process, refusals = smbserver.computeNTLMv2, smbserver.SMBSERVER.processRequest, list(a.refuse_logons)
 
     def counted_logon(*args):
         code, key = verify(*args)
-        if refusals:
-            code = refusals.pop(0)
+        code = refusals.pop(0) if refusals else code
         if code != SUCCESS:
             log("refused")
         return code, key

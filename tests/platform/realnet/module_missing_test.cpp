@@ -1,8 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The stand-in's side of the real network when the module is not installed
-// (this test's build names a module that is not there): real computers
-// answer as ones that cannot be reached, the diagnostic line says why, and
-// nothing else is disturbed.
+// Without the module (this build names one that is not there) real computers
+// cannot be reached, the diagnostic line says why, and nothing else is disturbed.
 #include <lm.h>
 
 #include <gtest/gtest.h>

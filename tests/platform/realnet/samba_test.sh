@@ -1,25 +1,18 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: GPL-3.0-or-later
-# realnet_tests against Samba's own servers. Each server runs in mount, network
-# and PID namespaces of its own, with its client: a loopback of its own (so
-# the standard ports are free and nothing outside can reach it), a private
-# /run (winbindd's socket and Samba's locks), /dev/shm, /var/lib/samba,
-# /var/cache/samba, /etc/hosts, /etc/passwd and /etc/group, and its state in
-# a fresh folder under BUILD_DIR. The machine's files, accounts, ports and any Samba of its
-# own stay as they were, and two runs at once do not meet. Root only (the
-# namespaces); without root it fails, saying so.
-# - smbd: a standalone smbd, SMB3 with encryption and signing required,
-#   NTLMv2 only: an administrator (Builtin Administrators mapped to a Unix
-#   group), a plain user and a wrong password; their Unix accounts exist in
-#   the namespace's passwd alone. A second smbd that does not encrypt SMB
-#   shows, in a loopback capture, that privacy=seal hides a marker service
-#   name that sign and none let through.
+# realnet_tests against Samba's own servers, each in mount, network and PID
+# namespaces of its own with its client: a private loopback (the standard
+# ports free, nothing outside reaching it), /run, /dev/shm, Samba's folders,
+# /etc/hosts, /etc/passwd and /etc/group, and its state under BUILD_DIR. The
+# machine's files, accounts, ports and own Samba stay as they were, and two
+# runs at once do not meet. Root only (the namespaces).
+# - smbd: SMB3 with encryption and signing required, NTLMv2 only: an
+#   administrator, a plain user and a wrong password. A second smbd that does
+#   not encrypt shows, in a loopback capture, that privacy=seal hides a marker
+#   service name that sign and none let through.
 # - dc: a throwaway AD domain controller (VELMORA.TEST) that refuses NTLM,
-#   named velmora-dc: a ticket alone (the file's password is wrong),
-#   auth=kerberos without a ticket or with an expired one, the KDC out of
-#   reach, NTLM blocked, this machine's clock an hour ahead. It is ready when
-#   a ticket for its administrator and a workstation query with that ticket
-#   succeed; not ready within 60 s, the test fails with its log's tail.
+#   named velmora-dc, ready once a ticket and a workstation query with it
+#   succeed (else, after 60 s, the test fails with its log's tail).
 # Usage: tests/platform/realnet/samba_test.sh BUILD_DIR [smbd|dc]   (both by default)
 set -euo pipefail
 cd "$(dirname "$0")/../../.."
@@ -29,13 +22,10 @@ client="$build/tests/platform/realnet/realnet_tests"
   { echo "FAIL: samba_test.sh needs root, to run each Samba server in namespaces of its own"; exit 1; }
 
 if [ -z "${VELMORA_SAMBA_PART:-}" ]; then
-  # samba for smbd, wireshark-common for dumpcap's loopback capture, the
-  # domain controller's packages, MIT's kinit, faketime for a clock set
-  # ahead, iproute2 for the namespace's loopback.
+  # dumpcap captures, faketime sets the clock ahead, iproute2 raises the loopback.
   scripts/install-deps.sh samba wireshark-common samba-dsdb-modules samba-ad-provision winbind krb5-user faketime \
     iproute2 >&2
-  # The lines this run adds to its private hosts and passwd carry its mark;
-  # none may reach the machine's own (which others may change meanwhile).
+  # This run's lines in its private hosts and passwd carry its mark; none may reach the machine's.
   run="samba_test.sh-run-$$-$RANDOM$RANDOM"
   status=0
   for part in ${2:-smbd dc}; do
@@ -53,8 +43,7 @@ state=$(mktemp -d "$build/samba-test-$part.XXXXXX")
 chmod 0755 "$state"
 ip link set lo up
 mount -t tmpfs -o mode=0755 velmora-run /run
-# faketime names its semaphore after its PID, which another run's PID
-# namespace may repeat.
+# faketime names its semaphore after its PID, which another run may repeat.
 mount -t tmpfs -o mode=1777 velmora-shm /dev/shm
 mkdir -p /run/samba /run/lock
 for dir in /var/lib/samba /var/cache/samba; do
@@ -69,10 +58,8 @@ mount --bind "$state/hosts" /etc/hosts
 pids=()
 passed=no
 stop_all() {
-  # Each server runs in a session of its own (smbd signals its whole process
-  # group when it ends); the RPC helpers they start are not their children
-  # and are stopped by the PIDs they leave in their pid directories. Whatever
-  # is left ends with this PID namespace.
+  # Each server has a session of its own (smbd signals its process group);
+  # the RPC helpers they start are stopped by the PIDs in their pid folders.
   for pid in "${pids[@]}"; do kill -TERM -- "-$pid" 2>/dev/null || true; done
   for file in "$state"/*/run/*.pid; do
     [ -f "$file" ] && kill -TERM -- "-$(cat "$file")" 2>/dev/null || true
@@ -84,9 +71,8 @@ stop_all() {
 }
 finish() {
   stop_all
-  # This script is the PID namespace's first process: whatever still runs in
-  # it (a helper still ending, writing its files) is killed, and the state's
-  # removal is tried until those writes have stopped.
+  # This script is the PID namespace's first process: what still runs in it
+  # is killed, and the state's removal tried until its writes have stopped.
   kill -KILL -1 2>/dev/null || true
   if [ "$passed" = yes ]; then
     for _ in $(seq 20); do rm -rf "$state" 2>/dev/null && break; sleep 0.1; done
@@ -101,14 +87,12 @@ free_port() { /usr/bin/python3 -c 'import socket; s=socket.socket(); s.bind(("12
 
 # ---- smbd
 run_smbd() {
-  # The accounts, in this namespace's passwd and group alone, at IDs the
-  # machine does not use.
+  # The accounts, in this namespace's passwd and group alone, at IDs the machine does not use; those an
+  # older run left on the machine are not seen here.
   local id=64200
   while getent passwd $id $((id + 1)) $((id + 2)) >/dev/null || getent group $id $((id + 1)) $((id + 2)) >/dev/null; do
     id=$((id + 3))
   done
-  # (Accounts of these names that an older run left on the machine are not
-  # seen here.)
   grep -Ev '^velmora-(adm|usr):' /etc/passwd >"$state/passwd" || true
   grep -Ev '^velmora-(adm|usr|admins):' /etc/group >"$state/group" || true
   local mark=$VELMORA_SAMBA_RUN
@@ -141,8 +125,7 @@ run_smbd() {
   start_smbd plain off "$capture_port"
   for privacy in seal sign none; do
     pcap="$state/$privacy.pcap"
-    dumpcap -q -i lo -f "tcp port $capture_port" -w "$pcap" 2>"$state/dumpcap.log" &
-    dump=$!
+    dumpcap -q -i lo -f "tcp port $capture_port" -w "$pcap" 2>"$state/dumpcap.log" & dump=$!
     for _ in $(seq 50); do grep -q "Capturing on" "$state/dumpcap.log" && break; sleep 0.1; done
     VELMORA_SMBD_PORT=$capture_port VELMORA_PRIVACY=$privacy "$client" --gtest_filter='SmbdCapture.*' >"$state/capture.log" ||
       { cat "$state/capture.log"; exit 1; }
@@ -206,8 +189,7 @@ run_dc() {
     --option="server services=s3fs rpc kdc winbindd" --option="dns forwarder=127.0.0.1" \
     --option="log file=$dc/log/samba.log" --option="pid directory=$dc/run" \
     --option="ncalrpc dir=$dc/ncalrpc" >"$dc/provision.log" 2>&1 || { cat "$dc/provision.log"; exit 1; }
-  # Password logons refused, as a domain that has turned NTLM off; every
-  # logon's result logged.
+  # Password logons refused, as a domain that turned NTLM off; every logon logged.
   sed -i 's/^\[global\]$/[global]\n\tntlm auth = disabled\n\tlog level = 1 auth_audit:2/' "$dc/etc/smb.conf"
 
   cat >"$dc/krb5.conf" <<EOF
@@ -233,28 +215,20 @@ EOF
 
   setsid samba --foreground --no-process-group --configfile="$dc/etc/smb.conf" </dev/null >"$dc/samba.out" 2>&1 &
   pids+=($!)
-  # Ready once a real call goes through it: a ticket for its administrator,
-  # then a workstation query with that ticket alone.
-  local began=$SECONDS ready=no
-  while [ $((SECONDS - began)) -lt 60 ]; do
-    if echo "$password" | KRB5CCNAME="FILE:$dc/admin.ccache" kinit "Administrator@VELMORA.TEST" >"$dc/ready.log" 2>&1 &&
-      "$client" --gtest_filter='DcReady.*' >>"$dc/ready.log" 2>&1; then
-      ready=yes
-      break
+  local began=$SECONDS
+  until echo "$password" | KRB5CCNAME="FILE:$dc/admin.ccache" kinit "Administrator@VELMORA.TEST" >"$dc/ready.log" 2>&1 &&
+    "$client" --gtest_filter='DcReady.*' >>"$dc/ready.log" 2>&1; do
+    if [ $((SECONDS - began)) -ge 60 ]; then
+      echo "FAIL: the domain controller was not ready within 60 s; the last try:"
+      tail -n 20 "$dc/ready.log"
+      echo "its log's tail:" && tail -n 40 "$dc/log/samba.log" "$dc/samba.out" 2>/dev/null
+      exit 1
     fi
     sleep 1
   done
-  if [ "$ready" = no ]; then
-    echo "FAIL: the domain controller was not ready within 60 s; the last try:"
-    tail -n 20 "$dc/ready.log"
-    echo "its log's tail:"
-    tail -n 40 "$dc/log/samba.log" "$dc/samba.out" 2>/dev/null
-    exit 1
-  fi
   echo "the domain controller was ready after $((SECONDS - began)) s"
 
-  # The other tickets: one left for the KDC test, one that lasts a minute
-  # (Samba will not use less than five), and none at all.
+  # One ticket for the KDC test, one that lasts a minute (Samba wants five).
   echo "$password" | KRB5CCNAME="FILE:$dc/tgt-only.ccache" kinit "Administrator@VELMORA.TEST" >/dev/null
   echo "$password" | KRB5CCNAME="FILE:$dc/expired.ccache" kinit -l 1m "Administrator@VELMORA.TEST" >/dev/null
 
