@@ -18,6 +18,7 @@
 
 #include <algorithm>
 #include <clocale>
+#include <cstdlib>
 #include <condition_variable>
 #include <cstdio>
 #include <functional>
@@ -585,6 +586,57 @@ TEST(TerminalDriver, ListsShowWhatThePlatformShowsAtTheDialogsSize) {
         t.Quit();
       },
       76, 24);
+}
+
+// Whole screens, cell by cell with their attributes, at four sizes and one
+// too small: the geometry that the checks above only sample.
+// VELMORA_UPDATE_SCREENS=1 writes them anew after an intended change; read
+// the difference.
+TEST(TerminalDriver, ScreensStayCellForCellAsTheyWere) {
+  const std::string file = VELMORA_TERMINAL_SCREENS;
+  RunScript([&](ScriptedTerminal &t) {
+    std::string seen;
+    auto take = [&](const char *name) {
+      seen += std::string("== ") + name + " " + std::to_string(t.cols) + "x" + std::to_string(t.rows) + "\n";
+      for (int y = 0; y < t.picture.Rows(); ++y) {
+        std::string attrs;
+        for (int x = 0; x < t.picture.Cols(); ++x) attrs += static_cast<char>('0' + t.picture.At(x, y).attr % 75);
+        seen += EncodeUtf8(t.picture.RowText(y)) + "\n" + attrs + "\n";
+      }
+    };
+    t.Start({"computer PC01", "job PC01 id=1 at=19:00 flags=1 dow=21 cmd=\"backup.cmd /full\"",
+             "job PC01 id=2 at=08:30 dom=16384 cmd=\"C:\\\\jobs\\\\a-long-command-that-does-not-fit.cmd /all\"",
+             "job PC01 id=3 at=23:59 cmd=\"once.cmd\""});
+    for (auto [cols, rows] : {std::pair{80, 24}, {100, 32}, {76, 24}, {160, 50}}) {
+      t.Resize(cols, rows);
+      take("main");
+      t.Type("a", true);
+      take("editor");
+      t.Press(Key::kF1);
+      take("help");
+      t.Press({Key::kEscape, Key::kEscape});
+    }
+    t.Type("r", true);
+    take("question");
+    t.Press(Key::kEscape);
+    t.Resize(40, 16);
+    take("too small");
+    t.Resize(80, 24);
+    if (std::getenv("VELMORA_UPDATE_SCREENS") != nullptr) {
+      std::FILE *out = std::fopen(file.c_str(), "w");
+      Require(out != nullptr && std::fputs(seen.c_str(), out) >= 0 && std::fclose(out) == 0, "cannot write " + file);
+      t.Quit();
+    }
+    std::FILE *in = std::fopen(file.c_str(), "r");
+    Require(in != nullptr, "cannot read " + file);
+    std::string expected;
+    for (int c; (c = std::fgetc(in)) != EOF;) expected += static_cast<char>(c);
+    std::fclose(in);
+    size_t at = std::mismatch(seen.begin(), seen.end(), expected.begin(), expected.end()).first - seen.begin();
+    Require(seen == expected, "the screens differ from " + file + " at line " +
+                                  std::to_string(std::count(seen.begin(), seen.begin() + at, '\n') + 1));
+    t.Quit();
+  });
 }
 
 // The redraw after a key that moves the job list's selection or scrolls it,
