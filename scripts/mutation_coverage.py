@@ -75,6 +75,10 @@ def executed_lines(folder, source):
     return lines
 
 
+# Raised when the way of measuring changes, so that measures kept from before are not reused.
+METHOD = 2
+
+
 class Coverage:
     """The lines each CTest case executed, measured once per scratch copy's contents and kept in
     folder/coverage.json."""
@@ -92,7 +96,7 @@ class Coverage:
         if os.path.exists(kept):
             with open(kept, encoding="utf-8") as f:
                 saved = json.load(f)
-            if saved["digest"] == digest and saved["excluded"] == sorted(excluded):
+            if (saved.get("method"), saved["digest"], saved["excluded"]) == (METHOD, digest, sorted(excluded)):
                 print("the lines each test executes: as measured before", flush=True)
                 return cls.from_saved(saved)
         tests = listed_tests(folder, excluded)
@@ -131,6 +135,7 @@ class Coverage:
 
     def saved(self, digest, excluded):
         return {
+            "method": METHOD,
             "digest": digest,
             "excluded": sorted(excluded),
             "tests": self.tests,
