@@ -28,11 +28,11 @@ class FakeHost {
     network_ = directory_ + "/network";
     credentials_ = directory_ + "/credentials";
     WriteFile(network_, "");
-    WriteFile(credentials_, "username=alice\npassword=s3cret pass\ndomain=WORKGROUP\n");
+    WriteFile(credentials_, "username=alice\npassword=s3cret päss\ndomain=WORKGROUP\n");
     std::string command;
     command.reserve(4096);  // never moved, so that a password in it is wiped where it was
     command = "exec /usr/bin/python3 " VELMORA_FAKE_HOST " --network " + network_ +
-              " --user alice --password 's3cret pass' --log " + directory_ + "/log";
+              " --user alice --password 's3cret päss' --log " + directory_ + "/log";
     for (const std::string &flag : flags) command.append(" '").append(flag).append("'");
     from_ = popen(command.c_str(), "r");
     explicit_bzero(command.data(), command.size());
