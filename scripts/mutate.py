@@ -71,7 +71,7 @@ AREAS = {
     "kernel32": Area(["platform/kernel32"], [KERNEL32_TESTS, NETAPI32_TESTS, SCENARIOS] + list(PROGRAM_TESTS)),
     "netapi32": Area(["platform/netapi32"], [NETAPI32_TESTS, SCENARIOS] + list(PROGRAM_TESTS), SHARED_FILE_AND_END_TO_END),
     "host": Area(["platform/host"], [NETAPI32_TESTS, KERNEL32_TESTS, SCENARIOS], SHARED_FILE_AND_END_TO_END),
-    "realnet": Area(["platform/realnet"], ["tests/platform/realnet/realnet_tests"], ["realnet"]),
+    "realnet": Area(["platform/realnet"], ["tests/platform/realnet/realnet_tests"], ["realnet", "root"]),
     "terminal": Area(["frontends/terminal"], [TERMINAL_TESTS], ["end_to_end"]),
 }
 FOLDERS = [folder for area in AREAS.values() for folder in area.folders]
