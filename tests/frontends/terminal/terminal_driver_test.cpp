@@ -247,11 +247,11 @@ TEST(TerminalDriver, TheKeyboardPointerClicksControlsOutsideTheTabOrderAndStays)
     };
     t.Start({"computer PC01"});
     t.Type("a", true);  // Alt+A: the job editor, focus on the command line
-    t.Type("run.cmd");
+    t.Type("run.cmd /q");
     t.Press({Key::kF2, Key::kUp});  // from the first control round to the last
     pointed("ｷｬﾝｾﾙ(C)");
     t.Press(Key::kTab);
-    pointed("run.cmd");
+    pointed("run.cmd /q");
     t.Press(Key::kTab, /*shift=*/true);
     t.Press(Key::kLeft);
     pointed("OK(O)");
@@ -266,7 +266,7 @@ TEST(TerminalDriver, TheKeyboardPointerClicksControlsOutsideTheTabOrderAndStays)
     Require(radio(143) == BST_CHECKED, "the pointer went on to 明日 and clicked it");
     t.Press(Key::kEscape);  // puts the pointer away, nothing else
     Require(ActiveTemplate() == "DLG_JOB", "the editor stays open");
-    Require(standin::TextOf(Control(141)) == "run.cmd", "the command kept");
+    Require(standin::TextOf(Control(141)) == "run.cmd /q", "the command kept");
     Require(t.Shows("Esc:ｷｬﾝｾﾙ") && !t.Shows("F2/Esc:終了"), "the editor's own keys again");
     t.Press(Key::kEscape);  // the dialog manager's Escape: the editor closes, so Alt+X ends the program
     t.Quit();
