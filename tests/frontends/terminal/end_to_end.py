@@ -8,6 +8,7 @@ screen and the network file.
                                   resize-without-terminal|read-only-english
 """
 import os
+import pty
 import re
 import shutil
 import subprocess
@@ -312,6 +313,14 @@ def command_line(velmora, workdir):
            "an unknown option in Japanese: %r" % wrong.stderr)
     with open(network) as f:
         expect(f.read() == broken, "the broken network file was changed")
+    # Keys from a terminal but the screen led into a pipe: refused, not drawn into the pipe.
+    with open(network, "w") as f:
+        f.write("computer PC01\n")
+    keyboard, screen = pty.openpty()
+    with os.fdopen(keyboard), os.fdopen(screen):
+        half = subprocess.run([velmora], env=env, stdin=screen, capture_output=True, text=True, timeout=WAIT_SECONDS)
+    expect(half.returncode != 0 and "標準入力と標準出力は端末でなければなりません" in half.stderr and not half.stdout,
+           "output into a pipe: exit %d, %r" % (half.returncode, half.stderr))
 
 
 def main():
