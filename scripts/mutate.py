@@ -185,6 +185,8 @@ STATEMENT_KEYWORDS = set(
     "return break continue case default goto if else for while do switch const static char int unsigned bool auto"
     " struct enum namespace using typedef template void long short double float extern inline".split()
 )
+# Calls whose two arguments may be swapped without a change (kept in the sample, reported as equivalent).
+COMMUTATIVE = {"min", "max"}
 NOT_CALLS = {"if", "while", "for", "switch", "return", "sizeof", "static_cast", "reinterpret_cast", "const_cast"}
 # Arguments whose swap the compiler would refuse (a handle, a text, a pointer beside a number) are not swapped.
 HANDLE_NAMES = {"window", "dialog", "editor", "list", "instance", "AppInstance", "record", "buffer", "text"}
@@ -360,6 +362,7 @@ def mutants_of_file(path, source):
                         s2 = source[tokens[a2].start : tokens[b2].end]
                         if s1 != s2 and swappable(s1) and swappable(s2):
                             add(tokens[a1].start, tokens[b2].end, s2 + ", " + s1, "argument-swap", name)
+                            result[-1].call = t.text
         # Statements removed: expression statements (calls, assignments, increments) at any depth of the body.
         statement_start = lo + 1
         depth_paren = 0
@@ -796,6 +799,9 @@ def main():
         return 0
 
     started = time.time()
+    for m in mutants:
+        if getattr(m, "call", None) in COMMUTATIVE:
+            equivalents.setdefault(m.key, "%s gives the same whichever argument comes first" % m.call)
     results = [(m, "equivalent", equivalents[m.key]) for m in mutants if m.key in equivalents]
     rows = []
     if args.resume and args.report and os.path.exists(args.report):
