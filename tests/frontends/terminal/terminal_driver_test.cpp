@@ -616,12 +616,18 @@ TEST(TerminalDriver, ScreensStayCellForCellAsTheyWere) {
       take("help");
       t.Press({Key::kEscape, Key::kEscape});
     }
+    t.Resize(80, 24);
+    t.Type("a", true);
+    t.ClickOn("1日");
+    for (int day = 1; day < 10; ++day) t.Press(Key::kDown);
+    take("a list scrolled");
+    t.Press(Key::kEscape);
     t.Type("r", true);
     take("question");
     t.Press(Key::kEscape);
     t.Resize(40, 16);
     take("too small");
-    t.Resize(80, 24);
+    t.Resize(76, 24);
     if (std::getenv("VELMORA_UPDATE_SCREENS") != nullptr) {
       std::FILE *out = std::fopen(file.c_str(), "w");
       Require(out != nullptr && std::fputs(seen.c_str(), out) >= 0 && std::fclose(out) == 0, "cannot write " + file);
