@@ -146,8 +146,21 @@ def add_next_wednesday_evening(s, command):
     s.wait_for("ｼﾞｮﾌﾞ詳細設定", gone=True)
 
 
+def underlined(styled):
+    """The characters of a line captured with its styles (capture-pane -e) that are drawn underlined."""
+    shown, on = "", False
+    for codes, char in re.findall(r"\x1b\[([0-9;]*)m|(.)", styled):
+        if char:
+            shown += char if on else ""
+        for code in codes.split(";") if not char else ():
+            on = code == "4" or (on and code not in ("", "0", "24"))
+    return shown
+
+
 def add_delete(s):
     s.wait_for("ｽｹｼﾞｭｰﾙｻｰﾋﾞｽは動作中です。", "defrag C:")
+    buttons = next(line for line in s.tmux("capture-pane", "-e", "-p").splitlines() if "追加(" in line)
+    expect(underlined(buttons) == "ACR", "the buttons' underlined letters: %r in %r" % (underlined(buttons), buttons))
     # Add is the default button and has the focus.
     add_next_wednesday_evening(s, "nightly.cmd /q")
     # The closed editor leaves the focus on the main window itself: Tab
