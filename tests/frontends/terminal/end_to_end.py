@@ -233,7 +233,9 @@ def keys_and_mouse(s):
     expect(error == s.log, "standard error leads to %s, not %s" % (error, s.log))
 
     # A lone Escape acts at once, not after the terminal's usual second: it
-    # closes the version box about as soon as Enter does, both timed here.
+    # closes the version box about as soon as Enter does, both timed here,
+    # the quickest of three each, so that a busy machine's pause is not taken
+    # for the terminal's wait.
     def closing(key):
         s.keys("M-v")
         s.wait_for("Version β2")
@@ -242,7 +244,7 @@ def keys_and_mouse(s):
         s.wait_for("Version β2", gone=True, poll=0.005)
         return time.monotonic() - started
 
-    enter, escape = closing("Enter"), closing("Escape")
+    enter, escape = (min(closing(key) for _ in range(3)) for key in ("Enter", "Escape"))
     expect(escape <= enter + 0.5, "Escape took %.3f s, Enter %.3f s" % (escape, enter))
     # Escape and F1 arriving together (pasted, scripted) are two keys, not Alt+F1.
     s.keys("M-v")
