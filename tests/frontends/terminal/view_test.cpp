@@ -13,6 +13,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <regex>
@@ -86,6 +87,12 @@ TEST(Text, TheHelpTextWrapsWithinTheWidthLosingNothing) {
   EXPECT_EQ(FindHelpText("C:\\WINNT\\HELP\\Velmora.HLP", {"/nonexistent", dir}), dir + "/Velmora.txt");
   EXPECT_EQ(FindHelpText("Other.HLP", {dir}), "");
   EXPECT_EQ(FindHelpText("..", {dir}), "");
+  // A name with nothing before its extension names no file, not a hidden ".txt".
+  char hidden[] = "/tmp/velmora-help-XXXXXX";
+  ASSERT_NE(mkdtemp(hidden), nullptr);
+  std::ofstream(std::string(hidden) + "/.txt") << "hidden";
+  EXPECT_EQ(FindHelpText("C:\\HELP\\.HLP", {hidden}), "");
+  std::filesystem::remove_all(hidden);
 }
 
 // The platform's keyboard rules: arrows and Tab move round the buttons,
