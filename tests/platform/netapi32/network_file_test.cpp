@@ -227,7 +227,7 @@ TEST_F(NetworkFileTest, WritesKeepWhatTheyDoNotChange) {
       "\xEF\xBB\xBF# head\r\n\r\ncomputer pc01\r\n# the backups\r\njob pc01 id=1  at=7:00 cmd=\"a\"\r\n"
       "job PC01 id=2 at=08:00 cmd=\"b\"\r\n# tail\r\ncomputer PC02 service=stopped");
   ASSERT_EQ(chown(path_.c_str(), 65534, 65534), 0);
-  ASSERT_EQ(chmod(path_.c_str(), 02640), 0);
+  ASSERT_EQ(chmod(path_.c_str(), 02751), 0);
   ASSERT_EQ(standin::OpenNetworkFile(path_), "");
   ASSERT_EQ(AddJob(), kSuccess);
   ASSERT_EQ(NetScheduleJobDel(u"\\\\PC01", 2, 2), kSuccess);
@@ -239,7 +239,12 @@ TEST_F(NetworkFileTest, WritesKeepWhatTheyDoNotChange) {
   ASSERT_EQ(stat(path_.c_str(), &st), 0);
   EXPECT_EQ(st.st_uid, 65534u);
   EXPECT_EQ(st.st_gid, 65534u);
-  EXPECT_EQ(st.st_mode & 07777, 02640u);  // set-group-ID too
+  EXPECT_EQ(st.st_mode & 07777, 02751u);  // set-group-ID too
+  // The lock file made beside it: the same owner, and its read and write bits.
+  ASSERT_EQ(stat((path_ + ".lock").c_str(), &st), 0);
+  EXPECT_EQ(st.st_uid, 65534u);
+  EXPECT_EQ(st.st_gid, 65534u);
+  EXPECT_EQ(st.st_mode & 07777, 0640u);
 }
 
 // What a write adds or restates follows the file: the ending of its first
