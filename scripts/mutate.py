@@ -7,8 +7,8 @@ touched), rebuilds only what the change touches, and runs the tests that can not
 first failure: the CTest cases that execute the mutant's lines (measured once per tree on a gcov build, see
 mutation_coverage.py), or where that cannot be told, the area's GoogleTest programs with --gtest_fail_fast,
 the scenario files (the runner stops at the first failing file), then CTest with the area's labels
-(--stop-on-failure); each under a time limit (a hang counts as killed). A mutant that does not compile is stillborn and left out of
-the score. A survivor is judged again by the GoogleTest programs and the scenarios on a second scratch build
+(--stop-on-failure); each under a time limit (a hang counts as killed). A mutant that does not compile is
+stillborn and left out of the score. A survivor is judged again by the GoogleTest programs and the scenarios on a second scratch build
 under AddressSanitizer and UndefinedBehaviorSanitizer: a buffer size or an index moved by one may write past
 its buffer without changing what is shown. Mutants listed in scripts/mutate-equivalent.txt (by key) are
 reported as equivalent and not run; the faults written in scripts/mutate-faults.txt are planted in every
