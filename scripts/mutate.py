@@ -24,7 +24,7 @@ run of their area. Score: killed / (run - stillborn), per area. The report ends 
     scripts/mutate.py --list                 the mutants and their keys, without running them
     scripts/mutate.py --ratio                the test ratio alone
     scripts/mutate.py --report r.json --resume   keep each verdict in r.json as it comes; run only the mutants
-                                             it does not judge yet (a long run in several sittings)
+                                             holds no kill for (a long run in several sittings)
 """
 
 import argparse
@@ -762,7 +762,8 @@ def main():
                         help="from reports of --every-killer runs: how many mutants each test kills, and how many "
                         "of those no other test kills; then stop")
     parser.add_argument("--resume", action="store_true",
-                        help="with --report: keep the verdicts already there and run only the other mutants")
+                        help="with --report: keep the kills and stillbirths already there and run only the other "
+                        "mutants (survivors again)")
     args = parser.parse_args()
     WITHOUT.update(args.without)
     if args.killers:
@@ -807,7 +808,10 @@ def main():
     if args.resume and args.report and os.path.exists(args.report):
         with open(args.report, encoding="utf-8") as f:
             rows = [row for row in json.load(f) if row["verdict"] != "equivalent"]
-    judged = {row["key"]: row for row in rows if row["key"] not in equivalents}
+    # Kills and stillbirths stand; a survivor is judged again, since tests may have come for it since.
+    judged = {row["key"]: row for row in rows if row["key"] not in equivalents and row["verdict"] != "survived"}
+    planned = {m.key for m in mutants}
+    rows = [row for row in rows if row["key"] in judged or row["key"] not in planned]
     results += [(m, judged[m.key]["verdict"], judged[m.key]["test"]) for m in mutants if m.key in judged]
     tree = subprocess.run(["git", "-C", ROOT, "describe", "--always", "--dirty"], capture_output=True, text=True)
 
