@@ -24,7 +24,7 @@ run of their area. Score: killed / (run - stillborn), per area. The report ends 
     scripts/mutate.py --list                 the mutants and their keys, without running them
     scripts/mutate.py --ratio                the test ratio alone
     scripts/mutate.py --report r.json --resume   keep each verdict in r.json as it comes; run only the mutants
-                                             holds no kill for (a long run in several sittings)
+                                             it holds no kill for (a long run in several sittings)
 """
 
 import argparse
