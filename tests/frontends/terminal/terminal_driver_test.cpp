@@ -21,7 +21,9 @@
 #include <cstdlib>
 #include <condition_variable>
 #include <cstdio>
+#include <fstream>
 #include <functional>
+#include <iterator>
 #include <map>
 #include <mutex>
 #include <string>
@@ -629,15 +631,15 @@ TEST(TerminalDriver, ScreensStayCellForCellAsTheyWere) {
     take("too small");
     t.Resize(76, 24);
     if (std::getenv("VELMORA_UPDATE_SCREENS") != nullptr) {
-      std::FILE *out = std::fopen(file.c_str(), "w");
-      Require(out != nullptr && std::fputs(seen.c_str(), out) >= 0 && std::fclose(out) == 0, "cannot write " + file);
+      std::ofstream out(file, std::ios::binary);
+      out << seen;
+      out.close();
+      Require(!out.fail(), "cannot write " + file);
       t.Quit();
     }
-    std::FILE *in = std::fopen(file.c_str(), "r");
-    Require(in != nullptr, "cannot read " + file);
-    std::string expected;
-    for (int c; (c = std::fgetc(in)) != EOF;) expected += static_cast<char>(c);
-    std::fclose(in);
+    std::ifstream in(file, std::ios::binary);
+    Require(in.is_open(), "cannot read " + file);
+    const std::string expected((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     size_t at = std::mismatch(seen.begin(), seen.end(), expected.begin(), expected.end()).first - seen.begin();
     Require(seen == expected, "the screens differ from " + file + " at line " +
                                   std::to_string(std::count(seen.begin(), seen.begin() + at, '\n') + 1));
