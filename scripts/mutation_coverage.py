@@ -85,6 +85,7 @@ class Coverage:
 
     def __init__(self, tests, seconds, instrumented, executed_by):
         self.tests, self.seconds = tests, seconds  # [(name, labels)], [seconds]
+        self.seconds_by_name = {name: seconds[i] for i, (name, _) in enumerate(tests)}
         self.instrumented = instrumented  # {path: set of lines}
         self.executed_by = executed_by  # {path: {line: set of test indexes}}
 
@@ -159,6 +160,6 @@ class Coverage:
         chosen = [i for i in indexes if not set(self.tests[i][1]) & excluded]
         return [self.tests[i][0] for i in sorted(chosen, key=lambda i: self.seconds[i])]
 
-    def seconds_of(self, names):
-        known = {name: self.seconds[i] for i, (name, _) in enumerate(self.tests)}
-        return sum(known.get(name, 60) for name in names)
+    def seconds_of(self, name):
+        """How long the case took alone, unmutated."""
+        return self.seconds_by_name.get(name, 60)
