@@ -103,7 +103,7 @@ play() {
         cut_short=1
         why="$(grep -av '^[0-9a-f]\{4\}:' "$relay" | tail -1 || true)"
         at=0 && [[ "$why" =~ ^velmora-scenario:\ line\ ([0-9]+):\ (.*)$ ]] && at="${BASH_REMATCH[1]}" why="after ${BASH_REMATCH[2]}"
-        ended="ended (status $status)" && [ "$status" -ne 124 ] || ended="did not finish in time"
+        if [ "$status" -eq 124 ]; then ended="did not finish in time"; else ended="ended (status $status)"; fi
         line="FAIL $path:$at: the Wine player $ended, ${why:-before its first action}"
       elif [ -z "$line" ]; then
         line="FAIL $path:0: the Wine player ended before this file"
