@@ -13,6 +13,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <iterator>
 #include <pty.h>
 #include <sys/mman.h>
 #include <sys/wait.h>
@@ -138,6 +139,7 @@ struct Report {
     Refuse(report, "exit code " + std::to_string(code) + ", " + std::to_string(listed) + " of " + std::to_string(jobs) +
                        " jobs listed");
   for (const auto &[label, times] : terminal.wall) {
+    if (report->count == std::size(report->times)) Refuse(report, "more kinds of key than the report holds");
     auto &entry = report->times[report->count++];
     std::snprintf(entry.label, sizeof entry.label, "%s", label.c_str());
     entry.ms = {Quantile(times, 0.5), Quantile(terminal.processor[label], 0.1)};
