@@ -25,6 +25,9 @@ run of their area. Score: killed / (run - stillborn), per area. The report ends 
     scripts/mutate.py --ratio                the test ratio alone
     scripts/mutate.py --report r.json --resume   keep each verdict in r.json as it comes; run only the mutants
                                              it holds no kill for (a long run in several sittings)
+    scripts/mutate.py --report copy.json --resume --leave-out REGEX   as if the CTest cases matching REGEX
+                                             were cut: only the kills that none but those cases made are
+                                             judged again, and the mutants that then survive are theirs alone
 """
 
 import argparse
@@ -549,6 +552,11 @@ def build(work, jobs, areas, flags=""):
 
 
 WITHOUT = set()  # labels left out by --without
+LEFT_OUT = []  # CTest case names (regular expressions) left out by --leave-out
+
+
+def left_out(name):
+    return any(re.search(pattern, name) for pattern in LEFT_OUT)
 
 
 def excluded_labels(area):
@@ -575,6 +583,7 @@ def run_tests(source, folder, steps, excluded, limits, jobs, seconds=None):
             labels = "^(%s)$" % "|".join(sorted(excluded))
             # Two at a time at least: many cases mostly wait (locks, child processes, tmux).
             command = ["ctest", "--test-dir", folder, "--stop-on-failure", "-j%d" % max(2, jobs), "-LE", labels]
+            command += ["-E", "|".join(LEFT_OUT)] if LEFT_OUT else []
             cwd, name = folder, "ctest"
         else:
             command = [os.path.join(folder, step), "--gtest_fail_fast", "--gtest_brief=1"] + GTEST_ARGUMENTS.get(step, [])
@@ -651,12 +660,14 @@ def run_mutants(mutants, work, jobs, choose=True, done=None, every=False):
             steps, excluded = AREAS[area].steps, excluded_labels(area)
             chosen = coverage.cases_for(m.path, m.lines, m.texts, excluded) if coverage else None
             if chosen is None:
+                # The quick steps would run the left-out cases too.
+                steps = [] if LEFT_OUT else steps
                 verdict, test = run_tests(source, plain[0], steps + ["ctest"], excluded, plain[1], jobs)
             else:
                 # A limit for all of them, or with every, for each.
                 seconds = [coverage.seconds_of(name) for name in chosen]
                 limit = 5 * (max(seconds, default=0) if every else sum(seconds)) + 60
-                verdict, test = run_chosen(plain[0], chosen, limit, jobs, every)
+                verdict, test = run_chosen(plain[0], [n for n in chosen if not left_out(n)], limit, jobs, every)
             if verdict == "survived" and test != NOT_REACHED:
                 if sanitized is None:
                     # Built and timed on the unmutated sources, at the first survivor (False when it fails).
@@ -715,6 +726,22 @@ def test_ratio():
     return counts["test"], counts["code"]
 
 
+def fallen(row):
+    """Whether a report's verdict must be judged again: a survivor, unless cases are left out; a kill whose
+    named killers are all left out (a case, "ctest: a, b", or a GoogleTest program's "program: Suite.Test")."""
+    if row["verdict"] == "survived":
+        return not LEFT_OUT
+    if row["verdict"] != "killed" or not LEFT_OUT:
+        return False
+    test = row["test"] or ""
+    if test.startswith("ctest: "):
+        return all(left_out(name) for name in test[len("ctest: ") :].split(", "))
+    # A quick step's kill ("terminal_tests: Suite.Test", matched by the case's name, which CTest's name ends
+    # with), or one that names no case (a scenario file, a timeout): judged again.
+    case = test.partition(": ")[2]
+    return not case or " " in case or left_out(case)
+
+
 def print_killers(reports):
     """Each test named as a killer in the reports, with its kills and its kills that no other test shares."""
     kills, alone = {}, {}
@@ -765,8 +792,12 @@ def main():
     parser.add_argument("--resume", action="store_true",
                         help="with --report: keep the kills and stillbirths already there and run only the other "
                         "mutants (survivors again)")
+    parser.add_argument("--leave-out", action="append", default=[], metavar="REGEX",
+                        help="with --resume: leave out the CTest cases whose names match, as if cut; judge again "
+                        "only the kills that no other case made (survivors are kept, not judged again)")
     args = parser.parse_args()
     WITHOUT.update(args.without)
+    LEFT_OUT.extend(args.leave_out)
     if args.killers:
         print_killers(args.killers)
         return 0
@@ -809,8 +840,9 @@ def main():
     if args.resume and args.report and os.path.exists(args.report):
         with open(args.report, encoding="utf-8") as f:
             rows = [row for row in json.load(f) if row["verdict"] != "equivalent"]
-    # Kills and stillbirths stand; a survivor is judged again, since tests may have come for it since.
-    judged = {row["key"]: row for row in rows if row["key"] not in equivalents and row["verdict"] != "survived"}
+    # Kills and stillbirths stand; a survivor is judged again, since tests may have come for it since. Leaving
+    # cases out kills nothing new, so survivors stand then, and only the kills that those cases alone made fall.
+    judged = {row["key"]: row for row in rows if row["key"] not in equivalents and not fallen(row)}
     planned = {m.key for m in mutants}
     rows = [row for row in rows if row["key"] in judged or row["key"] not in planned]
     results += [(m, judged[m.key]["verdict"], judged[m.key]["test"]) for m in mutants if m.key in judged]
