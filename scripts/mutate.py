@@ -31,9 +31,9 @@ run of their area. Score: killed / (run - stillborn), per area. The report ends 
 """
 
 import argparse
+import hashlib
 import json
 import os
-import random
 import re
 import signal
 import subprocess
@@ -816,12 +816,15 @@ def main():
             if key not in known and os.path.dirname(key.split(" | ")[0]) in folders:
                 print("warning: %s names no mutant: %s" % (os.path.basename(EQUIVALENT_LIST), key), file=sys.stderr)
     else:
+        # Each mutant's place in the draw comes from the seed and its key alone, so that an area's sample does
+        # not depend on the other areas run with it, and a change to the code moves only the mutants it adds
+        # or removes, not the whole sample.
+        def place(m):
+            return hashlib.sha256(("%d %s" % (args.seed, m.key)).encode()).hexdigest()
+
         picked = []
         for area in areas:
-            # Seeded per area, so that an area's sample is the same whichever other areas run with it.
-            rng = random.Random("%d %s" % (args.seed, area))
-            mine = [m for m in mutants if area_of(m.path) == area]
-            picked += rng.sample(mine, args.sample) if args.sample < len(mine) else mine
+            picked += sorted((m for m in mutants if area_of(m.path) == area), key=place)[: args.sample]
         mutants = sorted(picked, key=lambda m: (m.path, m.start))
     if not args.no_faults:
         mutants += hand_written(folders)
