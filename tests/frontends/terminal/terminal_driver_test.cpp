@@ -138,13 +138,6 @@ class ScriptedTerminal : public Terminal {
     }
     return {-1, -1};
   }
-  bool Shows(const std::string &utf8) const { return Find(DecodeUtf8(utf8)).first >= 0; }
-  std::wstring RowOf(const std::string &utf8) const { return picture.RowText(Find(DecodeUtf8(utf8)).second); }
-  // The attributes of the cell where a text is shown; 0 when it is not.
-  uint16_t AttrAt(const std::string &utf8, int offset = 0) const {
-    auto [x, y] = Find(DecodeUtf8(utf8));
-    return x < 0 ? 0 : picture.At(x + offset, y).attr;
-  }
   // A mouse event on the first cell of a text.
   void Mouse(Key key, const std::string &utf8, bool shift = false) {
     auto [x, y] = Find(DecodeUtf8(utf8));
@@ -153,9 +146,7 @@ class ScriptedTerminal : public Terminal {
   }
   void ClickOn(const std::string &utf8) { Mouse(Key::kMouse, utf8); }
   void Press(Key key, bool shift = false) { Send(TerminalEvent{key, 0, shift}); }
-  void Press(std::initializer_list<Key> keys) {
-    for (Key key : keys) Press(key);
-  }
+
   void Type(const std::string &utf8, bool alt = false) {
     for (wchar_t c : DecodeUtf8(utf8)) Send(TerminalEvent{Key::kChar, c, false, false, alt});
   }
