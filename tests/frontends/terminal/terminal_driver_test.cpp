@@ -186,7 +186,7 @@ void RunScript(const std::function<void(ScriptedTerminal &)> &script) {
 
 // One line of a screen script: its input, then a take of the screen when it
 // is named. The input is words: a key (Tab, Shift+Tab, Ctrl+v, Alt+a; Right*15
-// for fifteen of it), "text" typed, click:TEXT, wheel:TEXT or
+// for fifteen of it), "text" typed, click@X,Y on a cell, click:TEXT, wheel:TEXT or
 // Shift+wheel:TEXT on the first cell of a text shown, paste:TEXT put on the
 // clipboard, or COLSxROWS, the terminal's new size. A line that begins with
 // "world " is a statement about the network instead.
@@ -220,6 +220,10 @@ void PlayWord(ScriptedTerminal &t, const std::string &word) {
     t.Send(TerminalEvent{Key::kChar, static_cast<wchar_t>(word[5]), false, /*ctrl=*/true});
   } else if (!after("click:").empty()) {
     t.ClickOn(after("click:"));
+  } else if (!after("click@").empty()) {
+    const std::string cell = after("click@");
+    t.Send(TerminalEvent{Key::kMouse, 0, false, false, false, std::stoi(cell),
+                         std::stoi(cell.substr(cell.find(',') + 1))});
   } else if (key.compare(0, 6, "wheel:") == 0) {
     t.Mouse(Key::kWheelDown, key.substr(6), shift);
   } else if (!after("paste:").empty()) {
@@ -329,7 +333,8 @@ std::vector<ScreenScript> ScreenScripts() {
         {"F3 Right*2 F3", "the ID widened"},
         {"Right*10", "scrolled to the time"},
         {"click:<*7", "scrolled back by the arrow"},
-        {"Shift+wheel:last.cmd", "scrolled by Shift+wheel"}}},
+        {"Shift+wheel:last.cmd", "scrolled by Shift+wheel"},
+        {"click@66,12", "paged up by the scroll bar's track"}}},
       // The thumb moves cell by cell; a column narrowed at the right end.
       {"thumb",
        {"computer PC01",
