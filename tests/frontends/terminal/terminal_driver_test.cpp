@@ -17,6 +17,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cctype>
 #include <clocale>
 #include <cstdlib>
 #include <condition_variable>
@@ -137,13 +138,6 @@ class ScriptedTerminal : public Terminal {
     }
     return {-1, -1};
   }
-  bool Shows(const std::string &utf8) const { return Find(DecodeUtf8(utf8)).first >= 0; }
-  std::wstring RowOf(const std::string &utf8) const { return picture.RowText(Find(DecodeUtf8(utf8)).second); }
-  // The attributes of the cell where a text is shown; 0 when it is not.
-  uint16_t AttrAt(const std::string &utf8, int offset = 0) const {
-    auto [x, y] = Find(DecodeUtf8(utf8));
-    return x < 0 ? 0 : picture.At(x + offset, y).attr;
-  }
   // A mouse event on the first cell of a text.
   void Mouse(Key key, const std::string &utf8, bool shift = false) {
     auto [x, y] = Find(DecodeUtf8(utf8));
@@ -152,9 +146,7 @@ class ScriptedTerminal : public Terminal {
   }
   void ClickOn(const std::string &utf8) { Mouse(Key::kMouse, utf8); }
   void Press(Key key, bool shift = false) { Send(TerminalEvent{key, 0, shift}); }
-  void Press(std::initializer_list<Key> keys) {
-    for (Key key : keys) Press(key);
-  }
+
   void Type(const std::string &utf8, bool alt = false) {
     for (wchar_t c : DecodeUtf8(utf8)) Send(TerminalEvent{Key::kChar, c, false, false, alt});
   }
@@ -182,469 +174,251 @@ class ScriptedTerminal : public Terminal {
   }
 };
 
-HWND MainWindow() { return standin::TopLevelWindows().front(); }
-HWND Control(int id) { return standin::ControlById(standin::ActiveWindow(), id); }
-int FocusId() { return standin::ControlIdOf(standin::FocusWindow()); }
-std::string ActiveTemplate() { return standin::TemplateNameOf(standin::ActiveWindow()); }
-
 // Runs the script, which ends the program, in a child process of its own on
-// a terminal of the given size; the program must end with 0.
-void RunScript(const std::function<void(ScriptedTerminal &)> &script, int cols = 80, int rows = 24) {
+// a terminal of 80 x 24; the program must end with 0.
+void RunScript(const std::function<void(ScriptedTerminal &)> &script) {
   auto child = [&] {
     ScriptedTerminal t;
-    t.cols = cols;
-    t.rows = rows;
     script(t);
   };
   EXPECT_EXIT(child(), ::testing::ExitedWithCode(0), "");
 }
 
-TEST(TerminalDriver, TheMainWindowShowsItsKeysFocusClicksAndTyping) {
-  RunScript([](ScriptedTerminal &t) {
-    t.Start({"computer PC01", "job PC01 id=1 at=10:00 cmd=\"one.cmd\"", "job PC01 id=2 at=11:00 cmd=\"two.cmd\""});
-    // The focus's moves are played by shell_tab_order.scenario; here the screen shows them. The last line names
-    // only keys that act here: no Escape on the main window.
-    Require(t.Find(L"F1:").second == t.rows - 1 && t.Shows("F3:列幅") && !t.Shows("Esc:"), "the main window's keys");
-    t.ClickOn("two.cmd");
-    Require(standin::SelectionOf(standin::ControlById(MainWindow(), 104)) == std::vector<int>{1},
-            "the clicked row is selected");
-    t.Type("v", true);  // Alt+V: version information
-    Require(ActiveTemplate() == "DLG_ABOUT", "Alt+V opens the version box");
-    Require(t.Shows("Esc:ｷｬﾝｾﾙ") && !t.Shows("F3:"), "the version box's keys");
-    t.Press(Key::kEscape);
-    Require(ActiveTemplate() == "DLG_VELMORA", "Escape closes the version box");
-    Require(t.Shows("ﾊﾞｰｼﾞｮﾝ情報(V)") && (t.AttrAt("ﾊﾞｰｼﾞｮﾝ情報(V)") & kReverse) == 0, "no button is drawn focused");
-    t.Press(Key::kTab);
-    Require((t.AttrAt("ｺﾝﾋﾟｭｰﾀ選択(S)") & kReverse) != 0, "Select computer is drawn focused");
-    t.Press(Key::kEscape);  // does nothing on the main window, which the script's end shows
-    // Characters reach the ANSI edit through the code page's best fit, none
-    // dropped; Shift+Insert and Ctrl+V paste.
-    t.Type("s", true);
-    t.Type("pc0é€");
-    Require(standin::TextOf(Control(131)) == "PC0E?", "upper case, é as e, € as ?: " + standin::TextOf(Control(131)));
-    Require(t.picture.CursorShown(), "the caret is shown in the edit");
-    standin::PutTextOnClipboard(u"ab");
-    t.Press(Key::kHome);
-    t.Press(Key::kInsert, true);
-    t.Type("0123456789");
-    t.Send(TerminalEvent{Key::kChar, L'v', false, /*ctrl=*/true});
-    Require(standin::TextOf(Control(131)) == "AB0123456789ABPC0E?",
-            "pasted, typed, pasted: " + standin::TextOf(Control(131)));
-    Require(t.beeps == 0, "nothing was refused");
-    // A cancelled computer selection reads the list again, in the window.
-    t.Press(Key::kEscape);
-    Require(t.busy_mark_seen, "the wait cursor's mark was shown while the list was read");
-    t.ClickOn("[X]");
-    t.End();
-  });
-}
+// One line of a screen script: its input, then a take of the screen when it
+// is named. The input is words: a key (Tab, Shift+Tab, Ctrl+v, Alt+a; Right*15
+// for fifteen of it), "text" typed, click@X,Y on a cell, click:TEXT, wheel:TEXT or
+// Shift+wheel:TEXT on the first cell of a text shown, paste:TEXT put on the
+// clipboard, or COLSxROWS, the terminal's new size. A line that begins with
+// "world " is a statement about the network instead.
+struct Step {
+  std::string input;
+  const char *take;
+};
 
-// Like a mouse pointer, the keyboard pointer stays after a click until F2 or
-// Escape puts it away; only then does Escape reach the dialog.
-TEST(TerminalDriver, TheKeyboardPointerClicksControlsOutsideTheTabOrderAndStays) {
-  RunScript([](ScriptedTerminal &t) {
-    auto radio = [](int id) { return standin::CheckStateOf(Control(id)); };
-    auto pointed = [&](const char *label) {
-      Require((t.AttrAt(label) & (kReverse | kUnderline)) == (kReverse | kUnderline), std::string("at ") + label);
-    };
-    t.Start({"computer PC01"});
-    t.Type("a", true);  // Alt+A: the job editor, focus on the command line
-    t.Type("run.cmd /q");
-    t.Press({Key::kF2, Key::kUp});  // from the first control round to the last
-    pointed("ｷｬﾝｾﾙ(C)");
-    t.Press(Key::kTab);
-    pointed("run.cmd /q");
-    t.Press(Key::kTab, /*shift=*/true);
-    t.Press(Key::kLeft);
-    pointed("OK(O)");
-    t.Press({Key::kRight, Key::kRight, Key::kDown});  // from the command line to the first radio, 今日
-    Require(radio(142) == BST_UNCHECKED, "the pointer alone clicks nothing");
-    t.Press(Key::kEnter);
-    Require(radio(142) == BST_CHECKED, "Enter clicked 今日");
-    Require(!standin::IsEnabledSelf(Control(155)), "today's run unit turned the days off");
-    Require(FocusId() == 142, "the click gave 今日 the focus, as a mouse click does");
-    Require(t.Shows("F2/Esc:終了"), "the pointer is still shown");
-    t.Press({Key::kDown, Key::kSpace});
-    Require(radio(143) == BST_CHECKED, "the pointer went on to 明日 and clicked it");
-    t.Press(Key::kEscape);  // puts the pointer away, nothing else
-    Require(ActiveTemplate() == "DLG_JOB", "the editor stays open");
-    Require(standin::TextOf(Control(141)) == "run.cmd /q", "the command kept");
-    Require(t.Shows("Esc:ｷｬﾝｾﾙ") && !t.Shows("F2/Esc:終了"), "the editor's own keys again");
-    t.Press(Key::kEscape);  // the dialog manager's Escape: the editor closes, so Alt+X ends the program
-    t.Quit();
-  });
-}
+struct ScreenScript {
+  const char *name;
+  std::vector<std::string> world;
+  bool english;
+  std::vector<Step> steps;
+};
 
-// Every label shows whole, a push button's between its brackets, a group
-// box's with its frame, from the smallest screen the program runs on up; a
-// smaller one gets a message and no input until it grows.
-TEST(TerminalDriver, ButtonLabelsShowWholeFromTheSmallestScreenUp) {
-  auto script = [](ScriptedTerminal &t) {
-    auto check_buttons = [&] {
-      for (HWND control : standin::ControlsOf(standin::ActiveWindow())) {
-        const std::string kind = standin::ClassNameOf(control);
-        const DWORD style = standin::StyleOf(control), type = style & BS_TYPEMASK;
-        std::wstring label = ParseMnemonic(AnsiToWide(standin::TextOf(control))).text;
-        auto [x, y] = t.Find(label);
-        if (kind == "BUTTON" || (kind == "STATIC" && (style & SS_TYPEMASK) != SS_ICON))
-          Require(x >= 0, EncodeUtf8(label) + " is whole");
-        std::wstring row = t.picture.RowText(std::max(y, 0));
-        size_t at = row.find(label);
-        if (kind == "BUTTON" && type == BS_GROUPBOX && !label.empty())
-          Require(row.find(L'\x2510', at) != std::wstring::npos, EncodeUtf8(label) + "'s frame is whole");  // ┐
-        if (kind != "BUTTON" || (type != BS_PUSHBUTTON && type != BS_DEFPUSHBUTTON)) continue;
-        size_t open = row.find_last_not_of(L' ', at - 1), close = row.find_first_not_of(L' ', at + label.size());
-        Require(open != std::wstring::npos && row[open] == L'[' && open + 1 < at && close != std::wstring::npos &&
-                    row[close] == L']' && close > at + label.size(),
-                EncodeUtf8(label) + " stands whole between its brackets, a blank either side");
-      }
-    };
-    t.Start({"computer PC01"});
-    if (t.cols < 76) {
-      Require(t.Shows("端末が小さすぎます。"), "the message for a small terminal");
-      // The job editor is the widest window the program has.
-      Require(t.Shows("少なくとも 76 x 24 必要です"), "the size the program needs");
-      t.Type("x", true);  // would end the program; must be ignored
-      t.Resize(76, 24);
-    }
-    check_buttons();
-    for (const char *dialog : {"v", "s", "a"}) {
-      t.Type(dialog, true);
-      check_buttons();
-      t.Press(Key::kEscape);
-    }
-    t.Quit();
+void PlayWord(ScriptedTerminal &t, const std::string &word) {
+  static const std::map<std::string, Key> kKeys = {
+      {"Up", Key::kUp},   {"Down", Key::kDown}, {"Left", Key::kLeft},   {"Right", Key::kRight},  {"Home", Key::kHome},
+      {"End", Key::kEnd}, {"Tab", Key::kTab},   {"Enter", Key::kEnter}, {"Esc", Key::kEscape},   {"Space", Key::kSpace},
+      {"F1", Key::kF1},   {"F2", Key::kF2},     {"F3", Key::kF3},       {"Insert", Key::kInsert}};
+  auto after = [&](const std::string &prefix) {
+    return word.compare(0, prefix.size(), prefix) == 0 ? word.substr(prefix.size()) : std::string();
   };
-  RunScript(script, 60, 20);  // then grown to the smallest screen, 76 x 24
-  RunScript(script, 100, 32);
+  const bool shift = !after("Shift+").empty();
+  const std::string key = shift ? after("Shift+") : word;
+  if (word.front() == '"') {
+    t.Type(word.substr(1, word.size() - 2));
+  } else if (word.size() == 5 && !after("Alt+").empty()) {
+    t.Type(after("Alt+"), true);
+  } else if (word.size() == 6 && !after("Ctrl+").empty()) {
+    t.Send(TerminalEvent{Key::kChar, static_cast<wchar_t>(word[5]), false, /*ctrl=*/true});
+  } else if (!after("click:").empty()) {
+    t.ClickOn(after("click:"));
+  } else if (!after("click@").empty()) {
+    const std::string cell = after("click@");
+    t.Send(TerminalEvent{Key::kMouse, 0, false, false, false, std::stoi(cell),
+                         std::stoi(cell.substr(cell.find(',') + 1))});
+  } else if (key.compare(0, 6, "wheel:") == 0) {
+    t.Mouse(Key::kWheelDown, key.substr(6), shift);
+  } else if (!after("paste:").empty()) {
+    const std::string text = after("paste:");
+    standin::PutTextOnClipboard(std::u16string(text.begin(), text.end()));
+  } else if (std::isdigit(static_cast<unsigned char>(word.front()))) {
+    t.Resize(std::stoi(word), std::stoi(word.substr(word.find('x') + 1)));
+  } else {
+    Require(kKeys.count(key) != 0, "a key named " + word);
+    t.Press(kKeys.at(key), shift);
+  }
 }
 
-TEST(TerminalDriver, TheMainWindowTakesClicksWhileABoxWithoutOwnerShows) {
-  RunScript([](ScriptedTerminal &t) {
-    t.Start({"computer PC01"});
-    ApplyWorld("fail PC01 NetServiceGetInfo 53");
-    t.Type("c", true);  // Modify without a selected row, then a refresh
-    t.Press(Key::kEnter);
-    Require(t.Shows("NetServiceGetInfo"), "the status query's error box");
-    t.ClickOn("ｺﾝﾋﾟｭｰﾀ選択(S)");  // beside the box: the main window is enabled
-    Require(ActiveTemplate() == "DLG_CP", "the computer selection opens inside the box's loop");
-    // The main window has the keyboard now, but the box's loop does not
-    // handle its dialog keys: Tab moves nothing.
-    t.Press({Key::kEscape, Key::kTab});
-    Require(t.Shows("NetServiceGetInfo"), "the box still waits");
-    Require(standin::FocusWindow() == MainWindow(), "the main window itself keeps the focus");
-    t.ClickOn("RC:53");  // inside the box: the keyboard goes back to it
-    t.Press(Key::kEnter);
-    Require(!t.Shows("NetServiceGetInfo"), "Enter answered the box");
-    t.ClickOn("終了(X)");
-    t.End();
-  });
+// Plays one step's input: words apart by blanks, but for those of a "text".
+void Play(ScriptedTerminal &t, const std::string &input) {
+  if (input.compare(0, 6, "world ") == 0) return ApplyWorld(input.substr(6));
+  for (size_t at = input.find_first_not_of(' '); at != std::string::npos; at = input.find_first_not_of(' ', at)) {
+    size_t end = input[at] == '"' ? input.find('"', at + 1) + 1 : at;
+    end = std::min(input.find(' ', end), input.size());
+    std::string word = input.substr(at, end - at);
+    int times = 1;
+    const size_t star = word.rfind('*');
+    if (star != std::string::npos && star + 1 < word.size() && std::isdigit(static_cast<unsigned char>(word[star + 1])))
+      times = std::stoi(word.substr(star + 1)), word.resize(star);
+    for (int i = 0; i < times; ++i) PlayWord(t, word);
+    at = end;
+  }
 }
 
-// Columns keep their widths when another is widened; the list scrolls
-// sideways by keys, its scroll bar and Shift+wheel; any column may be
-// widened until its text shows.
-TEST(TerminalDriver, ListColumnsKeepTheirWidthsAndTheListScrollsSideways) {
-  RunScript([](ScriptedTerminal &t) {
-    std::vector<std::string> world = {"computer PC01"};
-    for (int id = 10; id <= 40; ++id)
-      world.push_back("job PC01 id=" + std::to_string(id) + " at=10:00 cmd=\"task-00" + std::to_string(id) +
-                      "-weekly-report.cmd\"");
-    world.push_back("job PC01 id=10001 at=10:00 cmd=\"last.cmd\"");
-    t.Start(world);
-    t.ClickOn("task-0010");
-    t.Press(Key::kF3);
-    Require(t.Shows("Tab:次の列"), "the sizer names its keys");
-    t.Press(Key::kTab);
-    for (int i = 0; i < 15; ++i) t.Press(Key::kRight);
-    t.Press(Key::kEnter);
-    Require(ActiveTemplate() == "DLG_VELMORA", "Enter ended the sizer, not pressed Add");
-    Require(t.RowOf("task-0011")
-                    .find(L"\x2502"
-                          L"11  task-0011-weekly-report.cmd") != std::wstring::npos,
-            "the ID column still shows 11, the command whole");
-    Require(!t.Shows("時刻") && t.Shows("<") && t.Shows("Left/Right:横ｽｸﾛｰﾙ"), "the list scrolls sideways");
-    t.Press(Key::kEnd);
-    Require(!t.Shows("10001") && t.RowOf("last.cmd").find(L"...") != std::wstring::npos, "a five-digit ID is cut");
-    t.Press({Key::kF3, Key::kRight, Key::kRight, Key::kF3});
-    Require(t.Shows("10001"), "the widened ID column shows the whole ID");
-    for (int i = 0; i < 10; ++i) t.Press(Key::kRight);
-    Require(t.Shows("時刻") && t.Shows("10:00 午前") && !t.Shows("ID"), "Right scrolled to the time");
-    Require(standin::SelectionOf(standin::ControlById(MainWindow(), 104)) == std::vector<int>{31},
-            "the selection stayed");
-    for (int i = 0; i < 7; ++i) t.ClickOn("<");
-    Require(t.Shows("ID"), "the scroll bar's left arrow scrolled back");
-    t.Mouse(Key::kWheelDown, "last.cmd", /*shift=*/true);
-    Require(!t.Shows("ID"), "Shift+wheel scrolled sideways");
-    t.Quit();
-  });
+// The main window, the job editor, their help and the dialogs at four sizes;
+// then one state after another at 80 x 24.
+std::vector<Step> MainSteps() {
+  std::vector<Step> steps;
+  for (const std::string size : {"80x24", "100x32", "76x24", "160x50"}) {
+    steps.insert(steps.end(), {{size, "main"}, {"Alt+a", "editor"}, {"F1", "help"}, {"Esc Esc", nullptr}});
+    // The smallest screen the program runs on and a larger one show the
+    // other dialogs' buttons whole.
+    if (size == "76x24" || size == "100x32")
+      steps.insert(steps.end(), {{"Alt+v", "version"},
+                                 {"F1", "the version's help"},
+                                 {"Esc Esc Alt+s", "computers"},
+                                 {"F1", "the computers' help"},
+                                 {"wheel:コンピュータの選択", "help turned by the wheel"},
+                                 {"Esc Esc", nullptr}});
+  }
+  steps.insert(steps.end(),
+               {
+                   {"80x24 Alt+a click:1日 Down*9", "a list scrolled"},
+                   {"Esc Alt+r", "question"},
+                   {"Esc 40x16", "too small"},
+                   {"Alt+x 80x24 click:once.cmd", "a row clicked"},  // Alt+x, too small, ends nothing
+                   {"Alt+v Esc", "after the version box"},
+                   {"Tab", "a button focused"},
+                   // Typed through the code page's best fit, pasted by Shift+Insert and Ctrl+V.
+                   {"Esc Alt+s \"pc0é€\" paste:ab Home Shift+Insert \"0123456789\" Ctrl+v", "a computer typed"},
+                   {"Esc", "the list read again"},
+                   {"Alt+a \"x\"*90 \"END\" Left*3", "a long command's end"},
+                   {"Tab*3", "the weekday list focused"},
+                   {"Tab*4", "the hour focused"},
+                   {"click:午前", "dropped down"},
+                   {"click:午後", "picked"},
+                   {"F1 End", "the help's end"},
+                   {"Esc Esc", nullptr},
+                   // A box without owner leaves the main window to the mouse.
+                   {"world fail PC01 NetServiceGetInfo 53", nullptr},
+                   {"Alt+c Enter", "a box without owner"},
+                   {"click:ｺﾝﾋﾟｭｰﾀ選択(S)", "the computers over the box"},
+                   {"Esc Tab", "the box still waits"},
+                   {"click:RC:53 Enter", "the box answered"},
+               });
+  return steps;
 }
 
-// Where each column, the sideways scroll bar's thumb and a mnemonic's
-// underline fall, cell by cell.
-TEST(TerminalDriver, ColumnsThumbAndUnderlinesFallCellByCell) {
-  RunScript([](ScriptedTerminal &t) {
-    auto bar_shows = [&](int before, int after) {  // └<───▒▒▒───>┘
-      return t.Find(L"\x2514<" + std::wstring(static_cast<size_t>(before), L'\x2500') + std::wstring(49, L'\x2592') +
-                    std::wstring(static_cast<size_t>(after), L'\x2500') + L">\x2518")
-                 .first >= 0;
-    };
-    t.Start({"computer PC01",
-             "job PC01 id=7 at=22:05 flags=0x01 dow=0x7F cmd=\"a-long-command-line-for-the-nightly-backup.cmd\"",
-             "job PC01 id=12 at=09:30 flags=0x01 dow=0x01 cmd=\"b.cmd\""});
-    Require(t.Shows("│ID │ｺﾏﾝﾄﾞ             │日程                   │時刻        │") &&
-                t.Shows("│7   a-long-command-... 毎回  月火水木金土日    10:05 午後  │"),
-            "each column at its place, the long command cut");
-    Require(t.Find(L" Velmora ") == std::make_pair(4, 0), "the title in the window's top border");
-    Require((t.AttrAt("(S)") & kUnderline) == 0 && (t.AttrAt("(S)", 1) & kUnderline) != 0 &&
-                (t.AttrAt("(S)", 2) & kUnderline) == 0,
-            "the mnemonic's underline on S alone, after the double-width 選択");
-    t.ClickOn("a-long-command");
-    t.Press({Key::kF3, Key::kTab});
-    for (int i = 0; i < 10; ++i) t.Press(Key::kRight);
-    t.Press(Key::kF3);
-    Require(t.Shows("│ID │ｺﾏﾝﾄﾞ                       │日程                   │時│") &&
-                t.Shows("│7   a-long-command-line-for-t... 毎回  月火水木金土日    10│"),
-            "the command widened by ten cells, the last column cut by the list's edge");
-    Require(bar_shows(0, 8), "the thumb at the left end");
-    Require(t.Shows("  F3:列幅  Left/Right:横ｽｸﾛｰﾙ  Tab:移動"), "the sideways keys, with the focus");
-    t.Press(Key::kRight);
-    Require(t.Shows("│ｺﾏﾝﾄﾞ                       │日程                   │時刻  │") &&
-                t.Shows("│a-long-command-line-for-t... 毎回  月火水木金土日    10:05 │"),
-            "Right scrolled four cells, past the ID column");
-    Require(bar_shows(3, 5), "the thumb moved by three cells");
-    for (int i = 0; i < 11; ++i) t.Press(Key::kRight);
-    Require(t.Shows("│g-command-line-for-t... 毎回  月火水木金土日    10:05 午後 │"),
-            "the last column whole at the right");
-    Require(bar_shows(8, 0), "the thumb at the right end");
-    t.Press(Key::kLeft);
-    Require(t.Shows("│-long-command-line-for-t... 毎回  月火水木金土日    10:05  │"), "Left scrolled back four cells");
-    Require(bar_shows(4, 4), "the thumb moved back");
-    t.Press({Key::kRight, Key::kRight, Key::kF3, Key::kTab, Key::kTab, Key::kTab, Key::kLeft, Key::kLeft, Key::kF3});
-    Require(t.Shows("│ong-command-line-for-t... 毎回  月火水木金土日    10:05 ...│"),
-            "narrowed by two at the right end, the last column still ends at the list's edge");
-    t.Quit();
-  });
+std::vector<ScreenScript> ScreenScripts() {
+  std::vector<std::string> many = {"computer PC01"};
+  for (int id = 10; id <= 40; ++id)
+    many.push_back("job PC01 id=" + std::to_string(id) + " at=10:00 cmd=\"task-00" + std::to_string(id) +
+                   "-weekly-report.cmd\"");
+  many.push_back("job PC01 id=10001 at=10:00 cmd=\"last.cmd\"");
+  return {
+      {"",
+       {"computer PC01", "job PC01 id=1 at=19:00 flags=1 dow=21 cmd=\"backup.cmd /full\"",
+        "job PC01 id=2 at=08:30 dom=16384 cmd=\"C:\\\\jobs\\\\a-long-command-that-does-not-fit.cmd /all\"",
+        "job PC01 id=3 at=23:59 cmd=\"once.cmd\""},
+       false,
+       MainSteps()},
+      // The keyboard pointer clicks what the tab order passes by and stays
+      // until F2 or Escape puts it away.
+      {"pointer",
+       {"computer PC01"},
+       false,
+       {{"Alt+a \"run.cmd /q\" F2 Up", "at the last control"},
+        {"Tab", "round to the first"},
+        {"Shift+Tab Left", "to the left"},
+        {"Right Right Down Enter", "today clicked"},
+        {"Down Space", "tomorrow clicked"},
+        {"Esc", "put away"},
+        {"Esc", nullptr}}},
+      // Columns keep their widths when another is widened; the list scrolls
+      // sideways by keys, its scroll bar's arrow and Shift+wheel.
+      {"columns",
+       many,
+       false,
+       {{"click:task-0010 F3", "sizing"},
+        {"Tab Right*15 Enter", "the command widened"},
+        {"End", "a long ID cut"},
+        {"F3 Right*2 F3", "the ID widened"},
+        {"Right*10", "scrolled to the time"},
+        {"click:<*7", "scrolled back by the arrow"},
+        {"Shift+wheel:last.cmd", "scrolled by Shift+wheel"},
+        {"click@66,12", "paged up by the scroll bar's track"}}},
+      // The thumb moves cell by cell; a column narrowed at the right end.
+      {"thumb",
+       {"computer PC01",
+        "job PC01 id=7 at=22:05 flags=0x01 dow=0x7F cmd=\"a-long-command-line-for-the-nightly-backup.cmd\"",
+        "job PC01 id=12 at=09:30 flags=0x01 dow=0x01 cmd=\"b.cmd\""},
+       false,
+       {{"", "columns"},
+        {"click:a-long-command F3 Tab Right*10 F3", "widened by ten"},
+        {"Right", "scrolled by four"},
+        {"Right*11", "at the right end"},
+        {"Left", "back by four"},
+        {"Right Right F3 Tab Tab Tab Left Left F3", "narrowed at the right end"}}},
+      {"no computers", {}, false, {{"", "notice"}, {"Enter", "a box's keys"}, {"Enter Enter", "after the boxes"}}},
+      {"not this computer", {"local GHOST", "computer PC01"}, false, {{"", "notice"}, {"Enter*3", nullptr}}},
+      // The front end's own texts in English, the program's as they are.
+      {"english",
+       {"computer PC01"},
+       true,
+       {{"", "main"},
+        {"Alt+s", "dialog"},
+        {"F2", "pointer"},
+        {"F2 F1", "help"},
+        {"Esc Esc Alt+s \"zz\" Enter", "a box"},
+        {"Enter Esc", nullptr}}},
+  };
 }
 
-// F1 opens the help at the section of the window in front; the last line
-// names the keys of that window.
-TEST(TerminalDriver, EachWindowOpensItsHelpSectionAndNamesItsKeys) {
-  RunScript([](ScriptedTerminal &t) {
-    const struct {
-      const char *mnemonic, *heading;
-    } kWindows[] = {{"", "■ メインウィンドウ"}, {"v", "■ メインウィンドウ"}, {"s", "■ コンピュータの選択"}};
-    t.Start({"computer PC01"});
-    for (const auto &window : kWindows) {
-      const bool dialog = window.mnemonic[0] != '\0';
-      if (dialog) t.Type(window.mnemonic, true);
-      // The hint has the last line to itself, below every window's border.
-      const std::wstring hint = DecodeUtf8(dialog ? "F1:ﾍﾙﾌﾟ  F2:ﾎﾟｲﾝﾀ  Tab:移動  Esc:ｷｬﾝｾﾙ  Alt+文字:選択"
-                                                  : "F1:ﾍﾙﾌﾟ  F2:ﾎﾟｲﾝﾀ  F3:列幅  Tab:移動  Alt+文字:選択");
-      const std::wstring last = t.picture.RowText(t.rows - 1);
-      Require(t.Find(hint).second == t.rows - 1 && last.find(L'\x2500') == std::wstring::npos &&
-                  last.find(L"Enter") == std::wstring::npos,
-              std::string("the keys of ") + ActiveTemplate());
-      t.Press(Key::kF1);
-      Require(t.Find(DecodeUtf8(window.heading)).second == 1, std::string("F1 in ") + ActiveTemplate());
-      t.Mouse(Key::kWheelDown, window.heading);
-      Require(t.Find(DecodeUtf8(window.heading)).second < 1, "the wheel scrolled the help");
-      t.Press(Key::kEscape);  // the help
-      if (dialog) t.Press(Key::kEscape);
-    }
-    t.Quit();
-  });
-}
-
-TEST(TerminalDriver, TheEditorShowsItsFocusSelectionAndViewAndADropDownClosesAfterAPick) {
-  RunScript([](ScriptedTerminal &t) {
-    t.Start({"computer PC01"});
-    t.Type("a", true);
-    // An edit scrolled to its end keeps its view while the caret moves back
-    // inside it, as the platform's edit does.
-    t.Type(std::string(90, 'x') + "END");
-    t.Press({Key::kLeft, Key::kLeft, Key::kLeft});
-    Require(t.Shows("xEND"), "the end stays in view");
-    t.Press(Key::kTab);
-    Require(FocusId() == 144, "Tab reached the run-unit radios at the checked one");
-    t.Press({Key::kTab, Key::kTab});
-    Require(FocusId() == 146, "Tab reached the weekday list");
-    Require((t.AttrAt("月") & kUnderline) != 0, "the focus rectangle is on the first day, nothing selected");
-    for (int i = 0; i < 4; ++i) t.Press(Key::kTab);
-    Require(FocusId() == 148, "Tab reached the hour");
-    Require((t.AttrAt("00時") & kReverse) != 0 && (t.AttrAt("00時", 1) & kReverse) != 0,
-            "the selected hour text is highlighted");
-    Require((t.AttrAt("00分") & kReverse) == 0, "the minute, not focused, is not");
-    t.ClickOn("午前");
-    Require(standin::IsDroppedDown(Control(154)), "opened");
-    t.ClickOn("午後");
-    Require(!standin::IsDroppedDown(Control(154)), "the pick closed the drop-down");
-    Require(standin::SelectionOf(Control(154)) == std::vector<int>{1}, "午後 was picked");
-    t.Press(Key::kF1);
-    Require(t.Shows("Velmora ヘルプ"), "F1 opened the help");
-    Require(t.Find(DecodeUtf8("■ ジョブの詳細設定")).second == 1, "at the editor's section");
-    t.Press(Key::kEnd);
-    Require(t.Shows("Esc で閉じます"), "the end of the help text");
-    t.Press(Key::kEscape);
-    Require(!t.Shows("Velmora ヘルプ") && ActiveTemplate() == "DLG_JOB", "Escape closed the help");
-    t.Press(Key::kEscape);
-    t.Quit();
-  });
-}
-
-TEST(TerminalDriver, ANetworkWithoutThisComputerIsSaidOnce) {
-  auto run = [](std::vector<std::string> world, const std::string &notice) {
-    RunScript([=](ScriptedTerminal &t) {
-      t.Start(world);
-      Require(t.Shows(notice), "the notice: " + notice);
-      t.Press(Key::kEnter);  // the program's own messages about the service query
-      Require(!t.Shows(notice) && t.Shows("Enter/Space:押す") && !t.Shows("F1:"),
-              "the notice gave way to the box's keys");
-      t.Press({Key::kEnter, Key::kEnter});  // no more boxes: the disabled Add button takes no Enter
-      Require((t.AttrAt("追加(A)...") & kDim) != 0, "the disabled Add button is dimmed");
-      Require(t.Shows("ﾍﾙﾌﾟ(H)...") && (t.AttrAt("ﾍﾙﾌﾟ(H)...") & kDim) == 0, "the Help button is not dimmed");
+// Whole screens, cell by cell with their attributes, with the caret, the
+// busy mark and the beeps since the take before: the geometry and states
+// that no other case checks. Each script runs in a child process of its own
+// and leaves its takes in a file that this test compares, all of them in
+// order, with VELMORA_TERMINAL_SCREENS; VELMORA_UPDATE_SCREENS=1 writes them
+// anew after an intended change: read the difference.
+TEST(TerminalDriver, ScreensStayCellForCellAsTheyWere) {
+  const std::string takes_file = ::testing::TempDir() + "velmora-screens-" + std::to_string(getpid());
+  std::string seen;
+  for (const ScreenScript &script : ScreenScripts()) {
+    std::remove(takes_file.c_str());
+    RunScript([&](ScriptedTerminal &t) {
+      std::string takes;
+      if (script.english) SetLanguage(Language::kEnglish);
+      t.Start(script.world);
+      for (const Step &step : script.steps) {
+        Play(t, step.input);
+        if (step.take == nullptr) continue;
+        takes += std::string("== ") + script.name + (script.name[0] ? ": " : "") + step.take + " " +
+                 std::to_string(t.cols) + "x" + std::to_string(t.rows);
+        if (t.picture.CursorShown())
+          takes += " caret " + std::to_string(t.picture.CursorX()) + "," + std::to_string(t.picture.CursorY());
+        if (t.busy_mark_seen) takes += " busy";
+        if (t.beeps != 0) takes += " beeps " + std::to_string(t.beeps);
+        t.busy_mark_seen = false, t.beeps = 0;
+        takes += "\n";
+        for (int y = 0; y < t.picture.Rows(); ++y) {
+          std::string attrs;
+          for (int x = 0; x < t.picture.Cols(); ++x) attrs += static_cast<char>('0' + t.picture.At(x, y).attr % 75);
+          takes += EncodeUtf8(t.picture.RowText(y)) + "\n" + attrs + "\n";
+        }
+      }
+      std::ofstream out(takes_file, std::ios::binary);
+      out << takes;
+      out.close();
+      Require(!out.fail(), "cannot write " + takes_file);
       t.Quit();
     });
-  };
-  run({}, "ﾈｯﾄﾜｰｸ ﾌｧｲﾙにｺﾝﾋﾟｭｰﾀが 1 台もありません。");
-  run({"local GHOST", "computer PC01"}, "このｺﾝﾋﾟｭｰﾀ (GHOST) はﾈｯﾄﾜｰｸ ﾌｧｲﾙにありません。");
-}
-
-// Under an English locale the front end's own texts are English: the keys
-// of the main window, of a dialog, of the pointer and of a box, and the busy
-// mark; the program's own texts stay as they are.
-TEST(TerminalDriver, AnEnglishLocaleNamesTheKeysInEnglish) {
-  RunScript([](ScriptedTerminal &t) {
-    SetLanguage(Language::kEnglish);
-    t.Start({"computer PC01"});
-    Require(t.Find(L" F1:Help  F2:Pointer  F3:Column widths  Tab:Move  Alt+Letter:Select ").second == t.rows - 1,
-            "the main window's keys in English");
-    Require(t.Shows("ﾍﾙﾌﾟ(H)..."), "the program's own button as it is");
-    t.Type("s", true);
-    Require(t.Shows("  Esc:Cancel  "), "the dialog's keys in English");
-    t.Press(Key::kF2);
-    Require(t.Shows(" Pointer: Arrows/Tab:Move  Enter/Space:Click  F2/Esc:Done "), "the pointer's keys in English");
-    t.Press({Key::kF2, Key::kF1});
-    Require(t.Shows("Home/End: scroll   Esc: close"), "the help's keys in English");
-    t.Press({Key::kEscape, Key::kEscape});  // the help, then the dialog
-    Require(t.busy_mark_seen, "the busy mark in English while the list was read");
-    t.Type("s", true);
-    t.Type("zz");
-    t.Press(Key::kEnter);  // a computer not in the network: the program's box, the front end's keys
-    Require(t.Shows(" Tab/Arrows:Move  Enter/Space:Press"), "the box's keys in English");
-    t.Press({Key::kEnter, Key::kEscape});
-    t.Quit();
-  });
-}
-
-// A list shows at a dialog's size what the platform shows there: the job
-// list every column whole, the weekday list all seven days; a larger screen
-// shows more of each text, and the help's schedule table keeps its columns.
-// The key hint's line lies below every window.
-TEST(TerminalDriver, ListsShowWhatThePlatformShowsAtTheDialogsSize) {
-  RunScript(
-      [](ScriptedTerminal &t) {
-        // How much of the command shows, cut with an ellipsis.
-        auto check_main = [&] {
-          Require(t.Shows("時刻") && t.Shows("7:00 午後"), "the time column is whole without scrolling");
-          Require(!t.Shows("Left/Right:横ｽｸﾛｰﾙ"), "nothing is left to scroll to");
-          std::wstring row = t.RowOf("C:\\jobs"), last = t.picture.RowText(t.rows - 1);
-          size_t from = row.find(L"C:"), to = row.find(L"...", from);
-          Require(to != std::wstring::npos, "the command is cut");
-          Require(t.Find(L"F1:").second == t.rows - 1 &&
-                      last.find_first_of(L"\x2502\x2514\x2518\x2500") == std::wstring::npos,
-                  "the key hint has the last line to itself");
-          Require(t.picture.RowText(t.rows - 2).find(L"\x2518") != std::wstring::npos ||
-                      t.picture.RowText(t.rows - 3).find(L"\x2518") != std::wstring::npos,
-                  "the main window's bottom border is drawn above it");
-          return static_cast<int>(to - from);
-        };
-        t.Start({"computer PC01",
-                 "job PC01 id=1 at=19:00 cmd=\"C:\\\\jobs\\\\a-long-command-that-does-not-fit.cmd /all\""});
-        const int command_cols_before = check_main();
-        t.Type("a", true);
-        auto [x, y] = t.Find(DecodeUtf8("月"));
-        const std::wstring days = DecodeUtf8("月火水木金土日");
-        for (int d = 0; d < 7; ++d) {
-          std::wstring row = t.picture.RowText(y + d);
-          Require(row.find(days[static_cast<size_t>(d)]) != std::wstring::npos &&
-                      TextWidth(row.substr(0, row.find(days[static_cast<size_t>(d)]))) == x,
-                  "the weekday list shows day " + std::to_string(d + 1) + " of seven");
-        }
-        t.Press(Key::kEscape);
-        t.Resize(100, 32);
-        const int command_cols = check_main();
-        Require(command_cols > command_cols_before,
-                "a larger screen shows more of the command: " + std::to_string(command_cols_before) + " -> " +
-                    std::to_string(command_cols));
-        t.Press(Key::kF1);  // each row of the schedule table starts its description where the others do
-        std::vector<int> columns;
-        for (const char *description : {"毎週 月", "毎月 1", "次の火曜日", "今日、指定", "明日、指定"}) {
-          Require(t.Shows(description), std::string(description) + " is shown in the help");
-          columns.push_back(t.Find(DecodeUtf8(description)).first);
-        }
-        Require(std::count(columns.begin(), columns.end(), columns.front()) == 5, "the descriptions align");
-        t.Press(Key::kEscape);
-        t.Quit();
-      },
-      76, 24);
-}
-
-// Whole screens, cell by cell with their attributes, at four sizes and one
-// too small: the geometry that the checks above only sample.
-// VELMORA_UPDATE_SCREENS=1 writes them anew after an intended change; read
-// the difference.
-TEST(TerminalDriver, ScreensStayCellForCellAsTheyWere) {
+    std::ifstream in(takes_file, std::ios::binary);
+    ASSERT_TRUE(in.is_open()) << script.name << " left no takes";
+    seen.append(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  }
+  std::remove(takes_file.c_str());
   const std::string file = VELMORA_TERMINAL_SCREENS;
-  RunScript([&](ScriptedTerminal &t) {
-    std::string seen;
-    auto take = [&](const char *name) {
-      seen += std::string("== ") + name + " " + std::to_string(t.cols) + "x" + std::to_string(t.rows) + "\n";
-      for (int y = 0; y < t.picture.Rows(); ++y) {
-        std::string attrs;
-        for (int x = 0; x < t.picture.Cols(); ++x) attrs += static_cast<char>('0' + t.picture.At(x, y).attr % 75);
-        seen += EncodeUtf8(t.picture.RowText(y)) + "\n" + attrs + "\n";
-      }
-    };
-    t.Start({"computer PC01", "job PC01 id=1 at=19:00 flags=1 dow=21 cmd=\"backup.cmd /full\"",
-             "job PC01 id=2 at=08:30 dom=16384 cmd=\"C:\\\\jobs\\\\a-long-command-that-does-not-fit.cmd /all\"",
-             "job PC01 id=3 at=23:59 cmd=\"once.cmd\""});
-    for (auto [cols, rows] : {std::pair{80, 24}, {100, 32}, {76, 24}, {160, 50}}) {
-      t.Resize(cols, rows);
-      take("main");
-      t.Type("a", true);
-      take("editor");
-      t.Press(Key::kF1);
-      take("help");
-      t.Press({Key::kEscape, Key::kEscape});
-    }
-    t.Resize(80, 24);
-    t.Type("a", true);
-    t.ClickOn("1日");
-    for (int day = 1; day < 10; ++day) t.Press(Key::kDown);
-    take("a list scrolled");
-    t.Press(Key::kEscape);
-    t.Type("r", true);
-    take("question");
-    t.Press(Key::kEscape);
-    t.Resize(40, 16);
-    take("too small");
-    t.Resize(76, 24);
-    if (std::getenv("VELMORA_UPDATE_SCREENS") != nullptr) {
-      std::ofstream out(file, std::ios::binary);
-      out << seen;
-      out.close();
-      Require(!out.fail(), "cannot write " + file);
-      t.Quit();
-    }
-    std::ifstream in(file, std::ios::binary);
-    Require(in.is_open(), "cannot read " + file);
-    const std::string expected((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    size_t at = std::mismatch(seen.begin(), seen.end(), expected.begin(), expected.end()).first - seen.begin();
-    Require(seen == expected, "the screens differ from " + file + " at line " +
-                                  std::to_string(std::count(seen.begin(), seen.begin() + at, '\n') + 1));
-    t.Quit();
-  });
+  if (std::getenv("VELMORA_UPDATE_SCREENS") != nullptr) {
+    std::ofstream out(file, std::ios::binary);
+    out << seen;
+    out.close();
+    ASSERT_FALSE(out.fail()) << "cannot write " << file;
+    return;
+  }
+  std::ifstream in(file, std::ios::binary);
+  ASSERT_TRUE(in.is_open()) << "cannot read " << file;
+  const std::string expected((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  const size_t at = std::mismatch(seen.begin(), seen.end(), expected.begin(), expected.end()).first - seen.begin();
+  EXPECT_TRUE(seen == expected) << "the screens differ from " << file << " at line "
+                                << std::count(seen.begin(), seen.begin() + at, '\n') + 1;
 }
 
 // The redraw after a key that moves the job list's selection or scrolls it,
