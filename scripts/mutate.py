@@ -726,6 +726,33 @@ def test_ratio():
     return counts["test"], counts["code"]
 
 
+def report_files(report):
+    """{path: area or None}: a report folder holds a file per area, AREA.json; else the one file."""
+    if not os.path.isdir(report):
+        return {report: None}
+    return {os.path.join(report, area + ".json"): area for area in AREAS}
+
+
+def read_report(report):
+    rows = []
+    for path in report_files(report):
+        if os.path.exists(path):
+            with open(path, encoding="utf-8") as f:
+                rows += json.load(f)
+    return rows
+
+
+def write_report(report, rows):
+    """Writes the rows whole, each file replaced at once, so that a run cut short leaves a report to resume."""
+    for path, area in report_files(report).items():
+        mine = [row for row in rows if area is None or area_of(row["key"].split(" | ")[0]) == area]
+        if area is not None and not mine and not os.path.exists(path):
+            continue
+        with open(path + ".new", "w", encoding="utf-8") as f:
+            json.dump(mine, f, ensure_ascii=False, indent=1)
+        os.replace(path + ".new", path)
+
+
 def fallen(row):
     """Whether a report's verdict must be judged again: a survivor, unless cases are left out; a kill whose
     named killers are all left out (a case, "ctest: a, b", or a GoogleTest program's "program: Suite.Test")."""
@@ -745,15 +772,13 @@ def fallen(row):
 def print_killers(reports):
     """Each test named as a killer in the reports, with its kills and its kills that no other test shares."""
     kills, alone = {}, {}
-    for report in reports:
-        with open(report, encoding="utf-8") as f:
-            for row in json.load(f):
-                if row["verdict"] != "killed" or not (row["test"] or "").startswith("ctest: "):
-                    continue
-                killers = row["test"][len("ctest: ") :].split(", ")
-                for name in killers:
-                    kills[name] = kills.get(name, 0) + 1
-                    alone[name] = alone.get(name, 0) + (len(killers) == 1)
+    for row in [row for report in reports for row in read_report(report)]:
+        if row["verdict"] != "killed" or not (row["test"] or "").startswith("ctest: "):
+            continue
+        killers = row["test"][len("ctest: ") :].split(", ")
+        for name in killers:
+            kills[name] = kills.get(name, 0) + 1
+            alone[name] = alone.get(name, 0) + (len(killers) == 1)
     print("kills  alone  test")
     for name in sorted(kills, key=lambda n: (alone[n], kills[n], n)):
         print("%5d  %5d  %s" % (kills[name], alone[name], name))
@@ -782,7 +807,8 @@ def main():
     parser.add_argument("--all-tests", action="store_true",
                         help="judge each mutant by its area's quick steps and all of CTest, not only by the cases "
                         "that execute its lines")
-    parser.add_argument("--report", help="write the results as JSON to this file, after each mutant")
+    parser.add_argument("--report", help="write the results as JSON to this file, after each mutant (to AREA.json "
+                        "in it, when a folder)")
     parser.add_argument("--every-killer", action="store_true",
                         help="run every chosen case on a mutant and name each that fails, to find the tests that "
                         "kill no mutant alone (slower)")
@@ -840,9 +866,8 @@ def main():
             equivalents.setdefault(m.key, "%s gives the same whichever argument comes first" % m.call)
     results = [(m, "equivalent", equivalents[m.key]) for m in mutants if m.key in equivalents]
     rows = []
-    if args.resume and args.report and os.path.exists(args.report):
-        with open(args.report, encoding="utf-8") as f:
-            rows = [row for row in json.load(f) if row["verdict"] != "equivalent"]
+    if args.resume and args.report:
+        rows = [row for row in read_report(args.report) if row["verdict"] != "equivalent"]
     # Kills and stillbirths stand; a survivor is judged again, since tests may have come for it since. Leaving
     # cases out kills nothing new, so survivors stand then, and only the kills that those cases alone made fall.
     judged = {row["key"]: row for row in rows if row["key"] not in equivalents and not fallen(row)}
@@ -854,9 +879,7 @@ def main():
     def keep(m, verdict, test):
         rows.append({"id": m.describe(), "key": m.key, "verdict": verdict, "test": test, "tree": tree.stdout.strip()})
         if args.report:
-            with open(args.report + ".new", "w", encoding="utf-8") as f:
-                json.dump(rows, f, ensure_ascii=False, indent=1)
-            os.replace(args.report + ".new", args.report)
+            write_report(args.report, rows)
 
     if judged:
         print("%d mutants judged before, kept from %s" % (sum(m.key in judged for m in mutants), args.report))
