@@ -9,54 +9,39 @@
 
 #include <host.h>
 
+#include <chrono>
+
 namespace standin {
 namespace {
 
-constexpr int64_t kMillisecondsPerDay = 86400000;
+using Milliseconds = std::chrono::duration<int64_t, std::milli>;
 
-// Days since 1970-01-01 of a proleptic Gregorian date.
-int64_t DaysFromCivil(int64_t year, unsigned month, unsigned day) {
-  year -= month <= 2;
-  const int64_t era = (year >= 0 ? year : year - 399) / 400;
-  const unsigned year_of_era = static_cast<unsigned>(year - era * 400);
-  const unsigned day_of_year = (153 * (month + (month > 2 ? -3 : 9)) + 2) / 5 + day - 1;
-  const unsigned day_of_era = year_of_era * 365 + year_of_era / 4 - year_of_era / 100 + day_of_year;
-  return era * 146097 + static_cast<int64_t>(day_of_era) - 719468;
-}
-
+// Local times are kept as milliseconds since 1970-01-01 on the proleptic
+// Gregorian calendar, as the standard library's calendar counts them.
 SYSTEMTIME CivilFromMilliseconds(int64_t ms) {
-  int64_t days = ms / kMillisecondsPerDay;
-  int64_t rest = ms % kMillisecondsPerDay;
-  if (rest < 0) {
-    rest += kMillisecondsPerDay;
-    --days;
-  }
-  const int64_t z = days + 719468;
-  const int64_t era = (z >= 0 ? z : z - 146096) / 146097;
-  const unsigned day_of_era = static_cast<unsigned>(z - era * 146097);
-  const unsigned year_of_era = (day_of_era - day_of_era / 1460 + day_of_era / 36524 - day_of_era / 146096) / 365;
-  const unsigned day_of_year = day_of_era - (365 * year_of_era + year_of_era / 4 - year_of_era / 100);
-  const unsigned mp = (5 * day_of_year + 2) / 153;
-  const unsigned day = day_of_year - (153 * mp + 2) / 5 + 1;
-  const unsigned month = mp < 10 ? mp + 3 : mp - 9;
-  const int64_t year = static_cast<int64_t>(year_of_era) + era * 400 + (month <= 2);
-
+  const std::chrono::sys_time<Milliseconds> time{Milliseconds(ms)};
+  const std::chrono::sys_days days = std::chrono::floor<std::chrono::days>(time);
+  const std::chrono::year_month_day date{days};
+  const std::chrono::hh_mm_ss<Milliseconds> of_day{time - days};
   SYSTEMTIME st{};
-  st.wYear = static_cast<WORD>(year);
-  st.wMonth = static_cast<WORD>(month);
-  st.wDay = static_cast<WORD>(day);
-  // 1970-01-01 was a Thursday (4, counting Sunday as 0).
-  st.wDayOfWeek = static_cast<WORD>(((days % 7) + 11) % 7);
-  st.wHour = static_cast<WORD>(rest / 3600000);
-  st.wMinute = static_cast<WORD>(rest / 60000 % 60);
-  st.wSecond = static_cast<WORD>(rest / 1000 % 60);
-  st.wMilliseconds = static_cast<WORD>(rest % 1000);
+  st.wYear = static_cast<WORD>(static_cast<int>(date.year()));
+  st.wMonth = static_cast<WORD>(static_cast<unsigned>(date.month()));
+  st.wDay = static_cast<WORD>(static_cast<unsigned>(date.day()));
+  st.wDayOfWeek = static_cast<WORD>(std::chrono::weekday(days).c_encoding());  // Sunday is 0 in both
+  st.wHour = static_cast<WORD>(of_day.hours().count());
+  st.wMinute = static_cast<WORD>(of_day.minutes().count());
+  st.wSecond = static_cast<WORD>(of_day.seconds().count());
+  st.wMilliseconds = static_cast<WORD>(of_day.subseconds().count());
   return st;
 }
 
 int64_t MillisecondsFromCivil(const SYSTEMTIME &st) {
-  return DaysFromCivil(st.wYear, st.wMonth, st.wDay) * kMillisecondsPerDay +
-         ((st.wHour * 60 + st.wMinute) * 60 + st.wSecond) * int64_t{1000} + st.wMilliseconds;
+  // A day past the month's end counts on into the next month.
+  const std::chrono::sys_days days{std::chrono::year(st.wYear) / st.wMonth / 1};
+  const auto time = days + std::chrono::days(st.wDay - 1) + std::chrono::hours(st.wHour) +
+                    std::chrono::minutes(st.wMinute) + std::chrono::seconds(st.wSecond) +
+                    Milliseconds(st.wMilliseconds);
+  return std::chrono::duration_cast<Milliseconds>(time.time_since_epoch()).count();
 }
 
 struct Clock {
