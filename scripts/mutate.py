@@ -692,6 +692,23 @@ def run_mutants(mutants, work, jobs, choose=True, done=None, every=False):
     return results
 
 
+def print_tally(mutants, equivalents, rows, areas):
+    """Where the planned mutants stand in a report, per area, without running any; the score so far."""
+    verdict_of = {row["key"]: row for row in rows}
+    print("area      planned  equivalent  killed  survived (unreached)  stillborn  to judge  score so far")
+    for area in areas:
+        mine = [m for m in mutants if area_of(m.path) == area]
+        rows = [verdict_of.get(m.key) for m in mine if m.key not in equivalents]
+        count = {v: sum(1 for r in rows if r and r["verdict"] == v) for v in ("killed", "survived", "stillborn")}
+        unreached = sum(1 for r in rows if r and r["verdict"] == "survived" and r["test"] == NOT_REACHED)
+        live = count["killed"] + count["survived"]
+        score = "%.1f%%" % (100.0 * count["killed"] / live) if live else "-"
+        print("%-9s %7d  %10d  %6d  %8d (%d)  %13d  %8d  %s" % (
+            area, len(mine), len(mine) - len(rows), count["killed"], count["survived"], unreached,
+            count["stillborn"], sum(1 for r in rows if not r), score))
+    return 0
+
+
 def print_score(results, areas):
     print("\n== Score (killed / (run - stillborn))")
     for area in areas + ["all"]:
@@ -818,6 +835,8 @@ def main():
     parser.add_argument("--resume", action="store_true",
                         help="with --report: keep the kills and stillbirths already there and run only the other "
                         "mutants (survivors again)")
+    parser.add_argument("--tally", action="store_true",
+                        help="with --report: where the planned mutants stand in it, per area, without running any")
     parser.add_argument("--leave-out", action="append", default=[], metavar="REGEX",
                         help="with --resume: leave out the CTest cases whose names match, as if cut; judge again "
                         "only the kills that no other case made (survivors are kept, not judged again)")
@@ -881,6 +900,8 @@ def main():
         if args.report:
             write_report(args.report, rows)
 
+    if args.tally:
+        return print_tally(mutants, equivalents, read_report(args.report) if args.report else [], areas)
     if judged:
         print("%d mutants judged before, kept from %s" % (sum(m.key in judged for m in mutants), args.report))
     left = [m for m in mutants if m.key not in equivalents and m.key not in judged]
