@@ -34,9 +34,14 @@ std::string CellOf(HWND list, int row, int column) {
   return text;
 }
 
-// Rows go where asked, past the end appended; the selected row is found with
-// LVNI_SELECTED, and none once every row is deleted; a row that is not there
-// is not deleted.
+LRESULT Selected(HWND list, int after = -1) {
+  return SendMessageA(list, LVM_GETNEXTITEM, static_cast<WPARAM>(after), LVNI_SELECTED);
+}
+
+// Rows go where asked, past the end appended. The keys select one row, found
+// with LVNI_SELECTED after any row before it and not after itself; rows
+// inserted at or before it carry the selection and the focus on with it, and
+// none is left once every row is deleted.
 CONFORMANCE_CASE(ListViewRowsTextsAndSelection) {
   TestDialog dialog("DLG_CONTROLS");
   HWND list = dialog.Item(60);
@@ -51,20 +56,25 @@ CONFORMANCE_CASE(ListViewRowsTextsAndSelection) {
   CHECK_EQ(InsertRow(list, 0, "2", "b.cmd"), 0);
   CHECK_EQ(InsertRow(list, 0, "1", "a.cmd"), 0);
   CHECK_EQ(InsertRow(list, 9, "3", "c.cmd"), 2);
-  CHECK_EQ(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0), 3);
   CHECK_EQ(CellOf(list, 1, 0), std::string("2"));
   CHECK_EQ(CellOf(list, 2, 1), std::string("c.cmd"));
+  CHECK_EQ(CellOf(list, 3, 0), std::string(""));
 
-  CHECK_EQ(SendMessageA(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED), -1);
-  LVITEMA state{};
-  state.stateMask = state.state = LVIS_SELECTED | LVIS_FOCUSED;
-  SendMessageA(list, LVM_SETITEMSTATE, 2, reinterpret_cast<LPARAM>(&state));
-  CHECK_EQ(SendMessageA(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED), 2);
-  CHECK_EQ(SendMessageA(list, LVM_DELETEITEM, 3, 0), FALSE);
-  CHECK_EQ(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0), 3);
+  CHECK_EQ(Selected(list), -1);
+  SetFocus(list);
+  dialog.Press({VK_END, VK_UP});
+  CHECK_EQ(Selected(list), 1);
+  CHECK_EQ(Selected(list, 0), 1);
+  CHECK_EQ(Selected(list, 1), -1);
+  InsertRow(list, 1, "0", "z.cmd");
+  InsertRow(list, 0, "0", "y.cmd");
+  InsertRow(list, 9, "4", "d.cmd");
+  CHECK_EQ(Selected(list), 3);
+  dialog.Press(VK_UP);
+  CHECK_EQ(Selected(list), 2);
   SendMessageA(list, LVM_DELETEALLITEMS, 0, 0);
-  CHECK_EQ(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0), 0);
-  CHECK_EQ(SendMessageA(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED), -1);
+  CHECK_EQ(CellOf(list, 0, 0), std::string(""));
+  CHECK_EQ(Selected(list), -1);
 }
 
 // A text is cut to the caller's buffer, whose size (cchTextMax) counts the
