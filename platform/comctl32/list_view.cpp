@@ -43,10 +43,11 @@ int Count(List list) { return static_cast<int>(list.data.rows.size()); }
 bool Valid(List list, int row) { return row >= 0 && row < Count(list); }
 int PageSize(List list) { return std::max(1, PlacementOf(list.hwnd).cy / 10); }
 
+// Titles and widths: each column is shown left-aligned, so its format is
+// not kept.
 void ApplyColumn(const LVCOLUMNA &column, ListViewColumnInfo &info) {
   if ((column.mask & LVCF_TEXT) && column.pszText) info.title = column.pszText;
   if (column.mask & LVCF_WIDTH) info.width = column.cx;
-  if (column.mask & LVCF_FMT) info.format = column.fmt;
 }
 
 // Rows carry their texts only: a request for anything else (LVIF_STATE,

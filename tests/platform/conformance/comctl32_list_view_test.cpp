@@ -56,8 +56,13 @@ CONFORMANCE_CASE(ListViewRowsTextsAndSelection) {
   CHECK_EQ(InsertRow(list, 0, "2", "b.cmd"), 0);
   CHECK_EQ(InsertRow(list, 0, "1", "a.cmd"), 0);
   CHECK_EQ(InsertRow(list, 9, "3", "c.cmd"), 2);
+  LVITEMA first{};  // a row's first text set again keeps its others
+  first.mask = LVIF_TEXT;
+  first.iItem = 2;
+  first.pszText = const_cast<LPSTR>("3b");
+  CHECK_EQ(SendMessageA(list, LVM_SETITEMA, 0, reinterpret_cast<LPARAM>(&first)), TRUE);
   CHECK_EQ(CellOf(list, 1, 0), std::string("2"));
-  CHECK_EQ(CellOf(list, 2, 1), std::string("c.cmd"));
+  CHECK_EQ(CellOf(list, 2, 0) + CellOf(list, 2, 1), std::string("3bc.cmd"));
   CHECK_EQ(CellOf(list, 3, 0), std::string(""));
 
   CHECK_EQ(Selected(list), -1);
@@ -78,7 +83,7 @@ CONFORMANCE_CASE(ListViewRowsTextsAndSelection) {
 }
 
 // A text is cut to the caller's buffer, whose size (cchTextMax) counts the
-// terminating null (LVITEM's documentation).
+// terminating null (LVITEM's documentation); a buffer of no size is left.
 CONFORMANCE_CASE(ListViewTextIsCutToTheCallersBuffer) {
   WINE_DEPARTS(
       "Wine's LVM_GETITEMTEXTA fills cchTextMax characters and no terminating null, where LVITEM's "
@@ -93,6 +98,9 @@ CONFORMANCE_CASE(ListViewTextIsCutToTheCallersBuffer) {
   item.cchTextMax = 3;
   CHECK_EQ(SendMessageA(list, LVM_GETITEMTEXTA, 0, reinterpret_cast<LPARAM>(&item)), 2);
   CHECK_EQ(std::string(text, 4), std::string("a.\0#", 4));
+  item.cchTextMax = 0;
+  CHECK_EQ(SendMessageA(list, LVM_GETITEMTEXTA, 0, reinterpret_cast<LPARAM>(&item)), 0);
+  CHECK_EQ(text[0], 'a');
 }
 
 }  // namespace

@@ -135,7 +135,7 @@ TEST_F(DialogTest, EnterClosesADroppedDownList) {
 
 // The list view keeps texts, a selection and a focus only: an item with any
 // other field, or a search for anything but the selected row, is refused, not
-// half done; messages beyond those go to DefWindowProcA.
+// half done.
 TEST_F(DialogTest, ListViewRefusesWhatItDoesNotKeep) {
   HWND list = Item(60);
   AppendRows(list, 2);
@@ -150,18 +150,21 @@ TEST_F(DialogTest, ListViewRefusesWhatItDoesNotKeep) {
   EXPECT_EQ(SendMessageA(list, LVM_SETITEMA, 0, reinterpret_cast<LPARAM>(&item)), FALSE);
   EXPECT_EQ(RowSelected(), -1);
   EXPECT_EQ(SendMessageA(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_ALL), -1);
-  EXPECT_EQ(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0), 0);
-  EXPECT_EQ(standin::RowCountOf(list), 2u);
+  item.iSubItem = 0;
+  item.pszText = nullptr;  // an empty text
+  EXPECT_EQ(SendMessageA(list, LVM_SETITEMA, 0, reinterpret_cast<LPARAM>(&item)), TRUE);
+  EXPECT_EQ(standin::RowOf(list, 1), std::vector<std::string>{""});
 }
 
 // Page Down moves the selection to the last row a page shows, then a page
-// on, and scrolls to keep it shown; Page Up moves back. The list, 40 units
-// tall, shows 4 rows of 10 pixels.
+// on, and scrolls to keep it shown; Page Up and Home move back. The list,
+// 40 units tall, shows 4 rows of 10 pixels.
 TEST_F(DialogTest, ListViewPagesByTheRowsItShows) {
   HWND list = Item(60);
   AppendRows(list, 30);
   SetFocus(list);
-  for (const auto &[key, selected, top] : {std::tuple{VK_NEXT, 3, 0}, {VK_NEXT, 6, 3}, {VK_PRIOR, 3, 3}}) {
+  for (const auto &[key, selected, top] :
+       {std::tuple{VK_NEXT, 3, 0}, {VK_NEXT, 6, 3}, {VK_PRIOR, 3, 3}, {VK_HOME, 0, 0}}) {
     PressKey(key);
     EXPECT_EQ(RowSelected(), selected);
     EXPECT_EQ(standin::TopIndexOf(list), top);
