@@ -140,17 +140,18 @@ TEST_F(DialogTest, ListViewRefusesWhatItDoesNotKeep) {
   HWND list = Item(60);
   AppendRows(list, 2);
   LVITEMA item{};
-  item.mask = LVIF_TEXT | LVIF_STATE;
-  item.stateMask = item.state = LVIS_SELECTED;
+  item.mask = LVIF_TEXT;
+  item.iSubItem = 1;  // rows are inserted by their first text
   EXPECT_EQ(SendMessageA(list, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item)), -1);
   item.iItem = 1;
-  EXPECT_EQ(SendMessageA(list, LVM_SETITEMA, 0, reinterpret_cast<LPARAM>(&item)), FALSE);
-  item.mask = LVIF_TEXT;
   item.iSubItem = -1;
   EXPECT_EQ(SendMessageA(list, LVM_SETITEMA, 0, reinterpret_cast<LPARAM>(&item)), FALSE);
-  EXPECT_EQ(RowSelected(), -1);
-  EXPECT_EQ(SendMessageA(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_ALL), -1);
+  item.mask = LVIF_TEXT | LVIF_STATE;
   item.iSubItem = 0;
+  item.stateMask = item.state = LVIS_SELECTED;
+  EXPECT_EQ(SendMessageA(list, LVM_SETITEMA, 0, reinterpret_cast<LPARAM>(&item)), FALSE);
+  EXPECT_EQ(SendMessageA(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_ALL), -1);
+  item.mask = LVIF_TEXT;
   item.pszText = nullptr;  // an empty text
   EXPECT_EQ(SendMessageA(list, LVM_SETITEMA, 0, reinterpret_cast<LPARAM>(&item)), TRUE);
   EXPECT_EQ(standin::RowOf(list, 1), std::vector<std::string>{""});
