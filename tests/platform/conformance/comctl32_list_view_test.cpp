@@ -38,13 +38,17 @@ LRESULT Selected(HWND list, int after = -1) {
   return SendMessageA(list, LVM_GETNEXTITEM, static_cast<WPARAM>(after), LVNI_SELECTED);
 }
 
-// Rows go where asked, past the end appended. The keys select one row, found
-// with LVNI_SELECTED after any row before it and not after itself; rows
+// A column not there is not widened. Rows go where asked, past the end
+// appended. The arrow keys select one row (Shift alone changes nothing),
+// found with LVNI_SELECTED after any row before it and not after itself; rows
 // inserted at or before it carry the selection and the focus on with it, and
 // none is left once every row is deleted.
 CONFORMANCE_CASE(ListViewRowsTextsAndSelection) {
   TestDialog dialog("DLG_CONTROLS");
   HWND list = dialog.Item(60);
+  LVCOLUMNA width{};
+  width.mask = LVCF_WIDTH;  // no column yet to widen
+  CHECK_EQ(SendMessageA(list, LVM_SETCOLUMNA, 0, reinterpret_cast<LPARAM>(&width)), FALSE);
   for (int column = 0; column < 2; ++column) {
     LVCOLUMNA info{};
     info.mask = LVCF_TEXT | LVCF_WIDTH;
@@ -67,7 +71,7 @@ CONFORMANCE_CASE(ListViewRowsTextsAndSelection) {
 
   CHECK_EQ(Selected(list), -1);
   SetFocus(list);
-  dialog.Press({VK_END, VK_UP});
+  dialog.Press({VK_END, VK_UP, VK_SHIFT});
   CHECK_EQ(Selected(list), 1);
   CHECK_EQ(Selected(list, 0), 1);
   CHECK_EQ(Selected(list, 1), -1);

@@ -158,18 +158,21 @@ TEST_F(DialogTest, ListViewRefusesWhatItDoesNotKeep) {
 }
 
 // Page Down moves the selection to the last row a page shows, then a page
-// on, and scrolls to keep it shown; Page Up and Home move back. The list,
-// 40 units tall, shows 4 rows of 10 pixels.
+// on, and scrolls to keep it shown, as the arrow keys do; Page Up and Home
+// move back. The list, 40 units tall, shows 4 rows of 10 pixels. The user
+// may select no row.
 TEST_F(DialogTest, ListViewPagesByTheRowsItShows) {
   HWND list = Item(60);
   AppendRows(list, 30);
   SetFocus(list);
   for (const auto &[key, selected, top] :
-       {std::tuple{VK_NEXT, 3, 0}, {VK_NEXT, 6, 3}, {VK_PRIOR, 3, 3}, {VK_HOME, 0, 0}}) {
+       {std::tuple{VK_NEXT, 3, 0}, {VK_DOWN, 4, 1}, {VK_NEXT, 7, 4}, {VK_PRIOR, 4, 4}, {VK_HOME, 0, 0}}) {
     PressKey(key);
     EXPECT_EQ(RowSelected(), selected);
     EXPECT_EQ(standin::TopIndexOf(list), top);
   }
+  standin::SelectItems(list, {});
+  EXPECT_EQ(RowSelected(), -1);
 }
 
 // DLG_MAIN names the class ConformanceMain, which no one registers here.
