@@ -87,7 +87,8 @@ CONFORMANCE_CASE(ListViewRowsTextsAndSelection) {
 }
 
 // A text is cut to the caller's buffer, whose size (cchTextMax) counts the
-// terminating null (LVITEM's documentation); a buffer of no size is left.
+// terminating null (LVITEM's documentation); a buffer of no size is left,
+// and a subitem with no text has an empty one.
 CONFORMANCE_CASE(ListViewTextIsCutToTheCallersBuffer) {
   WINE_DEPARTS(
       "Wine's LVM_GETITEMTEXTA fills cchTextMax characters and no terminating null, where LVITEM's "
@@ -105,6 +106,9 @@ CONFORMANCE_CASE(ListViewTextIsCutToTheCallersBuffer) {
   item.cchTextMax = 0;
   CHECK_EQ(SendMessageA(list, LVM_GETITEMTEXTA, 0, reinterpret_cast<LPARAM>(&item)), 0);
   CHECK_EQ(text[0], 'a');
+  item.iSubItem = 2;  // past the row's texts
+  item.cchTextMax = 8;
+  CHECK_EQ(SendMessageA(list, LVM_GETITEMTEXTA, 0, reinterpret_cast<LPARAM>(&item)), 0);
 }
 
 }  // namespace

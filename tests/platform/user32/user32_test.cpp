@@ -150,7 +150,10 @@ TEST_F(DialogTest, ListViewRefusesWhatItDoesNotKeep) {
   item.iSubItem = 0;
   item.stateMask = item.state = LVIS_SELECTED;
   EXPECT_EQ(SendMessageA(list, LVM_SETITEMA, 0, reinterpret_cast<LPARAM>(&item)), FALSE);
+  standin::SelectItems(list, {1});
+  EXPECT_EQ(RowSelected(), 1);
   EXPECT_EQ(SendMessageA(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_ALL), -1);
+  EXPECT_EQ(SendMessageA(list, LVM_GETITEMTEXTA, 0, 0), 0);
   item.mask = LVIF_TEXT;
   item.pszText = nullptr;  // an empty text
   EXPECT_EQ(SendMessageA(list, LVM_SETITEMA, 0, reinterpret_cast<LPARAM>(&item)), TRUE);
@@ -160,7 +163,7 @@ TEST_F(DialogTest, ListViewRefusesWhatItDoesNotKeep) {
 // Page Down moves the selection to the last row a page shows, then a page
 // on, and scrolls to keep it shown, as the arrow keys do; Page Up and Home
 // move back. The list, 40 units tall, shows 4 rows of 10 pixels. The user
-// may select no row.
+// may select no row, and Space selects the focus row again.
 TEST_F(DialogTest, ListViewPagesByTheRowsItShows) {
   HWND list = Item(60);
   AppendRows(list, 30);
@@ -171,8 +174,13 @@ TEST_F(DialogTest, ListViewPagesByTheRowsItShows) {
     EXPECT_EQ(RowSelected(), selected);
     EXPECT_EQ(standin::TopIndexOf(list), top);
   }
+  EXPECT_EQ(standin::SelectionOf(list), std::vector<int>{0});
   standin::SelectItems(list, {});
   EXPECT_EQ(RowSelected(), -1);
+  standin::TypeChars("x");
+  EXPECT_EQ(RowSelected(), -1);
+  standin::TypeChars(" ");  // selects the focus row again
+  EXPECT_EQ(RowSelected(), 0);
 }
 
 // DLG_MAIN names the class ConformanceMain, which no one registers here.
