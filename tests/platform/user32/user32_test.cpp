@@ -157,7 +157,12 @@ TEST_F(DialogTest, ListViewRefusesWhatItDoesNotKeep) {
   item.mask = LVIF_TEXT;
   item.pszText = nullptr;  // an empty text
   EXPECT_EQ(SendMessageA(list, LVM_SETITEMA, 0, reinterpret_cast<LPARAM>(&item)), TRUE);
-  EXPECT_EQ(standin::RowOf(list, 1), std::vector<std::string>{""});
+  LVCOLUMNA column{};
+  SendMessageA(list, LVM_INSERTCOLUMNA, 0, reinterpret_cast<LPARAM>(&column));
+  SendMessageA(list, LVM_INSERTCOLUMNA, 1, reinterpret_cast<LPARAM>(&column));
+  EXPECT_EQ(standin::RowOf(list, 1), std::vector<std::string>(2));  // a text for each column
+  EXPECT_EQ(standin::RowOf(list, 2), std::vector<std::string>());
+  EXPECT_EQ(standin::RowCountOf(dialog_), 0u);  // not a list view
 }
 
 // Page Down moves the selection to the last row a page shows, then a page
