@@ -194,8 +194,11 @@ TEST_F(DialogTest, TemplatesNamingUnavailableClassesFail) {
   EXPECT_EQ(CreateDialogParamA(module, "DLG_MAIN", nullptr, RecordingDialogProc, 0), nullptr);
   EXPECT_EQ(DialogBoxParamA(module, "DLG_MAIN", dialog_, RecordingDialogProc, 0), -1);
   standin::ResetUserInterface();  // forgets InitCommonControls
+  INITCOMMONCONTROLSEX icc{0, ICC_LISTVIEW_CLASSES};
+  EXPECT_FALSE(InitCommonControlsEx(nullptr));
+  EXPECT_FALSE(InitCommonControlsEx(&icc));  // a record of no size registers nothing
   EXPECT_EQ(CreateDialogParamA(module, "DLG_CONTROLS", nullptr, RecordingDialogProc, 0), nullptr);
-  INITCOMMONCONTROLSEX icc{sizeof(INITCOMMONCONTROLSEX), ICC_LISTVIEW_CLASSES};
+  icc.dwSize = sizeof icc;
   EXPECT_TRUE(InitCommonControlsEx(&icc));
   EXPECT_NE(CreateDialogParamA(module, "DLG_CONTROLS", nullptr, RecordingDialogProc, 0), nullptr);
 }
