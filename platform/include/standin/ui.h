@@ -99,7 +99,6 @@ bool IsDroppedDown(HWND combo);
 struct ListViewColumnInfo {
   std::string title;  // ANSI
   int width = 0;      // pixels
-  int format = 0;     // LVCFMT_*
 };
 // The list view's own state, kept and reported by COMCTL32.
 std::vector<ListViewColumnInfo> ColumnsOf(HWND list_view);

@@ -34,12 +34,21 @@ std::string CellOf(HWND list, int row, int column) {
   return text;
 }
 
-// Rows go where asked, past the end appended; the selected row is found with
-// LVNI_SELECTED, and none once every row is deleted; a row that is not there
-// is not deleted.
+LRESULT Selected(HWND list, int after = -1) {
+  return SendMessageA(list, LVM_GETNEXTITEM, static_cast<WPARAM>(after), LVNI_SELECTED);
+}
+
+// A column not there is not widened. Rows go where asked, past the end
+// appended. The arrow keys select one row (Shift alone changes nothing),
+// found with LVNI_SELECTED after any row before it and not after itself; rows
+// inserted at or before it carry the selection and the focus on with it, and
+// none is left once every row is deleted.
 CONFORMANCE_CASE(ListViewRowsTextsAndSelection) {
   TestDialog dialog("DLG_CONTROLS");
   HWND list = dialog.Item(60);
+  LVCOLUMNA width{};
+  width.mask = LVCF_WIDTH;  // no column yet to widen
+  CHECK_EQ(SendMessageA(list, LVM_SETCOLUMNA, 0, reinterpret_cast<LPARAM>(&width)), FALSE);
   for (int column = 0; column < 2; ++column) {
     LVCOLUMNA info{};
     info.mask = LVCF_TEXT | LVCF_WIDTH;
@@ -51,24 +60,35 @@ CONFORMANCE_CASE(ListViewRowsTextsAndSelection) {
   CHECK_EQ(InsertRow(list, 0, "2", "b.cmd"), 0);
   CHECK_EQ(InsertRow(list, 0, "1", "a.cmd"), 0);
   CHECK_EQ(InsertRow(list, 9, "3", "c.cmd"), 2);
-  CHECK_EQ(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0), 3);
+  LVITEMA first{};  // a row's first text set again keeps its others
+  first.mask = LVIF_TEXT;
+  first.iItem = 2;
+  first.pszText = const_cast<LPSTR>("3b");
+  CHECK_EQ(SendMessageA(list, LVM_SETITEMA, 0, reinterpret_cast<LPARAM>(&first)), TRUE);
   CHECK_EQ(CellOf(list, 1, 0), std::string("2"));
-  CHECK_EQ(CellOf(list, 2, 1), std::string("c.cmd"));
+  CHECK_EQ(CellOf(list, 2, 0) + CellOf(list, 2, 1), std::string("3bc.cmd"));
+  CHECK_EQ(CellOf(list, 3, 0), std::string(""));
 
-  CHECK_EQ(SendMessageA(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED), -1);
-  LVITEMA state{};
-  state.stateMask = state.state = LVIS_SELECTED | LVIS_FOCUSED;
-  SendMessageA(list, LVM_SETITEMSTATE, 2, reinterpret_cast<LPARAM>(&state));
-  CHECK_EQ(SendMessageA(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED), 2);
-  CHECK_EQ(SendMessageA(list, LVM_DELETEITEM, 3, 0), FALSE);
-  CHECK_EQ(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0), 3);
+  CHECK_EQ(Selected(list), -1);
+  SetFocus(list);
+  dialog.Press({VK_END, VK_UP, VK_SHIFT});
+  CHECK_EQ(Selected(list), 1);
+  CHECK_EQ(Selected(list, 0), 1);
+  CHECK_EQ(Selected(list, 1), -1);
+  InsertRow(list, 1, "0", "z.cmd");
+  InsertRow(list, 0, "0", "y.cmd");
+  InsertRow(list, 9, "4", "d.cmd");
+  CHECK_EQ(Selected(list), 3);
+  dialog.Press(VK_UP);
+  CHECK_EQ(Selected(list), 2);
   SendMessageA(list, LVM_DELETEALLITEMS, 0, 0);
-  CHECK_EQ(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0), 0);
-  CHECK_EQ(SendMessageA(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED), -1);
+  CHECK_EQ(CellOf(list, 0, 0), std::string(""));
+  CHECK_EQ(Selected(list), -1);
 }
 
 // A text is cut to the caller's buffer, whose size (cchTextMax) counts the
-// terminating null (LVITEM's documentation).
+// terminating null (LVITEM's documentation); a buffer of no size is left,
+// and a subitem with no text has an empty one.
 CONFORMANCE_CASE(ListViewTextIsCutToTheCallersBuffer) {
   WINE_DEPARTS(
       "Wine's LVM_GETITEMTEXTA fills cchTextMax characters and no terminating null, where LVITEM's "
@@ -83,6 +103,12 @@ CONFORMANCE_CASE(ListViewTextIsCutToTheCallersBuffer) {
   item.cchTextMax = 3;
   CHECK_EQ(SendMessageA(list, LVM_GETITEMTEXTA, 0, reinterpret_cast<LPARAM>(&item)), 2);
   CHECK_EQ(std::string(text, 4), std::string("a.\0#", 4));
+  item.cchTextMax = 0;
+  CHECK_EQ(SendMessageA(list, LVM_GETITEMTEXTA, 0, reinterpret_cast<LPARAM>(&item)), 0);
+  CHECK_EQ(text[0], 'a');
+  item.iSubItem = 2;  // past the row's texts
+  item.cchTextMax = 8;
+  CHECK_EQ(SendMessageA(list, LVM_GETITEMTEXTA, 0, reinterpret_cast<LPARAM>(&item)), 0);
 }
 
 }  // namespace

@@ -133,43 +133,59 @@ TEST_F(DialogTest, EnterClosesADroppedDownList) {
   EXPECT_FALSE(Saw(IDOK));
 }
 
-// Deleting a row before the focused one moves the focus with its row, where
-// the arrow keys go on from; deleting the focused row ends it. A column that
-// is not there is refused.
-TEST_F(DialogTest, ListViewFocusFollowsDeletedRows) {
+// The list view keeps texts, a selection and a focus only: an item with any
+// other field, or a search for anything but the selected row, is refused, not
+// half done.
+TEST_F(DialogTest, ListViewRefusesWhatItDoesNotKeep) {
   HWND list = Item(60);
-  AppendRows(list, 4);
+  AppendRows(list, 2);
+  LVITEMA item{};
+  item.mask = LVIF_TEXT;
+  item.iSubItem = 1;  // rows are inserted by their first text
+  EXPECT_EQ(SendMessageA(list, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item)), -1);
+  item.iItem = 1;
+  item.iSubItem = -1;
+  EXPECT_EQ(SendMessageA(list, LVM_SETITEMA, 0, reinterpret_cast<LPARAM>(&item)), FALSE);
+  item.mask = LVIF_TEXT | LVIF_STATE;
+  item.iSubItem = 0;
+  item.stateMask = item.state = LVIS_SELECTED;
+  EXPECT_EQ(SendMessageA(list, LVM_SETITEMA, 0, reinterpret_cast<LPARAM>(&item)), FALSE);
   standin::SelectItems(list, {1});
   EXPECT_EQ(RowSelected(), 1);
-  SetFocus(list);
-  PressKey(VK_END);
-  PressKey(VK_UP);  // the focus on the third row, between others
-  Pump();
-  const auto after = [&](int deleted, WPARAM key) {
-    SendMessageA(list, LVM_DELETEITEM, deleted, 0);
-    PressKey(key);
-    return RowSelected();
-  };
-  EXPECT_EQ(after(0, VK_UP), 0);    // from the third row, now row 1, up to the second
-  EXPECT_EQ(after(0, VK_DOWN), 0);  // the second deleted with the focus: the first row
+  EXPECT_EQ(SendMessageA(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_ALL), -1);
+  EXPECT_EQ(SendMessageA(list, LVM_GETITEMTEXTA, 0, 0), 0);
+  item.mask = LVIF_TEXT;
+  item.pszText = nullptr;  // an empty text
+  EXPECT_EQ(SendMessageA(list, LVM_SETITEMA, 0, reinterpret_cast<LPARAM>(&item)), TRUE);
   LVCOLUMNA column{};
-  column.mask = LVCF_WIDTH;
-  EXPECT_EQ(SendMessageA(list, LVM_GETCOLUMNA, 0, reinterpret_cast<LPARAM>(&column)), FALSE);  // it has none
+  SendMessageA(list, LVM_INSERTCOLUMNA, 0, reinterpret_cast<LPARAM>(&column));
+  SendMessageA(list, LVM_INSERTCOLUMNA, 1, reinterpret_cast<LPARAM>(&column));
+  EXPECT_EQ(standin::RowOf(list, 1), std::vector<std::string>(2));  // a text for each column
+  EXPECT_EQ(standin::RowOf(list, 2), std::vector<std::string>());
+  EXPECT_EQ(standin::RowCountOf(dialog_), 0u);  // not a list view
 }
 
 // Page Down moves the selection to the last row a page shows, then a page
-// on, and scrolls to keep it shown; Page Up moves back. The list, 40 units
-// tall, shows 4 rows of 10 pixels.
+// on, and scrolls to keep it shown, as the arrow keys do; Page Up and Home
+// move back. The list, 40 units tall, shows 4 rows of 10 pixels. The user
+// may select no row, and Space selects the focus row again.
 TEST_F(DialogTest, ListViewPagesByTheRowsItShows) {
   HWND list = Item(60);
   AppendRows(list, 30);
-  EXPECT_EQ(SendMessageA(list, LVM_GETCOUNTPERPAGE, 0, 0), 4);
   SetFocus(list);
-  for (const auto &[key, selected, top] : {std::tuple{VK_NEXT, 3, 0}, {VK_NEXT, 6, 3}, {VK_PRIOR, 3, 3}}) {
+  for (const auto &[key, selected, top] :
+       {std::tuple{VK_NEXT, 3, 0}, {VK_DOWN, 4, 1}, {VK_NEXT, 7, 4}, {VK_PRIOR, 4, 4}, {VK_HOME, 0, 0}}) {
     PressKey(key);
     EXPECT_EQ(RowSelected(), selected);
-    EXPECT_EQ(SendMessageA(list, LVM_GETTOPINDEX, 0, 0), top);
+    EXPECT_EQ(standin::TopIndexOf(list), top);
   }
+  EXPECT_EQ(standin::SelectionOf(list), std::vector<int>{0});
+  standin::SelectItems(list, {});
+  EXPECT_EQ(RowSelected(), -1);
+  standin::TypeChars("x");
+  EXPECT_EQ(RowSelected(), -1);
+  standin::TypeChars(" ");  // selects the focus row again
+  EXPECT_EQ(RowSelected(), 0);
 }
 
 // DLG_MAIN names the class ConformanceMain, which no one registers here.
@@ -178,8 +194,11 @@ TEST_F(DialogTest, TemplatesNamingUnavailableClassesFail) {
   EXPECT_EQ(CreateDialogParamA(module, "DLG_MAIN", nullptr, RecordingDialogProc, 0), nullptr);
   EXPECT_EQ(DialogBoxParamA(module, "DLG_MAIN", dialog_, RecordingDialogProc, 0), -1);
   standin::ResetUserInterface();  // forgets InitCommonControls
+  INITCOMMONCONTROLSEX icc{0, ICC_LISTVIEW_CLASSES};
+  EXPECT_FALSE(InitCommonControlsEx(nullptr));
+  EXPECT_FALSE(InitCommonControlsEx(&icc));  // a record of no size registers nothing
   EXPECT_EQ(CreateDialogParamA(module, "DLG_CONTROLS", nullptr, RecordingDialogProc, 0), nullptr);
-  INITCOMMONCONTROLSEX icc{sizeof(INITCOMMONCONTROLSEX), ICC_LISTVIEW_CLASSES};
+  icc.dwSize = sizeof icc;
   EXPECT_TRUE(InitCommonControlsEx(&icc));
   EXPECT_NE(CreateDialogParamA(module, "DLG_CONTROLS", nullptr, RecordingDialogProc, 0), nullptr);
 }
