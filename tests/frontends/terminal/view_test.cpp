@@ -93,6 +93,16 @@ TEST(Text, TheHelpTextWrapsWithinTheWidthLosingNothing) {
   std::ofstream(std::string(hidden) + "/.txt") << "hidden";
   EXPECT_EQ(FindHelpText("C:\\HELP\\.HLP", {hidden}), "");
   std::filesystem::remove_all(hidden);
+  // A text without a "# " heading line keeps its first line, under the
+  // viewer's own title.
+  HelpViewer viewer;
+  viewer.Open({L"#1 first", L"second"});
+  Canvas screen(40, 10);
+  viewer.Draw(screen);
+  std::wstring shown;
+  for (int y = 0; y < 10; ++y) shown += screen.RowText(y);
+  EXPECT_NE(shown.find(L"#1 first"), std::wstring::npos) << EncodeUtf8(shown);
+  EXPECT_NE(shown.find(DecodeUtf8("ヘルプ")), std::wstring::npos) << EncodeUtf8(shown);
 }
 
 // The platform's keyboard rules: arrows and Tab move round the buttons,
@@ -134,6 +144,13 @@ TEST(MessageBoxView, AnswersAsThePlatformDoesAndWrapsLongLines) {
   EXPECT_LE(std::abs(above - below), 1) << above << " above, " << below << " below";
   EXPECT_EQ(clicked, 1);
   EXPECT_EQ(box.HandleClick(0, 0), std::nullopt);
+  // A caption wider than the screen is cut, not the box: its lower right
+  // corner stays on the screen.
+  Canvas narrow(40, 20);
+  MessageBoxView("t", std::string(60, 'c'), MB_OK).Draw(narrow, CellRect{0, 0, 40, 20});
+  int corners = 0;
+  for (int y = 0; y < 20; ++y) corners += narrow.At(39, y).ch == kLRCorner;
+  EXPECT_EQ(corners, 1);
 }
 
 }  // namespace
