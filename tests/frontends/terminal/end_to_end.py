@@ -272,6 +272,9 @@ def keys_and_mouse(s):
     # Escape and F1 arriving together (pasted, scripted) are two keys, not Alt+F1.
     s.keys("M-v")
     s.wait_for("Version β2")
+    # Behind the box, the main window's title bar is drawn inactive: black on white.
+    title = s.tmux("capture-pane", "-e", "-p").splitlines()[0]
+    expect("\x1b[30m\x1b[47m  Velmora" in title, "the inactive title bar: %r" % title)
     s.keys("Escape", "F1")
     s.wait_for("Velmora ヘルプ")
     s.keys("Escape")
