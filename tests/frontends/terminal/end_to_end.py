@@ -182,6 +182,9 @@ def add_delete(s):
     # The list's last row, then Delete by its mnemonic and Yes.
     s.keys("End", "M-r")
     s.wait_for("削除してもよろしいですか", "(?)")
+    # A Yes/No question is not answered by Escape, and its hint says so.
+    hint = s.screen().splitlines()[-1]
+    expect("Enter" in hint and "Esc" not in hint, "the question's hint: %r" % hint)
     s.keys("y")
     s.wait_for("cmd /q", gone=True)
     expect("nightly.cmd" not in s.network_text(), "the deleted job is still in the network file")
@@ -279,6 +282,11 @@ def keys_and_mouse(s):
     s.wait_for("Velmora ヘルプ")
     s.keys("Escape")
     s.wait_for("Velmora ヘルプ", "Version β2", gone=True)
+    # Nor does an Alt+arrow that follows Escape at once swallow it.
+    s.keys("M-v")
+    s.wait_for("Version β2")
+    s.keys("Escape", "M-Up")
+    s.wait_for("Version β2", gone=True)
     # The wheel scrolls the job list; the scroll bar's down arrow steps it.
     s.wait_for("backup.cmd", "defrag C:")
     s.mouse(65, *s.find("defrag C:"))
@@ -388,7 +396,7 @@ def main():
             launcher = "setsid -w" if case == "resize-without-terminal" else ""
             # The locale names the language of Velmora's own texts.
             environment = "LANG=en_US.UTF-8" if case == "read-only-english" else ""
-            if case == "add-delete":  # a terminal whose description names the keys with Ctrl
+            if case in ("add-delete", "keys-and-mouse"):  # a terminal whose description names the keys with Ctrl
                 environment += " TERM=tmux-256color"
             folders = {}
             if case == "resize-without-terminal":
