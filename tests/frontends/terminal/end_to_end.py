@@ -30,9 +30,13 @@ def expect(ok, what):
 
 
 class Session:
+    started = 0
+
     def __init__(self, velmora, network, workdir, launcher="", environment="", state_home=None, home="$HOME"):
         self.arguments = (velmora, network, workdir, launcher, environment)
-        self.socket = "velmora-test-%d" % os.getpid()
+        # A server of its own for each session: one just killed may still be going.
+        Session.started += 1
+        self.socket = "velmora-test-%d-%d" % (os.getpid(), Session.started)
         self.exit_file = os.path.join(workdir, "exit-code")
         self.modes = [os.path.join(workdir, "mode-before"), os.path.join(workdir, "mode-after")]
         self.network = network
