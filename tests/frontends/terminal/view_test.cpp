@@ -28,7 +28,8 @@ namespace {
 TEST(Text, DoubleWidthAndMalformedTextNeverGarbleTheScreen) {
   // A stray byte, an overlong form and a sequence cut off.
   EXPECT_EQ(DecodeUtf8("a\xFFz\xC0\xAFz\xE8\xBF"), L"a\xFFFDz\xFFFD\xFFFDz\xFFFD\xFFFD");
-  EXPECT_EQ(DecodeUtf8("\xC2\x80\xE0\xA0\x80"), L"\x80\x800");  // the smallest of two and three bytes
+  // The smallest of two, three and four bytes.
+  EXPECT_EQ(DecodeUtf8("\xC2\x80\xE0\xA0\x80\xF0\x90\x80\x80"), L"\x80\x800\x10000");
   std::wstring text = DecodeUtf8("ab追加c");
   EXPECT_EQ(ClipToWidth(text, 3), L"ab");
   EXPECT_EQ(SkipColumns(text, 3), DecodeUtf8("追加c"));  // half a character is not skipped
