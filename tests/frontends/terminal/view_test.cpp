@@ -62,6 +62,8 @@ TEST(Text, TheHelpTextWrapsWithinTheWidthLosingNothing) {
   // other break fits.
   EXPECT_EQ(HangingIndent(DecodeUtf8("  削除(R)      一覧で選んだジョブを削除します。"), 40), 15);
   EXPECT_EQ(WrapLine(L"  abcdefghij klm", 8, 2), (std::vector<std::wstring>{L"  abcdef", L"  ghij", L"  klm"}));
+  // No narrower than a double-width character: two cells.
+  EXPECT_EQ(WrapLine(L"abcd", 0), (std::vector<std::wstring>{L"ab", L"cd"}));
   const std::wstring no_start = DecodeUtf8("。、）」』，．：；？！ー・");
   auto without_blanks = [](const std::wstring &s) { return std::regex_replace(s, std::wregex(L" "), L""); };
   for (int width : {36, 50, 66, 80}) {
