@@ -30,17 +30,24 @@ def expect(ok, what):
 
 
 class Session:
-    def __init__(self, velmora, network, workdir, launcher="", environment=""):
-        self.socket = "velmora-test-%d" % os.getpid()
+    started = 0
+
+    def __init__(self, velmora, network, workdir, launcher="", environment="", state_home=None, home="$HOME"):
+        self.arguments = (velmora, network, workdir, launcher, environment)
+        # A server of its own for each session: one just killed may still be going.
+        Session.started += 1
+        self.socket = "velmora-test-%d-%d" % (os.getpid(), Session.started)
         self.exit_file = os.path.join(workdir, "exit-code")
         self.modes = [os.path.join(workdir, "mode-before"), os.path.join(workdir, "mode-after")]
         self.network = network
         # The state folder, where the log of standard error goes.
         self.log = os.path.join(workdir, "velmora", "velmora.log")
         os.makedirs(os.path.dirname(self.log), exist_ok=True)
+        state_home = state_home or workdir
         # The terminal's modes are kept before and after, to show they are restored.
         command = (
-            "stty -g > {0}; {launcher} env {environment} VELMORA_NETWORK={network} XDG_STATE_HOME={workdir} {velmora}; "
+            "cd {workdir}; stty -g > {0}; {launcher} env {environment} VELMORA_NETWORK={network} "
+            "XDG_STATE_HOME={state_home} HOME={home} {velmora}; "
             "echo $? > {exit}.new; stty -g > {1}; mv {exit}.new {exit}; sleep 600"
         ).format(*self.modes, exit=self.exit_file, **locals())
         self.tmux("new-session", "-d", "-x", "80", "-y", "24", command)
@@ -131,6 +138,9 @@ def add_next_wednesday_evening(s, command):
     s.keys("Enter")
     s.wait_for("ｼﾞｮﾌﾞ詳細設定")
     s.type(command)
+    # Through the clipboard and back, by keys with modifiers: Shift+Home
+    # selects it, Ctrl+Insert copies, Delete clears, Shift+Insert pastes.
+    s.keys("S-Home", "C-IC", "DC", "S-IC")
     # Tab reaches the run-unit radios at the checked one (毎回), the group's
     # tab stop; Down moves to 次の... and checks it. Weekday check box, then
     # the weekday list: select Wednesday.
@@ -176,6 +186,9 @@ def add_delete(s):
     # The list's last row, then Delete by its mnemonic and Yes.
     s.keys("End", "M-r")
     s.wait_for("削除してもよろしいですか", "(?)")
+    # A Yes/No question is not answered by Escape, and its hint says so.
+    hint = s.screen().splitlines()[-1]
+    expect("Enter" in hint and "Esc" not in hint, "the question's hint: %r" % hint)
     s.keys("y")
     s.wait_for("cmd /q", gone=True)
     expect("nightly.cmd" not in s.network_text(), "the deleted job is still in the network file")
@@ -185,13 +198,30 @@ def add_delete(s):
 
 
 def interrupted(s):
+    """Ended by a signal, then by Exit: either way the terminal is left as it
+    was, its modes, the main screen, the cursor shown and no mouse reports."""
+    def left_as_it_was(how):
+        expect(s.tmux("display-message", "-p", "#{alternate_on}").strip() == "0",
+               "%s: the terminal was left on the alternate screen" % how)
+        flags = s.tmux("display-message", "-p", "#{cursor_flag} #{mouse_any_flag}").split()
+        expect(flags == ["1", "0"], "%s: the cursor or the mouse reports were left as drawn: %r" % (how, flags))
+        before, after = (open(f).read() for f in s.modes)
+        expect(before == after, "%s: the terminal modes were not restored: %s -> %s" % (how, before, after))
+
     s.wait_for("defrag C:")
     os.kill(s.velmora_pid(), 15)
     s.wait_exit(128 + 15)
-    expect(s.tmux("display-message", "-p", "#{alternate_on}").strip() == "0",
-           "the terminal was left on the alternate screen")
-    before, after = (open(f).read() for f in s.modes)
-    expect(before == after, "the terminal modes were not restored: %s -> %s" % (before.strip(), after.strip()))
+    left_as_it_was("a signal")
+    s.close()
+    os.remove(s.exit_file)
+    s = Session(*s.arguments)
+    try:
+        s.wait_for("defrag C:")
+        s.keys("M-x")
+        s.wait_exit(0)
+        left_as_it_was("Exit")
+    finally:
+        s.close()
 
 
 def read_only(s, reason=("読み取り専用です", "0445)", "何も変更していません。"), foreign="read-only"):
@@ -249,10 +279,18 @@ def keys_and_mouse(s):
     # Escape and F1 arriving together (pasted, scripted) are two keys, not Alt+F1.
     s.keys("M-v")
     s.wait_for("Version β2")
+    # Behind the box, the main window's title bar is drawn inactive: black on white.
+    title = s.tmux("capture-pane", "-e", "-p").splitlines()[0]
+    expect("\x1b[30m\x1b[47m  Velmora" in title, "the inactive title bar: %r" % title)
     s.keys("Escape", "F1")
     s.wait_for("Velmora ヘルプ")
     s.keys("Escape")
     s.wait_for("Velmora ヘルプ", "Version β2", gone=True)
+    # Nor does an Alt+arrow that follows Escape at once swallow it.
+    s.keys("M-v")
+    s.wait_for("Version β2")
+    s.keys("Escape", "M-Up")
+    s.wait_for("Version β2", gone=True)
     # The wheel scrolls the job list; the scroll bar's down arrow steps it.
     s.wait_for("backup.cmd", "defrag C:")
     s.mouse(65, *s.find("defrag C:"))
@@ -277,8 +315,12 @@ def keys_and_mouse(s):
 
 def resize_without_terminal(s):
     """Run without a controlling terminal (as through su or setsid), Velmora
-    gets no SIGWINCH; a resize is still seen, without a key."""
+    gets no SIGWINCH; a resize is still seen, without a key. Its state and
+    home folders are named by relative paths, which name no folder of the
+    user's: standard error goes nowhere, not into the working folder."""
     s.wait_for("defrag C:", "F1:ﾍﾙﾌﾟ")
+    error = os.readlink("/proc/%d/fd/2" % s.velmora_pid())
+    expect(error == "/dev/null", "standard error leads to %s" % error)
     s.tmux("resize-window", "-x", "100", "-y", "32")
 
     def resized():
@@ -358,7 +400,15 @@ def main():
             launcher = "setsid -w" if case == "resize-without-terminal" else ""
             # The locale names the language of Velmora's own texts.
             environment = "LANG=en_US.UTF-8" if case == "read-only-english" else ""
-            session = Session(velmora, network, workdir, launcher, "-u LC_ALL -u LC_MESSAGES -u LANG " + environment)
+            if case in ("add-delete", "keys-and-mouse"):  # a terminal whose description names the keys with Ctrl
+                environment += " TERM=tmux-256color"
+            folders = {}
+            if case == "resize-without-terminal":
+                folders = dict(state_home="state", home="home")
+                for relative in ("state/velmora", "home/.local/state/velmora"):
+                    os.makedirs(os.path.join(workdir, relative))
+            session = Session(velmora, network, workdir, launcher, "-u LC_ALL -u LC_MESSAGES -u LANG " + environment,
+                              **folders)
             globals()[case.replace("-", "_")](session)
     except (Failure, subprocess.TimeoutExpired) as e:
         print("FAIL %s: %s" % (case, e))

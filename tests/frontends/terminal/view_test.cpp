@@ -28,7 +28,8 @@ namespace {
 TEST(Text, DoubleWidthAndMalformedTextNeverGarbleTheScreen) {
   // A stray byte, an overlong form and a sequence cut off.
   EXPECT_EQ(DecodeUtf8("a\xFFz\xC0\xAFz\xE8\xBF"), L"a\xFFFDz\xFFFD\xFFFDz\xFFFD\xFFFD");
-  EXPECT_EQ(DecodeUtf8("\xC2\x80\xE0\xA0\x80"), L"\x80\x800");  // the smallest of two and three bytes
+  // The smallest of two, three and four bytes.
+  EXPECT_EQ(DecodeUtf8("\xC2\x80\xE0\xA0\x80\xF0\x90\x80\x80"), L"\x80\x800\x10000");
   std::wstring text = DecodeUtf8("ab追加c");
   EXPECT_EQ(ClipToWidth(text, 3), L"ab");
   EXPECT_EQ(SkipColumns(text, 3), DecodeUtf8("追加c"));  // half a character is not skipped
@@ -61,6 +62,8 @@ TEST(Text, TheHelpTextWrapsWithinTheWidthLosingNothing) {
   // other break fits.
   EXPECT_EQ(HangingIndent(DecodeUtf8("  削除(R)      一覧で選んだジョブを削除します。"), 40), 15);
   EXPECT_EQ(WrapLine(L"  abcdefghij klm", 8, 2), (std::vector<std::wstring>{L"  abcdef", L"  ghij", L"  klm"}));
+  // No narrower than a double-width character: two cells.
+  EXPECT_EQ(WrapLine(L"abcd", 0), (std::vector<std::wstring>{L"ab", L"cd"}));
   const std::wstring no_start = DecodeUtf8("。、）」』，．：；？！ー・");
   auto without_blanks = [](const std::wstring &s) { return std::regex_replace(s, std::wregex(L" "), L""); };
   for (int width : {36, 50, 66, 80}) {
@@ -93,6 +96,16 @@ TEST(Text, TheHelpTextWrapsWithinTheWidthLosingNothing) {
   std::ofstream(std::string(hidden) + "/.txt") << "hidden";
   EXPECT_EQ(FindHelpText("C:\\HELP\\.HLP", {hidden}), "");
   std::filesystem::remove_all(hidden);
+  // A text without a "# " heading line keeps its first line, under the
+  // viewer's own title.
+  HelpViewer viewer;
+  viewer.Open({L"#1 first", L"second"});
+  Canvas screen(40, 10);
+  viewer.Draw(screen);
+  std::wstring shown;
+  for (int y = 0; y < 10; ++y) shown += screen.RowText(y);
+  EXPECT_NE(shown.find(L"#1 first"), std::wstring::npos) << EncodeUtf8(shown);
+  EXPECT_NE(shown.find(DecodeUtf8("ヘルプ")), std::wstring::npos) << EncodeUtf8(shown);
 }
 
 // The platform's keyboard rules: arrows and Tab move round the buttons,
@@ -134,6 +147,13 @@ TEST(MessageBoxView, AnswersAsThePlatformDoesAndWrapsLongLines) {
   EXPECT_LE(std::abs(above - below), 1) << above << " above, " << below << " below";
   EXPECT_EQ(clicked, 1);
   EXPECT_EQ(box.HandleClick(0, 0), std::nullopt);
+  // A caption wider than the screen is cut, not the box: its lower right
+  // corner stays on the screen.
+  Canvas narrow(40, 20);
+  MessageBoxView("t", std::string(60, 'c'), MB_OK).Draw(narrow, CellRect{0, 0, 40, 20});
+  int corners = 0;
+  for (int y = 0; y < 20; ++y) corners += narrow.At(39, y).ch == kLRCorner;
+  EXPECT_EQ(corners, 1);
 }
 
 }  // namespace
