@@ -6,6 +6,7 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <standin/call_log.h>
 #include <standin/text.h>
 #include <standin/ui.h>
 
@@ -13,6 +14,7 @@
 
 #include <string>
 #include <tuple>
+#include <utility>
 
 #include "../conformance/dialog_driver.h"
 
@@ -157,12 +159,24 @@ TEST_F(DialogTest, ListViewRefusesWhatItDoesNotKeep) {
   item.mask = LVIF_TEXT;
   item.pszText = nullptr;  // an empty text
   EXPECT_EQ(SendMessageA(list, LVM_SETITEMA, 0, reinterpret_cast<LPARAM>(&item)), TRUE);
+  // A column takes only the fields its mask names.
   LVCOLUMNA column{};
+  column.mask = LVCF_WIDTH;
+  column.cx = 5;
+  column.pszText = const_cast<LPSTR>("unnamed");
   SendMessageA(list, LVM_INSERTCOLUMNA, 0, reinterpret_cast<LPARAM>(&column));
+  column.mask = LVCF_TEXT;
+  column.cx = 7;
   SendMessageA(list, LVM_INSERTCOLUMNA, 1, reinterpret_cast<LPARAM>(&column));
+  const std::vector<standin::ListViewColumnInfo> columns = standin::ColumnsOf(list);
+  ASSERT_EQ(columns.size(), 2u);
+  EXPECT_EQ(std::tuple(columns[0].title, columns[0].width, columns[1].title, columns[1].width),
+            std::tuple("", 5, "unnamed", 0));
   EXPECT_EQ(standin::RowOf(list, 1), std::vector<std::string>(2));  // a text for each column
   EXPECT_EQ(standin::RowOf(list, 2), std::vector<std::string>());
+  EXPECT_EQ(standin::CaretIndexOf(list), 1);    // the selected row has the focus
   EXPECT_EQ(standin::RowCountOf(dialog_), 0u);  // not a list view
+  EXPECT_TRUE(standin::ColumnsOf(dialog_).empty());
 }
 
 // Page Down moves the selection to the last row a page shows, then a page
@@ -197,10 +211,22 @@ TEST_F(DialogTest, TemplatesNamingUnavailableClassesFail) {
   INITCOMMONCONTROLSEX icc{0, ICC_LISTVIEW_CLASSES};
   EXPECT_FALSE(InitCommonControlsEx(nullptr));
   EXPECT_FALSE(InitCommonControlsEx(&icc));  // a record of no size registers nothing
+  icc = {sizeof icc, 0};
+  EXPECT_TRUE(InitCommonControlsEx(&icc));  // nor one that names no list view
   EXPECT_EQ(CreateDialogParamA(module, "DLG_CONTROLS", nullptr, RecordingDialogProc, 0), nullptr);
-  icc.dwSize = sizeof icc;
+  icc.dwICC = ICC_LISTVIEW_CLASSES;
   EXPECT_TRUE(InitCommonControlsEx(&icc));
   EXPECT_NE(CreateDialogParamA(module, "DLG_CONTROLS", nullptr, RecordingDialogProc, 0), nullptr);
+  // Both calls are in the call log while it records, and only then.
+  standin::ClearRecordedCalls();
+  InitCommonControls();
+  standin::SetCallRecording(false);
+  InitCommonControls();
+  InitCommonControlsEx(&icc);
+  standin::SetCallRecording(true);
+  InitCommonControlsEx(&icc);
+  EXPECT_EQ(std::pair(standin::CountCalls("InitCommonControls"), standin::CountCalls("InitCommonControlsEx")),
+            std::pair(size_t{1}, size_t{1}));
 }
 
 // With no driver to answer it, as in the program's benchmark, a box returns
