@@ -698,14 +698,14 @@ def print_tally(mutants, equivalents, rows, areas):
     print("area      planned  equivalent  killed  survived (unreached)  stillborn  to judge  score so far")
     for area in areas:
         mine = [m for m in mutants if area_of(m.path) == area]
-        rows = [verdict_of.get(m.key) for m in mine if m.key not in equivalents]
-        count = {v: sum(1 for r in rows if r and r["verdict"] == v) for v in ("killed", "survived", "stillborn")}
-        unreached = sum(1 for r in rows if r and r["verdict"] == "survived" and r["test"] == NOT_REACHED)
+        found = [verdict_of.get(m.key) for m in mine if m.key not in equivalents]  # None: not judged yet
+        count = {v: sum(1 for r in found if r and r["verdict"] == v) for v in ("killed", "survived", "stillborn")}
+        unreached = sum(1 for r in found if r and r["verdict"] == "survived" and r["test"] == NOT_REACHED)
         live = count["killed"] + count["survived"]
         score = "%.1f%%" % (100.0 * count["killed"] / live) if live else "-"
         print("%-9s %7d  %10d  %6d  %8d (%d)  %13d  %8d  %s" % (
-            area, len(mine), len(mine) - len(rows), count["killed"], count["survived"], unreached,
-            count["stillborn"], sum(1 for r in rows if not r), score))
+            area, len(mine), len(mine) - len(found), count["killed"], count["survived"], unreached,
+            count["stillborn"], found.count(None), score))
     return 0
 
 
