@@ -36,6 +36,13 @@ CONFORMANCE_CASE(CodePage932AndUtf8Conversions) {
   CHECK(Widened(CP_ACP, "a\x81") == std::u16string(u"a\u30FB\0", 3));
   CHECK_EQ(Narrowed(CP_ACP, 0, u"a\U0001F600\u00C5\u00DF\u20AC\u301C", -1), std::string("a??As??", 8));
   CHECK_EQ(Narrowed(CP_ACP, WC_NO_BEST_FIT_CHARS, u"\u00E9\u00A5", 2), std::string("??"));
+  // The single bytes that the standard's table leaves out map to themselves
+  // or to the private use area, both ways; Latin-1's signs take their best
+  // fit, full-width or ASCII.
+  CHECK(Widened(932, "\x80\xA0\xFD\xFE\xFF") == std::u16string(u"\u0080\uF8F0\uF8F1\uF8F2\uF8F3\0", 6));
+  CHECK_EQ(Narrowed(932, 0, u"\u0080\uF8F0\uF8F1\uF8F2\uF8F3", 5), std::string("\x80\xA0\xFD\xFE\xFF"));
+  CHECK_EQ(Narrowed(932, 0, u"\u00A1\u00A2\u00AA\u00B2\u00B3\u00B9\u00FF", 7), std::string("!\x81\x91"
+                                                                                           "a231y"));
   CHECK_EQ(Narrowed(CP_UTF8, 0, u"a\u00E9\u3042\U0001F600\xD800", 6),
            std::string("a\xC3\xA9\xE3\x81\x82\xF0\x9F\x98\x80\xEF\xBF\xBD"));
 }

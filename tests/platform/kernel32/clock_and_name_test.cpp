@@ -8,10 +8,12 @@
 #include <cstdlib>
 #include <ctime>
 #include <string>
+#include <thread>
 #include <tuple>
 
+#include <standin/clock.h>
+
 #include "../netapi32/world.h"
-#include "host.h"
 
 namespace {
 
@@ -21,9 +23,12 @@ TEST(SimulatedClock, MovesOnlyBySleep) {
   Sleep(45000);  // across midnight into a leap day
   SYSTEMTIME now{};
   GetLocalTime(&now);
+  // Real time passing moves neither the time nor the tick count.
+  std::this_thread::sleep_for(std::chrono::milliseconds(20));
   EXPECT_EQ(GetTickCount() - ticks, 45000u);
-  // February 29th, a Thursday, 0:00:15.
-  EXPECT_EQ(std::tuple(now.wMonth, now.wDay, now.wDayOfWeek, now.wHour, now.wSecond), std::tuple(2, 29, 4, 0, 15));
+  // February 29th 2024, a Thursday, 0:00:15.
+  EXPECT_EQ(std::tuple(now.wYear, now.wMonth, now.wDay, now.wDayOfWeek, now.wHour, now.wSecond),
+            std::tuple(2024, 2, 29, 4, 0, 15));
 }
 
 // Without a clock of the network's, time is the host's local time: here
@@ -33,11 +38,22 @@ TEST(HostClock, KeepsTheHostsTimeZone) {
   const std::string kept = saved != nullptr ? saved : "";
   setenv("TZ", "JST-9", 1);
   tzset();
-  const auto utc = std::chrono::system_clock::now().time_since_epoch();
-  const int64_t local = standin::host::LocalMilliseconds();
+  Network({"clock 2024-02-28 23:59:30"});
+  standin::UseRealClock();  // as a network file without a clock does
+  const std::time_t utc = std::time(nullptr) + 9 * 3600;
+  SYSTEMTIME now{};
+  GetLocalTime(&now);
   saved != nullptr ? setenv("TZ", kept.c_str(), 1) : unsetenv("TZ");
   tzset();
-  EXPECT_NEAR(local - std::chrono::duration_cast<std::chrono::milliseconds>(utc).count(), 9 * 3600000, 60000);
+  std::tm local{};
+  local.tm_year = now.wYear - 1900;
+  local.tm_mon = now.wMonth - 1;
+  local.tm_mday = now.wDay;
+  local.tm_hour = now.wHour;
+  local.tm_min = now.wMinute;
+  local.tm_sec = now.wSecond;
+  // Give or take the pauses of earlier cases, which the clock counts on.
+  EXPECT_NEAR(static_cast<double>(timegm(&local)), static_cast<double>(utc), 120);
 }
 
 // The longest name fills the program's buffer; the size comes back without
