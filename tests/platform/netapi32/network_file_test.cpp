@@ -284,6 +284,11 @@ TEST_F(NetworkFileTest, WhatCannotBeKeptFaithfullyIsRefusedAtLoad) {
             "the network file " + dir_ + "/fifo is a FIFO, not a regular file");
   EXPECT_EQ(standin::OpenNetworkFile(dir_), "the network file " + dir_ + " is a folder, not a regular file");
   EXPECT_EQ(standin::OpenNetworkFile(dir_ + "/missing"), "there is no network file " + dir_ + "/missing");
+  EXPECT_EQ(standin::OpenNetworkFile("/dev/null"), "the network file /dev/null is a device, not a regular file");
+  const auto cwd = std::filesystem::current_path();
+  std::filesystem::current_path(dir_);  // a name without a folder is the current folder's
+  EXPECT_EQ(standin::OpenNetworkFile("missing"), "there is no network file missing");
+  std::filesystem::current_path(cwd);
   ASSERT_EQ(symlink((dir_ + "/elsewhere").c_str(), (path_ + ".lock").c_str()), 0);
   ASSERT_EQ(Open("computer PC01\n"), "");
   EXPECT_EQ(AddJob(), kInternalError);
