@@ -605,17 +605,17 @@ def run_tests(source, folder, steps, excluded, limits, jobs, seconds=None):
 NOT_REACHED = "no test of this run executes its lines"
 
 
-def run_chosen(folder, names, limit, jobs, every=False):
-    """Builds everything and runs the named CTest cases, stopping at the first failure, or with every running
-    them all and naming each that fails (a time limit per case then); (verdict, test)."""
+def run_chosen(folder, names, case_limit, limit, jobs, every=False):
+    """Builds everything and runs the named CTest cases, each within case_limit seconds and all within limit,
+    stopping at the first failure, or with every running them all and naming each that fails; (verdict, test)."""
     rc, out = run(["ninja", "-j%d" % jobs], folder)
     if rc != 0:
         return "stillborn", out.strip().splitlines()[-1] if out.strip() else "build failed"
     if not names:
         return "survived", NOT_REACHED
     command = ["ctest", "--test-dir", folder, "-j%d" % max(2, jobs), "-R", ctest_regex(names)]
-    command += ["--timeout", "%d" % limit] if every else ["--stop-on-failure"]
-    rc, out = run(command, folder, timeout=limit * (len(names) if every else 1))
+    command += ["--timeout", "%d" % case_limit] + ([] if every else ["--stop-on-failure"])
+    rc, out = run(command, folder, timeout=case_limit * len(names) if every else limit)
     if rc is None:
         return "killed", "ctest (timeout)"
     failed = re.findall(r"^\s*\d+ - (\S+) \(", out, re.M)
@@ -664,10 +664,12 @@ def run_mutants(mutants, work, jobs, choose=True, done=None, every=False):
                 steps = [] if LEFT_OUT else steps
                 verdict, test = run_tests(source, plain[0], steps + ["ctest"], excluded, plain[1], jobs)
             else:
-                # A limit for all of them, or with every, for each.
+                # A limit for each case, so that a mutant that hangs one costs little, and one for all of them.
                 seconds = [coverage.seconds_of(name) for name in chosen]
-                limit = 5 * (max(seconds, default=0) if every else sum(seconds)) + 60
-                verdict, test = run_chosen(plain[0], [n for n in chosen if not left_out(n)], limit, jobs, every)
+                case_limit = 5 * max(seconds, default=0) + 30
+                limit = 5 * sum(seconds) + 60
+                names = [n for n in chosen if not left_out(n)]
+                verdict, test = run_chosen(plain[0], names, case_limit, limit, jobs, every)
             if verdict == "survived" and test != NOT_REACHED:
                 if sanitized is None:
                     # Built and timed on the unmutated sources, at the first survivor (False when it fails).
