@@ -19,6 +19,7 @@
 #include <fstream>
 #include <iterator>
 #include <set>
+#include <thread>
 #include <vector>
 
 #include "host.h"
@@ -350,9 +351,25 @@ TEST_F(NetworkFileTest, AHolderThatDoesNotLetGoIsNamedAndAStoppedOneSaidToBe) {
   diagnostics_.clear();
   EXPECT_EQ(AddJob(), kInternalError);
   EXPECT_EQ(diagnostics_.rfind("another process holds the network file " + path_ + ";", 0), 0u) << diagnostics_;
-  kill(holder, SIGKILL);
-  waitpid(holder, nullptr, 0);
+  // A signal of no concern to the wait (its handler restarts nothing) does
+  // not end it: the holder's end, after it, lets the call through.
+  struct sigaction stray {
+  }, kept{};
+  stray.sa_handler = [](int) {};
+  sigaction(SIGUSR1, &stray, &kept);
+  std::thread ender([holder] {
+    usleep(200000);
+    for (const auto &task : std::filesystem::directory_iterator("/proc/self/task")) {
+      const pid_t tid = std::stoi(task.path().filename());
+      if (tid != gettid()) tgkill(getpid(), tid, SIGUSR1);
+    }
+    usleep(200000);
+    kill(holder, SIGKILL);
+  });
   EXPECT_EQ(AddJob(), kSuccess);
+  ender.join();
+  sigaction(SIGUSR1, &kept, nullptr);
+  waitpid(holder, nullptr, 0);
   close(ready[0]);
   close(ready[1]);
 }
