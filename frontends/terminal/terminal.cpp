@@ -263,14 +263,32 @@ short ColourPair(uint16_t attr) { return static_cast<short>((attr & kColourMask)
 // How often a read waiting for a key looks at the terminal's size.
 constexpr int kSizeCheckMilliseconds = 200;
 
-// Takes the terminal's size as it is now; true when it changed. A process
-// without a controlling terminal (started through su or setsid) gets no
-// SIGWINCH, so the size is asked for at each redraw and while waiting.
+// The last size the terminal reported whole (80 x 24 before it reports one),
+// and whether it has reported a zero since. A terminal with a zero in its
+// size (a pty nobody sized, `stty rows 0`) shows nothing and tells no size:
+// the screen keeps its last size, so that keys still act on what was last
+// shown (ncurses' own SIGWINCH handling takes the nonzero half, which may
+// leave a screen too small to take keys), and is drawn anew when a size
+// comes back, whatever the terminal lost meanwhile.
+int g_whole_rows = 24, g_whole_cols = 80;
+bool g_size_unknown = false;
+
+// Takes the terminal's size as it is now; true when the screen is to be drawn
+// anew. A process without a controlling terminal (started through su or
+// setsid) gets no SIGWINCH, so the size is asked for at each redraw and
+// while waiting.
 bool FollowTerminalSize() {
   struct winsize size {};
-  if (ioctl(STDOUT_FILENO, TIOCGWINSZ, &size) != 0 || size.ws_row == 0 || size.ws_col == 0) return false;
-  if (size.ws_row == LINES && size.ws_col == COLS) return false;
-  resize_term(size.ws_row, size.ws_col);
+  if (ioctl(STDOUT_FILENO, TIOCGWINSZ, &size) != 0) return false;
+  bool whole = size.ws_row > 0 && size.ws_col > 0;
+  bool size_returned = whole && g_size_unknown;
+  g_size_unknown = !whole;
+  if (whole) {
+    g_whole_rows = size.ws_row;
+    g_whole_cols = size.ws_col;
+  }
+  if (g_whole_rows == LINES && g_whole_cols == COLS && !size_returned) return false;
+  resize_term(g_whole_rows, g_whole_cols);
   clearok(curscr, TRUE);  // what the terminal shows after a resize is unknown
   return true;
 }

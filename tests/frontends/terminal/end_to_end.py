@@ -276,8 +276,17 @@ def keys_and_mouse(s):
 
     enter, escape = (min(closing(key) for _ in range(3)) for key in ("Enter", "Escape"))
     expect(escape <= enter + 0.5, "Escape took %.3f s, Enter %.3f s" % (escape, enter))
-    # Escape and F1 arriving together (pasted, scripted) are two keys, not Alt+F1.
+    # A terminal that reports no rows shows nothing, whatever its columns: keys act on the screen last shown,
+    # which is drawn whole when its rows come back (after its columns), whatever the terminal lost meanwhile
+    # (tmux's reset).
+    stty = ["stty", "-F", s.tmux("display-message", "-p", "#{pane_tty}").strip()]
+    subprocess.run(stty + ["rows", "0", "cols", "40"], check=True)
     s.keys("M-v")
+    s.wait_for("Version β2")
+    subprocess.run(stty + ["cols", "80"], check=True)
+    s.tmux("send-keys", "-R")
+    subprocess.run(stty + ["rows", "24"], check=True)
+    # Escape and F1 arriving together (pasted, scripted) are two keys, not Alt+F1.
     s.wait_for("Version β2")
     # Behind the box, the main window's title bar is drawn inactive: black on white.
     title = s.tmux("capture-pane", "-e", "-p").splitlines()[0]
