@@ -283,6 +283,9 @@ TEST_F(NetworkFileTest, WhatCannotBeKeptFaithfullyIsRefusedAtLoad) {
   ASSERT_EQ(mkfifo((dir_ + "/fifo").c_str(), 0600), 0);
   EXPECT_EQ(standin::OpenNetworkFile(dir_ + "/fifo"),
             "the network file " + dir_ + "/fifo is a FIFO, not a regular file");
+  ASSERT_EQ(mknod((dir_ + "/socket").c_str(), S_IFSOCK | 0600, 0), 0);
+  EXPECT_EQ(standin::OpenNetworkFile(dir_ + "/socket"),
+            "the network file " + dir_ + "/socket is a socket, not a regular file");
   EXPECT_EQ(standin::OpenNetworkFile(dir_), "the network file " + dir_ + " is a folder, not a regular file");
   EXPECT_EQ(standin::OpenNetworkFile(dir_ + "/missing"), "there is no network file " + dir_ + "/missing");
   EXPECT_EQ(standin::OpenNetworkFile("/dev/null"), "the network file /dev/null is a device, not a regular file");
@@ -294,7 +297,7 @@ TEST_F(NetworkFileTest, WhatCannotBeKeptFaithfullyIsRefusedAtLoad) {
   ASSERT_EQ(Open("computer PC01\n"), "");
   EXPECT_EQ(AddJob(), kInternalError);
   EXPECT_NE(diagnostics_.find("is a symbolic link; Velmora does not follow it"), std::string::npos) << diagnostics_;
-  EXPECT_EQ(Names(), (std::set<std::string>{"fifo", "network", "network.lock"}));
+  EXPECT_EQ(Names(), (std::set<std::string>{"fifo", "socket", "network", "network.lock"}));
 }
 
 TEST_F(NetworkFileTest, ASymbolicLinkLeadsToTheOneRealFileAndHardLinksAreRefused) {
@@ -370,6 +373,26 @@ TEST_F(NetworkFileTest, AHolderThatDoesNotLetGoIsNamedAndAStoppedOneSaidToBe) {
   ender.join();
   sigaction(SIGUSR1, &kept, nullptr);
   waitpid(holder, nullptr, 0);
+
+  // A lock of the process's own, as Wine's server takes for a Windows
+  // program, names its holder whatever the file says.
+  const pid_t wine = fork();
+  ASSERT_GE(wine, 0);
+  if (wine == 0) {
+    struct flock range {};
+    range.l_type = F_WRLCK;
+    range.l_len = 1;
+    (void)!write(ready[1], fcntl(open((path_ + ".lock").c_str(), O_RDWR), F_SETLK, &range) == 0 ? "y" : "n", 1);
+    for (;;) pause();
+  }
+  ASSERT_EQ(read(ready[0], &byte, 1), 1);
+  ASSERT_EQ(byte, 'y');
+  std::string error;
+  bool may_not_lock = false;
+  EXPECT_EQ(standin::host::LockNetworkFile(path_, 0, &error, &may_not_lock), nullptr);
+  EXPECT_EQ(error.rfind("another process (platform_netapi, process ID " + std::to_string(wine) + ")", 0), 0u) << error;
+  kill(wine, SIGKILL);
+  waitpid(wine, nullptr, 0);
   close(ready[0]);
   close(ready[1]);
 }
