@@ -157,6 +157,11 @@ CONFORMANCE_CASE(FocusReturnsToTheOwnerAfterAModalDialogEnds) {
   CHECK(IsWindowEnabled(owner.window()));
   owner.Pump();
   CHECK_EQ(owner.FocusId(), 11);
+  // A window without an owner that goes leaves the activation, and so the
+  // focus, to the one active before it.
+  { TestDialog other("DLG_CONTROLS"); }
+  owner.Pump();
+  CHECK_EQ(owner.FocusId(), 11);
 }
 
 }  // namespace
