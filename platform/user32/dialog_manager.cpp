@@ -52,7 +52,6 @@ bool HandleMnemonic(Window *dialog, int ch) {
   ch = std::tolower(ch);
   const auto &children = dialog->children;
   int count = static_cast<int>(children.size());
-  if (count == 0) return false;
   int start = Focus() && Focus()->parent == dialog ? IndexOf(dialog, Focus()) : -1;
   for (int step = 1; step <= count; ++step) {
     Window *control = children[static_cast<size_t>((start + step + count) % count)];
