@@ -193,6 +193,8 @@ TEST_F(NetworkFileTest, APersonsNetworkIsThisMachineWithARunningService) {
   struct stat folder {};
   ASSERT_EQ(stat((dir_ + "/state/velmora").c_str(), &folder), 0);
   EXPECT_EQ(folder.st_mode & 0777, 0700u);  // jobs are the person's own
+  ASSERT_EQ(stat((dir_ + "/state/velmora/network.lock").c_str(), &folder), 0);
+  EXPECT_EQ(folder.st_mode & 0777, 0600u);
   EXPECT_EQ(Names("/state"), std::set<std::string>{"velmora"});
   EXPECT_EQ(Names("/state/velmora"), (std::set<std::string>{"network", "network.lock"}));
   const std::string local = standin::LocalComputerName();
