@@ -299,6 +299,10 @@ TEST_F(NetworkFileTest, WhatCannotBeKeptFaithfullyIsRefusedAtLoad) {
   ASSERT_EQ(Open("computer PC01\n"), "");
   EXPECT_EQ(AddJob(), kInternalError);
   EXPECT_NE(diagnostics_.find("is a symbolic link; Velmora does not follow it"), std::string::npos) << diagnostics_;
+  ASSERT_EQ(unlink((path_ + ".lock").c_str()), 0);
+  ASSERT_EQ(mkfifo((path_ + ".lock").c_str(), 0600), 0);
+  EXPECT_EQ(AddJob(), kInternalError);
+  EXPECT_NE(diagnostics_.find("the lock file " + path_ + ".lock is a FIFO"), std::string::npos) << diagnostics_;
   EXPECT_EQ(Names(), (std::set<std::string>{"fifo", "socket", "network", "network.lock"}));
 }
 
@@ -350,12 +354,21 @@ TEST_F(NetworkFileTest, AHolderThatDoesNotLetGoIsNamedAndAStoppedOneSaidToBe) {
         << diagnostics_;
   }
   // A lock file whose text is not a process ID alone names no one: a wrong
-  // process named would be the one a user ends.
+  // process named would be the one a user ends. Nor does the ID of a process
+  // that has ended.
   kill(holder, SIGCONT);
   std::ofstream(path_ + ".lock") << holder << "x\n";
   diagnostics_.clear();
   EXPECT_EQ(AddJob(), kInternalError);
   EXPECT_EQ(diagnostics_.rfind("another process holds the network file " + path_ + ";", 0), 0u) << diagnostics_;
+  const pid_t ended = fork();
+  if (ended == 0) _exit(0);
+  waitpid(ended, nullptr, 0);
+  std::ofstream(path_ + ".lock") << ended << "\n";
+  std::string error;
+  bool may_not_lock = false;
+  EXPECT_EQ(standin::host::LockNetworkFile(path_, 0, &error, &may_not_lock), nullptr);
+  EXPECT_EQ(error.rfind("another process holds the network file " + path_ + ";", 0), 0u) << error;
   // A signal of no concern to the wait (its handler restarts nothing) does
   // not end it: the holder's end, after it, lets the call through.
   struct sigaction stray {
@@ -389,8 +402,6 @@ TEST_F(NetworkFileTest, AHolderThatDoesNotLetGoIsNamedAndAStoppedOneSaidToBe) {
   }
   ASSERT_EQ(read(ready[0], &byte, 1), 1);
   ASSERT_EQ(byte, 'y');
-  std::string error;
-  bool may_not_lock = false;
   EXPECT_EQ(standin::host::LockNetworkFile(path_, 0, &error, &may_not_lock), nullptr);
   EXPECT_EQ(error.rfind("another process (platform_netapi, process ID " + std::to_string(wine) + ")", 0), 0u) << error;
   kill(wine, SIGKILL);
