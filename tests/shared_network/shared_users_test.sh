@@ -82,6 +82,11 @@ network "$work/open/.net.velmora-tmp.OWNERS" 0666 "$owner"
 as "$owner" "$work/open/net" add PC01 1 owner || fail "the owner could not add in the open folder: $out"
 [ ! -e "$work/open/.net.velmora-tmp.OWNERS" ] || fail "the owner's orphaned temporary file was left"
 [ -e "$work/open/.net.velmora-tmp.READER" ] || fail "the owner's change removed the other user's temporary file"
+# A lock file the reader may not write, beside its own file: named, with its owner and mode.
+network "$work/open/locked" 0644 "$reader"
+install -m 0644 -o "$owner" -g "$owner" /dev/null "$work/open/locked.lock"
+refused "you may not write the lock file $work/open/locked.lock (it belongs to user ID $owner, mode 0644)" \
+  "$reader" "$work/open/locked"
 
 # A read-only mount: its owner reads it, and a change is refused.
 mkdir -m 0755 "$work/source" "$work/mounted"
