@@ -456,6 +456,12 @@ TEST_F(NetworkFileTest, EachCallSeesTheFileAsItIsNow) {
     in_place << 'c';
   }
   EXPECT_EQ(Commands("PC01"), std::vector<std::u16string>{u"c"});
+
+  // A FIFO put in its place is refused, not read as an empty network.
+  ASSERT_EQ(mkfifo(other.c_str(), 0600), 0);
+  ASSERT_EQ(rename(other.c_str(), path_.c_str()), 0);
+  Commands("PC01");
+  EXPECT_NE(diagnostics_.find(path_ + " is a FIFO, not a regular file"), std::string::npos) << diagnostics_;
 }
 
 // What this process wrote is what it goes on seeing and what a new reading
