@@ -122,6 +122,8 @@ TEST(WorldStatements, FaultyStatementsSayWhatIsWrong) {
   EXPECT_EQ(World("job PC01 id=1 at=02:00 cmd=\"y\""), "job 1 already exists on PC01");
   EXPECT_EQ(World("remove PC01 id=2"), "no job 2 on PC01");
   EXPECT_EQ(World("job PC01 id=3 time=4294967296 cmd=\"x\""), "time=4294967296 is not a number from 0 to 4294967295");
+  EXPECT_EQ(World("fail PC01 NetBogus 5"), "NetBogus is not a network function of the stand-in");
+  EXPECT_EQ(World("fail PC01 f=NetServiceGetInfo 5"), "usage: fail NAME FUNCTION CODE [times=N] [after=K]");
 }
 
 // (The form checked before a run is played by the runner's
