@@ -82,6 +82,7 @@ network "$work/open/.net.velmora-tmp.OWNERS" 0666 "$owner"
 as "$owner" "$work/open/net" add PC01 1 owner || fail "the owner could not add in the open folder: $out"
 [ ! -e "$work/open/.net.velmora-tmp.OWNERS" ] || fail "the owner's orphaned temporary file was left"
 [ -e "$work/open/.net.velmora-tmp.READER" ] || fail "the owner's change removed the other user's temporary file"
+refused "belongs to another user (ID $owner), and a replacement would belong to you" "$reader" "$work/open/net"
 # A lock file the reader may not write, beside its own file: named, with its owner and mode.
 network "$work/open/locked" 0644 "$reader"
 install -m 0644 -o "$owner" -g "$owner" /dev/null "$work/open/locked.lock"
