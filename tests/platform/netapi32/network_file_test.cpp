@@ -262,9 +262,12 @@ TEST_F(NetworkFileTest, WrittenLinesFollowTheFile) {
   ASSERT_EQ(AddJob(u"worker.cmd", u"\\\\A=B", &id), kSuccess);
   EXPECT_EQ(id, 10u);
   ASSERT_EQ(Service(u"\\\\A=B", SERVICE_CTRL_PAUSE), kSuccess);
+  ASSERT_EQ(World("computer PC03"), "");
+  ASSERT_EQ(World("service PC03 start=7"), "");
   EXPECT_EQ(Read(),
             "computer \"A=B\" service=paused\r\nservice \"A=B\" start=5 continue=6 pending=2 state=paused lastid=10\r\n"
-            "job \"A=B\" id=10 at=01:00 cmd=\"worker.cmd\"\r\n# tail\n");
+            "job \"A=B\" id=10 at=01:00 cmd=\"worker.cmd\"\r\n# tail\ncomputer PC03 service=running\r\n"
+            "service PC03 start=7\r\n");
 }
 
 // A file that cannot be read faithfully stops the start, naming the line, and
