@@ -108,14 +108,13 @@ DWORD WINAPI Watchdog(LPVOID) {
 std::wstring AwaitTopic(const std::wstring &before) {
   std::wstring last;
   int same = 0;
-  for (int i = 0; i < 100; ++i) {
-    Pause(200);
+  Within(100, [&] {
     std::wstring now;
     if (HWND viewer = Viewer()) EnumChildWindows(viewer, CollectText, reinterpret_cast<LPARAM>(&now));
     same = (now == last) ? same + 1 : 0;
     last = now;
-    if (!now.empty() && now != before && same >= 2) break;
-  }
+    return !now.empty() && now != before && same >= 2;
+  });
   return last;
 }
 
