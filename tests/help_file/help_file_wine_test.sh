@@ -61,7 +61,7 @@ drawn() {  # drawn WHAT TEXT HALF_POINTS BOLD
   (cd build/mingw && wine help-viewer-probe.exe --render "$2" "$3" "$4" "Z:${work//\//\\}\\pattern.pgm" >/dev/null 2>&1)
   convert "$work/pattern.pgm" -threshold 50% "$work/ink.pgm"
   read -r size ink < <(convert "$work/ink.pgm" -format '%[fx:w*h] %[fx:round(w*h*(1-mean))]\n' info:)
-  differ="$(compare -metric AE -dissimilarity-threshold 1 -subimage-search "$work/window.pgm" "$work/ink.pgm" null: 2>&1 |
+  differ="$(compare -metric AE -dissimilarity-threshold "$size" -subimage-search "$work/window.pgm" "$work/ink.pgm" null: 2>&1 |
     cut -d' ' -f1)"
   [[ "$differ" =~ ^[0-9]+$ ]] || fail "the $1 could not be sought: $differ"
   ((ink > 0 && differ * 50 <= size && differ * 4 < ink)) ||
