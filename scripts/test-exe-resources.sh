@@ -17,10 +17,7 @@ listing="$("$1" -p "$exe" | awk '
   }')"
 echo "$listing"
 failures=0
-fail() {
-  echo "$exe: $1" >&2
-  failures=$((failures + 1))
-}
+fail() { echo "$exe: $1" >&2 && failures=$((failures + 1)); }
 while read -r type name language; do
   [ -z "$type" ] || [ "$language" = 0x000411 ] || fail "resource $name is not in language 1041"
 done <<<"$listing"

@@ -20,9 +20,7 @@ extern "C" bool VelmoraFuzzInputIsRead(const uint8_t *data, size_t size) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   std::vector<standin::ResourceEntry> entries;
   std::string error;
-  if (!standin::ParseResFile(data, size, &entries, &error)) {
-    if (error.empty()) std::abort();
-  }
+  if (!standin::ParseResFile(data, size, &entries, &error) && error.empty()) std::abort();
   for (const auto &entry : entries) {
     standin::DialogTemplate dialog;
     standin::ParseDialogTemplate(entry.data.data(), entry.data.size(), &dialog, &error);

@@ -11,17 +11,13 @@ extern "C" bool VelmoraFuzzInputIsRead(const uint8_t *data, size_t size) {
   std::vector<standin::scenario::Statement> statements;
   int line = 0;
   std::string error;
-  return standin::scenario::ParseScenario(std::string(reinterpret_cast<const char *>(data), size), &statements, &line,
-                                          &error);
+  const bool read = standin::scenario::ParseScenario(std::string(reinterpret_cast<const char *>(data), size),
+                                                     &statements, &line, &error);
+  if (!read && (error.empty() || line < 1)) std::abort();
+  return read;
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
-  std::vector<standin::scenario::Statement> statements;
-  int line = 0;
-  std::string error;
-  if (!standin::scenario::ParseScenario(std::string(reinterpret_cast<const char *>(data), size), &statements, &line,
-                                        &error) &&
-      (error.empty() || line < 1))
-    std::abort();
+  VelmoraFuzzInputIsRead(data, size);
   return 0;
 }

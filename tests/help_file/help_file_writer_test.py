@@ -26,15 +26,12 @@ class HelpFileReader:
         self.data = data
         magic, directory, _, size = struct.unpack_from("<IiiI", data, 0)
         assert magic == 0x00035F3F and size == len(data)
-        self.files = dict(self.btree(self.internal(directory), lambda page, at: self.name_entry(page, at)))
+        self.files = {name: self.internal(at) for name, at in self.btree(self.internal(directory), self.name_entry)}
 
     def internal(self, offset):
         reserved, used, _ = struct.unpack_from("<IIB", self.data, offset)
         assert reserved == used + 9
         return self.data[offset + 9 : offset + 9 + used]
-
-    def file(self, name):
-        return self.internal(self.files[name])
 
     @staticmethod
     def name_entry(page, at):
@@ -56,7 +53,7 @@ class HelpFileReader:
         return entries
 
     def system(self):
-        system = self.file("|SYSTEM")
+        system = self.files["|SYSTEM"]
         magic, minor, _, _, flags = struct.unpack_from("<HHHIH", system, 0)
         assert magic == 0x036C and minor > 16 and flags == 4
         records, at = {}, 12
@@ -69,7 +66,7 @@ class HelpFileReader:
     def topic_block(self):
         """The one topic block's data, LZ77-decompressed as the format's
         description tells."""
-        topic = self.file("|TOPIC")
+        topic = self.files["|TOPIC"]
         assert len(topic) <= 4096 and struct.unpack_from("<III", topic, 0) == (0xFFFFFFFF, 12, 0xFFFFFFFF)
         out, at = bytearray(), 12
         while at < len(topic):
@@ -108,11 +105,11 @@ class HelpFileReader:
         return topics
 
     def context_offset(self, name):
-        entries = self.btree(self.file("|CONTEXT"), lambda page, at: (struct.unpack_from("<iI", page, at), at + 8))
+        entries = self.btree(self.files["|CONTEXT"], lambda page, at: (struct.unpack_from("<iI", page, at), at + 8))
         return dict(entries).get(writer.context_hash(name))
 
     def map_offsets(self):
-        ctxomap = self.file("|CTXOMAP")
+        ctxomap = self.files["|CTXOMAP"]
         (count,) = struct.unpack_from("<H", ctxomap, 0)
         return dict(struct.unpack_from("<iI", ctxomap, 2 + 8 * i) for i in range(count))
 

@@ -21,10 +21,7 @@ fail() { echo "FAIL: $*"; status=1; }
 
 # as UID FILE ARGS...: the client on FILE as UID; its output is in $out.
 as() {
-  local uid="$1" file="$2"
-  shift 2
-  out="$(VELMORA_NETWORK="$file" setpriv --reuid="$uid" --regid="$uid" --clear-groups \
-    "$work/network_client" "$@" 2>&1)"
+  out="$(VELMORA_NETWORK="$2" setpriv --reuid="$1" --regid="$1" --clear-groups "$work/network_client" "${@:3}" 2>&1)"
 }
 # lists UID FILE: reads the file and makes no lock file of its own.
 lists() {
@@ -35,14 +32,12 @@ lists() {
 refused() {
   local before
   before="$(cat "$3")"
-  if as "$2" "$3" add PC01 1 refused; then fail "user $2 changed $3"; fi
+  ! as "$2" "$3" add PC01 1 refused || fail "user $2 changed $3"
   [[ "$out" == *"$1"* ]] || fail "user $2's change to $3: expected the reason \"$1\", saw: $out"
   [ "$(cat "$3")" = "$before" ] || fail "user $2's refused change altered $3"
 }
-network() {  # network FILE MODE [USER]
-  printf 'computer PC01\n' >"$1"
-  chown "${3:-$owner}:${3:-$owner}" "$1"
-  chmod "$2" "$1"
+network() {  # network FILE MODE [USER]: one computer's, USER's (else the owner's)
+  printf 'computer PC01\n' | install -m "$2" -o "${3:-$owner}" -g "${3:-$owner}" /dev/stdin "$1"
 }
 
 # A shared sticky folder: the reader reads first, then the owner changes.
