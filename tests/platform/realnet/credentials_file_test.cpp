@@ -38,9 +38,13 @@ TEST(CredentialsFile, RefusalsComeAtOnceWithAdviceThatFits) {
   ASSERT_EQ(mkfifo((dir + "/fifo").c_str(), 0600), 0);
   ASSERT_EQ(symlink((dir + "/fifo").c_str(), (dir + "/fifo-link").c_str()), 0);
   // A FIFO opened for reading would block here, past the test's time limit.
-  for (const std::string &other : {dir + "/fifo", dir + "/fifo-link", dir, std::string("/dev/zero")})
-    EXPECT_PRED2(Holds, CheckCredentialsFile(other),
-                 "not a regular file: write its username= and password= lines into a regular file");
+  for (const auto &[other, kind] : {std::pair{dir + "/fifo", "a FIFO"},
+                                    {dir + "/fifo-link", "a FIFO"},
+                                    {dir, "a directory"},
+                                    {std::string("/dev/zero"), "a character device"}})
+    EXPECT_PRED2(
+        Holds, CheckCredentialsFile(other),
+        std::string(kind) + ", not a regular file: write its username= and password= lines into a regular file");
 
   // Too open: chmod helps, and is named for the link too.
   const std::string open = FakeHost::WriteFile(dir + "/open", "username=alice\npassword=pw\n", 0640);
