@@ -151,7 +151,7 @@ TEST(RealBackend, FailuresGiveNetapiCodesAndSayWhy) {
   EXPECT_EQ(Workstation(u"PC01"), kRefused);
   EXPECT_EQ(Enum(u"PC01"), kRefused);
   EXPECT_EQ(host.Logged("refused"), 2u);
-  FakeHost::WriteFile(wrong, "username=alice\npassword=s3cret päss\n");
+  FakeHost::WriteFile(wrong, std::string("username=alice\npassword=") + FakeHost::kPassword + "\n");
   EXPECT_EQ(Enum(u"PC01"), kOk);
 
   // A file others may read is not used: a call gets the logon failure; opening the network says why.
@@ -225,8 +225,8 @@ TEST(RealBackend, ASuccessEndsAnEarlierRefusalAndCrLfFilesLogOn) {
                  "0xC000006D,0xC000006A,0xC0000064,0xC000006E,0xC000006F,0xC0000070,0xC0000071,0xC0000072,0xC0000193,"
                  "0xC0000224,0xC0000234",
                  "--drop-enum", "1"});
-  const std::string crlf =
-      FakeHost::WriteFile(host.directory() + "/crlf", "username=WORKGROUP\\alice\r\npassword=s3cret päss\r\n");
+  const std::string crlf = FakeHost::WriteFile(
+      host.directory() + "/crlf", "username=WORKGROUP\\alice\r\npassword=" + std::string(FakeHost::kPassword) + "\r\n");
   host.Open("", "job PC01 id=1 at=10:00 cmd=\"a.cmd\"\n", crlf);
   EXPECT_EQ(Enum(u"PC01"), kRefused);
   EXPECT_EQ(Enum(u"PC01"), kRefused);
