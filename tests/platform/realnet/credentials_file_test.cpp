@@ -72,7 +72,7 @@ TEST(CredentialsFile, RefusalsComeAtOnceWithAdviceThatFits) {
       {"password=pw\n", "it names no username="},
       {"username=" + std::string(257, 'a') + "\npassword=pw\n", "its user name is 257 bytes long, more than the 256"},
       {"username=" + std::string(256, 'a') + "\npassword=pw\n", ""},
-      {"ccache=FILE:/tmp/krb5cc_velmora\n", ""},
+      {"\nccache=FILE:/tmp/krb5cc_velmora\n", ""},
   };
   for (const auto &[text, told] : kNames) {
     const std::string message = CheckCredentialsFile(FakeHost::WriteFile(dir + "/bad", text, 0600));

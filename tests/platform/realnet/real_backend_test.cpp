@@ -225,8 +225,9 @@ TEST(RealBackend, ASuccessEndsAnEarlierRefusalAndCrLfFilesLogOn) {
                  "0xC000006D,0xC000006A,0xC0000064,0xC000006E,0xC000006F,0xC0000070,0xC0000071,0xC0000072,0xC0000193,"
                  "0xC0000224,0xC0000234",
                  "--drop-enum", "1"});
-  const std::string crlf = FakeHost::WriteFile(
-      host.directory() + "/crlf", "username=WORKGROUP\\alice\r\npassword=" + std::string(FakeHost::kPassword) + "\r\n");
+  const std::string crlf =
+      FakeHost::WriteFile(host.directory() + "/crlf",
+                          "username=WORKGROUP\\alice\r\npassword = " + std::string(FakeHost::kPassword) + "\r\n");
   host.Open("", "job PC01 id=1 at=10:00 cmd=\"a.cmd\"\n", crlf);
   EXPECT_EQ(Enum(u"PC01"), kRefused);
   EXPECT_EQ(Enum(u"PC01"), kRefused);
