@@ -7,7 +7,7 @@
 # Without --run: everything building and testing needs.
 set -euo pipefail
 run=(cmake ninja-build g++ libncurses-dev)
-realnet=(pkg-config samba-dev libkrb5-dev nettle-dev)
+realnet=(pkg-config samba-dev libkrb5-dev nettle-dev libunistring-dev)
 test=(libgtest-dev libgmock-dev g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64 tmux python3 python3-impacket)
 packages=()
 only_run="" with_realnet=""

@@ -6,6 +6,7 @@
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <unistr.h>
 
 #include <cerrno>
 #include <climits>
@@ -73,36 +74,10 @@ std::string RefusalOf(const std::string &path, const struct stat &st) {
   return "";
 }
 
-// Strict UTF-8: no overlong forms, surrogates or code points past U+10FFFF.
+// Strict UTF-8 (libunistring): no overlong forms, surrogates or code points
+// past U+10FFFF.
 bool IsUtf8(const char *text, size_t length) {
-  const auto *p = reinterpret_cast<const unsigned char *>(text);
-  for (size_t i = 0; i < length;) {
-    const unsigned char c = p[i];
-    size_t extra;
-    uint32_t code;
-    if (c < 0x80) {
-      ++i;
-      continue;
-    } else if (c >= 0xC2 && c <= 0xDF) {
-      extra = 1, code = c & 0x1F;
-    } else if (c >= 0xE0 && c <= 0xEF) {
-      extra = 2, code = c & 0x0F;
-    } else if (c >= 0xF0 && c <= 0xF4) {
-      extra = 3, code = c & 0x07;
-    } else {
-      return false;
-    }
-    if (length - i <= extra) return false;
-    for (size_t k = 1; k <= extra; ++k) {
-      if ((p[i + k] & 0xC0) != 0x80) return false;
-      code = (code << 6) | (p[i + k] & 0x3F);
-    }
-    if ((extra == 2 && (code < 0x800 || (code >= 0xD800 && code <= 0xDFFF))) ||
-        (extra == 3 && (code < 0x10000 || code > 0x10FFFF)))
-      return false;
-    i += extra + 1;
-  }
-  return true;
+  return u8_check(reinterpret_cast<const uint8_t *>(text), length) == nullptr;
 }
 
 std::string NameProblem(const char *what, const std::string &value, size_t longest) {

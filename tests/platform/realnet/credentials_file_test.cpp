@@ -5,7 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <linux/capability.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <sys/uio.h>
 #include <unistd.h>
 
@@ -27,6 +29,23 @@ using standin::realnet::CheckCredentialsFile;
 
 bool Holds(const std::string &text, const std::string &part) { return text.find(part) != std::string::npos; }
 
+// This thread without the capabilities that let root read any file, while it lives.
+struct WithoutFileCapabilities {
+  __user_cap_header_struct header{_LINUX_CAPABILITY_VERSION_3, 0};
+  __user_cap_data_struct data[2] = {};
+  uint32_t had = 0;
+  WithoutFileCapabilities() {
+    syscall(SYS_capget, &header, data);
+    had = data[0].effective;
+    data[0].effective &= ~(1u << CAP_DAC_OVERRIDE | 1u << CAP_DAC_READ_SEARCH);
+    syscall(SYS_capset, &header, data);
+  }
+  ~WithoutFileCapabilities() {
+    data[0].effective = had;
+    syscall(SYS_capset, &header, data);
+  }
+};
+
 TEST(CredentialsFile, RefusalsComeAtOnceWithAdviceThatFits) {
   char pattern[] = "/tmp/velmora-credentials-XXXXXX";
   const std::string dir = mkdtemp(pattern);
@@ -38,9 +57,13 @@ TEST(CredentialsFile, RefusalsComeAtOnceWithAdviceThatFits) {
   ASSERT_EQ(mkfifo((dir + "/fifo").c_str(), 0600), 0);
   ASSERT_EQ(symlink((dir + "/fifo").c_str(), (dir + "/fifo-link").c_str()), 0);
   // A FIFO opened for reading would block here, past the test's time limit.
-  for (const std::string &other : {dir + "/fifo", dir + "/fifo-link", dir, std::string("/dev/zero")})
-    EXPECT_PRED2(Holds, CheckCredentialsFile(other),
-                 "not a regular file: write its username= and password= lines into a regular file");
+  for (const auto &[other, kind] : {std::pair{dir + "/fifo", "a FIFO"},
+                                    {dir + "/fifo-link", "a FIFO"},
+                                    {dir, "a directory"},
+                                    {std::string("/dev/zero"), "a character device"}})
+    EXPECT_PRED2(
+        Holds, CheckCredentialsFile(other),
+        std::string(kind) + ", not a regular file: write its username= and password= lines into a regular file");
 
   // Too open: chmod helps, and is named for the link too.
   const std::string open = FakeHost::WriteFile(dir + "/open", "username=alice\npassword=pw\n", 0640);
@@ -49,6 +72,14 @@ TEST(CredentialsFile, RefusalsComeAtOnceWithAdviceThatFits) {
   EXPECT_PRED2(
       Holds, CheckCredentialsFile(dir + "/open-link"),
       "(a link to " + open + ") (mode 0640) may be read or written by others: chmod 600 " + dir + "/open-link");
+
+  // A file its owner may not read: the system's reason.
+  const std::string unreadable = FakeHost::WriteFile(dir + "/unreadable", "username=alice\n", 0200);
+  {
+    const WithoutFileCapabilities as_a_user;
+    EXPECT_PRED2(Holds, CheckCredentialsFile(unreadable),
+                 "cannot read the authentication file " + unreadable + ": Permission denied");
+  }
 
   // Another user's file: chmod cannot help, whatever its mode.
   std::string foreign = "/etc/passwd";
@@ -68,7 +99,7 @@ TEST(CredentialsFile, RefusalsComeAtOnceWithAdviceThatFits) {
       {"password=pw\n", "it names no username="},
       {"username=" + std::string(257, 'a') + "\npassword=pw\n", "its user name is 257 bytes long, more than the 256"},
       {"username=" + std::string(256, 'a') + "\npassword=pw\n", ""},
-      {"ccache=FILE:/tmp/krb5cc_velmora\n", ""},
+      {"\nccache=FILE:/tmp/krb5cc_velmora\n", ""},
   };
   for (const auto &[text, told] : kNames) {
     const std::string message = CheckCredentialsFile(FakeHost::WriteFile(dir + "/bad", text, 0600));

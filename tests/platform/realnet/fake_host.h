@@ -21,6 +21,9 @@
 
 class FakeHost {
  public:
+  // alice's password: characters of two, three and four bytes, the first and last of four.
+  static constexpr char kPassword[] = "s3cret päss ｱ\U00010000\U0010FFFF";
+
   // `flags` go to the fake host's command line (--no-atsvc, --hang-enum 1, ...).
   explicit FakeHost(const std::vector<std::string> &flags = {}) {
     char pattern[] = "/tmp/velmora-realnet-XXXXXX";
@@ -28,11 +31,11 @@ class FakeHost {
     network_ = directory_ + "/network";
     credentials_ = directory_ + "/credentials";
     WriteFile(network_, "");
-    WriteFile(credentials_, "username=alice\npassword=s3cret päss\ndomain=WORKGROUP\n");
+    WriteFile(credentials_, std::string("username=alice\npassword=") + kPassword + "\ndomain=WORKGROUP\n");
     std::string command;
     command.reserve(4096);  // never moved, so that a password in it is wiped where it was
-    command = "exec /usr/bin/python3 " VELMORA_FAKE_HOST " --network " + network_ +
-              " --user alice --password 's3cret päss' --log " + directory_ + "/log";
+    command.append("exec /usr/bin/python3 " VELMORA_FAKE_HOST " --network ").append(network_);
+    command.append(" --user alice --password '").append(kPassword).append("' --log ").append(directory_ + "/log");
     for (const std::string &flag : flags) command.append(" '").append(flag).append("'");
     from_ = popen(command.c_str(), "r");
     explicit_bzero(command.data(), command.size());
@@ -70,6 +73,7 @@ class FakeHost {
   // The service controller forgets every handle it gave, as when it restarts; returns once it has.
   void ForgetHandles() const {
     const size_t before = Logged("forgot");
+    ASSERT_GT(pid_, 0) << "the fake host did not start";  // kill(-1) would signal every process
     kill(pid_, SIGUSR1);
     for (int wait = 0; wait < 500 && Logged("forgot") == before; ++wait) usleep(10000);
     ASSERT_EQ(Logged("forgot"), before + 1) << "the fake host did not forget its handles";

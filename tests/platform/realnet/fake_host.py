@@ -582,7 +582,9 @@ def main():
     smb = smbserver.SimpleSMBServer(listenAddress="127.0.0.1", listenPort=0)
     port = smb._SimpleSMBServer__server.server_address[1]  # the free port it bound
     smb.setSMB2Support(True)
-    smb.addCredential(a.user, 0, compute_lmhash(a.password).hex(), compute_nthash(a.password).hex())
+    # Windows keeps no LM hash of a password longer than 14 characters: that of "" stands for none.
+    lmhash = compute_lmhash(a.password if len(a.password) <= 14 else "")
+    smb.addCredential(a.user, 0, lmhash.hex(), compute_nthash(a.password).hex())
     for pipe, s in servers.items():  # wkssvc in place of impacket's own
         smb.registerNamedPipe(pipe, ("127.0.0.1", s.getListenPort()))
     broken = " ".join(str(misbehaving(kind)) for kind in ("silent", "garbage", "endless"))
