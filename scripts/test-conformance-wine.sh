@@ -19,7 +19,10 @@ wine_env_take_turn "$build"
 cmake --preset mingw -S "$root" >/dev/null
 cmake --build "$build" --target velmora_conformance velmora_winhelp velmora_netapi32 >&2
 
-[ -z "${VELMORA_WINE_LOCK:-}" ] || { exec 9>"$VELMORA_WINE_LOCK" && flock 9; }
+if [ -n "${VELMORA_WINE_LOCK:-}" ]; then
+  exec 9>"$VELMORA_WINE_LOCK"
+  flock 9
+fi
 
 wine_env_prepare "$build" >&2
 wine_env_end_turn
@@ -33,5 +36,8 @@ status=0
 (cd "$build" && timeout 300 wine explorer /desktop=conformance,800x600 \
   velmora-conformance.exe "$@" >"$out" 2>/dev/null) || status=$?
 cat "$out"
-grep -q '^[0-9]* passed, 0 failed' "$out" ||
-  { echo "the conformance suite did not pass on Wine (Wine's exit status $status)" >&2 && exit 1; }
+grep -q '^[0-9]* passed, 0 failed' "$out" || {
+  [ "$status" -ne 0 ] || status=1
+  echo "the conformance suite did not pass on Wine (status $status)" >&2
+  exit 1
+}

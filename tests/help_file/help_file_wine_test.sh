@@ -48,30 +48,19 @@ shown="$(probe contents)"
 
 viewer="$(timeout 30 xdotool search --sync --onlyvisible --name "^$title" | sed -n 1p)" ||
   fail "no visible window's name begins with $title: $(xdotool search --onlyvisible --name . getwindowname %@ 2>/dev/null | tr '\n' '|')"
-read -r X Y W _ < <(xwininfo -id "$viewer" | awk -F: '/Absolute upper-left [XY]|Width/ { printf "%d ", $2 } END { print "" }')
+read -r X Y W H < <(xwininfo -id "$viewer" | awk -F: '/Absolute upper-left [XY]|Width|Height/ { printf "%d ", $2 } END { print "" }')
 import -window root -depth 8 "$work/screen.pgm"
-convert "$work/screen.pgm" -crop "${W}x200+$X+$Y" +repage -threshold 50% "$work/window.pgm"
-# The text as GDI draws it in the file's face and size (help-viewer-probe.exe
-# --render), sought in the viewer's window ink against ink (pixels below half
-# brightness): at most 2% of its pixels may differ at the best place (glyph
-# edges may round apart), and fewer than a quarter of its ink. A text drawn in
-# another face or size, as boxes or question marks, or not at all differs in
-# far more.
+rendered() { (cd build/mingw && wine help-viewer-probe.exe --render "$1" "$2" "$3" "Z:${work//\//\\}\\$4" >/dev/null 2>&1); }
 drawn() {  # drawn WHAT TEXT HALF_POINTS BOLD
-  (cd build/mingw && wine help-viewer-probe.exe --render "$2" "$3" "$4" "Z:${work//\//\\}\\pattern.pgm" >/dev/null 2>&1)
-  convert "$work/pattern.pgm" -threshold 50% "$work/ink.pgm"
-  read -r size ink < <(convert "$work/ink.pgm" -format '%[fx:w*h] %[fx:round(w*h*(1-mean))]\n' info:)
-  # (compare's status is 1 for any difference: its figure decides.)
-  differ="$(compare -metric AE -dissimilarity-threshold "$size" -subimage-search "$work/window.pgm" "$work/ink.pgm" null: 2>&1 |
-    cut -d' ' -f1)" || true
-  [[ "$differ" =~ ^[0-9]+$ ]] || fail "the $1 could not be sought: $differ"
-  ((ink > 0 && differ * 50 <= size && differ * 4 < ink)) ||
-    fail "the $1 is not drawn in the viewer's window: $differ of its $size pixels differ, $ink of them ink"
+  rendered "$2" "$3" "$4" pattern.pgm
+  python3 tests/help_file/find_text_in_screen.py "$work/screen.pgm" "$work/pattern.pgm" "$X" "$Y" "$W" 200 ||
+    fail "the $1 is not drawn in the viewer's window"
 }
 drawn "title $title" "$title" 24 1
 drawn "first line of the contents" "${first_line:0:24}" 20 0
 
-steps=() expected=""
+steps=()
+expected=""
 for pair in IDH_DLG_VELMORA:メインウィンドウ IDH_DLG_JOB:ジョブの詳細設定 IDH_DLG_CP:コンピュータの選択; do
   n="$(number "${pair%%:*}")"
   [ -n "$n" ] || fail "res/resource.h has no ${pair%%:*}"

@@ -56,6 +56,12 @@ BOOL CALLBACK CollectText(HWND child, LPARAM lparam) {
   return TRUE;
 }
 
+std::wstring TopicText(HWND viewer) {
+  std::wstring text;
+  EnumChildWindows(viewer, CollectText, reinterpret_cast<LPARAM>(&text));
+  return text;
+}
+
 // The first `count` lines that are more than spaces, "" for those missing.
 std::vector<std::wstring> FirstLines(const std::wstring &text, size_t count) {
   std::vector<std::wstring> lines;
@@ -108,13 +114,14 @@ DWORD WINAPI Watchdog(LPVOID) {
 std::wstring AwaitTopic(const std::wstring &before) {
   std::wstring last;
   int same = 0;
-  Within(100, [&] {
-    std::wstring now;
-    if (HWND viewer = Viewer()) EnumChildWindows(viewer, CollectText, reinterpret_cast<LPARAM>(&now));
+  for (int i = 0; i < 100; ++i) {
+    Pause(200);
+    HWND viewer = Viewer();
+    std::wstring now = viewer ? TopicText(viewer) : L"";
     same = (now == last) ? same + 1 : 0;
     last = now;
-    return !now.empty() && now != before && same >= 2;
-  });
+    if (!now.empty() && now != before && same >= 2) break;
+  }
   return last;
 }
 
@@ -159,11 +166,16 @@ int Render(const std::wstring &text, int half_points, bool bold, const char *out
   SIZE size{};
   GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &size);
   BITMAPINFO info{};
-  info.bmiHeader = {sizeof info.bmiHeader, size.cx, -size.cy, 1, 32, BI_RGB, 0, 0, 0, 0, 0};  // top row first
+  info.bmiHeader.biSize = sizeof info.bmiHeader;
+  info.bmiHeader.biWidth = size.cx;
+  info.bmiHeader.biHeight = -size.cy;
+  info.bmiHeader.biPlanes = 1;
+  info.bmiHeader.biBitCount = 32;
   void *bits = nullptr;
   HBITMAP bitmap = CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
   HGDIOBJ old_bitmap = SelectObject(dc, bitmap);
-  PatBlt(dc, 0, 0, size.cx, size.cy, WHITENESS);
+  RECT all{0, 0, size.cx, size.cy};
+  FillRect(dc, &all, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
   SetTextColor(dc, RGB(0, 0, 0));
   SetBkMode(dc, TRANSPARENT);
   TextOutW(dc, 0, 0, text.c_str(), static_cast<int>(text.size()));

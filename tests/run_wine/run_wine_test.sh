@@ -17,21 +17,15 @@ work="$(mktemp -d)"
 run_pid=""
 trap '[ -z "$run_pid" ] || kill "$run_pid" 2>/dev/null || true; WINEPREFIX="$PWD/build/mingw/wine-prefix" wineserver -k 2>/dev/null || true; wine_env_stop; rm -rf "$work"' EXIT
 fail() { echo "FAIL: $*" && exit 1; }
-within() {  # within TRIES COMMAND...: COMMAND succeeds within TRIES tries 0.2 s apart
-  for ((try = 0; try < $1; try++)); do "${@:2}" && return 0; sleep 0.2; done
-  return 1
-}
 # A search fails when a window it looks at goes meanwhile (BadWindow): it is
 # repeated.
 window() {
+  local id
   for _ in 1 2 3; do
     id="$(timeout 60 xdotool search --sync --onlyvisible --name "$1" 2>/dev/null | sed -n 1p)" || true
     [ -z "$id" ] || { echo "$id" && return 0; }
   done
   return 1
-}
-geometry() {  # X Y W H of window $1 (xdotool's own counts the Wine desktop's offset twice)
-  read -r X Y W H < <(xwininfo -id "$1" | awk -F: '/Absolute upper-left [XY]|Width|Height/ { printf "%d ", $2 } END { print "" }')
 }
 wine_env_own_display
 
@@ -49,26 +43,36 @@ main="$(window '^Velmora$')" || fail "the main window did not appear: $(cat "$wo
 
 # The main window is active at start, as on Windows: its title bar navy
 # (NT 4's active title), not grey, before any dialog has been opened.
-geometry "$main"
+read -r X Y W H < <(xwininfo -id "$main" | awk -F: '/Absolute upper-left [XY]|Width|Height/ { printf "%d ", $2 } END { print "" }')
 title_navy() {
   import -window root "$work/start.png" &&
-    navy="$(convert "$work/start.png" -crop "$((W - 40))x10+$((X + 20))+$((Y + 5))" -format %c histogram:info:- |
-      awk '/\(0,0,128\)/ { n += $1 } END { print n + 0 }')" && [ "$navy" -ge $(((W - 40) * 10 / 2)) ]
+    convert "$work/start.png" -crop "$((W - 40))x10+$((X + 20))+$((Y + 5))" -format %c histogram:info:- |
+    awk '/\(0,0,128\)/ { n += $1 } END { print n + 0 }'
 }
 navy=0
-within 50 title_navy || fail "the main window's title bar is not navy at start: $navy navy pixels"
+for _ in $(seq 50); do
+  navy="$(title_navy)"
+  [ "$navy" -ge $(((W - 40) * 10 / 2)) ] && break
+  sleep 0.2
+done
+[ "$navy" -ge $(((W - 40) * 10 / 2)) ] || fail "the main window's title bar is not navy at start: $navy navy pixels"
 
 # The command, the run unit one up from "every", Enter for OK.
 xdotool key alt+a
 window '詳細設定' >/dev/null || fail "the job editor did not open"
 xdotool type --delay 20 run-wine-test.cmd
 xdotool key Tab Up Return
-within 100 grep -q '^job SOUMU01 .*cmd="run-wine-test.cmd"' "$work/office.network" || fail "no job was added to SOUMU01"
+for _ in $(seq 100); do
+  grep -q '^job SOUMU01 .*cmd="run-wine-test.cmd"' "$work/office.network" && break
+  sleep 0.2
+done
+grep -q '^job SOUMU01 .*cmd="run-wine-test.cmd"' "$work/office.network" || fail "no job was added to SOUMU01"
 
 xdotool key alt+v
 box="$(window 'ﾊﾞｰｼﾞｮﾝ情報')" || fail "the version box did not open"
 sleep 1
-geometry "$box"
+# (xdotool's own geometry counts the Wine desktop's offset twice.)
+read -r X Y W H < <(xwininfo -id "$box" | awk -F: '/Absolute upper-left [XY]|Width|Height/ { printf "%d ", $2 } END { print "" }')
 port="$(x11vnc -display "$DISPLAY" -localhost -nopw -once -timeout 30 -bg -o "$work/x11vnc.log" -autoport 5990 2>/dev/null |
   sed -n 's/^PORT=//p')"
 vncsnapshot -quiet -quality 100 -rect "${W}x${H}+$X+$Y" "127.0.0.1::$port" "$work/box.jpg" >/dev/null 2>&1 ||
@@ -85,9 +89,12 @@ help_title="$(sed -n '1s/^# //p' frontends/terminal/help/Velmora.txt)"
 xdotool key alt+h
 window "$help_title" >/dev/null || fail "the Help button opened no window named $help_title"
 (wine_env_prepare "$PWD/build/mingw" >/dev/null && wine explorer /desktop=velmora,1024x768 taskkill /im velmora.exe >/dev/null 2>&1)
-gone() { ! xdotool search --onlyvisible --name "$1" >/dev/null 2>&1; }
-within 150 gone "$help_title" || fail "the help window stayed after the program's exit"
-gone '^Velmora$' || fail "the program did not end at WM_CLOSE"
+for _ in $(seq 150); do
+  xdotool search --onlyvisible --name "$help_title" >/dev/null 2>&1 || break
+  sleep 0.2
+done
+! xdotool search --onlyvisible --name "$help_title" >/dev/null 2>&1 || fail "the help window stayed after the program's exit"
+! xdotool search --onlyvisible --name '^Velmora$' >/dev/null 2>&1 || fail "the program did not end at WM_CLOSE"
 
 # Failing with the version box open: the line names a picture showing it.
 printf 'computer PC01\nstart\nclick 107\nexpect window DLG_VELMORA\n' >"$work/box_open.scenario"
