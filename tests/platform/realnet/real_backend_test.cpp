@@ -29,6 +29,14 @@ constexpr NET_API_STATUS kOk = NERR_Success, k53 = ERROR_BAD_NETPATH, kRefused =
 
 double SecondsSince(Clock::time_point began) { return std::chrono::duration<double>(Clock::now() - began).count(); }
 
+// A deadline of `seconds` and the backend's 100 ms of grace, as late as a sleep on this machine is now: a
+// loaded machine delays the measure as much as the call held to it.
+double Deadline(double seconds) {
+  const auto began = Clock::now();
+  std::this_thread::sleep_for(std::chrono::duration<double>(seconds));
+  return SecondsSince(began) + 0.1;
+}
+
 // The last line the backend wrote to the front ends' diagnostic line.
 std::string g_reason;
 
@@ -393,7 +401,7 @@ double LongestQueryOfPc02(const std::function<bool()> &done, int calls) {
 
 // Cuts PC01's listing at its deadline of 1 s, on a session opened first or on a fresh one.
 void CutAtOneSecond(bool open_first) {
-  double cut = 0, baseline = 0, meanwhile = 0;
+  double cut = 0, baseline = 0, meanwhile = 0, deadline = 0;
   for (int attempt = 0; attempt < 3; ++attempt) {
     if (open_first) {
       ASSERT_EQ(ServiceWord(u"PC01"), 0x33u);
@@ -410,9 +418,10 @@ void CutAtOneSecond(bool open_first) {
     meanwhile = LongestQueryOfPc02([&] { return ended.load(); }, 20);
     listing.join();
     EXPECT_EQ(code, k53);
-    if (cut <= 1.1 && meanwhile <= baseline + 0.05) break;
+    deadline = Deadline(1);
+    if (cut <= deadline && meanwhile <= baseline + 0.05) break;
   }
-  EXPECT_LE(cut, 1.1);
+  EXPECT_LE(cut, deadline);
   EXPECT_LE(meanwhile, baseline + 0.05) << "baseline " << baseline;
 }
 
@@ -486,7 +495,7 @@ TEST(RealBackend, SilentOrBrokenHostsDelayNoOtherComputerNorTheExit) {
   ASSERT_EQ(waitpid(child, &child_status, 0), child);
   EXPECT_EQ(child_status, 0);
 
-  // Each ends by its deadline, timeout + 100 ms; taken up to three times, as a loaded machine may spoil one.
+  // Each ends by its deadline; taken up to three times, as a loaded machine may spoil one.
   for (int attempt = 0; attempt < 3; ++attempt) {
     struct Waiting {
       const char *name;
@@ -508,10 +517,11 @@ TEST(RealBackend, SilentOrBrokenHostsDelayNoOtherComputerNorTheExit) {
       });
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    double pc01 = 0;
     for (int call = 0; call < 5; ++call) {
       const auto began = Clock::now();
       EXPECT_EQ(ServiceWord(u"PC01"), 0x33u);
-      EXPECT_LT(SecondsSince(began), 1.0);  // the silent hosts wait 2 s
+      pc01 = std::max(pc01, SecondsSince(began));
     }
     double longest = 0;
     for (Waiting &waiting : hosts) {
@@ -521,8 +531,11 @@ TEST(RealBackend, SilentOrBrokenHostsDelayNoOtherComputerNorTheExit) {
           << waiting.reason;
       longest = std::max(longest, waiting.seconds);
     }
-    if (longest <= 2.1) break;
-    if (attempt == 2) ADD_FAILURE() << "a broken host's call ended after " << longest << " s, its timeout 2 s";
+    EXPECT_LT(pc01, longest / 2) << "PC01 waited on the broken hosts";
+    const double deadline = Deadline(2);
+    if (longest <= deadline) break;
+    if (attempt == 2)
+      ADD_FAILURE() << "a broken host's call ended after " << longest << " s, its deadline " << deadline;
   }
 }
 
