@@ -35,6 +35,7 @@ CONFORMANCE_CASE(CheckStateTabStopsAndClicks) {
   CHECK(TakeCommands() == std::vector<WPARAM>{MAKEWPARAM(21, BN_CLICKED)});
 
   const LONG_PTR box_style = GetWindowLongPtrA(dialog.Item(30), GWL_STYLE);
+  CHECK(GetWindowLongPtrA(nullptr, GWL_STYLE) == 0 && GetLastError() == ERROR_INVALID_WINDOW_HANDLE);
   for (WPARAM state : {BST_CHECKED, BST_UNCHECKED}) {
     SendMessageA(dialog.Item(30), BM_SETCHECK, state, 0);
     CHECK_EQ(GetWindowLongPtrA(dialog.Item(30), GWL_STYLE), box_style);
@@ -63,6 +64,11 @@ CONFORMANCE_CASE(EditLimitsAndSelection) {
   SetFocus(dialog.Item(11));
   dialog.Type("1x2");
   CHECK_EQ(TextOf(dialog.Item(11)), std::string("12"));
+  // Delete takes a double-byte character whole.
+  SetWindowTextA(dialog.Item(11), "\x82\xA0\x31\x32");  // "あ12"
+  SendMessageA(dialog.Item(11), EM_SETSEL, 0, 0);
+  dialog.Press({VK_DELETE, VK_DELETE});
+  CHECK_EQ(TextOf(dialog.Item(11)), std::string("2"));
 
   DWORD start = 9, end = 9;
   SendMessageA(dialog.Item(10), EM_SETSEL, 1, -1);
@@ -97,7 +103,8 @@ CONFORMANCE_CASE(ListBoxAndComboBoxSelection) {
   CHECK_EQ(SendMessageA(list, LB_SETSEL, TRUE, 4), LB_ERR);
 
   HWND combo = dialog.Item(50);
-  for (const char *half : {"AM", "PM"}) SendMessageA(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(half));
+  SendMessageA(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>("PM"));
+  CHECK_EQ(SendMessageA(combo, CB_INSERTSTRING, 0, reinterpret_cast<LPARAM>("AM")), 0);
   CHECK_EQ(SendMessageA(combo, CB_GETCURSEL, 0, 0), CB_ERR);
   CHECK_EQ(SendMessageA(combo, CB_SETCURSEL, 1, 0), 1);
   CHECK_EQ(TextOf(combo), std::string("PM"));
