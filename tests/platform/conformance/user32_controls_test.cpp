@@ -58,7 +58,7 @@ CONFORMANCE_CASE(EditLimitsAndSelection) {
   TestDialog dialog("DLG_CONTROLS");
   SendMessageA(dialog.Item(10), EM_LIMITTEXT, 3, 0);
   SetFocus(dialog.Item(10));
-  dialog.Type("abcd");
+  dialog.Type("a\tbcd");  // a control character types nothing
   CHECK_EQ(TextOf(dialog.Item(10)), std::string("ABC"));
 
   SetFocus(dialog.Item(11));
@@ -69,6 +69,18 @@ CONFORMANCE_CASE(EditLimitsAndSelection) {
   SendMessageA(dialog.Item(11), EM_SETSEL, 0, 0);
   dialog.Press({VK_DELETE, VK_DELETE});
   CHECK_EQ(TextOf(dialog.Item(11)), std::string("2"));
+
+  // GetDlgItemInt: a sign only when signed, nothing past UINT_MAX.
+  BOOL whole = FALSE;
+  SetWindowTextA(dialog.Item(11), "-5");
+  CHECK_EQ(static_cast<int>(GetDlgItemInt(dialog.window(), 11, nullptr, TRUE)), -5);
+  CHECK(GetDlgItemInt(dialog.window(), 11, &whole, FALSE) == 0 && !whole);
+  SetWindowTextA(dialog.Item(11), "4294967296");
+  CHECK(GetDlgItemInt(dialog.window(), 11, &whole, FALSE) == 0 && !whole);
+  SetWindowTextA(dialog.Item(11), "42");
+  CHECK(GetDlgItemInt(dialog.window(), 11, &whole, FALSE) == 42 && whole);
+  CHECK(GetDlgItemInt(dialog.window(), 99, &whole, FALSE) == 0 && !whole);
+  CHECK(GetDlgItem(dialog.window(), 99) == nullptr && GetLastError() == 1421);  // ERROR_CONTROL_ID_NOT_FOUND
 
   DWORD start = 9, end = 9;
   SendMessageA(dialog.Item(10), EM_SETSEL, 1, -1);

@@ -234,6 +234,8 @@ TEST_F(DialogTest, TemplatesNamingUnavailableClassesFail) {
 TEST_F(DialogTest, AMessageBoxWithoutADriverAnswersWithItsDefaultButton) {
   EXPECT_EQ(MessageBoxA(dialog_, "q", "c", MB_YESNO | MB_DEFBUTTON2), IDNO);
   EXPECT_EQ(MessageBoxA(dialog_, "q", "c", MB_YESNO), IDYES);
+  EXPECT_EQ(MessageBoxA(dialog_, "q", "c", MB_ABORTRETRYIGNORE | MB_DEFBUTTON2), IDRETRY);
+  EXPECT_EQ(MessageBoxA(dialog_, "q", "c", MB_YESNOCANCEL | MB_DEFBUTTON3), IDCANCEL);
 }
 
 }  // namespace
