@@ -113,6 +113,9 @@ CONFORMANCE_CASE(ListBoxAndComboBoxSelection) {
   SendMessageA(list, LB_SETSEL, FALSE, -1);
   CHECK_EQ(SendMessageA(list, LB_GETSELCOUNT, 0, 0), 0);
   CHECK_EQ(SendMessageA(list, LB_SETSEL, TRUE, 4), LB_ERR);
+  CHECK_EQ(SendMessageA(list, LB_SETTOPINDEX, 1, 0), 0);
+  SendMessageA(list, LB_RESETCONTENT, 0, 0);
+  CHECK_EQ(SendMessageA(list, LB_GETTOPINDEX, 0, 0), 0);
 
   HWND combo = dialog.Item(50);
   SendMessageA(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>("PM"));

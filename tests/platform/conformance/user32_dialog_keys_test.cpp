@@ -128,6 +128,8 @@ CONFORMANCE_CASE(EnterInAWindowOfDefWindowProcSendsIdOk) {
   CHECK_EQ(main.DialogCode(70), DLGC_BUTTON | DLGC_UNDEFPUSHBUTTON);
   main.Press(VK_RETURN);
   SetFocus(main.Item(10));
+  main.Press('A', /*shift=*/true);
+  CHECK_EQ(conformance::TextOf(main.Item(10)), std::string("A"));
   main.Press({VK_RETURN, VK_ESCAPE});
   CHECK(g_commands == (std::vector<WPARAM>{IDOK, IDOK, IDCANCEL}));
 
@@ -197,6 +199,10 @@ CONFORMANCE_CASE(FocusReturnsToTheOwnerAfterAModalDialogEnds) {
     SendMessageA(owner.window(), WM_NEXTDLGCTL, 1, FALSE);
     CHECK(GetFocus() == owner.Item(2));
     SetFocus(owner.Item(11));
+    ShowWindow(other.window(), SW_RESTORE);  // activates, as SW_SHOWNORMAL does
+    CHECK(GetParent(GetFocus()) == other.window());
+    ShowWindow(owner.window(), SW_SHOWNORMAL);
+    CHECK_EQ(owner.FocusId(), 11);
     SetFocus(other.window());
   }
   owner.Pump();

@@ -207,6 +207,7 @@ TEST_F(DialogTest, TemplatesNamingUnavailableClassesFail) {
   const HINSTANCE module = conformance::TestModule();
   EXPECT_EQ(CreateDialogParamA(module, "DLG_MAIN", nullptr, RecordingDialogProc, 0), nullptr);
   EXPECT_EQ(DialogBoxParamA(module, "DLG_MAIN", dialog_, RecordingDialogProc, 0), -1);
+  EXPECT_EQ(RegisterClassA(nullptr), 0);
   standin::ResetUserInterface();  // forgets InitCommonControls
   INITCOMMONCONTROLSEX icc{0, ICC_LISTVIEW_CLASSES};
   EXPECT_FALSE(InitCommonControlsEx(nullptr));
