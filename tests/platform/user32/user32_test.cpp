@@ -85,9 +85,11 @@ TEST_F(DialogTest, ListBoxClicksFollowExtendedSelectionRules) {
   ClickItem(list, 5, false, /*ctrl=*/true);
   ClickItem(list, 2, false, /*ctrl=*/true);
   EXPECT_EQ(DaysSelected(), (std::vector<int>{1, 3, 5}));
+  PressKey(VK_SPACE);  // the caret's item alone
+  EXPECT_EQ(DaysSelected(), std::vector<int>{2});
   ClickItem(list, 6);
   EXPECT_EQ(DaysSelected(), std::vector<int>{6});
-  EXPECT_EQ(g_commands.size(), 5u);
+  EXPECT_EQ(g_commands.size(), 6u);
   EXPECT_EQ(g_commands.back(), static_cast<WPARAM>(MAKEWPARAM(40, LBN_SELCHANGE)));
 }
 
@@ -126,6 +128,8 @@ TEST_F(DialogTest, ClipboardCommands) {
 TEST_F(DialogTest, EnterClosesADroppedDownList) {
   HWND combo = Item(50);
   SendMessageA(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>("AM"));
+  SendMessageA(combo, CB_SETCURSEL, 0, 0);
+  EXPECT_EQ(standin::TextOf(combo), "AM");
   SetFocus(combo);
   for (const auto &[key, dropped] : {std::pair{VK_F4, true}, {VK_RETURN, false}}) {
     PressKey(key);
@@ -235,6 +239,7 @@ TEST_F(DialogTest, TemplatesNamingUnavailableClassesFail) {
 TEST_F(DialogTest, AMessageBoxWithoutADriverAnswersWithItsDefaultButton) {
   EXPECT_EQ(MessageBoxA(dialog_, "q", "c", MB_YESNO | MB_DEFBUTTON2), IDNO);
   EXPECT_EQ(MessageBoxA(dialog_, "q", "c", MB_YESNO), IDYES);
+  EXPECT_FALSE(standin::AnswerMessageBox(dialog_, IDOK));  // no box to answer
   EXPECT_EQ(MessageBoxA(dialog_, "q", "c", MB_ABORTRETRYIGNORE | MB_DEFBUTTON2), IDRETRY);
   EXPECT_EQ(MessageBoxA(dialog_, "q", "c", MB_YESNOCANCEL | MB_DEFBUTTON3), IDCANCEL);
 }
