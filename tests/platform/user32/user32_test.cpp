@@ -64,6 +64,8 @@ void AppendRows(HWND list, int count) {
 // Input queued before the dialog was disabled is not delivered either (a
 // disabled control's is played by the runner's dialog_and_box).
 TEST_F(DialogTest, ADisabledDialogTakesNoInputNotEvenInputQueuedBefore) {
+  SetFocus(nullptr);  // without a focus, input goes to the active window
+  EXPECT_TRUE(PressKey(VK_F4) && standin::TypeChars(""));
   ClickControl(Item(30));
   EnableWindow(dialog_, FALSE);
   EXPECT_FALSE(ClickControl(Item(30)));
