@@ -89,9 +89,14 @@ TEST_F(DialogTest, ListBoxClicksFollowExtendedSelectionRules) {
   EXPECT_EQ(DaysSelected(), (std::vector<int>{1, 3, 5}));
   PressKey(VK_SPACE);  // the caret's item alone
   EXPECT_EQ(DaysSelected(), std::vector<int>{2});
+  ClickItem(list, 4, /*shift=*/true, /*ctrl=*/true);
+  EXPECT_EQ(DaysSelected(), (std::vector<int>{2, 3, 4}));
   ClickItem(list, 6);
   EXPECT_EQ(DaysSelected(), std::vector<int>{6});
-  EXPECT_EQ(g_commands.size(), 6u);
+  SendMessageA(list, LB_SETTOPINDEX, 3, 0);
+  PressKey(VK_HOME);  // the caret's item comes into view
+  EXPECT_EQ((Pump(), SendMessageA(list, LB_GETTOPINDEX, 0, 0)), 0);
+  EXPECT_EQ(g_commands.size(), 8u);
   EXPECT_EQ(g_commands.back(), static_cast<WPARAM>(MAKEWPARAM(40, LBN_SELCHANGE)));
 }
 
