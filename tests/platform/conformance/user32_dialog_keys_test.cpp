@@ -199,8 +199,11 @@ CONFORMANCE_CASE(FocusReturnsToTheOwnerAfterAModalDialogEnds) {
     SendMessageA(owner.window(), WM_NEXTDLGCTL, 1, FALSE);
     CHECK(GetFocus() == owner.Item(2));
     SetFocus(owner.Item(11));
-    ShowWindow(other.window(), SW_RESTORE);  // activates, as SW_SHOWNORMAL does
+    // A hidden window shown with SW_RESTORE or SW_SHOWNORMAL is activated.
+    ShowWindow(other.window(), SW_HIDE);
+    ShowWindow(other.window(), SW_RESTORE);
     CHECK(GetParent(GetFocus()) == other.window());
+    ShowWindow(owner.window(), SW_HIDE);
     ShowWindow(owner.window(), SW_SHOWNORMAL);
     CHECK_EQ(owner.FocusId(), 11);
     SetFocus(other.window());
