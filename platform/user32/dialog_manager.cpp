@@ -81,8 +81,7 @@ bool HandleMnemonic(Window *dialog, int ch) {
       }
       return true;
     }
-    FocusFromKeyboard(control);
-    return true;
+    // Only buttons and labels carry mnemonics: an edit's text is the user's.
   }
   return false;
 }
@@ -116,8 +115,10 @@ bool Dispatch(MSG *msg) {
 
 void FocusFromDialogManager(Window *control) {
   MoveFocus(control);
+  // The look follows the control chosen, though a handler of its focus may
+  // have sent the focus on.
   Window *dialog = control->parent;
-  if (Focus() == control && dialog != nullptr && dialog->kind == Kind::kDialog)
+  if (dialog != nullptr && dialog->kind == Kind::kDialog)
     Send(dialog, kMsgControlFocused, reinterpret_cast<WPARAM>(ToHandle(control)), 0);
 }
 

@@ -178,7 +178,8 @@ Window *CreateFromTemplate(HINSTANCE instance, LPCSTR name, HWND parent, DLGPROC
       return nullptr;
     }
     proc = registered->lpfnWndProc;
-  } else if (cls.is_number && cls.number != 0) {
+  } else if (cls.is_number) {
+    // An ordinal would name a predefined class: no dialog of the stand-in is one.
     SetLastError(1407);
     return nullptr;
   }
@@ -243,7 +244,6 @@ Window *CreateFromTemplate(HINSTANCE instance, LPCSTR name, HWND parent, DLGPROC
       control->text = "#" + std::to_string(item.title.number);
     else
       control->text = Ansi(item.title.name);
-    if (kinds[i] == Kind::kComboBox || kinds[i] == Kind::kListBox) control->text.clear();
     if (kinds[i] == Kind::kCustom) control->control_data = MakeControlData(item.class_name);
     if (kinds[i] == Kind::kEdit) control->sel_start = control->sel_end = 0;
     dialog->children.push_back(control);

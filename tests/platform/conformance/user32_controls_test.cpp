@@ -35,6 +35,7 @@ CONFORMANCE_CASE(CheckStateTabStopsAndClicks) {
   CHECK(TakeCommands() == std::vector<WPARAM>{MAKEWPARAM(21, BN_CLICKED)});
 
   const LONG_PTR box_style = GetWindowLongPtrA(dialog.Item(30), GWL_STYLE);
+  CHECK(GetWindowLongPtrA(nullptr, GWL_STYLE) == 0 && GetLastError() == ERROR_INVALID_WINDOW_HANDLE);
   for (WPARAM state : {BST_CHECKED, BST_UNCHECKED}) {
     SendMessageA(dialog.Item(30), BM_SETCHECK, state, 0);
     CHECK_EQ(GetWindowLongPtrA(dialog.Item(30), GWL_STYLE), box_style);
@@ -57,12 +58,28 @@ CONFORMANCE_CASE(EditLimitsAndSelection) {
   TestDialog dialog("DLG_CONTROLS");
   SendMessageA(dialog.Item(10), EM_LIMITTEXT, 3, 0);
   SetFocus(dialog.Item(10));
-  dialog.Type("abcd");
+  dialog.Type("a\tbcd");  // a control character types nothing
   CHECK_EQ(TextOf(dialog.Item(10)), std::string("ABC"));
 
   SetFocus(dialog.Item(11));
   dialog.Type("1x2");
   CHECK_EQ(TextOf(dialog.Item(11)), std::string("12"));
+  // Delete takes a double-byte character whole.
+  SetWindowTextA(dialog.Item(11), "\x82\xA0\x31\x32");  // "あ12"
+  SendMessageA(dialog.Item(11), EM_SETSEL, 0, 0);
+  dialog.Press({VK_DELETE, VK_DELETE});
+  CHECK_EQ(TextOf(dialog.Item(11)), std::string("2"));
+
+  // GetDlgItemInt: a sign when signed, nothing past UINT_MAX.
+  BOOL whole = FALSE;
+  SetWindowTextA(dialog.Item(11), "-5");
+  CHECK_EQ(static_cast<int>(GetDlgItemInt(dialog.window(), 11, nullptr, TRUE)), -5);
+  SetWindowTextA(dialog.Item(11), "4294967296");
+  CHECK(GetDlgItemInt(dialog.window(), 11, &whole, FALSE) == 0 && !whole);
+  SetWindowTextA(dialog.Item(11), "42");
+  CHECK(GetDlgItemInt(dialog.window(), 11, &whole, FALSE) == 42 && whole);
+  CHECK(GetDlgItemInt(dialog.window(), 99, &whole, FALSE) == 0 && !whole);
+  CHECK(GetDlgItem(dialog.window(), 99) == nullptr && GetLastError() == 1421);  // ERROR_CONTROL_ID_NOT_FOUND
 
   DWORD start = 9, end = 9;
   SendMessageA(dialog.Item(10), EM_SETSEL, 1, -1);
@@ -95,9 +112,13 @@ CONFORMANCE_CASE(ListBoxAndComboBoxSelection) {
   SendMessageA(list, LB_SETSEL, FALSE, -1);
   CHECK_EQ(SendMessageA(list, LB_GETSELCOUNT, 0, 0), 0);
   CHECK_EQ(SendMessageA(list, LB_SETSEL, TRUE, 4), LB_ERR);
+  CHECK_EQ(SendMessageA(list, LB_SETTOPINDEX, 1, 0), 0);
+  SendMessageA(list, LB_RESETCONTENT, 0, 0);
+  CHECK_EQ(SendMessageA(list, LB_GETTOPINDEX, 0, 0), 0);
 
   HWND combo = dialog.Item(50);
-  for (const char *half : {"AM", "PM"}) SendMessageA(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(half));
+  SendMessageA(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>("PM"));
+  CHECK_EQ(SendMessageA(combo, CB_INSERTSTRING, 0, reinterpret_cast<LPARAM>("AM")), 0);
   CHECK_EQ(SendMessageA(combo, CB_GETCURSEL, 0, 0), CB_ERR);
   CHECK_EQ(SendMessageA(combo, CB_SETCURSEL, 1, 0), 1);
   CHECK_EQ(TextOf(combo), std::string("PM"));

@@ -62,6 +62,11 @@ CONFORMANCE_CASE(ArrowsMoveAndCheckWithinARadioGroup) {
 // WM_NEXTDLGCTL moves it), so Enter then presses the dialog's default
 // button. It is pressed from an edit too, and not when it is disabled;
 // Escape is IDCANCEL.
+INT_PTR CALLBACK RedirectingProcedure(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+  if (message == WM_COMMAND && wparam == MAKEWPARAM(10, EN_SETFOCUS)) SetFocus(GetDlgItem(window, 11));
+  return conformance::RecordingDialogProc(window, message, wparam, lparam);
+}
+
 CONFORMANCE_CASE(EnterPressesTheFocusedPushButtonElseTheDefaultOne) {
   TestDialog dialog("DLG_CONTROLS");
   SendMessageA(dialog.window(), WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(dialog.Item(70)), TRUE);
@@ -91,6 +96,15 @@ CONFORMANCE_CASE(EnterPressesTheFocusedPushButtonElseTheDefaultOne) {
   EnableWindow(dialog.Item(70), FALSE);
   dialog.Press(VK_RETURN);
   CHECK(g_commands.empty());
+  // Without a default id, the push button with the default look is the default.
+  SendMessageA(dialog.window(), DM_SETDEFID, 0, 0);
+  SendMessageA(dialog.window(), WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(dialog.Item(2)), TRUE);
+  CHECK_EQ(SendMessageA(dialog.window(), DM_GETDEFID, 0, 0), MAKELONG(2, DC_HASDEFID));
+  // The look follows WM_NEXTDLGCTL's control, though its focus is sent on.
+  TestDialog redirecting("DLG_CONTROLS", RedirectingProcedure);
+  SendMessageA(redirecting.window(), WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(redirecting.Item(70)), TRUE);
+  SendMessageA(redirecting.window(), WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(redirecting.Item(10)), TRUE);
+  CHECK(redirecting.FocusId() == 11 && redirecting.DialogCode(1) == (DLGC_BUTTON | DLGC_DEFPUSHBUTTON));
 }
 
 // A window whose procedure is DefWindowProc's, run through IsDialogMessage:
@@ -114,12 +128,19 @@ CONFORMANCE_CASE(EnterInAWindowOfDefWindowProcSendsIdOk) {
   CHECK_EQ(main.DialogCode(70), DLGC_BUTTON | DLGC_UNDEFPUSHBUTTON);
   main.Press(VK_RETURN);
   SetFocus(main.Item(10));
+  main.Press('A', /*shift=*/true);
+  CHECK_EQ(conformance::TextOf(main.Item(10)), std::string("A"));
   main.Press({VK_RETURN, VK_ESCAPE});
   CHECK(g_commands == (std::vector<WPARAM>{IDOK, IDOK, IDCANCEL}));
 
   // A push button the focus reaches keeps its own look: the template's
   // default button stays the default one.
   CHECK_EQ(main.DialogCode(71), DLGC_BUTTON | DLGC_DEFPUSHBUTTON);
+  // Tab with no tab stop left moves nothing.
+  for (int id : {10, 70, 71}) EnableWindow(main.Item(id), FALSE);
+  main.Press(VK_TAB);
+  CHECK(GetFocus() == nullptr);
+  CHECK(LoadIconA(conformance::TestModule(), "DLG_MAIN") == nullptr);
 }
 
 // A mnemonic typed with Alt acts wherever the focus is; typed without Alt it
@@ -140,27 +161,56 @@ CONFORMANCE_CASE(MnemonicsWithAndWithoutAlt) {
   dialog.Type("t");
   CHECK(dialog.FocusId() == 10 && dialog.Checked(20) == BST_UNCHECKED);
   CHECK_EQ(conformance::TextOf(dialog.Item(10)), std::string("T"));
+  // An edit's text is no mnemonic.
+  SetWindowTextA(dialog.Item(10), "&x");
+  SetFocus(dialog.Item(30));
+  dialog.Type("x");
+  CHECK_EQ(dialog.FocusId(), 30);
 }
 
 // A modal dialog that ends gives the focus back to the control of its owner
 // that had it.
+bool g_focused_at_end = false;
+
 INT_PTR CALLBACK EndingProcedure(HWND window, UINT message, WPARAM wparam, LPARAM) {
   if (message == WM_INITDIALOG) PostMessageA(window, WM_COMMAND, IDCANCEL, 0);
-  if (message == WM_COMMAND && LOWORD(wparam) == IDCANCEL) EndDialog(window, 7);
-  return message == WM_INITDIALOG || message == WM_COMMAND;
+  if (message == WM_COMMAND && LOWORD(wparam) == IDCANCEL) {
+    g_focused_at_end = GetParent(GetFocus()) == window;
+    EndDialog(window, 7);
+  }
+  return message == WM_COMMAND;  // shown, it is active and focused without WM_INITDIALOG's focus
 }
 
 CONFORMANCE_CASE(FocusReturnsToTheOwnerAfterAModalDialogEnds) {
   TestDialog owner("DLG_CONTROLS");
   SetFocus(owner.Item(11));
   CHECK_EQ(DialogBoxParamA(conformance::TestModule(), "DLG_CONTROLS", owner.window(), EndingProcedure, 0), 7);
+  CHECK(g_focused_at_end);
   CHECK(IsWindowEnabled(owner.window()));
   owner.Pump();
   CHECK_EQ(owner.FocusId(), 11);
   // A window without an owner that goes leaves the activation, and so the
   // focus, to the one active before it.
-  { TestDialog other("DLG_CONTROLS"); }
+  {
+    TestDialog other("DLG_CONTROLS");
+    SendMessageA(other.window(), WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(other.Item(70)), TRUE);
+    SendMessageA(owner.window(), DM_SETDEFID, 70, 0);
+    CHECK_EQ(owner.DialogCode(70), DLGC_BUTTON | DLGC_DEFPUSHBUTTON);
+    SendMessageA(owner.window(), WM_NEXTDLGCTL, 1, FALSE);
+    CHECK(GetFocus() == owner.Item(2));
+    SetFocus(owner.Item(11));
+    // A hidden window shown with SW_RESTORE or SW_SHOWNORMAL is activated.
+    ShowWindow(other.window(), SW_HIDE);
+    ShowWindow(other.window(), SW_RESTORE);
+    CHECK(GetParent(GetFocus()) == other.window());
+    ShowWindow(owner.window(), SW_HIDE);
+    ShowWindow(owner.window(), SW_SHOWNORMAL);
+    CHECK_EQ(owner.FocusId(), 11);
+    SetFocus(other.window());
+  }
   owner.Pump();
+  CHECK_EQ(owner.FocusId(), 11);
+  SetFocus(owner.window());
   CHECK_EQ(owner.FocusId(), 11);
 }
 

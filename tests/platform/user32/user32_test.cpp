@@ -64,6 +64,8 @@ void AppendRows(HWND list, int count) {
 // Input queued before the dialog was disabled is not delivered either (a
 // disabled control's is played by the runner's dialog_and_box).
 TEST_F(DialogTest, ADisabledDialogTakesNoInputNotEvenInputQueuedBefore) {
+  SetFocus(nullptr);  // without a focus, input goes to the active window
+  EXPECT_TRUE(PressKey(VK_F4) && standin::TypeChars(""));
   ClickControl(Item(30));
   EnableWindow(dialog_, FALSE);
   EXPECT_FALSE(ClickControl(Item(30)));
@@ -85,9 +87,17 @@ TEST_F(DialogTest, ListBoxClicksFollowExtendedSelectionRules) {
   ClickItem(list, 5, false, /*ctrl=*/true);
   ClickItem(list, 2, false, /*ctrl=*/true);
   EXPECT_EQ(DaysSelected(), (std::vector<int>{1, 3, 5}));
+  PressKey(VK_SPACE);  // the caret's item alone
+  EXPECT_EQ(DaysSelected(), std::vector<int>{2});
+  ClickItem(list, 4, /*shift=*/true, /*ctrl=*/true);
+  EXPECT_EQ(DaysSelected(), (std::vector<int>{2, 3, 4}));
+  standin::SelectItems(list, {0});  // notifies as a click does
   ClickItem(list, 6);
   EXPECT_EQ(DaysSelected(), std::vector<int>{6});
-  EXPECT_EQ(g_commands.size(), 5u);
+  SendMessageA(list, LB_SETTOPINDEX, 3, 0);
+  PressKey(VK_HOME);  // the caret's item comes into view
+  EXPECT_EQ((Pump(), SendMessageA(list, LB_GETTOPINDEX, 0, 0)), 0);
+  EXPECT_EQ(g_commands.size(), 9u);
   EXPECT_EQ(g_commands.back(), static_cast<WPARAM>(MAKEWPARAM(40, LBN_SELCHANGE)));
 }
 
@@ -126,6 +136,8 @@ TEST_F(DialogTest, ClipboardCommands) {
 TEST_F(DialogTest, EnterClosesADroppedDownList) {
   HWND combo = Item(50);
   SendMessageA(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>("AM"));
+  SendMessageA(combo, CB_SETCURSEL, 0, 0);
+  EXPECT_EQ(standin::TextOf(combo), "AM");
   SetFocus(combo);
   for (const auto &[key, dropped] : {std::pair{VK_F4, true}, {VK_RETURN, false}}) {
     PressKey(key);
@@ -207,6 +219,7 @@ TEST_F(DialogTest, TemplatesNamingUnavailableClassesFail) {
   const HINSTANCE module = conformance::TestModule();
   EXPECT_EQ(CreateDialogParamA(module, "DLG_MAIN", nullptr, RecordingDialogProc, 0), nullptr);
   EXPECT_EQ(DialogBoxParamA(module, "DLG_MAIN", dialog_, RecordingDialogProc, 0), -1);
+  EXPECT_EQ(RegisterClassA(nullptr), 0);
   standin::ResetUserInterface();  // forgets InitCommonControls
   INITCOMMONCONTROLSEX icc{0, ICC_LISTVIEW_CLASSES};
   EXPECT_FALSE(InitCommonControlsEx(nullptr));
@@ -234,6 +247,9 @@ TEST_F(DialogTest, TemplatesNamingUnavailableClassesFail) {
 TEST_F(DialogTest, AMessageBoxWithoutADriverAnswersWithItsDefaultButton) {
   EXPECT_EQ(MessageBoxA(dialog_, "q", "c", MB_YESNO | MB_DEFBUTTON2), IDNO);
   EXPECT_EQ(MessageBoxA(dialog_, "q", "c", MB_YESNO), IDYES);
+  EXPECT_FALSE(standin::AnswerMessageBox(dialog_, IDOK));  // no box to answer
+  EXPECT_EQ(MessageBoxA(dialog_, "q", "c", MB_ABORTRETRYIGNORE | MB_DEFBUTTON2), IDRETRY);
+  EXPECT_EQ(MessageBoxA(dialog_, "q", "c", MB_YESNOCANCEL | MB_DEFBUTTON3), IDCANCEL);
 }
 
 }  // namespace
