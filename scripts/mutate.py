@@ -893,11 +893,14 @@ def main():
     # cases out kills nothing new, so survivors stand then, and only the kills that those cases alone made fall.
     judged = {row["key"]: row for row in rows if row["key"] not in equivalents and not fallen(row)}
     planned = {m.key for m in mutants}
-    rows = [row for row in rows if row["key"] in judged or row["key"] not in planned]
+    # A survivor to be judged again stays in the report until its new verdict replaces it, so that a run cut
+    # short leaves it a survivor, not unjudged; a kill that fell is dropped at once.
+    rows = [row for row in rows if row["key"] in judged or row["key"] not in planned or row["verdict"] == "survived"]
     results += [(m, judged[m.key]["verdict"], judged[m.key]["test"]) for m in mutants if m.key in judged]
     tree = subprocess.run(["git", "-C", ROOT, "describe", "--always", "--dirty"], capture_output=True, text=True)
 
     def keep(m, verdict, test):
+        rows[:] = [row for row in rows if row["key"] != m.key]
         rows.append({"id": m.describe(), "key": m.key, "verdict": verdict, "test": test, "tree": tree.stdout.strip()})
         if args.report:
             write_report(args.report, rows)
