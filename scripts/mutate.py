@@ -72,7 +72,9 @@ AREAS = {
     "user32": Area(["platform/user32"], [USER32_TESTS, SCENARIOS, TERMINAL_TESTS] + list(PROGRAM_TESTS)),
     "comctl32": Area(["platform/comctl32"], [USER32_TESTS, SCENARIOS, TERMINAL_TESTS] + list(PROGRAM_TESTS)),
     "kernel32": Area(["platform/kernel32"], [KERNEL32_TESTS, NETAPI32_TESTS, SCENARIOS] + list(PROGRAM_TESTS)),
-    "netapi32": Area(["platform/netapi32"], [NETAPI32_TESTS, SCENARIOS] + list(PROGRAM_TESTS), SHARED_FILE_AND_END_TO_END),
+    # The computer line's real-network settings are read and written only by the real network's cases.
+    "netapi32": Area(["platform/netapi32"], [NETAPI32_TESTS, SCENARIOS] + list(PROGRAM_TESTS),
+                     SHARED_FILE_AND_END_TO_END + ("realnet",)),
     "host": Area(["platform/host"], [NETAPI32_TESTS, KERNEL32_TESTS, SCENARIOS], SHARED_FILE_AND_END_TO_END),
     "realnet": Area(["platform/realnet"], ["tests/platform/realnet/realnet_tests"], ["realnet", "root"]),
     "terminal": Area(["frontends/terminal"], [TERMINAL_TESTS], ["end_to_end"]),
