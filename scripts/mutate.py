@@ -76,6 +76,11 @@ AREAS = {
     "netapi32": Area(["platform/netapi32"], [NETAPI32_TESTS, SCENARIOS] + list(PROGRAM_TESTS),
                      SHARED_FILE_AND_END_TO_END + ("realnet",)),
     "host": Area(["platform/host"], [NETAPI32_TESTS, KERNEL32_TESTS, SCENARIOS], SHARED_FILE_AND_END_TO_END),
+    # What several of the stand-in's DLLs share: code-page text, the statement lexer, the resource reader,
+    # the call log and the driver seam.
+    "common": Area(["platform/common"], ["tests/platform/common/platform_common_tests", "tests/resources/resource_reader_tests",
+                                         KERNEL32_TESTS, USER32_TESTS, NETAPI32_TESTS, SCENARIOS] + list(PROGRAM_TESTS)
+                   + [TERMINAL_TESTS], ["end_to_end"]),
     "realnet": Area(["platform/realnet"], ["tests/platform/realnet/realnet_tests"], ["realnet", "root"]),
     "terminal": Area(["frontends/terminal"], [TERMINAL_TESTS], ["end_to_end"]),
 }
