@@ -255,6 +255,8 @@ class ATSvc(Base):
         def body(network, c):
             if info["JobTime"] >= MS_PER_DAY or info["DaysOfMonth"] & 0x80000000 or info["DaysOfWeek"] & 0x80 or not cmd:
                 return INVALID_PARAMETER
+            if c.highest == 0xFFFFFFFF:
+                return 2140  # NERR_InternalError
             c.highest += 1
             # Kept: JOB_RUN_PERIODICALLY and JOB_NONINTERACTIVE.
             c.jobs[c.highest] = {"id": c.highest, "time": info["JobTime"], "dom": info["DaysOfMonth"],
