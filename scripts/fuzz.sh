@@ -1,13 +1,11 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: GPL-3.0-or-later
-# Builds the libFuzzer targets (clang, the fuzz preset) and fuzzes each for a
-# bounded time, starting from the seed corpus in tests/fuzz/corpus (which is
-# not changed: new inputs go to a scratch folder). A crash, leak, timeout or
+# Builds the libFuzzer targets (clang, the fuzz preset) and fuzzes each for a bounded time, starting from the seed
+# corpus in tests/fuzz/corpus (which is not changed: new inputs go to a scratch folder). A crash, leak, timeout or
 # broken property fails the run and leaves its input in build/fuzz/findings.
 # Usage: scripts/fuzz.sh [SECONDS_PER_TARGET]   (30 by default)
-# VELMORA_FUZZ_SEED=N repeats a run's choices (CI uses a fixed seed, so that
-# a run that passed passes again on the same code); without it each run
-# explores anew.
+# VELMORA_FUZZ_SEED=N repeats a run's choices (CI uses a fixed seed, so that a run that passed passes again on the same
+# code); without it each run explores anew.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds="${1:-30}"

@@ -1,9 +1,8 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: GPL-3.0-or-later
-# Runs the conformance suite (tests/platform/conformance) on Wine's own
-# USER32, COMCTL32 and KERNEL32, on a private Xvfb in a Wine virtual desktop.
-# Prints a line for each case and the totals, as the Linux build does; exits
-# 1 when a case fails.
+# Runs the conformance suite (tests/platform/conformance) on Wine's own USER32, COMCTL32 and KERNEL32, on a private Xvfb
+# in a Wine virtual desktop. Prints a line for each case and the totals, as the Linux build does; exits 1 when a case
+# fails.
 # Usage: scripts/test-conformance-wine.sh [CASE...]   (every case by default)
 # VELMORA_WINE_LOCK=FILE waits for a lock on FILE before Wine starts.
 set -euo pipefail
@@ -29,9 +28,8 @@ wine_env_end_turn
 out="$(mktemp)"
 trap 'wine_env_stop; rm -f "$out"' EXIT
 wine_env_own_display
-# A virtual desktop activates windows without a window manager, as the
-# scenario player's does; the cases' output goes to a file, which Wine
-# programs started by explorer write as any other.
+# A virtual desktop activates windows without a window manager, as the scenario player's does; the cases' output goes to
+# a file, which Wine programs started by explorer write as any other.
 status=0
 (cd "$build" && timeout 300 wine explorer /desktop=conformance,800x600 \
   velmora-conformance.exe "$@" >"$out" 2>/dev/null) || status=$?

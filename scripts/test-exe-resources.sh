@@ -1,8 +1,7 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: GPL-3.0-or-later
-# Checks that a PE file (velmora.exe) carries the program's four dialogs by
-# name, icon group 111 with its two images and the version block, every one in
-# Japanese (1041), from the resource directory that objdump prints.
+# Checks that a PE file (velmora.exe) carries the program's four dialogs by name, icon group 111 with its two images and
+# the version block, every one in Japanese (1041), from the resource directory that objdump prints.
 # Usage: scripts/test-exe-resources.sh OBJDUMP FILE.exe
 set -euo pipefail
 exe="$2"

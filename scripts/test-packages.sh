@@ -60,8 +60,7 @@ step "the help file beside the Windows program"
 step "the manual page agrees with --help and the help file"
 [ "$(man -w velmora)" = /usr/share/man/man1/velmora.1.gz ] || fail "man -w velmora: $(man -w velmora)"
 man -w velmora-wine >/dev/null
-# Every line of both texts, spaces aside, is on the page (headings without
-# their marks).
+# Every line of both texts, spaces aside, is on the page (headings without their marks).
 page="$(LC_ALL=C.UTF-8 MANWIDTH=1000 man velmora 2>&1 | col -bx | tr -s '[:space:]' ' ')"
 while IFS= read -r line; do
   line="$(sed "s/^\(# \|■ \|Usage: \)//" <<<"$line" | tr -s '[:space:]' ' ' | sed 's/^ //; s/ $//')"
@@ -99,9 +98,8 @@ step "velmora-wine on the example network: the program's main window, and its He
     fail "no window of velmora.exe in 120 s; velmora-wine said:"$'\n'"$(cat "$scratch/wine.log")"
   help_title="$(sed -n '1s/^# //p' /usr/share/velmora/Velmora.txt)"
   timeout 60 xdotool search --sync --onlyvisible --name '^Velmora$' >/dev/null
-  # velmora-wine's clicks that draw the window active at start (on the
-  # desktop, then on the title bar) can take a key pressed in the same
-  # moment, as they would a user's, who then presses again.
+  # velmora-wine's clicks that draw the window active at start (on the desktop, then on the title bar) can take a key
+  # pressed in the same moment, as they would a user's, who then presses again.
   for _ in 1 2; do
     xdotool key alt+h
     timeout 15 xdotool search --sync --onlyvisible --name "$help_title" >/dev/null && break
@@ -125,8 +123,7 @@ listed="$(unzip -Z1 "$zip" | LC_ALL=C sort | tr '\n' ' ')"
 [ "$listed" = "LICENSE.txt README-ja.txt README.txt Velmora.txt x64/Velmora.HLP x64/velmora.exe x86/Velmora.HLP x86/velmora.exe " ] ||
   fail "the zip holds $listed"
 unzip -q "$zip" -d "$scratch/zip"
-# README.txt reads the same on any Windows: plain ASCII; the Japanese one is
-# Shift-JIS.
+# README.txt reads the same on any Windows: plain ASCII; the Japanese one is Shift-JIS.
 ! LC_ALL=C grep -q '[^[:print:][:space:]]' "$scratch/zip/README.txt" || fail "README.txt is not plain ASCII"
 # (Its lines end in CR LF, and the version stands alone on its line.)
 grep -q "^Velmora $version[[:space:]]" "$scratch/zip/README.txt" || fail "README.txt does not name version $version"

@@ -1,8 +1,7 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: GPL-3.0-or-later
-# The real network backend's tests against the fake host: with no SCENARIO,
-# its CTest cases (label realnet: the backend's own tests and every scenario of
-# tests/scenarios/ played through it; Samba's own servers and the slow cases
+# The real network backend's tests against the fake host: with no SCENARIO, its CTest cases (label realnet: the
+# backend's own tests and every scenario of tests/scenarios/ played through it; Samba's own servers and the slow cases
 # are CTest's labels samba and slow); with SCENARIOs, those alone.
 # Usage: scripts/test-real-network.sh [SCENARIO...]
 set -euo pipefail

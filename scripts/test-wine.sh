@@ -1,10 +1,8 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: GPL-3.0-or-later
-# Plays scenario files against the real velmora.exe under Wine, with the
-# simulated network's netapi32.dll beside it: the second witness to the
-# stand-in. Builds the exe, the DLL and the player (mingw preset), runs on
-# private Xvfbs, and ends with "N passed, N failed" (exit 0, 1, or 2 for a
-# file that could not be read or parsed).
+# Plays scenario files against the real velmora.exe under Wine, with the simulated network's netapi32.dll beside it: the
+# second witness to the stand-in. Builds the exe, the DLL and the player (mingw preset), runs on private Xvfbs, and ends
+# with "N passed, N failed" (exit 0, 1, or 2 for a file that could not be read or parsed).
 # Usage: scripts/test-wine.sh [SCENARIO...]   (every tests/scenarios/*.scenario by default)
 # VELMORA_WINE_JOBS=N plays N batches at a time, each lane in a prefix of its own (default 4).
 set -euo pipefail
@@ -27,17 +25,15 @@ cmake --build "$build" -j2
 wine_env_prepare "$build"
 wine_env_end_turn
 work="$(mktemp -d "${TMPDIR:-/tmp}/velmora-wine.XXXXXX")"
-# A failing file leaves pictures of the screen and of the program's windows
-# here, named in its line.
+# A failing file leaves pictures of the screen and of the program's windows here, named in its line.
 screenshots="$root/build/wine-screenshots"
 rm -rf "$screenshots"
 mkdir -p "$screenshots"
 export VELMORA_SCREENSHOTS="Z:${screenshots//\//\\}"
 trap 'wine_env_stop; rm -rf "$work"' EXIT
 
-# The player's settings (scripts/wine-player.reg) go into copies of the
-# prefix, one a lane, each with its own Wine server, so that batches play side
-# by side; the prefix that scripts/run-wine.sh uses stays as it is.
+# The player's settings (scripts/wine-player.reg) go into copies of the prefix, one a lane, each with its own Wine
+# server, so that batches play side by side; the prefix that scripts/run-wine.sh uses stays as it is.
 setup="$root/scripts/wine-player.reg"
 
 jobs="${VELMORA_WINE_JOBS:-4}"
@@ -56,10 +52,9 @@ lane_prefix() {
   echo "$copy"
 }
 
-# The files play in batches, one Wine server and one player for a batch (each
-# file still starts the program afresh). A batch takes every so-many-th file,
-# so that files of one subject, whose waits in real time are alike (a
-# service's half minute of start-up), fall in different batches.
+# The files play in batches, one Wine server and one player for a batch (each file still starts the program afresh). A
+# batch takes every so-many-th file, so that files of one subject, whose waits in real time are alike (a service's half
+# minute of start-up), fall in different batches.
 batch_size=4
 batches=()
 batch_count=$(((${#paths[@]} + batch_size - 1) / batch_size))
@@ -79,8 +74,7 @@ play() {
     local clock="$work/clock.$lane" relay="$work/relay.$lane"
     wine_env_fake_clock "$clock"
     export VELMORA_RELAY_LOG="$relay"
-    # No debugger on a crash: the program ends and the player reports its
-    # exception code with the last action.
+    # No debugger on a crash: the program ends and the player reports its exception code with the last action.
     export WINEDLLOVERRIDES="$WINEDLLOVERRIDES;winedbg.exe=d"
     : >"$relay"
     cd "$build"
@@ -96,10 +90,9 @@ play() {
       local path="${paths[$i]}" line
       line="$(grep -a -m1 -F -e "PASS $path" -e "FAIL $path:" -e "SKIP $path:" "$out.raw" || true)"
       if [ -z "$line" ] && [ -z "$cut_short" ]; then
-        # The player prints a line for every file it ends, even as it fails
-        # itself: this is the file it was playing when it was stopped. Its
-        # last words on standard error (past Wine's relay lines) name the
-        # line and the last action, or why it stopped.
+        # The player prints a line for every file it ends, even as it fails itself: this is the file it was playing when
+        # it was stopped. Its last words on standard error (past Wine's relay lines) name the line and the last action,
+        # or why it stopped.
         cut_short=1
         why="$(grep -av '^[0-9a-f]\{4\}:' "$relay" | tail -1 || true)"
         at=0 && [[ "$why" =~ ^velmora-scenario:\ line\ ([0-9]+):\ (.*)$ ]] && at="${BASH_REMATCH[1]}" why="after ${BASH_REMATCH[2]}"

@@ -1,8 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Network files: any text is refused or read; what is read, written back
-// (unchanged, or after a job is added and one deleted, a service started, the
-// local name and the clock changed) reads as the same network, and no job is
-// lost.
+// Network files: any text is refused or read; what is read, written back (unchanged, or after a job is added and one
+// deleted, a service started, the local name and the clock changed) reads as the same network, and no job is lost.
 #include <standin/network.h>
 
 #include <algorithm>
@@ -66,8 +64,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   }
   RoundTrip(network);
   if (network.computers.empty()) return 0;
-  // As the service would: a new job with the next ID, and the oldest of the
-  // last computer's jobs deleted.
+  // As the service would: a new job with the next ID, and the oldest of the last computer's jobs deleted.
   Computer &first = network.computers.front();
   if (first.highest_id < UINT32_MAX) {
     standin::StoredJob job;

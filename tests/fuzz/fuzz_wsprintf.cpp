@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// wsprintfA: any format, once with numbers and once with texts for its
-// conversions, stays within 1024 bytes, terminates its output and returns its
-// length.
+// wsprintfA: any format, once with numbers and once with texts for its conversions, stays within 1024 bytes, terminates
+// its output and returns its length.
 #include <windows.h>
 
 #include <cstdint>

@@ -1,9 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Replays fuzzing inputs through a fuzz target without libFuzzer, so that the
-// corpora run as ordinary tests in every build. Usage: TARGET FOLDER...
-// With --seeds FOLDER, checks instead that each seed directly in FOLDER is
-// read, or refused when its name starts with "refused_" (the inputs the
-// fuzzer found, in found/, may be either).
+// Replays fuzzing inputs through a fuzz target without libFuzzer, so that the corpora run as ordinary tests in every
+// build. Usage: TARGET FOLDER... With --seeds FOLDER, checks instead that each seed directly in FOLDER is read, or
+// refused when its name starts with "refused_" (the inputs the fuzzer found, in found/, may be either).
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
@@ -12,8 +10,7 @@
 #include <string>
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size);
-// Whether the target's reader accepts the input; targets without a reader
-// leave it out.
+// Whether the target's reader accepts the input; targets without a reader leave it out.
 extern "C" __attribute__((weak)) bool VelmoraFuzzInputIsRead(const uint8_t *data, size_t size);
 
 namespace {

@@ -1,14 +1,11 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: GPL-3.0-or-later
-# Velmora.HLP in Wine's own help viewer (winhlp32.exe of Debian's wine, a
-# witness we did not write), on a private Xvfb, driven as velmora-wine drives
-# it: the viewer waits hidden, help-viewer-probe.exe asks it through WinHelpA.
-# HELP_CONTENTS opens the contents topic: its text, read back, is the help
-# text's; the viewer's window is named with the title; and the screenshot
-# holds the title and first line as GDI draws them in the file's face and size
-# (so code page 932 was decoded and drawn as Japanese glyphs, not boxes).
-# HELP_CONTEXT with each map number of res/resource.h opens the section of
-# that window (its heading and first line read back); HELP_QUIT closes it.
+# Velmora.HLP in Wine's own help viewer (winhlp32.exe of Debian's wine, a witness we did not write), on a private Xvfb,
+# driven as velmora-wine drives it: the viewer waits hidden, help-viewer-probe.exe asks it through WinHelpA.
+# HELP_CONTENTS opens the contents topic: its text, read back, is the help text's; the viewer's window is named with the
+# title; and the screenshot holds the title and first line as GDI draws them in the file's face and size (so code page
+# 932 was decoded and drawn as Japanese glyphs, not boxes). HELP_CONTEXT with each map number of res/resource.h opens
+# the section of that window (its heading and first line read back); HELP_QUIT closes it.
 # Usage: tests/help_file/help_file_wine_test.sh
 set -euo pipefail
 cd "$(dirname "$0")/../.."

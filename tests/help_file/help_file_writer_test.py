@@ -1,18 +1,9 @@
 #!/usr/bin/env python3
 # SPDX-License-Identifier: GPL-3.0-or-later
-"""The help file writer (scripts/help_file_writer.py), read back by a reader
-of its own that follows the file format as a viewer does: the directory, the
-title, every topic by the chain of its links in the decompressed block, and
-each map number and context name to the topic it opens; and bad input
-refused with its line."""
-import os
-import pathlib
-import random
-import struct
-import subprocess
-import sys
-import tempfile
-import unittest
+"""The help file writer (scripts/help_file_writer.py), read back by a reader of its own that follows the file format as
+a viewer does: the directory, the title, every topic by the chain of its links in the decompressed block, and each map
+number and context name to the topic it opens; and bad input refused with its line."""
+import os, pathlib, random, struct, subprocess, sys, tempfile, unittest
 
 ROOT = os.path.abspath(os.path.join(os.path.dirname(__file__), "..", ".."))
 sys.path.insert(0, os.path.join(ROOT, "scripts"))
@@ -64,8 +55,7 @@ class HelpFileReader:
         return records
 
     def topic_block(self):
-        """The one topic block's data, LZ77-decompressed as the format's
-        description tells."""
+        """The one topic block's data, LZ77-decompressed as the format's description tells."""
         topic = self.files["|TOPIC"]
         assert len(topic) <= 4096 and struct.unpack_from("<III", topic, 0) == (0xFFFFFFFF, 12, 0xFFFFFFFF)
         out, at = bytearray(), 12

@@ -94,8 +94,7 @@ bool Within(int tries, Condition holds) {
   return false;
 }
 
-// A step that takes a minute (a viewer stuck in a message box) ends the
-// probe with a line saying which.
+// A step that takes a minute (a viewer stuck in a message box) ends the probe with a line saying which.
 char **g_steps = nullptr;
 std::atomic<int> g_step{0};
 DWORD WINAPI Watchdog(LPVOID) {
@@ -135,8 +134,7 @@ int Probe(const char *help_file, int count, char **steps) {
     g_step = i;
     const std::string step = steps[i];
     if (step == "ready") {
-      // A viewer started beforehand has its window: else WinHelpA would
-      // start a second one.
+      // A viewer started beforehand has its window: else WinHelpA would start a second one.
       std::printf("ready\t%s\n", Within(150, [] { return Viewer() != nullptr; }) ? "yes" : "no");
     } else if (step == "quit") {
       WinHelpA(owner, help_file, HELP_QUIT, 0);

@@ -1,8 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// What the scenarios cannot show: day masks built from indices that no list
-// reports, the time texts of a record of 24 hours or more written whole into
-// buffers the caller did not clear, ID texts with blanks and a sign, and a
-// name cut at a byte limit, which never keeps half of a double-byte character.
+// What the scenarios cannot show: day masks built from indices that no list reports, the time texts of a record of 24
+// hours or more written whole into buffers the caller did not clear, ID texts with blanks and a sign, and a name cut at
+// a byte limit, which never keeps half of a double-byte character.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -41,9 +40,8 @@ std::string Dropped(std::string text) {
 }
 
 TEST(DropCutLeadByteTest, DropsOnlyALeadByteLeftAloneAtTheEnd) {
-  // Code page 932: ア is 83 41, ＝ is 81 81 (its trail byte is also a lead
-  // byte); half-width katakana up to ﾟ (DF) are single bytes; 9F and FC end
-  // the lead-byte ranges.
+  // Code page 932: ア is 83 41, ＝ is 81 81 (its trail byte is also a lead byte); half-width katakana up to ﾟ (DF) are
+  // single bytes; 9F and FC end the lead-byte ranges.
   EXPECT_EQ(Dropped("X\x83\x41\xE0"), "X\x83\x41");
   EXPECT_EQ(Dropped("\x81\x81\x81"), "\x81\x81");
   EXPECT_EQ(Dropped("\x81\x81"), "\x81\x81");

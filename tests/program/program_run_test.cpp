@@ -49,8 +49,7 @@ void Play(const std::string &scenario) {
   _exit(problems.empty() ? 0 : 1);
 }
 
-// The calls (function, a part of its arguments) appear in this order,
-// perhaps with others between them.
+// The calls (function, a part of its arguments) appear in this order, perhaps with others between them.
 void CheckOrder(const std::vector<std::pair<std::string, std::string>> &expected_calls) {
   const std::vector<PlatformCall> &calls = standin::RecordedCalls();
   size_t at = 0;
@@ -72,9 +71,8 @@ std::string CursorNear(size_t i, bool before) {
   return "";
 }
 
-// Every network call names the computer by its server text (any, for "") and
-// runs under the wait cursor, the arrow back after it; every box shows under
-// the arrow.
+// Every network call names the computer by its server text (any, for "") and runs under the wait cursor, the arrow back
+// after it; every box shows under the arrow.
 void CheckCursors(const std::string &server) {
   const std::vector<PlatformCall> &calls = standin::RecordedCalls();
   for (size_t i = 0; i < calls.size(); ++i) {
@@ -91,9 +89,8 @@ void CheckCursors(const std::string &server) {
   }
 }
 
-// The job list's columns as the program handed them to the platform (the
-// test links with --wrap=SendDlgItemMessageA): mask, width, title, format and
-// subitem, in the terminal front end's widths.
+// The job list's columns as the program handed them to the platform (the test links with --wrap=SendDlgItemMessageA):
+// mask, width, title, format and subitem, in the terminal front end's widths.
 std::vector<std::string> inserted_columns;
 
 void CheckJobListColumns() {
@@ -215,9 +212,8 @@ class NoInputExpected : public standin::Driver {
   }
 };
 
-// The main window's creation fails (a stand-in fault plan Wine cannot
-// realise): WinMain returns 0 at once instead of running a message loop. The
-// class it registered has the fields a dialog of a private class needs.
+// The main window's creation fails (a stand-in fault plan Wine cannot realise): WinMain returns 0 at once instead of
+// running a message loop. The class it registered has the fields a dialog of a private class needs.
 void GivesUpWithoutAMainWindow() {
   HINSTANCE instance = standin::LoadModule(velmora_res, velmora_res_size);
   NoInputExpected driver;

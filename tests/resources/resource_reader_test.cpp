@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The resource reader on malformed and cut input, which it must refuse with a
-// message. What it reads from whole files is played by every scenario: the
-// program's own dialogs (plain and extended templates, a window class, fonts,
+// The resource reader on malformed and cut input, which it must refuse with a message. What it reads from whole files
+// is played by every scenario: the program's own dialogs (plain and extended templates, a window class, fonts,
 // IDC_STATIC, an icon's ordinal) are built from it.
 #include <standin/resources.h>
 
@@ -31,9 +30,8 @@ std::string Refusal(const std::vector<uint8_t> &bytes) {
   return error;
 }
 
-// Each cut of the file is either rejected with a message or read as the
-// entries wholly before the cut, and every cut template is rejected: never
-// garbage, never a read past the end (the sanitizer build checks the latter).
+// Each cut of the file is either rejected with a message or read as the entries wholly before the cut, and every cut
+// template is rejected: never garbage, never a read past the end (the sanitizer build checks the latter).
 TEST(ResourceReader, CutInputIsRefusedOrYieldsWholeEntries) {
   const std::vector<ResourceEntry> full = SampleEntries();
   const std::vector<uint8_t> bytes = SampleBytes();

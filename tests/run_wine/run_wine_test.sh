@@ -1,11 +1,9 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: GPL-3.0-or-later
-# A new user's path under Wine, on a private Xvfb watched over VNC: with the
-# README's example network, scripts/run-wine.sh manages SOUMU01 (a job added
-# by keyboard lands there), the version box reaches the VNC viewer drawn in
-# NT 4's grey, the main window drawn active from the start, the Help button
-# opens the help file in Wine's own viewer and the program's exit closes it;
-# a scenario failing under Wine names its screenshot.
+# A new user's path under Wine, on a private Xvfb watched over VNC: with the README's example network,
+# scripts/run-wine.sh manages SOUMU01 (a job added by keyboard lands there), the version box reaches the VNC viewer
+# drawn in NT 4's grey, the main window drawn active from the start, the Help button opens the help file in Wine's own
+# viewer and the program's exit closes it; a scenario failing under Wine names its screenshot.
 # Usage: tests/run_wine/run_wine_test.sh
 set -euo pipefail
 cd "$(dirname "$0")/../.."
@@ -17,8 +15,7 @@ work="$(mktemp -d)"
 run_pid=""
 trap '[ -z "$run_pid" ] || kill "$run_pid" 2>/dev/null || true; WINEPREFIX="$PWD/build/mingw/wine-prefix" wineserver -k 2>/dev/null || true; wine_env_stop; rm -rf "$work"' EXIT
 fail() { echo "FAIL: $*" && exit 1; }
-# A search fails when a window it looks at goes meanwhile (BadWindow): it is
-# repeated.
+# A search fails when a window it looks at goes meanwhile (BadWindow): it is repeated.
 window() {
   local id
   for _ in 1 2 3; do
@@ -81,9 +78,8 @@ grey="$(jpegtopnm "$work/box.jpg" 2>/dev/null | ppmhist -noheader |
   awk '$1 >= 180 && $1 <= 204 && $2 >= 180 && $2 <= 204 && $3 >= 180 && $3 <= 204 { n += $5 } END { print n + 0 }')"
 [ "$grey" -ge $((W * H * 2 / 5)) ] || fail "the version box is not drawn in grey on the screen: $grey of $((W * H)) pixels"
 
-# Help opens Velmora.HLP in Wine's own viewer; the program's end closes it.
-# The viewer may cover the main window, so the program is closed as its
-# close box would (WM_CLOSE), by taskkill in the program's desktop.
+# Help opens Velmora.HLP in Wine's own viewer; the program's end closes it. The viewer may cover the main window, so the
+# program is closed as its close box would (WM_CLOSE), by taskkill in the program's desktop.
 xdotool key Return
 help_title="$(sed -n '1s/^# //p' frontends/terminal/help/Velmora.txt)"
 xdotool key alt+h

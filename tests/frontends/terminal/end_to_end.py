@@ -7,15 +7,7 @@ screen and the network file.
     end_to_end.py VELMORA NETWORK add-delete|interrupted|read-only|keys-and-mouse|command-line|
                                   resize-without-terminal|read-only-english
 """
-import os
-import pty
-import re
-import shutil
-import subprocess
-import sys
-import tempfile
-import time
-import unicodedata
+import os, pty, re, shutil, subprocess, sys, tempfile, time, unicodedata
 
 WAIT_SECONDS = 15
 
@@ -60,8 +52,7 @@ class Session:
         return result.stdout
 
     def until(self, found, what, poll=0.1):
-        """found()'s first true answer: the program may still be working
-        through keys sent before."""
+        """found()'s first true answer: the program may still be working through keys sent before."""
         deadline = time.monotonic() + WAIT_SECONDS
         while not (answer := found()):
             expect(time.monotonic() <= deadline, "%s; the screen shows:\n%s" % (what, self.screen()))
@@ -120,7 +111,11 @@ class Session:
         self.mouse(0, col + offset, row)
         self.mouse(3, col + offset, row)
 
-    def wait_exit(self, expected):
+    def wait_exit(self, expected=0, key="M-x"):
+        """Sends `key` (Alt+X, Exit) unless None, then waits for velmora to end with `expected`."""
+        if key:
+            self.keys(key)
+
         def written():
             return os.path.exists(self.exit_file) and open(self.exit_file).read().strip()
 
@@ -141,13 +136,11 @@ def add_next_wednesday_evening(s, command):
     # Through the clipboard and back, by keys with modifiers: Shift+Home
     # selects it, Ctrl+Insert copies, Delete clears, Shift+Insert pastes.
     s.keys("S-Home", "C-IC", "DC", "S-IC")
-    # Tab reaches the run-unit radios at the checked one (毎回), the group's
-    # tab stop; Down moves to 次の... and checks it. Weekday check box, then
-    # the weekday list: select Wednesday.
+    # Tab reaches the run-unit radios at the checked one (毎回), the group's tab stop; Down moves to 次の... and checks it.
+    # Weekday check box, then the weekday list: select Wednesday.
     s.keys("Tab", "Down", "Tab", "Tab", "Space", "Down", "Down")
-    # Date check box, date list, AM/PM (dropped by Alt+Down, as a terminal
-    # without modifier codes sends it: Escape, then Down at once):
-    # afternoon; 7:30.
+    # Date check box, date list, AM/PM (dropped by Alt+Down, as a terminal without modifier codes sends it: Escape, then
+    # Down at once): afternoon; 7:30.
     s.keys("Tab", "Tab", "Tab", "Escape", "Down")
     s.keys("Down", "Enter", "Tab", "7", "Tab", "3", "0")
     # Alt+O from the minute's edit, where a plain letter would be typed:
@@ -173,9 +166,8 @@ def add_delete(s):
     expect(underlined(buttons) == "ACR", "the buttons' underlined letters: %r in %r" % (underlined(buttons), buttons))
     # Add is the default button and has the focus.
     add_next_wednesday_evening(s, "nightly.cmd /q")
-    # The closed editor leaves the focus on the main window itself: Tab
-    # starts at the first tab stop (Select computer), the next one is the
-    # list; the new job is its last row, every column in view.
+    # The closed editor leaves the focus on the main window itself: Tab starts at the first tab stop (Select computer),
+    # the next one is the list; the new job is its last row, every column in view.
     s.keys("Tab", "Tab", "End")
     row = s.wait_for_line("nightly.cmd /q")
     job_id = re.search(r"│(\d+)\s+nightly", row).group(1)
@@ -193,8 +185,7 @@ def add_delete(s):
     s.wait_for("cmd /q", gone=True)
     expect("nightly.cmd" not in s.network_text(), "the deleted job is still in the network file")
     s.wait_for("11:30 午後")
-    s.keys("M-x")
-    s.wait_exit(0)
+    s.wait_exit()
 
 
 def interrupted(s):
@@ -210,24 +201,22 @@ def interrupted(s):
 
     s.wait_for("defrag C:")
     os.kill(s.velmora_pid(), 15)
-    s.wait_exit(128 + 15)
+    s.wait_exit(128 + 15, key=None)
     left_as_it_was("a signal")
     s.close()
     os.remove(s.exit_file)
     s = Session(*s.arguments)
     try:
         s.wait_for("defrag C:")
-        s.keys("M-x")
-        s.wait_exit(0)
+        s.wait_exit()
         left_as_it_was("Exit")
     finally:
         s.close()
 
 
 def read_only(s, reason=("読み取り専用です", "0445)", "何も変更していません。"), foreign="read-only"):
-    """A delete on a read-only network file: the program's own box, and the
-    reason on the bottom lines, not written over the screen, in the
-    locale's language (Japanese when none is set)."""
+    """A delete on a read-only network file: the program's own box, and the reason on the bottom lines, not written over
+    the screen, in the locale's language (Japanese when none is set)."""
     os.chmod(s.network, 0o445)  # no one may write it, though others may execute it
     original = s.network_text()
     s.wait_for("defrag C:")
@@ -247,8 +236,7 @@ def read_only(s, reason=("読み取り専用です", "0445)", "何も変更し�
     s.keys("Enter")
     s.wait_for("RC:", gone=True)
     expect(s.network_text() == original, "the read-only network file was changed")
-    s.keys("M-x")
-    s.wait_exit(0)
+    s.wait_exit()
 
 
 def read_only_english(s):
@@ -262,10 +250,9 @@ def keys_and_mouse(s):
     error = os.readlink("/proc/%d/fd/2" % s.velmora_pid())
     expect(error == s.log, "standard error leads to %s, not %s" % (error, s.log))
 
-    # A lone Escape acts at once, not after the terminal's usual second: it
-    # closes the version box about as soon as Enter does, both timed here,
-    # the quickest of three each, so that a busy machine's pause is not taken
-    # for the terminal's wait.
+    # A lone Escape acts at once, not after the terminal's usual second: it closes the version box about as soon as
+    # Enter does, both timed here, the quickest of three each, so that a busy machine's pause is not taken for the
+    # terminal's wait.
     def closing(key):
         s.keys("M-v")
         s.wait_for("Version β2")
@@ -276,9 +263,8 @@ def keys_and_mouse(s):
 
     enter, escape = (min(closing(key) for _ in range(3)) for key in ("Enter", "Escape"))
     expect(escape <= enter + 0.5, "Escape took %.3f s, Enter %.3f s" % (escape, enter))
-    # A terminal that reports no rows shows nothing, whatever its columns: keys act on the screen last shown,
-    # which is drawn whole when its rows come back (after its columns), whatever the terminal lost meanwhile
-    # (tmux's reset).
+    # A terminal that reports no rows shows nothing, whatever its columns: keys act on the screen last shown, which is
+    # drawn whole when its rows come back (after its columns), whatever the terminal lost meanwhile (tmux's reset).
     stty = ["stty", "-F", s.tmux("display-message", "-p", "#{pane_tty}").strip()]
     subprocess.run(stty + ["rows", "0", "cols", "40"], check=True)
     s.keys("M-v")
@@ -318,15 +304,13 @@ def keys_and_mouse(s):
     s.wait_for("時刻", "5:45 午後")
     s.click("<", offset=1)
     s.wait_for("│ID")
-    s.keys("M-x")
-    s.wait_exit(0)
+    s.wait_exit()
 
 
 def resize_without_terminal(s):
-    """Run without a controlling terminal (as through su or setsid), Velmora
-    gets no SIGWINCH; a resize is still seen, without a key. Its state and
-    home folders are named by relative paths, which name no folder of the
-    user's: standard error goes nowhere, not into the working folder."""
+    """Run without a controlling terminal (as through su or setsid), Velmora gets no SIGWINCH; a resize is still seen,
+    without a key. Its state and home folders are named by relative paths, which name no folder of the user's: standard
+    error goes nowhere, not into the working folder."""
     s.wait_for("defrag C:", "F1:ﾍﾙﾌﾟ")
     error = os.readlink("/proc/%d/fd/2" % s.velmora_pid())
     expect(error == "/dev/null", "standard error leads to %s" % error)
@@ -337,13 +321,11 @@ def resize_without_terminal(s):
         return [n for n, line in enumerate(lines) if "F1:ﾍﾙﾌﾟ" in line] == [31] and "F3:列幅" in lines[31]
 
     s.until(resized, "the resize to 100 x 32 was not seen")
-    s.keys("M-x")
-    s.wait_exit(0)
+    s.wait_exit()
 
 
 def command_line(velmora, workdir):
-    """The options, then a broken network file: said on the terminal, and
-    nothing started or changed."""
+    """The options, then a broken network file: said on the terminal, and nothing started or changed."""
     env = dict(os.environ, XDG_STATE_HOME=workdir, LANG="en_US.UTF-8")
     for name in ("VELMORA_NETWORK", "LC_ALL", "LC_MESSAGES"):
         env.pop(name, None)

@@ -1,8 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The language of the front end's own texts follows the locale, and a
-// reason is given whole in one language or left as it was made. The
-// refusals are made by the platform's own code: a network file fed to its
-// reader, real computers called through the real network's backend.
+// The language of the front end's own texts follows the locale, and a reason is given whole in one language or left as
+// it was made. The refusals are made by the platform's own code: a network file fed to its reader, real computers
+// called through the real network's backend.
 #include "message_catalogue.h"
 
 #include <lm.h>
@@ -49,8 +48,7 @@ TEST(MessageCatalogue, AReasonIsGivenWholeInOneLanguage) {
                        "account a lockout, until the credentials file changes or the computer is selected again"),
             "PC01: ﾎｽﾄがﾛｸﾞｵﾝを拒否しました (NT_STATUS_LOGON_FAILURE)。ｱｶｳﾝﾄがﾛｯｸｱｳﾄされないように、"
             "資格情報ﾌｧｲﾙが変わるかｺﾝﾋﾟｭｰﾀを選び直すまで再試行しません。");
-  // A reason the catalogue does not know stays English as a whole, also
-  // inside a text it knows.
+  // A reason the catalogue does not know stays English as a whole, also inside a text it knows.
   EXPECT_EQ(ToJapanese("something new; nothing was changed"), std::nullopt);
   EXPECT_EQ(ToJapanese("NTSV01: the RPC pipe broke"), std::nullopt);
   SetLanguage(Language::kEnglish);
@@ -75,9 +73,8 @@ const std::set<std::string> kAsTheyAre = {"auth",        "kerberos", "ntlm",    
                                           "real",        "mmm",      "velmora",  "realnet",  "svcctl",      "wkssvc",
                                           "unreachable", "privacy",  "username", "password", "credentials", "time"};
 
-// Checks that the catalogue gives a reason the platform made whole in
-// Japanese: no word of the English is left but those of what it names (a
-// line of the file, a path) and a statement's syntax it quotes.
+// Checks that the catalogue gives a reason the platform made whole in Japanese: no word of the English is left but
+// those of what it names (a line of the file, a path) and a statement's syntax it quotes.
 void ExpectJapanese(const std::string &english, const std::string &named) {
   const std::optional<std::string> japanese = ToJapanese(english);
   ASSERT_TRUE(japanese.has_value()) << "not in the catalogue: " << english;
@@ -103,51 +100,25 @@ TEST(MessageCatalogue, EveryRefusalOfANetworkFileIsGivenInJapanese) {
   const Folder folder;
   const std::string credentials = folder.Write("credentials", "username=alice\npassword=secret\n");
   const std::vector<std::string> files = {
-      std::string("computer PC01\0", 14),
-      "computer P\xFF",
-      "computer PC01 service=\"x\\q\"",
-      "job PC01 id=1 at=10:00 cmd=\"abc",
-      "computer PC01 x\"y\"",
-      "computer \"PC01\"x",
-      "\"computer\" PC01",
-      "fail PC01 NetWkstaGetInfo 5",
-      "remove PC01 id=1",
-      "frobnicate",
-      "local PC01\nlocal PC02",
-      "computer PC01 bogus",
-      "computer PC01 colour=red",
-      "computer PC01 platform=1 platform=2",
-      "computer PC01 platform=x",
-      "computer PC01 service=dancing",
-      "local",
-      "computer a*b",
-      "computer PC01 port=1",
-      "computer PC01 real unreachable",
-      "computer PC01 real timeout=0",
-      "computer PC01 real address=a/b",
-      "computer PC01 real privacy=off",
-      "computer PC01 real auth=ticket",
-      "computer PC01 real ccache=\"\"",
-      "computer PC01\ncomputer PC01",
-      "service PC09 pending=1",
-      "computer PC01\nservice PC01 state=dancing",
-      "computer PC01\nservice PC01",
-      "computer PC01\njob PC01 at=10:00 cmd=x",
-      "computer PC01\njob PC01 id=1 cmd=x",
-      "computer PC01\njob PC01 id=0 at=10:00 cmd=x",
-      "computer PC01\njob PC01 id=1 at=10:00 flags=4 cmd=x",
+      std::string("computer PC01\0", 14), "computer P\xFF", "computer PC01 service=\"x\\q\"",
+      "job PC01 id=1 at=10:00 cmd=\"abc", "computer PC01 x\"y\"", "computer \"PC01\"x", "\"computer\" PC01",
+      "fail PC01 NetWkstaGetInfo 5", "remove PC01 id=1", "frobnicate", "local PC01\nlocal PC02", "computer PC01 bogus",
+      "computer PC01 colour=red", "computer PC01 platform=1 platform=2", "computer PC01 platform=x",
+      "computer PC01 service=dancing", "local", "computer a*b", "computer PC01 port=1",
+      "computer PC01 real unreachable", "computer PC01 real timeout=0", "computer PC01 real address=a/b",
+      "computer PC01 real privacy=off", "computer PC01 real auth=ticket", "computer PC01 real ccache=\"\"",
+      "computer PC01\ncomputer PC01", "service PC09 pending=1", "computer PC01\nservice PC01 state=dancing",
+      "computer PC01\nservice PC01", "computer PC01\njob PC01 at=10:00 cmd=x", "computer PC01\njob PC01 id=1 cmd=x",
+      "computer PC01\njob PC01 id=0 at=10:00 cmd=x", "computer PC01\njob PC01 id=1 at=10:00 flags=4 cmd=x",
       "computer PC01\njob PC01 id=1 at=25:00 cmd=x",
-      "computer PC01\njob PC01 id=1 at=10:00 cmd=x\njob PC01 id=1 at=11:00 cmd=y",
-      "clock 2026-13-01 10:00",
-      "clock 2026-12-01 25:00",
-      "credentials",
+      "computer PC01\njob PC01 id=1 at=10:00 cmd=x\njob PC01 id=1 at=11:00 cmd=y", "clock 2026-13-01 10:00",
+      "clock 2026-12-01 25:00", "credentials",
       // The credentials file of a network with a real computer.
       "credentials " + folder.Write("open", "username=alice\npassword=secret\n", 0644) + "\ncomputer PC01 real",
       "credentials " + folder.Write("nameless", "password=secret\n") + "\ncomputer PC01 real",
       "credentials " + folder.Write("long", "username=" + std::string(300, 'a') + "\n") + "\ncomputer PC01 real",
       "credentials " + folder.Write("latin1", "username=alice\npassword=s\xE9\n") + "\ncomputer PC01 real",
-      "credentials " + folder.path + "\ncomputer PC01 real",
-  };
+      "credentials " + folder.path + "\ncomputer PC01 real"};
   for (const std::string &text : files) {
     const std::string path = folder.Write("network", text);
     const std::string error = standin::OpenNetworkFile(path);
@@ -164,8 +135,7 @@ TEST(MessageCatalogue, EveryRefusalOfANetworkFileIsGivenInJapanese) {
             "");
 }
 
-// The line the real network's backend gives on the bottom line for a call
-// on the real computer PC01.
+// The line the real network's backend gives on the bottom line for a call on the real computer PC01.
 std::string ReasonOfACall() {
   static std::string reason;
   reason.clear();

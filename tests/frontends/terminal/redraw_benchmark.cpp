@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Reports the redraw times of each kind of list key with 100, 1,000 and
-// 10,000 jobs listed. A report, not a test: it fails only when a run
-// fails. Usage: terminal_redraw_benchmark
+// Reports the redraw times of each kind of list key with 100, 1,000 and 10,000 jobs listed. A report, not a test: it
+// fails only when a run fails. Usage: terminal_redraw_benchmark
 #include "redraw_timing.h"
 
 #include <clocale>

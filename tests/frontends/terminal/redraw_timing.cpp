@@ -30,9 +30,8 @@ extern "C" const unsigned long velmora_res_size;
 namespace terminal {
 namespace {
 
-// Times the redraw after each of its keys, by the key's label: from reading
-// the key to the picture shown, on the clock and in processor time of this
-// thread (which runs the program).
+// Times the redraw after each of its keys, by the key's label: from reading the key to the picture shown, on the clock
+// and in processor time of this thread (which runs the program).
 class TimedTerminal : public CursesTerminal {
  public:
   std::vector<std::pair<Key, const char *>> keys;  // then Alt+X

@@ -1,8 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The terminal driver against the stand-in and the real program: keys and
-// clicks reach the program as a user's input, and what the program shows is
-// drawn. Each case runs the program in a child process of its own, since the
-// program keeps process-wide state.
+// The terminal driver against the stand-in and the real program: keys and clicks reach the program as a user's input,
+// and what the program shows is drawn. Each case runs the program in a child process of its own, since the program
+// keeps process-wide state.
 #include "message_catalogue.h"
 #include "redraw_timing.h"
 #include "terminal.h"
@@ -23,7 +22,6 @@
 #include <condition_variable>
 #include <cstdio>
 #include <fstream>
-#include <functional>
 #include <iterator>
 #include <map>
 #include <mutex>
@@ -42,8 +40,7 @@ namespace {
 
 const Canvas *g_screen = nullptr;  // the last picture shown, for failure messages
 
-// Ends the child process with a message, and the screen, that the parent's
-// test shows.
+// Ends the child process with a message, and the screen, that the parent's test shows.
 [[noreturn]] void Fail(const std::string &what, int code) {
   std::fprintf(stderr, "%s; the screen shows:\n", what.c_str());
   for (int y = 0; g_screen != nullptr && y < g_screen->Rows(); ++y)
@@ -64,10 +61,9 @@ void ApplyWorld(const std::string &line) {
   Require(reason.empty(), line + ": " + reason);
 }
 
-// The program runs on a thread of its own and takes the script's events one
-// at a time: the script sends one and waits until the program reads the
-// next, so that what the script checks in between is what the program shows
-// while it waits, and nothing changes under the check.
+// The program runs on a thread of its own and takes the script's events one at a time: the script sends one and waits
+// until the program reads the next, so that what the script checks in between is what the program shows while it waits,
+// and nothing changes under the check.
 class ScriptedTerminal : public Terminal {
  public:
   int cols = 80, rows = 24;
@@ -91,8 +87,7 @@ class ScriptedTerminal : public Terminal {
     return event_;
   }
 
-  // Starts the program on a network of `world` statements and waits until
-  // it reads its first event.
+  // Starts the program on a network of `world` statements and waits until it reads its first event.
   void Start(const std::vector<std::string> &world) {
     standin::ResetNetwork();
     for (const std::string &line : world) ApplyWorld(line);
@@ -121,13 +116,6 @@ class ScriptedTerminal : public Terminal {
     turn_.notify_all();
     Await();
   }
-  // Ends the child process with WinMain's result, or 3 when the program
-  // still waits for the script.
-  [[noreturn]] void End() {
-    if (exit_code_ < 0) Fail("the script ran out while the program waited", 3);
-    program_.join();
-    _exit(exit_code_);
-  }
 
   // Column and row where a text is shown, or (-1, -1).
   std::pair<int, int> Find(const std::wstring &text) const {
@@ -144,20 +132,17 @@ class ScriptedTerminal : public Terminal {
     Require(x >= 0, utf8 + " is on the screen for the mouse");
     Send(TerminalEvent{key, 0, shift, false, false, x, y});
   }
-  void ClickOn(const std::string &utf8) { Mouse(Key::kMouse, utf8); }
-  void Press(Key key, bool shift = false) { Send(TerminalEvent{key, 0, shift}); }
 
   void Type(const std::string &utf8, bool alt = false) {
     for (wchar_t c : DecodeUtf8(utf8)) Send(TerminalEvent{Key::kChar, c, false, false, alt});
   }
-  void Resize(int new_cols, int new_rows) {
-    cols = new_cols, rows = new_rows;
-    Send(TerminalEvent{Key::kResize});
-  }
-  // Alt+X, which ends the program, as the script's last key.
+  // Alt+X, which ends the program, as the script's last key; ends the child process with WinMain's result, or 3
+  // when the program still waits for the script.
   [[noreturn]] void Quit() {
     Type("x", true);
-    End();
+    if (exit_code_ < 0) Fail("the script ran out while the program waited", 3);
+    program_.join();
+    _exit(exit_code_);
   }
 
  private:
@@ -174,22 +159,10 @@ class ScriptedTerminal : public Terminal {
   }
 };
 
-// Runs the script, which ends the program, in a child process of its own on
-// a terminal of 80 x 24; the program must end with 0.
-void RunScript(const std::function<void(ScriptedTerminal &)> &script) {
-  auto child = [&] {
-    ScriptedTerminal t;
-    script(t);
-  };
-  EXPECT_EXIT(child(), ::testing::ExitedWithCode(0), "");
-}
-
-// One line of a screen script: its input, then a take of the screen when it
-// is named. The input is words: a key (Tab, Shift+Tab, Ctrl+v, Alt+a; Right*15
-// for fifteen of it), "text" typed, click@X,Y on a cell, click:TEXT, wheel:TEXT or
-// Shift+wheel:TEXT on the first cell of a text shown, paste:TEXT put on the
-// clipboard, or COLSxROWS, the terminal's new size. A line that begins with
-// "world " is a statement about the network instead.
+// One line of a screen script: its input, then a take of the screen when it is named. The input is words: a key (Tab,
+// Shift+Tab, Ctrl+v, Alt+a; Right*15 for fifteen of it), "text" typed, click@X,Y on a cell, click:TEXT, wheel:TEXT or
+// Shift+wheel:TEXT on the first cell of a text shown, paste:TEXT put on the clipboard, or COLSxROWS, the terminal's new
+// size. A line that begins with "world " is a statement about the network instead.
 struct Step {
   std::string input;
   const char *take;
@@ -219,7 +192,7 @@ void PlayWord(ScriptedTerminal &t, const std::string &word) {
   } else if (word.size() == 6 && !after("Ctrl+").empty()) {
     t.Send(TerminalEvent{Key::kChar, static_cast<wchar_t>(word[5]), false, /*ctrl=*/true});
   } else if (!after("click:").empty()) {
-    t.ClickOn(after("click:"));
+    t.Mouse(Key::kMouse, after("click:"));
   } else if (!after("click@").empty()) {
     const std::string cell = after("click@");
     t.Send(TerminalEvent{Key::kMouse, 0, false, false, false, std::stoi(cell),
@@ -230,10 +203,11 @@ void PlayWord(ScriptedTerminal &t, const std::string &word) {
     const std::string text = after("paste:");
     standin::PutTextOnClipboard(std::u16string(text.begin(), text.end()));
   } else if (std::isdigit(static_cast<unsigned char>(word.front()))) {
-    t.Resize(std::stoi(word), std::stoi(word.substr(word.find('x') + 1)));
+    t.cols = std::stoi(word), t.rows = std::stoi(word.substr(word.find('x') + 1));
+    t.Send(TerminalEvent{Key::kResize});
   } else {
     Require(kKeys.count(key) != 0, "a key named " + word);
-    t.Press(kKeys.at(key), shift);
+    t.Send(TerminalEvent{kKeys.at(key), 0, shift});
   }
 }
 
@@ -253,14 +227,12 @@ void Play(ScriptedTerminal &t, const std::string &input) {
   }
 }
 
-// The main window, the job editor, their help and the dialogs at four sizes;
-// then one state after another at 80 x 24.
+// The main window, the job editor, their help and the dialogs at four sizes; then one state after another at 80 x 24.
 std::vector<Step> MainSteps() {
   std::vector<Step> steps;
   for (const std::string size : {"80x24", "100x32", "76x24", "160x50"}) {
     steps.insert(steps.end(), {{size, "main"}, {"Alt+a", "editor"}, {"F1", "help"}, {"Esc Esc", nullptr}});
-    // The smallest screen the program runs on and a larger one show the
-    // other dialogs' buttons whole.
+    // The smallest screen the program runs on and a larger one show the other dialogs' buttons whole.
     if (size == "76x24" || size == "100x32")
       steps.insert(steps.end(), {{"Alt+v", "version"},
                                  {"F1", "the version's help"},
@@ -310,8 +282,7 @@ std::vector<ScreenScript> ScreenScripts() {
         "job PC01 id=3 at=23:59 cmd=\"once.cmd\""},
        false,
        MainSteps()},
-      // The keyboard pointer clicks what the tab order passes by and stays
-      // until F2 or Escape puts it away.
+      // The keyboard pointer clicks what the tab order passes by and stays until F2 or Escape puts it away.
       {"pointer",
        {"computer PC01"},
        false,
@@ -362,18 +333,17 @@ std::vector<ScreenScript> ScreenScripts() {
   };
 }
 
-// Whole screens, cell by cell with their attributes, with the caret, the
-// busy mark and the beeps since the take before: the geometry and states
-// that no other case checks. Each script runs in a child process of its own
-// and leaves its takes in a file that this test compares, all of them in
-// order, with VELMORA_TERMINAL_SCREENS; VELMORA_UPDATE_SCREENS=1 writes them
-// anew after an intended change: read the difference.
+// Whole screens, cell by cell with their attributes, with the caret, the busy mark and the beeps since the take before:
+// the geometry and states that no other case checks. Each script runs in a child process of its own and leaves its
+// takes in a file that this test compares, all of them in order, with VELMORA_TERMINAL_SCREENS;
+// VELMORA_UPDATE_SCREENS=1 writes them anew after an intended change: read the difference.
 TEST(TerminalDriver, ScreensStayCellForCellAsTheyWere) {
   const std::string takes_file = ::testing::TempDir() + "velmora-screens-" + std::to_string(getpid());
   std::string seen;
   for (const ScreenScript &script : ScreenScripts()) {
     std::remove(takes_file.c_str());
-    RunScript([&](ScriptedTerminal &t) {
+    const auto play = [&] {
+      ScriptedTerminal t;  // of 80 x 24
       std::string takes;
       if (script.english) SetLanguage(Language::kEnglish);
       t.Start(script.world);
@@ -399,7 +369,8 @@ TEST(TerminalDriver, ScreensStayCellForCellAsTheyWere) {
       out.close();
       Require(!out.fail(), "cannot write " + takes_file);
       t.Quit();
-    });
+    };
+    EXPECT_EXIT(play(), ::testing::ExitedWithCode(0), "");  // the program ends with 0
     std::ifstream in(takes_file, std::ios::binary);
     ASSERT_TRUE(in.is_open()) << script.name << " left no takes";
     seen.append(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
@@ -421,11 +392,10 @@ TEST(TerminalDriver, ScreensStayCellForCellAsTheyWere) {
                                 << std::count(seen.begin(), seen.begin() + at, '\n') + 1;
 }
 
-// The redraw after a key that moves the job list's selection or scrolls it,
-// also sideways, takes about as long with 10,000 jobs listed as with 100:
-// within three times, measured in the same run by the processor time of each
-// kind of key (its tenth percentile), so that it holds on a loaded machine
-// too. The absolute figures are terminal_redraw_benchmark's.
+// The redraw after a key that moves the job list's selection or scrolls it, also sideways, takes about as long with
+// 10,000 jobs listed as with 100: within three times, measured in the same run by the processor time of each kind of
+// key (its tenth percentile), so that it holds on a loaded machine too. The absolute figures are
+// terminal_redraw_benchmark's.
 TEST(TerminalDriver, RedrawDoesNotSlowWithTenThousandJobs) {
   std::string error;
   const std::map<std::string, RedrawMs> few = RedrawTimes(100, &error);

@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The pieces under the windows: text measuring and wrapping, the canvas,
-// message boxes and the help text. What the windows make of them is played by
-// the driver tests and the end-to-end cases.
+// The pieces under the windows: text measuring and wrapping, the canvas, message boxes and the help text. What the
+// windows make of them is played by the driver tests and the end-to-end cases.
 #include "canvas.h"
 #include "help_viewer.h"
 #include "message_box.h"
@@ -22,9 +21,8 @@
 namespace terminal {
 namespace {
 
-// Text is never garbled: malformed UTF-8 is replaced, not dropped, and a
-// double-width character is never cut in half, neither when clipped nor on
-// the canvas; control characters never reach the terminal.
+// Text is never garbled: malformed UTF-8 is replaced, not dropped, and a double-width character is never cut in half,
+// neither when clipped nor on the canvas; control characters never reach the terminal.
 TEST(Text, DoubleWidthAndMalformedTextNeverGarbleTheScreen) {
   // A stray byte, an overlong form and a sequence cut off.
   EXPECT_EQ(DecodeUtf8("a\xFFz\xC0\xAFz\xE8\xBF"), L"a\xFFFDz\xFFFD\xFFFDz\xFFFD\xFFFD");
@@ -50,16 +48,14 @@ TEST(Text, DoubleWidthAndMalformedTextNeverGarbleTheScreen) {
             L"\x250C\x2510\x250C\x2500\x2510\x2514\x2518\x2502 \x2502  \x2514\x2500\x2518");
 }
 
-// The program's own help text, wrapped as the viewer wraps it on narrow
-// screens: nothing lost, nothing too wide, indentation kept, and the
-// Japanese line-breaking rules followed.
+// The program's own help text, wrapped as the viewer wraps it on narrow screens: nothing lost, nothing too wide,
+// indentation kept, and the Japanese line-breaking rules followed.
 TEST(Text, TheHelpTextWrapsWithinTheWidthLosingNothing) {
   std::ifstream in(std::string(VELMORA_TERMINAL_HELP_DIR) + "/Velmora.txt");
   std::string utf8((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
   ASSERT_FALSE(utf8.empty());
   EXPECT_EQ(SplitLines(L"a\n\nb\n"), (std::vector<std::wstring>{L"a", L"", L"b", L""}));  // blank lines kept
-  // A term's description goes on under itself; a word is split only when no
-  // other break fits.
+  // A term's description goes on under itself; a word is split only when no other break fits.
   EXPECT_EQ(HangingIndent(DecodeUtf8("  削除(R)      一覧で選んだジョブを削除します。"), 40), 15);
   EXPECT_EQ(WrapLine(L"  abcdefghij klm", 8, 2), (std::vector<std::wstring>{L"  abcdef", L"  ghij", L"  klm"}));
   // No narrower than a double-width character: two cells.
@@ -96,8 +92,7 @@ TEST(Text, TheHelpTextWrapsWithinTheWidthLosingNothing) {
   std::ofstream(std::string(hidden) + "/.txt") << "hidden";
   EXPECT_EQ(FindHelpText("C:\\HELP\\.HLP", {hidden}), "");
   std::filesystem::remove_all(hidden);
-  // A text without a "# " heading line keeps its first line, under the
-  // viewer's own title.
+  // A text without a "# " heading line keeps its first line, under the viewer's own title.
   HelpViewer viewer;
   viewer.Open({L"#1 first", L"second"});
   Canvas screen(40, 10);
@@ -108,11 +103,9 @@ TEST(Text, TheHelpTextWrapsWithinTheWidthLosingNothing) {
   EXPECT_NE(shown.find(DecodeUtf8("ヘルプ")), std::wstring::npos) << EncodeUtf8(shown);
 }
 
-// The platform's keyboard rules: arrows and Tab move round the buttons,
-// Enter presses the focused one, a letter its button; Escape answers a box
-// that has Cancel or OK alone, never a Yes/No question. A long line wraps
-// inside a narrow screen, the box stands in the middle, and a click on a
-// button answers.
+// The platform's keyboard rules: arrows and Tab move round the buttons, Enter presses the focused one, a letter its
+// button; Escape answers a box that has Cancel or OK alone, never a Yes/No question. A long line wraps inside a narrow
+// screen, the box stands in the middle, and a click on a button answers.
 TEST(MessageBoxView, AnswersAsThePlatformDoesAndWrapsLongLines) {
   MessageBoxView box(std::string(120, 'x') + standin::Utf8ToCp932("\n今すぐ開始しますか?"), "c",
                      MB_YESNO | MB_ICONQUESTION);
@@ -147,8 +140,7 @@ TEST(MessageBoxView, AnswersAsThePlatformDoesAndWrapsLongLines) {
   EXPECT_LE(std::abs(above - below), 1) << above << " above, " << below << " below";
   EXPECT_EQ(clicked, 1);
   EXPECT_EQ(box.HandleClick(0, 0), std::nullopt);
-  // A caption wider than the screen is cut, not the box: its lower right
-  // corner stays on the screen.
+  // A caption wider than the screen is cut, not the box: its lower right corner stays on the screen.
   Canvas narrow(40, 20);
   MessageBoxView("t", std::string(60, 'c'), MB_OK).Draw(narrow, CellRect{0, 0, 40, 20});
   int corners = 0;

@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The statement lexer under every scenario and network file (which read what
-// it splits; the fuzz corpus's round trip checks quoting): what it refuses,
-// and that lines do not leak into one another.
+// The statement lexer under every scenario and network file (which read what it splits; the fuzz corpus's round trip
+// checks quoting): what it refuses, and that lines do not leak into one another.
 #include <standin/statement.h>
 
 #include <gtest/gtest.h>

@@ -5,8 +5,7 @@
 
 namespace {
 
-// The conversions by which the runner and the front ends read and write the
-// program's text.
+// The conversions by which the runner and the front ends read and write the program's text.
 TEST(StandinText, ConvertsBetweenUtf8AndCodePage932) {
   const std::string utf8 = "ｽｹｼﾞｭｰﾙｻｰﾋﾞｽ 表 ～";
   const std::string ansi = standin::Utf8ToCp932(utf8);

@@ -154,11 +154,7 @@ TEST(CredentialsFile, NoCleartextPasswordRemainsInTheProcessAfterACall) {
   explicit_bzero(text.data(), text.size());
 
   host.Open("", "job PC01 id=1 at=10:00 cmd=\"a.cmd\"\n", credentials);
-  LPBYTE buffer = nullptr;
-  DWORD read = 0, total = 0, resume = 0;
-  ASSERT_EQ(NetScheduleJobEnum(u"PC01", &buffer, MAX_PREFERRED_LENGTH, &read, &total, &resume),
-            static_cast<NET_API_STATUS>(NERR_Success));  // logged on with it
-  NetApiBufferFree(buffer);
+  ASSERT_EQ(Enum(u"PC01"), static_cast<NET_API_STATUS>(NERR_Success));  // logged on with it
   EXPECT_FALSE(InMemory(masked_utf8, kMask));
   EXPECT_FALSE(InMemory(masked_utf16, kMask));
   // The search finds what is there.

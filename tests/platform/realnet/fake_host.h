@@ -8,6 +8,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <lm.h>
 #include <standin/network.h>
 
 #include <gtest/gtest.h>
@@ -115,5 +116,15 @@ class FakeHost {
   pid_t pid_ = -1;
   unsigned ports_[4] = {};
 };
+
+// A job listing's status; `count` (when given) gets how many jobs it held.
+inline NET_API_STATUS Enum(LPCWSTR server, DWORD *count = nullptr) {
+  LPBYTE buffer = nullptr;
+  DWORD read = 0, total = 0, resume = 0;
+  const NET_API_STATUS status = NetScheduleJobEnum(server, &buffer, MAX_PREFERRED_LENGTH, &read, &total, &resume);
+  if (count != nullptr) *count = read;
+  NetApiBufferFree(buffer);
+  return status;
+}
 
 #endif

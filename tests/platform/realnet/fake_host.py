@@ -1,24 +1,10 @@
 #!/usr/bin/python3
 # SPDX-License-Identifier: GPL-3.0-or-later
-"""A stand-in Windows NT host for the real network backend's tests: ATSvc, svcctl and wkssvc as named
-pipes of an SMB2 server on 127.0.0.1 (python3-impacket), for one NTLM user. Its computers, services and
-jobs are a network file's, kept under the file's lock by the simulated network's rules; a call names its
-computer by its server name. "ready PORT SILENT GARBAGE ENDLESS PID" on stdout tells that it listens, and
-on which ports three broken hosts do (see misbehaving)."""
-import argparse
-import copy
-import datetime
-import fcntl
-import itertools
-import logging
-import os
-import re
-import signal
-import socket
-import struct
-import tempfile
-import threading
-import time
+"""A stand-in Windows NT host for the real network backend's tests: ATSvc, svcctl and wkssvc as named pipes of an SMB2
+server on 127.0.0.1 (python3-impacket), for one NTLM user. Its computers, services and jobs are a network file's, kept
+under the file's lock by the simulated network's rules; a call names its computer by its server name. "ready PORT SILENT
+GARBAGE ENDLESS PID" on stdout tells that it listens, and on which ports three broken hosts do (see misbehaving)."""
+import argparse, copy, datetime, fcntl, itertools, logging, os, re, signal, socket, struct, tempfile, threading, time
 
 from impacket import smbserver
 from impacket.dcerpc.v5 import atsvc, scmr, wkst
@@ -271,12 +257,9 @@ class ATSvc(Base):
                 return INVALID_PARAMETER
             if c.highest == 0xFFFFFFFF:
                 return 2140  # NERR_InternalError
-            dom = info["DaysOfMonth"]
-            if info["Flags"] & 0x08:  # JOB_ADD_CURRENT_DATE
-                dom |= 1 << (network.now().day - 1)
             c.highest += 1
             # Kept: JOB_RUN_PERIODICALLY and JOB_NONINTERACTIVE.
-            c.jobs[c.highest] = {"id": c.highest, "time": info["JobTime"], "dom": dom,
+            c.jobs[c.highest] = {"id": c.highest, "time": info["JobTime"], "dom": info["DaysOfMonth"],
                                  "dow": info["DaysOfWeek"], "flags": info["Flags"] & 0x11, "cmd": cmd}
             ans["pJobId"] = c.highest
             return SUCCESS

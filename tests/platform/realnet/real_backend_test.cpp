@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The NETAPI32 functions on real computers, served by the fake host over SMB
-// named pipes: the calls, their records, and every failure row of the code
-// table in the README; then against Samba's own servers.
+// The NETAPI32 functions on real computers, served by the fake host over SMB named pipes: the calls, their records, and
+// every failure row of the code table in the README; then against Samba's own servers.
 #include <lm.h>
 
 #include <standin/text.h>
@@ -25,7 +24,9 @@
 namespace {
 
 using Clock = std::chrono::steady_clock;
-constexpr NET_API_STATUS kOk = NERR_Success, k53 = ERROR_BAD_NETPATH, kRefused = ERROR_LOGON_FAILURE;
+// 1722: RPC_S_SERVER_UNAVAILABLE
+constexpr NET_API_STATUS kOk = NERR_Success, k53 = ERROR_BAD_NETPATH, kRefused = ERROR_LOGON_FAILURE, k1722 = 1722,
+                         kDenied = ERROR_ACCESS_DENIED, kNoService = NERR_BadServiceName;
 
 double SecondsSince(Clock::time_point began) { return std::chrono::duration<double>(Clock::now() - began).count(); }
 
@@ -48,16 +49,6 @@ struct Listening : ::testing::Environment {
 const auto *const kListening = ::testing::AddGlobalTestEnvironment(new Listening);
 
 std::string Reason() { return std::exchange(g_reason, ""); }
-
-// `count` (when given) gets how many jobs the listing held.
-NET_API_STATUS Enum(LPCWSTR server, DWORD *count = nullptr) {
-  LPBYTE buffer = nullptr;
-  DWORD read = 0, total = 0, resume = 0;
-  const NET_API_STATUS status = NetScheduleJobEnum(server, &buffer, MAX_PREFERRED_LENGTH, &read, &total, &resume);
-  if (count != nullptr) *count = read;
-  NetApiBufferFree(buffer);
-  return status;
-}
 
 DWORD ServiceWord(LPCWSTR server, NET_API_STATUS *status = nullptr, LPCWSTR service = u"Schedule") {
   LPBYTE buffer = nullptr;
@@ -180,8 +171,7 @@ TEST(RealBackend, FailuresGiveNetapiCodesAndSayWhy) {
 // the job calls get the platform's code, once per session; the other calls still work.
 TEST(RealBackend, AHostWithoutATSvcStillServesTheOtherCalls) {
   for (const auto &[flag, code] :
-       {std::pair<const char *, NET_API_STATUS>{"--no-atsvc", 1722},  // RPC_S_SERVER_UNAVAILABLE
-        {"--refuse-atsvc", ERROR_NOT_SUPPORTED}}) {
+       {std::pair<const char *, NET_API_STATUS>{"--no-atsvc", k1722}, {"--refuse-atsvc", ERROR_NOT_SUPPORTED}}) {
     FakeHost host({flag});
     host.Open("", "job PC01 id=1 at=10:00 cmd=\"a.cmd\"\n");
     const unsigned long sessions = standin::realnet::SessionsOpened();
@@ -190,7 +180,7 @@ TEST(RealBackend, AHostWithoutATSvcStillServesTheOtherCalls) {
     EXPECT_EQ(Enum(u"PC01"), code) << flag;
     EXPECT_EQ(NetScheduleJobDel(u"PC01", 1, 1), code) << flag;
     EXPECT_EQ(standin::JobsOf("PC01").size(), 1u);
-    if (code == 1722) {
+    if (code == k1722) {
       EXPECT_EQ(Reason().find("PC01: the host does not serve the Schedule service's remote interface (ATSvc)"), 0u);
     }
     EXPECT_EQ(Workstation(u"PC01"), kOk);
@@ -207,9 +197,8 @@ TEST(RealBackend, ServiceControllerRefusalsKeepTheSessionAndStaleHandlesAreReope
   const unsigned long sessions = standin::realnet::SessionsOpened();
   EXPECT_EQ(ServiceWord(u"PC01"), 0x33u);  // opened with the rights the account holds
   LPBYTE buffer = nullptr;
-  EXPECT_EQ(NetServiceGetInfo(u"PC01", u"NoSuchService", 1, &buffer), static_cast<NET_API_STATUS>(NERR_BadServiceName));
-  EXPECT_EQ(NetServiceControl(u"PC01", u"Schedule", SERVICE_CTRL_PAUSE, 0, &buffer),
-            static_cast<NET_API_STATUS>(ERROR_ACCESS_DENIED));
+  EXPECT_EQ(NetServiceGetInfo(u"PC01", u"NoSuchService", 1, &buffer), kNoService);
+  EXPECT_EQ(NetServiceControl(u"PC01", u"Schedule", SERVICE_CTRL_PAUSE, 0, &buffer), kDenied);
   EXPECT_EQ(Control(SERVICE_CTRL_INTERROGATE), kOk);
   const size_t before = host.Logged("request");
   EXPECT_EQ(ServiceWord(u"PC01"), 0x33u);
@@ -226,9 +215,8 @@ TEST(RealBackend, ServiceControllerRefusalsKeepTheSessionAndStaleHandlesAreReope
 // A logon the host refused is spared until one succeeds; after that, a
 // reconnection logs on again. Files with CR LF lines serve, and DOMAIN\user.
 TEST(RealBackend, ASuccessEndsAnEarlierRefusalAndCrLfFilesLogOn) {
-  // A failed logon, a wrong password, an unknown user, then the account
-  // restricted, outside its hours, workstation not allowed, password expired,
-  // disabled, account expired, password must change, locked out.
+  // A failed logon, a wrong password, an unknown user, then the account restricted, outside its hours, workstation not
+  // allowed, password expired, disabled, account expired, password must change, locked out.
   FakeHost host({"--refuse-logons",
                  "0xC000006D,0xC000006A,0xC0000064,0xC000006E,0xC000006F,0xC0000070,0xC0000071,0xC0000072,0xC0000193,"
                  "0xC0000224,0xC0000234",
@@ -338,10 +326,8 @@ TEST(RealBackend, ListingsOfEverySizeArriveWholeWithOrWithoutAResumeHandle) {
     host.Open("", jobs);
     for (bool with_resume : {true, false}) {
       LPBYTE buffer = nullptr;
-      DWORD read = 0, total = 0, resume = 0;
-      EXPECT_EQ(
-          NetScheduleJobEnum(u"PC01", &buffer, MAX_PREFERRED_LENGTH, &read, &total, with_resume ? &resume : nullptr),
-          kOk)
+      DWORD read = 0, total = 0, resume = 0, *const handle = with_resume ? &resume : nullptr;
+      EXPECT_EQ(NetScheduleJobEnum(u"PC01", &buffer, MAX_PREFERRED_LENGTH, &read, &total, handle), kOk)
           << count << " jobs, resume handle " << with_resume;
       EXPECT_EQ(read, static_cast<DWORD>(count));
       EXPECT_EQ(total, static_cast<DWORD>(count));
@@ -587,7 +573,7 @@ TEST(Smbd, AnAdministratorReachesTheWorkstationAndServiceController) {
   NetApiBufferFree(buffer);
 
   DWORD word = 0;
-  EXPECT_EQ(SmbdService(u"Schedule", &word), static_cast<NET_API_STATUS>(NERR_BadServiceName));
+  EXPECT_EQ(SmbdService(u"Schedule", &word), kNoService);
   // Samba's spoolss backs Spooler with a state of its own: a stop and a start change it as on Windows.
   // (Since Samba 4.16 only its script-backed services answer every start and stop with 5.)
   for (bool start : {false, true}) {
@@ -602,7 +588,7 @@ TEST(Smbd, AnAdministratorReachesTheWorkstationAndServiceController) {
   }
 
   // smbd serves no ATSvc: 1722 (RPC_S_SERVER_UNAVAILABLE), as for an interface the host does not offer.
-  EXPECT_EQ(Enum(u"SMBD"), NET_API_STATUS{1722});
+  EXPECT_EQ(Enum(u"SMBD"), k1722);
   EXPECT_NE(Reason().find("(ATSvc)"), std::string::npos);
 }
 
@@ -611,8 +597,7 @@ TEST(Smbd, APlainUserIsRefusedAndAWrongPasswordCostsOneLogon) {
   LPBYTE buffer = nullptr;
   DWORD word = 0;
   EXPECT_EQ(SmbdService(u"Spooler", &word), kOk);
-  EXPECT_EQ(NetServiceInstall(u"SMBD", u"Spooler", 0, nullptr, &buffer),
-            static_cast<NET_API_STATUS>(ERROR_ACCESS_DENIED));
+  EXPECT_EQ(NetServiceInstall(u"SMBD", u"Spooler", 0, nullptr, &buffer), kDenied);
   NetApiBufferFree(buffer);
 
   const std::string log = Env("VELMORA_SMBD_LOG");
@@ -626,7 +611,7 @@ TEST(Smbd, APlainUserIsRefusedAndAWrongPasswordCostsOneLogon) {
 TEST(SmbdCapture, AMarkerServiceName) {
   OpenSmbd("admin", Env("VELMORA_PRIVACY"));
   DWORD word = 0;
-  EXPECT_EQ(SmbdService(u"VelmoraMarkerSvc", &word), static_cast<NET_API_STATUS>(NERR_BadServiceName)) << Reason();
+  EXPECT_EQ(SmbdService(u"VelmoraMarkerSvc", &word), kNoService) << Reason();
 }
 
 // The domain controller, by host name, with the authentication options given.
@@ -652,7 +637,7 @@ TEST(Dc, ATicketAloneLogsOnAndItsFailuresKeepTheirReason) {
   OpenDc("");
   EXPECT_EQ(DcWorkstation(), kOk) << Reason();
   // The DC serves no ATSvc: that, not a logon failure.
-  EXPECT_EQ(Enum(standin::Utf8ToUtf16(Env("VELMORA_DC_HOST")).c_str()), NET_API_STATUS{1722});
+  EXPECT_EQ(Enum(standin::Utf8ToUtf16(Env("VELMORA_DC_HOST")).c_str()), k1722);
 
   // The same ticket, no credentials file: a host that does not answer is 53, not a logon failure.
   OpenDc("port=1 ccache=FILE:" + Env("VELMORA_DC_STATE") + "/admin.ccache", "");

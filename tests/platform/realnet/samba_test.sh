@@ -1,18 +1,14 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: GPL-3.0-or-later
-# realnet_tests against Samba's own servers, each in mount, network and PID
-# namespaces of its own with its client: a private loopback (the standard
-# ports free, nothing outside reaching it), /run, /dev/shm, Samba's folders,
-# /etc/hosts, /etc/passwd and /etc/group, and its state under BUILD_DIR. The
-# machine's files, accounts, ports and own Samba stay as they were, and two
-# runs at once do not meet. Root only (the namespaces).
-# - smbd: SMB3 with encryption and signing required, NTLMv2 only: an
-#   administrator, a plain user and a wrong password. A second smbd that does
-#   not encrypt shows, in a loopback capture, that privacy=seal hides a marker
-#   service name that sign and none let through.
-# - dc: a throwaway AD domain controller (VELMORA.TEST) that refuses NTLM,
-#   named velmora-dc, ready once a ticket and a workstation query with it
-#   succeed (else, after 60 s, the test fails with its log's tail).
+# realnet_tests against Samba's own servers, each in mount, network and PID namespaces of its own with its client: a
+# private loopback (the standard ports free, nothing outside reaching it), /run, /dev/shm, Samba's folders, /etc/hosts,
+# /etc/passwd and /etc/group, and its state under BUILD_DIR. The machine's files, accounts, ports and own Samba stay as
+# they were, and two runs at once do not meet. Root only (the namespaces).
+# - smbd: SMB3 with encryption and signing required, NTLMv2 only: an administrator, a plain user and a wrong password.
+#   A second smbd that does not encrypt shows, in a loopback capture, that privacy=seal hides a marker service name
+#   that sign and none let through.
+# - dc: a throwaway AD domain controller (VELMORA.TEST) that refuses NTLM, named velmora-dc, ready once a ticket and a
+#   workstation query with it succeed (else, after 60 s, the test fails with its log's tail).
 # Usage: tests/platform/realnet/samba_test.sh BUILD_DIR [smbd|dc]   (both by default)
 set -euo pipefail
 cd "$(dirname "$0")/../../.."
