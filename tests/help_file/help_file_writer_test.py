@@ -3,7 +3,14 @@
 """The help file writer (scripts/help_file_writer.py), read back by a reader of its own that follows the file format as
 a viewer does: the directory, the title, every topic by the chain of its links in the decompressed block, and each map
 number and context name to the topic it opens; and bad input refused with its line."""
-import os, pathlib, random, struct, subprocess, sys, tempfile, unittest
+import os
+import pathlib
+import random
+import struct
+import subprocess
+import sys
+import tempfile
+import unittest
 
 ROOT = os.path.abspath(os.path.join(os.path.dirname(__file__), "..", ".."))
 sys.path.insert(0, os.path.join(ROOT, "scripts"))

@@ -7,7 +7,15 @@ screen and the network file.
     end_to_end.py VELMORA NETWORK add-delete|interrupted|read-only|keys-and-mouse|command-line|
                                   resize-without-terminal|read-only-english
 """
-import os, pty, re, shutil, subprocess, sys, tempfile, time, unicodedata
+import os
+import pty
+import re
+import shutil
+import subprocess
+import sys
+import tempfile
+import time
+import unicodedata
 
 WAIT_SECONDS = 15
 

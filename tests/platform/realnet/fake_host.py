@@ -4,7 +4,20 @@
 server on 127.0.0.1 (python3-impacket), for one NTLM user. Its computers, services and jobs are a network file's, kept
 under the file's lock by the simulated network's rules; a call names its computer by its server name. "ready PORT SILENT
 GARBAGE ENDLESS PID" on stdout tells that it listens, and on which ports three broken hosts do (see misbehaving)."""
-import argparse, copy, datetime, fcntl, itertools, logging, os, re, signal, socket, struct, tempfile, threading, time
+import argparse
+import copy
+import datetime
+import fcntl
+import itertools
+import logging
+import os
+import re
+import signal
+import socket
+import struct
+import tempfile
+import threading
+import time
 
 from impacket import smbserver
 from impacket.dcerpc.v5 import atsvc, scmr, wkst
