@@ -207,7 +207,9 @@ wine_env_start_help_viewer() {
   }
   ready="$(mktemp -u)"
   wine "$@" 'C:\windows\winhlp32.exe' -x "${stay[@]}" --ready "Z:${ready//\//\\}" >/dev/null 2>&1 &
-  for _ in $(seq 300); do
+  # Two minutes: a new Wine session on a loaded machine takes far longer
+  # than the few seconds it usually does.
+  for _ in $(seq 1200); do
     [ -e "$ready" ] && break
     sleep 0.1
   done
