@@ -13,6 +13,8 @@
 
 #include <standin/clock.h>
 
+#include <host.h>
+
 #include "../netapi32/world.h"
 
 namespace {
@@ -31,29 +33,40 @@ TEST(SimulatedClock, MovesOnlyBySleep) {
             std::tuple(2024, 2, 29, 4, 0, 15));
 }
 
-// Without a clock of the network's, time is the host's local time: here
-// Japan's, nine hours ahead of UTC all year.
+// Without a clock of the network's, time is the host's local time, to the
+// millisecond: here in a zone whose summer time, an hour ahead of UTC, began
+// ten days ago and ends in ten.
 TEST(HostClock, KeepsTheHostsTimeZone) {
   const char *saved = std::getenv("TZ");
   const std::string kept = saved != nullptr ? saved : "";
-  setenv("TZ", "JST-9", 1);
+  const std::time_t utc = std::time(nullptr) + 3600;
+  std::tm today{};
+  gmtime_r(&utc, &today);
+  const auto day = [&](int shift) { return ",J" + std::to_string((today.tm_yday + 365 + shift) % 365 + 1); };
+  setenv("TZ", ("UTC0SUMMER" + day(-10) + day(10)).c_str(), 1);
   tzset();
   Network({"clock 2024-02-28 23:59:30"});
   standin::UseRealClock();  // as a network file without a clock does
-  const std::time_t utc = std::time(nullptr) + 9 * 3600;
   SYSTEMTIME now{};
   GetLocalTime(&now);
+  const auto real_ms = [] {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::system_clock::now().time_since_epoch())
+        .count();
+  };
+  const int64_t before = real_ms(), local = standin::host::LocalMilliseconds() - 3600000, after = real_ms();
   saved != nullptr ? setenv("TZ", kept.c_str(), 1) : unsetenv("TZ");
   tzset();
-  std::tm local{};
-  local.tm_year = now.wYear - 1900;
-  local.tm_mon = now.wMonth - 1;
-  local.tm_mday = now.wDay;
-  local.tm_hour = now.wHour;
-  local.tm_min = now.wMinute;
-  local.tm_sec = now.wSecond;
+  EXPECT_LE(before, local);
+  EXPECT_LE(local, after);
+  std::tm civil{};
+  civil.tm_year = now.wYear - 1900;
+  civil.tm_mon = now.wMonth - 1;
+  civil.tm_mday = now.wDay;
+  civil.tm_hour = now.wHour;
+  civil.tm_min = now.wMinute;
+  civil.tm_sec = now.wSecond;
   // Give or take the pauses of earlier cases, which the clock counts on.
-  EXPECT_NEAR(static_cast<double>(timegm(&local)), static_cast<double>(utc), 120);
+  EXPECT_NEAR(static_cast<double>(timegm(&civil)), static_cast<double>(utc), 120);
 }
 
 // The longest name fills the program's buffer; the size comes back without
