@@ -53,20 +53,20 @@ TEST(HostClock, KeepsTheHostsTimeZone) {
     return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::system_clock::now().time_since_epoch())
         .count();
   };
-  const int64_t before = real_ms(), local = standin::host::LocalMilliseconds() - 3600000, after = real_ms();
+  const int64_t before = real_ms(), reading = standin::host::LocalMilliseconds() - 3600000, after = real_ms();
   saved != nullptr ? setenv("TZ", kept.c_str(), 1) : unsetenv("TZ");
   tzset();
-  EXPECT_LE(before, local);
-  EXPECT_LE(local, after);
-  std::tm civil{};
-  civil.tm_year = now.wYear - 1900;
-  civil.tm_mon = now.wMonth - 1;
-  civil.tm_mday = now.wDay;
-  civil.tm_hour = now.wHour;
-  civil.tm_min = now.wMinute;
-  civil.tm_sec = now.wSecond;
+  EXPECT_LE(before, reading);
+  EXPECT_LE(reading, after);
+  std::tm local{};
+  local.tm_year = now.wYear - 1900;
+  local.tm_mon = now.wMonth - 1;
+  local.tm_mday = now.wDay;
+  local.tm_hour = now.wHour;
+  local.tm_min = now.wMinute;
+  local.tm_sec = now.wSecond;
   // Give or take the pauses of earlier cases, which the clock counts on.
-  EXPECT_NEAR(static_cast<double>(timegm(&civil)), static_cast<double>(utc), 120);
+  EXPECT_NEAR(static_cast<double>(timegm(&local)), static_cast<double>(utc), 120);
 }
 
 // The longest name fills the program's buffer; the size comes back without
