@@ -10,6 +10,7 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <stdlib.h>
+#include <sys/prctl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -426,6 +427,7 @@ TEST_F(NetworkFileTest, AFullDiskLeavesTheFileAndNoTemporaryFile) {
   const pid_t child = fork();
   ASSERT_GE(child, 0);
   if (child == 0) {
+    prctl(PR_SET_PDEATHSIG, SIGKILL);  // a write that never ends ends with the test
     signal(SIGXFSZ, SIG_IGN);
     const rlimit limit{1000, RLIM_INFINITY}, none{RLIM_INFINITY, RLIM_INFINITY};
     usleep(200000);  // a settled file: its reading is used again while it stays
