@@ -37,6 +37,7 @@ TEST(SimulatedClock, MovesOnlyBySleep) {
 // millisecond: here in a zone whose summer time, an hour ahead of UTC, began
 // ten days ago and ends in ten.
 TEST(HostClock, KeepsTheHostsTimeZone) {
+  using namespace std::chrono;
   const char *saved = std::getenv("TZ");
   const std::string kept = saved != nullptr ? saved : "";
   const std::time_t utc = std::time(nullptr) + 3600;
@@ -49,10 +50,7 @@ TEST(HostClock, KeepsTheHostsTimeZone) {
   standin::UseRealClock();  // as a network file without a clock does
   SYSTEMTIME now{};
   GetLocalTime(&now);
-  const auto real_ms = [] {
-    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::system_clock::now().time_since_epoch())
-        .count();
-  };
+  const auto real_ms = [] { return duration_cast<milliseconds>(system_clock::now().time_since_epoch()).count(); };
   const int64_t before = real_ms(), reading = standin::host::LocalMilliseconds() - 3600000, after = real_ms();
   saved != nullptr ? setenv("TZ", kept.c_str(), 1) : unsetenv("TZ");
   tzset();
