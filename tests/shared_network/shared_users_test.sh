@@ -89,21 +89,19 @@ refused "you may not write the lock file $work/open/locked.lock (it belongs to u
   "$reader" "$work/open/locked"
 
 # A read-only mount: its owner reads it, and a change is refused, as it is
-# for a writable file bound into it and in a folder with no room left.
+# for a writable file bound into it, and in a folder with no room left.
 mkdir -m 0755 "$work/mounted" "$work/full"
 install -d -o "$owner" "$work/source"
 network "$work/source/net" 0644
 network "$work/source/bound" 0644
-network "$work/bound" 0644
 mount --bind -o ro "$work/source" "$work/mounted"
-mount --bind "$work/bound" "$work/mounted/bound"
+mount --bind "$work/shared/net" "$work/mounted/bound"
 lists "$owner" "$work/mounted/net"
 refused "is on a file system mounted read-only" "$owner" "$work/mounted/net"
 refused "the folder $work/mounted that holds the network file is on a file system mounted read-only" \
   "$owner" "$work/mounted/bound"
 mount -t tmpfs -o nr_inodes=3,uid="$owner" none "$work/full"
 network "$work/full/net" 0644
-network "$work/full/net.lock" 0644
 refused "cannot create a temporary file in $work/full: No space left on device" "$owner" "$work/full/net"
 [ ! -e "$work/source/net.lock" ] || fail "a lock file was made on the read-only mount"
 
