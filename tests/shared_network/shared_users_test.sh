@@ -13,7 +13,7 @@ set -euo pipefail
 [ -n "${VELMORA_OWN_MOUNTS:-}" ] || exec env VELMORA_OWN_MOUNTS=1 unshare --mount --propagation private "$0" "$@"
 owner=61001 reader=61002
 work="$(mktemp -d)"
-trap 'umount "$work/mounted" 2>/dev/null || true; rm -rf "$work"' EXIT
+trap 'umount -R "$work/mounted" "$work/full" 2>/dev/null || true; rm -rf "$work"' EXIT
 chmod 0755 "$work"
 install -m 0755 "$1" "$work/network_client"
 status=0
@@ -50,6 +50,10 @@ lists "$reader" "$work/shared/net"
 [ "$out" = "1 owner-1" ] || fail "the reader listed \"$out\""
 [ "$(stat -c '%u %a' "$work/shared/net.lock")" = "$owner 644" ] ||
   fail "the lock file is $(stat -c '%u %a' "$work/shared/net.lock"), not the owner's 644"
+# A group the owner is not in would be lost by a replacement.
+network "$work/shared/grouped" 0664
+chgrp "$reader" "$work/shared/grouped"
+refused "cannot give the new file the owner of $work/shared/grouped" "$owner" "$work/shared/grouped"
 
 # The owner's home folder (0755): the owner's file, and one the reader was given.
 install -d -m 0755 -o "$owner" -g "$owner" "$work/home"
@@ -84,12 +88,21 @@ install -m 0644 -o "$owner" -g "$owner" /dev/null "$work/open/locked.lock"
 refused "you may not write the lock file $work/open/locked.lock (it belongs to user ID $owner, mode 0644)" \
   "$reader" "$work/open/locked"
 
-# A read-only mount: its owner reads it, and a change is refused.
-mkdir -m 0755 "$work/source" "$work/mounted"
+# A read-only mount: its owner reads it, and a change is refused, as it is
+# for a writable file bound into it, and in a folder with no room left.
+mkdir -m 0755 "$work/mounted" "$work/full"
+install -d -o "$owner" "$work/source"
 network "$work/source/net" 0644
+network "$work/source/bound" 0644
 mount --bind -o ro "$work/source" "$work/mounted"
+mount --bind "$work/shared/net" "$work/mounted/bound"
 lists "$owner" "$work/mounted/net"
 refused "is on a file system mounted read-only" "$owner" "$work/mounted/net"
+refused "the folder $work/mounted that holds the network file is on a file system mounted read-only" \
+  "$owner" "$work/mounted/bound"
+mount -t tmpfs -o nr_inodes=3,uid="$owner" none "$work/full"
+network "$work/full/net" 0644
+refused "cannot create a temporary file in $work/full: No space left on device" "$owner" "$work/full/net"
 [ ! -e "$work/source/net.lock" ] || fail "a lock file was made on the read-only mount"
 
 [ "$status" -eq 0 ] && echo "PASS: readers need no write access and never lock the owner out; refusals say why"

@@ -13,6 +13,8 @@
 
 #include <standin/clock.h>
 
+#include <host.h>
+
 #include "../netapi32/world.h"
 
 namespace {
@@ -31,20 +33,29 @@ TEST(SimulatedClock, MovesOnlyBySleep) {
             std::tuple(2024, 2, 29, 4, 0, 15));
 }
 
-// Without a clock of the network's, time is the host's local time: here
-// Japan's, nine hours ahead of UTC all year.
+// Without a clock of the network's, time is the host's local time, to the
+// millisecond: here in a zone whose summer time, an hour ahead of UTC, began
+// ten days ago and ends in ten.
 TEST(HostClock, KeepsTheHostsTimeZone) {
+  using namespace std::chrono;
   const char *saved = std::getenv("TZ");
   const std::string kept = saved != nullptr ? saved : "";
-  setenv("TZ", "JST-9", 1);
+  const std::time_t utc = std::time(nullptr) + 3600;
+  std::tm today{};
+  gmtime_r(&utc, &today);
+  const auto day = [&](int shift) { return ",J" + std::to_string((today.tm_yday + 365 + shift) % 365 + 1); };
+  setenv("TZ", ("UTC0SUMMER" + day(-10) + day(10)).c_str(), 1);
   tzset();
   Network({"clock 2024-02-28 23:59:30"});
   standin::UseRealClock();  // as a network file without a clock does
-  const std::time_t utc = std::time(nullptr) + 9 * 3600;
   SYSTEMTIME now{};
   GetLocalTime(&now);
+  const auto real_ms = [] { return duration_cast<milliseconds>(system_clock::now().time_since_epoch()).count(); };
+  const int64_t before = real_ms(), reading = standin::host::LocalMilliseconds() - 3600000, after = real_ms();
   saved != nullptr ? setenv("TZ", kept.c_str(), 1) : unsetenv("TZ");
   tzset();
+  EXPECT_LE(before, reading);
+  EXPECT_LE(reading, after);
   std::tm local{};
   local.tm_year = now.wYear - 1900;
   local.tm_mon = now.wMonth - 1;

@@ -10,6 +10,7 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <stdlib.h>
+#include <sys/prctl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -218,6 +219,12 @@ TEST_F(NetworkFileTest, APersonsNetworkIsThisMachineWithARunningService) {
   standin::ResetNetwork();
   ASSERT_EQ(standin::OpenNetworkForUser(&used), "");
   EXPECT_EQ(used, dir_ + "/.local/state/velmora/network");
+  // Nor is a relative HOME; and a folder that cannot be made is named.
+  setenv("HOME", "home", 1);
+  EXPECT_EQ(standin::OpenNetworkForUser(nullptr),
+            "neither VELMORA_NETWORK, XDG_STATE_HOME nor HOME names where the network file is kept");
+  setenv("XDG_STATE_HOME", used.c_str(), 1);
+  EXPECT_EQ(standin::OpenNetworkForUser(nullptr), "cannot create the folder " + used + "/velmora: Not a directory");
   setenv("HOME", home.c_str(), 1);
   unsetenv("XDG_STATE_HOME");
 }
@@ -420,11 +427,15 @@ TEST_F(NetworkFileTest, AFullDiskLeavesTheFileAndNoTemporaryFile) {
   const pid_t child = fork();
   ASSERT_GE(child, 0);
   if (child == 0) {
+    prctl(PR_SET_PDEATHSIG, SIGKILL);  // a write that never ends ends with the test
     signal(SIGXFSZ, SIG_IGN);
-    const rlimit limit{1000, 1000};
+    const rlimit limit{1000, RLIM_INFINITY}, none{RLIM_INFINITY, RLIM_INFINITY};
     usleep(200000);  // a settled file: its reading is used again while it stays
     if (setrlimit(RLIMIT_FSIZE, &limit) != 0 || !standin::OpenNetworkFile(path_).empty()) _exit(2);
-    const bool refused = AddJob() == NERR_InternalError && diagnostics_.find("File too large") != std::string::npos;
+    const bool refused =
+        AddJob() == NERR_InternalError &&
+        diagnostics_.find(": File too large; the network file " + path_ + " was not changed") != std::string::npos;
+    setrlimit(RLIMIT_FSIZE, &none);  // for the coverage build's counts
     // The change that could not be written is not seen afterwards either.
     _exit(refused && standin::JobsOf("PC01").size() == 100 ? 0 : 1);
   }
@@ -453,12 +464,26 @@ TEST_F(NetworkFileTest, EachCallSeesTheFileAsItIsNow) {
   ASSERT_EQ(rename(other.c_str(), path_.c_str()), 0);
   EXPECT_EQ(Commands("PC01"), std::vector<std::u16string>{u"b"});
 
-  {
+  const auto rewrite = [&](char command) {
     std::fstream in_place(path_, std::ios::binary | std::ios::in | std::ios::out);
     in_place.seekp(static_cast<std::streamoff>(first.size() - 3));
-    in_place << 'c';
-  }
+    in_place << command;
+  };
+  // Both rewrites fall early in one second, so that only the nanoseconds of
+  // the change time tell the second from the first, whose reading has
+  // settled; the second puts the modification time back, as touch -r does.
+  timespec now{};
+  clock_gettime(CLOCK_REALTIME, &now);
+  usleep(static_cast<useconds_t>(1020000 - now.tv_nsec / 1000));
+  rewrite('c');
   EXPECT_EQ(Commands("PC01"), std::vector<std::u16string>{u"c"});
+  usleep(200000);
+  Commands("PC01");
+  ASSERT_EQ(stat(path_.c_str(), &before), 0);
+  rewrite('d');
+  const struct timespec put_back[2] = {before.st_atim, before.st_mtim};
+  ASSERT_EQ(utimensat(AT_FDCWD, path_.c_str(), put_back, 0), 0);
+  EXPECT_EQ(Commands("PC01"), std::vector<std::u16string>{u"d"});
 
   // A FIFO put in its place is refused, not read as an empty network.
   ASSERT_EQ(mkfifo(other.c_str(), 0600), 0);
