@@ -90,16 +90,6 @@ const char *CanonicalClassName(Kind kind) {
   }
 }
 
-void SetEnabledQuietly(Window *window, bool enable) {
-  bool was_enabled = !(window->style & WS_DISABLED);
-  if (was_enabled == enable) return;
-  if (enable)
-    window->style &= ~static_cast<DWORD>(WS_DISABLED);
-  else
-    window->style |= WS_DISABLED;
-  Send(window, WM_ENABLE, enable ? TRUE : FALSE, 0);
-}
-
 // The font of a face and size: one handle for each, for the whole run.
 HFONT DialogFont(const std::string &face, int points) {
   static std::vector<std::unique_ptr<std::string>> fonts;
@@ -337,7 +327,7 @@ INT_PTR WINAPI DialogBoxParamA(HINSTANCE hInstance, LPCSTR lpTemplateName, HWND 
   // already ended during its initialisation).
   bool disabled_owner = false;
   if (!dialog->ended && owner != nullptr && !(owner->style & WS_DISABLED)) {
-    SetEnabledQuietly(owner, false);
+    SetEnabled(owner, false);
     disabled_owner = true;
   }
   dialog->owner = owner;
@@ -347,7 +337,7 @@ INT_PTR WINAPI DialogBoxParamA(HINSTANCE hInstance, LPCSTR lpTemplateName, HWND 
     Window *owner;
     bool disabled;
     ~OwnerRestore() {
-      if (disabled && owner->alive && (owner->style & WS_DISABLED)) SetEnabledQuietly(owner, true);
+      if (disabled && owner->alive && (owner->style & WS_DISABLED)) SetEnabled(owner, true);
     }
   } restore{owner, disabled_owner};
 
@@ -368,8 +358,7 @@ INT_PTR WINAPI DialogBoxParamA(HINSTANCE hInstance, LPCSTR lpTemplateName, HWND 
   INT_PTR result = dialog->alive ? dialog->result : 0;
   // The owner is enabled again before the dialog goes, so that it takes the
   // activation; what it does with the focus then is its procedure's matter.
-  if (owner != nullptr && owner->alive && disabled_owner && (owner->style & WS_DISABLED))
-    SetEnabledQuietly(owner, true);
+  if (owner != nullptr && owner->alive && disabled_owner && (owner->style & WS_DISABLED)) SetEnabled(owner, true);
   restore.disabled = false;
   if (dialog->alive) DestroyWindow(ToHandle(dialog));
   if (quit) {
@@ -390,8 +379,7 @@ BOOL WINAPI EndDialog(HWND hDlg, INT_PTR nResult) {
   dialog->ended = true;
   dialog->result = nResult;
   if (dialog->modal) {
-    if (dialog->owner && dialog->owner->alive && (dialog->owner->style & WS_DISABLED))
-      SetEnabledQuietly(dialog->owner, true);
+    if (dialog->owner && dialog->owner->alive && (dialog->owner->style & WS_DISABLED)) SetEnabled(dialog->owner, true);
     dialog->style &= ~static_cast<DWORD>(WS_VISIBLE);
     // Wakes the modal loop so that it sees the end.
     Post(dialog, WM_NULL, 0, 0, false);

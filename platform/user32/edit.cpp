@@ -2,6 +2,8 @@
 // The EDIT class, single-line: ANSI text with double-byte characters kept
 // whole, a selection and caret, the text limit (in bytes), the typing rules
 // of ES_UPPERCASE, ES_LOWERCASE and ES_NUMBER, and the clipboard commands.
+// Text comes from the user or, whole, from WM_SETTEXT: no client replaces a
+// selection (EM_REPLACESEL), which DefWindowProc ignores.
 #include "window.h"
 
 #include <algorithm>
@@ -203,13 +205,6 @@ void HandleChar(Window *edit, unsigned char c) {
 
 }  // namespace
 
-void ReplaceSelection(Window *edit, const std::string &ansi) {
-  size_t low = SelLow(edit), high = SelHigh(edit);
-  edit->text.replace(low, high - low, ansi);
-  edit->sel_start = edit->sel_end = low + ansi.size();
-  Changed(edit);
-}
-
 LRESULT CALLBACK EditProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
   Window *edit = FromHandle(hwnd);
   if (edit == nullptr) return 0;
@@ -253,9 +248,6 @@ LRESULT CALLBACK EditProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam)
       if (lparam) *reinterpret_cast<DWORD *>(lparam) = high;
       return MAKELONG(low, high);
     }
-    case EM_REPLACESEL:
-      ReplaceSelection(edit, lparam ? reinterpret_cast<LPCSTR>(lparam) : "");
-      return 0;
     case WM_PASTE:
       Paste(edit);
       return 0;

@@ -22,26 +22,14 @@ HelpRequest g_last_help;
 
 HCURSOR Handle(char &object) { return reinterpret_cast<HCURSOR>(&object); }
 
+// The boxes the program shows: MB_OK, and MB_YESNO with either default.
 int DefaultAnswer(UINT style) {
-  int button = static_cast<int>((style >> 8) & 0x0F);  // MB_DEFBUTTON1..3
-  switch (style & MB_TYPEMASK) {
-    case MB_OKCANCEL:
-      return button == 1 ? IDCANCEL : IDOK;
-    case MB_ABORTRETRYIGNORE:
-      return button == 1 ? IDRETRY : button == 2 ? IDIGNORE : IDABORT;
-    case MB_YESNOCANCEL:
-      return button == 1 ? IDNO : button == 2 ? IDCANCEL : IDYES;
-    case MB_YESNO:
-      return button == 1 ? IDNO : IDYES;
-    case MB_RETRYCANCEL:
-      return button == 1 ? IDCANCEL : IDRETRY;
-    default:
-      return IDOK;
-  }
+  if ((style & MB_TYPEMASK) == MB_OK) return IDOK;
+  return (style & MB_DEFMASK) == MB_DEFBUTTON2 ? IDNO : IDYES;
 }
 
-// The box's own window: its buttons answer it, Enter presses the default
-// button, Escape answers as its Cancel button (or a lone OK) would.
+// The box's own window, answered through the driver seam
+// (AnswerMessageBox): each front end draws the box and reads its keys itself.
 LRESULT CALLBACK MessageBoxProc(HWND handle, UINT message, WPARAM wparam, LPARAM lparam) {
   Window *box = FromHandle(handle);
   if (box == nullptr) return 0;
@@ -53,14 +41,6 @@ LRESULT CALLBACK MessageBoxProc(HWND handle, UINT message, WPARAM wparam, LPARAM
   switch (message) {
     case kMsgUserAnswerBox:
       end(static_cast<int>(wparam));
-      return 0;
-    case WM_KEYDOWN:
-      if (wparam == VK_RETURN) end(DefaultAnswer(box->box_style));
-      if (wparam == VK_ESCAPE) {
-        UINT type = box->box_style & MB_TYPEMASK;
-        if (type == MB_OK) end(IDOK);
-        if (type == MB_OKCANCEL || type == MB_YESNOCANCEL || type == MB_RETRYCANCEL) end(IDCANCEL);
-      }
       return 0;
     case WM_ACTIVATE:
       if (LOWORD(wparam) != WA_INACTIVE) MoveFocus(box);
@@ -78,8 +58,7 @@ LRESULT CALLBACK MessageBoxProc(HWND handle, UINT message, WPARAM wparam, LPARAM
 // A quit ends the loop and is posted again for the loop outside.
 int RunMessageBox(Window *owner, const std::string &text, const std::string &caption, UINT style) {
   Window *box = NewWindow();
-  box->kind = Kind::kMessageBox;
-  box->class_name = "#32770";
+  box->kind = Kind::kMessageBox;  // no class name: boxes are told apart by their kind (IsMessageBox)
   box->proc = MessageBoxProc;
   box->owner = owner;
   box->style = WS_POPUP | WS_CAPTION | WS_VISIBLE;
@@ -89,12 +68,8 @@ int RunMessageBox(Window *owner, const std::string &text, const std::string &cap
   box->modal = true;
   TopLevels().push_back(box);
 
-  bool disabled_owner = false;
-  if (owner != nullptr && !(owner->style & WS_DISABLED)) {
-    owner->style |= WS_DISABLED;
-    Send(owner, WM_ENABLE, FALSE, 0);
-    disabled_owner = true;
-  }
+  const bool disabled_owner = owner != nullptr && !(owner->style & WS_DISABLED);
+  if (disabled_owner) SetEnabled(owner, false);
   Activate(box);
 
   bool quit = false;
@@ -110,11 +85,10 @@ int RunMessageBox(Window *owner, const std::string &text, const std::string &cap
     DispatchMessageA(&msg);
   }
   int answer = box->alive && box->ended ? static_cast<int>(box->result) : 0;
-  if (disabled_owner && owner->alive && (owner->style & WS_DISABLED)) {
-    owner->style &= ~static_cast<DWORD>(WS_DISABLED);
-    Send(owner, WM_ENABLE, TRUE, 0);
-  }
-  if (box->alive) DestroyWindow(ToHandle(box));
+  if (disabled_owner && owner->alive) SetEnabled(owner, true);
+  // A box goes with its owner: destroying it again then fails, as on the
+  // platform, and the last error tells why MessageBoxA returns 0.
+  DestroyWindow(ToHandle(box));
   if (quit) RequestQuit(quit_code);
   return answer;
 }
@@ -148,6 +122,11 @@ int WINAPI MessageBoxA(HWND hWnd, LPCSTR lpText, LPCSTR lpCaption, UINT uType) {
     standin::RecordCall("MessageBoxA", "",
                         "owner=" + Describe(owner) + " style=" + style + " caption=" + standin::Cp932ToUtf8(caption) +
                             " text=" + standin::Cp932ToUtf8(text));
+  }
+  // Kinds the program never shows are refused, as an unknown type is.
+  if ((uType & MB_TYPEMASK) != MB_OK && (uType & MB_TYPEMASK) != MB_YESNO) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return 0;
   }
   // Nobody can answer: the default button's answer, at once.
   if (standin::CurrentDriver() == nullptr) return DefaultAnswer(uType);

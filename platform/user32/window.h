@@ -116,6 +116,9 @@ Window *Focus();
 void MoveFocus(Window *window);
 void ForgetFocus();
 bool IsEnabledChain(Window *window);  // the window and every parent enabled
+// EnableWindow's work, without its call log: on a change the window hears of
+// it (WM_ENABLE), and one disabled while it has the focus loses it.
+void SetEnabled(Window *window, bool enable);
 // ListNavigationTarget (standin/control_class.h) serves USER32's lists too.
 Window *TopLevelOf(Window *window);
 Window *ControlWithId(Window *dialog, int id);
@@ -140,8 +143,7 @@ LRESULT CALLBACK ComboBoxProc(HWND, UINT, WPARAM, LPARAM);
 // Shared control helpers.
 bool IsPushButton(const Window *window);  // BS_PUSHBUTTON or BS_DEFPUSHBUTTON
 bool IsAutoRadio(const Window *window);
-void ClickButton(Window *button);                              // the action of a completed click, then BN_CLICKED
-void ReplaceSelection(Window *edit, const std::string &ansi);  // program text: no typing rules
+void ClickButton(Window *button);  // the action of a completed click, then BN_CLICKED
 void ApplyListBoxSelection(Window *list, const std::vector<int> &indices);
 void ApplyComboSelection(Window *combo, int index);
 void FixDefaultButton(Window *dialog, Window *new_focus);

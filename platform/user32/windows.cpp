@@ -114,6 +114,16 @@ Window *ControlWithId(Window *dialog, int id) {
   return nullptr;
 }
 
+void SetEnabled(Window *window, bool enable) {
+  if (((window->style & WS_DISABLED) == 0) == enable) return;
+  if (enable)
+    window->style &= ~static_cast<DWORD>(WS_DISABLED);
+  else
+    window->style |= WS_DISABLED;
+  if (!enable && Focus() == window) MoveFocus(nullptr);
+  Send(window, WM_ENABLE, enable ? TRUE : FALSE, 0);
+}
+
 void MoveFocus(Window *window) {
   if (g_focus == window) return;
   // The focus goes into an inactive top-level window only by activating it.
@@ -311,7 +321,7 @@ HWND WINAPI GetFocus(void) { return Focus() ? ToHandle(Focus()) : nullptr; }
 
 HWND WINAPI GetDlgItem(HWND hDlg, int nIDDlgItem) {
   Window *control = ControlWithId(FromHandle(hDlg), nIDDlgItem);
-  if (control == nullptr) SetLastError(1421);  // ERROR_CONTROL_ID_NOT_FOUND
+  if (control == nullptr) SetLastError(ERROR_CONTROL_ID_NOT_FOUND);
   return control ? ToHandle(control) : nullptr;
 }
 
@@ -332,15 +342,7 @@ BOOL WINAPI EnableWindow(HWND hWnd, BOOL bEnable) {
   if (Recording()) standin::RecordCall("EnableWindow", "", Describe(window) + " enable=" + (bEnable ? "1" : "0"));
   if (window == nullptr) return FALSE;
   BOOL was_disabled = (window->style & WS_DISABLED) ? TRUE : FALSE;
-  if (bEnable)
-    window->style &= ~static_cast<DWORD>(WS_DISABLED);
-  else
-    window->style |= WS_DISABLED;
-  if (was_disabled != (bEnable ? FALSE : TRUE)) {
-    // A window that is disabled while it has the focus loses it.
-    if (!bEnable && Focus() == window) MoveFocus(nullptr);
-    Send(window, WM_ENABLE, bEnable ? TRUE : FALSE, 0);
-  }
+  SetEnabled(window, bEnable != FALSE);
   return was_disabled;
 }
 

@@ -14,14 +14,17 @@
 
 namespace conformance {
 
-// Commands the test window received, as whole wParam values, edit
-// notifications left out.
+// Commands the test window received, as whole wParam values, the edits'
+// focus notifications left out; among them its WM_ENABLE and WM_ACTIVATE,
+// as Told(message, state).
 inline std::vector<WPARAM> g_commands;
+
+inline WPARAM Told(UINT message, WORD state) { return MAKEWPARAM(state, 0xF000 | message); }
 
 inline void RecordCommand(UINT message, WPARAM wparam) {
   const WORD code = HIWORD(wparam);
-  const bool edit_notification = code == EN_SETFOCUS || code == EN_KILLFOCUS || code == EN_CHANGE || code == EN_UPDATE;
-  if (message == WM_COMMAND && !edit_notification) g_commands.push_back(wparam);
+  if (message == WM_COMMAND && code != EN_SETFOCUS && code != EN_KILLFOCUS) g_commands.push_back(wparam);
+  if (message == WM_ENABLE || message == WM_ACTIVATE) g_commands.push_back(Told(message, LOWORD(wparam)));
 }
 
 inline INT_PTR CALLBACK RecordingDialogProc(HWND, UINT message, WPARAM wparam, LPARAM) {

@@ -110,7 +110,7 @@ CONFORMANCE_CASE(EnterPressesTheFocusedPushButtonElseTheDefaultOne) {
 // A window whose procedure is DefWindowProc's, run through IsDialogMessage:
 // DefWindowProc answers DM_GETDEFID with 0 and moves no default look, so a
 // focused push button stays an undefault one and Enter sends IDOK, whatever
-// has the focus. Escape is IDCANCEL.
+// has the focus. Escape is IDCANCEL; typing tells the edit's parent.
 LRESULT CALLBACK MainProcedure(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
   conformance::RecordCommand(message, wparam);
   return DefWindowProcA(window, message, wparam, lparam);
@@ -131,15 +131,17 @@ CONFORMANCE_CASE(EnterInAWindowOfDefWindowProcSendsIdOk) {
   main.Press('A', /*shift=*/true);
   CHECK_EQ(conformance::TextOf(main.Item(10)), std::string("A"));
   main.Press({VK_RETURN, VK_ESCAPE});
-  CHECK(g_commands == (std::vector<WPARAM>{IDOK, IDOK, IDCANCEL}));
+  CHECK(TakeCommands() ==
+        (std::vector<WPARAM>{IDOK, MAKEWPARAM(10, EN_UPDATE), MAKEWPARAM(10, EN_CHANGE), IDOK, IDCANCEL}));
 
   // A push button the focus reaches keeps its own look: the template's
   // default button stays the default one.
   CHECK_EQ(main.DialogCode(71), DLGC_BUTTON | DLGC_DEFPUSHBUTTON);
-  // Tab with no tab stop left moves nothing.
+  // Tab with no tab stop left moves nothing; the window that lost its focus
+  // stays active.
   for (int id : {10, 70, 71}) EnableWindow(main.Item(id), FALSE);
   main.Press(VK_TAB);
-  CHECK(GetFocus() == nullptr);
+  CHECK(GetFocus() == nullptr && g_commands.empty());
   CHECK(LoadIconA(conformance::TestModule(), "DLG_MAIN") == nullptr);
 }
 
@@ -168,12 +170,13 @@ CONFORMANCE_CASE(MnemonicsWithAndWithoutAlt) {
   CHECK_EQ(dialog.FocusId(), 30);
 }
 
-// A modal dialog that ends gives the focus back to the control of its owner
-// that had it.
+// A modal dialog, shown and active though it took no focus, disables its
+// owner while it runs; once it ends, the focus goes back to the control of
+// its owner that had it.
 INT_PTR CALLBACK EndingProcedure(HWND window, UINT message, WPARAM wparam, LPARAM) {
-  if (message == WM_INITDIALOG) PostMessageA(window, WM_COMMAND, IDCANCEL, 0);
+  if (message == WM_ACTIVATE && LOWORD(wparam) != WA_INACTIVE) PostMessageA(window, WM_COMMAND, IDCANCEL, 0);
   if (message == WM_COMMAND && LOWORD(wparam) == IDCANCEL) EndDialog(window, 7);
-  return message == WM_INITDIALOG || message == WM_COMMAND;
+  return message == WM_COMMAND;
 }
 
 CONFORMANCE_CASE(FocusReturnsToTheOwnerAfterAModalDialogEnds) {
@@ -181,6 +184,7 @@ CONFORMANCE_CASE(FocusReturnsToTheOwnerAfterAModalDialogEnds) {
   SetFocus(owner.Item(11));
   CHECK_EQ(DialogBoxParamA(conformance::TestModule(), "DLG_CONTROLS", owner.window(), EndingProcedure, 0), 7);
   CHECK(IsWindowEnabled(owner.window()));
+  CHECK(Saw(conformance::Told(WM_ENABLE, FALSE)) && Saw(conformance::Told(WM_ENABLE, TRUE)));
   owner.Pump();
   CHECK_EQ(owner.FocusId(), 11);
   // A window without an owner that goes leaves the activation, and so the
@@ -195,13 +199,18 @@ CONFORMANCE_CASE(FocusReturnsToTheOwnerAfterAModalDialogEnds) {
     CHECK_EQ(owner.DialogCode(70), DLGC_BUTTON | DLGC_DEFPUSHBUTTON);
     SendMessageA(owner.window(), WM_NEXTDLGCTL, 1, FALSE);
     CHECK(GetFocus() == owner.Item(2));
-    SetFocus(owner.Item(11));
-    // A hidden window shown with SW_RESTORE or SW_SHOWNORMAL is activated.
-    ShowWindow(other.window(), SW_HIDE);
-    ShowWindow(other.window(), SW_RESTORE);
-    CHECK(GetParent(GetFocus()) == other.window());
+    // A hidden window shown with SW_RESTORE, SW_SHOW or SW_SHOWNORMAL is activated.
+    for (int command : {SW_RESTORE, SW_SHOW}) {
+      SetFocus(owner.Item(11));
+      ShowWindow(other.window(), SW_HIDE);
+      ShowWindow(other.window(), command);
+      CHECK(GetParent(GetFocus()) == other.window());
+    }
     ShowWindow(owner.window(), SW_HIDE);
     ShowWindow(owner.window(), SW_SHOWNORMAL);
+    CHECK_EQ(owner.FocusId(), 11);
+    // The dialog itself passes the focus on to a control.
+    SetFocus(owner.window());
     CHECK_EQ(owner.FocusId(), 11);
   }
 }
