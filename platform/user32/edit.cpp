@@ -197,7 +197,7 @@ void HandleChar(Window *edit, unsigned char c) {
   }
   if (c < 0x20 || c == 0x7F) return;  // other control characters type nothing
   if (IsCp932LeadByte(c)) {
-    edit->pending_lead = c;  // the trail byte follows in the next WM_CHAR
+    edit->pending_lead = c;  // the trail byte follows in the next WM_CHAR: drivers type whole characters
     return;
   }
   TypeText(edit, std::string(1, static_cast<char>(c)));
@@ -281,7 +281,6 @@ LRESULT CALLBACK EditProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam)
       NotifyParent(edit, EN_SETFOCUS);
       return 0;
     case WM_KILLFOCUS:
-      edit->pending_lead = -1;
       NotifyParent(edit, EN_KILLFOCUS);
       return 0;
     default:
