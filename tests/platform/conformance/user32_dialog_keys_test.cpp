@@ -137,8 +137,9 @@ CONFORMANCE_CASE(EnterInAWindowOfDefWindowProcSendsIdOk) {
   // default button stays the default one.
   CHECK_EQ(main.DialogCode(71), DLGC_BUTTON | DLGC_DEFPUSHBUTTON);
   // Tab with no tab stop left moves nothing; the window that lost its focus
-  // stays active.
+  // stays active, and hears nothing of an EnableWindow that changes nothing.
   for (int id : {10, 70, 71}) EnableWindow(main.Item(id), FALSE);
+  EnableWindow(main.window(), TRUE);
   main.Press(VK_TAB);
   CHECK(GetFocus() == nullptr && g_commands.empty());
   CHECK(LoadIconA(conformance::TestModule(), "DLG_MAIN") == nullptr);
