@@ -14,9 +14,8 @@
 
 namespace conformance {
 
-// Commands the test window received, as whole wParam values, the edits'
-// focus notifications left out; among them its WM_ENABLE and WM_ACTIVATE,
-// as Told(message, state).
+// Commands the test window received, as whole wParam values, the edits' focus notifications left out; among them its
+// WM_ENABLE and WM_ACTIVATE, as Told(message, state).
 inline std::vector<WPARAM> g_commands;
 
 inline WPARAM Told(UINT message, WORD state) { return MAKEWPARAM(state, 0xF000 | message); }

@@ -16,9 +16,9 @@ std::vector<int> TabWalk(const TestDialog &dialog, int steps, bool shift) {
   return visited;
 }
 
-// A dialog given the focus passes it to its first tab stop. Tab visits the
-// enabled tab stops in template order and wraps; Shift+Tab walks back. A radio group is a tab stop once one of its
-// radios is checked (BM_SETCHECK gives the checked radio WS_TABSTOP), and leaves the order again when none is.
+// A dialog given the focus passes it to its first tab stop. Tab visits the enabled tab stops in template order and
+// wraps; Shift+Tab walks back. A radio group is a tab stop once one of its radios is checked (BM_SETCHECK gives the
+// checked radio WS_TABSTOP), and leaves the order again when none is.
 CONFORMANCE_CASE(TabFollowsTabStopsThatChangeAtRunTime) {
   TestDialog dialog("DLG_CONTROLS");
   EnableWindow(dialog.Item(40), FALSE);
@@ -136,8 +136,8 @@ CONFORMANCE_CASE(EnterInAWindowOfDefWindowProcSendsIdOk) {
   // A push button the focus reaches keeps its own look: the template's
   // default button stays the default one.
   CHECK_EQ(main.DialogCode(71), DLGC_BUTTON | DLGC_DEFPUSHBUTTON);
-  // Tab with no tab stop left moves nothing; the window that lost its focus
-  // stays active, and hears nothing of an EnableWindow that changes nothing.
+  // Tab with no tab stop left moves nothing; the window that lost its focus stays active, and hears nothing of an
+  // EnableWindow that changes nothing.
   for (int id : {10, 70, 71}) EnableWindow(main.Item(id), FALSE);
   EnableWindow(main.window(), TRUE);
   main.Press(VK_TAB);
@@ -170,9 +170,8 @@ CONFORMANCE_CASE(MnemonicsWithAndWithoutAlt) {
   CHECK_EQ(dialog.FocusId(), 30);
 }
 
-// A modal dialog, shown and active though it took no focus, disables its
-// owner while it runs; once it ends, the focus goes back to the control of
-// its owner that had it.
+// A modal dialog, shown and active though it took no focus, disables its owner while it runs; once it ends, the focus
+// goes back to the control of its owner that had it.
 INT_PTR CALLBACK EndingProcedure(HWND window, UINT message, WPARAM wparam, LPARAM) {
   if (message == WM_ACTIVATE && LOWORD(wparam) != WA_INACTIVE) PostMessageA(window, WM_COMMAND, IDCANCEL, 0);
   if (message == WM_COMMAND && LOWORD(wparam) == IDCANCEL) EndDialog(window, 7);

@@ -61,9 +61,8 @@ void AppendRows(HWND list, int count) {
   }
 }
 
-// Input queued before the dialog was disabled is not delivered either (a
-// disabled control's is played by the runner's dialog_and_box). Without a
-// focus the dialog stays active; disabled, it hears of it.
+// Input queued before the dialog was disabled is not delivered either (a disabled control's is played by the runner's
+// dialog_and_box). Without a focus the dialog stays active; disabled, it hears of it.
 TEST_F(DialogTest, ADisabledDialogTakesNoInputNotEvenInputQueuedBefore) {
   SetFocus(nullptr);  // without a focus, input goes to the active window
   EXPECT_TRUE(PressKey(VK_F4) && standin::TypeChars(""));
