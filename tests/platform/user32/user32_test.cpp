@@ -220,8 +220,7 @@ TEST_F(DialogTest, TemplatesNamingUnavailableClassesFail) {
   EXPECT_EQ(CreateDialogParamA(module, "DLG_MAIN", nullptr, RecordingDialogProc, 0), nullptr);
   EXPECT_EQ(DialogBoxParamA(module, "DLG_MAIN", dialog_, RecordingDialogProc, 0), -1);
   EXPECT_EQ(RegisterClassA(nullptr), 0);
-  // The documented last error of a missing control (Wine leaves it as it was).
-  EXPECT_TRUE(GetDlgItem(dialog_, 99) == nullptr && GetLastError() == ERROR_CONTROL_ID_NOT_FOUND);
+  EXPECT_TRUE(GetDlgItem(dialog_, 99) == nullptr && GetLastError() == ERROR_CONTROL_ID_NOT_FOUND);  // Wine sets none
   SetCursor(LoadCursorA(nullptr, IDC_WAIT));
   standin::ResetUserInterface();  // forgets InitCommonControls and the cursor
   EXPECT_FALSE(standin::IsWaitCursorShown());
