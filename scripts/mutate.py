@@ -917,6 +917,10 @@ def main():
     if judged:
         print("%d mutants judged before, kept from %s" % (sum(m.key in judged for m in mutants), args.report))
     left = [m for m in mutants if m.key not in equivalents and m.key not in judged]
+    # The hand-written faults first, then the mutants never judged, and last the survivors judged again: tests
+    # written for those often land while a long run is under way, and a later run judges them on the new tree.
+    survivors = {row["key"] for row in rows if row["verdict"] == "survived"}
+    left.sort(key=lambda m: (not isinstance(m, HandWritten), m.key in survivors))
     results += run_mutants(left, args.work, args.jobs, not args.all_tests, keep, args.every_killer)
     results.sort(key=lambda r: (r[0].path, r[0].start))
     print("\n== Survivors")
