@@ -16,6 +16,8 @@
 #include <stdlib.h>
 #include <unistd.h>
 
+#include <fstream>
+#include <iterator>
 #include <tuple>
 
 #include "world.h"
@@ -32,6 +34,9 @@ NET_API_STATUS QueryStatus(LPCWSTR server) {
 TEST(ServerNames, MalformedNamesGive123) {
   Network({"computer PC01"});  // (empty, unknown and unreachable ones: computer_selection)
   LPBYTE buffer = nullptr;
+  char live[] = "/tmp/velmora-live-XXXXXX";  // as a watcher in another process reads the calls
+  close(mkstemp(live));
+  setenv("VELMORA_LIVE_CALL_LOG", live, 1);
   // (A null name is the local computer.)
   for (const auto &[server, expected] : {std::pair<const WCHAR *, NET_API_STATUS>{u"\\\\PC*1", ERROR_INVALID_NAME},
                                          {u"\\\\\\PC01", ERROR_INVALID_NAME},
@@ -41,6 +46,12 @@ TEST(ServerNames, MalformedNamesGive123) {
     NetApiBufferFree(buffer);
   }
   EXPECT_EQ(standin::OutstandingNetBuffers(), 0u);
+  unsetenv("VELMORA_LIVE_CALL_LOG");
+  std::ifstream log(live);
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(log), {}),
+            "NetWkstaGetInfo\nNetApiBufferFree\nNetWkstaGetInfo\nNetApiBufferFree\nNetWkstaGetInfo\nbuffers 1\n"
+            "NetApiBufferFree\nbuffers 0\n");
+  unlink(live);
 }
 
 // A pointer never handed out corrupts the platform's heap: the run ends,
@@ -132,6 +143,7 @@ TEST(WorldStatements, FaultyStatementsSayWhatIsWrong) {
   EXPECT_EQ(World("job PC01 id=1 at=02:00 cmd=\"y\""), "job 1 already exists on PC01");
   EXPECT_EQ(World("remove PC01 id=2"), "no job 2 on PC01");
   EXPECT_EQ(World("job PC01 id=3 time=4294967296 cmd=\"x\""), "time=4294967296 is not a number from 0 to 4294967295");
+  EXPECT_EQ(World("job PC01 id=3 at=01:00.500 cmd=\"x\""), "at=01:00.500 is not a time of day HH:MM[:SS[.mmm]]");
   EXPECT_EQ(World("fail PC01 NetBogus 5"), "NetBogus is not a network function of the stand-in");
   EXPECT_EQ(World("fail PC01 NetServiceGetInfo x"), "x is not a result code");
   EXPECT_EQ(World("fail PC01 f=NetServiceGetInfo 5"), "usage: fail NAME FUNCTION CODE [times=N] [after=K]");
