@@ -21,6 +21,7 @@
 #include <iterator>
 #include <set>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 #include "host.h"
@@ -53,6 +54,11 @@ class NetworkFileTest : public ::testing::Test {
     return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
   }
   std::string Read() const { return Slurp(path_); }
+  static std::tuple<uid_t, gid_t, mode_t> Owner(const std::string &path) {
+    struct stat st {};
+    EXPECT_EQ(stat(path.c_str(), &st), 0) << path;
+    return {st.st_uid, st.st_gid, st.st_mode & 07777};
+  }
   static NET_API_STATUS AddJob(const WCHAR *command = u"worker.cmd", const WCHAR *server = u"\\\\PC01",
                                DWORD *id = nullptr) {
     AT_INFO info = JobRecord(kHour, command);
@@ -189,19 +195,14 @@ TEST_F(NetworkFileTest, APersonsNetworkIsThisMachineWithARunningService) {
   setenv("XDG_STATE_HOME", (dir_ + "/state").c_str(), 1);
   unsetenv("VELMORA_NETWORK");
   std::string used;
-  // Where it may (as root), under a long host name of its own: a UTS
-  // namespace of this thread alone.
-  bool renamed = false;
+  bool renamed = false;  // as root, under a long host name in a UTS namespace of this thread alone
   std::thread([&] {
     renamed = unshare(CLONE_NEWUTS) == 0 && sethostname("velmora-test-host.example", 25) == 0;
     EXPECT_EQ(standin::OpenNetworkForUser(&used), "");
   }).join();
   EXPECT_EQ(used, dir_ + "/state/velmora/network");
-  struct stat folder {};
-  ASSERT_EQ(stat((dir_ + "/state/velmora").c_str(), &folder), 0);
-  EXPECT_EQ(folder.st_mode & 0777, 0700u);  // jobs are the person's own
-  ASSERT_EQ(stat((dir_ + "/state/velmora/network.lock").c_str(), &folder), 0);
-  EXPECT_EQ(folder.st_mode & 0777, 0600u);
+  EXPECT_EQ(std::get<2>(Owner(dir_ + "/state/velmora")), 0700u);  // jobs are the person's own
+  EXPECT_EQ(std::get<2>(Owner(dir_ + "/state/velmora/network.lock")), 0600u);
   EXPECT_EQ(Names("/state"), std::set<std::string>{"velmora"});
   EXPECT_EQ(Names("/state/velmora"), (std::set<std::string>{"network", "network.lock"}));
   const std::string local = standin::LocalComputerName();
@@ -218,7 +219,7 @@ TEST_F(NetworkFileTest, APersonsNetworkIsThisMachineWithARunningService) {
   EXPECT_EQ(standin::JobsOf(local).size(), 1u);
 
   // A relative XDG_STATE_HOME is no folder: HOME's is taken. A lock file that
-  // cannot be taken there stops the first start, which makes no file.
+  // cannot be taken there stops the first start.
   setenv("XDG_STATE_HOME", "state", 1);
   const std::string home = getenv("HOME") != nullptr ? getenv("HOME") : "";
   setenv("HOME", dir_.c_str(), 1);
@@ -253,16 +254,9 @@ TEST_F(NetworkFileTest, WritesKeepWhatTheyDoNotChange) {
             "\xEF\xBB\xBF# head\r\n\r\nlocal PC02\r\nclock 2024-02-29 7:00\r\ncomputer pc01\r\n"
             "service pc01 pending=1\r\n# the backups\r\njob pc01 id=1  at=7:00 dom=1 cmd=\"a\"\r\n"
             "job PC01 id=3 at=01:00 cmd=\"worker.cmd\"\r\n# tail\r\ncomputer PC02 service=running");
-  struct stat st {};
-  ASSERT_EQ(stat(path_.c_str(), &st), 0);
-  EXPECT_EQ(st.st_uid, 65534u);
-  EXPECT_EQ(st.st_gid, 65534u);
-  EXPECT_EQ(st.st_mode & 07777, 02751u);  // set-group-ID too
+  EXPECT_EQ(Owner(path_), std::make_tuple(65534u, 65534u, 02751u));  // set-group-ID too
   // The lock file made beside it: the same owner, and its read and write bits.
-  ASSERT_EQ(stat((path_ + ".lock").c_str(), &st), 0);
-  EXPECT_EQ(st.st_uid, 65534u);
-  EXPECT_EQ(st.st_gid, 65534u);
-  EXPECT_EQ(st.st_mode & 07777, 0640u);
+  EXPECT_EQ(Owner(path_ + ".lock"), std::make_tuple(65534u, 65534u, 0640u));
 }
 
 // What a write adds or restates follows the file: the ending of its first
