@@ -121,9 +121,9 @@ TEST(NetScheduleJobAdd, AssignsIdsAfterTheHighestGivenOrHeldUntilNoneIsLeft) {
 // The service marks the jobs that run later today, by a weekday (Monday is
 // bit 0) or a date, and no others.
 TEST(NetScheduleJobGetInfo, MarksTheJobsThatRunLaterToday) {
-  Network({"clock 2026-12-07 10:00", "computer PC01",  // a Monday, the 7th
+  Network({"clock 2026-06-01 10:00", "computer PC01",  // a Monday, the 1st
            "job PC01 id=1 at=20:00 flags=1 dow=0x01 cmd=\"monday\"",
-           "job PC01 id=2 at=20:00 flags=1 dow=0x02 cmd=\"tuesday\"", "job PC01 id=3 at=20:00 dom=0x40 cmd=\"7th\"",
+           "job PC01 id=2 at=20:00 flags=1 dow=0x02 cmd=\"tuesday\"", "job PC01 id=3 at=20:00 dom=0x01 cmd=\"1st\"",
            "job PC01 id=4 at=09:00 dow=0x01 cmd=\"passed\""});
   for (const auto &[id, today] : {std::pair{1u, true}, {2u, false}, {3u, true}, {4u, false}}) {
     LPBYTE buffer = nullptr;
@@ -143,6 +143,8 @@ TEST(WorldStatements, FaultyStatementsSayWhatIsWrong) {
   EXPECT_EQ(World("remove PC01 id=2"), "no job 2 on PC01");
   EXPECT_EQ(World("job PC01 id=3 time=4294967296 cmd=\"x\""), "time=4294967296 is not a number from 0 to 4294967295");
   EXPECT_EQ(World("job PC01 id=3 at=01:00.500 cmd=\"x\""), "at=01:00.500 is not a time of day HH:MM[:SS[.mmm]]");
+  EXPECT_EQ(World("clock 2026-10-31 24:00"), "24:00 is not a time HH:MM[:SS]");  // (31 October is a day)
+  EXPECT_EQ(World("clock 1600-12-31 10:00"), "1600-12-31 is not a date YYYY-MM-DD");
   EXPECT_EQ(World("fail PC01 NetBogus 5"), "NetBogus is not a network function of the stand-in");
   EXPECT_EQ(World("fail PC01 NetServiceGetInfo x"), "x is not a result code");
   EXPECT_EQ(World("fail PC01 f=NetServiceGetInfo 5"), "usage: fail NAME FUNCTION CODE [times=N] [after=K]");
