@@ -145,6 +145,7 @@ TEST(WorldStatements, FaultyStatementsSayWhatIsWrong) {
   EXPECT_EQ(World("job PC01 id=3 at=01:00.500 cmd=\"x\""), "at=01:00.500 is not a time of day HH:MM[:SS[.mmm]]");
   EXPECT_EQ(World("clock 2026-10-31 24:00"), "24:00 is not a time HH:MM[:SS]");  // (31 October is a day)
   EXPECT_EQ(World("clock 1600-12-31 10:00"), "1600-12-31 is not a date YYYY-MM-DD");
+  EXPECT_EQ(World("computer ABCDEFGHIJKLMNOP"), "\"ABCDEFGHIJKLMNOP\" is not a valid computer name");  // 16 bytes
   EXPECT_EQ(World("fail PC01 NetBogus 5"), "NetBogus is not a network function of the stand-in");
   EXPECT_EQ(World("fail PC01 NetServiceGetInfo x"), "x is not a result code");
   EXPECT_EQ(World("fail PC01 f=NetServiceGetInfo 5"), "usage: fail NAME FUNCTION CODE [times=N] [after=K]");

@@ -266,7 +266,7 @@ TEST_F(NetworkFileTest, WritesKeepWhatTheyDoNotChange) {
 // on the first of them.
 TEST_F(NetworkFileTest, WrittenLinesFollowTheFile) {
   ASSERT_EQ(Open("computer \"Z=B\"\r\nservice \"z=b\" state=running start=5 lastid=9\r\n"
-                 "service \"Z=B\" continue=6 lastid=7\r\nservice \"Z=B\" pending=2\r\n# tail\n"),
+                 "service \"Z=B\" continue=6 lastid=7\r\nservice \"Z=B\" pending=1000000\r\n# tail\n"),
             "");
   DWORD id = 0;
   ASSERT_EQ(AddJob(u"worker.cmd", u"\\\\Z=B", &id), kSuccess);
@@ -274,10 +274,11 @@ TEST_F(NetworkFileTest, WrittenLinesFollowTheFile) {
   ASSERT_EQ(Service(u"\\\\Z=B", SERVICE_CTRL_PAUSE), kSuccess);
   ASSERT_EQ(World("computer PC03 real privacy=none auth=ntlm"), "");
   ASSERT_EQ(World("service PC03 start=7"), "");
-  EXPECT_EQ(Read(),
-            "computer \"Z=B\" service=paused\r\nservice \"Z=B\" start=5 continue=6 pending=2 state=paused lastid=10\r\n"
-            "job \"Z=B\" id=10 at=01:00 cmd=\"worker.cmd\"\r\n# tail\n"
-            "computer PC03 real privacy=none auth=ntlm service=running\r\nservice PC03 start=7\r\n");
+  EXPECT_EQ(
+      Read(),
+      "computer \"Z=B\" service=paused\r\nservice \"Z=B\" start=5 continue=6 pending=1000000 state=paused lastid=10\r\n"
+      "job \"Z=B\" id=10 at=01:00 cmd=\"worker.cmd\"\r\n# tail\n"
+      "computer PC03 real privacy=none auth=ntlm service=running\r\nservice PC03 start=7\r\n");
 }
 
 // A file that cannot be read faithfully stops the start, naming the line, and
