@@ -47,7 +47,7 @@ struct Buffer {
 
 // A job added gets the ID after the highest held; it reads back as given and
 // is listed; deleted it is gone, and its ID is not given again. A stopped
-// service deletes nothing.
+// service deletes nothing, nor does a computer that is not NT.
 CONFORMANCE_CASE(ScheduleJobsAddReadListAndDelete) {
   REQUIRE(conformance::BindNetwork(kNetwork));
   DWORD id = 0;
@@ -71,6 +71,7 @@ CONFORMANCE_CASE(ScheduleJobsAddReadListAndDelete) {
   CHECK_EQ(NetScheduleJobDel(WIDE("\\\\PC01"), 8, 8), kOk);
   CHECK_EQ(NetScheduleJobDel(WIDE("\\\\PC01"), 8, 8), kJobNotFound);
   CHECK_EQ(NetScheduleJobDel(WIDE("\\\\STOPPED01"), 1, 1), NET_API_STATUS{NERR_ServiceNotInstalled});
+  CHECK_EQ(NetScheduleJobDel(WIDE("\\\\WIN95PC"), 1, 1), NET_API_STATUS{ERROR_NOT_SUPPORTED});
   CHECK_EQ(Add(WIDE("\\\\PC01"), Job(kHour, WIDE("again.cmd")), &id), kOk);
   CHECK_EQ(id, 9u);
 }
@@ -101,7 +102,8 @@ CONFORMANCE_CASE(ScheduleJobAddRefusesInvalidRecords) {
 
 // The probe the program makes of a computer: its platform, its Schedule
 // service's state; a computer that does not answer, a malformed name, a
-// missing service name and an unknown control.
+// missing service name or arguments, an unknown control and one of a stopped
+// service.
 CONFORMANCE_CASE(ServiceAndWorkstationQueries) {
   REQUIRE(conformance::BindNetwork(kNetwork));
   Buffer<WKSTA_INFO_100> win95, local;
@@ -120,6 +122,9 @@ CONFORMANCE_CASE(ServiceAndWorkstationQueries) {
   CHECK_EQ(NetWkstaGetInfo(WIDE("\\\\PC*1"), 100, &buffer), NET_API_STATUS{ERROR_INVALID_NAME});
   CHECK_EQ(NetServiceGetInfo(WIDE("\\\\PC01"), nullptr, 1, &buffer), kInvalid);
   CHECK_EQ(NetServiceControl(WIDE("\\\\PC01"), WIDE("Schedule"), 99, 0, &buffer), kInvalid);
+  CHECK_EQ(NetServiceInstall(WIDE("\\\\PC01"), WIDE("Schedule"), 1, nullptr, &buffer), kInvalid);
+  CHECK_EQ(NetServiceControl(WIDE("\\\\STOPPED01"), WIDE("Schedule"), SERVICE_CTRL_PAUSE, 0, &buffer),
+           NET_API_STATUS{NERR_ServiceNotInstalled});
   CHECK_EQ(NetApiBufferFree(nullptr), kOk);
 }
 

@@ -38,7 +38,7 @@ TEST(ServerNames, MalformedNamesGive123) {
   close(mkstemp(live));
   setenv("VELMORA_LIVE_CALL_LOG", live, 1);
   // (A null name is the local computer.)
-  for (const auto &[server, expected] : {std::pair<const WCHAR *, NET_API_STATUS>{u"\\\\PC*1", ERROR_INVALID_NAME},
+  for (const auto &[server, expected] : {std::pair<const WCHAR *, NET_API_STATUS>{u"\\\\PC\t1", ERROR_INVALID_NAME},
                                          {u"\\\\\\PC01", ERROR_INVALID_NAME},
                                          {nullptr, NERR_Success}}) {
     EXPECT_EQ(NetWkstaGetInfo(const_cast<LMSTR>(server), 100, &buffer), expected)
