@@ -8,6 +8,7 @@
 // delete_and_signed_messages and the runner's buffers_held and double_free.)
 #include <lm.h>
 
+#include <standin/call_log.h>
 #include <standin/network.h>
 #include <standin/text.h>
 
@@ -98,6 +99,7 @@ TEST(NetScheduleJobAdd, AssignsIdsAfterTheHighestGivenOrHeldUntilNoneIsLeft) {
   DWORD id = 0;
   ASSERT_EQ(Add(info, &id, u"\\\\FRESH"), kSuccess);
   EXPECT_EQ(id, 1u);  // a service that never had a job
+  EXPECT_EQ(standin::RecordedCalls().back().args, "time=68400000 dom=0x0 dow=0x15 flags=0x1 cmd=\"backup.cmd\"");
 
   ASSERT_EQ(World("job PC01 id=7 at=08:00 cmd=\"old.cmd\""), "");
   ASSERT_EQ(Add(info, &id), kSuccess);
