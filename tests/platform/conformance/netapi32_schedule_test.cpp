@@ -67,6 +67,11 @@ CONFORMANCE_CASE(ScheduleJobsAddReadListAndDelete) {
   CHECK(read_count == 2 && total == 2);
   CHECK(jobs[0].JobId == 7 && Text(jobs[0].Command) == u"old.cmd");
   CHECK(jobs[1].JobId == 8 && Text(jobs[1].Command) == u"backup.cmd");
+  Buffer<AT_ENUM> first;  // a preferred length that the first record and its command fill
+  CHECK_EQ(NetScheduleJobEnum(WIDE("\\\\PC01"), &first.data, sizeof(AT_ENUM) + sizeof(u"old.cmd"), &read_count, &total,
+                              &resume),
+           NET_API_STATUS{ERROR_MORE_DATA});
+  CHECK(read_count == 1 && total == 2 && resume == 1);
 
   CHECK_EQ(NetScheduleJobDel(WIDE("\\\\PC01"), 8, 8), kOk);
   CHECK_EQ(NetScheduleJobDel(WIDE("\\\\PC01"), 8, 8), kJobNotFound);
