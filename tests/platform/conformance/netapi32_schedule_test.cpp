@@ -46,7 +46,8 @@ struct Buffer {
 };
 
 // A job added gets the ID after the highest held; it reads back as given and
-// is listed; deleted it is gone, and its ID is not given again.
+// is listed; deleted it is gone, and its ID is not given again. A stopped
+// service deletes nothing, nor does a computer that is not NT.
 CONFORMANCE_CASE(ScheduleJobsAddReadListAndDelete) {
   REQUIRE(conformance::BindNetwork(kNetwork));
   DWORD id = 0;
@@ -66,14 +67,22 @@ CONFORMANCE_CASE(ScheduleJobsAddReadListAndDelete) {
   CHECK(read_count == 2 && total == 2);
   CHECK(jobs[0].JobId == 7 && Text(jobs[0].Command) == u"old.cmd");
   CHECK(jobs[1].JobId == 8 && Text(jobs[1].Command) == u"backup.cmd");
+  Buffer<AT_ENUM> first;  // a preferred length that the first record and its command fill
+  CHECK_EQ(NetScheduleJobEnum(WIDE("\\\\PC01"), &first.data, sizeof(AT_ENUM) + sizeof(u"old.cmd"), &read_count, &total,
+                              &resume),
+           NET_API_STATUS{ERROR_MORE_DATA});
+  CHECK(read_count == 1 && total == 2 && resume == 1);
 
   CHECK_EQ(NetScheduleJobDel(WIDE("\\\\PC01"), 8, 8), kOk);
   CHECK_EQ(NetScheduleJobDel(WIDE("\\\\PC01"), 8, 8), kJobNotFound);
+  CHECK_EQ(NetScheduleJobDel(WIDE("\\\\STOPPED01"), 1, 1), NET_API_STATUS{NERR_ServiceNotInstalled});
+  CHECK_EQ(NetScheduleJobDel(WIDE("\\\\WIN95PC"), 1, 1), NET_API_STATUS{ERROR_NOT_SUPPORTED});
   CHECK_EQ(Add(WIDE("\\\\PC01"), Job(kHour, WIDE("again.cmd")), &id), kOk);
   CHECK_EQ(id, 9u);
 }
 
-// A record no service could run is refused whole, and no ID is given.
+// A record no service could run is refused whole, and no ID is given; a
+// listing without its count is refused.
 CONFORMANCE_CASE(ScheduleJobAddRefusesInvalidRecords) {
   REQUIRE(conformance::BindNetwork(kNetwork));
   const AT_INFO invalid[] = {
@@ -92,10 +101,14 @@ CONFORMANCE_CASE(ScheduleJobAddRefusesInvalidRecords) {
   CHECK_EQ(Add(WIDE("\\\\ADD01"), Job(kHour, WIDE("ok")), &id), kOk);
   CHECK_EQ(id, 1u);
   CHECK_EQ(Add(WIDE("\\\\ADD01"), Job(kHour, WIDE("ok")), nullptr), kInvalid);
+  LPBYTE none = nullptr;
+  CHECK_EQ(NetScheduleJobEnum(WIDE("\\\\ADD01"), &none, MAX_PREFERRED_LENGTH, &id, nullptr, nullptr), kInvalid);
 }
 
 // The probe the program makes of a computer: its platform, its Schedule
-// service's state; a computer that does not answer, a malformed name.
+// service's state; a computer that does not answer, a malformed name, a
+// missing service name or arguments, an unknown control and one of a stopped
+// service.
 CONFORMANCE_CASE(ServiceAndWorkstationQueries) {
   REQUIRE(conformance::BindNetwork(kNetwork));
   Buffer<WKSTA_INFO_100> win95, local;
@@ -112,6 +125,11 @@ CONFORMANCE_CASE(ServiceAndWorkstationQueries) {
   LPBYTE buffer = nullptr;
   CHECK_EQ(NetServiceGetInfo(WIDE("\\\\GONE01"), WIDE("Schedule"), 1, &buffer), NET_API_STATUS{ERROR_BAD_NETPATH});
   CHECK_EQ(NetWkstaGetInfo(WIDE("\\\\PC*1"), 100, &buffer), NET_API_STATUS{ERROR_INVALID_NAME});
+  CHECK_EQ(NetServiceGetInfo(WIDE("\\\\PC01"), nullptr, 1, &buffer), kInvalid);
+  CHECK_EQ(NetServiceControl(WIDE("\\\\PC01"), WIDE("Schedule"), 99, 0, &buffer), kInvalid);
+  CHECK_EQ(NetServiceInstall(WIDE("\\\\PC01"), WIDE("Schedule"), 1, nullptr, &buffer), kInvalid);
+  CHECK_EQ(NetServiceControl(WIDE("\\\\STOPPED01"), WIDE("Schedule"), SERVICE_CTRL_PAUSE, 0, &buffer),
+           NET_API_STATUS{NERR_ServiceNotInstalled});
   CHECK_EQ(NetApiBufferFree(nullptr), kOk);
 }
 

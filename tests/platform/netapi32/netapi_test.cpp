@@ -8,6 +8,7 @@
 // delete_and_signed_messages and the runner's buffers_held and double_free.)
 #include <lm.h>
 
+#include <standin/call_log.h>
 #include <standin/network.h>
 #include <standin/text.h>
 
@@ -16,6 +17,8 @@
 #include <stdlib.h>
 #include <unistd.h>
 
+#include <fstream>
+#include <iterator>
 #include <tuple>
 
 #include "world.h"
@@ -32,15 +35,23 @@ NET_API_STATUS QueryStatus(LPCWSTR server) {
 TEST(ServerNames, MalformedNamesGive123) {
   Network({"computer PC01"});  // (empty, unknown and unreachable ones: computer_selection)
   LPBYTE buffer = nullptr;
+  char live[] = "/tmp/velmora-live-XXXXXX";  // the calls, as a watcher in another process reads them
+  close(mkstemp(live));
+  setenv("VELMORA_LIVE_CALL_LOG", live, 1);
   // (A null name is the local computer.)
-  for (const auto &[server, expected] : {std::pair<const WCHAR *, NET_API_STATUS>{u"\\\\PC*1", ERROR_INVALID_NAME},
+  for (const auto &[server, expected] : {std::pair<const WCHAR *, NET_API_STATUS>{u"\\\\PC\t1", ERROR_INVALID_NAME},
                                          {u"\\\\\\PC01", ERROR_INVALID_NAME},
                                          {nullptr, NERR_Success}}) {
     EXPECT_EQ(NetWkstaGetInfo(const_cast<LMSTR>(server), 100, &buffer), expected)
         << (server ? standin::Utf16ToUtf8(server) : "(null)");
     NetApiBufferFree(buffer);
   }
-  EXPECT_EQ(standin::OutstandingNetBuffers(), 0u);
+  unsetenv("VELMORA_LIVE_CALL_LOG");
+  std::ifstream log(live);
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(log), {}),
+            "NetWkstaGetInfo\nNetApiBufferFree\nNetWkstaGetInfo\nNetApiBufferFree\nNetWkstaGetInfo\nbuffers 1\n"
+            "NetApiBufferFree\nbuffers 0\n");
+  unlink(live);
 }
 
 // A pointer never handed out corrupts the platform's heap: the run ends,
@@ -88,6 +99,7 @@ TEST(NetScheduleJobAdd, AssignsIdsAfterTheHighestGivenOrHeldUntilNoneIsLeft) {
   DWORD id = 0;
   ASSERT_EQ(Add(info, &id, u"\\\\FRESH"), kSuccess);
   EXPECT_EQ(id, 1u);  // a service that never had a job
+  EXPECT_EQ(standin::RecordedCalls().back().args, "time=68400000 dom=0x0 dow=0x15 flags=0x1 cmd=\"backup.cmd\"");
 
   ASSERT_EQ(World("job PC01 id=7 at=08:00 cmd=\"old.cmd\""), "");
   ASSERT_EQ(Add(info, &id), kSuccess);
@@ -111,9 +123,9 @@ TEST(NetScheduleJobAdd, AssignsIdsAfterTheHighestGivenOrHeldUntilNoneIsLeft) {
 // The service marks the jobs that run later today, by a weekday (Monday is
 // bit 0) or a date, and no others.
 TEST(NetScheduleJobGetInfo, MarksTheJobsThatRunLaterToday) {
-  Network({"clock 2026-12-07 10:00", "computer PC01",  // a Monday, the 7th
+  Network({"clock 2026-06-01 10:00", "computer PC01",  // a Monday, the 1st
            "job PC01 id=1 at=20:00 flags=1 dow=0x01 cmd=\"monday\"",
-           "job PC01 id=2 at=20:00 flags=1 dow=0x02 cmd=\"tuesday\"", "job PC01 id=3 at=20:00 dom=0x40 cmd=\"7th\"",
+           "job PC01 id=2 at=20:00 flags=1 dow=0x02 cmd=\"tuesday\"", "job PC01 id=3 at=20:00 dom=0x01 cmd=\"1st\"",
            "job PC01 id=4 at=09:00 dow=0x01 cmd=\"passed\""});
   for (const auto &[id, today] : {std::pair{1u, true}, {2u, false}, {3u, true}, {4u, false}}) {
     LPBYTE buffer = nullptr;
@@ -132,6 +144,10 @@ TEST(WorldStatements, FaultyStatementsSayWhatIsWrong) {
   EXPECT_EQ(World("job PC01 id=1 at=02:00 cmd=\"y\""), "job 1 already exists on PC01");
   EXPECT_EQ(World("remove PC01 id=2"), "no job 2 on PC01");
   EXPECT_EQ(World("job PC01 id=3 time=4294967296 cmd=\"x\""), "time=4294967296 is not a number from 0 to 4294967295");
+  EXPECT_EQ(World("job PC01 id=3 at=01:00.500 cmd=\"x\""), "at=01:00.500 is not a time of day HH:MM[:SS[.mmm]]");
+  EXPECT_EQ(World("clock 2026-10-31 24:00"), "24:00 is not a time HH:MM[:SS]");  // (31 October is a day)
+  EXPECT_EQ(World("clock 1600-12-31 10:00"), "1600-12-31 is not a date YYYY-MM-DD");
+  EXPECT_EQ(World("computer ABCDEFGHIJKLMNOP"), "\"ABCDEFGHIJKLMNOP\" is not a valid computer name");  // 16 bytes
   EXPECT_EQ(World("fail PC01 NetBogus 5"), "NetBogus is not a network function of the stand-in");
   EXPECT_EQ(World("fail PC01 NetServiceGetInfo x"), "x is not a result code");
   EXPECT_EQ(World("fail PC01 f=NetServiceGetInfo 5"), "usage: fail NAME FUNCTION CODE [times=N] [after=K]");

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <sched.h>
 #include <signal.h>
 #include <stdlib.h>
 #include <sys/prctl.h>
@@ -21,6 +22,7 @@
 #include <iterator>
 #include <set>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 #include "host.h"
@@ -53,6 +55,11 @@ class NetworkFileTest : public ::testing::Test {
     return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
   }
   std::string Read() const { return Slurp(path_); }
+  static std::tuple<uid_t, gid_t, mode_t> Owner(const std::string &path) {
+    struct stat st {};
+    EXPECT_EQ(stat(path.c_str(), &st), 0) << path;
+    return {st.st_uid, st.st_gid, st.st_mode & 07777};
+  }
   static NET_API_STATUS AddJob(const WCHAR *command = u"worker.cmd", const WCHAR *server = u"\\\\PC01",
                                DWORD *id = nullptr) {
     AT_INFO info = JobRecord(kHour, command);
@@ -202,18 +209,18 @@ TEST_F(NetworkFileTest, APersonsNetworkIsThisMachineWithARunningService) {
   setenv("XDG_STATE_HOME", (dir_ + "/state").c_str(), 1);
   unsetenv("VELMORA_NETWORK");
   std::string used;
-  ASSERT_EQ(standin::OpenNetworkForUser(&used), "");
+  bool renamed = false;  // as root, under a long host name in a UTS namespace of this thread alone
+  std::thread([&] {
+    renamed = unshare(CLONE_NEWUTS) == 0 && sethostname("velmora-test-host.example", 25) == 0;
+    EXPECT_EQ(standin::OpenNetworkForUser(&used), "");
+  }).join();
   EXPECT_EQ(used, dir_ + "/state/velmora/network");
-  struct stat folder {};
-  ASSERT_EQ(stat((dir_ + "/state/velmora").c_str(), &folder), 0);
-  EXPECT_EQ(folder.st_mode & 0777, 0700u);  // jobs are the person's own
-  ASSERT_EQ(stat((dir_ + "/state/velmora/network.lock").c_str(), &folder), 0);
-  EXPECT_EQ(folder.st_mode & 0777, 0600u);
+  EXPECT_EQ(std::get<2>(Owner(dir_ + "/state/velmora")), 0700u);  // jobs are the person's own
+  EXPECT_EQ(std::get<2>(Owner(dir_ + "/state/velmora/network.lock")), 0600u);
   EXPECT_EQ(Names("/state"), std::set<std::string>{"velmora"});
   EXPECT_EQ(Names("/state/velmora"), (std::set<std::string>{"network", "network.lock"}));
   const std::string local = standin::LocalComputerName();
-  EXPECT_FALSE(local.empty());
-  EXPECT_LE(local.size(), 15u);
+  EXPECT_TRUE(renamed ? local == "VELMORA-TEST-HO" : !local.empty() && local.size() <= 15) << local;
   EXPECT_EQ(standin::ServiceStatusOf(local), 0x33u);
   EXPECT_TRUE(standin::JobsOf(local).empty());
 
@@ -225,11 +232,16 @@ TEST_F(NetworkFileTest, APersonsNetworkIsThisMachineWithARunningService) {
   ASSERT_EQ(standin::OpenNetworkForUser(&used), "");
   EXPECT_EQ(standin::JobsOf(local).size(), 1u);
 
-  // A relative XDG_STATE_HOME is no folder: HOME's is taken.
+  // A relative XDG_STATE_HOME is no folder: HOME's is taken. A lock file that
+  // cannot be taken there stops the first start.
   setenv("XDG_STATE_HOME", "state", 1);
   const std::string home = getenv("HOME") != nullptr ? getenv("HOME") : "";
   setenv("HOME", dir_.c_str(), 1);
-  standin::ResetNetwork();
+  const std::string lock = dir_ + "/.local/state/velmora/network.lock";
+  std::filesystem::create_directories(dir_ + "/.local/state/velmora");
+  ASSERT_EQ(symlink("elsewhere", lock.c_str()), 0);
+  EXPECT_NE(standin::OpenNetworkForUser(&used).find("symbolic link"), std::string::npos);
+  ASSERT_EQ(unlink(lock.c_str()), 0);
   ASSERT_EQ(standin::OpenNetworkForUser(&used), "");
   EXPECT_EQ(used, dir_ + "/.local/state/velmora/network");
   // Nor is a relative HOME; and a folder that cannot be made is named.
@@ -243,61 +255,61 @@ TEST_F(NetworkFileTest, APersonsNetworkIsThisMachineWithARunningService) {
 }
 
 // A write keeps what it does not change: comments, line endings, statements
-// as written, and the file's owner and mode. (A read-only file's refusal is
-// played by tests/frontends/terminal/end_to_end.py read-only.)
+// as written, and the file's owner and mode; a new local goes before the
+// first statement. (A read-only file's refusal is played by
+// tests/frontends/terminal/end_to_end.py read-only.)
 TEST_F(NetworkFileTest, WritesKeepWhatTheyDoNotChange) {
   Write(
-      "\xEF\xBB\xBF# head\r\n\r\ncomputer pc01\r\n# the backups\r\njob pc01 id=1  at=7:00 cmd=\"a\"\r\n"
-      "job PC01 id=2 at=08:00 cmd=\"b\"\r\n# tail\r\ncomputer PC02 service=stopped");
+      "\xEF\xBB\xBF# head\r\n\r\nclock 2024-02-29 7:00\r\ncomputer pc01\r\nservice pc01 pending=1\r\n"
+      "# the backups\r\njob pc01 id=1  at=7:00 dom=1 cmd=\"a\"\r\njob PC01 id=2 at=08:00 cmd=\"b\"\r\n"
+      "# tail\r\ncomputer PC02 service=stopped");
   ASSERT_EQ(chown(path_.c_str(), 65534, 65534), 0);
   ASSERT_EQ(chmod(path_.c_str(), 02751), 0);
   ASSERT_EQ(standin::OpenNetworkFile(path_), "");
   ASSERT_EQ(AddJob(), kSuccess);
   ASSERT_EQ(NetScheduleJobDel(u"\\\\PC01", 2, 2), kSuccess);
   ASSERT_EQ(Service(u"\\\\PC02", 0), kSuccess);
+  ASSERT_EQ(World("local PC02"), "");
   EXPECT_EQ(Read(),
-            "\xEF\xBB\xBF# head\r\n\r\ncomputer pc01\r\n# the backups\r\njob pc01 id=1  at=7:00 cmd=\"a\"\r\n"
+            "\xEF\xBB\xBF# head\r\n\r\nlocal PC02\r\nclock 2024-02-29 7:00\r\ncomputer pc01\r\n"
+            "service pc01 pending=1\r\n# the backups\r\njob pc01 id=1  at=7:00 dom=1 cmd=\"a\"\r\n"
             "job PC01 id=3 at=01:00 cmd=\"worker.cmd\"\r\n# tail\r\ncomputer PC02 service=running");
-  struct stat st {};
-  ASSERT_EQ(stat(path_.c_str(), &st), 0);
-  EXPECT_EQ(st.st_uid, 65534u);
-  EXPECT_EQ(st.st_gid, 65534u);
-  EXPECT_EQ(st.st_mode & 07777, 02751u);  // set-group-ID too
+  EXPECT_EQ(Owner(path_), std::make_tuple(65534u, 65534u, 02751u));  // set-group-ID too
   // The lock file made beside it: the same owner, and its read and write bits.
-  ASSERT_EQ(stat((path_ + ".lock").c_str(), &st), 0);
-  EXPECT_EQ(st.st_uid, 65534u);
-  EXPECT_EQ(st.st_gid, 65534u);
-  EXPECT_EQ(st.st_mode & 07777, 0640u);
+  EXPECT_EQ(Owner(path_ + ".lock"), std::make_tuple(65534u, 65534u, 0640u));
 }
 
 // What a write adds or restates follows the file: the ending of its first
-// line, a name that needs quotes quoted on every kind of line, and what
-// several service lines of one computer hold together (an earlier line's
-// codes and higher last ID stand), restated once on the first of them.
+// line, a name that needs quotes quoted on every kind of line, a new real
+// computer's settings, and what several service lines of one computer hold
+// together (an earlier line's codes and higher last ID stand), restated once
+// on the first of them.
 TEST_F(NetworkFileTest, WrittenLinesFollowTheFile) {
-  ASSERT_EQ(Open("computer \"A=B\"\r\nservice \"a=b\" state=running start=5 lastid=9\r\n"
-                 "service \"A=B\" continue=6 lastid=7\r\nservice \"A=B\" pending=2\r\n# tail\n"),
+  ASSERT_EQ(Open("computer \"Z=B\"\r\nservice \"z=b\" state=running start=5 lastid=9\r\n"
+                 "service \"Z=B\" continue=6 lastid=7\r\nservice \"Z=B\" pending=1000000\r\n# tail\n"),
             "");
   DWORD id = 0;
-  ASSERT_EQ(AddJob(u"worker.cmd", u"\\\\A=B", &id), kSuccess);
+  ASSERT_EQ(AddJob(u"worker.cmd", u"\\\\Z=B", &id), kSuccess);
   EXPECT_EQ(id, 10u);
-  ASSERT_EQ(Service(u"\\\\A=B", SERVICE_CTRL_PAUSE), kSuccess);
-  ASSERT_EQ(World("computer PC03"), "");
+  ASSERT_EQ(Service(u"\\\\Z=B", SERVICE_CTRL_PAUSE), kSuccess);
+  ASSERT_EQ(World("computer PC03 real privacy=none auth=ntlm"), "");
   ASSERT_EQ(World("service PC03 start=7"), "");
-  EXPECT_EQ(Read(),
-            "computer \"A=B\" service=paused\r\nservice \"A=B\" start=5 continue=6 pending=2 state=paused lastid=10\r\n"
-            "job \"A=B\" id=10 at=01:00 cmd=\"worker.cmd\"\r\n# tail\ncomputer PC03 service=running\r\n"
-            "service PC03 start=7\r\n");
+  EXPECT_EQ(
+      Read(),
+      "computer \"Z=B\" service=paused\r\nservice \"Z=B\" start=5 continue=6 pending=1000000 state=paused lastid=10\r\n"
+      "job \"Z=B\" id=10 at=01:00 cmd=\"worker.cmd\"\r\n# tail\n"
+      "computer PC03 real privacy=none auth=ntlm service=running\r\nservice PC03 start=7\r\n");
 }
 
 // A file that cannot be read faithfully stops the start, naming the line, and
 // is left alone.
 TEST_F(NetworkFileTest, WhatCannotBeKeptFaithfullyIsRefusedAtLoad) {
   const std::vector<std::pair<std::string, std::string>> cases = {
-      {"# my network\ncomputer PC01\njob PC01 id=1 at=25:00 cmd=\"x\"\n",
-       "line 3: at=25:00 is not a time of day HH:MM[:SS[.mmm]]"},
+      {"# my network\ncomputer PC01\njob PC01 id=1 at=24:00 cmd=\"x\"\n",
+       "line 3: at=24:00 is not a time of day HH:MM[:SS[.mmm]]"},
       {"computer PC01\njob PC01 id=1 at=01:00 cmd=\"sjis\x8C\x76\x8E\x5A\"\n",
        "line 2, column 33: byte 0x8C is not UTF-8"},
+      {"fail PC01 NetScheduleJobAdd 5\n", "line 1: fail belongs in scenarios, not in a network file"},
   };
   for (const auto &[text, fault] : cases) {
     EXPECT_EQ(Open(text), "network file " + path_ + ", " + fault);
