@@ -408,7 +408,6 @@ def command_line(velmora, workdir):
             output += chunk
     except OSError:  # the screen's last writer ended
         pass
-    os.close(screen)
     expect(child.wait(WAIT_SECONDS) == 1 and "端末が閉じられました" in output.decode(errors="replace").split("\x1b")[-1],
            "a closed keyboard: exit %r, the screen's end %r" % (child.returncode, output[-200:]))
 

@@ -177,11 +177,10 @@ struct ScreenScript {
 
 void PlayWord(ScriptedTerminal &t, const std::string &word) {
   static const std::map<std::string, Key> kKeys = {
-      {"Up", Key::kUp},       {"Down", Key::kDown},     {"Left", Key::kLeft},
-      {"Right", Key::kRight}, {"Home", Key::kHome},     {"End", Key::kEnd},
-      {"Tab", Key::kTab},     {"Enter", Key::kEnter},   {"Esc", Key::kEscape},
-      {"Space", Key::kSpace}, {"F1", Key::kF1},         {"F2", Key::kF2},
-      {"F3", Key::kF3},       {"Insert", Key::kInsert}, {"PageDown", Key::kPageDown}};
+      {"Up", Key::kUp},      {"Down", Key::kDown},     {"Left", Key::kLeft},    {"Right", Key::kRight},
+      {"Home", Key::kHome},  {"End", Key::kEnd},       {"Tab", Key::kTab},      {"Enter", Key::kEnter},
+      {"Esc", Key::kEscape}, {"Space", Key::kSpace},   {"F1", Key::kF1},        {"F2", Key::kF2},
+      {"F3", Key::kF3},      {"Insert", Key::kInsert}, {"PgDn", Key::kPageDown}};
   auto after = [&](const std::string &prefix) {
     return word.compare(0, prefix.size(), prefix) == 0 ? word.substr(prefix.size()) : std::string();
   };
@@ -308,7 +307,7 @@ std::vector<ScreenScript> ScreenScripts() {
         {"click:<*7", "scrolled back by the arrow"},
         {"Shift+wheel:last.cmd", "scrolled by Shift+wheel"},
         {"click@66,12", "paged up by the scroll bar's track"},
-        {"Home PageDown", "a page down"}}},
+        {"Home PgDn", "a page down"}}},
       // The thumb moves cell by cell; a column narrowed at the right end.
       {"thumb",
        {"computer PC01",
