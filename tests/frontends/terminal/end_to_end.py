@@ -324,12 +324,8 @@ def keys_and_mouse(s):
     # The busy mark is on the screen while a call waits for the network file's lock, not only once it is done.
     with open(s.network + ".lock", "a") as lock:
         fcntl.lockf(lock, fcntl.LOCK_EX, 1)
-        s.keys("M-s")
-        s.wait_for("ｷｬﾝｾﾙ(C)")
-        s.type("SOUMU01")
-        s.keys("Enter")
+        s.keys("M-s", "SOUMU01", "Enter")
         s.wait_for("処理中")
-    s.wait_for("ｷｬﾝｾﾙ(C)", gone=True)
     s.wait_exit()
 
 

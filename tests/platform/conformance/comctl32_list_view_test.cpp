@@ -46,9 +46,8 @@ LRESULT Selected(HWND list, int after = -1) {
 CONFORMANCE_CASE(ListViewRowsTextsAndSelection) {
   TestDialog dialog("DLG_CONTROLS");
   HWND list = dialog.Item(60);
-  char title[8] = {};
   SetWindowTextA(list, "List1");
-  CHECK_EQ(GetWindowTextA(list, title, sizeof title), 5);
+  CHECK_EQ(GetWindowTextLengthA(list), 5);
   LVCOLUMNA width{};
   width.mask = LVCF_WIDTH;  // no column yet to widen
   CHECK_EQ(SendMessageA(list, LVM_SETCOLUMNA, 0, reinterpret_cast<LPARAM>(&width)), FALSE);
