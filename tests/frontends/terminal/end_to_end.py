@@ -219,7 +219,8 @@ def interrupted(s):
     term = s.tmux("show-options", "-gv", "default-terminal").strip()
     restore = b"".join(subprocess.run(["tput", "-T", term, c], capture_output=True).stdout
                        for c in ("sgr0", "cnorm", "rmkx", "rmcup")) + b"\x1b[?1000l\x1b[?1002l\x1b[?1006l"
-    s.until(lambda: restore in open(output, "rb").read(), "the signal's restore %r was not written" % restore)
+    s.until(lambda: os.path.exists(output) and restore in open(output, "rb").read(),
+            "the signal's restore %r was not written" % restore)
     s.close()
     os.remove(s.exit_file)
     s = Session(*s.arguments)
