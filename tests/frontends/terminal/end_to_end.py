@@ -323,7 +323,7 @@ def keys_and_mouse(s):
     s.click("<", offset=1)
     s.wait_for("│ID")
     # The busy mark is on the screen while a call waits for the network file's lock, not only once it is done.
-    with open(s.network + ".lock", "a") as lock:
+    with open(os.path.realpath(s.network) + ".lock", "a") as lock:
         fcntl.lockf(lock, fcntl.LOCK_EX, 1)
         s.keys("M-s", "SOUMU01", "Enter")
         s.wait_for("処理中")
