@@ -201,15 +201,16 @@ std::vector<std::string> RowOf(HWND list_view, size_t row) {
 
 }  // namespace standin
 
+// A program calls these once: RecordCall alone decides whether the call is
+// kept, and asking first would spare nothing.
 void WINAPI InitCommonControls(void) {
-  if (standin::IsCallRecording()) standin::RecordCall("InitCommonControls", "", "");
+  standin::RecordCall("InitCommonControls", "", "");
   standin::comctl32::RegisterListViewClass();
 }
 
 BOOL WINAPI InitCommonControlsEx(const INITCOMMONCONTROLSEX *picce) {
-  if (standin::IsCallRecording())
-    standin::RecordCall("InitCommonControlsEx", "",
-                        picce == nullptr ? std::string("(null)") : "icc=" + std::to_string(picce->dwICC));
+  standin::RecordCall("InitCommonControlsEx", "",
+                      picce == nullptr ? std::string("(null)") : "icc=" + std::to_string(picce->dwICC));
   if (picce == nullptr || picce->dwSize != sizeof(INITCOMMONCONTROLSEX)) return FALSE;
   if (picce->dwICC & ICC_LISTVIEW_CLASSES) standin::comctl32::RegisterListViewClass();
   return TRUE;

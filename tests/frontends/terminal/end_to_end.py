@@ -7,9 +7,11 @@ screen and the network file.
     end_to_end.py VELMORA NETWORK add-delete|interrupted|read-only|keys-and-mouse|command-line|
                                   resize-without-terminal|read-only-english
 """
+import fcntl
 import os
 import pty
 import re
+import shlex
 import shutil
 import subprocess
 import sys
@@ -43,10 +45,10 @@ class Session:
         # The state folder, where the log of standard error goes.
         self.log = os.path.join(workdir, "velmora", "velmora.log")
         os.makedirs(os.path.dirname(self.log), exist_ok=True)
-        state_home = state_home or workdir
+        state_home, network_word = state_home or workdir, shlex.quote(network)
         # The terminal's modes are kept before and after, to show they are restored.
         command = (
-            "cd {workdir}; stty -g > {0}; {launcher} env {environment} VELMORA_NETWORK={network} "
+            "cd {workdir}; stty -g > {0}; {launcher} env {environment} VELMORA_NETWORK={network_word} "
             "XDG_STATE_HOME={state_home} HOME={home} {velmora}; "
             "echo $? > {exit}.new; stty -g > {1}; mv {exit}.new {exit}; sleep 600"
         ).format(*self.modes, exit=self.exit_file, **locals())
@@ -208,9 +210,17 @@ def interrupted(s):
         expect(before == after, "%s: the terminal modes were not restored: %s -> %s" % (how, before, after))
 
     s.wait_for("defrag C:")
+    output = s.exit_file + ".output"  # what it writes from here on
+    s.tmux("pipe-pane", "-o", "cat > " + output)
     os.kill(s.velmora_pid(), 15)
     s.wait_exit(128 + 15, key=None)
     left_as_it_was("a signal")
+    # What it writes on the way out resets the attributes first, which leaving the alternate screen need not do.
+    term = s.tmux("show-options", "-gv", "default-terminal").strip()
+    restore = b"".join(subprocess.run(["tput", "-T", term, c], capture_output=True).stdout
+                       for c in ("sgr0", "cnorm", "rmkx", "rmcup")) + b"\x1b[?1000l\x1b[?1002l\x1b[?1006l"
+    s.until(lambda: os.path.exists(output) and restore in open(output, "rb").read(),
+            "the signal's restore %r was not written" % restore)
     s.close()
     os.remove(s.exit_file)
     s = Session(*s.arguments)
@@ -224,7 +234,7 @@ def interrupted(s):
 
 def read_only(s, reason=("読み取り専用です", "0445)", "何も変更していません。"), foreign="read-only"):
     """A delete on a read-only network file: the program's own box, and the reason on the bottom lines, not written over
-    the screen, in the locale's language (Japanese when none is set)."""
+    the screen, in the locale's language (Japanese when none is set), the file's name whole though it holds a newline."""
     os.chmod(s.network, 0o445)  # no one may write it, though others may execute it
     original = s.network_text()
     s.wait_for("defrag C:")
@@ -236,7 +246,7 @@ def read_only(s, reason=("読み取り専用です", "0445)", "何も変更し�
     def bottom():
         screen = s.screen()
         lines = "".join(line.strip() for line in screen.splitlines()[-4:])  # the reason may wrap
-        return (screen, lines) if all(r in lines for r in reason) else None
+        return (screen, lines) if all(r in lines for r in reason + ("velmora-e2e-",)) else None
 
     screen, lines = s.until(bottom, "the reason %r is not on the bottom lines" % (reason,))
     expect("velmora:" not in screen and foreign not in lines,
@@ -312,6 +322,11 @@ def keys_and_mouse(s):
     s.wait_for("時刻", "5:45 午後")
     s.click("<", offset=1)
     s.wait_for("│ID")
+    # The busy mark is on the screen while a call waits for the network file's lock, not only once it is done.
+    with open(os.path.realpath(s.network) + ".lock", "a") as lock:
+        fcntl.lockf(lock, fcntl.LOCK_EX, 1)
+        s.keys("M-s", "SOUMU01", "Enter")
+        s.wait_for("処理中")
     s.wait_exit()
 
 
@@ -377,6 +392,21 @@ def command_line(velmora, workdir):
         half = subprocess.run([velmora], env=env, stdin=screen, capture_output=True, text=True, timeout=WAIT_SECONDS)
     expect(half.returncode != 0 and "標準入力と標準出力は端末でなければなりません" in half.stderr and not half.stdout,
            "output into a pipe: exit %d, %r" % (half.returncode, half.stderr))
+    # Keys from a terminal that goes away: said on the screen's terminal, once the screen is put away.
+    (keyboard, keys), (screen, shown) = pty.openpty(), pty.openpty()
+    child = subprocess.Popen([velmora], env=dict(env, TERM="xterm"), stdin=keys, stdout=shown, stderr=shown)
+    os.close(keys), os.close(shown)
+    output = b""
+    while b"PC01" not in output:
+        output += os.read(screen, 4096)
+    os.close(keyboard)
+    try:
+        while chunk := os.read(screen, 4096):
+            output += chunk
+    except OSError:  # the screen's last writer ended
+        pass
+    expect(child.wait(WAIT_SECONDS) == 1 and "端末が閉じられました" in output.decode(errors="replace").split("\x1b")[-1],
+           "a closed keyboard: exit %r, the screen's end %r" % (child.returncode, output[-200:]))
 
 
 def main():
@@ -390,7 +420,7 @@ def main():
         if case == "command-line":
             command_line(velmora, workdir)
         else:
-            network = os.path.join(workdir, "office.network")
+            network = os.path.join(workdir, "office\n.network" if case.startswith("read-only") else "office.network")
             shutil.copyfile(example, network)
             if case == "keys-and-mouse":  # enough jobs that the list scrolls
                 with open(network, "a", encoding="utf-8") as f:

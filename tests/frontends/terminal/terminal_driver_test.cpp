@@ -160,9 +160,9 @@ class ScriptedTerminal : public Terminal {
 };
 
 // One line of a screen script: its input, then a take of the screen when it is named. The input is words: a key (Tab,
-// Shift+Tab, Ctrl+v, Alt+a; Right*15 for fifteen of it), "text" typed, click@X,Y on a cell, click:TEXT, wheel:TEXT or
-// Shift+wheel:TEXT on the first cell of a text shown, paste:TEXT put on the clipboard, or COLSxROWS, the terminal's new
-// size. A line that begins with "world " is a statement about the network instead.
+// Shift+Tab, Ctrl+v, Alt+a; Right*15 for fifteen of it), "text" typed, click@X,Y on a cell, click:TEXT, wheel:TEXT,
+// either with Shift+, on the first cell of a text shown, paste:TEXT put on the clipboard, or COLSxROWS, the terminal's
+// new size. A line that begins with "world " is a statement about the network instead.
 struct Step {
   std::string input;
   const char *take;
@@ -177,9 +177,10 @@ struct ScreenScript {
 
 void PlayWord(ScriptedTerminal &t, const std::string &word) {
   static const std::map<std::string, Key> kKeys = {
-      {"Up", Key::kUp},   {"Down", Key::kDown}, {"Left", Key::kLeft},   {"Right", Key::kRight},  {"Home", Key::kHome},
-      {"End", Key::kEnd}, {"Tab", Key::kTab},   {"Enter", Key::kEnter}, {"Esc", Key::kEscape},   {"Space", Key::kSpace},
-      {"F1", Key::kF1},   {"F2", Key::kF2},     {"F3", Key::kF3},       {"Insert", Key::kInsert}};
+      {"Up", Key::kUp},      {"Down", Key::kDown},     {"Left", Key::kLeft},    {"Right", Key::kRight},
+      {"Home", Key::kHome},  {"End", Key::kEnd},       {"Tab", Key::kTab},      {"Enter", Key::kEnter},
+      {"Esc", Key::kEscape}, {"Space", Key::kSpace},   {"F1", Key::kF1},        {"F2", Key::kF2},
+      {"F3", Key::kF3},      {"Insert", Key::kInsert}, {"PgDn", Key::kPageDown}};
   auto after = [&](const std::string &prefix) {
     return word.compare(0, prefix.size(), prefix) == 0 ? word.substr(prefix.size()) : std::string();
   };
@@ -191,8 +192,8 @@ void PlayWord(ScriptedTerminal &t, const std::string &word) {
     t.Type(after("Alt+"), true);
   } else if (word.size() == 6 && !after("Ctrl+").empty()) {
     t.Send(TerminalEvent{Key::kChar, static_cast<wchar_t>(word[5]), false, /*ctrl=*/true});
-  } else if (!after("click:").empty()) {
-    t.Mouse(Key::kMouse, after("click:"));
+  } else if (key.compare(0, 6, "click:") == 0) {
+    t.Mouse(Key::kMouse, key.substr(6), shift);
   } else if (!after("click@").empty()) {
     const std::string cell = after("click@");
     t.Send(TerminalEvent{Key::kMouse, 0, false, false, false, std::stoi(cell),
@@ -254,7 +255,7 @@ std::vector<Step> MainSteps() {
                    {"Esc", "the list read again"},
                    {"Alt+a \"x\"*90 \"END\" Left*3", "a long command's end"},
                    {"Tab*3", "the weekday list focused"},
-                   {"Tab*4", "the hour focused"},
+                   {"click:火 Shift+click:木 Tab*4", "the hour focused"},
                    {"click:午前", "dropped down"},
                    {"click:午後", "picked"},
                    {"F1 End", "the help's end"},
@@ -286,7 +287,7 @@ std::vector<ScreenScript> ScreenScripts() {
       {"pointer",
        {"computer PC01"},
        false,
-       {{"Alt+a \"run.cmd /q\" F2 Up", "at the last control"},
+       {{"Alt+a \"x\"*80 Home Shift+End \"run.cmd /q\" F2 Up", "at the last control"},
         {"Tab", "round to the first"},
         {"Shift+Tab Left", "to the left"},
         {"Right Right Down Enter", "today clicked"},
@@ -305,7 +306,8 @@ std::vector<ScreenScript> ScreenScripts() {
         {"Right*10", "scrolled to the time"},
         {"click:<*7", "scrolled back by the arrow"},
         {"Shift+wheel:last.cmd", "scrolled by Shift+wheel"},
-        {"click@66,12", "paged up by the scroll bar's track"}}},
+        {"click@66,12", "paged up by the scroll bar's track"},
+        {"Home PgDn", "a page down"}}},
       // The thumb moves cell by cell; a column narrowed at the right end.
       {"thumb",
        {"computer PC01",
@@ -317,7 +319,9 @@ std::vector<ScreenScript> ScreenScripts() {
         {"Right", "scrolled by four"},
         {"Right*11", "at the right end"},
         {"Left", "back by four"},
-        {"Right Right F3 Tab Tab Tab Left Left F3", "narrowed at the right end"}}},
+        {"click@63,18", "paged right by the track"},
+        {"F3", "the ID's divider in view"},
+        {"Tab Tab Tab Left Left F3", "narrowed at the right end"}}},
       {"no computers", {}, false, {{"", "notice"}, {"Enter", "a box's keys"}, {"Enter Enter", "after the boxes"}}},
       {"not this computer", {"local GHOST", "computer PC01"}, false, {{"", "notice"}, {"Enter*3", nullptr}}},
       // The front end's own texts in English, the program's as they are.

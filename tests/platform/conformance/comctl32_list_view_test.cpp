@@ -42,10 +42,12 @@ LRESULT Selected(HWND list, int after = -1) {
 // appended. The arrow keys select one row (Shift alone changes nothing),
 // found with LVNI_SELECTED after any row before it and not after itself; rows
 // inserted at or before it carry the selection and the focus on with it, and
-// none is left once every row is deleted.
+// none is left once every row is deleted. Its window text is DefWindowProc's.
 CONFORMANCE_CASE(ListViewRowsTextsAndSelection) {
   TestDialog dialog("DLG_CONTROLS");
   HWND list = dialog.Item(60);
+  SetWindowTextA(list, "List1");
+  CHECK_EQ(GetWindowTextLengthA(list), 5);
   LVCOLUMNA width{};
   width.mask = LVCF_WIDTH;  // no column yet to widen
   CHECK_EQ(SendMessageA(list, LVM_SETCOLUMNA, 0, reinterpret_cast<LPARAM>(&width)), FALSE);
