@@ -46,6 +46,19 @@ TEST(ResourceReader, CutInputIsRefusedOrYieldsWholeEntries) {
       EXPECT_FALSE(error.empty()) << size;
     }
   }
+  // Data of an odd size puts the next entry at the next multiple of 4, and the closing padding may be missing; then
+  // the fields that no dialog on the screen shows.
+  std::vector<uint8_t> odd(bytes.begin(), bytes.end() - 2);
+  odd[32] = 241;
+  std::vector<ResourceEntry> entries;
+  ASSERT_TRUE(ParseResFile(odd.data(), odd.size(), &entries, nullptr));
+  EXPECT_EQ(entries.back().data, full.back().data);
+  EXPECT_EQ(full[0].language, 0x411);
+  DialogTemplate plain, extended;
+  ASSERT_TRUE(ParseDialogTemplate(full[0].data.data(), full[0].data.size(), &plain, nullptr));
+  EXPECT_EQ(plain.items.at(1).id, -1);  // IDC_STATIC
+  ASSERT_TRUE(ParseDialogTemplate(full[1].data.data(), full[1].data.size(), &extended, nullptr));
+  EXPECT_EQ(extended.help_id, 7u);
   for (const ResourceEntry &entry : full) {
     for (size_t size = 0; size < entry.data.size(); ++size) {
       const std::vector<uint8_t> cut(entry.data.begin(), entry.data.begin() + size);
@@ -65,11 +78,15 @@ TEST(ResourceReader, RefusesMalformedHeadersAndTemplates) {
   std::vector<uint8_t> unterminated(sample.begin(), sample.begin() + 32);
   const uint8_t header[] = {0x10, 0, 0, 0, 0x40, 0, 0, 0, 0xFF, 0xFF, 5, 0, 'A', 0, 'B', 0};
   unterminated.insert(unterminated.end(), std::begin(header), std::end(header));
+  std::vector<uint8_t> no_characteristics(sample.begin(), sample.begin() + 28);
+  no_characteristics[4] = 28;
   const std::pair<const char *, std::vector<uint8_t>> files[] = {
       {"data size beyond the end", patched(32, {0xFF, 0xFF, 0xFF, 0x7F})},
       {"header size beyond the end", patched(36, {0xFF, 0xFF, 0xFF, 0xFF})},
       {"header size shorter than its fields", patched(36, {0x08, 0, 0, 0})},
       {"no empty first entry", patched(0, {0x10, 0, 0, 0})},
+      {"a first entry of type 5", patched(10, {5})},
+      {"header without its characteristics", no_characteristics},
       {"unterminated name", unterminated},
   };
   for (const auto &[what, bytes] : files) {
