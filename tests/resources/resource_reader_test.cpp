@@ -57,6 +57,7 @@ TEST(ResourceReader, CutInputIsRefusedOrYieldsWholeEntries) {
   DialogTemplate extended;
   ASSERT_TRUE(ParseDialogTemplate(full[1].data.data(), full[1].data.size(), &extended, nullptr));
   EXPECT_EQ(extended.help_id, 7u);
+  EXPECT_EQ(extended.face, u"Face");
   for (const ResourceEntry &entry : full) {
     for (size_t size = 0; size < entry.data.size(); ++size) {
       const std::vector<uint8_t> cut(entry.data.begin(), entry.data.begin() + size);
@@ -107,6 +108,9 @@ TEST(ResourceReader, RefusesMalformedHeadersAndTemplates) {
   at[2] = 0x86;
   EXPECT_NE(Refusal(plain).find("class"), std::string::npos);
   std::vector<uint8_t> extended = entries[1].data;
+  extended[16] = 4;  // the 100 bytes after its font hold no 4 extended items
+  EXPECT_NE(Refusal(extended).find("declares 4 items"), std::string::npos);
+  extended = entries[1].data;
   extended[0] = 2;
   EXPECT_NE(Refusal(extended).find("version"), std::string::npos);
 }
