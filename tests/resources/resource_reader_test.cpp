@@ -110,8 +110,7 @@ TEST(ResourceReader, RefusesMalformedHeadersAndTemplates) {
   std::vector<uint8_t> extended = entries[1].data;
   extended[16] = 4;  // the 100 bytes after its font hold no 4 extended items
   EXPECT_NE(Refusal(extended).find("declares 4 items"), std::string::npos);
-  extended = entries[1].data;
-  extended[0] = 2;
+  extended[0] = 2;  // (refused before its count is read)
   EXPECT_NE(Refusal(extended).find("version"), std::string::npos);
 }
 
