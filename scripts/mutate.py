@@ -505,12 +505,14 @@ def configure(work, folder, flags, link=""):
                           "-DCMAKE_SHARED_LINKER_FLAGS=" + flags + link], work)
 
 
-# Many cases end a child process with _exit (death tests, forked writers), which skips the exit handlers that
-# write gcov's counts: the coverage build's _exit writes them first.
+# Many cases end a child process with _exit (forked writers) or abort (death tests of a program fault), which
+# skip the exit handlers that write gcov's counts: the coverage build's _exit and abort write them first.
 DUMP_AT_EXIT = """
 extern void __gcov_dump(void);
 extern void __real__exit(int);
 void __wrap__exit(int code) { __gcov_dump(); __real__exit(code); }
+extern void __real_abort(void);
+void __wrap_abort(void) { __gcov_dump(); __real_abort(); }
 """
 
 
@@ -522,7 +524,7 @@ def measure_coverage(work, jobs, areas):
     rc, out = run(["gcc", "-c", "-fPIC", "-o", dump + ".o", dump + ".c"], work)
     if rc != 0:
         sys.exit("cannot build the coverage build's _exit:\n" + out)
-    rc, out = configure(work, folder, "--coverage", " -Wl,--wrap=_exit " + dump + ".o")
+    rc, out = configure(work, folder, "--coverage", " -Wl,--wrap=_exit -Wl,--wrap=abort " + dump + ".o")
     print("building the scratch copy under gcov ...", flush=True)
     if rc == 0:
         rc, out = run(["ninja", "-j%d" % jobs], folder)

@@ -46,6 +46,18 @@ TEST(ResourceReader, CutInputIsRefusedOrYieldsWholeEntries) {
       EXPECT_FALSE(error.empty()) << size;
     }
   }
+  // Data of an odd size puts the next entry at the next multiple of 4, and the closing padding may be missing; then
+  // the fields that no dialog on the screen shows.
+  std::vector<uint8_t> odd(bytes.begin(), bytes.end() - 2);
+  odd[32] = 241;
+  std::vector<ResourceEntry> entries;
+  ASSERT_TRUE(ParseResFile(odd.data(), odd.size(), &entries, nullptr));
+  EXPECT_EQ(entries.back().data, full.back().data);
+  EXPECT_EQ(full[0].language, 0x411);
+  DialogTemplate extended;
+  ASSERT_TRUE(ParseDialogTemplate(full[1].data.data(), full[1].data.size(), &extended, nullptr));
+  EXPECT_EQ(extended.help_id, 7u);
+  EXPECT_EQ(extended.face, u"Face");
   for (const ResourceEntry &entry : full) {
     for (size_t size = 0; size < entry.data.size(); ++size) {
       const std::vector<uint8_t> cut(entry.data.begin(), entry.data.begin() + size);
@@ -65,11 +77,15 @@ TEST(ResourceReader, RefusesMalformedHeadersAndTemplates) {
   std::vector<uint8_t> unterminated(sample.begin(), sample.begin() + 32);
   const uint8_t header[] = {0x10, 0, 0, 0, 0x40, 0, 0, 0, 0xFF, 0xFF, 5, 0, 'A', 0, 'B', 0};
   unterminated.insert(unterminated.end(), std::begin(header), std::end(header));
+  std::vector<uint8_t> no_characteristics(sample.begin(), sample.begin() + 28);
+  no_characteristics[4] = 28;
   const std::pair<const char *, std::vector<uint8_t>> files[] = {
       {"data size beyond the end", patched(32, {0xFF, 0xFF, 0xFF, 0x7F})},
       {"header size beyond the end", patched(36, {0xFF, 0xFF, 0xFF, 0xFF})},
       {"header size shorter than its fields", patched(36, {0x08, 0, 0, 0})},
       {"no empty first entry", patched(0, {0x10, 0, 0, 0})},
+      {"a first entry of type 5", patched(10, {5})},
+      {"header without its characteristics", no_characteristics},
       {"unterminated name", unterminated},
   };
   for (const auto &[what, bytes] : files) {
@@ -92,7 +108,9 @@ TEST(ResourceReader, RefusesMalformedHeadersAndTemplates) {
   at[2] = 0x86;
   EXPECT_NE(Refusal(plain).find("class"), std::string::npos);
   std::vector<uint8_t> extended = entries[1].data;
-  extended[0] = 2;
+  extended[16] = 4;  // the 100 bytes after its font hold no 4 extended items
+  EXPECT_NE(Refusal(extended).find("declares 4 items"), std::string::npos);
+  extended[0] = 2;  // (refused before its count is read)
   EXPECT_NE(Refusal(extended).find("version"), std::string::npos);
 }
 
