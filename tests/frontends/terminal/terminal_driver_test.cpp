@@ -271,14 +271,15 @@ std::vector<Step> MainSteps() {
 }
 
 std::vector<ScreenScript> ScreenScripts() {
-  std::vector<std::string> many = {"computer PC01"};
+  // A fixed clock: what the schedule column says of a job (今日, 明日) follows the time of day.
+  std::vector<std::string> many = {"computer PC01", "clock 2026-12-08 09:00"};
   for (int id = 10; id <= 40; ++id)
     many.push_back("job PC01 id=" + std::to_string(id) + " at=10:00 cmd=\"task-00" + std::to_string(id) +
                    "-weekly-report.cmd\"");
   many.push_back("job PC01 id=10001 at=10:00 cmd=\"last.cmd\"");
   return {
       {"",
-       {"computer PC01", "job PC01 id=1 at=19:00 flags=1 dow=21 cmd=\"backup.cmd /full\"",
+       {"computer PC01", "clock 2026-12-08 09:00", "job PC01 id=1 at=19:00 flags=1 dow=21 cmd=\"backup.cmd /full\"",
         "job PC01 id=2 at=08:30 dom=16384 cmd=\"C:\\\\jobs\\\\a-long-command-that-does-not-fit.cmd /all\"",
         "job PC01 id=3 at=23:59 cmd=\"once.cmd\""},
        false,
