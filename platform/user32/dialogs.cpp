@@ -337,7 +337,7 @@ INT_PTR WINAPI DialogBoxParamA(HINSTANCE hInstance, LPCSTR lpTemplateName, HWND 
     Window *owner;
     bool disabled;
     ~OwnerRestore() {
-      if (disabled && owner->alive && (owner->style & WS_DISABLED)) SetEnabled(owner, true);
+      if (disabled && owner->alive) SetEnabled(owner, true);
     }
   } restore{owner, disabled_owner};
 
@@ -358,7 +358,7 @@ INT_PTR WINAPI DialogBoxParamA(HINSTANCE hInstance, LPCSTR lpTemplateName, HWND 
   INT_PTR result = dialog->alive ? dialog->result : 0;
   // The owner is enabled again before the dialog goes, so that it takes the
   // activation; what it does with the focus then is its procedure's matter.
-  if (owner != nullptr && owner->alive && disabled_owner && (owner->style & WS_DISABLED)) SetEnabled(owner, true);
+  if (disabled_owner && owner->alive) SetEnabled(owner, true);
   restore.disabled = false;
   if (dialog->alive) DestroyWindow(ToHandle(dialog));
   if (quit) {
@@ -379,7 +379,7 @@ BOOL WINAPI EndDialog(HWND hDlg, INT_PTR nResult) {
   dialog->ended = true;
   dialog->result = nResult;
   if (dialog->modal) {
-    if (dialog->owner && dialog->owner->alive && (dialog->owner->style & WS_DISABLED)) SetEnabled(dialog->owner, true);
+    if (dialog->owner && dialog->owner->alive) SetEnabled(dialog->owner, true);
     dialog->style &= ~static_cast<DWORD>(WS_VISIBLE);
     // Wakes the modal loop so that it sees the end.
     Post(dialog, WM_NULL, 0, 0, false);
