@@ -135,9 +135,10 @@ bool ParseItem(Reader &in, bool extended, DialogItemTemplate *item, std::string 
       header_ok = in.Dword(&id);
       item->id = static_cast<int32_t>(id);
     } else {
+      // A word, so IDC_STATIC (-1) arrives as 65535, which GetDlgCtrlID then gives.
       uint16_t id = 0;
       header_ok = in.Word(&id);
-      item->id = id == 0xFFFF ? -1 : id;
+      item->id = id;
     }
   }
   if (!header_ok) return Fail(error, "dialog item header truncated", start);

@@ -58,6 +58,9 @@ TEST(ResourceReader, CutInputIsRefusedOrYieldsWholeEntries) {
   ASSERT_TRUE(ParseDialogTemplate(full[1].data.data(), full[1].data.size(), &extended, nullptr));
   EXPECT_EQ(extended.help_id, 7u);
   EXPECT_EQ(extended.face, u"Face");
+  DialogTemplate plain;
+  ASSERT_TRUE(ParseDialogTemplate(full[0].data.data(), full[0].data.size(), &plain, nullptr));
+  EXPECT_EQ(plain.items[1].id, 0xFFFF);
   for (const ResourceEntry &entry : full) {
     for (size_t size = 0; size < entry.data.size(); ++size) {
       const std::vector<uint8_t> cut(entry.data.begin(), entry.data.begin() + size);

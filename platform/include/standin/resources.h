@@ -35,7 +35,7 @@ struct DialogItemTemplate {
   DWORD style = 0;
   DWORD ex_style = 0;
   int16_t x = 0, y = 0, cx = 0, cy = 0;
-  int32_t id = 0;  // 32 bits in extended templates; -1 as 0xFFFF in plain ones is reported as -1
+  int32_t id = 0;  // 32 bits in extended templates, 16 in plain ones (IDC_STATIC is 65535 there)
   ResourceId
       class_id;  // predefined classes as numbers (0x80 BUTTON, 0x81 EDIT, 0x82 STATIC, 0x83 LISTBOX, 0x85 COMBOBOX)
   std::string class_name;  // the class as a name: "BUTTON", "EDIT", ..., or the string given
