@@ -14,6 +14,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <functional>
+#include <numeric>
 #include <thread>
 
 #include <krb5.h>
@@ -316,7 +317,8 @@ TEST(RealBackend, AutoFallsBackToThePasswordOnlyWhereNoTicketServesTheHost) {
   unsetenv("KRB5_CONFIG");
 }
 
-// 64 jobs fit one reply fragment of 4,280 bytes and 65 do not; 1,000 need more than one fragment's 64 KiB.
+// 64 jobs fit one reply fragment of 4,280 bytes and 65 do not; 1,000 need more than one fragment's 64 KiB. In
+// pieces of 2,000 bytes, each listing goes on where its resume handle says: every job comes once.
 TEST(RealBackend, ListingsOfEverySizeArriveWholeWithOrWithoutAResumeHandle) {
   FakeHost host;
   for (int count : {0, 1, 64, 65, 100, 300, 1000}) {
@@ -338,6 +340,16 @@ TEST(RealBackend, ListingsOfEverySizeArriveWholeWithOrWithoutAResumeHandle) {
       }
       NetApiBufferFree(buffer);
     }
+    std::vector<DWORD> ids, all(count);
+    std::iota(all.begin(), all.end(), 1);
+    DWORD read = 0, total = 0, resume = 0;
+    for (NET_API_STATUS status = ERROR_MORE_DATA; status == ERROR_MORE_DATA && ids.size() <= all.size();) {
+      LPBYTE buffer = nullptr;
+      status = NetScheduleJobEnum(u"PC01", &buffer, 2000, &read, &total, &resume);
+      for (DWORD i = 0; i < read; ++i) ids.push_back(reinterpret_cast<AT_ENUM *>(buffer)[i].JobId);
+      NetApiBufferFree(buffer);
+    }
+    EXPECT_EQ(ids, all);
   }
   // Ten more listings of the 1,000 jobs (some 40 KB each) leave the heap as it was, give or take one.
   const size_t before = mallinfo2().uordblks;
