@@ -137,7 +137,8 @@ TEST(RealBackend, FailuresGiveNetapiCodesAndSayWhy) {
   EXPECT_EQ(Reason().find("PC01: cannot reach the host 127.0.0.1"), 0u);
 
   // A password the host refuses: the logon failure, tried once. Refreshes then fail at once and spare the
-  // account; selecting the computer again tries once more; a new file is used.
+  // account; selecting the computer again tries once more; a new file is used (the blanks after = are not the
+  // password's).
   const std::string wrong = FakeHost::WriteFile(host.directory() + "/wrong", "username=alice\npassword=nope\n");
   host.Open("", "", wrong);
   for (int refresh = 0; refresh < 4; ++refresh) {
@@ -151,7 +152,7 @@ TEST(RealBackend, FailuresGiveNetapiCodesAndSayWhy) {
   EXPECT_EQ(Workstation(u"PC01"), kRefused);
   EXPECT_EQ(Enum(u"PC01"), kRefused);
   EXPECT_EQ(host.Logged("refused"), 2u);
-  FakeHost::WriteFile(wrong, std::string("username=alice\npassword=") + FakeHost::kPassword + "\n");
+  FakeHost::WriteFile(wrong, std::string("username=alice\npassword= \t") + FakeHost::kPassword + "\n");
   EXPECT_EQ(Enum(u"PC01"), kOk);
 
   // A file others may read is not used: a call gets the logon failure; opening the network says why.
@@ -313,6 +314,13 @@ TEST(RealBackend, AutoFallsBackToThePasswordOnlyWhereNoTicketServesTheHost) {
     if (&c < kCases + 5) {
       EXPECT_EQ(host.Logged("request"), 0u) << c.options << ": nothing was sent";
     }
+  }
+  // A ticket that ends this very second has expired: written again until its check falls within that second.
+  for (time_t end = 0; end != time(nullptr);) {
+    WriteTicketCache(dir + "/now", end = time(nullptr));
+    host.OpenNetwork("computer PC01" + host.At("localhost") + " auth=kerberos ccache=FILE:" + dir + "/now\n");
+    Enum(u"PC01");
+    EXPECT_NE(Reason().find("holds an expired ticket"), std::string::npos);
   }
   unsetenv("KRB5_CONFIG");
 }
