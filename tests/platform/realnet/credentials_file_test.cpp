@@ -6,8 +6,6 @@
 #include <gtest/gtest.h>
 
 #include <linux/capability.h>
-#include <sched.h>
-#include <signal.h>
 #include <spawn.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>

@@ -137,8 +137,7 @@ TEST(RealBackend, FailuresGiveNetapiCodesAndSayWhy) {
   EXPECT_EQ(Reason().find("PC01: cannot reach the host 127.0.0.1"), 0u);
 
   // A password the host refuses: the logon failure, tried once. Refreshes then fail at once and spare the
-  // account; selecting the computer again tries once more; a new file is used (the blanks after = are not the
-  // password's).
+  // account; selecting the computer again tries once more; a new file is used.
   const std::string wrong = FakeHost::WriteFile(host.directory() + "/wrong", "username=alice\npassword=nope\n");
   host.Open("", "", wrong);
   for (int refresh = 0; refresh < 4; ++refresh) {
@@ -152,7 +151,7 @@ TEST(RealBackend, FailuresGiveNetapiCodesAndSayWhy) {
   EXPECT_EQ(Workstation(u"PC01"), kRefused);
   EXPECT_EQ(Enum(u"PC01"), kRefused);
   EXPECT_EQ(host.Logged("refused"), 2u);
-  FakeHost::WriteFile(wrong, std::string("username=alice\npassword= \t") + FakeHost::kPassword + "\n");
+  FakeHost::WriteFile(wrong, std::string("username=alice\npassword=") + FakeHost::kPassword + "\n");
   EXPECT_EQ(Enum(u"PC01"), kOk);
 
   // A file others may read is not used: a call gets the logon failure; opening the network says why.
@@ -325,8 +324,8 @@ TEST(RealBackend, AutoFallsBackToThePasswordOnlyWhereNoTicketServesTheHost) {
   unsetenv("KRB5_CONFIG");
 }
 
-// 64 jobs fit one reply fragment of 4,280 bytes and 65 do not; 1,000 need more than one fragment's 64 KiB. In
-// pieces of 2,000 bytes, each listing goes on where its resume handle says: every job comes once.
+// 64 jobs fit one reply fragment of 4,280 bytes and 65 do not; 1,000 need more than one fragment's 64 KiB. Whole,
+// with or without a resume handle, or in pieces of 2,000 bytes, each going on where its handle says: every job once.
 TEST(RealBackend, ListingsOfEverySizeArriveWholeWithOrWithoutAResumeHandle) {
   FakeHost host;
   for (int count : {0, 1, 64, 65, 100, 300, 1000}) {
@@ -334,30 +333,26 @@ TEST(RealBackend, ListingsOfEverySizeArriveWholeWithOrWithoutAResumeHandle) {
     for (int id = 1; id <= count; ++id)
       jobs += "job PC01 id=" + std::to_string(id) + " at=19:00 cmd=\"backup job " + std::to_string(id) + ".cmd\"\n";
     host.Open("", jobs);
-    for (bool with_resume : {true, false}) {
-      LPBYTE buffer = nullptr;
-      DWORD read = 0, total = 0, resume = 0, *const handle = with_resume ? &resume : nullptr;
-      EXPECT_EQ(NetScheduleJobEnum(u"PC01", &buffer, MAX_PREFERRED_LENGTH, &read, &total, handle), kOk)
-          << count << " jobs, resume handle " << with_resume;
-      EXPECT_EQ(read, static_cast<DWORD>(count));
-      EXPECT_EQ(total, static_cast<DWORD>(count));
-      if (count > 0 && read == static_cast<DWORD>(count)) {
-        const AT_ENUM &last = reinterpret_cast<AT_ENUM *>(buffer)[count - 1];
-        EXPECT_EQ(last.JobId, static_cast<DWORD>(count));
-        EXPECT_EQ(std::u16string(last.Command), u"backup job " + standin::Utf8ToUtf16(std::to_string(count)) + u".cmd");
-      }
-      NetApiBufferFree(buffer);
-    }
-    std::vector<DWORD> ids, all(count);
+    std::vector<DWORD> all(count);
     std::iota(all.begin(), all.end(), 1);
-    DWORD read = 0, total = 0, resume = 0;
-    for (NET_API_STATUS status = ERROR_MORE_DATA; status == ERROR_MORE_DATA && ids.size() <= all.size();) {
-      LPBYTE buffer = nullptr;
-      status = NetScheduleJobEnum(u"PC01", &buffer, 2000, &read, &total, &resume);
-      for (DWORD i = 0; i < read; ++i) ids.push_back(reinterpret_cast<AT_ENUM *>(buffer)[i].JobId);
-      NetApiBufferFree(buffer);
+    for (const auto &[length, with_resume] :
+         {std::pair<DWORD, bool>{MAX_PREFERRED_LENGTH, true}, {MAX_PREFERRED_LENGTH, false}, {2000, true}}) {
+      std::vector<DWORD> ids;
+      std::u16string last;
+      DWORD read = 0, total = 0, resume = 0;
+      NET_API_STATUS status = ERROR_MORE_DATA;
+      while (status == ERROR_MORE_DATA && ids.size() <= all.size()) {
+        LPBYTE buffer = nullptr;
+        status = NetScheduleJobEnum(u"PC01", &buffer, length, &read, &total, with_resume ? &resume : nullptr);
+        EXPECT_EQ(ids.size() + total, all.size());  // the total counts from where the piece starts
+        const auto *piece = reinterpret_cast<AT_ENUM *>(buffer);
+        for (DWORD i = 0; i < read; ++i) ids.push_back(piece[i].JobId), last = piece[i].Command;
+        NetApiBufferFree(buffer);
+      }
+      EXPECT_EQ(status, kOk) << count << " jobs in pieces of " << length << ", resume handle " << with_resume;
+      EXPECT_EQ(ids, all);
+      EXPECT_EQ(last, count > 0 ? u"backup job " + standin::Utf8ToUtf16(std::to_string(count)) + u".cmd" : u"");
     }
-    EXPECT_EQ(ids, all);
   }
   // Ten more listings of the 1,000 jobs (some 40 KB each) leave the heap as it was, give or take one.
   const size_t before = mallinfo2().uordblks;
