@@ -309,12 +309,10 @@ class ATSvc(Base):
             return SUCCESS
 
         code = self.on(req["ServerName"], body)
-        ans["pTotalEntries"], room, fit = len(items), req["PreferedMaximumLength"], len(items)
-        if room != 0xFFFFFFFF:  # as many as fit in about their size on the wire, one at least
-            sizes = list(itertools.accumulate(20 + 2 * len(j["cmd"]) for j in items))
-            fit = max(1, sum(size <= room for size in sizes)) if items else 0
-        if fit < len(items):
-            code, items = 234 if code == SUCCESS else code, items[:fit]  # ERROR_MORE_DATA
+        # As many as fit the preferred length at about their size on the wire, one at least; ERROR_MORE_DATA tells more.
+        sizes = itertools.accumulate(20 + 2 * len(j["cmd"]) for j in items)
+        fit = max(1, sum(size <= req["PreferedMaximumLength"] for size in sizes)) if items else 0
+        ans["pTotalEntries"], code, items = len(items), 234 if fit < len(items) else code, items[:fit]
         ans["pEnumContainer"]["EntriesRead"] = len(items)
         for j in items:
             e = atsvc.AT_ENUM()
