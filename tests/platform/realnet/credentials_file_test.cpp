@@ -6,9 +6,11 @@
 #include <gtest/gtest.h>
 
 #include <linux/capability.h>
+#include <spawn.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
 #include <sys/uio.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -90,6 +92,18 @@ TEST(CredentialsFile, RefusalsComeAtOnceWithAdviceThatFits) {
   const std::string message = CheckCredentialsFile(foreign);
   EXPECT_PRED2(Holds, message, "belongs to another user");
   EXPECT_FALSE(Holds(message, "chmod 600 " + foreign)) << message;
+
+  // A file holding more than its status tells (as /proc's, of size 0) is read 4,096 bytes past it at most:
+  // a sleeper's environment of 4,097 bytes, with its null.
+  std::string variable = "A=" + std::string(4094, 'x');
+  char *argv[] = {const_cast<char *>("sleep"), const_cast<char *>("60"), nullptr}, *envp[] = {variable.data(), nullptr};
+  pid_t sleeper = 0;
+  ASSERT_EQ(posix_spawn(&sleeper, "/bin/sleep", nullptr, nullptr, argv, envp), 0);
+  const std::string environment = "/proc/" + std::to_string(sleeper) + "/environ";
+  while (FakeHost::Read(environment).empty()) sched_yield();  // the loader has yet to place it
+  EXPECT_EQ(CheckCredentialsFile(environment), "cannot read the authentication file " + environment);
+  kill(sleeper, SIGKILL);
+  waitpid(sleeper, nullptr, 0);
 
   // Names that no logon could carry are told as such ("" where accepted).
   const std::pair<std::string, std::string> kNames[] = {

@@ -299,15 +299,21 @@ class ATSvc(Base):
         if self.enums <= options.hang_enum + options.drop_enum:
             raise ConnectionAbortedError()
         time.sleep(options.delay_enum)
-        items = []  # every job in one reply: Velmora asks for as much as there is
+        items = []
+        # A null resume handle arrives as b"", a present one as its number: the index the listing starts at.
+        handle = req["pResumeHandle"] if isinstance(req["pResumeHandle"], int) else None
 
         def body(network, c):
             items.extend(dict(j, flags=j["flags"] | (0x04 if runs_today(j, network.now()) else 0))
-                         for _, j in sorted(c.jobs.items()))
+                         for _, j in sorted(c.jobs.items())[handle or 0:])
             return SUCCESS
 
         code = self.on(req["ServerName"], body)
-        ans["pEnumContainer"]["EntriesRead"] = ans["pTotalEntries"] = len(items)
+        # As many as fit the preferred length at about their size on the wire, one at least; ERROR_MORE_DATA tells more.
+        sizes = itertools.accumulate(20 + 2 * len(j["cmd"]) for j in items)
+        fit = max(1, sum(size <= req["PreferedMaximumLength"] for size in sizes)) if items else 0
+        ans["pTotalEntries"], code, items = len(items), 234 if fit < len(items) else code, items[:fit]
+        ans["pEnumContainer"]["EntriesRead"] = len(items)
         for j in items:
             e = atsvc.AT_ENUM()
             e["JobId"], e["JobTime"], e["DaysOfMonth"] = j["id"], j["time"], j["dom"]
@@ -315,8 +321,7 @@ class ATSvc(Base):
             ans["pEnumContainer"]["Buffer"].append(e)
         if not items:
             ans["pEnumContainer"]["Buffer"] = NULL
-        # A null resume handle arrives as b"", a present one as its number.
-        ans["pResumeHandle"] = 0 if isinstance(req["pResumeHandle"], int) else NULL
+        ans["pResumeHandle"] = NULL if handle is None else handle + fit if code == 234 else 0
         return code
 
     @call(atsvc.NetrJobGetInfo, atsvc.NetrJobGetInfoResponse)
