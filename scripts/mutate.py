@@ -748,7 +748,8 @@ def print_score(results, areas):
 # documents, packaging and CI's script. Non-blank lines of source, build and script files.
 COUNTED = re.compile(r"(\.(cpp|h|c|py|sh|rc|def|cmake|scenario)|(^|/)CMakeLists\.txt)$")
 FRAMEWORK = ("frontends/scenario/", "tests/frontends/scenario/", "scripts/mutate.py", "scripts/mutation_coverage.py")
-TEST_SCRIPTS = re.compile(r"^(tests/|scripts/(test[-.][^/]*|fuzz\.sh)$)")
+# The help viewer under platform/winhlp32 only records the requests of the program under test in Wine's tests.
+TEST_SCRIPTS = re.compile(r"^(tests/|platform/winhlp32/|scripts/(test[-.][^/]*|fuzz\.sh)$)")
 NEITHER = ("tests/fuzz/corpus/", "docs/", "debian/", "packaging/", "examples/", ".ci/")
 
 
