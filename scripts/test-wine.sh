@@ -53,13 +53,20 @@ lane_prefix() {
 }
 
 # The files play in batches, one Wine server and one player for a batch (each file still starts the program afresh). A
-# batch takes every so-many-th file, so that files of one subject, whose waits in real time are alike (a service's half
-# minute of start-up), fall in different batches.
+# file whose service stays pending after its start (`pending=`) waits in real time, up to a minute under Wine: each such
+# file is a batch of its own and starts first, so that it does not hold up the end. A batch of the others takes every
+# so-many-th file, so that files of one subject fall in different batches.
 batch_size=4
 batches=()
-batch_count=$(((${#paths[@]} + batch_size - 1) / batch_size))
+rest=()
 for ((i = 0; i < ${#paths[@]}; i++)); do
-  batches[i % batch_count]+="${batches[i % batch_count]:+ }$i"
+  if grep -q '^service [^ ]* .*pending=' "${paths[i]}" 2>/dev/null; then batches+=("$i"); else rest+=("$i"); fi
+done
+alone=${#batches[@]}
+batch_count=$(((${#rest[@]} + batch_size - 1) / batch_size))
+for ((k = 0; k < ${#rest[@]}; k++)); do
+  b=$((alone + k % batch_count))
+  batches[b]+="${batches[b]:+ }${rest[k]}"
 done
 
 # Plays batch $2 in lane $1; each file's line goes to $work/result.N.raw.
