@@ -614,9 +614,10 @@ def run_tests(source, folder, steps, excluded, limits, jobs, seconds=None):
 NOT_REACHED = "no test of this run executes its lines"
 
 
-# CTest runs the costliest cases first; the cases that take longer than this many seconds alone (the Samba
-# servers' above all) run only once the quicker ones have passed, which kill most mutants.
-QUICK_CASE_SECONDS = 15
+# CTest runs the costliest cases first, and the cases that kill most mutants take a second or less: the chosen cases
+# run in tiers of what each takes alone (up to 2 s, up to 15 s, and the rest, the Samba servers' above all), each tier
+# only once the quicker ones have passed.
+CASE_TIERS = (2, 15)
 
 
 def run_chosen(folder, names, seconds, case_limit, limit, jobs, every=False):
@@ -628,9 +629,9 @@ def run_chosen(folder, names, seconds, case_limit, limit, jobs, every=False):
         return "stillborn", out.strip().splitlines()[-1] if out.strip() else "build failed"
     if not names:
         return "survived", NOT_REACHED
-    quick = [n for n, s in zip(names, seconds) if s <= QUICK_CASE_SECONDS]
-    slow = [n for n, s in zip(names, seconds) if s > QUICK_CASE_SECONDS]
-    for group in ([names] if every else [g for g in (quick, slow) if g]):
+    bounds = (-1,) + CASE_TIERS + (float("inf"),)
+    tiers = [[n for n, s in zip(names, seconds) if low < s <= high] for low, high in zip(bounds, bounds[1:])]
+    for group in ([names] if every else [g for g in tiers if g]):
         command = ["ctest", "--test-dir", folder, "-j%d" % max(2, jobs), "-R", ctest_regex(group)]
         command += ["--timeout", "%d" % case_limit] + ([] if every else ["--stop-on-failure"])
         rc, out = run(command, folder, timeout=case_limit * len(group) if every else limit)
@@ -747,7 +748,8 @@ def print_score(results, areas):
 # documents, packaging and CI's script. Non-blank lines of source, build and script files.
 COUNTED = re.compile(r"(\.(cpp|h|c|py|sh|rc|def|cmake|scenario)|(^|/)CMakeLists\.txt)$")
 FRAMEWORK = ("frontends/scenario/", "tests/frontends/scenario/", "scripts/mutate.py", "scripts/mutation_coverage.py")
-TEST_SCRIPTS = re.compile(r"^(tests/|scripts/(test[-.][^/]*|fuzz\.sh)$)")
+# The help viewer under platform/winhlp32 only records the requests of the program under test in Wine's tests.
+TEST_SCRIPTS = re.compile(r"^(tests/|platform/winhlp32/|scripts/(test[-.][^/]*|fuzz\.sh)$)")
 NEITHER = ("tests/fuzz/corpus/", "docs/", "debian/", "packaging/", "examples/", ".ci/")
 
 

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+
 namespace {
 
 using standin::LexStatement;
@@ -38,6 +40,24 @@ TEST(StatementLexer, EachLineGivesOnlyItsOwnTokens) {
   EXPECT_EQ(Lexed("k=v", &tokens), "k=v;");
   EXPECT_EQ(Lexed(R"(a "open)", &tokens), "refused;");
   EXPECT_EQ(Lexed("  # a comment", &tokens), "");
+}
+
+// UTF-8 at the edges of what each lead byte allows, and one step past them: overlong forms, surrogates, code points
+// past U+10FFFF, a wrong or missing continuation. A refusal names the lead byte's column and value.
+TEST(StatementLexer, LinesMustBeUtf8) {
+  for (const char *good : {"\xC2\x80", "\xDF\xBF", "\xE0\xA0\x80", "\xED\x9F\xBF", "\xEE\x80\x80", "\xEF\xBF\xBF",
+                           "\xF0\x90\x80\x80", "\xF4\x8F\xBF\xBF"})
+    EXPECT_EQ(standin::CheckLineText(std::string("a") + good + "b"), "") << good;
+  for (const char *bad :
+       {"\xC1\xBF", "\xC2\x7F", "\xC2\xC0", "\xE0\x9F\xBF", "\xED\xA0\x80", "\xE1\x80\x7F", "\xE1\x80\xC0", "\xE1\x80",
+        "\xF0\x8F\xBF\xBF", "\xF4\x90\x80\x80", "\xF5\x80\x80\x80", "\xF1\x80\x80\x7F", "\xF1\x80\x7F\x80"}) {
+    char lead[5];
+    std::snprintf(lead, sizeof lead, "%02X", static_cast<unsigned char>(bad[0]));
+    EXPECT_EQ(standin::CheckLineText(std::string("\xC3\xA9") + bad + "b"),
+              std::string("column 2: byte 0x") + lead + " is not UTF-8")
+        << bad;
+  }
+  EXPECT_EQ(standin::CheckLineText(std::string("a\0b", 3)), "column 2: a NUL byte");
 }
 
 TEST(StatementLexer, ParsesDecimalAndHexNumbersOnly) {
