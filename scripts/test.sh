@@ -13,12 +13,15 @@ scripts/install-deps.sh
 cmake --preset "$preset" >/dev/null
 cmake --build --preset "$preset"
 if [ "$preset" = linux ]; then
-  # Most of the Wine run waits on Wine's start-up and the programs' windows, so it plays beside CTest; the scripts
-  # take turns on the shared build and prefix themselves.
+  # The Wine run mostly waits on real time (a pending service's start-up) and Wine's windows, so it plays beside CTest,
+  # once it has built the Windows programs and copied the Wine prefix for its lanes: CTest's own Wine cases start
+  # sessions in that prefix.
   wine_log="$(mktemp)"
-  scripts/test-wine.sh >"$wine_log" 2>&1 &
+  ready="$wine_log.ready"
+  VELMORA_WINE_READY="$ready" scripts/test-wine.sh >"$wine_log" 2>&1 &
   wine_pid=$!
-  trap 'kill "$wine_pid" 2>/dev/null || true; rm -f "$wine_log"' EXIT
+  trap 'kill "$wine_pid" 2>/dev/null || true; rm -f "$wine_log" "$ready"' EXIT
+  while [ ! -e "$ready" ] && kill -0 "$wine_pid" 2>/dev/null; do sleep 1; done
   ctest_status=0
   ctest --preset "$preset" -j"$(nproc)" -LE slow || ctest_status=$?
   wine_status=0
