@@ -5,6 +5,7 @@
 # with "N passed, N failed" (exit 0, 1, or 2 for a file that could not be read or parsed).
 # Usage: scripts/test-wine.sh [SCENARIO...]   (every tests/scenarios/*.scenario by default)
 # VELMORA_WINE_JOBS=N plays N batches at a time, each lane in a prefix of its own (default 4).
+# VELMORA_WINE_READY=FILE is made once the build is done and the lanes' prefixes are copied, before the first file plays.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 
@@ -18,19 +19,6 @@ wine_env_install
 wine_env_check
 
 build="$root/build/mingw"
-wine_env_take_turn "$build"
-cmake --preset mingw -S "$root" >/dev/null
-cmake --build "$build" -j2
-
-wine_env_prepare "$build"
-wine_env_end_turn
-work="$(mktemp -d "${TMPDIR:-/tmp}/velmora-wine.XXXXXX")"
-# A failing file leaves pictures of the screen and of the program's windows here, named in its line.
-screenshots="$root/build/wine-screenshots"
-rm -rf "$screenshots"
-mkdir -p "$screenshots"
-export VELMORA_SCREENSHOTS="Z:${screenshots//\//\\}"
-trap 'wine_env_stop; rm -rf "$work"' EXIT
 
 # The player's settings (scripts/wine-player.reg) go into copies of the prefix, one a lane, each with its own Wine
 # server, so that batches play side by side; the prefix that scripts/run-wine.sh uses stays as it is.
@@ -53,14 +41,40 @@ lane_prefix() {
 }
 
 # The files play in batches, one Wine server and one player for a batch (each file still starts the program afresh). A
-# batch takes every so-many-th file, so that files of one subject, whose waits in real time are alike (a service's half
-# minute of start-up), fall in different batches.
+# file whose service stays pending after its start (`pending=`) waits in real time, up to a minute under Wine: each such
+# file is a batch of its own and starts first, so that it does not hold up the end. A batch of the others takes every
+# so-many-th file, so that files of one subject fall in different batches.
 batch_size=4
 batches=()
-batch_count=$(((${#paths[@]} + batch_size - 1) / batch_size))
+rest=()
 for ((i = 0; i < ${#paths[@]}; i++)); do
-  batches[i % batch_count]+="${batches[i % batch_count]:+ }$i"
+  if grep -q '^service [^ ]* .*pending=' "${paths[i]}" 2>/dev/null; then batches+=("$i"); else rest+=("$i"); fi
 done
+alone=${#batches[@]}
+batch_count=$(((${#rest[@]} + batch_size - 1) / batch_size))
+for ((k = 0; k < ${#rest[@]}; k++)); do
+  b=$((alone + k % batch_count))
+  batches[b]+="${batches[b]:+ }${rest[k]}"
+done
+
+[ "${#batches[@]}" -lt "$jobs" ] && jobs="${#batches[@]}"
+
+wine_env_take_turn "$build"
+cmake --preset mingw -S "$root" >/dev/null
+cmake --build "$build" -j2
+wine_env_prepare "$build"
+# The lanes' prefixes are copied within this turn, while no other script of the project prepares the prefix.
+for ((lane = 0; lane < jobs; lane++)); do lane_prefix "$lane" >/dev/null; done
+wine_env_end_turn
+[ -z "${VELMORA_WINE_READY:-}" ] || touch "$VELMORA_WINE_READY"
+work="$(mktemp -d "${TMPDIR:-/tmp}/velmora-wine.XXXXXX")"
+# A failing file leaves pictures of the screen and of the program's windows here, named in its line.
+screenshots="$root/build/wine-screenshots"
+rm -rf "$screenshots"
+mkdir -p "$screenshots"
+export VELMORA_SCREENSHOTS="Z:${screenshots//\//\\}"
+# Each lane ends its own Wine server; the prefix's own may serve another script's cases meanwhile.
+trap 'wine_env_stop_displays; rm -rf "$work"' EXIT
 
 # Plays batch $2 in lane $1; each file's line goes to $work/result.N.raw.
 play() {
@@ -109,7 +123,6 @@ play() {
 
 total_started=$SECONDS
 next=0
-[ "${#batches[@]}" -lt "$jobs" ] && jobs="${#batches[@]}"
 # Each lane on an X display of its own: one lane's Wine desktop would cover
 # the other's on a shared screen, and take its focus.
 displays=()

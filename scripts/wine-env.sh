@@ -250,6 +250,10 @@ wine_env_name_computer() {
 
 wine_env_stop() {
   wineserver -k 2>/dev/null || true
+  wine_env_stop_displays
+}
+
+wine_env_stop_displays() {
   local pid
   for pid in "${wine_env_xvfb_pids[@]}"; do
     kill "$pid" 2>/dev/null || true
