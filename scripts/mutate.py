@@ -858,6 +858,9 @@ def main():
     parser.add_argument("--resume", action="store_true",
                         help="with --report: keep the kills and stillbirths already there and run only the other "
                         "mutants (survivors again)")
+    parser.add_argument("--survivors-first", action="store_true",
+                        help="with --resume: judge the survivors again before the mutants never judged (once their "
+                        "checks have landed)")
     parser.add_argument("--tally", action="store_true",
                         help="with --report: where the planned mutants stand in it, per area, without running any")
     parser.add_argument("--leave-out", action="append", default=[], metavar="REGEX",
@@ -934,7 +937,7 @@ def main():
     # The hand-written faults first, then the mutants never judged, and last the survivors judged again: tests
     # written for those often land while a long run is under way, and a later run judges them on the new tree.
     survivors = {row["key"] for row in rows if row["verdict"] == "survived"}
-    left.sort(key=lambda m: (not isinstance(m, HandWritten), m.key in survivors))
+    left.sort(key=lambda m: (not isinstance(m, HandWritten), (m.key in survivors) != args.survivors_first))
     results += run_mutants(left, args.work, args.jobs, not args.all_tests, keep, args.every_killer)
     results.sort(key=lambda r: (r[0].path, r[0].start))
     print("\n== Survivors")
