@@ -195,8 +195,9 @@ STATEMENT_KEYWORDS = set(
     "return break continue case default goto if else for while do switch const static char int unsigned bool auto"
     " struct enum namespace using typedef template void long short double float extern inline".split()
 )
-# Calls whose two arguments may be swapped without a change (kept in the sample, reported as equivalent).
-COMMUTATIVE = {"min", "max"}
+# Calls whose two arguments may be swapped without a change (kept in the sample, reported as equivalent); Samba's
+# NT_STATUS_EQUAL compares the two codes' values with ==.
+COMMUTATIVE = {"min", "max", "NT_STATUS_EQUAL"}
 NOT_CALLS = {"if", "while", "for", "switch", "return", "sizeof", "static_cast", "reinterpret_cast", "const_cast"}
 # Arguments whose swap the compiler would refuse (a handle, a text, a pointer beside a number) are not swapped.
 HANDLE_NAMES = {"window", "dialog", "editor", "list", "instance", "AppInstance", "record", "buffer", "text"}
