@@ -255,9 +255,11 @@ bool ParseDialogTemplate(const uint8_t *data, size_t size, DialogTemplate *dialo
     }
     if (!font_ok || !in.String(&dialog->face)) return Fail(error, "dialog font truncated", font_at);
   }
-  // Every item takes at least its header and three words; a count that the
-  // bytes left cannot hold is refused before anything is allocated for it.
-  const size_t smallest_item = dialog->extended ? 24 + 6 : 18 + 6;
+  // Every item takes at least its header and four words (a class of two at
+  // least, as it may not be empty; a title; the creation data's size); a
+  // count that the bytes left cannot hold is refused before anything is
+  // allocated for it.
+  const size_t smallest_item = dialog->extended ? 24 + 8 : 18 + 8;
   if (count > in.remaining() / smallest_item)
     return Fail(error,
                 "dialog template declares " + std::to_string(count) + " items, more than its remaining " +

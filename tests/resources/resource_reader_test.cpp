@@ -103,6 +103,14 @@ TEST(ResourceReader, RefusesMalformedHeadersAndTemplates) {
   std::vector<uint8_t> plain = entries[0].data;
   plain[8] = plain[9] = 0xFF;
   EXPECT_NE(Refusal(plain).find("declares 65535 items"), std::string::npos);
+  // Yet a count that the bytes just hold is taken: one item of the smallest kind (a class ordinal, no title or data).
+  std::vector<uint8_t> smallest(24 + 26, 0);
+  smallest[8] = 1;
+  smallest[24 + 18] = smallest[24 + 19] = 0xFF;
+  smallest[24 + 20] = 0x80;
+  DialogTemplate one;
+  ASSERT_TRUE(ParseDialogTemplate(smallest.data(), smallest.size(), &one, nullptr));
+  EXPECT_EQ(one.items.size(), 1u);
   // An ordinal that is no predefined class (BUTTON's 0x80 made 0x86).
   plain = entries[0].data;
   const uint8_t button[] = {0xFF, 0xFF, 0x80, 0x00};
