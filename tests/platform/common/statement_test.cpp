@@ -15,8 +15,10 @@ using standin::Token;
 TEST(StatementLexer, RejectsMalformedStrings) {
   std::vector<Token> tokens;
   std::string error;
-  EXPECT_FALSE(LexStatement(R"(box "open)", &tokens, &error));
-  EXPECT_NE(error.find("unterminated"), std::string::npos);
+  for (const char *open : {R"(box "open)", R"(box "open\)"}) {
+    EXPECT_FALSE(LexStatement(open, &tokens, &error));
+    EXPECT_NE(error.find("unterminated"), std::string::npos) << open;
+  }
   for (const char *line : {R"(box "a\t")", R"(box "a"b)", R"(box a"b")"})
     EXPECT_FALSE(LexStatement(line, &tokens, &error)) << line;
 }
@@ -36,7 +38,7 @@ std::string Lexed(const char *line, std::vector<Token> *tokens) {
 TEST(StatementLexer, EachLineGivesOnlyItsOwnTokens) {
   std::vector<Token> tokens;
   EXPECT_EQ(Lexed(R"(job cmd="a b" x=1 y)", &tokens), "job;cmd=<a b>;x=1;y;");
-  EXPECT_EQ(Lexed("one two", &tokens), "one;two;");
+  EXPECT_EQ(Lexed("one\ttwo\r", &tokens), "one;two;");
   EXPECT_EQ(Lexed("k=v", &tokens), "k=v;");
   EXPECT_EQ(Lexed(R"(a "open)", &tokens), "refused;");
   EXPECT_EQ(Lexed("  # a comment", &tokens), "");
