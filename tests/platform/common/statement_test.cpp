@@ -48,8 +48,10 @@ TEST(StatementLexer, EachLineGivesOnlyItsOwnTokens) {
 // past U+10FFFF, a wrong or missing continuation. A refusal names the lead byte's column and value.
 TEST(StatementLexer, LinesMustBeUtf8) {
   for (const char *good : {"\xC2\x80", "\xDF\xBF", "\xE0\xA0\x80", "\xED\x9F\xBF", "\xEE\x80\x80", "\xEF\xBF\xBF",
-                           "\xF0\x90\x80\x80", "\xF4\x8F\xBF\xBF"})
+                           "\xF0\x90\x80\x80", "\xF3\xBF\xBF\xBF", "\xF4\x8F\xBF\xBF"}) {
     EXPECT_EQ(standin::CheckLineText(std::string("a") + good + "b"), "") << good;
+    EXPECT_EQ(standin::CheckLineText(std::string(good) + "\xFF"), "column 2: byte 0xFF is not UTF-8") << good;
+  }
   for (const char *bad : {"\xC1\xBF", "\xC2\x7F", "\xC2\xC0", "\xE0\x9F\xBF", "\xED\xA0\x80", "\xE1\x80\x7F",
                           "\xE1\x80\xC0", "\xE1\xC0\x80", "\xE1\x80", "\xF0\x8F\xBF\xBF", "\xF4\x90\x80\x80",
                           "\xF5\x80\x80\x80", "\xF1\x80\x80\x7F", "\xF1\x80\x7F\x80", "\xF1\xC0\x80\x80"}) {
