@@ -62,6 +62,7 @@ TEST(StatementLexer, LinesMustBeUtf8) {
         << bad;
   }
   EXPECT_EQ(standin::CheckLineText(std::string("a\0b", 3)), "column 2: a NUL byte");
+  EXPECT_EQ(standin::CheckLineText("a\x80"), "column 2: byte 0x80 is not UTF-8");
 }
 
 TEST(StatementLexer, ParsesDecimalAndHexNumbersOnly) {
