@@ -212,6 +212,9 @@ class Base(DCERPCServer):
     def bind(self, packet, bind):
         if options.hang_svcctl_bind and isinstance(self, Svcctl):
             time.sleep(3600)
+        if isinstance(self, Svcctl) and options.drop_svcctl_binds > 0:
+            options.drop_svcctl_binds -= 1
+            raise ConnectionAbortedError()
         # The client's receive size: no reply fragment may be longer.
         self.max_fragment = min(bind["max_rfrag"], bind["max_tfrag"])
         return DCERPCServer.bind(self, packet, bind)
@@ -536,6 +539,7 @@ def main():
     ap.add_argument("--drop-enum", type=int, default=0, help="then drop the next N listings' connections")
     ap.add_argument("--delay-enum", type=float, default=0, help="answer every job listing after SECONDS")
     ap.add_argument("--hang-svcctl-bind", action="store_true", help="never answer the service controller's bind")
+    ap.add_argument("--drop-svcctl-binds", type=int, default=0, help="drop the first N service controller binds' connections")
     ap.add_argument("--framed-garbage", action="store_true", help="the garbage host's answer is a well-framed message")
     ap.add_argument("--service-rights", type=lambda t: int(t, 0), default=0xFFFFFFFF,
                     help="the access rights the account holds on the service (OpenServiceW refuses more with 5)")
