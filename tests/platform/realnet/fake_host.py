@@ -22,7 +22,7 @@ import time
 from impacket import smbserver
 from impacket.dcerpc.v5 import atsvc, scmr, wkst
 from impacket.dcerpc.v5.dtypes import NULL
-from impacket.dcerpc.v5.rpcrt import PFC_FIRST_FRAG, PFC_LAST_FRAG, DCERPCServer, MSRPCRespHeader
+from impacket.dcerpc.v5.rpcrt import MSRPC_FAULT, PFC_FIRST_FRAG, PFC_LAST_FRAG, DCERPCServer, MSRPCRespHeader
 from impacket.ntlm import compute_lmhash, compute_nthash
 
 SUCCESS, ACCESS_DENIED, INVALID_HANDLE, NOT_SUPPORTED, BAD_NETPATH, INVALID_PARAMETER = 0, 5, 6, 50, 53, 87
@@ -182,6 +182,10 @@ def runs_today(job, now):
     return job["time"] > now_ms and bool(today or not (job["dow"] or job["dom"]))
 
 
+class Fault(Exception):
+    """A call's handler raises it with the fault code the call is answered with."""
+
+
 class Base(DCERPCServer):
     def __init__(self, store, uuid, pipe, callbacks):
         DCERPCServer.__init__(self)  # bound to a free port of 127.0.0.1
@@ -209,9 +213,20 @@ class Base(DCERPCServer):
             logging.exception("fake_host: a connection failed")
         self._clientSock.close()
 
+    def processRequest(self, data):
+        try:
+            return DCERPCServer.processRequest(self, data)
+        except Fault as fault:  # a fault PDU: its code, then a reserved word
+            answer = MSRPCRespHeader(data)
+            answer["type"], answer["pduData"] = MSRPC_FAULT, struct.pack("<LL", fault.args[0], 0)
+            return answer
+
     def bind(self, packet, bind):
         if options.hang_svcctl_bind and isinstance(self, Svcctl):
             time.sleep(3600)
+        if isinstance(self, Svcctl) and options.drop_svcctl_binds > 0:
+            options.drop_svcctl_binds -= 1
+            raise ConnectionAbortedError()
         # The client's receive size: no reply fragment may be longer.
         self.max_fragment = min(bind["max_rfrag"], bind["max_tfrag"])
         return DCERPCServer.bind(self, packet, bind)
@@ -298,6 +313,8 @@ class ATSvc(Base):
             time.sleep(3600)
         if self.enums <= options.hang_enum + options.drop_enum:
             raise ConnectionAbortedError()
+        if options.enum_faults:
+            raise Fault(options.enum_faults.pop(0))
         time.sleep(options.delay_enum)
         items = []
         # A null resume handle arrives as b"", a present one as its number: the index the listing starts at.
@@ -534,8 +551,11 @@ def main():
     ap.add_argument("--no-records", action="store_true", help="answer a job's or the workstation's query with success and no record")
     ap.add_argument("--hang-enum", type=int, default=0, help="leave the first N job listings unanswered")
     ap.add_argument("--drop-enum", type=int, default=0, help="then drop the next N listings' connections")
+    ap.add_argument("--enum-faults", type=lambda t: [int(x, 0) for x in t.split(",")], default=[],
+                    help="then answer the next listings with these faults in turn")
     ap.add_argument("--delay-enum", type=float, default=0, help="answer every job listing after SECONDS")
     ap.add_argument("--hang-svcctl-bind", action="store_true", help="never answer the service controller's bind")
+    ap.add_argument("--drop-svcctl-binds", type=int, default=0, help="drop the first N service controller binds' connections")
     ap.add_argument("--framed-garbage", action="store_true", help="the garbage host's answer is a well-framed message")
     ap.add_argument("--service-rights", type=lambda t: int(t, 0), default=0xFFFFFFFF,
                     help="the access rights the account holds on the service (OpenServiceW refuses more with 5)")

@@ -373,11 +373,16 @@ TEST(RealBackend, AnAnswerWithoutItsRecordGives53) {
 }
 
 TEST(RealBackend, HungAndDroppedCallsGive53ThenTheConnectionIsReopened) {
-  FakeHost host({"--hang-enum", "1", "--drop-enum", "1"});
+  FakeHost host({"--drop-svcctl-binds", "2", "--hang-enum", "1", "--drop-enum", "1", "--enum-faults", "0x10000,1764"});
   host.Open("", "job PC01 id=1 at=10:00 cmd=\"a.cmd\"\n");
+  EXPECT_EQ(Workstation(u"PC01"), kOk);
+  ServiceWord(u"PC01");  // the controller's bind cut on that session, then on a fresh one: the second is told
+  EXPECT_EQ(Reason().find("PC01: the host could not bind the service controller (svcctl)"), 0u);
   EXPECT_EQ(Enum(u"PC01"), k53);  // hangs
   EXPECT_NE(Reason().find("no answer from the host within 3 s"), std::string::npos);
   EXPECT_EQ(Enum(u"PC01"), k53);  // dropped mid-call
+  EXPECT_EQ(Enum(u"PC01"), k53);  // faults: 0x10000 is no Win32 code, 1764 is
+  EXPECT_EQ(Enum(u"PC01"), 1764u);
   DWORD count = 0;
   EXPECT_EQ(Enum(u"PC01", &count), kOk);
   EXPECT_EQ(count, 1u);
