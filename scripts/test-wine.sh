@@ -5,7 +5,8 @@
 # with "N passed, N failed" (exit 0, 1, or 2 for a file that could not be read or parsed).
 # Usage: scripts/test-wine.sh [SCENARIO...]   (every tests/scenarios/*.scenario by default)
 # VELMORA_WINE_JOBS=N plays N batches at a time, each lane in a prefix of its own (default 4).
-# VELMORA_WINE_READY=FILE is made once the build is done and the lanes' prefixes are copied, before the first file plays.
+# VELMORA_WINE_READY=FILE is made once this script has its turn on build/mingw and the prefix: the other scripts' Wine
+# cases then wait until it has built there and copied the prefix for its lanes.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 
@@ -60,13 +61,13 @@ done
 [ "${#batches[@]}" -lt "$jobs" ] && jobs="${#batches[@]}"
 
 wine_env_take_turn "$build"
+[ -z "${VELMORA_WINE_READY:-}" ] || touch "$VELMORA_WINE_READY"
 cmake --preset mingw -S "$root" >/dev/null
 cmake --build "$build" -j2
 wine_env_prepare "$build"
-# The lanes' prefixes are copied within this turn, while no other script of the project prepares the prefix.
+# The lanes' prefixes are copied within this turn: another script's Wine session in the prefix starts after a turn.
 for ((lane = 0; lane < jobs; lane++)); do lane_prefix "$lane" >/dev/null; done
 wine_env_end_turn
-[ -z "${VELMORA_WINE_READY:-}" ] || touch "$VELMORA_WINE_READY"
 work="$(mktemp -d "${TMPDIR:-/tmp}/velmora-wine.XXXXXX")"
 # A failing file leaves pictures of the screen and of the program's windows here, named in its line.
 screenshots="$root/build/wine-screenshots"

@@ -13,9 +13,9 @@ scripts/install-deps.sh
 cmake --preset "$preset" >/dev/null
 cmake --build --preset "$preset"
 if [ "$preset" = linux ]; then
-  # The Wine run mostly waits on real time (a pending service's start-up) and Wine's windows, so it plays beside CTest,
-  # once it has built the Windows programs and copied the Wine prefix for its lanes: CTest's own Wine cases start
-  # sessions in that prefix.
+  # The Wine run mostly waits on real time (a pending service's start-up) and Wine's windows, so it plays beside CTest.
+  # CTest starts once the Wine run has its turn on the Windows build and the Wine prefix, so that CTest's own Wine cases
+  # start their sessions in that prefix only after it has copied the prefix for its lanes.
   wine_log="$(mktemp)"
   ready="$wine_log.ready"
   VELMORA_WINE_READY="$ready" scripts/test-wine.sh >"$wine_log" 2>&1 &
