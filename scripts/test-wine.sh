@@ -27,8 +27,11 @@ setup="$root/scripts/wine-player.reg"
 
 jobs="${VELMORA_WINE_JOBS:-4}"
 [[ "$jobs" =~ ^[1-9][0-9]*$ ]] || jobs=1
-lane_prefix() {
-  local copy="$build/wine-prefix-scenarios$1"
+lane_prefix() { echo "$build/wine-prefix-scenarios$1"; }
+# Copies the prefix for lane $1 when its copy is missing, older than the prefix, or of other settings.
+copy_lane_prefix() {
+  local copy
+  copy="$(lane_prefix "$1")"
   if [ ! -f "$copy/.velmora-ready" ] || ! cmp -s "$copy/.velmora-player.reg" "$setup" ||
     [ "$WINEPREFIX/.velmora-ready" -nt "$copy/.velmora-ready" ]; then
     rm -rf "$copy"
@@ -38,7 +41,6 @@ lane_prefix() {
     cp "$setup" "$copy/.velmora-player.reg"
     touch "$copy/.velmora-ready"
   fi
-  echo "$copy"
 }
 
 # The files play in batches, one Wine server and one player for a batch (each file still starts the program afresh). A
@@ -66,7 +68,7 @@ cmake --preset mingw -S "$root" >/dev/null
 cmake --build "$build" -j2
 wine_env_prepare "$build"
 # The lanes' prefixes are copied within this turn: another script's Wine session in the prefix starts after a turn.
-for ((lane = 0; lane < jobs; lane++)); do lane_prefix "$lane" >/dev/null; done
+for ((lane = 0; lane < jobs; lane++)); do copy_lane_prefix "$lane"; done
 wine_env_end_turn
 work="$(mktemp -d "${TMPDIR:-/tmp}/velmora-wine.XXXXXX")"
 # A failing file leaves pictures of the screen and of the program's windows here, named in its line.
