@@ -333,14 +333,6 @@ INT_PTR WINAPI DialogBoxParamA(HINSTANCE hInstance, LPCSTR lpTemplateName, HWND 
   dialog->owner = owner;
   if (!dialog->ended && !(dialog->style & WS_VISIBLE)) ShowDialog(dialog);
 
-  struct OwnerRestore {
-    Window *owner;
-    bool disabled;
-    ~OwnerRestore() {
-      if (disabled && owner->alive) SetEnabled(owner, true);
-    }
-  } restore{owner, disabled_owner};
-
   bool quit = false;
   int quit_code = 0;
   while (dialog->alive && !dialog->ended) {
@@ -359,7 +351,6 @@ INT_PTR WINAPI DialogBoxParamA(HINSTANCE hInstance, LPCSTR lpTemplateName, HWND 
   // The owner is enabled again before the dialog goes, so that it takes the
   // activation; what it does with the focus then is its procedure's matter.
   if (disabled_owner && owner->alive) SetEnabled(owner, true);
-  restore.disabled = false;
   if (dialog->alive) DestroyWindow(ToHandle(dialog));
   if (quit) {
     // The quit belongs to the outer loop: hand it on.
