@@ -98,7 +98,10 @@ TEST(ResourceReader, RefusesMalformedHeadersAndTemplates) {
     EXPECT_FALSE(error.empty()) << what;
   }
 
-  const std::vector<ResourceEntry> entries = SampleEntries();
+  std::vector<ResourceEntry> entries = SampleEntries();
+  // Read again into the same vector, the file's entries replace what it held.
+  ASSERT_TRUE(ParseResFile(sample.data(), sample.size(), &entries, nullptr));
+  EXPECT_EQ(entries.size(), SampleEntries().size());
   // A count that the bytes cannot hold is refused before items are made for it.
   std::vector<uint8_t> plain = entries[0].data;
   plain[8] = plain[9] = 0xFF;
@@ -111,6 +114,8 @@ TEST(ResourceReader, RefusesMalformedHeadersAndTemplates) {
   DialogTemplate one;
   ASSERT_TRUE(ParseDialogTemplate(smallest.data(), smallest.size(), &one, nullptr));
   EXPECT_EQ(one.items.size(), 1u);
+  smallest[24 + 18] = smallest[24 + 19] = smallest[24 + 20] = 0;  // a class named by an empty string
+  EXPECT_NE(Refusal(smallest).find("empty class name"), std::string::npos);
   // An ordinal that is no predefined class (BUTTON's 0x80 made 0x86).
   plain = entries[0].data;
   const uint8_t button[] = {0xFF, 0xFF, 0x80, 0x00};

@@ -39,7 +39,7 @@ TEST(StatementLexer, EachLineGivesOnlyItsOwnTokens) {
   std::vector<Token> tokens;
   EXPECT_EQ(Lexed(R"(job cmd="a b" x=1 y)", &tokens), "job;cmd=<a b>;x=1;y;");
   EXPECT_EQ(Lexed("one\ttwo\r", &tokens), "one;two;");
-  EXPECT_EQ(Lexed("k=v", &tokens), "k=v;");
+  EXPECT_EQ(Lexed("k=v =v", &tokens), "k=v;=v;");
   EXPECT_EQ(Lexed(R"(a "open)", &tokens), "refused;");
   EXPECT_EQ(Lexed("  # a comment", &tokens), "");
 }
