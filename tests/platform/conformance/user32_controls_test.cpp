@@ -128,6 +128,10 @@ CONFORMANCE_CASE(ListBoxAndComboBoxSelection) {
   CHECK_EQ(SendMessageA(combo, CB_GETCURSEL, 0, 0), CB_ERR);
   CHECK_EQ(TextOf(combo), std::string());
   CHECK(g_commands.empty());
+  // A typed letter selects the item that starts with it.
+  SetFocus(combo);
+  dialog.Type("p");
+  CHECK_EQ(SendMessageA(combo, CB_GETCURSEL, 0, 0), 1);
 }
 
 }  // namespace
