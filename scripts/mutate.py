@@ -794,11 +794,11 @@ def write_report(report, rows):
         os.replace(path + ".new", path)
 
 
-def fallen(row):
-    """Whether a report's verdict must be judged again: a survivor, unless cases are left out; a kill whose
-    named killers are all left out (a case, "ctest: a, b", or a GoogleTest program's "program: Suite.Test")."""
+def fallen(row, survivors_first):
+    """Whether a report's verdict must be judged again: a survivor, unless cases are left out (but for
+    --survivors-first); a kill whose named killers are all left out (a case, "ctest: a, b", or a GoogleTest program's "program: Suite.Test")."""
     if row["verdict"] == "survived":
-        return not LEFT_OUT
+        return not LEFT_OUT or survivors_first
     if row["verdict"] != "killed" or not LEFT_OUT:
         return False
     test = row["test"] or ""
@@ -866,7 +866,8 @@ def main():
                         help="with --report: where the planned mutants stand in it, per area, without running any")
     parser.add_argument("--leave-out", action="append", default=[], metavar="REGEX",
                         help="with --resume: leave out the CTest cases whose names match, as if cut; judge again "
-                        "only the kills that no other case made (survivors are kept, not judged again)")
+                        "only the kills that no other case made (survivors are kept, not judged again, but with "
+                        "--survivors-first)")
     args = parser.parse_args()
     WITHOUT.update(args.without)
     LEFT_OUT.extend(args.leave_out)
@@ -916,7 +917,9 @@ def main():
         rows = [row for row in read_report(args.report) if row["verdict"] != "equivalent"]
     # Kills and stillbirths stand; a survivor is judged again, since tests may have come for it since. Leaving
     # cases out kills nothing new, so survivors stand then, and only the kills that those cases alone made fall.
-    judged = {row["key"]: row for row in rows if row["key"] not in equivalents and not fallen(row)}
+    again = {row["key"] for row in rows if fallen(row, args.survivors_first)}
+    judged = {row["key"]: row for row in rows if row["key"] not in equivalents and row["key"] not in again}
+    fell = {row["key"] for row in rows if row["verdict"] == "killed" and row["key"] not in judged}
     planned = {m.key for m in mutants}
     # A survivor to be judged again stays in the report until its new verdict replaces it, so that a run cut
     # short leaves it a survivor, not unjudged; a kill that fell is dropped at once.
@@ -935,10 +938,12 @@ def main():
     if judged:
         print("%d mutants judged before, kept from %s" % (sum(m.key in judged for m in mutants), args.report))
     left = [m for m in mutants if m.key not in equivalents and m.key not in judged]
-    # The hand-written faults first, then the mutants never judged, and last the survivors judged again: tests
-    # written for those often land while a long run is under way, and a later run judges them on the new tree.
+    # The hand-written faults first, then the kills whose killers were left out (they decide whether a cut may
+    # stand), then the mutants never judged, and last the survivors judged again: tests written for those often
+    # land while a long run is under way, and a later run judges them on the new tree.
     survivors = {row["key"] for row in rows if row["verdict"] == "survived"}
-    left.sort(key=lambda m: (not isinstance(m, HandWritten), (m.key in survivors) != args.survivors_first))
+    left.sort(key=lambda m: (not isinstance(m, HandWritten), m.key not in fell,
+                             (m.key in survivors) != args.survivors_first))
     results += run_mutants(left, args.work, args.jobs, not args.all_tests, keep, args.every_killer)
     results.sort(key=lambda r: (r[0].path, r[0].start))
     print("\n== Survivors")

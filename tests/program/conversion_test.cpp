@@ -23,15 +23,6 @@ TEST(BuildDayMask, SumsOneBitPerIndexWhateverTheOrder) {
   EXPECT_EQ(BuildDayMask(odd, 4, 0xFFFFFFFF), 0x2u);
 }
 
-TEST(SplitJobTime, WritesWholeTextsForTwentyFourHoursOrMore) {
-  char hour[3] = {'x', 'x', 'x'};
-  char minute[3] = {'x', 'x', 'x'};
-  const char *half = NULL;
-  SplitJobTime(24 * 60 * 60000, hour, minute, &half);
-  EXPECT_STREQ(hour, "--");
-  EXPECT_STREQ(minute, "--");
-}
-
 TEST(JobIdFromText, SkipsBlanksAndASignBeforeTheDigits) { EXPECT_EQ(JobIdFromText("  \t+7x"), 7); }
 
 std::string Dropped(std::string text) {

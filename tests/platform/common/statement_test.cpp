@@ -65,14 +65,4 @@ TEST(StatementLexer, LinesMustBeUtf8) {
   EXPECT_EQ(standin::CheckLineText("a\x80"), "column 2: byte 0x80 is not UTF-8");
 }
 
-TEST(StatementLexer, ParsesDecimalAndHexNumbersOnly) {
-  uint64_t v = 0;
-  EXPECT_TRUE(standin::ParseNumber("0x3F", &v));
-  EXPECT_EQ(v, 0x3Fu);
-  EXPECT_TRUE(standin::ParseNumber("4294967295", &v));
-  EXPECT_EQ(v, 4294967295u);
-  for (const char *text : {"", "12a", "0x", "99999999999999999999999"})
-    EXPECT_FALSE(standin::ParseNumber(text, &v)) << text;
-}
-
 }  // namespace

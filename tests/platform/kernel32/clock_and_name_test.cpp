@@ -67,15 +67,4 @@ TEST(HostClock, KeepsTheHostsTimeZone) {
   EXPECT_NEAR(static_cast<double>(timegm(&local)), static_cast<double>(utc), 120);
 }
 
-// The longest name fills the program's buffer; the size comes back without
-// the terminator. (Names in the code page are played by local_name_*.)
-TEST(GetComputerNameA, ReportsTheLocalComputerInCapitals) {
-  Network({"computer SERVERNUMBER-15", "local servernumber-15"});
-  char name[16];
-  DWORD size = sizeof name;
-  ASSERT_TRUE(GetComputerNameA(name, &size));
-  EXPECT_STREQ(name, "SERVERNUMBER-15");
-  EXPECT_EQ(size, 15u);
-}
-
 }  // namespace

@@ -111,45 +111,6 @@ class NetworkFileTest : public ::testing::Test {
   std::string dir_, path_, diagnostics_;
 };
 
-TEST_F(NetworkFileTest, AKillDuringWritesLeavesAWholeFileAndOnlyOrphansAreCleared) {
-  Write("computer PC01\n");
-  size_t last_count = 0;
-  for (int round = 0; round < 12; ++round) {
-    struct stat before = {}, now = {};
-    ASSERT_EQ(stat(path_.c_str(), &before), 0);
-    const pid_t child = fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) _exit(AddJobs(path_, 1000000) ? 0 : 1);
-    // Each round's kill falls later, counted from the child's first write:
-    // when that comes is up to the machine's load.
-    while (stat(path_.c_str(), &now) == 0 && now.st_ino == before.st_ino && now.st_size == before.st_size &&
-           waitpid(child, nullptr, WNOHANG) == 0)
-      usleep(500);
-    usleep(static_cast<useconds_t>(2000 + round * 1700));
-    kill(child, SIGKILL);
-    int status = 0;
-    waitpid(child, &status, 0);
-    ASSERT_EQ(standin::OpenNetworkFile(path_), "") << "round " << round;
-    const size_t count = standin::JobsOf("PC01").size();
-    EXPECT_GE(count, last_count);
-    last_count = count;
-  }
-  EXPECT_GT(last_count, 0u);
-  // The next write clears what the killed writers left behind, but not a
-  // temporary file a live writer holds, nor a file of someone else's.
-  std::ofstream(dir_ + "/.network.velmora-tmp.AAAAAA") << "orphan";
-  std::ofstream(dir_ + "/network.backup") << "not ours";
-  const int held = open((dir_ + "/.network.velmora-tmp.BBBBBB").c_str(), O_RDWR | O_CREAT, 0600);
-  struct flock range {};
-  range.l_type = F_WRLCK;
-  range.l_len = 1;
-  ASSERT_EQ(fcntl(held, F_OFD_SETLK, &range), 0);
-  ASSERT_EQ(AddJob(), kSuccess);
-  EXPECT_EQ(Names(),
-            (std::set<std::string>{".network.velmora-tmp.BBBBBB", "network", "network.backup", "network.lock"}));
-  close(held);
-}
-
 // Busy writers do not starve one: a waiting writer is woken when the lock is
 // let go, so none of the adds runs out of time while the others go on.
 TEST_F(NetworkFileTest, EightWritersAndADeleterAllGetTheirTurn) {
@@ -341,24 +302,6 @@ TEST_F(NetworkFileTest, WhatCannotBeKeptFaithfullyIsRefusedAtLoad) {
   EXPECT_EQ(Names(), (std::set<std::string>{"fifo", "socket", "network", "network.lock"}));
 }
 
-TEST_F(NetworkFileTest, ASymbolicLinkLeadsToTheOneRealFileAndHardLinksAreRefused) {
-  Write("computer PC01\n");
-  const std::string link = dir_ + "/link.network";
-  ASSERT_EQ(symlink("network", link.c_str()), 0);
-  ASSERT_TRUE(AddJobs(link, 1));
-  ASSERT_TRUE(AddJobs(path_, 1));
-  EXPECT_EQ(standin::JobsOf("PC01").size(), 2u);
-  EXPECT_EQ(Names(), (std::set<std::string>{"link.network", "network", "network.lock"}));
-
-  const std::string hard = dir_ + "/hard.network";
-  ASSERT_EQ(::link(path_.c_str(), hard.c_str()), 0);
-  const std::string before = Read();
-  ASSERT_EQ(standin::OpenNetworkFile(hard), "");
-  EXPECT_EQ(AddJob(), kInternalError);
-  EXPECT_NE(diagnostics_.find("has 2 names (hard links)"), std::string::npos) << diagnostics_;
-  EXPECT_EQ(Read(), before);
-}
-
 // A holder that does not let go fails the call, named, without waiting on; one
 // that is stopped is said to be, since waiting for it to finish is in vain.
 TEST_F(NetworkFileTest, AHolderThatDoesNotLetGoIsNamedAndAStoppedOneSaidToBe) {
@@ -443,107 +386,6 @@ TEST_F(NetworkFileTest, AHolderThatDoesNotLetGoIsNamedAndAStoppedOneSaidToBe) {
   waitpid(wine, nullptr, 0);
   close(ready[0]);
   close(ready[1]);
-}
-
-TEST_F(NetworkFileTest, AFullDiskLeavesTheFileAndNoTemporaryFile) {
-  std::string text = "computer PC01\n";
-  for (int id = 1; id <= 100; ++id) text += "job PC01 id=" + std::to_string(id) + " at=01:00 cmd=\"x\"\n";
-  Write(text);
-  const pid_t child = fork();
-  ASSERT_GE(child, 0);
-  if (child == 0) {
-    prctl(PR_SET_PDEATHSIG, SIGKILL);  // a write that never ends ends with the test
-    signal(SIGXFSZ, SIG_IGN);
-    const rlimit limit{1000, RLIM_INFINITY}, none{RLIM_INFINITY, RLIM_INFINITY};
-    usleep(200000);  // a settled file: its reading is used again while it stays
-    if (setrlimit(RLIMIT_FSIZE, &limit) != 0 || !standin::OpenNetworkFile(path_).empty()) _exit(2);
-    const bool refused =
-        AddJob() == NERR_InternalError &&
-        diagnostics_.find(": File too large; the network file " + path_ + " was not changed") != std::string::npos;
-    setrlimit(RLIMIT_FSIZE, &none);  // for the coverage build's counts
-    // The change that could not be written is not seen afterwards either.
-    _exit(refused && standin::JobsOf("PC01").size() == 100 ? 0 : 1);
-  }
-  EXPECT_TRUE(ExitedWell(child));
-  EXPECT_EQ(Read(), text);
-  EXPECT_EQ(Names(), (std::set<std::string>{"network", "network.lock"}));
-}
-
-// The network read is used again while the file stays that version; every
-// other version is read: a replacement by rename, even of the same size and
-// times; and a rewrite in place soon after the file last changed, which its
-// times may not tell.
-TEST_F(NetworkFileTest, EachCallSeesTheFileAsItIsNow) {
-  const std::string first = "computer PC01\njob PC01 id=1 at=01:00 cmd=\"a\"\n";
-  Write(first);
-  struct stat before {};
-  ASSERT_EQ(stat(path_.c_str(), &before), 0);
-  usleep(200000);  // past the file system clock's tick: the reading is trusted
-  ASSERT_EQ(standin::OpenNetworkFile(path_), "");
-  EXPECT_EQ(Commands("PC01"), std::vector<std::u16string>{u"a"});
-
-  const std::string other = dir_ + "/other";
-  std::ofstream(other, std::ios::binary) << "computer PC01\njob PC01 id=1 at=01:00 cmd=\"b\"\n";
-  const struct timespec times[2] = {before.st_atim, before.st_mtim};
-  ASSERT_EQ(utimensat(AT_FDCWD, other.c_str(), times, 0), 0);
-  ASSERT_EQ(rename(other.c_str(), path_.c_str()), 0);
-  EXPECT_EQ(Commands("PC01"), std::vector<std::u16string>{u"b"});
-
-  const auto rewrite = [&](char command) {
-    std::fstream in_place(path_, std::ios::binary | std::ios::in | std::ios::out);
-    in_place.seekp(static_cast<std::streamoff>(first.size() - 3));
-    in_place << command;
-  };
-  // Both rewrites fall early in one second, so that only the nanoseconds of
-  // the change time tell the second from the first, whose reading has
-  // settled; the second puts the modification time back, as touch -r does.
-  timespec now{};
-  clock_gettime(CLOCK_REALTIME, &now);
-  usleep(static_cast<useconds_t>(1020000 - now.tv_nsec / 1000));
-  rewrite('c');
-  EXPECT_EQ(Commands("PC01"), std::vector<std::u16string>{u"c"});
-  usleep(200000);
-  Commands("PC01");
-  ASSERT_EQ(stat(path_.c_str(), &before), 0);
-  rewrite('d');
-  const struct timespec put_back[2] = {before.st_atim, before.st_mtim};
-  ASSERT_EQ(utimensat(AT_FDCWD, path_.c_str(), put_back, 0), 0);
-  EXPECT_EQ(Commands("PC01"), std::vector<std::u16string>{u"d"});
-
-  // A FIFO put in its place is refused, not read as an empty network.
-  ASSERT_EQ(mkfifo(other.c_str(), 0600), 0);
-  ASSERT_EQ(rename(other.c_str(), path_.c_str()), 0);
-  Commands("PC01");
-  EXPECT_NE(diagnostics_.find(path_ + " is a FIFO, not a regular file"), std::string::npos) << diagnostics_;
-}
-
-// What this process wrote is what it goes on seeing and what a new reading
-// gives, and lines it did not change stay as they were written, however their
-// commands are spelled.
-TEST_F(NetworkFileTest, WhatIsWrittenIsWhatEveryoneReads) {
-  const std::string lines =
-      "computer PC01\n"
-      "job PC01 id=1  at=01:00 cmd=\"plain\"\n"
-      "job PC01 id=2  at=01:00 cmd=\"\xE9\x80\xB1\xE6\xAC\xA1\"\n"
-      "job PC01 id=3  at=01:00 cmd=\"say \\\"hi\\\"\"\n"
-      "job PC01 id=4  at=01:00 cmd=\"x\"  \n";
-  ASSERT_EQ(Open(lines), "");
-  ASSERT_EQ(AddJob(u"\u9031\u6B21.bat"), kSuccess);
-  ASSERT_EQ(AddJob(u"second"), kSuccess);
-  EXPECT_EQ(Read(), lines +
-                        "job PC01 id=5 at=01:00 cmd=\"\xE9\x80\xB1\xE6\xAC\xA1.bat\"\n"
-                        "job PC01 id=6 at=01:00 cmd=\"second\"\n");
-  const std::vector<std::u16string> seen = Commands("PC01");
-  EXPECT_EQ(seen, (std::vector<std::u16string>{u"plain", u"\u9031\u6B21", u"say \"hi\"", u"x", u"\u9031\u6B21.bat",
-                                               u"second"}));
-  standin::ResetNetwork();
-  ASSERT_EQ(standin::OpenNetworkFile(path_), "");
-  EXPECT_EQ(Commands("PC01"), seen);
-  // Simulated computers never bring in the real network's module, nor
-  // Samba's libraries behind it.
-  const std::string mapped = Slurp("/proc/self/maps");
-  EXPECT_EQ(mapped.find("velmora-realnet"), std::string::npos);
-  EXPECT_EQ(mapped.find("libdcerpc"), std::string::npos);
 }
 
 }  // namespace

@@ -354,7 +354,7 @@ class ATSvc(Base):
             return SUCCESS
 
         code = self.on(req["ServerName"], body)
-        if code != SUCCESS or options.no_records:
+        if code != SUCCESS:
             ans["ppAtInfo"] = NULL
         return code
 
@@ -507,7 +507,7 @@ class Wkssvc(Base):
             return SUCCESS
 
         code = self.store.run(body)
-        if code != SUCCESS or options.no_records:
+        if code != SUCCESS:
             ans["WkstaInfo"]["WkstaInfo100"] = NULL
         return code
 
@@ -519,9 +519,7 @@ def misbehaving(kind):
     def answer(conn):
         try:
             conn.recv(4096)
-            if kind == "garbage" and options.framed_garbage:  # a whole frame, of no protocol
-                conn.sendall(struct.pack(">I", 64) + b"\xa5" * 64)
-            elif kind == "garbage":
+            if kind == "garbage":
                 conn.sendall(b"\xa5" * 4096)
             if kind == "endless":  # a header announcing 16 MB, then a byte now and then
                 conn.sendall(b"\0\xff\xff\xff")
@@ -548,7 +546,6 @@ def main():
     ap.add_argument("--password", required=True)
     ap.add_argument("--no-atsvc", action="store_true", help="serve no ATSvc, as Samba")
     ap.add_argument("--refuse-atsvc", action="store_true", help="answer ATSvc with 50, as Windows 8 without EnableAt")
-    ap.add_argument("--no-records", action="store_true", help="answer a job's or the workstation's query with success and no record")
     ap.add_argument("--hang-enum", type=int, default=0, help="leave the first N job listings unanswered")
     ap.add_argument("--drop-enum", type=int, default=0, help="then drop the next N listings' connections")
     ap.add_argument("--enum-faults", type=lambda t: [int(x, 0) for x in t.split(",")], default=[],
@@ -556,7 +553,6 @@ def main():
     ap.add_argument("--delay-enum", type=float, default=0, help="answer every job listing after SECONDS")
     ap.add_argument("--hang-svcctl-bind", action="store_true", help="never answer the service controller's bind")
     ap.add_argument("--drop-svcctl-binds", type=int, default=0, help="drop the first N service controller binds' connections")
-    ap.add_argument("--framed-garbage", action="store_true", help="the garbage host's answer is a well-framed message")
     ap.add_argument("--service-rights", type=lambda t: int(t, 0), default=0xFFFFFFFF,
                     help="the access rights the account holds on the service (OpenServiceW refuses more with 5)")
     ap.add_argument("--refuse-logons", type=lambda t: [int(x, 0) for x in t.split(",")], default=[],

@@ -74,27 +74,6 @@ NET_API_STATUS Control(DWORD control, LPCWSTR service = u"Schedule") {
   return status;
 }
 
-TEST(RealNetworkFile, RealComputersAndCredentialsAreKeptAndCheckedLikeTheOtherStatements) {
-  FakeHost host;
-  // A real computer's line comes through a rewrite of the file unchanged.
-  const std::string real = "credentials \"" + host.credentials() +
-                           "\"\ncomputer NTSV01 real address=nt.example.org port=10445 privacy=sign timeout=7 "
-                           "auth=kerberos ccache=\"FILE:/tmp/krb5 cc\" service=running\n";
-  FakeHost::WriteFile(host.network(), real);
-  ASSERT_EQ(standin::OpenNetworkFile(host.network()), "");
-  ASSERT_EQ(standin::ApplyWorldStatement({{"", "computer", false}, {"", "PC02", false}}), "");
-  const std::string text = FakeHost::Read(host.network());
-  EXPECT_EQ(text.find(real), 0u) << text;
-  EXPECT_NE(text.find("computer PC02"), std::string::npos) << text;  // rewritten
-
-  for (const char *line : {"computer X address=1.2.3.4", "computer X real unreachable", "computer X real privacy=off",
-                           "computer X real timeout=0", "computer X real port=70000", "computer X auth=ntlm",
-                           "computer X real auth=ticket", "credentials"}) {
-    FakeHost::WriteFile(host.network(), std::string(line) + "\n");
-    EXPECT_NE(standin::OpenNetworkFile(host.network()).find("line 1: "), std::string::npos) << line;
-  }
-}
-
 // Once the session is open and a call's interface bound, every call is one SMB request.
 TEST(RealBackend, JobsServiceAndWorkstationThroughOneSessionOneRequestEach) {
   FakeHost host;
@@ -360,18 +339,6 @@ TEST(RealBackend, ListingsOfEverySizeArriveWholeWithOrWithoutAResumeHandle) {
   EXPECT_LT(mallinfo2().uordblks, before + 40000);
 }
 
-// A host that answers success without the record is broken, not trusted.
-TEST(RealBackend, AnAnswerWithoutItsRecordGives53) {
-  FakeHost host({"--no-records"});
-  host.Open("", "job PC01 id=1 at=10:00 cmd=\"a.cmd\"\n");
-  LPBYTE buffer = nullptr;
-  EXPECT_EQ(NetWkstaGetInfo(const_cast<LMSTR>(u"PC01"), 100, &buffer), k53);
-  EXPECT_NE(Reason().find("the host answered without its record"), std::string::npos);
-  EXPECT_EQ(NetScheduleJobGetInfo(u"PC01", 1, &buffer), k53);
-  EXPECT_NE(Reason().find("the host answered without the job's record"), std::string::npos);
-  EXPECT_EQ(standin::OutstandingNetBuffers(), 0u);
-}
-
 TEST(RealBackend, HungAndDroppedCallsGive53ThenTheConnectionIsReopened) {
   FakeHost host({"--drop-svcctl-binds", "2", "--hang-enum", "1", "--drop-enum", "1", "--enum-faults", "0x10000,1764"});
   host.Open("", "job PC01 id=1 at=10:00 cmd=\"a.cmd\"\n");
@@ -543,18 +510,6 @@ TEST(RealBackend, SilentOrBrokenHostsDelayNoOtherComputerNorTheExit) {
     if (attempt == 2)
       ADD_FAILURE() << "a broken host's call ended after " << longest << " s, its deadline " << deadline;
   }
-}
-
-// A well-framed answer to SMB's negotiation that is no SMB is a transport fault: lower privacy would not help.
-TEST(RealBackend, ANonsenseAnswerToNegotiationIsToldAsATransportFault) {
-  FakeHost host({"--framed-garbage"});
-  auto target = OnLoopback("NONSENSE", host.port(FakeHost::kGarbage), 3, host);
-  target.host.privacy = standin::realnet::Privacy::kSeal;
-  DWORD word = 0;
-  EXPECT_EQ(standin::realnet::QueryService(target, "Schedule", &word), static_cast<DWORD>(k53));
-  const std::string reason = standin::realnet::TakeFailureReason();
-  EXPECT_EQ(reason.find("NONSENSE: a transport fault"), 0u) << reason;
-  EXPECT_EQ(reason.find("privacy"), std::string::npos) << reason;
 }
 
 // Against Samba's own servers, a standalone smbd and an AD domain controller

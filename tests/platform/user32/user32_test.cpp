@@ -101,20 +101,6 @@ TEST_F(DialogTest, ListBoxClicksFollowExtendedSelectionRules) {
   EXPECT_EQ(g_commands.back(), static_cast<WPARAM>(MAKEWPARAM(40, LBN_SELCHANGE)));
 }
 
-TEST_F(DialogTest, EditKeepsDoubleByteCharactersWhole) {
-  SendDlgItemMessageA(dialog_, 10, EM_LIMITTEXT, 3, 0);
-  std::string a = standin::Utf8ToCp932("あ"), i = standin::Utf8ToCp932("い");
-  ReplaceEditText(Item(10), a + i);
-  EXPECT_EQ(EditText(), a);  // the second character would pass the limit: refused whole
-  SendDlgItemMessageA(dialog_, 10, EM_LIMITTEXT, 10, 0);
-  ReplaceEditText(Item(10), "a" + a + "b");
-  EXPECT_EQ(EditText(), "A" + a + "B");  // trail bytes are not upper-cased
-  PressKey(VK_LEFT);
-  PressKey(VK_BACK);
-  EXPECT_EQ(EditText(), "AB");
-  EXPECT_EQ(standin::CaretOf(Item(10)), 1u);
-}
-
 // A paste cuts at a whole character; Shift+Delete cuts the selected bytes to
 // the clipboard (ES_NUMBER's paste is played by paste_world_and_buffers).
 TEST_F(DialogTest, ClipboardCommands) {
@@ -130,21 +116,6 @@ TEST_F(DialogTest, ClipboardCommands) {
   PressKey('V', false, /*ctrl=*/true);
   PressKey('V', false, /*ctrl=*/true);
   EXPECT_EQ(EditText(), "X" + a);  // the second paste finds the edit full
-}
-
-// Enter on a dropped list closes it instead of reaching the default button.
-TEST_F(DialogTest, EnterClosesADroppedDownList) {
-  HWND combo = Item(50);
-  SendMessageA(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>("AM"));
-  SendMessageA(combo, CB_SETCURSEL, 0, 0);
-  EXPECT_EQ(standin::TextOf(combo), "AM");
-  SetFocus(combo);
-  for (const auto &[key, dropped] : {std::pair{VK_F4, true}, {VK_RETURN, false}}) {
-    PressKey(key);
-    Pump();
-    EXPECT_EQ(standin::IsDroppedDown(combo), dropped);
-  }
-  EXPECT_FALSE(Saw(IDOK));
 }
 
 // The list view keeps texts, a selection and a focus only: an item with any
