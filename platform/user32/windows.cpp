@@ -180,11 +180,6 @@ ControlData *ControlDataOf(HWND window) {
   return w != nullptr ? w->control_data.get() : nullptr;
 }
 
-HWND ParentOf(HWND control) {
-  user32::Window *w = user32::FromHandle(control);
-  return w != nullptr ? user32::ToHandle(w->parent) : nullptr;
-}
-
 void TakeFocus(HWND control) { user32::MoveFocus(user32::FromHandle(control)); }
 
 }  // namespace standin

@@ -35,11 +35,10 @@ void RegisterControlClass(const std::string &name, WNDPROC proc, ControlDataFact
 ControlData *ControlDataOf(HWND window);
 
 // What the control's procedure needs from USER32 without making a program's
-// call (nothing is recorded): its parent, the keyboard focus taken as a
-// click gives it, and the item a list's navigation key moves to from `from`
-// (-1: none yet) among `count` items, `page` of them visible (Up, Down, Home,
-// End, Page Up, Page Down; -1 for any other key).
-HWND ParentOf(HWND control);
+// call (nothing is recorded): the keyboard focus taken as a click gives it,
+// and the item a list's navigation key moves to from `from` (-1: none yet)
+// among `count` items, `page` of them visible (Up, Down, Home, End, Page Up,
+// Page Down; -1 for any other key).
 void TakeFocus(HWND control);
 int ListNavigationTarget(WPARAM key, int from, int count, int page);
 

@@ -111,6 +111,8 @@ CONFORMANCE_CASE(ListBoxAndComboBoxSelection) {
   SendMessageA(list, LB_SETSEL, FALSE, -1);
   CHECK_EQ(SendMessageA(list, LB_GETSELCOUNT, 0, 0), 0);
   CHECK_EQ(SendMessageA(list, LB_SETSEL, TRUE, 4), LB_ERR);
+  char text[8] = "";
+  CHECK_EQ(SendMessageA(list, LB_GETTEXT, 4, reinterpret_cast<LPARAM>(text)), LB_ERR);
   CHECK_EQ(SendMessageA(list, LB_SETTOPINDEX, 1, 0), 0);
   SendMessageA(list, LB_RESETCONTENT, 0, 0);
   CHECK_EQ(SendMessageA(list, LB_GETTOPINDEX, 0, 0), 0);

@@ -68,6 +68,7 @@ TEST_F(DialogTest, ADisabledDialogTakesNoInputNotEvenInputQueuedBefore) {
   EXPECT_TRUE(PressKey(VK_F4) && standin::TypeChars(""));
   ClickControl(Item(30));
   EnableWindow(dialog_, FALSE);
+  EXPECT_FALSE(PressKey(VK_SPACE));
   EXPECT_FALSE(ClickControl(Item(30)));
   EXPECT_FALSE(ReplaceEditText(Item(10), "X"));
   EXPECT_EQ(EditText(), "");
