@@ -62,9 +62,8 @@ bool HandleMnemonic(Window *dialog, int ch) {
         // A group box's mnemonic leads into its group.
         Window *next = NextTabItem(dialog, control, false);
         if (next) FocusFromKeyboard(next);
-      } else if (IsPushButton(control)) {
-        ClickButton(control);
       } else {
+        // A push button too takes the focus, as a click gives it.
         FocusFromDialogManager(control);
         ClickButton(control);
       }

@@ -236,6 +236,12 @@ LRESULT CALLBACK ListBoxProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lpar
     case WM_CHAR:
       if (wparam == ' ') HandleSpace(list);
       return 0;
+    case WM_SETFOCUS:
+      NotifyParent(list, LBN_SETFOCUS);
+      return 0;
+    case WM_KILLFOCUS:
+      NotifyParent(list, LBN_KILLFOCUS);
+      return 0;
     case WM_LBUTTONDOWN:
       MoveFocus(list);
       UserPicks(list, static_cast<int>(lparam), (wparam & MK_SHIFT) != 0, (wparam & MK_CONTROL) != 0, true);

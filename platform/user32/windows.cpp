@@ -89,7 +89,7 @@ int ListNavigationTarget(WPARAM key, int from, int count, int page) {
   int start = from < 0 ? 0 : from;
   switch (key) {
     case VK_UP:
-      return from < 0 ? 0 : std::max(0, from - 1);
+      return std::max(0, from - 1);
     case VK_DOWN:
       return from < 0 ? 0 : std::min(count - 1, from + 1);
     case VK_HOME:

@@ -76,6 +76,8 @@ CONFORMANCE_CASE(EditLimitsAndSelection) {
   CHECK_EQ(static_cast<int>(GetDlgItemInt(dialog.window(), 11, nullptr, TRUE)), -5);
   SetWindowTextA(dialog.Item(11), "4294967296");
   CHECK(GetDlgItemInt(dialog.window(), 11, &whole, FALSE) == 0 && !whole);
+  SetWindowTextA(dialog.Item(11), nullptr);  // no text
+  CHECK_EQ(GetWindowTextLengthA(dialog.Item(11)), 0);
   SetWindowTextA(dialog.Item(11), "42");
   CHECK(GetDlgItemInt(dialog.window(), 11, &whole, FALSE) == 42 && whole);
   CHECK(GetDlgItemInt(dialog.window(), 99, &whole, FALSE) == 0 && !whole);
@@ -113,6 +115,16 @@ CONFORMANCE_CASE(ListBoxAndComboBoxSelection) {
   CHECK_EQ(SendMessageA(list, LB_SETSEL, TRUE, 4), LB_ERR);
   char text[8] = "";
   CHECK_EQ(SendMessageA(list, LB_GETTEXT, 4, reinterpret_cast<LPARAM>(text)), LB_ERR);
+  // The list tells its focus; Left and Right move the caret as Up and Down do in a list of one column, selecting the
+  // caret's item alone.
+  SetFocus(list);
+  SendMessageA(list, LB_SETCARETINDEX, 2, FALSE);
+  dialog.Press(VK_LEFT);
+  CHECK(SendMessageA(list, LB_GETCARETINDEX, 0, 0) == 1 && SendMessageA(list, LB_GETSELCOUNT, 0, 0) == 1);
+  dialog.Press(VK_RIGHT);
+  CHECK(SendMessageA(list, LB_GETCARETINDEX, 0, 0) == 2 && SendMessageA(list, LB_GETSEL, 2, 0) > 0);
+  CHECK(TakeCommands() == (std::vector<WPARAM>{MAKEWPARAM(40, LBN_SETFOCUS), MAKEWPARAM(40, LBN_SELCHANGE),
+                                               MAKEWPARAM(40, LBN_SELCHANGE)}));
   CHECK_EQ(SendMessageA(list, LB_SETTOPINDEX, 1, 0), 0);
   SendMessageA(list, LB_RESETCONTENT, 0, 0);
   CHECK_EQ(SendMessageA(list, LB_GETTOPINDEX, 0, 0), 0);

@@ -98,7 +98,7 @@ TEST_F(DialogTest, ListBoxClicksFollowExtendedSelectionRules) {
   SendMessageA(list, LB_SETTOPINDEX, 3, 0);
   PressKey(VK_HOME);  // the caret's item comes into view
   EXPECT_EQ((Pump(), SendMessageA(list, LB_GETTOPINDEX, 0, 0)), 0);
-  EXPECT_EQ(g_commands.size(), 9u);
+  EXPECT_EQ(g_commands.size(), 10u);  // LBN_SETFOCUS, then a change a step
   EXPECT_EQ(g_commands.back(), static_cast<WPARAM>(MAKEWPARAM(40, LBN_SELCHANGE)));
 }
 
