@@ -69,5 +69,66 @@ TEST(ResourceReader, CutInputIsRefusedOrYieldsWholeEntries) {
   }
 }
 
+TEST(ResourceReader, RefusesMalformedHeadersAndTemplates) {
+  const std::vector<uint8_t> sample = SampleBytes();
+  auto patched = [&](size_t offset, std::vector<uint8_t> bytes) {
+    std::vector<uint8_t> out = sample;
+    std::copy(bytes.begin(), bytes.end(), out.begin() + offset);
+    return out;
+  };
+  // The empty leading entry, then a header whose name runs to the end.
+  std::vector<uint8_t> unterminated(sample.begin(), sample.begin() + 32);
+  const uint8_t header[] = {0x10, 0, 0, 0, 0x40, 0, 0, 0, 0xFF, 0xFF, 5, 0, 'A', 0, 'B', 0};
+  unterminated.insert(unterminated.end(), std::begin(header), std::end(header));
+  std::vector<uint8_t> no_characteristics(sample.begin(), sample.begin() + 28);
+  no_characteristics[4] = 28;
+  const std::pair<const char *, std::vector<uint8_t>> files[] = {
+      {"data size beyond the end", patched(32, {0xFF, 0xFF, 0xFF, 0x7F})},
+      {"header size beyond the end", patched(36, {0xFF, 0xFF, 0xFF, 0xFF})},
+      {"header size shorter than its fields", patched(36, {0x08, 0, 0, 0})},
+      {"no empty first entry", patched(0, {0x10, 0, 0, 0})},
+      {"a first entry of type 5", patched(10, {5})},
+      {"header without its characteristics", no_characteristics},
+      {"unterminated name", unterminated},
+  };
+  for (const auto &[what, bytes] : files) {
+    std::vector<ResourceEntry> entries;
+    std::string error;
+    EXPECT_FALSE(ParseResFile(bytes.data(), bytes.size(), &entries, &error)) << what;
+    EXPECT_FALSE(error.empty()) << what;
+  }
+
+  std::vector<ResourceEntry> entries = SampleEntries();
+  // Read again into the same vector, the file's entries replace what it held.
+  ASSERT_TRUE(ParseResFile(sample.data(), sample.size(), &entries, nullptr));
+  EXPECT_EQ(entries.size(), SampleEntries().size());
+  // A count that the bytes cannot hold is refused before items are made for it.
+  std::vector<uint8_t> plain = entries[0].data;
+  plain[8] = plain[9] = 0xFF;
+  EXPECT_NE(Refusal(plain).find("declares 65535 items"), std::string::npos);
+  // Yet a count that the bytes just hold is taken: one item of the smallest kind (a class ordinal, no title or data).
+  std::vector<uint8_t> smallest(24 + 26, 0);
+  smallest[8] = 1;
+  smallest[24 + 18] = smallest[24 + 19] = 0xFF;
+  smallest[24 + 20] = 0x80;
+  DialogTemplate one;
+  ASSERT_TRUE(ParseDialogTemplate(smallest.data(), smallest.size(), &one, nullptr));
+  EXPECT_EQ(one.items.size(), 1u);
+  smallest[24 + 18] = smallest[24 + 19] = smallest[24 + 20] = 0;  // a class named by an empty string
+  EXPECT_NE(Refusal(smallest).find("empty class name"), std::string::npos);
+  // An ordinal that is no predefined class (BUTTON's 0x80 made 0x86).
+  plain = entries[0].data;
+  const uint8_t button[] = {0xFF, 0xFF, 0x80, 0x00};
+  const auto at = std::search(plain.begin(), plain.end(), std::begin(button), std::end(button));
+  ASSERT_NE(at, plain.end());
+  at[2] = 0x86;
+  EXPECT_NE(Refusal(plain).find("class"), std::string::npos);
+  std::vector<uint8_t> extended = entries[1].data;
+  extended[16] = 4;  // the 100 bytes after its font hold no 4 extended items
+  EXPECT_NE(Refusal(extended).find("declares 4 items"), std::string::npos);
+  extended[0] = 2;  // (refused before its count is read)
+  EXPECT_NE(Refusal(extended).find("version"), std::string::npos);
+}
+
 }  // namespace
 }  // namespace standin
