@@ -23,6 +23,16 @@ TEST(BuildDayMask, SumsOneBitPerIndexWhateverTheOrder) {
   EXPECT_EQ(BuildDayMask(odd, 4, 0xFFFFFFFF), 0x2u);
 }
 
+// A run found an unknown time written without its terminating zero into an uncleared buffer killed by this alone.
+TEST(SplitJobTime, WritesWholeTextsForTwentyFourHoursOrMore) {
+  char hour[3] = {'x', 'x', 'x'};
+  char minute[3] = {'x', 'x', 'x'};
+  const char *half = NULL;
+  SplitJobTime(24 * 60 * 60000, hour, minute, &half);
+  EXPECT_STREQ(hour, "--");
+  EXPECT_STREQ(minute, "--");
+}
+
 TEST(JobIdFromText, SkipsBlanksAndASignBeforeTheDigits) { EXPECT_EQ(JobIdFromText("  \t+7x"), 7); }
 
 std::string Dropped(std::string text) {
