@@ -23,7 +23,7 @@ TEST(BuildDayMask, SumsOneBitPerIndexWhateverTheOrder) {
   EXPECT_EQ(BuildDayMask(odd, 4, 0xFFFFFFFF), 0x2u);
 }
 
-// A run found an unknown time written without its terminating zero into an uncleared buffer killed by this alone.
+// A time of 24 hours or more is written whole, terminator included, into a buffer not cleared before.
 TEST(SplitJobTime, WritesWholeTextsForTwentyFourHoursOrMore) {
   char hour[3] = {'x', 'x', 'x'};
   char minute[3] = {'x', 'x', 'x'};
