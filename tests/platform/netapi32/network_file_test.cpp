@@ -388,4 +388,76 @@ TEST_F(NetworkFileTest, AHolderThatDoesNotLetGoIsNamedAndAStoppedOneSaidToBe) {
   close(ready[1]);
 }
 
+TEST_F(NetworkFileTest, AFullDiskLeavesTheFileAndNoTemporaryFile) {
+  std::string text = "computer PC01\n";
+  for (int id = 1; id <= 100; ++id) text += "job PC01 id=" + std::to_string(id) + " at=01:00 cmd=\"x\"\n";
+  Write(text);
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    prctl(PR_SET_PDEATHSIG, SIGKILL);  // a write that never ends ends with the test
+    signal(SIGXFSZ, SIG_IGN);
+    const rlimit limit{1000, RLIM_INFINITY}, none{RLIM_INFINITY, RLIM_INFINITY};
+    usleep(200000);  // a settled file: its reading is used again while it stays
+    if (setrlimit(RLIMIT_FSIZE, &limit) != 0 || !standin::OpenNetworkFile(path_).empty()) _exit(2);
+    const bool refused =
+        AddJob() == NERR_InternalError &&
+        diagnostics_.find(": File too large; the network file " + path_ + " was not changed") != std::string::npos;
+    setrlimit(RLIMIT_FSIZE, &none);  // for the coverage build's counts
+    // The change that could not be written is not seen afterwards either.
+    _exit(refused && standin::JobsOf("PC01").size() == 100 ? 0 : 1);
+  }
+  EXPECT_TRUE(ExitedWell(child));
+  EXPECT_EQ(Read(), text);
+  EXPECT_EQ(Names(), (std::set<std::string>{"network", "network.lock"}));
+}
+
+// The network read is used again while the file stays that version; every
+// other version is read: a replacement by rename, even of the same size and
+// times; and a rewrite in place soon after the file last changed, which its
+// times may not tell.
+TEST_F(NetworkFileTest, EachCallSeesTheFileAsItIsNow) {
+  const std::string first = "computer PC01\njob PC01 id=1 at=01:00 cmd=\"a\"\n";
+  Write(first);
+  struct stat before {};
+  ASSERT_EQ(stat(path_.c_str(), &before), 0);
+  usleep(200000);  // past the file system clock's tick: the reading is trusted
+  ASSERT_EQ(standin::OpenNetworkFile(path_), "");
+  EXPECT_EQ(Commands("PC01"), std::vector<std::u16string>{u"a"});
+
+  const std::string other = dir_ + "/other";
+  std::ofstream(other, std::ios::binary) << "computer PC01\njob PC01 id=1 at=01:00 cmd=\"b\"\n";
+  const struct timespec times[2] = {before.st_atim, before.st_mtim};
+  ASSERT_EQ(utimensat(AT_FDCWD, other.c_str(), times, 0), 0);
+  ASSERT_EQ(rename(other.c_str(), path_.c_str()), 0);
+  EXPECT_EQ(Commands("PC01"), std::vector<std::u16string>{u"b"});
+
+  const auto rewrite = [&](char command) {
+    std::fstream in_place(path_, std::ios::binary | std::ios::in | std::ios::out);
+    in_place.seekp(static_cast<std::streamoff>(first.size() - 3));
+    in_place << command;
+  };
+  // Both rewrites fall early in one second, so that only the nanoseconds of
+  // the change time tell the second from the first, whose reading has
+  // settled; the second puts the modification time back, as touch -r does.
+  timespec now{};
+  clock_gettime(CLOCK_REALTIME, &now);
+  usleep(static_cast<useconds_t>(1020000 - now.tv_nsec / 1000));
+  rewrite('c');
+  EXPECT_EQ(Commands("PC01"), std::vector<std::u16string>{u"c"});
+  usleep(200000);
+  Commands("PC01");
+  ASSERT_EQ(stat(path_.c_str(), &before), 0);
+  rewrite('d');
+  const struct timespec put_back[2] = {before.st_atim, before.st_mtim};
+  ASSERT_EQ(utimensat(AT_FDCWD, path_.c_str(), put_back, 0), 0);
+  EXPECT_EQ(Commands("PC01"), std::vector<std::u16string>{u"d"});
+
+  // A FIFO put in its place is refused, not read as an empty network.
+  ASSERT_EQ(mkfifo(other.c_str(), 0600), 0);
+  ASSERT_EQ(rename(other.c_str(), path_.c_str()), 0);
+  Commands("PC01");
+  EXPECT_NE(diagnostics_.find(path_ + " is a FIFO, not a regular file"), std::string::npos) << diagnostics_;
+}
+
 }  // namespace
