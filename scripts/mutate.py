@@ -748,7 +748,10 @@ def print_score(results, areas):
 # GoogleTest, and counts on neither side, nor do its own tests, this measuring tool, the fuzz corpora,
 # documents, packaging and CI's script. Non-blank lines of source, build and script files.
 COUNTED = re.compile(r"(\.(cpp|h|c|py|sh|rc|def|cmake|scenario)|(^|/)CMakeLists\.txt)$")
-FRAMEWORK = ("frontends/scenario/", "tests/frontends/scenario/", "scripts/mutate.py", "scripts/mutation_coverage.py")
+# The conformance suite's runner and its two hosts stand in for GoogleTest, which MinGW builds lack.
+CONFORMANCE = "tests/platform/conformance/"
+FRAMEWORK = ("frontends/scenario/", "tests/frontends/scenario/", "scripts/mutate.py", "scripts/mutation_coverage.py",
+             CONFORMANCE + "conformance.h", CONFORMANCE + "conformance_main.cpp", CONFORMANCE + "test_host")
 # The help viewer under platform/winhlp32 only records the requests of the program under test in Wine's tests.
 TEST_SCRIPTS = re.compile(r"^(tests/|platform/winhlp32/|scripts/(test[-.][^/]*|fuzz\.sh)$)")
 NEITHER = ("tests/fuzz/corpus/", "docs/", "debian/", "packaging/", "examples/", ".ci/")
