@@ -460,4 +460,33 @@ TEST_F(NetworkFileTest, EachCallSeesTheFileAsItIsNow) {
   EXPECT_NE(diagnostics_.find(path_ + " is a FIFO, not a regular file"), std::string::npos) << diagnostics_;
 }
 
+// What this process wrote is what it goes on seeing and what a new reading
+// gives, and lines it did not change stay as they were written, however their
+// commands are spelled.
+TEST_F(NetworkFileTest, WhatIsWrittenIsWhatEveryoneReads) {
+  const std::string lines =
+      "computer PC01\n"
+      "job PC01 id=1  at=01:00 cmd=\"plain\"\n"
+      "job PC01 id=2  at=01:00 cmd=\"\xE9\x80\xB1\xE6\xAC\xA1\"\n"
+      "job PC01 id=3  at=01:00 cmd=\"say \\\"hi\\\"\"\n"
+      "job PC01 id=4  at=01:00 cmd=\"x\"  \n";
+  ASSERT_EQ(Open(lines), "");
+  ASSERT_EQ(AddJob(u"\u9031\u6B21.bat"), kSuccess);
+  ASSERT_EQ(AddJob(u"second"), kSuccess);
+  EXPECT_EQ(Read(), lines +
+                        "job PC01 id=5 at=01:00 cmd=\"\xE9\x80\xB1\xE6\xAC\xA1.bat\"\n"
+                        "job PC01 id=6 at=01:00 cmd=\"second\"\n");
+  const std::vector<std::u16string> seen = Commands("PC01");
+  EXPECT_EQ(seen, (std::vector<std::u16string>{u"plain", u"\u9031\u6B21", u"say \"hi\"", u"x", u"\u9031\u6B21.bat",
+                                               u"second"}));
+  standin::ResetNetwork();
+  ASSERT_EQ(standin::OpenNetworkFile(path_), "");
+  EXPECT_EQ(Commands("PC01"), seen);
+  // Simulated computers never bring in the real network's module, nor
+  // Samba's libraries behind it.
+  const std::string mapped = Slurp("/proc/self/maps");
+  EXPECT_EQ(mapped.find("velmora-realnet"), std::string::npos);
+  EXPECT_EQ(mapped.find("libdcerpc"), std::string::npos);
+}
+
 }  // namespace
