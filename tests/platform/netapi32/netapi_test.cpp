@@ -89,6 +89,37 @@ TEST(Faults, APlannedFaultFailsTheNextCallsOfOneFunctionAndDoesNothing) {
   unlink(plans);
 }
 
+NET_API_STATUS Add(const AT_INFO &info, DWORD *id, LPCWSTR server = u"\\\\PC01") {
+  return NetScheduleJobAdd(server, reinterpret_cast<LPBYTE>(const_cast<AT_INFO *>(&info)), id);
+}
+
+TEST(NetScheduleJobAdd, AssignsIdsAfterTheHighestGivenOrHeldUntilNoneIsLeft) {
+  Network({"computer PC01", "computer FRESH"});
+  const AT_INFO info = JobRecord(19 * kHour, u"backup.cmd", JOB_RUN_PERIODICALLY, 0x15);
+  DWORD id = 0;
+  ASSERT_EQ(Add(info, &id, u"\\\\FRESH"), kSuccess);
+  EXPECT_EQ(id, 1u);  // a service that never had a job
+  EXPECT_EQ(standin::RecordedCalls().back().args, "time=68400000 dom=0x0 dow=0x15 flags=0x1 cmd=\"backup.cmd\"");
+
+  ASSERT_EQ(World("job PC01 id=7 at=08:00 cmd=\"old.cmd\""), "");
+  ASSERT_EQ(Add(info, &id), kSuccess);
+  EXPECT_EQ(id, 8u);
+  ASSERT_EQ(NetScheduleJobDel(u"\\\\PC01", 8, 8), kSuccess);
+  ASSERT_EQ(Add(info, &id), kSuccess);
+  EXPECT_EQ(id, 9u);  // an ID once given is not given again
+  const standin::StoredJob stored = standin::FindJob("PC01", 9).value_or(standin::StoredJob{});
+  EXPECT_EQ(std::tie(stored.job_time, stored.flags, stored.days_of_week, stored.command),
+            std::make_tuple(19 * kHour, JOB_RUN_PERIODICALLY, 0x15, std::u16string(u"backup.cmd")));
+
+  // Every ID given: the add fails, saying why.
+  std::string told;
+  standin::SetNetworkDiagnosticSink([&told](const std::string &message) { told += message; });
+  ASSERT_EQ(World("service FRESH lastid=4294967295"), "");
+  EXPECT_EQ(Add(info, &id, u"\\\\FRESH"), kInternalError);
+  standin::SetNetworkDiagnosticSink(nullptr);
+  EXPECT_NE(told.find("FRESH has given out the highest job ID there is, 4294967295"), std::string::npos) << told;
+}
+
 // The service marks the jobs that run later today, by a weekday (Monday is
 // bit 0) or a date, and no others.
 TEST(NetScheduleJobGetInfo, MarksTheJobsThatRunLaterToday) {

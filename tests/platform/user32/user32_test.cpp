@@ -119,6 +119,21 @@ TEST_F(DialogTest, ClipboardCommands) {
   EXPECT_EQ(EditText(), "X" + a);  // the second paste finds the edit full
 }
 
+// Enter on a dropped list closes it instead of reaching the default button.
+TEST_F(DialogTest, EnterClosesADroppedDownList) {
+  HWND combo = Item(50);
+  SendMessageA(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>("AM"));
+  SendMessageA(combo, CB_SETCURSEL, 0, 0);
+  EXPECT_EQ(standin::TextOf(combo), "AM");
+  SetFocus(combo);
+  for (const auto &[key, dropped] : {std::pair{VK_F4, true}, {VK_RETURN, false}}) {
+    PressKey(key);
+    Pump();
+    EXPECT_EQ(standin::IsDroppedDown(combo), dropped);
+  }
+  EXPECT_FALSE(Saw(IDOK));
+}
+
 // The list view keeps texts, a selection and a focus only: an item with any
 // other field, or a search for anything but the selected row, is refused, not
 // half done.
