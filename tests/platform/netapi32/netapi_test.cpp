@@ -121,7 +121,7 @@ TEST(NetScheduleJobAdd, AssignsIdsAfterTheHighestGivenOrHeldUntilNoneIsLeft) {
 }
 
 // The service marks the jobs that run later today, by a weekday (Monday is
-// bit 0) or a date, and no others.
+// bit 0) or a date, and no others; a job that is not there is no file.
 TEST(NetScheduleJobGetInfo, MarksTheJobsThatRunLaterToday) {
   Network({"clock 2026-06-01 10:00", "computer PC01",  // a Monday, the 1st
            "job PC01 id=1 at=20:00 flags=1 dow=0x01 cmd=\"monday\"",
@@ -133,6 +133,8 @@ TEST(NetScheduleJobGetInfo, MarksTheJobsThatRunLaterToday) {
     EXPECT_EQ((reinterpret_cast<AT_INFO *>(buffer)->Flags & JOB_RUNS_TODAY) != 0, today) << "job " << id;
     NetApiBufferFree(buffer);
   }
+  LPBYTE none = nullptr;
+  EXPECT_EQ(NetScheduleJobGetInfo(u"\\\\PC01", 5, &none), static_cast<NET_API_STATUS>(ERROR_FILE_NOT_FOUND));
 }
 
 // World statements as the scenario runner uses them.
