@@ -8,6 +8,7 @@ keyboard and the mouse, checking the screen and the network file.
 """
 import fcntl
 import os
+import pathlib
 import pty
 import re
 import shlex
@@ -342,8 +343,7 @@ def command_line(velmora, workdir):
 
     env["VELMORA_NETWORK"] = network = os.path.join(workdir, "broken.network")
     broken = 'computer PC01\njob PC01 id=1 at=25:00 cmd="x"\n'
-    with open(network, "w") as f:
-        f.write(broken)
+    pathlib.Path(network).write_text(broken)
     # In English, then without a locale the same in Japanese alone.
     for reason in ("line 2", "2 行目: at=25:00 は時刻"):
         result = run()
@@ -355,8 +355,7 @@ def command_line(velmora, workdir):
            "an unknown option in Japanese: %r" % wrong.stderr)
     expect(open(network).read() == broken, "the broken network file was changed")
     # Keys from a terminal but the screen led into a pipe: refused, not drawn into the pipe.
-    with open(network, "w") as f:
-        f.write("computer PC01\n")
+    pathlib.Path(network).write_text("computer PC01\n")
     keyboard, screen = pty.openpty()
     with os.fdopen(keyboard), os.fdopen(screen):
         half = subprocess.run([velmora], env=env, stdin=screen, capture_output=True, text=True, timeout=WAIT_SECONDS)
