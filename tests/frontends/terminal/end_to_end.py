@@ -1,14 +1,14 @@
 #!/usr/bin/env python3
 # SPDX-License-Identifier: GPL-3.0-or-later
-"""Runs velmora in a private tmux server on a copy of the example network and
-uses it as a person would, from the keyboard and the mouse, checking the
-screen and the network file.
+"""Runs velmora in a private tmux server on a copy of the example network and uses it as a person would, from the
+keyboard and the mouse, checking the screen and the network file.
 
     end_to_end.py VELMORA NETWORK add-delete|interrupted|read-only|keys-and-mouse|command-line|
                                   resize-without-terminal|read-only-english
 """
 import fcntl
 import os
+import pathlib
 import pty
 import re
 import shlex
@@ -55,9 +55,8 @@ class Session:
         self.tmux("new-session", "-d", "-x", "80", "-y", "24", command)
 
     def tmux(self, *args, check=True):
-        result = subprocess.run(
-            ["tmux", "-L", self.socket, "-f", "/dev/null"] + list(args), capture_output=True, text=True,
-            timeout=WAIT_SECONDS)
+        result = subprocess.run(["tmux", "-L", self.socket, "-f", "/dev/null"] + list(args), capture_output=True,
+                                text=True, timeout=WAIT_SECONDS)
         expect(not check or result.returncode == 0, "tmux %s failed: %s" % (args[0], result.stderr.strip()))
         return result.stdout
 
@@ -71,11 +70,9 @@ class Session:
 
     def velmora_pid(self):
         shell = self.tmux("display-message", "-p", "#{pane_pid}").strip()
-        with open("/proc/%s/task/%s/children" % (shell, shell)) as f:
-            for child in f.read().split():
-                with open("/proc/%s/comm" % child) as comm:
-                    if comm.read().strip() == "velmora":
-                        return int(child)
+        for child in open("/proc/%s/task/%s/children" % (shell, shell)).read().split():
+            if open("/proc/%s/comm" % child).read().strip() == "velmora":
+                return int(child)
         raise Failure("no velmora process under the session's shell")
 
     def close(self):
@@ -87,8 +84,7 @@ class Session:
     def wait_for(self, *texts, gone=False, poll=0.1):
         def seen():
             screen = self.screen()
-            present = [t in screen for t in texts]
-            return screen if (not any(present) if gone else all(present)) else None
+            return screen if all((t in screen) != gone for t in texts) else None
 
         return self.until(seen, "waited for %s %s" % ("the end of" if gone else "", texts), poll)
 
@@ -99,9 +95,10 @@ class Session:
 
     def keys(self, *keys):
         self.tmux("send-keys", *keys)
+        return self
 
     def type(self, text):
-        self.tmux("send-keys", "-l", text)
+        return self.keys("-l", text)
 
     def find(self, text):
         """Column and row of the first character of `text` on the screen, where wide and full-width characters
@@ -113,35 +110,30 @@ class Session:
 
     def mouse(self, button, col, row):
         """An X10 mouse report: 0 left press, 3 release, 64 and 65 the wheel."""
-        self.type("\x1b[M" + chr(32 + button) + chr(33 + col) + chr(33 + row))
+        return self.type("\x1b[M" + chr(32 + button) + chr(33 + col) + chr(33 + row))
 
     def click(self, text, offset=0):
         """A left click on the first character of `text` on the screen, or `offset` cells right of it."""
         col, row = self.find(text)
         self.mouse(0, col + offset, row)
-        self.mouse(3, col + offset, row)
+        return self.mouse(3, col + offset, row)
 
     def wait_exit(self, expected=0, key="M-x"):
         """Sends `key` (Alt+X, Exit) unless None, then waits for velmora to end with `expected`."""
         if key:
             self.keys(key)
-
-        def written():
-            return os.path.exists(self.exit_file) and open(self.exit_file).read().strip()
-
-        code = int(self.until(written, "velmora did not end"))
+        code = int(self.until(lambda: os.path.exists(self.exit_file) and open(self.exit_file).read().strip(),
+                              "velmora did not end"))
         expect(code == expected, "velmora ended with %d, not %d" % (code, expected))
 
     def network_text(self):
-        with open(self.network, encoding="utf-8") as f:
-            return f.read()
+        return open(self.network, encoding="utf-8").read()
 
 
 def add_next_wednesday_evening(s, command):
     """From the main window, Add focused: a job next Wednesday at 7:30 in the
     afternoon, entered from the keyboard alone."""
-    s.keys("Enter")
-    s.wait_for("ｼﾞｮﾌﾞ詳細設定")
+    s.keys("Enter").wait_for("ｼﾞｮﾌﾞ詳細設定")
     s.type(command)
     # Through the clipboard and back, by keys with modifiers: Shift+Home
     # selects it, Ctrl+Insert copies, Delete clears, Shift+Insert pastes.
@@ -155,8 +147,7 @@ def add_next_wednesday_evening(s, command):
     s.keys("Down", "Enter", "Tab", "7", "Tab", "3", "0")
     # Alt+O from the minute's edit, where a plain letter would be typed:
     # the terminal sends Escape and the letter, which are one key here.
-    s.keys("M-o")
-    s.wait_for("ｼﾞｮﾌﾞ詳細設定", gone=True)
+    s.keys("M-o").wait_for("ｼﾞｮﾌﾞ詳細設定", gone=True)
 
 
 def underlined(styled):
@@ -178,21 +169,18 @@ def add_delete(s):
     add_next_wednesday_evening(s, "nightly.cmd /q")
     # The closed editor leaves the focus on the main window itself: Tab starts at the first tab stop (Select computer),
     # the next one is the list; the new job is its last row, every column in view.
-    s.keys("Tab", "Tab", "End")
-    row = s.wait_for_line("nightly.cmd /q")
+    row = s.keys("Tab", "Tab", "End").wait_for_line("nightly.cmd /q")
     job_id = re.search(r"│(\d+)\s+nightly", row).group(1)
     s.wait_for_line(r"cmd /q\s+次の\s+水\s+7:30 午後")
     stored = [l for l in s.network_text().splitlines() if "nightly.cmd" in l]
     expect(len(stored) == 1 and re.search(r"id=%s at=19:30 .*dow=0x4 cmd=\"nightly.cmd /q\"" % job_id, stored[0]),
            "the network file holds %r" % stored)
     # The list's last row, then Delete by its mnemonic and Yes.
-    s.keys("End", "M-r")
-    s.wait_for("削除してもよろしいですか", "(?)")
+    s.keys("End", "M-r").wait_for("削除してもよろしいですか", "(?)")
     # A Yes/No question is not answered by Escape, and its hint says so.
     hint = s.screen().splitlines()[-1]
     expect("Enter" in hint and "Esc" not in hint, "the question's hint: %r" % hint)
-    s.keys("y")
-    s.wait_for("cmd /q", gone=True)
+    s.keys("y").wait_for("cmd /q", gone=True)
     expect("nightly.cmd" not in s.network_text(), "the deleted job is still in the network file")
     s.wait_for("11:30 午後")
     s.wait_exit()
@@ -238,10 +226,8 @@ def read_only(s, reason=("読み取り専用です", "0445)", "何も変更し�
     os.chmod(s.network, 0o445)  # no one may write it, though others may execute it
     original = s.network_text()
     s.wait_for("defrag C:")
-    s.keys("BTab", "End", "M-r")
-    s.wait_for("削除してもよろしいですか")
-    s.keys("y")
-    s.wait_for("RC:")
+    s.keys("BTab", "End", "M-r").wait_for("削除してもよろしいですか")
+    s.keys("y").wait_for("RC:")
 
     def bottom():
         screen = s.screen()
@@ -251,8 +237,7 @@ def read_only(s, reason=("読み取り専用です", "0445)", "何も変更し�
     screen, lines = s.until(bottom, "the reason %r is not on the bottom lines" % (reason,))
     expect("velmora:" not in screen and foreign not in lines,
            "the message was written raw over the screen, or in two languages:\n" + screen)
-    s.keys("Enter")
-    s.wait_for("RC:", gone=True)
+    s.keys("Enter").wait_for("RC:", gone=True)
     expect(s.network_text() == original, "the read-only network file was changed")
     s.wait_exit()
 
@@ -272,11 +257,9 @@ def keys_and_mouse(s):
     # Enter does, both timed here, the quickest of three each, so that a busy machine's pause is not taken for the
     # terminal's wait.
     def closing(key):
-        s.keys("M-v")
-        s.wait_for("Version β2")
+        s.keys("M-v").wait_for("Version β2")
         started = time.monotonic()
-        s.keys(key)
-        s.wait_for("Version β2", gone=True, poll=0.005)
+        s.keys(key).wait_for("Version β2", gone=True, poll=0.005)
         return time.monotonic() - started
 
     enter, escape = (min(closing(key) for _ in range(3)) for key in ("Enter", "Escape"))
@@ -285,8 +268,7 @@ def keys_and_mouse(s):
     # drawn whole when its rows come back (after its columns), whatever the terminal lost meanwhile (tmux's reset).
     stty = ["stty", "-F", s.tmux("display-message", "-p", "#{pane_tty}").strip()]
     subprocess.run(stty + ["rows", "0", "cols", "40"], check=True)
-    s.keys("M-v")
-    s.wait_for("Version β2")
+    s.keys("M-v").wait_for("Version β2")
     subprocess.run(stty + ["cols", "80"], check=True)
     s.tmux("send-keys", "-R")
     subprocess.run(stty + ["rows", "24"], check=True)
@@ -295,38 +277,29 @@ def keys_and_mouse(s):
     # Behind the box, the main window's title bar is drawn inactive: black on white.
     title = s.tmux("capture-pane", "-e", "-p").splitlines()[0]
     expect("\x1b[30m\x1b[47m  Velmora" in title, "the inactive title bar: %r" % title)
-    s.keys("Escape", "F1")
-    s.wait_for("Velmora ヘルプ")
-    s.keys("Escape")
-    s.wait_for("Velmora ヘルプ", "Version β2", gone=True)
+    s.keys("Escape", "F1").wait_for("Velmora ヘルプ")
+    s.keys("Escape").wait_for("Velmora ヘルプ", "Version β2", gone=True)
     # Nor does an Alt+arrow that follows Escape at once swallow it.
-    s.keys("M-v")
-    s.wait_for("Version β2")
-    s.keys("Escape", "M-Up")
-    s.wait_for("Version β2", gone=True)
+    s.keys("M-v").wait_for("Version β2")
+    s.keys("Escape", "M-Up").wait_for("Version β2", gone=True)
     # The wheel scrolls the job list; the scroll bar's down arrow steps it.
     s.wait_for("backup.cmd", "defrag C:")
-    s.mouse(65, *s.find("defrag C:"))
-    s.wait_for("backup.cmd", "請求", gone=True)
-    s.click("^")
-    s.wait_for("請求")
+    s.mouse(65, *s.find("defrag C:")).wait_for("backup.cmd", "請求", gone=True)
+    s.click("^").wait_for("請求")
     # Dragging the divider before 日程 to the right shows more of the commands.
     col, row = s.find("│日程")
     s.mouse(0, col, row)
-    s.mouse(3, col + 12, row)
-    s.wait_for("task-02.cmd /all /long")
+    s.mouse(3, col + 12, row).wait_for("task-02.cmd /all /long")
     # The sideways scroll bar: its right arrow steps to the time column, a
     # click on its track left of the thumb pages back.
     for _ in range(6):
         s.click(">")
     s.wait_for("時刻", "5:45 午後")
-    s.click("<", offset=1)
-    s.wait_for("│ID")
+    s.click("<", offset=1).wait_for("│ID")
     # The busy mark is on the screen while a call waits for the network file's lock, not only once it is done.
     with open(os.path.realpath(s.network) + ".lock", "a") as lock:
         fcntl.lockf(lock, fcntl.LOCK_EX, 1)
-        s.keys("M-s", "SOUMU01", "Enter")
-        s.wait_for("処理中")
+        s.keys("M-s", "SOUMU01", "Enter").wait_for("処理中")
     s.wait_exit()
 
 
@@ -349,9 +322,8 @@ def resize_without_terminal(s):
 
 def command_line(velmora, workdir):
     """The options, then a broken network file: said on the terminal, and nothing started or changed."""
-    env = dict(os.environ, XDG_STATE_HOME=workdir, LANG="en_US.UTF-8")
-    for name in ("VELMORA_NETWORK", "LC_ALL", "LC_MESSAGES"):
-        env.pop(name, None)
+    env = {k: v for k, v in os.environ.items() if k not in ("VELMORA_NETWORK", "LC_ALL", "LC_MESSAGES")}
+    env.update(XDG_STATE_HOME=workdir, LANG="en_US.UTF-8")
 
     def run(*args):
         return subprocess.run([velmora] + list(args), env=env, capture_output=True, text=True, timeout=WAIT_SECONDS,
@@ -371,8 +343,7 @@ def command_line(velmora, workdir):
 
     env["VELMORA_NETWORK"] = network = os.path.join(workdir, "broken.network")
     broken = 'computer PC01\njob PC01 id=1 at=25:00 cmd="x"\n'
-    with open(network, "w") as f:
-        f.write(broken)
+    pathlib.Path(network).write_text(broken)
     # In English, then without a locale the same in Japanese alone.
     for reason in ("line 2", "2 行目: at=25:00 は時刻"):
         result = run()
@@ -382,11 +353,9 @@ def command_line(velmora, workdir):
     wrong = run("--colour")
     expect("不明なｵﾌﾟｼｮﾝ '--colour'" in wrong.stderr and "使い方:" in wrong.stderr and "Usage" not in wrong.stderr,
            "an unknown option in Japanese: %r" % wrong.stderr)
-    with open(network) as f:
-        expect(f.read() == broken, "the broken network file was changed")
+    expect(open(network).read() == broken, "the broken network file was changed")
     # Keys from a terminal but the screen led into a pipe: refused, not drawn into the pipe.
-    with open(network, "w") as f:
-        f.write("computer PC01\n")
+    pathlib.Path(network).write_text("computer PC01\n")
     keyboard, screen = pty.openpty()
     with os.fdopen(keyboard), os.fdopen(screen):
         half = subprocess.run([velmora], env=env, stdin=screen, capture_output=True, text=True, timeout=WAIT_SECONDS)
@@ -426,14 +395,13 @@ def main():
                 with open(network, "a", encoding="utf-8") as f:
                     for n in range(1, 13):
                         f.write('job SOUMU01 id=%d at=10:00 cmd="task-%02d.cmd /all /long"\n' % (100 + n, n))
-            launcher = "setsid -w" if case == "resize-without-terminal" else ""
             # The locale names the language of Velmora's own texts.
             environment = "LANG=en_US.UTF-8" if case == "read-only-english" else ""
             if case in ("add-delete", "keys-and-mouse"):  # a terminal whose description names the keys with Ctrl
                 environment += " TERM=tmux-256color"
-            folders = {}
+            launcher, folders = "", {}
             if case == "resize-without-terminal":
-                folders = dict(state_home="state", home="home")
+                launcher, folders = "setsid -w", dict(state_home="state", home="home")
                 for relative in ("state/velmora", "home/.local/state/velmora"):
                     os.makedirs(os.path.join(workdir, relative))
             session = Session(velmora, network, workdir, launcher, "-u LC_ALL -u LC_MESSAGES -u LANG " + environment,

@@ -108,18 +108,16 @@ struct Report {
                                              {300, Key::kPageDown, Key::kNone, "PageDown"},
                                              {300, Key::kPageUp, Key::kNone, "PageUp"},
                                              {50, Key::kEnd, Key::kHome, "End/Home"},
-                                             {100, Key::kRight, Key::kLeft, "Right/Left"}}) {
+                                             {100, Key::kRight, Key::kLeft, "Right/Left"}})
     for (int i = 0; i < times; ++i)
       for (Key key : {first, second})
         if (key != Key::kNone) terminal.keys.push_back({key, label});
-  }
   struct winsize size = {24, 80, 0, 0};  // rows, columns
   int master = -1, slave = -1;
   if (openpty(&master, &slave, nullptr, nullptr, &size) != 0) Refuse(report, "no pseudo-terminal");
   std::thread drain([master] {
     char buffer[65536];
-    while (read(master, buffer, sizeof buffer) > 0) {
-    }
+    while (read(master, buffer, sizeof buffer) > 0) continue;
   });
   dup2(slave, STDIN_FILENO);
   dup2(slave, STDOUT_FILENO);

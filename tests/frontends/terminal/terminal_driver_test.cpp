@@ -103,36 +103,27 @@ class ScriptedTerminal : public Terminal {
       exit_code_ = code;
       turn_.notify_all();
     });
-    Await();
+    std::unique_lock<std::mutex> lock(mutex_);
+    turn_.wait(lock, [&] { return reading_ || exit_code_ >= 0; });
   }
   // Sends an event and waits until the program has handled it.
   void Send(const TerminalEvent &event) {
-    {
-      std::lock_guard<std::mutex> lock(mutex_);
-      Require(exit_code_ < 0, "the program ended before the script did");
-      event_ = event;
-      reading_ = false;
-    }
+    std::unique_lock<std::mutex> lock(mutex_);
+    Require(exit_code_ < 0, "the program ended before the script did");
+    event_ = event;
+    reading_ = false;
     turn_.notify_all();
-    Await();
+    turn_.wait(lock, [&] { return reading_ || exit_code_ >= 0; });
   }
 
   // Column and row where a text is shown, or (-1, -1).
   std::pair<int, int> Find(const std::wstring &text) const {
     for (int y = 0; y < picture.Rows(); ++y) {
-      std::wstring row = picture.RowText(y);
-      size_t at = row.find(text);
-      if (at != std::wstring::npos) return {TextWidth(row.substr(0, at)), y};
+      const std::wstring row = picture.RowText(y);
+      if (size_t at = row.find(text); at != std::wstring::npos) return {TextWidth(row.substr(0, at)), y};
     }
     return {-1, -1};
   }
-  // A mouse event on the first cell of a text.
-  void Mouse(Key key, const std::string &utf8, bool shift = false) {
-    auto [x, y] = Find(DecodeUtf8(utf8));
-    Require(x >= 0, utf8 + " is on the screen for the mouse");
-    Send(TerminalEvent{key, 0, shift, false, false, x, y});
-  }
-
   void Type(const std::string &utf8, bool alt = false) {
     for (wchar_t c : DecodeUtf8(utf8)) Send(TerminalEvent{Key::kChar, c, false, false, alt});
   }
@@ -152,11 +143,6 @@ class ScriptedTerminal : public Terminal {
   bool reading_ = false;
   TerminalEvent event_;
   int exit_code_ = -1;
-
-  void Await() {
-    std::unique_lock<std::mutex> lock(mutex_);
-    turn_.wait(lock, [&] { return reading_ || exit_code_ >= 0; });
-  }
 };
 
 // One line of a screen script: its input, then a take of the screen when it is named. The input is words: a key (Tab,
@@ -171,7 +157,6 @@ struct Step {
 struct ScreenScript {
   const char *name;
   std::vector<std::string> world;
-  bool english;
   std::vector<Step> steps;
 };
 
@@ -192,14 +177,12 @@ void PlayWord(ScriptedTerminal &t, const std::string &word) {
     t.Type(after("Alt+"), true);
   } else if (word.size() == 6 && !after("Ctrl+").empty()) {
     t.Send(TerminalEvent{Key::kChar, static_cast<wchar_t>(word[5]), false, /*ctrl=*/true});
-  } else if (key.compare(0, 6, "click:") == 0) {
-    t.Mouse(Key::kMouse, key.substr(6), shift);
-  } else if (!after("click@").empty()) {
-    const std::string cell = after("click@");
-    t.Send(TerminalEvent{Key::kMouse, 0, false, false, false, std::stoi(cell),
-                         std::stoi(cell.substr(cell.find(',') + 1))});
-  } else if (key.compare(0, 6, "wheel:") == 0) {
-    t.Mouse(Key::kWheelDown, key.substr(6), shift);
+  } else if (key.compare(0, 6, "click:") == 0 || key.compare(0, 6, "click@") == 0 || key.compare(0, 6, "wheel:") == 0) {
+    const std::string where = key.substr(6);
+    auto [x, y] = key[5] == '@' ? std::pair(std::stoi(where), std::stoi(where.substr(where.find(',') + 1)))
+                                : t.Find(DecodeUtf8(where));
+    Require(x >= 0, where + " is on the screen for the mouse");
+    t.Send(TerminalEvent{key[0] == 'w' ? Key::kWheelDown : Key::kMouse, 0, shift, false, false, x, y});
   } else if (!after("paste:").empty()) {
     const std::string text = after("paste:");
     standin::PutTextOnClipboard(std::u16string(text.begin(), text.end()));
@@ -243,30 +226,28 @@ std::vector<Step> MainSteps() {
                                  {"Esc Esc", nullptr}});
   }
   steps.insert(steps.end(),
-               {
-                   {"80x24 Alt+a click:1日 Down*9", "a list scrolled"},
-                   {"Esc Alt+r", "question"},
-                   {"Esc 40x16", "too small"},
-                   {"Alt+x 80x24 click:once.cmd", "a row clicked"},  // Alt+x, too small, ends nothing
-                   {"Alt+v Esc", "after the version box"},
-                   {"Tab", "a button focused"},
-                   // Typed through the code page's best fit, pasted by Shift+Insert and Ctrl+V.
-                   {"Esc Alt+s \"pc0é€\" paste:ab Home Shift+Insert \"0123456789\" Ctrl+v", "a computer typed"},
-                   {"Esc", "the list read again"},
-                   {"Alt+a \"x\"*90 \"END\" Left*3", "a long command's end"},
-                   {"Tab*3", "the weekday list focused"},
-                   {"click:火 Shift+click:木 Tab*4", "the hour focused"},
-                   {"click:午前", "dropped down"},
-                   {"click:午後", "picked"},
-                   {"F1 End", "the help's end"},
-                   {"Esc Esc", nullptr},
-                   // A box without owner leaves the main window to the mouse.
-                   {"world fail PC01 NetServiceGetInfo 53", nullptr},
-                   {"Alt+c Enter", "a box without owner"},
-                   {"click:ｺﾝﾋﾟｭｰﾀ選択(S)", "the computers over the box"},
-                   {"Esc Tab", "the box still waits"},
-                   {"click:RC:53 Enter", "the box answered"},
-               });
+               {{"80x24 Alt+a click:1日 Down*9", "a list scrolled"},
+                {"Esc Alt+r", "question"},
+                {"Esc 40x16", "too small"},
+                {"Alt+x 80x24 click:once.cmd", "a row clicked"},  // Alt+x, too small, ends nothing
+                {"Alt+v Esc", "after the version box"},
+                {"Tab", "a button focused"},
+                // Typed through the code page's best fit, pasted by Shift+Insert and Ctrl+V.
+                {"Esc Alt+s \"pc0é€\" paste:ab Home Shift+Insert \"0123456789\" Ctrl+v", "a computer typed"},
+                {"Esc", "the list read again"},
+                {"Alt+a \"x\"*90 \"END\" Left*3", "a long command's end"},
+                {"Tab*3", "the weekday list focused"},
+                {"click:火 Shift+click:木 Tab*4", "the hour focused"},
+                {"click:午前", "dropped down"},
+                {"click:午後", "picked"},
+                {"F1 End", "the help's end"},
+                {"Esc Esc", nullptr},
+                // A box without owner leaves the main window to the mouse.
+                {"world fail PC01 NetServiceGetInfo 53", nullptr},
+                {"Alt+c Enter", "a box without owner"},
+                {"click:ｺﾝﾋﾟｭｰﾀ選択(S)", "the computers over the box"},
+                {"Esc Tab", "the box still waits"},
+                {"click:RC:53 Enter", "the box answered"}});
   return steps;
 }
 
@@ -282,12 +263,10 @@ std::vector<ScreenScript> ScreenScripts() {
        {"computer PC01", "clock 2026-12-08 09:00", "job PC01 id=1 at=19:00 flags=1 dow=21 cmd=\"backup.cmd /full\"",
         "job PC01 id=2 at=08:30 dom=16384 cmd=\"C:\\\\jobs\\\\a-long-command-that-does-not-fit.cmd /all\"",
         "job PC01 id=3 at=23:59 cmd=\"once.cmd\""},
-       false,
        MainSteps()},
       // The keyboard pointer clicks what the tab order passes by and stays until F2 or Escape puts it away.
       {"pointer",
        {"computer PC01"},
-       false,
        {{"Alt+a \"x\"*80 Home Shift+End \"run.cmd /q\" F2 Up", "at the last control"},
         {"Tab", "round to the first"},
         {"Shift+Tab Left", "to the left"},
@@ -299,7 +278,6 @@ std::vector<ScreenScript> ScreenScripts() {
       // sideways by keys, its scroll bar's arrow and Shift+wheel.
       {"columns",
        many,
-       false,
        {{"click:task-0010 F3", "sizing"},
         {"Tab Right*15 Enter", "the command widened"},
         {"End", "a long ID cut"},
@@ -314,7 +292,6 @@ std::vector<ScreenScript> ScreenScripts() {
        {"computer PC01",
         "job PC01 id=7 at=22:05 flags=0x01 dow=0x7F cmd=\"a-long-command-line-for-the-nightly-backup.cmd\"",
         "job PC01 id=12 at=09:30 flags=0x01 dow=0x01 cmd=\"b.cmd\""},
-       false,
        {{"", "columns"},
         {"click:a-long-command F3 Tab Right*10 F3", "widened by ten"},
         {"Right", "scrolled by four"},
@@ -323,12 +300,11 @@ std::vector<ScreenScript> ScreenScripts() {
         {"click@63,18", "paged right by the track"},
         {"F3", "the ID's divider in view"},
         {"Tab Tab Tab Left Left F3", "narrowed at the right end"}}},
-      {"no computers", {}, false, {{"", "notice"}, {"Enter", "a box's keys"}, {"Enter Enter", "after the boxes"}}},
-      {"not this computer", {"local GHOST", "computer PC01"}, false, {{"", "notice"}, {"Enter*3", nullptr}}},
-      // The front end's own texts in English, the program's as they are.
+      {"no computers", {}, {{"", "notice"}, {"Enter", "a box's keys"}, {"Enter Enter", "after the boxes"}}},
+      {"not this computer", {"local GHOST", "computer PC01"}, {{"", "notice"}, {"Enter*3", nullptr}}},
+      // The front end's own texts in English, the program's as they are: the one script named so.
       {"english",
        {"computer PC01"},
-       true,
        {{"", "main"},
         {"Alt+s", "dialog"},
         {"F2", "pointer"},
@@ -350,7 +326,7 @@ TEST(TerminalDriver, ScreensStayCellForCellAsTheyWere) {
     const auto play = [&] {
       ScriptedTerminal t;  // of 80 x 24
       std::string takes;
-      if (script.english) SetLanguage(Language::kEnglish);
+      if (std::string(script.name) == "english") SetLanguage(Language::kEnglish);
       t.Start(script.world);
       for (const Step &step : script.steps) {
         Play(t, step.input);
@@ -369,10 +345,8 @@ TEST(TerminalDriver, ScreensStayCellForCellAsTheyWere) {
           takes += EncodeUtf8(t.picture.RowText(y)) + "\n" + attrs + "\n";
         }
       }
-      std::ofstream out(takes_file, std::ios::binary);
-      out << takes;
-      out.close();
-      Require(!out.fail(), "cannot write " + takes_file);
+      Require(static_cast<bool>(std::ofstream(takes_file, std::ios::binary) << takes << std::flush),
+              "cannot write " + takes_file);
       t.Quit();
     };
     EXPECT_EXIT(play(), ::testing::ExitedWithCode(0), "");  // the program ends with 0
@@ -383,10 +357,7 @@ TEST(TerminalDriver, ScreensStayCellForCellAsTheyWere) {
   std::remove(takes_file.c_str());
   const std::string file = VELMORA_TERMINAL_SCREENS;
   if (std::getenv("VELMORA_UPDATE_SCREENS") != nullptr) {
-    std::ofstream out(file, std::ios::binary);
-    out << seen;
-    out.close();
-    ASSERT_FALSE(out.fail()) << "cannot write " << file;
+    ASSERT_TRUE(std::ofstream(file, std::ios::binary) << seen << std::flush) << "cannot write " << file;
     return;
   }
   std::ifstream in(file, std::ios::binary);
