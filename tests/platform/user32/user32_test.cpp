@@ -7,11 +7,13 @@
 #include <commctrl.h>
 
 #include <standin/call_log.h>
+#include <standin/driver.h>
 #include <standin/text.h>
 #include <standin/ui.h>
 
 #include <gtest/gtest.h>
 
+#include <stdexcept>
 #include <string>
 #include <tuple>
 #include <utility>
@@ -234,13 +236,24 @@ TEST_F(DialogTest, TemplatesNamingUnavailableClassesFail) {
 }
 
 // With no driver to answer it, as in the program's benchmark, a box returns
-// its default button. Kinds the program never shows are refused.
+// its default button. Kinds the program never shows are refused. (The quit
+// that ends a box's loop was played by a scenario only.)
 TEST_F(DialogTest, AMessageBoxWithoutADriverAnswersWithItsDefaultButton) {
   EXPECT_EQ(MessageBoxA(dialog_, "q", "c", MB_YESNO | MB_DEFBUTTON2), IDNO);
   EXPECT_EQ(MessageBoxA(dialog_, "q", "c", MB_YESNO), IDYES);
   EXPECT_FALSE(standin::AnswerMessageBox(dialog_, IDOK));  // no box to answer
   EXPECT_EQ(MessageBoxA(dialog_, "q", "c", MB_OK), IDOK);
   EXPECT_TRUE(MessageBoxA(dialog_, "q", "c", MB_RETRYCANCEL) == 0 && GetLastError() == ERROR_INVALID_PARAMETER);
+  // With a driver, a quit ends the box's loop and is posted again for the loop outside.
+  struct Idle : standin::Driver {
+    void WaitForInput() override { throw std::logic_error("no input was due"); }
+  } idle;
+  standin::SetDriver(&idle);
+  PostQuitMessage(5);
+  MessageBoxA(dialog_, "q", "c", MB_OK);
+  standin::SetDriver(nullptr);
+  MSG quit{};
+  EXPECT_TRUE(PeekMessageA(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE) && quit.wParam == 5);
 }
 
 }  // namespace
