@@ -236,8 +236,7 @@ TEST_F(DialogTest, TemplatesNamingUnavailableClassesFail) {
 }
 
 // With no driver to answer it, as in the program's benchmark, a box returns
-// its default button. Kinds the program never shows are refused. (The quit
-// that ends a box's loop was played by a scenario only.)
+// its default button. Kinds the program never shows are refused.
 TEST_F(DialogTest, AMessageBoxWithoutADriverAnswersWithItsDefaultButton) {
   EXPECT_EQ(MessageBoxA(dialog_, "q", "c", MB_YESNO | MB_DEFBUTTON2), IDNO);
   EXPECT_EQ(MessageBoxA(dialog_, "q", "c", MB_YESNO), IDYES);
