@@ -30,10 +30,9 @@ class FakeHost {
   explicit FakeHost(const std::vector<std::string> &flags = {}) {
     char pattern[] = "/tmp/velmora-realnet-XXXXXX";
     directory_ = mkdtemp(pattern);
-    network_ = directory_ + "/network";
-    credentials_ = directory_ + "/credentials";
-    WriteFile(network_, "");
-    WriteFile(credentials_, std::string("username=alice\npassword=") + kPassword + "\ndomain=WORKGROUP\n");
+    network_ = WriteFile(directory_ + "/network", "");
+    credentials_ = WriteFile(directory_ + "/credentials",
+                             std::string("username=alice\npassword=") + kPassword + "\ndomain=WORKGROUP\n");
     std::string command;
     command.reserve(4096);  // never moved, so that a password in it is wiped where it was
     command.append("exec /usr/bin/python3 " VELMORA_FAKE_HOST " --network ").append(network_);
