@@ -31,23 +31,6 @@ using standin::realnet::CheckCredentialsFile;
 
 bool Holds(const std::string &text, const std::string &part) { return text.find(part) != std::string::npos; }
 
-// This thread without the capabilities that let root read any file, while it lives.
-struct WithoutFileCapabilities {
-  __user_cap_header_struct header{_LINUX_CAPABILITY_VERSION_3, 0};
-  __user_cap_data_struct data[2] = {};
-  uint32_t had = 0;
-  WithoutFileCapabilities() {
-    syscall(SYS_capget, &header, data);
-    had = data[0].effective;
-    data[0].effective &= ~(1u << CAP_DAC_OVERRIDE | 1u << CAP_DAC_READ_SEARCH);
-    syscall(SYS_capset, &header, data);
-  }
-  ~WithoutFileCapabilities() {
-    data[0].effective = had;
-    syscall(SYS_capset, &header, data);
-  }
-};
-
 TEST(CredentialsFile, RefusalsComeAtOnceWithAdviceThatFits) {
   char pattern[] = "/tmp/velmora-credentials-XXXXXX";
   const std::string dir = mkdtemp(pattern);
@@ -75,13 +58,19 @@ TEST(CredentialsFile, RefusalsComeAtOnceWithAdviceThatFits) {
       Holds, CheckCredentialsFile(dir + "/open-link"),
       "(a link to " + open + ") (mode 0640) may be read or written by others: chmod 600 " + dir + "/open-link");
 
-  // A file its owner may not read: the system's reason.
+  // A file its owner may not read: the system's reason, told to this thread without the capabilities that let
+  // root read any file.
   const std::string unreadable = FakeHost::WriteFile(dir + "/unreadable", "username=alice\n", 0200);
-  {
-    const WithoutFileCapabilities as_a_user;
-    EXPECT_PRED2(Holds, CheckCredentialsFile(unreadable),
-                 "cannot read the authentication file " + unreadable + ": Permission denied");
-  }
+  __user_cap_header_struct header{_LINUX_CAPABILITY_VERSION_3, 0};
+  __user_cap_data_struct capabilities[2] = {};
+  syscall(SYS_capget, &header, capabilities);
+  const uint32_t had = capabilities[0].effective;
+  capabilities[0].effective &= ~(1u << CAP_DAC_OVERRIDE | 1u << CAP_DAC_READ_SEARCH);
+  syscall(SYS_capset, &header, capabilities);
+  EXPECT_PRED2(Holds, CheckCredentialsFile(unreadable),
+               "cannot read the authentication file " + unreadable + ": Permission denied");
+  capabilities[0].effective = had;
+  syscall(SYS_capset, &header, capabilities);
 
   // Another user's file: chmod cannot help, whatever its mode.
   std::string foreign = "/etc/passwd";

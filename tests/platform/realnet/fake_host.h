@@ -18,6 +18,7 @@
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <utility>
 #include <vector>
 
 class FakeHost {
@@ -29,10 +30,9 @@ class FakeHost {
   explicit FakeHost(const std::vector<std::string> &flags = {}) {
     char pattern[] = "/tmp/velmora-realnet-XXXXXX";
     directory_ = mkdtemp(pattern);
-    network_ = directory_ + "/network";
-    credentials_ = directory_ + "/credentials";
-    WriteFile(network_, "");
-    WriteFile(credentials_, std::string("username=alice\npassword=") + kPassword + "\ndomain=WORKGROUP\n");
+    network_ = WriteFile(directory_ + "/network", "");
+    credentials_ = WriteFile(directory_ + "/credentials",
+                             std::string("username=alice\npassword=") + kPassword + "\ndomain=WORKGROUP\n");
     std::string command;
     command.reserve(4096);  // never moved, so that a password in it is wiped where it was
     command.append("exec /usr/bin/python3 " VELMORA_FAKE_HOST " --network ").append(network_);
@@ -83,8 +83,6 @@ class FakeHost {
   // The SMB server's port, and those of hosts that accept, then stay silent, answer garbage, or never end a reply.
   enum Port { kSmb, kSilent, kGarbage, kEndless };
   unsigned port(Port which = kSmb) const { return ports_[which]; }
-  const std::string &network() const { return network_; }
-  const std::string &credentials() const { return credentials_; }
   const std::string &directory() const { return directory_; }
   // The SMB requests the host was sent so far ("request"), or the logons it refused ("refused").
   size_t Logged(const std::string &what) const { return Occurrences(directory_ + "/log", what + "\n"); }
@@ -117,14 +115,15 @@ class FakeHost {
   unsigned ports_[4] = {};
 };
 
-// A job listing's status; `count` (when given) gets how many jobs it held.
-inline NET_API_STATUS Enum(LPCWSTR server, DWORD *count = nullptr) {
+// A job listing's status and how many jobs it held.
+inline std::pair<NET_API_STATUS, DWORD> Listing(LPCWSTR server) {
   LPBYTE buffer = nullptr;
   DWORD read = 0, total = 0, resume = 0;
   const NET_API_STATUS status = NetScheduleJobEnum(server, &buffer, MAX_PREFERRED_LENGTH, &read, &total, &resume);
-  if (count != nullptr) *count = read;
   NetApiBufferFree(buffer);
-  return status;
+  return {status, read};
 }
+
+inline NET_API_STATUS Enum(LPCWSTR server) { return Listing(server).first; }
 
 #endif

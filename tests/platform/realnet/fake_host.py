@@ -557,14 +557,13 @@ def main():
                     help="the access rights the account holds on the service (OpenServiceW refuses more with 5)")
     ap.add_argument("--refuse-logons", type=lambda t: [int(x, 0) for x in t.split(",")], default=[],
                     help="refuse the first logons, right password or not, with these NTSTATUS codes in turn")
-    ap.add_argument("--log", help='gets a line per SMB request ("request"), per logon refused ("refused") and per SIGUSR1, on which the service controller forgets its handles ("forgot")')
+    ap.add_argument("--log", default=os.devnull, help='gets a line per SMB request ("request"), per logon refused ("refused") and per SIGUSR1, on which the service controller forgets its handles ("forgot")')
     global options
     options = a = ap.parse_args()
 
     def log(line):
-        if a.log:
-            with open(a.log, "a") as f:
-                f.write(line + "\n")
+        with open(a.log, "a") as f:
+            f.write(line + "\n")
 
     verify, process, refusals = smbserver.computeNTLMv2, smbserver.SMBSERVER.processRequest, list(a.refuse_logons)
 

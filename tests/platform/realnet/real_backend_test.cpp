@@ -41,13 +41,7 @@ double Deadline(double seconds) {
 
 // The last line the backend wrote to the front ends' diagnostic line.
 std::string g_reason;
-
-struct Listening : ::testing::Environment {
-  void SetUp() override {
-    standin::SetNetworkDiagnosticSink([](const std::string &line) { g_reason = line; });
-  }
-};
-const auto *const kListening = ::testing::AddGlobalTestEnvironment(new Listening);
+const bool kListening = (standin::SetNetworkDiagnosticSink([](const std::string &line) { g_reason = line; }), true);
 
 std::string Reason() { return std::exchange(g_reason, ""); }
 
@@ -95,11 +89,9 @@ TEST(RealBackend, JobsServiceAndWorkstationThroughOneSessionOneRequestEach) {
             static_cast<NET_API_STATUS>(NERR_ServiceInstalled));
   EXPECT_EQ(requests(), 1u);
 
-  DWORD count = 0;
   EXPECT_EQ(Enum(u"\\\\PC01"), kOk);  // binds ATSvc
   requests();
-  EXPECT_EQ(Enum(u"PC01", &count), kOk);
-  EXPECT_EQ(count, 1u);
+  EXPECT_EQ(Listing(u"PC01"), std::pair(kOk, 1u));
   EXPECT_EQ(requests(), 1u);
 
   EXPECT_EQ(Workstation(u"PC01"), kOk);
@@ -137,7 +129,7 @@ TEST(RealBackend, FailuresGiveNetapiCodesAndSayWhy) {
   host.Open("", "", wrong);
   chmod(wrong.c_str(), 0640);
   EXPECT_EQ(Enum(u"PC01"), kRefused);
-  const std::string message = standin::OpenNetworkFile(host.network());
+  const std::string message = standin::OpenNetworkFile(host.directory() + "/network");
   EXPECT_NE(message.find("chmod 600 " + wrong), std::string::npos) << message;
   EXPECT_EQ(message.find("s3cret"), std::string::npos);
 
@@ -216,9 +208,7 @@ TEST(RealBackend, ASuccessEndsAnEarlierRefusalAndCrLfFilesLogOn) {
   EXPECT_EQ(host.Logged("refused"), 11u);
   EXPECT_EQ(Workstation(u"PC01"), kOk);
   // The host drops this listing's connection: it is tried again on a new one.
-  DWORD count = 0;
-  EXPECT_EQ(Enum(u"PC01", &count), kOk);
-  EXPECT_EQ(count, 1u);
+  EXPECT_EQ(Listing(u"PC01"), std::pair(kOk, 1u));
   EXPECT_EQ(host.Logged("refused"), 11u);
 }
 
@@ -350,9 +340,7 @@ TEST(RealBackend, HungAndDroppedCallsGive53ThenTheConnectionIsReopened) {
   EXPECT_EQ(Enum(u"PC01"), k53);  // dropped mid-call
   EXPECT_EQ(Enum(u"PC01"), k53);  // faults: 0x10000 is no Win32 code, 1764 is
   EXPECT_EQ(Enum(u"PC01"), 1764u);
-  DWORD count = 0;
-  EXPECT_EQ(Enum(u"PC01", &count), kOk);
-  EXPECT_EQ(count, 1u);
+  EXPECT_EQ(Listing(u"PC01"), std::pair(kOk, 1u));
 }
 
 // PC01 with `options` and PC02 on the fake host: two computers, two sessions.
@@ -424,7 +412,7 @@ TEST(RealBackendSlow, AHostAnsweringAfter62SecondsIsAnsweredWithinALongerTimeout
 }
 
 standin::realnet::Target OnLoopback(const char *name, unsigned port, unsigned timeout, const FakeHost &host) {
-  return {name, {"127.0.0.1", port, standin::realnet::Privacy::kNone, timeout}, host.credentials()};
+  return {name, {"127.0.0.1", port, standin::realnet::Privacy::kNone, timeout}, host.directory() + "/credentials"};
 }
 
 // A child that ends with a call in flight, seen after the pool's end (this object outlives the module's):
