@@ -104,23 +104,6 @@ TEST_F(DialogTest, ListBoxClicksFollowExtendedSelectionRules) {
   EXPECT_EQ(g_commands.back(), static_cast<WPARAM>(MAKEWPARAM(40, LBN_SELCHANGE)));
 }
 
-// A paste cuts at a whole character; Shift+Delete cuts the selected bytes to
-// the clipboard (ES_NUMBER's paste is played by paste_world_and_buffers).
-TEST_F(DialogTest, ClipboardCommands) {
-  const std::string a = standin::Utf8ToCp932("あ");
-  SendDlgItemMessageA(dialog_, 10, EM_LIMITTEXT, 4, 0);
-  standin::PutTextOnClipboard(u"xあい\r\nz");
-  standin::PasteIntoEdit(Item(10));
-  EXPECT_EQ(EditText(), "X" + a);  // い would pass the limit: it is left out whole
-  SendDlgItemMessageA(dialog_, 10, EM_SETSEL, 1, -1);
-  PressKey(VK_DELETE, /*shift=*/true);
-  EXPECT_EQ(EditText(), "X");
-  EXPECT_EQ(standin::ClipboardText(), std::u16string(u"あ"));
-  PressKey('V', false, /*ctrl=*/true);
-  PressKey('V', false, /*ctrl=*/true);
-  EXPECT_EQ(EditText(), "X" + a);  // the second paste finds the edit full
-}
-
 // Enter on a dropped list closes it instead of reaching the default button.
 TEST_F(DialogTest, EnterClosesADroppedDownList) {
   HWND combo = Item(50);
@@ -201,38 +184,6 @@ TEST_F(DialogTest, ListViewPagesByTheRowsItShows) {
   EXPECT_EQ(RowSelected(), -1);
   standin::TypeChars(" ");  // selects the focus row again
   EXPECT_EQ(RowSelected(), 0);
-}
-
-// DLG_MAIN names the class ConformanceMain, which no one registers here.
-TEST_F(DialogTest, TemplatesNamingUnavailableClassesFail) {
-  const HINSTANCE module = conformance::TestModule();
-  EXPECT_EQ(CreateDialogParamA(module, "DLG_MAIN", nullptr, RecordingDialogProc, 0), nullptr);
-  EXPECT_EQ(DialogBoxParamA(module, "DLG_MAIN", dialog_, RecordingDialogProc, 0), -1);
-  EXPECT_EQ(RegisterClassA(nullptr), 0);
-  EXPECT_TRUE(GetDlgItem(dialog_, 99) == nullptr && GetLastError() == ERROR_CONTROL_ID_NOT_FOUND);  // Wine sets none
-  SetCursor(LoadCursorA(nullptr, IDC_WAIT));
-  standin::ResetUserInterface();  // forgets InitCommonControls and the cursor
-  EXPECT_FALSE(standin::IsWaitCursorShown());
-  INITCOMMONCONTROLSEX icc{0, ICC_LISTVIEW_CLASSES};
-  EXPECT_FALSE(InitCommonControlsEx(nullptr));
-  EXPECT_FALSE(InitCommonControlsEx(&icc));  // a record of no size registers nothing
-  icc = {sizeof icc, 0};
-  EXPECT_TRUE(InitCommonControlsEx(&icc));  // nor one that names no list view
-  EXPECT_EQ(CreateDialogParamA(module, "DLG_CONTROLS", nullptr, RecordingDialogProc, 0), nullptr);
-  icc.dwICC = ICC_LISTVIEW_CLASSES;
-  EXPECT_TRUE(InitCommonControlsEx(&icc));
-  standin::FailNextDialogCreation("dlg_other");  // planned for another template only
-  EXPECT_NE(CreateDialogParamA(module, "DLG_CONTROLS", nullptr, RecordingDialogProc, 0), nullptr);
-  // Both calls are in the call log while it records, and only then.
-  standin::ClearRecordedCalls();
-  InitCommonControls();
-  standin::SetCallRecording(false);
-  InitCommonControls();
-  InitCommonControlsEx(&icc);
-  standin::SetCallRecording(true);
-  InitCommonControlsEx(&icc);
-  EXPECT_EQ(std::pair(standin::CountCalls("InitCommonControls"), standin::CountCalls("InitCommonControlsEx")),
-            std::pair(size_t{1}, size_t{1}));
 }
 
 // With no driver to answer it, as in the program's benchmark, a box returns
