@@ -45,6 +45,7 @@ const std::set<std::string> kAsTheyAre = {"auth",        "kerberos", "ntlm",    
 void ExpectJapanese(const std::string &english, const std::string &named) {
   const std::optional<std::string> japanese = ToJapanese(english);
   ASSERT_TRUE(japanese.has_value()) << "not in the catalogue: " << english;
+  EXPECT_EQ(japanese->find("。。"), std::string::npos) << *japanese;  // a sentence within a sentence ends once
   const std::string prose = japanese->substr(0, japanese->find("書式: "));
   const std::set<std::string> kept = WordsOf(named);
   for (const std::string &word : WordsOf(prose))

@@ -4,7 +4,7 @@
 // statements and expectations of the scenarios.
 // (Service states, pending queries and refusals, the platform check, listings
 // and their buffers, and single jobs are played by the scenarios service_*,
-// computer_selection, list_rows, add_today_by_the_minute, modify_*,
+// computer_selection, list_*, add_records, editor_modify_start_states,
 // delete_and_signed_messages and the runner's buffers_held and double_free.)
 #include <lm.h>
 
@@ -130,8 +130,7 @@ TEST(NetScheduleJobGetInfo, MarksTheJobsThatRunLaterToday) {
 }
 
 // (The form checked before a run is played by the runner's
-// world_form_after_start and service_setting_after_start; raw records and
-// state lines by editor_paste_code_page_and_raw_records and list_refresh;
-// the clock by add_today_by_the_minute and list_rows.)
+// world_form_after_start and service_setting_after_start; state lines by
+// list_refresh; the clock by add_records and list_rows.)
 
 }  // namespace

@@ -79,7 +79,7 @@ TEST_F(DialogTest, ADisabledDialogTakesNoInputNotEvenInputQueuedBefore) {
 }
 
 // The day lists' extended selection as the terminal's clicks make it (its
-// keys are played by end_to_end.py, the program's LB_ messages by editor_add).
+// keys are played by end_to_end.py, the program's LB_ messages by add_records).
 TEST_F(DialogTest, ListBoxClicksFollowExtendedSelectionRules) {
   HWND list = Item(40);
   for (const char *day : {"Mo", "Tu", "We", "Th", "Fr", "Sa", "Su"})
