@@ -12,6 +12,17 @@
 
 namespace {
 
+TEST(BuildDayMask, SumsOneBitPerIndexWhateverTheOrder) {
+  const int weekdays[] = {4, 0, 2};
+  EXPECT_EQ(BuildDayMask(weekdays, 3, 0xFF), 0x15u);
+  const int dates[] = {30, 0, 14};
+  EXPECT_EQ(BuildDayMask(dates, 3, 0xFFFFFFFF), 0x40004001u);
+  EXPECT_EQ(BuildDayMask(NULL, 0, 0xFF), 0u);
+  // Indices that no list reports add no bit and cause no overflow.
+  const int odd[] = {-1, 40, 64, 1};
+  EXPECT_EQ(BuildDayMask(odd, 4, 0xFFFFFFFF), 0x2u);
+}
+
 // A time of 24 hours or more is written whole, terminator included, into a buffer not cleared before.
 TEST(SplitJobTime, WritesWholeTextsForTwentyFourHoursOrMore) {
   char hour[3] = {'x', 'x', 'x'};
@@ -23,5 +34,22 @@ TEST(SplitJobTime, WritesWholeTextsForTwentyFourHoursOrMore) {
 }
 
 TEST(JobIdFromText, SkipsBlanksAndASignBeforeTheDigits) { EXPECT_EQ(JobIdFromText("  \t+7x"), 7); }
+
+std::string Dropped(std::string text) {
+  DropCutLeadByte(&text[0]);
+  return std::string(text.c_str());
+}
+
+TEST(DropCutLeadByteTest, DropsOnlyALeadByteLeftAloneAtTheEnd) {
+  // Code page 932: ア is 83 41, ＝ is 81 81 (its trail byte is also a lead byte); half-width katakana up to ﾟ (DF) are
+  // single bytes; 9F and FC end the lead-byte ranges.
+  EXPECT_EQ(Dropped("X\x83\x41\xE0"), "X\x83\x41");
+  EXPECT_EQ(Dropped("\x81\x81\x81"), "\x81\x81");
+  EXPECT_EQ(Dropped("\x81\x81"), "\x81\x81");
+  EXPECT_EQ(Dropped("\xFC"), "");
+  EXPECT_EQ(Dropped("A\xDF"), "A\xDF");
+  EXPECT_EQ(Dropped("AB\x9F"), "AB");
+  EXPECT_EQ(Dropped("AB\xFC\x40\x9F"), "AB\xFC\x40");
+}
 
 }  // namespace
