@@ -99,6 +99,15 @@ TEST(RealBackend, JobsServiceAndWorkstationThroughOneSessionOneRequestEach) {
   EXPECT_EQ(ServiceWord(u"PC01"), 0u);  // stopped
   EXPECT_EQ(standin::OutstandingNetBuffers(), 0u);
   EXPECT_EQ(standin::realnet::SessionsOpened() - sessions, 1u);
+
+  // A session closed gives back what it took: ten more, each ended by a new network, leave the heap as it was.
+  const size_t before = mallinfo2().uordblks;
+  for (int session = 0; session < 10; ++session) {
+    host.Open("service=running");
+    EXPECT_EQ(Workstation(u"PC01"), kOk);
+  }
+  host.Open("service=running");
+  EXPECT_LT(mallinfo2().uordblks, before + 100000);
 }
 
 TEST(RealBackend, FailuresGiveNetapiCodesAndSayWhy) {
