@@ -54,6 +54,14 @@ TEST(ServerNames, MalformedNamesGive123) {
   unlink(live);
 }
 
+// A pointer never handed out corrupts the platform's heap: the run ends,
+// naming the call.
+TEST(NetApiBufferFree, ForeignPointersEndTheRunAndNullIsAccepted) {
+  int local = 0;
+  EXPECT_DEATH(NetApiBufferFree(&local), "program fault: NetApiBufferFree");
+  EXPECT_EQ(NetApiBufferFree(nullptr), kSuccess);
+}
+
 // times=N and after=K, which no scenario uses yet; a failed call changes nothing.
 TEST(Faults, APlannedFaultFailsTheNextCallsOfOneFunctionAndDoesNothing) {
   Network({"computer PC01", "fail PC01 NetServiceGetInfo 5 times=2", "fail pc01 NetScheduleJobAdd 1722"});
@@ -127,6 +135,24 @@ TEST(NetScheduleJobGetInfo, MarksTheJobsThatRunLaterToday) {
   }
   LPBYTE none = nullptr;
   EXPECT_EQ(NetScheduleJobGetInfo(u"\\\\PC01", 5, &none), static_cast<NET_API_STATUS>(ERROR_FILE_NOT_FOUND));
+}
+
+// World statements as the scenario runner uses them.
+TEST(WorldStatements, FaultyStatementsSayWhatIsWrong) {
+  Network({"computer PC01"});
+  EXPECT_EQ(World("computer PC01"), "computer PC01 is described twice");
+  EXPECT_EQ(World("job PC09 id=1 at=01:00 cmd=\"x\""), "no computer PC09 is described before this line");
+  EXPECT_EQ(World("job PC01 id=1 at=01:00 cmd=\"x\""), "");
+  EXPECT_EQ(World("job PC01 id=1 at=02:00 cmd=\"y\""), "job 1 already exists on PC01");
+  EXPECT_EQ(World("remove PC01 id=2"), "no job 2 on PC01");
+  EXPECT_EQ(World("job PC01 id=3 time=4294967296 cmd=\"x\""), "time=4294967296 is not a number from 0 to 4294967295");
+  EXPECT_EQ(World("job PC01 id=3 at=01:00.500 cmd=\"x\""), "at=01:00.500 is not a time of day HH:MM[:SS[.mmm]]");
+  EXPECT_EQ(World("clock 2026-10-31 24:00"), "24:00 is not a time HH:MM[:SS]");  // (31 October is a day)
+  EXPECT_EQ(World("clock 1600-12-31 10:00"), "1600-12-31 is not a date YYYY-MM-DD");
+  EXPECT_EQ(World("computer ABCDEFGHIJKLMNOP"), "\"ABCDEFGHIJKLMNOP\" is not a valid computer name");  // 16 bytes
+  EXPECT_EQ(World("fail PC01 NetBogus 5"), "NetBogus is not a network function of the stand-in");
+  EXPECT_EQ(World("fail PC01 NetServiceGetInfo x"), "x is not a result code");
+  EXPECT_EQ(World("fail PC01 f=NetServiceGetInfo 5"), "usage: fail NAME FUNCTION CODE [times=N] [after=K]");
 }
 
 // (The form checked before a run is played by the runner's

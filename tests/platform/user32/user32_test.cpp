@@ -186,6 +186,38 @@ TEST_F(DialogTest, ListViewPagesByTheRowsItShows) {
   EXPECT_EQ(RowSelected(), 0);
 }
 
+// DLG_MAIN names the class ConformanceMain, which no one registers here.
+TEST_F(DialogTest, TemplatesNamingUnavailableClassesFail) {
+  const HINSTANCE module = conformance::TestModule();
+  EXPECT_EQ(CreateDialogParamA(module, "DLG_MAIN", nullptr, RecordingDialogProc, 0), nullptr);
+  EXPECT_EQ(DialogBoxParamA(module, "DLG_MAIN", dialog_, RecordingDialogProc, 0), -1);
+  EXPECT_EQ(RegisterClassA(nullptr), 0);
+  EXPECT_TRUE(GetDlgItem(dialog_, 99) == nullptr && GetLastError() == ERROR_CONTROL_ID_NOT_FOUND);  // Wine sets none
+  SetCursor(LoadCursorA(nullptr, IDC_WAIT));
+  standin::ResetUserInterface();  // forgets InitCommonControls and the cursor
+  EXPECT_FALSE(standin::IsWaitCursorShown());
+  INITCOMMONCONTROLSEX icc{0, ICC_LISTVIEW_CLASSES};
+  EXPECT_FALSE(InitCommonControlsEx(nullptr));
+  EXPECT_FALSE(InitCommonControlsEx(&icc));  // a record of no size registers nothing
+  icc = {sizeof icc, 0};
+  EXPECT_TRUE(InitCommonControlsEx(&icc));  // nor one that names no list view
+  EXPECT_EQ(CreateDialogParamA(module, "DLG_CONTROLS", nullptr, RecordingDialogProc, 0), nullptr);
+  icc.dwICC = ICC_LISTVIEW_CLASSES;
+  EXPECT_TRUE(InitCommonControlsEx(&icc));
+  standin::FailNextDialogCreation("dlg_other");  // planned for another template only
+  EXPECT_NE(CreateDialogParamA(module, "DLG_CONTROLS", nullptr, RecordingDialogProc, 0), nullptr);
+  // Both calls are in the call log while it records, and only then.
+  standin::ClearRecordedCalls();
+  InitCommonControls();
+  standin::SetCallRecording(false);
+  InitCommonControls();
+  InitCommonControlsEx(&icc);
+  standin::SetCallRecording(true);
+  InitCommonControlsEx(&icc);
+  EXPECT_EQ(std::pair(standin::CountCalls("InitCommonControls"), standin::CountCalls("InitCommonControlsEx")),
+            std::pair(size_t{1}, size_t{1}));
+}
+
 // With no driver to answer it, as in the program's benchmark, a box returns
 // its default button. Kinds the program never shows are refused.
 TEST_F(DialogTest, AMessageBoxWithoutADriverAnswersWithItsDefaultButton) {
