@@ -104,6 +104,23 @@ TEST_F(DialogTest, ListBoxClicksFollowExtendedSelectionRules) {
   EXPECT_EQ(g_commands.back(), static_cast<WPARAM>(MAKEWPARAM(40, LBN_SELCHANGE)));
 }
 
+// A paste cuts at a whole character; Shift+Delete cuts the selected bytes to
+// the clipboard (ES_NUMBER's paste is played by paste_world_and_buffers).
+TEST_F(DialogTest, ClipboardCommands) {
+  const std::string a = standin::Utf8ToCp932("あ");
+  SendDlgItemMessageA(dialog_, 10, EM_LIMITTEXT, 4, 0);
+  standin::PutTextOnClipboard(u"xあい\r\nz");
+  standin::PasteIntoEdit(Item(10));
+  EXPECT_EQ(EditText(), "X" + a);  // い would pass the limit: it is left out whole
+  SendDlgItemMessageA(dialog_, 10, EM_SETSEL, 1, -1);
+  PressKey(VK_DELETE, /*shift=*/true);
+  EXPECT_EQ(EditText(), "X");
+  EXPECT_EQ(standin::ClipboardText(), std::u16string(u"あ"));
+  PressKey('V', false, /*ctrl=*/true);
+  PressKey('V', false, /*ctrl=*/true);
+  EXPECT_EQ(EditText(), "X" + a);  // the second paste finds the edit full
+}
+
 // Enter on a dropped list closes it instead of reaching the default button.
 TEST_F(DialogTest, EnterClosesADroppedDownList) {
   HWND combo = Item(50);
