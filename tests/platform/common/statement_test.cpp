@@ -44,6 +44,15 @@ TEST(StatementLexer, EachLineGivesOnlyItsOwnTokens) {
   EXPECT_EQ(Lexed("  # a comment", &tokens), "");
 }
 
+// Numbers are decimal or hexadecimal (each end of each digit range checked), whole and within 64 bits.
+TEST(StatementLexer, ParsesDecimalAndHexNumbersOnly) {
+  uint64_t v = 0;
+  EXPECT_TRUE(standin::ParseNumber("0x9aAfF0", &v) && v == 0x9AAFF0u);
+  EXPECT_TRUE(standin::ParseNumber("4294967295", &v) && v == 4294967295u);
+  for (const char *text : {"", "12a", "0x", "0xg", "99999999999999999999999"})
+    EXPECT_FALSE(standin::ParseNumber(text, &v)) << text;
+}
+
 // UTF-8 at the edges of what each lead byte allows, and one step past them: overlong forms, surrogates, code points
 // past U+10FFFF, a wrong or missing continuation. A refusal names the lead byte's column and value.
 TEST(StatementLexer, LinesMustBeUtf8) {
