@@ -354,7 +354,7 @@ class ATSvc(Base):
             return SUCCESS
 
         code = self.on(req["ServerName"], body)
-        if code != SUCCESS:
+        if code != SUCCESS or options.no_records:
             ans["ppAtInfo"] = NULL
         return code
 
@@ -507,7 +507,7 @@ class Wkssvc(Base):
             return SUCCESS
 
         code = self.store.run(body)
-        if code != SUCCESS:
+        if code != SUCCESS or options.no_records:
             ans["WkstaInfo"]["WkstaInfo100"] = NULL
         return code
 
@@ -546,6 +546,7 @@ def main():
     ap.add_argument("--password", required=True)
     ap.add_argument("--no-atsvc", action="store_true", help="serve no ATSvc, as Samba")
     ap.add_argument("--refuse-atsvc", action="store_true", help="answer ATSvc with 50, as Windows 8 without EnableAt")
+    ap.add_argument("--no-records", action="store_true", help="answer a job's or the workstation's query with success and no record")
     ap.add_argument("--hang-enum", type=int, default=0, help="leave the first N job listings unanswered")
     ap.add_argument("--drop-enum", type=int, default=0, help="then drop the next N listings' connections")
     ap.add_argument("--enum-faults", type=lambda t: [int(x, 0) for x in t.split(",")], default=[],

@@ -338,6 +338,18 @@ TEST(RealBackend, ListingsOfEverySizeArriveWholeWithOrWithoutAResumeHandle) {
   EXPECT_LT(mallinfo2().uordblks, before + 40000);
 }
 
+// A host that answers success without the record is broken, not trusted.
+TEST(RealBackend, AnAnswerWithoutItsRecordGives53) {
+  FakeHost host({"--no-records"});
+  host.Open("", "job PC01 id=1 at=10:00 cmd=\"a.cmd\"\n");
+  LPBYTE buffer = nullptr;
+  EXPECT_EQ(NetWkstaGetInfo(const_cast<LMSTR>(u"PC01"), 100, &buffer), k53);
+  EXPECT_NE(Reason().find("the host answered without its record"), std::string::npos);
+  EXPECT_EQ(NetScheduleJobGetInfo(u"PC01", 1, &buffer), k53);
+  EXPECT_NE(Reason().find("the host answered without the job's record"), std::string::npos);
+  EXPECT_EQ(standin::OutstandingNetBuffers(), 0u);
+}
+
 TEST(RealBackend, HungAndDroppedCallsGive53ThenTheConnectionIsReopened) {
   FakeHost host({"--drop-svcctl-binds", "2", "--hang-enum", "1", "--drop-enum", "1", "--enum-faults", "0x10000,1764"});
   host.Open("", "job PC01 id=1 at=10:00 cmd=\"a.cmd\"\n");
