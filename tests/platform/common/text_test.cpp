@@ -1,8 +1,0 @@
-// SPDX-License-Identifier: GPL-3.0-or-later
-#include <standin/text.h>
-
-#include <gtest/gtest.h>
-
-namespace {
-
-}  // namespace
