@@ -102,6 +102,9 @@ TEST(ResourceReader, RefusesMalformedHeadersAndTemplates) {
   // Read again into the same vector, the file's entries replace what it held.
   ASSERT_TRUE(ParseResFile(sample.data(), sample.size(), &entries, nullptr));
   EXPECT_EQ(entries.size(), SampleEntries().size());
+  // The empty leading entry alone is a whole file: its last field ends the bytes.
+  std::vector<ResourceEntry> none;
+  EXPECT_TRUE(ParseResFile(sample.data(), 32, &none, nullptr) && none.empty());
   // A count that the bytes cannot hold is refused before items are made for it.
   std::vector<uint8_t> plain = entries[0].data;
   plain[8] = plain[9] = 0xFF;
@@ -114,6 +117,8 @@ TEST(ResourceReader, RefusesMalformedHeadersAndTemplates) {
   DialogTemplate one;
   ASSERT_TRUE(ParseDialogTemplate(smallest.data(), smallest.size(), &one, nullptr));
   EXPECT_EQ(one.items.size(), 1u);
+  EXPECT_NE(Refusal({smallest.begin(), smallest.end() - 1}).find("declares 1 items"),
+            std::string::npos);                                   // a byte short
   smallest[24 + 18] = smallest[24 + 19] = smallest[24 + 20] = 0;  // a class named by an empty string
   EXPECT_NE(Refusal(smallest).find("empty class name"), std::string::npos);
   // An ordinal that is no predefined class (BUTTON's 0x80 made 0x86).

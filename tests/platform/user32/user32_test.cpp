@@ -221,6 +221,8 @@ TEST_F(DialogTest, TemplatesNamingUnavailableClassesFail) {
   EXPECT_EQ(CreateDialogParamA(module, "DLG_CONTROLS", nullptr, RecordingDialogProc, 0), nullptr);
   icc.dwICC = ICC_LISTVIEW_CLASSES;
   EXPECT_TRUE(InitCommonControlsEx(&icc));
+  standin::FailNextDialogCreation("dlg_controls");  // planned for this template, in any case
+  EXPECT_EQ(CreateDialogParamA(module, "DLG_CONTROLS", nullptr, RecordingDialogProc, 0), nullptr);
   standin::FailNextDialogCreation("dlg_other");  // planned for another template only
   EXPECT_NE(CreateDialogParamA(module, "DLG_CONTROLS", nullptr, RecordingDialogProc, 0), nullptr);
   // Both calls are in the call log while it records, and only then.
