@@ -799,7 +799,8 @@ def write_report(report, rows):
 
 def fallen(row, survivors_first):
     """Whether a report's verdict must be judged again: a survivor, unless cases are left out (but for
-    --survivors-first); a kill whose named killers are all left out (a case, "ctest: a, b", or a GoogleTest program's "program: Suite.Test")."""
+    --survivors-first); a kill whose named killers are all left out (a case, "ctest: a, b", or a GoogleTest
+    program's "program: Suite.Test")."""
     if row["verdict"] == "survived":
         return not LEFT_OUT or survivors_first
     if row["verdict"] != "killed" or not LEFT_OUT:
