@@ -920,7 +920,8 @@ def main():
     if args.resume and args.report:
         rows = [row for row in read_report(args.report) if row["verdict"] != "equivalent"]
     # Kills and stillbirths stand; a survivor is judged again, since tests may have come for it since. Leaving
-    # cases out kills nothing new, so survivors stand then, and only the kills that those cases alone made fall.
+    # cases out kills nothing new, so survivors stand then (unless --survivors-first asks for them), and only the
+    # kills that those cases alone made fall.
     again = {row["key"] for row in rows if fallen(row, args.survivors_first)}
     judged = {row["key"]: row for row in rows if row["key"] not in equivalents and row["key"] not in again}
     fell = {row["key"] for row in rows if row["verdict"] == "killed" and row["key"] not in judged}
