@@ -50,7 +50,7 @@ void HandleKey(Window *combo, WPARAM key, bool alt) {
       return;
     case VK_UP:
     case VK_LEFT:
-      if (count) UserSelects(combo, combo->current < 0 ? 0 : std::max(0, combo->current - 1));
+      if (count) UserSelects(combo, std::max(0, combo->current - 1));
       return;
     case VK_DOWN:
     case VK_RIGHT:

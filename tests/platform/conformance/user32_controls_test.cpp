@@ -146,6 +146,11 @@ CONFORMANCE_CASE(ListBoxAndComboBoxSelection) {
   SetFocus(combo);
   dialog.Type("p");
   CHECK_EQ(SendMessageA(combo, CB_GETCURSEL, 0, 0), 1);
+  // Up selects the item before the selected one.
+  SendMessageA(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>("XX"));
+  SendMessageA(combo, CB_SETCURSEL, 2, 0);
+  dialog.Press(VK_UP);
+  CHECK_EQ(SendMessageA(combo, CB_GETCURSEL, 0, 0), 1);
 }
 
 }  // namespace
