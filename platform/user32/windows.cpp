@@ -356,7 +356,8 @@ BOOL WINAPI IsWindowVisible(HWND hWnd) {
 BOOL WINAPI SetWindowTextA(HWND hWnd, LPCSTR lpString) {
   Window *window = FromHandle(hWnd);
   if (window == nullptr) return FALSE;
-  return Send(window, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(lpString ? lpString : "")) ? TRUE : FALSE;
+  // A null text reaches the window as WM_SETTEXT gives it: every procedure takes it as no text.
+  return Send(window, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(lpString)) ? TRUE : FALSE;
 }
 
 int WINAPI GetWindowTextA(HWND hWnd, LPSTR lpString, int nMaxCount) {
