@@ -831,7 +831,7 @@ def print_killers(reports):
 
 def print_ratio():
     tests, code = test_ratio()
-    print("tests %d lines, code %d lines: ratio %.2f (keep at or under 0.40)" % (tests, code, tests / code))
+    print("tests %d lines, code %d lines: ratio %.3f (keep at or under 0.40)" % (tests, code, tests / code))
 
 
 def main():
