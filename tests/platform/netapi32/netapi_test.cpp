@@ -1,11 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The NETAPI32 functions where the program cannot reach them: server names,
-// buffers, planned faults, job IDs and records no editor sends; and the world
-// statements and expectations of the scenarios.
-// (Service states, pending queries and refusals, the platform check, listings
-// and their buffers, and single jobs are played by the scenarios service_*,
-// computer_selection, list_*, add_records, editor_modify_start_states,
-// delete_and_signed_messages and the runner's buffers_held and double_free.)
+// The NETAPI32 functions where the program cannot reach them: server names, buffers, planned faults, job IDs and
+// records no editor sends; and the world statements and expectations of the scenarios. (Service states, pending queries
+// and refusals, the platform check, listings and their buffers, and single jobs are played by the scenarios service_*,
+// computer_selection, list_*, add_records, editor_modify_start_states, delete_and_signed_messages and the runner's
+// buffers_held and double_free.)
 #include <lm.h>
 
 #include <standin/call_log.h>
@@ -54,8 +52,7 @@ TEST(ServerNames, MalformedNamesGive123) {
   unlink(live);
 }
 
-// A pointer never handed out corrupts the platform's heap: the run ends,
-// naming the call.
+// A pointer never handed out corrupts the platform's heap: the run ends, naming the call.
 TEST(NetApiBufferFree, ForeignPointersEndTheRunAndNullIsAccepted) {
   int local = 0;
   EXPECT_DEATH(NetApiBufferFree(&local), "program fault: NetApiBufferFree");
@@ -76,8 +73,7 @@ TEST(Faults, APlannedFaultFailsTheNextCallsOfOneFunctionAndDoesNothing) {
   EXPECT_TRUE(standin::JobsOf("PC01").empty());
   EXPECT_EQ(standin::OutstandingNetBuffers(), 0u);
 
-  // Planned in a file of their own, as for a program in another process,
-  // the counts go on from call to call.
+  // Planned in a file of their own, as for a program in another process, the counts go on from call to call.
   char plans[] = "/tmp/velmora-faults-XXXXXX";
   close(mkstemp(plans));
   setenv("VELMORA_FAULT_FILE", plans, 1);
@@ -155,8 +151,7 @@ TEST(WorldStatements, FaultyStatementsSayWhatIsWrong) {
   EXPECT_EQ(World("fail PC01 f=NetServiceGetInfo 5"), "usage: fail NAME FUNCTION CODE [times=N] [after=K]");
 }
 
-// (The form checked before a run is played by the runner's
-// world_form_after_start and service_setting_after_start; state lines by
-// list_refresh; the clock by add_records and list_rows.)
+// (The form checked before a run is played by the runner's world_form_after_start and service_setting_after_start;
+// state lines by list_refresh; the clock by add_records and list_rows.)
 
 }  // namespace

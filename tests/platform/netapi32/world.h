@@ -1,6 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Helpers for the network tests: world statements from text, and wide
-// server names.
+// Helpers for the network tests: world statements from text, and wide server names.
 #ifndef VELMORA_TESTS_PLATFORM_NETAPI32_WORLD_H
 #define VELMORA_TESTS_PLATFORM_NETAPI32_WORLD_H
 

@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The stand-in's dialogs, message boxes and standard controls as the program
-// relies on them, each pinned to the platform's documented behaviour. (The
-// dialog manager's keys are cases of the conformance suite,
+// The stand-in's dialogs, message boxes and standard controls as the program relies on them, each pinned to the
+// platform's documented behaviour. (The dialog manager's keys are cases of the conformance suite,
 // tests/platform/conformance, played on Wine too.)
 #include <windows.h>
 #include <commctrl.h>
@@ -38,8 +37,7 @@ class DialogTest : public ::testing::Test {
   void SetUp() override { ASSERT_NE(dialog_, nullptr); }
   void Pump() const { controls_.Pump(); }
   HWND Item(int id) const { return controls_.Item(id); }
-  // What the edit, the list box and the list view hold once every queued
-  // message is handled.
+  // What the edit, the list box and the list view hold once every queued message is handled.
   std::string EditText() const { return (Pump(), standin::TextOf(Item(10))); }
   std::vector<int> DaysSelected() const { return (Pump(), standin::SelectionOf(Item(40))); }
   LRESULT RowSelected() const {
@@ -136,9 +134,8 @@ TEST_F(DialogTest, EnterClosesADroppedDownList) {
   EXPECT_FALSE(Saw(IDOK));
 }
 
-// The list view keeps texts, a selection and a focus only: an item with any
-// other field, or a search for anything but the selected row, is refused, not
-// half done.
+// The list view keeps texts, a selection and a focus only: an item with any other field, or a search for anything but
+// the selected row, is refused, not half done.
 TEST_F(DialogTest, ListViewRefusesWhatItDoesNotKeep) {
   HWND list = Item(60);
   AppendRows(list, 2);
@@ -180,10 +177,9 @@ TEST_F(DialogTest, ListViewRefusesWhatItDoesNotKeep) {
   EXPECT_TRUE(standin::ColumnsOf(dialog_).empty());
 }
 
-// Page Down moves the selection to the last row a page shows, then a page
-// on, and scrolls to keep it shown, as the arrow keys do; Page Up and Home
-// move back. The list, 40 units tall, shows 4 rows of 10 pixels. The user
-// may select no row, and Space selects the focus row again.
+// Page Down moves the selection to the last row a page shows, then a page on, and scrolls to keep it shown, as the
+// arrow keys do; Page Up and Home move back. The list, 40 units tall, shows 4 rows of 10 pixels. The user may select no
+// row, and Space selects the focus row again.
 TEST_F(DialogTest, ListViewPagesByTheRowsItShows) {
   HWND list = Item(60);
   AppendRows(list, 30);
