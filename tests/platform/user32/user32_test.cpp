@@ -52,13 +52,11 @@ using standin::PressKey;
 using standin::ReplaceEditText;
 
 void AppendRows(HWND list, int count) {
-  for (int row = 0; row < count; ++row) {
-    LVITEMA item{};
-    item.mask = LVIF_TEXT;
-    item.iItem = 1000;  // past the end: appended
-    item.pszText = const_cast<LPSTR>("x");
-    SendMessageA(list, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item));
-  }
+  LVITEMA item{};
+  item.mask = LVIF_TEXT;
+  item.iItem = 1000;  // past the end: appended
+  item.pszText = const_cast<LPSTR>("x");
+  for (int row = 0; row < count; ++row) SendMessageA(list, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item));
 }
 
 // Input queued before the dialog was disabled is not delivered either (a disabled control's is played by the runner's
