@@ -30,6 +30,10 @@ NET_API_STATUS QueryStatus(LPCWSTR server) {
   return status;
 }
 
+NET_API_STATUS Add(const AT_INFO &info, DWORD *id, LPCWSTR server = u"\\\\PC01") {
+  return NetScheduleJobAdd(server, reinterpret_cast<LPBYTE>(const_cast<AT_INFO *>(&info)), id);
+}
+
 TEST(ServerNames, MalformedNamesGive123) {
   Network({"computer PC01"});  // (empty, unknown and unreachable ones: computer_selection)
   LPBYTE buffer = nullptr;
@@ -66,9 +70,8 @@ TEST(Faults, APlannedFaultFailsTheNextCallsOfOneFunctionAndDoesNothing) {
   EXPECT_EQ(QueryStatus(u"\\\\PC01"), 5u);
   EXPECT_EQ(QueryStatus(u"\\\\PC01"), kSuccess);
 
-  AT_INFO info = JobRecord(kHour, u"x.cmd");
   DWORD id = 77;
-  EXPECT_EQ(NetScheduleJobAdd(u"\\\\PC01", reinterpret_cast<LPBYTE>(&info), &id), 1722u);
+  EXPECT_EQ(Add(JobRecord(kHour, u"x.cmd"), &id), 1722u);
   EXPECT_EQ(id, 77u);
   EXPECT_TRUE(standin::JobsOf("PC01").empty());
   EXPECT_EQ(standin::OutstandingNetBuffers(), 0u);
@@ -83,10 +86,6 @@ TEST(Faults, APlannedFaultFailsTheNextCallsOfOneFunctionAndDoesNothing) {
   EXPECT_EQ(NetScheduleJobDel(u"\\\\PC01", 3, 3), static_cast<NET_API_STATUS>(APE_AT_ID_NOT_FOUND));
   unsetenv("VELMORA_FAULT_FILE");
   unlink(plans);
-}
-
-NET_API_STATUS Add(const AT_INFO &info, DWORD *id, LPCWSTR server = u"\\\\PC01") {
-  return NetScheduleJobAdd(server, reinterpret_cast<LPBYTE>(const_cast<AT_INFO *>(&info)), id);
 }
 
 TEST(NetScheduleJobAdd, AssignsIdsAfterTheHighestGivenOrHeldUntilNoneIsLeft) {
