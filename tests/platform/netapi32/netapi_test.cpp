@@ -30,10 +30,6 @@ NET_API_STATUS QueryStatus(LPCWSTR server) {
   return status;
 }
 
-NET_API_STATUS Add(const AT_INFO &info, DWORD *id, LPCWSTR server = u"\\\\PC01") {
-  return NetScheduleJobAdd(server, reinterpret_cast<LPBYTE>(const_cast<AT_INFO *>(&info)), id);
-}
-
 TEST(ServerNames, MalformedNamesGive123) {
   Network({"computer PC01"});  // (empty, unknown and unreachable ones: computer_selection)
   LPBYTE buffer = nullptr;

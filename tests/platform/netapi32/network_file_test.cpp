@@ -62,9 +62,8 @@ class NetworkFileTest : public ::testing::Test {
   }
   static NET_API_STATUS AddJob(const WCHAR *command = u"worker.cmd", const WCHAR *server = u"\\\\PC01",
                                DWORD *id = nullptr) {
-    AT_INFO info = JobRecord(kHour, command);
     DWORD given = 0;
-    return NetScheduleJobAdd(server, reinterpret_cast<LPBYTE>(&info), id != nullptr ? id : &given);
+    return Add(JobRecord(kHour, command), id != nullptr ? id : &given, server);
   }
   // Starts (opcode 0) or controls the Schedule service of SERVER.
   static NET_API_STATUS Service(const WCHAR *server, DWORD opcode) {

@@ -39,6 +39,10 @@ inline AT_INFO JobRecord(DWORD job_time, const WCHAR *command, UCHAR flags = 0, 
   return info;
 }
 
+inline NET_API_STATUS Add(const AT_INFO &info, DWORD *id, LPCWSTR server = u"\\\\PC01") {
+  return NetScheduleJobAdd(server, reinterpret_cast<LPBYTE>(const_cast<AT_INFO *>(&info)), id);
+}
+
 constexpr DWORD kHour = 3600000;
 constexpr NET_API_STATUS kSuccess = NERR_Success, kInternalError = NERR_InternalError;
 

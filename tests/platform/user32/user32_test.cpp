@@ -46,10 +46,8 @@ class DialogTest : public ::testing::Test {
   }
 };
 
-using standin::ClickControl;
 using standin::ClickItem;
 using standin::PressKey;
-using standin::ReplaceEditText;
 
 void AppendRows(HWND list, int count) {
   LVITEMA item{};
@@ -64,11 +62,11 @@ void AppendRows(HWND list, int count) {
 TEST_F(DialogTest, ADisabledDialogTakesNoInputNotEvenInputQueuedBefore) {
   SetFocus(nullptr);  // without a focus, input goes to the active window
   EXPECT_TRUE(PressKey(VK_F4) && standin::TypeChars(""));
-  ClickControl(Item(30));
+  standin::ClickControl(Item(30));
   EnableWindow(dialog_, FALSE);
   EXPECT_FALSE(PressKey(VK_SPACE));
-  EXPECT_FALSE(ClickControl(Item(30)));
-  EXPECT_FALSE(ReplaceEditText(Item(10), "X"));
+  EXPECT_FALSE(standin::ClickControl(Item(30)));
+  EXPECT_FALSE(standin::ReplaceEditText(Item(10), "X"));
   EXPECT_EQ(EditText(), "");
   EXPECT_EQ(IsDlgButtonChecked(dialog_, 30), BST_UNCHECKED);
   EXPECT_EQ(g_commands, std::vector<WPARAM>{conformance::Told(WM_ENABLE, FALSE)});
