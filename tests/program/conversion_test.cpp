@@ -25,8 +25,7 @@ TEST(BuildDayMask, SumsOneBitPerIndexWhateverTheOrder) {
 
 // A time of 24 hours or more is written whole, terminator included, into a buffer not cleared before.
 TEST(SplitJobTime, WritesWholeTextsForTwentyFourHoursOrMore) {
-  char hour[3] = {'x', 'x', 'x'};
-  char minute[3] = {'x', 'x', 'x'};
+  char hour[3] = {'x', 'x', 'x'}, minute[3] = {'x', 'x', 'x'};
   const char *half = NULL;
   SplitJobTime(24 * 60 * 60000, hour, minute, &half);
   EXPECT_STREQ(hour, "--");

@@ -61,12 +61,9 @@ TEST(ResourceReader, CutInputIsRefusedOrYieldsWholeEntries) {
   DialogTemplate plain;
   ASSERT_TRUE(ParseDialogTemplate(full[0].data.data(), full[0].data.size(), &plain, nullptr));
   EXPECT_EQ(plain.items[1].id, 0xFFFF);
-  for (const ResourceEntry &entry : full) {
-    for (size_t size = 0; size < entry.data.size(); ++size) {
-      const std::vector<uint8_t> cut(entry.data.begin(), entry.data.begin() + size);
-      EXPECT_FALSE(Refusal(cut).empty()) << size;
-    }
-  }
+  for (const ResourceEntry &entry : full)
+    for (size_t size = 0; size < entry.data.size(); ++size)
+      EXPECT_FALSE(Refusal({entry.data.begin(), entry.data.begin() + size}).empty()) << size;
 }
 
 TEST(ResourceReader, RefusesMalformedHeadersAndTemplates) {

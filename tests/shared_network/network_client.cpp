@@ -42,8 +42,7 @@ int Add(LPCWSTR server, int count, const std::string &tag) {
                    static_cast<unsigned long>(status));
       ++failed;
     }
-    // A moment between calls, as between a person's actions. (The stand-in's
-    // Sleep only moves its simulated clock.)
+    // A moment between calls, as between a person's actions. (The stand-in's Sleep only moves its simulated clock.)
 #ifdef _WIN32
     Sleep(3);
 #else
@@ -81,8 +80,7 @@ int main(int argc, char **argv) {
     return 2;
   }
 #ifndef _WIN32
-  // The Linux front ends bind the network before the program runs; the DLL
-  // binds it itself.
+  // The Linux front ends bind the network before the program runs; the DLL binds it itself.
   const std::string error = standin::OpenNetworkForUser(nullptr);
   if (!error.empty()) {
     std::fprintf(stderr, "network_client: %s\n", error.c_str());

@@ -66,10 +66,9 @@ void ApplyWorld(const std::string &line) {
 // and nothing changes under the check.
 class ScriptedTerminal : public Terminal {
  public:
-  int cols = 80, rows = 24;
+  int cols = 80, rows = 24, beeps = 0;
   Canvas picture{0, 0};
   bool busy_mark_seen = false;
-  int beeps = 0;
 
   int Cols() const override { return cols; }
   int Rows() const override { return rows; }

@@ -38,11 +38,10 @@ LRESULT Selected(HWND list, int after = -1) {
   return SendMessageA(list, LVM_GETNEXTITEM, static_cast<WPARAM>(after), LVNI_SELECTED);
 }
 
-// A column not there is not widened. Rows go where asked, past the end
-// appended. The arrow keys select one row (Shift alone changes nothing),
-// found with LVNI_SELECTED after any row before it and not after itself; rows
-// inserted at or before it carry the selection and the focus on with it, and
-// none is left once every row is deleted. Its window text is DefWindowProc's.
+// A column not there is not widened. Rows go where asked, past the end appended. The arrow keys select one row (Shift
+// alone changes nothing), found with LVNI_SELECTED after any row before it and not after itself; rows inserted at or
+// before it carry the selection and the focus on with it, and none is left once every row is deleted. Its window text
+// is DefWindowProc's.
 CONFORMANCE_CASE(ListViewRowsTextsAndSelection) {
   TestDialog dialog("DLG_CONTROLS");
   HWND list = dialog.Item(60);
@@ -88,9 +87,8 @@ CONFORMANCE_CASE(ListViewRowsTextsAndSelection) {
   CHECK_EQ(Selected(list), -1);
 }
 
-// A text is cut to the caller's buffer, whose size (cchTextMax) counts the
-// terminating null (LVITEM's documentation); a buffer of no size is left,
-// and a subitem with no text has an empty one.
+// A text is cut to the caller's buffer, whose size (cchTextMax) counts the terminating null (LVITEM's documentation); a
+// buffer of no size is left, and a subitem with no text has an empty one.
 CONFORMANCE_CASE(ListViewTextIsCutToTheCallersBuffer) {
   WINE_DEPARTS(
       "Wine's LVM_GETITEMTEXTA fills cchTextMax characters and no terminating null, where LVITEM's "

@@ -35,8 +35,7 @@ inline bool Saw(WPARAM command) { return std::find(g_commands.begin(), g_command
 // The commands received so far, forgotten.
 inline std::vector<WPARAM> TakeCommands() { return std::exchange(g_commands, {}); }
 
-// A shown modeless dialog from a template of conformance.rc, destroyed with
-// the object.
+// A shown modeless dialog from a template of conformance.rc, destroyed with the object.
 class TestDialog {
  public:
   explicit TestDialog(const char *name, DLGPROC procedure = RecordingDialogProc)
@@ -84,8 +83,7 @@ class TestDialog {
     SetKeyboardState(keys);
   }
 
-  // Characters typed at the target, as TranslateMessage makes them: with Alt
-  // held system characters.
+  // Characters typed at the target, as TranslateMessage makes them: with Alt held system characters.
   void Type(const std::string &text, bool alt = false) const {
     for (char ch : text) {
       PostMessageA(Target(), alt ? WM_SYSCHAR : WM_CHAR, static_cast<unsigned char>(ch), alt ? (1 << 29) | 1 : 1);

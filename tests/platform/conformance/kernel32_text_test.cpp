@@ -24,21 +24,18 @@ std::string Narrowed(UINT code_page, DWORD flags, const char16_t *text, int coun
   return std::string(out, static_cast<size_t>(n));
 }
 
-// Code page 932: half-width katakana are single bytes; a lead byte cut off
-// by the terminator becomes the default character. Never kinder than the
-// platform: a character outside the code page becomes "?" unit by unit, and
-// the wave dash is not taken for its look-alike, the full-width tilde; the
-// yen sign has only a best-fit mapping, which WC_NO_BEST_FIT_CHARS refuses.
-// UTF-8, as the host's names and files hold it: one to four bytes a
-// character, a surrogate pair as one character, a lone surrogate as U+FFFD.
+// Code page 932: half-width katakana are single bytes; a lead byte cut off by the terminator becomes the default
+// character. Never kinder than the platform: a character outside the code page becomes "?" unit by unit, and the wave
+// dash is not taken for its look-alike, the full-width tilde; the yen sign has only a best-fit mapping, which
+// WC_NO_BEST_FIT_CHARS refuses. UTF-8, as the host's names and files hold it: one to four bytes a character, a
+// surrogate pair as one character, a lone surrogate as U+FFFD.
 CONFORMANCE_CASE(CodePage932AndUtf8Conversions) {
   CHECK(Widened(932, "\xBD\xB9\x8C\x8E") == std::u16string(u"ｽｹ月\0", 4));
   CHECK(Widened(CP_ACP, "a\x81") == std::u16string(u"a\u30FB\0", 3));
   CHECK_EQ(Narrowed(CP_ACP, 0, u"a\U0001F600\u00C5\u00DF\u20AC\u301C", -1), std::string("a??As??", 8));
   CHECK_EQ(Narrowed(CP_ACP, WC_NO_BEST_FIT_CHARS, u"\u00E9\u00A5", 2), std::string("??"));
-  // The single bytes that the standard's table leaves out map to themselves
-  // or to the private use area, both ways; Latin-1's signs take their best
-  // fit, full-width or ASCII.
+  // The single bytes that the standard's table leaves out map to themselves or to the private use area, both ways;
+  // Latin-1's signs take their best fit, full-width or ASCII.
   CHECK(Widened(932, "\x80\xA0\xFD\xFE\xFF") == std::u16string(u"\u0080\uF8F0\uF8F1\uF8F2\uF8F3\0", 6));
   CHECK_EQ(Narrowed(932, 0, u"\u0080\uF8F0\uF8F1\uF8F2\uF8F3", 5), std::string("\x80\xA0\xFD\xFE\xFF"));
   CHECK_EQ(Narrowed(932, 0, u"\u00A1\u00A2\u00AA\u00B2\u00B3\u00B9\u00FF", 7), std::string("!\x81\x91"
@@ -56,10 +53,9 @@ std::string Wsprintf(const char *format, Args... args) {
   return count == static_cast<int>(stored.size()) ? stored : stored + " (count " + std::to_string(count) + ")";
 }
 
-// The conversions the program's messages use: %d, %ld and %s; Shift-JIS
-// text passes through byte for byte. The output stops at 1023 bytes and is
-// terminated, the byte after it left alone; widths past any output (the
-// limit counts padding too) neither wrap nor run past the buffer.
+// The conversions the program's messages use: %d, %ld and %s; Shift-JIS text passes through byte for byte. The output
+// stops at 1023 bytes and is terminated, the byte after it left alone; widths past any output (the limit counts padding
+// too) neither wrap nor run past the buffer.
 CONFORMANCE_CASE(WsprintfFormatsAndStopsAt1023Bytes) {
   CHECK_EQ(Wsprintf("RC:%ld", static_cast<LONG>(-2147483647 - 1)), std::string("RC:-2147483648"));
   CHECK_EQ(Wsprintf("%d|%i|%u|%lu", -5, 7, 4294967295u, 3u), std::string("-5|7|4294967295|3"));

@@ -45,9 +45,8 @@ struct Buffer {
   const Record &operator[](int i) const { return reinterpret_cast<const Record *>(data)[i]; }
 };
 
-// A job added gets the ID after the highest held; it reads back as given and
-// is listed; deleted it is gone, and its ID is not given again. A stopped
-// service deletes nothing, nor does a computer that is not NT.
+// A job added gets the ID after the highest held; it reads back as given and is listed; deleted it is gone, and its ID
+// is not given again. A stopped service deletes nothing, nor does a computer that is not NT.
 CONFORMANCE_CASE(ScheduleJobsAddReadListAndDelete) {
   REQUIRE(conformance::BindNetwork(kNetwork));
   DWORD id = 0;
@@ -81,8 +80,7 @@ CONFORMANCE_CASE(ScheduleJobsAddReadListAndDelete) {
   CHECK_EQ(id, 9u);
 }
 
-// A record no service could run is refused whole, and no ID is given; a
-// listing without its count is refused.
+// A record no service could run is refused whole, and no ID is given; a listing without its count is refused.
 CONFORMANCE_CASE(ScheduleJobAddRefusesInvalidRecords) {
   REQUIRE(conformance::BindNetwork(kNetwork));
   const AT_INFO invalid[] = {
@@ -105,10 +103,8 @@ CONFORMANCE_CASE(ScheduleJobAddRefusesInvalidRecords) {
   CHECK_EQ(NetScheduleJobEnum(WIDE("\\\\ADD01"), &none, MAX_PREFERRED_LENGTH, &id, nullptr, nullptr), kInvalid);
 }
 
-// The probe the program makes of a computer: its platform, its Schedule
-// service's state; a computer that does not answer, a malformed name, a
-// missing service name or arguments, an unknown control and one of a stopped
-// service.
+// The probe the program makes of a computer: its platform, its Schedule service's state; a computer that does not
+// answer, a malformed name, a missing service name or arguments, an unknown control and one of a stopped service.
 CONFORMANCE_CASE(ServiceAndWorkstationQueries) {
   REQUIRE(conformance::BindNetwork(kNetwork));
   Buffer<WKSTA_INFO_100> win95, local;

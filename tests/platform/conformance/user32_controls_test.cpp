@@ -16,11 +16,10 @@ std::vector<int> RadiosChecked(const TestDialog &dialog) {
   return {dialog.Checked(20), dialog.Checked(21), dialog.Checked(22)};
 }
 
-// BM_SETCHECK sets the state alone (no notification, no other radio
-// cleared); on a radio it makes the checked one a tab stop and an unchecked
-// one none; a check box keeps its style. BM_CLICK clicks as the mouse does:
-// an automatic radio clears its group. Space clicks the focused button when
-// it is released: a check box toggles, a push button sends its command.
+// BM_SETCHECK sets the state alone (no notification, no other radio cleared); on a radio it makes the checked one a tab
+// stop and an unchecked one none; a check box keeps its style. BM_CLICK clicks as the mouse does: an automatic radio
+// clears its group. Space clicks the focused button when it is released: a check box toggles, a push button sends its
+// command.
 CONFORMANCE_CASE(CheckStateTabStopsAndClicks) {
   TestDialog dialog("DLG_CONTROLS");
   SendMessageA(dialog.Item(20), BM_SETCHECK, BST_CHECKED, 0);
@@ -51,9 +50,8 @@ CONFORMANCE_CASE(CheckStateTabStopsAndClicks) {
   CHECK(g_commands == (std::vector<WPARAM>{MAKEWPARAM(30, BN_CLICKED), MAKEWPARAM(30, BN_CLICKED), 70}));
 }
 
-// An edit refuses what passes its limit and, with ES_NUMBER, what is not a
-// digit; ES_UPPERCASE upper-cases what is typed. EM_SETSEL and EM_GETSEL
-// give byte offsets, -1 meaning the end, start and end put in order.
+// An edit refuses what passes its limit and, with ES_NUMBER, what is not a digit; ES_UPPERCASE upper-cases what is
+// typed. EM_SETSEL and EM_GETSEL give byte offsets, -1 meaning the end, start and end put in order.
 CONFORMANCE_CASE(EditLimitsAndSelection) {
   TestDialog dialog("DLG_CONTROLS");
   SendMessageA(dialog.Item(10), EM_LIMITTEXT, 3, 0);
@@ -95,9 +93,8 @@ CONFORMANCE_CASE(EditLimitsAndSelection) {
   CHECK_EQ(TextOf(dialog.Item(10)), std::string("ZBC"));
 }
 
-// A list box with extended selection: LB_SETSEL selects one item or (-1) all,
-// LB_GETSELITEMS gives the selected indices ascending up to the buffer's
-// size. A drop-down list's CB_SETCURSEL selects one item or (-1) none.
+// A list box with extended selection: LB_SETSEL selects one item or (-1) all, LB_GETSELITEMS gives the selected indices
+// ascending up to the buffer's size. A drop-down list's CB_SETCURSEL selects one item or (-1) none.
 CONFORMANCE_CASE(ListBoxAndComboBoxSelection) {
   TestDialog dialog("DLG_CONTROLS");
   HWND list = dialog.Item(40);

@@ -37,9 +37,8 @@ CONFORMANCE_CASE(TabFollowsTabStopsThatChangeAtRunTime) {
   CHECK(TabWalk(dialog, 1, false) == std::vector<int>{30});
 }
 
-// Arrows move within the group from WS_GROUP to WS_GROUP, wrapping and
-// passing disabled radios; an automatic radio that takes the focus so is
-// checked, and the others of its group are cleared.
+// Arrows move within the group from WS_GROUP to WS_GROUP, wrapping and passing disabled radios; an automatic radio that
+// takes the focus so is checked, and the others of its group are cleared.
 CONFORMANCE_CASE(ArrowsMoveAndCheckWithinARadioGroup) {
   TestDialog dialog("DLG_CONTROLS");
   CheckRadioButton(dialog.window(), 20, 22, 20);
@@ -55,12 +54,10 @@ CONFORMANCE_CASE(ArrowsMoveAndCheckWithinARadioGroup) {
   CHECK(Saw(MAKEWPARAM(21, BN_CLICKED)));
 }
 
-// Enter presses the focused push button when the dialog manager took the
-// focus there (Tab, an arrow, WM_NEXTDLGCTL), which makes it the default one; SetFocus
-// alone does not (DM_SETDEFID's remarks: SetFocus leaves the default style,
-// WM_NEXTDLGCTL moves it), so Enter then presses the dialog's default
-// button. It is pressed from an edit too, and not when it is disabled;
-// Escape is IDCANCEL.
+// Enter presses the focused push button when the dialog manager took the focus there (Tab, an arrow, WM_NEXTDLGCTL),
+// which makes it the default one; SetFocus alone does not (DM_SETDEFID's remarks: SetFocus leaves the default style,
+// WM_NEXTDLGCTL moves it), so Enter then presses the dialog's default button. It is pressed from an edit too, and not
+// when it is disabled; Escape is IDCANCEL.
 INT_PTR CALLBACK RedirectingProcedure(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
   if (message == WM_COMMAND && wparam == MAKEWPARAM(10, EN_SETFOCUS)) SetFocus(GetDlgItem(window, 11));
   return conformance::RecordingDialogProc(window, message, wparam, lparam);
@@ -76,8 +73,7 @@ CONFORMANCE_CASE(EnterPressesTheFocusedPushButtonElseTheDefaultOne) {
   CHECK(TakeCommands() == (std::vector<WPARAM>{70, 70, IDCANCEL}));
 
   SendMessageA(dialog.window(), WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(dialog.Item(10)), TRUE);
-  // Naming no control, it moves to the next tab stop, or with wParam set
-  // the previous one.
+  // Naming no control, it moves to the next tab stop, or with wParam set the previous one.
   SendMessageA(dialog.window(), WM_NEXTDLGCTL, 0, FALSE);
   CHECK_EQ(dialog.FocusId(), 11);
   SendMessageA(dialog.window(), WM_NEXTDLGCTL, 1, FALSE);
@@ -106,10 +102,9 @@ CONFORMANCE_CASE(EnterPressesTheFocusedPushButtonElseTheDefaultOne) {
   CHECK(redirecting.FocusId() == 11 && redirecting.DialogCode(1) == (DLGC_BUTTON | DLGC_DEFPUSHBUTTON));
 }
 
-// A window whose procedure is DefWindowProc's, run through IsDialogMessage:
-// DefWindowProc answers DM_GETDEFID with 0 and moves no default look, so a
-// focused push button stays an undefault one and Enter sends IDOK, whatever
-// has the focus. Escape is IDCANCEL; typing tells the edit's parent.
+// A window whose procedure is DefWindowProc's, run through IsDialogMessage: DefWindowProc answers DM_GETDEFID with 0
+// and moves no default look, so a focused push button stays an undefault one and Enter sends IDOK, whatever has the
+// focus. Escape is IDCANCEL; typing tells the edit's parent.
 LRESULT CALLBACK MainProcedure(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
   conformance::RecordCommand(message, wparam);
   return DefWindowProcA(window, message, wparam, lparam);
@@ -133,8 +128,7 @@ CONFORMANCE_CASE(EnterInAWindowOfDefWindowProcSendsIdOk) {
   CHECK(TakeCommands() ==
         (std::vector<WPARAM>{IDOK, MAKEWPARAM(10, EN_UPDATE), MAKEWPARAM(10, EN_CHANGE), IDOK, IDCANCEL}));
 
-  // A push button the focus reaches keeps its own look: the template's
-  // default button stays the default one.
+  // A push button the focus reaches keeps its own look: the template's default button stays the default one.
   CHECK_EQ(main.DialogCode(71), DLGC_BUTTON | DLGC_DEFPUSHBUTTON);
   // Tab with no tab stop left moves nothing; the window that lost its focus stays active, and hears nothing of an
   // EnableWindow that changes nothing.
@@ -145,10 +139,9 @@ CONFORMANCE_CASE(EnterInAWindowOfDefWindowProcSendsIdOk) {
   CHECK(LoadIconA(conformance::TestModule(), "DLG_MAIN") == nullptr);
 }
 
-// A mnemonic typed with Alt acts wherever the focus is; typed without Alt it
-// acts where the focus does not take characters, and an edit keeps it as
-// text. A radio's mnemonic focuses and checks it, a check box's toggles it,
-// a push button's focuses and presses it.
+// A mnemonic typed with Alt acts wherever the focus is; typed without Alt it acts where the focus does not take
+// characters, and an edit keeps it as text. A radio's mnemonic focuses and checks it, a check box's toggles it, a push
+// button's focuses and presses it.
 CONFORMANCE_CASE(MnemonicsWithAndWithoutAlt) {
   TestDialog dialog("DLG_CONTROLS");
   SetFocus(dialog.Item(10));
@@ -186,8 +179,7 @@ CONFORMANCE_CASE(FocusReturnsToTheOwnerAfterAModalDialogEnds) {
   CHECK(Saw(conformance::Told(WM_ENABLE, FALSE)) && Saw(conformance::Told(WM_ENABLE, TRUE)));
   owner.Pump();
   CHECK_EQ(owner.FocusId(), 11);
-  // A window without an owner that goes leaves the activation, and so the
-  // focus, to the one active before it.
+  // A window without an owner that goes leaves the activation, and so the focus, to the one active before it.
   { TestDialog other("DLG_CONTROLS"); }
   owner.Pump();
   CHECK_EQ(owner.FocusId(), 11);

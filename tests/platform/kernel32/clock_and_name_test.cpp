@@ -33,9 +33,8 @@ TEST(SimulatedClock, MovesOnlyBySleep) {
             std::tuple(2024, 2, 29, 4, 0, 15));
 }
 
-// Without a clock of the network's, time is the host's local time, to the
-// millisecond: here in a zone whose summer time, an hour ahead of UTC, began
-// ten days ago and ends in ten.
+// Without a clock of the network's, time is the host's local time, to the millisecond: here in a zone whose summer
+// time, an hour ahead of UTC, began ten days ago and ends in ten.
 TEST(HostClock, KeepsTheHostsTimeZone) {
   using namespace std::chrono;
   const char *saved = std::getenv("TZ");

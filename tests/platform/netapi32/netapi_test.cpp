@@ -1,11 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The NETAPI32 functions where the program cannot reach them: server names,
-// buffers, planned faults, job IDs and records no editor sends; and the world
-// statements and expectations of the scenarios.
-// (Service states, pending queries and refusals, the platform check, listings
-// and their buffers, and single jobs are played by the scenarios service_*,
-// computer_selection, list_*, add_records, editor_modify_start_states,
-// delete_and_signed_messages and the runner's buffers_held and double_free.)
+// The NETAPI32 functions where the program cannot reach them: server names, buffers, planned faults, job IDs and
+// records no editor sends; and the world statements and expectations of the scenarios. (Service states, pending queries
+// and refusals, the platform check, listings and their buffers, and single jobs are played by the scenarios service_*,
+// computer_selection, list_*, add_records, editor_modify_start_states, delete_and_signed_messages and the runner's
+// buffers_held and double_free.)
 #include <lm.h>
 
 #include <standin/call_log.h>
@@ -54,8 +52,7 @@ TEST(ServerNames, MalformedNamesGive123) {
   unlink(live);
 }
 
-// A pointer never handed out corrupts the platform's heap: the run ends,
-// naming the call.
+// A pointer never handed out corrupts the platform's heap: the run ends, naming the call.
 TEST(NetApiBufferFree, ForeignPointersEndTheRunAndNullIsAccepted) {
   int local = 0;
   EXPECT_DEATH(NetApiBufferFree(&local), "program fault: NetApiBufferFree");
@@ -69,15 +66,13 @@ TEST(Faults, APlannedFaultFailsTheNextCallsOfOneFunctionAndDoesNothing) {
   EXPECT_EQ(QueryStatus(u"\\\\PC01"), 5u);
   EXPECT_EQ(QueryStatus(u"\\\\PC01"), kSuccess);
 
-  AT_INFO info = JobRecord(kHour, u"x.cmd");
   DWORD id = 77;
-  EXPECT_EQ(NetScheduleJobAdd(u"\\\\PC01", reinterpret_cast<LPBYTE>(&info), &id), 1722u);
+  EXPECT_EQ(Add(JobRecord(kHour, u"x.cmd"), &id), 1722u);
   EXPECT_EQ(id, 77u);
   EXPECT_TRUE(standin::JobsOf("PC01").empty());
   EXPECT_EQ(standin::OutstandingNetBuffers(), 0u);
 
-  // Planned in a file of their own, as for a program in another process,
-  // the counts go on from call to call.
+  // Planned in a file of their own, as for a program in another process, the counts go on from call to call.
   char plans[] = "/tmp/velmora-faults-XXXXXX";
   close(mkstemp(plans));
   setenv("VELMORA_FAULT_FILE", plans, 1);
@@ -87,10 +82,6 @@ TEST(Faults, APlannedFaultFailsTheNextCallsOfOneFunctionAndDoesNothing) {
   EXPECT_EQ(NetScheduleJobDel(u"\\\\PC01", 3, 3), static_cast<NET_API_STATUS>(APE_AT_ID_NOT_FOUND));
   unsetenv("VELMORA_FAULT_FILE");
   unlink(plans);
-}
-
-NET_API_STATUS Add(const AT_INFO &info, DWORD *id, LPCWSTR server = u"\\\\PC01") {
-  return NetScheduleJobAdd(server, reinterpret_cast<LPBYTE>(const_cast<AT_INFO *>(&info)), id);
 }
 
 TEST(NetScheduleJobAdd, AssignsIdsAfterTheHighestGivenOrHeldUntilNoneIsLeft) {
@@ -155,8 +146,7 @@ TEST(WorldStatements, FaultyStatementsSayWhatIsWrong) {
   EXPECT_EQ(World("fail PC01 f=NetServiceGetInfo 5"), "usage: fail NAME FUNCTION CODE [times=N] [after=K]");
 }
 
-// (The form checked before a run is played by the runner's
-// world_form_after_start and service_setting_after_start; state lines by
-// list_refresh; the clock by add_records and list_rows.)
+// (The form checked before a run is played by the runner's world_form_after_start and service_setting_after_start;
+// state lines by list_refresh; the clock by add_records and list_rows.)
 
 }  // namespace

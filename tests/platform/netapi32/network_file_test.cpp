@@ -50,11 +50,11 @@ class NetworkFileTest : public ::testing::Test {
     Write(text);
     return standin::OpenNetworkFile(path_);
   }
-  static std::string Slurp(const std::string &path) {
-    std::ifstream in(path, std::ios::binary);
+  // The network file, or the one at `path`.
+  std::string Read(const std::string &path = "") const {
+    std::ifstream in(path.empty() ? path_ : path, std::ios::binary);
     return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
   }
-  std::string Read() const { return Slurp(path_); }
   static std::tuple<uid_t, gid_t, mode_t> Owner(const std::string &path) {
     struct stat st {};
     EXPECT_EQ(stat(path.c_str(), &st), 0) << path;
@@ -62,9 +62,8 @@ class NetworkFileTest : public ::testing::Test {
   }
   static NET_API_STATUS AddJob(const WCHAR *command = u"worker.cmd", const WCHAR *server = u"\\\\PC01",
                                DWORD *id = nullptr) {
-    AT_INFO info = JobRecord(kHour, command);
     DWORD given = 0;
-    return NetScheduleJobAdd(server, reinterpret_cast<LPBYTE>(&info), id != nullptr ? id : &given);
+    return Add(JobRecord(kHour, command), id != nullptr ? id : &given, server);
   }
   // Starts (opcode 0) or controls the Schedule service of SERVER.
   static NET_API_STATUS Service(const WCHAR *server, DWORD opcode) {
@@ -88,9 +87,8 @@ class NetworkFileTest : public ::testing::Test {
     for (const auto &entry : std::filesystem::directory_iterator(dir_ + folder)) names.insert(entry.path().filename());
     return names;
   }
-  // A call that gave up waiting for the lock, which only a loaded machine
-  // makes wait five seconds, is made again (ten times at most): what counts
-  // is that none is lost.
+  // A call that gave up waiting for the lock, which only a loaded machine makes wait five seconds, is made again (ten
+  // times at most): what counts is that none is lost.
   template <typename Call>
   NET_API_STATUS Patiently(Call call) {
     NET_API_STATUS status = NERR_InternalError;
@@ -100,12 +98,6 @@ class NetworkFileTest : public ::testing::Test {
       if (diagnostics_.find(" holds the network file ") == std::string::npos) break;
     }
     return status;
-  }
-  bool AddJobs(const std::string &path, int count) {
-    if (!standin::OpenNetworkFile(path).empty()) return false;
-    for (int i = 0; i < count; ++i)
-      if (Patiently([] { return AddJob(); }) != NERR_Success) return false;
-    return true;
   }
 
   std::string dir_, path_, diagnostics_;
@@ -120,10 +112,11 @@ TEST_F(NetworkFileTest, EightWritersAndADeleterAllGetTheirTurn) {
   for (int i = 0; i <= kWriters; ++i) {
     const pid_t child = fork();
     ASSERT_GE(child, 0);
-    if (child == 0 && i < kWriters) _exit(AddJobs(path_, kAdds) ? 0 : 1);
     if (child == 0) {
       if (!standin::OpenNetworkFile(path_).empty()) _exit(2);
-      for (int deleted = 0; deleted < kDeletes;) {
+      for (int added = 0; i < kWriters && added < kAdds; ++added)
+        if (Patiently([] { return AddJob(); }) != NERR_Success) _exit(1);
+      for (int deleted = 0; i == kWriters && deleted < kDeletes;) {
         const auto jobs = standin::JobsOf("PC01");
         if (jobs.empty()) continue;
         if (Patiently([&] { return NetScheduleJobDel(u"\\\\PC01", jobs[0].id, jobs[0].id); }) != NERR_Success) _exit(1);
@@ -185,9 +178,8 @@ TEST_F(NetworkFileTest, APersonsNetworkIsThisMachineWithARunningService) {
   EXPECT_EQ(standin::ServiceStatusOf(local), 0x33u);
   EXPECT_TRUE(standin::JobsOf(local).empty());
 
-  // A second start finds the same file, with what the first one stored.
-  // (VELMORA_NETWORK is what tests/frontends/terminal/end_to_end.py and
-  // tests/shared_network use.)
+  // A second start finds the same file, with what the first one stored. (VELMORA_NETWORK is what
+  // tests/frontends/terminal/end_to_end.py and tests/shared_network use.)
   ASSERT_EQ(World("job " + local + " id=4 at=01:00 cmd=\"kept\""), "");
   standin::ResetNetwork();
   ASSERT_EQ(standin::OpenNetworkForUser(&used), "");
@@ -215,9 +207,8 @@ TEST_F(NetworkFileTest, APersonsNetworkIsThisMachineWithARunningService) {
   unsetenv("XDG_STATE_HOME");
 }
 
-// A write keeps what it does not change: comments, line endings, statements
-// as written, and the file's owner and mode; a new local goes before the
-// first statement. (A read-only file's refusal is played by
+// A write keeps what it does not change: comments, line endings, statements as written, and the file's owner and mode;
+// a new local goes before the first statement. (A read-only file's refusal is played by
 // tests/frontends/terminal/end_to_end.py read-only.)
 TEST_F(NetworkFileTest, WritesKeepWhatTheyDoNotChange) {
   Write(
@@ -240,11 +231,9 @@ TEST_F(NetworkFileTest, WritesKeepWhatTheyDoNotChange) {
   EXPECT_EQ(Owner(path_ + ".lock"), std::make_tuple(65534u, 65534u, 0640u));
 }
 
-// What a write adds or restates follows the file: the ending of its first
-// line, a name that needs quotes quoted on every kind of line, a new real
-// computer's settings, and what several service lines of one computer hold
-// together (an earlier line's codes and higher last ID stand), restated once
-// on the first of them.
+// What a write adds or restates follows the file: the ending of its first line, a name that needs quotes quoted on
+// every kind of line, a new real computer's settings, and what several service lines of one computer hold together (an
+// earlier line's codes and higher last ID stand), restated once on the first of them.
 TEST_F(NetworkFileTest, WrittenLinesFollowTheFile) {
   ASSERT_EQ(Open("computer \"Z=B\"\r\nservice \"z=b\" state=running start=5 lastid=9\r\n"
                  "service \"Z=B\" continue=6 lastid=7\r\nservice \"Z=B\" pending=1000000\r\n# tail\n"),
@@ -262,8 +251,7 @@ TEST_F(NetworkFileTest, WrittenLinesFollowTheFile) {
       "computer PC03 real privacy=none auth=ntlm service=running\r\nservice PC03 start=7\r\n");
 }
 
-// A file that cannot be read faithfully stops the start, naming the line, and
-// is left alone.
+// A file that cannot be read faithfully stops the start, naming the line, and is left alone.
 TEST_F(NetworkFileTest, WhatCannotBeKeptFaithfullyIsRefusedAtLoad) {
   const std::vector<std::pair<std::string, std::string>> cases = {
       {"# my network\ncomputer PC01\njob PC01 id=1 at=24:00 cmd=\"x\"\n",
@@ -279,14 +267,12 @@ TEST_F(NetworkFileTest, WhatCannotBeKeptFaithfullyIsRefusedAtLoad) {
 
   // Only regular files, and nothing is made beside a file that is not there.
   ASSERT_EQ(mkfifo((dir_ + "/fifo").c_str(), 0600), 0);
-  EXPECT_EQ(standin::OpenNetworkFile(dir_ + "/fifo"),
-            "the network file " + dir_ + "/fifo is a FIFO, not a regular file");
   ASSERT_EQ(mknod((dir_ + "/socket").c_str(), S_IFSOCK | 0600, 0), 0);
-  EXPECT_EQ(standin::OpenNetworkFile(dir_ + "/socket"),
-            "the network file " + dir_ + "/socket is a socket, not a regular file");
-  EXPECT_EQ(standin::OpenNetworkFile(dir_), "the network file " + dir_ + " is a folder, not a regular file");
-  EXPECT_EQ(standin::OpenNetworkFile(dir_ + "/missing"), "there is no network file " + dir_ + "/missing");
+  for (const auto &[name, kind] : {std::pair{"/fifo", "a FIFO"}, {"/socket", "a socket"}, {"", "a folder"}})
+    EXPECT_EQ(standin::OpenNetworkFile(dir_ + name),
+              "the network file " + dir_ + name + " is " + kind + ", not a regular file");
   EXPECT_EQ(standin::OpenNetworkFile("/dev/null"), "the network file /dev/null is a device, not a regular file");
+  EXPECT_EQ(standin::OpenNetworkFile(dir_ + "/missing"), "there is no network file " + dir_ + "/missing");
   const auto cwd = std::filesystem::current_path();
   std::filesystem::current_path(dir_);  // a name without a folder is the current folder's
   EXPECT_EQ(standin::OpenNetworkFile("missing"), "there is no network file missing");
@@ -308,11 +294,11 @@ TEST_F(NetworkFileTest, AHolderThatDoesNotLetGoIsNamedAndAStoppedOneSaidToBe) {
   ASSERT_EQ(Open("computer PC01\n"), "");
   int ready[2];
   ASSERT_EQ(pipe(ready), 0);
+  std::string error;
+  bool may_not_lock = false;
   const pid_t holder = fork();
   ASSERT_GE(holder, 0);
   if (holder == 0) {
-    std::string error;
-    bool may_not_lock = false;
     const auto lock = standin::host::LockNetworkFile(path_, 1000, &error, &may_not_lock);
     (void)!write(ready[1], lock != nullptr ? "y" : "n", 1);
     for (;;) pause();
@@ -331,9 +317,8 @@ TEST_F(NetworkFileTest, AHolderThatDoesNotLetGoIsNamedAndAStoppedOneSaidToBe) {
               0u)
         << diagnostics_;
   }
-  // A lock file whose text is not a process ID alone names no one: a wrong
-  // process named would be the one a user ends. Nor does the ID of a process
-  // that has ended.
+  // A lock file whose text is not a process ID alone names no one: a wrong process named would be the one a user ends.
+  // Nor does the ID of a process that has ended.
   kill(holder, SIGCONT);
   std::ofstream(path_ + ".lock") << holder << "x\n";
   diagnostics_.clear();
@@ -343,8 +328,6 @@ TEST_F(NetworkFileTest, AHolderThatDoesNotLetGoIsNamedAndAStoppedOneSaidToBe) {
   if (ended == 0) _exit(0);
   waitpid(ended, nullptr, 0);
   std::ofstream(path_ + ".lock") << ended << "\n";
-  std::string error;
-  bool may_not_lock = false;
   EXPECT_EQ(standin::host::LockNetworkFile(path_, 0, &error, &may_not_lock), nullptr);
   EXPECT_EQ(error.rfind("another process holds the network file " + path_ + ";", 0), 0u) << error;
   // A signal of no concern to the wait (its handler restarts nothing) does
@@ -367,8 +350,7 @@ TEST_F(NetworkFileTest, AHolderThatDoesNotLetGoIsNamedAndAStoppedOneSaidToBe) {
   sigaction(SIGUSR1, &kept, nullptr);
   waitpid(holder, nullptr, 0);
 
-  // A lock of the process's own, as Wine's server takes for a Windows
-  // program, names its holder whatever the file says.
+  // A lock of the process's own, as Wine's server takes for a Windows program, names its holder whatever the file says.
   const pid_t wine = fork();
   ASSERT_GE(wine, 0);
   if (wine == 0) {
@@ -412,10 +394,9 @@ TEST_F(NetworkFileTest, AFullDiskLeavesTheFileAndNoTemporaryFile) {
   EXPECT_EQ(Names(), (std::set<std::string>{"network", "network.lock"}));
 }
 
-// The network read is used again while the file stays that version; every
-// other version is read: a replacement by rename, even of the same size and
-// times; and a rewrite in place soon after the file last changed, which its
-// times may not tell.
+// The network read is used again while the file stays that version; every other version is read: a replacement by
+// rename, even of the same size and times; and a rewrite in place soon after the file last changed, which its times may
+// not tell.
 TEST_F(NetworkFileTest, EachCallSeesTheFileAsItIsNow) {
   const std::string first = "computer PC01\njob PC01 id=1 at=01:00 cmd=\"a\"\n";
   Write(first);
@@ -437,9 +418,8 @@ TEST_F(NetworkFileTest, EachCallSeesTheFileAsItIsNow) {
     in_place.seekp(static_cast<std::streamoff>(first.size() - 3));
     in_place << command;
   };
-  // Both rewrites fall early in one second, so that only the nanoseconds of
-  // the change time tell the second from the first, whose reading has
-  // settled; the second puts the modification time back, as touch -r does.
+  // Both rewrites fall early in one second, so that only the nanoseconds of the change time tell the second from the
+  // first, whose reading has settled; the second puts the modification time back, as touch -r does.
   timespec now{};
   clock_gettime(CLOCK_REALTIME, &now);
   usleep(static_cast<useconds_t>(1020000 - now.tv_nsec / 1000));
@@ -460,9 +440,8 @@ TEST_F(NetworkFileTest, EachCallSeesTheFileAsItIsNow) {
   EXPECT_NE(diagnostics_.find(path_ + " is a FIFO, not a regular file"), std::string::npos) << diagnostics_;
 }
 
-// What this process wrote is what it goes on seeing and what a new reading
-// gives, and lines it did not change stay as they were written, however their
-// commands are spelled.
+// What this process wrote is what it goes on seeing and what a new reading gives, and lines it did not change stay as
+// they were written, however their commands are spelled.
 TEST_F(NetworkFileTest, WhatIsWrittenIsWhatEveryoneReads) {
   const std::string lines =
       "computer PC01\n"
@@ -482,9 +461,8 @@ TEST_F(NetworkFileTest, WhatIsWrittenIsWhatEveryoneReads) {
   standin::ResetNetwork();
   ASSERT_EQ(standin::OpenNetworkFile(path_), "");
   EXPECT_EQ(Commands("PC01"), seen);
-  // Simulated computers never bring in the real network's module, nor
-  // Samba's libraries behind it.
-  const std::string mapped = Slurp("/proc/self/maps");
+  // Simulated computers never bring in the real network's module, nor Samba's libraries behind it.
+  const std::string mapped = Read("/proc/self/maps");
   EXPECT_EQ(mapped.find("velmora-realnet"), std::string::npos);
   EXPECT_EQ(mapped.find("libdcerpc"), std::string::npos);
 }

@@ -1,6 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Helpers for the network tests: world statements from text, and wide
-// server names.
+// Helpers for the network tests: world statements from text, and wide server names.
 #ifndef VELMORA_TESTS_PLATFORM_NETAPI32_WORLD_H
 #define VELMORA_TESTS_PLATFORM_NETAPI32_WORLD_H
 
@@ -38,6 +37,10 @@ inline AT_INFO JobRecord(DWORD job_time, const WCHAR *command, UCHAR flags = 0, 
   info.Flags = flags;
   info.Command = const_cast<WCHAR *>(command);
   return info;
+}
+
+inline NET_API_STATUS Add(const AT_INFO &info, DWORD *id, LPCWSTR server = u"\\\\PC01") {
+  return NetScheduleJobAdd(server, reinterpret_cast<LPBYTE>(const_cast<AT_INFO *>(&info)), id);
 }
 
 constexpr DWORD kHour = 3600000;

@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The stand-in's dialogs, message boxes and standard controls as the program
-// relies on them, each pinned to the platform's documented behaviour. (The
-// dialog manager's keys are cases of the conformance suite,
+// The stand-in's dialogs, message boxes and standard controls as the program relies on them, each pinned to the
+// platform's documented behaviour. (The dialog manager's keys are cases of the conformance suite,
 // tests/platform/conformance, played on Wine too.)
 #include <windows.h>
 #include <commctrl.h>
@@ -38,8 +37,7 @@ class DialogTest : public ::testing::Test {
   void SetUp() override { ASSERT_NE(dialog_, nullptr); }
   void Pump() const { controls_.Pump(); }
   HWND Item(int id) const { return controls_.Item(id); }
-  // What the edit, the list box and the list view hold once every queued
-  // message is handled.
+  // What the edit, the list box and the list view hold once every queued message is handled.
   std::string EditText() const { return (Pump(), standin::TextOf(Item(10))); }
   std::vector<int> DaysSelected() const { return (Pump(), standin::SelectionOf(Item(40))); }
   LRESULT RowSelected() const {
@@ -48,19 +46,15 @@ class DialogTest : public ::testing::Test {
   }
 };
 
-using standin::ClickControl;
 using standin::ClickItem;
 using standin::PressKey;
-using standin::ReplaceEditText;
 
 void AppendRows(HWND list, int count) {
-  for (int row = 0; row < count; ++row) {
-    LVITEMA item{};
-    item.mask = LVIF_TEXT;
-    item.iItem = 1000;  // past the end: appended
-    item.pszText = const_cast<LPSTR>("x");
-    SendMessageA(list, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item));
-  }
+  LVITEMA item{};
+  item.mask = LVIF_TEXT;
+  item.iItem = 1000;  // past the end: appended
+  item.pszText = const_cast<LPSTR>("x");
+  for (int row = 0; row < count; ++row) SendMessageA(list, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item));
 }
 
 // Input queued before the dialog was disabled is not delivered either (a disabled control's is played by the runner's
@@ -68,11 +62,11 @@ void AppendRows(HWND list, int count) {
 TEST_F(DialogTest, ADisabledDialogTakesNoInputNotEvenInputQueuedBefore) {
   SetFocus(nullptr);  // without a focus, input goes to the active window
   EXPECT_TRUE(PressKey(VK_F4) && standin::TypeChars(""));
-  ClickControl(Item(30));
+  standin::ClickControl(Item(30));
   EnableWindow(dialog_, FALSE);
   EXPECT_FALSE(PressKey(VK_SPACE));
-  EXPECT_FALSE(ClickControl(Item(30)));
-  EXPECT_FALSE(ReplaceEditText(Item(10), "X"));
+  EXPECT_FALSE(standin::ClickControl(Item(30)));
+  EXPECT_FALSE(standin::ReplaceEditText(Item(10), "X"));
   EXPECT_EQ(EditText(), "");
   EXPECT_EQ(IsDlgButtonChecked(dialog_, 30), BST_UNCHECKED);
   EXPECT_EQ(g_commands, std::vector<WPARAM>{conformance::Told(WM_ENABLE, FALSE)});
@@ -136,9 +130,8 @@ TEST_F(DialogTest, EnterClosesADroppedDownList) {
   EXPECT_FALSE(Saw(IDOK));
 }
 
-// The list view keeps texts, a selection and a focus only: an item with any
-// other field, or a search for anything but the selected row, is refused, not
-// half done.
+// The list view keeps texts, a selection and a focus only: an item with any other field, or a search for anything but
+// the selected row, is refused, not half done.
 TEST_F(DialogTest, ListViewRefusesWhatItDoesNotKeep) {
   HWND list = Item(60);
   AppendRows(list, 2);
@@ -180,10 +173,9 @@ TEST_F(DialogTest, ListViewRefusesWhatItDoesNotKeep) {
   EXPECT_TRUE(standin::ColumnsOf(dialog_).empty());
 }
 
-// Page Down moves the selection to the last row a page shows, then a page
-// on, and scrolls to keep it shown, as the arrow keys do; Page Up and Home
-// move back. The list, 40 units tall, shows 4 rows of 10 pixels. The user
-// may select no row, and Space selects the focus row again.
+// Page Down moves the selection to the last row a page shows, then a page on, and scrolls to keep it shown, as the
+// arrow keys do; Page Up and Home move back. The list, 40 units tall, shows 4 rows of 10 pixels. The user may select no
+// row, and Space selects the focus row again.
 TEST_F(DialogTest, ListViewPagesByTheRowsItShows) {
   HWND list = Item(60);
   AppendRows(list, 30);
