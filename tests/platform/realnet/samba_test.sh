@@ -51,8 +51,7 @@ cp /etc/hosts "$state/hosts"
 echo "127.0.0.1 $host # $VELMORA_SAMBA_RUN" >>"$state/hosts"
 mount --bind "$state/hosts" /etc/hosts
 
-pids=()
-passed=no
+pids=() passed=no
 stop_all() {
   # Each server has a session of its own (smbd signals its process group);
   # the RPC helpers they start are stopped by the PIDs in their pid folders.
@@ -96,8 +95,7 @@ run_smbd() {
     >>"$state/group"
   for file in passwd group; do mount --bind "$state/$file" "/etc/$file"; done
 
-  password="Adm-$RANDOM$RANDOM"
-  user_password="Usr-$RANDOM$RANDOM"
+  password="Adm-$RANDOM$RANDOM" user_password="Usr-$RANDOM$RANDOM"
   (umask 077
    printf 'username=velmora-adm\npassword=%s\n' "$password" > "$state/admin.credentials"
    printf 'username=velmora-usr\npassword=%s\n' "$user_password" > "$state/user.credentials"
