@@ -122,8 +122,7 @@ play() {
   ) 2>"$out.err" || true
 }
 
-total_started=$SECONDS
-next=0
+total_started=$SECONDS next=0
 # Each lane on an X display of its own: one lane's Wine desktop would cover
 # the other's on a shared screen, and take its focus.
 displays=()
