@@ -18,10 +18,7 @@ wine_env_take_turn "$build"
 cmake --preset mingw -S "$root" >/dev/null
 cmake --build "$build" --target velmora_conformance velmora_winhelp velmora_netapi32 >&2
 
-if [ -n "${VELMORA_WINE_LOCK:-}" ]; then
-  exec 9>"$VELMORA_WINE_LOCK"
-  flock 9
-fi
+[ -z "${VELMORA_WINE_LOCK:-}" ] || { exec 9>"$VELMORA_WINE_LOCK"; flock 9; }
 
 wine_env_prepare "$build" >&2
 wine_env_end_turn

@@ -47,9 +47,7 @@ copy_lane_prefix() {
 # file whose service stays pending after its start (`pending=`) waits in real time, up to a minute under Wine: each such
 # file is a batch of its own and starts first, so that it does not hold up the end. A batch of the others takes every
 # so-many-th file, so that files of one subject fall in different batches.
-batch_size=4
-batches=()
-rest=()
+batch_size=4 batches=() rest=()
 for ((i = 0; i < ${#paths[@]}; i++)); do
   if grep -q '^service [^ ]* .*pending=' "${paths[i]}" 2>/dev/null; then batches+=("$i"); else rest+=("$i"); fi
 done
@@ -124,15 +122,11 @@ play() {
   ) 2>"$out.err" || true
 }
 
-total_started=$SECONDS
-next=0
+total_started=$SECONDS next=0
 # Each lane on an X display of its own: one lane's Wine desktop would cover
 # the other's on a shared screen, and take its focus.
 displays=()
-for ((lane = 0; lane < jobs; lane++)); do
-  wine_env_own_display
-  displays+=("$DISPLAY")
-done
+for ((lane = 0; lane < jobs; lane++)); do wine_env_own_display; displays+=("$DISPLAY"); done
 declare -A running=()
 while [ "$next" -lt "${#batches[@]}" ] || [ "${#running[@]}" -gt 0 ]; do
   for ((lane = 0; lane < jobs; lane++)); do
@@ -144,11 +138,7 @@ while [ "$next" -lt "${#batches[@]}" ] || [ "${#running[@]}" -gt 0 ]; do
   done
   sleep 0.2
   for lane in "${!running[@]}"; do
-    pid="${running[$lane]}"
-    kill -0 "$pid" 2>/dev/null || {
-      wait "$pid" || true
-      unset "running[$lane]"
-    }
+    kill -0 "${running[$lane]}" 2>/dev/null || { wait "${running[$lane]}" || true; unset "running[$lane]"; }
   done
 done
 

@@ -1,16 +1,13 @@
 #!/usr/bin/env python3
 # SPDX-License-Identifier: GPL-3.0-or-later
-"""Finds a text's picture on a screenshot: where the dark pixels of
-PATTERN.pgm (help-viewer-probe.exe --render, the text drawn by GDI in the
-help file's face and size) lie in SCREEN.pgm within the rectangle X Y W H.
+"""Finds a text's picture on a screenshot: where the dark pixels of PATTERN.pgm (help-viewer-probe.exe --render, the
+text drawn by GDI in the help file's face and size) lie in SCREEN.pgm within the rectangle X Y W H.
 
     find_text_in_screen.py SCREEN.pgm PATTERN.pgm X Y W H
 
-Pixels count as ink below half brightness. Prints the best place and the
-share of the pattern's pixels that differ there; succeeds when at most 2% do
-(glyph edges may round apart) and the pattern has ink at all. A text drawn
-in another face or size, as boxes or question marks, or not at all differs in
-far more."""
+Pixels count as ink below half brightness. Prints the best place and the share of the pattern's pixels that differ
+there; succeeds when at most 2% do (glyph edges may round apart) and the pattern has ink at all. A text drawn in another
+face or size, as boxes or question marks, or not at all differs in far more."""
 import re
 import sys
 
@@ -25,11 +22,8 @@ def read_pgm(path):
     width, height, top = (int(field) for field in header.groups())
     pixels = data[header.end() : header.end() + width * height]
     # Each row as an integer whose bit x is set where pixel x is ink.
-    rows = []
-    for y in range(height):
-        row = pixels[y * width : (y + 1) * width]
-        rows.append(int("".join("1" if p < top // 2 else "0" for p in reversed(row)) or "0", 2))
-    return width, height, rows
+    rows = [pixels[y * width : (y + 1) * width] for y in range(height)]
+    return width, height, [int("".join("1" if p < top // 2 else "0" for p in reversed(row)) or "0", 2) for row in rows]
 
 
 def main(argv):

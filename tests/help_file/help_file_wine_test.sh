@@ -56,8 +56,7 @@ drawn() {  # drawn WHAT TEXT HALF_POINTS BOLD
 drawn "title $title" "$title" 24 1
 drawn "first line of the contents" "${first_line:0:24}" 20 0
 
-steps=()
-expected=""
+steps=() expected=""
 for pair in IDH_DLG_VELMORA:メインウィンドウ IDH_DLG_JOB:ジョブの詳細設定 IDH_DLG_CP:コンピュータの選択; do
   n="$(number "${pair%%:*}")"
   [ -n "$n" ] || fail "res/resource.h has no ${pair%%:*}"

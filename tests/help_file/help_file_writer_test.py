@@ -107,23 +107,17 @@ class HelpFileReader:
 
     def map_offsets(self):
         ctxomap = self.files["|CTXOMAP"]
-        (count,) = struct.unpack_from("<H", ctxomap, 0)
-        return dict(struct.unpack_from("<iI", ctxomap, 2 + 8 * i) for i in range(count))
-
-
-def long_help_text():
-    """A help text in kana and kanji with a section left out."""
-    lines = ["# 試験 ヘルプ", "試験の冒頭です。"]
-    for section in range(3):
-        lines.append("■ 節%d" % section)
-        lines += ["  %d 行目: ｶﾅ と かな と 漢字 の 文です。" % i for i in range(60)]
-    lines += ["■ 端末のみ", "  端末でだけ正しい文。"]
-    return "\n".join(lines) + "\n"
+        return dict(struct.unpack_from("<iI", ctxomap, 2 + 8 * i) for i in range(struct.unpack_from("<H", ctxomap)[0]))
 
 
 class WrittenFile(unittest.TestCase):
     def setUp(self):
-        data = writer.make(long_help_text(), HEADER, [("節1", "IDH_ONE"), ("節2", "IDH_TWO")], ["端末のみ"])
+        # A help text in kana and kanji with a section left out.
+        lines = ["# 試験 ヘルプ", "試験の冒頭です。"]
+        for section in range(3):
+            lines += ["■ 節%d" % section] + ["  %d 行目: ｶﾅ と かな と 漢字 の 文です。" % i for i in range(60)]
+        lines += ["■ 端末のみ", "  端末でだけ正しい文。"]
+        data = writer.make("\n".join(lines) + "\n", HEADER, [("節1", "IDH_ONE"), ("節2", "IDH_TWO")], ["端末のみ"])
         self.reader = HelpFileReader(data)
 
     def test_the_title_and_the_contents_topic_come_first(self):
@@ -146,8 +140,7 @@ class WrittenFile(unittest.TestCase):
 
 class ContextHash(unittest.TestCase):
     def test_values_of_the_format_table(self):
-        # Worked by hand from the published table: '_' 0x0D, '.' 0x0C,
-        # '0' 0x0A, 'A' 0x11, 'z' 0x2A, '/' 0xFF (signed, -1).
+        # By hand from the published table: '_' 0x0D, '.' 0x0C, '0' 0x0A, 'A' 0x11, 'z' 0x2A, '/' 0xFF (signed, -1).
         for name, value in (("", 1), ("_", 13), (".0", 0x0C * 43 + 0x0A), ("Az", 0x11 * 43 + 0x2A), ("/", -1)):
             self.assertEqual(writer.context_hash(name), value, name)
 
@@ -169,8 +162,7 @@ class BadInput(unittest.TestCase):
         self.assertEqual(self.run_writer("text\n"), 'Help.txt:1: the first line is not the title ("# TITLE")')
         self.assertEqual(self.run_writer("# " + "題" * 26 + "\n"), "Help.txt:1: the title is longer than a window caption's 50 bytes")
         self.assertEqual(self.run_writer("# T\n■ A\n■ B\n■ A\n"), "Help.txt:4: the section 'A' is there already (line 2)")
-        # Kanji in an order that does not repeat, which LZ77 cannot shorten:
-        # 80 lines of 80 bytes, of which about 40 fit.
+        # Kanji in an order that does not repeat, which LZ77 cannot shorten: 80 lines of 80 bytes; about 40 fit.
         kanji = [bytes([lead, trail]).decode("cp932") for lead in range(0x89, 0x98) for trail in range(0x40, 0x7F)]
         pick = random.Random(30)
         lines = ["".join(pick.choice(kanji) for _ in range(40)) for _ in range(80)]

@@ -24,6 +24,9 @@ window() {
   done
   return 1
 }
+# poll N COMMAND...: whether COMMAND succeeds within N tries 0.2 s apart and one more.
+poll() { for _ in $(seq "$1"); do "${@:2}" && return 0; sleep 0.2; done; "${@:2}"; }
+gone() { ! xdotool search --onlyvisible --name "$1" >/dev/null 2>&1; }
 wine_env_own_display
 
 # A Wine session of the prefix runs already (as when a second program
@@ -41,29 +44,19 @@ main="$(window '^Velmora$')" || fail "the main window did not appear: $(cat "$wo
 # The main window is active at start, as on Windows: its title bar navy
 # (NT 4's active title), not grey, before any dialog has been opened.
 read -r X Y W H < <(xwininfo -id "$main" | awk -F: '/Absolute upper-left [XY]|Width|Height/ { printf "%d ", $2 } END { print "" }')
-title_navy() {
-  import -window root "$work/start.png" &&
+navy_title() {
+  navy="$(import -window root "$work/start.png" &&
     convert "$work/start.png" -crop "$((W - 40))x10+$((X + 20))+$((Y + 5))" -format %c histogram:info:- |
-    awk '/\(0,0,128\)/ { n += $1 } END { print n + 0 }'
+    awk '/\(0,0,128\)/ { n += $1 } END { print n + 0 }')" && [ "$navy" -ge $(((W - 40) * 10 / 2)) ]
 }
-navy=0
-for _ in $(seq 50); do
-  navy="$(title_navy)"
-  [ "$navy" -ge $(((W - 40) * 10 / 2)) ] && break
-  sleep 0.2
-done
-[ "$navy" -ge $(((W - 40) * 10 / 2)) ] || fail "the main window's title bar is not navy at start: $navy navy pixels"
+poll 50 navy_title || fail "the main window's title bar is not navy at start: $navy navy pixels"
 
 # The command, the run unit one up from "every", Enter for OK.
 xdotool key alt+a
 window '詳細設定' >/dev/null || fail "the job editor did not open"
 xdotool type --delay 20 run-wine-test.cmd
 xdotool key Tab Up Return
-for _ in $(seq 100); do
-  grep -q '^job SOUMU01 .*cmd="run-wine-test.cmd"' "$work/office.network" && break
-  sleep 0.2
-done
-grep -q '^job SOUMU01 .*cmd="run-wine-test.cmd"' "$work/office.network" || fail "no job was added to SOUMU01"
+poll 100 grep -q '^job SOUMU01 .*cmd="run-wine-test.cmd"' "$work/office.network" || fail "no job was added to SOUMU01"
 
 xdotool key alt+v
 box="$(window 'ﾊﾞｰｼﾞｮﾝ情報')" || fail "the version box did not open"
@@ -85,12 +78,8 @@ help_title="$(sed -n '1s/^# //p' frontends/terminal/help/Velmora.txt)"
 xdotool key alt+h
 window "$help_title" >/dev/null || fail "the Help button opened no window named $help_title"
 (wine_env_prepare "$PWD/build/mingw" >/dev/null && wine explorer /desktop=velmora,1024x768 taskkill /im velmora.exe >/dev/null 2>&1)
-for _ in $(seq 150); do
-  xdotool search --onlyvisible --name "$help_title" >/dev/null 2>&1 || break
-  sleep 0.2
-done
-! xdotool search --onlyvisible --name "$help_title" >/dev/null 2>&1 || fail "the help window stayed after the program's exit"
-! xdotool search --onlyvisible --name '^Velmora$' >/dev/null 2>&1 || fail "the program did not end at WM_CLOSE"
+poll 150 gone "$help_title" || fail "the help window stayed after the program's exit"
+gone '^Velmora$' || fail "the program did not end at WM_CLOSE"
 
 # Failing with the version box open: the line names a picture showing it.
 printf 'computer PC01\nstart\nclick 107\nexpect window DLG_VELMORA\n' >"$work/box_open.scenario"

@@ -1,15 +1,13 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: GPL-3.0-or-later
-# A Linux process (the stand-in) and a Windows process under Wine (through
-# netapi32.dll) add jobs to one network file at the same time. Every job must
-# arrive, each with its own ID; and the two must really have overlapped.
+# A Linux process (the stand-in) and a Windows process under Wine (through netapi32.dll) add jobs to one network file at
+# the same time. Every job must arrive, each with its own ID; and the two must really have overlapped.
 # Usage: tests/shared_network/shared_network_test.sh [JOBS PER SIDE [LINUX CLIENT]]
 # (CTest names its own build's Linux client; else build/linux's is built.)
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 root="$PWD"
-count="${1:-60}"
-linux_client="${2:-}"
+count="${1:-60}" linux_client="${2:-}"
 
 . scripts/wine-env.sh
 wine_env_install
@@ -30,8 +28,7 @@ trap 'wineserver -k 2>/dev/null || true; rm -rf "$work"' EXIT
 network="$work/network"
 printf 'local PC01\ncomputer PC01\n' >"$network"
 
-# The Wine side starts first (its start-up takes the longer); the Linux side
-# starts once the first Windows job is in.
+# The Wine side starts first (its start-up takes the longer); the Linux side starts once the first Windows job is in.
 VELMORA_NETWORK="Z:${network//\//\\}" wine "$root/build/mingw/network_client.exe" add PC01 "$count" wine \
   >"$work/wine.out" 2>&1 &
 wine_pid=$!

@@ -1,12 +1,10 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: GPL-3.0-or-later
-# Two users share network files: one owns a file, another reads it, in a shared
-# sticky folder, in the owner's home folder and on a read-only mount. A reader
-# needs no write access anywhere and never keeps the owner from changing the
-# file; a change that may not be made is refused with its real reason.
-# The users are IDs without accounts, run by setpriv; the mount is made in a
-# mount namespace of the test's own. So it needs root (CI runs as root), and
-# fails, saying so, without it.
+# Two users share network files: one owns a file, another reads it, in a shared sticky folder, in the owner's home
+# folder and on a read-only mount. A reader needs no write access anywhere and never keeps the owner from changing the
+# file; a change that may not be made is refused with its real reason. The users are IDs without accounts, run by
+# setpriv; the mount is made in a mount namespace of the test's own. So it needs root (CI runs as root), and fails,
+# saying so, without it.
 # Usage: tests/shared_network/shared_users_test.sh NETWORK_CLIENT
 set -euo pipefail
 [ "$(id -u)" -eq 0 ] || { echo "FAIL: $0 needs root, to run processes as two users and mount a folder read-only"; exit 1; }
@@ -70,10 +68,8 @@ network "$work/home/private" 0600
 [[ "$out" == *"cannot read the network file $work/home/private: Permission denied"* ]] ||
   fail "the unreadable file's refusal: $out"
 
-# A file and a folder everyone may write, without the sticky bit: a change
-# clears the writer's own orphaned temporary files, never another user's
-# (left with the file's mode by a writer that died), which only its user may
-# judge.
+# A file and a folder everyone may write, without the sticky bit: a change clears the writer's own orphaned temporary
+# files, never another user's (left with the file's mode by a writer that died), which only its user may judge.
 mkdir -m 0777 "$work/open"
 network "$work/open/net" 0666
 network "$work/open/.net.velmora-tmp.READER" 0666 "$reader"

@@ -109,11 +109,8 @@ class Network:
             elif word == "job":
                 c = self.computers[tokens[1][1].upper()]
                 job = {"flags": 0, "dow": 0, "dom": 0}
-                for key, value, _ in tokens[2:]:
-                    if key == "cmd":
-                        job["cmd"] = value
-                    else:  # at= is a time of day, time= the raw record
-                        job["time" if key == "at" else key] = parse_time(value) if key == "at" else number(value)
+                for key, value, _ in tokens[2:]:  # at= is a time of day, time= the raw record
+                    job["time" if key == "at" else key] = {"cmd": str, "at": parse_time}.get(key, number)(value)
                 c.jobs[job["id"]] = job
                 c.highest = max(c.highest, job["id"])
             else:
@@ -175,11 +172,11 @@ def computer_of(network, server):
     return network.computers.get(name)
 
 
-def runs_today(job, now):
-    """Whether the job runs later today: a job with no days runs once."""
+def flags_of(job, now):
+    """The job's flags as listed: JOB_RUNS_TODAY (0x04) when it runs later today; a job with no days runs once."""
     now_ms = ((now.hour * 60 + now.minute) * 60 + now.second) * 1000 + now.microsecond // 1000
     today = job["dow"] & (1 << now.weekday()) or job["dom"] & (1 << (now.day - 1))
-    return job["time"] > now_ms and bool(today or not (job["dow"] or job["dom"]))
+    return job["flags"] | (0x04 if job["time"] > now_ms and (today or not (job["dow"] or job["dom"])) else 0)
 
 
 class Fault(Exception):
@@ -189,7 +186,7 @@ class Fault(Exception):
 class Base(DCERPCServer):
     def __init__(self, store, uuid, pipe, callbacks):
         DCERPCServer.__init__(self)  # bound to a free port of 127.0.0.1
-        self.store = store
+        self.store, self.daemon = store, True
         self._listenPort = self._sock.getsockname()[1]
         self.addCallbacks(uuid, pipe, callbacks)
 
@@ -321,8 +318,7 @@ class ATSvc(Base):
         handle = req["pResumeHandle"] if isinstance(req["pResumeHandle"], int) else None
 
         def body(network, c):
-            items.extend(dict(j, flags=j["flags"] | (0x04 if runs_today(j, network.now()) else 0))
-                         for _, j in sorted(c.jobs.items())[handle or 0:])
+            items.extend(dict(j, flags=flags_of(j, network.now())) for _, j in sorted(c.jobs.items())[handle or 0:])
             return SUCCESS
 
         code = self.on(req["ServerName"], body)
@@ -349,8 +345,7 @@ class ATSvc(Base):
                 return 2  # ERROR_FILE_NOT_FOUND
             info = ans["ppAtInfo"]
             info["JobTime"], info["DaysOfMonth"], info["DaysOfWeek"] = j["time"], j["dom"], j["dow"]
-            info["Flags"] = j["flags"] | (0x04 if runs_today(j, network.now()) else 0)
-            info["Command"] = j["cmd"] + "\x00"
+            info["Flags"], info["Command"] = flags_of(j, network.now()), j["cmd"] + "\x00"
             return SUCCESS
 
         code = self.on(req["ServerName"], body)
@@ -390,14 +385,12 @@ class Svcctl(Base):
 
     @call(scmr.ROpenSCManagerW, scmr.ROpenSCManagerWResponse)
     def open_manager(self, req, ans):
-        server = req["lpMachineName"]
-
         def body(network):
-            c = computer_of(network, server)
+            c = computer_of(network, req["lpMachineName"])
             return BAD_NETPATH if c is None else NOT_SUPPORTED if c.platform != 500 else SUCCESS
 
         code = self.store.run(body)
-        ans["lpScHandle"] = self.new_handle("scm", server) if code == SUCCESS else b"\0" * 20
+        ans["lpScHandle"] = self.new_handle("scm", req["lpMachineName"]) if code == SUCCESS else b"\0" * 20
         return code
 
     @call(scmr.ROpenServiceW, scmr.ROpenServiceWResponse)
@@ -586,7 +579,6 @@ def main():
     if not a.no_atsvc:
         servers["atsvc"] = ATSvc(store)
     for s in servers.values():
-        s.daemon = True
         s.start()
 
     def forget_handles(*_):

@@ -51,15 +51,12 @@ cp /etc/hosts "$state/hosts"
 echo "127.0.0.1 $host # $VELMORA_SAMBA_RUN" >>"$state/hosts"
 mount --bind "$state/hosts" /etc/hosts
 
-pids=()
-passed=no
+pids=() passed=no
 stop_all() {
   # Each server has a session of its own (smbd signals its process group);
   # the RPC helpers they start are stopped by the PIDs in their pid folders.
   for pid in "${pids[@]}"; do kill -TERM -- "-$pid" 2>/dev/null || true; done
-  for file in "$state"/*/run/*.pid; do
-    [ -f "$file" ] && kill -TERM -- "-$(cat "$file")" 2>/dev/null || true
-  done
+  for file in "$state"/*/run/*.pid; do [ -f "$file" ] && kill -TERM -- "-$(cat "$file")" 2>/dev/null || true; done
   for pid in "${pids[@]}"; do
     for _ in $(seq 50); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
   done
@@ -96,11 +93,9 @@ run_smbd() {
     $id $id "$mark" $((id + 1)) $((id + 1)) "$mark" >>"$state/passwd"
   printf 'velmora-adm:x:%d:\nvelmora-usr:x:%d:\nvelmora-admins:x:%d:velmora-adm\n' $id $((id + 1)) $((id + 2)) \
     >>"$state/group"
-  mount --bind "$state/passwd" /etc/passwd
-  mount --bind "$state/group" /etc/group
+  for file in passwd group; do mount --bind "$state/$file" "/etc/$file"; done
 
-  password="Adm-$RANDOM$RANDOM"
-  user_password="Usr-$RANDOM$RANDOM"
+  password="Adm-$RANDOM$RANDOM" user_password="Usr-$RANDOM$RANDOM"
   (umask 077
    printf 'username=velmora-adm\npassword=%s\n' "$password" > "$state/admin.credentials"
    printf 'username=velmora-usr\npassword=%s\n' "$user_password" > "$state/user.credentials"
@@ -234,9 +229,6 @@ EOF
     "$client" --gtest_filter='DcWithSkewedClock.*'
 }
 
-case "$part" in
-  smbd) run_smbd ;;
-  dc) run_dc ;;
-  *) echo "samba_test.sh: no part named $part (smbd or dc)"; exit 1 ;;
-esac
+[[ "$part" =~ ^(smbd|dc)$ ]] || { echo "samba_test.sh: no part named $part (smbd or dc)"; exit 1; }
+"run_$part"
 passed=yes
