@@ -49,14 +49,11 @@ void Play(const std::string &scenario) {
   _exit(problems.empty() ? 0 : 1);
 }
 
-// The calls ("FUNCTION PART-OF-ITS-ARGUMENTS; ...") appear in this order, perhaps with others between them.
-void CheckOrder(const std::string &expected_calls) {
+// The calls (function, a part of its arguments) appear in this order, perhaps with others between them.
+void CheckOrder(const std::vector<std::pair<std::string, std::string>> &expected_calls) {
   const std::vector<PlatformCall> &calls = standin::RecordedCalls();
   size_t at = 0;
-  for (size_t from = 0, end = 0; from < expected_calls.size(); from = end + 2) {
-    end = std::min(expected_calls.find("; ", from), expected_calls.size());
-    const std::string call = expected_calls.substr(from, end - from), function = call.substr(0, call.find(' '));
-    const std::string args = call.substr(std::min(call.size(), function.size() + 1));
+  for (const auto &[function, args] : expected_calls) {
     while (at < calls.size() && (calls[at].function != function || calls[at].args.find(args) == std::string::npos))
       ++at;
     if (at == calls.size()) return Check(false, "no " + function + " " + args + " in order");
@@ -155,18 +152,34 @@ void RunsEachStepInOrderUnderTheWaitCursor() {
       "click 106\n"
       "expect exit 0\n");
   CheckJobListColumns();
-  CheckOrder(
-      "RegisterClassA class=DLG_VELMORA; InitCommonControlsEx icc=1; "
-      "CreateDialogParamA template=DLG_VELMORA owner=window=none; "
-      "SendDlgItemMessageA id=104 msg=LVM_INSERTCOLUMNA wparam=0; "
-      "SendDlgItemMessageA id=104 msg=LVM_INSERTCOLUMNA wparam=3; SetDlgItemTextA id=108 text=PC01; "
-      "NetServiceGetInfo service=Schedule level=1; NetApiBufferFree; MessageBoxA; NetServiceInstall service=Schedule; "
-      "SetDlgItemTextA id=151; EnableWindow id=101 enable=1; EnableWindow id=102 enable=1; "
-      "EnableWindow id=103 enable=1; EnableWindow id=104 enable=1; SendMessageA id=104 msg=LVM_DELETEALLITEMS; "
-      "NetServiceGetInfo service=Schedule level=1; NetScheduleJobEnum prefmaxlen=4294967295 resume=0; "
-      "SendMessageA id=104 msg=LVM_INSERTITEMA; NetApiBufferFree; SetFocus id=101; ShowWindow window=DLG_VELMORA; "
-      "UpdateWindow window=DLG_VELMORA; EndDialog result=1; NetServiceControl service=Schedule; "
-      "SendMessageA msg=WM_DESTROY; WinHelpA file=Velmora.HLP command=2 data=0; PostQuitMessage code=0");
+  CheckOrder({{"RegisterClassA", "class=DLG_VELMORA"},
+              {"InitCommonControlsEx", "icc=1"},
+              {"CreateDialogParamA", "template=DLG_VELMORA owner=window=none"},
+              {"SendDlgItemMessageA", "id=104 msg=LVM_INSERTCOLUMNA wparam=0"},
+              {"SendDlgItemMessageA", "id=104 msg=LVM_INSERTCOLUMNA wparam=3"},
+              {"SetDlgItemTextA", "id=108 text=PC01"},
+              {"NetServiceGetInfo", "service=Schedule level=1"},
+              {"NetApiBufferFree", ""},
+              {"MessageBoxA", ""},
+              {"NetServiceInstall", "service=Schedule"},
+              {"SetDlgItemTextA", "id=151"},
+              {"EnableWindow", "id=101 enable=1"},
+              {"EnableWindow", "id=102 enable=1"},
+              {"EnableWindow", "id=103 enable=1"},
+              {"EnableWindow", "id=104 enable=1"},
+              {"SendMessageA", "id=104 msg=LVM_DELETEALLITEMS"},
+              {"NetServiceGetInfo", "service=Schedule level=1"},
+              {"NetScheduleJobEnum", "prefmaxlen=4294967295 resume=0"},
+              {"SendMessageA", "id=104 msg=LVM_INSERTITEMA"},
+              {"NetApiBufferFree", ""},
+              {"SetFocus", "id=101"},
+              {"ShowWindow", "window=DLG_VELMORA"},
+              {"UpdateWindow", "window=DLG_VELMORA"},
+              {"EndDialog", "result=1"},
+              {"NetServiceControl", "service=Schedule"},
+              {"SendMessageA", "msg=WM_DESTROY"},
+              {"WinHelpA", "file=Velmora.HLP command=2 data=0"},
+              {"PostQuitMessage", "code=0"}});
   CheckCursors("\\\\PC01");
   Finish();
 }
