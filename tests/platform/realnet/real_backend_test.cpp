@@ -160,6 +160,9 @@ TEST(RealBackend, AHostWithoutATSvcStillServesTheOtherCalls) {
     EXPECT_EQ(ServiceWord(u"PC01"), 0x33u) << flag;
     EXPECT_EQ(Enum(u"PC01"), code) << flag;
     EXPECT_EQ(NetScheduleJobDel(u"PC01", 1, 1), code) << flag;
+    AT_INFO job = {36000000, 0, 0, 0, const_cast<LPWSTR>(u"b.cmd")};
+    DWORD id = 0;
+    EXPECT_EQ(NetScheduleJobAdd(u"PC01", reinterpret_cast<LPBYTE>(&job), &id), code) << flag;
     EXPECT_EQ(standin::JobsOf("PC01").size(), 1u);
     if (code == k1722) {
       EXPECT_EQ(Reason().find("PC01: the host does not serve the Schedule service's remote interface (ATSvc)"), 0u);
@@ -173,13 +176,13 @@ TEST(RealBackend, AHostWithoutATSvcStillServesTheOtherCalls) {
 // The service controller's refusals come back as NETAPI32 gives them, on their session; a handle the
 // controller no longer knows (it restarted) is opened again, and the call still answered.
 TEST(RealBackend, ServiceControllerRefusalsKeepTheSessionAndStaleHandlesAreReopened) {
-  FakeHost host({"--service-rights", "0x84"});  // SERVICE_QUERY_STATUS and SERVICE_INTERROGATE
+  FakeHost host({"--service-rights", "0xC4"});  // SERVICE_QUERY_STATUS, SERVICE_PAUSE_CONTINUE, SERVICE_INTERROGATE
   host.Open("service=running");
   const unsigned long sessions = standin::realnet::SessionsOpened();
   EXPECT_EQ(ServiceWord(u"PC01"), 0x33u);  // opened with the rights the account holds
   LPBYTE buffer = nullptr;
   EXPECT_EQ(NetServiceGetInfo(u"PC01", u"NoSuchService", 1, &buffer), kNoService);
-  EXPECT_EQ(NetServiceControl(u"PC01", u"Schedule", SERVICE_CTRL_PAUSE, 0, &buffer), kDenied);
+  EXPECT_EQ(NetServiceControl(u"PC01", u"Schedule", SERVICE_CTRL_UNINSTALL, 0, &buffer), kDenied);
   EXPECT_EQ(Control(SERVICE_CTRL_INTERROGATE), kOk);
   const size_t before = host.Logged("request");
   EXPECT_EQ(ServiceWord(u"PC01"), 0x33u);
@@ -189,6 +192,7 @@ TEST(RealBackend, ServiceControllerRefusalsKeepTheSessionAndStaleHandlesAreReope
   NET_API_STATUS status = 0;
   EXPECT_EQ(ServiceWord(u"PC01", &status), 0x33u);
   EXPECT_EQ(status, kOk);
+  EXPECT_EQ(Control(SERVICE_CTRL_PAUSE), kOk);  // asks for the right to pause alone
   EXPECT_EQ(standin::realnet::SessionsOpened() - sessions, 1u);
   EXPECT_EQ(standin::OutstandingNetBuffers(), 0u);
 }
