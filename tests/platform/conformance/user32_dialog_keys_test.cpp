@@ -60,6 +60,7 @@ CONFORMANCE_CASE(ArrowsMoveAndCheckWithinARadioGroup) {
 // when it is disabled; Escape is IDCANCEL.
 INT_PTR CALLBACK RedirectingProcedure(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
   if (message == WM_COMMAND && wparam == MAKEWPARAM(10, EN_SETFOCUS)) SetFocus(GetDlgItem(window, 11));
+  if (message == WM_USER) return SetWindowLongPtrA(window, DWLP_MSGRESULT, 42), TRUE;  // a message it answers
   return conformance::RecordingDialogProc(window, message, wparam, lparam);
 }
 
@@ -100,6 +101,7 @@ CONFORMANCE_CASE(EnterPressesTheFocusedPushButtonElseTheDefaultOne) {
   SendMessageA(redirecting.window(), WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(redirecting.Item(70)), TRUE);
   SendMessageA(redirecting.window(), WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(redirecting.Item(10)), TRUE);
   CHECK(redirecting.FocusId() == 11 && redirecting.DialogCode(1) == (DLGC_BUTTON | DLGC_DEFPUSHBUTTON));
+  CHECK_EQ(SendMessageA(redirecting.window(), WM_USER, 0, 0), 42);  // the procedure's DWLP_MSGRESULT
 }
 
 // A window whose procedure is DefWindowProc's, run through IsDialogMessage: DefWindowProc answers DM_GETDEFID with 0
