@@ -52,7 +52,9 @@ std::string Utf8ToCp932(const std::string &utf8) {
   iconv_close(probe);
   while (start < utf8.size()) {
     unsigned char lead = static_cast<unsigned char>(utf8[start]);
-    size_t len = lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
+    // A byte that cannot begin a sequence (a stray continuation byte) is one bad byte, not the start of one that
+    // would swallow the text after it.
+    size_t len = lead < 0xC0 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
     if (start + len > utf8.size()) len = utf8.size() - start;
     std::string converted = Convert("CP932", "UTF-8", utf8.substr(start, len), "?", len);
     out += converted;

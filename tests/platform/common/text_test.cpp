@@ -5,9 +5,10 @@
 
 namespace {
 
-// An unreadable byte of the program's text becomes one replacement character, and the text after it is read on.
+// An unreadable byte or character becomes one replacement character, and the text after it is read on.
 TEST(StandinText, AnUnreadableByteIsReplacedOnceAndTheRestRead) {
   EXPECT_EQ(standin::Cp932ToUtf8("a\x80z"), "a\xEF\xBF\xBDz");
+  EXPECT_EQ(standin::Utf8ToCp932("\x80z\xDF\xBFz"), "?z?z");  // a stray continuation byte; U+07FF, not in 932
 }
 
 }  // namespace
