@@ -872,6 +872,8 @@ def main():
                         help="with --resume: leave out the CTest cases whose names match, as if cut; judge again "
                         "only the kills that no other case made (survivors are kept, not judged again, but with "
                         "--survivors-first)")
+    parser.add_argument("--only", metavar="REGEX", help="judge only the mutants whose keys match (those of checks "
+                        "just written, say); the report keeps the others' verdicts")
     parser.add_argument("--shard", metavar="K/N", help="judge only the Kth of every N mutants left (K from 1), so that "
                         "N runs, each with its own --work and --report, share a run out between them")
     args = parser.parse_args()
@@ -951,6 +953,8 @@ def main():
     survivors = {row["key"] for row in rows if row["verdict"] == "survived"}
     left.sort(key=lambda m: (not isinstance(m, HandWritten), m.key not in fell,
                              (m.key in survivors) != args.survivors_first))
+    if args.only:
+        left = [m for m in left if re.search(args.only, m.key)]
     if args.shard:
         shard, shards = (int(n) for n in args.shard.split("/"))
         left = left[shard - 1 :: shards]
