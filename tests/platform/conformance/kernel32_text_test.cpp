@@ -18,7 +18,7 @@ std::u16string Widened(UINT code_page, const char *text) {
 
 // Of `count` units, or (-1) through the null.
 std::string Narrowed(UINT code_page, DWORD flags, const char16_t *text, int count) {
-  char out[32];
+  char out[256];
   const int n = WideCharToMultiByte(code_page, flags, reinterpret_cast<const WCHAR *>(text), count, out, sizeof out,
                                     nullptr, nullptr);
   return std::string(out, static_cast<size_t>(n));
@@ -35,11 +35,16 @@ CONFORMANCE_CASE(CodePage932AndUtf8Conversions) {
   CHECK_EQ(Narrowed(CP_ACP, 0, u"a\U0001F600\u00C5\u00DF\u20AC\u301C", -1), std::string("a??As??", 8));
   CHECK_EQ(Narrowed(CP_ACP, WC_NO_BEST_FIT_CHARS, u"\u00E9\u00A5", 2), std::string("??"));
   // The single bytes that the standard's table leaves out map to themselves or to the private use area, both ways;
-  // Latin-1's signs take their best fit, full-width or ASCII.
+  // Latin-1's signs and letters (U+00A1 to U+00FF): the code page's own, a best fit (full-width or ASCII), or "?".
   CHECK(Widened(932, "\x80\xA0\xFD\xFE\xFF") == std::u16string(u"\u0080\uF8F0\uF8F1\uF8F2\uF8F3\0", 6));
   CHECK_EQ(Narrowed(932, 0, u"\u0080\uF8F0\uF8F1\uF8F2\uF8F3", 5), std::string("\x80\xA0\xFD\xFE\xFF"));
-  CHECK_EQ(Narrowed(932, 0, u"\u00A1\u00A2\u00AA\u00B2\u00B3\u00B9\u00FF", 7), std::string("!\x81\x91"
-                                                                                           "a231y"));
+  std::u16string latin1;
+  for (char16_t unit = 0xA1; unit <= 0xFF; ++unit) latin1 += unit;
+  CHECK_EQ(Narrowed(932, 0, latin1.c_str(), static_cast<int>(latin1.size())),
+           std::string(
+               "!\x81\x91\x81\x92?\x5C|\x81\x98\x81Nca\x81\xE1\x81\xCA-R\x81P\x81\x8B\x81}23\x81L\x83\xCA\x81\xF7\x81"
+               "E\x81"
+               "C1o\x81\xE2????AAAAAAACEEEEIIIIDNOOOOO\x81~OUUUUYTsaaaaaaaceeeeiiiidnooooo\x81\x80ouuuuyty"));
   CHECK_EQ(Narrowed(CP_UTF8, 0, u"a\u00E9\u3042\U0001F600\xD800", 6),
            std::string("a\xC3\xA9\xE3\x81\x82\xF0\x9F\x98\x80\xEF\xBF\xBD"));
 }
