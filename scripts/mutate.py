@@ -834,6 +834,14 @@ def print_ratio():
     print("tests %d lines, code %d lines: ratio %.3f (keep at or under 0.40)" % (tests, code, tests / code))
 
 
+def shard_of(text):
+    """(K, N) of --shard's K/N, 1 <= K <= N."""
+    match = re.fullmatch(r"(\d+)/(\d+)", text)
+    if not match or not 1 <= int(match.group(1)) <= int(match.group(2)):
+        raise argparse.ArgumentTypeError("K/N with 1 <= K <= N, not %r" % text)
+    return int(match.group(1)), int(match.group(2))
+
+
 def main():
     signal.signal(signal.SIGTERM, lambda *_: sys.exit("terminated"))
     parser = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
@@ -874,7 +882,7 @@ def main():
                         "--survivors-first)")
     parser.add_argument("--only", metavar="REGEX", help="judge only the mutants whose keys match (those of checks "
                         "just written, say); the report keeps the others' verdicts")
-    parser.add_argument("--shard", metavar="K/N", help="judge only the Kth of every N mutants left (K from 1), so that "
+    parser.add_argument("--shard", metavar="K/N", type=shard_of, help="judge only the Kth of every N mutants left (K from 1), so that "
                         "N runs, each with its own --work and --report, share a run out between them")
     args = parser.parse_args()
     WITHOUT.update(args.without)
@@ -956,7 +964,7 @@ def main():
     if args.only:
         left = [m for m in left if re.search(args.only, m.key)]
     if args.shard:
-        shard, shards = (int(n) for n in args.shard.split("/"))
+        shard, shards = args.shard
         left = left[shard - 1 :: shards]
     results += run_mutants(left, args.work, args.jobs, not args.all_tests, keep, args.every_killer)
     results.sort(key=lambda r: (r[0].path, r[0].start))
