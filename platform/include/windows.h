@@ -260,6 +260,7 @@ typedef struct _SYSTEMTIME {
 #define BST_UNCHECKED 0x0000
 #define BST_CHECKED 0x0001
 #define BST_INDETERMINATE 0x0002
+#define BST_PUSHED 0x0004
 
 #define BN_CLICKED 0
 

@@ -31,6 +31,7 @@ CONFORMANCE_CASE(CheckStateTabStopsAndClicks) {
   SendMessageA(dialog.Item(21), BM_CLICK, 0, 0);
   CHECK(RadiosChecked(dialog) == (std::vector<int>{BST_UNCHECKED, BST_CHECKED, BST_UNCHECKED}));
   CHECK(!dialog.TabStop(20) && dialog.TabStop(21));
+  CHECK((SendMessageA(dialog.Item(21), BM_GETSTATE, 0, 0) & BST_PUSHED) == 0);  // let go with the click
   CHECK(TakeCommands() == std::vector<WPARAM>{MAKEWPARAM(21, BN_CLICKED)});
 
   const LONG_PTR box_style = GetWindowLongPtrA(dialog.Item(30), GWL_STYLE);
