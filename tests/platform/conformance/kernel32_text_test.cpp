@@ -28,23 +28,25 @@ std::string Narrowed(UINT code_page, DWORD flags, const char16_t *text, int coun
 // character. Never kinder than the platform: a character outside the code page becomes "?" unit by unit, and the wave
 // dash is not taken for its look-alike, the full-width tilde; the yen sign has only a best-fit mapping, which
 // WC_NO_BEST_FIT_CHARS refuses. UTF-8, as the host's names and files hold it: one to four bytes a character, a
-// surrogate pair as one character, a lone surrogate as U+FFFD.
+// surrogate pair as one character, a lone surrogate or a byte no sequence may hold there as U+FFFD.
 CONFORMANCE_CASE(CodePage932AndUtf8Conversions) {
   CHECK(Widened(932, "\xBD\xB9\x8C\x8E") == std::u16string(u"ｽｹ月\0", 4));
-  CHECK(Widened(CP_ACP, "a\x81") == std::u16string(u"a\u30FB\0", 3));
+  CHECK(Widened(CP_ACP, "\x85\x40-\x81") == std::u16string(u"\u30FB-\u30FB\0", 4));  // unassigned, and cut off
   CHECK_EQ(Narrowed(CP_ACP, 0, u"a\U0001F600\u00C5\u00DF\u20AC\u301C", -1), std::string("a??As??", 8));
   CHECK_EQ(Narrowed(CP_ACP, WC_NO_BEST_FIT_CHARS, u"\u00E9\u00A5", 2), std::string("??"));
   // The single bytes that the standard's table leaves out map to themselves or to the private use area, both ways;
   // Latin-1's signs and letters (U+00A1 to U+00FF): the code page's own, a best fit (full-width or ASCII), or "?".
   CHECK(Widened(932, "\x80\xA0\xFD\xFE\xFF") == std::u16string(u"\u0080\uF8F0\uF8F1\uF8F2\uF8F3\0", 6));
   CHECK_EQ(Narrowed(932, 0, u"\u0080\uF8F0\uF8F1\uF8F2\uF8F3", 5), std::string("\x80\xA0\xFD\xFE\xFF"));
-  std::u16string latin1;
-  for (char16_t unit = 0xA1; unit <= 0xFF; ++unit) latin1 += unit;
-  CHECK_EQ(Narrowed(932, 0, latin1.c_str(), static_cast<int>(latin1.size())),
-           std::string(
-               "!\x81\x91\x81\x92?\x5C|\x81\x98\x81Nca\x81\xE1\x81\xCA-R\x81P\x81\x8B\x81}23\x81L\x83\xCA\x81\xF7\x81"
-               "E\x81"
-               "C1o\x81\xE2????AAAAAAACEEEEIIIIDNOOOOO\x81~OUUUUYTsaaaaaaaceeeeiiiidnooooo\x81\x80ouuuuyty"));
+  std::u16string signs = u"\u3094";  // and hiragana vu, which only katakana has
+  for (char16_t unit = 0xA1; unit <= 0xFF; ++unit) signs += unit;
+  CHECK_EQ(Narrowed(932, 0, signs.c_str(), static_cast<int>(signs.size())),
+           std::string("\x83\x94!\x81\x91\x81\x92?\x5C|\x81\x98\x81Nca\x81\xE1\x81\xCA-R\x81P\x81\x8B\x81}"
+                       "23\x81L\x83\xCA\x81\xF7\x81"
+                       "E\x81"
+                       "C1o\x81\xE2????AAAAAAACEEEEIIIIDNOOOOO\x81~OUUUUYTsaaaaaaaceeeeiiiidnooooo\x81\x80ouuuuyty"));
+  CHECK_EQ(Narrowed(932, 0x0220 /* WC_COMPOSITECHECK | WC_SEPCHARS */, u"a", 1), std::string("a"));
+  CHECK(Widened(CP_UTF8, "\x80\xC2\x7F\xED\x9F\xBF") == std::u16string(u"\uFFFD\uFFFD\x7F\uD7FF\0", 5));
   CHECK_EQ(Narrowed(CP_UTF8, 0, u"a\u00E9\u3042\U0001F600\xD800", 6),
            std::string("a\xC3\xA9\xE3\x81\x82\xF0\x9F\x98\x80\xEF\xBF\xBD"));
 }
