@@ -46,7 +46,8 @@ CONFORMANCE_CASE(CodePage932AndUtf8Conversions) {
                        "E\x81"
                        "C1o\x81\xE2????AAAAAAACEEEEIIIIDNOOOOO\x81~OUUUUYTsaaaaaaaceeeeiiiidnooooo\x81\x80ouuuuyty"));
   CHECK_EQ(Narrowed(932, 0x0220 /* WC_COMPOSITECHECK | WC_SEPCHARS */, u"a", 1), std::string("a"));
-  CHECK(Widened(CP_UTF8, "\x80\xC2\x7F\xED\x9F\xBF") == std::u16string(u"\uFFFD\uFFFD\x7F\uD7FF\0", 5));
+  CHECK(Widened(CP_UTF8, "\x80\xC2\x7F\xED\x9F\xBF\xC3\xA9\xF4\x8F\xBF\xBF") ==
+        std::u16string(u"\uFFFD\uFFFD\x7F\uD7FF\u00E9\U0010FFFF\0", 8));
   CHECK_EQ(Narrowed(CP_UTF8, 0, u"a\u00E9\u3042\U0001F600\xD800", 6),
            std::string("a\xC3\xA9\xE3\x81\x82\xF0\x9F\x98\x80\xEF\xBF\xBD"));
 }
