@@ -11,8 +11,8 @@ namespace {
 
 // What the conversions store, of the text through its null.
 std::u16string Widened(UINT code_page, const char *text) {
-  WCHAR wide[8];
-  const int n = MultiByteToWideChar(code_page, 0, text, -1, wide, 8);
+  WCHAR wide[40];
+  const int n = MultiByteToWideChar(code_page, 0, text, -1, wide, 40);
   return std::u16string(reinterpret_cast<const char16_t *>(wide), static_cast<size_t>(n));
 }
 
@@ -46,8 +46,16 @@ CONFORMANCE_CASE(CodePage932AndUtf8Conversions) {
                        "E\x81"
                        "C1o\x81\xE2????AAAAAAACEEEEIIIIDNOOOOO\x81~OUUUUYTsaaaaaaaceeeeiiiidnooooo\x81\x80ouuuuyty"));
   CHECK_EQ(Narrowed(932, 0x0220 /* WC_COMPOSITECHECK | WC_SEPCHARS */, u"a", 1), std::string("a"));
-  CHECK(Widened(CP_UTF8, "\x80\xC2\x7F\xED\x9F\xBF\xC3\xA9\xF4\x8F\xBF\xBF") ==
-        std::u16string(u"\uFFFD\uFFFD\x7F\uD7FF\u00E9\U0010FFFF\0", 8));
+  // Each lead byte's range at its edges; past them, ill-formed sequences, whose bytes become U+FFFD (how many, the
+  // platform does not say: Wine gives fewer than the stand-in).
+  CHECK(Widened(CP_UTF8,
+                "\x80\xC2\x7F\xC3\xA9|\xC1\xBF|\xC2\x80\xDF\xBF\xE0\xA0\x80\xED\x9F\xBF\xEF\xBF\xBF\xF0\x90\x80\x80"
+                "\xF4\x8F\xBF\xBF|\xF5\x80") ==
+        std::u16string(
+            u"\uFFFD\uFFFD\x7F\u00E9|\uFFFD\uFFFD|\u0080\u07FF\u0800\uD7FF\uFFFF\U00010000\U0010FFFF|\uFFFD\uFFFD\0",
+            21));
+  const std::u16string ill_formed = Widened(CP_UTF8, "\xE0\x9F\xBF\xED\xA0\x80\xF0\x8F\xBF\xBF\xF4\x90\x80\x80");
+  CHECK(ill_formed.size() > 1 && ill_formed.find_first_not_of(u'\uFFFD') == ill_formed.size() - 1);
   CHECK_EQ(Narrowed(CP_UTF8, 0, u"a\u00E9\u3042\U0001F600\xD800", 6),
            std::string("a\xC3\xA9\xE3\x81\x82\xF0\x9F\x98\x80\xEF\xBF\xBD"));
 }
