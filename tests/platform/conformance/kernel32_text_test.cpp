@@ -56,6 +56,8 @@ CONFORMANCE_CASE(CodePage932AndUtf8Conversions) {
             21));
   const std::u16string ill_formed = Widened(CP_UTF8, "\xE0\x9F\xBF\xED\xA0\x80\xF0\x8F\xBF\xBF\xF4\x90\x80\x80");
   CHECK(ill_formed.size() > 1 && ill_formed.find_first_not_of(u'\uFFFD') == ill_formed.size() - 1);
+  WCHAR cut[2] = {};  // a sequence cut off by the length given
+  CHECK(MultiByteToWideChar(CP_UTF8, 0, "\xC3\xA9", 1, cut, 2) == 1 && cut[0] == 0xFFFD);
   CHECK_EQ(Narrowed(CP_UTF8, 0, u"a\u00E9\u3042\U0001F600\xD800", 6),
            std::string("a\xC3\xA9\xE3\x81\x82\xF0\x9F\x98\x80\xEF\xBF\xBD"));
 }
