@@ -882,8 +882,9 @@ def main():
                         "--survivors-first)")
     parser.add_argument("--only", metavar="REGEX", help="judge only the mutants whose keys match (those of checks "
                         "just written, say); the report keeps the others' verdicts")
-    parser.add_argument("--shard", metavar="K/N", type=shard_of, help="judge only the Kth of every N mutants left (K from 1), so that "
-                        "N runs, each with its own --work and --report, share a run out between them")
+    parser.add_argument("--shard", metavar="K/N", type=shard_of, help="judge only the Kth of every N mutants left "
+                        "(K from 1), so that N runs, each with its own --work and --report, share a run out between "
+                        "them")
     args = parser.parse_args()
     WITHOUT.update(args.without)
     LEFT_OUT.extend(args.leave_out)

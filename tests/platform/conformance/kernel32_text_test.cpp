@@ -9,10 +9,10 @@
 
 namespace {
 
-// What the conversions store, of the text through its null.
-std::u16string Widened(UINT code_page, const char *text) {
+// What the conversions store, of `length` bytes, or (-1) of the text through its null.
+std::u16string Widened(UINT code_page, const char *text, int length = -1) {
   WCHAR wide[40];
-  const int n = MultiByteToWideChar(code_page, 0, text, -1, wide, 40);
+  const int n = MultiByteToWideChar(code_page, 0, text, length, wide, 40);
   return std::u16string(reinterpret_cast<const char16_t *>(wide), static_cast<size_t>(n));
 }
 
@@ -56,8 +56,7 @@ CONFORMANCE_CASE(CodePage932AndUtf8Conversions) {
             21));
   const std::u16string ill_formed = Widened(CP_UTF8, "\xE0\x9F\xBF\xED\xA0\x80\xF0\x8F\xBF\xBF\xF4\x90\x80\x80");
   CHECK(ill_formed.size() > 1 && ill_formed.find_first_not_of(u'\uFFFD') == ill_formed.size() - 1);
-  WCHAR cut[2] = {};  // a sequence cut off by the length given
-  CHECK(MultiByteToWideChar(CP_UTF8, 0, "\xC3\xA9", 1, cut, 2) == 1 && cut[0] == 0xFFFD);
+  CHECK(Widened(CP_UTF8, "\xC3\xA9", 1) == std::u16string(u"\uFFFD"));  // a sequence cut off by the length given
   CHECK_EQ(Narrowed(CP_UTF8, 0, u"a\u00E9\u3042\U0001F600\xD800", 6),
            std::string("a\xC3\xA9\xE3\x81\x82\xF0\x9F\x98\x80\xEF\xBF\xBD"));
 }
